@@ -1,0 +1,38 @@
+include(GoogleTest)
+
+# Environment every test runs with: no display, WebEngine usable as root and without a GPU.
+set(QUILLMARK_TEST_ENV
+  QT_QPA_PLATFORM=offscreen
+  QTWEBENGINE_DISABLE_SANDBOX=1
+  "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"
+  QT_LOGGING_RULES=qt.webenginecontext.debug=false
+  QUILLMARK_SOURCE_DIR=${PROJECT_SOURCE_DIR}
+  QUILLMARK_BINARY_DIR=${PROJECT_BINARY_DIR})
+
+# quillmark_add_test(<name> SOURCES ... [LIBS ...])
+#   Logic tests without a window: each test case becomes its own CTest test,
+#   named <name>.<Suite>.<Case>; <name> begins with the subsystem folder.
+function(quillmark_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillmark_test_support GTest::gtest GTest::gmock)
+  target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/core_test_main.cpp)
+  gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST
+                       PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_ENV}" TIMEOUT 120)
+endfunction()
+
+# quillmark_add_gui_test(<name> SOURCES ... [LIBS ...] [TIMEOUT s])
+#   Tests with real widgets and WebEngine: one QApplication per executable, so the
+#   whole executable is one CTest test (starting WebEngine once per case is too slow).
+function(quillmark_add_gui_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillmark_test_support quillmark_gui_test_support
+                        GTest::gtest GTest::gmock Qt6::Test)
+  target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/gui_test_main.cpp)
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_ENV}" TIMEOUT ${ARG_TIMEOUT})
+endfunction()

@@ -1,0 +1,19 @@
+#pragma once
+// The preview: shows a file or a web address.
+
+#include <QWebEngineView>
+
+namespace platform {
+
+class BrowserView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit BrowserView(QWidget *parent = nullptr);
+
+    // Starts loading and returns at once. Takes a plain file path, "file://" + path,
+    // a web address, "about:blank", or "about:" followed by inline HTML.
+    void Navigate(const QString &address);
+    void Stop();
+};
+
+} // namespace platform

@@ -1,0 +1,81 @@
+#pragma once
+// The design view: one HTML document edited in place (Qt WebEngine with
+// document.designMode "on").
+//
+// WebEngine works asynchronously. Every operation below that loads, reads or
+// changes the document waits for WebEngine in a local event loop with a time-out,
+// so callers use it as a synchronous call; while it waits, window events are
+// processed. The view refuses re-entry from inside such a wait (the call fails).
+
+#include "platform/Dialogs.h"
+
+#include <QVariant>
+#include <QWebEngineView>
+
+namespace platform {
+
+// Command numbers of the formatting commands.
+enum DesignCommand : int {
+    DECMD_BOLD = 5000,
+    DECMD_COPY = 5002,
+    DECMD_CUT = 5003,
+    DECMD_FONT = 5009,
+    DECMD_HYPERLINK = 5016,
+    DECMD_IMAGE = 5017,
+    DECMD_INDENT = 5018,
+    DECMD_ITALIC = 5023,
+    DECMD_JUSTIFYCENTER = 5024,
+    DECMD_JUSTIFYLEFT = 5025,
+    DECMD_JUSTIFYRIGHT = 5026,
+    DECMD_ORDERLIST = 5030,
+    DECMD_OUTDENT = 5031,
+    DECMD_PASTE = 5032,
+    DECMD_REDO = 5033,
+    DECMD_SETFORECOLOR = 5046,
+    DECMD_UNDERLINE = 5048,
+    DECMD_UNDO = 5049,
+    DECMD_UNORDERLIST = 5051,
+};
+
+// Execution option 1: the view asks the user for the command's value through a
+// dialog of its own (font, hyperlink address, image address), via platform::dialogs().
+constexpr int OLECMDEXECOPT_PROMPTUSER = 1;
+
+class DesignView : public QWebEngineView {
+    Q_OBJECT
+public:
+    explicit DesignView(QWidget *parent = nullptr);
+    ~DesignView() override;
+
+    // Replaces the document by `html` and waits until it is shown.
+    void setDocumentHTML(const QString &html);
+    // The current document as HTML text (waits for WebEngine).
+    QString DocumentHTML();
+    // Replaces the document by the file's HTML (loaded by file URL, so relative
+    // images resolve). False when the file cannot be loaded.
+    bool LoadDocument(const QString &path);
+    // Writes the current document to `path` as 8-bit text, through a temporary file
+    // and a rename. False on any failure.
+    bool SaveDocument(const QString &path);
+    // Applies a command to the current selection. `option` 1 prompts for the value;
+    // `argument` is the value otherwise (a colour text "RRGGBB" for the text colour).
+    bool ExecCommand(int command, int option = 0, const QVariant &argument = QVariant());
+
+    // The document object's operations that the program uses.
+    bool setBgColor(const QString &colorText);     // document.bgColor := colorText
+    bool pasteHTML(const QString &html);           // the selection's text range "pastehtml"
+
+    // True once the user (or a command) changed the document since it was last
+    // set, loaded or saved.
+    bool isDirty() const;
+    void setDirty(bool dirty);
+
+signals:
+    void documentChanged();
+
+private:
+    class Private;
+    Private *d;
+};
+
+} // namespace platform

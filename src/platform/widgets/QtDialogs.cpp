@@ -1,0 +1,101 @@
+#include "QtDialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace platform {
+namespace {
+
+QString startPath(const FileRequest &r)
+{
+    if (r.fileName.isEmpty())
+        return r.directory;
+    if (r.directory.isEmpty() || QFileInfo(r.fileName).isAbsolute())
+        return r.fileName;
+    return r.directory + QLatin1Char('/') + r.fileName;
+}
+
+} // namespace
+
+Answer QtDialogs::message(const QString &text, const QString &title, Buttons buttons, Icon icon,
+                          QWidget *parent)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Ok: return Answer::Ok;
+    default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+}
+
+QString QtDialogs::openFile(const FileRequest &r, QWidget *parent)
+{
+    return QFileDialog::getOpenFileName(parent, r.title, startPath(r), toQtFilter(r.filter));
+}
+
+QStringList QtDialogs::openFiles(const FileRequest &r, QWidget *parent)
+{
+    return QFileDialog::getOpenFileNames(parent, r.title, startPath(r), toQtFilter(r.filter));
+}
+
+QString QtDialogs::saveFile(const FileRequest &r, QWidget *parent)
+{
+    return QFileDialog::getSaveFileName(parent, r.title, startPath(r), toQtFilter(r.filter));
+}
+
+QString QtDialogs::chooseFolder(const QString &title, const QString &startFolder, QWidget *parent)
+{
+    return QFileDialog::getExistingDirectory(parent, title, startFolder);
+}
+
+std::optional<ColorValue> QtDialogs::chooseColor(ColorValue initial, QWidget *parent)
+{
+    const QColor start(int(initial & 0xFF), int((initial >> 8) & 0xFF), int((initial >> 16) & 0xFF));
+    const QColor c = QColorDialog::getColor(start, parent);
+    if (!c.isValid())
+        return std::nullopt;
+    return ColorValue(c.red()) | (ColorValue(c.green()) << 8) | (ColorValue(c.blue()) << 16);
+}
+
+std::optional<QFont> QtDialogs::chooseFont(const QFont &initial, QWidget *parent)
+{
+    bool ok = false;
+    const QFont f = QFontDialog::getFont(&ok, initial, parent);
+    if (!ok)
+        return std::nullopt;
+    return f;
+}
+
+std::optional<QString> QtDialogs::askText(const QString &title, const QString &label,
+                                          const QString &initial, QWidget *parent)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+} // namespace platform

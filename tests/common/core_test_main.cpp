@@ -1,0 +1,11 @@
+// Entry of the logic tests: a QCoreApplication (for event loops and processes),
+// no window system.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

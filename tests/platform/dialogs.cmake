@@ -1,0 +1,1 @@
+quillmark_add_test(platform_dialogs SOURCES DialogsTest.cpp LIBS platform)
