@@ -1,0 +1,98 @@
+#pragma once
+// The main window: the HTML editor that finishes a sales page. It holds one
+// document in three views (design, coloured source, preview) that exchange their
+// content through the file CurrentFile whenever the tab in front changes.
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+
+class QDialog;
+class QLabel;
+class QTabWidget;
+class QToolBar;
+class QAction;
+
+namespace platform {
+class DesignView;
+class SourceView;
+class BrowserView;
+} // namespace platform
+
+namespace editor {
+
+class WizardPeer;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The program-wide instance (nullptr before it is created or after it is gone).
+    static frmMain *instance();
+
+    // Full path of the document; empty when it was never saved or opened.
+    QString CurrentFile;
+    // Index of the tab in front: 0 design, 1 source, 2 preview.
+    qint16 CurrentTab = 0;
+
+    platform::DesignView *DHTMLEdit1 = nullptr;
+    platform::SourceView *rtbHTMLSource = nullptr;
+    platform::BrowserView *WebBrowser1 = nullptr;
+    QTabWidget *SSTabEditor = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QToolBar *tBarStd = nullptr;
+    QWidget *picLabel = nullptr;
+    QLabel *lblAppName[2] = {nullptr, nullptr};
+    QLabel *lblURLMessage = nullptr;
+    QWidget *Picture1 = nullptr;
+
+    // Writes the source view's text / the design view's document to CurrentFile;
+    // "Please save this file first" when there is no path or the write fails.
+    void SaveRTFFile();
+    void SaveHTMLFile();
+    static QString GetStartHTML();
+
+    // The wizard as the main window reaches it (installed by the program entry).
+    void setWizardPeer(WizardPeer *peer);
+    WizardPeer *wizardPeer() const;
+
+    // The load handler: caption, machine identifier, update window, start page,
+    // then waits for the update check before the window shows itself.
+    void Form_Load();
+
+    // Command handlers, by the buttons' keys (also reached by tests).
+    void Toolbar1_ButtonClick(const QString &key);
+    void tBarStd_ButtonClick(const QString &key);
+    // The tab switch; `previousTab` is the tab that was in front before.
+    void SSTabEditor_Click(int previousTab);
+    void lblURLMessage_Click();
+
+    // The toolbar action of a key ("new", "bold", ...), nullptr for an unknown key.
+    QAction *toolbarAction(const QString &key) const;
+
+    // True when the view in front holds edits not yet written to a file.
+    bool hasUnsavedChanges() const;
+
+    // Runs a modal dialog of the commands (upload). Tests replace it so that no
+    // modal window ever blocks; the default runs QDialog::exec().
+    using ModalRunner = std::function<int(QDialog &)>;
+    static void setModalRunner(ModalRunner runner);
+    static int runModal(QDialog &dialog);
+
+signals:
+    // Emitted when the window becomes visible for the first time (start-up timing).
+    void firstShown();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    class Private;
+    Private *d;
+};
+
+} // namespace editor
