@@ -1,0 +1,65 @@
+#pragma once
+// The template engine and page generation: a template from the templates folder
+// and a page data record give a sales page on disk, with the product image and
+// the template's own files copied beside it and a ".files" dependency list that
+// names them all.
+
+#include "generation/PageData.h"
+
+#include <QString>
+
+namespace generation {
+
+// --- Text-file operations (8-bit text in the locale's encoding) ---
+
+// The whole file; "" when it is missing, empty or unreadable.
+QString ReadTextFile(const QString &path);
+// Creates or overwrites the file through a temporary file and a rename. Callers may
+// ignore the result: a failure leaves any earlier file untouched and shows nothing.
+bool WriteTextFile(const QString &text, const QString &path);
+// Name and extension of the file at `path` when a file exists there, else "".
+QString GetFileName(const QString &path);
+// Folder of the file at `path` when a file exists there, else "".
+QString GetParentFolder(const QString &path);
+
+// --- Template engine ---
+
+// Replaces every occurrence of `search` (exact, non-overlapping, left to right;
+// inserted text is not searched again). An empty `search` changes nothing.
+QString ReplaceAll(const QString &text, const QString &search, const QString &replacement);
+
+// Body of the first block `blockName` in `text` (markers matched without regard to
+// case), or "" when a marker is missing or the closing marker stands before the
+// end of the opening one.
+QString GetBlock(const QString &blockName, const QString &text);
+
+// The shaping rules of the placeholders.
+QString LineBreakRule(const QString &text); // CR LF -> "<BR>"
+QString AddressRule(const QString &text);   // "MAILTO:" prefix when an "@" follows the first character
+QString OrderLinkRule(const QString &text); // purchase text -> order link or text as typed
+QString ImageNameRule(const QString &path); // file name of an existing image, else ""
+// Removes blanks (spaces) from both ends, as the optional-block conditions do.
+QString TrimBlanks(const QString &text);
+
+// The finished page for the template file at `templatePath`; "" when the template
+// cannot be read.
+QString FillTemplate(const QString &templatePath, const PageData &data);
+// The same over a template text already in memory.
+QString FillTemplateText(const QString &templateText, const PageData &data);
+
+// --- Page generation ---
+
+// Fills appFolder/templates/<sTemplateName>.htm, writes the page to sDestinationPath,
+// copies the product image and the template's own files (<name>_*) beside it and
+// writes sDestinationPath + ".files". Shows "Please select a template" when no
+// template is named, and a message naming the list when the list cannot be
+// created (then nothing is written). Returns true when the list was written.
+bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName, QString &sDestinationPath,
+                               QString &sProductImage, const PageData &data);
+
+// Whether `name` matches `pattern` the way the template's own files are chosen:
+// "?" one character, "*" any run, "#" one digit, "[...]" a character class
+// ("[!...]" negated, "a-z" ranges). Case-sensitive; callers upper-case both.
+bool LikeMatch(const QString &name, const QString &pattern);
+
+} // namespace generation
