@@ -1,0 +1,437 @@
+#include "generation/modTemplates.h"
+
+#include "generation/FolderLister.h"
+#include "platform/Dialogs.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+namespace generation {
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString openingMarker(const QString &blockName) { return QLatin1Char('<') + blockName + QLatin1Char('>'); }
+QString closingMarker(const QString &blockName) { return QStringLiteral("</") + blockName + QLatin1Char('>'); }
+
+// folder + "/" + name without doubling the separator (the folder may be "/").
+QString joinPath(const QString &folder, const QString &name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+// Copies `source` over `destination` through a temporary file, so a failed copy
+// never leaves a truncated destination. Copying a file onto itself is a no-op: the
+// usual remove-then-copy would destroy the only copy.
+bool copyFileOver(const QString &source, const QString &destination)
+{
+    if (sameFile(source, destination))
+        return true;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    char buffer[64 * 1024];
+    for (;;) {
+        const qint64 n = in.read(buffer, sizeof buffer);
+        if (n < 0)
+            return false; // QSaveFile discards its temporary file
+        if (n == 0)
+            break;
+        if (out.write(buffer, n) != n)
+            return false;
+    }
+    return out.commit();
+}
+
+// Steps of one block: each item placeholder with the value taken from a row.
+struct Item {
+    QString placeholder;
+    QString value;
+};
+
+QString fillCopy(const QString &body, const std::initializer_list<Item> &items)
+{
+    QString copy = body;
+    for (const Item &item : items)
+        copy = ReplaceAll(copy, item.placeholder, item.value);
+    return copy;
+}
+
+// Number of testimonial rows that go to the first block; the rest go to the second.
+int firstTestimonialRows(int n) { return n == 0 ? 0 : (n <= 2 ? 1 : 2); }
+
+QString testimonialBlock(const QString &body, const QVector<ListRow> &rows, int first, int last,
+                         const QString &suffix)
+{
+    const QString info = QStringLiteral("<ZOR_PAGE_DATA_TESTIMONIAL_INFO_") + suffix + QLatin1Char('>');
+    const QString name = QStringLiteral("<ZOR_PAGE_DATA_TESTIMONIAL_NAME_") + suffix + QLatin1Char('>');
+    const QString contact = QStringLiteral("<ZOR_PAGE_DATA_TESTIMONIAL_CONTACT_") + suffix + QLatin1Char('>');
+    QString accumulator;
+    for (int i = first; i < last; ++i) {
+        const ListRow &row = rows[i];
+        accumulator += fillCopy(body, {{info, LineBreakRule(row.subItem(2))},
+                                       {name, row.text},
+                                       {contact, row.subItem(1)}});
+    }
+    return accumulator;
+}
+
+QString twoColumnBlock(const QString &body, const QVector<ListRow> &rows, const QString &first,
+                       const QString &second)
+{
+    QString accumulator;
+    for (const ListRow &row : rows)
+        accumulator += fillCopy(body, {{first, LineBreakRule(row.text)}, {second, LineBreakRule(row.subItem(1))}});
+    return accumulator;
+}
+
+} // namespace
+
+// --- Text files ---
+
+QString ReadTextFile(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+bool WriteTextFile(const QString &text, const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = text.toLocal8Bit();
+    if (file.write(bytes) != bytes.size())
+        return false;
+    return file.commit();
+}
+
+QString GetFileName(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    return info.isFile() ? info.fileName() : QString();
+}
+
+QString GetParentFolder(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    return info.isFile() ? info.absolutePath() : QString();
+}
+
+// --- Engine ---
+
+QString ReplaceAll(const QString &text, const QString &search, const QString &replacement)
+{
+    if (search.isEmpty())
+        return text;
+    qsizetype at = text.indexOf(search);
+    if (at < 0)
+        return text; // shares the original, no copy
+    // One pass into a fresh string: cost is linear in the text and the output.
+    QString out;
+    out.reserve(text.size() + qMax<qsizetype>(0, replacement.size() - search.size()) * 4);
+    qsizetype from = 0;
+    while (at >= 0) {
+        out.append(QStringView(text).mid(from, at - from));
+        out.append(replacement);
+        from = at + search.size();
+        at = text.indexOf(search, from);
+    }
+    out.append(QStringView(text).mid(from));
+    return out;
+}
+
+QString GetBlock(const QString &blockName, const QString &text)
+{
+    const QString opening = openingMarker(blockName);
+    const qsizetype open = text.indexOf(opening, 0, Qt::CaseInsensitive);
+    if (open < 0)
+        return {};
+    const qsizetype bodyStart = open + opening.size();
+    const qsizetype close = text.indexOf(closingMarker(blockName), 0, Qt::CaseInsensitive);
+    // A closing marker before the body would give a negative length: no block.
+    if (close < bodyStart)
+        return {};
+    return text.mid(bodyStart, close - bodyStart);
+}
+
+QString LineBreakRule(const QString &text) { return ReplaceAll(text, kCrLf, QStringLiteral("<BR>")); }
+
+QString AddressRule(const QString &text)
+{
+    return text.indexOf(QLatin1Char('@')) > 0 ? QStringLiteral("MAILTO:") + text : text;
+}
+
+QString OrderLinkRule(const QString &text)
+{
+    const QString tail = QStringLiteral("'>Click here to order now</A>");
+    if (text.left(7).toUpper() == QLatin1String("HTTP://"))
+        return QStringLiteral("<a href='") + text + tail;
+    if (text.indexOf(QLatin1Char('@')) > 0)
+        return QStringLiteral("<a href='mailto:") + text + tail;
+    return text;
+}
+
+QString ImageNameRule(const QString &path) { return GetFileName(path); }
+
+QString TrimBlanks(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString FillTemplate(const QString &templatePath, const PageData &data)
+{
+    return FillTemplateText(ReadTextFile(templatePath), data);
+}
+
+QString FillTemplateText(const QString &templateText, const PageData &d)
+{
+    QString page = templateText;
+    if (page.isEmpty())
+        return page;
+
+    // All bodies come from the template as read, before any replacement.
+    const QString bodyTestimonial1 = GetBlock(QStringLiteral("ZOR_PAGE_DATA_TESTIMONIAL_1"), page);
+    const QString bodyTestimonial2 = GetBlock(QStringLiteral("ZOR_PAGE_DATA_TESTIMONIAL_2"), page);
+    const QString bodyImage = GetBlock(QStringLiteral("ZOR_PAGE_DATA_IMAGE"), page);
+    const QString bodyFAQ = GetBlock(QStringLiteral("ZOR_PAGE_DATA_FAQ"), page);
+    const QString bodyFeatures = GetBlock(QStringLiteral("ZOR_PAGE_DATA_FEATURES"), page);
+    const QString bodyTry = GetBlock(QStringLiteral("ZOR_PAGE_DATA_TRY"), page);
+    // The two reserved blocks are recognised but left as they are.
+    const QString bodyNotConvinced = GetBlock(QStringLiteral("ZOR_PAGE_DATA_NOT_CONVINCED"), page);
+
+    auto replace = [&page](const char *placeholder, const QString &value) {
+        page = ReplaceAll(page, QLatin1String(placeholder), value);
+    };
+    auto putBack = [&page](const QString &body, const QString &filled) { page = ReplaceAll(page, body, filled); };
+
+    replace("<ZOR_PAGE_DATA_KEYWORD>", d.txtKeywords);
+    replace("<ZOR_PAGE_DATA_INFO>", LineBreakRule(d.txtExplainIn30Secs));
+    replace("<ZOR_PAGE_DATA_SOFTWARENAME>", d.txtSoftwareName);
+    replace("<ZOR_PAGE_DATA_ONELINER>", d.txtOneLiner);
+    replace("<ZOR_PAGE_PROBLEM>", LineBreakRule(d.txtProblem));
+    replace("<ZOR_PAGE_DATA_SOLUTION>", LineBreakRule(d.txtProlemSolution));
+    replace("<ZOR_PAGE_DATA_AFFILIATEURL>", AddressRule(d.txtAffiliateURL));
+    replace("<ZOR_PAGE_DATA_SUPPORTURL>", AddressRule(d.txtSupportURL));
+
+    const int n = d.lvwTestimonial.size();
+    const int k = firstTestimonialRows(n);
+    putBack(bodyTestimonial1, testimonialBlock(bodyTestimonial1, d.lvwTestimonial, 0, k, QStringLiteral("1")));
+
+    replace("<ZOR_PAGE_DATA_BENEFITS>", d.txtBenefits);
+    replace("<ZOR_PAGE_DATA_WHYBETTER>", d.txtComparison);
+
+    putBack(bodyImage, d.txtProductImage.isEmpty()
+                           ? QString()
+                           : fillCopy(bodyImage, {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"),
+                                                   ImageNameRule(d.txtProductImage)},
+                                                  {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"),
+                                                   d.txtProductCaption}}));
+
+    putBack(bodyFAQ, twoColumnBlock(bodyFAQ, d.lvwFAQ, QStringLiteral("<ZOR_PAGE_DATA_FAQ_QUESTION>"),
+                                    QStringLiteral("<ZOR_PAGE_DATA_FAQ_ANSWER>")));
+    putBack(bodyFeatures,
+            twoColumnBlock(bodyFeatures, d.lvwFeatures, QStringLiteral("<ZOR_PAGE_DATA_FEATURES_NAME>"),
+                           QStringLiteral("<ZOR_PAGE_DATA_FEATURES_DETAILS>")));
+    putBack(bodyTestimonial2, testimonialBlock(bodyTestimonial2, d.lvwTestimonial, k, n, QStringLiteral("2")));
+
+    replace("<ZOR_PAGE_DATA_MRPRICE>", d.txtMRP);
+    replace("<ZOR_PAGE_DATA_ORDER_END_DATE>", d.txtOrderWithinHours);
+    replace("<ZOR_PAGE_DATA_NEWPRICE>", d.txtSpecialPrice);
+    replace("<ZOR_PAGE_DATA_ORDER_URL>", OrderLinkRule(d.txtPurchaseURL));
+
+    putBack(bodyTry, TrimBlanks(d.txtDownloadURL).isEmpty()
+                         ? QString()
+                         : fillCopy(bodyTry, {{QStringLiteral("<ZOR_PAGE_DATA_TRY_MOTIVATION>"), d.txtDownloadMessage},
+                                              {QStringLiteral("<ZOR_PAGE_DATA_TRY_REQUIREMENTS_DATA>"),
+                                               d.txtDownloadRequirements},
+                                              {QStringLiteral("<ZOR_PAGE_DATA_TRY_PROBLEMS_DATA>"),
+                                               d.txtDownloadHelp},
+                                              {QStringLiteral("<ZOR_PAGE_DATA_TRYURL>"), d.txtDownloadURL}}));
+    putBack(bodyNotConvinced, TrimBlanks(d.txtOrderLaterIncentive).isEmpty()
+                                  ? QString()
+                                  : fillCopy(bodyNotConvinced, {{QStringLiteral("<ZOR_PAGE_DATA_NOT_CONVINCED_DATA>"),
+                                                                 d.txtOrderLaterIncentive}}));
+
+    replace("<ZOR_PAGE_DATA_COPYRIGHT>", d.txtCopyRightInfo);
+    return page;
+}
+
+// --- Template's own files ---
+
+bool LikeMatch(const QString &name, const QString &pattern)
+{
+    // Iterative wildcard match with one backtrack point for the last "*": linear
+    // in practice and never recursive, whatever the pattern.
+    qsizetype n = 0, p = 0;
+    qsizetype starP = -1, starN = 0;
+
+    // Matches one pattern element at p against name[n]; `width` returns the pattern
+    // element's length. A "[" without its "]" is an ordinary character.
+    auto matchOne = [&](qsizetype pi, QChar c, qsizetype &width) -> bool {
+        const QChar pc = pattern.at(pi);
+        width = 1;
+        if (pc == QLatin1Char('?'))
+            return true;
+        if (pc == QLatin1Char('#'))
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        if (pc == QLatin1Char('[')) {
+            const qsizetype close = pattern.indexOf(QLatin1Char(']'), pi + 1);
+            if (close < 0)
+                return c == pc;
+            width = close - pi + 1;
+            qsizetype i = pi + 1;
+            bool negate = false;
+            if (i < close && pattern.at(i) == QLatin1Char('!')) {
+                negate = true;
+                ++i;
+            }
+            bool hit = false;
+            for (; i < close; ++i) {
+                const QChar lo = pattern.at(i);
+                if (i + 2 < close && pattern.at(i + 1) == QLatin1Char('-')) {
+                    const QChar hi = pattern.at(i + 2);
+                    hit = hit || (c >= lo && c <= hi);
+                    i += 2;
+                } else {
+                    hit = hit || c == lo;
+                }
+            }
+            return hit != negate;
+        }
+        return c == pc;
+    };
+    // "[]" stands for nothing at all: skip it wherever it appears.
+    auto skipEmptyClasses = [&]() {
+        while (p + 1 < pattern.size() && pattern.at(p) == QLatin1Char('[') && pattern.at(p + 1) == QLatin1Char(']'))
+            p += 2;
+    };
+
+    for (;;) {
+        skipEmptyClasses();
+        if (p < pattern.size() && pattern.at(p) == QLatin1Char('*')) {
+            starP = ++p;
+            starN = n;
+            continue;
+        }
+        if (n == name.size()) {
+            if (p == pattern.size())
+                return true;
+        } else if (p < pattern.size()) {
+            qsizetype width = 1;
+            if (matchOne(p, name.at(n), width)) {
+                p += width;
+                ++n;
+                continue;
+            }
+        }
+        if (starP < 0 || starN >= name.size())
+            return false;
+        p = starP;
+        n = ++starN;
+    }
+}
+
+// --- Page generation ---
+
+bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName, QString &sDestinationPath,
+                               QString &sProductImage, const PageData &data)
+{
+    if (sTemplateName.isEmpty()) {
+        platform::msgBox(QStringLiteral("Please select a template"));
+        return false;
+    }
+    if (sDestinationPath.isEmpty()) {
+        // Without a page path the list would land as ".files" in the working folder.
+        platform::msgBox(QStringLiteral("Please choose where to save the page"));
+        return false;
+    }
+    const QString templatesFolder = joinPath(appFolder, QStringLiteral("templates"));
+    const QString pageText = FillTemplate(joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm")), data);
+
+    // The list is opened before the page is written: when it cannot be created,
+    // nothing at all is written.
+    const QString listPath = sDestinationPath + QStringLiteral(".files");
+    QSaveFile list(listPath);
+    if (!list.open(QIODevice::WriteOnly)) {
+        platform::msgBox(QStringLiteral("Unable to create the dependency list ") + listPath +
+                         QStringLiteral(". Please check that its folder exists and can be written to."));
+        return false;
+    }
+
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    QString text;
+    text += QStringLiteral(":: List of dependency files for ") + sDestinationPath + kCrLf;
+    text += QStringLiteral(":: Generated by Quillmark") + kCrLf;
+    text += QStringLiteral(":: Date Generated : ") + locale.toString(now.date(), QLocale::ShortFormat) +
+            QLatin1Char(' ') + locale.toString(now.time(), QLocale::LongFormat) + kCrLf;
+    text += QStringLiteral(":: You will have to upload all these files along with ") + sDestinationPath +
+            QStringLiteral(" to see the html correctly") + kCrLf;
+    text += kCrLf + kCrLf;
+
+    WriteTextFile(pageText, sDestinationPath);
+    int count = 1;
+    text += sDestinationPath + kCrLf;
+
+    const QString pageFolder = GetParentFolder(sDestinationPath);
+    if (!sProductImage.isEmpty() && !pageFolder.isEmpty()) {
+        const QString imageName = GetFileName(sProductImage);
+        if (!imageName.isEmpty()) {
+            const QString target = joinPath(pageFolder, imageName);
+            copyFileOver(sProductImage, target); // a failed copy is still listed
+            text += target + kCrLf;
+            ++count;
+        }
+    }
+    if (!pageFolder.isEmpty()) {
+        const QString pattern = sTemplateName.toUpper() + QStringLiteral("_*");
+        for (const QString &fileName : ListFolderFiles(templatesFolder)) {
+            if (!LikeMatch(fileName.toUpper(), pattern))
+                continue;
+            const QString target = joinPath(pageFolder, fileName);
+            copyFileOver(joinPath(templatesFolder, fileName), target);
+            text += target + kCrLf;
+            ++count;
+        }
+    }
+    text += kCrLf + kCrLf;
+    text += QStringLiteral(":: Total files to upload : ") + QString::number(count) + kCrLf;
+
+    const QByteArray bytes = text.toLocal8Bit();
+    if (list.write(bytes) != bytes.size() || !list.commit()) {
+        platform::msgBox(QStringLiteral("Unable to write the dependency list ") + listPath);
+        return false;
+    }
+    return true;
+}
+
+} // namespace generation
