@@ -1,0 +1,74 @@
+#pragma once
+// The FTP client: each step is one text command executed by a transport; every
+// operation but FTPClose waits for its command, returns true on success and hands
+// back a multi-line error report through sError on failure (untouched on success).
+
+#include "platform/Transport.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace publish {
+
+class FTP {
+public:
+    // Without a transport the client makes its own libcurl one.
+    explicit FTP(std::unique_ptr<platform::Transport> transport = nullptr);
+    ~FTP();
+    FTP(const FTP &) = delete;
+    FTP &operator=(const FTP &) = delete;
+
+    bool FTPInit(QString sURL, QString sUserName, QString sPassword, qint16 iTimeOut, quint16 iRemotePort,
+                 QString sProxy, QString &sError);
+    bool FTPChangeRemoteFolder(QString sFTPFolder, QString &sError);
+    bool FTPCreateRemoteFolder(QString sFTPFolder, QString &sError);
+    // sLocalFolder ends with the separator; an empty sFTPFolder means the current remote directory.
+    bool FTPPut(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError);
+    // Every file of sLocalFolder (not subfolders) whose name contains sFileNameString, any case.
+    bool FTPPutAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError);
+    bool FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError,
+                bool bSpecifyFolder = false);
+    bool FTPGetAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError);
+    void FTPClose();
+
+    // Progress lines; each replaces the whole text of the status box.
+    void setStatusSink(std::function<void(const QString &)> sink) { m_status = std::move(sink); }
+    // Bytes of the file being sent.
+    void setProgressSink(std::function<void(qint64 done, qint64 total)> sink);
+    // Called after each put with the local path and whether it arrived.
+    void setFileSentSink(std::function<void(const QString &localPath, bool ok)> sink)
+    {
+        m_fileSent = std::move(sink);
+    }
+
+    platform::Transport &transport() { return *m_ctl; }
+
+private:
+    // A failure that did not come from the server's answer (a missing local
+    // folder, an unreadable file): it fills lines 3 to 5 of the report.
+    struct PendingError {
+        int number = 0;
+        QString source;
+        QString description;
+    };
+
+    void WaitWhileBusy();
+    QString fFormatError(const QString &sMessage, const QString &sProcedure, const QString &sDetail) const;
+    bool fGetFileList(const QString &sLocalFolder, const QString &sPattern, QString sListing,
+                      const QString &sFTPFolder, QString &sError);
+    // Executes and waits; false when the transport reports a nonzero code.
+    bool run(const QString &command);
+    QString failureText(const QString &fixedMessage) const;
+    void status(const QString &text);
+
+    std::unique_ptr<platform::Transport> m_ctl;
+    std::function<void(const QString &)> m_status;
+    std::function<void(const QString &, bool)> m_fileSent;
+    PendingError m_err;
+};
+
+// The message FTPPutAll and FTPGetAll give when nothing matched.
+inline const QString kNoFilesFound = QStringLiteral("No files found.");
+
+} // namespace publish
