@@ -84,13 +84,23 @@ public:
 signals:
     // Emitted when the window becomes visible for the first time (start-up timing).
     void firstShown();
+    // Emitted when the window has closed: the program ends.
+    void programEnded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The "save" command; true when the document was written.
+    bool saveDocument();
+    bool writeSourceView();
+    bool writeDesignView();
+    // True when the design view still holds CurrentFile exactly as loaded.
+    bool designMatchesFile() const;
+
     class Private;
     Private *d;
 };

@@ -1,0 +1,590 @@
+#include "editor/frmMain.h"
+
+#include "desktop/OpenURLInNewWindow.h"
+#include "desktop/basGetHDDSerial.h"
+#include "desktop/frmCheck4Updates.h"
+#include "desktop/modResize.h"
+#include "editor/MainWindowPeers.h"
+#include "editor/frmDialog_Table.h"
+#include "editor/logic/Branding.h"
+#include "editor/logic/ColorText.h"
+#include "editor/logic/StartPage.h"
+#include "editor/modMain.h"
+#include "platform/AppFolder.h"
+#include "platform/Dialogs.h"
+#include "platform/widgets/BrowserView.h"
+#include "platform/widgets/DesignView.h"
+#include "platform/widgets/SourceView.h"
+#include "publish/FrmUploadInfo.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QIcon>
+#include <QLabel>
+#include <QPointer>
+#include <QSaveFile>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QUrl>
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void initEditorResources() { Q_INIT_RESOURCE(editor); }
+
+namespace editor {
+
+namespace {
+
+frmMain *g_instance = nullptr;
+frmMain::ModalRunner g_modalRunner;
+
+const QString kSaveFilter = QStringLiteral("Web Page (*.htm)|*.htm|All Files (*.*)|*.*");
+const QString kSaveFirst = QStringLiteral("Please save this file first");
+
+// Design size of the client area, in pixels (the resize anchoring grows the
+// controls from it when the window is first maximised).
+constexpr int kDesignWidth = 719;
+constexpr int kDesignHeight = 482;
+// The tab control's own strip above the views (450 twips).
+constexpr int kTabStripHeight = 30;
+
+struct ButtonSpec {
+    const char *caption;
+    const char *key;
+    const char *tooltip;
+    const char *shortcut;
+};
+
+const ButtonSpec kMainButtons[] = {
+    {"New", "new", "Create a new sales page", "Ctrl+N"},
+    {"Open", "open", "Open existing sales pages", "Ctrl+O"},
+    {"Save", "save", "Save this HTML file", "Ctrl+S"},
+    {"Wizard", "wizard", "Run the sales page generation wizard", nullptr},
+    {"Preview", "preview", "Preview the sales page in browser.", nullptr},
+    {"Upload", "upload", "Start FTP Software to upload the pages to the web server.", nullptr},
+    {"Promo", "promote", "", nullptr},
+    {"More", "more", "", nullptr},
+    {"Update", "update", "Click here to check whether you have the latest.", nullptr},
+    {"Help", "help", "Visit the support forum for help.", nullptr},
+    {"Brand Me", "brand", "Get a branded version of Quillmark.", nullptr},
+};
+
+struct FormatSpec {
+    const char *key;
+    const char *tooltip;
+    int command;      // 0: handled otherwise
+    bool prompt;      // the view asks the user for the value
+    const char *shortcut;
+};
+
+const FormatSpec kFormatButtons[] = {
+    {"bold", "Bold", platform::DECMD_BOLD, false, "Ctrl+B"},
+    {"italic", "Italic", platform::DECMD_ITALIC, false, "Ctrl+I"},
+    {"underline", "Underline", platform::DECMD_UNDERLINE, false, "Ctrl+U"},
+    {"left", "Left Align", platform::DECMD_JUSTIFYLEFT, false, nullptr},
+    {"center", "Center Align", platform::DECMD_JUSTIFYCENTER, false, nullptr},
+    {"right", "Right Align", platform::DECMD_JUSTIFYRIGHT, false, nullptr},
+    {"cut", "Cut", platform::DECMD_CUT, false, nullptr},
+    {"copy", "Copy", platform::DECMD_COPY, false, nullptr},
+    {"paste", "Paste", platform::DECMD_PASTE, false, nullptr},
+    {"numbullet", "Number Bullet", platform::DECMD_ORDERLIST, false, nullptr},
+    {"bullet", "Bullet", platform::DECMD_UNORDERLIST, false, nullptr},
+    {"indentleft", "Indent Left", platform::DECMD_OUTDENT, false, nullptr},
+    {"indentright", "Indent Right", platform::DECMD_INDENT, false, nullptr},
+    {"font", "Font", platform::DECMD_FONT, true, nullptr},
+    {"textcolor", "Text Color", 0, false, nullptr},
+    {"backcolor", "Back Color", 0, false, nullptr},
+    {"link", "Hyperlink", platform::DECMD_HYPERLINK, true, nullptr},
+    {"image", "Insert Image", platform::DECMD_IMAGE, true, nullptr},
+    {"table", "Insert Table", 0, false, nullptr},
+    {"undo", "Undo", platform::DECMD_UNDO, false, "Ctrl+Z"},
+    {"redo", "Redo", platform::DECMD_REDO, false, "Ctrl+Y"},
+};
+
+QString readFileText(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+bool copyFileReplacing(const QString &from, const QString &to)
+{
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = source.readAll();
+    QSaveFile target(to);
+    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size())
+        return false;
+    return target.commit();
+}
+
+} // namespace
+
+class frmMain::Private {
+public:
+    WizardPeer *peer = nullptr;
+    int previousTab = 0;
+    bool switching = false;
+    bool shown = false;
+    // The source text as last filled or written by this window: edits are what
+    // differs from it (colouring changes formats, not text).
+    QString sourceBaseline;
+    QHash<QString, QAction *> actions;
+    QWidget *pages[3] = {nullptr, nullptr, nullptr};
+};
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
+{
+    initEditorResources();
+    g_instance = this;
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(QIcon(QStringLiteral(":/editor/icons/quillmark.svg")));
+    setWindowTitle(branding::kProductName);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client);
+    client->resize(kDesignWidth, kDesignHeight);
+
+    // Banner: the caption twice (a soft shadow under the title) and the promotional line.
+    picLabel = new QWidget(client);
+    picLabel->setObjectName(QStringLiteral("picLabel"));
+    picLabel->setAttribute(Qt::WA_StyledBackground);
+    picLabel->setStyleSheet(QStringLiteral(
+        "#picLabel { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #1f3b63, stop:1 #3a6ea5); }"
+        "#lblAppName_0 { color: white; font-size: 17px; font-weight: 600; }"
+        "#lblAppName_1 { color: rgba(0, 0, 0, 90); font-size: 17px; font-weight: 600; }"
+        "#lblURLMessage { color: #d8e6f7; text-decoration: underline; }"));
+    lblAppName[1] = new QLabel(picLabel);
+    lblAppName[1]->setObjectName(QStringLiteral("lblAppName_1"));
+    lblAppName[0] = new QLabel(picLabel);
+    lblAppName[0]->setObjectName(QStringLiteral("lblAppName_0"));
+    lblURLMessage = new QLabel(picLabel);
+    lblURLMessage->setObjectName(QStringLiteral("lblURLMessage"));
+    lblURLMessage->installEventFilter(this);
+    const int bannerHeight = 48;
+    picLabel->setGeometry(0, 0, kDesignWidth, bannerHeight);
+    lblAppName[1]->setGeometry(15, 7, 420, 28);
+    lblAppName[0]->setGeometry(14, 6, 420, 28);
+    lblURLMessage->setGeometry(14, 28, 600, 18);
+
+    Toolbar1 = new QToolBar(client);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Toolbar1->setIconSize(QSize(24, 24));
+    for (const ButtonSpec &b : kMainButtons) {
+        const QString key = QString::fromLatin1(b.key);
+        QAction *action = Toolbar1->addAction(
+            QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)), QString::fromLatin1(b.caption));
+        action->setObjectName(key);
+        action->setToolTip(QString::fromLatin1(b.tooltip));
+        if (b.shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
+        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+        d->actions.insert(key, action);
+        if (key == QLatin1String("upload") || key == QLatin1String("more") || key == QLatin1String("save"))
+            Toolbar1->addSeparator();
+    }
+    const int toolbarHeight = Toolbar1->sizeHint().height();
+    Toolbar1->setGeometry(0, bannerHeight, kDesignWidth, toolbarHeight);
+
+    tBarStd = new QToolBar(client);
+    tBarStd->setObjectName(QStringLiteral("tBarStd"));
+    tBarStd->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tBarStd->setIconSize(QSize(18, 18));
+    for (const FormatSpec &f : kFormatButtons) {
+        const QString key = QString::fromLatin1(f.key);
+        QAction *action =
+            tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)), QString::fromLatin1(f.tooltip));
+        action->setObjectName(key);
+        action->setToolTip(QString::fromLatin1(f.tooltip));
+        if (f.shortcut)
+            action->setShortcut(QKeySequence(QString::fromLatin1(f.shortcut)));
+        connect(action, &QAction::triggered, this, [this, key] { tBarStd_ButtonClick(key); });
+        d->actions.insert(key, action);
+        if (key == QLatin1String("underline") || key == QLatin1String("right") || key == QLatin1String("paste") ||
+            key == QLatin1String("indentright") || key == QLatin1String("table"))
+            tBarStd->addSeparator();
+    }
+    const int formatHeight = tBarStd->sizeHint().height();
+    tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
+
+    // The editing area: Picture1 holds the tab control; each view sits on its tab.
+    const int editTop = bannerHeight + toolbarHeight + formatHeight;
+    Picture1 = new QWidget(client);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(0, editTop, kDesignWidth, kDesignHeight - editTop);
+    SSTabEditor = new QTabWidget(Picture1);
+    SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
+    SSTabEditor->setDocumentMode(true);
+    SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
+    const QString captions[3] = {QStringLiteral("Design View"), QStringLiteral("HTML Source Code View"),
+                                 QStringLiteral("Page Preview")};
+    for (int i = 0; i < 3; ++i) {
+        d->pages[i] = new QWidget;
+        d->pages[i]->setObjectName(QStringLiteral("SSTabEditorPage%1").arg(i));
+        SSTabEditor->addTab(d->pages[i], captions[i]);
+    }
+    const int viewHeight = kDesignHeight - editTop - kTabStripHeight;
+    DHTMLEdit1 = new platform::DesignView(d->pages[0]);
+    DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
+    rtbHTMLSource = new platform::SourceView(d->pages[1]);
+    rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
+    WebBrowser1 = new platform::BrowserView(d->pages[2]);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    for (QWidget *view : {static_cast<QWidget *>(DHTMLEdit1), static_cast<QWidget *>(rtbHTMLSource),
+                          static_cast<QWidget *>(WebBrowser1)})
+        view->setGeometry(0, 0, kDesignWidth, viewHeight);
+    modMain::InstallColorizeHook(*rtbHTMLSource);
+
+    connect(SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
+        const int previous = d->previousTab;
+        d->previousTab = SSTabEditor->currentIndex();
+        SSTabEditor_Click(previous);
+    });
+
+    desktop::frmCheck4Updates::setMainWindowShower([] {
+        if (g_instance)
+            g_instance->show();
+    });
+}
+
+frmMain::~frmMain()
+{
+    if (g_instance == this) {
+        g_instance = nullptr;
+        desktop::frmCheck4Updates::setMainWindowShower({});
+    }
+    delete d;
+}
+
+frmMain *frmMain::instance() { return g_instance; }
+
+void frmMain::setWizardPeer(WizardPeer *peer) { d->peer = peer; }
+
+WizardPeer *frmMain::wizardPeer() const { return d->peer; }
+
+QAction *frmMain::toolbarAction(const QString &key) const { return d->actions.value(key, nullptr); }
+
+QString frmMain::GetStartHTML() { return startPageHtml(); }
+
+void frmMain::Form_Load()
+{
+    const QString caption = branding::kProductName + QStringLiteral(" from ") + branding::kMakerName;
+    setWindowTitle(caption);
+    desktop::g_sMachineID = desktop::GetHDDSerial();
+    desktop::frmCheck4Updates::load(this);
+    lblAppName[0]->setText(caption);
+    lblAppName[1]->setText(caption);
+    lblURLMessage->setCursor(
+        QCursor(QIcon(QStringLiteral(":/editor/icons/linkcursor.svg")).pixmap(QSize(24, 24)), 6, 1));
+    lblURLMessage->setText(branding::kUrlMessage);
+    d->actions.value(QStringLiteral("promote"))->setToolTip(branding::kPromoteTooltip);
+    d->actions.value(QStringLiteral("more"))->setToolTip(branding::kMoreTooltip);
+    setWindowState(windowState() | Qt::WindowMaximized);
+
+    const QString start = GetStartHTML();
+    DHTMLEdit1->setDocumentHTML(start);
+    rtbHTMLSource->setText(start);
+    rtbHTMLSource->setSelStart(0);
+    modMain::ColorizeSource(*rtbHTMLSource);
+    rtbHTMLSource->setSelStart(0);
+    d->sourceBaseline = rtbHTMLSource->Text();
+    WebBrowser1->Navigate(branding::kCompanyPage);
+
+    // Wait for the update check without spinning: each round sleeps until an event
+    // arrives. The wait also ends when the update window is gone (closed before its
+    // check finished: it has shown this window already).
+    for (;;) {
+        QPointer<desktop::frmCheck4Updates> check = desktop::frmCheck4Updates::instance();
+        if (!check || check->CheckDone)
+            break;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!check)
+            break;
+        if (check->UpdateFound) {
+            check->show();
+        } else if (check->CheckDone) {
+            show();
+            check->unload();
+        }
+    }
+}
+
+void frmMain::Toolbar1_ButtonClick(const QString &key)
+{
+    const auto askClear = [this] {
+        return platform::dialogs().message(
+                   QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
+                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information, this) !=
+               platform::Answer::No;
+    };
+
+    if (key == QLatin1String("new")) {
+        if (!askClear())
+            return;
+        CurrentFile.clear();
+        if (d->peer) {
+            d->peer->ClearAll();
+            d->peer->showFirstStep();
+            d->peer->showWizard(true);
+        }
+    } else if (key == QLatin1String("open")) {
+        if (!askClear())
+            return;
+        if (d->peer)
+            d->peer->showLoadFile();
+    } else if (key == QLatin1String("wizard")) {
+        if (d->peer) {
+            d->peer->showFirstStep();
+            d->peer->showWizard(false);
+        }
+    } else if (key == QLatin1String("save")) {
+        saveDocument();
+    } else if (key == QLatin1String("preview")) {
+        if (CurrentFile.isEmpty()) {
+            platform::msgBox(QStringLiteral("Please save this file first."), this);
+            return;
+        }
+        desktop::ShellOpen(CurrentFile);
+    } else if (key == QLatin1String("upload")) {
+        publish::FrmUploadInfo upload(this);
+        upload.AddFilesToList(CurrentFile + QStringLiteral(".files"));
+        runModal(upload);
+    } else if (key == QLatin1String("update")) {
+        if (auto *check = desktop::frmCheck4Updates::load(this))
+            check->show();
+    } else if (key == QLatin1String("help")) {
+        desktop::ShellOpen(branding::kSupportPage);
+    } else if (key == QLatin1String("promote")) {
+        desktop::ShellOpen(branding::kPromotePage);
+    } else if (key == QLatin1String("more")) {
+        desktop::ShellOpen(branding::kMorePage);
+    } else if (key == QLatin1String("brand")) {
+        desktop::ShellOpen(branding::kBrandPage);
+    }
+}
+
+bool frmMain::saveDocument()
+{
+    bool newPath = false;
+    const QString previousPath = CurrentFile;
+    if (CurrentFile.isEmpty() ||
+        CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) == 0) {
+        platform::FileRequest request;
+        request.filter = kSaveFilter;
+        const QString chosen = platform::dialogs().saveFile(request, this);
+        if (!chosen.isEmpty()) {
+            CurrentFile = chosen;
+            setWindowTitle(branding::kProductName + QStringLiteral(" : ") + CurrentFile);
+            newPath = true;
+        }
+    }
+    switch (CurrentTab) {
+    case 0:
+        return writeDesignView();
+    case 1:
+        return writeSourceView();
+    default:
+        // The preview shows the shared file: a newly chosen path gets that file, so
+        // the caption never names a file that was not written.
+        if (!newPath)
+            return true;
+        if (QFileInfo(previousPath) == QFileInfo(CurrentFile))
+            return true;
+        if (!copyFileReplacing(previousPath, CurrentFile)) {
+            platform::msgBox(kSaveFirst, this);
+            return false;
+        }
+        return true;
+    }
+}
+
+bool frmMain::writeSourceView()
+{
+    if (CurrentFile.isEmpty() || !rtbHTMLSource->SaveFile(CurrentFile)) {
+        platform::msgBox(kSaveFirst, this);
+        return false;
+    }
+    d->sourceBaseline = rtbHTMLSource->Text();
+    return true;
+}
+
+bool frmMain::writeDesignView()
+{
+    if (CurrentFile.isEmpty() || !DHTMLEdit1->SaveDocument(CurrentFile)) {
+        platform::msgBox(kSaveFirst, this);
+        return false;
+    }
+    DHTMLEdit1->setDirty(false);
+    return true;
+}
+
+void frmMain::SaveRTFFile() { writeSourceView(); }
+
+void frmMain::SaveHTMLFile() { writeDesignView(); }
+
+bool frmMain::designMatchesFile() const
+{
+    // WebEngine re-serialises a document; a document that was loaded from this
+    // very file and not changed since is left as the file has it.
+    return !DHTMLEdit1->isDirty() && QFileInfo::exists(CurrentFile) &&
+           DHTMLEdit1->url().isLocalFile() &&
+           QFileInfo(DHTMLEdit1->url().toLocalFile()) == QFileInfo(CurrentFile);
+}
+
+void frmMain::SSTabEditor_Click(int previousTab)
+{
+    if (d->switching)
+        return;
+    d->switching = true;
+    // The views wait for WebEngine while processing events: no second switch
+    // may start in between.
+    SSTabEditor->tabBar()->setEnabled(false);
+
+    CurrentTab = static_cast<qint16>(SSTabEditor->currentIndex());
+    if (CurrentFile.isEmpty())
+        CurrentFile = platform::inAppFolder(QStringLiteral("~temp.htm"));
+
+    bool refreshPreview = true;
+    switch (previousTab) {
+    case 0:
+        if (!designMatchesFile())
+            SaveHTMLFile();
+        rtbHTMLSource->LoadFile(CurrentFile);
+        rtbHTMLSource->setSelStart(0);
+        modMain::ColorizeSource(*rtbHTMLSource);
+        rtbHTMLSource->setSelStart(0);
+        d->sourceBaseline = rtbHTMLSource->Text();
+        WebBrowser1->Stop();
+        break;
+    case 1:
+        SaveRTFFile();
+        DHTMLEdit1->LoadDocument(CurrentFile);
+        WebBrowser1->Stop();
+        break;
+    default:
+        refreshPreview = false;
+        break;
+    }
+    if (refreshPreview)
+        WebBrowser1->Navigate(QUrl::fromLocalFile(CurrentFile).toString());
+    tBarStd->setEnabled(CurrentTab == 0);
+
+    SSTabEditor->tabBar()->setEnabled(true);
+    d->switching = false;
+}
+
+void frmMain::tBarStd_ButtonClick(const QString &key)
+{
+    for (const FormatSpec &f : kFormatButtons) {
+        if (key != QLatin1String(f.key))
+            continue;
+        if (f.command != 0) {
+            DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::OLECMDEXECOPT_PROMPTUSER : 0);
+        } else if (key == QLatin1String("textcolor") || key == QLatin1String("backcolor")) {
+            // A cancelled colour dialog ends the command with nothing applied.
+            const auto color = platform::dialogs().chooseColor(0, this);
+            if (!color)
+                return;
+            const QString text = ColorToHtml(*color);
+            if (key == QLatin1String("textcolor"))
+                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::OLECMDEXECOPT_PROMPTUSER, text);
+            else
+                DHTMLEdit1->setBgColor(text);
+        } else if (key == QLatin1String("table")) {
+            frmDialog_Table::showDialog(this);
+        }
+        return;
+    }
+}
+
+void frmMain::lblURLMessage_Click() { desktop::OpenLink(branding::kCompanyPage, true); }
+
+bool frmMain::hasUnsavedChanges() const
+{
+    switch (CurrentTab) {
+    case 0:
+        return DHTMLEdit1->isDirty();
+    case 1: {
+        const QString text = rtbHTMLSource->Text();
+        return text != d->sourceBaseline && text != readFileText(CurrentFile);
+    }
+    default:
+        return false; // the views were written when the preview came to the front
+    }
+}
+
+void frmMain::setModalRunner(ModalRunner runner) { g_modalRunner = std::move(runner); }
+
+int frmMain::runModal(QDialog &dialog) { return g_modalRunner ? g_modalRunner(dialog) : dialog.exec(); }
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (hasUnsavedChanges()) {
+        const auto answer = platform::dialogs().message(
+            QStringLiteral("Do you want to save the changes to this page before closing?"), platform::kAppTitle,
+            platform::Buttons::YesNoCancel, platform::Icon::Question, this);
+        if (answer == platform::Answer::Cancel || (answer == platform::Answer::Yes && !saveDocument())) {
+            event->ignore();
+            return;
+        }
+    }
+    event->accept();
+    if (d->peer)
+        d->peer->unloadWizard();
+    if (auto *table = frmDialog_Table::instance())
+        table->close();
+    if (auto *check = desktop::frmCheck4Updates::instance())
+        check->hide();
+    emit programEnded();
+}
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    std::vector<desktop::CtlDefinition> definitions{
+        desktop::NewCtlDefinition(SSTabEditor, 0, 1, 0, 1),   desktop::NewCtlDefinition(DHTMLEdit1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(rtbHTMLSource, 0, 1, 0, 1), desktop::NewCtlDefinition(WebBrowser1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(Toolbar1, 0, 1, 0, 0),      desktop::NewCtlDefinition(tBarStd, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(Picture1, 0, 1, 0, 1),
+    };
+    desktop::ResizeControls(this, definitions);
+    picLabel->resize(width(), picLabel->height());
+    const int inner = centralWidget()->height();
+    if (inner > 0) {
+        const int h = inner - Toolbar1->height() - picLabel->height() - tBarStd->height() - kTabStripHeight;
+        DHTMLEdit1->resize(DHTMLEdit1->width(), h);
+        rtbHTMLSource->resize(rtbHTMLSource->width(), DHTMLEdit1->height());
+        WebBrowser1->resize(WebBrowser1->width(), DHTMLEdit1->height());
+    }
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!d->shown) {
+        d->shown = true;
+        emit firstShown();
+    }
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
+        lblURLMessage_Click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace editor
