@@ -1,7 +1,9 @@
 #pragma once
 // The preview: shows a file or a web address.
 
+#include <QTemporaryFile>
 #include <QWebEngineView>
+#include <memory>
 
 namespace platform {
 
@@ -14,6 +16,12 @@ public:
     // a web address, "about:blank", or "about:" followed by inline HTML.
     void Navigate(const QString &address);
     void Stop();
+
+    // The URL Navigate loads for an address other than "about:...".
+    static QUrl urlFor(const QString &address);
+
+private:
+    std::unique_ptr<QTemporaryFile> m_inlineFile;
 };
 
 } // namespace platform

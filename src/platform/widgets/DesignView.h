@@ -47,8 +47,9 @@ public:
     explicit DesignView(QWidget *parent = nullptr);
     ~DesignView() override;
 
-    // Replaces the document by `html` and waits until it is shown.
-    void setDocumentHTML(const QString &html);
+    // Replaces the document by `html` and waits until it is shown (false when it
+    // could not be shown in time).
+    bool setDocumentHTML(const QString &html);
     // The current document as HTML text (waits for WebEngine).
     QString DocumentHTML();
     // Replaces the document by the file's HTML (loaded by file URL, so relative
@@ -67,8 +68,17 @@ public:
 
     // True once the user (or a command) changed the document since it was last
     // set, loaded or saved.
+    // (Compares the document with its last set, loaded or saved state: waits.)
     bool isDirty() const;
     void setDirty(bool dirty);
+
+    // Runs `script` in the view's own script world (page scripts are off) and waits
+    // for its result; `ok` is false when it did not finish in time or was refused.
+    QVariant runScript(const QString &script, bool *ok = nullptr);
+    // How long each wait may last (15 s unless set).
+    void setWaitTimeout(int milliseconds);
+    // True while an operation waits for WebEngine; others are refused meanwhile.
+    bool isWaiting() const;
 
 signals:
     void documentChanged();

@@ -5,23 +5,32 @@
 #include "platform/ColorRun.h"
 
 #include <QPlainTextEdit>
+#include <QTextCharFormat>
 #include <functional>
 
 namespace platform {
 
+// Positions (SelStart, SelLength, colour runs) count characters of Text(), in which
+// every line end is one "\n"; LoadFile and SaveFile keep the file's own line ends.
 class SourceView : public QPlainTextEdit {
     Q_OBJECT
 public:
+    enum class LineEnd { Lf = 0, Cr = 1, CrLf = 2 };
+
     explicit SourceView(QWidget *parent = nullptr);
     ~SourceView() override;
 
-    QString Text() const;
-    void setText(const QString &text); // the whole text, in one colour (black)
+    QString Text() const; // line ends as "\n"
+    // The whole text, in one colour (black). Any line-end form is accepted and kept
+    // for SaveFile (CR LF when the text has none).
+    void setText(const QString &text);
 
     // Plain-text file I/O in the locale's 8-bit encoding, the text unchanged
     // (CR LF kept). SaveFile writes through a temporary file and a rename.
     bool LoadFile(const QString &path);
     bool SaveFile(const QString &path);
+    // The line-end form SaveFile writes where a line's own form is not known.
+    LineEnd lineEnd() const { return m_lineEnd; }
 
     int SelStart() const;
     void setSelStart(int position); // collapses the selection to the caret
@@ -49,7 +58,17 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void fill(const QString &text);
+    QByteArray encodedText() const;
+    const QTextCharFormat &formatFor(ColorValue color);
+
     KeyPressHook m_hook;
+    LineEnd m_lineEnd = LineEnd::CrLf;
+    bool m_latin1 = false; // the file was not valid in the locale's encoding
+    static constexpr int kFormatSlots = 8;
+    QTextCharFormat m_formats[kFormatSlots];
+    ColorValue m_formatColors[kFormatSlots] = {};
+    int m_formatCount = 0;
 };
 
 } // namespace platform

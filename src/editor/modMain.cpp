@@ -1,0 +1,60 @@
+#include "editor/modMain.h"
+
+#include "platform/widgets/SourceView.h"
+
+#include <QTextDocument>
+
+namespace editor::modMain {
+
+bool InTag = false;
+bool InValue = false;
+bool InQuotes = false;
+bool InComment = false;
+
+void ColorizeSource(platform::SourceView &view)
+{
+    ColorizeRange(view, 1, -1);
+    view.setSelStart(0);
+}
+
+void ColorizeRange(platform::SourceView &view, int start, int end)
+{
+    // The runs are applied without moving the view's selection, which so stays as
+    // the user left it.
+    view.applyColorRuns(rangeColorRuns(view.Text(), start, end));
+    view.SetFocus();
+}
+
+void ColorizeTag(platform::SourceView &view, const QString &tagText, int lt, int gt)
+{
+    view.applyColorRuns(tagColorRuns(tagText, lt, gt));
+}
+
+int ColorizeTypedChar(platform::SourceView &view, int keyAscii)
+{
+    const int caret = view.SelStart();
+    const QChar before = caret > 0 ? view.document()->characterAt(caret - 1) : QChar();
+    TypingState state{InTag, InValue, InQuotes, InComment};
+    const TypedCharAction action = typedCharAction(state, keyAscii, before);
+    InTag = state.InTag;
+    InValue = state.InValue;
+    InQuotes = state.InQuotes;
+    InComment = state.InComment;
+    if (action.openComment) {
+        view.setSelStart(caret - 1);
+        view.setSelLength(1);
+        view.setSelColor(kColorComment);
+        view.setSelText(QStringLiteral("<!--"));
+    }
+    if (action.color)
+        view.setSelColor(*action.color);
+    return action.key;
+}
+
+void InstallColorizeHook(platform::SourceView &view)
+{
+    platform::SourceView *target = &view;
+    view.setKeyPressHook([target](int keyAscii) { return ColorizeTypedChar(*target, keyAscii); });
+}
+
+} // namespace editor::modMain

@@ -1,0 +1,487 @@
+#include "platform/widgets/DesignView.h"
+
+#include "platform/AppFolder.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QPointer>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <memory>
+
+namespace platform {
+
+namespace {
+
+// setHtml refuses documents of 2 MB and more; bigger ones are shown from a file.
+constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
+
+// A JavaScript literal for `text` (a JSON string is one).
+QString jsString(const QString &text)
+{
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+// The document's editing page: it goes only where the view itself sends it, so a
+// file dropped on it or a followed link cannot replace the document being edited.
+class DesignPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+    bool allowNavigation = false;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &, NavigationType, bool isMainFrame) override
+    {
+        return !isMainFrame || allowNavigation;
+    }
+};
+
+struct Waiter {
+    QEventLoop *loop = nullptr;
+    bool done = false;
+    QVariant value;
+    void finish(const QVariant &v)
+    {
+        if (done)
+            return;
+        value = v;
+        done = true;
+        if (loop)
+            loop->quit();
+    }
+};
+
+int fontSizeFromPoints(qreal points)
+{
+    static const qreal limits[] = {8, 10, 12, 14, 18, 24};
+    int size = 1;
+    for (qreal limit : limits) {
+        if (points <= limit)
+            return size;
+        ++size;
+    }
+    return 7;
+}
+
+// The HTML text in the document's own character set: a page that declares a
+// Latin-1 set keeps it, and characters outside it become numeric references;
+// everything else is written in the locale's encoding.
+QByteArray encodeHtml(const QString &html, const QString &charset)
+{
+    const QString cs = charset.toLower();
+    const bool latin1 = cs == QLatin1String("windows-1252") || cs == QLatin1String("iso-8859-1")
+                        || cs == QLatin1String("us-ascii");
+    if (!latin1) {
+        QStringEncoder encoder(QStringEncoder::System);
+        return encoder.encode(html);
+    }
+    QByteArray bytes;
+    bytes.reserve(html.size());
+    for (qsizetype i = 0; i < html.size(); ++i) {
+        char32_t ucs = html.at(i).unicode();
+        if (html.at(i).isHighSurrogate() && i + 1 < html.size() && html.at(i + 1).isLowSurrogate()) {
+            ucs = QChar::surrogateToUcs4(html.at(i), html.at(i + 1));
+            ++i;
+        }
+        if (ucs < 0x100)
+            bytes.append(char(ucs));
+        else
+            bytes.append("&#" + QByteArray::number(uint(ucs)) + ';');
+    }
+    return bytes;
+}
+
+} // namespace
+
+class DesignView::Private {
+public:
+    DesignView *q = nullptr;
+    DesignPage *page = nullptr;
+    bool busy = false;
+    bool dirty = false;
+    bool loaded = false;
+    QString baseline; // the document as it was last set, loaded or saved
+    int timeoutMs = 15000;
+    std::unique_ptr<QTemporaryFile> htmlFile;
+
+    // Runs `start` (which hands the waiter to a WebEngine callback) and processes
+    // events until the callback came or the time ran out. Refused while another wait
+    // of this view is running.
+    bool wait(const std::function<void(const std::shared_ptr<Waiter> &)> &start, QVariant *result)
+    {
+        if (busy)
+            return false;
+        busy = true;
+        QPointer<DesignView> alive(q);
+        auto waiter = std::make_shared<Waiter>();
+        QEventLoop loop;
+        waiter->loop = &loop;
+        start(waiter);
+        if (!waiter->done) {
+            QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
+        waiter->loop = nullptr;
+        if (!alive)
+            return false; // the view went away while waiting
+        busy = false;
+        if (result)
+            *result = waiter->value;
+        return waiter->done;
+    }
+
+    bool run(const QString &script, QVariant *result = nullptr)
+    {
+        return wait(
+            [this, &script](const std::shared_ptr<Waiter> &w) {
+                page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                    [w](const QVariant &v) { w->finish(v); });
+            },
+            result);
+    }
+
+    bool html(QString *out)
+    {
+        QVariant v;
+        if (!wait([this](const std::shared_ptr<Waiter> &w) {
+                page->toHtml([w](const QString &h) { w->finish(h); });
+            }, &v))
+            return false;
+        *out = v.toString();
+        return true;
+    }
+
+    bool load(const std::function<void()> &startLoad)
+    {
+        bool started = false;
+        std::shared_ptr<Waiter> current;
+        const auto c1 = QObject::connect(page, &QWebEnginePage::loadStarted, q, [&started] { started = true; });
+        const auto c2 = QObject::connect(page, &QWebEnginePage::loadFinished, q, [&](bool ok) {
+            // A load that was running before ours may report its end first.
+            if (started && current)
+                current->finish(ok);
+        });
+        page->allowNavigation = true;
+        QPointer<DesignView> alive(q);
+        QVariant ok;
+        const bool finished = wait(
+            [&](const std::shared_ptr<Waiter> &w) {
+                current = w;
+                startLoad();
+            },
+            &ok);
+        if (!alive)
+            return false;
+        QObject::disconnect(c1);
+        QObject::disconnect(c2);
+        page->allowNavigation = false;
+        if (!finished || !ok.toBool())
+            return false;
+        loaded = true;
+        dirty = false;
+        if (!run(QStringLiteral("document.designMode = 'on'; true")))
+            return false;
+        return html(&baseline);
+    }
+
+    bool execCommand(const QString &name, const QString &value = QString())
+    {
+        QVariant v;
+        const QString script = QStringLiteral("document.execCommand(%1, false, %2)")
+                                   .arg(jsString(name), value.isNull() ? QStringLiteral("null") : jsString(value));
+        return run(script, &v) && v.toBool();
+    }
+
+    bool trigger(QWebEnginePage::WebAction action)
+    {
+        if (busy)
+            return false;
+        page->triggerAction(action);
+        // The action reaches the page ahead of this round trip.
+        return run(QStringLiteral("true"));
+    }
+};
+
+DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
+{
+    d->q = this;
+    d->page = new DesignPage(QWebEngineProfile::defaultProfile(), this);
+    setPage(d->page);
+    // The page's own scripts must not change the document being edited; the view's
+    // scripts run in their own world and still work.
+    d->page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    d->page->settings()->setDefaultTextEncoding(
+        QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System)));
+}
+
+DesignView::~DesignView()
+{
+    delete d;
+}
+
+void DesignView::setWaitTimeout(int milliseconds)
+{
+    d->timeoutMs = milliseconds;
+}
+
+bool DesignView::setDocumentHTML(const QString &html)
+{
+    const QString folder = applicationFolder();
+    const QUrl base = QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
+    bool ok = false;
+    if (html.size() < kInlineHtmlLimit) {
+        ok = d->load([&] { d->page->setHtml(html, base); });
+    } else {
+        d->htmlFile.reset(new QTemporaryFile(QDir::tempPath() + QStringLiteral("/quillmark-XXXXXX.htm")));
+        if (d->htmlFile->open() && d->htmlFile->write(html.toUtf8()) >= 0 && d->htmlFile->flush())
+            ok = d->load([&] { d->page->load(QUrl::fromLocalFile(d->htmlFile->fileName())); });
+    }
+    emit documentChanged();
+    return ok;
+}
+
+QString DesignView::DocumentHTML()
+{
+    QString html;
+    d->html(&html);
+    return html;
+}
+
+bool DesignView::LoadDocument(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return false;
+    const bool ok = d->load([&] { d->page->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
+    emit documentChanged();
+    return ok;
+}
+
+bool DesignView::SaveDocument(const QString &path)
+{
+    QString html;
+    if (!d->html(&html))
+        return false;
+    QVariant charset;
+    d->run(QStringLiteral("document.characterSet"), &charset);
+    const QByteArray bytes = encodeHtml(html, charset.toString());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        return false;
+    d->baseline = html;
+    d->dirty = false;
+    return true;
+}
+
+bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
+{
+    const bool prompt = option == OLECMDEXECOPT_PROMPTUSER;
+    const QString text = argument.typeId() == QMetaType::QString ? argument.toString() : QString();
+    bool ok = false;
+    switch (command) {
+    case DECMD_BOLD:
+        ok = d->execCommand(QStringLiteral("bold"));
+        break;
+    case DECMD_ITALIC:
+        ok = d->execCommand(QStringLiteral("italic"));
+        break;
+    case DECMD_UNDERLINE:
+        ok = d->execCommand(QStringLiteral("underline"));
+        break;
+    case DECMD_JUSTIFYLEFT:
+        ok = d->execCommand(QStringLiteral("justifyLeft"));
+        break;
+    case DECMD_JUSTIFYCENTER:
+        ok = d->execCommand(QStringLiteral("justifyCenter"));
+        break;
+    case DECMD_JUSTIFYRIGHT:
+        ok = d->execCommand(QStringLiteral("justifyRight"));
+        break;
+    case DECMD_ORDERLIST:
+        ok = d->execCommand(QStringLiteral("insertOrderedList"));
+        break;
+    case DECMD_UNORDERLIST:
+        ok = d->execCommand(QStringLiteral("insertUnorderedList"));
+        break;
+    case DECMD_OUTDENT:
+        ok = d->execCommand(QStringLiteral("outdent"));
+        break;
+    case DECMD_INDENT:
+        ok = d->execCommand(QStringLiteral("indent"));
+        break;
+    // The page may not reach the clipboard; these go through the browser side.
+    case DECMD_CUT:
+        ok = d->trigger(QWebEnginePage::Cut);
+        break;
+    case DECMD_COPY:
+        return d->trigger(QWebEnginePage::Copy);
+    case DECMD_PASTE:
+        ok = d->trigger(QWebEnginePage::Paste);
+        break;
+    case DECMD_UNDO:
+        ok = d->trigger(QWebEnginePage::Undo);
+        break;
+    case DECMD_REDO:
+        ok = d->trigger(QWebEnginePage::Redo);
+        break;
+    case DECMD_FONT: {
+        if (d->busy)
+            return false;
+        std::optional<QFont> font;
+        if (argument.typeId() == QMetaType::QFont)
+            font = argument.value<QFont>();
+        else if (prompt)
+            font = dialogs().chooseFont(QFont(), this);
+        else if (!text.isEmpty())
+            font = QFont(text, -1);
+        if (!font)
+            return false;
+        ok = d->execCommand(QStringLiteral("fontName"), font->family());
+        if (!ok || argument.typeId() == QMetaType::QString)
+            break; // a family name alone
+        if (font->pointSizeF() > 0)
+            d->execCommand(QStringLiteral("fontSize"), QString::number(fontSizeFromPoints(font->pointSizeF())));
+        // Bold, italic and underline are toggles: set each to the chosen state.
+        const QString toggle = QStringLiteral(
+            "(function(n, want){ if (document.queryCommandState(n) !== want) document.execCommand(n); })(%1, %2)");
+        d->run(toggle.arg(jsString(QStringLiteral("bold")), font->bold() ? "true" : "false"));
+        d->run(toggle.arg(jsString(QStringLiteral("italic")), font->italic() ? "true" : "false"));
+        d->run(toggle.arg(jsString(QStringLiteral("underline")), font->underline() ? "true" : "false"));
+        break;
+    }
+    case DECMD_HYPERLINK: {
+        if (d->busy)
+            return false;
+        std::optional<QString> address;
+        if (!text.isEmpty())
+            address = text;
+        else if (prompt)
+            address = dialogs().askText(QStringLiteral("Hyperlink"), QStringLiteral("Address:"),
+                                        QStringLiteral("http://"), this);
+        if (!address || address->trimmed().isEmpty())
+            return false;
+        ok = d->execCommand(QStringLiteral("createLink"), address->trimmed());
+        break;
+    }
+    case DECMD_IMAGE: {
+        if (d->busy)
+            return false;
+        std::optional<QString> source;
+        if (!text.isEmpty())
+            source = text;
+        else if (prompt)
+            source = dialogs().askText(QStringLiteral("Image"), QStringLiteral("Picture address:"), QString(),
+                                       this);
+        if (!source || source->trimmed().isEmpty())
+            return false;
+        ok = d->execCommand(QStringLiteral("insertImage"), source->trimmed());
+        break;
+    }
+    case DECMD_SETFORECOLOR: {
+        if (d->busy)
+            return false;
+        QString color = text;
+        if (color.isEmpty() && prompt) {
+            const std::optional<ColorValue> chosen = dialogs().chooseColor(0, this);
+            if (!chosen)
+                return false;
+            color = QStringLiteral("%1%2%3")
+                        .arg(*chosen & 0xFF, 2, 16, QLatin1Char('0'))
+                        .arg((*chosen >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+                        .arg((*chosen >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
+                        .toUpper();
+        }
+        if (color.isEmpty())
+            return false;
+        if (!color.startsWith(QLatin1Char('#')))
+            color.prepend(QLatin1Char('#'));
+        ok = d->execCommand(QStringLiteral("foreColor"), color);
+        break;
+    }
+    default:
+        return false;
+    }
+    if (ok) {
+        d->dirty = true;
+        emit documentChanged();
+    }
+    return ok;
+}
+
+bool DesignView::setBgColor(const QString &colorText)
+{
+    if (!d->run(QStringLiteral("document.bgColor = %1; true").arg(jsString(colorText))))
+        return false;
+    d->dirty = true;
+    emit documentChanged();
+    return true;
+}
+
+bool DesignView::pasteHTML(const QString &html)
+{
+    // Without a selection (nothing clicked yet) the HTML goes to the start of the body.
+    const QString script = QStringLiteral(
+        "(function(h){ var s = window.getSelection();"
+        " if (!s.rangeCount) { var r = document.createRange();"
+        "  r.setStart(document.body || document.documentElement, 0); r.collapse(true); s.addRange(r); }"
+        " return document.execCommand('insertHTML', false, h); })(%1)");
+    QVariant v;
+    if (!d->run(script.arg(jsString(html)), &v) || !v.toBool())
+        return false;
+    d->dirty = true;
+    emit documentChanged();
+    return true;
+}
+
+QVariant DesignView::runScript(const QString &script, bool *ok)
+{
+    QVariant v;
+    const bool done = d->run(script, &v);
+    if (ok)
+        *ok = done;
+    return v;
+}
+
+bool DesignView::isDirty() const
+{
+    if (d->dirty || !d->loaded || d->busy)
+        return d->dirty;
+    // Typing leaves no trace of its own: compare with the document as last set.
+    QString html;
+    if (!d->html(&html))
+        return d->dirty;
+    return html != d->baseline;
+}
+
+void DesignView::setDirty(bool dirty)
+{
+    d->dirty = dirty;
+    if (!dirty && d->loaded) {
+        QString html;
+        if (d->html(&html))
+            d->baseline = html;
+    }
+}
+
+bool DesignView::isWaiting() const
+{
+    return d->busy;
+}
+
+} // namespace platform
