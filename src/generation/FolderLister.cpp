@@ -15,9 +15,10 @@ QStringList ListFolderFiles(const QString &folder)
         return {};
     // Hidden files count too: a file named ".ini" is an entry like any other.
     QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-    // Case-insensitive name order, with a case-sensitive tie-break so the order is stable.
+    // Case-insensitive name order on upper-cased names (as NTFS lists a folder), with
+    // a case-sensitive tie-break so the order is stable.
     std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int c = a.compare(b, Qt::CaseInsensitive);
+        const int c = a.toUpper().compare(b.toUpper());
         return c != 0 ? c < 0 : a < b;
     });
     return names;
