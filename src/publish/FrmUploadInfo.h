@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QTreeWidgetItem;
@@ -39,8 +40,6 @@ public:
 
     // Seconds without progress before an FTP command gives up; 0 = the client's default.
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
-    // Where ftpinfo.ini is kept; the program's application folder unless set.
-    void setSettingsFolder(const QString &folder) { m_settingsFolder = folder; }
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
 
@@ -50,11 +49,13 @@ public slots:
 private:
     bool beginUpload();
     void endUpload();
+    void setStatus(const QString &text);
+    void countUploadSize(const QStringList &paths);
+    void showProgress(qint64 currentFileBytes);
     void UploadPath(const QString &path);
     bool UploadFolder(const QString &path);
     void ShowUploadError(const QString &text);
     QTreeWidgetItem *addRow(const QString &name, const QString &path);
-    QString settingsFolder() const;
     void loadSettings();
     void saveSettings();
 
@@ -62,12 +63,11 @@ private:
     std::unique_ptr<FTP> objFTP;
     QString sUploadError;
     qint16 m_timeOut = 0;
-    QString m_settingsFolder;
-    bool m_saved = false;
     qint64 m_totalBytes = 0;
     qint64 m_doneBytes = 0;
     int m_totalFiles = 0;
     int m_doneFiles = 0;
+    QStringList m_folderChain; // canonical paths of the folders being sent, to stop link loops
 };
 
 } // namespace publish

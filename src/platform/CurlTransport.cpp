@@ -1,0 +1,590 @@
+#include "platform/CurlTransport.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QThread>
+#include <QUrl>
+#include <cctype>
+#include <curl/curl.h>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+// What one command needs, copied on the caller's thread so the worker never
+// reads the transport's public fields.
+struct Settings {
+    QString url, user, password, proxy, caFile;
+    int timeout = 60;
+    int port = 0;
+    int access = kAccessDefault;
+};
+
+struct Outcome {
+    int code = kTransportOk;
+    QString info;
+    QByteArray output;
+};
+
+enum class Scheme { Ftp, FtpExplicitTls, Sftp };
+
+// A remote folder as the list of its segments, relative to the login folder
+// unless absolute.
+struct RemotePath {
+    bool absolute = false;
+    QStringList segments;
+
+    // Applies a "CD" argument: absolute, relative, "." and "..".
+    RemotePath resolved(const QString &arg) const
+    {
+        RemotePath r = *this;
+        QString a = arg.trimmed();
+        if (a.startsWith('/')) {
+            r.absolute = true;
+            r.segments.clear();
+        }
+        for (const QString &seg : a.split('/', Qt::SkipEmptyParts)) {
+            if (seg == QLatin1String("."))
+                continue;
+            if (seg == QLatin1String("..") && !r.segments.isEmpty() && r.segments.last() != "..")
+                r.segments.removeLast();
+            else if (seg == QLatin1String("..") && r.absolute)
+                continue; // ".." of the root is the root
+            else
+                r.segments << seg;
+        }
+        return r;
+    }
+
+    QString text() const { return (absolute ? "/" : "") + segments.join('/'); }
+};
+
+QByteArray encodeSegments(const QStringList &segments)
+{
+    QByteArrayList parts;
+    for (const QString &s : segments)
+        parts << QUrl::toPercentEncoding(s);
+    return parts.join('/');
+}
+
+bool splitPut(const QString &args, QString &local, QString &remote)
+{
+    // "local" remote
+    if (!args.startsWith('"'))
+        return false;
+    int close = args.indexOf('"', 1);
+    if (close < 0)
+        return false;
+    local = args.mid(1, close - 1);
+    remote = args.mid(close + 1).trimmed();
+    return !local.isEmpty() && !remote.isEmpty();
+}
+
+bool splitGet(const QString &args, QString &remote, QString &local)
+{
+    // remote "local"
+    if (!args.endsWith('"'))
+        return false;
+    int open = args.lastIndexOf('"', args.size() - 2);
+    if (open < 0)
+        return false;
+    local = args.mid(open + 1, args.size() - open - 2);
+    remote = args.left(open).trimmed();
+    return !local.isEmpty() && !remote.isEmpty();
+}
+
+} // namespace
+
+// Owns the easy handle; runs on the transport's thread only.
+class CurlWorker : public QObject {
+public:
+    explicit CurlWorker(CurlTransport *owner) : m_owner(owner) {}
+    ~CurlWorker() override { closeHandle(); }
+
+    void closeHandle()
+    {
+        if (m_curl)
+            curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
+    }
+
+    Outcome run(const QString &command, const Settings &settings);
+    QString cwd() const { return m_cwd.text(); }
+
+private:
+    struct Io {
+        CurlWorker *self = nullptr;
+        QFile *in = nullptr;
+        QSaveFile *out = nullptr;
+        QByteArray *buffer = nullptr;
+        bool writeFailed = false;
+    };
+
+    bool prepare(const Settings &s, Outcome &o);
+    QByteArray dirUrl(const RemotePath &p) const;
+    Outcome perform(Io &io);
+    Outcome cd(const QString &arg);
+    Outcome list();
+    Outcome mkdir(const QString &arg);
+    Outcome put(const QString &local, const QString &remote);
+    Outcome get(const QString &remote, const QString &local);
+
+    static size_t onHeader(char *data, size_t size, size_t n, void *user);
+    static size_t onRead(char *data, size_t size, size_t n, void *user);
+    static size_t onWrite(char *data, size_t size, size_t n, void *user);
+    static int onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                          curl_off_t ulNow);
+
+    CurlTransport *m_owner;
+    CURL *m_curl = nullptr;
+    Scheme m_scheme = Scheme::Ftp;
+    QByteArray m_base; // scheme://host[:port]
+    RemotePath m_cwd;
+    QByteArray m_lastReply;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    QByteArray m_user, m_password, m_proxy, m_caFile;
+    int m_timeout = 60;
+    int m_port = 0;
+    bool m_useProxy = false;
+    qint64 m_lastProgress = -1;
+};
+
+bool CurlWorker::prepare(const Settings &s, Outcome &o)
+{
+    QString text = s.url.trimmed();
+    if (!text.contains(QLatin1String("://")))
+        text.prepend(QLatin1String("ftp://"));
+    QUrl url(text);
+    QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != "ftp" && scheme != "ftps" && scheme != "sftp")) {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("The server address \"%1\" cannot be used.").arg(s.url);
+        return false;
+    }
+    Scheme newScheme = scheme == "sftp" ? Scheme::Sftp : scheme == "ftps" ? Scheme::FtpExplicitTls : Scheme::Ftp;
+    QByteArray base = (newScheme == Scheme::Sftp ? "sftp://" : "ftp://") + QUrl::toAce(url.host());
+    if (url.host().contains(':'))
+        base = (newScheme == Scheme::Sftp ? "sftp://[" : "ftp://[") + url.host().toLatin1() + "]";
+    int port = s.port > 0 ? s.port : url.port(0);
+    // Another server or account means another connection and a fresh directory.
+    if (base != m_base || newScheme != m_scheme || port != m_port || s.user.toUtf8() != m_user) {
+        closeHandle();
+        m_cwd = RemotePath();
+    }
+    m_scheme = newScheme;
+    m_base = base;
+    m_port = port;
+    m_user = s.user.toUtf8();
+    m_password = s.password.toUtf8();
+    m_timeout = s.timeout > 0 ? s.timeout : 60;
+    m_useProxy = s.access == kAccessNamedProxy && !s.proxy.isEmpty();
+    m_proxy = s.proxy.toUtf8();
+    m_caFile = s.caFile.toLocal8Bit();
+    if (!m_curl)
+        m_curl = curl_easy_init();
+    if (!m_curl) {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("The transfer library could not start.");
+        return false;
+    }
+    // Options do not carry over between commands; the connection does.
+    curl_easy_reset(m_curl);
+    curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_user.constData());
+    curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_password.constData());
+    if (m_port > 0)
+        curl_easy_setopt(m_curl, CURLOPT_PORT, long(m_port));
+    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, long(m_timeout));
+    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(m_timeout));
+    // A stalled data transfer gives up after the same time without progress.
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, long(m_timeout));
+    if (m_useProxy)
+        curl_easy_setopt(m_curl, CURLOPT_PROXY, m_proxy.constData());
+    if (m_scheme == Scheme::FtpExplicitTls)
+        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    if (!m_caFile.isEmpty())
+        curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_caFile.constData());
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CurlWorker::onHeader);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this);
+    return true;
+}
+
+QByteArray CurlWorker::dirUrl(const RemotePath &p) const
+{
+    QByteArray path = encodeSegments(p.segments);
+    if (!path.isEmpty())
+        path += '/';
+    if (m_scheme == Scheme::Sftp)
+        return m_base + (p.absolute ? "/" : "/~/") + path;
+    return m_base + (p.absolute ? "/%2F" : "") + "/" + path;
+}
+
+size_t CurlWorker::onHeader(char *data, size_t size, size_t n, void *user)
+{
+    auto *self = static_cast<CurlWorker *>(user);
+    QByteArray line = QByteArray(data, qsizetype(size * n)).trimmed();
+    // Keep the last server reply (a line starting with its three-digit code).
+    if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
+        std::isdigit(uchar(line[2])))
+        self->m_lastReply = line;
+    return size * n;
+}
+
+size_t CurlWorker::onRead(char *data, size_t size, size_t n, void *user)
+{
+    auto *io = static_cast<Io *>(user);
+    qint64 got = io->in->read(data, qint64(size * n));
+    return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
+}
+
+size_t CurlWorker::onWrite(char *data, size_t size, size_t n, void *user)
+{
+    auto *io = static_cast<Io *>(user);
+    if (io->buffer) {
+        io->buffer->append(data, qsizetype(size * n));
+        return size * n;
+    }
+    if (io->out->write(data, qint64(size * n)) != qint64(size * n)) {
+        io->writeFailed = true;
+        return 0;
+    }
+    return size * n;
+}
+
+int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                           curl_off_t ulNow)
+{
+    auto *io = static_cast<Io *>(user);
+    CurlWorker *self = io->self;
+    qint64 done = ulNow ? qint64(ulNow) : qint64(dlNow);
+    qint64 total = ulTotal ? qint64(ulTotal) : qint64(dlTotal);
+    if (done != self->m_lastProgress) {
+        self->m_lastProgress = done;
+        CurlTransport *owner = self->m_owner;
+        // Delivered on the owner's thread; dropped if the owner is gone by then.
+        QMetaObject::invokeMethod(
+            owner,
+            [owner, done, total] {
+                if (owner->Progress)
+                    owner->Progress(done, total);
+            },
+            Qt::QueuedConnection);
+    }
+    return 0;
+}
+
+Outcome CurlWorker::perform(Io &io)
+{
+    Outcome o;
+    m_lastReply.clear();
+    m_errorBuffer[0] = '\0';
+    m_lastProgress = -1;
+    io.self = this;
+    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CurlWorker::onProgress);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &io);
+    CURLcode rc = curl_easy_perform(m_curl);
+    if (rc == CURLE_OK)
+        return o;
+
+    long reply = 0;
+    curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+    QString detail = QString::fromLocal8Bit(m_errorBuffer).trimmed();
+    if (detail.isEmpty())
+        detail = QString::fromLatin1(curl_easy_strerror(rc));
+    QString serverText = QString::fromLocal8Bit(m_lastReply);
+    auto withServer = [&](const QString &what) {
+        return serverText.isEmpty() ? what + " (" + detail + ")" : what + ": " + serverText;
+    };
+    switch (rc) {
+    case CURLE_LOGIN_DENIED:
+        o.code = kTransportLoginFailed;
+        o.info = withServer(QStringLiteral("The server refused the user name or password"));
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        o.code = kTransportTimedOut;
+        o.info = QStringLiteral("The server did not answer within %1 seconds (%2).").arg(m_timeout).arg(detail);
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        o.code = kTransportNameNotResolved;
+        o.info = QStringLiteral("The server name could not be resolved (%1).").arg(detail);
+        break;
+    case CURLE_COULDNT_CONNECT:
+        o.code = kTransportCannotConnect;
+        o.info = QStringLiteral("Cannot connect to the server (%1).").arg(detail);
+        break;
+    case CURLE_READ_ERROR:
+        o.code = kTransportLocalFile;
+        o.info = QStringLiteral("The local file could not be read.");
+        break;
+    case CURLE_WRITE_ERROR:
+        if (io.writeFailed) {
+            o.code = kTransportLocalFile;
+            o.info = QStringLiteral("The local file could not be written.");
+            break;
+        }
+        [[fallthrough]];
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSH:
+        if (rc != CURLE_WRITE_ERROR) {
+            o.code = kTransportSecurity;
+            o.info = QStringLiteral("The secure connection failed (%1).").arg(detail);
+            break;
+        }
+        [[fallthrough]];
+    default:
+        if (reply >= 400 && !serverText.isEmpty()) {
+            o.code = kServerRefused;
+            o.info = serverText;
+        } else {
+            o.code = kTransportConnectionLost;
+            o.info = QStringLiteral("The connection to the server failed (%1).").arg(detail);
+        }
+    }
+    // After a broken connection the next command starts a fresh one.
+    if (o.code != kServerRefused && o.code != kTransportLocalFile)
+        closeHandle();
+    return o;
+}
+
+Outcome CurlWorker::cd(const QString &arg)
+{
+    RemotePath target = m_cwd.resolved(arg);
+    QByteArray url = dirUrl(target);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    Io io;
+    Outcome o = perform(io);
+    if (o.code == kTransportOk)
+        m_cwd = target;
+    return o;
+}
+
+Outcome CurlWorker::list()
+{
+    QByteArray url = dirUrl(m_cwd);
+    QByteArray names;
+    Io io;
+    io.buffer = &names;
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    Outcome o = perform(io);
+    if (o.code == kTransportOk) {
+        // Every line ends with CR LF, whatever the server sends.
+        names.replace("\r\n", "\n");
+        names.replace('\n', "\r\n");
+        if (!names.isEmpty() && !names.endsWith("\r\n"))
+            names += "\r\n";
+        o.output = names;
+    }
+    return o;
+}
+
+Outcome CurlWorker::mkdir(const QString &arg)
+{
+    QByteArray url = dirUrl(m_cwd);
+    QByteArray command;
+    if (m_scheme == Scheme::Sftp) {
+        RemotePath target = m_cwd.resolved(arg);
+        command = "*mkdir \"" + (target.absolute ? QByteArray("/") : QByteArray("~/")) +
+                  target.segments.join('/').toUtf8() + "\"";
+    } else {
+        // "*": a refusal must not close the connection; it is read from the reply.
+        command = "*MKD " + arg.toUtf8();
+    }
+    curl_slist *cmds = curl_slist_append(nullptr, command.constData());
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    Io io;
+    Outcome o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk && m_scheme != Scheme::Sftp) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kServerRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
+}
+
+Outcome CurlWorker::put(const QString &local, const QString &remote)
+{
+    Outcome o;
+    QFile in(local);
+    if (!in.open(QIODevice::ReadOnly)) {
+        o.code = kTransportLocalFile;
+        o.info = QStringLiteral("Cannot read the local file %1: %2").arg(local, in.errorString());
+        return o;
+    }
+    int slash = remote.lastIndexOf('/');
+    QString name = remote.mid(slash + 1);
+    RemotePath dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));
+    if (remote.startsWith('/') && slash == 0)
+        dir = RemotePath{true, {}};
+    if (name.isEmpty() || name == "." || name == "..") {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("No remote file name in \"%1\".").arg(remote);
+        return o;
+    }
+    QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
+    Io io;
+    io.in = &in;
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CurlWorker::onRead);
+    curl_easy_setopt(m_curl, CURLOPT_READDATA, &io);
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
+    return perform(io);
+}
+
+Outcome CurlWorker::get(const QString &remote, const QString &local)
+{
+    Outcome o;
+    int slash = remote.lastIndexOf('/');
+    QString name = remote.mid(slash + 1);
+    RemotePath dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));
+    if (remote.startsWith('/') && slash == 0)
+        dir = RemotePath{true, {}};
+    // Written beside the target and renamed at the end, so a failed transfer
+    // leaves no truncated file behind.
+    QSaveFile out(local);
+    if (name.isEmpty() || !out.open(QIODevice::WriteOnly)) {
+        o.code = name.isEmpty() ? kTransportInternal : kTransportLocalFile;
+        o.info = name.isEmpty() ? QStringLiteral("No remote file name in \"%1\".").arg(remote)
+                                : QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
+        return o;
+    }
+    QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
+    Io io;
+    io.out = &out;
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    o = perform(io);
+    if (o.code != kTransportOk) {
+        out.cancelWriting();
+        return o;
+    }
+    if (!out.commit()) {
+        o.code = kTransportLocalFile;
+        o.info = QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
+    }
+    return o;
+}
+
+Outcome CurlWorker::run(const QString &command, const Settings &settings)
+{
+    Outcome o;
+    int blank = command.indexOf(' ');
+    QString verb = (blank < 0 ? command : command.left(blank)).toUpper();
+    QString args = blank < 0 ? QString() : command.mid(blank + 1);
+    if (verb == "CLOSE") {
+        closeHandle();
+        m_cwd = RemotePath();
+        return o;
+    }
+    if (!prepare(settings, o))
+        return o;
+    if (verb == "CD")
+        return cd(args);
+    if (verb == "DIR" || verb == "LS")
+        return list();
+    if (verb == "MKDIR" || verb == "MKD")
+        return mkdir(args.trimmed());
+    QString a, b;
+    if (verb == "PUT" && splitPut(args.trimmed(), a, b))
+        return put(a, b);
+    if ((verb == "GET" || verb == "RECV") && splitGet(args.trimmed(), a, b))
+        return get(a, b);
+    o.code = kTransportInternal;
+    o.info = QStringLiteral("Unknown or malformed command: %1").arg(command);
+    return o;
+}
+
+CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_thread = std::make_unique<QThread>();
+    m_worker = new CurlWorker(this);
+    m_worker->moveToThread(m_thread.get());
+    m_thread->start();
+}
+
+CurlTransport::~CurlTransport()
+{
+    // The handle is closed on its own thread, after any command still queued.
+    CurlWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker,
+        [worker] {
+            worker->closeHandle();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
+    m_thread->wait();
+    delete m_worker;
+}
+
+void CurlTransport::Execute(const QString &operation)
+{
+    Settings s;
+    s.url = URL;
+    s.user = UserName;
+    s.password = Password;
+    s.proxy = Proxy;
+    s.caFile = CaCertificates;
+    s.timeout = RequestTimeout;
+    s.port = RemotePort;
+    s.access = AccessType;
+    ++m_pending;
+    CurlWorker *worker = m_worker;
+    CurlTransport *self = this;
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, self, operation, s] {
+            Outcome o = worker->run(operation, s);
+            QString cwd = worker->cwd();
+            QMetaObject::invokeMethod(
+                self, [self, o, cwd] { self->finished(o.code, o.info, o.output, cwd); },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void CurlTransport::finished(int code, const QString &info, const QByteArray &output, const QString &cwd)
+{
+    --m_pending;
+    m_code = code;
+    m_info = info;
+    m_output = output;
+    m_outputPos = 0;
+    m_cwd = cwd;
+}
+
+QString CurlTransport::GetChunk(int size)
+{
+    if (size <= 0 || m_outputPos >= m_output.size())
+        return QString();
+    QByteArray piece = m_output.mid(m_outputPos, size);
+    m_outputPos += piece.size();
+    return QString::fromLocal8Bit(piece);
+}
+
+} // namespace platform

@@ -1,0 +1,228 @@
+#include "publish/FTP.h"
+
+#include "platform/CurlTransport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace publish {
+
+namespace {
+
+const QString kCdFailed = QStringLiteral("Error during FTP CD operation.");
+const QString kMkdFailed = QStringLiteral("Error during FTP MKD operation.");
+const QString kPutFailed = QStringLiteral("Error during FTP Put operation.");
+const QString kGetFailed = QStringLiteral("Error during FTP Get operation.");
+
+QString joinLocal(const QString &folder, const QString &name)
+{
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+} // namespace
+
+FTP::FTP(std::unique_ptr<platform::Transport> transport)
+    : m_ctl(transport ? std::move(transport) : std::make_unique<platform::CurlTransport>())
+{
+}
+
+FTP::~FTP() = default;
+
+void FTP::setProgressSink(std::function<void(qint64, qint64)> sink) { m_ctl->Progress = std::move(sink); }
+
+void FTP::status(const QString &text)
+{
+    if (m_status)
+        m_status(text);
+}
+
+void FTP::WaitWhileBusy()
+{
+    // The transport reports completion through the event queue, so waiting for
+    // the next event is enough; the windows stay painted meanwhile.
+    while (m_ctl->StillExecuting())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+bool FTP::run(const QString &command)
+{
+    m_ctl->Execute(command);
+    WaitWhileBusy();
+    return m_ctl->ResponseCode() == 0;
+}
+
+QString FTP::failureText(const QString &fixedMessage) const
+{
+    if (m_ctl->ResponseCode() != 0 && !m_ctl->ResponseInfo().isEmpty())
+        return m_ctl->ResponseInfo();
+    return fixedMessage;
+}
+
+QString FTP::fFormatError(const QString &sMessage, const QString &sProcedure, const QString &sDetail) const
+{
+    QStringList lines{QStringLiteral("Error Msg: ") + sMessage, QStringLiteral("Procedure: ") + sProcedure};
+    if (!sDetail.isEmpty()) {
+        lines << sDetail;
+    } else {
+        lines << (m_err.number != 0 ? QStringLiteral("Error Number: ") + QString::number(m_err.number)
+                                    : QString());
+        lines << QStringLiteral("Error Source: ") +
+                     (m_err.source.isEmpty() ? QStringLiteral("FTP Class") : m_err.source);
+        if (!m_err.description.isEmpty())
+            lines << QStringLiteral("Description: ") + m_err.description;
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+bool FTP::FTPInit(QString sURL, QString sUserName, QString sPassword, qint16 iTimeOut, quint16 iRemotePort,
+                  QString sProxy, QString &sError)
+{
+    Q_UNUSED(sError); // setting the parameters cannot fail here
+    m_err = {};
+    m_ctl->URL = sURL;
+    m_ctl->UserName = sUserName;
+    m_ctl->Password = sPassword;
+    m_ctl->Protocol = platform::kProtocolFtp;
+    m_ctl->RequestTimeout = iTimeOut > 0 ? iTimeOut : 300;
+    if (iRemotePort != 0)
+        m_ctl->RemotePort = iRemotePort;
+    if (!sProxy.isEmpty()) {
+        m_ctl->AccessType = platform::kAccessNamedProxy;
+        m_ctl->Proxy = sProxy;
+    } else {
+        m_ctl->AccessType = platform::kAccessDefault;
+    }
+    return true;
+}
+
+bool FTP::FTPChangeRemoteFolder(QString sFTPFolder, QString &sError)
+{
+    m_err = {};
+    status(QStringLiteral("Changing remote directory to ") + sFTPFolder);
+    if (run(QStringLiteral("CD ") + sFTPFolder))
+        return true;
+    sError = fFormatError(failureText(kCdFailed), QStringLiteral("FTPChangeRemoteFolder"), QString());
+    return false;
+}
+
+bool FTP::FTPCreateRemoteFolder(QString sFTPFolder, QString &sError)
+{
+    m_err = {};
+    status(QStringLiteral("Creating Remote Folder ") + sFTPFolder);
+    // A refusal usually means the folder exists already; a real problem shows at
+    // the change into it that follows.
+    if (run(QStringLiteral("MKDIR ") + sFTPFolder) || m_ctl->ResponseCode() == platform::kServerRefused)
+        return true;
+    sError = fFormatError(failureText(kMkdFailed), QStringLiteral("FTPCreateRemoteFolder"), QString());
+    return false;
+}
+
+bool FTP::FTPPut(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError)
+{
+    m_err = {};
+    if (sFTPFolder.isEmpty())
+        sFTPFolder = QStringLiteral(".");
+    const QString local = sLocalFolder + sFileName;
+    status(QStringLiteral("Uploading File : \r\n") + local);
+    bool ok = run(QStringLiteral("Put \"") + local + QStringLiteral("\" ") + sFTPFolder + '/' + sFileName);
+    if (m_fileSent)
+        m_fileSent(local, ok);
+    if (ok)
+        return true;
+    sError = fFormatError(failureText(kPutFailed), QStringLiteral("FTPPut"), QString());
+    return false;
+}
+
+bool FTP::FTPPutAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError)
+{
+    m_err = {};
+    QDir dir(sLocalFolder);
+    if (sLocalFolder.isEmpty() || !dir.exists()) {
+        m_err = {76, QString(), QStringLiteral("Path not found: ") + sLocalFolder};
+        sError = fFormatError(kPutFailed, QStringLiteral("FTPPutAll"), QString());
+        return false;
+    }
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    bool found = false;
+    for (const QString &name : names) {
+        if (!name.contains(sFileNameString, Qt::CaseInsensitive))
+            continue;
+        found = true;
+        if (!FTPPut(sLocalFolder, name, sFTPFolder, sError))
+            return false;
+    }
+    if (!found)
+        sError = kNoFilesFound;
+    return found;
+}
+
+bool FTP::FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError,
+                 bool bSpecifyFolder)
+{
+    m_err = {};
+    const QString local = joinLocal(sLocalFolder, sFileName);
+    // An existing copy is replaced, even a read-only one, but only once the new
+    // one has arrived complete: a failed transfer keeps it.
+    QFileInfo existing(local);
+    if (existing.isFile() && !existing.isWritable())
+        QFile::setPermissions(local, QFile::permissions(local) | QFile::WriteOwner);
+    const QString command = bSpecifyFolder
+                                ? QStringLiteral("Get ") + sFTPFolder + '/' + sFileName
+                                : QStringLiteral("Get ") + sFileName;
+    if (run(command + QStringLiteral(" \"") + local + '"'))
+        return true;
+    sError = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGet"), QString());
+    return false;
+}
+
+bool FTP::FTPGetAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError)
+{
+    m_err = {};
+    if (!run(QStringLiteral("CD ") + sFTPFolder) || !run(QStringLiteral("Dir"))) {
+        sError = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGetAll"), QString());
+        return false;
+    }
+    QString listing;
+    QString piece = m_ctl->GetChunk(256);
+    while (!piece.isEmpty()) {
+        listing += piece;
+        piece = m_ctl->GetChunk(256);
+    }
+    if (listing.isEmpty()) {
+        sError = kNoFilesFound;
+        return false;
+    }
+    return fGetFileList(sLocalFolder, sFileNameString, listing, sFTPFolder, sError);
+}
+
+bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QString sListing,
+                       const QString &sFTPFolder, QString &sError)
+{
+    while (!sListing.isEmpty()) {
+        QString line;
+        int cr = sListing.indexOf('\r');
+        if (cr < 0) {
+            // A last line without a line break is still a name.
+            line = sListing;
+            sListing.clear();
+        } else {
+            if (sListing.size() < 3)
+                break;
+            line = sListing.left(cr);
+            sListing.remove(0, cr + 2);
+        }
+        // Names are requested as listed: servers tell case apart.
+        if (line.isEmpty() || !line.contains(sPattern, Qt::CaseInsensitive))
+            continue;
+        if (!FTPGet(sLocalFolder, line, sFTPFolder, sError, false))
+            return false;
+    }
+    return true;
+}
+
+void FTP::FTPClose() { m_ctl->Execute(QStringLiteral("CLOSE")); }
+
+} // namespace publish
