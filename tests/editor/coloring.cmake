@@ -1,0 +1,1 @@
+quillmark_add_test(editor_coloring SOURCES ColoringTest.cpp LIBS editor_logic)
