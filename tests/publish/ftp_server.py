@@ -56,8 +56,16 @@ def main():
 
     base = FTPHandler
     if args.tls:
-        from pyftpdlib.handlers import TLS_FTPHandler
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
         base = TLS_FTPHandler
+
+        class DataHandler(TLS_DTPHandler):
+            # libcurl starts the data channel's TLS handshake before it sends
+            # STOR/RETR; the stock handler closes such a channel as idle.
+            def readable(self):
+                if self._ssl_requested and not self._initialized and not self.receive:
+                    return self._ssl_accepting
+                return super().readable()
 
     class Handler(base):
         def on_login(self, username):
@@ -65,6 +73,7 @@ def main():
 
     if args.tls:
         Handler.certfile, Handler.keyfile = make_cert(args.tls)
+        Handler.dtp_handler = DataHandler
         Handler.tls_control_required = True
         Handler.tls_data_required = True
 

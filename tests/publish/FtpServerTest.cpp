@@ -1,0 +1,173 @@
+#include "FtpServerFixture.h"
+#include "platform/CurlTransport.h"
+#include "publish/FTP.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace publish_testing;
+using publish::FTP;
+using testing_support::readAll;
+
+namespace {
+
+std::unique_ptr<FTP> connect(FtpServer &server, const QString &password = "secret", qint16 timeout = 10,
+                             const QString &scheme = "")
+{
+    auto ftp = std::make_unique<FTP>();
+    QString err;
+    ftp->FTPInit(scheme + "127.0.0.1", "user", password, timeout, quint16(server.port()), "", err);
+    return ftp;
+}
+
+QString cwd(FTP &ftp) { return static_cast<platform::CurlTransport &>(ftp.transport()).currentDirectory(); }
+
+} // namespace
+
+TEST(FtpServer, TreeArrivesByteIdenticalOverOneConnection)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(local.filePath("index.htm"), sample(70000, 1)));
+    ASSERT_TRUE(makeFile(local.filePath("my logo%20.gif"), sample(3000, 2)));
+    ASSERT_TRUE(makeFile(local.filePath("img/deep/x.png"), sample(100, 3)));
+
+    auto ftp = connect(server);
+    QString err;
+    qint64 lastProgress = 0;
+    ftp->setProgressSink([&](qint64 done, qint64) { lastProgress = qMax(lastProgress, done); });
+    EXPECT_TRUE(ftp->FTPChangeRemoteFolder("", err)) << err.toStdString();
+    EXPECT_TRUE(ftp->FTPCreateRemoteFolder("www", err));
+    EXPECT_TRUE(ftp->FTPCreateRemoteFolder("www", err)) << "an existing folder counts as created";
+    EXPECT_TRUE(ftp->FTPChangeRemoteFolder("www", err));
+    EXPECT_TRUE(ftp->FTPPutAll(local.path() + "/", "", "", err)) << err.toStdString();
+    EXPECT_TRUE(ftp->FTPCreateRemoteFolder("img", err));
+    EXPECT_TRUE(ftp->FTPCreateRemoteFolder("img/deep", err));
+    EXPECT_TRUE(ftp->FTPPut(local.path() + "/img/deep/", "x.png", "img/deep", err)) << err.toStdString();
+    EXPECT_TRUE(ftp->FTPChangeRemoteFolder("img/deep", err));
+    EXPECT_EQ(cwd(*ftp), "www/img/deep");
+    EXPECT_TRUE(ftp->FTPChangeRemoteFolder("../..", err));
+    EXPECT_EQ(cwd(*ftp), "www");
+    EXPECT_TRUE(ftp->FTPChangeRemoteFolder("/www/img", err));
+    EXPECT_EQ(cwd(*ftp), "/www/img");
+    EXPECT_TRUE(ftp->FTPPut(local.path() + "/", "index.htm", "..", err)) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    ftp.reset();
+
+    EXPECT_EQ(readAll(server.path("www/index.htm")), sample(70000, 1));
+    EXPECT_EQ(readAll(server.path("www/my logo%20.gif")), sample(3000, 2));
+    EXPECT_EQ(readAll(server.path("www/img/deep/x.png")), sample(100, 3));
+    EXPECT_EQ(lastProgress, 70000);
+    EXPECT_EQ(server.logins(), 1);
+}
+
+TEST(FtpServer, GetAllUsesListedNamesAndFailedGetKeepsLocalCopy)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(makeFile(server.path("www/Index.htm"), "page"));
+    ASSERT_TRUE(makeFile(server.path("www/logo.gif"), "gif"));
+    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(local.filePath("Index.htm"), "old"));
+    QFile::setPermissions(local.filePath("Index.htm"), QFile::ReadOwner);
+
+    auto ftp = connect(server);
+    QString err;
+    EXPECT_TRUE(ftp->FTPGetAll(local.path(), "HTM", "www", err)) << err.toStdString();
+    EXPECT_EQ(readAll(local.filePath("Index.htm")), "page");
+    EXPECT_FALSE(QFile::exists(local.filePath("logo.gif")));
+
+    ASSERT_TRUE(makeFile(local.filePath("gone.htm"), "keep me"));
+    EXPECT_FALSE(ftp->FTPGet(local.path(), "gone.htm", "", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
+    EXPECT_EQ(readAll(local.filePath("gone.htm")), "keep me");
+}
+
+TEST(FtpServer, RefusalsAndLoginFailuresAreReported)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start({"--perm", "elrw"})); // no MKD allowed
+    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(local.filePath("a.htm"), "a"));
+
+    QString err;
+    auto bad = connect(server, "wrong");
+    EXPECT_FALSE(bad->FTPChangeRemoteFolder("", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: The server refused the user name or password: 530 "))
+        << err.toStdString();
+    EXPECT_TRUE(err.endsWith("\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class"));
+
+    auto ftp = connect(server);
+    EXPECT_FALSE(ftp->FTPChangeRemoteFolder("missing", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
+    EXPECT_EQ(err.split("\r\n").size(), 4);
+    EXPECT_EQ(cwd(*ftp), "");
+
+    err.clear();
+    EXPECT_TRUE(ftp->FTPCreateRemoteFolder("new", err)) << "a refused MKD is not reported itself";
+    EXPECT_TRUE(err.isEmpty());
+    EXPECT_FALSE(ftp->FTPChangeRemoteFolder("new", err));
+    EXPECT_FALSE(ftp->FTPPut(local.path() + "/", "a.htm", "missing", err));
+    EXPECT_TRUE(err.contains("Procedure: FTPPut")) << err.toStdString();
+    // The refusals left the connection usable.
+    EXPECT_TRUE(ftp->FTPPut(local.path() + "/", "a.htm", "", err));
+    EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    EXPECT_EQ(server.logins(), 1);
+}
+
+TEST(FtpServer, SilentServerTimesOutWhileEventsGoOn)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start({"--silent"}));
+    auto ftp = connect(server, "secret", 2);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    QString err;
+    EXPECT_FALSE(ftp->FTPChangeRemoteFolder("www", err));
+    EXPECT_LT(clock.elapsed(), 15000);
+    EXPECT_GT(ticks, 10) << "the caller's events kept running during the wait";
+    EXPECT_TRUE(err.startsWith("Error Msg: The server did not answer within 2 seconds")) << err.toStdString();
+}
+
+TEST(FtpServer, StoppedServerAndRefusedConnection)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(local.filePath("a.htm"), "a"));
+    auto ftp = connect(server);
+    QString err;
+    EXPECT_TRUE(ftp->FTPPut(local.path() + "/", "a.htm", "", err));
+    server.stop();
+    EXPECT_FALSE(ftp->FTPPut(local.path() + "/", "a.htm", "", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: ")) << err.toStdString();
+    EXPECT_TRUE(err.contains("Procedure: FTPPut"));
+    // The next command tries a new connection, which is refused.
+    EXPECT_FALSE(ftp->FTPPut(local.path() + "/", "a.htm", "", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: Cannot connect to the server")) << err.toStdString();
+}
+
+TEST(FtpServer, ExplicitTlsNeedsATrustedCertificate)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.startTls());
+    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(local.filePath("secure.htm"), sample(5000, 9)));
+    QString err;
+
+    auto untrusted = connect(server, "secret", 10, "ftps://");
+    EXPECT_FALSE(untrusted->FTPPut(local.path() + "/", "secure.htm", "", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: The secure connection failed")) << err.toStdString();
+    EXPECT_FALSE(QFile::exists(server.path("secure.htm")));
+
+    auto ftp = connect(server, "secret", 10, "ftps://");
+    ftp->transport().CaCertificates = server.caFile();
+    EXPECT_TRUE(ftp->FTPPut(local.path() + "/", "secure.htm", "", err)) << err.toStdString();
+    EXPECT_EQ(readAll(server.path("secure.htm")), sample(5000, 9));
+}
