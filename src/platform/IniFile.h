@@ -73,18 +73,18 @@ public:
 
 private:
     struct Section {
-        QString folded;                 // case-folded name; empty with no header
-        std::vector<QByteArray> lines;  // raw lines without their end, header first
-        QHash<QString, int> keyLine;    // folded key -> line index (first one wins)
-        std::vector<QString> keyOrder;  // key names in file order (first ones only)
+        QString folded;                // case-folded name; empty with no header
+        std::vector<QByteArray> lines; // raw lines without their end, header first
+        QHash<QString, int> keyLine;   // folded key -> line index (first one wins)
+        std::vector<QString> keyOrder; // key names in file order (first ones only)
     };
     static QString fold(const QString &name);
     Section *findSection(const QString &name);
     const Section *findSection(const QString &name) const;
     static void indexLine(Section &section, int index);
 
-    std::vector<Section> m_sections;             // m_sections[0]: lines before any header
-    QHash<QString, int> m_sectionIndex;          // folded name -> first section
+    std::vector<Section> m_sections;    // m_sections[0]: lines before any header
+    QHash<QString, int> m_sectionIndex; // folded name -> first section
 };
 
 // One read or write of one key against a file, as the profile-file functions do it

@@ -1,0 +1,286 @@
+#include "IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace platform {
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+QString trimBlanks(const QString &text)
+{
+    int begin = 0;
+    int end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+int firstNonBlank(const QByteArray &line)
+{
+    int i = 0;
+    while (i < line.size() && isBlank(line.at(i)))
+        ++i;
+    return i;
+}
+
+bool isQuote(QChar c)
+{
+    return c == QLatin1Char('"') || c == QLatin1Char('\'');
+}
+
+// A file cannot hold line breaks inside a line.
+QString flattened(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+// Quotes a value whose blanks or quotes reading would strip.
+QString encodedValue(const QString &value)
+{
+    if (value.isEmpty())
+        return value;
+    const bool blankEnds = isBlank(value.front()) || isBlank(value.back());
+    const bool quoted = value.size() >= 2 && isQuote(value.front()) && value.front() == value.back();
+    if (blankEnds || quoted)
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
+}
+
+} // namespace
+
+QString IniFile::fold(const QString &name)
+{
+    return trimBlanks(name).toCaseFolded();
+}
+
+void IniFile::indexLine(Section &section, int index)
+{
+    const QByteArray &line = section.lines[size_t(index)];
+    const int start = firstNonBlank(line);
+    if (start == line.size() || line.at(start) == ';' || line.at(start) == '[')
+        return;
+    int eq = line.indexOf('=', start);
+    if (eq < 0)
+        eq = line.size();
+    const QString name = trimBlanks(QString::fromLocal8Bit(line.constData() + start, eq - start));
+    const QString key = name.toCaseFolded();
+    if (!section.keyLine.contains(key)) {
+        section.keyLine.insert(key, index);
+        section.keyOrder.push_back(name);
+    }
+}
+
+IniFile IniFile::fromBytes(const QByteArray &bytes)
+{
+    IniFile ini;
+    ini.m_sections.emplace_back();
+    Section *current = &ini.m_sections.back();
+    qsizetype pos = 0;
+    while (pos < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        qsizetype lineEnd = end;
+        if (lineEnd > pos && bytes.at(lineEnd - 1) == '\r')
+            --lineEnd;
+        QByteArray line = bytes.mid(pos, lineEnd - pos);
+        pos = next;
+
+        const int start = firstNonBlank(line);
+        if (start < line.size() && line.at(start) == '[') {
+            const int close = line.indexOf(']', start + 1);
+            if (close >= 0) {
+                Section section;
+                section.folded =
+                    fold(QString::fromLocal8Bit(line.constData() + start + 1, close - start - 1));
+                section.lines.push_back(std::move(line));
+                ini.m_sections.push_back(std::move(section));
+                current = &ini.m_sections.back();
+                continue;
+            }
+        }
+        current->lines.push_back(std::move(line));
+        indexLine(*current, int(current->lines.size()) - 1);
+    }
+    // The first of duplicate sections is the one read and written.
+    for (size_t i = 1; i < ini.m_sections.size(); ++i) {
+        if (!ini.m_sectionIndex.contains(ini.m_sections[i].folded))
+            ini.m_sectionIndex.insert(ini.m_sections[i].folded, int(i));
+    }
+    return ini;
+}
+
+bool IniFile::load(const QString &path)
+{
+    *this = IniFile();
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    *this = fromBytes(bytes);
+    return true;
+}
+
+QByteArray IniFile::toBytes() const
+{
+    qsizetype total = 0;
+    for (const Section &section : m_sections)
+        for (const QByteArray &line : section.lines)
+            total += line.size() + 2;
+    QByteArray out;
+    out.reserve(total);
+    for (const Section &section : m_sections) {
+        for (const QByteArray &line : section.lines) {
+            out += line;
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
+bool IniFile::save(const QString &path, Access access) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // Set before any byte is written, so the content is never readable by others.
+    if (access == Access::OwnerOnly &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return false;
+    }
+    const QByteArray bytes = toBytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+const IniFile::Section *IniFile::findSection(const QString &name) const
+{
+    const auto it = m_sectionIndex.constFind(fold(name));
+    return it == m_sectionIndex.constEnd() ? nullptr : &m_sections[size_t(*it)];
+}
+
+IniFile::Section *IniFile::findSection(const QString &name)
+{
+    return const_cast<Section *>(static_cast<const IniFile *>(this)->findSection(name));
+}
+
+bool IniFile::contains(const QString &section, const QString &key) const
+{
+    const Section *s = findSection(section);
+    return s && s->keyLine.contains(fold(key));
+}
+
+QString IniFile::value(const QString &section, const QString &key) const
+{
+    const Section *s = findSection(section);
+    if (!s)
+        return QString();
+    const auto it = s->keyLine.constFind(fold(key));
+    if (it == s->keyLine.constEnd())
+        return QString();
+    const QByteArray &line = s->lines[size_t(*it)];
+    const int eq = line.indexOf('=');
+    if (eq < 0)
+        return QString();
+    QString text = trimBlanks(QString::fromLocal8Bit(line.constData() + eq + 1, line.size() - eq - 1));
+    if (text.size() >= 2 && isQuote(text.front()) && text.front() == text.back())
+        text = text.mid(1, text.size() - 2);
+    return text;
+}
+
+void IniFile::setValue(const QString &section, const QString &key, const QString &value)
+{
+    if (m_sections.empty())
+        m_sections.emplace_back();
+    const QString keyName = trimBlanks(flattened(key));
+    const QByteArray encoded = encodedValue(flattened(value)).toLocal8Bit();
+
+    Section *s = findSection(section);
+    if (!s) {
+        const QString sectionName = trimBlanks(flattened(section));
+        Section fresh;
+        fresh.folded = sectionName.toCaseFolded();
+        fresh.lines.push_back('[' + sectionName.toLocal8Bit() + ']');
+        m_sections.push_back(std::move(fresh));
+        m_sectionIndex.insert(m_sections.back().folded, int(m_sections.size()) - 1);
+        s = &m_sections.back();
+    }
+    const auto it = s->keyLine.constFind(keyName.toCaseFolded());
+    if (it != s->keyLine.constEnd()) {
+        // The key keeps its spelling in the file; only the value changes.
+        QByteArray &existing = s->lines[size_t(*it)];
+        const int start = firstNonBlank(existing);
+        int eq = existing.indexOf('=', start);
+        if (eq < 0)
+            eq = existing.size();
+        while (eq > start && isBlank(existing.at(eq - 1)))
+            --eq;
+        existing = existing.mid(start, eq - start) + '=' + encoded;
+        return;
+    }
+    QByteArray line = keyName.toLocal8Bit() + '=' + encoded;
+    // After the section's last non-blank line; only blank lines follow it, so no
+    // indexed line moves.
+    size_t at = s->lines.size();
+    while (at > 1 && firstNonBlank(s->lines[at - 1]) == s->lines[at - 1].size())
+        --at;
+    s->lines.insert(s->lines.begin() + qsizetype(at), std::move(line));
+    indexLine(*s, int(at));
+}
+
+QStringList IniFile::keys(const QString &section) const
+{
+    QStringList names;
+    if (const Section *s = findSection(section))
+        for (const QString &name : s->keyOrder)
+            names << name;
+    return names;
+}
+
+int IniFile::keyCount(const QString &section) const
+{
+    const Section *s = findSection(section);
+    return s ? int(s->keyOrder.size()) : 0;
+}
+
+QString GetPrivateProfileString(const QString &section, const QString &key, const QString &path)
+{
+    IniFile ini;
+    ini.load(path);
+    return ini.value(section, key);
+}
+
+bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                               const QString &path)
+{
+    IniFile ini;
+    if (!ini.load(path))
+        return false;
+    ini.setValue(section, key, value);
+    return ini.save(path);
+}
+
+} // namespace platform
