@@ -29,9 +29,10 @@ void FillComboFromFolder(const QString &appFolder, const QString &folderName, co
 {
     combo.clear();
     const QString folder = appFolder.endsWith(QLatin1Char('/')) ? appFolder + folderName
-                                                                 : appFolder + QLatin1Char('/') + folderName;
+                                                                : appFolder + QLatin1Char('/') + folderName;
     if (!QFileInfo(folder).isDir()) {
-        platform::msgBox(QStringLiteral("Unable to load ") + folderName + QStringLiteral(". Folder does not exist"));
+        platform::msgBox(QStringLiteral("Unable to load ") + folderName +
+                         QStringLiteral(". Folder does not exist"));
     } else {
         for (const QString &name : ListFolderFiles(folder)) {
             if (name.right(extension.size()).compare(extension, Qt::CaseInsensitive) == 0)

@@ -58,17 +58,16 @@ struct PageData {
     QString txtGeneratedPage;
 
     // Rows in the order the user added them.
-    QVector<ListRow> lvwFAQ;          // question; answer
-    QVector<ListRow> lvwFeatures;     // name; details
-    QVector<ListRow> lvwTestimonial;  // person; more info, testimonial
+    QVector<ListRow> lvwFAQ;         // question; answer
+    QVector<ListRow> lvwFeatures;    // name; details
+    QVector<ListRow> lvwTestimonial; // person; more info, testimonial
 };
 
 // Column header texts of the three lists. The wizard data file builds its keys
 // from them, so they are exact (note the trailing blank of "Testimonial From ").
 inline const QStringList kFAQColumns = {QStringLiteral("Frequently Asked Question"),
                                         QStringLiteral("Response")};
-inline const QStringList kFeatureColumns = {QStringLiteral("Name of the Feature"),
-                                            QStringLiteral("Details")};
+inline const QStringList kFeatureColumns = {QStringLiteral("Name of the Feature"), QStringLiteral("Details")};
 inline const QStringList kTestimonialColumns = {QStringLiteral("Testimonial From "),
                                                 QStringLiteral("More Info"), QStringLiteral("Testimonial")};
 

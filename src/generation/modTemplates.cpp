@@ -14,8 +14,14 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString openingMarker(const QString &blockName) { return QLatin1Char('<') + blockName + QLatin1Char('>'); }
-QString closingMarker(const QString &blockName) { return QStringLiteral("</") + blockName + QLatin1Char('>'); }
+QString openingMarker(const QString &blockName)
+{
+    return QLatin1Char('<') + blockName + QLatin1Char('>');
+}
+QString closingMarker(const QString &blockName)
+{
+    return QStringLiteral("</") + blockName + QLatin1Char('>');
+}
 
 // folder + "/" + name without doubling the separator (the folder may be "/").
 QString joinPath(const QString &folder, const QString &name)
@@ -70,7 +76,10 @@ QString fillCopy(const QString &body, const std::initializer_list<Item> &items)
 }
 
 // Number of testimonial rows that go to the first block; the rest go to the second.
-int firstTestimonialRows(int n) { return n == 0 ? 0 : (n <= 2 ? 1 : 2); }
+int firstTestimonialRows(int n)
+{
+    return n == 0 ? 0 : (n <= 2 ? 1 : 2);
+}
 
 QString testimonialBlock(const QString &body, const QVector<ListRow> &rows, int first, int last,
                          const QString &suffix)
@@ -81,9 +90,8 @@ QString testimonialBlock(const QString &body, const QVector<ListRow> &rows, int 
     QString accumulator;
     for (int i = first; i < last; ++i) {
         const ListRow &row = rows[i];
-        accumulator += fillCopy(body, {{info, LineBreakRule(row.subItem(2))},
-                                       {name, row.text},
-                                       {contact, row.subItem(1)}});
+        accumulator += fillCopy(
+            body, {{info, LineBreakRule(row.subItem(2))}, {name, row.text}, {contact, row.subItem(1)}});
     }
     return accumulator;
 }
@@ -93,7 +101,8 @@ QString twoColumnBlock(const QString &body, const QVector<ListRow> &rows, const 
 {
     QString accumulator;
     for (const ListRow &row : rows)
-        accumulator += fillCopy(body, {{first, LineBreakRule(row.text)}, {second, LineBreakRule(row.subItem(1))}});
+        accumulator +=
+            fillCopy(body, {{first, LineBreakRule(row.text)}, {second, LineBreakRule(row.subItem(1))}});
     return accumulator;
 }
 
@@ -177,7 +186,10 @@ QString GetBlock(const QString &blockName, const QString &text)
     return text.mid(bodyStart, close - bodyStart);
 }
 
-QString LineBreakRule(const QString &text) { return ReplaceAll(text, kCrLf, QStringLiteral("<BR>")); }
+QString LineBreakRule(const QString &text)
+{
+    return ReplaceAll(text, kCrLf, QStringLiteral("<BR>"));
+}
 
 QString AddressRule(const QString &text)
 {
@@ -194,7 +206,10 @@ QString OrderLinkRule(const QString &text)
     return text;
 }
 
-QString ImageNameRule(const QString &path) { return GetFileName(path); }
+QString ImageNameRule(const QString &path)
+{
+    return GetFileName(path);
+}
 
 QString TrimBlanks(const QString &text)
 {
@@ -231,7 +246,9 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     auto replace = [&page](const char *placeholder, const QString &value) {
         page = ReplaceAll(page, QLatin1String(placeholder), value);
     };
-    auto putBack = [&page](const QString &body, const QString &filled) { page = ReplaceAll(page, body, filled); };
+    auto putBack = [&page](const QString &body, const QString &filled) {
+        page = ReplaceAll(page, body, filled);
+    };
 
     replace("<ZOR_PAGE_DATA_KEYWORD>", d.txtKeywords);
     replace("<ZOR_PAGE_DATA_INFO>", LineBreakRule(d.txtExplainIn30Secs));
@@ -244,42 +261,46 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
 
     const int n = d.lvwTestimonial.size();
     const int k = firstTestimonialRows(n);
-    putBack(bodyTestimonial1, testimonialBlock(bodyTestimonial1, d.lvwTestimonial, 0, k, QStringLiteral("1")));
+    putBack(bodyTestimonial1,
+            testimonialBlock(bodyTestimonial1, d.lvwTestimonial, 0, k, QStringLiteral("1")));
 
     replace("<ZOR_PAGE_DATA_BENEFITS>", d.txtBenefits);
     replace("<ZOR_PAGE_DATA_WHYBETTER>", d.txtComparison);
 
-    putBack(bodyImage, d.txtProductImage.isEmpty()
-                           ? QString()
-                           : fillCopy(bodyImage, {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"),
-                                                   ImageNameRule(d.txtProductImage)},
-                                                  {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"),
-                                                   d.txtProductCaption}}));
+    putBack(
+        bodyImage,
+        d.txtProductImage.isEmpty()
+            ? QString()
+            : fillCopy(bodyImage,
+                       {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"), ImageNameRule(d.txtProductImage)},
+                        {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"), d.txtProductCaption}}));
 
     putBack(bodyFAQ, twoColumnBlock(bodyFAQ, d.lvwFAQ, QStringLiteral("<ZOR_PAGE_DATA_FAQ_QUESTION>"),
                                     QStringLiteral("<ZOR_PAGE_DATA_FAQ_ANSWER>")));
     putBack(bodyFeatures,
             twoColumnBlock(bodyFeatures, d.lvwFeatures, QStringLiteral("<ZOR_PAGE_DATA_FEATURES_NAME>"),
                            QStringLiteral("<ZOR_PAGE_DATA_FEATURES_DETAILS>")));
-    putBack(bodyTestimonial2, testimonialBlock(bodyTestimonial2, d.lvwTestimonial, k, n, QStringLiteral("2")));
+    putBack(bodyTestimonial2,
+            testimonialBlock(bodyTestimonial2, d.lvwTestimonial, k, n, QStringLiteral("2")));
 
     replace("<ZOR_PAGE_DATA_MRPRICE>", d.txtMRP);
     replace("<ZOR_PAGE_DATA_ORDER_END_DATE>", d.txtOrderWithinHours);
     replace("<ZOR_PAGE_DATA_NEWPRICE>", d.txtSpecialPrice);
     replace("<ZOR_PAGE_DATA_ORDER_URL>", OrderLinkRule(d.txtPurchaseURL));
 
-    putBack(bodyTry, TrimBlanks(d.txtDownloadURL).isEmpty()
-                         ? QString()
-                         : fillCopy(bodyTry, {{QStringLiteral("<ZOR_PAGE_DATA_TRY_MOTIVATION>"), d.txtDownloadMessage},
-                                              {QStringLiteral("<ZOR_PAGE_DATA_TRY_REQUIREMENTS_DATA>"),
-                                               d.txtDownloadRequirements},
-                                              {QStringLiteral("<ZOR_PAGE_DATA_TRY_PROBLEMS_DATA>"),
-                                               d.txtDownloadHelp},
-                                              {QStringLiteral("<ZOR_PAGE_DATA_TRYURL>"), d.txtDownloadURL}}));
-    putBack(bodyNotConvinced, TrimBlanks(d.txtOrderLaterIncentive).isEmpty()
-                                  ? QString()
-                                  : fillCopy(bodyNotConvinced, {{QStringLiteral("<ZOR_PAGE_DATA_NOT_CONVINCED_DATA>"),
-                                                                 d.txtOrderLaterIncentive}}));
+    putBack(bodyTry,
+            TrimBlanks(d.txtDownloadURL).isEmpty()
+                ? QString()
+                : fillCopy(bodyTry, {{QStringLiteral("<ZOR_PAGE_DATA_TRY_MOTIVATION>"), d.txtDownloadMessage},
+                                     {QStringLiteral("<ZOR_PAGE_DATA_TRY_REQUIREMENTS_DATA>"),
+                                      d.txtDownloadRequirements},
+                                     {QStringLiteral("<ZOR_PAGE_DATA_TRY_PROBLEMS_DATA>"), d.txtDownloadHelp},
+                                     {QStringLiteral("<ZOR_PAGE_DATA_TRYURL>"), d.txtDownloadURL}}));
+    putBack(bodyNotConvinced,
+            TrimBlanks(d.txtOrderLaterIncentive).isEmpty()
+                ? QString()
+                : fillCopy(bodyNotConvinced, {{QStringLiteral("<ZOR_PAGE_DATA_NOT_CONVINCED_DATA>"),
+                                               d.txtOrderLaterIncentive}}));
 
     replace("<ZOR_PAGE_DATA_COPYRIGHT>", d.txtCopyRightInfo);
     return page;
@@ -331,7 +352,8 @@ bool LikeMatch(const QString &name, const QString &pattern)
     };
     // "[]" stands for nothing at all: skip it wherever it appears.
     auto skipEmptyClasses = [&]() {
-        while (p + 1 < pattern.size() && pattern.at(p) == QLatin1Char('[') && pattern.at(p + 1) == QLatin1Char(']'))
+        while (p + 1 < pattern.size() && pattern.at(p) == QLatin1Char('[') &&
+               pattern.at(p + 1) == QLatin1Char(']'))
             p += 2;
     };
 
@@ -375,7 +397,8 @@ bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName,
         return false;
     }
     const QString templatesFolder = joinPath(appFolder, QStringLiteral("templates"));
-    const QString pageText = FillTemplate(joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm")), data);
+    const QString pageText =
+        FillTemplate(joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm")), data);
 
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.
