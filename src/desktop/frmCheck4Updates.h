@@ -46,6 +46,9 @@ public:
     QLabel *Label1 = nullptr;
     QLabel *Label15 = nullptr;
 
+    // Escape and the close box unload the window like cmdClose.
+    void reject() override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -1,0 +1,1 @@
+quillmark_add_test(platform_diskserial SOURCES DiskSerialTest.cpp LIBS platform)
