@@ -1,0 +1,34 @@
+#include "wizard/WizardPeer.h"
+
+#include "wizard/frmLoadFile.h"
+#include "wizard/frmWizard.h"
+
+#include "editor/frmMain.h"
+
+namespace wizard {
+
+namespace {
+
+class Peer final : public editor::WizardPeer {
+public:
+    void ClearAll() override { frmWizard::instance().ClearAll(); }
+    void showFirstStep() override { frmWizard::instance().bringToFront(0); }
+    void showWizard(bool modal) override { frmWizard::instance().showWindow(modal); }
+    // The wizard keeps its answers: a request to unload only hides it.
+    void unloadWizard() override
+    {
+        if (frmWizard *w = frmWizard::existing())
+            w->close();
+    }
+    void showLoadFile() override { frmLoadFile::showModal(editor::frmMain::instance()); }
+};
+
+} // namespace
+
+editor::WizardPeer &peer()
+{
+    static Peer thePeer;
+    return thePeer;
+}
+
+} // namespace wizard

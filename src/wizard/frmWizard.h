@@ -1,0 +1,132 @@
+#pragma once
+// The sales-page wizard: ten steps about one software product, three list editors,
+// saving and loading the answers per product, previews with the shipped templates
+// and the hand-off of the generated page to the editor. The window is created once
+// and only ever hidden, so its answers live until the program ends.
+
+#include "generation/PageData.h"
+
+#include <QDialog>
+#include <QPixmap>
+#include <QString>
+
+class QCloseEvent;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidget;
+class QWidget;
+
+namespace Ui {
+class frmWizard;
+}
+namespace platform {
+class BrowserView;
+}
+
+namespace wizard {
+
+class frmWizard : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int N = 10; // number of steps
+
+    // The program-wide window, created (and loaded) on first use.
+    static frmWizard &instance();
+    // nullptr while it was never created.
+    static frmWizard *existing();
+    // Destroys the window (tests only: the program keeps it until it ends).
+    static void destroyInstance();
+
+    ~frmWizard() override;
+
+    // Index of the page in front after the last move (0..9).
+    qint16 CurrentStep = 0;
+
+    // Shows the window. Modal: returns once the window is hidden again.
+    void showWindow(bool modal);
+    // Brings pctWizard(index) to the front without changing CurrentStep.
+    void bringToFront(int index);
+    // Empties every text box and the rows of every list; nothing else changes.
+    void ClearAll();
+    // The answers as the page generator reads them (line ends as CR LF).
+    generation::PageData pageData() const;
+
+    // Event handlers (the buttons call them; tests may too).
+    void xpcmdNext_Click();
+    void xpcmdPrevious_Click();
+    void xpcmdClose_Click();
+    void xpcmdSave_Click();
+    void xpcmdLoadInfo_Click();
+    void xpcmdLoadCancel_Click();
+    void xpcmdLoadLoad_Click();
+    void xpcmdFAQAdd_Click();
+    void xpcmdFAQRemove_Click();
+    void lvwFAQ_Click();
+    void xpcmdFeatureAdd_Click();
+    void xpcmdFeatureRemove_Click();
+    void lvwFeatures_Click();
+    void xpcmdTestimonialAdd_Click();
+    void xpcmdTestimonialRemove_Click();
+    void lvwTestimonial_Click();
+    void xpcmdBrowseProductImage_Click();
+    void xpcmdMoreTemplates_Click();
+    void xpcmdBrowserPreview_Click();
+    // Both "Edit in Editor" (index 0) and "Generate Page" (index 1).
+    void xpcmdEditInEditor_Click(int index);
+
+    // The controls, under their names.
+    QWidget *pctWizard[N] = {};
+    QWidget *pctWizard1 = nullptr;
+    QGroupBox *FrameLoadSoftware = nullptr;
+    QComboBox *cmbExistingSoftware = nullptr;
+    QComboBox *cmbTemplates = nullptr;
+    QPushButton *xpcmdEditInEditor[2] = {};
+    QPushButton *xpcmdSave = nullptr;
+    QPushButton *xpcmdClose = nullptr;
+    QPushButton *xpcmdPrevious = nullptr;
+    QPushButton *xpcmdNext = nullptr;
+    QLabel *imgProductImage = nullptr;
+    platform::BrowserView *WebBrowser1 = nullptr;
+    Ui::frmWizard *ui = nullptr; // every other control, by its name
+
+    // The page in front (pctWizard index).
+    int pageInFront() const;
+    // The picture currently shown for txtProductImage (null when none).
+    QPixmap productPicture() const { return m_productPicture; }
+
+    // Where the promotional panels lead; each opens with the shell.
+    static const QString kPromoAddress[3];
+
+signals:
+    void hidden();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit frmWizard(QWidget *parent = nullptr);
+    void Form_Load();
+    void setStepCaption();
+    void updateSideBar();
+    void fillExistingSoftware();
+    void txtProductImage_Change();
+    void showProductPicture();
+    void placeLoadFrame();
+    QString previewPath() const;
+    void preview();
+    bool handOff(const QString &path);
+
+    QPixmap m_productPicture;
+};
+
+// Spaces (only spaces) removed from both ends: the emptiness test of every input check.
+QString trimSpaces(const QString &text);
+
+} // namespace wizard
