@@ -284,7 +284,13 @@ void SourceView::applyColorRuns(const ColorRuns &runs)
     if (runs.empty())
         return;
     const int limit = document()->characterCount() - 1;
-    QTextCursor cursor(document());
+    // With no history to keep (the usual case: the view was just filled), colouring
+    // is not recorded at all; otherwise it becomes one undo step.
+    QTextDocument *doc = document();
+    const bool record = doc->isUndoAvailable() || doc->isRedoAvailable();
+    if (!record)
+        doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
     cursor.beginEditBlock();
     for (const ColorRun &run : runs) {
         const int start = qBound(0, run.start, limit);
@@ -296,6 +302,8 @@ void SourceView::applyColorRuns(const ColorRuns &runs)
         cursor.setCharFormat(formatFor(run.color));
     }
     cursor.endEditBlock();
+    if (!record)
+        doc->setUndoRedoEnabled(true);
 }
 
 ColorValue SourceView::colorAt(int position) const

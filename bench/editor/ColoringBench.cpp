@@ -1,0 +1,142 @@
+// Source colouring on big pages: computing the colour runs, applying them to the
+// real source view, and bad input (binary, 20 MB, unterminated tags and comments)
+// from loading the file to the window answering again.
+//   QT_QPA_PLATFORM=offscreen editor_coloring_bench
+#include "editor/logic/SourceColoring.h"
+#include "editor/modMain.h"
+#include "platform/widgets/SourceView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// A generated sales page of about `bytes` bytes: paragraphs, links, table cells,
+// comments; roughly 30 tags per kilobyte.
+QString generatedPage(qsizetype bytes)
+{
+    static const QString block = QStringLiteral(
+        "<tr><td width=\"50%\" class=\"feature\">Saves time on every order, every day of the week "
+        "and more</td>\r\n<td><a href=\"buy.htm\" target=_blank>Buy now</a> or read the <b>manual</b> "
+        "first.</td></tr>\r\n<!-- row end --><p align=center>Our customers like it a lot. It takes a minute to "
+        "set up, runs on every machine in the office, and the licence covers the whole team, with free "
+        "updates for a year and support by mail from the people who wrote it.<br></p>\r\n<p>Try it for "
+        "thirty days without paying anything; if it is not for you, simply remove it again.</p>\r\n");
+    QString page = QStringLiteral("<!DOCTYPE html>\r\n<html><head><title>Page</title></head><body><table>\r\n");
+    while (page.size() < bytes)
+        page += block;
+    page += QStringLiteral("</table></body></html>\r\n");
+    return page;
+}
+
+int tagCount(const QString &text)
+{
+    return int(text.count(QLatin1Char('<')));
+}
+
+void BM_ColorRuns(benchmark::State &state)
+{
+    const QString page = generatedPage(state.range(0));
+    size_t runs = 0;
+    for (auto _ : state) {
+        const platform::ColorRuns r = editor::rangeColorRuns(page);
+        runs = r.size();
+        benchmark::DoNotOptimize(r.data());
+    }
+    state.counters["tags"] = tagCount(page);
+    state.counters["runs"] = double(runs);
+    state.SetBytesProcessed(int64_t(state.iterations()) * page.size());
+}
+BENCHMARK(BM_ColorRuns)->Arg(256 << 10)->Arg(512 << 10)->Arg(1 << 20)->Arg(2 << 20)->Unit(benchmark::kMillisecond);
+
+// ColorizeSource into the real view, freshly filled (black) before each pass.
+void BM_ColorizeSourceView(benchmark::State &state)
+{
+    const QString page = generatedPage(state.range(0));
+    platform::SourceView view;
+    view.resize(800, 600);
+    view.show();
+    for (auto _ : state) {
+        state.PauseTiming();
+        view.setText(page);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        editor::modMain::ColorizeSource(view);
+    }
+    state.counters["tags"] = tagCount(page);
+    state.SetBytesProcessed(int64_t(state.iterations()) * page.size());
+}
+BENCHMARK(BM_ColorizeSourceView)
+    ->Arg(256 << 10)
+    ->Arg(512 << 10)
+    ->Arg(1 << 20)
+    ->Arg(2 << 20)
+    ->Unit(benchmark::kMillisecond);
+
+// Bad input, from LoadFile to the first processed event after the colouring pass:
+// 0 = 20 MB of random bytes, 1 = a 20 MB page, 2 = 20 MB after an unterminated
+// comment, 3 = 20 MB after a "<" without ">". The counters split the time.
+void BM_BadInput(benchmark::State &state)
+{
+    constexpr qsizetype kSize = 20 << 20;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.htm"));
+    QByteArray bytes;
+    switch (state.range(0)) {
+    case 0: {
+        bytes.resize(kSize);
+        QRandomGenerator gen(42);
+        gen.fillRange(reinterpret_cast<quint32 *>(bytes.data()), kSize / 4);
+        break;
+    }
+    case 1:
+        bytes = generatedPage(kSize).toLocal8Bit();
+        break;
+    case 2:
+        bytes = "<p>start</p><!-- never closed " + generatedPage(kSize).toLocal8Bit();
+        bytes.replace("-->", "--");
+        bytes.replace("->", "-");
+        break;
+    default:
+        bytes = "<p>start</p>< " + QByteArray(kSize, 'x');
+        break;
+    }
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    file.close();
+
+    platform::SourceView view;
+    view.resize(800, 600);
+    view.show();
+    double load = 0, colour = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        view.LoadFile(path);
+        load = double(t.nsecsElapsed()) / 1e6;
+        t.restart();
+        editor::modMain::ColorizeSource(view);
+        QApplication::processEvents();
+        colour = double(t.nsecsElapsed()) / 1e6;
+    }
+    state.counters["load_ms"] = load;
+    state.counters["colour_ms"] = colour;
+}
+BENCHMARK(BM_BadInput)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
