@@ -88,6 +88,8 @@ QString testimonialBlock(const QString &body, const QVector<ListRow> &rows, int 
     const QString name = QStringLiteral("<ZOR_PAGE_DATA_TESTIMONIAL_NAME_") + suffix + QLatin1Char('>');
     const QString contact = QStringLiteral("<ZOR_PAGE_DATA_TESTIMONIAL_CONTACT_") + suffix + QLatin1Char('>');
     QString accumulator;
+    if (body.isEmpty())
+        return accumulator; // an absent block: nothing will be put back
     for (int i = first; i < last; ++i) {
         const ListRow &row = rows[i];
         accumulator += fillCopy(
@@ -100,6 +102,8 @@ QString twoColumnBlock(const QString &body, const QVector<ListRow> &rows, const 
                        const QString &second)
 {
     QString accumulator;
+    if (body.isEmpty())
+        return accumulator;
     for (const ListRow &row : rows)
         accumulator +=
             fillCopy(body, {{first, LineBreakRule(row.text)}, {second, LineBreakRule(row.subItem(1))}});

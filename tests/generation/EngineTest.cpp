@@ -76,8 +76,10 @@ TEST(Engine, BlocksArePutBackByText)
     d.lvwFAQ.clear();
     EXPECT_EQ(FillTemplateText(kFaq, d), "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>");
     d.lvwFeatures = faqRows(2);
-    for (const QString tpl : {"<ZOR_PAGE_DATA_FEATURES>x<ZOR_PAGE_DATA_FEATURES_NAME>",
-                              "</ZOR_PAGE_DATA_FEATURES>x<ZOR_PAGE_DATA_FEATURES>y"})
+    for (const QString tpl :
+         {"<ZOR_PAGE_DATA_FEATURES>x<ZOR_PAGE_DATA_FEATURES_NAME>",
+          "</ZOR_PAGE_DATA_FEATURES>x<ZOR_PAGE_DATA_FEATURES><ZOR_PAGE_DATA_FEATURES_NAME></"
+          "ZOR_PAGE_DATA_FEATURES>"})
         EXPECT_EQ(FillTemplateText(tpl, d), tpl);
 }
 
