@@ -64,7 +64,20 @@ QString encodedValue(const QString &value)
 
 QString IniFile::fold(const QString &name)
 {
-    return trimBlanks(name).toCaseFolded();
+    QString folded = trimBlanks(name);
+    // Names are nearly always ASCII; full case folding is slow.
+    bool upper = false;
+    for (const QChar c : std::as_const(folded)) {
+        if (c.unicode() >= 0x80)
+            return folded.toCaseFolded();
+        upper = upper || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+    }
+    if (upper) {
+        for (QChar &c : folded)
+            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                c = QChar(c.unicode() + 32);
+    }
+    return folded;
 }
 
 void IniFile::indexLine(Section &section, int index)
@@ -77,7 +90,7 @@ void IniFile::indexLine(Section &section, int index)
     if (eq < 0)
         eq = line.size();
     const QString name = trimBlanks(QString::fromLocal8Bit(line.constData() + start, eq - start));
-    const QString key = name.toCaseFolded();
+    const QString key = fold(name);
     if (!section.keyLine.contains(key)) {
         section.keyLine.insert(key, index);
         section.keyOrder.push_back(name);
@@ -178,8 +191,15 @@ bool IniFile::save(const QString &path, Access access) const
 
 const IniFile::Section *IniFile::findSection(const QString &name) const
 {
+    // Callers work through one section at a time: remember the last one found.
+    if (m_lastSection >= 0 && name == m_lastSectionName)
+        return &m_sections[size_t(m_lastSection)];
     const auto it = m_sectionIndex.constFind(fold(name));
-    return it == m_sectionIndex.constEnd() ? nullptr : &m_sections[size_t(*it)];
+    if (it == m_sectionIndex.constEnd())
+        return nullptr;
+    m_lastSectionName = name;
+    m_lastSection = *it;
+    return &m_sections[size_t(*it)];
 }
 
 IniFile::Section *IniFile::findSection(const QString &name)
@@ -222,13 +242,13 @@ void IniFile::setValue(const QString &section, const QString &key, const QString
     if (!s) {
         const QString sectionName = trimBlanks(flattened(section));
         Section fresh;
-        fresh.folded = sectionName.toCaseFolded();
+        fresh.folded = fold(sectionName);
         fresh.lines.push_back('[' + sectionName.toLocal8Bit() + ']');
         m_sections.push_back(std::move(fresh));
         m_sectionIndex.insert(m_sections.back().folded, int(m_sections.size()) - 1);
         s = &m_sections.back();
     }
-    const auto it = s->keyLine.constFind(keyName.toCaseFolded());
+    const auto it = s->keyLine.constFind(fold(keyName));
     if (it != s->keyLine.constEnd()) {
         // The key keeps its spelling in the file; only the value changes.
         QByteArray &existing = s->lines[size_t(*it)];

@@ -85,6 +85,8 @@ private:
 
     std::vector<Section> m_sections;    // m_sections[0]: lines before any header
     QHash<QString, int> m_sectionIndex; // folded name -> first section
+    mutable QString m_lastSectionName;  // cache of findSection()
+    mutable int m_lastSection = -1;
 };
 
 // One read or write of one key against a file, as the profile-file functions do it
