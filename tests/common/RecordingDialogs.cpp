@@ -2,13 +2,13 @@
 
 namespace testing_support {
 namespace {
-template <typename T, typename D> T take(std::deque<T> &queue, D fallback)
+template <typename T> T take(std::deque<T> &queue, T fallback)
 {
-    if (queue.empty())
-        return fallback;
-    T value = queue.front();
-    queue.pop_front();
-    return value;
+    if (!queue.empty()) {
+        fallback = std::move(queue.front());
+        queue.pop_front();
+    }
+    return fallback;
 }
 } // namespace
 
@@ -35,7 +35,7 @@ platform::Answer RecordingDialogs::message(const QString &text, const QString &t
     const platform::Answer fallback =
         buttons == platform::Buttons::Ok || buttons == platform::Buttons::OkCancel ? platform::Answer::Ok
                                                                                  : platform::Answer::Yes;
-    return take(answers, fallback);
+    return take<platform::Answer>(answers, fallback);
 }
 
 QString RecordingDialogs::openFile(const platform::FileRequest &request, QWidget *)
