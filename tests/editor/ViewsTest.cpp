@@ -1,0 +1,269 @@
+// The three document views with the real widgets and the real WebEngine (offscreen),
+// and the colouring applied to the real source view.
+#include "editor/modMain.h"
+#include "platform/widgets/BrowserView.h"
+#include "platform/widgets/DesignView.h"
+#include "platform/widgets/SourceView.h"
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using testing_support::readAll;
+using testing_support::writeAll;
+
+namespace {
+
+QString colourLetters(const platform::SourceView &view)
+{
+    QString out;
+    for (int i = 0; i < view.Text().size(); ++i) {
+        const platform::ColorValue c = view.colorAt(i);
+        out += c == editor::kColorTag ? 'B' : c == editor::kColorValue ? 'R' : c == editor::kColorComment ? 'G' : 'k';
+    }
+    return out;
+}
+
+void resetFlags()
+{
+    using namespace editor::modMain;
+    InTag = InValue = InQuotes = InComment = false;
+}
+
+} // namespace
+
+TEST(ViewsSource, LoadAndSaveKeepTheBytes)
+{
+    QTemporaryDir dir;
+    QByteArray noise(70000, '\0');
+    QRandomGenerator gen(7);
+    for (char &b : noise)
+        b = char(gen.bounded(256));
+    const QList<QByteArray> files = {
+        "<p>caf\xE9</p>\r\n<b>x</b>\r\n",             // not valid in the locale's UTF-8
+        "\xEF\xBB\xBF<p>\xC3\xA9t\xC3\xA9</p>\r\n",   // UTF-8 with a byte order mark
+        "a\r\nb\nc\rd\r\n\r\ne",                      // mixed line ends, no final one
+        "",
+        noise,                                         // binary
+    };
+    platform::SourceView view;
+    for (const QByteArray &bytes : files) {
+        ASSERT_TRUE(writeAll(dir.filePath("in.htm"), bytes));
+        ASSERT_TRUE(view.LoadFile(dir.filePath("in.htm")));
+        ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
+        EXPECT_EQ(readAll(dir.filePath("out.htm")), bytes) << bytes.left(40).toStdString();
+    }
+    view.LoadFile(dir.filePath("missing.htm"));
+    EXPECT_FALSE(view.LoadFile(dir.filePath("missing.htm")));
+    EXPECT_FALSE(view.SaveFile(dir.filePath("no/such/folder/out.htm")));
+    EXPECT_FALSE(view.SaveFile(dir.path()));
+}
+
+TEST(ViewsSource, SelectionCountsOneCharacterPerLineEnd)
+{
+    QTemporaryDir dir;
+    platform::SourceView view;
+    view.setText("ab\r\ncd");
+    EXPECT_EQ(view.Text(), "ab\ncd");
+    view.setSelStart(3);
+    view.setSelLength(2);
+    EXPECT_EQ(view.SelText(), "cd");
+    view.setSelColor(editor::kColorValue);
+    EXPECT_EQ(colourLetters(view), "kkkRR");
+    EXPECT_EQ(view.SelColor(), editor::kColorValue);
+    view.setSelText("XYZ");
+    EXPECT_EQ(view.SelStart(), 6);
+    EXPECT_EQ(view.SelLength(), 0);
+    ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
+    EXPECT_EQ(readAll(dir.filePath("t.htm")), "ab\r\nXYZ");
+}
+
+TEST(ViewsSource, ColorizeSourceColoursTheView)
+{
+    resetFlags();
+    editor::modMain::InValue = true;
+    platform::SourceView view;
+    view.setText("<a href=\"x.htm\" target=_blank>go</a>\r\n<!-- <b> -->x<i");
+    view.setSelStart(5);
+    editor::modMain::ColorizeSource(view);
+    EXPECT_EQ(colourLetters(view), "BBBBBBBBRRRRRRRBBBBBBBBRRRRRRBkkBBBBkGGGGGGGGGGGGkkk");
+    EXPECT_EQ(view.SelStart(), 0);
+    // Colouring leaves the typing flags alone.
+    EXPECT_TRUE(editor::modMain::InValue);
+}
+
+TEST(ViewsSource, TypingColoursThroughTheHook)
+{
+    platform::SourceView view;
+    editor::modMain::InstallColorizeHook(view);
+    view.show();
+    resetFlags();
+    view.setText(QString());
+    QTest::keyClicks(&view, "<p class=\"a b\">t <a href=x>t<br>");
+    EXPECT_EQ(view.Text(), "<p class=\"a b\">t <a href=x>t<br>");
+    // After the unquoted value the flag stays set: "t" keeps the blue of ">" and the
+    // next tag turns red from its second character.
+    EXPECT_EQ(colourLetters(view), "BBBBBBBBBRRRRRBkkBBBBBBBBRBBBRRB");
+
+    resetFlags();
+    view.setText(QString());
+    QTest::keyClicks(&view, "!x<!note-->y");
+    EXPECT_EQ(view.Text(), "!x<!--note-->y");
+    EXPECT_EQ(colourLetters(view), "kk" + QString(11, 'G') + "k");
+}
+
+// One design view for all its cases: starting WebEngine is the slow part.
+class ViewsDesign : public ::testing::Test {
+protected:
+    static platform::DesignView *view;
+    static void SetUpTestSuite()
+    {
+        view = new platform::DesignView;
+        view->resize(800, 600);
+        view->show();
+    }
+    static void TearDownTestSuite() { delete view; }
+
+    void load(const QString &body)
+    {
+        ASSERT_TRUE(view->setDocumentHTML("<html><body><p id=\"p\">" + body + "</p></body></html>"));
+    }
+    // Selects characters [from, to) of the paragraph's first text node.
+    void select(int from, int to)
+    {
+        bool ok = false;
+        view->runScript(QStringLiteral("(function(){ var t = document.getElementById('p').firstChild;"
+                                       " var r = document.createRange(); r.setStart(t, %1); r.setEnd(t, %2);"
+                                       " var s = getSelection(); s.removeAllRanges(); s.addRange(r); })()")
+                            .arg(from)
+                            .arg(to),
+                        &ok);
+        ASSERT_TRUE(ok);
+    }
+    QString body() { return view->runScript("document.body.innerHTML").toString(); }
+};
+platform::DesignView *ViewsDesign::view = nullptr;
+
+TEST_F(ViewsDesign, CommandsChangeTheSelectedWord)
+{
+    using namespace platform;
+    const QList<QPair<int, QString>> cases = {
+        {DECMD_BOLD, "<b>word</b>"},           {DECMD_ITALIC, "<i>word</i>"},
+        {DECMD_UNDERLINE, "<u>word</u>"},      {DECMD_ORDERLIST, "<ol><li>"},
+        {DECMD_UNORDERLIST, "<ul><li>"},       {DECMD_INDENT, "<blockquote"},
+        {DECMD_JUSTIFYCENTER, "center"},       {DECMD_JUSTIFYRIGHT, "right"},
+    };
+    for (const auto &c : cases) {
+        load("one word here");
+        select(4, 8);
+        EXPECT_TRUE(view->ExecCommand(c.first)) << c.first;
+        EXPECT_TRUE(body().contains(c.second)) << c.first << " " << body().toStdString();
+    }
+    load("one word here");
+    EXPECT_FALSE(view->isDirty());
+    select(4, 8);
+    EXPECT_TRUE(view->ExecCommand(DECMD_SETFORECOLOR, OLECMDEXECOPT_PROMPTUSER, QStringLiteral("FF0000")));
+    EXPECT_TRUE(body().contains("<font color=\"#ff0000\">word</font>")) << body().toStdString();
+    EXPECT_TRUE(view->isDirty());
+    view->ExecCommand(DECMD_UNDO);
+    EXPECT_FALSE(body().contains("<font")) << body().toStdString();
+    view->ExecCommand(DECMD_REDO);
+    EXPECT_TRUE(body().contains("<font")) << body().toStdString();
+    select(0, 4);
+    view->ExecCommand(DECMD_CUT);
+    EXPECT_FALSE(body().startsWith("<p id=\"p\">one")) << body().toStdString();
+}
+
+TEST_F(ViewsDesign, PromptsGoThroughTheDialogs)
+{
+    using namespace platform;
+    testing_support::RecordingDialogs dialogs;
+    dialogs.texts = {QString("http://x.example/"), QString("pic.png"), std::nullopt};
+    QFont font("Serif", 24);
+    font.setBold(true);
+    dialogs.fonts = {font};
+    load("one word here");
+    select(4, 8);
+    EXPECT_TRUE(view->ExecCommand(DECMD_HYPERLINK, OLECMDEXECOPT_PROMPTUSER));
+    EXPECT_TRUE(body().contains("<a href=\"http://x.example/\">word</a>")) << body().toStdString();
+    select(0, 3);
+    EXPECT_TRUE(view->ExecCommand(DECMD_IMAGE, OLECMDEXECOPT_PROMPTUSER));
+    EXPECT_TRUE(body().contains("<img src=\"pic.png\">")) << body().toStdString();
+    load("one word here");
+    select(4, 8);
+    EXPECT_TRUE(view->ExecCommand(DECMD_FONT, OLECMDEXECOPT_PROMPTUSER));
+    EXPECT_TRUE(body().contains("face=\"serif\"", Qt::CaseInsensitive) && body().contains("size=\"6\"")
+                && body().contains("<b>word</b>"))
+        << body().toStdString();
+    // A cancelled prompt changes nothing.
+    const QString before = body();
+    EXPECT_FALSE(view->ExecCommand(DECMD_HYPERLINK, OLECMDEXECOPT_PROMPTUSER));
+    EXPECT_EQ(body(), before);
+}
+
+TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
+{
+    QTemporaryDir dir;
+    const QByteArray page = "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>Tool</title></head>\r\n"
+                            "<body><h1>Caf\xC3\xA9 Tool</h1><table><tr><td>Fast</td><td>Small</td></tr></table>"
+                            "<img src=\"tool.png\"></body></html>\r\n";
+    ASSERT_TRUE(writeAll(dir.filePath("page.htm"), page));
+    ASSERT_TRUE(view->LoadDocument(dir.filePath("page.htm")));
+    EXPECT_FALSE(view->isDirty());
+    ASSERT_TRUE(view->SaveDocument(dir.filePath("saved.htm")));
+    const QByteArray saved = readAll(dir.filePath("saved.htm"));
+    for (const char *part : {"<title>Tool</title>", "<h1>Caf\xC3\xA9 Tool</h1>", "<td>Fast</td><td>Small</td>",
+                             "<img src=\"tool.png\">"})
+        EXPECT_TRUE(saved.contains(part)) << part << "\n" << saved.toStdString();
+    EXPECT_FALSE(saved.contains("contenteditable"));
+
+    // A page in a one-byte character set is written back in it.
+    ASSERT_TRUE(writeAll(dir.filePath("latin.htm"),
+                         "<html><head><meta charset=\"windows-1252\"></head><body>Caf\xE9</body></html>"));
+    ASSERT_TRUE(view->LoadDocument(dir.filePath("latin.htm")));
+    ASSERT_TRUE(view->SaveDocument(dir.filePath("latin-saved.htm")));
+    EXPECT_TRUE(readAll(dir.filePath("latin-saved.htm")).contains("Caf\xE9</body>"));
+
+    EXPECT_TRUE(view->setBgColor("FF0000"));
+    EXPECT_EQ(view->runScript("getComputedStyle(document.body).backgroundColor").toString(), "rgb(255, 0, 0)");
+    EXPECT_TRUE(view->isDirty());
+
+    load("one two");
+    select(3, 3);
+    EXPECT_TRUE(view->pasteHTML("<table><tbody><tr><td>T</td></tr></tbody></table>"));
+    // A table cannot stand in a paragraph: it splits the paragraph at the caret.
+    const QString html = body();
+    EXPECT_TRUE(html.indexOf("one") < html.indexOf("<table><tbody><tr><td>T</td></tr></tbody></table>")
+                && html.indexOf("</table>") < html.indexOf("two"))
+        << html.toStdString();
+
+    EXPECT_FALSE(view->SaveDocument(dir.filePath("no/such/folder/x.htm")));
+    EXPECT_FALSE(view->SaveDocument(dir.path()));
+    EXPECT_FALSE(view->LoadDocument(dir.filePath("missing.htm")));
+}
+
+TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("my page #1.htm");
+    ASSERT_TRUE(writeAll(path, "<html><head><title>File page</title></head><body>x</body></html>"));
+    platform::BrowserView view;
+    view.show();
+    for (const QString &address : {path, "file://" + path}) {
+        QSignalSpy done(&view, &QWebEngineView::loadFinished);
+        view.Navigate(address);
+        ASSERT_TRUE(done.wait(15000));
+        EXPECT_TRUE(done.first().first().toBool());
+        EXPECT_EQ(view.title(), "File page") << address.toStdString();
+    }
+    QSignalSpy done(&view, &QWebEngineView::loadFinished);
+    view.Navigate("about:<html><head><title>Inline</title></head><body>y</body></html>");
+    ASSERT_TRUE(done.wait(15000));
+    EXPECT_EQ(view.title(), "Inline");
+    view.Navigate("about:blank");
+    view.Stop();
+}
