@@ -144,7 +144,7 @@ void FrmUploadInfo::cmdRemove_Click()
 
 void FrmUploadInfo::cmdRemoveAll_Click() { m_ui->lstFiles->clear(); }
 
-void FrmUploadInfo::cmdCancel_Click() { close(); }
+void FrmUploadInfo::cmdCancel_Click() { reject(); }
 
 void FrmUploadInfo::setStatus(const QString &text)
 {
