@@ -76,6 +76,32 @@ BENCHMARK(BM_ColorizeSourceView)
     ->Arg(2 << 20)
     ->Unit(benchmark::kMillisecond);
 
+// A page of `range` bytes on one line (minified): the whole page is one paragraph of
+// the view, which is laid out as a whole after each change.
+void BM_ColorizeOneLinePage(benchmark::State &state)
+{
+    QString page = generatedPage(state.range(0));
+    page.remove(QLatin1Char('\r'));
+    page.remove(QLatin1Char('\n'));
+    platform::SourceView view;
+    view.resize(800, 600);
+    view.show();
+    double fill = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QElapsedTimer t;
+        t.start();
+        view.setText(page);
+        QApplication::processEvents();
+        fill = double(t.nsecsElapsed()) / 1e6;
+        state.ResumeTiming();
+        editor::modMain::ColorizeSource(view);
+        QApplication::processEvents();
+    }
+    state.counters["fill_ms"] = fill;
+}
+BENCHMARK(BM_ColorizeOneLinePage)->Arg(128 << 10)->Arg(1 << 20)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // Bad input, from LoadFile to the first processed event after the colouring pass:
 // 0 = 20 MB of random bytes, 1 = a 20 MB page, 2 = 20 MB after an unterminated
 // comment, 3 = 20 MB after a "<" without ">". The counters split the time.

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using testing_support::readAll;
@@ -244,6 +245,27 @@ TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
     EXPECT_FALSE(view->SaveDocument(dir.filePath("no/such/folder/x.htm")));
     EXPECT_FALSE(view->SaveDocument(dir.path()));
     EXPECT_FALSE(view->LoadDocument(dir.filePath("missing.htm")));
+}
+
+TEST_F(ViewsDesign, DirtyTrackingAndReentry)
+{
+    // An operation started while another one waits is refused, not nested.
+    QString nested = "unset";
+    bool waiting = false;
+    QTimer::singleShot(0, [&] {
+        waiting = view->isWaiting();
+        nested = view->DocumentHTML();
+    });
+    load("one");
+    EXPECT_TRUE(waiting);
+    EXPECT_TRUE(nested.isEmpty());
+    EXPECT_FALSE(view->isDirty());
+    // Typing leaves no flag of its own; the document is compared.
+    select(3, 3);
+    view->runScript("document.execCommand('insertText', false, 'Z')");
+    EXPECT_TRUE(view->isDirty());
+    view->setDirty(false);
+    EXPECT_FALSE(view->isDirty());
 }
 
 TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
