@@ -107,12 +107,16 @@ const FormatSpec kFormatButtons[] = {
     {"redo", "Redo", platform::DECMD_REDO, false, "Ctrl+Y"},
 };
 
+// The file's text with "\n" line ends, as the source view holds it.
 QString readFileText(const QString &path)
 {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return {};
-    return QString::fromLocal8Bit(file.readAll());
+    QString text = QString::fromLocal8Bit(file.readAll());
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
 }
 
 bool copyFileReplacing(const QString &from, const QString &to)

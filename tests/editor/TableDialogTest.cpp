@@ -1,0 +1,104 @@
+// The insert-table dialog against the main window's real design view.
+#include "common/RecordingDialogs.h"
+#include "editor/frmDialog_Table.h"
+#include "editor/frmMain.h"
+#include "platform/widgets/DesignView.h"
+#include "ui_frmDialog_Table.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using editor::frmDialog_Table;
+using platform::Answer;
+
+namespace {
+
+class TableDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<editor::frmMain>();
+        window->DHTMLEdit1->setDocumentHTML(QStringLiteral("<html><body><p>x</p></body></html>"));
+    }
+    void TearDown() override
+    {
+        delete frmDialog_Table::instance();
+        window.reset();
+    }
+    frmDialog_Table *open() { return frmDialog_Table::showDialog(window.get()); }
+    int tablesInDocument()
+    {
+        return window->DHTMLEdit1->DocumentHTML().count(QStringLiteral("<table"), Qt::CaseInsensitive);
+    }
+
+    testing_support::RecordingDialogs dialogs;
+    std::unique_ptr<editor::frmMain> window;
+};
+
+} // namespace
+
+TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
+{
+    const qint16 first = frmDialog_Table::TableCount;
+    auto *dialog = open();
+    EXPECT_FALSE(dialog->isModal());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Insert Table"));
+    EXPECT_EQ(dialog->ui->cmbAlign->currentText(), QStringLiteral("Left"));
+    EXPECT_EQ(dialog->ui->cmbAlign->count(), 3);
+    dialog->ui->cmbAlign->setCurrentText(QStringLiteral("Center"));
+    dialog->ui->Text2->setText(QStringLiteral("2"));
+    dialog->ui->cmdOK->click();
+    EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
+    EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
+    const QString html = window->DHTMLEdit1->DocumentHTML();
+    EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(first))) << qPrintable(html);
+    EXPECT_EQ(html.count(QStringLiteral("<td align=\"Center\""), Qt::CaseInsensitive), 6);
+
+    open()->ui->cmdCancel->click();
+    EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
+    EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
+    EXPECT_EQ(tablesInDocument(), 1);
+}
+
+TEST_F(TableDialog, SpinnersAndASecondShowingKeepTheFields)
+{
+    auto *dialog = open();
+    dialog->ui->combo2->setText(QStringLiteral("7"));
+    dialog->ui->VScrollBorder->triggerAction(QAbstractSlider::SliderSingleStepSub); // upper arrow at 0
+    EXPECT_EQ(dialog->ui->combo2->text(), QStringLiteral("7"));
+    dialog->ui->VScrollBorder->triggerAction(QAbstractSlider::SliderSingleStepAdd); // lower arrow
+    EXPECT_EQ(dialog->ui->combo2->text(), QStringLiteral("1"));
+    dialog->ui->Text1->setText(QStringLiteral("9"));
+    EXPECT_EQ(open(), dialog);
+    EXPECT_EQ(dialog->ui->Text1->text(), QStringLiteral("9"));
+    EXPECT_EQ(dialog->ui->VScrollCol->value(), 0);
+}
+
+TEST_F(TableDialog, BadCountsAreNamedAndHugeTablesNeedConsent)
+{
+    const qint16 first = frmDialog_Table::TableCount;
+    auto *dialog = open();
+    for (const char *bad : {"", "many", "40000"}) {
+        dialog->ui->Text2->setText(QString::fromLatin1(bad));
+        dialog->cmdOK_Click();
+        EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Rows"))) << bad;
+    }
+    dialog->ui->Text2->setText(QStringLiteral("3"));
+    dialog->ui->Text1->setText(QStringLiteral("x"));
+    dialog->cmdOK_Click();
+    EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Columns")));
+
+    dialog->ui->Text2->setText(QStringLiteral("200"));
+    dialog->ui->Text1->setText(QStringLiteral("51"));
+    dialogs.answers = {Answer::No};
+    dialog->cmdOK_Click();
+    EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("10200 cells")));
+    EXPECT_EQ(frmDialog_Table::instance(), dialog);
+    EXPECT_EQ(frmDialog_Table::TableCount, first);
+    EXPECT_EQ(tablesInDocument(), 0);
+}
