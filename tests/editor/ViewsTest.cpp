@@ -228,6 +228,10 @@ TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
     ASSERT_TRUE(view->LoadDocument(dir.filePath("latin.htm")));
     ASSERT_TRUE(view->SaveDocument(dir.filePath("latin-saved.htm")));
     EXPECT_TRUE(readAll(dir.filePath("latin-saved.htm")).contains("Caf\xE9</body>"));
+    ASSERT_TRUE(writeAll(dir.filePath("undeclared.htm"), "<html><body>Caf\xE9 \xA9</body></html>"));
+    ASSERT_TRUE(view->LoadDocument(dir.filePath("undeclared.htm")));
+    ASSERT_TRUE(view->SaveDocument(dir.filePath("undeclared-saved.htm")));
+    EXPECT_TRUE(readAll(dir.filePath("undeclared-saved.htm")).contains("Caf\xE9 \xA9</body>"));
 
     EXPECT_TRUE(view->setBgColor("FF0000"));
     EXPECT_EQ(view->runScript("getComputedStyle(document.body).backgroundColor").toString(), "rgb(255, 0, 0)");

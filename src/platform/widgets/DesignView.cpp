@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -262,6 +264,18 @@ bool DesignView::LoadDocument(const QString &path)
     const QFileInfo info(path);
     if (!info.isFile() || !info.isReadable())
         return false;
+    // A page that declares no character set is read in the locale's encoding, unless
+    // its bytes are not valid there: then one byte per character, as it was most
+    // likely written, so that saving it gives the same bytes back.
+    QString encoding = QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System));
+    QFile file(info.absoluteFilePath());
+    if (file.open(QIODevice::ReadOnly)) {
+        QStringDecoder decoder(QStringDecoder::System);
+        decoder.decode(file.readAll());
+        if (decoder.hasError())
+            encoding = QStringLiteral("windows-1252");
+    }
+    d->page->settings()->setDefaultTextEncoding(encoding);
     const bool ok = d->load([&] { d->page->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
     emit documentChanged();
     return ok;
