@@ -37,7 +37,8 @@ QString envOr(const char *name, const QString &fallback)
 QStringList dataDirs()
 {
     QStringList dirs{envOr("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"))};
-    dirs += envOr("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    dirs += envOr("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"))
+                .split(QLatin1Char(':'), Qt::SkipEmptyParts);
     return dirs;
 }
 
@@ -79,7 +80,8 @@ QString httpHandlerCommand()
     QStringList lists;
     const QString configHome = envOr("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"));
     QStringList configDirs{configHome};
-    configDirs += envOr("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    configDirs +=
+        envOr("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
     const QStringList desktops =
         qEnvironmentVariable("XDG_CURRENT_DESKTOP").toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts);
     for (const QString &dir : configDirs) {
@@ -95,8 +97,9 @@ QString httpHandlerCommand()
         candidates += iniValue(list, QStringLiteral("Default Applications"), mime)
                           .split(QLatin1Char(';'), Qt::SkipEmptyParts);
     for (const QString &dir : dataDirs())
-        candidates += iniValue(dir + QStringLiteral("/applications/mimeinfo.cache"), QStringLiteral("MIME Cache"), mime)
-                          .split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        candidates +=
+            iniValue(dir + QStringLiteral("/applications/mimeinfo.cache"), QStringLiteral("MIME Cache"), mime)
+                .split(QLatin1Char(';'), Qt::SkipEmptyParts);
 
     for (const QString &id : candidates) {
         const QString path = desktopFilePath(id.trimmed());
@@ -118,7 +121,10 @@ QUrl toUrl(const QString &fileOrUrl)
 
 } // namespace
 
-void setUrlOpener(std::function<bool(const QUrl &)> opener) { urlOpener() = std::move(opener); }
+void setUrlOpener(std::function<bool(const QUrl &)> opener)
+{
+    urlOpener() = std::move(opener);
+}
 
 void setProcessStarter(std::function<bool(const QString &, const QStringList &)> starter)
 {

@@ -14,7 +14,10 @@ namespace {
 constexpr double kTwipsPerPixel = 15.0;
 const char *const kIdProperty = "quillmark.resizeId";
 
-int toPixels(double twips) { return int(qRound(twips / kTwipsPerPixel)); }
+int toPixels(double twips)
+{
+    return int(qRound(twips / kTwipsPerPixel));
+}
 
 // A number per widget that no other widget of this run gets, even at a reused address.
 int widgetId(QWidget *w)

@@ -16,11 +16,13 @@ QString &serverOverride()
     return value;
 }
 
-QString endpointUrl(const QString &base, const char *endpoint, const QString &machineId, const QString &seconds)
+QString endpointUrl(const QString &base, const char *endpoint, const QString &machineId,
+                    const QString &seconds)
 {
     const auto encode = [](const QString &v) { return QString::fromLatin1(QUrl::toPercentEncoding(v)); };
-    return base + QLatin1String(endpoint) + QStringLiteral("?v=") + kProgramVersion + QStringLiteral("&wm=1") +
-           QStringLiteral("&r=") + encode(seconds) + QStringLiteral("&user=") + encode(machineId);
+    return base + QLatin1String(endpoint) + QStringLiteral("?v=") + kProgramVersion +
+           QStringLiteral("&wm=1") + QStringLiteral("&r=") + encode(seconds) + QStringLiteral("&user=") +
+           encode(machineId);
 }
 
 } // namespace
@@ -37,7 +39,10 @@ QString updateServer()
     return base;
 }
 
-void setUpdateServer(const QString &baseAddress) { serverOverride() = baseAddress; }
+void setUpdateServer(const QString &baseAddress)
+{
+    serverOverride() = baseAddress;
+}
 
 QString SecondsSinceMidnightText(const QTime &time)
 {

@@ -27,7 +27,10 @@ const QString kWelcomePage = QStringLiteral(
     "about:<center><font face='Tahoma'><br><br><h1>Welcome to Quillmark</h1><br><br>Please wait while we "
     "check for new updates from the server.<br><br>You can hit CLOSE to load the main form.");
 
-QString secondsNow() { return SecondsSinceMidnightText(QTime::currentTime()); }
+QString secondsNow()
+{
+    return SecondsSinceMidnightText(QTime::currentTime());
+}
 
 } // namespace
 
@@ -43,7 +46,10 @@ frmCheck4Updates *frmCheck4Updates::load(QWidget *parent)
     return g_instance;
 }
 
-frmCheck4Updates *frmCheck4Updates::instance() { return g_instance; }
+frmCheck4Updates *frmCheck4Updates::instance()
+{
+    return g_instance;
+}
 
 void frmCheck4Updates::setMainWindowShower(std::function<void()> shower)
 {
@@ -136,7 +142,10 @@ void frmCheck4Updates::cmdClose_Click()
     unload();
 }
 
-void frmCheck4Updates::reject() { unload(); }
+void frmCheck4Updates::reject()
+{
+    unload();
+}
 
 void frmCheck4Updates::closeEvent(QCloseEvent *event)
 {

@@ -119,7 +119,10 @@ void ResizeControls(ResizableWindow &window, qint16 minWidth, qint16 minHeight,
     resizePass(window, true, minWidth, minHeight, definitions);
 }
 
-void ResetWindowTable() { windowTable().clear(); }
+void ResetWindowTable()
+{
+    windowTable().clear();
+}
 
 } // namespace modResize
 } // namespace desktop

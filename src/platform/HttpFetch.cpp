@@ -18,7 +18,10 @@ HttpFetch::HttpFetch(QObject *parent) : QObject(parent)
     connect(m_deadline, &QTimer::timeout, this, [this] { done(false, {}); });
 }
 
-HttpFetch::~HttpFetch() { abort(); }
+HttpFetch::~HttpFetch()
+{
+    abort();
+}
 
 void HttpFetch::start(const QUrl &url, int timeoutMs)
 {

@@ -1,6 +1,5 @@
 // The update query, the disk serial decode, the browser launcher and the folder picker.
 #include "common/RecordingDialogs.h"
-#include "desktop/BrowseDirectorysOnly.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "desktop/UpdateCheck.h"
 #include "desktop/basGetHDDSerial.h"
@@ -14,8 +13,9 @@ using namespace desktop;
 
 TEST(UpdateQuery, UrlCarriesVersionSecondsAndEncodedIdentifier)
 {
-    EXPECT_EQ(VersionQueryUrl(QStringLiteral("http://h/q/"), QStringLiteral("ABC123"), QStringLiteral("45296.52")),
-              QStringLiteral("http://h/q/getversion.php?v=1.0.0&wm=1&r=45296.52&user=ABC123"));
+    EXPECT_EQ(
+        VersionQueryUrl(QStringLiteral("http://h/q/"), QStringLiteral("ABC123"), QStringLiteral("45296.52")),
+        QStringLiteral("http://h/q/getversion.php?v=1.0.0&wm=1&r=45296.52&user=ABC123"));
     EXPECT_EQ(SecondsSinceMidnightText(QTime(12, 34, 56, 520)), QStringLiteral("45296.52"));
     EXPECT_EQ(SecondsSinceMidnightText(QTime(0, 0)), QStringLiteral("0"));
 
@@ -24,7 +24,8 @@ TEST(UpdateQuery, UrlCarriesVersionSecondsAndEncodedIdentifier)
     EXPECT_TRUE(page.startsWith(QStringLiteral("http://h/getupdate.php?v=1.0.0&wm=1&r=1&user=")));
     EXPECT_FALSE(page.contains(QLatin1Char(' ')));
     const QUrl odd(VersionQueryUrl(QStringLiteral("http://h/"), QStringLiteral("A&B=C D"), "1"));
-    EXPECT_EQ(QUrlQuery(odd).queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded), QStringLiteral("A&B=C D"));
+    EXPECT_EQ(QUrlQuery(odd).queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded),
+              QStringLiteral("A&B=C D"));
     EXPECT_EQ(QUrlQuery(QUrl(page)).queryItemValue(QStringLiteral("user"), QUrl::FullyDecoded),
               QStringLiteral("[Not present]"));
 }
@@ -46,12 +47,18 @@ TEST(UpdateQuery, AnswerComparesDigitStrings)
         const char *answer;
         UpdateAnswer expected;
     } cases[] = {
-        {"x||1.0.1||y", UpdateAnswer::Newer},       {"x||1.1.0||y", UpdateAnswer::Newer},
-        {"x||1.0.0||y", UpdateAnswer::NotNewer},    {"x||1.1||y", UpdateAnswer::NotNewer},
-        {"x||2||y", UpdateAnswer::NotNewer},        {"x||||y", UpdateAnswer::NotNewer},
-        {"x||32767||y", UpdateAnswer::Newer},       {"x||3.2.7.6.8||y", UpdateAnswer::NotNewer},
-        {"x||1.o.1||y", UpdateAnswer::NotNewer},    {"1.0.1", UpdateAnswer::Unreadable},
-        {"", UpdateAnswer::Unreadable},             {"a||1.0.1||b||c", UpdateAnswer::Unreadable},
+        {"x||1.0.1||y", UpdateAnswer::Newer},
+        {"x||1.1.0||y", UpdateAnswer::Newer},
+        {"x||1.0.0||y", UpdateAnswer::NotNewer},
+        {"x||1.1||y", UpdateAnswer::NotNewer},
+        {"x||2||y", UpdateAnswer::NotNewer},
+        {"x||||y", UpdateAnswer::NotNewer},
+        {"x||32767||y", UpdateAnswer::Newer},
+        {"x||3.2.7.6.8||y", UpdateAnswer::NotNewer},
+        {"x||1.o.1||y", UpdateAnswer::NotNewer},
+        {"1.0.1", UpdateAnswer::Unreadable},
+        {"", UpdateAnswer::Unreadable},
+        {"a||1.0.1||b||c", UpdateAnswer::Unreadable},
         {"<html>error</html>", UpdateAnswer::Unreadable},
     };
     for (const auto &c : cases)
@@ -88,10 +95,9 @@ class Launcher : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char *name : kVars) {
-            saved.push_back(qgetenv(name));
+        // The test process keeps these: nothing else in it looks for a browser.
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
             qputenv(name, QFile::encodeName(dir.path() + QLatin1Char('/') + QLatin1String(name)));
-        }
         qunsetenv("XDG_CURRENT_DESKTOP");
         QDir(dir.path()).mkpath(QStringLiteral("XDG_DATA_HOME/applications"));
         QDir(dir.path()).mkpath(QStringLiteral("XDG_CONFIG_HOME"));
@@ -99,15 +105,10 @@ protected:
             started << program + QLatin1Char('|') + args.join(QLatin1Char('|'));
             return true;
         });
-        setUrlOpener([this](const QUrl &url) {
-            opened << url;
-            return true;
-        });
+        setUrlOpener([this](const QUrl &url) { return opened << url, true; });
     }
     void TearDown() override
     {
-        for (std::size_t i = 0; i < std::size(kVars); ++i)
-            qputenv(kVars[i], saved[i]);
         setProcessStarter({});
         setUrlOpener({});
     }
@@ -115,7 +116,8 @@ protected:
     {
         write("XDG_CONFIG_HOME/mimeapps.list",
               "[Added Associations]\nx-scheme-handler/http=other.desktop;\n"
-              "[Default Applications]\ntext/html=other.desktop\nx-scheme-handler/http=gone.desktop;web.desktop;\n");
+              "[Default "
+              "Applications]\ntext/html=other.desktop\nx-scheme-handler/http=gone.desktop;web.desktop;\n");
         write("XDG_DATA_HOME/applications/web.desktop", "[Desktop Entry]\nName=Web\nExec=" + exec + "\n");
     }
     void write(const char *relative, const QByteArray &text)
@@ -125,9 +127,7 @@ protected:
         f.write(text);
     }
 
-    static constexpr const char *kVars[] = {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS"};
     QTemporaryDir dir;
-    std::vector<QByteArray> saved;
     QStringList started;
     QList<QUrl> opened;
     testing_support::RecordingDialogs dialogs;
@@ -159,31 +159,13 @@ TEST_F(Launcher, UnusableCommandOrFailedStartFallsBackToShellOpen)
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.first(), QUrl(QStringLiteral("http://example.com/")));
 
+    write("page.htm", "<p>");
+    OpenLink(dir.path() + QStringLiteral("/page.htm"), false);
+    EXPECT_EQ(opened.last(), QUrl::fromLocalFile(dir.path() + QStringLiteral("/page.htm")));
+
     registerBrowser("web %u");
     setProcessStarter([](const QString &, const QStringList &) { return false; });
     setUrlOpener([](const QUrl &) { return false; });
     OpenNewBrowserWindow(QStringLiteral("http://example.com/"));
     EXPECT_EQ(dialogs.lastMessage(), kNoBrowserMessage);
-}
-
-TEST_F(Launcher, ShellOpenTakesFilesAndAddresses)
-{
-    write("page.htm", "<p>");
-    OpenLink(dir.path() + QStringLiteral("/page.htm"), false);
-    ShellOpen(QStringLiteral("https://example.com/x?a=1"));
-    EXPECT_FALSE(ShellOpen(QString()));
-    ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(opened[0], QUrl::fromLocalFile(dir.path() + QStringLiteral("/page.htm")));
-    EXPECT_EQ(opened[1], QUrl(QStringLiteral("https://example.com/x?a=1")));
-}
-
-TEST(FolderPicker, StartFolderPassedAndCancelIsEmpty)
-{
-    testing_support::RecordingDialogs dialogs;
-    dialogs.folders = {QStringLiteral("/srv/site"), QString()};
-    EXPECT_EQ(BrowseForFolder(nullptr, QStringLiteral("Add Folder"), QStringLiteral("/home")),
-              QStringLiteral("/srv/site"));
-    EXPECT_EQ(BrowseForFolder(nullptr, QStringLiteral("Add Folder"), QStringLiteral("/home")), QString());
-    ASSERT_EQ(dialogs.folderStarts.size(), 2u);
-    EXPECT_EQ(dialogs.folderStarts[0], QStringLiteral("/home"));
 }

@@ -52,10 +52,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(120)
             return
         if self.path.split("?")[0].endswith("/getupdate.php"):
-            self.send_response(200)
-            self.send_header("Content-Type", "text/html")
-            self.end_headers()
-            self.wfile.write(b"<html><body><h1>Version 1.0.1</h1></body></html>")
+            self.send_body(200, b"<html><body><h1>Version 1.0.1</h1></body></html>")
             return
         if mode in ANSWERS:
             self.send_body(200, ANSWERS[mode])
