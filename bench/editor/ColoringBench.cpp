@@ -21,11 +21,13 @@ QString generatedPage(qsizetype bytes)
     static const QString block = QStringLiteral(
         "<tr><td width=\"50%\" class=\"feature\">Saves time on every order, every day of the week "
         "and more</td>\r\n<td><a href=\"buy.htm\" target=_blank>Buy now</a> or read the <b>manual</b> "
-        "first.</td></tr>\r\n<!-- row end --><p align=center>Our customers like it a lot. It takes a minute to "
+        "first.</td></tr>\r\n<!-- row end --><p align=center>Our customers like it a lot. It takes a minute "
+        "to "
         "set up, runs on every machine in the office, and the licence covers the whole team, with free "
         "updates for a year and support by mail from the people who wrote it.<br></p>\r\n<p>Try it for "
         "thirty days without paying anything; if it is not for you, simply remove it again.</p>\r\n");
-    QString page = QStringLiteral("<!DOCTYPE html>\r\n<html><head><title>Page</title></head><body><table>\r\n");
+    QString page =
+        QStringLiteral("<!DOCTYPE html>\r\n<html><head><title>Page</title></head><body><table>\r\n");
     while (page.size() < bytes)
         page += block;
     page += QStringLiteral("</table></body></html>\r\n");
@@ -50,7 +52,12 @@ void BM_ColorRuns(benchmark::State &state)
     state.counters["runs"] = double(runs);
     state.SetBytesProcessed(int64_t(state.iterations()) * page.size());
 }
-BENCHMARK(BM_ColorRuns)->Arg(256 << 10)->Arg(512 << 10)->Arg(1 << 20)->Arg(2 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ColorRuns)
+    ->Arg(256 << 10)
+    ->Arg(512 << 10)
+    ->Arg(1 << 20)
+    ->Arg(2 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 // ColorizeSource into the real view, freshly filled (black) before each pass.
 void BM_ColorizeSourceView(benchmark::State &state)

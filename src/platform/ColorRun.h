@@ -9,7 +9,7 @@
 namespace platform {
 
 struct ColorRun {
-    int start = 0;  // 0-based character position
+    int start = 0; // 0-based character position
     int length = 0;
     ColorValue color = 0; // red in the lowest byte
     friend bool operator==(const ColorRun &a, const ColorRun &b)

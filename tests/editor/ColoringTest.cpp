@@ -76,7 +76,10 @@ QString typeKeys(TypingState &state, const QString &keys, QChar before = QChar()
         else if (!a.color)
             out += '.';
         else
-            out += *a.color == kColorTag ? 'B' : *a.color == kColorValue ? 'R' : *a.color == kColorComment ? 'G' : 'k';
+            out += *a.color == kColorTag       ? 'B'
+                   : *a.color == kColorValue   ? 'R'
+                   : *a.color == kColorComment ? 'G'
+                                               : 'k';
     }
     return out;
 }

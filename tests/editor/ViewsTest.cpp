@@ -1,11 +1,11 @@
 // The three document views with the real widgets and the real WebEngine (offscreen),
 // and the colouring applied to the real source view.
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
 #include "editor/modMain.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
-#include "common/RecordingDialogs.h"
-#include "common/TestSupport.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -24,7 +24,10 @@ QString colourLetters(const platform::SourceView &view)
     QString out;
     for (int i = 0; i < view.Text().size(); ++i) {
         const platform::ColorValue c = view.colorAt(i);
-        out += c == editor::kColorTag ? 'B' : c == editor::kColorValue ? 'R' : c == editor::kColorComment ? 'G' : 'k';
+        out += c == editor::kColorTag       ? 'B'
+               : c == editor::kColorValue   ? 'R'
+               : c == editor::kColorComment ? 'G'
+                                            : 'k';
     }
     return out;
 }
@@ -45,11 +48,11 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytes)
     for (char &b : noise)
         b = char(gen.bounded(256));
     const QList<QByteArray> files = {
-        "<p>caf\xE9</p>\r\n<b>x</b>\r\n",             // not valid in the locale's UTF-8
-        "\xEF\xBB\xBF<p>\xC3\xA9t\xC3\xA9</p>\r\n",   // UTF-8 with a byte order mark
-        "a\r\nb\nc\rd\r\n\r\ne",                      // mixed line ends, no final one
+        "<p>caf\xE9</p>\r\n<b>x</b>\r\n",           // not valid in the locale's UTF-8
+        "\xEF\xBB\xBF<p>\xC3\xA9t\xC3\xA9</p>\r\n", // UTF-8 with a byte order mark
+        "a\r\nb\nc\rd\r\n\r\ne",                    // mixed line ends, no final one
         "",
-        noise,                                         // binary
+        noise, // binary
     };
     platform::SourceView view;
     for (const QByteArray &bytes : files) {
@@ -153,10 +156,9 @@ TEST_F(ViewsDesign, CommandsChangeTheSelectedWord)
 {
     using namespace platform;
     const QList<QPair<int, QString>> cases = {
-        {DECMD_BOLD, "<b>word</b>"},           {DECMD_ITALIC, "<i>word</i>"},
-        {DECMD_UNDERLINE, "<u>word</u>"},      {DECMD_ORDERLIST, "<ol><li>"},
-        {DECMD_UNORDERLIST, "<ul><li>"},       {DECMD_INDENT, "<blockquote"},
-        {DECMD_JUSTIFYCENTER, "center"},       {DECMD_JUSTIFYRIGHT, "right"},
+        {DECMD_BOLD, "<b>word</b>"},     {DECMD_ITALIC, "<i>word</i>"},   {DECMD_UNDERLINE, "<u>word</u>"},
+        {DECMD_ORDERLIST, "<ol><li>"},   {DECMD_UNORDERLIST, "<ul><li>"}, {DECMD_INDENT, "<blockquote"},
+        {DECMD_JUSTIFYCENTER, "center"}, {DECMD_JUSTIFYRIGHT, "right"},
     };
     for (const auto &c : cases) {
         load("one word here");
@@ -197,8 +199,8 @@ TEST_F(ViewsDesign, PromptsGoThroughTheDialogs)
     load("one word here");
     select(4, 8);
     EXPECT_TRUE(view->ExecCommand(DECMD_FONT, OLECMDEXECOPT_PROMPTUSER));
-    EXPECT_TRUE(body().contains("face=\"serif\"", Qt::CaseInsensitive) && body().contains("size=\"6\"")
-                && body().contains("<b>word</b>"))
+    EXPECT_TRUE(body().contains("face=\"serif\"", Qt::CaseInsensitive) && body().contains("size=\"6\"") &&
+                body().contains("<b>word</b>"))
         << body().toStdString();
     // A cancelled prompt changes nothing.
     const QString before = body();
@@ -209,16 +211,17 @@ TEST_F(ViewsDesign, PromptsGoThroughTheDialogs)
 TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
 {
     QTemporaryDir dir;
-    const QByteArray page = "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>Tool</title></head>\r\n"
-                            "<body><h1>Caf\xC3\xA9 Tool</h1><table><tr><td>Fast</td><td>Small</td></tr></table>"
-                            "<img src=\"tool.png\"></body></html>\r\n";
+    const QByteArray page =
+        "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>Tool</title></head>\r\n"
+        "<body><h1>Caf\xC3\xA9 Tool</h1><table><tr><td>Fast</td><td>Small</td></tr></table>"
+        "<img src=\"tool.png\"></body></html>\r\n";
     ASSERT_TRUE(writeAll(dir.filePath("page.htm"), page));
     ASSERT_TRUE(view->LoadDocument(dir.filePath("page.htm")));
     EXPECT_FALSE(view->isDirty());
     ASSERT_TRUE(view->SaveDocument(dir.filePath("saved.htm")));
     const QByteArray saved = readAll(dir.filePath("saved.htm"));
-    for (const char *part : {"<title>Tool</title>", "<h1>Caf\xC3\xA9 Tool</h1>", "<td>Fast</td><td>Small</td>",
-                             "<img src=\"tool.png\">"})
+    for (const char *part : {"<title>Tool</title>", "<h1>Caf\xC3\xA9 Tool</h1>",
+                             "<td>Fast</td><td>Small</td>", "<img src=\"tool.png\">"})
         EXPECT_TRUE(saved.contains(part)) << part << "\n" << saved.toStdString();
     EXPECT_FALSE(saved.contains("contenteditable"));
 
@@ -234,7 +237,8 @@ TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
     EXPECT_TRUE(readAll(dir.filePath("undeclared-saved.htm")).contains("Caf\xE9 \xA9</body>"));
 
     EXPECT_TRUE(view->setBgColor("FF0000"));
-    EXPECT_EQ(view->runScript("getComputedStyle(document.body).backgroundColor").toString(), "rgb(255, 0, 0)");
+    EXPECT_EQ(view->runScript("getComputedStyle(document.body).backgroundColor").toString(),
+              "rgb(255, 0, 0)");
     EXPECT_TRUE(view->isDirty());
 
     load("one two");
@@ -242,8 +246,8 @@ TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
     EXPECT_TRUE(view->pasteHTML("<table><tbody><tr><td>T</td></tr></tbody></table>"));
     // A table cannot stand in a paragraph: it splits the paragraph at the caret.
     const QString html = body();
-    EXPECT_TRUE(html.indexOf("one") < html.indexOf("<table><tbody><tr><td>T</td></tr></tbody></table>")
-                && html.indexOf("</table>") < html.indexOf("two"))
+    EXPECT_TRUE(html.indexOf("one") < html.indexOf("<table><tbody><tr><td>T</td></tr></tbody></table>") &&
+                html.indexOf("</table>") < html.indexOf("two"))
         << html.toStdString();
 
     EXPECT_FALSE(view->SaveDocument(dir.filePath("no/such/folder/x.htm")));

@@ -38,14 +38,14 @@ struct TypingState {
     bool InComment = false; // a comment was begun by typing "<!"
     friend bool operator==(const TypingState &a, const TypingState &b)
     {
-        return a.InTag == b.InTag && a.InValue == b.InValue && a.InQuotes == b.InQuotes
-               && a.InComment == b.InComment;
+        return a.InTag == b.InTag && a.InValue == b.InValue && a.InQuotes == b.InQuotes &&
+               a.InComment == b.InComment;
     }
 };
 
 // What to do with one typed character.
 struct TypedCharAction {
-    int key = 0;                              // the code to insert; 0 swallows the key
+    int key = 0;                               // the code to insert; 0 swallows the key
     std::optional<platform::ColorValue> color; // colour to set at the caret first, if any
     // Replace the "<" just before the caret by "<!--" in green (the caret follows it).
     bool openComment = false;

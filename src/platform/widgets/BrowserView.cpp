@@ -37,8 +37,8 @@ QUrl BrowserView::urlFor(const QString &address)
 
 void BrowserView::Navigate(const QString &address)
 {
-    if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)
-        && address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0) {
+    if (address.startsWith(QLatin1String("about:"), Qt::CaseInsensitive) &&
+        address.compare(QLatin1String("about:blank"), Qt::CaseInsensitive) != 0) {
         const QString html = address.mid(6);
         if (html.size() < kInlineHtmlLimit) {
             setHtml(html, QUrl(QStringLiteral("about:blank")));

@@ -6,11 +6,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -81,8 +81,8 @@ int fontSizeFromPoints(qreal points)
 QByteArray encodeHtml(const QString &html, const QString &charset)
 {
     const QString cs = charset.toLower();
-    const bool latin1 = cs == QLatin1String("windows-1252") || cs == QLatin1String("iso-8859-1")
-                        || cs == QLatin1String("us-ascii");
+    const bool latin1 = cs == QLatin1String("windows-1252") || cs == QLatin1String("iso-8859-1") ||
+                        cs == QLatin1String("us-ascii");
     if (!latin1) {
         QStringEncoder encoder(QStringEncoder::System);
         return encoder.encode(html);
@@ -155,9 +155,11 @@ public:
     bool html(QString *out)
     {
         QVariant v;
-        if (!wait([this](const std::shared_ptr<Waiter> &w) {
-                page->toHtml([w](const QString &h) { w->finish(h); });
-            }, &v))
+        if (!wait(
+                [this](const std::shared_ptr<Waiter> &w) {
+                    page->toHtml([w](const QString &h) { w->finish(h); });
+                },
+                &v))
             return false;
         *out = v.toString();
         return true;
@@ -167,7 +169,8 @@ public:
     {
         bool started = false;
         std::shared_ptr<Waiter> current;
-        const auto c1 = QObject::connect(page, &QWebEnginePage::loadStarted, q, [&started] { started = true; });
+        const auto c1 =
+            QObject::connect(page, &QWebEnginePage::loadStarted, q, [&started] { started = true; });
         const auto c2 = QObject::connect(page, &QWebEnginePage::loadFinished, q, [&](bool ok) {
             // A load that was running before ours may report its end first.
             if (started && current)
@@ -199,8 +202,9 @@ public:
     bool execCommand(const QString &name, const QString &value = QString())
     {
         QVariant v;
-        const QString script = QStringLiteral("document.execCommand(%1, false, %2)")
-                                   .arg(jsString(name), value.isNull() ? QStringLiteral("null") : jsString(value));
+        const QString script =
+            QStringLiteral("document.execCommand(%1, false, %2)")
+                .arg(jsString(name), value.isNull() ? QStringLiteral("null") : jsString(value));
         return run(script, &v) && v.toBool();
     }
 
@@ -239,7 +243,8 @@ void DesignView::setWaitTimeout(int milliseconds)
 bool DesignView::setDocumentHTML(const QString &html)
 {
     const QString folder = applicationFolder();
-    const QUrl base = QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
+    const QUrl base =
+        QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
     bool ok = false;
     if (html.size() < kInlineHtmlLimit) {
         ok = d->load([&] { d->page->setHtml(html, base); });
@@ -370,10 +375,11 @@ bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
         if (!ok || argument.typeId() == QMetaType::QString)
             break; // a family name alone
         if (font->pointSizeF() > 0)
-            d->execCommand(QStringLiteral("fontSize"), QString::number(fontSizeFromPoints(font->pointSizeF())));
+            d->execCommand(QStringLiteral("fontSize"),
+                           QString::number(fontSizeFromPoints(font->pointSizeF())));
         // Bold, italic and underline are toggles: set each to the chosen state.
-        const QString toggle = QStringLiteral(
-            "(function(n, want){ if (document.queryCommandState(n) !== want) document.execCommand(n); })(%1, %2)");
+        const QString toggle = QStringLiteral("(function(n, want){ if (document.queryCommandState(n) !== "
+                                              "want) document.execCommand(n); })(%1, %2)");
         d->run(toggle.arg(jsString(QStringLiteral("bold")), font->bold() ? "true" : "false"));
         d->run(toggle.arg(jsString(QStringLiteral("italic")), font->italic() ? "true" : "false"));
         d->run(toggle.arg(jsString(QStringLiteral("underline")), font->underline() ? "true" : "false"));

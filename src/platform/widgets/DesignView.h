@@ -63,8 +63,8 @@ public:
     bool ExecCommand(int command, int option = 0, const QVariant &argument = QVariant());
 
     // The document object's operations that the program uses.
-    bool setBgColor(const QString &colorText);     // document.bgColor := colorText
-    bool pasteHTML(const QString &html);           // the selection's text range "pastehtml"
+    bool setBgColor(const QString &colorText); // document.bgColor := colorText
+    bool pasteHTML(const QString &html);       // the selection's text range "pastehtml"
 
     // True once the user (or a command) changed the document since it was last
     // set, loaded or saved.

@@ -314,8 +314,8 @@ ColorValue SourceView::colorAt(int position) const
     const int offset = position - block.position();
     for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
         const QTextFragment fragment = it.fragment();
-        if (offset >= fragment.position() - block.position()
-            && offset < fragment.position() - block.position() + fragment.length())
+        if (offset >= fragment.position() - block.position() &&
+            offset < fragment.position() - block.position() + fragment.length())
             return colorOf(fragment.charFormat());
     }
     return colorOf(block.charFormat());
@@ -329,10 +329,10 @@ void SourceView::setKeyPressHook(KeyPressHook hook)
 void SourceView::keyPressEvent(QKeyEvent *event)
 {
     const QString text = event->text();
-    const bool typed = m_hook && !isReadOnly() && text.size() == 1
-                       && (text.at(0).unicode() >= 0x20 || text.at(0) == QLatin1Char('\t'))
-                       && text.at(0).unicode() != 0x7F
-                       && !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
+    const bool typed = m_hook && !isReadOnly() && text.size() == 1 &&
+                       (text.at(0).unicode() >= 0x20 || text.at(0) == QLatin1Char('\t')) &&
+                       text.at(0).unicode() != 0x7F &&
+                       !(event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
     if (!typed) {
         QPlainTextEdit::keyPressEvent(event);
         return;
