@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace generation;
 
@@ -22,37 +23,15 @@ const QStringList kBlocks = {"TESTIMONIAL_1", "TESTIMONIAL_2",    "IMAGE",      
                              "TRY",           "TRY_REQUIREMENTS", "TRY_PROBLEMS", "NOT_CONVINCED"};
 
 // Every name a template can use; a shipped template uses them all.
-const QStringList kPlaceholders = {"KEYWORD",
-                                   "INFO",
-                                   "SOFTWARENAME",
-                                   "ONELINER",
-                                   "SOLUTION",
-                                   "AFFILIATEURL",
-                                   "SUPPORTURL",
-                                   "BENEFITS",
-                                   "WHYBETTER",
-                                   "MRPRICE",
-                                   "ORDER_END_DATE",
-                                   "NEWPRICE",
-                                   "ORDER_URL",
-                                   "COPYRIGHT",
-                                   "TESTIMONIAL_NAME_1",
-                                   "TESTIMONIAL_CONTACT_1",
-                                   "TESTIMONIAL_INFO_1",
-                                   "TESTIMONIAL_NAME_2",
-                                   "TESTIMONIAL_CONTACT_2",
-                                   "TESTIMONIAL_INFO_2",
-                                   "FAQ_QUESTION",
-                                   "FAQ_ANSWER",
-                                   "FEATURES_NAME",
-                                   "FEATURES_DETAILS",
-                                   "IMAGE_SOURCE",
-                                   "IMAGE_CAPTION",
-                                   "TRY_MOTIVATION",
-                                   "TRY_REQUIREMENTS_DATA",
-                                   "TRY_PROBLEMS_DATA",
-                                   "TRYURL",
-                                   "NOT_CONVINCED_DATA"};
+// clang-format off
+const QStringList kPlaceholders = {
+    "KEYWORD", "INFO", "SOFTWARENAME", "ONELINER", "SOLUTION", "AFFILIATEURL", "SUPPORTURL", "BENEFITS",
+    "WHYBETTER", "MRPRICE", "ORDER_END_DATE", "NEWPRICE", "ORDER_URL", "COPYRIGHT",
+    "TESTIMONIAL_NAME_1", "TESTIMONIAL_CONTACT_1", "TESTIMONIAL_INFO_1",
+    "TESTIMONIAL_NAME_2", "TESTIMONIAL_CONTACT_2", "TESTIMONIAL_INFO_2",
+    "FAQ_QUESTION", "FAQ_ANSWER", "FEATURES_NAME", "FEATURES_DETAILS", "IMAGE_SOURCE", "IMAGE_CAPTION",
+    "TRY_MOTIVATION", "TRY_REQUIREMENTS_DATA", "TRY_PROBLEMS_DATA", "TRYURL", "NOT_CONVINCED_DATA"};
+// clang-format on
 
 QVector<ListRow> rowsOf(const store::MemoryListView &list)
 {
@@ -67,61 +46,40 @@ PageData loadSample(const QString &appFolder, bool &loaded)
 {
     PageData d;
     store::MemoryForm form;
-    QString *const texts[] = {&d.txtSoftwareName,
-                              &d.txtOneLiner,
-                              &d.txtKeywords,
-                              &d.txtSupportURL,
-                              &d.txtAffiliateURL,
-                              &d.txtExplainIn30Secs,
-                              &d.txtCopyRightInfo,
-                              &d.txtProblem,
-                              &d.txtProlemSolution,
-                              &d.txtBenefits,
-                              &d.txtComparison,
-                              &d.txtProductImage,
-                              &d.txtProductCaption,
-                              &d.txtDownloadURL,
-                              &d.txtDownloadMessage,
-                              &d.txtDownloadHelp,
-                              &d.txtDownloadRequirements,
-                              &d.txtPurchaseURL,
-                              &d.txtOrderLaterIncentive,
-                              &d.txtMRP,
-                              &d.txtSpecialPrice,
-                              &d.txtOrderWithinHours};
-    const char *const names[] = {"txtSoftwareName",
-                                 "txtOneLiner",
-                                 "txtKeywords",
-                                 "txtSupportURL",
-                                 "txtAffiliateURL",
-                                 "txtExplainIn30Secs",
-                                 "txtCopyRightInfo",
-                                 "txtProblem",
-                                 "txtProlemSolution",
-                                 "txtBenefits",
-                                 "txtComparison",
-                                 "txtProductImage",
-                                 "txtProductCaption",
-                                 "txtDownloadURL",
-                                 "txtDownloadMessage",
-                                 "txtDownloadHelp",
-                                 "txtDownloadRequirements",
-                                 "txtPurchaseURL",
-                                 "txtOrderLaterIncentive",
-                                 "txtMRP",
-                                 "txtSpecialPrice",
-                                 "txtOrderWithinHours"};
-    static_assert(std::size(texts) == std::size(names));
-    for (const char *name : names)
+    // The text boxes whose values the templates place.
+    const std::pair<const char *, QString PageData::*> texts[] = {
+        {"txtSoftwareName", &PageData::txtSoftwareName},
+        {"txtOneLiner", &PageData::txtOneLiner},
+        {"txtKeywords", &PageData::txtKeywords},
+        {"txtSupportURL", &PageData::txtSupportURL},
+        {"txtAffiliateURL", &PageData::txtAffiliateURL},
+        {"txtExplainIn30Secs", &PageData::txtExplainIn30Secs},
+        {"txtCopyRightInfo", &PageData::txtCopyRightInfo},
+        {"txtProblem", &PageData::txtProblem},
+        {"txtProlemSolution", &PageData::txtProlemSolution},
+        {"txtBenefits", &PageData::txtBenefits},
+        {"txtComparison", &PageData::txtComparison},
+        {"txtProductImage", &PageData::txtProductImage},
+        {"txtProductCaption", &PageData::txtProductCaption},
+        {"txtDownloadURL", &PageData::txtDownloadURL},
+        {"txtDownloadMessage", &PageData::txtDownloadMessage},
+        {"txtDownloadHelp", &PageData::txtDownloadHelp},
+        {"txtDownloadRequirements", &PageData::txtDownloadRequirements},
+        {"txtPurchaseURL", &PageData::txtPurchaseURL},
+        {"txtOrderLaterIncentive", &PageData::txtOrderLaterIncentive},
+        {"txtMRP", &PageData::txtMRP},
+        {"txtSpecialPrice", &PageData::txtSpecialPrice},
+        {"txtOrderWithinHours", &PageData::txtOrderWithinHours}};
+    for (const auto &[name, field] : texts)
         form.addTextBox(name);
     auto &faq = form.addListView("lvwFAQ", kFAQColumns);
     auto &features = form.addListView("lvwFeatures", kFeatureColumns);
     auto &testimonials = form.addListView("lvwTestimonial", kTestimonialColumns);
 
     loaded = store::LoadFormFromIni(kSample, form, appFolder);
-    for (size_t i = 0; i < std::size(names); ++i) {
-        *texts[i] = form.textBox(names[i])->value;
-        EXPECT_FALSE(texts[i]->trimmed().isEmpty()) << names[i] << " is empty in the sample";
+    for (const auto &[name, field] : texts) {
+        d.*field = form.textBox(name)->value;
+        EXPECT_FALSE((d.*field).trimmed().isEmpty()) << name << " is empty in the sample";
     }
     d.lvwFAQ = rowsOf(faq);
     d.lvwFeatures = rowsOf(features);
