@@ -276,6 +276,15 @@ TEST_F(ViewsDesign, DirtyTrackingAndReentry)
     EXPECT_FALSE(view->isDirty());
 }
 
+TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
+{
+    // The main window fills its design view before it is first shown.
+    platform::DesignView hidden;
+    ASSERT_TRUE(hidden.setDocumentHTML("<html><body><p>start page</p></body></html>"));
+    EXPECT_TRUE(hidden.DocumentHTML().contains("<p>start page</p>"));
+    EXPECT_EQ(hidden.runScript("document.designMode").toString(), "on");
+}
+
 TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
 {
     QTemporaryDir dir;
