@@ -103,6 +103,12 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
     ini.m_sections.emplace_back();
     Section *current = &ini.m_sections.back();
     qsizetype pos = 0;
+    // Editors on Windows may start UTF-8 text with a byte order mark; it is not part
+    // of the first line.
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        ini.m_byteOrderMark = true;
+        pos = 3;
+    }
     while (pos < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', pos);
         const qsizetype next = end < 0 ? bytes.size() : end + 1;
@@ -160,7 +166,9 @@ QByteArray IniFile::toBytes() const
         for (const QByteArray &line : section.lines)
             total += line.size() + 2;
     QByteArray out;
-    out.reserve(total);
+    out.reserve(total + 3);
+    if (m_byteOrderMark)
+        out += "\xEF\xBB\xBF";
     for (const Section &section : m_sections) {
         for (const QByteArray &line : section.lines) {
             out += line;

@@ -4,7 +4,7 @@
 //
 // Reading
 //  - Lines end in CR LF, LF or at the end of the file. The bytes are 8-bit text in
-//    the locale's encoding.
+//    the locale's encoding; a UTF-8 byte order mark at the start is skipped (and kept).
 //  - "[name]" (after leading blanks) starts a section; the name is the text between
 //    the brackets, trimmed of blanks. A line that starts with "[" but has no "]" is
 //    ignored (its keys stay in the section before it).
@@ -85,6 +85,7 @@ private:
 
     std::vector<Section> m_sections;    // m_sections[0]: lines before any header
     QHash<QString, int> m_sectionIndex; // folded name -> first section
+    bool m_byteOrderMark = false;       // kept as it was
     mutable QString m_lastSectionName;  // cache of findSection()
     mutable int m_lastSection = -1;
 };

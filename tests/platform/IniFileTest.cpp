@@ -55,6 +55,9 @@ TEST(IniFile, ReadsLikeTheProfileFunctions)
               QStringList({"Name", "quoted", "single", "half", "eq", "bare line", "afterBroken"}));
     // Untouched, the bytes come back as they were.
     EXPECT_EQ(ini.toBytes(), kWindowsFile);
+    const QByteArray withMark = "\xEF\xBB\xBF[TEXT]\r\nk=v\r\n";
+    EXPECT_EQ(IniFile::fromBytes(withMark).value("TEXT", "k"), "v");
+    EXPECT_EQ(IniFile::fromBytes(withMark).toBytes(), withMark);
 }
 
 TEST(IniFile, WritesInPlaceAtSectionEndAndFileEnd)

@@ -173,6 +173,15 @@ TEST_F(Store, LoadingFollowsSizeAndStopsWithoutIt)
     EXPECT_TRUE(load("", false).empty());
     EXPECT_TRUE(load("SIZE=\r\n", false).empty());
 
+    // Garbage holding the list's section: a documented result, no crash.
+    QByteArray garbage = "[lvwFAQ]\nSIZE=2x2x2\n";
+    for (int i = 0; i < 100000; ++i)
+        garbage += char((i * 7919) % 251);
+    writeAll(path("g.ini"), garbage);
+    SmallForm junk;
+    EXPECT_TRUE(LoadFormFromIni("g.ini", junk.form, app.path()));
+    EXPECT_EQ(junk.faq.rows.size(), 2u);
+
     // A missing file empties the text boxes up to the first list, then stops.
     SmallForm small;
     small.before.value = "x";
