@@ -26,6 +26,15 @@ HttpFetch::~HttpFetch()
 void HttpFetch::start(const QUrl &url, int timeoutMs)
 {
     abort();
+    m_running = true;
+    // Reserved names never resolve; a resolver that cannot reach its server would
+    // still hold the caller for seconds, so fail at once.
+    const QString host = url.host().toLower();
+    if (!url.isValid() || host.isEmpty() || host == QLatin1String("invalid") ||
+        host.endsWith(QLatin1String(".invalid"))) {
+        m_deadline->start(0);
+        return;
+    }
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
@@ -46,6 +55,7 @@ void HttpFetch::start(const QUrl &url, int timeoutMs)
 
 void HttpFetch::abort()
 {
+    m_running = false;
     m_deadline->stop();
     if (!m_reply)
         return;
@@ -58,7 +68,7 @@ void HttpFetch::abort()
 
 void HttpFetch::done(bool ok, const QByteArray &body)
 {
-    if (!m_reply)
+    if (!m_running)
         return;
     abort();
     emit finished(ok, body);

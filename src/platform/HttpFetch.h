@@ -25,7 +25,7 @@ public:
     // object's destruction comes first.
     void start(const QUrl &url, int timeoutMs);
     void abort();
-    bool isRunning() const { return m_reply != nullptr; }
+    bool isRunning() const { return m_running; }
 
 signals:
     void finished(bool ok, const QByteArray &body);
@@ -36,6 +36,7 @@ private:
     QNetworkAccessManager *m_manager = nullptr;
     QNetworkReply *m_reply = nullptr;
     QTimer *m_deadline = nullptr;
+    bool m_running = false;
 };
 
 // Waits for the body in a local event loop; empty on any failure.

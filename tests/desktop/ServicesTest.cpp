@@ -3,6 +3,7 @@
 #include "desktop/OpenURLInNewWindow.h"
 #include "desktop/UpdateCheck.h"
 #include "desktop/basGetHDDSerial.h"
+#include "platform/HttpFetch.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -39,6 +40,7 @@ TEST(UpdateQuery, ServerAddressOverrideAndHarmlessDefault)
     EXPECT_EQ(updateServer(), QStringLiteral("http://127.0.0.1:8/x/"));
     qunsetenv("QUILLMARK_UPDATE_SERVER");
     EXPECT_TRUE(QUrl(updateServer()).host().endsWith(QStringLiteral(".invalid")));
+    EXPECT_FALSE(platform::fetchUrl(QUrl(VersionQueryUrl(updateServer(), "x", "1")), kUpdateFetchTimeoutMs));
 }
 
 TEST(UpdateQuery, AnswerComparesDigitStrings)
