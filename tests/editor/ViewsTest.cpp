@@ -176,6 +176,22 @@ TEST_F(ViewsDesign, CommandsChangeTheSelectedWord)
     EXPECT_FALSE(body().contains("<font")) << body().toStdString();
     view->ExecCommand(DECMD_REDO);
     EXPECT_TRUE(body().contains("<font")) << body().toStdString();
+    // The reverse commands undo their partners.
+    load("one word here");
+    select(4, 8);
+    view->ExecCommand(DECMD_INDENT);
+    EXPECT_TRUE(view->ExecCommand(DECMD_OUTDENT));
+    EXPECT_FALSE(body().contains("<blockquote")) << body().toStdString();
+    view->ExecCommand(DECMD_JUSTIFYRIGHT);
+    EXPECT_TRUE(view->ExecCommand(DECMD_JUSTIFYLEFT));
+    EXPECT_FALSE(body().contains("right")) << body().toStdString();
+    // Clipboard commands go through the browser side.
+    load("one word here");
+    select(0, 4);
+    EXPECT_TRUE(view->ExecCommand(DECMD_COPY));
+    select(13, 13);
+    EXPECT_TRUE(view->ExecCommand(DECMD_PASTE));
+    EXPECT_TRUE(body().contains("hereone")) << body().toStdString();
     select(0, 4);
     view->ExecCommand(DECMD_CUT);
     EXPECT_FALSE(body().startsWith("<p id=\"p\">one")) << body().toStdString();
