@@ -107,6 +107,10 @@ public:
         if (m_curl)
             curl_easy_cleanup(m_curl);
         m_curl = nullptr;
+        // The multi handle's cache holds the control connection: closing it sends QUIT.
+        if (m_multi)
+            curl_multi_cleanup(m_multi);
+        m_multi = nullptr;
     }
 
     Outcome run(const QString &command, const Settings &settings);
@@ -124,6 +128,7 @@ private:
     bool prepare(const Settings &s, Outcome &o);
     QByteArray dirUrl(const RemotePath &p) const;
     Outcome perform(Io &io);
+    CURLcode drive();
     Outcome cd(const QString &arg);
     Outcome list();
     Outcome mkdir(const QString &arg);
@@ -138,6 +143,7 @@ private:
 
     CurlTransport *m_owner;
     CURL *m_curl = nullptr;
+    CURLM *m_multi = nullptr;
     Scheme m_scheme = Scheme::Ftp;
     QByteArray m_base; // scheme://host[:port]
     RemotePath m_cwd;
@@ -277,6 +283,36 @@ int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, cur
     return 0;
 }
 
+// curl_easy_perform may sleep up to a second when a passive data connection
+// is not yet connected at its first check; polling the multi handle with a
+// short cap keeps each file's set-up to the round trips it needs.
+CURLcode CurlWorker::drive()
+{
+    if (!m_multi)
+        m_multi = curl_multi_init();
+    if (!m_multi)
+        return CURLE_OUT_OF_MEMORY;
+    if (curl_multi_add_handle(m_multi, m_curl) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode rc = CURLE_OK;
+    int running = 1;
+    while (running) {
+        if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+            rc = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running)
+            curl_multi_poll(m_multi, nullptr, 0, 5, nullptr);
+    }
+    int queued = 0;
+    while (CURLMsg *msg = curl_multi_info_read(m_multi, &queued)) {
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_curl)
+            rc = msg->data.result;
+    }
+    curl_multi_remove_handle(m_multi, m_curl);
+    return rc;
+}
+
 Outcome CurlWorker::perform(Io &io)
 {
     Outcome o;
@@ -287,7 +323,7 @@ Outcome CurlWorker::perform(Io &io)
     curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CurlWorker::onProgress);
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &io);
-    CURLcode rc = curl_easy_perform(m_curl);
+    CURLcode rc = drive();
     if (rc == CURLE_OK)
         return o;
 
