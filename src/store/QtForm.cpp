@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QVariant>
 
@@ -26,7 +27,11 @@ public:
     explicit PlainTextBox(QPlainTextEdit *edit) : m_edit(edit) {}
     QString text() const override
     {
-        return m_edit->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        // toPlainText() would turn no-break spaces into blanks; keep what was typed.
+        QString text = m_edit->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+        text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+        return text;
     }
     void setText(const QString &text) override
     {

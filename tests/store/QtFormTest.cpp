@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -47,7 +48,7 @@ TEST(QtForm, SavesAndRestoresTextBoxesAndLists)
     QTemporaryDir app;
     Window saved;
     saved.server->setText("ftp.example.com");
-    saved.notes->setPlainText("first\nsecond");
+    saved.notes->setPlainText(QString::fromUtf8("first\nsecond\u00a0"));
     saved.combo->setEditText("not stored");
     saved.status->setText("Uploading");
     auto *row = new QTreeWidgetItem(saved.files, QStringList{"index.htm", "/site/index.htm"});
@@ -58,7 +59,7 @@ TEST(QtForm, SavesAndRestoresTextBoxesAndLists)
                                        platform::IniFile::Access::OwnerOnly));
     const QString file = app.filePath("ftpinfo.ini");
     EXPECT_EQ(testing_support::readAll(file),
-              "[TEXT]\r\ntxtServerName=ftp.example.com\r\ntxtNotes=first_##_NEWLINE_##_second\r\n"
+              "[TEXT]\r\ntxtServerName=ftp.example.com\r\ntxtNotes=first_##_NEWLINE_##_second\u00a0\r\n"
               "[lstFiles]\r\nSIZE=2x2\r\nlstFiles_File or Folder Name_1=index.htm\r\n"
               "lstFiles_File or Folder Name_1_1=/site/index.htm\r\nlstFiles_File or Folder Name_2=bare\r\n"
               "lstFiles_File or Folder Name_2_1=\r\n");
@@ -70,7 +71,7 @@ TEST(QtForm, SavesAndRestoresTextBoxesAndLists)
     new QTreeWidgetItem(loaded.files, QStringList{"old"});
     ASSERT_TRUE(store::loadWindowFromIni(&loaded.window, ":ftpinfo.ini", app.path()));
     EXPECT_EQ(loaded.server->text(), "ftp.example.com");
-    EXPECT_EQ(loaded.notes->toPlainText(), "first\nsecond");
+    EXPECT_EQ(loaded.notes->document()->toRawText(), QString::fromUtf8("first\u2029second\u00a0"));
     EXPECT_EQ(loaded.combo->currentText(), "mine");
     EXPECT_EQ(loaded.status->text(), "untouched");
     ASSERT_EQ(loaded.files->topLevelItemCount(), 2);
