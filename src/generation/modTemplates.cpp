@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <optional>
 
 namespace generation {
 namespace {
@@ -203,7 +204,9 @@ QString AddressRule(const QString &text)
 QString OrderLinkRule(const QString &text)
 {
     const QString tail = QStringLiteral("'>Click here to order now</A>");
-    if (text.left(7).toUpper() == QLatin1String("HTTP://"))
+    // Secure addresses are today's usual order links: they get the link as plain http does.
+    const QString head = text.left(8).toUpper();
+    if (head.startsWith(QLatin1String("HTTP://")) || head == QLatin1String("HTTPS://"))
         return QStringLiteral("<a href='") + text + tail;
     if (text.indexOf(QLatin1Char('@')) > 0)
         return QStringLiteral("<a href='mailto:") + text + tail;
@@ -401,8 +404,19 @@ bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName,
         return false;
     }
     const QString templatesFolder = joinPath(appFolder, QStringLiteral("templates"));
-    const QString pageText =
-        FillTemplate(joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm")), data);
+    // A relative image path (as the shipped sample product has) names a file below the
+    // application folder: the working folder of a desktop program is nobody's choice.
+    QString image = sProductImage;
+    std::optional<PageData> resolved;
+    if (!image.isEmpty() && QFileInfo(image).isRelative()) {
+        image = joinPath(appFolder, image);
+        if (data.txtProductImage == sProductImage) {
+            resolved = data;
+            resolved->txtProductImage = image;
+        }
+    }
+    const QString pageText = FillTemplate(joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm")),
+                                          resolved ? *resolved : data);
 
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.
@@ -430,11 +444,11 @@ bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName,
     text += sDestinationPath + kCrLf;
 
     const QString pageFolder = GetParentFolder(sDestinationPath);
-    if (!sProductImage.isEmpty() && !pageFolder.isEmpty()) {
-        const QString imageName = GetFileName(sProductImage);
+    if (!image.isEmpty() && !pageFolder.isEmpty()) {
+        const QString imageName = GetFileName(image);
         if (!imageName.isEmpty()) {
             const QString target = joinPath(pageFolder, imageName);
-            copyFileOver(sProductImage, target); // a failed copy is still listed
+            copyFileOver(image, target); // a failed copy is still listed
             text += target + kCrLf;
             ++count;
         }

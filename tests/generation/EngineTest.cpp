@@ -28,7 +28,8 @@ TEST(Engine, ShapingRulesAndReplaceAll)
     EXPECT_EQ(AddressRule("@x.org"), "@x.org");
     EXPECT_EQ(OrderLinkRule("hTTp://pay.me/?a=1"),
               "<a href='hTTp://pay.me/?a=1'>Click here to order now</A>");
-    EXPECT_EQ(OrderLinkRule("https://pay.me"), "https://pay.me");
+    EXPECT_EQ(OrderLinkRule("HTTPS://pay.me"), "<a href='HTTPS://pay.me'>Click here to order now</A>");
+    EXPECT_EQ(OrderLinkRule("https:/x"), "https:/x");
     EXPECT_EQ(OrderLinkRule("sales@pay.me"), "<a href='mailto:sales@pay.me'>Click here to order now</A>");
     EXPECT_EQ(LineBreakRule("a\r\nb\nc\rd"), "a<BR>b\nc\rd");
     EXPECT_EQ(ReplaceAll("aaaaa", "aa", "b"), "bba");

@@ -97,6 +97,20 @@ TEST_F(Generate, CopiesImageThenOwnFilesMatchedWithoutCase)
     EXPECT_EQ(fileLines(dest).size(), 5);
 }
 
+TEST_F(Generate, RelativeImageIsBelowTheApplicationFolder)
+{
+    writeAll(app + "/templates/Pic.htm",
+             "<ZOR_PAGE_DATA_IMAGE><img src=\"<ZOR_PAGE_DATA_IMAGE_SOURCE>\"></ZOR_PAGE_DATA_IMAGE>");
+    QDir().mkpath(app + "/sites");
+    writeAll(app + "/sites/shot.png", "img");
+    PageData d;
+    d.txtProductImage = "sites/shot.png";
+    QString name = "Pic", dest = out + "/page.htm", image = d.txtProductImage;
+    EXPECT_TRUE(GenerateTemplateBasedPage(app, name, dest, image, d));
+    EXPECT_TRUE(readAll(dest).contains("<img src=\"shot.png\">"));
+    EXPECT_EQ(readAll(out + "/shot.png"), "img");
+}
+
 TEST_F(Generate, TemplateNameCharactersActAsWildcards)
 {
     EXPECT_FALSE(LikeMatch("A#_X", "A#_*"));
