@@ -1,11 +1,15 @@
 // Saving and loading a wizard-shaped form: rows in each of the three lists.
 #include "store/FormIniWalk.h"
+#include "store/QtForm.h"
 #include "store/modReadWriteIni.h"
 
 #include "WizardForm.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -72,6 +76,43 @@ void BM_SaveKeyByKey(benchmark::State &state)
 }
 BENCHMARK(BM_SaveKeyByKey)->Arg(25)->Arg(50)->Arg(100)->Unit(benchmark::kMillisecond);
 
+// The same through a window of real widgets, as the wizard does it.
+void BM_SaveAndLoadWindow(benchmark::State &state)
+{
+    AppFolder app;
+    store::MemoryForm data;
+    store_testing::buildWizardForm(data, int(state.range(0)));
+    QWidget window;
+    for (const store::Control &control : data.controls()) {
+        if (control.textBox) {
+            auto *edit = new QPlainTextEdit(control.textBox->text(), &window);
+            edit->setObjectName(control.name);
+        } else if (store::ListView *list = control.listView) {
+            auto *tree = new QTreeWidget(&window);
+            tree->setObjectName(control.name);
+            QStringList headers;
+            for (int c = 0; c < list->columnCount(); ++c)
+                headers << list->headerText(c);
+            tree->setHeaderLabels(headers);
+        }
+    }
+    store::SaveFormToIni("Bench.ini", data, app.dir.path());
+    store::loadWindowFromIni(&window, "Bench.ini", app.dir.path());
+    for (auto _ : state) {
+        store::saveWindowToIni(&window, "Bench.ini", app.dir.path());
+        benchmark::DoNotOptimize(store::loadWindowFromIni(&window, "Bench.ini", app.dir.path()));
+    }
+}
+BENCHMARK(BM_SaveAndLoadWindow)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
