@@ -1,5 +1,6 @@
 #include "platform/CurlTransport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
 #include <QThread>
@@ -59,6 +60,21 @@ struct RemotePath {
 
     QString text() const { return (absolute ? "/" : "") + segments.join('/'); }
 };
+
+// Names with control characters cannot travel in an FTP command.
+bool usableName(const QString &name)
+{
+    for (QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+Outcome unusableName(const QString &name)
+{
+    return {kTransportInternal, QStringLiteral("The remote name \"%1\" cannot be used.").arg(name), {}};
+}
 
 QByteArray encodeSegments(const QStringList &segments)
 {
@@ -149,7 +165,7 @@ private:
     RemotePath m_cwd;
     QByteArray m_lastReply;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
-    QByteArray m_user, m_password, m_proxy, m_caFile;
+    QByteArray m_user, m_password, m_proxy, m_caFile, m_knownHosts;
     int m_timeout = 60;
     int m_port = 0;
     bool m_useProxy = false;
@@ -211,6 +227,11 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
         curl_easy_setopt(m_curl, CURLOPT_PROXY, m_proxy.constData());
     if (m_scheme == Scheme::FtpExplicitTls)
         curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    if (m_scheme == Scheme::Sftp) {
+        // Only hosts the user's ssh already knows: an unknown key fails the command.
+        m_knownHosts = QFile::encodeName(QDir::homePath() + QStringLiteral("/.ssh/known_hosts"));
+        curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS, m_knownHosts.constData());
+    }
     if (!m_caFile.isEmpty())
         curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_caFile.constData());
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -395,6 +416,8 @@ Outcome CurlWorker::perform(Io &io)
 
 Outcome CurlWorker::cd(const QString &arg)
 {
+    if (!usableName(arg))
+        return unusableName(arg);
     RemotePath target = m_cwd.resolved(arg);
     QByteArray url = dirUrl(target);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
@@ -430,6 +453,11 @@ Outcome CurlWorker::list()
 
 Outcome CurlWorker::mkdir(const QString &arg)
 {
+    Outcome o;
+    // The name goes into the control connection verbatim: a line break would
+    // smuggle in a second command.
+    if (arg.isEmpty() || !usableName(arg))
+        return unusableName(arg);
     QByteArray url = dirUrl(m_cwd);
     QByteArray command;
     if (m_scheme == Scheme::Sftp) {
@@ -445,7 +473,7 @@ Outcome CurlWorker::mkdir(const QString &arg)
     curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
     Io io;
-    Outcome o = perform(io);
+    o = perform(io);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
     curl_slist_free_all(cmds);
     if (o.code == kTransportOk && m_scheme != Scheme::Sftp) {
@@ -462,6 +490,8 @@ Outcome CurlWorker::mkdir(const QString &arg)
 Outcome CurlWorker::put(const QString &local, const QString &remote)
 {
     Outcome o;
+    if (!usableName(remote))
+        return unusableName(remote);
     QFile in(local);
     if (!in.open(QIODevice::ReadOnly)) {
         o.code = kTransportLocalFile;
@@ -492,6 +522,8 @@ Outcome CurlWorker::put(const QString &local, const QString &remote)
 Outcome CurlWorker::get(const QString &remote, const QString &local)
 {
     Outcome o;
+    if (!usableName(remote))
+        return unusableName(remote);
     int slash = remote.lastIndexOf('/');
     QString name = remote.mid(slash + 1);
     RemotePath dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));

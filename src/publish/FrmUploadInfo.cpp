@@ -6,6 +6,7 @@
 #include "store/QtForm.h"
 #include "ui_FrmUploadInfo.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -70,6 +71,16 @@ void FrmUploadInfo::saveSettings()
     // The file holds the password: owner-only, also across the rename of a save.
     store::saveWindowToIni(this, kSettingsFile, platform::applicationFolder(),
                            platform::IniFile::Access::OwnerOnly);
+}
+
+void FrmUploadInfo::closeEvent(QCloseEvent *event)
+{
+    // The close box still works on a disabled window; an upload must finish first.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void FrmUploadInfo::done(int result)

@@ -46,6 +46,9 @@ public:
 public slots:
     void done(int result) override;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     bool beginUpload();
     void endUpload();
