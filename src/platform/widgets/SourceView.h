@@ -26,7 +26,10 @@ public:
     void setText(const QString &text);
 
     // Plain-text file I/O in the locale's 8-bit encoding, the text unchanged
-    // (CR LF kept). SaveFile writes through a temporary file and a rename.
+    // (CR LF kept). A file whose bytes are not valid in that encoding is read one
+    // byte per character and written back the same way (characters typed since that
+    // need more than a byte are written as HTML character references). SaveFile
+    // writes through a temporary file and a rename.
     bool LoadFile(const QString &path);
     bool SaveFile(const QString &path);
     // The line-end form SaveFile writes where a line's own form is not known.
