@@ -306,21 +306,23 @@ void frmMain::Form_Load()
     WebBrowser1->Navigate(branding::kCompanyPage);
 
     // Wait for the update check without spinning: each round sleeps until an event
-    // arrives. The wait also ends when the update window is gone (closed before its
-    // check finished: it has shown this window already).
+    // arrives. The views above process events while they load, so the check may
+    // have ended already; the outcome is acted on whenever it came. The wait also
+    // ends when the update window is gone (it has shown this window then).
     for (;;) {
         QPointer<desktop::frmCheck4Updates> check = desktop::frmCheck4Updates::instance();
-        if (!check || check->CheckDone)
-            break;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (!check)
             break;
-        if (check->UpdateFound) {
-            check->show();
-        } else if (check->CheckDone) {
-            show();
-            check->unload();
+        if (check->CheckDone) {
+            if (check->UpdateFound) {
+                check->show();
+            } else {
+                show();
+                check->unload();
+            }
+            break;
         }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
 

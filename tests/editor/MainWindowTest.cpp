@@ -102,6 +102,15 @@ TEST_F(MainWindow, StartUpWithoutUpdateShowsTheStartPageInEveryView)
     EXPECT_TRUE(window->CurrentFile.isEmpty());
 }
 
+TEST_F(MainWindow, StartUpWithAnUnreachableServerShowsTheWindow)
+{
+    desktop::setUpdateServer(QStringLiteral("http://127.0.0.1:9/"));
+    window->Form_Load();
+    desktop::setUpdateServer(QString());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(desktop::frmCheck4Updates::instance(), nullptr);
+}
+
 TEST_F(MainWindow, StartUpWithANewerVersionWaitsForTheUpdateWindow)
 {
     startAgainst(*window, "x||1.0.1||y");
