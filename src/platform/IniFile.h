@@ -20,8 +20,9 @@
 //  - Values are returned whole, whatever their length.
 //
 // Writing
-//  - A key that exists gets its new value in place; a new key goes after the last
-//    non-blank line of its section; a new section goes at the end of the file.
+//  - A key that exists gets its new value in place (keeping the file's spelling of
+//    the key name); a new key goes after the last non-blank line of its section;
+//    a new section goes at the end of the file.
 //  - Every line of the file is written back ending in CR LF; other lines keep their
 //    bytes. A missing file is created; a missing folder is not.
 //  - A value that would not read back as written (blanks at either end, or quotes
