@@ -10,11 +10,6 @@
 
 namespace publish_testing {
 
-inline QString serverScript()
-{
-    return testing_support::sourceDir() + QStringLiteral("/tests/publish/ftp_server.py");
-}
-
 struct FtpServer {
     QTemporaryDir root;
     QTemporaryDir certs;
@@ -24,7 +19,7 @@ struct FtpServer {
     // extra: e.g. {"--perm", "elr"}, {"--tls", dir}, {"--silent"}
     bool start(QStringList extra = {})
     {
-        QStringList args{serverScript(), "--root", root.path()};
+        QStringList args{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root", root.path()};
         args << extra;
         process = std::make_unique<testing_support::ServerProcess>(testing_support::systemPython(), args);
         return process->start(20000);

@@ -2,8 +2,6 @@
 #include "platform/CurlTransport.h"
 #include "publish/FTP.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace publish_testing;
@@ -38,7 +36,6 @@ TEST(FtpServer, TreeArrivesByteIdenticalOverOneConnection)
     QString err;
     qint64 lastProgress = 0;
     ftp->setProgressSink([&](qint64 done, qint64) { lastProgress = qMax(lastProgress, done); });
-    EXPECT_TRUE(ftp->FTPChangeRemoteFolder("", err)) << err.toStdString();
     EXPECT_TRUE(ftp->FTPCreateRemoteFolder("www", err));
     EXPECT_TRUE(ftp->FTPCreateRemoteFolder("www", err)) << "an existing folder counts as created";
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("www", err));
@@ -47,7 +44,6 @@ TEST(FtpServer, TreeArrivesByteIdenticalOverOneConnection)
     EXPECT_TRUE(ftp->FTPCreateRemoteFolder("img/deep", err));
     EXPECT_TRUE(ftp->FTPPut(local.path() + "/img/deep/", "x.png", "img/deep", err)) << err.toStdString();
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("img/deep", err));
-    EXPECT_EQ(cwd(*ftp), "www/img/deep");
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("../..", err));
     EXPECT_EQ(cwd(*ftp), "www");
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("/www/img", err));
@@ -119,24 +115,6 @@ TEST(FtpServer, RefusalsAndLoginFailuresAreReported)
     EXPECT_TRUE(ftp->FTPPut(local.path() + "/", "a.htm", "", err));
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
     EXPECT_EQ(server.logins(), 1);
-}
-
-TEST(FtpServer, SilentServerTimesOutWhileEventsGoOn)
-{
-    FtpServer server;
-    ASSERT_TRUE(server.start({"--silent"}));
-    auto ftp = connect(server, "secret", 2);
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(50);
-    QElapsedTimer clock;
-    clock.start();
-    QString err;
-    EXPECT_FALSE(ftp->FTPChangeRemoteFolder("www", err));
-    EXPECT_LT(clock.elapsed(), 15000);
-    EXPECT_GT(ticks, 10) << "the caller's events kept running during the wait";
-    EXPECT_TRUE(err.startsWith("Error Msg: The server did not answer within 2 seconds")) << err.toStdString();
 }
 
 TEST(FtpServer, ExplicitTlsNeedsATrustedCertificate)
