@@ -70,10 +70,13 @@ void frmLoadFile::xpcmdOpen_Click()
     editor::frmMain *main = editor::frmMain::instance();
     if (!main)
         return;
+    // The design tab comes to the front first: the editor's tab switch names the
+    // preview file as the path and reloads the views, which must not undo the reset.
+    main->CurrentFile.clear();
+    main->SSTabEditor->setCurrentIndex(0);
     main->CurrentFile.clear();
     main->DHTMLEdit1->setDocumentHTML(kBlankDocument);
     main->rtbHTMLSource->setText(QString());
-    main->SSTabEditor->setCurrentIndex(0);
 
     if (htmlFile) {
         platform::FileRequest request;

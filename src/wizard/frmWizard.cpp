@@ -162,6 +162,16 @@ const QString frmWizard::kPromoAddress[3] = {
     QStringLiteral("https://www.orlenway.example/templates/"),
     QStringLiteral("https://www.quillmark.example/index.php#brand")};
 
+QString resolveImagePath(const QString &path)
+{
+    // A relative path (as in the shipped sample product) means the application folder,
+    // whatever folder the program was started from.
+    if (path.isEmpty() || !QFileInfo(path).isRelative() || QFileInfo::exists(path))
+        return path;
+    const QString inApp = platform::inAppFolder(path);
+    return QFileInfo::exists(inApp) ? inApp : path;
+}
+
 QString trimSpaces(const QString &text)
 {
     int begin = 0;
@@ -633,7 +643,7 @@ void frmWizard::lvwTestimonial_Click()
 
 void frmWizard::txtProductImage_Change()
 {
-    const QString path = ui->txtProductImage->text();
+    const QString path = resolveImagePath(ui->txtProductImage->text());
     if (path.isEmpty()) {
         m_productPicture = QPixmap();
     } else {
@@ -678,7 +688,7 @@ void frmWizard::preview()
 {
     QString templateName = cmbTemplates->currentText();
     QString path = previewPath();
-    QString image = ui->txtProductImage->text();
+    QString image = resolveImagePath(ui->txtProductImage->text());
     generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image, pageData());
     WebBrowser1->Navigate(path);
 }
@@ -718,7 +728,7 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
 
     QString templateName = cmbTemplates->currentText();
     QString path = page->text();
-    QString image = ui->txtProductImage->text();
+    QString image = resolveImagePath(ui->txtProductImage->text());
     // Generation explains itself when it refuses (no template, unwritable folder).
     if (!generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image,
                                                pageData()) ||
@@ -765,7 +775,7 @@ generation::PageData frmWizard::pageData() const
     d.txtProlemSolution = boxText(u.txtProlemSolution);
     d.txtBenefits = boxText(u.txtBenefits);
     d.txtComparison = boxText(u.txtComparison);
-    d.txtProductImage = boxText(u.txtProductImage);
+    d.txtProductImage = resolveImagePath(boxText(u.txtProductImage));
     d.txtProductCaption = boxText(u.txtProductCaption);
     d.txtMRP = boxText(u.txtMRP);
     d.txtSpecialPrice = boxText(u.txtSpecialPrice);
