@@ -299,6 +299,10 @@ TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
     ASSERT_TRUE(hidden.setDocumentHTML("<html><body><p>start page</p></body></html>"));
     EXPECT_TRUE(hidden.DocumentHTML().contains("<p>start page</p>"));
     EXPECT_EQ(hidden.runScript("document.designMode").toString(), "on");
+    // Past the size WebEngine accepts inline.
+    const QString big = "<html><body>" + QString("<p>filler text</p>").repeated(60000) + "<p>end</p></body></html>";
+    ASSERT_TRUE(hidden.setDocumentHTML(big));
+    EXPECT_TRUE(hidden.DocumentHTML().endsWith("<p>end</p></body></html>"));
 }
 
 TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
