@@ -167,6 +167,8 @@ public:
 
     bool load(const std::function<void()> &startLoad)
     {
+        if (busy)
+            return false; // before anything of the running wait is touched
         bool started = false;
         std::shared_ptr<Waiter> current;
         const auto c1 =
@@ -242,6 +244,8 @@ void DesignView::setWaitTimeout(int milliseconds)
 
 bool DesignView::setDocumentHTML(const QString &html)
 {
+    if (d->busy)
+        return false;
     const QString folder = applicationFolder();
     const QUrl base =
         QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
@@ -267,7 +271,7 @@ QString DesignView::DocumentHTML()
 bool DesignView::LoadDocument(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable())
+    if (d->busy || !info.isFile() || !info.isReadable())
         return false;
     // A page that declares no character set is read in the locale's encoding, unless
     // its bytes are not valid there: then one byte per character, as it was most
