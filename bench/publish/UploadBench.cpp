@@ -97,7 +97,8 @@ void BM_CurlCommandLine(benchmark::State &state)
             QStringList names;
             for (int f = 0; f < kFilesPerFolder; ++f)
                 names << s.folder(d) + QString("/file%1.htm").arg(f);
-            args << "-T" << "{" + names.join(',') + "}"
+            args << "-T"
+                 << "{" + names.join(',') + "}"
                  << QString("ftp://127.0.0.1:%1/%2/folder%3/").arg(s.port).arg(run).arg(d);
         }
         QProcess curl;

@@ -179,13 +179,14 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
         text.prepend(QLatin1String("ftp://"));
     QUrl url(text);
     QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() ||
-        (scheme != "ftp" && scheme != "ftps" && scheme != "sftp")) {
+    if (!url.isValid() || url.host().isEmpty() || (scheme != "ftp" && scheme != "ftps" && scheme != "sftp")) {
         o.code = kTransportInternal;
         o.info = QStringLiteral("The server address \"%1\" cannot be used.").arg(s.url);
         return false;
     }
-    Scheme newScheme = scheme == "sftp" ? Scheme::Sftp : scheme == "ftps" ? Scheme::FtpExplicitTls : Scheme::Ftp;
+    Scheme newScheme = scheme == "sftp"   ? Scheme::Sftp
+                       : scheme == "ftps" ? Scheme::FtpExplicitTls
+                                          : Scheme::Ftp;
     QByteArray base = (newScheme == Scheme::Sftp ? "sftp://" : "ftp://") + QUrl::toAce(url.host());
     if (url.host().contains(':'))
         base = (newScheme == Scheme::Sftp ? "sftp://[" : "ftp://[") + url.host().toLatin1() + "]";
@@ -364,7 +365,8 @@ Outcome CurlWorker::perform(Io &io)
         break;
     case CURLE_OPERATION_TIMEDOUT:
         o.code = kTransportTimedOut;
-        o.info = QStringLiteral("The server did not answer within %1 seconds (%2).").arg(m_timeout).arg(detail);
+        o.info =
+            QStringLiteral("The server did not answer within %1 seconds (%2).").arg(m_timeout).arg(detail);
         break;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
@@ -534,8 +536,9 @@ Outcome CurlWorker::get(const QString &remote, const QString &local)
     QSaveFile out(local);
     if (name.isEmpty() || !out.open(QIODevice::WriteOnly)) {
         o.code = name.isEmpty() ? kTransportInternal : kTransportLocalFile;
-        o.info = name.isEmpty() ? QStringLiteral("No remote file name in \"%1\".").arg(remote)
-                                : QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
+        o.info = name.isEmpty()
+                     ? QStringLiteral("No remote file name in \"%1\".").arg(remote)
+                     : QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
         return o;
     }
     QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);

@@ -13,15 +13,15 @@ namespace platform {
 // command with a refusal, whose reply line is the ResponseInfo.
 enum TransportCode : int {
     kTransportOk = 0,
-    kTransportInternal = 12004,      // unknown command, unusable address, other library failure
+    kTransportInternal = 12004, // unknown command, unusable address, other library failure
     kTransportTimedOut = 12002,
     kServerRefused = 12003,
     kTransportNameNotResolved = 12007,
     kTransportLoginFailed = 12014,
-    kTransportLocalFile = 12036,     // the local file of a put or get could not be read or written
+    kTransportLocalFile = 12036, // the local file of a put or get could not be read or written
     kTransportCannotConnect = 12029,
     kTransportConnectionLost = 12030,
-    kTransportSecurity = 12157,      // TLS/SSH negotiation or certificate failure
+    kTransportSecurity = 12157, // TLS/SSH negotiation or certificate failure
 };
 
 enum TransportProtocol : int { kProtocolDefault = 0, kProtocolHttp = 1, kProtocolFtp = 2 };

@@ -30,7 +30,10 @@ FTP::FTP(std::unique_ptr<platform::Transport> transport)
 
 FTP::~FTP() = default;
 
-void FTP::setProgressSink(std::function<void(qint64, qint64)> sink) { m_ctl->Progress = std::move(sink); }
+void FTP::setProgressSink(std::function<void(qint64, qint64)> sink)
+{
+    m_ctl->Progress = std::move(sink);
+}
 
 void FTP::status(const QString &text)
 {
@@ -144,8 +147,7 @@ bool FTP::FTPPutAll(QString sLocalFolder, QString sFileNameString, QString sFTPF
         sError = fFormatError(kPutFailed, QStringLiteral("FTPPutAll"), QString());
         return false;
     }
-    const QStringList names =
-        dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     bool found = false;
     for (const QString &name : names) {
         if (!name.contains(sFileNameString, Qt::CaseInsensitive))
@@ -169,9 +171,8 @@ bool FTP::FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QS
     QFileInfo existing(local);
     if (existing.isFile() && !existing.isWritable())
         QFile::setPermissions(local, QFile::permissions(local) | QFile::WriteOwner);
-    const QString command = bSpecifyFolder
-                                ? QStringLiteral("Get ") + sFTPFolder + '/' + sFileName
-                                : QStringLiteral("Get ") + sFileName;
+    const QString command = bSpecifyFolder ? QStringLiteral("Get ") + sFTPFolder + '/' + sFileName
+                                           : QStringLiteral("Get ") + sFileName;
     if (run(command + QStringLiteral(" \"") + local + '"'))
         return true;
     sError = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGet"), QString());
@@ -223,6 +224,9 @@ bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QSt
     return true;
 }
 
-void FTP::FTPClose() { m_ctl->Execute(QStringLiteral("CLOSE")); }
+void FTP::FTPClose()
+{
+    m_ctl->Execute(QStringLiteral("CLOSE"));
+}
 
 } // namespace publish

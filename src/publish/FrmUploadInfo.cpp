@@ -134,8 +134,8 @@ void FrmUploadInfo::cmdAddFile_Click()
 
 void FrmUploadInfo::cmdAddFolder_Click()
 {
-    const QString path =
-        platform::dialogs().chooseFolder(QStringLiteral("Select a Directory"), platform::applicationFolder(), this);
+    const QString path = platform::dialogs().chooseFolder(QStringLiteral("Select a Directory"),
+                                                          platform::applicationFolder(), this);
     if (path.trimmed().isEmpty())
         return;
     const QString bare = withoutTrailingSeparators(path);
@@ -153,9 +153,15 @@ void FrmUploadInfo::cmdRemove_Click()
     }
 }
 
-void FrmUploadInfo::cmdRemoveAll_Click() { m_ui->lstFiles->clear(); }
+void FrmUploadInfo::cmdRemoveAll_Click()
+{
+    m_ui->lstFiles->clear();
+}
 
-void FrmUploadInfo::cmdCancel_Click() { reject(); }
+void FrmUploadInfo::cmdCancel_Click()
+{
+    reject();
+}
 
 void FrmUploadInfo::setStatus(const QString &text)
 {
@@ -166,7 +172,8 @@ void FrmUploadInfo::setStatus(const QString &text)
 
 void FrmUploadInfo::ShowUploadError(const QString &text)
 {
-    platform::dialogs().message(text, platform::kAppTitle, platform::Buttons::Ok, platform::Icon::Critical, this);
+    platform::dialogs().message(text, platform::kAppTitle, platform::Buttons::Ok, platform::Icon::Critical,
+                                this);
 }
 
 void FrmUploadInfo::countUploadSize(const QStringList &paths)

@@ -44,7 +44,10 @@ struct Client {
     FTP ftp{std::unique_ptr<platform::Transport>(ctl)};
     QStringList status;
     QString err;
-    Client() { ftp.setStatusSink([this](const QString &s) { status << s; }); }
+    Client()
+    {
+        ftp.setStatusSink([this](const QString &s) { status << s; });
+    }
 };
 
 const QString kRefusal = QStringLiteral("550 No such file or directory.");
@@ -69,12 +72,13 @@ TEST(FtpCommands, InitCommandTextsAndProgressLines)
     EXPECT_TRUE(c.ftp.FTPGet("/dl", "a.htm", "www", c.err, true));
     EXPECT_TRUE(c.ftp.FTPGet("/dl/", "b.htm", "www", c.err));
     c.ftp.FTPClose();
-    EXPECT_EQ(c.ctl->commands, QStringList({"Put \"/site/index.htm\" ./index.htm",
-                                             "Put \"/site/my page.htm\" www/my page.htm", "CD www/img",
-                                             "MKDIR new dir", "Get www/a.htm \"/dl/a.htm\"",
-                                             "Get b.htm \"/dl/b.htm\"", "CLOSE"}));
-    EXPECT_EQ(c.status, QStringList({"Uploading File : \r\n/site/index.htm", "Uploading File : \r\n/site/my page.htm",
-                                     "Changing remote directory to www/img", "Creating Remote Folder new dir"}));
+    EXPECT_EQ(c.ctl->commands,
+              QStringList({"Put \"/site/index.htm\" ./index.htm", "Put \"/site/my page.htm\" www/my page.htm",
+                           "CD www/img", "MKDIR new dir", "Get www/a.htm \"/dl/a.htm\"",
+                           "Get b.htm \"/dl/b.htm\"", "CLOSE"}));
+    EXPECT_EQ(c.status,
+              QStringList({"Uploading File : \r\n/site/index.htm", "Uploading File : \r\n/site/my page.htm",
+                           "Changing remote directory to www/img", "Creating Remote Folder new dir"}));
     EXPECT_TRUE(c.err.isEmpty());
 }
 
@@ -111,7 +115,7 @@ TEST(FtpCommands, PutAllMatchesAnyCaseAndStopsAtFirstFailure)
     Client c;
     EXPECT_TRUE(c.ftp.FTPPutAll(local, "htm", "www", c.err));
     EXPECT_EQ(c.ctl->commands, QStringList({"Put \"" + local + "index.HTM\" www/index.HTM",
-                                             "Put \"" + local + "page.html\" www/page.html"}));
+                                            "Put \"" + local + "page.html\" www/page.html"}));
     c.ctl->commands.clear();
     c.ctl->replies["Put \"" + local + "logo.gif\" ./logo.gif"] = {platform::kServerRefused, kRefusal, {}};
     EXPECT_FALSE(c.ftp.FTPPutAll(local, "", "", c.err));
@@ -120,8 +124,10 @@ TEST(FtpCommands, PutAllMatchesAnyCaseAndStopsAtFirstFailure)
     EXPECT_EQ(c.err, "No files found.");
     // A missing local folder: the pending error fills the last lines.
     EXPECT_FALSE(c.ftp.FTPPutAll(local + "gone/", "", "", c.err));
-    EXPECT_EQ(c.err, "Error Msg: Error during FTP Put operation.\r\nProcedure: FTPPutAll\r\nError Number: 76\r\n"
-                     "Error Source: FTP Class\r\nDescription: Path not found: " + local + "gone/");
+    EXPECT_EQ(c.err,
+              "Error Msg: Error during FTP Put operation.\r\nProcedure: FTPPutAll\r\nError Number: 76\r\n"
+              "Error Source: FTP Class\r\nDescription: Path not found: " +
+                  local + "gone/");
 }
 
 TEST(FtpCommands, GetAllRequestsListedNames)
@@ -132,8 +138,8 @@ TEST(FtpCommands, GetAllRequestsListedNames)
         listing += "file_number_" + QByteArray::number(i) + ".gif\r\n";
     c.ctl->replies["Dir"] = {0, {}, listing + "About.HTM"};
     EXPECT_TRUE(c.ftp.FTPGetAll("/dl", "HTM", "www", c.err));
-    EXPECT_EQ(c.ctl->commands,
-              QStringList({"CD www", "Dir", "Get index.htm \"/dl/index.htm\"", "Get About.HTM \"/dl/About.HTM\""}));
+    EXPECT_EQ(c.ctl->commands, QStringList({"CD www", "Dir", "Get index.htm \"/dl/index.htm\"",
+                                            "Get About.HTM \"/dl/About.HTM\""}));
 
     c.ctl->replies["Dir"] = {0, {}, {}};
     EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "", "www", c.err));

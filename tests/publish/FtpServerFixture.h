@@ -19,7 +19,8 @@ struct FtpServer {
     // extra: e.g. {"--perm", "elr"}, {"--tls", dir}, {"--silent"}
     bool start(QStringList extra = {})
     {
-        QStringList args{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root", root.path()};
+        QStringList args{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root",
+                         root.path()};
         args << extra;
         process = std::make_unique<testing_support::ServerProcess>(testing_support::systemPython(), args);
         return process->start(20000);

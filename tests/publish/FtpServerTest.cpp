@@ -19,7 +19,10 @@ std::unique_ptr<FTP> connect(FtpServer &server, const QString &password = "secre
     return ftp;
 }
 
-QString cwd(FTP &ftp) { return static_cast<platform::CurlTransport &>(ftp.transport()).currentDirectory(); }
+QString cwd(FTP &ftp)
+{
+    return static_cast<platform::CurlTransport &>(ftp.transport()).currentDirectory();
+}
 
 } // namespace
 

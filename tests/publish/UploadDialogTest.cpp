@@ -67,8 +67,9 @@ TEST_F(UploadFixture, ListEditing)
     ASSERT_TRUE(makeFile(site.filePath("logo.gif"), "y"));
     const QString list = site.filePath("index.htm.files");
     ASSERT_TRUE(makeFile(list, ("::a\r\n::b\r\n" + site.filePath("index.htm") + "\r\n::c\r\n" +
-                                site.filePath("missing.gif") + "\r\n\r\n" + site.filePath("logo.gif") + "\r\n" +
-                                site.path() + "\r\n").toLocal8Bit()));
+                                site.filePath("missing.gif") + "\r\n\r\n" + site.filePath("logo.gif") +
+                                "\r\n" + site.path() + "\r\n")
+                                   .toLocal8Bit()));
     FrmUploadInfo w;
     addFolder(w, "/work/site/");
     w.AddFilesToList(site.filePath("nothing.files"));
@@ -173,7 +174,8 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     w.cmdUploadCheck_Click();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("Error Msg: 550 "));
-    EXPECT_TRUE(dialogs.messages[0].text.endsWith("Procedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class"));
+    EXPECT_TRUE(
+        dialogs.messages[0].text.endsWith("Procedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class"));
     EXPECT_EQ(dialogs.messages[1].text, "Error Occured in uploading.");
     EXPECT_FALSE(QFile::exists(server.path("a.htm")));
 
