@@ -237,8 +237,12 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
 TEST_F(UploadFixture, SettingsSurviveReopeningAndStayPrivate)
 {
     ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a"));
+    const QString ini = app.filePath("ftpinfo.ini");
+    ASSERT_TRUE(makeFile(ini, "[TEXT]\r\ntxtUserId=old\r\n")); // left readable by an earlier version
+    QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     {
         FrmUploadInfo w;
+        EXPECT_EQ(w.ui()->txtUserId->text(), "old");
         fill(w, "p@ss word", "www");
         w.ui()->txtServerPort->setText("2121");
         w.ui()->txtStatus->setPlainText("busy");
@@ -247,8 +251,6 @@ TEST_F(UploadFixture, SettingsSurviveReopeningAndStayPrivate)
         addFolder(w, site.path());
         w.cmdCancel_Click();
     }
-    const QString ini = app.filePath("ftpinfo.ini");
-    ASSERT_TRUE(QFile::exists(ini));
     EXPECT_EQ(fileMode(ini), 0600);
     EXPECT_FALSE(readAll(ini).contains("busy"));
 
