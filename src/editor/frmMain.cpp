@@ -47,11 +47,13 @@ frmMain::ModalRunner g_modalRunner;
 const QString kSaveFilter = QStringLiteral("Web Page (*.htm)|*.htm|All Files (*.*)|*.*");
 const QString kSaveFirst = QStringLiteral("Please save this file first");
 
-// Design size of the client area, in pixels (the resize anchoring grows the
-// controls from it when the window is first maximised).
-constexpr int kDesignWidth = 719;
-constexpr int kDesignHeight = 482;
-// The tab control's own strip above the views (450 twips).
+// Design size of the client area, in pixels: the window's size as the resize
+// anchoring assumes it (10905 x 7635 twips). The anchoring measures the outer
+// size, so a window frame only makes the controls reach past the bottom edge,
+// where the view heights below are cut to fit.
+constexpr int kDesignWidth = 727;
+constexpr int kDesignHeight = 509;
+// The tab control's strip above the views (450 twips); the tab bar is made as tall.
 constexpr int kTabStripHeight = 30;
 
 struct ButtonSpec {
@@ -157,7 +159,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
     setCentralWidget(client);
-    client->resize(kDesignWidth, kDesignHeight);
+    // The normal (not maximised) size is the size the controls are placed for.
+    resize(kDesignWidth, kDesignHeight);
 
     // Banner: the caption twice (a soft shadow under the title) and the promotional line.
     picLabel = new QWidget(client);
@@ -230,6 +233,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     SSTabEditor = new QTabWidget(Picture1);
     SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
     SSTabEditor->setDocumentMode(true);
+    SSTabEditor->setStyleSheet(
+        QStringLiteral("QTabBar::tab { height: %1px; padding: 0 16px; border: none;"
+                       " border-bottom: 2px solid transparent; color: #44505f; }"
+                       "QTabBar::tab:selected { color: #1f3b63; background: white; border-bottom-color: #2f80d1; }"
+                       "QTabBar::tab:hover:!selected { background: #e6eef8; }")
+            .arg(kTabStripHeight - 2));
     SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
     const QString captions[3] = {QStringLiteral("Design View"), QStringLiteral("HTML Source Code View"),
                                  QStringLiteral("Page Preview")};
