@@ -644,18 +644,19 @@ void CurlTransport::finished(int code, const QString &info, const QByteArray &ou
     --m_pending;
     m_code = code;
     m_info = info;
-    m_output = output;
+    m_output = QString::fromLocal8Bit(output);
     m_outputPos = 0;
     m_cwd = cwd;
 }
 
 QString CurlTransport::GetChunk(int size)
 {
+    // Cut the decoded text, not the bytes, so no character is split between pieces.
     if (size <= 0 || m_outputPos >= m_output.size())
         return QString();
-    QByteArray piece = m_output.mid(m_outputPos, size);
+    QString piece = m_output.mid(m_outputPos, size);
     m_outputPos += piece.size();
-    return QString::fromLocal8Bit(piece);
+    return piece;
 }
 
 } // namespace platform

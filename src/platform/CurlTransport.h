@@ -39,7 +39,7 @@ private:
     int m_pending = 0;
     int m_code = 0;
     QString m_info;
-    QByteArray m_output;
+    QString m_output;
     qsizetype m_outputPos = 0;
     QString m_cwd;
 };

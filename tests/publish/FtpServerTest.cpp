@@ -78,6 +78,13 @@ TEST(FtpServer, GetAllUsesListedNamesAndFailedGetKeepsLocalCopy)
     EXPECT_EQ(readAll(local.filePath("Index.htm")), "page");
     EXPECT_FALSE(QFile::exists(local.filePath("logo.gif")));
 
+    // Non-ASCII names whose bytes straddle the listing's 256-character pieces.
+    const QString euro = QString(66, QChar(0x20AC)) + ".htm";
+    ASSERT_TRUE(makeFile(server.path("intl/" + QString(201, 'a') + ".txt"), "t"));
+    ASSERT_TRUE(makeFile(server.path("intl/" + euro), "euro"));
+    EXPECT_TRUE(ftp->FTPGetAll(local.path(), ".HTM", "/intl", err)) << err.toStdString();
+    EXPECT_EQ(readAll(local.filePath(euro)), "euro");
+
     ASSERT_TRUE(makeFile(local.filePath("gone.htm"), "keep me"));
     EXPECT_FALSE(ftp->FTPGet(local.path(), "gone.htm", "", err));
     EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
