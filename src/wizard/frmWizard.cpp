@@ -33,8 +33,8 @@ const char *const kStepTitles[frmWizard::N] = {
     "About your software", "Problem and solution", "Product image", "Questions and answers", "Features",
     "Free trial",          "Testimonials",         "Price and order", "Template and preview",  "Generate the page"};
 
-const char *const kPromoTitle[3] = {"Ready-made web applications", "Page templates made for you",
-                                    "Your own branded edition"};
+const char *const kPromoTitle[3] = {"Web applications", "Templates made for you",
+                                    "Your branded edition"};
 const char *const kPromoText[3] = {
     "Shopping carts, help desks and newsletters that drop into your site in minutes.",
     "Have our designers draw a template in your product's colours, ready for this wizard.",
@@ -57,7 +57,20 @@ QLabel[role="hint"] { color: #5b6573; font-style: italic; }
 QLabel[role="lead"] { font-weight: 600; }
 QLabel[role="promoTitle"] { font-weight: 600; color: #1d3557; }
 QLabel[role="promoText"] { color: #2a6f97; }
-#FrameLoadSoftware { background: palette(window); }
+#FrameLoadSoftware {
+    background: #e6eff7;
+    border: 1px solid #8fb0cf;
+    border-radius: 4px;
+    margin-top: 0px;
+    padding-top: 24px;
+}
+#FrameLoadSoftware::title {
+    subcontrol-origin: padding;
+    subcontrol-position: top left;
+    left: 12px;
+    top: 6px;
+    color: #1d3557;
+}
 )";
 
 // Qt's text boxes give "\n"; the record and the data file hold CR LF.
@@ -229,7 +242,6 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     FrameLoadSoftware->setAutoFillBackground(true);
     pctWizard[0]->installEventFilter(this);
     // The picture follows its box, not the other way round.
-    imgProductImage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     imgProductImage->installEventFilter(this);
 
     for (QTreeWidget *list : {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial})
@@ -351,13 +363,15 @@ void frmWizard::updateSideBar()
 {
     const int front = pageInFront();
     QString html = QStringLiteral("<p style='font-size:15pt; font-weight:600; color:#ffffff'>Quillmark</p>"
-                                  "<p style='color:#a9c6de'>Sales page wizard</p><br>");
+                                  "<p style='color:#a9c6de'>Sales page wizard</p><br>"
+                                  "<table cellspacing='0' cellpadding='3'>");
     for (int i = 0; i < N; ++i) {
-        const QString text = QStringLiteral("%1.&nbsp;&nbsp;%2").arg(i + 1).arg(QString::fromUtf8(kStepTitles[i]));
-        html += i == front ? QStringLiteral("<p style='color:#ffffff; font-weight:600'>&#9656; %1</p>").arg(text)
-                           : QStringLiteral("<p>&nbsp;&nbsp;&nbsp;%1</p>").arg(text);
+        const QString style = i == front ? QStringLiteral(" style='color:#ffffff; font-weight:600'") : QString();
+        html += QStringLiteral("<tr><td align='right'%1>%2</td><td%1>%3</td></tr>")
+                    .arg(style, i == front ? QStringLiteral("&#9656;&nbsp;%1").arg(i + 1) : QString::number(i + 1),
+                         QString::fromUtf8(kStepTitles[i]));
     }
-    ui->Image1->setText(html);
+    ui->Image1->setText(html + QStringLiteral("</table>"));
 }
 
 void frmWizard::setStepCaption()
@@ -442,8 +456,17 @@ bool frmWizard::eventFilter(QObject *watched, QEvent *event)
 void frmWizard::placeLoadFrame()
 {
     QWidget *page = pctWizard[0];
-    const int top = ui->Image2_0->geometry().bottom() + 10;
-    FrameLoadSoftware->setGeometry(0, top, page->width(), FrameLoadSoftware->sizeHint().height());
+    const int top = ui->Image2_0->geometry().bottom() + 6;
+    // Cover whole rows of fields, so that no half-hidden box peeks out below.
+    int bottom = top + FrameLoadSoftware->sizeHint().height();
+    for (QWidget *field : {static_cast<QWidget *>(ui->txtOneLiner), static_cast<QWidget *>(ui->txtKeywords),
+                           static_cast<QWidget *>(ui->txtSupportURL), static_cast<QWidget *>(ui->txtAffiliateURL)}) {
+        if (field->geometry().bottom() + 4 >= bottom) {
+            bottom = field->geometry().bottom() + 4;
+            break;
+        }
+    }
+    FrameLoadSoftware->setGeometry(0, top, page->width(), bottom - top);
     FrameLoadSoftware->raise();
 }
 

@@ -498,7 +498,7 @@ TEST_F(WizardWindows, Screenshots)
     const QString folder = qEnvironmentVariable("QUILLMARK_SCREENSHOTS");
     if (folder.isEmpty())
         GTEST_SKIP();
-    cb("cmbExistingSoftware")->setCurrentIndex(0);
+    cb("cmbExistingSoftware")->setCurrentText("Ledgerlark");
     w().xpcmdLoadLoad_Click();
     w().showWindow(false);
     const struct {
