@@ -84,6 +84,13 @@ void frmDialog_Table::cmdOK_Click()
         return;
     }
     const long long cells = static_cast<long long>(*rows) * *columns;
+    if (*rows > 0 && *columns > 0 && cells > kMaxTableCells) {
+        platform::msgBox(QStringLiteral("A table can have at most %1 cells; this one would have %2.")
+                             .arg(kMaxTableCells)
+                             .arg(cells),
+                         this);
+        return;
+    }
     if (*rows > 0 && *columns > 0 && cells > kLargeTableCells) {
         const auto answer = platform::dialogs().message(
             QStringLiteral("This table has %1 cells and may take a long time to insert. Insert it anyway?")
@@ -101,10 +108,14 @@ void frmDialog_Table::cmdOK_Click()
     setup.rows = *rows;
     setup.columns = *columns;
     const QString table = BuildTableText(TableCount, setup);
-    TableCount = TableCount == 32767 ? 0 : TableCount + 1;
 
-    if (frmMain *main = frmMain::instance(); main && main->DHTMLEdit1)
-        main->DHTMLEdit1->pasteHTML(table);
+    // A table that did not reach the document keeps the dialog open and its ID unused.
+    frmMain *main = frmMain::instance();
+    if (!main || !main->DHTMLEdit1 || !main->DHTMLEdit1->pasteHTML(table)) {
+        platform::msgBox(QStringLiteral("The table could not be inserted into the design view."), this);
+        return;
+    }
+    TableCount = TableCount == 32767 ? 0 : TableCount + 1;
     close();
 }
 

@@ -393,6 +393,7 @@ bool frmMain::saveDocument()
 {
     bool newPath = false;
     const QString previousPath = CurrentFile;
+    const QString previousCaption = windowTitle();
     if (CurrentFile.isEmpty() ||
         CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
@@ -417,6 +418,8 @@ bool frmMain::saveDocument()
         if (QFileInfo(previousPath) == QFileInfo(CurrentFile))
             return true;
         if (!copyFileReplacing(previousPath, CurrentFile)) {
+            CurrentFile = previousPath;
+            setWindowTitle(previousCaption);
             platform::msgBox(kSaveFirst, this);
             return false;
         }
@@ -504,6 +507,8 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
     for (const FormatSpec &f : kFormatButtons) {
         if (key != QLatin1String(f.key))
             continue;
+        // Clipboard and undo act on the focused page.
+        DHTMLEdit1->setFocus();
         if (f.command != 0) {
             DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::OLECMDEXECOPT_PROMPTUSER : 0);
         } else if (key == QLatin1String("textcolor") || key == QLatin1String("backcolor")) {

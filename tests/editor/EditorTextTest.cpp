@@ -9,33 +9,23 @@ using namespace editor;
 
 TEST(TableText, FirstDefaultTableMatchesByteForByte)
 {
-    const QString row = QStringLiteral("   <TR>\r\n") +
-                        QStringLiteral("      <TD ALIGN=Left VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n").repeated(3) +
-                        QStringLiteral("   </TR>\r\n");
+    const QString cell = QStringLiteral("      <TD ALIGN=Left VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n");
+    const QString row = QStringLiteral("   <TR>\r\n") + cell.repeated(3) + QStringLiteral("   </TR>\r\n");
     const QString expected = QStringLiteral("<Table ID=0 align=\"Left\" cellspacing=\"1\" cellpadding=\"1\" "
                                             "border=\"1\" width=75%>\r\n") +
                              row.repeated(3) + QStringLiteral("</Table>\r\n");
-    TableSetup setup{QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
-    const QString text = BuildTableText(0, setup);
-    EXPECT_EQ(text, expected);
-    EXPECT_EQ(text.count(QStringLiteral("\r\n")), 17);
+    const TableSetup setup{QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
+    EXPECT_EQ(BuildTableText(0, setup), expected);
+    EXPECT_EQ(expected.count(QStringLiteral("\r\n")), 17);
 }
 
-TEST(TableText, AttributesKeepTheirOrderAndEmptyFieldsTakeDefaults)
+TEST(TableText, FieldsInTheirPlacesEmptyOnesDefaultedAndNoRowsOrCells)
 {
     TableSetup setup{QString(), QStringLiteral("0"), QString(), QStringLiteral("x y"), 1, 1};
     EXPECT_EQ(BuildTableText(7, setup),
               QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"x y\" border=\"0\" "
                              "width=75%>\r\n   <TR>\r\n      <TD ALIGN= VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n"
                              "   </TR>\r\n</Table>\r\n"));
-    setup.align = QStringLiteral("Center");
-    EXPECT_TRUE(BuildTableText(0, setup).contains(QStringLiteral("align=\"Center\"")));
-    EXPECT_TRUE(BuildTableText(0, setup).contains(QStringLiteral("<TD ALIGN=Center VALIGN")));
-}
-
-TEST(TableText, NoRowsOrNoColumns)
-{
-    TableSetup setup;
     setup.rows = -2;
     EXPECT_EQ(BuildTableText(1, setup).count(QStringLiteral("\r\n")), 2);
     setup.rows = 2;
@@ -58,16 +48,13 @@ TEST(ColorText, RedInTheLowestByteBecomesRRGGBB)
     EXPECT_EQ(ColorToHtml(0x0000FF), QStringLiteral("FF0000"));
     EXPECT_EQ(ColorToHtml(0xFF0000), QStringLiteral("0000FF"));
     EXPECT_EQ(ColorToHtml(0), QStringLiteral("000000"));
-    EXPECT_EQ(ColorToHtml(0x0A0B0C), QStringLiteral("0C0B0A"));
-    EXPECT_EQ(ColorToHtml(0xFF123456), QStringLiteral("563412"));
+    EXPECT_EQ(ColorToHtml(0xFF0A0B0C), QStringLiteral("0C0B0A"));
 }
 
 TEST(StartPage, NineLinesWithoutATrailingBreak)
 {
     const QStringList lines = startPageHtml().split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 9);
-    EXPECT_EQ(lines.first(), QStringLiteral("<HTML>"));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("<META NAME=\"GENERATOR\" Content=")));
-    EXPECT_TRUE(lines[4].startsWith(QStringLiteral("<TITLE>")));
     EXPECT_EQ(lines.mid(5), (QStringList{"</HEAD>", "<BODY>", "</BODY>", "</HTML>"}));
 }

@@ -47,8 +47,6 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     const qint16 first = frmDialog_Table::TableCount;
     auto *dialog = open();
     EXPECT_FALSE(dialog->isModal());
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Insert Table"));
-    EXPECT_EQ(dialog->ui->cmbAlign->currentText(), QStringLiteral("Left"));
     EXPECT_EQ(dialog->ui->cmbAlign->count(), 3);
     dialog->ui->cmbAlign->setCurrentText(QStringLiteral("Center"));
     dialog->ui->Text2->setText(QStringLiteral("2"));
@@ -93,6 +91,10 @@ TEST_F(TableDialog, BadCountsAreNamedAndHugeTablesNeedConsent)
     dialog->cmdOK_Click();
     EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Columns")));
 
+    dialog->ui->Text2->setText(QStringLiteral("1000"));
+    dialog->ui->Text1->setText(QStringLiteral("101"));
+    dialog->cmdOK_Click();
+    EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("at most 100000 cells")));
     dialog->ui->Text2->setText(QStringLiteral("200"));
     dialog->ui->Text1->setText(QStringLiteral("51"));
     dialogs.answers = {Answer::No};

@@ -22,7 +22,9 @@ QString BuildTableText(int tableId, const TableSetup &setup);
 // nothing when it is empty, not a number or out of range.
 std::optional<qint16> ParseCount(const QString &text);
 
-// Above this many cells the dialog asks before inserting.
+// Above this many cells the dialog asks before inserting; above the maximum it
+// refuses (the text and the design view's insertion grow with every cell).
 constexpr long long kLargeTableCells = 10000;
+constexpr long long kMaxTableCells = 100000;
 
 } // namespace editor
