@@ -28,7 +28,10 @@ frmDialog_Table *frmDialog_Table::showDialog(QWidget *mainWindow)
     return g_instance;
 }
 
-frmDialog_Table *frmDialog_Table::instance() { return g_instance; }
+frmDialog_Table *frmDialog_Table::instance()
+{
+    return g_instance;
+}
 
 frmDialog_Table::frmDialog_Table(QWidget *parent) : QDialog(parent), ui(new Ui::frmDialog_Table)
 {
@@ -45,7 +48,10 @@ frmDialog_Table::frmDialog_Table(QWidget *parent) : QDialog(parent), ui(new Ui::
     connectSpinner(ui->VScrollCol, ui->Text1);
 }
 
-frmDialog_Table::~frmDialog_Table() { delete ui; }
+frmDialog_Table::~frmDialog_Table()
+{
+    delete ui;
+}
 
 void frmDialog_Table::Form_Load()
 {
@@ -119,6 +125,9 @@ void frmDialog_Table::cmdOK_Click()
     close();
 }
 
-void frmDialog_Table::cmdCancel_Click() { close(); }
+void frmDialog_Table::cmdCancel_Click()
+{
+    close();
+}
 
 } // namespace editor

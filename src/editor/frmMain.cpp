@@ -35,7 +35,10 @@
 #include <QUrl>
 
 // Resources of a static library are registered by hand, outside any namespace.
-static void initEditorResources() { Q_INIT_RESOURCE(editor); }
+static void initEditorResources()
+{
+    Q_INIT_RESOURCE(editor);
+}
 
 namespace editor {
 
@@ -80,8 +83,8 @@ const ButtonSpec kMainButtons[] = {
 struct FormatSpec {
     const char *key;
     const char *tooltip;
-    int command;      // 0: handled otherwise
-    bool prompt;      // the view asks the user for the value
+    int command; // 0: handled otherwise
+    bool prompt; // the view asks the user for the value
     const char *shortcut;
 };
 
@@ -190,8 +193,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     Toolbar1->setIconSize(QSize(24, 24));
     for (const ButtonSpec &b : kMainButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = Toolbar1->addAction(
-            QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)), QString::fromLatin1(b.caption));
+        QAction *action = Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
+                                              QString::fromLatin1(b.caption));
         action->setObjectName(key);
         action->setToolTip(QString::fromLatin1(b.tooltip));
         if (b.shortcut)
@@ -210,16 +213,17 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     tBarStd->setIconSize(QSize(18, 18));
     for (const FormatSpec &f : kFormatButtons) {
         const QString key = QString::fromLatin1(f.key);
-        QAction *action =
-            tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)), QString::fromLatin1(f.tooltip));
+        QAction *action = tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
+                                             QString::fromLatin1(f.tooltip));
         action->setObjectName(key);
         action->setToolTip(QString::fromLatin1(f.tooltip));
         if (f.shortcut)
             action->setShortcut(QKeySequence(QString::fromLatin1(f.shortcut)));
         connect(action, &QAction::triggered, this, [this, key] { tBarStd_ButtonClick(key); });
         d->actions.insert(key, action);
-        if (key == QLatin1String("underline") || key == QLatin1String("right") || key == QLatin1String("paste") ||
-            key == QLatin1String("indentright") || key == QLatin1String("table"))
+        if (key == QLatin1String("underline") || key == QLatin1String("right") ||
+            key == QLatin1String("paste") || key == QLatin1String("indentright") ||
+            key == QLatin1String("table"))
             tBarStd->addSeparator();
     }
     const int formatHeight = tBarStd->sizeHint().height();
@@ -234,10 +238,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
     SSTabEditor->setDocumentMode(true);
     SSTabEditor->setStyleSheet(
-        QStringLiteral("QTabBar::tab { height: %1px; padding: 0 16px; border: none;"
-                       " border-bottom: 2px solid transparent; color: #44505f; }"
-                       "QTabBar::tab:selected { color: #1f3b63; background: white; border-bottom-color: #2f80d1; }"
-                       "QTabBar::tab:hover:!selected { background: #e6eef8; }")
+        QStringLiteral(
+            "QTabBar::tab { height: %1px; padding: 0 16px; border: none;"
+            " border-bottom: 2px solid transparent; color: #44505f; }"
+            "QTabBar::tab:selected { color: #1f3b63; background: white; border-bottom-color: #2f80d1; }"
+            "QTabBar::tab:hover:!selected { background: #e6eef8; }")
             .arg(kTabStripHeight - 2));
     SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
     const QString captions[3] = {QStringLiteral("Design View"), QStringLiteral("HTML Source Code View"),
@@ -280,15 +285,30 @@ frmMain::~frmMain()
     delete d;
 }
 
-frmMain *frmMain::instance() { return g_instance; }
+frmMain *frmMain::instance()
+{
+    return g_instance;
+}
 
-void frmMain::setWizardPeer(WizardPeer *peer) { d->peer = peer; }
+void frmMain::setWizardPeer(WizardPeer *peer)
+{
+    d->peer = peer;
+}
 
-WizardPeer *frmMain::wizardPeer() const { return d->peer; }
+WizardPeer *frmMain::wizardPeer() const
+{
+    return d->peer;
+}
 
-QAction *frmMain::toolbarAction(const QString &key) const { return d->actions.value(key, nullptr); }
+QAction *frmMain::toolbarAction(const QString &key) const
+{
+    return d->actions.value(key, nullptr);
+}
 
-QString frmMain::GetStartHTML() { return startPageHtml(); }
+QString frmMain::GetStartHTML()
+{
+    return startPageHtml();
+}
 
 void frmMain::Form_Load()
 {
@@ -340,8 +360,8 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
     const auto askClear = [this] {
         return platform::dialogs().message(
                    QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
-                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information, this) !=
-               platform::Answer::No;
+                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
+                   this) != platform::Answer::No;
     };
 
     if (key == QLatin1String("new")) {
@@ -389,7 +409,7 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
     }
 }
 
-bool frmMain::saveDocument()
+bool frmMain::saveDocument(bool *askedAndCancelled)
 {
     bool newPath = false;
     const QString previousPath = CurrentFile;
@@ -399,6 +419,8 @@ bool frmMain::saveDocument()
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);
+        if (askedAndCancelled)
+            *askedAndCancelled = chosen.isEmpty();
         if (!chosen.isEmpty()) {
             CurrentFile = chosen;
             setWindowTitle(branding::kProductName + QStringLiteral(" : ") + CurrentFile);
@@ -447,16 +469,21 @@ bool frmMain::writeDesignView()
     return true;
 }
 
-void frmMain::SaveRTFFile() { writeSourceView(); }
+void frmMain::SaveRTFFile()
+{
+    writeSourceView();
+}
 
-void frmMain::SaveHTMLFile() { writeDesignView(); }
+void frmMain::SaveHTMLFile()
+{
+    writeDesignView();
+}
 
 bool frmMain::designMatchesFile() const
 {
     // WebEngine re-serialises a document; a document that was loaded from this
     // very file and not changed since is left as the file has it.
-    return !DHTMLEdit1->isDirty() && QFileInfo::exists(CurrentFile) &&
-           DHTMLEdit1->url().isLocalFile() &&
+    return !DHTMLEdit1->isDirty() && QFileInfo::exists(CurrentFile) && DHTMLEdit1->url().isLocalFile() &&
            QFileInfo(DHTMLEdit1->url().toLocalFile()) == QFileInfo(CurrentFile);
 }
 
@@ -518,7 +545,8 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
                 return;
             const QString text = ColorToHtml(*color);
             if (key == QLatin1String("textcolor"))
-                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::OLECMDEXECOPT_PROMPTUSER, text);
+                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::OLECMDEXECOPT_PROMPTUSER,
+                                        text);
             else
                 DHTMLEdit1->setBgColor(text);
         } else if (key == QLatin1String("table")) {
@@ -528,7 +556,10 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
     }
 }
 
-void frmMain::lblURLMessage_Click() { desktop::OpenLink(branding::kCompanyPage, true); }
+void frmMain::lblURLMessage_Click()
+{
+    desktop::OpenLink(branding::kCompanyPage, true);
+}
 
 bool frmMain::hasUnsavedChanges() const
 {
@@ -544,17 +575,27 @@ bool frmMain::hasUnsavedChanges() const
     }
 }
 
-void frmMain::setModalRunner(ModalRunner runner) { g_modalRunner = std::move(runner); }
+void frmMain::setModalRunner(ModalRunner runner)
+{
+    g_modalRunner = std::move(runner);
+}
 
-int frmMain::runModal(QDialog &dialog) { return g_modalRunner ? g_modalRunner(dialog) : dialog.exec(); }
+int frmMain::runModal(QDialog &dialog)
+{
+    return g_modalRunner ? g_modalRunner(dialog) : dialog.exec();
+}
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
     if (hasUnsavedChanges()) {
         const auto answer = platform::dialogs().message(
-            QStringLiteral("Do you want to save the changes to this page before closing?"), platform::kAppTitle,
-            platform::Buttons::YesNoCancel, platform::Icon::Question, this);
-        if (answer == platform::Answer::Cancel || (answer == platform::Answer::Yes && !saveDocument())) {
+            QStringLiteral("Do you want to save the changes to this page before closing?"),
+            platform::kAppTitle, platform::Buttons::YesNoCancel, platform::Icon::Question, this);
+        // A cancelled Save dialog keeps the program open: the edits would only have
+        // reached the preview file, which is rewritten at will.
+        bool cancelled = false;
+        if (answer == platform::Answer::Cancel ||
+            (answer == platform::Answer::Yes && (!saveDocument(&cancelled) || cancelled))) {
             event->ignore();
             return;
         }
@@ -573,9 +614,12 @@ void frmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     std::vector<desktop::CtlDefinition> definitions{
-        desktop::NewCtlDefinition(SSTabEditor, 0, 1, 0, 1),   desktop::NewCtlDefinition(DHTMLEdit1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(rtbHTMLSource, 0, 1, 0, 1), desktop::NewCtlDefinition(WebBrowser1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(Toolbar1, 0, 1, 0, 0),      desktop::NewCtlDefinition(tBarStd, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(SSTabEditor, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(DHTMLEdit1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(rtbHTMLSource, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(WebBrowser1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(Toolbar1, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(tBarStd, 0, 1, 0, 0),
         desktop::NewCtlDefinition(Picture1, 0, 1, 0, 1),
     };
     desktop::ResizeControls(this, definitions);

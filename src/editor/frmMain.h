@@ -94,8 +94,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The "save" command; true when the document was written.
-    bool saveDocument();
+    // The "save" command; true when the document was written. `askedAndCancelled`
+    // tells whether the user cancelled the Save dialog.
+    bool saveDocument(bool *askedAndCancelled = nullptr);
     bool writeSourceView();
     bool writeDesignView();
     // True when the design view still holds CurrentFile exactly as loaded.

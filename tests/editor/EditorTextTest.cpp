@@ -14,7 +14,8 @@ TEST(TableText, FirstDefaultTableMatchesByteForByte)
     const QString expected = QStringLiteral("<Table ID=0 align=\"Left\" cellspacing=\"1\" cellpadding=\"1\" "
                                             "border=\"1\" width=75%>\r\n") +
                              row.repeated(3) + QStringLiteral("</Table>\r\n");
-    const TableSetup setup{QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
+    const TableSetup setup{
+        QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
     EXPECT_EQ(BuildTableText(0, setup), expected);
     EXPECT_EQ(expected.count(QStringLiteral("\r\n")), 17);
 }
@@ -22,10 +23,11 @@ TEST(TableText, FirstDefaultTableMatchesByteForByte)
 TEST(TableText, FieldsInTheirPlacesEmptyOnesDefaultedAndNoRowsOrCells)
 {
     TableSetup setup{QString(), QStringLiteral("0"), QString(), QStringLiteral("x y"), 1, 1};
-    EXPECT_EQ(BuildTableText(7, setup),
-              QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"x y\" border=\"0\" "
-                             "width=75%>\r\n   <TR>\r\n      <TD ALIGN= VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n"
-                             "   </TR>\r\n</Table>\r\n"));
+    EXPECT_EQ(
+        BuildTableText(7, setup),
+        QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"x y\" border=\"0\" "
+                       "width=75%>\r\n   <TR>\r\n      <TD ALIGN= VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n"
+                       "   </TR>\r\n</Table>\r\n"));
     setup.rows = -2;
     EXPECT_EQ(BuildTableText(1, setup).count(QStringLiteral("\r\n")), 2);
     setup.rows = 2;

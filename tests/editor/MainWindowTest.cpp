@@ -72,14 +72,18 @@ protected:
 };
 
 // The source view counts a line end as one character.
-QString lf(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString lf(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
 
 // Runs the load handler against a local update server that gives `answer`.
 void startAgainst(frmMain &window, const char *answer)
 {
     testing_support::ServerProcess server(
         testing_support::systemPython(),
-        {testing_support::sourceDir() + QStringLiteral("/tests/editor/update_server.py"), QString::fromLatin1(answer)});
+        {testing_support::sourceDir() + QStringLiteral("/tests/editor/update_server.py"),
+         QString::fromLatin1(answer)});
     ASSERT_TRUE(server.start()) << server.output().constData();
     desktop::setUpdateServer(QStringLiteral("http://127.0.0.1:%1/").arg(server.port()));
     window.Form_Load();
@@ -153,8 +157,9 @@ TEST_F(MainWindow, EachTabSwitchWritesTheViewLeftAndReloadsTheOthers)
 
 TEST_F(MainWindow, UntouchedMarkupSurvivesATripThroughTheDesignView)
 {
-    const QByteArray handWritten = "<HTML>\r\n<BODY BGCOLOR='white'>\r\n  <P  ALIGN=center>Hand   made<BR>\r\n"
-                                   "</BODY>\r\n</HTML>\r\n";
+    const QByteArray handWritten =
+        "<HTML>\r\n<BODY BGCOLOR='white'>\r\n  <P  ALIGN=center>Hand   made<BR>\r\n"
+        "</BODY>\r\n</HTML>\r\n";
     window->CurrentFile = path(QStringLiteral("hand.htm"));
     writeAll(window->CurrentFile, handWritten);
     window->DHTMLEdit1->LoadDocument(window->CurrentFile);
@@ -177,11 +182,19 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
     dialogs.texts = {QStringLiteral("https://example.com/"), QStringLiteral("pic.png")};
     dialogs.fonts = {QFont(QStringLiteral("Courier New"))};
     // Each key on a selected word, with what the document then holds (lower case).
-    const std::pair<const char *, const char *> cases[] = {
-        {"bold", "<b>"}, {"italic", "<i>"}, {"underline", "<u>"}, {"center", "center"}, {"right", "right"},
-        {"numbullet", "<ol>"}, {"bullet", "<ul>"}, {"indentright", "<blockquote"}, {"textcolor", "#ff0000"},
-        {"backcolor", "bgcolor=\"0000ff\""}, {"link", "href=\"https://example.com/\""},
-        {"image", "src=\"pic.png\""}, {"font", "courier new"}};
+    const std::pair<const char *, const char *> cases[] = {{"bold", "<b>"},
+                                                           {"italic", "<i>"},
+                                                           {"underline", "<u>"},
+                                                           {"center", "center"},
+                                                           {"right", "right"},
+                                                           {"numbullet", "<ol>"},
+                                                           {"bullet", "<ul>"},
+                                                           {"indentright", "<blockquote"},
+                                                           {"textcolor", "#ff0000"},
+                                                           {"backcolor", "bgcolor=\"0000ff\""},
+                                                           {"link", "href=\"https://example.com/\""},
+                                                           {"image", "src=\"pic.png\""},
+                                                           {"font", "courier new"}};
     // The browser-side commands (clipboard, undo) act on the focused, shown view.
     window->show();
     window->activateWindow();
@@ -225,7 +238,8 @@ TEST_F(MainWindow, SaveAsksForAPathOnlyForNewOrPreviewDocuments)
     dialogs.files = {QString(), chosen};
     window->Toolbar1_ButtonClick(QStringLiteral("save")); // cancelled: nowhere to write
     EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("Please save this file first"));
-    EXPECT_EQ(dialogs.fileRequests.back().filter, QStringLiteral("Web Page (*.htm)|*.htm|All Files (*.*)|*.*"));
+    EXPECT_EQ(dialogs.fileRequests.back().filter,
+              QStringLiteral("Web Page (*.htm)|*.htm|All Files (*.*)|*.*"));
     window->Toolbar1_ButtonClick(QStringLiteral("save"));
     EXPECT_EQ(window->CurrentFile, chosen);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillmark : ") + chosen);
@@ -290,11 +304,19 @@ TEST_F(MainWindow, ClosingAsksOnlyAboutUnwrittenEdits)
     window->DHTMLEdit1->LoadDocument(window->CurrentFile);
     window->DHTMLEdit1->setBgColor(QStringLiteral("00FF00"));
 
-    dialogs.answers = {Answer::Cancel, Answer::Yes};
-    QCloseEvent cancelled;
-    QCoreApplication::sendEvent(window.get(), &cancelled);
-    EXPECT_FALSE(cancelled.isAccepted());
+    // Cancel, and Yes with a cancelled Save dialog (the edits would only reach the
+    // preview file), both keep the window open.
+    dialogs.answers = {Answer::Cancel, Answer::Yes, Answer::Yes};
+    dialogs.files = {QString()};
+    for (const QString &file : {window->CurrentFile, path(QStringLiteral("~temp.htm"))}) {
+        window->CurrentFile = file;
+        QCloseEvent refused;
+        QCoreApplication::sendEvent(window.get(), &refused);
+        EXPECT_FALSE(refused.isAccepted());
+    }
     EXPECT_FALSE(ended);
+    window->CurrentFile = path(QStringLiteral("page.htm"));
+    window->DHTMLEdit1->setBgColor(QStringLiteral("00FF00"));
     QCloseEvent saved;
     QCoreApplication::sendEvent(window.get(), &saved);
     EXPECT_TRUE(saved.isAccepted());

@@ -15,8 +15,7 @@ inline const QString kPromotePage = QStringLiteral("https://orlenway.invalid/pro
 inline const QString kMorePage = QStringLiteral("https://orlenway.invalid/services/");
 inline const QString kBrandPage = QStringLiteral("https://quillmark.invalid/index.php#brand");
 
-inline const QString kPromoteTooltip =
-    QStringLiteral("Try our other desktop tools for software makers.");
+inline const QString kPromoteTooltip = QStringLiteral("Try our other desktop tools for software makers.");
 inline const QString kMoreTooltip = QStringLiteral("Let us design and host your product's web site.");
 inline const QString kUrlMessage =
     QStringLiteral("Ready-made web applications for your business: visit orlenway.invalid");

@@ -3,7 +3,10 @@
 namespace editor {
 
 namespace {
-QString orDefault(const QString &text, const QString &fallback) { return text.isEmpty() ? fallback : text; }
+QString orDefault(const QString &text, const QString &fallback)
+{
+    return text.isEmpty() ? fallback : text;
+}
 } // namespace
 
 QString BuildTableText(int tableId, const TableSetup &setup)
