@@ -112,9 +112,10 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant &value, const QLocale &locale) const override
     {
-        QString s = QStyledItemDelegate::displayText(value, locale);
+        // Before the base class, which turns line feeds into line separators.
+        QString s = value.toString();
         s.replace(QLatin1String("\r\n"), QStringLiteral(" \u21b5 "));
-        return s;
+        return QStyledItemDelegate::displayText(s, locale);
     }
 };
 
