@@ -1,6 +1,5 @@
-// The texts the editor builds without a window: the table, colour texts, the start page.
+// The texts the editor builds without a window: the table and colour texts.
 #include "editor/logic/ColorText.h"
-#include "editor/logic/StartPage.h"
 #include "editor/logic/TableText.h"
 
 #include <gtest/gtest.h>
@@ -51,12 +50,4 @@ TEST(ColorText, RedInTheLowestByteBecomesRRGGBB)
     EXPECT_EQ(ColorToHtml(0xFF0000), QStringLiteral("0000FF"));
     EXPECT_EQ(ColorToHtml(0), QStringLiteral("000000"));
     EXPECT_EQ(ColorToHtml(0xFF0A0B0C), QStringLiteral("0C0B0A"));
-}
-
-TEST(StartPage, NineLinesWithoutATrailingBreak)
-{
-    const QStringList lines = startPageHtml().split(QStringLiteral("\r\n"));
-    ASSERT_EQ(lines.size(), 9);
-    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("<META NAME=\"GENERATOR\" Content=")));
-    EXPECT_EQ(lines.mid(5), (QStringList{"</HEAD>", "<BODY>", "</BODY>", "</HTML>"}));
 }
