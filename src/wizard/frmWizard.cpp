@@ -29,12 +29,18 @@ namespace {
 
 QPointer<frmWizard> s_instance;
 
-const char *const kStepTitles[frmWizard::N] = {
-    "About your software", "Problem and solution", "Product image", "Questions and answers", "Features",
-    "Free trial",          "Testimonials",         "Price and order", "Template and preview",  "Generate the page"};
+const char *const kStepTitles[frmWizard::N] = {"About your software",
+                                               "Problem and solution",
+                                               "Product image",
+                                               "Questions and answers",
+                                               "Features",
+                                               "Free trial",
+                                               "Testimonials",
+                                               "Price and order",
+                                               "Template and preview",
+                                               "Generate the page"};
 
-const char *const kPromoTitle[3] = {"Web applications", "Templates made for you",
-                                    "Your branded edition"};
+const char *const kPromoTitle[3] = {"Web applications", "Templates made for you", "Your branded edition"};
 const char *const kPromoText[3] = {
     "Shopping carts, help desks and newsletters that drop into your site in minutes.",
     "Have our designers draw a template in your product's colours, ready for this wizard.",
@@ -163,18 +169,17 @@ private:
 
 QIcon listIcon(const QWidget *w, int number)
 {
-    static const QStyle::StandardPixmap kIcons[] = {QStyle::SP_MessageBoxQuestion, QStyle::SP_DialogApplyButton,
-                                                    QStyle::SP_FileDialogContentsView,
-                                                    QStyle::SP_DialogSaveButton};
+    static const QStyle::StandardPixmap kIcons[] = {
+        QStyle::SP_MessageBoxQuestion, QStyle::SP_DialogApplyButton, QStyle::SP_FileDialogContentsView,
+        QStyle::SP_DialogSaveButton};
     return w->style()->standardIcon(kIcons[number - 1]);
 }
 
 } // namespace
 
-const QString frmWizard::kPromoAddress[3] = {
-    QStringLiteral("https://www.orlenway.example/webapps/"),
-    QStringLiteral("https://www.orlenway.example/templates/"),
-    QStringLiteral("https://www.quillmark.example/index.php#brand")};
+const QString frmWizard::kPromoAddress[3] = {QStringLiteral("https://www.orlenway.example/webapps/"),
+                                             QStringLiteral("https://www.orlenway.example/templates/"),
+                                             QStringLiteral("https://www.quillmark.example/index.php#brand")};
 
 QString resolveImagePath(const QString &path)
 {
@@ -262,9 +267,11 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->xpcmdFeatureRemove, &QPushButton::clicked, this, &frmWizard::xpcmdFeatureRemove_Click);
     connect(ui->lvwFeatures, &QTreeWidget::itemClicked, this, &frmWizard::lvwFeatures_Click);
     connect(ui->xpcmdTestimonialAdd, &QPushButton::clicked, this, &frmWizard::xpcmdTestimonialAdd_Click);
-    connect(ui->xpcmdTestimonialRemove, &QPushButton::clicked, this, &frmWizard::xpcmdTestimonialRemove_Click);
+    connect(ui->xpcmdTestimonialRemove, &QPushButton::clicked, this,
+            &frmWizard::xpcmdTestimonialRemove_Click);
     connect(ui->lvwTestimonial, &QTreeWidget::itemClicked, this, &frmWizard::lvwTestimonial_Click);
-    connect(ui->xpcmdBrowseProductImage, &QPushButton::clicked, this, &frmWizard::xpcmdBrowseProductImage_Click);
+    connect(ui->xpcmdBrowseProductImage, &QPushButton::clicked, this,
+            &frmWizard::xpcmdBrowseProductImage_Click);
     connect(ui->txtProductImage, &QLineEdit::textChanged, this, &frmWizard::txtProductImage_Change);
     connect(ui->xpcmdMoreTemplates, &QPushButton::clicked, this, &frmWizard::xpcmdMoreTemplates_Click);
     connect(ui->xpcmdBrowserPreview, &QPushButton::clicked, this, &frmWizard::xpcmdBrowserPreview_Click);
@@ -322,7 +329,8 @@ void frmWizard::Form_Load()
     const QString appFolder = platform::applicationFolder();
     fillExistingSoftware();
     ComboAdapter templates(cmbTemplates);
-    generation::FillComboFromFolder(appFolder, QStringLiteral("templates"), QStringLiteral(".htm"), templates);
+    generation::FillComboFromFolder(appFolder, QStringLiteral("templates"), QStringLiteral(".htm"),
+                                    templates);
     updateSideBar();
 }
 
@@ -367,9 +375,11 @@ void frmWizard::updateSideBar()
                                   "<p style='color:#a9c6de'>Sales page wizard</p><br>"
                                   "<table cellspacing='0' cellpadding='3'>");
     for (int i = 0; i < N; ++i) {
-        const QString style = i == front ? QStringLiteral(" style='color:#ffffff; font-weight:600'") : QString();
+        const QString style =
+            i == front ? QStringLiteral(" style='color:#ffffff; font-weight:600'") : QString();
         html += QStringLiteral("<tr><td align='right'%1>%2</td><td%1>%3</td></tr>")
-                    .arg(style, i == front ? QStringLiteral("&#9656;&nbsp;%1").arg(i + 1) : QString::number(i + 1),
+                    .arg(style,
+                         i == front ? QStringLiteral("&#9656;&nbsp;%1").arg(i + 1) : QString::number(i + 1),
                          QString::fromUtf8(kStepTitles[i]));
     }
     ui->Image1->setText(html + QStringLiteral("</table>"));
@@ -460,8 +470,9 @@ void frmWizard::placeLoadFrame()
     const int top = ui->Image2_0->geometry().bottom() + 6;
     // Cover whole rows of fields, so that no half-hidden box peeks out below.
     int bottom = top + FrameLoadSoftware->sizeHint().height();
-    for (QWidget *field : {static_cast<QWidget *>(ui->txtOneLiner), static_cast<QWidget *>(ui->txtKeywords),
-                           static_cast<QWidget *>(ui->txtSupportURL), static_cast<QWidget *>(ui->txtAffiliateURL)}) {
+    for (QWidget *field :
+         {static_cast<QWidget *>(ui->txtOneLiner), static_cast<QWidget *>(ui->txtKeywords),
+          static_cast<QWidget *>(ui->txtSupportURL), static_cast<QWidget *>(ui->txtAffiliateURL)}) {
         if (field->geometry().bottom() + 4 >= bottom) {
             bottom = field->geometry().bottom() + 4;
             break;
@@ -476,8 +487,8 @@ void frmWizard::placeLoadFrame()
 void frmWizard::fillExistingSoftware()
 {
     ComboAdapter combo(cmbExistingSoftware);
-    generation::FillComboFromFolder(platform::applicationFolder(), QStringLiteral("sites"), QStringLiteral(".ini"),
-                                    combo);
+    generation::FillComboFromFolder(platform::applicationFolder(), QStringLiteral("sites"),
+                                    QStringLiteral(".ini"), combo);
 }
 
 void frmWizard::xpcmdSave_Click()
@@ -641,26 +652,30 @@ void frmWizard::lvwFeatures_Click()
 void frmWizard::xpcmdTestimonialAdd_Click()
 {
     const QString name = boxText(ui->txtTestimonialName);
-    if (!checkEntry(
-            {{ui->txtTestimonialName,
-              QStringLiteral("Please enter the name of the person who has given this feedback")},
-             {ui->txtTestimonialAdditionalInfo, QStringLiteral("Please enter some more information about ") + name},
-             {ui->txtTestimonial, QStringLiteral("What does ") + name + QStringLiteral(" have to say about this product.")}},
-            this))
+    if (!checkEntry({{ui->txtTestimonialName,
+                      QStringLiteral("Please enter the name of the person who has given this feedback")},
+                     {ui->txtTestimonialAdditionalInfo,
+                      QStringLiteral("Please enter some more information about ") + name},
+                     {ui->txtTestimonial, QStringLiteral("What does ") + name +
+                                              QStringLiteral(" have to say about this product.")}},
+                    this))
         return;
     appendRow(ui->lvwTestimonial,
-              {name, boxText(ui->txtTestimonialAdditionalInfo), boxText(ui->txtTestimonial)}, listIcon(this, 3));
+              {name, boxText(ui->txtTestimonialAdditionalInfo), boxText(ui->txtTestimonial)},
+              listIcon(this, 3));
     clearBoxes({ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
 }
 
 void frmWizard::xpcmdTestimonialRemove_Click()
 {
-    removeSelected(ui->lvwTestimonial, {ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
+    removeSelected(ui->lvwTestimonial,
+                   {ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
 }
 
 void frmWizard::lvwTestimonial_Click()
 {
-    loadSelected(ui->lvwTestimonial, {ui->txtTestimonialName, ui->txtTestimonialAdditionalInfo, ui->txtTestimonial});
+    loadSelected(ui->lvwTestimonial,
+                 {ui->txtTestimonialName, ui->txtTestimonialAdditionalInfo, ui->txtTestimonial});
 }
 
 // --- Product image, previews and the hand-off ---------------------------------------
@@ -713,7 +728,8 @@ void frmWizard::preview()
     QString templateName = cmbTemplates->currentText();
     QString path = previewPath();
     QString image = resolveImagePath(ui->txtProductImage->text());
-    generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image, pageData());
+    generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image,
+                                          pageData());
     WebBrowser1->Navigate(path);
 }
 

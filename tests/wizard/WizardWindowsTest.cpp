@@ -14,10 +14,10 @@
 #include "platform/widgets/SourceView.h"
 #include "store/QtForm.h"
 
-#include <QtWidgets>
 #include <QTest>
-#include <gtest/gtest.h>
+#include <QtWidgets>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 
@@ -229,7 +229,8 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     lv("lvwTestimonial")->addTopLevelItem(new QTreeWidgetItem(QStringList{"t", "", "says"}));
     lv("lvwTestimonial")->addTopLevelItem(new QTreeWidgetItem(QStringList{"u", "info", "more"}));
     const auto savedText = textBoxes(w());
-    const auto faq = rows(lv("lvwFAQ")), features = rows(lv("lvwFeatures")), quotes = rows(lv("lvwTestimonial"));
+    const auto faq = rows(lv("lvwFAQ")), features = rows(lv("lvwFeatures")),
+               quotes = rows(lv("lvwTestimonial"));
     EXPECT_EQ(savedText.size(), 33u);
 
     dialogs.messages.clear();
@@ -270,6 +271,16 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     EXPECT_EQ(dialogs.lastMessage(), "Unable to find the saved data of No Such Product");
     EXPECT_EQ(textBoxes(w()), savedText);
     QFile::remove(app() + "/sites/  Lead Spaces.ini");
+
+    // Failures that would otherwise pass unnoticed: an unwritable name, a file without lists.
+    le("txtSoftwareName")->setText("no/such/folder");
+    w().xpcmdSave_Click();
+    EXPECT_TRUE(dialogs.lastMessage().startsWith("Unable to save the wizard data to "));
+    testing_support::writeAll(app() + "/sites/Bare.ini", "[TEXT]\r\ntxtSoftwareName=Bare\r\n");
+    cb("cmbExistingSoftware")->setCurrentText("Bare");
+    w().xpcmdLoadLoad_Click();
+    EXPECT_EQ(dialogs.lastMessage(), "The saved data of Bare is incomplete: some answers could not be loaded.");
+    QFile::remove(app() + "/sites/Bare.ini");
 }
 
 TEST_F(WizardWindows, ProductImageKeepsTheLastGoodPicture)
@@ -311,7 +322,8 @@ TEST_F(WizardWindows, PreviewsWriteTheTempPage)
     // The promotional panels open the maker's pages.
     QTest::mouseClick(named<QLabel>("lblPromoText_1"), Qt::LeftButton);
     named<QPushButton>("xpcmdMore_2")->click();
-    EXPECT_EQ(s_opened.mid(1), (QList<QUrl>{QUrl(frmWizard::kPromoAddress[1]), QUrl(frmWizard::kPromoAddress[2])}));
+    EXPECT_EQ(s_opened.mid(1),
+              (QList<QUrl>{QUrl(frmWizard::kPromoAddress[1]), QUrl(frmWizard::kPromoAddress[2])}));
 }
 
 TEST_F(WizardWindows, GeneratePageHandsOffToTheEditorAndRemembersThePath)
@@ -425,6 +437,10 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     EXPECT_EQ(s_main->CurrentFile, file);
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + file);
     EXPECT_TRUE(s_main->DHTMLEdit1->DocumentHTML().contains("Mine"));
+    dialogs.files.push_back(app() + "/missing.htm");
+    clickOpen(true);
+    wizard::peer().showLoadFile();
+    EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + app() + "/missing.htm");
 
     // Wizard data: the wizard opens empty, modally, on step 1 with the load panel.
     pe("txtProblem")->setPlainText("old answer");
