@@ -228,6 +228,8 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
     EXPECT_TRUE(design().contains(QStringLiteral("word")));
     run("table");
     EXPECT_NE(editor::frmDialog_Table::instance(), nullptr);
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); // shortcuts reach the commands
+    EXPECT_EQ(dialogs.fileRequests.size(), 1u);
     delete editor::frmDialog_Table::instance();
 }
 
