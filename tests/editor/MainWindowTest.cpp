@@ -270,6 +270,10 @@ TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
     window->Toolbar1_ButtonClick(QStringLiteral("preview"));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.first(), QUrl::fromLocalFile(window->CurrentFile));
+    for (const char *key : {"help", "promote", "more", "brand"})
+        window->Toolbar1_ButtonClick(QString::fromLatin1(key));
+    ASSERT_EQ(opened.size(), 5);
+    EXPECT_EQ(opened.last().fileName() + "#" + opened.last().fragment(), QStringLiteral("index.php#brand"));
 
     // Upload fills the dialog from the page's dependency list and shows it modally.
     writeAll(window->CurrentFile + ".files", ":: list\r\n" + window->CurrentFile.toLocal8Bit() + "\r\n");
