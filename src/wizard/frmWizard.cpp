@@ -3,6 +3,7 @@
 
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
+#include "editor/logic/Branding.h"
 #include "editor/modMain.h"
 #include "generation/FolderLister.h"
 #include "generation/modTemplates.h"
@@ -177,9 +178,8 @@ QIcon listIcon(const QWidget *w, int number)
 
 } // namespace
 
-const QString frmWizard::kPromoAddress[3] = {QStringLiteral("https://www.orlenway.example/webapps/"),
-                                             QStringLiteral("https://www.orlenway.example/templates/"),
-                                             QStringLiteral("https://www.quillmark.example/index.php#brand")};
+const QString frmWizard::kPromoAddress[3] = {editor::branding::kCompanyPage, editor::branding::kMorePage,
+                                             editor::branding::kBrandPage};
 
 QString resolveImagePath(const QString &path)
 {

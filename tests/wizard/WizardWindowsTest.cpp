@@ -279,7 +279,8 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     testing_support::writeAll(app() + "/sites/Bare.ini", "[TEXT]\r\ntxtSoftwareName=Bare\r\n");
     cb("cmbExistingSoftware")->setCurrentText("Bare");
     w().xpcmdLoadLoad_Click();
-    EXPECT_EQ(dialogs.lastMessage(), "The saved data of Bare is incomplete: some answers could not be loaded.");
+    EXPECT_EQ(dialogs.lastMessage(),
+              "The saved data of Bare is incomplete: some answers could not be loaded.");
     QFile::remove(app() + "/sites/Bare.ini");
 }
 
