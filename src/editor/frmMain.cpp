@@ -429,7 +429,8 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
     }
     switch (CurrentTab) {
     case 0:
-        return writeDesignView();
+        // A document unchanged since it was loaded from this file is what the file holds.
+        return designMatchesFile() || writeDesignView();
     case 1:
         return writeSourceView();
     default:
@@ -465,7 +466,6 @@ bool frmMain::writeDesignView()
         platform::msgBox(kSaveFirst, this);
         return false;
     }
-    DHTMLEdit1->setDirty(false);
     return true;
 }
 
