@@ -474,31 +474,4 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     EXPECT_FALSE(w().isVisible());
 }
 
-// Not a check: writes the README's pictures when QUILLMARK_SCREENSHOTS names a folder.
-TEST_F(WizardWindows, Screenshots)
-{
-    const QString folder = qEnvironmentVariable("QUILLMARK_SCREENSHOTS");
-    if (folder.isEmpty())
-        GTEST_SKIP();
-    cb("cmbExistingSoftware")->setCurrentText("Ledgerlark");
-    w().xpcmdLoadLoad_Click();
-    w().showWindow(false);
-    const struct {
-        int step;
-        const char *name;
-    } shots[] = {{0, "wizard-step1.png"}, {3, "wizard-faq.png"}, {8, "wizard-preview.png"}};
-    for (const auto &shot : shots) {
-        while (w().CurrentStep != shot.step)
-            w().xpcmdNext_Click();
-        if (shot.step == 8) {
-            w().xpcmdMoreTemplates_Click();
-            waitForUrl(w().WebBrowser1, QUrl::fromLocalFile(app() + "/~temp.htm"));
-            QTest::qWait(1500);
-        }
-        QTest::qWait(200);
-        w().grab().save(folder + "/" + shot.name);
-    }
-    w().close();
-}
-
 } // namespace
