@@ -51,7 +51,9 @@ bool ServerProcess::start(int timeoutMs)
         if (!m_process->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
             break;
         m_buffer += m_process->readAll();
-        for (const QByteArray &line : m_buffer.split('\n')) {
+        // Only whole lines count: a port number may arrive in two pieces.
+        const QByteArray complete = m_buffer.left(m_buffer.lastIndexOf('\n') + 1);
+        for (const QByteArray &line : complete.split('\n')) {
             if (line.startsWith("READY ")) {
                 m_port = line.mid(6).trimmed().toInt();
                 return m_port > 0;
