@@ -11,7 +11,6 @@ packages=(
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl
-  openssh-server
   xvfb xauth
 )
 
