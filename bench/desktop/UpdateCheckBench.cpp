@@ -32,12 +32,3 @@ static void BM_GetHDDSerial(benchmark::State &state)
         benchmark::DoNotOptimize(desktop::GetHDDSerial());
 }
 BENCHMARK(BM_GetHDDSerial)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -152,12 +152,3 @@ void BM_GenerateShippedTemplate(benchmark::State &state)
 BENCHMARK(BM_GenerateShippedTemplate)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
