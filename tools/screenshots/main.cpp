@@ -1,0 +1,82 @@
+// Takes the README's pictures of the dialogs that show no web content: the upload
+// dialog filled with a generated sample page, and the insert-table dialog.
+// Usage: screenshot_dialogs <checkout> <output folder>
+#include "editor/frmDialog_Table.h"
+#include "generation/modTemplates.h"
+#include "platform/AppFolder.h"
+#include "publish/FrmUploadInfo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget &w, const QString &path)
+{
+    w.show();
+    QApplication::processEvents();
+    const bool ok = w.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <checkout> <output folder>\n", argv[0]);
+        return 2;
+    }
+    const QString checkout = QString::fromLocal8Bit(argv[1]);
+    const QString out = QString::fromLocal8Bit(argv[2]);
+
+    // A scratch application folder with a readable name (it shows in the pictures),
+    // so no real ftpinfo.ini is read or written.
+    QDir app_folder(QDir::tempPath() + QStringLiteral("/quillmark-demo"));
+    app_folder.removeRecursively();
+    app_folder.mkpath(QStringLiteral("."));
+    QDir(checkout).mkpath(out);
+    for (const char *sub : {"templates", "sites"}) {
+        QDir().mkpath(app_folder.filePath(sub));
+        const QDir from(checkout + QLatin1Char('/') + QLatin1String(sub));
+        for (const QString &name : from.entryList(QDir::Files))
+            QFile::copy(from.filePath(name),
+                        app_folder.filePath(QLatin1String(sub) + QLatin1Char('/') + name));
+    }
+    platform::setApplicationFolder(app_folder.absolutePath());
+
+    generation::PageData data;
+    data.txtSoftwareName = QStringLiteral("Ledgerlark");
+    QString templateName = QStringLiteral("Clarity");
+    QString page = app_folder.filePath(QStringLiteral("site/index.htm"));
+    QString image = QStringLiteral("sites/Ledgerlark_screenshot.png");
+    QDir().mkpath(app_folder.filePath(QStringLiteral("site")));
+    generation::GenerateTemplateBasedPage(app_folder.absolutePath(), templateName, page, image, data);
+
+    bool ok = true;
+    {
+        publish::FrmUploadInfo upload;
+        upload.findChild<QLineEdit *>(QStringLiteral("txtServerName"))
+            ->setText(QStringLiteral("ftp.ledgerlark.example"));
+        upload.findChild<QLineEdit *>(QStringLiteral("txtServerPort"))->setText(QStringLiteral("21"));
+        upload.findChild<QLineEdit *>(QStringLiteral("txtUserId"))->setText(QStringLiteral("maya"));
+        upload.findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(QStringLiteral("secret"));
+        upload.findChild<QLineEdit *>(QStringLiteral("txtRemoteDir"))
+            ->setText(QStringLiteral("/public_html"));
+        upload.AddFilesToList(page + QStringLiteral(".files"));
+        upload.resize(760, 560);
+        ok &= save(upload, out + QStringLiteral("/upload-dialog.png"));
+    }
+    {
+        QWidget owner;
+        editor::frmDialog_Table *table = editor::frmDialog_Table::showDialog(&owner);
+        ok &= table && save(*table, out + QStringLiteral("/insert-table-dialog.png"));
+    }
+    app_folder.removeRecursively();
+    return ok ? 0 : 1;
+}
