@@ -101,6 +101,10 @@ protected:
     static auto lv(const char *name) { return named<QTreeWidget>(name); }
     static auto cb(const char *name) { return named<QComboBox>(name); }
     static QString app() { return s_dir->path(); }
+    static QList<QList<QStringList>> allRows()
+    {
+        return {rows(lv("lvwFAQ")), rows(lv("lvwFeatures")), rows(lv("lvwTestimonial"))};
+    }
 
     RecordingDialogs dialogs;
     static inline std::unique_ptr<QTemporaryDir> s_dir;
@@ -229,8 +233,7 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     lv("lvwTestimonial")->addTopLevelItem(new QTreeWidgetItem(QStringList{"t", "", "says"}));
     lv("lvwTestimonial")->addTopLevelItem(new QTreeWidgetItem(QStringList{"u", "info", "more"}));
     const auto savedText = textBoxes(w());
-    const auto faq = rows(lv("lvwFAQ")), features = rows(lv("lvwFeatures")),
-               quotes = rows(lv("lvwTestimonial"));
+    const auto savedRows = allRows();
     EXPECT_EQ(savedText.size(), 33u);
 
     dialogs.messages.clear();
@@ -244,7 +247,7 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     w().ClearAll();
     for (const auto &[name, text] : textBoxes(w()))
         EXPECT_TRUE(text.isEmpty()) << name.toStdString();
-    EXPECT_EQ(lv("lvwTestimonial")->topLevelItemCount(), 0);
+    EXPECT_EQ(allRows(), (QList<QList<QStringList>>{{}, {}, {}}));
     EXPECT_EQ(lv("lvwTestimonial")->headerItem()->text(0), "Testimonial From ");
     EXPECT_EQ(cb("cmbTemplates")->currentText(), chosenTemplate);
 
@@ -255,9 +258,7 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     cb("cmbExistingSoftware")->setCurrentText("  Lead Spaces");
     w().xpcmdLoadLoad_Click();
     EXPECT_EQ(textBoxes(w()), savedText);
-    EXPECT_EQ(rows(lv("lvwFAQ")), faq);
-    EXPECT_EQ(rows(lv("lvwFeatures")), features);
-    EXPECT_EQ(rows(lv("lvwTestimonial")), quotes);
+    EXPECT_EQ(allRows(), savedRows);
     EXPECT_TRUE(w().FrameLoadSoftware->isHidden());
     EXPECT_EQ(w().windowTitle(), "Wizard :: Step 1 of 10 for   Lead Spaces");
     EXPECT_EQ(cb("cmbTemplates")->currentText(), chosenTemplate);
@@ -407,7 +408,8 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
 {
     const QString file = app() + "/mine.htm";
     testing_support::writeAll(file, "<html><body><p>Mine</p></body></html>");
-    auto clickOpen = [](bool html) {
+    // Opens the dialog from the main window and takes one of its options.
+    const auto openVia = [](bool html) {
         QTimer::singleShot(0, [html] {
             auto *dialog = qobject_cast<wizard::frmLoadFile *>(QApplication::activeModalWidget());
             ASSERT_NE(dialog, nullptr);
@@ -417,14 +419,14 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
                 dialog->findChild<QRadioButton *>("optHTMLFile")->setChecked(true);
             dialog->findChild<QPushButton *>("xpcmdOpen")->click();
         });
+        wizard::peer().showLoadFile();
     };
 
     // HTML file, dialog cancelled: the blank document and no path stay.
     s_main->CurrentFile = "/somewhere/old.htm";
     s_main->setWindowTitle("Quillmark : /somewhere/old.htm");
     s_main->SSTabEditor->setCurrentIndex(1);
-    clickOpen(true);
-    wizard::peer().showLoadFile();
+    openVia(true);
     EXPECT_TRUE(s_main->CurrentFile.isEmpty());
     EXPECT_EQ(s_main->SSTabEditor->currentIndex(), 0);
     EXPECT_TRUE(s_main->rtbHTMLSource->Text().isEmpty());
@@ -432,15 +434,12 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : /somewhere/old.htm");
     EXPECT_EQ(dialogs.fileRequests.back().filter, "Web Page (*.htm)|*.htm|All Files (*.*)|*.*");
 
-    dialogs.files.push_back(file);
-    clickOpen(true);
-    wizard::peer().showLoadFile();
+    dialogs.files = {file, app() + "/missing.htm"};
+    openVia(true);
     EXPECT_EQ(s_main->CurrentFile, file);
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + file);
     EXPECT_TRUE(s_main->DHTMLEdit1->DocumentHTML().contains("Mine"));
-    dialogs.files.push_back(app() + "/missing.htm");
-    clickOpen(true);
-    wizard::peer().showLoadFile();
+    openVia(true);
     EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + app() + "/missing.htm");
 
     // Wizard data: the wizard opens empty, modally, on step 1 with the load panel.
@@ -450,10 +449,8 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     bool checked = false;
     // The wizard shows after the editor's views have been emptied: wait for it.
     std::function<void()> inspectWizard = [&] {
-        if (!w().isVisible()) {
-            QTimer::singleShot(20, inspectWizard);
-            return;
-        }
+        if (!w().isVisible())
+            return QTimer::singleShot(20, inspectWizard);
         checked = true;
         EXPECT_TRUE(w().isModal());
         EXPECT_EQ(w().pageInFront(), 0);
@@ -462,13 +459,8 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
         EXPECT_EQ(lv("lvwFAQ")->topLevelItemCount(), 0);
         w().xpcmdClose_Click();
     };
-    QTimer::singleShot(0, [&] {
-        auto *dialog = qobject_cast<wizard::frmLoadFile *>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        QTimer::singleShot(0, inspectWizard);
-        dialog->findChild<QPushButton *>("xpcmdOpen")->click();
-    });
-    wizard::peer().showLoadFile();
+    QTimer::singleShot(0, inspectWizard);
+    openVia(false);
     EXPECT_TRUE(checked);
     EXPECT_TRUE(s_main->CurrentFile.isEmpty());
     EXPECT_FALSE(w().isVisible());
