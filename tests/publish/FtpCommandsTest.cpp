@@ -19,22 +19,20 @@ struct RecordingTransport : platform::Transport {
     QStringList commands;
     std::map<QString, Reply> replies;
     Reply last;
-    qsizetype pos = 0;
 
     void Execute(const QString &operation) override
     {
         commands << operation;
         auto it = replies.find(operation);
         last = it == replies.end() ? Reply{} : it->second;
-        pos = 0;
     }
     bool StillExecuting() const override { return false; }
     int ResponseCode() const override { return last.code; }
     QString ResponseInfo() const override { return last.info; }
     QString GetChunk(int size) override
     {
-        QByteArray piece = last.output.mid(pos, size);
-        pos += piece.size();
+        const QByteArray piece = last.output.left(size);
+        last.output.remove(0, piece.size());
         return QString::fromLatin1(piece);
     }
 };
@@ -48,21 +46,24 @@ struct Client {
     {
         ftp.setStatusSink([this](const QString &s) { status << s; });
     }
+    void refuse(const QString &command) { ctl->replies[command] = {platform::kServerRefused, kRefusal, {}}; }
+    static inline const QString kRefusal = QStringLiteral("550 No such file or directory.");
 };
 
-const QString kRefusal = QStringLiteral("550 No such file or directory.");
-const QString kTail = QStringLiteral("\r\n\r\nError Source: FTP Class");
+QString report(const QString &message, const char *procedure)
+{
+    return "Error Msg: " + message + "\r\nProcedure: " + procedure + "\r\n\r\nError Source: FTP Class";
+}
 
 } // namespace
 
-TEST(FtpCommands, InitCommandTextsAndProgressLines)
+TEST(FtpCommands, CommandTextsAndProgressLines)
 {
     Client c;
     c.ctl->RemotePort = 2121;
     EXPECT_TRUE(c.ftp.FTPInit("ftp.example.com", "me", "pw", 0, 0, "", c.err));
     EXPECT_EQ(c.ctl->RequestTimeout, 300);
     EXPECT_EQ(c.ctl->RemotePort, 2121) << "port 0 leaves the transport's port";
-    EXPECT_EQ(c.ctl->AccessType, platform::kAccessDefault);
     EXPECT_TRUE(c.ctl->commands.isEmpty()) << "the server is contacted by the first command";
 
     EXPECT_TRUE(c.ftp.FTPPut("/site/", "index.htm", "", c.err));
@@ -85,30 +86,28 @@ TEST(FtpCommands, InitCommandTextsAndProgressLines)
 TEST(FtpCommands, RefusalsGiveFourLineReports)
 {
     Client c;
-    c.ctl->replies["CD missing"] = {platform::kServerRefused, kRefusal, {}};
-    c.ctl->replies["MKDIR exists"] = {platform::kServerRefused, kRefusal, {}};
+    c.refuse("CD missing");
+    c.refuse("MKDIR exists");
     c.ctl->replies["MKDIR x"] = {platform::kTransportConnectionLost, "Connection lost.", {}};
     c.ctl->replies["Put \"/s/a\" ./a"] = {platform::kTransportTimedOut, "", {}};
 
     EXPECT_FALSE(c.ftp.FTPChangeRemoteFolder("missing", c.err));
-    EXPECT_EQ(c.err, "Error Msg: " + kRefusal + "\r\nProcedure: FTPChangeRemoteFolder" + kTail);
+    EXPECT_EQ(c.err, report(Client::kRefusal, "FTPChangeRemoteFolder"));
     c.err.clear();
     EXPECT_TRUE(c.ftp.FTPCreateRemoteFolder("exists", c.err)) << "a refused MKD means it is there";
     EXPECT_TRUE(c.err.isEmpty());
     EXPECT_FALSE(c.ftp.FTPCreateRemoteFolder("x", c.err));
-    EXPECT_EQ(c.err, "Error Msg: Connection lost.\r\nProcedure: FTPCreateRemoteFolder" + kTail);
+    EXPECT_EQ(c.err, report("Connection lost.", "FTPCreateRemoteFolder"));
     // No text from the transport: the operation's own message.
     EXPECT_FALSE(c.ftp.FTPPut("/s/", "a", "", c.err));
-    EXPECT_EQ(c.err, "Error Msg: Error during FTP Put operation.\r\nProcedure: FTPPut" + kTail);
+    EXPECT_EQ(c.err, report("Error during FTP Put operation.", "FTPPut"));
 }
 
 TEST(FtpCommands, PutAllMatchesAnyCaseAndStopsAtFirstFailure)
 {
     QTemporaryDir dir;
-    for (const char *name : {"index.HTM", "logo.gif", "page.html"}) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    for (const char *name : {"index.HTM", "logo.gif", "page.html"})
+        QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     QDir(dir.path()).mkdir("sub.htm");
     const QString local = dir.path() + "/";
 
@@ -117,7 +116,7 @@ TEST(FtpCommands, PutAllMatchesAnyCaseAndStopsAtFirstFailure)
     EXPECT_EQ(c.ctl->commands, QStringList({"Put \"" + local + "index.HTM\" www/index.HTM",
                                             "Put \"" + local + "page.html\" www/page.html"}));
     c.ctl->commands.clear();
-    c.ctl->replies["Put \"" + local + "logo.gif\" ./logo.gif"] = {platform::kServerRefused, kRefusal, {}};
+    c.refuse("Put \"" + local + "logo.gif\" ./logo.gif");
     EXPECT_FALSE(c.ftp.FTPPutAll(local, "", "", c.err));
     EXPECT_EQ(c.ctl->commands.size(), 2);
     EXPECT_FALSE(c.ftp.FTPPutAll(local, "nothing", "", c.err));
@@ -141,10 +140,10 @@ TEST(FtpCommands, GetAllRequestsListedNames)
     EXPECT_EQ(c.ctl->commands, QStringList({"CD www", "Dir", "Get index.htm \"/dl/index.htm\"",
                                             "Get About.HTM \"/dl/About.HTM\""}));
 
-    c.ctl->replies["Dir"] = {0, {}, {}};
+    c.ctl->replies["Dir"] = {};
     EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "", "www", c.err));
     EXPECT_EQ(c.err, "No files found.");
-    c.ctl->replies["CD gone"] = {platform::kServerRefused, kRefusal, {}};
+    c.refuse("CD gone");
     EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "", "gone", c.err));
-    EXPECT_EQ(c.err, "Error Msg: " + kRefusal + "\r\nProcedure: FTPGetAll" + kTail);
+    EXPECT_EQ(c.err, report(Client::kRefusal, "FTPGetAll"));
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A pyftpdlib server on 127.0.0.1 over a temporary root, for the publish tests.
+// A pyftpdlib server (user/secret) on 127.0.0.1 over a temporary root.
 
 #include "common/TestSupport.h"
 
@@ -11,38 +11,31 @@
 namespace publish_testing {
 
 struct FtpServer {
-    QTemporaryDir root;
-    QTemporaryDir certs;
+    QTemporaryDir root, certs;
     std::unique_ptr<testing_support::ServerProcess> process;
     QByteArray log;
 
-    // extra: e.g. {"--perm", "elr"}, {"--tls", dir}, {"--silent"}
-    bool start(QStringList extra = {})
+    // extra: e.g. {"--perm", "elr"}, {"--silent"}; tls: explicit TLS with a certificate in certs
+    bool start(QStringList extra = {}, bool tls = false)
     {
-        QStringList args{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root",
-                         root.path()};
-        args << extra;
-        process = std::make_unique<testing_support::ServerProcess>(testing_support::systemPython(), args);
+        extra = QStringList{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root", root.path()} + extra;
+        if (tls)
+            extra << "--tls" << certs.path();
+        process = std::make_unique<testing_support::ServerProcess>(testing_support::systemPython(), extra);
         return process->start(20000);
     }
-    bool startTls() { return start({"--tls", certs.path()}); }
-    QString caFile() const { return certs.filePath("cert.pem"); }
     int port() const { return process->port(); }
     QString path(const QString &relative) const { return root.filePath(relative); }
-    // Number of logins so far (each connection logs in once).
-    int logins()
+    int logins() // each connection logs in once
     {
         log += process->output();
         return int(log.count("LOGIN "));
     }
-    void stop() { process->stop(); }
 };
 
 inline bool makeFile(const QString &path, const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return QDir().mkpath(QFileInfo(path).path()) && testing_support::writeAll(path, bytes);
 }
 
 // Bytes that differ from file to file and include every byte value.

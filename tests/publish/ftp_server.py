@@ -1,32 +1,18 @@
 #!/usr/bin/python3
-"""A local FTP server for the publish tests and benchmarks.
+"""Local FTP server (user/secret) for the publish tests and benchmarks.
 
-Prints "READY <port>" once it listens on 127.0.0.1 and "LOGIN <user>" for each
-successful login. --silent accepts connections and never answers.
+Prints "READY <port>" once it listens on 127.0.0.1 and "LOGIN <user>" per login.
+--silent accepts connections and never answers.
 """
 import argparse
+import logging
 import os
 import socket
 import subprocess
-import sys
-import threading
-import time
-
-
-def silent_server():
-    srv = socket.socket()
-    srv.bind(("127.0.0.1", 0))
-    srv.listen(8)
-    print("READY %d" % srv.getsockname()[1], flush=True)
-    held = []
-    while True:
-        conn, _ = srv.accept()
-        held.append(conn)
 
 
 def make_cert(folder):
-    cert = os.path.join(folder, "cert.pem")
-    key = os.path.join(folder, "key.pem")
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
     if not os.path.exists(cert):
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
                         "-out", cert, "-days", "2", "-subj", "/CN=127.0.0.1",
@@ -38,28 +24,30 @@ def make_cert(folder):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--root")
-    ap.add_argument("--user", default="user")
-    ap.add_argument("--password", default="secret")
     ap.add_argument("--perm", default="elradfmwMT")
     ap.add_argument("--tls", metavar="CERT_FOLDER")
     ap.add_argument("--silent", action="store_true")
     args = ap.parse_args()
     if args.silent:
-        silent_server()
-        return
+        srv = socket.create_server(("127.0.0.1", 0))
+        print("READY %d" % srv.getsockname()[1], flush=True)
+        held = []
+        while True:
+            held.append(srv.accept()[0])
 
-    import logging
     logging.basicConfig(level=logging.CRITICAL)
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib import handlers
     from pyftpdlib.servers import FTPServer
 
-    base = FTPHandler
-    if args.tls:
-        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
-        base = TLS_FTPHandler
+    class Handler(handlers.TLS_FTPHandler if args.tls else handlers.FTPHandler):
+        banner = "ready"
 
-        class DataHandler(TLS_DTPHandler):
+        def on_login(self, username):
+            print("LOGIN %s" % username, flush=True)
+
+    if args.tls:
+        class DataHandler(handlers.TLS_DTPHandler):
             # libcurl starts the data channel's TLS handshake before it sends
             # STOR/RETR; the stock handler closes such a channel as idle.
             def readable(self):
@@ -67,20 +55,12 @@ def main():
                     return self._ssl_accepting
                 return super().readable()
 
-    class Handler(base):
-        def on_login(self, username):
-            print("LOGIN %s" % username, flush=True)
-
-    if args.tls:
         Handler.certfile, Handler.keyfile = make_cert(args.tls)
         Handler.dtp_handler = DataHandler
-        Handler.tls_control_required = True
-        Handler.tls_data_required = True
+        Handler.tls_control_required = Handler.tls_data_required = True
 
-    auth = DummyAuthorizer()
-    auth.add_user(args.user, args.password, args.root, perm=args.perm)
-    Handler.authorizer = auth
-    Handler.banner = "ready"
+    Handler.authorizer = DummyAuthorizer()
+    Handler.authorizer.add_user("user", "secret", args.root, perm=args.perm)
     server = FTPServer(("127.0.0.1", 0), Handler)
     server.max_cons = 64
     print("READY %d" % server.address[1], flush=True)
