@@ -1,24 +1,22 @@
-// The template engine's tricky behaviour: order effects, marker vs placeholder
-// case, bodies put back by text, bodies no longer intact, the testimonial split.
+// The template engine: shaping rules, step order, block bodies, the testimonial split.
 #include "common/TestSupport.h"
 #include "generation/modTemplates.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace generation;
 
 namespace {
-const QString kFaq =
-    QStringLiteral("<ZOR_PAGE_DATA_FAQ>[<ZOR_PAGE_DATA_FAQ_QUESTION>=<ZOR_PAGE_DATA_FAQ_ANSWER>]"
-                   "</ZOR_PAGE_DATA_FAQ>");
-
-QVector<ListRow> faqRows(int n)
+QString ph(const QString &name)
 {
-    QVector<ListRow> rows;
-    for (int i = 1; i <= n; ++i)
-        rows.append({QStringLiteral("q%1").arg(i), {QStringLiteral("a%1").arg(i)}});
-    return rows;
+    return "<ZOR_PAGE_DATA_" + name + ">";
+}
+QString block(const QString &name, const QString &body)
+{
+    return ph(name) + body + "</ZOR_PAGE_DATA_" + name + ">";
 }
 } // namespace
 
@@ -26,98 +24,69 @@ TEST(Engine, ShapingRulesAndReplaceAll)
 {
     EXPECT_EQ(AddressRule("me@x.org"), "MAILTO:me@x.org");
     EXPECT_EQ(AddressRule("@x.org"), "@x.org");
-    EXPECT_EQ(OrderLinkRule("hTTp://pay.me/?a=1"),
-              "<a href='hTTp://pay.me/?a=1'>Click here to order now</A>");
-    EXPECT_EQ(OrderLinkRule("HTTPS://pay.me"), "<a href='HTTPS://pay.me'>Click here to order now</A>");
+    const QString order = "'>Click here to order now</A>";
+    EXPECT_EQ(OrderLinkRule("hTTp://pay.me/?a=1"), "<a href='hTTp://pay.me/?a=1" + order);
+    EXPECT_EQ(OrderLinkRule("HTTPS://pay.me"), "<a href='HTTPS://pay.me" + order);
+    EXPECT_EQ(OrderLinkRule("sales@pay.me"), "<a href='mailto:sales@pay.me" + order);
     EXPECT_EQ(OrderLinkRule("https:/x"), "https:/x");
-    EXPECT_EQ(OrderLinkRule("sales@pay.me"), "<a href='mailto:sales@pay.me'>Click here to order now</A>");
     EXPECT_EQ(LineBreakRule("a\r\nb\nc\rd"), "a<BR>b\nc\rd");
     EXPECT_EQ(ReplaceAll("aaaaa", "aa", "b"), "bba");
     EXPECT_EQ(ReplaceAll("xAx", "A", "AA"), "xAAx"); // inserted text is not searched again
     EXPECT_EQ(ReplaceAll("abc", "", "z"), "abc");
-
-    PageData d;
-    d.txtOrderWithinHours = "48";
-    d.txtBenefits = "one\r\ntwo";
-    d.lvwFAQ = {{"q", {"one\r\ntwo"}}};
-    EXPECT_EQ(FillTemplateText("<ZOR_PAGE_DATA_ORDER_END_DATE>|<ZOR_PAGE_DATA_BENEFITS>|" + kFaq, d),
-              "48|one\r\ntwo|<ZOR_PAGE_DATA_FAQ>[q=one<BR>two]</ZOR_PAGE_DATA_FAQ>");
 }
 
-TEST(Engine, BlocksArePutBackByText)
-{
-    PageData d;
-    d.txtSoftwareName = "Tool";
-    d.txtCopyRightInfo = "(c)";
-    d.lvwFAQ = faqRows(3);
-    // Markers in any case are found and stay as written; placeholders must be upper case.
-    QString mixed = kFaq + "<zor_page_data_keyword>";
-    mixed.replace("ZOR_PAGE_DATA_FAQ>", "zor_page_data_Faq>");
-    EXPECT_EQ(FillTemplateText(mixed, d),
-              "<zor_page_data_Faq>[q1=a1][q2=a2][q3=a3]</zor_page_data_Faq><zor_page_data_keyword>");
-    d.lvwFAQ.resize(2);
-    // A body holding an earlier step's placeholder is no longer intact: one copy, unexpanded.
-    EXPECT_EQ(FillTemplateText("<ZOR_PAGE_DATA_FAQ><ZOR_PAGE_DATA_SOFTWARENAME>:<ZOR_PAGE_DATA_FAQ_QUESTION>"
-                               "</ZOR_PAGE_DATA_FAQ>",
-                               d),
-              "<ZOR_PAGE_DATA_FAQ>Tool:<ZOR_PAGE_DATA_FAQ_QUESTION></ZOR_PAGE_DATA_FAQ>");
-    // A later step's placeholder is copied with each row and filled in every copy.
-    EXPECT_EQ(FillTemplateText("<ZOR_PAGE_DATA_FAQ><ZOR_PAGE_DATA_FAQ_QUESTION><ZOR_PAGE_DATA_COPYRIGHT>"
-                               "</ZOR_PAGE_DATA_FAQ>",
-                               d),
-              "<ZOR_PAGE_DATA_FAQ>q1(c)q2(c)</ZOR_PAGE_DATA_FAQ>");
-    // The same body text elsewhere is replaced there too; a second block with another body is not.
-    EXPECT_EQ(FillTemplateText("<ZOR_PAGE_DATA_FAQ>(<ZOR_PAGE_DATA_FAQ_QUESTION>)</ZOR_PAGE_DATA_FAQ>|"
-                               "(<ZOR_PAGE_DATA_FAQ_QUESTION>)|"
-                               "<ZOR_PAGE_DATA_FAQ><ZOR_PAGE_DATA_FAQ_ANSWER></ZOR_PAGE_DATA_FAQ>",
-                               d),
-              "<ZOR_PAGE_DATA_FAQ>(q1)(q2)</ZOR_PAGE_DATA_FAQ>|(q1)(q2)|"
-              "<ZOR_PAGE_DATA_FAQ><ZOR_PAGE_DATA_FAQ_ANSWER></ZOR_PAGE_DATA_FAQ>");
-    // Zero rows leave the markers alone; a missing or misplaced closing marker leaves the region untouched.
-    d.lvwFAQ.clear();
-    EXPECT_EQ(FillTemplateText(kFaq, d), "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>");
-    d.lvwFeatures = faqRows(2);
-    for (const QString tpl :
-         {"<ZOR_PAGE_DATA_FEATURES>x<ZOR_PAGE_DATA_FEATURES_NAME>",
-          "</ZOR_PAGE_DATA_FEATURES>x<ZOR_PAGE_DATA_FEATURES><ZOR_PAGE_DATA_FEATURES_NAME></"
-          "ZOR_PAGE_DATA_FEATURES>"})
-        EXPECT_EQ(FillTemplateText(tpl, d), tpl);
-}
-
-TEST(Engine, LaterStepsSeeEarlierInsertions)
+TEST(Engine, StepOrderAndBlockBodies)
 {
     PageData d;
     d.txtKeywords = "k <ZOR_PAGE_DATA_ONELINER>";
     d.txtOneLiner = "fast";
     d.txtSoftwareName = "<ZOR_PAGE_DATA_KEYWORD>"; // keywords came first: stays
+    d.txtBenefits = "one\r\ntwo";
+    d.txtOrderWithinHours = "48";
+    d.txtCopyRightInfo = "(c)";
+    d.lvwFAQ = {{"q1", {"a\r\n1"}}, {"q2", {"a2"}}};
     d.lvwTestimonial = {{"Ann", {"CEO", "says <ZOR_PAGE_DATA_TESTIMONIAL_NAME_1>"}}};
-    EXPECT_EQ(
-        FillTemplateText("<ZOR_PAGE_DATA_KEYWORD>|<ZOR_PAGE_DATA_SOFTWARENAME>|"
-                         "<ZOR_PAGE_DATA_TESTIMONIAL_1><ZOR_PAGE_DATA_TESTIMONIAL_INFO_1>"
-                         "</ZOR_PAGE_DATA_TESTIMONIAL_1>|<ZOR_PAGE_DATA_FAQ_QUESTION>",
-                         d),
-        "k fast|<ZOR_PAGE_DATA_KEYWORD>|<ZOR_PAGE_DATA_TESTIMONIAL_1>says Ann</ZOR_PAGE_DATA_TESTIMONIAL_1>|"
-        "<ZOR_PAGE_DATA_FAQ_QUESTION>");
+    const QString q = ph("FAQ_QUESTION");
+    const std::pair<QString, QString> cases[] = {
+        // As typed, with line breaks; later steps see earlier insertions, earlier ones do not.
+        {ph("ORDER_END_DATE") + ph("BENEFITS") + block("FAQ", "[" + q + "=" + ph("FAQ_ANSWER") + "]"),
+         "48one\r\ntwo" + block("FAQ", "[q1=a<BR>1][q2=a2]")},
+        {ph("KEYWORD") + ph("SOFTWARENAME") + block("TESTIMONIAL_1", ph("TESTIMONIAL_INFO_1")) + q,
+         "k fast" + ph("KEYWORD") + block("TESTIMONIAL_1", "says Ann") + q},
+        // Markers in any case are found and stay as written; placeholders must be upper case.
+        {"<zor_page_data_Faq>(" + q + ")</ZOR_PAGE_data_faq><zor_page_data_keyword>",
+         "<zor_page_data_Faq>(q1)(q2)</ZOR_PAGE_data_faq><zor_page_data_keyword>"},
+        // A body holding an earlier step's placeholder is no longer intact: one copy, unexpanded.
+        {block("FAQ", ph("ONELINER") + ":" + q), block("FAQ", "fast:" + q)},
+        // A later step's placeholder is copied with each row and filled in every copy.
+        {block("FAQ", q + ph("COPYRIGHT")), block("FAQ", "q1(c)q2(c)")},
+        // The same body text elsewhere is replaced there too; a block with another body is not.
+        {block("FAQ", "(" + q + ")") + "|(" + q + ")|" + block("FAQ", ph("FAQ_ANSWER")),
+         block("FAQ", "(q1)(q2)") + "|(q1)(q2)|" + block("FAQ", ph("FAQ_ANSWER"))},
+        // No rows: the markers stay; a missing or misplaced closing marker: no block.
+        {block("FEATURES", ph("FEATURES_NAME")), block("FEATURES", "")},
+        {ph("FAQ") + "x" + q, ph("FAQ") + "x" + q},
+        {"</ZOR_PAGE_DATA_FAQ>x" + block("FAQ", q), "</ZOR_PAGE_DATA_FAQ>x" + block("FAQ", q)}};
+    for (const auto &[tpl, page] : cases)
+        EXPECT_EQ(FillTemplateText(tpl, d), page) << qPrintable(tpl);
 }
 
 TEST(Engine, TestimonialSplit)
 {
-    const QString tpl = "<ZOR_PAGE_DATA_TESTIMONIAL_1>[<ZOR_PAGE_DATA_TESTIMONIAL_NAME_1>,"
-                        "<ZOR_PAGE_DATA_TESTIMONIAL_CONTACT_1>,<ZOR_PAGE_DATA_TESTIMONIAL_INFO_1>]"
-                        "</ZOR_PAGE_DATA_TESTIMONIAL_1>|<ZOR_PAGE_DATA_TESTIMONIAL_2>"
-                        "(<ZOR_PAGE_DATA_TESTIMONIAL_NAME_2>)</ZOR_PAGE_DATA_TESTIMONIAL_2>";
+    const QString tpl =
+        block("TESTIMONIAL_1", "[" + ph("TESTIMONIAL_NAME_1") + "," + ph("TESTIMONIAL_CONTACT_1") + "," +
+                                   ph("TESTIMONIAL_INFO_1") + "]") +
+        "|" + block("TESTIMONIAL_2", "(" + ph("TESTIMONIAL_NAME_2") + ")");
     const char *expected[] = {"|",
                               "[n1,c1,t1<BR>x]|",
                               "[n1,c1,t1<BR>x]|(n2)",
                               "[n1,c1,t1<BR>x][n2,c2,t2<BR>x]|(n3)",
                               "[n1,c1,t1<BR>x][n2,c2,t2<BR>x]|(n3)(n4)",
                               "[n1,c1,t1<BR>x][n2,c2,t2<BR>x]|(n3)(n4)(n5)"};
+    static const QRegularExpression markers("</?ZOR_PAGE_DATA_TESTIMONIAL_[12]>");
     PageData d;
     for (int n = 0; n <= 5; ++n) {
-        QString page = FillTemplateText(tpl, d);
-        page.remove("<ZOR_PAGE_DATA_TESTIMONIAL_1>").remove("</ZOR_PAGE_DATA_TESTIMONIAL_1>");
-        page.remove("<ZOR_PAGE_DATA_TESTIMONIAL_2>").remove("</ZOR_PAGE_DATA_TESTIMONIAL_2>");
-        EXPECT_EQ(page, expected[n]) << n << " rows";
+        EXPECT_EQ(FillTemplateText(tpl, d).remove(markers), expected[n]) << n << " rows";
         const QString i = QString::number(n + 1);
         d.lvwTestimonial.append({"n" + i, {"c" + i, "t" + i + "\r\nx"}});
     }
@@ -126,25 +95,18 @@ TEST(Engine, TestimonialSplit)
 TEST(Engine, OptionalBlocksAndImageRule)
 {
     QTemporaryDir dir;
-    const QString image = dir.filePath("shot.png");
-    ASSERT_TRUE(testing_support::writeAll(image, "png"));
-    const QString tpl =
-        "<ZOR_PAGE_DATA_IMAGE>[<ZOR_PAGE_DATA_IMAGE_SOURCE>|<ZOR_PAGE_DATA_IMAGE_CAPTION>]"
-        "</ZOR_PAGE_DATA_IMAGE><ZOR_PAGE_DATA_TRY><ZOR_PAGE_DATA_TRYURL></ZOR_PAGE_DATA_TRY>"
-        "<ZOR_PAGE_DATA_NOT_CONVINCED><ZOR_PAGE_DATA_NOT_CONVINCED_DATA></ZOR_PAGE_DATA_NOT_CONVINCED>";
+    ASSERT_TRUE(testing_support::writeAll(dir.filePath("shot.png"), "png"));
+    const QString tpl = block("IMAGE", "[" + ph("IMAGE_SOURCE") + "|" + ph("IMAGE_CAPTION") + "]") +
+                        block("TRY", ph("TRYURL")) + block("NOT_CONVINCED", ph("NOT_CONVINCED_DATA"));
     PageData d;
     d.txtProductCaption = "cap";
     d.txtDownloadURL = "   ";
-    EXPECT_EQ(FillTemplateText(tpl, d),
-              "<ZOR_PAGE_DATA_IMAGE></ZOR_PAGE_DATA_IMAGE><ZOR_PAGE_DATA_TRY>"
-              "</ZOR_PAGE_DATA_TRY><ZOR_PAGE_DATA_NOT_CONVINCED></ZOR_PAGE_DATA_NOT_CONVINCED>");
-    d.txtProductImage = dir.filePath("missing.png");
+    EXPECT_EQ(FillTemplateText(tpl, d), block("IMAGE", "") + block("TRY", "") + block("NOT_CONVINCED", ""));
+    d.txtProductImage = dir.filePath("missing.png"); // named but missing: the block without a name
     d.txtDownloadURL = " http://d ";
     d.txtOrderLaterIncentive = " later ";
     EXPECT_EQ(FillTemplateText(tpl, d),
-              "<ZOR_PAGE_DATA_IMAGE>[|cap]</ZOR_PAGE_DATA_IMAGE><ZOR_PAGE_DATA_TRY> http://d "
-              "</ZOR_PAGE_DATA_TRY><ZOR_PAGE_DATA_NOT_CONVINCED> later "
-              "</ZOR_PAGE_DATA_NOT_CONVINCED>");
-    d.txtProductImage = image;
-    EXPECT_TRUE(FillTemplateText(tpl, d).startsWith("<ZOR_PAGE_DATA_IMAGE>[shot.png|cap]"));
+              block("IMAGE", "[|cap]") + block("TRY", " http://d ") + block("NOT_CONVINCED", " later "));
+    d.txtProductImage = dir.filePath("shot.png");
+    EXPECT_TRUE(FillTemplateText(tpl, d).startsWith(block("IMAGE", "[shot.png|cap]")));
 }

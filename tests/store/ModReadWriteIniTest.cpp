@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <tuple>
+#include <utility>
 
 using namespace store;
 using testing_support::readAll;
@@ -17,7 +19,6 @@ using testing_support::writeAll;
 namespace {
 
 const QStringList kFAQ = {"Frequently Asked Question", "Response"};
-const QStringList kTestimonial = {"Testimonial From ", "More Info", "Testimonial"};
 using Rows = std::vector<MemoryListView::Row>;
 
 struct Store : ::testing::Test {
@@ -26,25 +27,20 @@ struct Store : ::testing::Test {
     QString path(const QString &name) const { return DataFilePath(name, app.path()); }
 };
 
-void expectSameForm(MemoryForm &a, MemoryForm &b)
+// Every value a form holds, in walk order, to compare two forms.
+QStringList contents(Form &form)
 {
-    const auto ca = a.controls();
-    const auto cb = b.controls();
-    ASSERT_EQ(ca.size(), cb.size());
-    for (size_t i = 0; i < ca.size(); ++i) {
-        if (ca[i].textBox) {
-            EXPECT_EQ(ca[i].textBox->text(), cb[i].textBox->text()) << qPrintable(ca[i].name);
-        }
-        if (ListView *la = ca[i].listView) {
-            ListView *lb = cb[i].listView;
-            ASSERT_EQ(la->rowCount(), lb->rowCount()) << qPrintable(ca[i].name);
-            for (int r = 0; r < la->rowCount(); ++r) {
-                EXPECT_EQ(la->rowText(r), lb->rowText(r));
-                for (int j = 1; j < la->columnCount(); ++j)
-                    EXPECT_EQ(la->subItem(r, j), lb->subItem(r, j));
-            }
+    QStringList values;
+    for (const Control &c : form.controls()) {
+        if (c.textBox)
+            values << c.name + "=" + c.textBox->text();
+        for (int r = 0; c.listView && r < c.listView->rowCount(); ++r) {
+            values << c.name + ":" + c.listView->rowText(r);
+            for (int j = 1; j < c.listView->columnCount(); ++j)
+                values << c.listView->subItem(r, j);
         }
     }
+    return values;
 }
 
 // A text box, the FAQ list and a text box after it, to watch where loading stops.
@@ -57,13 +53,18 @@ struct SmallForm {
 
 } // namespace
 
-TEST_F(Store, KeySchemeAndNewlineEscape)
+TEST_F(Store, KeySchemeNewlineEscapeAndFileNames)
 {
-    MemoryForm form;
-    form.addTextBox("txtProblem").value = "two\r\nlines, lone\rCR and\nLF";
-    form.addOther("cmbTemplates");
-    form.addListView("lvwFAQ", kFAQ).rows = Rows{{"Q1", {"A1"}}, {"Q2", {"A2"}}};
-    form.addListView("lvwTestimonial", kTestimonial).rows = Rows{{"Ann", {"CEO", "Great"}}};
+    MemoryForm form, loaded;
+    for (MemoryForm *f : {&form, &loaded}) {
+        f->addTextBox("txtProblem").value = "old";
+        f->addOther("cmbTemplates");
+        f->addListView("lvwFAQ", kFAQ).rows = Rows{{"stale", {"x"}}};
+        f->addListView("lvwTestimonial", {"Testimonial From ", "More Info", "Testimonial"});
+    }
+    form.textBox("txtProblem")->value = "two\r\nlines, lone\rCR and\nLF";
+    form.listView("lvwFAQ")->rows = Rows{{"Q1", {"A1"}}, {"Q2", {"A2"}}};
+    form.listView("lvwTestimonial")->rows = Rows{{"Ann", {"CEO", "Great"}}};
     ASSERT_TRUE(SaveFormToIni("Sunrise Pro.ini", form, app.path()));
     EXPECT_EQ(readAll(app.filePath("sites/Sunrise Pro.ini")),
               "[TEXT]\r\n"
@@ -75,25 +76,14 @@ TEST_F(Store, KeySchemeAndNewlineEscape)
               "lvwTestimonial_Testimonial From _1=Ann\r\nlvwTestimonial_Testimonial From _1_1=CEO\r\n"
               "lvwTestimonial_More Info_1_2=Great\r\n");
 
-    MemoryForm loaded;
-    loaded.addTextBox("txtProblem").value = "old";
-    loaded.addOther("cmbTemplates");
-    loaded.addListView("lvwFAQ", kFAQ).rows = Rows{{"stale", {"x"}}};
-    loaded.addListView("lvwTestimonial", kTestimonial);
     ASSERT_TRUE(LoadFormFromIni("Sunrise Pro.ini", loaded, app.path()));
     form.textBox("txtProblem")->value = "two\r\nlines, lone\r\nCR and\r\nLF";
-    expectSameForm(form, loaded);
-}
+    EXPECT_EQ(contents(loaded), contents(form));
 
-TEST_F(Store, FileNames)
-{
-    EXPECT_EQ(ResolveDataFileName("Sunrise Pro.ini"), "sites/Sunrise Pro.ini");
     EXPECT_EQ(ResolveDataFileName(":ftp:info.ini"), "ftpinfo.ini");
     EXPECT_EQ(DataFilePath(":ftpinfo.ini", "/app/"), "/app/ftpinfo.ini");
-    // No sites folder: nothing written, reported as a failure.
-    QTemporaryDir bare;
-    SmallForm small;
-    EXPECT_FALSE(SaveFormToIni("x.ini", small.form, bare.path()));
+    QTemporaryDir bare; // no sites folder: nothing written, reported as a failure
+    EXPECT_FALSE(SaveFormToIni("x.ini", form, bare.path()));
 }
 
 TEST_F(Store, FewerRowsLeaveStaleKeysThatAreNotLoaded)
@@ -108,38 +98,27 @@ TEST_F(Store, FewerRowsLeaveStaleKeysThatAreNotLoaded)
 
     SmallForm loaded;
     ASSERT_TRUE(LoadFormFromIni("p.ini", loaded.form, app.path()));
-    ASSERT_EQ(loaded.faq.rows.size(), 3u);
-    EXPECT_EQ(loaded.faq.rows[0].text, "B");
-    EXPECT_EQ(loaded.faq.subItemCount(0), 0); // empty stored sub-item stays unset
-    EXPECT_EQ(loaded.faq.subItem(2, 1), "d1");
+    EXPECT_EQ(contents(loaded.form),
+              QStringList({"txtBefore=", "lvwFAQ:B", "", "lvwFAQ:C", "c1", "lvwFAQ:D", "d1", "txtAfter="}));
+    EXPECT_EQ(loaded.faq.subItemCount(0), 0); // an empty stored sub-item stays unset
 }
 
-TEST(ListSize, ParsesLikeTheOriginal)
+TEST(ListSize, SplitAtLowerCaseXWithRoundedNumberPrefixes)
 {
     struct Case {
         QString text;
         qint64 rows, columns;
     };
-    const Case cases[] = {{"3x2", 3, 2},
-                          {"3", 3, 1},
-                          {"0x2", 0, 2},
-                          {"2.5x2", 2, 2},
-                          {"3.5x2", 4, 2},
-                          {"abcx", 0, 0},
-                          {"-3x2", -3, 2},
-                          {"3x", 3, 0},
-                          {"x", 0, 0},
-                          {"2x2x2", 2, 1},
-                          {"3X2", 3, 1},
-                          {" 1 2x2", 12, 2},
-                          {"&H10x2", 16, 2},
-                          {"1e9x2", 1000000000, 2},
+    // clang-format off
+    const Case cases[] = {{"3x2", 3, 2}, {"3", 3, 1}, {"0x2", 0, 2}, {"2.5x2", 2, 2}, {"3.5x2", 4, 2},
+                          {"abcx", 0, 0}, {"-3x2", -3, 2}, {"3x", 3, 0}, {"x", 0, 0}, {"2x2x2", 2, 1},
+                          {"3X2", 3, 1}, {" 1 2x2", 12, 2}, {"&H10x2", 16, 2}, {"1e9x2", 1000000000, 2},
                           {"1e999x1", qint64(1e15), 1}};
+    // clang-format on
     for (const Case &c : cases) {
         qint64 rows = -1, columns = -1;
         EXPECT_TRUE(ParseListSize(c.text, rows, columns)) << qPrintable(c.text);
-        EXPECT_EQ(rows, c.rows) << qPrintable(c.text);
-        EXPECT_EQ(columns, c.columns) << qPrintable(c.text);
+        EXPECT_EQ(std::pair(rows, columns), std::pair(c.rows, c.columns)) << qPrintable(c.text);
     }
     qint64 rows, columns;
     EXPECT_FALSE(ParseListSize("", rows, columns));
@@ -149,52 +128,39 @@ TEST_F(Store, LoadingFollowsSizeAndStopsWithoutIt)
 {
     const QByteArray rows =
         "lvwFAQ_Frequently Asked Question_1=Q1\r\nlvwFAQ_Frequently Asked Question_1_1=A1\r\n"
-        "lvwFAQ_Frequently Asked Question_2=Q2\r\nlvwFAQ_Frequently Asked Question_3=Q3\r\n";
-    const auto load = [&](const QByteArray &size, bool expectComplete) {
-        writeAll(path("f.ini"), "[TEXT]\r\ntxtBefore=b\r\ntxtAfter=a\r\n[lvwFAQ]\r\n" + size + rows);
+        "lvwFAQ_Response_1_2=beyond\r\nlvwFAQ_Frequently Asked Question_2=Q2\r\n"
+        "lvwFAQ_Frequently Asked Question_3=Q3\r\n";
+    const QStringList all = {"Q1|A1", "Q2", "Q3"};
+    // "SIZE" line, whether loading goes on past the list, the rows as "text|sub-items".
+    // clang-format off
+    const std::tuple<QByteArray, bool, QStringList> cases[] = {
+        {"SIZE=3", true, {"Q1", "Q2", "Q3"}}, {"SIZE=2x2", true, {"Q1|A1", "Q2"}},
+        {"SIZE=0x2", true, {}}, {"SIZE=-3x2", true, {}},
+        {"SIZE=2x9", true, {"Q1|A1", "Q2"}}, // no column beyond the list's
+        {"SIZE=1e9x2", true, all}, {"SIZE=99999999x3", true, all}, // promptly, only the rows stored
+        {"", false, {}}, {"SIZE=", false, {}}};
+    // clang-format on
+    for (const auto &[size, complete, expected] : cases) {
+        writeAll(path("f.ini"), "[TEXT]\r\ntxtBefore=b\r\ntxtAfter=a\r\n[lvwFAQ]\r\n" + size + "\r\n" + rows);
         SmallForm small;
         small.faq.rows = Rows{{"old", {}}};
         small.after.value = "kept";
-        EXPECT_EQ(LoadFormFromIni("f.ini", small.form, app.path()), expectComplete) << size.constData();
-        EXPECT_EQ(small.before.value, "b");
-        EXPECT_EQ(small.after.value, expectComplete ? "a" : "kept");
-        Rows result = small.faq.rows;
-        return result;
-    };
-    EXPECT_EQ(load("SIZE=3\r\n", true).size(), 3u);
-    EXPECT_EQ(load("SIZE=3\r\n", true)[0].subItems, QStringList()); // main texts only
-    EXPECT_EQ(load("SIZE=2x2\r\n", true)[0].subItems, QStringList({"A1"}));
-    EXPECT_EQ(load("SIZE=0x2\r\n", true).size(), 0u);
-    EXPECT_EQ(load("SIZE=-3x2\r\n", true).size(), 0u);
-    EXPECT_EQ(load("SIZE=2x9\r\n", true)[0].subItems, QStringList({"A1"})); // no column beyond the list's
-    // More rows than the section holds: promptly, only the rows stored.
-    EXPECT_EQ(load("SIZE=1e9x2\r\n", true).size(), 3u);
-    EXPECT_EQ(load("SIZE=99999999x3\r\n", true).size(), 3u);
-    EXPECT_TRUE(load("", false).empty());
-    EXPECT_TRUE(load("SIZE=\r\n", false).empty());
-
-    // Garbage holding the list's section: a documented result, no crash.
-    QByteArray garbage = "[lvwFAQ]\nSIZE=2x2x2\n";
-    for (int i = 0; i < 100000; ++i)
-        garbage += char((i * 7919) % 251);
-    writeAll(path("g.ini"), garbage);
-    SmallForm junk;
-    EXPECT_TRUE(LoadFormFromIni("g.ini", junk.form, app.path()));
-    EXPECT_EQ(junk.faq.rows.size(), 2u);
-
-    // A missing file empties the text boxes up to the first list, then stops.
-    SmallForm small;
-    small.before.value = "x";
-    small.after.value = "y";
-    EXPECT_FALSE(LoadFormFromIni("none.ini", small.form, app.path()));
-    EXPECT_EQ(small.before.value, "");
-    EXPECT_EQ(small.after.value, "y");
+        EXPECT_EQ(LoadFormFromIni("f.ini", small.form, app.path()), complete) << size.constData();
+        EXPECT_EQ(small.before.value + "," + small.after.value, complete ? "b,a" : "b,kept")
+            << size.constData();
+        QStringList loaded;
+        for (const auto &row : small.faq.rows)
+            loaded << (QStringList(row.text) + row.subItems).join('|');
+        EXPECT_EQ(loaded, expected) << size.constData();
+    }
 }
 
 TEST_F(Store, BatchEqualsKeyByKeyOnAWizardForm)
 {
-    MemoryForm wizard;
+    MemoryForm wizard, batchLoaded, keysLoaded;
     store_testing::buildWizardForm(wizard, 12);
+    store_testing::buildWizardForm(batchLoaded, 0);
+    store_testing::buildWizardForm(keysLoaded, 0);
     // Over a file made elsewhere: comments, odd case, stale rows, other sections.
     const QByteArray earlier = "; saved by hand\r\n[text]\r\nTXTKEYWORDS=old\r\n\r\n[Extra]\r\nk=v\r\n"
                                "[lvwFAQ]\r\nSIZE=40x2\r\nlvwFAQ_Frequently Asked Question_40=stale\r\n";
@@ -203,12 +169,8 @@ TEST_F(Store, BatchEqualsKeyByKeyOnAWizardForm)
     ASSERT_TRUE(SaveFormToIni("batch.ini", wizard, app.path()));
     ASSERT_TRUE(SaveFormToIniKeyByKey("keys.ini", wizard, app.path()));
     EXPECT_EQ(readAll(path("batch.ini")), readAll(path("keys.ini")));
-
-    MemoryForm batchLoaded, keysLoaded;
-    store_testing::buildWizardForm(batchLoaded, 0);
-    store_testing::buildWizardForm(keysLoaded, 0);
     ASSERT_TRUE(LoadFormFromIni("batch.ini", batchLoaded, app.path()));
     ASSERT_TRUE(LoadFormFromIniKeyByKey("batch.ini", keysLoaded, app.path()));
-    expectSameForm(wizard, batchLoaded);
-    expectSameForm(wizard, keysLoaded);
+    EXPECT_EQ(contents(batchLoaded), contents(wizard));
+    EXPECT_EQ(contents(keysLoaded), contents(wizard));
 }
