@@ -96,7 +96,7 @@ double numberPrefix(const QString &text)
 
 qint64 roundedNumber(const QString &text)
 {
-    // Ties to even, like the original's conversion; bounded so the cast is defined.
+    // Halves round to even; bounded so the cast is defined.
     const double value = std::nearbyint(numberPrefix(text));
     return qint64(std::clamp(value, -1e15, 1e15));
 }
