@@ -26,15 +26,25 @@ QString cwd(FTP &ftp)
 
 } // namespace
 
-TEST(FtpServer, RefusalsAreReportedAndTheTreeStillArrivesOverOneConnection)
+// One connection: refusals, then a tree up and listed files down.
+TEST(FtpServer, RefusalsAreReportedAndFilesStillTravelOverOneConnection)
 {
     FtpServer server;
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(makeFile(server.path("keep.htm"), "k"));
-    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(server.path("dl/Index.htm"), "page"));
+    ASSERT_TRUE(makeFile(server.path("dl/logo.gif"), "gif"));
+    // Non-ASCII names whose bytes straddle the listing's 256-character pieces.
+    const QString euro = QString(66, QChar(0x20AC)) + ".htm";
+    ASSERT_TRUE(makeFile(server.path("intl/" + QString(201, 'a') + ".txt"), "t"));
+    ASSERT_TRUE(makeFile(server.path("intl/" + euro), "euro"));
+    QTemporaryDir local, down;
     ASSERT_TRUE(makeFile(local.filePath("index.htm"), sample(70000, 1)));
     ASSERT_TRUE(makeFile(local.filePath("my logo%20.gif"), sample(3000, 2)));
     ASSERT_TRUE(makeFile(local.filePath("img/deep/x.png"), sample(100, 3)));
+    ASSERT_TRUE(makeFile(down.filePath("Index.htm"), "old"));
+    QFile::setPermissions(down.filePath("Index.htm"), QFile::ReadOwner);
+    ASSERT_TRUE(makeFile(down.filePath("gone.htm"), "keep me"));
 
     QString err;
     EXPECT_FALSE(connect(server, "wrong")->FTPChangeRemoteFolder("", err));
@@ -50,6 +60,10 @@ TEST(FtpServer, RefusalsAreReportedAndTheTreeStillArrivesOverOneConnection)
     // A line break in a name must not reach the server as a second command.
     EXPECT_FALSE(ftp->FTPCreateRemoteFolder("x\r\nDELE keep.htm", err));
     EXPECT_TRUE(QFile::exists(server.path("keep.htm")));
+    // A failed get keeps the local copy.
+    EXPECT_FALSE(ftp->FTPGet(down.path(), "gone.htm", "", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
+    EXPECT_EQ(readAll(down.filePath("gone.htm")), "keep me");
 
     err.clear();
     qint64 lastProgress = 0;
@@ -59,14 +73,16 @@ TEST(FtpServer, RefusalsAreReportedAndTheTreeStillArrivesOverOneConnection)
     EXPECT_TRUE(ftp->FTPPutAll(local.path() + "/", "", "", err)) << err.toStdString();
     EXPECT_TRUE(ftp->FTPCreateRemoteFolder("img", err));
     EXPECT_TRUE(ftp->FTPCreateRemoteFolder("img/deep", err));
-    EXPECT_TRUE(ftp->FTPPut(local.path() + "/img/deep/", "x.png", "img/deep", err)) << err.toStdString();
     // The client tracks the remote directory: relative, "..", absolute.
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("img/deep", err));
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("../..", err));
     EXPECT_EQ(cwd(*ftp), "www");
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("/www/img", err));
     EXPECT_EQ(cwd(*ftp), "/www/img");
-    EXPECT_TRUE(ftp->FTPPut(local.path() + "/", "index.htm", "..", err));
+    EXPECT_TRUE(ftp->FTPPut(local.path() + "/img/deep/", "x.png", "deep", err)) << err.toStdString();
+    // Names as listed; a read-only local copy is replaced.
+    EXPECT_TRUE(ftp->FTPGetAll(down.path(), "HTM", "/dl", err)) << err.toStdString();
+    EXPECT_TRUE(ftp->FTPGetAll(down.path(), ".HTM", "/intl", err)) << err.toStdString();
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
     ftp.reset();
 
@@ -74,35 +90,10 @@ TEST(FtpServer, RefusalsAreReportedAndTheTreeStillArrivesOverOneConnection)
     EXPECT_EQ(readAll(server.path("www/my logo%20.gif")), sample(3000, 2));
     EXPECT_EQ(readAll(server.path("www/img/deep/x.png")), sample(100, 3));
     EXPECT_EQ(lastProgress, 70000);
+    EXPECT_EQ(readAll(down.filePath("Index.htm")), "page");
+    EXPECT_FALSE(QFile::exists(down.filePath("logo.gif")));
+    EXPECT_EQ(readAll(down.filePath(euro)), "euro");
     EXPECT_EQ(server.logins(), 1);
-}
-
-TEST(FtpServer, GetAllUsesListedNamesAndFailedGetKeepsLocalCopy)
-{
-    FtpServer server;
-    ASSERT_TRUE(server.start());
-    ASSERT_TRUE(makeFile(server.path("www/Index.htm"), "page"));
-    ASSERT_TRUE(makeFile(server.path("www/logo.gif"), "gif"));
-    // Non-ASCII names whose bytes straddle the listing's 256-character pieces.
-    const QString euro = QString(66, QChar(0x20AC)) + ".htm";
-    ASSERT_TRUE(makeFile(server.path("intl/" + QString(201, 'a') + ".txt"), "t"));
-    ASSERT_TRUE(makeFile(server.path("intl/" + euro), "euro"));
-    QTemporaryDir local;
-    ASSERT_TRUE(makeFile(local.filePath("Index.htm"), "old"));
-    QFile::setPermissions(local.filePath("Index.htm"), QFile::ReadOwner);
-    ASSERT_TRUE(makeFile(local.filePath("gone.htm"), "keep me"));
-
-    auto ftp = connect(server);
-    QString err;
-    EXPECT_TRUE(ftp->FTPGetAll(local.path(), "HTM", "www", err)) << err.toStdString();
-    EXPECT_EQ(readAll(local.filePath("Index.htm")), "page");
-    EXPECT_FALSE(QFile::exists(local.filePath("logo.gif")));
-    EXPECT_TRUE(ftp->FTPGetAll(local.path(), ".HTM", "/intl", err)) << err.toStdString();
-    EXPECT_EQ(readAll(local.filePath(euro)), "euro");
-
-    EXPECT_FALSE(ftp->FTPGet(local.path(), "gone.htm", "", err));
-    EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
-    EXPECT_EQ(readAll(local.filePath("gone.htm")), "keep me");
 }
 
 TEST(FtpServer, ExplicitTlsNeedsATrustedCertificate)
