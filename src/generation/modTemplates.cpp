@@ -415,8 +415,23 @@ bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName,
             resolved->txtProductImage = image;
         }
     }
-    const QString pageText = FillTemplate(joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm")),
-                                          resolved ? *resolved : data);
+    // A name typed in another case still finds its template, as on file systems that
+    // ignore case; a template that is not there must not overwrite the page with nothing.
+    QString templateFile = joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm"));
+    if (!QFileInfo(templateFile).isFile()) {
+        templateFile.clear();
+        for (const QString &fileName : ListFolderFiles(templatesFolder)) {
+            if (fileName.compare(sTemplateName + QStringLiteral(".htm"), Qt::CaseInsensitive) == 0) {
+                templateFile = joinPath(templatesFolder, fileName);
+                break;
+            }
+        }
+        if (templateFile.isEmpty()) {
+            platform::msgBox(QStringLiteral("Unable to find the template ") + sTemplateName);
+            return false;
+        }
+    }
+    const QString pageText = FillTemplate(templateFile, resolved ? *resolved : data);
 
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.

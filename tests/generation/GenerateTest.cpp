@@ -130,11 +130,13 @@ TEST_F(Generate, UnwritableDestinations)
     EXPECT_TRUE(generate("Sunrise", blocked));
     EXPECT_EQ(fileLines(blocked), QStringList{blocked});
     EXPECT_FALSE(QFile::exists(out + "/Sunrise_a.css"));
-    // A missing template gives an empty page and the usual list.
-    const QString dest = out + "/empty.htm";
-    EXPECT_TRUE(generate("Nothing", dest));
-    EXPECT_EQ(readAll(dest), "");
-    EXPECT_EQ(fileLines(dest), QStringList{dest});
+    // A missing template: a message naming it, and the existing page is left alone.
+    const QString dest = out + "/kept.htm";
+    writeAll(dest, "my page");
+    EXPECT_FALSE(generate("Nothing", dest));
+    EXPECT_EQ(dialogs.lastMessage(), "Unable to find the template Nothing");
+    EXPECT_EQ(readAll(dest), "my page");
+    EXPECT_FALSE(QFile::exists(dest + ".files"));
 }
 
 TEST(FolderLister, ExtensionCaseHiddenFilesAndMissingFolder)
