@@ -258,8 +258,10 @@ void FrmUploadInfo::cmdUploadAll_Click()
     // land in the wrong place: the error has been shown, nothing is sent.
     if (sUploadError.isEmpty()) {
         countUploadSize(paths);
-        for (const QString &path : paths)
-            UploadPath(path);
+        for (const QString &path : paths) {
+            if (!UploadPath(path))
+                break;
+        }
     }
     objFTP->FTPClose();
     if (sUploadError.isEmpty()) {
@@ -286,7 +288,8 @@ void FrmUploadInfo::cmdUploadCheck_Click()
                 continue;
             const QString path = item->text(1);
             QCoreApplication::processEvents();
-            UploadPath(path);
+            if (!UploadPath(path))
+                break;
         }
     }
     objFTP->FTPClose();
@@ -295,20 +298,21 @@ void FrmUploadInfo::cmdUploadCheck_Click()
                      this);
 }
 
-void FrmUploadInfo::UploadPath(const QString &path)
+// False when the remote current directory is no longer the upload's own: later
+// rows would land in the wrong place, so the caller stops.
+bool FrmUploadInfo::UploadPath(const QString &path)
 {
     QFileInfo info(path);
-    if (info.isDir()) {
-        UploadFolder(path);
-        return;
-    }
+    if (info.isDir())
+        return UploadFolder(path);
     if (!info.isFile())
-        return;
+        return true;
     const int slash = path.lastIndexOf('/');
     if (!objFTP->FTPPut(path.left(slash + 1), path.mid(slash + 1), QString(), sUploadError)) {
         ShowUploadError(sUploadError);
         setStatus(QString());
     }
+    return true;
 }
 
 // Sends the folder's files into the current remote directory and each subfolder

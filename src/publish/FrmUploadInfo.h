@@ -55,7 +55,7 @@ private:
     void setStatus(const QString &text);
     void countUploadSize(const QStringList &paths);
     void showProgress(qint64 currentFileBytes);
-    void UploadPath(const QString &path);
+    bool UploadPath(const QString &path);
     bool UploadFolder(const QString &path);
     void ShowUploadError(const QString &text);
     QTreeWidgetItem *addRow(const QString &name, const QString &path);
