@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 // The document holds one character per line end (its block separator), so Text()
 // gives "\n" line ends and every position counts a line end as one character.
@@ -18,6 +19,8 @@
 namespace platform {
 
 namespace {
+
+constexpr int kLongLine = 64 * 1024; // characters
 
 QColor toQColor(ColorValue c)
 {
@@ -78,6 +81,7 @@ void SourceView::fill(const QString &text)
     const qsizetype n = text.size();
     const QChar *p = text.constData();
     qsizetype lineStart = 0;
+    qsizetype longest = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar ch = p[i];
         if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n') && ch != QChar::ParagraphSeparator)
@@ -94,12 +98,14 @@ void SourceView::fill(const QString &text)
         }
         joined.append(QStringView(p + lineStart, i - lineStart));
         joined.append(QLatin1Char('\n'));
+        longest = qMax(longest, i - lineStart);
         ends.push_back(form);
         ++counts[int(form)];
         lineStart = next;
         i = next - 1;
     }
     joined.append(QStringView(p + lineStart, n - lineStart));
+    longest = qMax(longest, n - lineStart);
 
     m_lineEnd = LineEnd::CrLf; // a text without line ends is saved with CR LF
     if (!ends.empty()) {
@@ -121,6 +127,12 @@ void SourceView::fill(const QString &text)
         }
     }
     document()->setUndoRedoEnabled(true);
+    // Qt drops a paragraph's shaped glyphs after each layout and shapes the whole
+    // paragraph again for every paint and caret move: seconds each time for a line
+    // of megabytes. Such lines keep their glyphs (some tens of bytes a character).
+    for (QTextBlock block = document()->begin(); longest > kLongLine && block.isValid(); block = block.next())
+        if (block.length() > kLongLine)
+            block.layout()->setCacheEnabled(true);
     setSelStart(0);
 }
 
