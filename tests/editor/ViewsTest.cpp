@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -125,6 +127,85 @@ TEST(ViewsSource, TypingColoursThroughTheHook)
     EXPECT_FALSE(InComment);
     EXPECT_EQ(view.Text(), "!x<!--note-->y");
     EXPECT_EQ(colourLetters(view), "kk" + QString(11, 'G') + "k");
+}
+
+// The letters of one block's painted colours, from its layout formats.
+QString paintedLetters(const QTextBlock &block)
+{
+    QString out(block.length() - 1, 'k');
+    for (const QTextLayout::FormatRange &range : block.layout()->formats())
+        for (int i = range.start; i < range.start + range.length; ++i)
+            out[i] = range.format.foreground().color() == QColor(Qt::blue) ? 'B' : '?';
+    return out;
+}
+
+TEST(ViewsSource, ColoursFollowEditsAndReachTheScreen)
+{
+    resetFlags();
+    platform::SourceView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QString page = "<b>one</b>\r\n<i>two</i>";
+    view.setText(page);
+    editor::modMain::ColorizeSource(view);
+    const QString coloured = "BBBkkkBBBBkBBBkkkBBBB";
+    EXPECT_EQ(colourLetters(view), coloured);
+    view.viewport()->repaint();
+    EXPECT_EQ(paintedLetters(view.document()->firstBlock()).toStdString(), "BBBkkkBBBB");
+    EXPECT_EQ(paintedLetters(view.document()->lastBlock()).toStdString(), "BBBkkkBBBB");
+
+    // Inserted text takes the colour before it; a replaced selection the colour of its
+    // last character; the text after an edit keeps its colours.
+    QTextCursor c = view.textCursor();
+    c.setPosition(2);
+    c.insertText("xy");
+    EXPECT_EQ(colourLetters(view), "BBBBBkkkBBBBkBBBkkkBBBB");
+    c.setPosition(4);
+    c.setPosition(8, QTextCursor::KeepAnchor);
+    c.insertText("Z");
+    EXPECT_EQ(view.Text(), "<bxyZ</b>\n<i>two</i>");
+    EXPECT_EQ(colourLetters(view), "BBBBkBBBBkBBBkkkBBBB");
+    view.document()->undo();
+    view.document()->undo();
+    EXPECT_EQ(view.Text(), "<b>one</b>\n<i>two</i>");
+    EXPECT_TRUE(colourLetters(view).endsWith("kBBBkkkBBBB"));
+}
+
+// Random edits over a coloured page: every character that was not typed keeps its
+// colour, wherever the edits moved it.
+TEST(ViewsSource, ColoursSurviveRandomEdits)
+{
+    resetFlags();
+    platform::SourceView view;
+    view.setText("<p class=\"x\">a <b>b</b></p>\r\n<!-- c -->\r\n<td width=1>d</td>");
+    editor::modMain::ColorizeSource(view);
+    QString expected = colourLetters(view);
+    QRandomGenerator gen(11);
+    for (int step = 0; step < 300; ++step) {
+        const int size = int(expected.size());
+        const int pos = int(gen.bounded(size + 1));
+        const int removed = int(gen.bounded(qMin(6, size - pos) + 1));
+        QTextCursor c = view.textCursor();
+        c.setPosition(pos);
+        c.setPosition(pos + removed, QTextCursor::KeepAnchor);
+        if (gen.bounded(4) == 0 && removed > 0) {
+            view.setTextCursor(c);
+            view.setSelColor(editor::kColorComment);
+            expected.replace(pos, removed, QString(removed, 'G'));
+        } else {
+            const QString added = QString("ab\n<>").left(int(gen.bounded(6)));
+            c.insertText(added);
+            expected.replace(pos, removed, QString(added.size(), '?'));
+        }
+        const QString actual = colourLetters(view);
+        ASSERT_EQ(actual.size(), expected.size()) << step;
+        for (int i = 0; i < actual.size(); ++i) {
+            if (expected[i] != '?') {
+                ASSERT_EQ(actual[i], expected[i]) << "step " << step << " at " << i;
+            }
+        }
+    }
 }
 
 // One design view for all its cases: starting WebEngine is the slow part.

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -10,11 +11,17 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include <algorithm>
+
 // The document holds one character per line end (its block separator), so Text()
 // gives "\n" line ends and every position counts a line end as one character.
 // The file's own line ends are remembered and written back by SaveFile: the form
 // the file mostly uses as the default, and, in a file that mixes forms, the form of
 // each line that differs in the block's user state.
+//
+// Colours live in `m_spans`, runs over document positions kept in step with every
+// edit by contentsChange. A paint gives the blocks on screen their colours as layout
+// formats, so colouring a 20 MB page costs the runs, not a million document edits.
 
 namespace platform {
 
@@ -25,16 +32,6 @@ constexpr int kLongLine = 64 * 1024; // characters
 QColor toQColor(ColorValue c)
 {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
-}
-
-ColorValue fromQColor(const QColor &c)
-{
-    return ColorValue(c.red()) | (ColorValue(c.green()) << 8) | (ColorValue(c.blue()) << 16);
-}
-
-ColorValue colorOf(const QTextCharFormat &format)
-{
-    return format.hasProperty(QTextFormat::ForegroundBrush) ? fromQColor(format.foreground().color()) : 0;
 }
 
 const char *lineEndText(SourceView::LineEnd form)
@@ -60,6 +57,12 @@ SourceView::SourceView(QWidget *parent) : QPlainTextEdit(parent)
     pal.setColor(QPalette::Text, Qt::black);
     setPalette(pal);
     setLineWrapMode(QPlainTextEdit::NoWrap);
+    connect(document(), &QTextDocument::contentsChange, this, &SourceView::onContentsChange);
+    // A colour set for the text typed next holds only where it was set.
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (m_hasTypingColor && textCursor().position() != m_typingPosition)
+            m_hasTypingColor = false;
+    });
 }
 
 SourceView::~SourceView() = default;
@@ -118,6 +121,9 @@ void SourceView::fill(const QString &text)
 
     document()->setUndoRedoEnabled(false);
     setPlainText(joined);
+    m_spans.assign(1, Span{0, 0});
+    m_length = document()->characterCount();
+    m_hasTypingColor = false;
     if (size_t(counts[int(m_lineEnd)]) != ends.size()) {
         QTextBlock block = document()->begin();
         for (LineEnd form : ends) {
@@ -242,20 +248,21 @@ void SourceView::setSelLength(int length)
 ColorValue SourceView::SelColor() const
 {
     const QTextCursor c = textCursor();
-    if (!c.hasSelection())
-        return colorOf(currentCharFormat());
-    return colorAt(c.selectionStart());
+    if (c.hasSelection())
+        return colorAtDoc(c.selectionStart());
+    return insertionColor(c.position(), 0);
 }
 
 void SourceView::setSelColor(ColorValue color)
 {
-    QTextCharFormat format;
-    format.setForeground(toQColor(color));
-    QTextCursor c = textCursor();
-    c.mergeCharFormat(format);
-    setTextCursor(c);
-    if (!c.hasSelection())
-        mergeCurrentCharFormat(format);
+    const QTextCursor c = textCursor();
+    if (c.hasSelection()) {
+        setColor(c.selectionStart(), c.selectionEnd(), color);
+        return;
+    }
+    m_hasTypingColor = true;
+    m_typingColor = color;
+    m_typingPosition = c.position();
 }
 
 QString SourceView::SelText() const
@@ -293,44 +300,199 @@ const QTextCharFormat &SourceView::formatFor(ColorValue color)
 
 void SourceView::applyColorRuns(const ColorRuns &runs)
 {
-    if (runs.empty())
-        return;
-    const int limit = document()->characterCount() - 1;
-    // With no history to keep (the usual case: the view was just filled), colouring
-    // is not recorded at all; otherwise it becomes one undo step.
-    QTextDocument *doc = document();
-    const bool record = doc->isUndoAvailable() || doc->isRedoAvailable();
-    if (!record)
-        doc->setUndoRedoEnabled(false);
-    QTextCursor cursor(doc);
-    cursor.beginEditBlock();
-    for (const ColorRun &run : runs) {
-        const int start = qBound(0, run.start, limit);
-        const int end = qBound(start, run.start + run.length, limit);
-        if (end == start)
-            continue;
-        cursor.setPosition(start);
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
-        cursor.setCharFormat(formatFor(run.color));
-    }
-    cursor.endEditBlock();
-    if (!record)
-        doc->setUndoRedoEnabled(true);
+    overlay(runs);
 }
 
 ColorValue SourceView::colorAt(int position) const
 {
+    return colorAtDoc(position);
+}
+
+ColorValue SourceView::colorAtDoc(int position) const
+{
+    auto it = std::upper_bound(m_spans.begin(), m_spans.end(), position,
+                               [](int pos, const Span &span) { return pos < span.start; });
+    return it == m_spans.begin() ? 0 : std::prev(it)->color;
+}
+
+// The colour text inserted at `position` takes, as a rich text box gives it: the
+// colour set for typing there; over a selection, the colour of its last character;
+// else the colour of the character before, or at the start of a line the first
+// character's.
+ColorValue SourceView::insertionColor(int position, int removed) const
+{
+    if (removed > 0)
+        return colorAtDoc(position + removed - 1);
+    if (m_hasTypingColor && position == m_typingPosition)
+        return m_typingColor;
     const QTextBlock block = document()->findBlock(position);
-    if (!block.isValid())
-        return 0;
-    const int offset = position - block.position();
-    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        if (offset >= fragment.position() - block.position() &&
-            offset < fragment.position() - block.position() + fragment.length())
-            return colorOf(fragment.charFormat());
+    if (position > 0 && !(block.position() == position && block.length() > 1))
+        return colorAtDoc(position - 1);
+    return colorAtDoc(position);
+}
+
+void SourceView::onContentsChange(int position, int removed, int added)
+{
+    const int oldLength = m_length;
+    m_length = document()->characterCount();
+    position = qBound(0, position, oldLength - 1);
+    removed = qBound(0, removed, oldLength - 1 - position);
+    // Qt may report a change at the start wider than it was; the lengths decide.
+    added = m_length - (oldLength - removed);
+    if (added < 0) {
+        m_spans.assign(1, Span{0, 0});
+        return;
     }
-    return colorOf(block.charFormat());
+    const ColorValue inserted = insertionColor(position, removed);
+    const int removedEnd = position + removed;
+    auto byStart = [](const Span &span, int pos) { return span.start < pos; };
+    const auto lo = std::lower_bound(m_spans.begin(), m_spans.end(), position, byStart);
+    const auto hi = std::upper_bound(m_spans.begin(), m_spans.end(), removedEnd,
+                                     [](int pos, const Span &span) { return pos < span.start; });
+    const ColorValue after = std::prev(hi)->color; // the colour at removedEnd
+    const int delta = added - removed;
+    for (auto it = hi; it != m_spans.end(); ++it)
+        it->start += delta;
+    Span middle[2];
+    int count = 0;
+    if (added > 0)
+        middle[count++] = Span{position, inserted};
+    middle[count++] = Span{position + added, after};
+    const auto first = lo - m_spans.begin();
+    const auto replaced = hi - lo;
+    if (replaced >= count) {
+        std::copy(middle, middle + count, lo);
+        m_spans.erase(lo + count, hi);
+    } else {
+        std::copy(middle, middle + replaced, lo);
+        m_spans.insert(hi, middle + replaced, middle + count);
+    }
+    // Neighbours of one colour become one span.
+    auto k = std::max<std::ptrdiff_t>(1, first);
+    auto last = std::min<std::ptrdiff_t>(std::ptrdiff_t(m_spans.size()), first + count + 1);
+    while (k < last) {
+        if (m_spans[size_t(k)].color == m_spans[size_t(k - 1)].color) {
+            m_spans.erase(m_spans.begin() + k);
+            --last;
+        } else {
+            ++k;
+        }
+    }
+}
+
+void SourceView::setColor(int start, int end, ColorValue color)
+{
+    overlay({ColorRun{start, end - start, color}});
+}
+
+void SourceView::overlay(const ColorRuns &runs)
+{
+    // The colouring gives runs that overlap, a later one over an earlier (a tag, then
+    // its values), so they are first painted over a scratch row of colour indices;
+    // the row's changes then merge with the spans in one pass.
+    const int limit = m_length - 1;
+    int from = limit, to = 0;
+    for (const ColorRun &run : runs) {
+        const int start = qBound(0, run.start, limit);
+        const int end = qBound(start, run.start + qMax(0, run.length), limit);
+        if (end > start) {
+            from = qMin(from, start);
+            to = qMax(to, end);
+        }
+    }
+    if (from >= to)
+        return;
+    constexpr quint8 kUnpainted = 0xFF;
+    std::vector<ColorValue> palette;
+    std::vector<quint8> row(size_t(to - from), kUnpainted);
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const ColorRun &run = runs[r];
+        auto found = std::find(palette.begin(), palette.end(), run.color);
+        if (found == palette.end()) {
+            if (palette.size() == kUnpainted) {
+                // More colours than an index holds (never from the colouring): the
+                // rest is laid on afterwards, so later runs still win.
+                overlay(ColorRuns(runs.begin(), runs.begin() + std::ptrdiff_t(r)));
+                overlay(ColorRuns(runs.begin() + std::ptrdiff_t(r), runs.end()));
+                return;
+            }
+            found = palette.insert(palette.end(), run.color);
+        }
+        const int start = qBound(0, run.start, limit);
+        const int end = qBound(start, run.start + qMax(0, run.length), limit);
+        std::fill(row.begin() + (start - from), row.begin() + (end - from), quint8(found - palette.begin()));
+    }
+
+    std::vector<Span> out;
+    out.reserve(m_spans.size() + runs.size() + 2);
+    auto push = [&out](int start, ColorValue color) {
+        if (out.empty() || out.back().color != color)
+            out.push_back(Span{start, color});
+    };
+    size_t i = 0; // the span holding the position copied next
+    auto copy = [&](int start, int end) {
+        if (start >= end)
+            return;
+        while (i + 1 < m_spans.size() && m_spans[i + 1].start <= start)
+            ++i;
+        push(start, m_spans[i].color);
+        while (i + 1 < m_spans.size() && m_spans[i + 1].start < end) {
+            ++i;
+            push(m_spans[i].start, m_spans[i].color);
+        }
+    };
+    copy(0, from);
+    int position = from;
+    while (position < to) {
+        const quint8 index = row[size_t(position - from)];
+        int end = position + 1;
+        while (end < to && row[size_t(end - from)] == index)
+            ++end;
+        if (index == kUnpainted)
+            copy(position, end);
+        else
+            push(position, palette[index]);
+        position = end;
+    }
+    copy(to, m_length);
+    m_spans.swap(out);
+    viewport()->update();
+}
+
+void SourceView::paintEvent(QPaintEvent *event)
+{
+    formatVisibleBlocks();
+    QPlainTextEdit::paintEvent(event);
+}
+
+// Gives each block on screen the colours of its spans as layout formats. Only a
+// block whose formats differ is laid out again.
+void SourceView::formatVisibleBlocks()
+{
+    const QPointF offset = contentOffset();
+    const qreal bottom = viewport()->height();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
+            break;
+        QTextLayout *layout = block.layout();
+        if (!block.isVisible() || !layout || !layout->preeditAreaText().isEmpty())
+            continue; // the input method's own formats stay while it composes
+        const int start = block.position();
+        const int end = start + block.length() - 1;
+        QList<QTextLayout::FormatRange> ranges;
+        auto it = std::prev(std::upper_bound(m_spans.begin(), m_spans.end(), start,
+                                             [](int pos, const Span &span) { return pos < span.start; }));
+        for (; it != m_spans.end() && it->start < end; ++it) {
+            const int from = qMax(it->start, start);
+            const int to = std::next(it) == m_spans.end() ? end : qMin(std::next(it)->start, end);
+            if (it->color != 0 && to > from)
+                ranges.append(QTextLayout::FormatRange{from - start, to - from, formatFor(it->color)});
+        }
+        if (layout->formats() != ranges) {
+            layout->setFormats(ranges);
+            document()->markContentsDirty(start, block.length());
+        }
+    }
 }
 
 void SourceView::setKeyPressHook(KeyPressHook hook)

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
 #include <functional>
+#include <vector>
 
 namespace platform {
 
@@ -46,7 +47,10 @@ public:
     void setSelText(const QString &text); // replaces the selection; caret after it
     void SetFocus();
 
-    // Applies colour runs in one edit block, with no repaint or undo step per run.
+    // Colours the runs. The colours are kept beside the text, not in it: colouring
+    // costs no document edit, no undo step and no layout, and only the lines on
+    // screen are formatted when painted. Typed and pasted text takes the colour in
+    // force (setSelColor without a selection) or else the colour before it.
     void applyColorRuns(const ColorRuns &runs);
     // The colour of the character at `position` (for tests and the colouring).
     ColorValue colorAt(int position) const;
@@ -59,11 +63,24 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    // A colour from `start` (a document position) to the next run's start.
+    struct Span {
+        int start;
+        ColorValue color;
+    };
+
     void fill(const QString &text);
     QByteArray encodedText() const;
     const QTextCharFormat &formatFor(ColorValue color);
+    void onContentsChange(int position, int removed, int added);
+    ColorValue colorAtDoc(int position) const;
+    ColorValue insertionColor(int position, int removed) const;
+    void overlay(const ColorRuns &runs);
+    void setColor(int start, int end, ColorValue color);
+    void formatVisibleBlocks();
 
     KeyPressHook m_hook;
     LineEnd m_lineEnd = LineEnd::CrLf;
@@ -72,6 +89,12 @@ private:
     QTextCharFormat m_formats[kFormatSlots];
     ColorValue m_formatColors[kFormatSlots] = {};
     int m_formatCount = 0;
+
+    std::vector<Span> m_spans{Span{0, 0}}; // ascending starts, the first at 0
+    int m_length = 1;                      // the document's characterCount()
+    bool m_hasTypingColor = false;         // setSelColor with no selection ...
+    ColorValue m_typingColor = 0;
+    int m_typingPosition = -1; // ... at this caret position
 };
 
 } // namespace platform
