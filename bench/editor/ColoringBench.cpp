@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -162,5 +163,31 @@ void BM_BadInput(benchmark::State &state)
     state.counters["colour_ms"] = colour;
 }
 BENCHMARK(BM_BadInput)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A key typed into a coloured 20 MB page (0) or into a 20 MB line (1), with the
+// colouring hook, up to the repainted view.
+void BM_TypeIntoBigText(benchmark::State &state)
+{
+    constexpr qsizetype kSize = 20 << 20;
+    QString text = generatedPage(kSize);
+    if (state.range(0) == 1)
+        text.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
+    platform::SourceView view;
+    view.resize(800, 600);
+    view.show();
+    view.setText(text);
+    editor::modMain::ColorizeSource(view);
+    editor::modMain::InstallColorizeHook(view);
+    view.setSelStart(int(text.size() / 2));
+    QApplication::processEvents();
+    int n = 0;
+    for (auto _ : state) {
+        const char c = "<b x=1>"[n++ % 7];
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QLatin1Char(c)));
+        QApplication::sendEvent(&view, &press);
+        view.viewport()->repaint();
+    }
+}
+BENCHMARK(BM_TypeIntoBigText)->DenseRange(0, 1)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -2,8 +2,6 @@
 
 #include "platform/widgets/SourceView.h"
 
-#include <QTextDocument>
-
 namespace editor::modMain {
 
 bool InTag = false;
@@ -33,7 +31,7 @@ void ColorizeTag(platform::SourceView &view, const QString &tagText, int lt, int
 int ColorizeTypedChar(platform::SourceView &view, int keyAscii)
 {
     const int caret = view.SelStart();
-    const QChar before = caret > 0 ? view.document()->characterAt(caret - 1) : QChar();
+    const QChar before = caret > 0 ? view.characterAt(caret - 1) : QChar();
     TypingState state{InTag, InValue, InQuotes, InComment};
     const TypedCharAction action = typedCharAction(state, keyAscii, before);
     InTag = state.InTag;

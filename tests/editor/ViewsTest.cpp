@@ -2,11 +2,14 @@
 // and the colouring applied to the real source view. The design view's commands run
 // through the main window's formatting keys (MainWindowTest).
 #include "common/TestSupport.h"
+#include "editor/logic/SourceColoring.h"
 #include "editor/modMain.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -24,7 +27,8 @@ namespace {
 QString colourLetters(const platform::SourceView &view)
 {
     QString out;
-    for (int i = 0; i < view.Text().size(); ++i) {
+    const int size = int(view.Text().size());
+    for (int i = 0; i < size; ++i) {
         const platform::ColorValue c = view.colorAt(i);
         out += c == editor::kColorTag       ? 'B'
                : c == editor::kColorValue   ? 'R'
@@ -206,6 +210,78 @@ TEST(ViewsSource, ColoursSurviveRandomEdits)
             }
         }
     }
+}
+
+// A line too long to lay out at once is shown in pieces, but positions, colours,
+// edits at the piece ends, copies, pastes and the saved file all see the one line.
+TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
+{
+    QTemporaryDir dir;
+    QByteArray line;
+    for (int i = 0; line.size() < 150000; ++i)
+        line += "<td class=c" + QByteArray::number(i) + ">cell</td> ";
+    ASSERT_TRUE(writeAll(dir.filePath("long.htm"), "<p>a</p>\r\n" + line + "\r\n<p>b</p>"));
+    platform::SourceView view;
+    view.resize(400, 300);
+    view.show();
+    ASSERT_TRUE(view.LoadFile(dir.filePath("long.htm")));
+    ASSERT_GT(view.document()->blockCount(), 50);
+    QString text = QString::fromLatin1("<p>a</p>\n" + line + "\n<p>b</p>");
+    ASSERT_EQ(view.Text(), text);
+
+    resetFlags();
+    editor::modMain::ColorizeSource(view);
+    QString expected(text.size(), 'k');
+    for (const platform::ColorRun &run : editor::rangeColorRuns(text))
+        expected.replace(run.start, run.length,
+                         QString(run.length, run.color == editor::kColorTag ? 'B' : 'R'));
+    EXPECT_EQ(colourLetters(view), expected);
+
+    // The text position of the start of block `n`, a piece that goes on a line.
+    auto pieceStart = [&view](int n) {
+        QTextCursor c(view.document()->findBlockByNumber(n));
+        view.setTextCursor(c);
+        return view.SelStart();
+    };
+    const int tenth = pieceStart(10);
+    EXPECT_EQ(view.characterAt(tenth), text.at(tenth));
+    QTest::keyClick(&view, Qt::Key_Backspace);
+    text.remove(tenth - 1, 1);
+    pieceStart(20);
+    QTextCursor c = view.textCursor();
+    c.movePosition(QTextCursor::PreviousCharacter);
+    view.setTextCursor(c);
+    const int twentieth = view.SelStart();
+    QTest::keyClick(&view, Qt::Key_Delete);
+    text.remove(twentieth, 1);
+    view.setSelStart(twentieth - 3);
+    QTest::keyClick(&view, Qt::Key_Return);
+    text.insert(twentieth - 3, '\n');
+    ASSERT_EQ(view.Text(), text);
+
+    // A selection across a piece end: copied, then typed over.
+    const int thirtieth = pieceStart(30);
+    view.setSelStart(thirtieth - 5);
+    view.setSelLength(10);
+    EXPECT_EQ(view.SelText(), text.mid(thirtieth - 5, 10));
+    view.copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), text.mid(thirtieth - 5, 10));
+    QTest::keyClicks(&view, "Z");
+    text.replace(thirtieth - 5, 10, "Z");
+    ASSERT_EQ(view.Text(), text);
+
+    // A long line pasted is shown in pieces too.
+    const QString pasted = QString::fromLatin1(line.left(100000)) + "\r\n<i>x</i>";
+    QGuiApplication::clipboard()->setText(pasted);
+    view.setSelStart(5);
+    const int blocks = view.document()->blockCount();
+    view.paste();
+    text.insert(5, QString(pasted).replace("\r\n", "\n"));
+    EXPECT_GT(view.document()->blockCount(), blocks + 40);
+    ASSERT_EQ(view.Text(), text);
+
+    ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
+    EXPECT_EQ(readAll(dir.filePath("out.htm")), text.toLatin1().replace("\n", "\r\n"));
 }
 
 // One design view for all its cases: starting WebEngine is the slow part.

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -22,12 +23,23 @@
 // Colours live in `m_spans`, runs over document positions kept in step with every
 // edit by contentsChange. A paint gives the blocks on screen their colours as layout
 // formats, so colouring a 20 MB page costs the runs, not a million document edits.
+//
+// A line too long to lay out at once (a minified page) is shown in pieces, split by
+// soft breaks: block ends that are no part of the text. Text(), every position,
+// copies and SaveFile skip them.
 
 namespace platform {
 
 namespace {
 
-constexpr int kLongLine = 64 * 1024; // characters
+// Laying out a line costs time in its whole length, on every change to it: seconds
+// for a line of megabytes. Lines longer than kLongLine characters are shown in
+// pieces of about kPiece characters.
+constexpr qsizetype kLongLine = 64 * 1024;
+constexpr qsizetype kPiece = 2048;
+// The user state of a block that ends in a soft break; the other states are line-end
+// forms (0 to 2), or -1 for the text's usual form.
+constexpr int kSoftBreak = 3;
 
 QColor toQColor(ColorValue c)
 {
@@ -70,48 +82,159 @@ SourceView::~SourceView() = default;
 QString SourceView::Text() const
 {
     QString text = document()->toRawText();
+    dropSoftBreaks(text, 0);
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
 }
 
-void SourceView::fill(const QString &text)
+// Removes from `text`, which starts at document position `from`, the soft breaks.
+void SourceView::dropSoftBreaks(QString &text, int from) const
 {
-    // Split into lines, noting each line's end form.
-    QString joined;
+    if (!m_softBreaks)
+        return;
+    const std::vector<int> &breaks = softBreaks();
+    auto it = std::lower_bound(breaks.begin(), breaks.end(), from);
+    auto end = std::lower_bound(it, breaks.end(), from + int(text.size()));
+    if (it == end)
+        return;
+    QChar *out = text.data() + (*it - from);
+    for (; it != end; ++it) {
+        const QChar *in = text.constData() + (*it - from) + 1;
+        const QChar *stop =
+            text.constData() + (std::next(it) == end ? int(text.size()) : *std::next(it) - from);
+        out = std::copy(in, stop, out);
+    }
+    text.truncate(out - text.constData());
+}
+
+// The document positions of the soft breaks, ascending, and the number of text
+// characters before each.
+const std::vector<int> &SourceView::softBreaks() const
+{
+    if (m_breaksDirty) {
+        m_breaks.clear();
+        m_breakTexts.clear();
+        for (QTextBlock block = document()->begin(); m_softBreaks && block.isValid(); block = block.next()) {
+            if (block.userState() == kSoftBreak && block.next().isValid()) {
+                const int position = block.position() + block.length() - 1;
+                m_breakTexts.push_back(position - int(m_breaks.size()));
+                m_breaks.push_back(position);
+            }
+        }
+        m_breaksDirty = false;
+    }
+    return m_breaks;
+}
+
+int SourceView::toText(int documentPosition) const
+{
+    if (!m_softBreaks)
+        return documentPosition;
+    const std::vector<int> &breaks = softBreaks();
+    return documentPosition -
+           int(std::lower_bound(breaks.begin(), breaks.end(), documentPosition) - breaks.begin());
+}
+
+// The document position of a text position; at a soft break, the end of the piece.
+int SourceView::toDocument(int textPosition) const
+{
+    if (!m_softBreaks)
+        return textPosition;
+    softBreaks();
+    return textPosition + int(std::lower_bound(m_breakTexts.begin(), m_breakTexts.end(), textPosition) -
+                              m_breakTexts.begin());
+}
+
+// The document position of the character at a text position (past a soft break).
+int SourceView::characterPosition(int textPosition) const
+{
+    if (!m_softBreaks)
+        return textPosition;
+    softBreaks();
+    return textPosition + int(std::upper_bound(m_breakTexts.begin(), m_breakTexts.end(), textPosition) -
+                              m_breakTexts.begin());
+}
+
+QChar SourceView::characterAt(int position) const
+{
+    return document()->characterAt(characterPosition(position));
+}
+
+namespace {
+
+// Splits `text` into lines, joined by "\n", noting in `ends` each line end's form
+// (a LineEnd) and counting the forms. A line too long to lay out at once is split
+// into pieces, which end in soft breaks: block ends that are no part of the text
+// (kSoftBreak in `ends`). Returns whether there are any.
+bool splitLines(const QString &text, QString &joined, std::vector<quint8> &ends, int counts[3])
+{
+    joined.clear();
     joined.reserve(text.size());
-    std::vector<LineEnd> ends;
-    int counts[3] = {0, 0, 0};
+    ends.clear();
+    counts[0] = counts[1] = counts[2] = 0;
+    bool soft = false;
     const qsizetype n = text.size();
     const QChar *p = text.constData();
+    auto appendLine = [&](qsizetype from, qsizetype to) {
+        const bool pieces = to - from > kLongLine;
+        while (pieces && to - from > kPiece) {
+            // Cut after a ">" or a space near the piece's end if there is one, and
+            // never inside a surrogate pair.
+            qsizetype cut = from + kPiece;
+            for (qsizetype k = cut; k > from + kPiece * 3 / 4; --k) {
+                if (p[k - 1] == QLatin1Char('>') || p[k - 1] == QLatin1Char(' ')) {
+                    cut = k;
+                    break;
+                }
+            }
+            if (p[cut - 1].isHighSurrogate())
+                --cut;
+            joined.append(QStringView(p + from, cut - from));
+            joined.append(QLatin1Char('\n'));
+            ends.push_back(kSoftBreak);
+            soft = true;
+            from = cut;
+        }
+        joined.append(QStringView(p + from, to - from));
+    };
     qsizetype lineStart = 0;
-    qsizetype longest = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar ch = p[i];
         if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n') && ch != QChar::ParagraphSeparator)
             continue;
-        LineEnd form = LineEnd::Lf;
+        SourceView::LineEnd form = SourceView::LineEnd::Lf;
         qsizetype next = i + 1;
         if (ch == QLatin1Char('\r')) {
             if (next < n && p[next] == QLatin1Char('\n')) {
-                form = LineEnd::CrLf;
+                form = SourceView::LineEnd::CrLf;
                 ++next;
             } else {
-                form = LineEnd::Cr;
+                form = SourceView::LineEnd::Cr;
             }
         }
-        joined.append(QStringView(p + lineStart, i - lineStart));
+        appendLine(lineStart, i);
         joined.append(QLatin1Char('\n'));
-        longest = qMax(longest, i - lineStart);
-        ends.push_back(form);
+        ends.push_back(quint8(form));
         ++counts[int(form)];
         lineStart = next;
         i = next - 1;
     }
-    joined.append(QStringView(p + lineStart, n - lineStart));
-    longest = qMax(longest, n - lineStart);
+    appendLine(lineStart, n);
+    return soft;
+}
+
+} // namespace
+
+void SourceView::fill(const QString &text)
+{
+    QString joined;
+    std::vector<quint8> ends; // for each block but the last
+    int counts[3];
+    m_softBreaks = splitLines(text, joined, ends, counts);
+    m_breaksDirty = true;
 
     m_lineEnd = LineEnd::CrLf; // a text without line ends is saved with CR LF
-    if (!ends.empty()) {
+    if (counts[0] + counts[1] + counts[2] > 0) {
         int best = int(LineEnd::CrLf);
         for (int k = 0; k < 3; ++k)
             if (counts[k] > counts[best])
@@ -123,22 +246,19 @@ void SourceView::fill(const QString &text)
     setPlainText(joined);
     m_spans.assign(1, Span{0, 0});
     m_length = document()->characterCount();
+    m_blockCount = document()->blockCount();
     m_hasTypingColor = false;
     if (size_t(counts[int(m_lineEnd)]) != ends.size()) {
         QTextBlock block = document()->begin();
-        for (LineEnd form : ends) {
-            if (form != m_lineEnd)
-                block.setUserState(int(form));
+        for (quint8 end : ends) {
+            if (end != quint8(m_lineEnd))
+                block.setUserState(end);
             block = block.next();
         }
     }
-    document()->setUndoRedoEnabled(true);
-    // Qt drops a paragraph's shaped glyphs after each layout and shapes the whole
-    // paragraph again for every paint and caret move: seconds each time for a line
-    // of megabytes. Such lines keep their glyphs (some tens of bytes a character).
-    for (QTextBlock block = document()->begin(); longest > kLongLine && block.isValid(); block = block.next())
-        if (block.length() > kLongLine)
-            block.layout()->setCacheEnabled(true);
+    // Undoing an edit across a soft break could bring the break back as a line end
+    // of the file, so a text with soft breaks is edited without undo.
+    document()->setUndoRedoEnabled(!m_softBreaks);
     setSelStart(0);
 }
 
@@ -178,7 +298,9 @@ QByteArray SourceView::encodedText() const
         text += block.text();
         if (block.next().isValid()) {
             const int state = block.userState();
-            text += state >= 0 && state <= 2 ? QString::fromLatin1(lineEndText(LineEnd(state))) : defaultEnd;
+            if (state != kSoftBreak)
+                text +=
+                    state >= 0 && state <= 2 ? QString::fromLatin1(lineEndText(LineEnd(state))) : defaultEnd;
         }
     }
     if (!m_latin1) {
@@ -219,20 +341,20 @@ bool SourceView::SaveFile(const QString &path)
 
 int SourceView::SelStart() const
 {
-    return textCursor().selectionStart();
+    return toText(textCursor().selectionStart());
 }
 
 void SourceView::setSelStart(int position)
 {
     QTextCursor c = textCursor();
-    c.setPosition(qBound(0, position, document()->characterCount() - 1));
+    c.setPosition(qBound(0, toDocument(qMax(0, position)), document()->characterCount() - 1));
     setTextCursor(c);
 }
 
 int SourceView::SelLength() const
 {
     const QTextCursor c = textCursor();
-    return c.selectionEnd() - c.selectionStart();
+    return toText(c.selectionEnd()) - toText(c.selectionStart());
 }
 
 void SourceView::setSelLength(int length)
@@ -240,8 +362,8 @@ void SourceView::setSelLength(int length)
     QTextCursor c = textCursor();
     const int start = c.selectionStart();
     c.setPosition(start);
-    c.setPosition(qBound(start, start + qMax(0, length), document()->characterCount() - 1),
-                  QTextCursor::KeepAnchor);
+    const int end = toDocument(toText(start) + qMax(0, length));
+    c.setPosition(qBound(start, end, document()->characterCount() - 1), QTextCursor::KeepAnchor);
     setTextCursor(c);
 }
 
@@ -268,6 +390,7 @@ void SourceView::setSelColor(ColorValue color)
 QString SourceView::SelText() const
 {
     QString text = textCursor().selectedText();
+    dropSoftBreaks(text, textCursor().selectionStart());
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
 }
@@ -300,12 +423,22 @@ const QTextCharFormat &SourceView::formatFor(ColorValue color)
 
 void SourceView::applyColorRuns(const ColorRuns &runs)
 {
-    overlay(runs);
+    if (!m_softBreaks) {
+        overlay(runs);
+        return;
+    }
+    ColorRuns mapped;
+    mapped.reserve(runs.size());
+    for (const ColorRun &run : runs) {
+        const int start = characterPosition(run.start);
+        mapped.push_back(ColorRun{start, toDocument(run.start + qMax(0, run.length)) - start, run.color});
+    }
+    overlay(mapped);
 }
 
 ColorValue SourceView::colorAt(int position) const
 {
-    return colorAtDoc(position);
+    return colorAtDoc(characterPosition(position));
 }
 
 ColorValue SourceView::colorAtDoc(int position) const
@@ -326,13 +459,30 @@ ColorValue SourceView::insertionColor(int position, int removed) const
     if (m_hasTypingColor && position == m_typingPosition)
         return m_typingColor;
     const QTextBlock block = document()->findBlock(position);
-    if (position > 0 && !(block.position() == position && block.length() > 1))
+    const bool lineStart = block.position() == position && block.previous().userState() != kSoftBreak;
+    if (position > 0 && !(lineStart && block.length() > 1))
         return colorAtDoc(position - 1);
     return colorAtDoc(position);
 }
 
 void SourceView::onContentsChange(int position, int removed, int added)
 {
+    m_breaksDirty = true;
+    // Line ends typed or pasted into a line: Qt leaves the block state (the form of
+    // the line's end, or a soft break) on the first of the new blocks, but that line
+    // end now closes the last of them, and the new ones are plain line ends.
+    const int oldBlockCount = m_blockCount;
+    m_blockCount = document()->blockCount();
+    if (m_blockCount > oldBlockCount) {
+        QTextBlock first = document()->findBlock(position);
+        const QTextBlock last = document()->findBlock(position + added);
+        if (last.blockNumber() - first.blockNumber() == m_blockCount - oldBlockCount &&
+            first.userState() != -1) {
+            QTextBlock(last).setUserState(first.userState());
+            first.setUserState(-1);
+        }
+    }
+
     const int oldLength = m_length;
     m_length = document()->characterCount();
     position = qBound(0, position, oldLength - 1);
@@ -500,8 +650,60 @@ void SourceView::setKeyPressHook(KeyPressHook hook)
     m_hook = std::move(hook);
 }
 
+// Pasted or dropped text with a very long line is split like a loaded one. Its line
+// ends take the text's usual form.
+void SourceView::insertFromMimeData(const QMimeData *source)
+{
+    QString joined;
+    std::vector<quint8> ends;
+    int counts[3];
+    if (isReadOnly() || !source->hasText() || !splitLines(source->text(), joined, ends, counts)) {
+        QPlainTextEdit::insertFromMimeData(source);
+        return;
+    }
+    if (!m_softBreaks) {
+        m_softBreaks = true;
+        document()->setUndoRedoEnabled(false); // as in fill()
+    }
+    QTextCursor c = textCursor();
+    const int start = c.selectionStart();
+    c.insertText(joined);
+    // The block that held the selection's end state is now the last new one (see
+    // onContentsChange); the others get theirs here.
+    QTextBlock block = document()->findBlock(start);
+    for (quint8 end : ends) {
+        block.setUserState(end == kSoftBreak ? kSoftBreak : -1);
+        block = block.next();
+    }
+    m_breaksDirty = true;
+    setTextCursor(c);
+    ensureCursorVisible();
+}
+
+QMimeData *SourceView::createMimeDataFromSelection() const
+{
+    auto *data = new QMimeData;
+    data->setText(SelText()); // no soft breaks
+    return data;
+}
+
 void SourceView::keyPressEvent(QKeyEvent *event)
 {
+    // Backspace and Delete at a soft break delete the text character beyond it, as
+    // they would in the unbroken line.
+    if (m_softBreaks && !textCursor().hasSelection() && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        QTextCursor c = textCursor();
+        const QTextBlock block = c.block();
+        if (event->key() == Qt::Key_Backspace && c.atBlockStart() &&
+            block.previous().userState() == kSoftBreak) {
+            c.movePosition(QTextCursor::PreviousCharacter);
+            setTextCursor(c);
+        } else if (event->key() == Qt::Key_Delete && c.atBlockEnd() && block.userState() == kSoftBreak &&
+                   block.next().isValid()) {
+            c.movePosition(QTextCursor::NextCharacter);
+            setTextCursor(c);
+        }
+    }
     const QString text = event->text();
     const bool typed = m_hook && !isReadOnly() && text.size() == 1 &&
                        (text.at(0).unicode() >= 0x20 || text.at(0) == QLatin1Char('\t')) &&

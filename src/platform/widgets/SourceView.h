@@ -13,6 +13,8 @@ namespace platform {
 
 // Positions (SelStart, SelLength, colour runs) count characters of Text(), in which
 // every line end is one "\n"; LoadFile and SaveFile keep the file's own line ends.
+// A line of more than 64K characters is shown in pieces of about 2K, but stays one
+// line in the text and the file; such a text is edited without undo.
 class SourceView : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -44,6 +46,7 @@ public:
     // Colours the selection, or with no selection the text typed next.
     void setSelColor(ColorValue color);
     QString SelText() const;
+    QChar characterAt(int position) const;
     void setSelText(const QString &text); // replaces the selection; caret after it
     void SetFocus();
 
@@ -63,6 +66,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -81,6 +86,11 @@ private:
     void overlay(const ColorRuns &runs);
     void setColor(int start, int end, ColorValue color);
     void formatVisibleBlocks();
+    void dropSoftBreaks(QString &text, int from) const;
+    const std::vector<int> &softBreaks() const;
+    int toText(int documentPosition) const;
+    int toDocument(int textPosition) const;
+    int characterPosition(int textPosition) const;
 
     KeyPressHook m_hook;
     LineEnd m_lineEnd = LineEnd::CrLf;
@@ -92,9 +102,18 @@ private:
 
     std::vector<Span> m_spans{Span{0, 0}}; // ascending starts, the first at 0
     int m_length = 1;                      // the document's characterCount()
-    bool m_hasTypingColor = false;         // setSelColor with no selection ...
+    int m_blockCount = 1;
+    bool m_hasTypingColor = false; // setSelColor with no selection ...
     ColorValue m_typingColor = 0;
     int m_typingPosition = -1; // ... at this caret position
+
+    // Lines too long to lay out at once are shown in pieces, split by soft breaks:
+    // block ends that are no part of the text. Positions given out count text
+    // characters only.
+    bool m_softBreaks = false;
+    mutable bool m_breaksDirty = true;
+    mutable std::vector<int> m_breaks;     // document positions of the soft breaks
+    mutable std::vector<int> m_breakTexts; // the text position of each
 };
 
 } // namespace platform
