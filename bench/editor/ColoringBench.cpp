@@ -114,7 +114,8 @@ BENCHMARK(BM_ColorizeOneLinePage)->Arg(128 << 10)->Arg(1 << 20)->Iterations(1)->
 
 // Bad input, from LoadFile to the first processed event after the colouring pass:
 // 0 = 20 MB of random bytes, 1 = a 20 MB page, 2 = 20 MB after an unterminated
-// comment, 3 = 20 MB after a "<" without ">". The counters split the time.
+// comment, 3 = 20 MB on one line after a "<" without ">", 4 = a 20 MB page with no
+// ">" at all after "<a href=". The counters split the time.
 void BM_BadInput(benchmark::State &state)
 {
     constexpr qsizetype kSize = 20 << 20;
@@ -136,8 +137,12 @@ void BM_BadInput(benchmark::State &state)
         bytes.replace("-->", "--");
         bytes.replace("->", "-");
         break;
-    default:
+    case 3:
         bytes = "<p>start</p>< " + QByteArray(kSize, 'x');
+        break;
+    default:
+        bytes = "<p>start</p><a href=" + generatedPage(kSize).toLocal8Bit();
+        bytes.replace('>', ' ');
         break;
     }
     QFile file(path);
@@ -162,7 +167,7 @@ void BM_BadInput(benchmark::State &state)
     state.counters["load_ms"] = load;
     state.counters["colour_ms"] = colour;
 }
-BENCHMARK(BM_BadInput)->DenseRange(0, 3)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BadInput)->DenseRange(0, 4)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // A key typed into a coloured 20 MB page (0) or into a 20 MB line (1), with the
 // colouring hook, up to the repainted view.
