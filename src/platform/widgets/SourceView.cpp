@@ -36,7 +36,7 @@ namespace {
 // for a line of megabytes. Lines longer than kLongLine characters are shown in
 // pieces of about kPiece characters.
 constexpr qsizetype kLongLine = 64 * 1024;
-constexpr qsizetype kPiece = 2048;
+constexpr qsizetype kPiece = 1024;
 // The user state of a block that ends in a soft break; the other states are line-end
 // forms (0 to 2), or -1 for the text's usual form.
 constexpr int kSoftBreak = 3;
@@ -467,7 +467,6 @@ ColorValue SourceView::insertionColor(int position, int removed) const
 
 void SourceView::onContentsChange(int position, int removed, int added)
 {
-    m_breaksDirty = true;
     // Line ends typed or pasted into a line: Qt leaves the block state (the form of
     // the line's end, or a soft break) on the first of the new blocks, but that line
     // end now closes the last of them, and the new ones are plain line ends.
@@ -491,7 +490,23 @@ void SourceView::onContentsChange(int position, int removed, int added)
     added = m_length - (oldLength - removed);
     if (added < 0) {
         m_spans.assign(1, Span{0, 0});
+        m_breaksDirty = true;
         return;
+    }
+    // An edit inside one block moves the soft breaks after it; any other change of
+    // blocks has them found again.
+    if (m_softBreaks && !m_breaksDirty) {
+        if (m_blockCount == oldBlockCount &&
+            document()->findBlock(position) == document()->findBlock(position + added)) {
+            const int delta = added - removed;
+            for (auto it = std::lower_bound(m_breaks.begin(), m_breaks.end(), position); it != m_breaks.end();
+                 ++it) {
+                *it += delta;
+                m_breakTexts[size_t(it - m_breaks.begin())] += delta;
+            }
+        } else {
+            m_breaksDirty = true;
+        }
     }
     const ColorValue inserted = insertionColor(position, removed);
     const int removedEnd = position + removed;
