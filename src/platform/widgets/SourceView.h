@@ -13,7 +13,7 @@ namespace platform {
 
 // Positions (SelStart, SelLength, colour runs) count characters of Text(), in which
 // every line end is one "\n"; LoadFile and SaveFile keep the file's own line ends.
-// A line of more than 64K characters is shown in pieces of about 2K, but stays one
+// A line of more than 64K characters is shown in pieces of about 1K, but stays one
 // line in the text and the file; such a text is edited without undo.
 class SourceView : public QPlainTextEdit {
     Q_OBJECT
