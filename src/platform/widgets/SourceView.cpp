@@ -371,7 +371,7 @@ ColorValue SourceView::SelColor() const
 {
     const QTextCursor c = textCursor();
     if (c.hasSelection())
-        return colorAtDoc(c.selectionStart());
+        return colorAt(toText(c.selectionStart()));
     return insertionColor(c.position(), 0);
 }
 
