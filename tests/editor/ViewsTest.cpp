@@ -89,6 +89,14 @@ TEST(ViewsSource, SelectionCountsOneCharacterPerLineEnd)
     EXPECT_EQ(view.SelLength(), 0);
     ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
     EXPECT_EQ(readAll(dir.filePath("t.htm")), "ab\r\nXYZ");
+
+    // A line split in two: its own line end stays at its end; the new one takes the
+    // text's usual form.
+    view.setText("ab\rc\r\nd\r\n");
+    view.setSelStart(1);
+    QTest::keyClick(&view, Qt::Key_Return);
+    ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
+    EXPECT_EQ(readAll(dir.filePath("t.htm")), "a\r\nb\rc\r\nd\r\n");
 }
 
 TEST(ViewsSource, ColorizeSourceColoursTheView)
