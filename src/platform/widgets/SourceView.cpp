@@ -135,24 +135,22 @@ int SourceView::toText(int documentPosition) const
            int(std::lower_bound(breaks.begin(), breaks.end(), documentPosition) - breaks.begin());
 }
 
-// The document position of a text position; at a soft break, the end of the piece.
-int SourceView::toDocument(int textPosition) const
+// The document position of a text position. At a soft break, that is the end of the
+// piece, or with `pastBreak` the start of the next (where the character stands).
+int SourceView::toDocument(int textPosition, bool pastBreak) const
 {
     if (!m_softBreaks)
         return textPosition;
     softBreaks();
-    return textPosition + int(std::lower_bound(m_breakTexts.begin(), m_breakTexts.end(), textPosition) -
-                              m_breakTexts.begin());
+    const auto breaksBefore = pastBreak
+                                  ? std::upper_bound(m_breakTexts.begin(), m_breakTexts.end(), textPosition)
+                                  : std::lower_bound(m_breakTexts.begin(), m_breakTexts.end(), textPosition);
+    return textPosition + int(breaksBefore - m_breakTexts.begin());
 }
 
-// The document position of the character at a text position (past a soft break).
 int SourceView::characterPosition(int textPosition) const
 {
-    if (!m_softBreaks)
-        return textPosition;
-    softBreaks();
-    return textPosition + int(std::upper_bound(m_breakTexts.begin(), m_breakTexts.end(), textPosition) -
-                              m_breakTexts.begin());
+    return toDocument(textPosition, true);
 }
 
 QChar SourceView::characterAt(int position) const

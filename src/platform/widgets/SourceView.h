@@ -89,7 +89,7 @@ private:
     void dropSoftBreaks(QString &text, int from) const;
     const std::vector<int> &softBreaks() const;
     int toText(int documentPosition) const;
-    int toDocument(int textPosition) const;
+    int toDocument(int textPosition, bool pastBreak = false) const;
     int characterPosition(int textPosition) const;
 
     KeyPressHook m_hook;
