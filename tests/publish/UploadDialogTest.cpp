@@ -7,6 +7,7 @@
 #include "ui_FrmUploadInfo.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -34,26 +35,26 @@ struct UploadFixture : ::testing::Test {
     }
     int rows(FrmUploadInfo &w) { return w.ui()->lstFiles->topLevelItemCount(); }
     QTreeWidgetItem *row(FrmUploadInfo &w, int i) { return w.ui()->lstFiles->topLevelItem(i); }
-    void addFile(FrmUploadInfo &w, const QString &path)
+    // Adds a file, or a folder, through its picker.
+    void add(FrmUploadInfo &w, const QString &path, bool folder = false)
     {
-        dialogs.files.push_back(path);
-        w.cmdAddFile_Click();
+        (folder ? dialogs.folders : dialogs.files).push_back(path);
+        folder ? w.cmdAddFolder_Click() : w.cmdAddFile_Click();
     }
-    void addFolder(FrmUploadInfo &w, const QString &path)
-    {
-        dialogs.folders.push_back(path);
-        w.cmdAddFolder_Click();
-    }
-    // Presses an upload button; the messages it gave, "!" before critical ones. The window comes back.
-    QStringList upload(FrmUploadInfo &w, void (FrmUploadInfo::*button)())
+    // Uploads all rows or the ticked ones: the window comes back, and the messages match `reports`
+    // in order ("!" before a critical one).
+    void upload(FrmUploadInfo &w, const QStringList &reports, bool ticked = false)
     {
         dialogs.messages.clear();
-        (w.*button)();
+        ticked ? w.cmdUploadCheck_Click() : w.cmdUploadAll_Click();
         EXPECT_TRUE(w.isEnabled());
         QStringList texts;
         for (const auto &m : dialogs.messages)
             texts << (m.icon == platform::Icon::Critical ? "!" : "") + m.text;
-        return texts;
+        const QRegularExpression all(QRegularExpression::anchoredPattern(reports.join('\x1f')),
+                                     QRegularExpression::DotMatchesEverythingOption);
+        EXPECT_TRUE(texts.size() == reports.size() && all.match(texts.join('\x1f')).hasMatch())
+            << texts.join(" | ").toStdString() << "\n  expected: " << reports.join(" | ").toStdString();
     }
 };
 
@@ -68,10 +69,11 @@ TEST_F(UploadFixture, GeneratedPageAndFolderTreeLandInPlace)
     QString tmpl = "Clarity", page = site.filePath("sunrise.htm"), image;
     ASSERT_TRUE(generation::GenerateTemplateBasedPage(app.path(), tmpl, page, image, data));
 
-    // site/tree: no files of its own; a/ with a file and a subfolder; b/ after a/.
-    ASSERT_TRUE(makeFile(site.filePath("tree/a/one.htm"), sample(20000, 1)));
-    ASSERT_TRUE(makeFile(site.filePath("tree/a/deep/two.htm"), sample(300, 2)));
-    ASSERT_TRUE(makeFile(site.filePath("tree/b/three.htm"), sample(10, 3)));
+    // tree/ has no files of its own; a/ has a file and a subfolder; b/ comes after a/.
+    const std::pair<QString, int> tree[] = {
+        {"a/one.htm", 20000}, {"a/deep/two.htm", 300}, {"b/three.htm", 10}};
+    for (const auto &[name, size] : tree)
+        ASSERT_TRUE(makeFile(site.filePath("tree/" + name), sample(size, size)));
     QDir(server.path("")).mkdir("www");
 
     FrmUploadInfo w;
@@ -79,15 +81,14 @@ TEST_F(UploadFixture, GeneratedPageAndFolderTreeLandInPlace)
     w.AddFilesToList(page + ".files");
     const int pageRows = rows(w);
     ASSERT_GE(pageRows, 2);
-    addFolder(w, site.filePath("tree"));
-    EXPECT_EQ(upload(w, &FrmUploadInfo::cmdUploadAll_Click), QStringList{"Upload Over"});
+    add(w, site.filePath("tree"), true);
+    upload(w, {"Upload Over"});
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Upload Over");
     EXPECT_EQ(w.ui()->prgUpload->value(), w.ui()->prgUpload->maximum());
     for (int i = 0; i < pageRows; ++i)
         EXPECT_EQ(readAll(server.path("www/" + row(w, i)->text(0))), readAll(row(w, i)->text(1))) << i;
-    EXPECT_EQ(readAll(server.path("www/a/one.htm")), sample(20000, 1));
-    EXPECT_EQ(readAll(server.path("www/a/deep/two.htm")), sample(300, 2));
-    EXPECT_EQ(readAll(server.path("www/b/three.htm")), sample(10, 3));
+    for (const auto &[name, size] : tree)
+        EXPECT_EQ(readAll(server.path("www/" + name)), sample(size, size)) << name.toStdString();
     EXPECT_EQ(server.logins(), 1);
 
     // Upload Selected sends the ticked rows only, again into the remote directory.
@@ -95,7 +96,7 @@ TEST_F(UploadFixture, GeneratedPageAndFolderTreeLandInPlace)
     QFile::remove(server.path("www/a/one.htm"));
     row(w, 0)->setCheckState(0, Qt::Checked);
     row(w, rows(w) - 1)->setCheckState(0, Qt::Unchecked);
-    EXPECT_EQ(upload(w, &FrmUploadInfo::cmdUploadCheck_Click), QStringList{"Upload Over"});
+    upload(w, {"Upload Over"}, true);
     EXPECT_TRUE(QFile::exists(server.path("www/sunrise.htm")));
     EXPECT_FALSE(QFile::exists(server.path("www/a/one.htm")));
 }
@@ -106,39 +107,33 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a"));
     ASSERT_TRUE(makeFile(site.filePath("dir/sub/b.htm"), "b"));
     FrmUploadInfo w;
-    addFile(w, site.filePath("a.htm"));
+    add(w, site.filePath("a.htm"));
 
     fill(w);
     for (const char *port : {"70000", " "}) { // a message, nothing sent
         w.ui()->txtServerPort->setText(port);
-        EXPECT_TRUE(
-            upload(w, &FrmUploadInfo::cmdUploadAll_Click).value(0).startsWith("Please enter a server port"));
+        upload(w, {"Please enter a server port.*"});
     }
     EXPECT_EQ(server.logins(), 0);
 
     // Wrong password: the critical report only, nothing sent.
     fill(w, "wrong");
-    QStringList texts = upload(w, &FrmUploadInfo::cmdUploadAll_Click);
-    ASSERT_EQ(texts.size(), 1);
-    EXPECT_TRUE(texts[0].startsWith("!Error Msg: ") && texts[0].contains("530 ")) << texts[0].toStdString();
+    upload(w, {"!Error Msg: .*530 .*"});
 
     // Missing remote directory, with Upload Selected.
     fill(w, "secret", "missing");
-    texts = upload(w, &FrmUploadInfo::cmdUploadCheck_Click);
-    ASSERT_EQ(texts.size(), 2);
-    EXPECT_TRUE(texts[0].startsWith("!Error Msg: 550 "));
-    EXPECT_TRUE(texts[0].endsWith("Procedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class"));
-    EXPECT_EQ(texts[1], "Error Occured in uploading.");
+    upload(w,
+           {"!Error Msg: 550 .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
+            "Error Occured in uploading\\."},
+           true);
     EXPECT_FALSE(QFile::exists(server.path("a.htm")));
 
     // MKD refused: the change into the folder reports; the file row is still sent.
     fill(w);
     w.cmdRemoveAll_Click();
-    addFolder(w, site.filePath("dir"));
-    addFile(w, site.filePath("a.htm"));
-    texts = upload(w, &FrmUploadInfo::cmdUploadAll_Click);
-    ASSERT_EQ(texts.size(), 1) << "no Upload Over after a failure";
-    EXPECT_TRUE(texts[0].startsWith("!") && texts[0].contains("Procedure: FTPChangeRemoteFolder"));
+    add(w, site.filePath("dir"), true);
+    add(w, site.filePath("a.htm"));
+    upload(w, {"!.*Procedure: FTPChangeRemoteFolder.*"}); // and no "Upload Over" after a failure
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
 }
 
@@ -149,18 +144,15 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
     fill(w);
     for (const char *name : {"a.htm", "b.htm", "c.htm"}) {
         ASSERT_TRUE(makeFile(site.filePath(name), "x"));
-        addFile(w, site.filePath(name));
+        add(w, site.filePath(name));
     }
     // The server goes away while the second file is on its way.
     QObject::connect(w.ui()->txtStatus, &QPlainTextEdit::textChanged, [&] {
         if (w.ui()->txtStatus->toPlainText().endsWith("b.htm"))
             server.process->stop();
     });
-    QStringList texts = upload(w, &FrmUploadInfo::cmdUploadAll_Click);
+    upload(w, {"!.*Procedure: FTPPut.*", "!Error Msg: Cannot connect to the server.*"});
     EXPECT_TRUE(QFile::exists(server.path("a.htm")));
-    ASSERT_EQ(texts.size(), 2) << texts.join("|").toStdString();
-    EXPECT_TRUE(texts[0].startsWith("!") && texts[0].contains("Procedure: FTPPut"));
-    EXPECT_TRUE(texts[1].startsWith("!Error Msg: Cannot connect to the server"));
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().isEmpty());
 
     FtpServer silent;
@@ -171,11 +163,9 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(50);
-    texts = upload(w, &FrmUploadInfo::cmdUploadCheck_Click);
+    upload(w, {"!Error Msg: The server did not answer within 1 seconds.*", "Error Occured in uploading\\."},
+           true);
     EXPECT_GT(ticks, 5);
-    ASSERT_EQ(texts.size(), 2);
-    EXPECT_TRUE(texts[0].startsWith("!Error Msg: The server did not answer within 1 seconds"));
-    EXPECT_EQ(texts[1], "Error Occured in uploading.");
 }
 
 TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
@@ -185,9 +175,8 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     // Comment lines, a missing file, a blank line and a folder are skipped.
     const QString list = site.filePath("index.htm.files");
     ASSERT_TRUE(makeFile(
-        list, QStringList({"::a", "::b", site.filePath("index.htm"), "::c", site.filePath("missing.gif"), "",
-                           site.filePath("logo.gif"), site.path(), ""})
-                  .join("\r\n")
+        list, QString("::a\r\n::b\r\n%1/index.htm\r\n::c\r\n%1/missing.gif\r\n\r\n%1/logo.gif\r\n%1\r\n")
+                  .arg(site.path())
                   .toLocal8Bit()));
     const QString ini = app.filePath("ftpinfo.ini");
     const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
@@ -196,7 +185,7 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     {
         FrmUploadInfo w;
         EXPECT_EQ(w.ui()->txtUserId->text(), "old");
-        addFolder(w, "/work/site/");
+        add(w, "/work/site/", true);
         EXPECT_EQ(row(w, 0)->text(0), "site");
         w.AddFilesToList(site.filePath("nothing.files"));
         EXPECT_EQ(rows(w), 1) << "a missing list changes nothing";
@@ -205,14 +194,14 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         EXPECT_EQ(row(w, 1)->text(0), "logo.gif");
         EXPECT_EQ(row(w, 1)->checkState(0), Qt::Unchecked);
         EXPECT_TRUE(row(w, 1)->isSelected());
-        addFile(w, site.filePath("logo.gif"));
-        addFile(w, ""); // cancelled
-        addFolder(w, "  ");
+        add(w, site.filePath("logo.gif"));
+        add(w, ""); // cancelled
+        add(w, "  ", true);
         ASSERT_EQ(rows(w), 3);
         row(w, 0)->setCheckState(0, Qt::Checked);
         w.cmdRemove_Click(); // the ticked rows: the first one and the added file
         ASSERT_EQ(rows(w), 1);
-        addFolder(w, site.path());
+        add(w, site.path(), true);
         fill(w, "p@ss word", "www");
         w.ui()->txtServerPort->setText("2121");
         w.ui()->txtStatus->setPlainText("busy");
@@ -231,6 +220,4 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(row(again, 0)->text(1), site.filePath("logo.gif"));
     EXPECT_EQ(row(again, 1)->text(0), QFileInfo(site.path()).fileName());
     EXPECT_EQ(row(again, 1)->checkState(0), Qt::Unchecked) << "ticks are not saved";
-    again.cmdCancel_Click();
-    EXPECT_EQ(QFile::permissions(ini), ownerOnly);
 }
