@@ -167,14 +167,20 @@ bool FTP::FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QS
     m_err = {};
     const QString local = joinLocal(sLocalFolder, sFileName);
     // An existing copy is replaced, even a read-only one, but only once the new
-    // one has arrived complete: a failed transfer keeps it.
-    QFileInfo existing(local);
-    if (existing.isFile() && !existing.isWritable())
-        QFile::setPermissions(local, QFile::permissions(local) | QFile::WriteOwner);
+    // one has arrived complete: a failed transfer keeps it as it was, read-only
+    // included. The owner's bits decide, not what this process may do (root may
+    // write anything), and the "user" flags are left out so as not to be written
+    // back as the owner's.
+    const QFile::Permissions before =
+        QFile::permissions(local) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+    const bool readOnly = QFileInfo(local).isFile() && !(before & QFile::WriteOwner) &&
+                          QFile::setPermissions(local, before | QFile::WriteOwner);
     const QString command = bSpecifyFolder ? QStringLiteral("Get ") + sFTPFolder + '/' + sFileName
                                            : QStringLiteral("Get ") + sFileName;
     if (run(command + QStringLiteral(" \"") + local + '"'))
         return true;
+    if (readOnly)
+        QFile::setPermissions(local, before);
     sError = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGet"), QString());
     return false;
 }

@@ -45,6 +45,7 @@ TEST(FtpServer, RefusalsAreReportedAndFilesStillTravelOverOneConnection)
     ASSERT_TRUE(makeFile(down.filePath("Index.htm"), "old"));
     QFile::setPermissions(down.filePath("Index.htm"), QFile::ReadOwner);
     ASSERT_TRUE(makeFile(down.filePath("gone.htm"), "keep me"));
+    QFile::setPermissions(down.filePath("gone.htm"), QFile::ReadOwner);
 
     QString err;
     EXPECT_FALSE(connect(server, "wrong")->FTPChangeRemoteFolder("", err));
@@ -60,10 +61,11 @@ TEST(FtpServer, RefusalsAreReportedAndFilesStillTravelOverOneConnection)
     // A line break in a name must not reach the server as a second command.
     EXPECT_FALSE(ftp->FTPCreateRemoteFolder("x\r\nDELE keep.htm", err));
     EXPECT_TRUE(QFile::exists(server.path("keep.htm")));
-    // A failed get keeps the local copy.
+    // A failed get keeps the local copy as it was, read-only too.
     EXPECT_FALSE(ftp->FTPGet(down.path(), "gone.htm", "", err));
     EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
     EXPECT_EQ(readAll(down.filePath("gone.htm")), "keep me");
+    EXPECT_EQ(QFile::permissions(down.filePath("gone.htm")) & QFile::WriteOwner, 0);
 
     err.clear();
     qint64 lastProgress = 0;
