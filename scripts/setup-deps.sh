@@ -10,7 +10,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-pyftpdlib python3-openssl openssl
+  python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   xvfb xauth
 )
 

@@ -405,6 +405,14 @@ Outcome CurlWorker::perform(Io &io)
         if (reply >= 400 && !serverText.isEmpty()) {
             o.code = kServerRefused;
             o.info = serverText;
+        } else if (m_scheme == Scheme::Sftp &&
+                   (rc == CURLE_REMOTE_FILE_NOT_FOUND || rc == CURLE_REMOTE_ACCESS_DENIED ||
+                    rc == CURLE_REMOTE_DISK_FULL || rc == CURLE_REMOTE_FILE_EXISTS ||
+                    rc == CURLE_QUOTE_ERROR)) {
+            // SFTP refusals carry no reply line, only these codes; the
+            // connection is still fine.
+            o.code = kServerRefused;
+            o.info = detail;
         } else {
             o.code = kTransportConnectionLost;
             o.info = QStringLiteral("The connection to the server failed (%1).").arg(detail);
@@ -423,8 +431,18 @@ Outcome CurlWorker::cd(const QString &arg)
     RemotePath target = m_cwd.resolved(arg);
     QByteArray url = dirUrl(target);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     Io io;
+    QByteArray names;
+    if (m_scheme == Scheme::Sftp) {
+        // Without a body libcurl never opens an SFTP folder, so a missing one
+        // would pass; reading its listing proves it is there.
+        io.buffer = &names;
+        curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    } else {
+        curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    }
     Outcome o = perform(io);
     if (o.code == kTransportOk)
         m_cwd = target;
@@ -445,6 +463,13 @@ Outcome CurlWorker::list()
     if (o.code == kTransportOk) {
         // Every line ends with CR LF, whatever the server sends.
         names.replace("\r\n", "\n");
+        // SFTP servers list the folder itself and its parent too; they are not files.
+        if (m_scheme == Scheme::Sftp) {
+            QByteArrayList lines = names.split('\n');
+            lines.removeAll(".");
+            lines.removeAll("..");
+            names = lines.join('\n');
+        }
         names.replace('\n', "\r\n");
         if (!names.isEmpty() && !names.endsWith("\r\n"))
             names += "\r\n";
@@ -463,9 +488,11 @@ Outcome CurlWorker::mkdir(const QString &arg)
     QByteArray url = dirUrl(m_cwd);
     QByteArray command;
     if (m_scheme == Scheme::Sftp) {
-        RemotePath target = m_cwd.resolved(arg);
-        command = "*mkdir \"" + (target.absolute ? QByteArray("/") : QByteArray("~/")) +
-                  target.segments.join('/').toUtf8() + "\"";
+        // libcurl expands no "~/" inside quotes; the server takes a relative
+        // path from the login folder. It unescapes backslashes and quotes.
+        QByteArray path = m_cwd.resolved(arg).text().toUtf8();
+        path.replace('\\', "\\\\").replace('"', "\\\"");
+        command = "*mkdir \"" + path + "\"";
     } else {
         // "*": a refusal must not close the connection; it is read from the reply.
         command = "*MKD " + arg.toUtf8();
