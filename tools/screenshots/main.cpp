@@ -1,9 +1,12 @@
-// Takes the README's pictures of the dialogs that show no web content: the upload
-// dialog filled with a generated sample page, and the insert-table dialog.
+// Takes the README's pictures of the windows that show no web content: the upload
+// dialog filled with a generated sample page, the insert-table dialog, and the
+// coloured source of that page.
 // Usage: screenshot_dialogs <checkout> <output folder>
 #include "editor/frmDialog_Table.h"
+#include "editor/modMain.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
+#include "platform/widgets/SourceView.h"
 #include "publish/FrmUploadInfo.h"
 
 #include <QApplication>
@@ -52,6 +55,12 @@ int main(int argc, char **argv)
 
     generation::PageData data;
     data.txtSoftwareName = QStringLiteral("Ledgerlark");
+    data.txtOneLiner = QStringLiteral("Invoices and ledgers for the one-person shop");
+    data.txtKeywords = QStringLiteral("invoicing, ledger, small business");
+    data.txtExplainIn30Secs = QStringLiteral("Ledgerlark keeps your invoices and your books in one place.");
+    data.txtMRP = QStringLiteral("$79");
+    data.txtSpecialPrice = QStringLiteral("$49");
+    data.txtOrderWithinHours = QStringLiteral("48");
     QString templateName = QStringLiteral("Clarity");
     QString page = app_folder.filePath(QStringLiteral("site/index.htm"));
     QString image = QStringLiteral("sites/Ledgerlark_screenshot.png");
@@ -76,6 +85,13 @@ int main(int argc, char **argv)
         QWidget owner;
         editor::frmDialog_Table *table = editor::frmDialog_Table::showDialog(&owner);
         ok &= table && save(*table, out + QStringLiteral("/insert-table-dialog.png"));
+    }
+    {
+        platform::SourceView source;
+        source.resize(900, 560);
+        ok &= source.LoadFile(page);
+        editor::modMain::ColorizeSource(source);
+        ok &= save(source, out + QStringLiteral("/source-view.png"));
     }
     app_folder.removeRecursively();
     return ok ? 0 : 1;
