@@ -274,15 +274,15 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
     text.insert(twentieth - 3, '\n');
     ASSERT_EQ(view.Text(), text);
 
-    // A selection across a piece end: copied, then typed over.
+    // A selection across a piece end: copied, then replaced by two lines.
     const int thirtieth = pieceStart(30);
     view.setSelStart(thirtieth - 5);
     view.setSelLength(10);
     EXPECT_EQ(view.SelText(), text.mid(thirtieth - 5, 10));
     view.copy();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), text.mid(thirtieth - 5, 10));
-    QTest::keyClicks(&view, "Z");
-    text.replace(thirtieth - 5, 10, "Z");
+    view.setSelText("Z\nW");
+    text.replace(thirtieth - 5, 10, "Z\nW");
     ASSERT_EQ(view.Text(), text);
 
     // A long line pasted is shown in pieces too.

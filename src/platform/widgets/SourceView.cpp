@@ -467,16 +467,15 @@ void SourceView::onContentsChange(int position, int removed, int added)
 {
     // Line ends typed or pasted into a line: Qt leaves the block state (the form of
     // the line's end, or a soft break) on the first of the new blocks, but that line
-    // end now closes the last of them, and the new ones are plain line ends.
+    // end now closes the last of them, and the new ones are plain line ends. (The
+    // view never formats its document, so every change reported is an edit.)
     const int oldBlockCount = m_blockCount;
     m_blockCount = document()->blockCount();
-    if (m_blockCount > oldBlockCount) {
-        QTextBlock first = document()->findBlock(position);
-        const QTextBlock last = document()->findBlock(position + added);
-        if (last.blockNumber() - first.blockNumber() == m_blockCount - oldBlockCount &&
-            first.userState() != -1) {
-            QTextBlock(last).setUserState(first.userState());
-            first.setUserState(-1);
+    if (QTextBlock head = document()->findBlock(position); head.userState() != -1) {
+        QTextBlock tail = document()->findBlock(position + added);
+        if (tail.blockNumber() > head.blockNumber()) {
+            tail.setUserState(head.userState());
+            head.setUserState(-1);
         }
     }
 
