@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -298,6 +299,51 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
 
     ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
     EXPECT_EQ(readAll(dir.filePath("out.htm")), text.toLatin1().replace("\n", "\r\n"));
+}
+
+// Random edits in and around the pieces of a long line: the text and the saved file
+// always match the same edits made to a plain string.
+TEST(ViewsSource, RandomEditsAroundPieceEndsKeepTheText)
+{
+    QTemporaryDir dir;
+    QString text = "<p>" + QString("<b>x</b> y ").repeated(8000) + "</p>\n<i>end</i>\n";
+    platform::SourceView view;
+    view.show();
+    view.setText(text);
+    QRandomGenerator gen(5);
+    for (int step = 0; step < 400; ++step) {
+        const QTextDocument *doc = view.document();
+        // Half of the edits start at a block's first position, often a piece's.
+        int pos = int(gen.bounded(int(text.size()) + 1));
+        if (gen.bounded(2) == 0) {
+            view.setTextCursor(QTextCursor(doc->findBlockByNumber(int(gen.bounded(doc->blockCount())))));
+            pos = view.SelStart();
+        } else {
+            view.setSelStart(pos);
+        }
+        switch (gen.bounded(3)) {
+        case 0:
+            QTest::keyClick(&view, Qt::Key_Backspace);
+            if (pos > 0)
+                text.remove(pos - 1, 1);
+            break;
+        case 1:
+            QTest::keyClick(&view, Qt::Key_Delete);
+            text.remove(pos, 1);
+            break;
+        default: {
+            const int length = int(gen.bounded(40));
+            const QString added = QString("ab\n<>").left(int(gen.bounded(6)));
+            view.setSelLength(length);
+            view.setSelText(added);
+            text.replace(pos, length, added);
+        }
+        }
+        ASSERT_EQ(view.Text(), text) << "step " << step;
+    }
+    ASSERT_GT(view.document()->blockCount(), 50);
+    ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
+    EXPECT_EQ(readAll(dir.filePath("out.htm")), text.toLatin1());
 }
 
 // One design view for all its cases: starting WebEngine is the slow part.
