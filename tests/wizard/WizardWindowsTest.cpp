@@ -489,6 +489,97 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     w().close();
 }
 
+TEST_F(WizardWindows, TheSaveDialogSuggestsWhereTheNewPageGoes)
+{
+    QTemporaryDir out;
+    le("txtSoftwareName")->setText("Ledger/lark");
+    cb("cmbTemplates")->setCurrentIndex(0);
+    w().showWindow(false);
+    // A new page: the documents folder and the product's name.
+    w().xpcmdEditInEditor_Click(1);
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests.back().directory,
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    EXPECT_EQ(dialogs.fileRequests.back().fileName, "Ledger-lark.htm");
+    // A typed path of a page not made yet: its folder and its name.
+    le("txtGeneratedPage")->setText(out.filePath("offer.htm"));
+    w().xpcmdEditInEditor_Click(1);
+    EXPECT_EQ(dialogs.fileRequests.back().directory, out.path());
+    EXPECT_EQ(dialogs.fileRequests.back().fileName, "offer.htm");
+    EXPECT_TRUE(w().isVisible()); // cancelled: nothing generated
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("offer.htm")));
+
+    // Pictures of every usual kind are offered first.
+    w().xpcmdBrowseProductImage_Click();
+    EXPECT_TRUE(dialogs.fileRequests.back().filter.startsWith(
+        "All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|GIF Files"));
+    w().close();
+}
+
+TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
+{
+    QTemporaryDir out;
+    const QString page = out.filePath("page.htm"), other = out.filePath("other.htm");
+    le("txtSoftwareName")->setText("Guarded");
+    cb("cmbTemplates")->setCurrentIndex(0);
+    const auto generate = [&] {
+        w().showWindow(false);
+        w().xpcmdEditInEditor_Click(0);
+    };
+    const auto questions = [&] {
+        int n = 0;
+        for (const auto &m : dialogs.messages)
+            n += m.choices.isEmpty() ? 0 : 1;
+        return n;
+    };
+    dialogs.files.push_back(page);
+    generate();
+    ASSERT_TRUE(QFileInfo::exists(page));
+
+    // Unchanged since Quillmark wrote it: no question.
+    generate();
+    EXPECT_EQ(questions(), 0);
+    EXPECT_FALSE(w().isVisible());
+
+    // Changed on disk: asked; Cancel keeps the file and the wizard open.
+    QByteArray edited = testing_support::readAll(page) + "<!-- typed by hand -->";
+    testing_support::writeAll(page, edited);
+    dialogs.choices = {2};
+    generate();
+    ASSERT_EQ(questions(), 1);
+    EXPECT_EQ(dialogs.messages.back().choices,
+              QStringList({"Overwrite", QString::fromUtf8("Save the new page under another name\u2026"), "Cancel"}));
+    EXPECT_TRUE(dialogs.messages.back().text.contains("was changed since Quillmark generated it"));
+    EXPECT_EQ(testing_support::readAll(page), edited);
+    EXPECT_TRUE(w().isVisible());
+
+    // Another name: the edited page stays, the new one is made and opened.
+    dialogs.choices = {1};
+    dialogs.files.push_back(other);
+    generate();
+    EXPECT_EQ(testing_support::readAll(page), edited);
+    EXPECT_TRUE(testing_support::readAll(other).contains("Guarded"));
+    EXPECT_EQ(le("txtGeneratedPage")->text(), other);
+    EXPECT_EQ(s_main->CurrentFile, other);
+
+    // Unsaved edits in the editor: asked although the file is as written; Overwrite replaces.
+    s_main->DHTMLEdit1->setDirty(true);
+    dialogs.choices = {0};
+    generate();
+    EXPECT_EQ(questions(), 3);
+    EXPECT_TRUE(dialogs.messages.back().text.contains("not saved"));
+    EXPECT_FALSE(w().isVisible());
+    EXPECT_FALSE(s_main->hasUnsavedChanges());
+
+    // Overwrite over a changed file replaces it.
+    le("txtGeneratedPage")->setText(page);
+    dialogs.choices = {0};
+    generate();
+    EXPECT_EQ(questions(), 4);
+    EXPECT_FALSE(testing_support::readAll(page).contains("typed by hand"));
+    EXPECT_EQ(s_main->CurrentFile, page);
+}
+
 TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
 {
     const QString file = app() + "/mine.htm";
