@@ -414,8 +414,7 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
     bool newPath = false;
     const QString previousPath = CurrentFile;
     const QString previousCaption = windowTitle();
-    if (CurrentFile.isEmpty() ||
-        CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
+    if (CurrentFile.isEmpty() || CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);

@@ -15,6 +15,18 @@ QString PageFileNameFor(const QString &productName)
     return name + QStringLiteral(".htm");
 }
 
+QString FreePagePathBeside(const QString &pagePath)
+{
+    const QFileInfo info(pagePath);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 2;; ++n) {
+        const QString candidate = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+                                  QStringLiteral(" (%1)").arg(n) + suffix;
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
+}
+
 platform::FileRequest SuggestedPageRequest(const QString &forgottenPath, const QString &productName,
                                            const QString &documentsFolder)
 {

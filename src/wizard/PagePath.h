@@ -13,6 +13,10 @@ namespace wizard {
 platform::FileRequest SuggestedPageRequest(const QString &forgottenPath, const QString &productName,
                                            const QString &documentsFolder);
 
+// The first of "<name> (2).htm", "<name> (3).htm", ... beside `pagePath` that names no file:
+// where the new page goes when the page there holds work that must stay.
+QString FreePagePathBeside(const QString &pagePath);
+
 // A product name as a file name: characters no file name may hold become "-".
 QString PageFileNameFor(const QString &productName);
 

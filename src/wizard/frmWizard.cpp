@@ -925,7 +925,7 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
             // before the new page takes the editor's place.
             if (unsavedEdits)
                 main->Toolbar1_ButtonClick(QStringLiteral("save"));
-            if (!askPagePath(page->text()))
+            if (!askPagePath(FreePagePathBeside(page->text())))
                 return;
             break;
         case generation::OverwriteChoice::Overwrite:

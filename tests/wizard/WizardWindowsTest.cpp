@@ -512,7 +512,8 @@ TEST_F(WizardWindows, TheSaveDialogSuggestsWhereTheNewPageGoes)
     // Pictures of every usual kind are offered first.
     w().xpcmdBrowseProductImage_Click();
     EXPECT_TRUE(dialogs.fileRequests.back().filter.startsWith(
-        "All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|GIF Files"));
+        "All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|GIF "
+        "Files"));
     w().close();
 }
 
@@ -548,7 +549,8 @@ TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
     generate();
     ASSERT_EQ(questions(), 1);
     EXPECT_EQ(dialogs.messages.back().choices,
-              QStringList({"Overwrite", QString::fromUtf8("Save the new page under another name\u2026"), "Cancel"}));
+              QStringList(
+                  {"Overwrite", QString::fromUtf8("Save the new page under another name\u2026"), "Cancel"}));
     EXPECT_TRUE(dialogs.messages.back().text.contains("was changed since Quillmark generated it"));
     EXPECT_EQ(testing_support::readAll(page), edited);
     EXPECT_TRUE(w().isVisible());
@@ -557,6 +559,8 @@ TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
     dialogs.choices = {1};
     dialogs.files.push_back(other);
     generate();
+    EXPECT_EQ(dialogs.fileRequests.back().fileName, "page (2).htm"); // a free name beside the page
+    EXPECT_EQ(dialogs.fileRequests.back().directory, out.path());
     EXPECT_EQ(testing_support::readAll(page), edited);
     EXPECT_TRUE(testing_support::readAll(other).contains("Guarded"));
     EXPECT_EQ(le("txtGeneratedPage")->text(), other);
