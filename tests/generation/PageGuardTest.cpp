@@ -55,13 +55,8 @@ TEST_F(Guard, APageChangedSinceQuillmarkWroteItIsNoticed)
     EXPECT_FALSE(PageChangedSinceLastWrite(page));
     EXPECT_EQ(RiskOfOverwriting(page, false), OverwriteRisk::None);
     EXPECT_EQ(RiskOfOverwriting(page, true), OverwriteRisk::UnsavedEdits);
-    EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::Overwrite);
-    EXPECT_TRUE(dialogs.messages.empty());
-
     writeAll(page, readAll(page) + "<p>typed</p>");
     EXPECT_TRUE(PageChangedSinceLastWrite(page));
-    dialogs.choices = {1};
-    EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::SaveElsewhere);
     EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::Cancel); // closed without a choice
 
     // Previews are not remembered.

@@ -67,6 +67,10 @@ TEST_F(Folders, TheEnvironmentVariableWinsAndGetsTheSampleOnce)
 
 TEST_F(Folders, AWritableBuildTreeKeepsEverythingTogether)
 {
+    // Templates beside the executable: a build tree or a portable copy, not installed.
+    bool installed = true;
+    EXPECT_EQ(findProgramFolder(program, "../share/quillmark", &installed), program);
+    EXPECT_FALSE(installed);
     setProgramFolder(program);
     EXPECT_EQ(userDataFolder(), program);
     EXPECT_EQ(templateFolders(), QStringList{program + "/templates"});
@@ -90,21 +94,6 @@ TEST_F(Folders, AnInstalledProgramWritesToTheXdgDataFolder)
     EXPECT_EQ(findTemplate("SUNRISE"), program + "/templates/Sunrise.htm");
     EXPECT_EQ(findTemplate("Nowhere"), "");
     EXPECT_EQ(findTemplate(""), "");
-}
-
-TEST_F(Folders, TheProgramFolderIsBesideTheProgramOrInTheSharedFolder)
-{
-    bool installed = true;
-    // A build tree or portable copy: templates beside the executable.
-    EXPECT_EQ(findProgramFolder(program, "../share/quillmark", &installed), program);
-    EXPECT_FALSE(installed);
-    // Installed: <prefix>/bin/quillmark reads <prefix>/share/quillmark.
-    const QString prefix = tmp.filePath("prefix");
-    QDir().mkpath(prefix + "/bin");
-    QDir().mkpath(prefix + "/share/quillmark/templates");
-    EXPECT_EQ(findProgramFolder(prefix + "/bin", "../share/quillmark", &installed),
-              prefix + "/share/quillmark");
-    EXPECT_TRUE(installed);
 }
 
 TEST_F(Folders, PreviewsGoToAFolderOfTheirOwnInTheCache)
