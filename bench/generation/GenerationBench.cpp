@@ -2,6 +2,7 @@
 // the rows), and GenerateTemplateBasedPage of a shipped template.
 #include "generation/FolderLister.h"
 #include "generation/modTemplates.h"
+#include "platform/AppFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -132,6 +133,8 @@ void BM_GenerateShippedTemplate(benchmark::State &state)
     QTemporaryDir dir;
     copyFolder(shipped, dir.filePath(QStringLiteral("templates")));
     QDir().mkpath(dir.filePath(QStringLiteral("out")));
+    // The record of written pages goes there too.
+    platform::setUserDataFolder(dir.path());
     PageData data = bigData(0);
     for (int i = 0; i < 10; ++i) {
         data.lvwFAQ.append({QStringLiteral("Question %1?").arg(i), {QStringLiteral("Answer %1.").arg(i)}});
