@@ -1,4 +1,5 @@
 #include "IniFile.h"
+#include "SaveFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -180,6 +181,7 @@ QByteArray IniFile::toBytes() const
 
 bool IniFile::save(const QString &path, Access access) const
 {
+    RemoveStaleSaveFiles(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
