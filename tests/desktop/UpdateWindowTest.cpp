@@ -2,7 +2,7 @@
 #include "common/TestSupport.h"
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
-#include "desktop/modResize.h"
+#include "desktop/QtResize.h"
 #include "platform/HttpFetch.h"
 
 #include <QElapsedTimer>
