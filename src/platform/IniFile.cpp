@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace platform {
 namespace {
@@ -39,6 +40,18 @@ int firstNonBlank(const QByteArray &line)
 bool isQuote(QChar c)
 {
     return c == QLatin1Char('"') || c == QLatin1Char('\'');
+}
+
+// Part of a line as text. The plain decoder drops a byte order mark at the start of
+// what it is given, which here is the middle of a line: a value or name that begins
+// with U+FEFF would lose it.
+QString decoded(const char *data, qsizetype size)
+{
+    if (size >= 3 && data[0] == '\xEF' && data[1] == '\xBB' && data[2] == '\xBF') {
+        QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+        return decoder.decode(QByteArrayView(data, size));
+    }
+    return QString::fromLocal8Bit(data, size);
 }
 
 // A file cannot hold line breaks inside a line.
@@ -90,7 +103,7 @@ void IniFile::indexLine(Section &section, int index)
     int eq = line.indexOf('=', start);
     if (eq < 0)
         eq = line.size();
-    const QString name = trimBlanks(QString::fromLocal8Bit(line.constData() + start, eq - start));
+    const QString name = trimBlanks(decoded(line.constData() + start, eq - start));
     const QString key = fold(name);
     if (!section.keyLine.contains(key)) {
         section.keyLine.insert(key, index);
@@ -126,8 +139,7 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
             const int close = line.indexOf(']', start + 1);
             if (close >= 0) {
                 Section section;
-                section.folded =
-                    fold(QString::fromLocal8Bit(line.constData() + start + 1, close - start - 1));
+                section.folded = fold(decoded(line.constData() + start + 1, close - start - 1));
                 section.lines.push_back(std::move(line));
                 ini.m_sections.push_back(std::move(section));
                 current = &ini.m_sections.back();
@@ -235,7 +247,7 @@ QString IniFile::value(const QString &section, const QString &key) const
     const int eq = line.indexOf('=');
     if (eq < 0)
         return QString();
-    QString text = trimBlanks(QString::fromLocal8Bit(line.constData() + eq + 1, line.size() - eq - 1));
+    QString text = trimBlanks(decoded(line.constData() + eq + 1, line.size() - eq - 1));
     if (text.size() >= 2 && isQuote(text.front()) && text.front() == text.back())
         text = text.mid(1, text.size() - 2);
     return text;

@@ -56,6 +56,12 @@ TEST(IniFile, WritesInPlaceAtSectionEndAndFileEnd)
     const QString longValue = QString(100000, QLatin1Char('v')) + QString::fromUtf8("é€");
     ini.setValue("s", "k", longValue);
     EXPECT_EQ(IniFile::fromBytes(ini.toBytes()).value("s", "k"), longValue);
+    // A value or key that begins with U+FEFF (pasted from a web page) keeps it: the
+    // decoder would take it for a byte order mark (found by the INI fuzz target).
+    const QString bom = QString(QChar(0xFEFF)) + "[TEXT]";
+    ini.setValue("s", bom, bom);
+    EXPECT_EQ(ini.value("s", bom), bom);
+    EXPECT_EQ(IniFile::fromBytes(ini.toBytes()).value("s", bom), bom);
 }
 
 TEST(IniFile, FilesAreReplacedSafely)
