@@ -226,6 +226,11 @@ bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QSt
         // Names are requested as listed: servers tell case apart.
         if (line.isEmpty() || !line.contains(sPattern, Qt::CaseInsensitive))
             continue;
+        // A listing comes from the server: a name with a folder in it, or "..", would
+        // be written outside the local folder; "." is the folder itself.
+        if (line.contains(QLatin1Char('/')) || line.contains(QLatin1Char('\\')) ||
+            line == QLatin1String("..") || line == QLatin1String("."))
+            continue;
         if (!FTPGet(sLocalFolder, line, sFTPFolder, sError, false))
             return false;
     }
