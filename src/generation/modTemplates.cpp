@@ -395,7 +395,8 @@ bool LikeMatch(const QString &name, const QString &pattern)
 // --- Page generation ---
 
 bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplateName,
-                               const QString &sDestinationPath, const QString &sProductImage, const PageData &data)
+                               const QString &sDestinationPath, const QString &sProductImage,
+                               const PageData &data)
 {
     if (sTemplateName.isEmpty()) {
         platform::msgBox(QStringLiteral("Please select a template"));
