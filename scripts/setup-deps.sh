@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   xvfb xauth
+  clang libclang-rt-dev clang-format
 )
 
 missing=()

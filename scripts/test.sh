@@ -1,11 +1,88 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test (headless).
+# What CI runs: installs what is missing, checks the format, builds everything and
+# runs every test (headless), then builds with clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, runs every test that does not start Qt WebEngine there,
+# and runs each fuzz target over its seed corpus and then for FUZZ_SECONDS (20).
+# Extra arguments go to the first ctest. Each stage prints its time.
+#   QUILLMARK_BUILD_DIR (build), QUILLMARK_ASAN_BUILD_DIR (build-asan),
+#   FUZZ_SECONDS (20), QUILLMARK_SKIP_SANITIZERS=1 to stop after the ordinary tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup-deps.sh
 build=${QUILLMARK_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --parallel "$(nproc)"
+asan=${QUILLMARK_ASAN_BUILD_DIR:-build-asan}
+fuzz_seconds=${FUZZ_SECONDS:-20}
+jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$build" --output-on-failure --parallel "$(nproc)" "$@"
+
+timings=()
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "==== $name"
+  "$@"
+  timings+=("$(printf '%-28s %4d s' "$name" $((SECONDS - start)))")
+  echo "==== $name: $((SECONDS - start)) s"
+}
+report() {
+  echo "==== stage times"
+  printf '%s\n' "${timings[@]}"
+}
+trap report EXIT
+
+format_check() {
+  # Every C++ file of the repository, against .clang-format.
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+  echo "format: $(git ls-files '*.cpp' '*.h' | wc -l) files match .clang-format"
+}
+
+build_main() {
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null
+  cmake --build "$build" --parallel "$jobs"
+}
+
+build_sanitized() {
+  cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DQUILLMARK_SANITIZE=ON -DQUILLMARK_FUZZ=ON \
+        -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
+  cmake --build "$asan" --parallel "$jobs" --target tests_without_webengine fuzz
+}
+
+sanitized_tests() {
+  # halt_on_error: the first report ends the test, which then fails.
+  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp":print_suppressions=0 \
+    ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --label-exclude webengine
+}
+
+fuzz_all() {
+  # Two targets at a time (one per core); every one runs even when another fails.
+  local targets=() failed=0 pids=() names=()
+  mapfile -t targets < <(scripts/fuzz.sh --list)
+  local i=0
+  while [ $i -lt ${#targets[@]} ]; do
+    pids=(); names=()
+    for t in "${targets[@]:$i:$jobs}"; do
+      QUILLMARK_FUZZ_BUILD_DIR=$asan QUILLMARK_FUZZ_REBUILD=0 scripts/fuzz.sh "$t" "$fuzz_seconds" \
+        >"$asan/fuzz-$t.log" 2>&1 &
+      pids+=($!); names+=("$t")
+    done
+    for k in "${!pids[@]}"; do
+      wait "${pids[$k]}" || failed=1
+      cat "$asan/fuzz-${names[$k]}.log"
+    done
+    i=$((i + jobs))
+  done
+  return $failed
+}
+
+stage "dependencies" scripts/setup-deps.sh
+stage "format check" format_check
+stage "build" build_main
+stage "tests" ctest --test-dir "$build" --output-on-failure --parallel "$jobs" "$@"
+if [ "${QUILLMARK_SKIP_SANITIZERS:-0}" != 1 ]; then
+  stage "sanitizer build (clang)" build_sanitized
+  stage "sanitizer tests" sanitized_tests
+  stage "fuzzing (${fuzz_seconds} s each)" fuzz_all
+fi
