@@ -58,9 +58,10 @@ if [ $status -ne 0 ]; then
   [ -n "$inputs" ] || inputs=$(grep -o "^Running: .*" "$log" | tail -n 1 | sed 's/^Running: //' || true)
   for input in $inputs; do
     echo "---- failing input $input ($(stat -c %s "$input") bytes):"
-    head -c 4096 "$input" | od -A d -t x1z | head -n 80
+    # (head ends the pipe early: not a failure of this script)
+    head -c 4096 "$input" | od -A d -t x1z | head -n 80 || true
     echo "---- base64:"
-    head -c 4096 "$input" | base64
+    head -c 4096 "$input" | base64 || true
   done
   echo "fuzz $target: FAILED after ${runs:-?} executions"
   exit 1
