@@ -52,7 +52,9 @@ if [ $status -eq 0 ]; then
 fi
 runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)
 if [ $status -ne 0 ]; then
-  tail -n 60 "$log"
+  # The report from its first line (sanitizer, libFuzzer or a broken check).
+  first=$(grep -n -m1 -E 'ERROR: |check failed|runtime error' "$log" | cut -d: -f1 || true)
+  if [ -n "$first" ]; then sed -n "${first},\$p" "$log" | head -n 120; else tail -n 60 "$log"; fi
   # A seed that fails is named by its "Running:" line; a new input is written out.
   inputs=$(grep -o "Test unit written to [^ ]*" "$log" | sed 's/Test unit written to //' || true)
   [ -n "$inputs" ] || inputs=$(grep -o "^Running: .*" "$log" | tail -n 1 | sed 's/^Running: //' || true)
