@@ -15,38 +15,46 @@ jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
 timings=()
+failed=()
+# Runs one stage and records its time; a failing stage fails the run at the end, but
+# the later stages still run, so one report shows everything. (Inside a stage errexit
+# is off: each stage function chains its commands with && or returns its status.)
 stage() {
-  local name=$1 start=$SECONDS
+  local name=$1 start=$SECONDS result=ok
   shift
   echo "==== $name"
-  "$@"
-  timings+=("$(printf '%-28s %4d s' "$name" $((SECONDS - start)))")
-  echo "==== $name: $((SECONDS - start)) s"
+  "$@" || { result=FAILED; failed+=("$name"); }
+  timings+=("$(printf '%-30s %5d s  %s' "$name" $((SECONDS - start)) "$result")")
+  echo "==== $name: $((SECONDS - start)) s, $result"
 }
 report() {
   echo "==== stage times"
   printf '%s\n' "${timings[@]}"
+  if [ ${#failed[@]} -gt 0 ]; then
+    echo "==== FAILED: ${failed[*]}"
+    exit 1
+  fi
 }
 trap report EXIT
 
 format_check() {
   # Every C++ file of the repository, against .clang-format.
-  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
-  echo "format: $(git ls-files '*.cpp' '*.h' | wc -l) files match .clang-format"
+  git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror &&
+    echo "format: $(git ls-files '*.cpp' '*.h' | wc -l) files match .clang-format"
 }
 
 build_main() {
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null
-  cmake --build "$build" --parallel "$jobs"
+        -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=ON >/dev/null &&
+    cmake --build "$build" --parallel "$jobs"
 }
 
 build_sanitized() {
   cmake -S . -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DQUILLMARK_SANITIZE=ON -DQUILLMARK_FUZZ=ON \
-        -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
-  cmake --build "$asan" --parallel "$jobs" --target tests_without_webengine fuzz
+        -DQUILLMARK_BUILD_TESTS=ON -DQUILLMARK_BUILD_BENCH=OFF >/dev/null &&
+    cmake --build "$asan" --parallel "$jobs" --target tests_without_webengine fuzz
 }
 
 sanitized_tests() {
@@ -59,7 +67,7 @@ sanitized_tests() {
 
 fuzz_all() {
   # Two targets at a time (one per core); every one runs even when another fails.
-  local targets=() failed=0 pids=() names=()
+  local targets=() bad=0 pids=() names=()
   mapfile -t targets < <(scripts/fuzz.sh --list)
   local i=0
   while [ $i -lt ${#targets[@]} ]; do
@@ -70,12 +78,12 @@ fuzz_all() {
       pids+=($!); names+=("$t")
     done
     for k in "${!pids[@]}"; do
-      wait "${pids[$k]}" || failed=1
+      wait "${pids[$k]}" || bad=1
       cat "$asan/fuzz-${names[$k]}.log"
     done
     i=$((i + jobs))
   done
-  return $failed
+  return $bad
 }
 
 stage "dependencies" scripts/setup-deps.sh
