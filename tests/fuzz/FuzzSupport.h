@@ -3,7 +3,9 @@
 // one, and text drawn from the fuzzer's bytes.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QString>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -17,6 +19,16 @@ inline void startQt()
     static char *argv[] = {name, nullptr};
     static QCoreApplication *app = new QCoreApplication(argc, argv);
     (void)app;
+}
+
+// A scratch folder for the run, in memory when the system offers one (files are
+// written on every input).
+inline QTemporaryDir &scratchFolder()
+{
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/quillmark-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/quillmark-fuzz-XXXXXX"));
+    return dir;
 }
 
 // Text as the program reads it from an 8-bit file.

@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         names.insert(key(e.section, e.key), {e.section, e.key});
     }
 
-    static QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("fuzz.ini"));
+    const QString path = fuzzing::scratchFolder().filePath(QStringLiteral("fuzz.ini"));
     IniFile reloaded;
     const bool saved = ini.save(path);
     FUZZ_CHECK(saved, path);

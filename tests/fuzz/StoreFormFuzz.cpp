@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
-    static QTemporaryDir app;
+    QTemporaryDir &app = fuzzing::scratchFolder();
     static const bool made = QDir(app.path()).mkpath(QStringLiteral("sites"));
     (void)made;
     {
