@@ -1,5 +1,8 @@
 include(GoogleTest)
 
+# The test executables that never start WebEngine: what the sanitizer build builds.
+add_custom_target(tests_without_webengine)
+
 # Environment every test runs with: no display, WebEngine usable as root and without a GPU.
 set(QUILLMARK_TEST_ENV
   QT_QPA_PLATFORM=offscreen
@@ -22,13 +25,16 @@ function(quillmark_add_test name)
   target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/core_test_main.cpp)
   gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_ENV}" TIMEOUT 120)
+  add_dependencies(tests_without_webengine ${name})
 endfunction()
 
-# quillmark_add_gui_test(<name> SOURCES ... [LIBS ...] [TIMEOUT s])
+# quillmark_add_gui_test(<name> SOURCES ... [LIBS ...] [TIMEOUT s] [NO_WEBENGINE])
 #   Tests with real widgets and WebEngine: one QApplication per executable, so the
 #   whole executable is one CTest test (starting WebEngine once per case is too slow).
+#   Tests that start WebEngine carry the label "webengine" (the sanitizer run leaves
+#   them out); NO_WEBENGINE marks a widget test that never starts it.
 function(quillmark_add_gui_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_WEBENGINE" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -38,4 +44,9 @@ function(quillmark_add_gui_test name)
   target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/gui_test_main.cpp)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_ENV}" TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_NO_WEBENGINE)
+    add_dependencies(tests_without_webengine ${name})
+  else()
+    set_tests_properties(${name} PROPERTIES LABELS webengine)
+  endif()
 endfunction()

@@ -13,6 +13,7 @@ packages=(
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   xvfb xauth
   desktop-file-utils appstream
+  clang libclang-rt-dev clang-format
 )
 
 missing=()

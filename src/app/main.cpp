@@ -2,9 +2,7 @@
 // handler does the start-up work.
 #include "editor/frmMain.h"
 #include "platform/widgets/QtDialogs.h"
-#ifdef QUILLMARK_HAVE_WIZARD
 #include "wizard/WizardPeer.h"
-#endif
 
 #include <QApplication>
 #include <QTimer>
@@ -22,9 +20,7 @@ int main(int argc, char **argv)
     platform::setDialogs(&dialogs);
 
     editor::frmMain window;
-#ifdef QUILLMARK_HAVE_WIZARD
     window.setWizardPeer(&wizard::peer());
-#endif
     QObject::connect(&window, &editor::frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 

@@ -1,5 +1,5 @@
 // The QWidget side of the resize anchoring: twips <-> pixels at 96 dpi.
-#include "desktop/modResize.h"
+#include "desktop/QtResize.h"
 
 #include <QLayout>
 #include <QMainWindow>

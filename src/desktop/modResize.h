@@ -8,8 +8,6 @@
 
 #include <vector>
 
-class QWidget;
-
 namespace desktop {
 namespace modResize {
 
@@ -29,16 +27,6 @@ void ResizeControls(ResizableWindow &window, qint16 minWidth, qint16 minHeight,
 
 // Forgets every window (tests).
 void ResetWindowTable();
-
-// --- QWidget adapter (library desktop_ui): 15 twips per pixel. ---
-// The container of a widget is its parent widget, unless that is the window or the
-// window's central widget.
-std::shared_ptr<ResizableControl> widgetControl(QWidget *control);
-CtlDefinition NewCtlDefinition(QWidget *control, double LeftDiff, double WidthDiff, double TopDiff,
-                               double HeightDiff);
-void ResizeControls(QWidget *window, const std::vector<CtlDefinition> &definitions);
-void ResizeControls(QWidget *window, qint16 minWidth, qint16 minHeight,
-                    const std::vector<CtlDefinition> &definitions);
 
 } // namespace modResize
 

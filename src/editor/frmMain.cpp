@@ -1,9 +1,9 @@
 #include "editor/frmMain.h"
 
 #include "desktop/OpenURLInNewWindow.h"
+#include "desktop/QtResize.h"
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
-#include "desktop/modResize.h"
 #include "editor/MainWindowPeers.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/Branding.h"
@@ -536,7 +536,7 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
         // Clipboard and undo act on the focused page.
         DHTMLEdit1->setFocus();
         if (f.command != 0) {
-            DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::OLECMDEXECOPT_PROMPTUSER : 0);
+            DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::kPromptUser : 0);
         } else if (key == QLatin1String("textcolor") || key == QLatin1String("backcolor")) {
             // A cancelled colour dialog ends the command with nothing applied.
             const auto color = platform::dialogs().chooseColor(0, this);
@@ -544,8 +544,7 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
                 return;
             const QString text = ColorToHtml(*color);
             if (key == QLatin1String("textcolor"))
-                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::OLECMDEXECOPT_PROMPTUSER,
-                                        text);
+                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::kPromptUser, text);
             else
                 DHTMLEdit1->setBgColor(text);
         } else if (key == QLatin1String("table")) {

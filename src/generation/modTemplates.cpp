@@ -3,6 +3,7 @@
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "platform/Dialogs.h"
+#include "platform/SaveFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -47,6 +48,7 @@ bool copyFileOver(const QString &source, const QString &destination)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
+    platform::RemoveStaleSaveFiles(destination);
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -130,6 +132,7 @@ bool WriteTextFile(const QString &text, const QString &path)
 {
     if (path.isEmpty())
         return false;
+    platform::RemoveStaleSaveFiles(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -392,16 +395,17 @@ bool LikeMatch(const QString &name, const QString &pattern)
 
 // --- Page generation ---
 
-bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName, QString &sDestinationPath,
-                               QString &sProductImage, const PageData &data)
+bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplateName,
+                               const QString &sDestinationPath, const QString &sProductImage,
+                               const PageData &data)
 {
     return GenerateTemplateBasedPage(QStringList{joinPath(appFolder, QStringLiteral("templates"))}, appFolder,
                                      sTemplateName, sDestinationPath, sProductImage, data);
 }
 
 bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
-                               QString &sTemplateName, QString &sDestinationPath, QString &sProductImage,
-                               const PageData &data)
+                               const QString &sTemplateName, const QString &sDestinationPath,
+                               const QString &sProductImage, const PageData &data)
 {
     if (sTemplateName.isEmpty()) {
         platform::msgBox(QStringLiteral("Please select a template"));
@@ -455,6 +459,7 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.
     const QString listPath = sDestinationPath + QStringLiteral(".files");
+    platform::RemoveStaleSaveFiles(listPath);
     QSaveFile list(listPath);
     if (!list.open(QIODevice::WriteOnly)) {
         platform::msgBox(QStringLiteral("Unable to create the dependency list ") + listPath +
@@ -473,8 +478,15 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
             QStringLiteral(" to see the html correctly") + kCrLf;
     text += kCrLf + kCrLf;
 
-    if (WriteTextFile(pageText, sDestinationPath))
-        RememberPageWritten(sDestinationPath);
+    // A page that cannot be written is a failure, not a generated page: the list is
+    // dropped uncommitted and nothing is copied.
+    if (!WriteTextFile(pageText, sDestinationPath)) {
+        list.cancelWriting();
+        platform::msgBox(QStringLiteral("Unable to write the page ") + sDestinationPath +
+                         QStringLiteral(". Please check that it can be written to."));
+        return false;
+    }
+    RememberPageWritten(sDestinationPath);
     int count = 1;
     text += sDestinationPath + kCrLf;
 

@@ -53,15 +53,17 @@ QString FillTemplateText(const QString &templateText, const PageData &data);
 // Fills appFolder/templates/<sTemplateName>.htm, writes the page to sDestinationPath,
 // copies the product image and the template's own files (<name>_*) beside it and
 // writes sDestinationPath + ".files". Shows "Please select a template" when no
-// template is named, and a message naming the list when the list cannot be
-// created (then nothing is written). Returns true when the list was written.
-bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName, QString &sDestinationPath,
-                               QString &sProductImage, const PageData &data);
+// template is named, and a message naming the list or the page when either cannot
+// be written (then nothing new is left behind). Returns true when both were written.
+bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplateName,
+                               const QString &sDestinationPath, const QString &sProductImage,
+                               const PageData &data);
 // The same with the template looked up in each of `templateFolders` in turn (the
 // first that holds it wins, and its own files come from that folder); a relative
 // product image path is taken from `dataFolder`.
 bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
-                               QString &sTemplateName, QString &sDestinationPath, QString &sProductImage,
+                               const QString &sTemplateName, const QString &sDestinationPath,
+                               const QString &sProductImage,
                                const PageData &data);
 
 // Whether `name` matches `pattern` the way the template's own files are chosen:

@@ -1,4 +1,5 @@
 #include "platform/CurlTransport.h"
+#include "platform/FtpCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,32 +83,6 @@ QByteArray encodeSegments(const QStringList &segments)
     for (const QString &s : segments)
         parts << QUrl::toPercentEncoding(s);
     return parts.join('/');
-}
-
-bool splitPut(const QString &args, QString &local, QString &remote)
-{
-    // "local" remote
-    if (!args.startsWith('"'))
-        return false;
-    int close = args.indexOf('"', 1);
-    if (close < 0)
-        return false;
-    local = args.mid(1, close - 1);
-    remote = args.mid(close + 1).trimmed();
-    return !local.isEmpty() && !remote.isEmpty();
-}
-
-bool splitGet(const QString &args, QString &remote, QString &local)
-{
-    // remote "local"
-    if (!args.endsWith('"'))
-        return false;
-    int open = args.lastIndexOf('"', args.size() - 2);
-    if (open < 0)
-        return false;
-    local = args.mid(open + 1, args.size() - open - 2);
-    remote = args.left(open).trimmed();
-    return !local.isEmpty() && !remote.isEmpty();
 }
 
 } // namespace
@@ -606,9 +581,9 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
     if (verb == "MKDIR" || verb == "MKD")
         return mkdir(args.trimmed());
     QString a, b;
-    if (verb == "PUT" && splitPut(args.trimmed(), a, b))
+    if (verb == "PUT" && SplitPutArguments(args.trimmed(), a, b))
         return put(a, b);
-    if ((verb == "GET" || verb == "RECV") && splitGet(args.trimmed(), a, b))
+    if ((verb == "GET" || verb == "RECV") && SplitGetArguments(args.trimmed(), a, b))
         return get(a, b);
     o.code = kTransportInternal;
     o.info = QStringLiteral("Unknown or malformed command: %1").arg(command);

@@ -52,9 +52,9 @@ void msgBox(const QString &text, QWidget *parent)
     dialogs().message(text, kAppTitle, Buttons::Ok, Icon::None, parent);
 }
 
-QString toQtFilter(const QString &vbFilter)
+QString toQtFilter(const QString &filter)
 {
-    const QStringList parts = vbFilter.split(QLatin1Char('|'));
+    const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString description = parts[i].trimmed();

@@ -66,6 +66,6 @@ void setDialogs(Dialogs *d);
 void msgBox(const QString &text, QWidget *parent = nullptr);
 
 // "A|*.a|B|*.b" -> {"A", "*.a"}, {"B", "*.b"} pairs turned into Qt's "A (*.a);;B (*.b)".
-QString toQtFilter(const QString &vbFilter);
+QString toQtFilter(const QString &filter);
 
 } // namespace platform

@@ -47,7 +47,7 @@ QStringList diskNames(const QString &sysBlock)
         if (!skip)
             names << name;
     }
-    // sda before sdb before sdaa, nvme0n1 before nvme1n1.
+    // Letters in alphabetical order, digit runs by value: sda, sdaa, sdb; nvme2n1 before nvme10n1.
     QCollator collator;
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(),

@@ -1,4 +1,5 @@
 #include "IniFile.h"
+#include "SaveFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,8 +81,16 @@ bool validUtf8(const QByteArray &bytes)
 
 QString IniFile::decode(const char *data, qsizetype size) const
 {
-    if (m_encoding == Encoding::Utf8)
+    if (m_encoding == Encoding::Utf8) {
+        // The plain decoder drops a byte order mark at the start of what it is given,
+        // which here is the middle of a line: a value or name that begins with U+FEFF
+        // would lose it.
+        if (size >= 3 && data[0] == '\xEF' && data[1] == '\xBB' && data[2] == '\xBF') {
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+            return decoder.decode(QByteArrayView(data, size));
+        }
         return QString::fromUtf8(data, size);
+    }
     QString text(size, Qt::Uninitialized);
     QChar *out = text.data();
     for (qsizetype i = 0; i < size; ++i) {
@@ -247,6 +256,7 @@ QByteArray IniFile::toBytes() const
 
 bool IniFile::save(const QString &path, Access access) const
 {
+    RemoveStaleSaveFiles(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -79,8 +79,8 @@ QString FTP::fFormatError(const QString &sMessage, const QString &sProcedure, co
     return lines.join(QStringLiteral("\r\n"));
 }
 
-bool FTP::FTPInit(QString sURL, QString sUserName, QString sPassword, qint16 iTimeOut, quint16 iRemotePort,
-                  QString sProxy, QString &sError)
+bool FTP::FTPInit(const QString &sURL, const QString &sUserName, const QString &sPassword, qint16 iTimeOut,
+                  quint16 iRemotePort, const QString &sProxy, QString &sError)
 {
     Q_UNUSED(sError); // setting the parameters cannot fail here
     m_err = {};
@@ -100,7 +100,7 @@ bool FTP::FTPInit(QString sURL, QString sUserName, QString sPassword, qint16 iTi
     return true;
 }
 
-bool FTP::FTPChangeRemoteFolder(QString sFTPFolder, QString &sError)
+bool FTP::FTPChangeRemoteFolder(const QString &sFTPFolder, QString &sError)
 {
     m_err = {};
     status(QStringLiteral("Changing remote directory to ") + sFTPFolder);
@@ -110,7 +110,7 @@ bool FTP::FTPChangeRemoteFolder(QString sFTPFolder, QString &sError)
     return false;
 }
 
-bool FTP::FTPCreateRemoteFolder(QString sFTPFolder, QString &sError)
+bool FTP::FTPCreateRemoteFolder(const QString &sFTPFolder, QString &sError)
 {
     m_err = {};
     status(QStringLiteral("Creating Remote Folder ") + sFTPFolder);
@@ -122,14 +122,14 @@ bool FTP::FTPCreateRemoteFolder(QString sFTPFolder, QString &sError)
     return false;
 }
 
-bool FTP::FTPPut(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError)
+bool FTP::FTPPut(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
+                 QString &sError)
 {
     m_err = {};
-    if (sFTPFolder.isEmpty())
-        sFTPFolder = QStringLiteral(".");
+    const QString folder = sFTPFolder.isEmpty() ? QStringLiteral(".") : sFTPFolder;
     const QString local = sLocalFolder + sFileName;
     status(QStringLiteral("Uploading File : \r\n") + local);
-    bool ok = run(QStringLiteral("Put \"") + local + QStringLiteral("\" ") + sFTPFolder + '/' + sFileName);
+    bool ok = run(QStringLiteral("Put \"") + local + QStringLiteral("\" ") + folder + '/' + sFileName);
     if (m_fileSent)
         m_fileSent(local, ok);
     if (ok)
@@ -138,7 +138,8 @@ bool FTP::FTPPut(QString sLocalFolder, QString sFileName, QString sFTPFolder, QS
     return false;
 }
 
-bool FTP::FTPPutAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError)
+bool FTP::FTPPutAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
+                    QString &sError)
 {
     m_err = {};
     QDir dir(sLocalFolder);
@@ -161,8 +162,8 @@ bool FTP::FTPPutAll(QString sLocalFolder, QString sFileNameString, QString sFTPF
     return found;
 }
 
-bool FTP::FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError,
-                 bool bSpecifyFolder)
+bool FTP::FTPGet(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
+                 QString &sError, bool bSpecifyFolder)
 {
     m_err = {};
     const QString local = joinLocal(sLocalFolder, sFileName);
@@ -185,7 +186,8 @@ bool FTP::FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QS
     return false;
 }
 
-bool FTP::FTPGetAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError)
+bool FTP::FTPGetAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
+                    QString &sError)
 {
     m_err = {};
     if (!run(QStringLiteral("CD ") + sFTPFolder) || !run(QStringLiteral("Dir"))) {
@@ -223,6 +225,11 @@ bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QSt
         }
         // Names are requested as listed: servers tell case apart.
         if (line.isEmpty() || !line.contains(sPattern, Qt::CaseInsensitive))
+            continue;
+        // A listing comes from the server: a name with a folder in it, or "..", would
+        // be written outside the local folder; "." is the folder itself.
+        if (line.contains(QLatin1Char('/')) || line.contains(QLatin1Char('\\')) ||
+            line == QLatin1String("..") || line == QLatin1String("."))
             continue;
         if (!FTPGet(sLocalFolder, line, sFTPFolder, sError, false))
             return false;

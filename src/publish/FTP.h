@@ -19,17 +19,20 @@ public:
     FTP(const FTP &) = delete;
     FTP &operator=(const FTP &) = delete;
 
-    bool FTPInit(QString sURL, QString sUserName, QString sPassword, qint16 iTimeOut, quint16 iRemotePort,
-                 QString sProxy, QString &sError);
-    bool FTPChangeRemoteFolder(QString sFTPFolder, QString &sError);
-    bool FTPCreateRemoteFolder(QString sFTPFolder, QString &sError);
+    bool FTPInit(const QString &sURL, const QString &sUserName, const QString &sPassword, qint16 iTimeOut,
+                 quint16 iRemotePort, const QString &sProxy, QString &sError);
+    bool FTPChangeRemoteFolder(const QString &sFTPFolder, QString &sError);
+    bool FTPCreateRemoteFolder(const QString &sFTPFolder, QString &sError);
     // sLocalFolder ends with the separator; an empty sFTPFolder means the current remote directory.
-    bool FTPPut(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError);
+    bool FTPPut(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
+                QString &sError);
     // Every file of sLocalFolder (not subfolders) whose name contains sFileNameString, any case.
-    bool FTPPutAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError);
-    bool FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QString &sError,
-                bool bSpecifyFolder = false);
-    bool FTPGetAll(QString sLocalFolder, QString sFileNameString, QString sFTPFolder, QString &sError);
+    bool FTPPutAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
+                   QString &sError);
+    bool FTPGet(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
+                QString &sError, bool bSpecifyFolder = false);
+    bool FTPGetAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
+                   QString &sError);
     void FTPClose();
 
     // Progress lines; each replaces the whole text of the status box.

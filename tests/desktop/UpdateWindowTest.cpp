@@ -1,8 +1,8 @@
 // The update window against a local update server, and the QWidget resize adapter.
 #include "common/TestSupport.h"
+#include "desktop/QtResize.h"
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
-#include "desktop/modResize.h"
 #include "platform/HttpFetch.h"
 
 #include <QElapsedTimer>

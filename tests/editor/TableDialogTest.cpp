@@ -3,7 +3,6 @@
 #include "editor/frmDialog_Table.h"
 #include "editor/frmMain.h"
 #include "platform/widgets/DesignView.h"
-#include "ui_frmDialog_Table.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,6 +16,15 @@ using editor::frmDialog_Table;
 using platform::Answer;
 
 namespace {
+
+// The dialog's controls by their names, as the store reaches a window's controls.
+template <class T> T *control(QWidget *window, const char *name)
+{
+    T *found = window->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        ADD_FAILURE() << "no control " << name;
+    return found;
+}
 
 class TableDialog : public ::testing::Test {
 protected:
@@ -46,18 +54,18 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
 {
     const qint16 first = frmDialog_Table::TableCount;
     auto *dialog = open();
-    dialog->ui->cmbAlign->setCurrentText(QStringLiteral("Center"));
+    control<QComboBox>(dialog, "cmbAlign")->setCurrentText(QStringLiteral("Center"));
     // The spinner's first step down writes 1 whatever the box held; a step up at 0 does nothing.
-    dialog->ui->Text2->setText(QStringLiteral("7"));
-    dialog->ui->VScrollRow->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    EXPECT_EQ(dialog->ui->Text2->text(), QStringLiteral("7"));
-    dialog->ui->VScrollRow->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    dialog->ui->VScrollRow->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(dialog->ui->Text2->text(), QStringLiteral("2"));
+    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("7"));
+    control<QScrollBar>(dialog, "VScrollRow")->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("7"));
+    control<QScrollBar>(dialog, "VScrollRow")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    control<QScrollBar>(dialog, "VScrollRow")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("2"));
     // Showing it again brings the same dialog, with what was entered.
     EXPECT_EQ(open(), dialog);
-    EXPECT_EQ(dialog->ui->Text2->text(), QStringLiteral("2"));
-    dialog->ui->cmdOK->click();
+    EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("2"));
+    control<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
     const QString html = window->DHTMLEdit1->DocumentHTML();
@@ -65,8 +73,8 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     EXPECT_EQ(html.count(QStringLiteral("<td align=\"Center\""), Qt::CaseInsensitive), 6);
 
     // Every showing starts afresh; Cancel inserts nothing and does not count.
-    EXPECT_EQ(open()->ui->Text2->text(), QStringLiteral("3"));
-    frmDialog_Table::instance()->ui->cmdCancel->click();
+    EXPECT_EQ(control<QLineEdit>(open(), "Text2")->text(), QStringLiteral("3"));
+    control<QPushButton>(frmDialog_Table::instance(), "cmdCancel")->click();
     EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
     EXPECT_EQ(tablesInDocument(), 1);
@@ -77,22 +85,22 @@ TEST_F(TableDialog, BadCountsAreNamedAndHugeTablesNeedConsent)
     const qint16 first = frmDialog_Table::TableCount;
     auto *dialog = open();
     for (const char *bad : {"", "many", "40000"}) {
-        dialog->ui->Text2->setText(QString::fromLatin1(bad));
+        control<QLineEdit>(dialog, "Text2")->setText(QString::fromLatin1(bad));
         dialogs.messages.clear();
         dialog->cmdOK_Click();
         EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Rows"))) << bad;
     }
-    dialog->ui->Text2->setText(QStringLiteral("3"));
-    dialog->ui->Text1->setText(QStringLiteral("x"));
+    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("3"));
+    control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("x"));
     dialog->cmdOK_Click();
     EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Columns")));
 
-    dialog->ui->Text2->setText(QStringLiteral("1000"));
-    dialog->ui->Text1->setText(QStringLiteral("101"));
+    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("1000"));
+    control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("101"));
     dialog->cmdOK_Click();
     EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("at most 100000 cells")));
-    dialog->ui->Text2->setText(QStringLiteral("200"));
-    dialog->ui->Text1->setText(QStringLiteral("51"));
+    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("200"));
+    control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("51"));
     dialogs.answers = {Answer::No};
     dialog->cmdOK_Click();
     EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("10200 cells")));

@@ -77,10 +77,12 @@ TEST_F(Generate, CopiesImageThenOwnFilesMatchedWithoutCase)
                            out + "/Sunrise_Blue.htm", out + "/SUNRISE_header.gif"}));
     EXPECT_EQ(readAll(out + "/shot.png"), "img");
     EXPECT_EQ(readAll(out + "/sunrise_bg.jpg"), "sunrise_bg.jpg");
-    // A second run without the image (missing file: no copy, no line) rewrites the list.
+    // A second run without the image (missing file: no copy, no line) rewrites the list,
+    // and takes away what an interrupted earlier save of the page or its list left.
+    writeAll(dest + ".QkZrTb", "half");
+    writeAll(dest + ".files.WzQpLm", "half");
     EXPECT_TRUE(generate("Sunrise", dest, tmp.filePath("none.png")));
     EXPECT_EQ(fileLines(dest).size(), 5);
-    EXPECT_EQ(readAll(dest), "<p>Tool</p>");
     EXPECT_EQ(readAll(dest), "<p>Tool</p>");
     EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 7); // nothing else, no temporary files
     EXPECT_TRUE(dialogs.messages.empty());
@@ -123,13 +125,18 @@ TEST_F(Generate, UnwritableDestinations)
     EXPECT_FALSE(generate("Sunrise", lost));
     EXPECT_TRUE(dialogs.lastMessage().contains(lost + ".files"));
     EXPECT_FALSE(QFile::exists(out + "/missing"));
-    // The page cannot be written (a folder stands at its path): listed alone, nothing copied.
+    // The page cannot be written (a folder stands at its path): a failure naming the page,
+    // the earlier list kept as it was, nothing copied.
     writeAll(app + "/templates/Sunrise_a.css", "a");
     const QString blocked = out + "/blocked.htm";
     QDir().mkpath(blocked);
-    EXPECT_TRUE(generate("Sunrise", blocked));
-    EXPECT_EQ(fileLines(blocked), QStringList{blocked});
+    writeAll(blocked + ".files", "earlier list");
+    EXPECT_FALSE(generate("Sunrise", blocked));
+    EXPECT_TRUE(dialogs.lastMessage().startsWith("Unable to write the page " + blocked))
+        << qPrintable(dialogs.lastMessage());
+    EXPECT_EQ(readAll(blocked + ".files"), "earlier list");
     EXPECT_FALSE(QFile::exists(out + "/Sunrise_a.css"));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"blocked.htm.files"});
     // A missing template: a message naming it, and the existing page is left alone.
     const QString dest = out + "/kept.htm";
     writeAll(dest, "my page");

@@ -11,6 +11,7 @@
 
 using platform::IniFile;
 using testing_support::readAll;
+using testing_support::writeAll;
 
 TEST(IniFile, ReadsLikeTheProfileFunctions)
 {
@@ -55,6 +56,12 @@ TEST(IniFile, WritesInPlaceAtSectionEndAndFileEnd)
     const QString longValue = QString(100000, QLatin1Char('v')) + QString::fromUtf8("é€");
     ini.setValue("s", "k", longValue);
     EXPECT_EQ(IniFile::fromBytes(ini.toBytes()).value("s", "k"), longValue);
+    // A value or key that begins with U+FEFF (pasted from a web page) keeps it: the
+    // decoder would take it for a byte order mark (found by the INI fuzz target).
+    const QString bom = QString(QChar(0xFEFF)) + "[TEXT]";
+    ini.setValue("s", bom, bom);
+    EXPECT_EQ(ini.value("s", bom), bom);
+    EXPECT_EQ(IniFile::fromBytes(ini.toBytes()).value("s", bom), bom);
 }
 
 TEST(IniFile, FilesAreReplacedSafely)
@@ -74,6 +81,13 @@ TEST(IniFile, FilesAreReplacedSafely)
     ASSERT_TRUE(platform::WritePrivateProfileString("s", "k", "w", path));
     EXPECT_EQ(QFile::permissions(path) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), mode);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"a.ini"});
+    // A save killed between writing its temporary file and the rename leaves "a.ini.XXXXXX";
+    // the next save of a.ini removes it, and nothing that only looks alike.
+    for (const char *name : {"a.ini.QkZrTb", "a.ini.backup", "a.ini.QkZrTb1", "b.ini.QkZrTb"})
+        writeAll(dir.filePath(name), "x");
+    ASSERT_TRUE(platform::WritePrivateProfileString("s", "k", "x", path));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              QStringList({"a.ini", "a.ini.backup", "a.ini.QkZrTb1", "b.ini.QkZrTb"}));
 }
 
 TEST(IniFile, BadInputGivesAResultNotACrash)

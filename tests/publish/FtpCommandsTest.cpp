@@ -135,6 +135,8 @@ TEST(FtpCommands, GetAllRequestsListedNames)
     QByteArray listing = "index.htm\r\nlogo.gif\r\n";
     for (int i = 0; i < 30; ++i) // longer than one piece
         listing += "file_number_" + QByteArray::number(i) + ".gif\r\n";
+    // A server's listing cannot name a place outside the local folder.
+    listing += "../evil.htm\r\nsub/x.htm\r\n..\\up.htm\r\n..\r\n";
     c.ctl->replies["Dir"] = {0, {}, listing + "About.HTM"};
     EXPECT_TRUE(c.ftp.FTPGetAll("/dl", "HTM", "www", c.err));
     EXPECT_EQ(c.ctl->commands, QStringList({"CD www", "Dir", "Get index.htm \"/dl/index.htm\"",

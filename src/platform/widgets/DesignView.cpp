@@ -314,7 +314,7 @@ bool DesignView::SaveDocument(const QString &path)
 
 bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
 {
-    const bool prompt = option == OLECMDEXECOPT_PROMPTUSER;
+    const bool prompt = option == kPromptUser;
     const QString text = argument.typeId() == QMetaType::QString ? argument.toString() : QString();
     bool ok = false;
     switch (command) {

@@ -39,7 +39,7 @@ enum DesignCommand : int {
 
 // Execution option 1: the view asks the user for the command's value through a
 // dialog of its own (font, hyperlink address, image address), via platform::dialogs().
-constexpr int OLECMDEXECOPT_PROMPTUSER = 1;
+constexpr int kPromptUser = 1;
 
 class DesignView : public QWebEngineView {
     Q_OBJECT

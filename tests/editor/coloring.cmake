@@ -1,1 +1,0 @@
-quillmark_add_test(editor_coloring SOURCES ColoringTest.cpp LIBS editor_logic)

@@ -1,0 +1,50 @@
+// The source colouring and the typing rules over any text: every run lies inside the
+// text with one of the four colours, a tag's runs lie inside the tag, and the typing
+// rules never ask for a colour that is not one of them.
+#include "FuzzSupport.h"
+#include "editor/logic/SourceColoring.h"
+
+using namespace editor;
+
+namespace {
+
+bool knownColor(platform::ColorValue c)
+{
+    return c == kColorText || c == kColorTag || c == kColorValue || c == kColorComment;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    const int start = data.ConsumeIntegralInRange(-2, 300);
+    const int end = data.ConsumeIntegralInRange(-2, 300);
+    const std::string keys = data.ConsumeRandomLengthString(64);
+    const QString text =
+        QString::fromLocal8Bit(QByteArray::fromStdString(data.ConsumeRemainingBytesAsString()));
+
+    for (const platform::ColorRun &run : rangeColorRuns(text, start, end)) {
+        FUZZ_CHECK(run.start >= 0 && run.length >= 0 && run.start + run.length <= text.size(),
+                   QString::number(run.start) + QLatin1Char('+') + QString::number(run.length));
+        FUZZ_CHECK(knownColor(run.color), QString::number(run.color));
+    }
+    // A tag is the text from a "<" to the next ">".
+    const qsizetype lt = text.indexOf(QLatin1Char('<'));
+    const qsizetype gt = lt < 0 ? -1 : text.indexOf(QLatin1Char('>'), lt);
+    if (gt > 0) {
+        const QString tag = text.mid(lt, gt - lt + 1);
+        for (const platform::ColorRun &run : tagColorRuns(tag, int(lt) + 1, int(gt) + 1))
+            FUZZ_CHECK(run.start >= lt && run.start + run.length <= gt + 1, tag);
+    }
+    TypingState state;
+    QChar before;
+    for (unsigned char key : keys) {
+        const TypedCharAction action = typedCharAction(state, key, before);
+        FUZZ_CHECK(!action.color || knownColor(*action.color), QString::number(key));
+        FUZZ_CHECK(action.key == 0 || action.key == key, QString::number(action.key));
+        if (action.key)
+            before = QChar(action.key);
+    }
+    return 0;
+}

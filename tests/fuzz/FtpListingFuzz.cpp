@@ -1,0 +1,103 @@
+// The FTP client's handling of a server's listing ("Get all" over a transport that
+// answers with the fuzzer's bytes), and the transport's splitting of the commands the
+// client builds: every file fetched is a listed name, and its Get command splits back
+// into that name and its local path.
+#include "FuzzSupport.h"
+#include "platform/FtpCommand.h"
+#include "platform/Transport.h"
+#include "publish/FTP.h"
+
+#include <QDir>
+#include <QStringList>
+
+namespace {
+
+class ListingTransport : public platform::Transport {
+public:
+    QString listing;
+    QStringList commands;
+    qsizetype read = 0;
+
+    void Execute(const QString &operation) override
+    {
+        commands << operation;
+        read = 0;
+    }
+    bool StillExecuting() const override { return false; }
+    int ResponseCode() const override { return platform::kTransportOk; }
+    QString ResponseInfo() const override { return {}; }
+    QString GetChunk(int size) override
+    {
+        if (commands.isEmpty() || commands.last() != QLatin1String("Dir"))
+            return {};
+        const QString piece = listing.mid(read, size);
+        read += piece.size();
+        return piece;
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzing::startQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    const QString pattern = fuzzing::text(data, 8);
+    const QString putArguments = fuzzing::text(data, 128);
+    auto owned = std::make_unique<ListingTransport>();
+    ListingTransport &transport = *owned;
+    transport.listing =
+        QString::fromLocal8Bit(QByteArray::fromStdString(data.ConsumeRemainingBytesAsString()));
+    publish::FTP ftp(std::move(owned));
+    const QString localFolder = QStringLiteral("/nonexistent-fuzz-folder/");
+    QString error;
+    ftp.FTPGetAll(localFolder, pattern, QStringLiteral("remote"), error);
+
+    const QStringList listed = transport.listing.split(QStringLiteral("\r\n"));
+    const bool lineEndsAreCrLf =
+        transport.listing.count(QLatin1Char('\r')) == transport.listing.count(QStringLiteral("\r\n")) &&
+        transport.listing.count(QLatin1Char('\n')) == transport.listing.count(QStringLiteral("\r\n"));
+    for (const QString &command : transport.commands) {
+        if (!command.startsWith(QLatin1String("Get ")))
+            continue;
+        QString remote, local;
+        const bool split = platform::SplitGetArguments(command.mid(4).trimmed(), remote, local);
+        if (!split) {
+            // Only a name of blanks, a name with quotes (known, above) or one cut at a
+            // lone CR gives nothing to split.
+            FUZZ_CHECK(!lineEndsAreCrLf || command.count(QLatin1Char('"')) > 2 ||
+                           command.mid(4).section(QLatin1Char('"'), 0, 0).trimmed().isEmpty(),
+                       command);
+            continue;
+        }
+        // Names with quotes or blanks at their ends do not survive the command text:
+        // known, and left to the client's rewrite.
+        if (remote.contains(QLatin1Char('"')) || local.contains(QLatin1Char('"')))
+            continue;
+        const QString name = local.mid(localFolder.size());
+        if (name != name.trimmed())
+            continue;
+        FUZZ_CHECK(local == localFolder + remote, command);
+        FUZZ_CHECK(QDir::cleanPath(local).startsWith(localFolder) &&
+                       QDir::cleanPath(local) != localFolder + "..",
+                   command);
+        FUZZ_CHECK(remote.contains(pattern, Qt::CaseInsensitive), command);
+        // Lines end in CR LF (the transport makes them so); a lone CR inside a name
+        // cuts it, which the transport then refuses as a control character.
+        if (lineEndsAreCrLf) {
+            bool found = false;
+            for (const QString &line : listed)
+                found = found || line.trimmed() == remote;
+            FUZZ_CHECK(found, command);
+        }
+    }
+    QString local, remote;
+    if (platform::SplitPutArguments(putArguments, local, remote))
+        FUZZ_CHECK(!local.contains(QLatin1Char('"')) && !remote.isEmpty(), putArguments);
+    return 0;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Shared pieces of the fuzz targets: a Qt core application for the code that wants
+// one, and text drawn from the fuzzer's bytes.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <fuzzer/FuzzedDataProvider.h>
+
+namespace fuzzing {
+
+inline void startQt()
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication *app = new QCoreApplication(argc, argv);
+    (void)app;
+}
+
+// A scratch folder for the run, in memory when the system offers one (files are
+// written on every input).
+inline QTemporaryDir &scratchFolder()
+{
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/quillmark-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/quillmark-fuzz-XXXXXX"));
+    return dir;
+}
+
+// Text as the program reads it from an 8-bit file.
+inline QString text(FuzzedDataProvider &data, size_t maxBytes = 4096)
+{
+    return QString::fromLocal8Bit(QByteArray::fromStdString(data.ConsumeRandomLengthString(maxBytes)));
+}
+
+// A broken rule: print what differs and stop, so libFuzzer keeps the input.
+#define FUZZ_CHECK(condition, what)                                                                          \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            std::fprintf(stderr, "check failed: %s (%s)\n", #condition, qPrintable(QString(what)));          \
+            std::abort();                                                                                    \
+        }                                                                                                    \
+    } while (false)
+
+} // namespace fuzzing

@@ -1,0 +1,92 @@
+// The INI layer: any bytes load; after edits, a save and a reload every value reads
+// back as it did (the edited ones as they were written), and nothing crashes.
+#include "FuzzSupport.h"
+#include "platform/IniFile.h"
+
+#include <QHash>
+#include <QTemporaryDir>
+
+using platform::IniFile;
+
+namespace {
+
+// Names the fuzzer may use for edits: what a form's controls and lists are called.
+QString name(FuzzedDataProvider &data)
+{
+    static const char alphabet[] = "abcXYZ_019 ";
+    QString out;
+    const int length = data.ConsumeIntegralInRange(1, 6);
+    for (int i = 0; i < length; ++i)
+        out += QLatin1Char(alphabet[data.ConsumeIntegralInRange<size_t>(0, sizeof alphabet - 2)]);
+    return out.trimmed().isEmpty() ? QStringLiteral("k") : out;
+}
+
+// What a value reads back as: CR and LF cannot live in a line and become blanks.
+QString written(QString value)
+{
+    return value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+QString key(const QString &section, const QString &k)
+{
+    return section.trimmed().toCaseFolded() + QChar(0) + k.trimmed().toCaseFolded();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzing::startQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    struct Edit {
+        QString section, key, value;
+    };
+    std::vector<Edit> edits(data.ConsumeIntegralInRange(0, 6));
+    for (Edit &e : edits) {
+        e.section = name(data);
+        e.key = name(data);
+        // Valid UTF-8 only: the file is 8-bit text in a UTF-8 locale.
+        e.value = QString::fromUtf8(QByteArray::fromStdString(data.ConsumeRandomLengthString(64)));
+    }
+    const QByteArray file = QByteArray::fromStdString(data.ConsumeRemainingBytesAsString());
+
+    IniFile ini = IniFile::fromBytes(file);
+    QStringList sections = {QStringLiteral("TEXT"), QString()};
+    for (const Edit &e : edits)
+        sections << e.section;
+    QHash<QString, QString> expected;
+    QHash<QString, std::pair<QString, QString>> names;
+    for (const QString &section : sections) {
+        for (const QString &k : ini.keys(section)) {
+            expected.insert(key(section, k), ini.value(section, k));
+            names.insert(key(section, k), {section, k});
+        }
+    }
+    for (const Edit &e : edits) {
+        ini.setValue(e.section, e.key, e.value);
+        FUZZ_CHECK(ini.value(e.section, e.key) == written(e.value),
+                   e.section + QStringLiteral("/") + e.key + QStringLiteral(": [") +
+                       e.value.toUtf8().toHex() + QStringLiteral("] read [") +
+                       ini.value(e.section, e.key).toUtf8().toHex() + QStringLiteral("]"));
+        expected.insert(key(e.section, e.key), written(e.value));
+        names.insert(key(e.section, e.key), {e.section, e.key});
+    }
+
+    const QString path = fuzzing::scratchFolder().filePath(QStringLiteral("fuzz.ini"));
+    IniFile reloaded;
+    const bool saved = ini.save(path);
+    FUZZ_CHECK(saved, path);
+    FUZZ_CHECK(reloaded.load(path), path);
+    for (auto it = expected.constBegin(); it != expected.constEnd(); ++it) {
+        const auto &[section, k] = names.value(it.key());
+        FUZZ_CHECK(reloaded.value(section, k) == it.value(),
+                   section + QStringLiteral("/") + k + QStringLiteral(": ") + it.value() +
+                       QStringLiteral(" became ") + reloaded.value(section, k));
+    }
+    return 0;
+}

@@ -1,0 +1,38 @@
+// The store's loading of a wizard-shaped form from any file: no crash, no hang on a
+// huge "SIZE".
+#include "FuzzSupport.h"
+#include "store/Form.h"
+#include "store/WizardForm.h"
+#include "store/modReadWriteIni.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzing::startQt();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    QTemporaryDir &app = fuzzing::scratchFolder();
+    static const bool made = QDir(app.path()).mkpath(QStringLiteral("sites"));
+    (void)made;
+    {
+        QFile file(app.filePath(QStringLiteral("sites/fuzz.ini")));
+        if (!file.open(QIODevice::WriteOnly))
+            std::abort();
+        file.write(reinterpret_cast<const char *>(bytes), qint64(size));
+    }
+    store::MemoryForm form;
+    store_testing::buildWizardForm(form, 0);
+    store::LoadFormFromIni(QStringLiteral("fuzz.ini"), form, app.path());
+    for (const store::Control &control : form.controls()) {
+        if (!control.listView)
+            continue;
+        // No more rows than the file has keys: a huge "SIZE" must not fill memory.
+        FUZZ_CHECK(control.listView->rowCount() <= int(size), control.name);
+    }
+    return 0;
+}

@@ -1,0 +1,74 @@
+// The template engine over random templates and page data: no crash, no leak, and
+// ReplaceAll agrees with QString::replace.
+#include "FuzzSupport.h"
+#include "generation/modTemplates.h"
+
+using namespace generation;
+
+namespace {
+
+QVector<ListRow> rows(FuzzedDataProvider &data, int columns)
+{
+    QVector<ListRow> out(data.ConsumeIntegralInRange(0, 4));
+    for (ListRow &row : out) {
+        row.text = fuzzing::text(data, 64);
+        for (int c = 1; c < columns; ++c)
+            row.subItems << fuzzing::text(data, 64);
+    }
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
+{
+    FuzzedDataProvider data(bytes, size);
+    PageData page;
+    for (QString *field : {&page.txtSoftwareName,
+                           &page.txtKeywords,
+                           &page.txtOneLiner,
+                           &page.txtSupportURL,
+                           &page.txtAffiliateURL,
+                           &page.txtExplainIn30Secs,
+                           &page.txtCopyRightInfo,
+                           &page.txtProblem,
+                           &page.txtProlemSolution,
+                           &page.txtBenefits,
+                           &page.txtComparison,
+                           &page.txtProductImage,
+                           &page.txtProductCaption,
+                           &page.txtMRP,
+                           &page.txtSpecialPrice,
+                           &page.txtOrderWithinHours,
+                           &page.txtPurchaseURL,
+                           &page.txtOrderLaterIncentive,
+                           &page.txtDownloadURL,
+                           &page.txtDownloadMessage,
+                           &page.txtDownloadRequirements,
+                           &page.txtDownloadHelp})
+        *field = data.ConsumeBool() ? fuzzing::text(data, 48) : QString();
+    page.lvwFAQ = rows(data, 2);
+    page.lvwFeatures = rows(data, 2);
+    page.lvwTestimonial = rows(data, 3);
+    const QString blockName = fuzzing::text(data, 32);
+    const QString search = fuzzing::text(data, 8);
+    const QString templateText =
+        QString::fromLocal8Bit(QByteArray::fromStdString(data.ConsumeRemainingBytesAsString()));
+
+    const QString page1 = FillTemplateText(templateText, page);
+    (void)page1;
+    (void)GetBlock(blockName, templateText);
+
+    const QString replaced = ReplaceAll(templateText, search, page.txtSoftwareName);
+    if (!search.isEmpty())
+        FUZZ_CHECK(replaced == QString(templateText).replace(search, page.txtSoftwareName), search);
+    else
+        FUZZ_CHECK(replaced == templateText, search);
+    for (const QString &value : {page.txtSoftwareName, page.txtPurchaseURL, page.txtSupportURL}) {
+        (void)LineBreakRule(value);
+        (void)AddressRule(value);
+        (void)OrderLinkRule(value);
+        (void)TrimBlanks(value);
+    }
+    return 0;
+}

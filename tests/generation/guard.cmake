@@ -1,1 +1,0 @@
-quillmark_add_test(generation_guard SOURCES PageGuardTest.cpp LIBS generation)

@@ -1,1 +1,0 @@
-quillmark_add_test(generation_shipped_templates SOURCES ShippedTemplatesTest.cpp LIBS generation store)

@@ -1,1 +1,0 @@
-quillmark_add_test(platform_diskserial SOURCES DiskSerialTest.cpp LIBS platform)

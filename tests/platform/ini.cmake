@@ -1,1 +1,0 @@
-quillmark_add_test(platform_ini SOURCES IniFileTest.cpp LIBS platform)
