@@ -11,14 +11,32 @@ using generation::PageData;
 
 generation::PageData LoadSampleProduct(const QString &appFolder)
 {
-#define FIELD(name) {#name, &PageData::name}
-    const std::pair<const char *, QString PageData::*> textFields[] = {
-        FIELD(txtSoftwareName), FIELD(txtOneLiner), FIELD(txtKeywords), FIELD(txtSupportURL),
-        FIELD(txtAffiliateURL), FIELD(txtExplainIn30Secs), FIELD(txtCopyRightInfo), FIELD(txtProblem),
-        FIELD(txtProlemSolution), FIELD(txtBenefits), FIELD(txtComparison), FIELD(txtProductImage),
-        FIELD(txtProductCaption), FIELD(txtDownloadURL), FIELD(txtDownloadMessage), FIELD(txtDownloadHelp),
-        FIELD(txtDownloadRequirements), FIELD(txtPurchaseURL), FIELD(txtOrderLaterIncentive), FIELD(txtMRP),
-        FIELD(txtSpecialPrice), FIELD(txtOrderWithinHours)};
+#define FIELD(name)                                                                                          \
+    {                                                                                                        \
+#name, &PageData::name                                                                               \
+    }
+    const std::pair<const char *, QString PageData::*> textFields[] = {FIELD(txtSoftwareName),
+                                                                       FIELD(txtOneLiner),
+                                                                       FIELD(txtKeywords),
+                                                                       FIELD(txtSupportURL),
+                                                                       FIELD(txtAffiliateURL),
+                                                                       FIELD(txtExplainIn30Secs),
+                                                                       FIELD(txtCopyRightInfo),
+                                                                       FIELD(txtProblem),
+                                                                       FIELD(txtProlemSolution),
+                                                                       FIELD(txtBenefits),
+                                                                       FIELD(txtComparison),
+                                                                       FIELD(txtProductImage),
+                                                                       FIELD(txtProductCaption),
+                                                                       FIELD(txtDownloadURL),
+                                                                       FIELD(txtDownloadMessage),
+                                                                       FIELD(txtDownloadHelp),
+                                                                       FIELD(txtDownloadRequirements),
+                                                                       FIELD(txtPurchaseURL),
+                                                                       FIELD(txtOrderLaterIncentive),
+                                                                       FIELD(txtMRP),
+                                                                       FIELD(txtSpecialPrice),
+                                                                       FIELD(txtOrderWithinHours)};
 #undef FIELD
     store::MemoryForm form;
     for (const auto &[name, field] : textFields)

@@ -38,8 +38,9 @@ QStringList localReferences(const QString &text, bool isPage)
     static const QRegularExpression attr(R"re(\b(?:src|href)\s*=\s*(["'])(.*?)\1)re",
                                          QRegularExpression::CaseInsensitiveOption |
                                              QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression image(R"re(<meta\s+(?:property|name)="(?:og|twitter):image"\s+content="([^"]*)")re",
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression image(
+        R"re(<meta\s+(?:property|name)="(?:og|twitter):image"\s+content="([^"]*)")re",
+        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression url(R"re(url\(\s*["']?([^"')]*?)["']?\s*\))re",
                                         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression scheme(R"(^[A-Za-z][A-Za-z0-9+.-]*:)");
@@ -69,7 +70,8 @@ QString visibleText(const QString &html)
 // Checks one generated page; `what` names the template and product in messages.
 void expectFinishedPage(const QString &folder, const QString &html)
 {
-    static const QRegularExpression zorName(R"(</?(ZOR_[A-Za-z0-9_]*))", QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression zorName(R"(</?(ZOR_[A-Za-z0-9_]*))",
+                                            QRegularExpression::CaseInsensitiveOption);
     for (auto it = zorName.globalMatch(html); it.hasNext();) {
         const QString found = it.next().captured(1);
         EXPECT_TRUE(found.startsWith("ZOR_PAGE_DATA_") && kBlocks.contains(found.mid(14)))
@@ -131,7 +133,8 @@ TEST(ShippedTemplates, EveryTemplateUsesTheWholeVocabularyAndGivesAFinishedPage)
         for (const QString &p : kPlaceholders)
             EXPECT_TRUE(text.contains("<ZOR_PAGE_DATA_" + p + ">")) << "lacks " << p.toStdString();
         for (const QString &b : kBlocks)
-            EXPECT_TRUE(text.contains("<ZOR_PAGE_DATA_" + b + ">") && text.contains("</ZOR_PAGE_DATA_" + b + ">"))
+            EXPECT_TRUE(text.contains("<ZOR_PAGE_DATA_" + b + ">") &&
+                        text.contains("</ZOR_PAGE_DATA_" + b + ">"))
                 << "lacks block " << b.toStdString();
         for (const char *meta : {"name=\"viewport\"", "property=\"og:title\"", "property=\"og:description\"",
                                  "property=\"og:image\"", "name=\"twitter:card\"", "name=\"twitter:image\""})
@@ -162,7 +165,8 @@ TEST(ShippedTemplates, EveryTemplateUsesTheWholeVocabularyAndGivesAFinishedPage)
             expectFinishedPage(out.path(), html);
             EXPECT_TRUE(html.contains(OrderLinkRule(minimal.txtPurchaseURL)));
             for (const char *fragment : {"Get it for", "instead of", "within", " was", "Regular price"})
-                EXPECT_FALSE(visibleText(html).contains(fragment)) << "a sentence about a missing answer: " << fragment;
+                EXPECT_FALSE(visibleText(html).contains(fragment))
+                    << "a sentence about a missing answer: " << fragment;
         }
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
