@@ -14,6 +14,7 @@
 #include "platform/widgets/SourceView.h"
 #include "store/QtForm.h"
 #include "store/modReadWriteIni.h"
+#include "wizard/TemplateGallery.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -278,6 +279,8 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
 
+    setUpGallery();
+
     QPushButton *const more[3] = {ui->xpcmdMore_0, ui->xpcmdMore_1, ui->xpcmdMore_2};
     QLabel *const texts[3] = {ui->lblPromoText_0, ui->lblPromoText_1, ui->lblPromoText_2};
     for (int i = 0; i < 3; ++i) {
@@ -331,6 +334,11 @@ void frmWizard::Form_Load()
     ComboAdapter templates(cmbTemplates);
     generation::FillComboFromFolder(appFolder, QStringLiteral("templates"), QStringLiteral(".htm"),
                                     templates);
+    QStringList names;
+    for (int i = 0; i < cmbTemplates->count(); ++i)
+        names << cmbTemplates->itemText(i);
+    m_gallery->setTemplates(names);
+    m_gallery->showCurrent(cmbTemplates->currentText());
     updateSideBar();
 }
 
@@ -731,6 +739,31 @@ void frmWizard::preview()
     generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image,
                                           pageData());
     WebBrowser1->Navigate(path);
+}
+
+void frmWizard::setUpGallery()
+{
+    m_gallery = new TemplateGallery(ui->pctWizard_8);
+    ui->qvboxlayout_81->insertWidget(ui->qvboxlayout_81->indexOf(WebBrowser1), m_gallery);
+    m_gallery->setSources(
+        platform::applicationFolder(), [this] { return pageData(); },
+        [this] { return resolveImagePath(ui->txtProductImage->text()); });
+    connect(m_gallery, &TemplateGallery::templateChosen, this, &frmWizard::galleryTemplateChosen);
+    connect(cmbTemplates, &QComboBox::currentTextChanged, m_gallery, &TemplateGallery::showCurrent);
+}
+
+void frmWizard::galleryTemplateChosen(const QString &name)
+{
+    const int index = cmbTemplates->findText(name);
+    if (index < 0)
+        return;
+    cmbTemplates->setCurrentIndex(index);
+    // A new template starts at its top, not where the last preview was scrolled to.
+    connect(
+        WebBrowser1, &QWebEngineView::loadFinished, this,
+        [this] { WebBrowser1->page()->runJavaScript(QStringLiteral("window.scrollTo(0, 0)")); },
+        Qt::SingleShotConnection);
+    preview();
 }
 
 void frmWizard::xpcmdMoreTemplates_Click()

@@ -29,6 +29,8 @@ class BrowserView;
 
 namespace wizard {
 
+class TemplateGallery;
+
 class frmWizard : public QDialog {
     Q_OBJECT
 public:
@@ -122,8 +124,11 @@ private:
     QString previewPath() const;
     void preview();
     bool handOff(const QString &path);
+    void setUpGallery();
+    void galleryTemplateChosen(const QString &name);
 
     QPixmap m_productPicture;
+    TemplateGallery *m_gallery = nullptr; // step 9, beside cmbTemplates
 };
 
 // Spaces (only spaces) removed from both ends: the emptiness test of every input check.
