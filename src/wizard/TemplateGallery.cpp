@@ -133,36 +133,54 @@ void GalleryPictures::start(const QString &name, const QString &page, const QByt
 {
     auto job = std::make_shared<Job>();
     job->key = key;
-    job->view = std::make_unique<QWebEngineView>();
-    QWebEngineView *view = job->view.get();
-    view->setAttribute(Qt::WA_DontShowOnScreen);
-    view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
-    view->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    // The page is laid out at desktop width but painted at picture size: a zoomed-out
-    // view paints a sixth of the pixels.
-    const qreal zoom = qreal(kRenderWidth) / kPageWidth;
-    view->resize(kRenderWidth, kPageHeight * kRenderWidth / kPageWidth);
-    view->setZoomFactor(zoom);
-    view->show();
-    connect(view, &QWebEngineView::loadFinished, this, [this, name, view](bool) {
-        const auto it = m_jobs.constFind(name);
-        if (it != m_jobs.constEnd() && (*it)->view.get() == view)
-            QTimer::singleShot(100, this, [this, name] { capture(name); });
-    });
+    job->page = page;
     m_jobs.insert(name, job); // replaces (and so stops) an older job for the same template
-    view->load(QUrl::fromLocalFile(page));
+    m_waiting.removeAll(name);
+    m_waiting << name;
+    startWaiting();
+}
+
+// The pages share one renderer: a few at a time finish sooner than all at once.
+void GalleryPictures::startWaiting()
+{
+    int running = 0;
+    for (const auto &job : std::as_const(m_jobs))
+        running += job->view ? 1 : 0;
+    while (running < kParallel && !m_waiting.isEmpty()) {
+        const QString name = m_waiting.takeFirst();
+        const auto job = m_jobs.value(name);
+        if (!job || job->view)
+            continue;
+        job->view = std::make_unique<QWebEngineView>();
+        QWebEngineView *view = job->view.get();
+        view->setAttribute(Qt::WA_DontShowOnScreen);
+        view->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+        view->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+        // The page is laid out at desktop width but painted at picture size: a zoomed-out
+        // view paints a sixth of the pixels.
+        view->resize(kRenderWidth, kPageHeight * kRenderWidth / kPageWidth);
+        view->setZoomFactor(qreal(kRenderWidth) / kPageWidth);
+        view->show();
+        connect(view, &QWebEngineView::loadFinished, this, [this, name, view](bool) {
+            const auto it = m_jobs.constFind(name);
+            if (it != m_jobs.constEnd() && (*it)->view.get() == view)
+                QTimer::singleShot(30, this, [this, name] { capture(name); });
+        });
+        view->load(QUrl::fromLocalFile(job->page));
+        ++running;
+    }
 }
 
 void GalleryPictures::capture(const QString &name)
 {
     const auto it = m_jobs.constFind(name);
-    if (it == m_jobs.constEnd())
+    if (it == m_jobs.constEnd() || !(*it)->view)
         return;
     Job &job = **it;
     const QImage shot = job.view->grab().toImage();
     // The first frame may not be painted yet; a page that never paints gets a plain picture.
-    if (!looksPainted(shot) && ++job.attempts < 30) {
-        QTimer::singleShot(100, this, [this, name] { capture(name); });
+    if (!looksPainted(shot) && ++job.attempts < 100) {
+        QTimer::singleShot(30, this, [this, name] { capture(name); });
         return;
     }
     m_pictures.insert(name, {job.key, shot.scaledToWidth(kThumbWidth, Qt::SmoothTransformation)});
@@ -174,6 +192,7 @@ void GalleryPictures::done(const QString &name, const QImage &)
     // The view is deleted once its own signal handlers have returned.
     if (auto job = m_jobs.take(name))
         job->view.release()->deleteLater();
+    startWaiting();
     emit pictureReady(name);
     if (m_jobs.isEmpty())
         emit finished();

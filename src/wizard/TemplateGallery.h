@@ -25,8 +25,8 @@ namespace wizard {
 QByteArray GalleryKey(const QString &appFolder, const QString &templateName, const generation::PageData &data,
                       const QString &imagePath);
 
-// Renders and keeps the pictures. Rendering runs in the background (one off-screen
-// page per template, all at once); `pictureReady` reports each picture.
+// Renders and keeps the pictures. Rendering runs in the background (off-screen pages,
+// a few at a time); `pictureReady` reports each picture.
 class GalleryPictures : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +34,7 @@ public:
     static constexpr int kPageHeight = 800;
     static constexpr int kThumbWidth = 240;
     static constexpr int kRenderWidth = 480; // twice the picture, for a sharp picture
+    static constexpr int kParallel = 3;      // pages loading at once
 
     explicit GalleryPictures(QObject *parent = nullptr);
     ~GalleryPictures() override;
@@ -57,15 +58,18 @@ private:
     };
     struct Job {
         QByteArray key;
-        std::unique_ptr<QWebEngineView> view;
+        QString page;
+        std::unique_ptr<QWebEngineView> view; // while its page loads
         int attempts = 0;
     };
     void start(const QString &name, const QString &page, const QByteArray &key);
+    void startWaiting();
     void capture(const QString &name);
     void done(const QString &name, const QImage &image);
 
     QHash<QString, Entry> m_pictures;
     QHash<QString, std::shared_ptr<Job>> m_jobs;
+    QStringList m_waiting; // jobs without a view yet, in order
     std::unique_ptr<QTemporaryDir> m_pages;
 };
 
