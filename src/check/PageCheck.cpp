@@ -617,4 +617,35 @@ QByteArray ToJson(const Report &report)
         .toJson(QJsonDocument::Compact);
 }
 
+QVector<Report> PagesWithErrors(const QStringList &paths)
+{
+    QVector<Report> reports;
+    for (const QString &path : paths) {
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        if ((suffix != QLatin1String("htm") && suffix != QLatin1String("html")) ||
+            !QFileInfo::exists(path + QStringLiteral(".files")))
+            continue;
+        Report report = CheckPage(path);
+        if (report.errors() > 0)
+            reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+QString SendAnywayQuestion(const QVector<Report> &pages)
+{
+    QString text;
+    for (const Report &report : pages) {
+        const auto first = std::find_if(report.findings.begin(), report.findings.end(),
+                                        [](const Finding &f) { return f.severity == Severity::Error; });
+        text += QStringLiteral("%1 has %2 %3, the first on line %4: %5\n")
+                    .arg(QFileInfo(report.page).fileName())
+                    .arg(report.errors())
+                    .arg(report.errors() == 1 ? QStringLiteral("error") : QStringLiteral("errors"))
+                    .arg(first->line)
+                    .arg(first->message);
+    }
+    return text + QStringLiteral("\nThe \"Check\" command of the editor lists them all. Send anyway?");
+}
+
 } // namespace check

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 namespace check {
@@ -34,6 +35,12 @@ QString ToText(const Report &); // one line per finding: FILE:LINE:COLUMN: SEVER
 QByteArray ToJson(
     const Report
         &); // {"page":…,"errors":N,"warnings":N,"findings":[{"rule","severity","line","column","message"}]}
+
+// Before publishing: the reports of the pages among `paths` that have errors, and the
+// question that asks whether to send them anyway. Pages are the files ending in .htm
+// or .html that have their ".files" list beside them (the pages Quillmark made).
+QVector<Report> PagesWithErrors(const QStringList &paths);
+QString SendAnywayQuestion(const QVector<Report> &pages);
 
 // Limits the rules use.
 constexpr int kMaxTitleLength = 60;
