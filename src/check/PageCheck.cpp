@@ -67,6 +67,57 @@ const QStringList kBlockNames = {"PAGE_DATA_TESTIMONIAL_1",
 
 const QStringList kPictureSuffixes = {"png", "jpg", "jpeg", "gif", "webp", "svg", "avif", "bmp", "ico"};
 
+// Elements never nest (void) or close themselves when the next one opens: neither
+// deepens a page.
+const QSet<QByteArray> kFlatElements = {
+    "area",   "base",  "br",    "col",   "embed",    "hr", "img", "input",  "link",     "meta", "param",
+    "source", "track", "wbr",   "p",     "li",       "dt", "dd",  "option", "optgroup", "tr",   "td",
+    "th",     "tbody", "thead", "tfoot", "colgroup", "rb", "rt",  "rp",     "rtc"};
+const QSet<QByteArray> kRawTextElements = {"script", "style",   "textarea", "title",    "xmp",
+                                           "iframe", "noembed", "noframes", "plaintext"};
+
+// Offset where the elements of the page nest deeper than `limit`, roughly as a parser
+// would nest them, or -1. The parser's time grows with the square of the depth and its
+// teardown recurses, so such a page is not parsed at all.
+qsizetype tooDeepAt(const QByteArray &bytes, int limit)
+{
+    const QByteArray b = bytes.toLower();
+    const qsizetype n = b.size();
+    int depth = 0;
+    for (qsizetype i = b.indexOf('<'); i >= 0 && i < n; i = b.indexOf('<', i)) {
+        if (b.mid(i, 4) == "<!--") {
+            i = b.indexOf("-->", i + 4);
+            if (i < 0)
+                break;
+            continue;
+        }
+        const bool closing = i + 1 < n && b[i + 1] == '/';
+        const qsizetype start = i + (closing ? 2 : 1);
+        qsizetype end = start;
+        while (end < n && (isalnum(uchar(b[end])) || b[end] == '-' || b[end] == ':' || b[end] == '_'))
+            ++end;
+        const qsizetype close = b.indexOf('>', end);
+        if (end == start || close < 0) {
+            ++i;
+            continue;
+        }
+        const QByteArray name = b.mid(start, end - start);
+        if (closing) {
+            depth = qMax(0, depth - 1);
+        } else if (b[close - 1] != '/' && !kFlatElements.contains(name)) {
+            if (++depth > limit)
+                return i;
+        }
+        i = close + 1;
+        if (!closing && kRawTextElements.contains(name)) {
+            i = b.indexOf("</" + name, i);
+            if (i < 0)
+                break;
+        }
+    }
+    return -1;
+}
+
 QString attribute(const GumboElement &e, const char *name)
 {
     const GumboAttribute *a = gumbo_get_attribute(&e.attributes, name);
@@ -161,6 +212,14 @@ public:
         readFileList(pagePath + QStringLiteral(".files"));
 
         findPlaceholders();
+        const qsizetype deep = tooDeepAt(m_page.bytes, kMaxNesting);
+        if (deep >= 0) {
+            add(m_page, deep, Severity::Error, QStringLiteral("too-deep"),
+                QStringLiteral("Elements nest more than %1 deep here, more than browsers follow; the rest of "
+                               "the page was not checked")
+                    .arg(kMaxNesting));
+            return sorted();
+        }
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0; // the parse errors are not reported: keep no list of them
         GumboOutput *output =
@@ -179,6 +238,13 @@ public:
                     .arg((m_weight + 1023) / 1024)
                     .arg(kMaxPageBytes / 1024));
 
+        return sorted();
+    }
+
+private:
+    Report sorted()
+    {
+        const QString pagePath = m_report.page;
         std::stable_sort(m_report.findings.begin(), m_report.findings.end(),
                          [&](const Finding &a, const Finding &b) {
                              const bool pa = a.file == pagePath, pb = b.file == pagePath;
@@ -191,7 +257,6 @@ public:
         return m_report;
     }
 
-private:
     static QString key(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
     void add(const Source &source, qsizetype offset, Severity severity, const QString &rule,

@@ -47,5 +47,6 @@ constexpr int kMaxTitleLength = 60;
 constexpr int kMaxDescriptionLength = 160;
 constexpr qint64 kMaxPictureBytes = 500 * 1024;
 constexpr qint64 kMaxPageBytes = 2 * 1024 * 1024;
+constexpr int kMaxNesting = 1000; // deeper pages are not parsed (browsers stop at 512)
 
 } // namespace check

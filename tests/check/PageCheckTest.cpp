@@ -160,3 +160,20 @@ TEST_F(PageCheck, LengthsMissingPartsAndTheTwoFormats)
     EXPECT_EQ(report.findings[0].rule, "page-unreadable");
     EXPECT_EQ(report.errors(), 1);
 }
+
+TEST_F(PageCheck, PagesNestedDeeperThanBrowsersFollowAreNotParsed)
+{
+    // The parser would take minutes or overflow its stack on these.
+    for (const QByteArray &open : {QByteArray("<div>"), QByteArray("<b>"), QByteArray("<svg><g>")}) {
+        page(kHead + "</head><body>\n<p>x</p>\n" + open.repeated(300000), {});
+        const Report report = CheckPage(path("page.htm"));
+        ASSERT_EQ(report.findings.size(), 1) << qPrintable(ToText(report));
+        EXPECT_EQ(report.findings[0].rule, "too-deep");
+        EXPECT_EQ(report.findings[0].line, 7);
+    }
+    // Elements that close themselves, void ones and text in scripts do not count.
+    page(kHead + "</head><body>\n" + QByteArray("<p>a<li>b<br><img src=\"#x\" alt=\"\">").repeated(3000) +
+             "<script>" + QByteArray("<div>").repeated(3000) + "</script>",
+         {});
+    EXPECT_TRUE(CheckPage(path("page.htm")).findings.isEmpty());
+}
