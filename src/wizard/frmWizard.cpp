@@ -6,6 +6,7 @@
 #include "editor/logic/Branding.h"
 #include "editor/modMain.h"
 #include "generation/FolderLister.h"
+#include "generation/TemplateLanguage.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -41,6 +42,34 @@ const char *const kStepTitles[frmWizard::N] = {"About your software",
                                                "Price and order",
                                                "Template and preview",
                                                "Generate the page"};
+
+// Short names of the answers, for the list of empty ones on the last step.
+const std::pair<const char *, const char *> kAnswerNames[] = {
+    {"txtSoftwareName", "Name of the software"},
+    {"txtOneLiner", "One-line catch phrase"},
+    {"txtKeywords", "Keywords"},
+    {"txtSupportURL", "Contact address"},
+    {"txtAffiliateURL", "Affiliates address"},
+    {"txtExplainIn30Secs", "The software in 30 seconds"},
+    {"txtCopyRightInfo", "Copyright message"},
+    {"txtProblem", "The problem it solves"},
+    {"txtProlemSolution", "How it solves the problem"},
+    {"txtBenefits", "Benefits"},
+    {"txtComparison", "Why it is better"},
+    {"txtProductImage", "Product image"},
+    {"txtProductCaption", "Image caption"},
+    {"lvwFAQ", "Questions and answers"},
+    {"lvwFeatures", "Features"},
+    {"txtDownloadURL", "Trial download address"},
+    {"txtDownloadMessage", "Why try the demo"},
+    {"txtDownloadHelp", "Help during the trial"},
+    {"txtDownloadRequirements", "Trial requirements"},
+    {"lvwTestimonial", "Testimonials"},
+    {"txtPurchaseURL", "Purchase link"},
+    {"txtOrderLaterIncentive", "Message for those not ready to buy"},
+    {"txtMRP", "Regular price"},
+    {"txtSpecialPrice", "Offer price"},
+    {"txtOrderWithinHours", "Hours the offer lasts"}};
 
 const char *const kPromoTitle[3] = {"Web applications", "Templates made for you", "Your branded edition"};
 const char *const kPromoText[3] = {
@@ -276,6 +305,21 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->txtProductImage, &QLineEdit::textChanged, this, &frmWizard::txtProductImage_Change);
     connect(ui->xpcmdMoreTemplates, &QPushButton::clicked, this, &frmWizard::xpcmdMoreTemplates_Click);
     connect(ui->xpcmdBrowserPreview, &QPushButton::clicked, this, &frmWizard::xpcmdBrowserPreview_Click);
+    connect(cmbTemplates, &QComboBox::currentTextChanged, this, [this] {
+        if (pageInFront() == N - 1)
+            showMissingAnswers();
+    });
+    connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, [this](const QString &link) {
+        // "step:N": the step that holds the answer.
+        const int step = link.section(QLatin1Char(':'), 1).toInt();
+        if (step < 0 || step >= N)
+            return;
+        CurrentStep = qint16(step);
+        xpcmdPrevious->setEnabled(step > 0);
+        xpcmdNext->setEnabled(step < N - 1);
+        setStepCaption();
+        bringToFront(step);
+    });
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
 
@@ -367,8 +411,44 @@ void frmWizard::showWindow(bool modal)
 
 void frmWizard::bringToFront(int index)
 {
+    if (index == N - 1)
+        showMissingAnswers();
     ui->stkWizard->setCurrentWidget(pctWizard[index]);
     updateSideBar();
+}
+
+void frmWizard::showMissingAnswers()
+{
+    const QString name = cmbTemplates->currentText();
+    const QString templateText = name.isEmpty() ? QString()
+                                                : generation::ReadTextFile(platform::applicationFolder() +
+                                                                           QStringLiteral("/templates/") +
+                                                                           name + QStringLiteral(".htm"));
+    QString links;
+    for (const QString &field : generation::EmptyAnswersUsed(templateText, pageData())) {
+        int step = 0;
+        for (QWidget *w = findChild<QWidget *>(field); w; w = w->parentWidget()) {
+            const auto page = std::find(std::begin(pctWizard), std::end(pctWizard), w);
+            if (page != std::end(pctWizard)) {
+                step = int(page - std::begin(pctWizard));
+                break;
+            }
+        }
+        const auto known = std::find_if(std::begin(kAnswerNames), std::end(kAnswerNames),
+                                        [&](const auto &a) { return field == QLatin1String(a.first); });
+        const QString caption = known != std::end(kAnswerNames) ? QString::fromUtf8(known->second) : field;
+        links += QStringLiteral("<li><a href=\"step:%1\">Step %2: %3</a></li>")
+                     .arg(step)
+                     .arg(step + 1)
+                     .arg(caption);
+    }
+    ui->lblMissingAnswers->setText(
+        links.isEmpty()
+            ? QString()
+            : QStringLiteral("<p>These answers are empty, and the %1 template uses them. The page leaves "
+                             "out what they would fill; you can generate it all the same.</p><ul>%2</ul>")
+                  .arg(name.toHtmlEscaped(), links));
+    ui->lblMissingAnswers->setVisible(!links.isEmpty());
 }
 
 int frmWizard::pageInFront() const

@@ -117,6 +117,8 @@ private:
     void Form_Load();
     void setStepCaption();
     void updateSideBar();
+    // Step 10 lists the empty answers that the chosen template uses, each a link to its step.
+    void showMissingAnswers();
     void fillExistingSoftware();
     void txtProductImage_Change();
     void showProductPicture();

@@ -1,8 +1,9 @@
 // The shipped templates filled with the shipped sample product and with a minimal one
 // (a name, a one-liner and an order link): every page comes out complete (no
-// placeholder left), finds every file it links to beside it, and leaves no empty
-// link, button or sentence behind.
+// placeholder left), finds every file it links to beside it, passes the page check
+// without an error, and leaves no empty link, button or sentence behind.
 #include "SampleProducts.h"
+#include "check/PageCheck.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
 #include "generation/modTemplates.h"
@@ -148,6 +149,8 @@ TEST(ShippedTemplates, EveryTemplateUsesTheWholeVocabularyAndGivesAFinishedPage)
             ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, sample));
             const QString html = ReadTextFile(page);
             expectFinishedPage(out.path(), html);
+            const check::Report report = check::CheckPage(page);
+            EXPECT_EQ(report.errors(), 0) << check::ToText(report).toStdString();
             EXPECT_TRUE(localReferences(html, true).contains(QFileInfo(sample.txtProductImage).fileName()));
             for (const auto *list : {&sample.lvwFAQ, &sample.lvwFeatures, &sample.lvwTestimonial})
                 for (const ListRow &row : *list)
@@ -163,6 +166,8 @@ TEST(ShippedTemplates, EveryTemplateUsesTheWholeVocabularyAndGivesAFinishedPage)
             ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, minimal));
             const QString html = ReadTextFile(page);
             expectFinishedPage(out.path(), html);
+            const check::Report report = check::CheckPage(page);
+            EXPECT_EQ(report.errors(), 0) << check::ToText(report).toStdString();
             EXPECT_TRUE(html.contains(OrderLinkRule(minimal.txtPurchaseURL)));
             for (const char *fragment : {"Get it for", "instead of", "within", " was", "Regular price"})
                 EXPECT_FALSE(visibleText(html).contains(fragment))

@@ -1,1 +1,1 @@
-quillmark_add_test(generation_shipped_templates SOURCES ShippedTemplatesTest.cpp SampleProducts.cpp LIBS generation store)
+quillmark_add_test(generation_shipped_templates SOURCES ShippedTemplatesTest.cpp SampleProducts.cpp LIBS generation store check)
