@@ -9,18 +9,37 @@ packages=(
   libqt6svg6
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
+  libgumbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   xvfb xauth
   desktop-file-utils appstream
   clang libclang-rt-dev clang-format
 )
+# npm fetches axe-core below; a node installation that brings its own npm will do.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
+
+# axe-core, the accessibility checker the template tests run inside WebEngine: a pinned
+# version, fetched once with npm into .cache/ (ignored by git) and unpacked there.
+fetch_axe() {
+  local version=4.10.2
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/.cache/axe-core"
+  [ -f "$dir/$version/axe.min.js" ] && return 0
+  mkdir -p "$dir"
+  (cd "$dir" && npm pack --silent "axe-core@$version" >/dev/null &&
+     mkdir -p "$version" && tar -xzf "axe-core-$version.tgz" -C "$version" --strip-components=1 package/axe.min.js) ||
+    echo "warning: could not fetch axe-core $version; the accessibility test will be skipped" >&2
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  fetch_axe
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}"
 sudo=""
@@ -28,3 +47,4 @@ sudo=""
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fetch_axe

@@ -4,11 +4,13 @@
 #include "desktop/QtResize.h"
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
+#include "editor/CheckPanel.h"
 #include "editor/MainWindowPeers.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/Branding.h"
 #include "editor/logic/ColorText.h"
 #include "editor/logic/StartPage.h"
+#include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -73,6 +75,7 @@ const ButtonSpec kMainButtons[] = {
     {"Wizard", "wizard", "Run the sales page generation wizard", nullptr},
     {"Preview", "preview", "Preview the sales page in browser.", nullptr},
     {"Upload", "upload", "Start FTP Software to upload the pages to the web server.", nullptr},
+    {"Check", "check", "Check the page for problems before it goes live.", "F7"},
     {"Promo", "promote", "", nullptr},
     {"More", "more", "", nullptr},
     {"Update", "update", "Click here to check whether you have the latest.", nullptr},
@@ -149,6 +152,25 @@ public:
     QString sourceBaseline;
     QHash<QString, QAction *> actions;
     QWidget *pages[3] = {nullptr, nullptr, nullptr};
+
+    // The findings of the "check" command, below the views while shown; the
+    // editing area gives up `checkReserve` pixels of height for it.
+    CheckPanel *checkPanel = nullptr;
+    int checkReserve = 0;
+    void reserveForCheckPanel(frmMain *w, int height, bool showOrHide = true)
+    {
+        if (!checkPanel)
+            return;
+        const int change = height - checkReserve;
+        checkReserve = height;
+        for (QWidget *widget :
+             {w->Picture1, static_cast<QWidget *>(w->SSTabEditor), static_cast<QWidget *>(w->DHTMLEdit1),
+              static_cast<QWidget *>(w->rtbHTMLSource), static_cast<QWidget *>(w->WebBrowser1)})
+            widget->resize(widget->width(), qMax(0, widget->height() - change));
+        checkPanel->setGeometry(0, w->Picture1->geometry().bottom() + 1, w->centralWidget()->width(), height);
+        if (showOrHide)
+            checkPanel->setVisible(height > 0);
+    }
 };
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
@@ -201,7 +223,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
             action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
         d->actions.insert(key, action);
-        if (key == QLatin1String("upload") || key == QLatin1String("more") || key == QLatin1String("save"))
+        if (key == QLatin1String("check") || key == QLatin1String("more") || key == QLatin1String("save"))
             Toolbar1->addSeparator();
     }
     const int toolbarHeight = Toolbar1->sizeHint().height();
@@ -263,6 +285,20 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
                           static_cast<QWidget *>(WebBrowser1)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*rtbHTMLSource);
+
+    d->checkPanel = new CheckPanel(client);
+    d->checkPanel->hide();
+    connect(d->checkPanel, &CheckPanel::closeRequested, this, [this] { d->reserveForCheckPanel(this, 0); });
+    connect(d->checkPanel, &CheckPanel::findingActivated, this, [this](const check::Finding &finding) {
+        if (QFileInfo(finding.file) != QFileInfo(CurrentFile))
+            return; // a style sheet's finding: the source view shows the page only
+        SSTabEditor->setCurrentIndex(1);
+        const QString text = rtbHTMLSource->Text();
+        const int at = TextPosition(text, finding.line, finding.column);
+        rtbHTMLSource->setSelStart(at);
+        rtbHTMLSource->setSelLength(TokenLength(text, at));
+        rtbHTMLSource->SetFocus();
+    });
 
     connect(SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
         const int previous = d->previousTab;
@@ -395,6 +431,18 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
         publish::FrmUploadInfo upload(this);
         upload.AddFilesToList(CurrentFile + QStringLiteral(".files"));
         runModal(upload);
+    } else if (key == QLatin1String("check")) {
+        // The check reads the file: the view in front is written to it first, as a tab switch does.
+        if (CurrentFile.isEmpty()) {
+            platform::msgBox(QStringLiteral("Please save this file first."), this);
+            return;
+        }
+        if (CurrentTab == 0 && !designMatchesFile())
+            SaveHTMLFile();
+        else if (CurrentTab == 1 && hasUnsavedChanges())
+            SaveRTFFile();
+        d->checkPanel->showReport(check::CheckPage(CurrentFile));
+        d->reserveForCheckPanel(this, qBound(80, (Picture1->height() + d->checkReserve) / 3, 180));
     } else if (key == QLatin1String("update")) {
         if (auto *check = desktop::frmCheck4Updates::load(this))
             check->show();
@@ -611,6 +659,9 @@ void frmMain::closeEvent(QCloseEvent *event)
 void frmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
+    // The anchoring works on the full heights; the check panel takes its share after it.
+    const int checkReserve = d->checkReserve;
+    d->reserveForCheckPanel(this, 0, false);
     std::vector<desktop::CtlDefinition> definitions{
         desktop::NewCtlDefinition(SSTabEditor, 0, 1, 0, 1),
         desktop::NewCtlDefinition(DHTMLEdit1, 0, 1, 0, 1),
@@ -629,6 +680,7 @@ void frmMain::resizeEvent(QResizeEvent *event)
         rtbHTMLSource->resize(rtbHTMLSource->width(), DHTMLEdit1->height());
         WebBrowser1->resize(WebBrowser1->width(), DHTMLEdit1->height());
     }
+    d->reserveForCheckPanel(this, checkReserve, false);
 }
 
 void frmMain::showEvent(QShowEvent *event)

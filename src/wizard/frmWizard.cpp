@@ -8,6 +8,7 @@
 #include "editor/modMain.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
+#include "generation/TemplateLanguage.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -16,6 +17,7 @@
 #include "platform/widgets/SourceView.h"
 #include "store/QtForm.h"
 #include "store/modReadWriteIni.h"
+#include "wizard/TemplateGallery.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -45,6 +47,34 @@ const char *const kStepTitles[frmWizard::N] = {"About your software",
                                                "Price and order",
                                                "Template and preview",
                                                "Generate the page"};
+
+// Short names of the answers, for the list of empty ones on the last step.
+const std::pair<const char *, const char *> kAnswerNames[] = {
+    {"txtSoftwareName", "Name of the software"},
+    {"txtOneLiner", "One-line catch phrase"},
+    {"txtKeywords", "Keywords"},
+    {"txtSupportURL", "Contact address"},
+    {"txtAffiliateURL", "Affiliates address"},
+    {"txtExplainIn30Secs", "The software in 30 seconds"},
+    {"txtCopyRightInfo", "Copyright message"},
+    {"txtProblem", "The problem it solves"},
+    {"txtProlemSolution", "How it solves the problem"},
+    {"txtBenefits", "Benefits"},
+    {"txtComparison", "Why it is better"},
+    {"txtProductImage", "Product image"},
+    {"txtProductCaption", "Image caption"},
+    {"lvwFAQ", "Questions and answers"},
+    {"lvwFeatures", "Features"},
+    {"txtDownloadURL", "Trial download address"},
+    {"txtDownloadMessage", "Why try the demo"},
+    {"txtDownloadHelp", "Help during the trial"},
+    {"txtDownloadRequirements", "Trial requirements"},
+    {"lvwTestimonial", "Testimonials"},
+    {"txtPurchaseURL", "Purchase link"},
+    {"txtOrderLaterIncentive", "Message for those not ready to buy"},
+    {"txtMRP", "Regular price"},
+    {"txtSpecialPrice", "Offer price"},
+    {"txtOrderWithinHours", "Hours the offer lasts"}};
 
 const char *const kPromoTitle[3] = {"Web applications", "Templates made for you", "Your branded edition"};
 const char *const kPromoText[3] = {
@@ -316,8 +346,25 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->txtProductImage, &QLineEdit::textChanged, this, &frmWizard::txtProductImage_Change);
     connect(ui->xpcmdMoreTemplates, &QPushButton::clicked, this, &frmWizard::xpcmdMoreTemplates_Click);
     connect(ui->xpcmdBrowserPreview, &QPushButton::clicked, this, &frmWizard::xpcmdBrowserPreview_Click);
+    connect(cmbTemplates, &QComboBox::currentTextChanged, this, [this] {
+        if (pageInFront() == N - 1)
+            showMissingAnswers();
+    });
+    connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, [this](const QString &link) {
+        // "step:N": the step that holds the answer.
+        const int step = link.section(QLatin1Char(':'), 1).toInt();
+        if (step < 0 || step >= N)
+            return;
+        CurrentStep = qint16(step);
+        xpcmdPrevious->setEnabled(step > 0);
+        xpcmdNext->setEnabled(step < N - 1);
+        setStepCaption();
+        bringToFront(step);
+    });
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
+
+    setUpGallery();
 
     QPushButton *const more[3] = {ui->xpcmdMore_0, ui->xpcmdMore_1, ui->xpcmdMore_2};
     QLabel *const texts[3] = {ui->lblPromoText_0, ui->lblPromoText_1, ui->lblPromoText_2};
@@ -376,6 +423,11 @@ void frmWizard::Form_Load()
     ComboAdapter templates(cmbTemplates);
     generation::FillComboFromFolders(platform::templateFolders(), QStringLiteral("templates"),
                                      QStringLiteral(".htm"), templates);
+    QStringList names;
+    for (int i = 0; i < cmbTemplates->count(); ++i)
+        names << cmbTemplates->itemText(i);
+    m_gallery->setTemplates(names);
+    m_gallery->showCurrent(cmbTemplates->currentText());
     showStep(0);
 }
 
@@ -415,9 +467,43 @@ void frmWizard::showStep(int step)
     CurrentStep = qint16(step);
     xpcmdPrevious->setEnabled(step > 0);
     xpcmdNext->setEnabled(step < N - 1);
+    if (step == N - 1)
+        showMissingAnswers();
     ui->stkWizard->setCurrentWidget(pctWizard[step]);
     setStepCaption();
     updateSideBar();
+}
+
+void frmWizard::showMissingAnswers()
+{
+    const QString name = cmbTemplates->currentText();
+    const QString templateText = name.isEmpty() ? QString()
+                                                : generation::ReadTextFile(platform::findTemplate(name));
+    QString links;
+    for (const QString &field : generation::EmptyAnswersUsed(templateText, pageData())) {
+        int step = 0;
+        for (QWidget *w = findChild<QWidget *>(field); w; w = w->parentWidget()) {
+            const auto page = std::find(std::begin(pctWizard), std::end(pctWizard), w);
+            if (page != std::end(pctWizard)) {
+                step = int(page - std::begin(pctWizard));
+                break;
+            }
+        }
+        const auto known = std::find_if(std::begin(kAnswerNames), std::end(kAnswerNames),
+                                        [&](const auto &a) { return field == QLatin1String(a.first); });
+        const QString caption = known != std::end(kAnswerNames) ? QString::fromUtf8(known->second) : field;
+        links += QStringLiteral("<li><a href=\"step:%1\">Step %2: %3</a></li>")
+                     .arg(step)
+                     .arg(step + 1)
+                     .arg(caption);
+    }
+    ui->lblMissingAnswers->setText(
+        links.isEmpty()
+            ? QString()
+            : QStringLiteral("<p>These answers are empty, and the %1 template uses them. The page leaves "
+                             "out what they would fill; you can generate it all the same.</p><ul>%2</ul>")
+                  .arg(name.toHtmlEscaped(), links));
+    ui->lblMissingAnswers->setVisible(!links.isEmpty());
 }
 
 int frmWizard::pageInFront() const
@@ -881,6 +967,31 @@ void frmWizard::preview()
     const QString path = previewPath();
     generate(path);
     WebBrowser1->Navigate(path);
+}
+
+void frmWizard::setUpGallery()
+{
+    m_gallery = new TemplateGallery(ui->pctWizard_8);
+    ui->qvboxlayout_81->insertWidget(ui->qvboxlayout_81->indexOf(WebBrowser1), m_gallery);
+    m_gallery->setSources(
+        platform::applicationFolder(), [this] { return pageData(); },
+        [this] { return resolveImagePath(ui->txtProductImage->text()); });
+    connect(m_gallery, &TemplateGallery::templateChosen, this, &frmWizard::galleryTemplateChosen);
+    connect(cmbTemplates, &QComboBox::currentTextChanged, m_gallery, &TemplateGallery::showCurrent);
+}
+
+void frmWizard::galleryTemplateChosen(const QString &name)
+{
+    const int index = cmbTemplates->findText(name);
+    if (index < 0)
+        return;
+    cmbTemplates->setCurrentIndex(index);
+    // A new template starts at its top, not where the last preview was scrolled to.
+    connect(
+        WebBrowser1, &QWebEngineView::loadFinished, this,
+        [this] { WebBrowser1->page()->runJavaScript(QStringLiteral("window.scrollTo(0, 0)")); },
+        Qt::SingleShotConnection);
+    preview();
 }
 
 void frmWizard::xpcmdMoreTemplates_Click()

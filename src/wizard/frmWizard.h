@@ -29,6 +29,8 @@ class BrowserView;
 
 namespace wizard {
 
+class TemplateGallery;
+
 class frmWizard : public QDialog {
     Q_OBJECT
 public:
@@ -127,6 +129,8 @@ private:
     void Form_Load();
     void setStepCaption();
     void updateSideBar();
+    // Step 10 lists the empty answers that the chosen template uses, each a link to its step.
+    void showMissingAnswers();
     void fillExistingSoftware();
     void txtProductImage_Change();
     void showProductPicture();
@@ -138,8 +142,11 @@ private:
     bool askPagePath(const QString &suggestion);
     void updateListButtons();
     bool handOff(const QString &path);
+    void setUpGallery();
+    void galleryTemplateChosen(const QString &name);
 
     QPixmap m_productPicture;
+    TemplateGallery *m_gallery = nullptr; // step 9, beside cmbTemplates
 };
 
 // Spaces (only spaces) removed from both ends: the emptiness test of every input check.

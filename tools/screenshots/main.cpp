@@ -2,8 +2,11 @@
 // dialog filled with a generated sample page, the insert-table dialog, the coloured
 // source of that page, and the wizard's steps of the first-page guide.
 // Usage: screenshot_dialogs <checkout> <output folder>
+#include "check/PageCheck.h"
+#include "editor/CheckPanel.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/frmMain.h"
+#include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
@@ -17,6 +20,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 #include <cstdio>
 
 namespace {
@@ -124,6 +128,35 @@ int main(int argc, char **argv)
         ok &= save(w, out + QStringLiteral("/guide-generate.png"));
         w.hide();
         wizard::frmWizard::destroyInstance();
+    }
+    {
+        // The page check under the source of the same page, given a few faults to find.
+        QString text = generation::ReadTextFile(page);
+        text.replace(QStringLiteral("Clarity_badge.svg"), QStringLiteral("Clarity_seal.svg"));
+        text.replace(QStringLiteral("href=\"#faq\""), QStringLiteral("href=\"#questions\""));
+        text.replace(QStringLiteral("<h2>What you gain</h2>"),
+                     QStringLiteral("<h2>What <ZOR_PAGE_DATA_USERNAME> gains</h2>"));
+        generation::WriteTextFile(text, page);
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *source = new platform::SourceView;
+        layout->addWidget(source, 3);
+        auto *panel = new editor::CheckPanel;
+        layout->addWidget(panel, 1);
+        ok &= source->LoadFile(page);
+        editor::modMain::ColorizeSource(*source);
+        const check::Report report = check::CheckPage(page);
+        panel->showReport(report);
+        // As a double-click on the first finding leaves it.
+        if (!report.findings.isEmpty()) {
+            const QString lines = source->Text();
+            const int at = editor::TextPosition(lines, report.findings[0].line, report.findings[0].column);
+            source->setSelStart(at);
+            source->setSelLength(editor::TokenLength(lines, at));
+        }
+        window.resize(900, 640);
+        ok &= save(window, out + QStringLiteral("/check-panel.png"));
     }
     app_folder.removeRecursively();
     return ok ? 0 : 1;

@@ -1,0 +1,75 @@
+// The "check" command of the main window: the findings panel below the views, and a
+// double-click that selects the finding's place in the source view.
+#include "editor/CheckPanel.h"
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+#include "editor/frmMain.h"
+#include "platform/AppFolder.h"
+#include "platform/widgets/DesignView.h"
+#include "platform/widgets/SourceView.h"
+
+#include <QTest>
+#include <QtWidgets>
+#include <gtest/gtest.h>
+
+using editor::frmMain;
+
+TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
+{
+    QTemporaryDir dir;
+    platform::setApplicationFolder(dir.path());
+    testing_support::RecordingDialogs dialogs;
+    frmMain window;
+    window.resize(900, 700);
+    window.show();
+
+    // Without a file there is nothing to check.
+    window.Toolbar1_ButtonClick("check");
+    EXPECT_EQ(dialogs.lastMessage(), "Please save this file first.");
+    auto *panel = window.findChild<editor::CheckPanel *>();
+    ASSERT_NE(panel, nullptr);
+    EXPECT_FALSE(panel->isVisible());
+
+    const QString page = dir.filePath("page.htm");
+    ASSERT_TRUE(testing_support::writeAll(page,
+                                          "<!DOCTYPE html>\n"
+                                          "<html><head><title>T</title><meta name=\"description\" "
+                                          "content=\"d\"></head><body>\n<p>Hello</p>\n"
+                                          "<p>Hi</p><img src=\"gone.png\" alt=\"x\">\n</body></html>\n"));
+    ASSERT_TRUE(testing_support::writeAll(page + ".files", page.toLocal8Bit() + "\r\n"));
+    window.CurrentFile = page;
+    ASSERT_TRUE(window.DHTMLEdit1->LoadDocument(page));
+    const QRect fullViews = window.Picture1->geometry();
+    const int viewHeight = window.DHTMLEdit1->height();
+
+    EXPECT_EQ(window.toolbarAction("check")->shortcut(), QKeySequence("F7"));
+    window.toolbarAction("check")->trigger();
+    ASSERT_TRUE(panel->isVisible());
+    auto *list = panel->findChild<QTreeWidget *>("lvwFindings");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    QTreeWidgetItem *item = list->topLevelItem(0);
+    EXPECT_EQ(QStringList({item->text(0), item->text(1), item->text(2), item->text(3)}),
+              QStringList({"Error", "4", "20", "missing-file"}));
+    EXPECT_EQ(panel->findChild<QLabel *>("lblCheckSummary")->text(), "page.htm: 1 error, 0 warnings");
+    // The views give up the panel's height; together they fill what the views had.
+    EXPECT_EQ(panel->geometry().top(), window.Picture1->geometry().bottom() + 1);
+    EXPECT_EQ(panel->geometry().bottom(), fullViews.bottom());
+    for (QWidget *view :
+         {static_cast<QWidget *>(window.DHTMLEdit1), static_cast<QWidget *>(window.rtbHTMLSource)})
+        EXPECT_EQ(view->height(), viewHeight - panel->height());
+
+    // A double-click brings the source view to the front with the place selected.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    EXPECT_EQ(window.SSTabEditor->currentIndex(), 1);
+    EXPECT_EQ(window.rtbHTMLSource->SelText(), "gone.png");
+    EXPECT_EQ(window.rtbHTMLSource->SelStart(), window.rtbHTMLSource->Text().indexOf("gone.png"));
+
+    // Resizing keeps the panel below the views; closing it gives the height back.
+    window.resize(1000, 760);
+    EXPECT_EQ(panel->geometry().top(), window.Picture1->geometry().bottom() + 1);
+    const int withPanel = window.Picture1->height(), panelHeight = panel->height();
+    panel->findChild<QToolButton *>("cmdCloseCheck")->click();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(window.Picture1->height(), withPanel + panelHeight);
+}

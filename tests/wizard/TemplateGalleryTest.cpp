@@ -1,0 +1,120 @@
+// The template gallery of the wizard: pictures of every shipped template rendered off
+// screen, kept until the answers or a template change, and a click that chooses the
+// template in cmbTemplates and previews it.
+#include "wizard/TemplateGallery.h"
+#include "wizard/frmWizard.h"
+
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+#include "platform/AppFolder.h"
+#include "platform/widgets/BrowserView.h"
+
+#include <QTest>
+#include <QtWidgets>
+#include <gtest/gtest.h>
+
+using wizard::GalleryPictures;
+
+namespace {
+
+QString copyTemplates(const QTemporaryDir &dir)
+{
+    const QString to = dir.path() + "/templates";
+    QDir().mkpath(to);
+    const QDir from(testing_support::sourceDir() + "/templates");
+    for (const QString &name : from.entryList(QDir::Files))
+        QFile::copy(from.filePath(name), to + "/" + name);
+    return dir.path();
+}
+
+QStringList templateNames(const QString &appFolder)
+{
+    return QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files).replaceInStrings(".htm", "");
+}
+
+bool waitUntilIdle(GalleryPictures &pictures)
+{
+    return QTest::qWaitFor([&] { return !pictures.busy(); }, 60000);
+}
+
+generation::PageData answers()
+{
+    generation::PageData d;
+    d.txtSoftwareName = "Galleon";
+    d.txtOneLiner = "Charts for people who sail";
+    d.txtPurchaseURL = "<a href=\"https://galleon.example/buy\">Buy</a>";
+    d.lvwFeatures = {{"Tides", {"Every port, a year ahead."}}};
+    return d;
+}
+
+} // namespace
+
+TEST(TemplateGallery, PicturesAreRenderedOnceUntilAnAnswerOrATemplateChanges)
+{
+    testing_support::RecordingDialogs dialogs;
+    QTemporaryDir dir;
+    const QString app = copyTemplates(dir);
+    const QStringList names = templateNames(app);
+    ASSERT_EQ(names.size(), 6);
+    GalleryPictures pictures;
+    QStringList ready;
+    QObject::connect(&pictures, &GalleryPictures::pictureReady, [&](const QString &name) { ready << name; });
+
+    generation::PageData data = answers();
+    EXPECT_EQ(pictures.update(app, names, data, QString()), 6);
+    ASSERT_TRUE(waitUntilIdle(pictures));
+    EXPECT_EQ(QSet<QString>(ready.begin(), ready.end()), QSet<QString>(names.begin(), names.end()));
+    QSet<qint64> distinct;
+    for (const QString &name : names) {
+        const QImage picture = pictures.picture(name);
+        ASSERT_FALSE(picture.isNull()) << name.toStdString();
+        EXPECT_EQ(picture.width(), GalleryPictures::kThumbWidth);
+        distinct.insert(picture.cacheKey());
+        // The dark templates are dark at the top, the light ones light.
+        const int grey = qGray(picture.pixel(picture.width() / 2, picture.height() / 3));
+        EXPECT_EQ(grey < 80, name == "Midnight" || name == "Ember") << name.toStdString() << " " << grey;
+    }
+
+    // Nothing changed: every picture comes from the cache.
+    EXPECT_EQ(pictures.update(app, names, data, QString()), 0);
+    // One template's style sheet changed: only that picture is rendered again.
+    QFile css(app + "/templates/Handbook_style.css");
+    ASSERT_TRUE(css.open(QIODevice::Append));
+    css.write("\n.doc { padding-top: 41px; }\n");
+    css.close();
+    EXPECT_EQ(pictures.update(app, names, data, QString()), 1);
+    ASSERT_TRUE(waitUntilIdle(pictures));
+    // An answer changed: every picture (rendering stops with the object).
+    data.txtOneLiner += " and fish";
+    EXPECT_EQ(pictures.update(app, names, data, QString()), 6);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST(TemplateGallery, AClickChoosesTheTemplateAndPreviewsItAndTheComboKeepsInStep)
+{
+    testing_support::RecordingDialogs dialogs;
+    QTemporaryDir dir;
+    const QString app = copyTemplates(dir);
+    platform::setApplicationFolder(app);
+    wizard::frmWizard &w = wizard::frmWizard::instance();
+    auto *gallery = w.findChild<wizard::TemplateGallery *>("lstTemplateGallery");
+    ASSERT_NE(gallery, nullptr);
+    ASSERT_EQ(gallery->count(), w.cmbTemplates->count());
+    w.findChild<QLineEdit *>("txtSoftwareName")->setText("Galleon");
+
+    // A click on a picture: the combo follows and the preview shows that template.
+    const QString preview = platform::previewPage();
+    QListWidgetItem *ember = gallery->findItems("Ember", Qt::MatchExactly).value(0);
+    ASSERT_NE(ember, nullptr);
+    gallery->setCurrentItem(ember);
+    EXPECT_EQ(w.cmbTemplates->currentText(), "Ember");
+    EXPECT_TRUE(testing_support::readAll(preview).contains("Ember_style.css"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.WebBrowser1->url() == QUrl::fromLocalFile(preview); }, 15000));
+
+    // Choosing in the combo selects the picture and previews nothing by itself.
+    QFile::remove(preview);
+    w.cmbTemplates->setCurrentIndex(w.cmbTemplates->findText("Letterpress"));
+    EXPECT_EQ(gallery->currentItem()->text(), "Letterpress");
+    EXPECT_FALSE(QFileInfo::exists(preview));
+    wizard::frmWizard::destroyInstance();
+}
