@@ -410,7 +410,7 @@ Outcome CurlWorker::perform(Io &io)
         return serverText.isEmpty() ? what + " (" + detail + ")" : what + ": " + serverText;
     };
     if (io.capExceeded) {
-        o.code = kTransportInternal;
+        o.code = kTransportTooLarge;
         o.info = QStringLiteral("The server sent more than %1 bytes; the transfer was stopped.").arg(io.cap);
         closeHandle();
         return o;

@@ -22,6 +22,7 @@ enum TransportCode : int {
     kTransportCannotConnect = 12029,
     kTransportConnectionLost = 12030,
     kTransportSecurity = 12157, // TLS/SSH negotiation or certificate failure
+    kTransportTooLarge = 12152, // a listing or download beyond its size cap
 };
 
 // Limits against a hostile server that sends without end.

@@ -252,9 +252,9 @@ bool connectionGone(int code)
 
 QVector<RemoteEntry> ParseListing(const QString &listing)
 {
-    static const QRegularExpression unixLine(
-        QStringLiteral("^([-dlcbps])[-rwxsStTl@+.]{9}\\S*\\s+\\d+\\s+(?:\\S+\\s+){1,2}?(\\d+)\\s+"
-                       "[A-Za-z]{3}\\s+\\d{1,2}\\s+(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"));
+    static const QRegularExpression unixLine(QStringLiteral(
+        "^([-dlcbps])[-rwxsStTl@+.]{9}\\S*\\s+\\d+\\s+(?:\\S+\\s+){1,2}?(\\d+)\\s+"
+        "(?:[A-Za-z]{3}\\s+\\d{1,2}|\\d{1,2}\\s+[A-Za-z]{3})\\s+(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"));
     QVector<RemoteEntry> out;
     const QStringList lines = listing.split('\n');
     for (QString line : lines) {
@@ -316,6 +316,9 @@ QString PlainFailure(int code, const Target &target)
         return QStringLiteral("A local file could not be read.");
     case platform::kServerRefused:
         return QStringLiteral("The server refused the request.");
+    case platform::kTransportTooLarge:
+        return QStringLiteral("The server %1 sent far more than expected, so the transfer was stopped.")
+            .arg(host);
     default:
         return QStringLiteral("The transfer could not be done.");
     }
@@ -443,7 +446,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         if (!f.isEmpty() && !existing.contains(folderOf(f)))
             continue; // its parent is missing, so it is too
         if (!exec(ctl, QStringLiteral("List") + kSep + f)) {
-            if (connectionGone(ctl.ResponseCode())) {
+            if (ctl.ResponseCode() != platform::kServerRefused) {
                 summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
                                 report(ctl.ResponseInfo(), "FTPList");
                 ftp.FTPClose();

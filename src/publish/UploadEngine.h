@@ -70,7 +70,7 @@ struct RemoteEntry {
 QVector<RemoteEntry> ParseListing(const QString &listing);
 
 // Remote files are sent under this prefix and renamed into place.
-inline const QString kTemporaryPrefix = QStringLiteral(".quillmark-part-");
+inline const QString kTemporaryPrefix = QStringLiteral("~quillmark-part-");
 
 // One sentence a person understands for a transport failure.
 QString PlainFailure(int transportCode, const Target &target);

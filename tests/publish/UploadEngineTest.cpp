@@ -280,8 +280,9 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                       "-rw-r--r--    1 0        0           12 Jan 01 12:00 a b.gif\r\n"
                                       "drwxr-xr-x 2 owner group 4096 Dec 31  2023 sub\r\n"
                                       "lrwxrwxrwx 1 o g 7 Mar  3 10:10 link -> target\r\n"
+                                      "-rw-r--r--   1 0        0            7 06 Dec 13:58 day first\r\n"
                                       "bare.txt\r\n..\r\n\r\n");
-    ASSERT_EQ(entries.size(), 6);
+    ASSERT_EQ(entries.size(), 7);
     EXPECT_EQ(entries[0].name, "page.htm ") << "blanks belong to the name";
     EXPECT_EQ(entries[0].size, 20480);
     EXPECT_TRUE(entries[1].isFolder);
@@ -289,8 +290,10 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
     EXPECT_EQ(entries[2].size, 12);
     EXPECT_TRUE(entries[3].isFolder);
     EXPECT_EQ(entries[4].name, "link");
-    EXPECT_EQ(entries[5].name, "bare.txt");
-    EXPECT_EQ(entries[5].size, -1);
+    EXPECT_EQ(entries[5].name, "day first");
+    EXPECT_EQ(entries[5].size, 7);
+    EXPECT_EQ(entries[6].name, "bare.txt");
+    EXPECT_EQ(entries[6].size, -1);
 }
 
 TEST(UploadEngine, RowsForAPageAndSavedTarget)
