@@ -110,20 +110,24 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     add(w, site.filePath("a.htm"));
 
     fill(w);
-    for (const char *port : {"70000", " "}) { // a message, nothing sent
+    for (const char *port : {"70000", "x"}) { // a message, nothing sent
         w.ui()->txtServerPort->setText(port);
         upload(w, {"Please enter a server port.*"});
     }
     EXPECT_EQ(server.logins(), 0);
 
-    // Wrong password: the critical report only, nothing sent.
+    // Wrong password: a plain sentence, then the report; nothing sent.
     fill(w, "wrong");
-    upload(w, {"!Error Msg: .*530 .*"});
+    upload(w, {"!The server refused the user name or password\\.\r\nError Msg: .*530 .*"});
 
     // Missing remote directory, with Upload Selected.
     fill(w, "secret", "missing");
+    row(w, 0)->setCheckState(0, Qt::Unchecked);
+    upload(w, {"Tick the files to send first\\."}, true);
+    row(w, 0)->setCheckState(0, Qt::Checked);
     upload(w,
-           {"!Error Msg: 550 .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
+           {"!The server has no remote folder \"missing\", or refused to open it\\.\r\n"
+            "Error Msg: 550 .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
             "Error Occured in uploading\\."},
            true);
     EXPECT_FALSE(QFile::exists(server.path("a.htm")));
@@ -133,7 +137,7 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     w.cmdRemoveAll_Click();
     add(w, site.filePath("dir"), true);
     add(w, site.filePath("a.htm"));
-    upload(w, {"!.*Procedure: FTPChangeRemoteFolder.*"}); // and no "Upload Over" after a failure
+    upload(w, {"!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*"}); // and no "Upload Over"
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
 }
 
@@ -151,7 +155,11 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
         if (w.ui()->txtStatus->toPlainText().endsWith("b.htm"))
             server.process->stop();
     });
-    upload(w, {"!.*Procedure: FTPPut.*", "!Error Msg: Cannot connect to the server.*"});
+    // The run stops at the first file that cannot reach the server: one report.
+    upload(
+        w,
+        {"!(The connection to 127\\.0\\.0\\.1 was lost|Could not reach 127\\.0\\.0\\.1 on port \\d+)\\.\r\n"
+         ".*Procedure: FTPPut.*"});
     EXPECT_TRUE(QFile::exists(server.path("a.htm")));
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().isEmpty());
 
@@ -163,7 +171,13 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(50);
-    upload(w, {"!Error Msg: The server did not answer within 1 seconds.*", "Error Occured in uploading\\."},
+    for (int i = 0; i < rows(w); ++i)
+        row(w, i)->setCheckState(0, Qt::Checked);
+    upload(w,
+           {"!The server 127\\.0\\.0\\.1 did not answer in time\\.\r\nError Msg: The server did not answer "
+            "within 1 "
+            "seconds.*",
+            "Error Occured in uploading\\."},
            true);
     EXPECT_GT(ticks, 5);
 }
