@@ -150,7 +150,8 @@ void BM_CurlFirstPublish(benchmark::State &state)
             QStringList names;
             for (int f = 0; f < kFilesPerFolder; ++f)
                 names << site().folder(d) + QString("/file%1.htm").arg(f);
-            args << "-T" << "{" + names.join(',') + "}" << server->url() + run + QString("/folder%1/").arg(d);
+            args << "-T"
+                 << "{" + names.join(',') + "}" << server->url() + run + QString("/folder%1/").arg(d);
         }
         if (!runTool("curl", args))
             state.SkipWithError("curl failed");
@@ -217,14 +218,14 @@ void BM_EngineOneChanged(benchmark::State &state)
     state.counters["sent"] = s.sent;
 }
 
-#define PUBLISH_BENCH(fn)                                                                                   \
-    BENCHMARK(fn)                                                                                           \
-        ->Arg(0)                                                                                            \
-        ->Arg(1)                                                                                            \
-        ->Unit(benchmark::kMillisecond)                                                                     \
-        ->UseRealTime()                                                                                     \
-        ->Iterations(1)                                                                                     \
-        ->Repetitions(5)                                                                                    \
+#define PUBLISH_BENCH(fn)                                                                                    \
+    BENCHMARK(fn)                                                                                            \
+        ->Arg(0)                                                                                             \
+        ->Arg(1)                                                                                             \
+        ->Unit(benchmark::kMillisecond)                                                                      \
+        ->UseRealTime()                                                                                      \
+        ->Iterations(1)                                                                                      \
+        ->Repetitions(5)                                                                                     \
         ->ReportAggregatesOnly(true)
 
 PUBLISH_BENCH(BM_EngineFirstPublish);

@@ -184,7 +184,7 @@ private:
     // POSTQUOTE commands on a folder; a refusal is read from the reply code.
     Outcome quote(const RemotePath &dir, const QByteArrayList &commands);
     bool splitRemote(const QString &remote, RemotePath &dir, QString &name) const;
-    Outcome put(const QString &local, const QString &remote);
+    Outcome put(const QString &local, const QString &remote, const QString &renameTo = QString());
     Outcome get(const QString &remote, const QString &local);
 
     static size_t onHeader(char *data, size_t size, size_t n, void *user);
@@ -206,6 +206,7 @@ private:
     int m_timeLimit = 0;
     qint64 m_maxListing = 0, m_maxDownload = 0;
     bool m_noMlsd = false; // the server refused MLSD once: LIST from then on
+    Settings m_settings;   // of the command under way
     int m_port = 0;
     bool m_useProxy = false;
     qint64 m_lastProgress = -1;
@@ -682,7 +683,7 @@ Outcome CurlWorker::mkdir(const QString &arg)
     return o;
 }
 
-Outcome CurlWorker::put(const QString &local, const QString &remote)
+Outcome CurlWorker::put(const QString &local, const QString &remote, const QString &renameTo)
 {
     Outcome o;
     RemotePath dir;
@@ -710,7 +711,42 @@ Outcome CurlWorker::put(const QString &local, const QString &remote)
     curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CurlWorker::onRead);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, &io);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
-    return perform(io);
+    if (renameTo.isEmpty())
+        return perform(io);
+    RemotePath toDir;
+    QString toName;
+    if (!splitRemote(renameTo, toDir, toName) || toDir.text() != dir.text())
+        return {kTransportInternal, QStringLiteral("A file is renamed only within its folder."), {}};
+    if (m_scheme == Scheme::Sftp) {
+        o = perform(io);
+        if (o.code != kTransportOk)
+            return o;
+        // The send's options (UPLOAD among them) must not carry over to the rename.
+        Outcome r;
+        if (!prepare(m_settings, r))
+            return r;
+        r = rename(remote, renameTo);
+        if (r.code == kServerRefused)
+            r.code = kTransportRenameRefused;
+        return r;
+    }
+    // The rename rides on the send: no further round trip to set it up. "*" keeps
+    // a refusal from failing the send; it is read from the last reply instead.
+    QByteArray from = "*RNFR " + name.toUtf8(), to = "*RNTO " + toName.toUtf8();
+    curl_slist *cmds = curl_slist_append(curl_slist_append(nullptr, from.constData()), to.constData());
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kTransportRenameRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
 }
 
 Outcome CurlWorker::get(const QString &remote, const QString &local)
@@ -762,6 +798,7 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
         m_cwd = RemotePath();
         return o;
     }
+    m_settings = settings;
     if (!prepare(settings, o))
         return o;
     if (command.contains(QChar(0))) {
@@ -770,8 +807,8 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
         const QString v = f[0].toUpper();
         if (v == "LIST" && f.size() == 2)
             return list(f[1], true);
-        if (v == "PUT" && f.size() == 3)
-            return put(f[1], f[2]);
+        if (v == "PUT" && (f.size() == 3 || f.size() == 4))
+            return put(f[1], f[2], f.value(3));
         if (v == "RENAME" && f.size() == 3)
             return rename(f[1], f[2]);
         if (v == "DELETE" && f.size() == 2)

@@ -21,8 +21,9 @@ enum TransportCode : int {
     kTransportLocalFile = 12036, // the local file of a put or get could not be read or written
     kTransportCannotConnect = 12029,
     kTransportConnectionLost = 12030,
-    kTransportSecurity = 12157, // TLS/SSH negotiation or certificate failure
-    kTransportTooLarge = 12152, // a listing or download beyond its size cap
+    kTransportSecurity = 12157,      // TLS/SSH negotiation or certificate failure
+    kTransportTooLarge = 12152,      // a listing or download beyond its size cap
+    kTransportRenameRefused = 12006, // a file arrived, but the server refused to rename it
 };
 
 // Limits against a hostile server that sends without end.
@@ -65,6 +66,8 @@ public:
     //   "List\0<folder>"       the folder's listing, MLSD facts where the server
     //                           offers them, else LIST lines ("" = current folder)
     //   "Put\0<local>\0<remote>", "Rename\0<remote>\0<remote in the same folder>",
+    //   "Put\0<local>\0<temporary>\0<final name>": sends, then renames in the same
+    //                           folder (kTransportRenameRefused when only that fails),
     //   "Delete\0<remote>"
     // Returns at once; the command runs in the background.
     virtual void Execute(const QString &operation) = 0;

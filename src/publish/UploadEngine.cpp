@@ -535,17 +535,13 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         bool ok = false;
         if (viaTemporary) {
             const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
-            ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary);
-            if (ok && !exec(ctl, QStringLiteral("Rename") + kSep + temporary + kSep + finalRemote)) {
-                if (ctl.ResponseCode() == platform::kServerRefused) {
-                    viaTemporary = false;
-                    say(QStringLiteral("The server refused to rename a file into place, so files are sent "
-                                       "under their own names from now on."));
-                    exec(ctl, QStringLiteral("Delete") + kSep + temporary);
-                    ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
-                } else {
-                    ok = false;
-                }
+            ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
+            if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {
+                viaTemporary = false;
+                say(QStringLiteral("The server refused to rename a file into place, so files are sent "
+                                   "under their own names from now on."));
+                exec(ctl, QStringLiteral("Delete") + kSep + temporary);
+                ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
             }
         } else {
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);

@@ -103,6 +103,19 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     publishTwice(ftpTarget(plain.port()), plain.path("www"));
     EXPECT_EQ(plain.logins(), 3) << "one connection per publish";
 
+    // A server that refuses renames gets the files under their own names.
+    FtpServer noRename;
+    ASSERT_TRUE(noRename.start({"--perm", "elradmwMT"}));
+    ASSERT_TRUE(QDir(noRename.root.path()).mkdir("www"));
+    LocalSite site;
+    UploadEngine engine;
+    QStringList lines;
+    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    const Summary direct = engine.run(site.rows, ftpTarget(noRename.port()), site.options());
+    EXPECT_EQ(direct.sent, 16);
+    EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
+    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
+
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
     Target t = ftpTarget(tls.port());

@@ -59,6 +59,12 @@ public:
                 m_code = platform::kServerRefused;
             } else if (in.open(QIODevice::ReadOnly)) {
                 m_s.files[f[2]] = in.readAll();
+                if (f.size() == 4 && m_s.refuseRename) {
+                    m_code = platform::kTransportRenameRefused;
+                } else if (f.size() == 4) {
+                    m_s.files[f[3]] = m_s.files[f[2]];
+                    m_s.files.erase(f[2]);
+                }
             } else {
                 m_code = platform::kTransportLocalFile;
             }
@@ -145,12 +151,9 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     EXPECT_EQ(first.sent, 6);
     EXPECT_EQ(s.server.files.size(), 6u) << "no temporary file is left";
     EXPECT_EQ(s.server.files["img/deep/x.png"], sample(100, 2));
-    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/style.css") + "|" +
-                                           kTemporaryPrefix + "style.css"));
-    const int put = s.server.commands.indexOf("Put|" + s.local.filePath("extra/a.zip") + "|" +
-                                              kTemporaryPrefix + "a.zip");
-    ASSERT_GT(put, 0);
-    EXPECT_EQ(s.server.commands[put + 1], "Rename|" + kTemporaryPrefix + "a.zip|a.zip");
+    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/" +
+                                           kTemporaryPrefix + "x.png|img/deep/x.png"))
+        << "sent under a temporary name, then renamed";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
     EXPECT_EQ(s.server.commands.filter("List|").size(), 2) << "none below a folder that is not there";
 
@@ -217,7 +220,7 @@ TEST(UploadEngine, RefusedRenameFallsBackToDirectSendAndSaysSo)
     Summary r = s.publish();
     EXPECT_EQ(r.sent, 6);
     EXPECT_EQ(s.server.files.size(), 6u);
-    EXPECT_EQ(s.server.commands.filter("Rename|").size(), 1) << "tried once, then direct";
+    EXPECT_EQ(s.server.commands.filter(kTemporaryPrefix).size(), 2) << "tried once, removed, then direct";
     EXPECT_EQ(lines.filter("refused to rename").size(), 1);
 }
 
