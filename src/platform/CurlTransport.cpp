@@ -22,6 +22,7 @@ struct Settings {
     int access = kAccessDefault;
     qint64 maxListing = 0, maxDownload = 0;
     int timeLimit = 0;
+    qint64 progressMin = 0;
 };
 
 struct Outcome {
@@ -340,6 +341,8 @@ int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, cur
     CurlWorker *self = io->self;
     qint64 done = ulNow ? qint64(ulNow) : qint64(dlNow);
     qint64 total = ulTotal ? qint64(ulTotal) : qint64(dlTotal);
+    if (total > 0 && total < self->m_settings.progressMin)
+        return 0; // each report wakes the caller's thread
     if (done != self->m_lastProgress) {
         self->m_lastProgress = done;
         CurlTransport *owner = self->m_owner;
@@ -871,6 +874,7 @@ void CurlTransport::Execute(const QString &operation)
     s.maxListing = MaxListingBytes;
     s.maxDownload = MaxDownloadBytes;
     s.timeLimit = TransferTimeLimit;
+    s.progressMin = ProgressMinBytes;
     ++m_pending;
     CurlWorker *worker = m_worker;
     CurlTransport *self = this;

@@ -59,6 +59,8 @@ public:
     // Called on the caller's thread while a transfer runs: bytes moved and the
     // transfer's total (0 when unknown).
     std::function<void(qint64 done, qint64 total)> Progress;
+    // Transfers smaller than this report no progress (0 = every transfer does).
+    qint64 ProgressMinBytes = 0;
 
     // Commands: "CD <dir>", "Dir", "Put \"<local>\" <remote>", "Get <remote> \"<local>\"",
     // "MKDIR <dir>", "CLOSE". Names are taken as they stand, blanks included.

@@ -30,6 +30,7 @@ struct Item {
     qint64 size = 0;
     QByteArray hash;
     bool send = false;
+    bool replaces = false; // the server has a file of that name
 };
 
 struct ManifestEntry {
@@ -469,7 +470,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         bool onServer = false;
         if (folder != listed.cend()) {
             const auto e = folder->constFind(nameOf(it.remote));
-            onServer = e != folder->cend() && !e->isFolder && (e->size < 0 || e->size == it.size);
+            it.replaces = e != folder->cend();
+            onServer = it.replaces && !e->isFolder && (e->size < 0 || e->size == it.size);
         }
         it.send = !options.onlyChanged || !same || !onServer;
         if (it.send) {
@@ -503,6 +505,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     ctl.Progress = [&](qint64 now, qint64) {
         emit progress(done, toSend, bytesDone + now, bytesTotal, QString());
     };
+    // Progress of a file's bytes is only worth waking the window for on big files.
+    ctl.ProgressMinBytes = 256 * 1024;
     bool viaTemporary = true;
     QString currentFolderMade;
     for (const Item &it : plan) {
@@ -533,7 +537,10 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         say(QStringLiteral("Uploading File : \r\n") + it.local);
         const QString finalRemote = it.remote;
         bool ok = false;
-        if (viaTemporary) {
+        // A file that replaces another, and every page, arrives whole under a
+        // temporary name. A new picture or style sheet goes straight to its name:
+        // no page that uses it is live before it is complete, as pages come last.
+        if (viaTemporary && (it.replaces || isPage(it.remote))) {
             const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
             if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {

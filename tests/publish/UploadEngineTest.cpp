@@ -151,9 +151,12 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     EXPECT_EQ(first.sent, 6);
     EXPECT_EQ(s.server.files.size(), 6u) << "no temporary file is left";
     EXPECT_EQ(s.server.files["img/deep/x.png"], sample(100, 2));
-    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/" +
-                                           kTemporaryPrefix + "x.png|img/deep/x.png"))
-        << "sent under a temporary name, then renamed";
+    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/index.htm") + "|" +
+                                           kTemporaryPrefix + "index.htm|index.htm"))
+        << "a page is sent under a temporary name, then renamed";
+    EXPECT_TRUE(
+        s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
+        << "a new picture goes straight to its name: no live page uses it yet";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
     EXPECT_EQ(s.server.commands.filter("List|").size(), 2) << "none below a folder that is not there";
 
@@ -166,6 +169,9 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     makeFile(s.local.filePath("site/img/logo.gif"), sample(3000, 9)); // same size, other bytes
     Summary changed = s.publish();
     EXPECT_EQ(s.sent(changed), QStringList({"img/logo.gif"}));
+    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/img/logo.gif") + "|img/" +
+                                           kTemporaryPrefix + "logo.gif|img/logo.gif"))
+        << "a file that replaces another arrives whole";
     EXPECT_EQ(s.server.commands.filter("Put|").size(), 1);
 
     s.options.onlyChanged = false;
