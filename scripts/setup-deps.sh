@@ -11,6 +11,7 @@ packages=(
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
+  vsftpd curl lftp
   xvfb xauth
 )
 

@@ -261,6 +261,30 @@ TEST(UploadEngine, FilesNoLongerUsedAreRemovedOnlyAfterACleanRun)
     EXPECT_TRUE(s.publish().noLongerUsed.isEmpty());
 }
 
+TEST(UploadEngine, MoreThanTenRemovalsAreAskedFirst)
+{
+    Site s;
+    for (int i = 0; i < 11; ++i) {
+        makeFile(s.local.filePath(QString("many/%1.gif").arg(i)), "x");
+        s.rows << Row{s.local.filePath(QString("many/%1.gif").arg(i))};
+    }
+    s.publish();
+    s.rows.resize(4);
+    s.options.removeUnused = true;
+    QStringList asked;
+    bool answer = false;
+    s.engine.setRemovalConfirmation([&](const QStringList &files) {
+        asked = files;
+        return answer;
+    });
+    EXPECT_TRUE(s.publish().removed.isEmpty());
+    EXPECT_EQ(asked.size(), 11);
+    EXPECT_EQ(s.server.files.size(), 17u);
+    answer = true;
+    EXPECT_EQ(s.publish().removed.size(), 11);
+    EXPECT_EQ(s.server.files.size(), 6u);
+}
+
 TEST(UploadEngine, ConnectionFailuresStartWithAPlainSentence)
 {
     Site s;
