@@ -327,7 +327,8 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
     Options options;
     options.onlyChanged = m_ui->chkOnlyChanged->isChecked();
     options.dryRun = m_ui->chkDryRun->isChecked();
-    options.removeUnused = m_ui->chkRemoveUnused->isChecked();
+    // Rows not ticked are still part of the site: only a whole publish removes.
+    options.removeUnused = m_ui->chkRemoveUnused->isChecked() && !selectedOnly;
     options.timeoutSeconds = m_timeOut;
     options.manifestFolder = platform::applicationFolder() + QStringLiteral("/manifests");
     const Summary summary = m_engine->run(rows, target, options);
@@ -356,7 +357,7 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
                 lines << QStringLiteral("Would send: ") + r.remote;
             }
         }
-        for (const QString &remote : summary.noLongerUsed)
+        for (const QString &remote : selectedOnly ? QStringList() : summary.noLongerUsed)
             lines << QStringLiteral("No longer used: ") + remote;
         lines.prepend(QStringLiteral("Dry run: %1 files would be sent, %2 are unchanged; nothing was sent.")
                           .arg(wouldSend)
@@ -377,7 +378,7 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
         if (!selectedOnly)
             setStatus(QStringLiteral("Upload Over"));
         reportLiveAddress(summary);
-        if (!summary.noLongerUsed.isEmpty() && summary.removed.isEmpty()) {
+        if (!selectedOnly && !summary.noLongerUsed.isEmpty() && summary.removed.isEmpty()) {
             setStatus(m_ui->txtStatus->toPlainText() + QStringLiteral("\nNo longer used: ") +
                       summary.noLongerUsed.join(QStringLiteral(", ")));
         }

@@ -363,7 +363,9 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
         return QString();
     const int code = ftp.transport().ResponseCode();
     const QString sentence =
-        code == platform::kServerRefused
+        code == platform::kTransportInternal
+            ? QStringLiteral("The server address \"%1\" cannot be used.").arg(target.host)
+        : code == platform::kServerRefused
             ? QStringLiteral("The server has no remote folder \"%1\", or refused to open it.")
                   .arg(target.remoteFolder)
             : PlainFailure(code, target);
@@ -581,7 +583,9 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     }
     ctl.Progress = nullptr;
 
-    const bool allSent = summary.failed == 0 && !summary.cancelled && summary.error.isEmpty();
+    // An empty list is far likelier a mistake than a wish to empty the site.
+    const bool allSent =
+        summary.failed == 0 && !summary.cancelled && summary.error.isEmpty() && !plan.isEmpty();
     if (options.removeUnused && allSent && !summary.noLongerUsed.isEmpty() &&
         (summary.noLongerUsed.size() <= 10 || !m_confirmRemoval || m_confirmRemoval(summary.noLongerUsed))) {
         for (const QString &remote : summary.noLongerUsed) {
