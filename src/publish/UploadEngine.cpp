@@ -482,6 +482,15 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         }
     }
 
+    // Pictures and style sheets before pages, so no page goes live before its files.
+    // In each group the files the server does not have yet go first, straight to
+    // their names: no live page links to them yet. Files that replace others follow,
+    // each sent whole under a temporary name and renamed into place.
+    std::stable_sort(plan.begin(), plan.end(), [](const Item &a, const Item &b) {
+        const int ka = isPage(a.remote) * 2 + a.replaces, kb = isPage(b.remote) * 2 + b.replaces;
+        return ka < kb;
+    });
+
     if (options.dryRun) {
         for (const Item &it : plan) {
             FileResult r{it.local, it.remote, it.send ? Action::WouldSend : Action::Unchanged, QString(),
@@ -539,10 +548,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         say(QStringLiteral("Uploading File : \r\n") + it.local);
         const QString finalRemote = it.remote;
         bool ok = false;
-        // A file that replaces another, and every page, arrives whole under a
-        // temporary name. A new picture or style sheet goes straight to its name:
-        // no page that uses it is live before it is complete, as pages come last.
-        if (viaTemporary && (it.replaces || isPage(it.remote))) {
+        if (viaTemporary && it.replaces) {
             const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
             if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {

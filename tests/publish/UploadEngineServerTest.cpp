@@ -111,8 +111,12 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     UploadEngine engine;
     QStringList lines;
     QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 16);
+    makeFile(site.dir.filePath("site/index.htm"), "changed");
+    makeFile(site.dir.filePath("site/f0/file1.gif"), "changed too");
     const Summary direct = engine.run(site.rows, ftpTarget(noRename.port()), site.options());
-    EXPECT_EQ(direct.sent, 16);
+    EXPECT_EQ(direct.sent, 2);
+    EXPECT_EQ(readAll(noRename.path("www/index.htm")), "changed");
     EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
     EXPECT_EQ(lines.filter("refused to rename").size(), 1);
 

@@ -138,9 +138,9 @@ struct Site {
 
 } // namespace
 
-// First publish: every file under a temporary name then renamed, assets before
-// pages, folder rows sending their contents with subfolders; the second sends
-// nothing; a change sends exactly that file.
+// First publish: new files straight to their names, assets before pages, folder
+// rows sending their contents with subfolders; the second sends nothing; a change
+// sends exactly that file, under a temporary name renamed into place.
 TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 {
     Site s;
@@ -151,12 +151,9 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     EXPECT_EQ(first.sent, 6);
     EXPECT_EQ(s.server.files.size(), 6u) << "no temporary file is left";
     EXPECT_EQ(s.server.files["img/deep/x.png"], sample(100, 2));
-    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/index.htm") + "|" +
-                                           kTemporaryPrefix + "index.htm|index.htm"))
-        << "a page is sent under a temporary name, then renamed";
     EXPECT_TRUE(
         s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
-        << "a new picture goes straight to its name: no live page uses it yet";
+        << "a new file goes straight to its name: no live page links to it yet";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
     EXPECT_EQ(s.server.commands.filter("List|").size(), 2) << "none below a folder that is not there";
 
@@ -165,6 +162,16 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     EXPECT_EQ(second.sent, 0);
     EXPECT_EQ(second.unchanged, 6);
     EXPECT_TRUE(s.server.commands.filter("Put|").isEmpty());
+
+    makeFile(s.local.filePath("site/new.htm"), "new page");
+    makeFile(s.local.filePath("site/index.htm"), "<html>home, new</html>");
+    makeFile(s.local.filePath("site/style.css"), "body{color:red}");
+    Summary some = s.publish();
+    EXPECT_EQ(s.sent(some), QStringList({"style.css", "new.htm", "index.htm"}))
+        << "styles before pages; a new page before those that replace others";
+    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/index.htm") + "|" +
+                                           kTemporaryPrefix + "index.htm|index.htm"));
+    QFile::remove(s.local.filePath("site/new.htm"));
 
     makeFile(s.local.filePath("site/img/logo.gif"), sample(3000, 9)); // same size, other bytes
     Summary changed = s.publish();
@@ -220,12 +227,16 @@ TEST(UploadEngine, DryRunSendsNothingAndCancelStopsAfterTheCurrentFile)
 TEST(UploadEngine, RefusedRenameFallsBackToDirectSendAndSaysSo)
 {
     Site s;
+    s.publish();
     s.server.refuseRename = true;
+    makeFile(s.local.filePath("site/index.htm"), "<html>changed</html>");
+    makeFile(s.local.filePath("site/style.css"), "body{color:red}");
     QStringList lines;
     QObject::connect(&s.engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
     Summary r = s.publish();
-    EXPECT_EQ(r.sent, 6);
+    EXPECT_EQ(r.sent, 2);
     EXPECT_EQ(s.server.files.size(), 6u);
+    EXPECT_EQ(s.server.files["index.htm"], "<html>changed</html>");
     EXPECT_EQ(s.server.commands.filter(kTemporaryPrefix).size(), 2) << "tried once, removed, then direct";
     EXPECT_EQ(lines.filter("refused to rename").size(), 1);
 }
