@@ -280,6 +280,8 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     }
     if (!m_caFile.isEmpty())
         curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_caFile.constData());
+    // One CWD per folder change rather than one per path segment.
+    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CurlWorker::onHeader);
     curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this);
@@ -708,8 +710,6 @@ Outcome CurlWorker::put(const QString &local, const QString &remote, const QStri
     Io io;
     io.in = &in;
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    // One CWD per folder change rather than one per path segment.
-    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CurlWorker::onRead);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, &io);
@@ -775,7 +775,6 @@ Outcome CurlWorker::get(const QString &remote, const QString &local)
     io.cap = m_maxDownload > 0 ? m_maxDownload : kDefaultMaxDownloadBytes;
     io.timeLimit = m_timeLimit > 0 ? m_timeLimit : kDefaultTransferTimeLimit;
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
     o = perform(io);
