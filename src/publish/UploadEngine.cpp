@@ -176,8 +176,7 @@ Manifest loadManifest(const QString &path)
     if (!f.open(QIODevice::ReadOnly))
         return m;
     while (!f.atEnd()) {
-        const QByteArray line = f.readLine().chopped(0);
-        QByteArray l = line;
+        QByteArray l = f.readLine();
         if (l.endsWith('\n'))
             l.chop(1);
         if (l.startsWith('#') || l.isEmpty())
@@ -519,7 +518,6 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     // Progress of a file's bytes is only worth waking the window for on big files.
     ctl.ProgressMinBytes = 256 * 1024;
     bool viaTemporary = true;
-    QString currentFolderMade;
     for (const Item &it : plan) {
         if (!it.send) {
             FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
