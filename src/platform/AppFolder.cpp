@@ -15,10 +15,7 @@ QString applicationFolder()
     return g_folder;
 }
 
-void setApplicationFolder(const QString &folder)
-{
-    g_folder = QDir::cleanPath(folder);
-}
+void setApplicationFolder(const QString &folder) { g_folder = QDir::cleanPath(folder); }
 
 QString inAppFolder(const QString &relative)
 {
