@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <future>
 
 namespace publish {
 
@@ -402,8 +403,12 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     auto say = [this](const QString &line) { emit status(line); };
 
     QVector<Item> plan = planRows(rows);
-    for (Item &it : plan)
-        it.hash = fileHash(it.local);
+    // The files are read while the server answers the login and the listings.
+    QVector<QByteArray> hashes(plan.size());
+    auto hashing = std::async(std::launch::async, [&plan, &hashes] {
+        for (int i = 0; i < plan.size(); ++i)
+            hashes[i] = fileHash(plan[i].local);
+    });
     const QString manifestFile =
         options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
     Manifest manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
@@ -462,6 +467,9 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             names.insert(e.name, e);
     }
 
+    hashing.wait();
+    for (int i = 0; i < plan.size(); ++i)
+        plan[i].hash = hashes[i];
     int toSend = 0;
     qint64 bytesTotal = 0;
     for (Item &it : plan) {
