@@ -12,6 +12,7 @@ packages=(
   libgumbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
+  vsftpd curl lftp
   xvfb xauth
   desktop-file-utils appstream
   clang libclang-rt-dev clang-format

@@ -21,6 +21,24 @@ QString joinLocal(const QString &folder, const QString &name)
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
+// Why a name may not become a local file inside the chosen folder; "" when it may.
+QString unsafeLocalName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String("."))
+        return QStringLiteral("it is empty");
+    if (name.startsWith('/') || name.startsWith('\\') || (name.size() > 1 && name[1] == ':'))
+        return QStringLiteral("it is an absolute path");
+    if (name.contains('/') || name.contains('\\'))
+        return QStringLiteral("it holds a folder separator");
+    if (name.contains(QLatin1String("..")))
+        return QStringLiteral("it holds \"..\"");
+    for (QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("it holds a control character");
+    }
+    return QString();
+}
+
 } // namespace
 
 FTP::FTP(std::unique_ptr<platform::Transport> transport)
@@ -166,6 +184,12 @@ bool FTP::FTPGet(const QString &sLocalFolder, const QString &sFileName, const QS
                  QString &sError, bool bSpecifyFolder)
 {
     m_err = {};
+    // The name may come from a server's listing: it must not lead out of the folder.
+    if (const QString why = unsafeLocalName(sFileName); !why.isEmpty()) {
+        sError = fFormatError(QStringLiteral("The name \"%1\" was refused: %2.").arg(sFileName, why),
+                              QStringLiteral("FTPGet"), QString());
+        return false;
+    }
     const QString local = joinLocal(sLocalFolder, sFileName);
     // An existing copy is replaced, even a read-only one, but only once the new
     // one has arrived complete: a failed transfer keeps it as it was, read-only
@@ -210,6 +234,7 @@ bool FTP::FTPGetAll(const QString &sLocalFolder, const QString &sFileNameString,
 bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QString sListing,
                        const QString &sFTPFolder, QString &sError)
 {
+    QString firstRefusal;
     while (!sListing.isEmpty()) {
         QString line;
         int cr = sListing.indexOf('\r');
@@ -226,13 +251,23 @@ bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QSt
         // Names are requested as listed: servers tell case apart.
         if (line.isEmpty() || !line.contains(sPattern, Qt::CaseInsensitive))
             continue;
-        // A listing comes from the server: a name with a folder in it, or "..", would
-        // be written outside the local folder; "." is the folder itself.
-        if (line.contains(QLatin1Char('/')) || line.contains(QLatin1Char('\\')) ||
-            line == QLatin1String("..") || line == QLatin1String("."))
+        // "." is the folder itself, not a file in it.
+        if (line == QLatin1String("."))
             continue;
+        if (!unsafeLocalName(line).isEmpty()) {
+            // A hostile listing: the name is refused and reported, the others still come.
+            QString refusal;
+            FTPGet(sLocalFolder, line, sFTPFolder, refusal, false);
+            if (firstRefusal.isEmpty())
+                firstRefusal = refusal;
+            continue;
+        }
         if (!FTPGet(sLocalFolder, line, sFTPFolder, sError, false))
             return false;
+    }
+    if (!firstRefusal.isEmpty()) {
+        sError = firstRefusal;
+        return false;
     }
     return true;
 }

@@ -135,10 +135,12 @@ TEST(FtpCommands, GetAllRequestsListedNames)
     QByteArray listing = "index.htm\r\nlogo.gif\r\n";
     for (int i = 0; i < 30; ++i) // longer than one piece
         listing += "file_number_" + QByteArray::number(i) + ".gif\r\n";
-    // A server's listing cannot name a place outside the local folder.
+    // A server's listing cannot name a place outside the local folder: such names are
+    // refused and reported, the good ones still come.
     listing += "../evil.htm\r\nsub/x.htm\r\n..\\up.htm\r\n..\r\n";
     c.ctl->replies["Dir"] = {0, {}, listing + "About.HTM"};
-    EXPECT_TRUE(c.ftp.FTPGetAll("/dl", "HTM", "www", c.err));
+    EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "HTM", "www", c.err));
+    EXPECT_TRUE(c.err.contains("../evil.htm")) << c.err.toStdString();
     EXPECT_EQ(c.ctl->commands, QStringList({"CD www", "Dir", "Get index.htm \"/dl/index.htm\"",
                                             "Get About.HTM \"/dl/About.HTM\""}));
 
