@@ -1,45 +1,78 @@
-// The program entry: loads the main window and nothing else; the window's load
-// handler does the start-up work.
-#include "editor/frmMain.h"
-#include "platform/widgets/QtDialogs.h"
-#ifdef QUILLMARK_HAVE_WIZARD
-#include "wizard/WizardPeer.h"
+// The program entry. With a command (generate, check, publish, --help, --version) it
+// runs as a console program: a QCoreApplication only, so no display is needed and
+// neither Qt Widgets nor Qt WebEngine is loaded. Otherwise it loads the window module
+// and hands over to it.
+#include "cli/CommandLine.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+#include <cstdio>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#ifndef QUILLMARK_WINDOW_MODULE
+#define QUILLMARK_WINDOW_MODULE "quillmark-window.so"
+#endif
+#ifndef QUILLMARK_WINDOW_MODULE_INSTALLED
+#define QUILLMARK_WINDOW_MODULE_INSTALLED ""
 #endif
 
-#include <QApplication>
-#include <QTimer>
-#include <cstdio>
-#include <ctime>
+namespace {
+
+QStringList argumentList(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// The folder of the running executable (not of argv[0], which a launcher may set).
+QString executableFolder()
+{
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    return QFileInfo(QString::fromLocal8Bit(path, int(length))).path();
+}
+
+int runWindow(int &argc, char **argv)
+{
+    // Beside the executable in a build tree, in the library folder when installed.
+    const QString folder = executableFolder();
+    QString error;
+    for (const QString &candidate : {folder + QStringLiteral("/" QUILLMARK_WINDOW_MODULE),
+                                     folder + QStringLiteral("/" QUILLMARK_WINDOW_MODULE_INSTALLED)}) {
+        if (candidate.endsWith(QLatin1Char('/')) || !QFileInfo(candidate).isFile())
+            continue;
+        void *module = ::dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            error = QString::fromLocal8Bit(::dlerror());
+            continue;
+        }
+        using Entry = int (*)(int *, char **);
+        if (auto entry = reinterpret_cast<Entry>(::dlsym(module, "quillmark_window_main")))
+            return entry(&argc, argv);
+        error = candidate + QStringLiteral(" has no window entry");
+    }
+    std::fprintf(stderr,
+                 "quillmark: cannot load the window (%s); the commands still work (see quillmark --help)\n",
+                 (error.isEmpty() ? QStringLiteral(QUILLMARK_WINDOW_MODULE " not found") : error)
+                     .toLocal8Bit()
+                     .constData());
+    return cli::kFailed;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmark"));
-    // Closing the main window ends the program, even while other windows are open.
-    QApplication::setQuitOnLastWindowClosed(false);
-    platform::QtDialogs dialogs;
-    platform::setDialogs(&dialogs);
-
-    editor::frmMain window;
-#ifdef QUILLMARK_HAVE_WIZARD
-    window.setWizardPeer(&wizard::peer());
-#endif
-    QObject::connect(&window, &editor::frmMain::programEnded, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-
-    // Start-up timing: print the wall-clock moment the window is first shown and
-    // leave, so that a script can measure from the process start.
-    if (qEnvironmentVariableIntValue("QUILLMARK_EXIT_WHEN_SHOWN") == 1) {
-        QObject::connect(&window, &editor::frmMain::firstShown, &app, [] {
-            timespec now{};
-            clock_gettime(CLOCK_REALTIME, &now);
-            std::printf("QUILLMARK_SHOWN %lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
-            std::fflush(stdout);
-            QTimer::singleShot(0, [] { std::_Exit(0); });
-        });
-    }
-
-    window.Form_Load();
-    return app.exec();
+    if (!cli::IsCommandLine(argumentList(argc, argv)))
+        return runWindow(argc, argv);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmark"));
+    return cli::Run(QCoreApplication::arguments());
 }

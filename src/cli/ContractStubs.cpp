@@ -1,0 +1,122 @@
+// TEMPORARY stand-ins; see ContractStubs.h.
+#include "cli/ContractStubs.h"
+
+#include "platform/AppFolder.h"
+#include "platform/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace platform {
+namespace {
+QString g_program, g_user;
+}
+QString programFolder()
+{
+    return g_program.isEmpty() ? applicationFolder() : g_program;
+}
+QString userDataFolder()
+{
+    const QString env = qEnvironmentVariable("QUILLMARK_DATA");
+    return !g_user.isEmpty() ? g_user : !env.isEmpty() ? env : applicationFolder();
+}
+QStringList templateFolders()
+{
+    QStringList folders{userDataFolder() + QStringLiteral("/templates"),
+                        programFolder() + QStringLiteral("/templates")};
+    folders.removeDuplicates();
+    return folders;
+}
+QString findTemplate(const QString &name)
+{
+    for (const QString &folder : templateFolders()) {
+        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".htm");
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return {};
+}
+void setProgramFolder(const QString &f)
+{
+    g_program = f;
+}
+void setUserDataFolder(const QString &f)
+{
+    g_user = f;
+}
+} // namespace platform
+
+namespace generation {
+void RememberPageWritten(const QString &) {}
+bool PageChangedSinceLastWrite(const QString &pagePath)
+{
+    return QFileInfo::exists(pagePath);
+}
+} // namespace generation
+
+namespace check {
+int Report::errors() const
+{
+    int n = 0;
+    for (const Finding &f : findings)
+        n += f.severity == Severity::Error;
+    return n;
+}
+int Report::warnings() const
+{
+    return int(findings.size()) - errors();
+}
+Report CheckPage(const QString &pagePath)
+{
+    return Report{pagePath, {}};
+}
+QString ToText(const Report &)
+{
+    return {};
+}
+QByteArray ToJson(const Report &r)
+{
+    return "{\"page\":\"" + r.page.toUtf8() + "\",\"errors\":0,\"warnings\":0,\"findings\":[]}";
+}
+} // namespace check
+
+namespace publish {
+UploadEngine::UploadEngine(std::function<std::unique_ptr<platform::Transport>()>, QObject *parent)
+    : QObject(parent)
+{
+}
+Summary UploadEngine::run(const QVector<Row> &rows, const Target &, const Options &)
+{
+    Summary s;
+    for (const Row &row : rows)
+        s.files.push_back({row.localPath, QString(), Action::Failed, QStringLiteral("not available yet")});
+    s.failed = int(s.files.size());
+    return s;
+}
+void UploadEngine::cancel() {}
+Target LoadSavedTarget(const QString &ftpinfoIni)
+{
+    platform::IniFile ini;
+    ini.load(ftpinfoIni);
+    Target t;
+    t.host = ini.value(QStringLiteral("TEXT"), QStringLiteral("txtServerName"));
+    t.port = ini.value(QStringLiteral("TEXT"), QStringLiteral("txtServerPort")).toInt();
+    t.user = ini.value(QStringLiteral("TEXT"), QStringLiteral("txtUserId"));
+    t.password = ini.value(QStringLiteral("TEXT"), QStringLiteral("txtPassword"));
+    t.remoteFolder = ini.value(QStringLiteral("TEXT"), QStringLiteral("txtRemoteDir"));
+    return t;
+}
+QVector<Row> RowsForPage(const QString &pagePath)
+{
+    QVector<Row> rows;
+    QFile list(pagePath + QStringLiteral(".files"));
+    if (!list.open(QIODevice::ReadOnly))
+        return rows;
+    for (const QByteArray &line : list.readAll().split('\n')) {
+        const QString path = QString::fromLocal8Bit(line).trimmed();
+        if (!path.startsWith(QStringLiteral("::")) && QFileInfo(path).isFile())
+            rows.push_back({path, false});
+    }
+    return rows;
+}
+} // namespace publish

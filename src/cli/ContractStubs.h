@@ -1,0 +1,103 @@
+#pragma once
+// TEMPORARY: declarations of the pieces the command line uses that are being built on
+// other branches (user folders, overwrite guard, page check, publishing engine), with
+// minimal stand-ins in ContractStubs.cpp. Each block goes away when its branch is merged
+// and the command line includes the real header instead.
+
+#include "platform/Transport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+namespace platform {
+QString programFolder();
+QString userDataFolder();
+QStringList templateFolders();
+QString findTemplate(const QString &name);
+void setProgramFolder(const QString &);
+void setUserDataFolder(const QString &);
+} // namespace platform
+
+namespace generation {
+void RememberPageWritten(const QString &pagePath);
+bool PageChangedSinceLastWrite(const QString &pagePath);
+} // namespace generation
+
+namespace check {
+enum class Severity { Error, Warning };
+struct Finding {
+    QString file;
+    int line = 0;
+    int column = 0;
+    Severity severity = Severity::Warning;
+    QString rule;
+    QString message;
+};
+struct Report {
+    QString page;
+    QVector<Finding> findings;
+    int errors() const;
+    int warnings() const;
+};
+Report CheckPage(const QString &pagePath);
+QString ToText(const Report &);
+QByteArray ToJson(const Report &);
+} // namespace check
+
+namespace publish {
+enum class Protocol { Ftp, FtpTls, Sftp };
+struct Target {
+    Protocol protocol = Protocol::Ftp;
+    QString host;
+    int port = 0;
+    QString user, password;
+    QString remoteFolder;
+    QString webAddress;
+};
+struct Row {
+    QString localPath;
+    bool isFolder = false;
+};
+struct Options {
+    bool onlyChanged = true;
+    bool dryRun = false;
+    bool removeUnused = false;
+    int timeoutSeconds = 0;
+    QString manifestFolder;
+};
+enum class Action { Sent, Unchanged, Failed, WouldSend };
+struct FileResult {
+    QString local;
+    QString remote;
+    Action action;
+    QString error;
+    qint64 bytes = 0;
+};
+struct Summary {
+    int sent = 0, unchanged = 0, failed = 0;
+    bool cancelled = false;
+    QVector<FileResult> files;
+    QStringList noLongerUsed;
+    QString error;
+};
+class UploadEngine : public QObject {
+    Q_OBJECT
+public:
+    explicit UploadEngine(std::function<std::unique_ptr<platform::Transport>()> transportFactory = {},
+                          QObject *parent = nullptr);
+    Summary run(const QVector<Row> &rows, const Target &target, const Options &options);
+    void cancel();
+signals:
+    void progress(int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal,
+                  const QString &currentFile);
+    void fileDone(const publish::FileResult &result);
+    void status(const QString &line);
+};
+Target LoadSavedTarget(const QString &ftpinfoIni);
+QVector<Row> RowsForPage(const QString &pagePath);
+} // namespace publish
