@@ -7,7 +7,10 @@ set(QUILLMARK_TEST_ENV
   "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --no-sandbox"
   QT_LOGGING_RULES=qt.webenginecontext.debug=false
   QUILLMARK_SOURCE_DIR=${PROJECT_SOURCE_DIR}
-  QUILLMARK_BINARY_DIR=${PROJECT_BINARY_DIR})
+  QUILLMARK_BINARY_DIR=${PROJECT_BINARY_DIR}
+  # What a test does not place itself lands in the build tree, never in the real home.
+  QUILLMARK_DATA=${PROJECT_BINARY_DIR}/test-home/data
+  XDG_CACHE_HOME=${PROJECT_BINARY_DIR}/test-home/cache)
 
 # quillmark_add_test(<name> SOURCES ... [LIBS ...])
 #   Logic tests without a window: each test case becomes its own CTest test,

@@ -415,7 +415,7 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
     const QString previousPath = CurrentFile;
     const QString previousCaption = windowTitle();
     if (CurrentFile.isEmpty() ||
-        CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) == 0) {
+        CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);
@@ -498,7 +498,7 @@ void frmMain::SSTabEditor_Click(int previousTab)
 
     CurrentTab = static_cast<qint16>(SSTabEditor->currentIndex());
     if (CurrentFile.isEmpty())
-        CurrentFile = platform::inAppFolder(QStringLiteral("~temp.htm"));
+        CurrentFile = platform::previewPage();
 
     bool refreshPreview = true;
     switch (previousTab) {

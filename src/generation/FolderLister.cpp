@@ -43,4 +43,31 @@ void FillComboFromFolder(const QString &appFolder, const QString &folderName, co
         combo.setCurrentIndex(0);
 }
 
+void FillComboFromFolders(const QStringList &folders, const QString &folderName, const QString &extension,
+                          ComboTarget &combo)
+{
+    combo.clear();
+    bool anyFolder = false;
+    QStringList listed;
+    for (const QString &folder : folders) {
+        if (!QFileInfo(folder).isDir())
+            continue;
+        anyFolder = true;
+        for (const QString &name : ListFolderFiles(folder)) {
+            if (name.right(extension.size()).compare(extension, Qt::CaseInsensitive) != 0)
+                continue;
+            const QString entry = name.left(name.size() - extension.size());
+            if (listed.contains(entry, Qt::CaseInsensitive))
+                continue;
+            listed << entry;
+            combo.addItem(entry);
+        }
+    }
+    if (!anyFolder)
+        platform::msgBox(QStringLiteral("Unable to load ") + folderName +
+                         QStringLiteral(". Folder does not exist"));
+    if (combo.count() > 0)
+        combo.setCurrentIndex(0);
+}
+
 } // namespace generation

@@ -27,4 +27,11 @@ QStringList ListFolderFiles(const QString &folder);
 void FillComboFromFolder(const QString &appFolder, const QString &folderName, const QString &extension,
                          ComboTarget &combo);
 
+// The same over several folders, listed one after the other (the user's templates
+// before the shipped ones): a name already listed from an earlier folder, in any
+// letter case, is not listed again. The message names `folderName` when none of the
+// folders exists.
+void FillComboFromFolders(const QStringList &folders, const QString &folderName, const QString &extension,
+                          ComboTarget &combo);
+
 } // namespace generation

@@ -1,6 +1,7 @@
 #include "generation/modTemplates.h"
 
 #include "generation/FolderLister.h"
+#include "generation/PageGuard.h"
 #include "platform/Dialogs.h"
 
 #include <QDateTime>
@@ -394,6 +395,14 @@ bool LikeMatch(const QString &name, const QString &pattern)
 bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName, QString &sDestinationPath,
                                QString &sProductImage, const PageData &data)
 {
+    return GenerateTemplateBasedPage(QStringList{joinPath(appFolder, QStringLiteral("templates"))}, appFolder,
+                                     sTemplateName, sDestinationPath, sProductImage, data);
+}
+
+bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
+                               QString &sTemplateName, QString &sDestinationPath, QString &sProductImage,
+                               const PageData &data)
+{
     if (sTemplateName.isEmpty()) {
         platform::msgBox(QStringLiteral("Please select a template"));
         return false;
@@ -403,33 +412,43 @@ bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName,
         platform::msgBox(QStringLiteral("Please choose where to save the page"));
         return false;
     }
-    const QString templatesFolder = joinPath(appFolder, QStringLiteral("templates"));
     // A relative image path (as the shipped sample product has) names a file below the
-    // application folder: the working folder of a desktop program is nobody's choice.
+    // data folder: the working folder of a desktop program is nobody's choice.
     QString image = sProductImage;
     std::optional<PageData> resolved;
     if (!image.isEmpty() && QFileInfo(image).isRelative()) {
-        image = joinPath(appFolder, image);
+        image = joinPath(dataFolder, image);
         if (data.txtProductImage == sProductImage) {
             resolved = data;
             resolved->txtProductImage = image;
         }
     }
-    // A name typed in another case still finds its template, as on file systems that
-    // ignore case; a template that is not there must not overwrite the page with nothing.
-    QString templateFile = joinPath(templatesFolder, sTemplateName + QStringLiteral(".htm"));
-    if (!QFileInfo(templateFile).isFile()) {
-        templateFile.clear();
-        for (const QString &fileName : ListFolderFiles(templatesFolder)) {
-            if (fileName.compare(sTemplateName + QStringLiteral(".htm"), Qt::CaseInsensitive) == 0) {
-                templateFile = joinPath(templatesFolder, fileName);
-                break;
+    // The first folder that holds the template wins, and the template's own files come
+    // from that folder. A name typed in another case still finds its template, as on
+    // file systems that ignore case; a template that is not there must not overwrite
+    // the page with nothing.
+    QString templateFile;
+    QString templatesFolder;
+    for (const QString &folder : templateFolders) {
+        const QString exact = joinPath(folder, sTemplateName + QStringLiteral(".htm"));
+        if (QFileInfo(exact).isFile()) {
+            templateFile = exact;
+        } else {
+            for (const QString &fileName : ListFolderFiles(folder)) {
+                if (fileName.compare(sTemplateName + QStringLiteral(".htm"), Qt::CaseInsensitive) == 0) {
+                    templateFile = joinPath(folder, fileName);
+                    break;
+                }
             }
         }
-        if (templateFile.isEmpty()) {
-            platform::msgBox(QStringLiteral("Unable to find the template ") + sTemplateName);
-            return false;
+        if (!templateFile.isEmpty()) {
+            templatesFolder = folder;
+            break;
         }
+    }
+    if (templateFile.isEmpty()) {
+        platform::msgBox(QStringLiteral("Unable to find the template ") + sTemplateName);
+        return false;
     }
     const QString pageText = FillTemplate(templateFile, resolved ? *resolved : data);
 
@@ -454,7 +473,8 @@ bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName,
             QStringLiteral(" to see the html correctly") + kCrLf;
     text += kCrLf + kCrLf;
 
-    WriteTextFile(pageText, sDestinationPath);
+    if (WriteTextFile(pageText, sDestinationPath))
+        RememberPageWritten(sDestinationPath);
     int count = 1;
     text += sDestinationPath + kCrLf;
 

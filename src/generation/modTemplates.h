@@ -7,6 +7,7 @@
 #include "generation/PageData.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace generation {
 
@@ -56,6 +57,12 @@ QString FillTemplateText(const QString &templateText, const PageData &data);
 // created (then nothing is written). Returns true when the list was written.
 bool GenerateTemplateBasedPage(const QString &appFolder, QString &sTemplateName, QString &sDestinationPath,
                                QString &sProductImage, const PageData &data);
+// The same with the template looked up in each of `templateFolders` in turn (the
+// first that holds it wins, and its own files come from that folder); a relative
+// product image path is taken from `dataFolder`.
+bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
+                               QString &sTemplateName, QString &sDestinationPath, QString &sProductImage,
+                               const PageData &data);
 
 // Whether `name` matches `pattern` the way the template's own files are chosen:
 // "?" one character, "*" any run, "#" one digit, "[...]" a character class

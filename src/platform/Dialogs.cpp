@@ -33,6 +33,12 @@ Dialogs *g_installed = nullptr;
 
 } // namespace
 
+int Dialogs::choose(const QString &text, const QString &title, const QStringList &, Icon, QWidget *)
+{
+    qWarning().noquote() << title << ":" << text;
+    return -1;
+}
+
 Dialogs &dialogs() { return g_installed ? *g_installed : g_fallback; }
 
 void setDialogs(Dialogs *d) { g_installed = d; }

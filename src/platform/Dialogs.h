@@ -37,6 +37,11 @@ public:
 
     virtual Answer message(const QString &text, const QString &title, Buttons buttons, Icon icon,
                            QWidget *parent = nullptr) = 0;
+    // A question with buttons of its own, left to right; the last one is the cancel
+    // button. Returns the index of the button chosen, or -1 when the box was closed
+    // without a choice. The base implementation answers -1.
+    virtual int choose(const QString &text, const QString &title, const QStringList &buttons, Icon icon,
+                       QWidget *parent = nullptr);
     // Each returns an empty result when the user cancels.
     virtual QString openFile(const FileRequest &request, QWidget *parent = nullptr) = 0;
     virtual QStringList openFiles(const FileRequest &request, QWidget *parent = nullptr) = 0;

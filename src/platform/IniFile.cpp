@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
+#include <algorithm>
 
 namespace platform {
 namespace {
@@ -60,7 +62,69 @@ QString encodedValue(const QString &value)
     return value;
 }
 
+// Windows-1252 at 0x80..0x9F; the five bytes it leaves undefined stand for the C1
+// controls of the same number, as Windows maps them, so every byte comes back.
+const char16_t kCp1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+bool validUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes); // decodes only when converted
+    return !decoder.hasError();
+}
+
 } // namespace
+
+QString IniFile::decode(const char *data, qsizetype size) const
+{
+    if (m_encoding == Encoding::Utf8)
+        return QString::fromUtf8(data, size);
+    QString text(size, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const uchar c = uchar(data[i]);
+        out[i] = c >= 0x80 && c < 0xA0 ? QChar(kCp1252High[c - 0x80]) : QChar(c);
+    }
+    return text;
+}
+
+namespace {
+// The Windows-1252 byte of a character, or -1 when the code page lacks it.
+int cp1252Byte(char16_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    const char16_t *hit = std::find(std::begin(kCp1252High), std::end(kCp1252High), u);
+    return hit == std::end(kCp1252High) ? -1 : int(0x80 + (hit - std::begin(kCp1252High)));
+}
+
+bool inCp1252(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return cp1252Byte(c.unicode()) >= 0; });
+}
+} // namespace
+
+QByteArray IniFile::encode(const QString &text) const
+{
+    if (m_encoding == Encoding::Utf8)
+        return text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (const QChar c : text)
+        bytes += char(cp1252Byte(c.unicode()));
+    return bytes;
+}
+
+void IniFile::convertToUtf8()
+{
+    for (Section &section : m_sections)
+        for (QByteArray &line : section.lines)
+            line = decode(line.constData(), line.size()).toUtf8();
+    m_encoding = Encoding::Utf8;
+}
 
 QString IniFile::fold(const QString &name)
 {
@@ -80,7 +144,7 @@ QString IniFile::fold(const QString &name)
     return folded;
 }
 
-void IniFile::indexLine(Section &section, int index)
+void IniFile::indexLine(Section &section, int index) const
 {
     const QByteArray &line = section.lines[size_t(index)];
     const int start = firstNonBlank(line);
@@ -89,7 +153,7 @@ void IniFile::indexLine(Section &section, int index)
     int eq = line.indexOf('=', start);
     if (eq < 0)
         eq = line.size();
-    const QString name = trimBlanks(QString::fromLocal8Bit(line.constData() + start, eq - start));
+    const QString name = trimBlanks(decode(line.constData() + start, eq - start));
     const QString key = fold(name);
     if (!section.keyLine.contains(key)) {
         section.keyLine.insert(key, index);
@@ -100,6 +164,10 @@ void IniFile::indexLine(Section &section, int index)
 IniFile IniFile::fromBytes(const QByteArray &bytes)
 {
     IniFile ini;
+    // Text that is not UTF-8 was written by the profile functions of a Windows system
+    // in its 8-bit code page; it is read, and written back, in that code page.
+    if (!validUtf8(bytes))
+        ini.m_encoding = Encoding::Windows1252;
     ini.m_sections.emplace_back();
     Section *current = &ini.m_sections.back();
     qsizetype pos = 0;
@@ -125,8 +193,7 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
             const int close = line.indexOf(']', start + 1);
             if (close >= 0) {
                 Section section;
-                section.folded =
-                    fold(QString::fromLocal8Bit(line.constData() + start + 1, close - start - 1));
+                section.folded = fold(ini.decode(line.constData() + start + 1, close - start - 1));
                 section.lines.push_back(std::move(line));
                 ini.m_sections.push_back(std::move(section));
                 current = &ini.m_sections.back();
@@ -134,7 +201,7 @@ IniFile IniFile::fromBytes(const QByteArray &bytes)
             }
         }
         current->lines.push_back(std::move(line));
-        indexLine(*current, int(current->lines.size()) - 1);
+        ini.indexLine(*current, int(current->lines.size()) - 1);
     }
     // The first of duplicate sections is the one read and written.
     for (size_t i = 1; i < ini.m_sections.size(); ++i) {
@@ -233,7 +300,7 @@ QString IniFile::value(const QString &section, const QString &key) const
     const int eq = line.indexOf('=');
     if (eq < 0)
         return QString();
-    QString text = trimBlanks(QString::fromLocal8Bit(line.constData() + eq + 1, line.size() - eq - 1));
+    QString text = trimBlanks(decode(line.constData() + eq + 1, line.size() - eq - 1));
     if (text.size() >= 2 && isQuote(text.front()) && text.front() == text.back())
         text = text.mid(1, text.size() - 2);
     return text;
@@ -244,14 +311,20 @@ void IniFile::setValue(const QString &section, const QString &key, const QString
     if (m_sections.empty())
         m_sections.emplace_back();
     const QString keyName = trimBlanks(flattened(key));
-    const QByteArray encoded = encodedValue(flattened(value)).toLocal8Bit();
+    const QString valueText = encodedValue(flattened(value));
+    // A character the file's code page cannot hold: rather than lose it, the whole
+    // file becomes UTF-8.
+    if (m_encoding == Encoding::Windows1252 &&
+        !(inCp1252(section) && inCp1252(keyName) && inCp1252(valueText)))
+        convertToUtf8();
+    const QByteArray encoded = encode(valueText);
 
     Section *s = findSection(section);
     if (!s) {
         const QString sectionName = trimBlanks(flattened(section));
         Section fresh;
         fresh.folded = fold(sectionName);
-        fresh.lines.push_back('[' + sectionName.toLocal8Bit() + ']');
+        fresh.lines.push_back('[' + encode(sectionName) + ']');
         m_sections.push_back(std::move(fresh));
         m_sectionIndex.insert(m_sections.back().folded, int(m_sections.size()) - 1);
         s = &m_sections.back();
@@ -269,7 +342,7 @@ void IniFile::setValue(const QString &section, const QString &key, const QString
         existing = existing.mid(start, eq - start) + '=' + encoded;
         return;
     }
-    QByteArray line = keyName.toLocal8Bit() + '=' + encoded;
+    QByteArray line = encode(keyName) + '=' + encoded;
     // After the section's last non-blank line; only blank lines follow it, so no
     // indexed line moves.
     size_t at = s->lines.size();

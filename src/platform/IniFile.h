@@ -3,8 +3,9 @@
 // (GetPrivateProfileString / WritePrivateProfileString), for files made by either.
 //
 // Reading
-//  - Lines end in CR LF, LF or at the end of the file. The bytes are 8-bit text in
-//    the locale's encoding; a UTF-8 byte order mark at the start is skipped (and kept).
+//  - Lines end in CR LF, LF or at the end of the file. The bytes are UTF-8; a file
+//    that is not valid UTF-8 was made by the profile functions of a Windows system and
+//    is read as Windows-1252. A UTF-8 byte order mark at the start is skipped (and kept).
 //  - "[name]" (after leading blanks) starts a section; the name is the text between
 //    the brackets, trimmed of blanks. A line that starts with "[" but has no "]" is
 //    ignored (its keys stay in the section before it).
@@ -29,6 +30,9 @@
 //    around it) is written inside a pair of double quotes, so that it does.
 //  - CR and LF cannot live in a value or name: each is written as a blank. Callers
 //    that need line breaks escape them first.
+//  - A file is written back in the encoding it was read in, so the tools that made it
+//    still read it; a new file is UTF-8. When a Windows-1252 file is given a character
+//    that code page lacks, the whole file becomes UTF-8 rather than lose it.
 //  - The file is replaced through a temporary file and a rename: an interrupted save
 //    leaves the old file whole. A file that exists but cannot be read is not written.
 
@@ -64,6 +68,9 @@ public:
 
     QByteArray toBytes() const;
 
+    enum class Encoding { Utf8, Windows1252 };
+    Encoding encoding() const { return m_encoding; }
+
     QString value(const QString &section, const QString &key) const;
     bool contains(const QString &section, const QString &key) const;
     void setValue(const QString &section, const QString &key, const QString &value);
@@ -82,12 +89,16 @@ private:
     static QString fold(const QString &name);
     Section *findSection(const QString &name);
     const Section *findSection(const QString &name) const;
-    static void indexLine(Section &section, int index);
+    void indexLine(Section &section, int index) const;
+    QString decode(const char *data, qsizetype size) const;
+    QByteArray encode(const QString &text) const;
+    void convertToUtf8();
 
     std::vector<Section> m_sections;    // m_sections[0]: lines before any header
     QHash<QString, int> m_sectionIndex; // folded name -> first section
     bool m_byteOrderMark = false;       // kept as it was
-    mutable QString m_lastSectionName;  // cache of findSection()
+    Encoding m_encoding = Encoding::Utf8;
+    mutable QString m_lastSectionName; // cache of findSection()
     mutable int m_lastSection = -1;
 };
 

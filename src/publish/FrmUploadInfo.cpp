@@ -63,13 +63,13 @@ FrmUploadInfo::~FrmUploadInfo() = default;
 
 void FrmUploadInfo::loadSettings()
 {
-    store::loadWindowFromIni(this, kSettingsFile, platform::applicationFolder());
+    store::loadWindowFromIni(this, kSettingsFile, platform::userDataFolder());
 }
 
 void FrmUploadInfo::saveSettings()
 {
     // The file holds the password: owner-only, also across the rename of a save.
-    store::saveWindowToIni(this, kSettingsFile, platform::applicationFolder(),
+    store::saveWindowToIni(this, kSettingsFile, platform::userDataFolder(),
                            platform::IniFile::Access::OwnerOnly);
 }
 

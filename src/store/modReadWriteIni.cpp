@@ -106,20 +106,36 @@ void writeEscaped(IniWriter &out, const QString &section, const QString &key, co
     out.write(section, key, EscapeNewlines(value));
 }
 
-// Rows beyond what a section could hold are not rows of the file: a "SIZE" larger than
-// the number of keys in the section is cut to the last stored main text within that many.
+// The number of a row key (main text "<list>_<header 1>_<i>" or sub-item
+// "<list>_<header j>_<i>_<j>") held in `key`, or 0 when it is none of them.
+qint64 rowOfKey(const QString &key, const QString &list, ListView &view)
+{
+    for (int column = 0; column < view.columnCount(); ++column) {
+        const QString prefix = list + QLatin1Char('_') + view.headerText(column) + QLatin1Char('_');
+        if (!key.startsWith(prefix, Qt::CaseInsensitive) || key.size() <= prefix.size())
+            continue;
+        const QStringList numbers = key.mid(prefix.size()).split(QLatin1Char('_'));
+        bool rowOk = false;
+        const qint64 row = numbers[0].toLongLong(&rowOk);
+        if (!rowOk || row < 1)
+            continue;
+        bool subOk = numbers.size() == 1 && column == 0;
+        if (numbers.size() == 2)
+            subOk = numbers[1].toInt() == column + 1;
+        if (subOk)
+            return row;
+    }
+    return 0;
+}
+
+// A "SIZE" beyond the rows the section holds is capped at the highest row number that
+// has a key, so a huge one loads at once and rows after a gap are not lost.
 qint64 heldRows(qint64 rows, const QString &list, ListView &view, IniReader &in)
 {
-    const QStringList names = in.keys(list);
-    if (rows <= names.size())
-        return rows;
-    QSet<QString> present;
-    for (const QString &name : names)
-        present.insert(name.toCaseFolded());
-    qint64 last = names.size();
-    while (last > 0 && !present.contains(mainKey(list, view, last).trimmed().toCaseFolded()))
-        --last;
-    return last;
+    qint64 highest = 0;
+    for (const QString &name : in.keys(list))
+        highest = std::max(highest, rowOfKey(name, list, view));
+    return std::min(rows, highest);
 }
 
 class BatchWriter : public IniWriter {

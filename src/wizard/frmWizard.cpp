@@ -1,11 +1,13 @@
 #include "wizard/frmWizard.h"
 #include "ui_frmWizard.h"
+#include "wizard/PagePath.h"
 
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
 #include "editor/modMain.h"
 #include "generation/FolderLister.h"
+#include "generation/PageGuard.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -16,11 +18,14 @@
 #include "store/modReadWriteIni.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QStandardPaths>
+#include <QTextDocument>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -100,8 +105,13 @@ QString boxText(const QWidget *box)
 {
     if (auto *line = qobject_cast<const QLineEdit *>(box))
         return line->text();
-    if (auto *multi = qobject_cast<const QPlainTextEdit *>(box))
-        return toRecord(multi->toPlainText());
+    if (auto *multi = qobject_cast<const QPlainTextEdit *>(box)) {
+        // toPlainText() would turn no-break spaces into blanks; the value is kept as typed.
+        QString text = multi->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        return toRecord(text);
+    }
     return {};
 }
 
@@ -178,17 +188,25 @@ QIcon listIcon(const QWidget *w, int number)
 
 } // namespace
 
+const QString frmWizard::kPictureFilter =
+    QStringLiteral("All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|"
+                   "GIF Files (*.gif)|*.gif| JPG Files (*.jpg)|*.jpg|All files (*.*)|*.*");
+
 const QString frmWizard::kPromoAddress[3] = {editor::branding::kCompanyPage, editor::branding::kMorePage,
                                              editor::branding::kBrandPage};
 
 QString resolveImagePath(const QString &path)
 {
-    // A relative path (as in the shipped sample product) means the application folder,
-    // whatever folder the program was started from.
+    // A relative path (as in the shipped sample product) means the user's data folder,
+    // or else the program's, whatever folder the program was started from.
     if (path.isEmpty() || !QFileInfo(path).isRelative() || QFileInfo::exists(path))
         return path;
-    const QString inApp = platform::inAppFolder(path);
-    return QFileInfo::exists(inApp) ? inApp : path;
+    for (const QString &base : {platform::userDataFolder(), platform::programFolder()}) {
+        const QString candidate = base + QLatin1Char('/') + path;
+        if (!base.isEmpty() && QFileInfo::exists(candidate))
+            return candidate;
+    }
+    return path;
 }
 
 QString trimSpaces(const QString &text)
@@ -270,6 +288,27 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->xpcmdTestimonialRemove, &QPushButton::clicked, this,
             &frmWizard::xpcmdTestimonialRemove_Click);
     connect(ui->lvwTestimonial, &QTreeWidget::itemClicked, this, &frmWizard::lvwTestimonial_Click);
+    connect(ui->xpcmdFAQUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdFAQUpdate_Click);
+    connect(ui->xpcmdFeatureUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdFeatureUpdate_Click);
+    connect(ui->xpcmdTestimonialUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdTestimonialUpdate_Click);
+    {
+        QTreeWidget *const lists[3] = {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial};
+        QPushButton *const ups[3] = {ui->xpcmdFAQMoveUp, ui->xpcmdFeatureMoveUp, ui->xpcmdTestimonialMoveUp};
+        QPushButton *const downs[3] = {ui->xpcmdFAQMoveDown, ui->xpcmdFeatureMoveDown,
+                                       ui->xpcmdTestimonialMoveDown};
+        for (int i = 0; i < 3; ++i) {
+            connect(ups[i], &QPushButton::clicked, this, [this, i] { moveRow(i, -1); });
+            connect(downs[i], &QPushButton::clicked, this, [this, i] { moveRow(i, +1); });
+            connect(lists[i], &QTreeWidget::itemSelectionChanged, this, &frmWizard::updateListButtons);
+            // Rows come and go by Add, Remove, Load and ClearAll.
+            connect(lists[i]->model(), &QAbstractItemModel::rowsInserted, this, &frmWizard::updateListButtons);
+            connect(lists[i]->model(), &QAbstractItemModel::rowsRemoved, this, &frmWizard::updateListButtons);
+            connect(lists[i]->model(), &QAbstractItemModel::modelReset, this, &frmWizard::updateListButtons);
+        }
+    }
+    ui->Image1->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    connect(ui->Image1, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
+    connect(ui->txtSoftwareName, &QLineEdit::textChanged, this, &frmWizard::setStepCaption);
     connect(ui->xpcmdBrowseProductImage, &QPushButton::clicked, this,
             &frmWizard::xpcmdBrowseProductImage_Click);
     connect(ui->txtProductImage, &QLineEdit::textChanged, this, &frmWizard::txtProductImage_Change);
@@ -289,6 +328,11 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
 
 frmWizard::~frmWizard()
 {
+    // The lists empty themselves while their window goes; the buttons may already be gone.
+    for (QTreeWidget *list : {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial}) {
+        list->model()->disconnect(this);
+        list->disconnect(this);
+    }
     delete ui;
 }
 
@@ -326,12 +370,11 @@ void frmWizard::Form_Load()
 
     xpcmdSave->setIcon(listIcon(this, 4));
 
-    const QString appFolder = platform::applicationFolder();
     fillExistingSoftware();
     ComboAdapter templates(cmbTemplates);
-    generation::FillComboFromFolder(appFolder, QStringLiteral("templates"), QStringLiteral(".htm"),
-                                    templates);
-    updateSideBar();
+    generation::FillComboFromFolders(platform::templateFolders(), QStringLiteral("templates"),
+                                     QStringLiteral(".htm"), templates);
+    showStep(0);
 }
 
 void frmWizard::showWindow(bool modal)
@@ -359,7 +402,19 @@ void frmWizard::showWindow(bool modal)
 
 void frmWizard::bringToFront(int index)
 {
-    ui->stkWizard->setCurrentWidget(pctWizard[index]);
+    showStep(index);
+}
+
+void frmWizard::showStep(int step)
+{
+    if (step < 0 || step >= N)
+        return;
+    // Caption, page, step list and buttons always tell the same step.
+    CurrentStep = qint16(step);
+    xpcmdPrevious->setEnabled(step > 0);
+    xpcmdNext->setEnabled(step < N - 1);
+    ui->stkWizard->setCurrentWidget(pctWizard[step]);
+    setStepCaption();
     updateSideBar();
 }
 
@@ -375,12 +430,15 @@ void frmWizard::updateSideBar()
                                   "<p style='color:#a9c6de'>Sales page wizard</p><br>"
                                   "<table cellspacing='0' cellpadding='3'>");
     for (int i = 0; i < N; ++i) {
-        const QString style =
-            i == front ? QStringLiteral(" style='color:#ffffff; font-weight:600'") : QString();
-        html += QStringLiteral("<tr><td align='right'%1>%2</td><td%1>%3</td></tr>")
+        const QString style = i == front ? QStringLiteral("color:#ffffff; font-weight:600")
+                                         : QStringLiteral("color:#d8e6f2");
+        // Each step is a link: a click goes to it.
+        html += QStringLiteral("<tr><td align='right' style='%1'>%2</td>"
+                               "<td><a href='step:%4' style='%1; text-decoration:none'>%3</a></td></tr>")
                     .arg(style,
                          i == front ? QStringLiteral("&#9656;&nbsp;%1").arg(i + 1) : QString::number(i + 1),
-                         QString::fromUtf8(kStepTitles[i]));
+                         QString::fromUtf8(kStepTitles[i]))
+                    .arg(i + 1);
     }
     ui->Image1->setText(html + QStringLiteral("</table>"));
 }
@@ -395,30 +453,19 @@ void frmWizard::setStepCaption()
 
 void frmWizard::xpcmdNext_Click()
 {
-    if (CurrentStep > N - 2)
-        CurrentStep = 0;
-    else
-        CurrentStep = qint16(CurrentStep + 1);
-    if (!xpcmdPrevious->isEnabled())
-        xpcmdPrevious->setEnabled(true);
-    if (N == CurrentStep + 1)
-        xpcmdNext->setEnabled(false);
-    setStepCaption();
-    bringToFront(CurrentStep);
+    showStep(CurrentStep > N - 2 ? 0 : CurrentStep + 1);
 }
 
 void frmWizard::xpcmdPrevious_Click()
 {
-    if (CurrentStep > 0)
-        CurrentStep = qint16(CurrentStep - 1);
-    else
-        CurrentStep = N - 1;
-    if (!xpcmdNext->isEnabled())
-        xpcmdNext->setEnabled(true);
-    if (CurrentStep == 0)
-        xpcmdPrevious->setEnabled(false);
-    setStepCaption();
-    bringToFront(CurrentStep);
+    showStep(CurrentStep > 0 ? CurrentStep - 1 : N - 1);
+}
+
+void frmWizard::Image1_LinkActivated(const QString &link)
+{
+    // "step:<number>", numbered from 1 as the list shows them.
+    if (link.startsWith(QLatin1String("step:")))
+        showStep(link.mid(5).toInt() - 1);
 }
 
 void frmWizard::xpcmdClose_Click()
@@ -487,7 +534,7 @@ void frmWizard::placeLoadFrame()
 void frmWizard::fillExistingSoftware()
 {
     ComboAdapter combo(cmbExistingSoftware);
-    generation::FillComboFromFolder(platform::applicationFolder(), QStringLiteral("sites"),
+    generation::FillComboFromFolder(platform::userDataFolder(), QStringLiteral("sites"),
                                     QStringLiteral(".ini"), combo);
 }
 
@@ -499,7 +546,8 @@ void frmWizard::xpcmdSave_Click()
         ui->txtSoftwareName->setFocus();
         return;
     }
-    const QString appFolder = platform::applicationFolder();
+    const QString appFolder = platform::userDataFolder();
+    QDir().mkpath(appFolder + QStringLiteral("/sites"));
     store::QtForm form(this);
     if (!store::SaveFormToIni(name + QStringLiteral(".ini"), form, appFolder)) {
         // Saying nothing here would let the user believe the answers were kept.
@@ -529,7 +577,7 @@ void frmWizard::xpcmdLoadLoad_Click()
         cmbExistingSoftware->setFocus();
         return;
     }
-    const QString appFolder = platform::applicationFolder();
+    const QString appFolder = platform::userDataFolder();
     const QString fileName = name + QStringLiteral(".ini");
     // Loading a missing file would empty the answers it cannot replace.
     if (!QFileInfo(store::DataFilePath(fileName, appFolder)).isFile()) {
@@ -550,7 +598,8 @@ void frmWizard::xpcmdLoadLoad_Click()
         ++number;
     }
     FrameLoadSoftware->setVisible(false);
-    setWindowTitle(QStringLiteral("Wizard :: Step 1 of %1 for %2").arg(N).arg(ui->txtSoftwareName->text()));
+    // The load panel lives on step 1; the caption names the loaded product there.
+    showStep(0);
 }
 
 void frmWizard::ClearAll()
@@ -562,6 +611,8 @@ void frmWizard::ClearAll()
         else if (control.listView)
             control.listView->clear();
     }
+    // The caption must not name the product that was just cleared away.
+    setStepCaption();
 }
 
 // --- List editors ---------------------------------------------------------------
@@ -606,7 +657,52 @@ void loadSelected(QTreeWidget *list, std::initializer_list<QWidget *> boxes)
         setBoxText(box, row->text(column++));
 }
 
+
+void updateSelected(QTreeWidget *list, const QStringList &texts, std::initializer_list<QWidget *> boxes)
+{
+    QTreeWidgetItem *row = selectedRow(list);
+    if (!row)
+        return;
+    for (int column = 0; column < texts.size(); ++column)
+        row->setText(column, texts[column]);
+    clearBoxes(boxes);
+}
+
+void moveSelected(QTreeWidget *list, int by)
+{
+    QTreeWidgetItem *row = selectedRow(list);
+    if (!row)
+        return;
+    const int from = list->indexOfTopLevelItem(row);
+    const int to = from + by;
+    if (to < 0 || to >= list->topLevelItemCount())
+        return;
+    list->takeTopLevelItem(from);
+    list->insertTopLevelItem(to, row);
+    list->setCurrentItem(row);
+    row->setSelected(true);
+}
+
 } // namespace
+
+void frmWizard::updateListButtons()
+{
+    struct Editor {
+        QTreeWidget *list;
+        QPushButton *update, *up, *down;
+    };
+    for (const Editor &e : {Editor{ui->lvwFAQ, ui->xpcmdFAQUpdate, ui->xpcmdFAQMoveUp, ui->xpcmdFAQMoveDown},
+                            Editor{ui->lvwFeatures, ui->xpcmdFeatureUpdate, ui->xpcmdFeatureMoveUp,
+                                   ui->xpcmdFeatureMoveDown},
+                            Editor{ui->lvwTestimonial, ui->xpcmdTestimonialUpdate, ui->xpcmdTestimonialMoveUp,
+                                   ui->xpcmdTestimonialMoveDown}}) {
+        QTreeWidgetItem *row = selectedRow(e.list);
+        const int at = row ? e.list->indexOfTopLevelItem(row) : -1;
+        e.update->setEnabled(row != nullptr);
+        e.up->setEnabled(at > 0);
+        e.down->setEnabled(row && at + 1 < e.list->topLevelItemCount());
+    }
+}
 
 void frmWizard::xpcmdFAQAdd_Click()
 {
@@ -616,6 +712,17 @@ void frmWizard::xpcmdFAQAdd_Click()
         return;
     appendRow(ui->lvwFAQ, {boxText(ui->txtFAQQuestion), boxText(ui->txtFAQAnswer)}, listIcon(this, 1));
     clearBoxes({ui->txtFAQAnswer, ui->txtFAQQuestion});
+}
+
+void frmWizard::xpcmdFAQUpdate_Click()
+{
+    if (!selectedRow(ui->lvwFAQ) ||
+        !checkEntry({{ui->txtFAQQuestion, QStringLiteral("Please enter a question")},
+                     {ui->txtFAQAnswer, QStringLiteral("Please enter an answer")}},
+                    this))
+        return;
+    updateSelected(ui->lvwFAQ, {boxText(ui->txtFAQQuestion), boxText(ui->txtFAQAnswer)},
+                   {ui->txtFAQAnswer, ui->txtFAQQuestion});
 }
 
 void frmWizard::xpcmdFAQRemove_Click()
@@ -637,6 +744,18 @@ void frmWizard::xpcmdFeatureAdd_Click()
         return;
     appendRow(ui->lvwFeatures, {name, boxText(ui->txtFeatureDetail)}, listIcon(this, 2));
     clearBoxes({ui->txtFeatureName, ui->txtFeatureDetail});
+}
+
+void frmWizard::xpcmdFeatureUpdate_Click()
+{
+    const QString name = boxText(ui->txtFeatureName);
+    if (!selectedRow(ui->lvwFeatures) ||
+        !checkEntry({{ui->txtFeatureName, QStringLiteral("Please enter a name for the feature")},
+                     {ui->txtFeatureDetail, QStringLiteral("Please enter the details of ") + name}},
+                    this))
+        return;
+    updateSelected(ui->lvwFeatures, {name, boxText(ui->txtFeatureDetail)},
+                   {ui->txtFeatureName, ui->txtFeatureDetail});
 }
 
 void frmWizard::xpcmdFeatureRemove_Click()
@@ -666,6 +785,23 @@ void frmWizard::xpcmdTestimonialAdd_Click()
     clearBoxes({ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
 }
 
+void frmWizard::xpcmdTestimonialUpdate_Click()
+{
+    const QString name = boxText(ui->txtTestimonialName);
+    if (!selectedRow(ui->lvwTestimonial) ||
+        !checkEntry({{ui->txtTestimonialName,
+                      QStringLiteral("Please enter the name of the person who has given this feedback")},
+                     {ui->txtTestimonialAdditionalInfo,
+                      QStringLiteral("Please enter some more information about ") + name},
+                     {ui->txtTestimonial, QStringLiteral("What does ") + name +
+                                              QStringLiteral(" have to say about this product.")}},
+                    this))
+        return;
+    updateSelected(ui->lvwTestimonial,
+                   {name, boxText(ui->txtTestimonialAdditionalInfo), boxText(ui->txtTestimonial)},
+                   {ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
+}
+
 void frmWizard::xpcmdTestimonialRemove_Click()
 {
     removeSelected(ui->lvwTestimonial,
@@ -676,6 +812,14 @@ void frmWizard::lvwTestimonial_Click()
 {
     loadSelected(ui->lvwTestimonial,
                  {ui->txtTestimonialName, ui->txtTestimonialAdditionalInfo, ui->txtTestimonial});
+}
+
+void frmWizard::moveRow(int list, int by)
+{
+    QTreeWidget *const lists[3] = {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial};
+    if (list >= 0 && list < 3)
+        moveSelected(lists[list], by);
+    updateListButtons();
 }
 
 // --- Product image, previews and the hand-off ---------------------------------------
@@ -712,7 +856,7 @@ void frmWizard::xpcmdBrowseProductImage_Click()
 {
     platform::FileRequest request;
     request.title = QStringLiteral("Select the product image");
-    request.filter = QStringLiteral("GIF Files (*.gif)|*.gif| JPG Files (*.jpg)|*.jpg|All files (*.*)|*.*");
+    request.filter = kPictureFilter;
     const QString chosen = platform::dialogs().openFile(request, this);
     if (!chosen.isEmpty())
         ui->txtProductImage->setText(chosen);
@@ -720,16 +864,21 @@ void frmWizard::xpcmdBrowseProductImage_Click()
 
 QString frmWizard::previewPath() const
 {
-    return platform::inAppFolder(QStringLiteral("~temp.htm"));
+    return platform::previewPage();
+}
+
+bool frmWizard::generate(QString path)
+{
+    QString templateName = cmbTemplates->currentText();
+    QString image = resolveImagePath(ui->txtProductImage->text());
+    return generation::GenerateTemplateBasedPage(platform::templateFolders(), platform::userDataFolder(),
+                                                 templateName, path, image, pageData());
 }
 
 void frmWizard::preview()
 {
-    QString templateName = cmbTemplates->currentText();
-    QString path = previewPath();
-    QString image = resolveImagePath(ui->txtProductImage->text());
-    generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image,
-                                          pageData());
+    const QString path = previewPath();
+    generate(path);
     WebBrowser1->Navigate(path);
 }
 
@@ -749,34 +898,63 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     xpcmdSave_Click();
 
     QLineEdit *page = ui->txtGeneratedPage;
-    // A path of spaces is no path; a remembered page that is gone is forgotten.
-    if (trimSpaces(page->text()).isEmpty() || !QFileInfo(page->text()).isFile())
+    // A path of spaces is no path; a remembered page that is gone is forgotten, but
+    // offered again as the Save dialog's suggestion.
+    QString forgotten;
+    if (trimSpaces(page->text()).isEmpty()) {
         page->clear();
+    } else if (!QFileInfo(page->text()).isFile()) {
+        forgotten = page->text();
+        page->clear();
+    }
     if (page->text().isEmpty()) {
-        platform::FileRequest request;
-        request.title = QStringLiteral("Save the sales page as");
-        request.filter = QStringLiteral("Web Page (*.htm)|*.htm|All files (*.*)|*.*");
-        const QString chosen = platform::dialogs().saveFile(request, this);
-        if (chosen.isEmpty())
+        // The Save dialog asks itself before it replaces a file.
+        if (!askPagePath(forgotten))
             return;
-        page->setText(chosen);
-        // Remember the new path with the product at once, so it regenerates into
-        // the same file even if the user never saves again.
-        if (!trimSpaces(ui->txtSoftwareName->text()).isEmpty())
-            xpcmdSave_Click();
+    } else {
+        editor::frmMain *main = editor::frmMain::instance();
+        const bool unsavedEdits = main && !main->CurrentFile.isEmpty() &&
+                                  QFileInfo(main->CurrentFile) == QFileInfo(page->text()) &&
+                                  main->hasUnsavedChanges();
+        switch (generation::AskBeforeOverwriting(page->text(), unsavedEdits, this)) {
+        case generation::OverwriteChoice::Cancel:
+            return;
+        case generation::OverwriteChoice::SaveElsewhere:
+            // The editor's edits belong to the page that stays: they are saved there
+            // before the new page takes the editor's place.
+            if (unsavedEdits)
+                main->Toolbar1_ButtonClick(QStringLiteral("save"));
+            if (!askPagePath(page->text()))
+                return;
+            break;
+        case generation::OverwriteChoice::Overwrite:
+            break;
+        }
     }
 
-    QString templateName = cmbTemplates->currentText();
-    QString path = page->text();
-    QString image = resolveImagePath(ui->txtProductImage->text());
+    const QString path = page->text();
     // Generation explains itself when it refuses (no template, unwritable folder).
-    if (!generation::GenerateTemplateBasedPage(platform::applicationFolder(), templateName, path, image,
-                                               pageData()) ||
-        !QFileInfo(path).isFile())
+    if (!generate(path) || !QFileInfo(path).isFile())
         return;
     if (!handOff(path))
         return;
     close();
+}
+
+bool frmWizard::askPagePath(const QString &suggestion)
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const platform::FileRequest request =
+        SuggestedPageRequest(suggestion, ui->txtSoftwareName->text(), documents);
+    const QString chosen = platform::dialogs().saveFile(request, this);
+    if (chosen.isEmpty())
+        return false;
+    ui->txtGeneratedPage->setText(chosen);
+    // Remember the new path with the product at once, so it regenerates into the
+    // same file even if the user never saves again.
+    if (!trimSpaces(ui->txtSoftwareName->text()).isEmpty())
+        xpcmdSave_Click();
+    return true;
 }
 
 bool frmWizard::handOff(const QString &path)

@@ -48,7 +48,7 @@ public:
 
     // Shows the window. Modal: returns once the window is hidden again.
     void showWindow(bool modal);
-    // Brings pctWizard(index) to the front without changing CurrentStep.
+    // Brings pctWizard(index) to the front and makes it the current step.
     void bringToFront(int index);
     // Empties every text box and the rows of every list; nothing else changes.
     void ClearAll();
@@ -72,6 +72,16 @@ public:
     void xpcmdTestimonialAdd_Click();
     void xpcmdTestimonialRemove_Click();
     void lvwTestimonial_Click();
+    // Update replaces the selected row with the boxes' text (Add's checks and messages).
+    void xpcmdFAQUpdate_Click();
+    void xpcmdFeatureUpdate_Click();
+    void xpcmdTestimonialUpdate_Click();
+    // Moves the selected row of list 0 (FAQ), 1 (features) or 2 (testimonials) by `by` rows.
+    void moveRow(int list, int by);
+    // A click on a step of the step list ("step:<number>").
+    void Image1_LinkActivated(const QString &link);
+    // Brings step `step` (0..9) to the front with its caption, list mark and buttons.
+    void showStep(int step);
     void xpcmdBrowseProductImage_Click();
     void xpcmdMoreTemplates_Click();
     void xpcmdBrowserPreview_Click();
@@ -100,6 +110,8 @@ public:
 
     // Where the promotional panels lead; each opens with the shell.
     static const QString kPromoAddress[3];
+    // The product image's Browse filter.
+    static const QString kPictureFilter;
 
 signals:
     void hidden();
@@ -121,6 +133,10 @@ private:
     void placeLoadFrame();
     QString previewPath() const;
     void preview();
+    bool generate(QString path);
+    // Shows the Save dialog for the page (suggesting `suggestion`); false when cancelled.
+    bool askPagePath(const QString &suggestion);
+    void updateListButtons();
     bool handOff(const QString &path);
 
     QPixmap m_productPicture;

@@ -28,7 +28,7 @@ QString RecordingDialogs::lastMessage() const { return messages.empty() ? QStrin
 platform::Answer RecordingDialogs::message(const QString &text, const QString &title,
                                            platform::Buttons buttons, platform::Icon icon, QWidget *)
 {
-    messages.push_back({text, title, buttons, icon});
+    messages.push_back({text, title, buttons, icon, {}});
     // An OK-only box has one possible answer; it does not use up a scripted one.
     if (buttons == platform::Buttons::Ok)
         return platform::Answer::Ok;
@@ -36,6 +36,13 @@ platform::Answer RecordingDialogs::message(const QString &text, const QString &t
         buttons == platform::Buttons::Ok || buttons == platform::Buttons::OkCancel ? platform::Answer::Ok
                                                                                  : platform::Answer::Yes;
     return take<platform::Answer>(answers, fallback);
+}
+
+int RecordingDialogs::choose(const QString &text, const QString &title, const QStringList &buttons,
+                             platform::Icon icon, QWidget *)
+{
+    messages.push_back({text, title, platform::Buttons::YesNoCancel, icon, buttons});
+    return take(choices, -1);
 }
 
 QString RecordingDialogs::openFile(const platform::FileRequest &request, QWidget *)

@@ -14,6 +14,7 @@ struct RecordedMessage {
     QString title;
     platform::Buttons buttons;
     platform::Icon icon;
+    QStringList choices; // the buttons of a choose() question
 };
 
 class RecordingDialogs final : public platform::Dialogs {
@@ -23,6 +24,7 @@ public:
 
     // Scripted answers, taken front first.
     std::deque<platform::Answer> answers;   // for questions (not OK-only boxes); when empty: Ok/Yes
+    std::deque<int> choices;                // for choose(); when empty: -1 (closed)
     std::deque<QString> files;              // openFile / saveFile; "" = cancel
     std::deque<QStringList> fileLists;      // openFiles
     std::deque<QString> folders;            // chooseFolder
@@ -41,6 +43,8 @@ public:
 
     platform::Answer message(const QString &text, const QString &title, platform::Buttons buttons,
                              platform::Icon icon, QWidget *parent = nullptr) override;
+    int choose(const QString &text, const QString &title, const QStringList &buttons, platform::Icon icon,
+               QWidget *parent = nullptr) override;
     QString openFile(const platform::FileRequest &request, QWidget *parent = nullptr) override;
     QStringList openFiles(const platform::FileRequest &request, QWidget *parent = nullptr) override;
     QString saveFile(const platform::FileRequest &request, QWidget *parent = nullptr) override;

@@ -93,3 +93,31 @@ TEST(IniFile, BadInputGivesAResultNotACrash)
     EXPECT_EQ(bigIni.value("s", "last"), "end");
     EXPECT_EQ(bigIni.keyCount("s"), 2);
 }
+
+TEST(IniFile, NonUtf8FilesAreWindows1252AndStaySoUntilTheyCannot)
+{
+    // Every byte of the code page reads back as itself, the five undefined ones included.
+    QByteArray high;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        high += char(b);
+    IniFile ini = IniFile::fromBytes("[S]\r\nname=Caf\xe9\r\nall=" + high + "\r\n");
+    EXPECT_EQ(ini.encoding(), IniFile::Encoding::Windows1252);
+    EXPECT_EQ(ini.value("s", "NAME"), QString::fromUtf8("Caf\xc3\xa9"));
+    EXPECT_EQ(ini.value("S", "all").at(0), QChar(0x20AC));
+    ini.setValue("S", QString::fromUtf8("cl\xc3\xa9"), QString::fromUtf8("\xe2\x80\x9cquoted\xe2\x80\x9d"));
+    EXPECT_EQ(ini.toBytes(), "[S]\r\nname=Caf\xe9\r\nall=" + high + "\r\ncl\xe9=\x93quoted\x94\r\n");
+
+    // A character the code page lacks turns the whole file into UTF-8, nothing lost.
+    ini.setValue("S", "jp", QString::fromUtf8("\xe6\x97\xa5"));
+    EXPECT_EQ(ini.encoding(), IniFile::Encoding::Utf8);
+    const IniFile again = IniFile::fromBytes(ini.toBytes());
+    EXPECT_EQ(again.encoding(), IniFile::Encoding::Utf8);
+    EXPECT_EQ(again.value("S", "name"), QString::fromUtf8("Caf\xc3\xa9"));
+    EXPECT_EQ(again.value("S", "all"), ini.value("S", "all"));
+    EXPECT_EQ(again.value("S", "jp"), QString::fromUtf8("\xe6\x97\xa5"));
+
+    // New files and UTF-8 files are UTF-8.
+    IniFile fresh;
+    fresh.setValue("S", "k", QString::fromUtf8("Caf\xc3\xa9"));
+    EXPECT_EQ(fresh.toBytes(), "[S]\r\nk=Caf\xc3\xa9\r\n");
+}

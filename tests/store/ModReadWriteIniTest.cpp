@@ -174,3 +174,35 @@ TEST_F(Store, BatchEqualsKeyByKeyOnAWizardForm)
     EXPECT_EQ(contents(batchLoaded), contents(wizard));
     EXPECT_EQ(contents(keysLoaded), contents(wizard));
 }
+
+TEST_F(Store, SizeBeyondTheKeysStopsAtTheHighestRowWithAKey)
+{
+    // Rows 3 and 4 were never stored; row 5 must not be lost for it, whatever the SIZE.
+    for (const QByteArray size : {"SIZE=5", "SIZE=9", "SIZE=1e15x2"}) {
+        writeAll(path("gap.ini"), "[lvwFAQ]\r\n" + size +
+                                      "\r\nlvwFAQ_Frequently Asked Question_1=Q1\r\n"
+                                      "lvwFAQ_Frequently Asked Question_2=Q2\r\n"
+                                      "lvwFAQ_Frequently Asked Question_5_1=A5\r\n");
+        SmallForm small;
+        ASSERT_TRUE(LoadFormFromIni("gap.ini", small.form, app.path()));
+        QStringList loaded;
+        for (const auto &row : small.faq.rows)
+            loaded << (QStringList(row.text) + row.subItems).join('|');
+        const bool withAnswers = size.contains('x');
+        EXPECT_EQ(loaded, QStringList({"Q1", "Q2", "", "", withAnswers ? "|A5" : ""})) << size.constData();
+    }
+}
+
+TEST_F(Store, AWindowsCodePageFileKeepsItsLettersAndItsEncoding)
+{
+    // As the profile functions write it on a Windows system: 8-bit Windows-1252.
+    writeAll(path("cafe.ini"),
+             "[TEXT]\r\ntxtBefore=Caf\xe9 \x80 5\r\ntxtAfter=x\r\n[lvwFAQ]\r\nSIZE=0x2\r\n");
+    SmallForm small;
+    ASSERT_TRUE(LoadFormFromIni("cafe.ini", small.form, app.path()));
+    EXPECT_EQ(small.before.value, QString::fromUtf8("Caf\xc3\xa9 \xe2\x82\xac 5"));
+    small.after.value = QString::fromUtf8("cr\xc3\xa8me");
+    ASSERT_TRUE(SaveFormToIni("cafe.ini", small.form, app.path()));
+    EXPECT_EQ(readAll(path("cafe.ini")),
+              "[TEXT]\r\ntxtBefore=Caf\xe9 \x80 5\r\ntxtAfter=cr\xe8me\r\n[lvwFAQ]\r\nSIZE=0x2\r\n");
+}

@@ -246,7 +246,7 @@ bool DesignView::setDocumentHTML(const QString &html)
 {
     if (d->busy)
         return false;
-    const QString folder = applicationFolder();
+    const QString folder = programFolder();
     const QUrl base =
         QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
     bool ok = false;

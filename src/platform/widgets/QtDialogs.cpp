@@ -6,6 +6,7 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace platform {
 namespace {
@@ -48,6 +49,28 @@ Answer QtDialogs::message(const QString &text, const QString &title, Buttons but
     case QMessageBox::Ok: return Answer::Ok;
     default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
+}
+
+int QtDialogs::choose(const QString &text, const QString &title, const QStringList &buttons, Icon icon,
+                      QWidget *parent)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(icon == Icon::Warning    ? QMessageBox::Warning
+                : icon == Icon::Critical ? QMessageBox::Critical
+                : icon == Icon::Question ? QMessageBox::Question
+                : icon == Icon::Information ? QMessageBox::Information
+                                            : QMessageBox::NoIcon);
+    QList<QAbstractButton *> added;
+    for (int i = 0; i < buttons.size(); ++i) {
+        const bool last = i + 1 == buttons.size();
+        added << box.addButton(buttons[i], last ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+    }
+    if (!added.isEmpty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(added.back()));
+    box.exec();
+    return int(added.indexOf(box.clickedButton()));
 }
 
 QString QtDialogs::openFile(const FileRequest &r, QWidget *parent)

@@ -9,6 +9,8 @@ class QtDialogs final : public Dialogs {
 public:
     Answer message(const QString &text, const QString &title, Buttons buttons, Icon icon,
                    QWidget *parent = nullptr) override;
+    int choose(const QString &text, const QString &title, const QStringList &buttons, Icon icon,
+               QWidget *parent = nullptr) override;
     QString openFile(const FileRequest &request, QWidget *parent = nullptr) override;
     QStringList openFiles(const FileRequest &request, QWidget *parent = nullptr) override;
     QString saveFile(const FileRequest &request, QWidget *parent = nullptr) override;
