@@ -4,7 +4,9 @@
 #include "cli/ContractStubs.h"
 #include "cli/ProductFile.h"
 #include "cli/PublishTarget.h"
+#include "generation/PageGuard.h"
 #include "generation/modTemplates.h"
+#include "platform/AppFolder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -259,12 +261,11 @@ int generateCommand(const QStringList &arguments)
         ResolveProductImage(data.txtProductImage, {productInfo.path(), QFileInfo(productInfo.path()).path(),
                                                    platform::userDataFolder(), platform::programFolder()});
     data.txtProductImage = image;
-    // Generation reads <folder>/templates/<name>.htm; the folder is that of the
-    // template that wins (the user's own before the shipped one).
-    const QString templateRoot = QFileInfo(QFileInfo(templatePath).path()).path();
     ConsoleDialogs dialogs(prefix(command));
     platform::setDialogs(&dialogs);
-    const bool written = generation::GenerateTemplateBasedPage(templateRoot, templateName, page, image, data);
+    const bool written =
+        generation::GenerateTemplateBasedPage(QStringList{QFileInfo(templatePath).path()},
+                                              platform::userDataFolder(), templateName, page, image, data);
     platform::setDialogs(nullptr);
     if (!written || !QFileInfo(page).isFile())
         return dialogs.messageCount()
@@ -480,7 +481,7 @@ int publishCommand(const QStringList &arguments)
     publish::Options options;
     options.onlyChanged = !parser.isSet(all);
     options.dryRun = parser.isSet(dryRun);
-    options.manifestFolder = platform::userDataFolder() + QStringLiteral("/manifests");
+    options.manifestFolder = platform::manifestFolder();
 
     ConsoleDialogs dialogs(prefix(command));
     platform::setDialogs(&dialogs);

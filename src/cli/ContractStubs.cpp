@@ -1,58 +1,10 @@
 // TEMPORARY stand-ins; see ContractStubs.h.
 #include "cli/ContractStubs.h"
 
-#include "platform/AppFolder.h"
 #include "platform/IniFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-namespace platform {
-namespace {
-QString g_program, g_user;
-}
-QString programFolder()
-{
-    return g_program.isEmpty() ? applicationFolder() : g_program;
-}
-QString userDataFolder()
-{
-    const QString env = qEnvironmentVariable("QUILLMARK_DATA");
-    return !g_user.isEmpty() ? g_user : !env.isEmpty() ? env : applicationFolder();
-}
-QStringList templateFolders()
-{
-    QStringList folders{userDataFolder() + QStringLiteral("/templates"),
-                        programFolder() + QStringLiteral("/templates")};
-    folders.removeDuplicates();
-    return folders;
-}
-QString findTemplate(const QString &name)
-{
-    for (const QString &folder : templateFolders()) {
-        const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".htm");
-        if (QFileInfo(path).isFile())
-            return path;
-    }
-    return {};
-}
-void setProgramFolder(const QString &f)
-{
-    g_program = f;
-}
-void setUserDataFolder(const QString &f)
-{
-    g_user = f;
-}
-} // namespace platform
-
-namespace generation {
-void RememberPageWritten(const QString &) {}
-bool PageChangedSinceLastWrite(const QString &pagePath)
-{
-    return QFileInfo::exists(pagePath);
-}
-} // namespace generation
 
 namespace check {
 int Report::errors() const

@@ -1,6 +1,6 @@
 #pragma once
 // TEMPORARY: declarations of the pieces the command line uses that are being built on
-// other branches (user folders, overwrite guard, page check, publishing engine), with
+// other branches (page check, publishing engine), with
 // minimal stand-ins in ContractStubs.cpp. Each block goes away when its branch is merged
 // and the command line includes the real header instead.
 
@@ -13,20 +13,6 @@
 #include <QVector>
 #include <functional>
 #include <memory>
-
-namespace platform {
-QString programFolder();
-QString userDataFolder();
-QStringList templateFolders();
-QString findTemplate(const QString &name);
-void setProgramFolder(const QString &);
-void setUserDataFolder(const QString &);
-} // namespace platform
-
-namespace generation {
-void RememberPageWritten(const QString &pagePath);
-bool PageChangedSinceLastWrite(const QString &pagePath);
-} // namespace generation
 
 namespace check {
 enum class Severity { Error, Warning };
