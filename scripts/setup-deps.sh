@@ -9,6 +9,7 @@ packages=(
   libqt6svg6
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
+  libgumbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   xvfb xauth

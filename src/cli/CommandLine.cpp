@@ -2,6 +2,7 @@
 
 #include "cli/ConsoleDialogs.h"
 #include "cli/ContractStubs.h"
+#include "check/PageCheck.h"
 #include "cli/ProductFile.h"
 #include "cli/PublishTarget.h"
 #include "generation/PageGuard.h"

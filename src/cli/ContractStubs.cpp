@@ -6,32 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace check {
-int Report::errors() const
-{
-    int n = 0;
-    for (const Finding &f : findings)
-        n += f.severity == Severity::Error;
-    return n;
-}
-int Report::warnings() const
-{
-    return int(findings.size()) - errors();
-}
-Report CheckPage(const QString &pagePath)
-{
-    return Report{pagePath, {}};
-}
-QString ToText(const Report &)
-{
-    return {};
-}
-QByteArray ToJson(const Report &r)
-{
-    return "{\"page\":\"" + r.page.toUtf8() + "\",\"errors\":0,\"warnings\":0,\"findings\":[]}";
-}
-} // namespace check
-
 namespace publish {
 UploadEngine::UploadEngine(std::function<std::unique_ptr<platform::Transport>()>, QObject *parent)
     : QObject(parent)

@@ -1,6 +1,6 @@
 #pragma once
 // TEMPORARY: declarations of the pieces the command line uses that are being built on
-// other branches (page check, publishing engine), with
+// another branch (the publishing engine), with
 // minimal stand-ins in ContractStubs.cpp. Each block goes away when its branch is merged
 // and the command line includes the real header instead.
 
@@ -13,27 +13,6 @@
 #include <QVector>
 #include <functional>
 #include <memory>
-
-namespace check {
-enum class Severity { Error, Warning };
-struct Finding {
-    QString file;
-    int line = 0;
-    int column = 0;
-    Severity severity = Severity::Warning;
-    QString rule;
-    QString message;
-};
-struct Report {
-    QString page;
-    QVector<Finding> findings;
-    int errors() const;
-    int warnings() const;
-};
-Report CheckPage(const QString &pagePath);
-QString ToText(const Report &);
-QByteArray ToJson(const Report &);
-} // namespace check
 
 namespace publish {
 enum class Protocol { Ftp, FtpTls, Sftp };

@@ -2,6 +2,7 @@
 
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
+#include "generation/TemplateLanguage.h"
 #include "platform/Dialogs.h"
 
 #include <QDateTime>
@@ -63,17 +64,53 @@ bool copyFileOver(const QString &source, const QString &destination)
     return out.commit();
 }
 
+// A value in the three forms a placeholder can take: as shaped for text content,
+// escaped inside a tag, and as a JSON string inside a script.
+struct Value {
+    QString text;
+    QString attribute;
+    QString script;
+};
+
+// As typed, or after a shaping rule that makes markup (address, order link, image name).
+Value shaped(const QString &value)
+{
+    return {value, EscapeAttribute(value), EscapeJsonString(value)};
+}
+
+// The line-break rule: "<BR>" cannot break a line inside an attribute or a JSON
+// string, so there a line end becomes a blank or stays a line end.
+Value withLineBreaks(const QString &raw)
+{
+    return {LineBreakRule(raw), EscapeAttribute(ReplaceAll(raw, kCrLf, QStringLiteral(" "))),
+            EscapeJsonString(raw)};
+}
+
+QString place(const QString &text, const QString &placeholder, const Value &value)
+{
+    QString out = ReplaceAll(text, placeholder, value.text);
+    out = ReplaceAll(out, PlaceholderForm(placeholder, PlaceholderContext::Attribute), value.attribute);
+    return ReplaceAll(out, PlaceholderForm(placeholder, PlaceholderContext::Script), value.script);
+}
+
 // Steps of one block: each item placeholder with the value taken from a row.
 struct Item {
     QString placeholder;
-    QString value;
+    Value value;
 };
 
 QString fillCopy(const QString &body, const std::initializer_list<Item> &items)
 {
-    QString copy = body;
+    // Conditional blocks on the row's own items are decided in each copy.
+    QString copy = ResolveConditionalBlocks(body, [&items](const QString &name) -> std::optional<bool> {
+        for (const Item &item : items) {
+            if (QStringView(item.placeholder).mid(5, item.placeholder.size() - 6) == name)
+                return !item.value.text.trimmed().isEmpty();
+        }
+        return std::nullopt;
+    });
     for (const Item &item : items)
-        copy = ReplaceAll(copy, item.placeholder, item.value);
+        copy = place(copy, item.placeholder, item.value);
     return copy;
 }
 
@@ -94,8 +131,9 @@ QString testimonialBlock(const QString &body, const QVector<ListRow> &rows, int 
         return accumulator; // an absent block: nothing will be put back
     for (int i = first; i < last; ++i) {
         const ListRow &row = rows[i];
-        accumulator += fillCopy(
-            body, {{info, LineBreakRule(row.subItem(2))}, {name, row.text}, {contact, row.subItem(1)}});
+        accumulator += fillCopy(body, {{info, withLineBreaks(row.subItem(2))},
+                                       {name, shaped(row.text)},
+                                       {contact, shaped(row.subItem(1))}});
     }
     return accumulator;
 }
@@ -108,7 +146,7 @@ QString twoColumnBlock(const QString &body, const QVector<ListRow> &rows, const 
         return accumulator;
     for (const ListRow &row : rows)
         accumulator +=
-            fillCopy(body, {{first, LineBreakRule(row.text)}, {second, LineBreakRule(row.subItem(1))}});
+            fillCopy(body, {{first, withLineBreaks(row.text)}, {second, withLineBreaks(row.subItem(1))}});
     return accumulator;
 }
 
@@ -237,9 +275,14 @@ QString FillTemplate(const QString &templatePath, const PageData &data)
 
 QString FillTemplateText(const QString &templateText, const PageData &d)
 {
-    QString page = templateText;
-    if (page.isEmpty())
-        return page;
+    if (templateText.isEmpty())
+        return templateText;
+    // Conditional blocks go first, so that the other blocks are cut from what stays;
+    // then every placeholder inside a tag or a script takes the form that gets its
+    // value escaped for that place.
+    const QString resolved =
+        ResolveConditionalBlocks(templateText, [&d](const QString &name) { return IsSetInRecord(name, d); });
+    QString page = MarkPlaceholderContexts(resolved);
 
     // All bodies come from the template as read, before any replacement.
     const QString bodyTestimonial1 = GetBlock(QStringLiteral("ZOR_PAGE_DATA_TESTIMONIAL_1"), page);
@@ -251,37 +294,36 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     // The two reserved blocks are recognised but left as they are.
     const QString bodyNotConvinced = GetBlock(QStringLiteral("ZOR_PAGE_DATA_NOT_CONVINCED"), page);
 
-    auto replace = [&page](const char *placeholder, const QString &value) {
-        page = ReplaceAll(page, QLatin1String(placeholder), value);
+    auto replace = [&page](const char *placeholder, const Value &value) {
+        page = place(page, QLatin1String(placeholder), value);
     };
     auto putBack = [&page](const QString &body, const QString &filled) {
         page = ReplaceAll(page, body, filled);
     };
 
-    replace("<ZOR_PAGE_DATA_KEYWORD>", d.txtKeywords);
-    replace("<ZOR_PAGE_DATA_INFO>", LineBreakRule(d.txtExplainIn30Secs));
-    replace("<ZOR_PAGE_DATA_SOFTWARENAME>", d.txtSoftwareName);
-    replace("<ZOR_PAGE_DATA_ONELINER>", d.txtOneLiner);
-    replace("<ZOR_PAGE_PROBLEM>", LineBreakRule(d.txtProblem));
-    replace("<ZOR_PAGE_DATA_SOLUTION>", LineBreakRule(d.txtProlemSolution));
-    replace("<ZOR_PAGE_DATA_AFFILIATEURL>", AddressRule(d.txtAffiliateURL));
-    replace("<ZOR_PAGE_DATA_SUPPORTURL>", AddressRule(d.txtSupportURL));
+    replace("<ZOR_PAGE_DATA_KEYWORD>", shaped(d.txtKeywords));
+    replace("<ZOR_PAGE_DATA_INFO>", withLineBreaks(d.txtExplainIn30Secs));
+    replace("<ZOR_PAGE_DATA_SOFTWARENAME>", shaped(d.txtSoftwareName));
+    replace("<ZOR_PAGE_DATA_ONELINER>", shaped(d.txtOneLiner));
+    replace("<ZOR_PAGE_PROBLEM>", withLineBreaks(d.txtProblem));
+    replace("<ZOR_PAGE_DATA_SOLUTION>", withLineBreaks(d.txtProlemSolution));
+    replace("<ZOR_PAGE_DATA_AFFILIATEURL>", shaped(AddressRule(d.txtAffiliateURL)));
+    replace("<ZOR_PAGE_DATA_SUPPORTURL>", shaped(AddressRule(d.txtSupportURL)));
 
     const int n = d.lvwTestimonial.size();
     const int k = firstTestimonialRows(n);
     putBack(bodyTestimonial1,
             testimonialBlock(bodyTestimonial1, d.lvwTestimonial, 0, k, QStringLiteral("1")));
 
-    replace("<ZOR_PAGE_DATA_BENEFITS>", d.txtBenefits);
-    replace("<ZOR_PAGE_DATA_WHYBETTER>", d.txtComparison);
+    replace("<ZOR_PAGE_DATA_BENEFITS>", shaped(d.txtBenefits));
+    replace("<ZOR_PAGE_DATA_WHYBETTER>", shaped(d.txtComparison));
 
-    putBack(
-        bodyImage,
-        d.txtProductImage.isEmpty()
-            ? QString()
-            : fillCopy(bodyImage,
-                       {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"), ImageNameRule(d.txtProductImage)},
-                        {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"), d.txtProductCaption}}));
+    putBack(bodyImage, d.txtProductImage.isEmpty()
+                           ? QString()
+                           : fillCopy(bodyImage, {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"),
+                                                   shaped(ImageNameRule(d.txtProductImage))},
+                                                  {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"),
+                                                   shaped(d.txtProductCaption)}}));
 
     putBack(bodyFAQ, twoColumnBlock(bodyFAQ, d.lvwFAQ, QStringLiteral("<ZOR_PAGE_DATA_FAQ_QUESTION>"),
                                     QStringLiteral("<ZOR_PAGE_DATA_FAQ_ANSWER>")));
@@ -291,27 +333,33 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     putBack(bodyTestimonial2,
             testimonialBlock(bodyTestimonial2, d.lvwTestimonial, k, n, QStringLiteral("2")));
 
-    replace("<ZOR_PAGE_DATA_MRPRICE>", d.txtMRP);
-    replace("<ZOR_PAGE_DATA_ORDER_END_DATE>", d.txtOrderWithinHours);
-    replace("<ZOR_PAGE_DATA_NEWPRICE>", d.txtSpecialPrice);
-    replace("<ZOR_PAGE_DATA_ORDER_URL>", OrderLinkRule(d.txtPurchaseURL));
+    replace("<ZOR_PAGE_DATA_MRPRICE>", shaped(d.txtMRP));
+    replace("<ZOR_PAGE_DATA_ORDER_END_DATE>", shaped(d.txtOrderWithinHours));
+    replace("<ZOR_PAGE_DATA_NEWPRICE>", shaped(d.txtSpecialPrice));
+    replace("<ZOR_PAGE_DATA_ORDER_URL>", shaped(OrderLinkRule(d.txtPurchaseURL)));
 
     putBack(bodyTry,
             TrimBlanks(d.txtDownloadURL).isEmpty()
                 ? QString()
-                : fillCopy(bodyTry, {{QStringLiteral("<ZOR_PAGE_DATA_TRY_MOTIVATION>"), d.txtDownloadMessage},
-                                     {QStringLiteral("<ZOR_PAGE_DATA_TRY_REQUIREMENTS_DATA>"),
-                                      d.txtDownloadRequirements},
-                                     {QStringLiteral("<ZOR_PAGE_DATA_TRY_PROBLEMS_DATA>"), d.txtDownloadHelp},
-                                     {QStringLiteral("<ZOR_PAGE_DATA_TRYURL>"), d.txtDownloadURL}}));
+                : fillCopy(bodyTry,
+                           {{QStringLiteral("<ZOR_PAGE_DATA_TRY_MOTIVATION>"), shaped(d.txtDownloadMessage)},
+                            {QStringLiteral("<ZOR_PAGE_DATA_TRY_REQUIREMENTS_DATA>"),
+                             shaped(d.txtDownloadRequirements)},
+                            {QStringLiteral("<ZOR_PAGE_DATA_TRY_PROBLEMS_DATA>"), shaped(d.txtDownloadHelp)},
+                            {QStringLiteral("<ZOR_PAGE_DATA_TRYURL>"), shaped(d.txtDownloadURL)}}));
     putBack(bodyNotConvinced,
             TrimBlanks(d.txtOrderLaterIncentive).isEmpty()
                 ? QString()
                 : fillCopy(bodyNotConvinced, {{QStringLiteral("<ZOR_PAGE_DATA_NOT_CONVINCED_DATA>"),
-                                               d.txtOrderLaterIncentive}}));
+                                               shaped(d.txtOrderLaterIncentive)}}));
 
-    replace("<ZOR_PAGE_DATA_COPYRIGHT>", d.txtCopyRightInfo);
-    return page;
+    replace("<ZOR_PAGE_DATA_COPYRIGHT>", shaped(d.txtCopyRightInfo));
+
+    // Conditions on row items outside their block (or in a block left unexpanded) have
+    // no row to ask: they count as blank, so no marker stays behind.
+    if (resolved.contains(QLatin1String("ZOR_IF"), Qt::CaseInsensitive))
+        page = ResolveConditionalBlocks(page, [](const QString &) { return false; });
+    return RestorePlaceholderForms(page);
 }
 
 // --- Template's own files ---

@@ -1,5 +1,6 @@
 #include "publish/FrmUploadInfo.h"
 
+#include "check/PageCheck.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "publish/FTP.h"
@@ -34,6 +35,27 @@ QString withoutTrailingSeparators(QString path)
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     return path;
+}
+
+// Pages with errors (a placeholder left, a missing file ...) are sent only when the
+// user says so.
+bool pagesReadyToSend(const QStringList &paths, QWidget *parent)
+{
+    const QVector<check::Report> faulty = check::PagesWithErrors(paths);
+    return faulty.isEmpty() ||
+           platform::dialogs().message(check::SendAnywayQuestion(faulty), platform::kAppTitle,
+                                       platform::Buttons::YesNo, platform::Icon::Warning,
+                                       parent) == platform::Answer::Yes;
+}
+
+QStringList rowPaths(const QTreeWidget *list, bool onlyTicked)
+{
+    QStringList paths;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        if (!onlyTicked || list->topLevelItem(i)->checkState(0) == Qt::Checked)
+            paths << list->topLevelItem(i)->text(1);
+    }
+    return paths;
 }
 
 } // namespace
@@ -248,7 +270,7 @@ void FrmUploadInfo::endUpload()
 
 void FrmUploadInfo::cmdUploadAll_Click()
 {
-    if (!beginUpload())
+    if (!pagesReadyToSend(rowPaths(m_ui->lstFiles, false), this) || !beginUpload())
         return;
     UploadScope scope([this] { endUpload(); });
     QStringList paths;
@@ -272,7 +294,7 @@ void FrmUploadInfo::cmdUploadAll_Click()
 
 void FrmUploadInfo::cmdUploadCheck_Click()
 {
-    if (!beginUpload())
+    if (!pagesReadyToSend(rowPaths(m_ui->lstFiles, true), this) || !beginUpload())
         return;
     UploadScope scope([this] { endUpload(); });
     if (sUploadError.isEmpty()) {

@@ -1,0 +1,162 @@
+// The page check on crafted pages: each rule finds its fault where it is, and a
+// clean page gives nothing.
+#include "check/PageCheck.h"
+#include "common/TestSupport.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <tuple>
+
+using namespace check;
+using testing_support::writeAll;
+
+namespace {
+
+class PageCheck : public ::testing::Test {
+protected:
+    QString path(const QString &name) const { return dir.filePath(name); }
+    void write(const QString &name, const QByteArray &bytes) { ASSERT_TRUE(writeAll(path(name), bytes)); }
+    // A page with its ".files" list naming the page and `listed`.
+    void page(const QByteArray &html, const QStringList &listed)
+    {
+        write("page.htm", html);
+        QByteArray list = ":: List of dependency files\r\n\r\n" + path("page.htm").toLocal8Bit() + "\r\n";
+        for (const QString &name : listed)
+            list += path(name).toLocal8Bit() + "\r\n";
+        write("page.htm.files", list + ":: Total files to upload : 9\r\n");
+    }
+    // Line and column of the first occurrence of `needle` in `text`.
+    static std::pair<int, int> where(const QByteArray &text, const QByteArray &needle)
+    {
+        const qsizetype at = text.indexOf(needle);
+        EXPECT_GE(at, 0) << needle.constData();
+        const qsizetype lineStart = text.lastIndexOf('\n', at) + 1;
+        return {int(text.left(at).count('\n')) + 1,
+                int(QString::fromUtf8(text.mid(lineStart, at - lineStart)).size()) + 1};
+    }
+    QTemporaryDir dir;
+};
+
+// What a finding is, in one comparable piece.
+using Seen = std::tuple<QString, QString, int, int, Severity>; // rule, file name, line, column, severity
+
+std::vector<Seen> seen(const Report &report)
+{
+    std::vector<Seen> out;
+    for (const Finding &f : report.findings)
+        out.emplace_back(f.rule, QFileInfo(f.file).fileName(), f.line, f.column, f.severity);
+    return out;
+}
+
+const QByteArray kHead = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n"
+                         "<title>Tool: does one thing well</title>\n"
+                         "<meta name=\"description\" content=\"Tool does one thing, well.\">\n";
+
+} // namespace
+
+TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
+{
+    write("pic.png", "png");
+    write("unlisted.png", "png");
+    write("big.png", QByteArray(2100 * 1024, 'x'));
+    write("page2.htm", "<p>");
+    write("style.css", "body { color: red; }\n/* url(commented.png) */\n"
+                       "h1 { background: url(\"sheetgone.png\") }\np { background: url(pic.png) }\n");
+    const QByteArray html =
+        "<!DOCTYPE html>\n"
+        "<html><head><title> </title>\n"
+        "<link rel=\"stylesheet\" href=\"style.css\">\n"
+        "</head><body>\n"
+        "<p><ZOR_PAGE_DATA_KEYWORD> <zor_page_data_faq></ZOR_PAGE_DATA_FAQ> </zor_if_x></p>\n"
+        "<img src=\"gone.png\" alt=\"x\">\n"
+        "<img src=\"unlisted.png\">\n"
+        "<a href=\"#nowhere\">x</a> <a href=\"#here\">y</a><span id=\"here\"></span>\n"
+        "<a href=\"https://shop.example.com/buy\">buy</a><a href=\"mailto:me@x.invalid\">m</a>\n"
+        "<script src=\"http://cdn.test/x.js\"></script>\n"
+        "<img srcset=\"pic.png 1x, big.png 2x\" alt=\"\">\n"
+        "<a href=\"page2.htm\"> </a>\n"
+        "<button></button><button><img src=\"pic.png\" alt=\"go\"></button>\n"
+        "<div style=\"background:url('gone2.png')\"></div>\n"
+        "</body></html>\n";
+    page(html, {"style.css", "pic.png", "big.png", "page2.htm"});
+    const QByteArray css = testing_support::readAll(path("style.css"));
+    auto at = [&](const char *rule, const QByteArray &needle, Severity s = Severity::Warning) {
+        const auto [line, column] = where(html, needle);
+        return Seen(rule, "page.htm", line, column, s);
+    };
+    const Severity E = Severity::Error;
+    const std::vector<Seen> expected = {
+        Seen("page-weight", "page.htm", 1, 1, Severity::Warning),
+        at("meta-description", "<head>"),
+        at("empty-title", "<title>", E),
+        at("placeholder-left", "<ZOR_PAGE_DATA_KEYWORD>", E),
+        at("placeholder-left", "</zor_if_x>", E),
+        at("missing-file", "gone.png", E),
+        at("img-alt", "<img src=\"unlisted"),
+        at("not-listed", "unlisted.png"),
+        at("broken-anchor", "#nowhere"),
+        at("placeholder-address", "https://shop"),
+        at("placeholder-address", "mailto:"),
+        at("insecure-resource", "http://cdn"),
+        at("large-picture", "big.png 2x"),
+        at("empty-link", "<a href=\"page2", E),
+        at("empty-link", "<button>", E),
+        at("missing-file", "gone2.png", E),
+        Seen("missing-file", "style.css", where(css, "sheetgone").first, where(css, "sheetgone").second, E)};
+    const Report report = CheckPage(path("page.htm"));
+    EXPECT_EQ(seen(report), expected) << qPrintable(ToText(report));
+    EXPECT_EQ(report.errors(), 8);
+    EXPECT_EQ(report.warnings(), 9);
+}
+
+TEST_F(PageCheck, CleanPageGivesNothing)
+{
+    write("style.css", "@import \"more.css\";\nbody { background: url('bg.png') }\n");
+    write("more.css", "h1 { background: url(data:image/png;base64,AAAA) }");
+    write("bg.png", "png");
+    write("shot.png", "png");
+    const QByteArray html = kHead +
+                            "<link rel=\"stylesheet\" href=\"style.css?v=2\">\n"
+                            "<link rel=\"canonical\" href=\"https://tool.test/\">\n"
+                            "</head><body id=\"top\">\n"
+                            "<a href=\"#top\">Top</a> <a href=\"#faq\">FAQ</a> <a href=\"#\">Home</a>\n"
+                            "<a href=\"https://tool.test/buy\"><img src=\"shot.png\" alt=\"\"></a>\n"
+                            "<a href=\"mailto:me@tool.test\" aria-label=\"Mail us\"></a>\n"
+                            "<h2 id=\"faq\">FAQ</h2><img src=\"shot%2Epng#x\" alt=\"Shot\">\n"
+                            "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>\n"
+                            "<script type=\"application/ld+json\">{\"a\": \"<b>\"}</script>\n"
+                            "</body></html>\n";
+    page(html, {"style.css", "more.css", "bg.png", "shot.png"});
+    const Report report = CheckPage(path("page.htm"));
+    EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report));
+}
+
+TEST_F(PageCheck, LengthsMissingPartsAndTheTwoFormats)
+{
+    const QByteArray html = "<title>" + QByteArray(61, 't') +
+                            "</title>\n<meta name=\"description\" content=\"" + QByteArray(161, 'd') +
+                            "\">\n<p>é<img src=\"x y.png\" alt=\"\">";
+    write("page.htm", html); // and no ".files" list beside it
+    Report report = CheckPage(path("page.htm"));
+    const std::vector<Seen> expected = {{"no-file-list", "page.htm", 1, 1, Severity::Warning},
+                                        {"title-length", "page.htm", 1, 1, Severity::Warning},
+                                        {"meta-description", "page.htm", 2, 1, Severity::Warning},
+                                        {"missing-file", "page.htm", 3, 15, Severity::Error}};
+    EXPECT_EQ(seen(report), expected) << qPrintable(ToText(report));
+    EXPECT_EQ(ToText(report).split('\n')[3],
+              path("page.htm") + ":3:15: error: missing-file: The file x y.png does not exist");
+    const QJsonObject json = QJsonDocument::fromJson(ToJson(report)).object();
+    EXPECT_EQ(json["page"].toString(), path("page.htm"));
+    EXPECT_EQ(json["errors"].toInt(), 1);
+    EXPECT_EQ(json["warnings"].toInt(), 3);
+    EXPECT_EQ(json["findings"][3]["rule"].toString(), "missing-file");
+    EXPECT_EQ(json["findings"][3]["column"].toInt(), 15);
+
+    report = CheckPage(path("nothing.htm"));
+    ASSERT_EQ(report.findings.size(), 1);
+    EXPECT_EQ(report.findings[0].rule, "page-unreadable");
+    EXPECT_EQ(report.errors(), 1);
+}

@@ -1,0 +1,154 @@
+// Every shipped template, filled with the sample product and with a product that has
+// only a name, a one-liner and an order link, passes the page check without an error;
+// typed quotes and angle brackets never break a tag.
+#include "check/PageCheck.h"
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+#include "generation/modTemplates.h"
+#include "store/modReadWriteIni.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <gumbo.h>
+#include <vector>
+
+using namespace generation;
+
+namespace {
+
+#define FIELD(name)                                                                                          \
+    {                                                                                                        \
+#name, &PageData::name                                                                               \
+    }
+const std::pair<const char *, QString PageData::*> kTextFields[] = {FIELD(txtSoftwareName),
+                                                                    FIELD(txtOneLiner),
+                                                                    FIELD(txtKeywords),
+                                                                    FIELD(txtSupportURL),
+                                                                    FIELD(txtAffiliateURL),
+                                                                    FIELD(txtExplainIn30Secs),
+                                                                    FIELD(txtCopyRightInfo),
+                                                                    FIELD(txtProblem),
+                                                                    FIELD(txtProlemSolution),
+                                                                    FIELD(txtBenefits),
+                                                                    FIELD(txtComparison),
+                                                                    FIELD(txtProductImage),
+                                                                    FIELD(txtProductCaption),
+                                                                    FIELD(txtDownloadURL),
+                                                                    FIELD(txtDownloadMessage),
+                                                                    FIELD(txtDownloadHelp),
+                                                                    FIELD(txtDownloadRequirements),
+                                                                    FIELD(txtPurchaseURL),
+                                                                    FIELD(txtOrderLaterIncentive),
+                                                                    FIELD(txtMRP),
+                                                                    FIELD(txtSpecialPrice),
+                                                                    FIELD(txtOrderWithinHours)};
+#undef FIELD
+
+PageData loadSample(const QString &appFolder)
+{
+    store::MemoryForm form;
+    for (const auto &[name, field] : kTextFields)
+        form.addTextBox(name);
+    form.addListView("lvwFAQ", kFAQColumns);
+    form.addListView("lvwFeatures", kFeatureColumns);
+    form.addListView("lvwTestimonial", kTestimonialColumns);
+    EXPECT_TRUE(store::LoadFormFromIni("Ledgerlark.ini", form, appFolder));
+    PageData d;
+    for (const auto &[name, field] : kTextFields)
+        d.*field = form.textBox(name)->value;
+    for (auto [name, rows] : {std::pair("lvwFAQ", &d.lvwFAQ),
+                              {"lvwFeatures", &d.lvwFeatures},
+                              {"lvwTestimonial", &d.lvwTestimonial}})
+        for (const auto &row : form.listView(name)->rows)
+            rows->push_back({row.text, row.subItems});
+    return d;
+}
+
+QStringList shippedTemplates(const QString &appFolder)
+{
+    return QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files).replaceInStrings(".htm", "");
+}
+
+// Every attribute value of the page, decoded by a real HTML5 parser.
+std::vector<QString> attributeValues(const QByteArray &html)
+{
+    std::vector<QString> values;
+    GumboOutput *output = gumbo_parse_with_options(&kGumboDefaultOptions, html.constData(), html.size());
+    std::vector<const GumboNode *> stack{output->root};
+    while (!stack.empty()) {
+        const GumboNode *n = stack.back();
+        stack.pop_back();
+        if (n->type != GUMBO_NODE_ELEMENT)
+            continue;
+        for (unsigned i = 0; i < n->v.element.attributes.length; ++i) {
+            const auto *a = static_cast<const GumboAttribute *>(n->v.element.attributes.data[i]);
+            values.push_back(QString::fromUtf8(a->name) + "=" + QString::fromUtf8(a->value));
+        }
+        for (unsigned i = 0; i < n->v.element.children.length; ++i)
+            stack.push_back(static_cast<const GumboNode *>(n->v.element.children.data[i]));
+    }
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return values;
+}
+
+} // namespace
+
+TEST(ShippedPages, SampleAndMinimalProductsPassThePageCheck)
+{
+    testing_support::RecordingDialogs dialogs;
+    const QString appFolder = testing_support::sourceDir();
+    PageData minimal;
+    minimal.txtSoftwareName = "Ledgerlark";
+    minimal.txtOneLiner = "Invoices for freelancers, done in minutes.";
+    minimal.txtPurchaseURL = "https://shop.ledgerlark.test/buy";
+    const std::pair<const char *, PageData> products[] = {{"sample", loadSample(appFolder)},
+                                                          {"minimal", minimal}};
+    const QStringList templates = shippedTemplates(appFolder);
+    ASSERT_GE(templates.size(), 3);
+    for (const auto &[what, product] : products) {
+        for (QString name : templates) {
+            SCOPED_TRACE(name.toStdString() + " with the " + what + " product");
+            QTemporaryDir out;
+            QString page = out.filePath("offer.htm");
+            QString image = product.txtProductImage;
+            ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, product));
+            const check::Report report = check::CheckPage(page);
+            EXPECT_EQ(report.errors(), 0) << qPrintable(check::ToText(report));
+        }
+    }
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
+}
+
+TEST(ShippedPages, TypedQuotesAndAngleBracketsNeverBreakATag)
+{
+    testing_support::RecordingDialogs dialogs;
+    const QString appFolder = testing_support::sourceDir();
+    const QString typed = "\u00ab\"'<i>&amp;\u00bb"; // « and » mark where a typed value starts and ends
+    PageData d = loadSample(appFolder);
+    for (const auto &[name, field] : kTextFields)
+        if (field != &PageData::txtProductImage)
+            d.*field = typed;
+    for (auto *rows : {&d.lvwFAQ, &d.lvwFeatures, &d.lvwTestimonial})
+        for (ListRow &row : *rows) {
+            row.text = typed;
+            for (QString &sub : row.subItems)
+                sub = typed;
+        }
+    for (QString name : shippedTemplates(appFolder)) {
+        SCOPED_TRACE(name.toStdString());
+        QTemporaryDir out;
+        QString page = out.filePath("offer.htm");
+        QString image = d.txtProductImage;
+        ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, d));
+        const QByteArray html = testing_support::readAll(page);
+        EXPECT_TRUE(QString::fromUtf8(html).contains(typed)) << "text content keeps what was typed";
+        int whole = 0;
+        for (const QString &value : attributeValues(html)) {
+            // A value cut short by its quote, or a stray attribute made of typed text.
+            EXPECT_EQ(value.count(u'\u00ab'), value.count(typed)) << qPrintable(value);
+            whole += value.count(typed);
+        }
+        EXPECT_GT(whole, 0) << "the template places no value inside a tag";
+    }
+}

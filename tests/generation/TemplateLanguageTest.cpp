@@ -1,0 +1,182 @@
+// The template language beyond plain replacement: values escaped where they stand
+// inside a tag or a script, conditional blocks, and the answers a template uses.
+#include "generation/TemplateLanguage.h"
+#include "generation/modTemplates.h"
+
+#include <gtest/gtest.h>
+#include <utility>
+
+using namespace generation;
+
+namespace {
+
+const QString kTyped = "a\"b'<i>&c";
+const QString kAttr = "a&quot;b&#39;&lt;i&gt;&amp;c";
+
+// Each single placeholder with the field that fills it and whether the line-break rule applies.
+struct Single {
+    const char *name;
+    QString PageData::*field;
+    bool lineBreaks;
+    const char *block = nullptr; // the optional block it belongs in
+};
+const Single kSingles[] = {
+    {"PAGE_DATA_KEYWORD", &PageData::txtKeywords, false},
+    {"PAGE_DATA_INFO", &PageData::txtExplainIn30Secs, true},
+    {"PAGE_DATA_SOFTWARENAME", &PageData::txtSoftwareName, false},
+    {"PAGE_DATA_ONELINER", &PageData::txtOneLiner, false},
+    {"PAGE_PROBLEM", &PageData::txtProblem, true},
+    {"PAGE_DATA_SOLUTION", &PageData::txtProlemSolution, true},
+    {"PAGE_DATA_BENEFITS", &PageData::txtBenefits, false},
+    {"PAGE_DATA_WHYBETTER", &PageData::txtComparison, false},
+    {"PAGE_DATA_MRPRICE", &PageData::txtMRP, false},
+    {"PAGE_DATA_ORDER_END_DATE", &PageData::txtOrderWithinHours, false},
+    {"PAGE_DATA_NEWPRICE", &PageData::txtSpecialPrice, false},
+    {"PAGE_DATA_COPYRIGHT", &PageData::txtCopyRightInfo, false},
+    {"PAGE_DATA_IMAGE_CAPTION", &PageData::txtProductCaption, false, "PAGE_DATA_IMAGE"},
+    {"PAGE_DATA_TRY_MOTIVATION", &PageData::txtDownloadMessage, false, "PAGE_DATA_TRY"},
+    {"PAGE_DATA_TRY_REQUIREMENTS_DATA", &PageData::txtDownloadRequirements, false, "PAGE_DATA_TRY"},
+    {"PAGE_DATA_TRY_PROBLEMS_DATA", &PageData::txtDownloadHelp, false, "PAGE_DATA_TRY"},
+    {"PAGE_DATA_TRYURL", &PageData::txtDownloadURL, false, "PAGE_DATA_TRY"},
+    {"PAGE_DATA_NOT_CONVINCED_DATA", &PageData::txtOrderLaterIncentive, false, "PAGE_DATA_NOT_CONVINCED"}};
+
+QString ph(const QString &name)
+{
+    return "<ZOR_" + name + ">";
+}
+QString wrap(const QString &marker, const QString &body)
+{
+    return "<ZOR_" + marker + ">" + body + "</ZOR_" + marker + ">";
+}
+// The placeholder inside a tag and in text: `<p title="X">X</p>`.
+QString both(const QString &name)
+{
+    return "<p title=\"" + ph(name) + "\">" + ph(name) + "</p>";
+}
+QString bothFilled(const QString &attr, const QString &text)
+{
+    return "<p title=\"" + attr + "\">" + text + "</p>";
+}
+
+} // namespace
+
+TEST(TemplateLanguage, ValuesInsideATagAreEscapedWhileTextStaysAsTyped)
+{
+    for (const Single &s : kSingles) {
+        SCOPED_TRACE(s.name);
+        PageData d;
+        d.txtDownloadURL = d.txtOrderLaterIncentive = "x"; // keeps the optional blocks
+        d.txtProductImage = "none.png";
+        d.*(s.field) = kTyped + (s.lineBreaks ? "\r\nz" : "");
+        const QString attr = kAttr + (s.lineBreaks ? " z" : ""); // "<BR>" cannot break an attribute
+        const QString text = kTyped + (s.lineBreaks ? "<BR>z" : "");
+        const QString tpl = s.block ? wrap(s.block, both(s.name)) : both(s.name);
+        const QString page = FillTemplateText(tpl, d);
+        EXPECT_TRUE(page.contains(bothFilled(attr, text))) << qPrintable(page);
+    }
+
+    // The shaping rules come first, then the escaping.
+    PageData d;
+    d.txtSupportURL = "me@x.org?a=1&b=\"2\"";
+    d.txtAffiliateURL = "https://x.org/?a=1&b=2";
+    d.txtPurchaseURL = "http://pay/?a=1&b=2";
+    EXPECT_EQ(FillTemplateText(both("PAGE_DATA_SUPPORTURL") + both("PAGE_DATA_AFFILIATEURL") +
+                                   "<div data-x='" + ph("PAGE_DATA_ORDER_URL") + "'>",
+                               d),
+              bothFilled("MAILTO:me@x.org?a=1&amp;b=&quot;2&quot;", "MAILTO:" + d.txtSupportURL) +
+                  bothFilled("https://x.org/?a=1&amp;b=2", d.txtAffiliateURL) + "<div data-x='" +
+                  EscapeAttribute(OrderLinkRule(d.txtPurchaseURL)) + "'>");
+
+    // Item placeholders of every repeated block, in each copy.
+    d.lvwFAQ = {{kTyped, {kTyped + "\r\nz"}}};
+    d.lvwFeatures = {{kTyped, {kTyped}}};
+    d.lvwTestimonial = {{kTyped, {kTyped, kTyped}}, {kTyped, {kTyped, kTyped}}};
+    const std::pair<const char *, QStringList> blocks[] = {
+        {"PAGE_DATA_FAQ", {"FAQ_QUESTION", "FAQ_ANSWER"}},
+        {"PAGE_DATA_FEATURES", {"FEATURES_NAME", "FEATURES_DETAILS"}},
+        {"PAGE_DATA_TESTIMONIAL_1", {"TESTIMONIAL_NAME_1", "TESTIMONIAL_CONTACT_1", "TESTIMONIAL_INFO_1"}},
+        {"PAGE_DATA_TESTIMONIAL_2", {"TESTIMONIAL_NAME_2", "TESTIMONIAL_CONTACT_2", "TESTIMONIAL_INFO_2"}}};
+    for (const auto &[block, items] : blocks) {
+        QString body, expected;
+        for (const QString &item : items) {
+            body += both("PAGE_DATA_" + item);
+            expected +=
+                item == "FAQ_ANSWER" ? bothFilled(kAttr + " z", kTyped + "<BR>z") : bothFilled(kAttr, kTyped);
+        }
+        EXPECT_EQ(FillTemplateText(wrap(block, body), d), wrap(block, expected)) << block;
+    }
+
+    // A script gets JSON strings; comments, style sheets and placeholders left unfilled
+    // stay as written.
+    d.txtSoftwareName = "A \"B\"</script>\\\r\n";
+    const QString rest = "<!-- <a href=\"" + ph("PAGE_DATA_SOFTWARENAME") + "\"> --><style>p{}</style>" +
+                         "<a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") + "\" x=\"<zor_page_data_keyword>\">";
+    EXPECT_EQ(
+        FillTemplateText("<script type=\"application/ld+json\">{\"name\": \"" + ph("PAGE_DATA_SOFTWARENAME") +
+                             "\"}</script>" + rest,
+                         d),
+        "<script type=\"application/ld+json\">{\"name\": \"A \\\"B\\\"\\u003c/script\\u003e\\\\\\r\\n\"}"
+        "</script><!-- <a href=\"" +
+            d.txtSoftwareName + "\"> --><style>p{}</style><a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") +
+            "\" x=\"<zor_page_data_keyword>\">");
+}
+
+TEST(TemplateLanguage, ConditionalBlocks)
+{
+    PageData d;
+    d.txtSpecialPrice = "$5";
+    d.txtMRP = "  ";
+    d.lvwFAQ = {{"q1", {"a1"}}, {"q2", {" "}}};
+    d.lvwTestimonial = {{"n1", {"", "t1"}}};
+    const QString price = wrap("IF_PAGE_DATA_NEWPRICE", "Now " + ph("PAGE_DATA_NEWPRICE")) +
+                          wrap("IFNOT_PAGE_DATA_NEWPRICE", "Ask us");
+    const std::pair<QString, QString> cases[] = {
+        // Kept and dropped, in any letter case; IFNOT is the opposite.
+        {price, "Now $5"},
+        {"<Zor_If_Page_Data_MrPrice>was</zor_IF_page_data_mrprice>|" + wrap("ifnot_page_data_mrprice", "-"),
+         "|-"},
+        // Block names: rows, testimonials split, the image, an unknown name (blank).
+        {wrap("IF_PAGE_DATA_FAQ", "F") + wrap("IF_PAGE_DATA_FEATURES", "X") +
+             wrap("IF_PAGE_DATA_TESTIMONIAL_1", "1") + wrap("IF_PAGE_DATA_TESTIMONIAL_2", "2") +
+             wrap("IF_PAGE_DATA_IMAGE", "I") + wrap("IF_NO_SUCH_NAME", "N") + wrap("IFNOT_NO_SUCH_NAME", "n"),
+         "F1n"},
+        // Nested in one another, with the same name too; a dropped body takes its nested blocks.
+        {wrap("IF_PAGE_DATA_NEWPRICE",
+              "a" + wrap("IF_PAGE_DATA_NEWPRICE", "b" + wrap("IF_PAGE_DATA_MRPRICE", "c")) + "d"),
+         "abd"},
+        {wrap("IF_PAGE_DATA_MRPRICE",
+              "a" + wrap("IF_PAGE_DATA_MRPRICE", "b") + wrap("IFNOT_PAGE_DATA_MRPRICE", "c")),
+         ""},
+        // Around and inside a repeated block: the inner condition is decided per row.
+        {wrap(
+             "IF_PAGE_DATA_FAQ",
+             "<dl>" +
+                 wrap("PAGE_DATA_FAQ", "[" + ph("PAGE_DATA_FAQ_QUESTION") +
+                                           wrap("if_page_data_faq_answer", "=" + ph("PAGE_DATA_FAQ_ANSWER")) +
+                                           wrap("IFNOT_PAGE_DATA_FAQ_ANSWER", "?") + "]") +
+                 "</dl>"),
+         "<dl>" + wrap("PAGE_DATA_FAQ", "[q1=a1][q2?]") + "</dl>"},
+        {wrap("PAGE_DATA_TESTIMONIAL_1",
+              ph("PAGE_DATA_TESTIMONIAL_NAME_1") +
+                  wrap("IF_PAGE_DATA_TESTIMONIAL_CONTACT_1", ", " + ph("PAGE_DATA_TESTIMONIAL_CONTACT_1"))),
+         wrap("PAGE_DATA_TESTIMONIAL_1", "n1")},
+        // A row's condition outside its block has no row: blank.
+        {wrap("IF_PAGE_DATA_FAQ_QUESTION", "q") + wrap("IFNOT_PAGE_DATA_FAQ_QUESTION", "-"), "-"},
+        // A marker without its partner goes; the text around it stays.
+        {"x</ZOR_IF_PAGE_DATA_MRPRICE>y<ZOR_IF_PAGE_DATA_NEWPRICE>z", "xyz"},
+        {"<ZOR_IF_PAGE_DATA_NEWPRICE>a<ZOR_IF_PAGE_DATA_MRPRICE>b</ZOR_IF_PAGE_DATA_NEWPRICE>", "ab"}};
+    for (const auto &[tpl, page] : cases)
+        EXPECT_EQ(FillTemplateText(tpl, d), page) << qPrintable(tpl);
+}
+
+TEST(TemplateLanguage, EmptyAnswersTheTemplateUses)
+{
+    PageData d;
+    d.txtSoftwareName = "Tool";
+    d.lvwFeatures = {{"f", {"d"}}};
+    const QString tpl = ph("PAGE_DATA_SOFTWARENAME") + wrap("if_page_data_mrprice", "") +
+                        wrap("PAGE_DATA_FEATURES", "") + wrap("PAGE_DATA_faq", "") +
+                        ph("PAGE_DATA_ORDER_URL") + ph("PAGE_DATA_KEYWORD");
+    EXPECT_EQ(EmptyAnswersUsed(tpl, d), QStringList({"txtKeywords", "lvwFAQ", "txtPurchaseURL", "txtMRP"}));
+    EXPECT_TRUE(EmptyAnswersUsed("<p>no placeholders</p>", d).isEmpty());
+}

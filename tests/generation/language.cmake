@@ -1,0 +1,1 @@
+quillmark_add_test(generation_language SOURCES TemplateLanguageTest.cpp LIBS generation)
