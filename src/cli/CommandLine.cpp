@@ -1,13 +1,13 @@
 #include "cli/CommandLine.h"
 
-#include "cli/ConsoleDialogs.h"
-#include "cli/ContractStubs.h"
 #include "check/PageCheck.h"
+#include "cli/ConsoleDialogs.h"
 #include "cli/ProductFile.h"
 #include "cli/PublishTarget.h"
 #include "generation/PageGuard.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
+#include "publish/UploadEngine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // Where the command line publishes to, and the password it uses: a server address
 // given as a URL, and a password file that only its owner may read.
 
-#include "cli/ContractStubs.h"
+#include "publish/UploadEngine.h"
 
 #include <QString>
 

@@ -20,6 +20,8 @@ struct Settings {
     int timeout = 60;
     int port = 0;
     int access = kAccessDefault;
+    qint64 maxListing = 0, maxDownload = 0;
+    int timeLimit = 0;
 };
 
 struct Outcome {
@@ -40,7 +42,8 @@ struct RemotePath {
     RemotePath resolved(const QString &arg) const
     {
         RemotePath r = *this;
-        QString a = arg.trimmed();
+        // Blanks belong to the names: "page " is not "page".
+        const QString &a = arg;
         if (a.startsWith('/')) {
             r.absolute = true;
             r.segments.clear();
@@ -84,30 +87,54 @@ QByteArray encodeSegments(const QStringList &segments)
     return parts.join('/');
 }
 
-bool splitPut(const QString &args, QString &local, QString &remote)
+QString lastSegment(const QString &path)
 {
-    // "local" remote
-    if (!args.startsWith('"'))
-        return false;
-    int close = args.indexOf('"', 1);
-    if (close < 0)
-        return false;
-    local = args.mid(1, close - 1);
-    remote = args.mid(close + 1).trimmed();
-    return !local.isEmpty() && !remote.isEmpty();
+    return path.mid(qMax(path.lastIndexOf('/'), path.lastIndexOf('\\')) + 1);
 }
 
+// "local" remote. Both may hold double quotes and blanks; the local path and the
+// remote path end with the same file name, which settles where the quoted part ends.
+bool splitPut(const QString &args, QString &local, QString &remote)
+{
+    if (!args.startsWith('"'))
+        return false;
+    bool found = false;
+    for (int close = args.indexOf(QLatin1String("\" "), 1); close > 0;
+         close = args.indexOf(QLatin1String("\" "), close + 1)) {
+        QString l = args.mid(1, close - 1), r = args.mid(close + 2);
+        if (l.isEmpty() || r.isEmpty())
+            continue;
+        if (!found || lastSegment(l) == lastSegment(r)) {
+            local = l;
+            remote = r;
+            found = true;
+            if (lastSegment(l) == lastSegment(r))
+                break;
+        }
+    }
+    return found;
+}
+
+// remote "local", read the same way.
 bool splitGet(const QString &args, QString &remote, QString &local)
 {
-    // remote "local"
-    if (!args.endsWith('"'))
+    if (!args.endsWith('"') || args.size() < 4)
         return false;
-    int open = args.lastIndexOf('"', args.size() - 2);
-    if (open < 0)
-        return false;
-    local = args.mid(open + 1, args.size() - open - 2);
-    remote = args.left(open).trimmed();
-    return !local.isEmpty() && !remote.isEmpty();
+    bool found = false;
+    for (int open = args.lastIndexOf(QLatin1String(" \""), args.size() - 3); open > 0;
+         open = args.lastIndexOf(QLatin1String(" \""), open - 1)) {
+        QString r = args.left(open), l = args.mid(open + 2, args.size() - open - 3);
+        if (l.isEmpty() || r.isEmpty())
+            continue;
+        if (!found || lastSegment(l) == lastSegment(r)) {
+            remote = r;
+            local = l;
+            found = true;
+            if (lastSegment(l) == lastSegment(r))
+                break;
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -139,6 +166,10 @@ private:
         QSaveFile *out = nullptr;
         QByteArray *buffer = nullptr;
         bool writeFailed = false;
+        qint64 written = 0;
+        qint64 cap = 0; // bytes a listing or download may bring; 0 = no cap
+        bool capExceeded = false;
+        int timeLimit = 0; // seconds the whole command may take; 0 = none
     };
 
     bool prepare(const Settings &s, Outcome &o);
@@ -146,9 +177,14 @@ private:
     Outcome perform(Io &io);
     CURLcode drive();
     Outcome cd(const QString &arg);
-    Outcome list();
+    Outcome list(const QString &folder, bool detailed);
     Outcome mkdir(const QString &arg);
-    Outcome put(const QString &local, const QString &remote);
+    Outcome rename(const QString &from, const QString &to);
+    Outcome remove(const QString &path);
+    // POSTQUOTE commands on a folder; a refusal is read from the reply code.
+    Outcome quote(const RemotePath &dir, const QByteArrayList &commands);
+    bool splitRemote(const QString &remote, RemotePath &dir, QString &name) const;
+    Outcome put(const QString &local, const QString &remote, const QString &renameTo = QString());
     Outcome get(const QString &remote, const QString &local);
 
     static size_t onHeader(char *data, size_t size, size_t n, void *user);
@@ -167,6 +203,10 @@ private:
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     QByteArray m_user, m_password, m_proxy, m_caFile, m_knownHosts;
     int m_timeout = 60;
+    int m_timeLimit = 0;
+    qint64 m_maxListing = 0, m_maxDownload = 0;
+    bool m_noMlsd = false; // the server refused MLSD once: LIST from then on
+    Settings m_settings;   // of the command under way
     int m_port = 0;
     bool m_useProxy = false;
     qint64 m_lastProgress = -1;
@@ -195,6 +235,7 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     if (base != m_base || newScheme != m_scheme || port != m_port || s.user.toUtf8() != m_user) {
         closeHandle();
         m_cwd = RemotePath();
+        m_noMlsd = false;
     }
     m_scheme = newScheme;
     m_base = base;
@@ -202,6 +243,9 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     m_user = s.user.toUtf8();
     m_password = s.password.toUtf8();
     m_timeout = s.timeout > 0 ? s.timeout : 60;
+    m_timeLimit = s.timeLimit;
+    m_maxListing = s.maxListing;
+    m_maxDownload = s.maxDownload;
     m_useProxy = s.access == kAccessNamedProxy && !s.proxy.isEmpty();
     m_proxy = s.proxy.toUtf8();
     m_caFile = s.caFile.toLocal8Bit();
@@ -272,6 +316,12 @@ size_t CurlWorker::onRead(char *data, size_t size, size_t n, void *user)
 size_t CurlWorker::onWrite(char *data, size_t size, size_t n, void *user)
 {
     auto *io = static_cast<Io *>(user);
+    // A hostile server may send without end: past the cap the transfer stops.
+    io->written += qint64(size * n);
+    if (io->cap > 0 && io->written > io->cap) {
+        io->capExceeded = true;
+        return 0;
+    }
     if (io->buffer) {
         io->buffer->append(data, qsizetype(size * n));
         return size * n;
@@ -345,6 +395,8 @@ Outcome CurlWorker::perform(Io &io)
     curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CurlWorker::onProgress);
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &io);
+    if (io.timeLimit > 0)
+        curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, long(io.timeLimit));
     CURLcode rc = drive();
     if (rc == CURLE_OK)
         return o;
@@ -358,6 +410,19 @@ Outcome CurlWorker::perform(Io &io)
     auto withServer = [&](const QString &what) {
         return serverText.isEmpty() ? what + " (" + detail + ")" : what + ": " + serverText;
     };
+    if (io.capExceeded) {
+        o.code = kTransportTooLarge;
+        o.info = QStringLiteral("The server sent more than %1 bytes; the transfer was stopped.").arg(io.cap);
+        closeHandle();
+        return o;
+    }
+    if (rc == CURLE_OPERATION_TIMEDOUT && io.timeLimit > 0) {
+        o.code = kTransportTimedOut;
+        o.info =
+            QStringLiteral("The transfer did not end within %1 seconds; it was stopped.").arg(io.timeLimit);
+        closeHandle();
+        return o;
+    }
     switch (rc) {
     case CURLE_LOGIN_DENIED:
         o.code = kTransportLoginFailed;
@@ -449,22 +514,52 @@ Outcome CurlWorker::cd(const QString &arg)
     return o;
 }
 
-Outcome CurlWorker::list()
+Outcome CurlWorker::list(const QString &folder, bool detailed)
 {
-    QByteArray url = dirUrl(m_cwd);
+    if (!usableName(folder))
+        return unusableName(folder);
+    QByteArray url = dirUrl(m_cwd.resolved(folder));
     QByteArray names;
     Io io;
     io.buffer = &names;
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
-    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
-    Outcome o = perform(io);
+    io.cap = m_maxListing > 0 ? m_maxListing : kDefaultMaxListingBytes;
+    io.timeLimit = m_timeLimit > 0 ? m_timeLimit : m_timeout;
+    auto setUp = [&] {
+        curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    };
+    setUp();
+    Outcome o;
+    if (!detailed) {
+        curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
+        o = perform(io);
+    } else if (m_scheme == Scheme::Sftp || m_noMlsd) {
+        o = perform(io);
+    } else {
+        // Machine-readable facts where the server offers them.
+        curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MLSD");
+        o = perform(io);
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (o.code == kServerRefused && (reply == 500 || reply == 501 || reply == 502 || reply == 504)) {
+            m_noMlsd = true;
+            names.clear();
+            io = Io{};
+            io.buffer = &names;
+            io.cap = m_maxListing > 0 ? m_maxListing : kDefaultMaxListingBytes;
+            io.timeLimit = m_timeLimit > 0 ? m_timeLimit : m_timeout;
+            curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
+            setUp();
+            o = perform(io);
+        }
+        curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    }
     if (o.code == kTransportOk) {
         // Every line ends with CR LF, whatever the server sends.
         names.replace("\r\n", "\n");
         // SFTP servers list the folder itself and its parent too; they are not files.
-        if (m_scheme == Scheme::Sftp) {
+        if (m_scheme == Scheme::Sftp && !detailed) {
             QByteArrayList lines = names.split('\n');
             lines.removeAll(".");
             lines.removeAll("..");
@@ -476,6 +571,78 @@ Outcome CurlWorker::list()
         o.output = names;
     }
     return o;
+}
+
+bool CurlWorker::splitRemote(const QString &remote, RemotePath &dir, QString &name) const
+{
+    int slash = remote.lastIndexOf('/');
+    name = remote.mid(slash + 1);
+    dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));
+    if (remote.startsWith('/') && slash == 0)
+        dir = RemotePath{true, {}};
+    return !name.isEmpty() && name != "." && name != ".." && usableName(remote);
+}
+
+Outcome CurlWorker::quote(const RemotePath &dir, const QByteArrayList &commands)
+{
+    curl_slist *cmds = nullptr;
+    for (const QByteArray &c : commands)
+        cmds = curl_slist_append(cmds, c.constData());
+    QByteArray url = dirUrl(dir);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    Io io;
+    Outcome o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk && m_scheme != Scheme::Sftp) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kServerRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
+}
+
+namespace {
+// A path inside an SFTP quote command, which unescapes backslashes and quotes.
+QByteArray sftpQuoted(const QString &path)
+{
+    QByteArray p = path.toUtf8();
+    p.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + p + '"';
+}
+} // namespace
+
+Outcome CurlWorker::rename(const QString &from, const QString &to)
+{
+    RemotePath dir, toDir;
+    QString name, toName;
+    if (!splitRemote(from, dir, name))
+        return unusableName(from);
+    if (!splitRemote(to, toDir, toName))
+        return unusableName(to);
+    if (m_scheme == Scheme::Sftp)
+        return quote(dir, {"*rename " + sftpQuoted(dir.resolved(name).text()) + " " +
+                           sftpQuoted(toDir.resolved(toName).text())});
+    if (toDir.text() != dir.text())
+        return {kTransportInternal, QStringLiteral("A file is renamed only within its folder."), {}};
+    // Inside the file's folder, so that a send followed by its rename needs no CWD.
+    return quote(dir, {"*RNFR " + name.toUtf8(), "*RNTO " + toName.toUtf8()});
+}
+
+Outcome CurlWorker::remove(const QString &path)
+{
+    RemotePath dir;
+    QString name;
+    if (!splitRemote(path, dir, name))
+        return unusableName(path);
+    if (m_scheme == Scheme::Sftp)
+        return quote(dir, {"*rm " + sftpQuoted(dir.resolved(name).text())});
+    return quote(dir, {"*DELE " + name.toUtf8()});
 }
 
 Outcome CurlWorker::mkdir(const QString &arg)
@@ -516,36 +683,70 @@ Outcome CurlWorker::mkdir(const QString &arg)
     return o;
 }
 
-Outcome CurlWorker::put(const QString &local, const QString &remote)
+Outcome CurlWorker::put(const QString &local, const QString &remote, const QString &renameTo)
 {
     Outcome o;
+    RemotePath dir;
+    QString name;
     if (!usableName(remote))
         return unusableName(remote);
+    if (!splitRemote(remote, dir, name)) {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("No remote file name in \"%1\".").arg(remote);
+        return o;
+    }
     QFile in(local);
     if (!in.open(QIODevice::ReadOnly)) {
         o.code = kTransportLocalFile;
         o.info = QStringLiteral("Cannot read the local file %1: %2").arg(local, in.errorString());
         return o;
     }
-    int slash = remote.lastIndexOf('/');
-    QString name = remote.mid(slash + 1);
-    RemotePath dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));
-    if (remote.startsWith('/') && slash == 0)
-        dir = RemotePath{true, {}};
-    if (name.isEmpty() || name == "." || name == "..") {
-        o.code = kTransportInternal;
-        o.info = QStringLiteral("No remote file name in \"%1\".").arg(remote);
-        return o;
-    }
     QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
     Io io;
     io.in = &in;
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    // One CWD per folder change rather than one per path segment.
+    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CurlWorker::onRead);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, &io);
     curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
-    return perform(io);
+    if (renameTo.isEmpty())
+        return perform(io);
+    RemotePath toDir;
+    QString toName;
+    if (!splitRemote(renameTo, toDir, toName) || toDir.text() != dir.text())
+        return {kTransportInternal, QStringLiteral("A file is renamed only within its folder."), {}};
+    if (m_scheme == Scheme::Sftp) {
+        o = perform(io);
+        if (o.code != kTransportOk)
+            return o;
+        // The send's options (UPLOAD among them) must not carry over to the rename.
+        Outcome r;
+        if (!prepare(m_settings, r))
+            return r;
+        r = rename(remote, renameTo);
+        if (r.code == kServerRefused)
+            r.code = kTransportRenameRefused;
+        return r;
+    }
+    // The rename rides on the send: no further round trip to set it up. "*" keeps
+    // a refusal from failing the send; it is read from the last reply instead.
+    QByteArray from = "*RNFR " + name.toUtf8(), to = "*RNTO " + toName.toUtf8();
+    curl_slist *cmds = curl_slist_append(curl_slist_append(nullptr, from.constData()), to.constData());
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kTransportRenameRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
 }
 
 Outcome CurlWorker::get(const QString &remote, const QString &local)
@@ -553,25 +754,25 @@ Outcome CurlWorker::get(const QString &remote, const QString &local)
     Outcome o;
     if (!usableName(remote))
         return unusableName(remote);
-    int slash = remote.lastIndexOf('/');
-    QString name = remote.mid(slash + 1);
-    RemotePath dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));
-    if (remote.startsWith('/') && slash == 0)
-        dir = RemotePath{true, {}};
+    RemotePath dir;
+    QString name;
+    bool named = splitRemote(remote, dir, name);
     // Written beside the target and renamed at the end, so a failed transfer
     // leaves no truncated file behind.
     QSaveFile out(local);
-    if (name.isEmpty() || !out.open(QIODevice::WriteOnly)) {
-        o.code = name.isEmpty() ? kTransportInternal : kTransportLocalFile;
-        o.info = name.isEmpty()
-                     ? QStringLiteral("No remote file name in \"%1\".").arg(remote)
-                     : QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
+    if (!named || !out.open(QIODevice::WriteOnly)) {
+        o.code = !named ? kTransportInternal : kTransportLocalFile;
+        o.info = !named ? QStringLiteral("No remote file name in \"%1\".").arg(remote)
+                        : QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
         return o;
     }
     QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
     Io io;
     io.out = &out;
+    io.cap = m_maxDownload > 0 ? m_maxDownload : kDefaultMaxDownloadBytes;
+    io.timeLimit = m_timeLimit > 0 ? m_timeLimit : kDefaultTransferTimeLimit;
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
     curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
     curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
     o = perform(io);
@@ -597,18 +798,34 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
         m_cwd = RemotePath();
         return o;
     }
+    m_settings = settings;
     if (!prepare(settings, o))
         return o;
-    if (verb == "CD")
+    if (command.contains(QChar(0))) {
+        // Fields apart by NUL, which no path holds.
+        const QStringList f = command.split(QChar(0));
+        const QString v = f[0].toUpper();
+        if (v == "LIST" && f.size() == 2)
+            return list(f[1], true);
+        if (v == "PUT" && (f.size() == 3 || f.size() == 4))
+            return put(f[1], f[2], f.value(3));
+        if (v == "RENAME" && f.size() == 3)
+            return rename(f[1], f[2]);
+        if (v == "DELETE" && f.size() == 2)
+            return remove(f[1]);
+    } else if (verb == "CD") {
         return cd(args);
-    if (verb == "DIR" || verb == "LS")
-        return list();
-    if (verb == "MKDIR" || verb == "MKD")
-        return mkdir(args.trimmed());
+    } else if (verb == "DIR" || verb == "LS") {
+        return list(QString(), false);
+    } else if (verb == "LIST") {
+        return list(QString(), true);
+    } else if (verb == "MKDIR" || verb == "MKD") {
+        return mkdir(args);
+    }
     QString a, b;
-    if (verb == "PUT" && splitPut(args.trimmed(), a, b))
+    if (verb == "PUT" && splitPut(args, a, b))
         return put(a, b);
-    if ((verb == "GET" || verb == "RECV") && splitGet(args.trimmed(), a, b))
+    if ((verb == "GET" || verb == "RECV") && splitGet(args, a, b))
         return get(a, b);
     o.code = kTransportInternal;
     o.info = QStringLiteral("Unknown or malformed command: %1").arg(command);
@@ -651,6 +868,9 @@ void CurlTransport::Execute(const QString &operation)
     s.timeout = RequestTimeout;
     s.port = RemotePort;
     s.access = AccessType;
+    s.maxListing = MaxListingBytes;
+    s.maxDownload = MaxDownloadBytes;
+    s.timeLimit = TransferTimeLimit;
     ++m_pending;
     CurlWorker *worker = m_worker;
     CurlTransport *self = this;

@@ -21,8 +21,15 @@ enum TransportCode : int {
     kTransportLocalFile = 12036, // the local file of a put or get could not be read or written
     kTransportCannotConnect = 12029,
     kTransportConnectionLost = 12030,
-    kTransportSecurity = 12157, // TLS/SSH negotiation or certificate failure
+    kTransportSecurity = 12157,      // TLS/SSH negotiation or certificate failure
+    kTransportTooLarge = 12152,      // a listing or download beyond its size cap
+    kTransportRenameRefused = 12006, // a file arrived, but the server refused to rename it
 };
+
+// Limits against a hostile server that sends without end.
+constexpr qint64 kDefaultMaxListingBytes = qint64(64) << 20;
+constexpr qint64 kDefaultMaxDownloadBytes = qint64(4) << 30;
+constexpr int kDefaultTransferTimeLimit = 3600; // seconds a download may take in all
 
 enum TransportProtocol : int { kProtocolDefault = 0, kProtocolHttp = 1, kProtocolFtp = 2 };
 enum TransportAccess : int { kAccessDefault = 0, kAccessDirect = 1, kAccessNamedProxy = 2 };
@@ -42,13 +49,27 @@ public:
     QString Proxy;
     // Extra trust anchors (PEM file) for TLS; empty = the system's store.
     QString CaCertificates;
+    // Bytes one listing or one download may bring (0 = the defaults above), and
+    // the seconds it may take in all (0 = RequestTimeout for a listing,
+    // kDefaultTransferTimeLimit for a download).
+    qint64 MaxListingBytes = 0;
+    qint64 MaxDownloadBytes = 0;
+    int TransferTimeLimit = 0;
 
     // Called on the caller's thread while a transfer runs: bytes moved and the
     // transfer's total (0 when unknown).
     std::function<void(qint64 done, qint64 total)> Progress;
 
     // Commands: "CD <dir>", "Dir", "Put \"<local>\" <remote>", "Get <remote> \"<local>\"",
-    // "MKDIR <dir>", "CLOSE". Returns at once; the command runs in the background.
+    // "MKDIR <dir>", "CLOSE". Names are taken as they stand, blanks included.
+    // Commands whose fields are apart by NUL (no path holds one):
+    //   "List\0<folder>"       the folder's listing, MLSD facts where the server
+    //                           offers them, else LIST lines ("" = current folder)
+    //   "Put\0<local>\0<remote>", "Rename\0<remote>\0<remote in the same folder>",
+    //   "Put\0<local>\0<temporary>\0<final name>": sends, then renames in the same
+    //                           folder (kTransportRenameRefused when only that fails),
+    //   "Delete\0<remote>"
+    // Returns at once; the command runs in the background.
     virtual void Execute(const QString &operation) = 0;
     virtual bool StillExecuting() const = 0;
     virtual int ResponseCode() const = 0;

@@ -21,6 +21,24 @@ QString joinLocal(const QString &folder, const QString &name)
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
+// Why a name may not become a local file inside the chosen folder; "" when it may.
+QString unsafeLocalName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String("."))
+        return QStringLiteral("it is empty");
+    if (name.startsWith('/') || name.startsWith('\\') || (name.size() > 1 && name[1] == ':'))
+        return QStringLiteral("it is an absolute path");
+    if (name.contains('/') || name.contains('\\'))
+        return QStringLiteral("it holds a folder separator");
+    if (name.contains(QLatin1String("..")))
+        return QStringLiteral("it holds \"..\"");
+    for (QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("it holds a control character");
+    }
+    return QString();
+}
+
 } // namespace
 
 FTP::FTP(std::unique_ptr<platform::Transport> transport)
@@ -165,6 +183,12 @@ bool FTP::FTPGet(QString sLocalFolder, QString sFileName, QString sFTPFolder, QS
                  bool bSpecifyFolder)
 {
     m_err = {};
+    // The name may come from a server's listing: it must not lead out of the folder.
+    if (const QString why = unsafeLocalName(sFileName); !why.isEmpty()) {
+        sError = fFormatError(QStringLiteral("The name \"%1\" was refused: %2.").arg(sFileName, why),
+                              QStringLiteral("FTPGet"), QString());
+        return false;
+    }
     const QString local = joinLocal(sLocalFolder, sFileName);
     // An existing copy is replaced, even a read-only one, but only once the new
     // one has arrived complete: a failed transfer keeps it as it was, read-only
@@ -208,6 +232,7 @@ bool FTP::FTPGetAll(QString sLocalFolder, QString sFileNameString, QString sFTPF
 bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QString sListing,
                        const QString &sFTPFolder, QString &sError)
 {
+    QString firstRefusal;
     while (!sListing.isEmpty()) {
         QString line;
         int cr = sListing.indexOf('\r');
@@ -224,8 +249,20 @@ bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QSt
         // Names are requested as listed: servers tell case apart.
         if (line.isEmpty() || !line.contains(sPattern, Qt::CaseInsensitive))
             continue;
+        if (!unsafeLocalName(line).isEmpty()) {
+            // A hostile listing: the name is refused and reported, the others still come.
+            QString refusal;
+            FTPGet(sLocalFolder, line, sFTPFolder, refusal, false);
+            if (firstRefusal.isEmpty())
+                firstRefusal = refusal;
+            continue;
+        }
         if (!FTPGet(sLocalFolder, line, sFTPFolder, sError, false))
             return false;
+    }
+    if (!firstRefusal.isEmpty()) {
+        sError = firstRefusal;
+        return false;
     }
     return true;
 }

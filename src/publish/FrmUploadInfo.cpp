@@ -3,7 +3,8 @@
 #include "check/PageCheck.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
-#include "publish/FTP.h"
+#include "platform/IniFile.h"
+#include "publish/UploadEngine.h"
 #include "store/QtForm.h"
 #include "ui_FrmUploadInfo.h"
 
@@ -20,15 +21,24 @@ namespace {
 
 const QString kSettingsFile = QStringLiteral(":ftpinfo.ini");
 
-// Re-enables the window however an upload ends.
-class UploadScope {
+const QString kProtocolKey = QStringLiteral("cboProtocol");
+const QString kOnlyChangedKey = QStringLiteral("chkOnlyChanged");
+
+// Gives the window back however a publish ends.
+class BusyScope {
 public:
-    explicit UploadScope(std::function<void()> end) : m_end(std::move(end)) {}
-    ~UploadScope() { m_end(); }
+    explicit BusyScope(std::function<void(bool)> set) : m_set(std::move(set)) { m_set(true); }
+    ~BusyScope() { m_set(false); }
 
 private:
-    std::function<void()> m_end;
+    std::function<void(bool)> m_set;
 };
+
+bool isPage(const QString &name)
+{
+    return name.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+           name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
+}
 
 QString withoutTrailingSeparators(QString path)
 {
@@ -46,16 +56,6 @@ bool pagesReadyToSend(const QStringList &paths, QWidget *parent)
            platform::dialogs().message(check::SendAnywayQuestion(faulty), platform::kAppTitle,
                                        platform::Buttons::YesNo, platform::Icon::Warning,
                                        parent) == platform::Answer::Yes;
-}
-
-QStringList rowPaths(const QTreeWidget *list, bool onlyTicked)
-{
-    QStringList paths;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        if (!onlyTicked || list->topLevelItem(i)->checkState(0) == Qt::Checked)
-            paths << list->topLevelItem(i)->text(1);
-    }
-    return paths;
 }
 
 } // namespace
@@ -76,6 +76,28 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
     connect(m_ui->cmdUploadAll, &QPushButton::clicked, this, &FrmUploadInfo::cmdUploadAll_Click);
     connect(m_ui->cmdUploadCheck, &QPushButton::clicked, this, &FrmUploadInfo::cmdUploadCheck_Click);
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &FrmUploadInfo::cmdCancel_Click);
+    connect(m_ui->cmdTestConnection, &QPushButton::clicked, this, &FrmUploadInfo::cmdTestConnection_Click);
+    // The port box shows the chosen protocol's own port when left empty.
+    connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
+            [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
+
+    m_engine = std::make_unique<UploadEngine>();
+    m_engine->setRemovalConfirmation([this](const QStringList &remote) {
+        return platform::dialogs().message(
+                   QStringLiteral("%1 files on the server are no longer used:\n%2\n\nRemove them?")
+                       .arg(remote.size())
+                       .arg(remote.mid(0, 20).join('\n')),
+                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Question,
+                   this) == platform::Answer::Yes;
+    });
+    connect(m_engine.get(), &UploadEngine::status, this, [this](const QString &line) { setStatus(line); });
+    connect(m_engine.get(), &UploadEngine::progress, this,
+            [this](int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal, const QString &) {
+                QProgressBar *bar = m_ui->prgUpload;
+                bar->setValue(bytesTotal > 0 ? int(qMin(bytesDone, bytesTotal) * bar->maximum() / bytesTotal)
+                                             : 0);
+                bar->setFormat(tr("%1 of %2 files").arg(filesDone).arg(filesTotal));
+            });
 
     loadSettings();
     m_ui->txtStatus->clear();
@@ -83,9 +105,21 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
 
 FrmUploadInfo::~FrmUploadInfo() = default;
 
+QString FrmUploadInfo::settingsPath() const
+{
+    return platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
+}
+
 void FrmUploadInfo::loadSettings()
 {
     store::loadWindowFromIni(this, kSettingsFile, platform::userDataFolder());
+    // The protocol and the tick box are not text boxes: kept beside them by hand.
+    platform::IniFile ini;
+    ini.load(settingsPath());
+    const int protocol = m_ui->cboProtocol->findText(ini.value(QStringLiteral("TEXT"), kProtocolKey));
+    m_ui->cboProtocol->setCurrentIndex(qMax(0, protocol));
+    m_ui->chkOnlyChanged->setChecked(ini.value(QStringLiteral("TEXT"), kOnlyChangedKey) !=
+                                     QLatin1String("0"));
 }
 
 void FrmUploadInfo::saveSettings()
@@ -93,12 +127,18 @@ void FrmUploadInfo::saveSettings()
     // The file holds the password: owner-only, also across the rename of a save.
     store::saveWindowToIni(this, kSettingsFile, platform::userDataFolder(),
                            platform::IniFile::Access::OwnerOnly);
+    platform::IniFile ini;
+    if (!ini.load(settingsPath()))
+        return;
+    ini.setValue(QStringLiteral("TEXT"), kProtocolKey, m_ui->cboProtocol->currentText());
+    ini.setValue(QStringLiteral("TEXT"), kOnlyChangedKey, m_ui->chkOnlyChanged->isChecked() ? "1" : "0");
+    ini.save(settingsPath(), platform::IniFile::Access::OwnerOnly);
 }
 
 void FrmUploadInfo::closeEvent(QCloseEvent *event)
 {
-    // The close box still works on a disabled window; an upload must finish first.
-    if (!isEnabled()) {
+    // An upload must finish (or be cancelled) first.
+    if (m_busy) {
         event->ignore();
         return;
     }
@@ -182,6 +222,11 @@ void FrmUploadInfo::cmdRemoveAll_Click()
 
 void FrmUploadInfo::cmdCancel_Click()
 {
+    if (m_busy) {
+        m_engine->cancel();
+        setStatus(QStringLiteral("Stopping after the current file..."));
+        return;
+    }
     reject();
 }
 
@@ -198,188 +243,184 @@ void FrmUploadInfo::ShowUploadError(const QString &text)
                                 this);
 }
 
-void FrmUploadInfo::countUploadSize(const QStringList &paths)
+// Every control but Cancel is off during a publish; Cancel then stops it.
+void FrmUploadInfo::setBusy(bool busy)
 {
-    m_totalBytes = m_doneBytes = 0;
-    m_totalFiles = m_doneFiles = 0;
-    for (const QString &path : paths) {
-        QFileInfo info(path);
-        if (info.isFile()) {
-            ++m_totalFiles;
-            m_totalBytes += info.size();
-        } else if (info.isDir()) {
-            QDirIterator it(path, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                it.next();
-                ++m_totalFiles;
-                m_totalBytes += it.fileInfo().size();
+    m_busy = busy;
+    if (busy) {
+        m_disabled.clear();
+        for (QWidget *w : findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (w != m_ui->cmdCancel && w->isEnabled()) {
+                w->setEnabled(false);
+                m_disabled << w;
             }
         }
+    } else {
+        for (QWidget *w : std::as_const(m_disabled))
+            w->setEnabled(true);
+        m_disabled.clear();
     }
-    showProgress(0);
 }
 
-void FrmUploadInfo::showProgress(qint64 currentFileBytes)
+// The connection settings from the boxes; false (with a message) when the port
+// box holds no usable number. An empty box takes the protocol's own port.
+bool FrmUploadInfo::readTarget(Target &target)
 {
-    QProgressBar *bar = m_ui->prgUpload;
-    qint64 done = qMin(m_doneBytes + currentFileBytes, m_totalBytes);
-    bar->setValue(m_totalBytes > 0 ? int(done * bar->maximum() / m_totalBytes) : 0);
-    bar->setFormat(tr("%1 of %2 files").arg(m_doneFiles).arg(m_totalFiles));
-}
-
-// Disables the window, connects and changes into the remote directory. False
-// when nothing can be sent (a bad port number); the window then stays usable.
-bool FrmUploadInfo::beginUpload()
-{
-    bool numeric = false;
-    const uint port = m_ui->txtServerPort->text().trimmed().toUInt(&numeric);
+    const QString portText = m_ui->txtServerPort->text().trimmed();
+    bool numeric = portText.isEmpty();
+    const uint port = portText.isEmpty() ? 0 : portText.toUInt(&numeric);
     if (!numeric || port > 65535) {
         platform::msgBox(QStringLiteral("Please enter a server port number between 0 and 65535 "
-                                        "(0 for the standard port)."),
+                                        "(0 or nothing for the protocol's standard port)."),
                          this);
         m_ui->txtServerPort->setFocus();
         return false;
     }
-    setEnabled(false);
-    sUploadError.clear();
-    objFTP = std::make_unique<FTP>();
-    objFTP->setStatusSink([this](const QString &text) { setStatus(text); });
-    objFTP->setProgressSink([this](qint64 done, qint64) { showProgress(done); });
-    objFTP->setFileSentSink([this](const QString &path, bool ok) {
-        ++m_doneFiles;
-        if (ok)
-            m_doneBytes += QFileInfo(path).size();
-        showProgress(0);
-    });
-
-    if (!objFTP->FTPInit(m_ui->txtServerName->text(), m_ui->txtUserId->text(), m_ui->txtPassword->text(),
-                         m_timeOut, quint16(port), QString(), sUploadError))
-        ShowUploadError(sUploadError);
-    objFTP->FTPChangeRemoteFolder(m_ui->txtRemoteDir->text(), sUploadError);
-    if (!sUploadError.isEmpty())
-        ShowUploadError(sUploadError);
+    target.protocol = Protocol(qMax(0, m_ui->cboProtocol->currentIndex()));
+    target.host = m_ui->txtServerName->text();
+    target.port = int(port);
+    target.user = m_ui->txtUserId->text();
+    target.password = m_ui->txtPassword->text();
+    target.remoteFolder = m_ui->txtRemoteDir->text();
+    target.webAddress = m_ui->txtWebAddress->text().trimmed();
     return true;
 }
 
-void FrmUploadInfo::endUpload()
+void FrmUploadInfo::cmdTestConnection_Click()
 {
-    objFTP.reset();
-    m_folderChain.clear();
-    setEnabled(true);
+    Target target;
+    if (m_busy || !readTarget(target))
+        return;
+    BusyScope scope([this](bool b) { setBusy(b); });
+    m_ui->cmdCancel->setEnabled(false);
+    setStatus(QStringLiteral("Connecting to %1...").arg(target.host));
+    const QString line = m_engine->testConnection(target, m_timeOut);
+    m_ui->cmdCancel->setEnabled(true);
+    setStatus(line);
 }
 
 void FrmUploadInfo::cmdUploadAll_Click()
 {
-    if (!pagesReadyToSend(rowPaths(m_ui->lstFiles, false), this) || !beginUpload())
-        return;
-    UploadScope scope([this] { endUpload(); });
     QStringList paths;
     for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i)
         paths << m_ui->lstFiles->topLevelItem(i)->text(1);
-    // Without a connection or in the wrong remote folder every row would fail or
-    // land in the wrong place: the error has been shown, nothing is sent.
-    if (sUploadError.isEmpty()) {
-        countUploadSize(paths);
-        for (const QString &path : paths) {
-            if (!UploadPath(path))
-                break;
-        }
-    }
-    objFTP->FTPClose();
-    if (sUploadError.isEmpty()) {
-        platform::msgBox(QStringLiteral("Upload Over"), this);
-        setStatus(QStringLiteral("Upload Over"));
-    }
+    upload(paths, false);
 }
 
 void FrmUploadInfo::cmdUploadCheck_Click()
 {
-    if (!pagesReadyToSend(rowPaths(m_ui->lstFiles, true), this) || !beginUpload())
-        return;
-    UploadScope scope([this] { endUpload(); });
-    if (sUploadError.isEmpty()) {
-        QStringList ticked;
-        for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
-            if (m_ui->lstFiles->topLevelItem(i)->checkState(0) == Qt::Checked)
-                ticked << m_ui->lstFiles->topLevelItem(i)->text(1);
-        }
-        countUploadSize(ticked);
-        for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = m_ui->lstFiles->topLevelItem(i);
-            if (item->checkState(0) != Qt::Checked)
-                continue;
-            const QString path = item->text(1);
-            QCoreApplication::processEvents();
-            if (!UploadPath(path))
-                break;
-        }
+    QStringList ticked;
+    for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
+        if (m_ui->lstFiles->topLevelItem(i)->checkState(0) == Qt::Checked)
+            ticked << m_ui->lstFiles->topLevelItem(i)->text(1);
     }
-    objFTP->FTPClose();
-    platform::msgBox(sUploadError.isEmpty() ? QStringLiteral("Upload Over")
-                                            : QStringLiteral("Error Occured in uploading."),
-                     this);
+    // Highlighted rows are not ticked rows: say so rather than send nothing.
+    if (ticked.isEmpty()) {
+        platform::msgBox(QStringLiteral("Tick the files to send first."), this);
+        return;
+    }
+    upload(ticked, true);
 }
 
-// False when the remote current directory is no longer the upload's own: later
-// rows would land in the wrong place, so the caller stops.
-bool FrmUploadInfo::UploadPath(const QString &path)
+void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
 {
-    QFileInfo info(path);
-    if (info.isDir())
-        return UploadFolder(path);
-    if (!info.isFile())
-        return true;
-    const int slash = path.lastIndexOf('/');
-    if (!objFTP->FTPPut(path.left(slash + 1), path.mid(slash + 1), QString(), sUploadError)) {
-        ShowUploadError(sUploadError);
+    Target target;
+    if (m_busy || !pagesReadyToSend(paths, this) || !readTarget(target))
+        return;
+    BusyScope scope([this](bool b) { setBusy(b); });
+    sUploadError.clear();
+    m_ui->prgUpload->setValue(0);
+    m_ui->prgUpload->setFormat(QString());
+    m_ui->lblLiveAddress->clear();
+
+    QVector<Row> rows;
+    for (const QString &path : paths)
+        rows.push_back({path, QFileInfo(path).isDir()});
+    Options options;
+    options.onlyChanged = m_ui->chkOnlyChanged->isChecked();
+    options.dryRun = m_ui->chkDryRun->isChecked();
+    options.removeUnused = m_ui->chkRemoveUnused->isChecked();
+    options.timeoutSeconds = m_timeOut;
+    options.manifestFolder = platform::manifestFolder();
+    const Summary summary = m_engine->run(rows, target, options);
+
+    if (!summary.error.isEmpty()) {
+        sUploadError = summary.error;
+        ShowUploadError(summary.error);
+    }
+    for (const FileResult &r : summary.files) {
+        if (r.action != Action::Failed)
+            continue;
+        // A failure that ended the run has been shown already.
+        if (r.error != summary.error) {
+            sUploadError = r.error;
+            ShowUploadError(r.error);
+        }
         setStatus(QString());
     }
-    return true;
+
+    if (options.dryRun) {
+        QStringList lines;
+        int wouldSend = 0;
+        for (const FileResult &r : summary.files) {
+            if (r.action == Action::WouldSend) {
+                ++wouldSend;
+                lines << QStringLiteral("Would send: ") + r.remote;
+            }
+        }
+        for (const QString &remote : summary.noLongerUsed)
+            lines << QStringLiteral("No longer used: ") + remote;
+        lines.prepend(QStringLiteral("Dry run: %1 files would be sent, %2 are unchanged; nothing was sent.")
+                          .arg(wouldSend)
+                          .arg(summary.unchanged));
+        if (summary.error.isEmpty())
+            setStatus(lines.join('\n'));
+        return;
+    }
+    if (summary.cancelled && sUploadError.isEmpty()) {
+        setStatus(
+            QStringLiteral("Stopped after %1 files; the next publish sends the rest.").arg(summary.sent));
+        return;
+    }
+    if (sUploadError.isEmpty()) {
+        QProgressBar *bar = m_ui->prgUpload;
+        bar->setValue(bar->maximum());
+        platform::msgBox(QStringLiteral("Upload Over"), this);
+        if (!selectedOnly)
+            setStatus(QStringLiteral("Upload Over"));
+        reportLiveAddress(summary);
+        if (!summary.noLongerUsed.isEmpty() && summary.removed.isEmpty()) {
+            setStatus(m_ui->txtStatus->toPlainText() + QStringLiteral("\nNo longer used: ") +
+                      summary.noLongerUsed.join(QStringLiteral(", ")));
+        }
+    } else if (selectedOnly) {
+        platform::msgBox(QStringLiteral("Error Occured in uploading."), this);
+    }
 }
 
-// Sends the folder's files into the current remote directory and each subfolder
-// into a remote folder of its own name. Returns true when the remote current
-// directory is again the one it was at the start.
-bool FrmUploadInfo::UploadFolder(const QString &path)
+// Where the main page now lives, and whether it answers with what was sent.
+void FrmUploadInfo::reportLiveAddress(const Summary &summary)
 {
-    const QString folder = path.endsWith('/') ? path : path + '/';
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    if (m_folderChain.contains(canonical))
-        return true; // a link back to a folder being sent
-    m_folderChain << canonical;
-
-    const QString before = sUploadError;
-    if (!objFTP->FTPPutAll(folder, QString(), QString(), sUploadError)) {
-        if (sUploadError == kNoFilesFound) {
-            sUploadError = before; // a folder with only subfolders is no failure
-        } else {
-            ShowUploadError(sUploadError);
-            setStatus(QString());
-        }
-    }
-
-    bool inPlace = true;
-    const QStringList subfolders =
-        QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
-    for (const QString &sub : subfolders) {
-        if (!objFTP->FTPCreateRemoteFolder(sub, sUploadError) ||
-            !objFTP->FTPChangeRemoteFolder(sub, sUploadError)) {
-            ShowUploadError(sUploadError);
-            break;
-        }
-        if (!UploadFolder(folder + sub)) {
-            inPlace = false;
-            break;
-        }
-        // Back to this folder's remote directory for the next subfolder and row.
-        if (!objFTP->FTPChangeRemoteFolder(QStringLiteral(".."), sUploadError)) {
-            ShowUploadError(sUploadError);
-            inPlace = false;
+    const QString web = m_ui->txtWebAddress->text().trimmed();
+    if (web.isEmpty())
+        return;
+    const FileResult *page = nullptr;
+    for (const FileResult &r : summary.files) {
+        if (isPage(r.remote) && (r.action == Action::Sent || r.action == Action::Unchanged)) {
+            page = &r;
             break;
         }
     }
-    m_folderChain.removeLast();
-    return inPlace;
+    if (!page)
+        return;
+    const QString address = LiveAddress(web, page->remote);
+    m_ui->lblLiveAddress->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
+    QString text = m_ui->txtStatus->toPlainText();
+    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("The page is at ") + address;
+    setStatus(text + QStringLiteral("\nChecking it..."));
+    const QString problem = CheckLiveAddress(address, page->bytes, 5000);
+    setStatus(text + QStringLiteral("\n") +
+              (problem.isEmpty() ? QStringLiteral("It answers with the page just sent.") : problem));
 }
 
 } // namespace publish

@@ -1,6 +1,6 @@
 #pragma once
 // The upload window: connection settings, the list of files and folders to send,
-// the status box, and the commands that drive the FTP client.
+// the status box, and the commands; the publishing itself is the engine's.
 
 #include <QDialog>
 #include <QString>
@@ -15,7 +15,9 @@ class FrmUploadInfo;
 
 namespace publish {
 
-class FTP;
+class UploadEngine;
+struct Summary;
+struct Target;
 
 class FrmUploadInfo : public QDialog {
     Q_OBJECT
@@ -36,7 +38,9 @@ public:
     void cmdRemoveAll_Click();
     void cmdUploadAll_Click();
     void cmdUploadCheck_Click();
+    // Closes the window, or during a publish stops it after the current file.
     void cmdCancel_Click();
+    void cmdTestConnection_Click();
 
     // Seconds without progress before an FTP command gives up; 0 = the client's default.
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
@@ -50,27 +54,23 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    bool beginUpload();
-    void endUpload();
+    bool readTarget(Target &target);
+    void setBusy(bool busy);
+    void upload(const QStringList &paths, bool selectedOnly);
+    void reportLiveAddress(const Summary &summary);
     void setStatus(const QString &text);
-    void countUploadSize(const QStringList &paths);
-    void showProgress(qint64 currentFileBytes);
-    bool UploadPath(const QString &path);
-    bool UploadFolder(const QString &path);
     void ShowUploadError(const QString &text);
     QTreeWidgetItem *addRow(const QString &name, const QString &path);
     void loadSettings();
     void saveSettings();
+    QString settingsPath() const;
 
     std::unique_ptr<Ui::FrmUploadInfo> m_ui;
-    std::unique_ptr<FTP> objFTP;
+    std::unique_ptr<UploadEngine> m_engine;
     QString sUploadError;
     qint16 m_timeOut = 0;
-    qint64 m_totalBytes = 0;
-    qint64 m_doneBytes = 0;
-    int m_totalFiles = 0;
-    int m_doneFiles = 0;
-    QStringList m_folderChain; // canonical paths of the folders being sent, to stop link loops
+    bool m_busy = false;
+    QList<QWidget *> m_disabled; // controls switched off for a publish
 };
 
 } // namespace publish

@@ -4,10 +4,12 @@
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "publish/FrmUploadInfo.h"
+#include "publish/UploadEngine.h"
 #include "ui_FrmUploadInfo.h"
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -110,20 +112,24 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     add(w, site.filePath("a.htm"));
 
     fill(w);
-    for (const char *port : {"70000", " "}) { // a message, nothing sent
+    for (const char *port : {"70000", "x"}) { // a message, nothing sent
         w.ui()->txtServerPort->setText(port);
         upload(w, {"Please enter a server port.*"});
     }
     EXPECT_EQ(server.logins(), 0);
 
-    // Wrong password: the critical report only, nothing sent.
+    // Wrong password: a plain sentence, then the report; nothing sent.
     fill(w, "wrong");
-    upload(w, {"!Error Msg: .*530 .*"});
+    upload(w, {"!The server refused the user name or password\\.\r\nError Msg: .*530 .*"});
 
     // Missing remote directory, with Upload Selected.
     fill(w, "secret", "missing");
+    row(w, 0)->setCheckState(0, Qt::Unchecked);
+    upload(w, {"Tick the files to send first\\."}, true);
+    row(w, 0)->setCheckState(0, Qt::Checked);
     upload(w,
-           {"!Error Msg: 550 .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
+           {"!The server has no remote folder \"missing\", or refused to open it\\.\r\n"
+            "Error Msg: 550 .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
             "Error Occured in uploading\\."},
            true);
     EXPECT_FALSE(QFile::exists(server.path("a.htm")));
@@ -133,7 +139,7 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     w.cmdRemoveAll_Click();
     add(w, site.filePath("dir"), true);
     add(w, site.filePath("a.htm"));
-    upload(w, {"!.*Procedure: FTPChangeRemoteFolder.*"}); // and no "Upload Over" after a failure
+    upload(w, {"!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*"}); // and no "Upload Over"
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
 }
 
@@ -151,7 +157,11 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
         if (w.ui()->txtStatus->toPlainText().endsWith("b.htm"))
             server.process->stop();
     });
-    upload(w, {"!.*Procedure: FTPPut.*", "!Error Msg: Cannot connect to the server.*"});
+    // The run stops at the first file that cannot reach the server: one report.
+    upload(
+        w,
+        {"!(The connection to 127\\.0\\.0\\.1 was lost|Could not reach 127\\.0\\.0\\.1 on port \\d+)\\.\r\n"
+         ".*Procedure: FTPPut.*"});
     EXPECT_TRUE(QFile::exists(server.path("a.htm")));
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().isEmpty());
 
@@ -163,7 +173,13 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(50);
-    upload(w, {"!Error Msg: The server did not answer within 1 seconds.*", "Error Occured in uploading\\."},
+    for (int i = 0; i < rows(w); ++i)
+        row(w, i)->setCheckState(0, Qt::Checked);
+    upload(w,
+           {"!The server 127\\.0\\.0\\.1 did not answer in time\\.\r\nError Msg: The server did not answer "
+            "within 1 "
+            "seconds.*",
+            "Error Occured in uploading\\."},
            true);
     EXPECT_GT(ticks, 5);
 }
@@ -220,4 +236,111 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(row(again, 0)->text(1), site.filePath("logo.gif"));
     EXPECT_EQ(row(again, 1)->text(0), QFileInfo(site.path()).fileName());
     EXPECT_EQ(row(again, 1)->checkState(0), Qt::Unchecked) << "ticks are not saved";
+}
+
+TEST_F(UploadFixture, ProtocolPortAndTickBoxesAreKept)
+{
+    {
+        FrmUploadInfo w;
+        Ui::FrmUploadInfo *ui = w.ui();
+        QStringList protocols;
+        for (int i = 0; i < ui->cboProtocol->count(); ++i)
+            protocols << ui->cboProtocol->itemText(i);
+        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP"}));
+        EXPECT_EQ(ui->txtServerPort->placeholderText(), "21");
+        ui->cboProtocol->setCurrentIndex(2);
+        EXPECT_EQ(ui->txtServerPort->placeholderText(), "22")
+            << "an empty port box takes the protocol's port";
+        EXPECT_TRUE(ui->chkOnlyChanged->isChecked());
+        ui->cboProtocol->setCurrentIndex(1);
+        ui->chkOnlyChanged->setChecked(false);
+        ui->txtWebAddress->setText("https://www.example.com/shop/");
+        w.cmdCancel_Click();
+    }
+    FrmUploadInfo again;
+    EXPECT_EQ(again.ui()->cboProtocol->currentText(), "FTP with TLS");
+    EXPECT_FALSE(again.ui()->chkOnlyChanged->isChecked());
+    const publish::Target saved = publish::LoadSavedTarget(app.filePath("ftpinfo.ini"));
+    EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
+    EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
+}
+
+// Dry run, Cancel in the middle, then the rest; the progress bar starts from zero
+// each time; Test connection answers in one line.
+TEST_F(UploadFixture, DryRunCancelAndTestConnection)
+{
+    ASSERT_TRUE(server.start());
+    QDir(server.path("")).mkdir("www");
+    FrmUploadInfo w;
+    fill(w, "wrong", "www");
+    w.cmdTestConnection_Click();
+    EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "The server refused the user name or password.");
+    fill(w, "secret", "www");
+    w.cmdTestConnection_Click();
+    EXPECT_EQ(w.ui()->txtStatus->toPlainText(),
+              "Connected to 127.0.0.1 and opened the remote folder \"www\".");
+
+    for (const char *name : {"a.gif", "b.gif", "c.gif", "d.htm"}) {
+        ASSERT_TRUE(makeFile(site.filePath(name), sample(1000, name[0])));
+        add(w, site.filePath(name));
+    }
+    w.ui()->chkDryRun->setChecked(true);
+    upload(w, {});
+    EXPECT_TRUE(w.ui()->txtStatus->toPlainText().startsWith(
+        "Dry run: 4 files would be sent, 0 are unchanged; nothing was sent.\nWould send: a.gif\n"));
+    EXPECT_FALSE(QFile::exists(server.path("www/a.gif")));
+    w.ui()->chkDryRun->setChecked(false);
+
+    QObject::connect(w.ui()->txtStatus, &QPlainTextEdit::textChanged, [&] {
+        if (w.ui()->txtStatus->toPlainText().endsWith("b.gif") && w.ui()->cmdCancel->isEnabled())
+            QTest::mouseClick(w.ui()->cmdCancel, Qt::LeftButton);
+    });
+    upload(w, {});
+    EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Stopped after 2 files; the next publish sends the rest.");
+    EXPECT_TRUE(QFile::exists(server.path("www/b.gif")));
+    EXPECT_FALSE(QFile::exists(server.path("www/c.gif")));
+
+    QList<int> values;
+    QObject::connect(w.ui()->prgUpload, &QProgressBar::valueChanged, [&](int v) { values << v; });
+    upload(w, {"Upload Over"});
+    ASSERT_FALSE(values.isEmpty());
+    EXPECT_EQ(values.first(), 0) << "the bar starts from zero";
+    EXPECT_EQ(values.last(), w.ui()->prgUpload->maximum());
+    EXPECT_EQ(readAll(server.path("www/d.htm")), sample(1000, 'd'));
+}
+
+// After a publish the page's address is shown and checked over HTTP.
+TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
+{
+    ASSERT_TRUE(server.start());
+    QDir(server.path("")).mkdir("www");
+    QTemporaryDir web;
+    ASSERT_TRUE(QFile::link(server.path("www"), web.filePath("live")));
+    ASSERT_TRUE(makeFile(web.filePath("old/index.htm"), "old"));
+    testing_support::ServerProcess http(
+        testing_support::systemPython(),
+        {testing_support::sourceDir() + "/tests/publish/http_server.py", "--root", web.path()});
+    ASSERT_TRUE(http.start());
+    const QString base = QString("http://127.0.0.1:%1/").arg(http.port());
+    ASSERT_TRUE(makeFile(site.filePath("logo.gif"), sample(300, 1)));
+    ASSERT_TRUE(makeFile(site.filePath("index.htm"), sample(2000, 2)));
+
+    FrmUploadInfo w;
+    fill(w, "secret", "www");
+    add(w, site.filePath("index.htm"));
+    add(w, site.filePath("logo.gif"));
+    w.ui()->txtWebAddress->setText(base + "live");
+    upload(w, {"Upload Over"});
+    EXPECT_EQ(w.ui()->txtStatus->toPlainText(),
+              "Upload Over\nThe page is at " + base + "live/index.htm\nIt answers with the page just sent.");
+    EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
+
+    w.ui()->txtWebAddress->setText(base + "old/");
+    upload(w, {"Upload Over"});
+    EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith("answered with 3 bytes, but 2000 were sent."))
+        << w.ui()->txtStatus->toPlainText().toStdString();
+    w.ui()->txtWebAddress->setText(base + "none/");
+    upload(w, {"Upload Over"});
+    EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith("answered 404 File not found instead of 200."))
+        << w.ui()->txtStatus->toPlainText().toStdString();
 }

@@ -1,0 +1,694 @@
+#include "publish/UploadEngine.h"
+
+#include "platform/CurlTransport.h"
+#include "platform/IniFile.h"
+#include "publish/FTP.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+
+namespace publish {
+
+namespace {
+
+struct Item {
+    QString local;
+    QString remote; // relative to the remote folder, "/" between folders
+    qint64 size = 0;
+    QByteArray hash;
+    bool send = false;
+};
+
+struct ManifestEntry {
+    qint64 size = -1;
+    QByteArray hash;
+};
+
+using Manifest = QHash<QString, ManifestEntry>;
+
+int defaultPort(Protocol p)
+{
+    return p == Protocol::Sftp ? 22 : 21;
+}
+
+QString serverUrl(const Target &t)
+{
+    // A scheme typed into the server box wins over the protocol chosen.
+    if (t.host.contains(QLatin1String("://")))
+        return t.host.trimmed();
+    switch (t.protocol) {
+    case Protocol::FtpTls:
+        return QStringLiteral("ftps://") + t.host.trimmed();
+    case Protocol::Sftp:
+        return QStringLiteral("sftp://") + t.host.trimmed();
+    default:
+        return t.host.trimmed();
+    }
+}
+
+Protocol effectiveProtocol(const Target &t)
+{
+    const QString h = t.host.trimmed().toLower();
+    if (h.startsWith(QLatin1String("sftp://")))
+        return Protocol::Sftp;
+    if (h.startsWith(QLatin1String("ftps://")))
+        return Protocol::FtpTls;
+    if (h.startsWith(QLatin1String("ftp://")))
+        return Protocol::Ftp;
+    return t.protocol;
+}
+
+// The host and port typed into the server box, "host", "host:port" or "scheme://host:port".
+QUrl typedServer(const Target &t)
+{
+    QString h = t.host.trimmed();
+    if (!h.contains(QLatin1String("://")))
+        h.prepend(QStringLiteral("ftp://"));
+    return QUrl(h);
+}
+
+QString hostName(const Target &t)
+{
+    const QUrl url = typedServer(t);
+    return url.host().isEmpty() ? t.host.trimmed() : url.host();
+}
+
+int effectivePort(const Target &t)
+{
+    if (t.port > 0)
+        return t.port;
+    return typedServer(t).port(defaultPort(effectiveProtocol(t)));
+}
+
+bool isPage(const QString &remote)
+{
+    return remote.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+           remote.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
+}
+
+QString folderOf(const QString &remote)
+{
+    const int slash = remote.lastIndexOf('/');
+    return slash < 0 ? QString() : remote.left(slash);
+}
+
+QString nameOf(const QString &remote)
+{
+    return remote.mid(remote.lastIndexOf('/') + 1);
+}
+
+QString joinRemote(const QString &folder, const QString &name)
+{
+    return folder.isEmpty() ? name : folder + '/' + name;
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    h.addData(&f);
+    return h.result().toHex();
+}
+
+// The files of a folder row, each with its path below the folder: the folder's
+// own files, then each subfolder's. Links back to a folder being walked are skipped.
+void walkFolder(const QString &folder, const QString &remotePrefix, QStringList &chain, QVector<Item> &out)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (chain.contains(canonical))
+        return;
+    chain << canonical;
+    QDir dir(folder);
+    const auto sort = QDir::Name | QDir::IgnoreCase;
+    for (const QFileInfo &f : dir.entryInfoList(QDir::Files | QDir::Hidden, sort))
+        out.push_back({f.filePath(), joinRemote(remotePrefix, f.fileName()), f.size(), {}, false});
+    for (const QFileInfo &d : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, sort))
+        walkFolder(d.filePath(), joinRemote(remotePrefix, d.fileName()), chain, out);
+    chain.removeLast();
+}
+
+QVector<Item> planRows(const QVector<Row> &rows)
+{
+    QVector<Item> all;
+    for (const Row &row : rows) {
+        QFileInfo info(row.localPath);
+        if (info.isDir()) {
+            QStringList chain;
+            walkFolder(row.localPath, QString(), chain, all);
+        } else if (info.isFile()) {
+            all.push_back({row.localPath, info.fileName(), info.size(), {}, false});
+        }
+    }
+    // The same remote path twice: the later row wins, as it would by overwriting.
+    QHash<QString, int> last;
+    for (int i = 0; i < all.size(); ++i)
+        last[all[i].remote] = i;
+    QVector<Item> plan;
+    for (int i = 0; i < all.size(); ++i) {
+        if (last.value(all[i].remote) == i)
+            plan << all[i];
+    }
+    // Pictures and style sheets first: a visitor never gets a page whose files are missing.
+    std::stable_partition(plan.begin(), plan.end(), [](const Item &it) { return !isPage(it.remote); });
+    return plan;
+}
+
+Manifest loadManifest(const QString &path)
+{
+    Manifest m;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return m;
+    while (!f.atEnd()) {
+        const QByteArray line = f.readLine().chopped(0);
+        QByteArray l = line;
+        if (l.endsWith('\n'))
+            l.chop(1);
+        if (l.startsWith('#') || l.isEmpty())
+            continue;
+        const int a = l.indexOf('\t'), b = a < 0 ? -1 : l.indexOf('\t', a + 1);
+        if (b < 0)
+            continue;
+        bool ok = false;
+        const qint64 size = l.left(a).toLongLong(&ok);
+        if (ok)
+            m.insert(QString::fromUtf8(l.mid(b + 1)), {size, l.mid(a + 1, b - a - 1)});
+    }
+    return m;
+}
+
+bool saveManifest(const QString &path, const QString &title, const Manifest &m)
+{
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QStringList keys = m.keys();
+    keys.sort();
+    QByteArray out = "# Quillmark publishing manifest: size, SHA-1, remote path\n# " + title.toUtf8() + '\n';
+    for (const QString &k : keys)
+        out += QByteArray::number(m[k].size) + '\t' + m[k].hash + '\t' + k.toUtf8() + '\n';
+    f.write(out);
+    return f.commit();
+}
+
+QString targetTitle(const Target &t)
+{
+    static const char *names[] = {"ftp", "ftp-tls", "sftp"};
+    return QStringLiteral("%1://%2@%3:%4/%5")
+        .arg(QLatin1String(names[int(effectiveProtocol(t))]), t.user, hostName(t))
+        .arg(effectivePort(t))
+        .arg(t.remoteFolder);
+}
+
+// Executes one command and waits for it, keeping the windows painted.
+bool exec(platform::Transport &ctl, const QString &command)
+{
+    ctl.Execute(command);
+    while (ctl.StillExecuting())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return ctl.ResponseCode() == 0;
+}
+
+QString output(platform::Transport &ctl)
+{
+    QString text;
+    for (QString piece = ctl.GetChunk(65536); !piece.isEmpty(); piece = ctl.GetChunk(65536))
+        text += piece;
+    return text;
+}
+
+QString report(const QString &message, const char *procedure)
+{
+    return QStringLiteral("Error Msg: ") + message + QStringLiteral("\r\nProcedure: ") +
+           QLatin1String(procedure) + QStringLiteral("\r\n\r\nError Source: FTP Class");
+}
+
+const QChar kSep(0);
+
+bool connectionGone(int code)
+{
+    return code != platform::kTransportOk && code != platform::kServerRefused &&
+           code != platform::kTransportLocalFile && code != platform::kTransportInternal;
+}
+
+} // namespace
+
+QVector<RemoteEntry> ParseListing(const QString &listing)
+{
+    static const QRegularExpression unixLine(QStringLiteral(
+        "^([-dlcbps])[-rwxsStTl@+.]{9}\\S*\\s+\\d+\\s+(?:\\S+\\s+){1,2}?(\\d+)\\s+"
+        "(?:[A-Za-z]{3}\\s+\\d{1,2}|\\d{1,2}\\s+[A-Za-z]{3})\\s+(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"));
+    QVector<RemoteEntry> out;
+    const QStringList lines = listing.split('\n');
+    for (QString line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        RemoteEntry e;
+        const int blank = line.indexOf(' ');
+        const QString facts = blank > 0 ? line.left(blank) : QString();
+        if (facts.contains('=') && facts.endsWith(';')) {
+            // MLSD: "type=file;size=12;modify=...; name"
+            e.name = line.mid(blank + 1);
+            QString type;
+            for (const QString &fact : facts.split(';', Qt::SkipEmptyParts)) {
+                const QString key = fact.section('=', 0, 0).toLower();
+                const QString value = fact.section('=', 1);
+                if (key == QLatin1String("type"))
+                    type = value.toLower();
+                else if (key == QLatin1String("size") || key == QLatin1String("sizd"))
+                    e.size = value.toLongLong();
+            }
+            if (type == QLatin1String("cdir") || type == QLatin1String("pdir"))
+                continue;
+            e.isFolder = type == QLatin1String("dir");
+        } else if (const auto m = unixLine.match(line); m.hasMatch()) {
+            e.name = m.captured(3);
+            e.size = m.captured(2).toLongLong();
+            e.isFolder = m.captured(1) == QLatin1String("d");
+            if (m.captured(1) == QLatin1String("l"))
+                e.name = e.name.section(QStringLiteral(" -> "), 0, 0);
+        } else {
+            e.name = line; // a bare name
+        }
+        if (e.name.isEmpty() || e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+            continue;
+        out << e;
+    }
+    return out;
+}
+
+QString PlainFailure(int code, const Target &target)
+{
+    const QString host = hostName(target);
+    switch (code) {
+    case platform::kTransportLoginFailed:
+        return QStringLiteral("The server refused the user name or password.");
+    case platform::kTransportCannotConnect:
+        return QStringLiteral("Could not reach %1 on port %2.").arg(host).arg(effectivePort(target));
+    case platform::kTransportNameNotResolved:
+        return QStringLiteral("Could not find the server %1.").arg(host);
+    case platform::kTransportTimedOut:
+        return QStringLiteral("The server %1 did not answer in time.").arg(host);
+    case platform::kTransportSecurity:
+        return QStringLiteral("The secure connection to %1 could not be set up.").arg(host);
+    case platform::kTransportConnectionLost:
+        return QStringLiteral("The connection to %1 was lost.").arg(host);
+    case platform::kTransportLocalFile:
+        return QStringLiteral("A local file could not be read.");
+    case platform::kServerRefused:
+        return QStringLiteral("The server refused the request.");
+    case platform::kTransportTooLarge:
+        return QStringLiteral("The server %1 sent far more than expected, so the transfer was stopped.")
+            .arg(host);
+    default:
+        return QStringLiteral("The transfer could not be done.");
+    }
+}
+
+UploadEngine::UploadEngine(std::function<std::unique_ptr<platform::Transport>()> transportFactory,
+                           QObject *parent)
+    : QObject(parent), m_factory(std::move(transportFactory))
+{
+    if (!m_factory)
+        m_factory = [] { return std::make_unique<platform::CurlTransport>(); };
+}
+
+UploadEngine::~UploadEngine() = default;
+
+void UploadEngine::cancel()
+{
+    if (m_running)
+        m_cancel = true;
+}
+
+QString UploadEngine::manifestPath(const QString &manifestFolder, const Target &target)
+{
+    const QByteArray key = targetTitle(target).toUtf8();
+    return manifestFolder + '/' +
+           QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex()) +
+           QStringLiteral(".manifest");
+}
+
+namespace {
+
+// Logs in and enters the remote folder; "" on success, else sentence + report.
+QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status)
+{
+    QString err;
+    ftp.setStatusSink(status);
+    ftp.FTPInit(serverUrl(target), target.user, target.password, qint16(timeout > 0 ? timeout : 60),
+                quint16(effectivePort(target)), QString(), err);
+    ftp.transport().CaCertificates = target.caCertificates;
+    if (ftp.FTPChangeRemoteFolder(target.remoteFolder, err))
+        return QString();
+    const int code = ftp.transport().ResponseCode();
+    const QString sentence =
+        code == platform::kServerRefused
+            ? QStringLiteral("The server has no remote folder \"%1\", or refused to open it.")
+                  .arg(target.remoteFolder)
+            : PlainFailure(code, target);
+    return sentence + QStringLiteral("\r\n") + err;
+}
+
+} // namespace
+
+QString UploadEngine::testConnection(const Target &target, int timeoutSeconds, bool *ok)
+{
+    FTP ftp(m_factory());
+    const QString err = openTarget(ftp, target, timeoutSeconds, [](const QString &) {});
+    ftp.FTPClose();
+    if (ok)
+        *ok = err.isEmpty();
+    if (!err.isEmpty())
+        return err.section(QStringLiteral("\r\n"), 0, 0);
+    return QStringLiteral("Connected to %1 and opened the remote folder \"%2\".")
+        .arg(hostName(target), target.remoteFolder.isEmpty() ? QStringLiteral("/") : target.remoteFolder);
+}
+
+Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const Options &options)
+{
+    Summary summary;
+    if (m_running) {
+        summary.error = QStringLiteral("A publish is already under way.");
+        return summary;
+    }
+    m_running = true;
+    m_cancel = false;
+    struct Reset {
+        bool &flag;
+        ~Reset() { flag = false; }
+    } reset{m_running};
+    auto say = [this](const QString &line) { emit status(line); };
+
+    QVector<Item> plan = planRows(rows);
+    for (Item &it : plan)
+        it.hash = fileHash(it.local);
+    const QString manifestFile =
+        options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
+    Manifest manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
+
+    QSet<QString> planned;
+    for (const Item &it : plan)
+        planned.insert(it.remote);
+    for (auto it = manifest.cbegin(); it != manifest.cend(); ++it) {
+        if (!planned.contains(it.key()))
+            summary.noLongerUsed << it.key();
+    }
+    summary.noLongerUsed.sort();
+
+    FTP ftp(m_factory());
+    platform::Transport &ctl = ftp.transport();
+    emit progress(0, 0, 0, 0, QString());
+    const QString openError = openTarget(ftp, target, options.timeoutSeconds, say);
+    if (!openError.isEmpty()) {
+        summary.error = openError;
+        ftp.FTPClose();
+        return summary;
+    }
+
+    // One listing per remote folder the plan touches, parents before children.
+    QStringList folders;
+    for (const Item &it : plan) {
+        for (QString f = folderOf(it.remote);; f = folderOf(f)) {
+            if (!folders.contains(f))
+                folders << f;
+            if (f.isEmpty())
+                break;
+        }
+    }
+    std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) {
+        return a.count('/') != b.count('/') ? a.count('/') < b.count('/') : a < b;
+    });
+    if (folders.isEmpty())
+        folders << QString();
+    QHash<QString, QHash<QString, RemoteEntry>> listed; // folder -> name -> entry
+    QSet<QString> existing{QString()};
+    for (const QString &f : folders) {
+        if (!f.isEmpty() && !existing.contains(folderOf(f)))
+            continue; // its parent is missing, so it is too
+        if (!exec(ctl, QStringLiteral("List") + kSep + f)) {
+            if (ctl.ResponseCode() != platform::kServerRefused) {
+                summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
+                                report(ctl.ResponseInfo(), "FTPList");
+                ftp.FTPClose();
+                return summary;
+            }
+            continue;
+        }
+        existing.insert(f);
+        auto &names = listed[f];
+        for (const RemoteEntry &e : ParseListing(output(ctl)))
+            names.insert(e.name, e);
+    }
+
+    int toSend = 0;
+    qint64 bytesTotal = 0;
+    for (Item &it : plan) {
+        const auto known = manifest.constFind(it.remote);
+        const bool same = known != manifest.cend() && known->size == it.size && known->hash == it.hash;
+        const auto folder = listed.constFind(folderOf(it.remote));
+        bool onServer = false;
+        if (folder != listed.cend()) {
+            const auto e = folder->constFind(nameOf(it.remote));
+            onServer = e != folder->cend() && !e->isFolder && (e->size < 0 || e->size == it.size);
+        }
+        it.send = !options.onlyChanged || !same || !onServer;
+        if (it.send) {
+            ++toSend;
+            bytesTotal += it.size;
+        }
+    }
+
+    if (options.dryRun) {
+        for (const Item &it : plan) {
+            FileResult r{it.local, it.remote, it.send ? Action::WouldSend : Action::Unchanged, QString(),
+                         it.size};
+            it.send ? void() : void(++summary.unchanged);
+            summary.files << r;
+            emit fileDone(r);
+        }
+        ftp.FTPClose();
+        return summary;
+    }
+
+    // Temporary files an interrupted publish left behind.
+    for (auto f = listed.cbegin(); f != listed.cend(); ++f) {
+        for (const RemoteEntry &e : *f) {
+            if (!e.isFolder && e.name.startsWith(kTemporaryPrefix))
+                exec(ctl, QStringLiteral("Delete") + kSep + joinRemote(f.key(), e.name));
+        }
+    }
+
+    int done = 0;
+    qint64 bytesDone = 0;
+    ctl.Progress = [&](qint64 now, qint64) {
+        emit progress(done, toSend, bytesDone + now, bytesTotal, QString());
+    };
+    bool viaTemporary = true;
+    QString currentFolderMade;
+    for (const Item &it : plan) {
+        if (!it.send) {
+            FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
+            ++summary.unchanged;
+            summary.files << r;
+            emit fileDone(r);
+            continue;
+        }
+        if (m_cancel) {
+            summary.cancelled = true;
+            break;
+        }
+        // Folders the server does not have yet, parents first.
+        const QString folder = folderOf(it.remote);
+        if (!existing.contains(folder)) {
+            QStringList chain;
+            for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
+                chain.prepend(f);
+            QString ignored;
+            for (const QString &f : chain) {
+                ftp.FTPCreateRemoteFolder(f, ignored);
+                existing.insert(f);
+            }
+        }
+        emit progress(done, toSend, bytesDone, bytesTotal, it.local);
+        say(QStringLiteral("Uploading File : \r\n") + it.local);
+        const QString finalRemote = it.remote;
+        bool ok = false;
+        if (viaTemporary) {
+            const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
+            ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
+            if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {
+                viaTemporary = false;
+                say(QStringLiteral("The server refused to rename a file into place, so files are sent "
+                                   "under their own names from now on."));
+                exec(ctl, QStringLiteral("Delete") + kSep + temporary);
+                ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
+            }
+        } else {
+            ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
+        }
+        ++done;
+        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, QString(), it.size};
+        if (ok) {
+            ++summary.sent;
+            bytesDone += it.size;
+            manifest.insert(it.remote, {it.size, it.hash});
+        } else {
+            ++summary.failed;
+            manifest.remove(it.remote);
+            const int code = ctl.ResponseCode();
+            const QString info = ctl.ResponseInfo().isEmpty()
+                                     ? QStringLiteral("Error during FTP Put operation.")
+                                     : ctl.ResponseInfo();
+            r.error = (code == platform::kServerRefused
+                           ? QStringLiteral("The server refused the file %1.").arg(it.remote)
+                           : PlainFailure(code, target)) +
+                      QStringLiteral("\r\n") + report(info, "FTPPut");
+        }
+        summary.files << r;
+        emit fileDone(r);
+        emit progress(done, toSend, bytesDone, bytesTotal, QString());
+        if (!ok && connectionGone(ctl.ResponseCode())) {
+            summary.error = r.error; // the rest would fail the same way
+            break;
+        }
+    }
+    ctl.Progress = nullptr;
+
+    const bool allSent = summary.failed == 0 && !summary.cancelled && summary.error.isEmpty();
+    if (options.removeUnused && allSent && !summary.noLongerUsed.isEmpty() &&
+        (summary.noLongerUsed.size() <= 10 || !m_confirmRemoval || m_confirmRemoval(summary.noLongerUsed))) {
+        for (const QString &remote : summary.noLongerUsed) {
+            if (exec(ctl, QStringLiteral("Delete") + kSep + remote)) {
+                summary.removed << remote;
+                manifest.remove(remote);
+            } else if (ctl.ResponseCode() == platform::kServerRefused) {
+                manifest.remove(remote); // gone already, or never to be removed by us
+            }
+        }
+    }
+    ftp.FTPClose();
+    if (!manifestFile.isEmpty() && !saveManifest(manifestFile, targetTitle(target), manifest))
+        say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
+                           "everything again.")
+                .arg(manifestFile));
+    return summary;
+}
+
+Target LoadSavedTarget(const QString &ftpinfoIni)
+{
+    platform::IniFile ini;
+    ini.load(ftpinfoIni);
+    auto text = [&](const char *key) { return ini.value(QStringLiteral("TEXT"), QLatin1String(key)); };
+    Target t;
+    t.host = text("txtServerName");
+    t.port = text("txtServerPort").trimmed().toInt();
+    t.user = text("txtUserId");
+    t.password = text("txtPassword");
+    t.remoteFolder = text("txtRemoteDir");
+    t.webAddress = text("txtWebAddress");
+    const QString protocol = text("cboProtocol");
+    t.protocol = protocol == QLatin1String("SFTP")           ? Protocol::Sftp
+                 : protocol == QLatin1String("FTP with TLS") ? Protocol::FtpTls
+                                                             : Protocol::Ftp;
+    return t;
+}
+
+QVector<Row> RowsForPage(const QString &pagePath)
+{
+    QVector<Row> rows;
+    QFile list(pagePath + QStringLiteral(".files"));
+    bool pageListed = false;
+    if (list.open(QIODevice::ReadOnly)) {
+        const QStringList lines = QString::fromLocal8Bit(list.readAll()).split('\n');
+        for (QString line : lines) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (line.isEmpty() || line.startsWith(QLatin1String("::")) || !QFileInfo(line).isFile())
+                continue;
+            pageListed = pageListed || QFileInfo(line) == QFileInfo(pagePath);
+            rows.push_back({line, false});
+        }
+    }
+    if (!pageListed && QFileInfo(pagePath).isFile())
+        rows.prepend({pagePath, false});
+    return rows;
+}
+
+QString LiveAddress(const QString &webAddress, const QString &remotePath)
+{
+    QString base = webAddress.trimmed();
+    if (base.isEmpty())
+        return QString();
+    if (!base.contains(QLatin1String("://")))
+        base.prepend(QStringLiteral("http://"));
+    if (!base.endsWith('/'))
+        base += '/';
+    QStringList parts;
+    for (const QString &p : remotePath.split('/'))
+        parts << QString::fromLatin1(QUrl::toPercentEncoding(p));
+    return base + parts.join('/');
+}
+
+QString CheckLiveAddress(const QString &url, qint64 expectedSize, int timeoutMs)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(timeoutMs);
+    QNetworkReply *reply = manager.get(request);
+    QEventLoop loop;
+    QByteArray body;
+    bool tooLarge = false;
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        body += reply->readAll();
+        if (body.size() > expectedSize + (1 << 20)) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, [&] { reply->abort(); });
+    if (!reply->isFinished())
+        loop.exec();
+    body += reply->readAll();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+    const auto error = reply->error();
+    const QString errorText = reply->errorString();
+    delete reply;
+    if (status == 0)
+        return QStringLiteral("The page at %1 did not answer (%2).").arg(url, errorText);
+    if (status != 200)
+        return QStringLiteral("The page at %1 answered %2 %3 instead of 200.")
+            .arg(url)
+            .arg(status)
+            .arg(reason);
+    if (tooLarge || error != QNetworkReply::NoError || body.size() != expectedSize)
+        return QStringLiteral("The page at %1 answered with %2 bytes, but %3 were sent.")
+            .arg(url)
+            .arg(body.size())
+            .arg(expectedSize);
+    return QString();
+}
+
+} // namespace publish

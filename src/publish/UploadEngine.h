@@ -1,0 +1,128 @@
+#pragma once
+// Publishing without a window: walks the rows, decides from a manifest per target
+// and one listing per remote folder what must go, sends each file under a
+// temporary name and renames it into place, and reports progress and results.
+
+#include "platform/Transport.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+#include <memory>
+
+namespace publish {
+
+enum class Protocol { Ftp, FtpTls, Sftp };
+
+struct Target {
+    Protocol protocol = Protocol::Ftp;
+    QString host;
+    int port = 0; // 0 = protocol default (21, 21, 22)
+    QString user, password;
+    QString remoteFolder;   // "" = the login folder
+    QString webAddress;     // "Web address of the remote folder", may be empty
+    QString caCertificates; // extra trust anchors (PEM) for TLS; empty = the system's
+};
+
+struct Row {
+    QString localPath;
+    bool isFolder = false;
+};
+
+struct Options {
+    bool onlyChanged = true; // "Send only changed files"
+    bool dryRun = false;
+    bool removeUnused = false; // remove files sent earlier that are no longer among the rows
+    int timeoutSeconds = 0;    // 0 = default
+    QString manifestFolder;    // where per-target manifests live
+};
+
+enum class Action { Sent, Unchanged, Failed, WouldSend };
+
+struct FileResult {
+    QString local;
+    QString remote;
+    Action action = Action::Unchanged;
+    QString error;
+    qint64 bytes = 0;
+};
+
+struct Summary {
+    int sent = 0, unchanged = 0, failed = 0;
+    bool cancelled = false;
+    QVector<FileResult> files;
+    QStringList noLongerUsed; // remote paths
+    QString error;            // plain first sentence + report, when the run failed as a whole
+    QStringList removed;      // remote paths removed as no longer used
+};
+
+// One remote entry of a folder listing.
+struct RemoteEntry {
+    QString name;
+    qint64 size = -1; // -1 = unknown
+    bool isFolder = false;
+};
+
+// Parses MLSD facts lines, Unix-style LIST lines and bare NLST names, one per
+// line. Lines it cannot read, "." and ".." are left out. Never fails.
+QVector<RemoteEntry> ParseListing(const QString &listing);
+
+// Remote files are sent under this prefix and renamed into place.
+inline const QString kTemporaryPrefix = QStringLiteral("~quillmark-part-");
+
+// One sentence a person understands for a transport failure.
+QString PlainFailure(int transportCode, const Target &target);
+
+class UploadEngine : public QObject {
+    Q_OBJECT
+public:
+    // Without a factory the engine makes libcurl transports.
+    explicit UploadEngine(std::function<std::unique_ptr<platform::Transport>()> transportFactory = {},
+                          QObject *parent = nullptr);
+    ~UploadEngine() override;
+
+    Summary run(const QVector<Row> &rows, const Target &target,
+                const Options &options); // waits, processing events
+    void cancel();                       // stops after the current file
+
+    // Logs in and changes into the remote folder; one line saying how it went.
+    // `ok` tells success apart.
+    QString testConnection(const Target &target, int timeoutSeconds = 0, bool *ok = nullptr);
+
+    // Asked before more than 10 files no longer used are removed; without it they are.
+    void setRemovalConfirmation(std::function<bool(const QStringList &)> confirm)
+    {
+        m_confirmRemoval = std::move(confirm);
+    }
+
+    // Where the manifest of a target lives inside a manifest folder.
+    static QString manifestPath(const QString &manifestFolder, const Target &target);
+
+signals:
+    void progress(int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal,
+                  const QString &currentFile);
+    void fileDone(const publish::FileResult &result);
+    void status(const QString &line);
+
+private:
+    std::function<std::unique_ptr<platform::Transport>()> m_factory;
+    std::function<bool(const QStringList &)> m_confirmRemoval;
+    bool m_cancel = false;
+    bool m_running = false;
+};
+
+// The upload dialog's saved settings (ftpinfo.ini).
+Target LoadSavedTarget(const QString &ftpinfoIni);
+// Rows for a page: the files its ".files" dependency list names (and the page itself).
+QVector<Row> RowsForPage(const QString &pagePath);
+
+// Checks a published page over HTTP: a 200 answer with `expectedSize` bytes.
+// Returns "" when it answers so, else one sentence saying what came back.
+QString CheckLiveAddress(const QString &url, qint64 expectedSize, int timeoutMs = 5000);
+
+// The web address of a remote path under the "Web address of the remote folder".
+QString LiveAddress(const QString &webAddress, const QString &remotePath);
+
+} // namespace publish

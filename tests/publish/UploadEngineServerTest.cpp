@@ -1,0 +1,250 @@
+// The engine and the client against real servers on 127.0.0.1: pyftpdlib (plain
+// and TLS), paramiko SFTP, vsftpd, and a hostile server of our own.
+
+#include "FtpServerFixture.h"
+#include "publish/FTP.h"
+#include "publish/UploadEngine.h"
+
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace publish;
+using namespace publish_testing;
+using testing_support::readAll;
+
+namespace {
+
+const QString kBlankName = QStringLiteral("page .htm");
+const QString kQuoteName = QStringLiteral("say \"hi\" .txt");
+
+struct LocalSite {
+    QTemporaryDir dir, data;
+    QVector<Row> rows;
+    LocalSite()
+    {
+        for (int f = 0; f < 3; ++f) {
+            for (int i = 0; i < 4; ++i)
+                makeFile(dir.filePath(QString("site/f%1/file%2.gif").arg(f).arg(i)),
+                         sample(2000 + i * 700, f * 10 + i));
+        }
+        makeFile(dir.filePath("site/index.htm"), sample(5000, 99));
+        makeFile(dir.filePath("site/" + kBlankName), "blank");
+        makeFile(dir.filePath("site/page.htm"), "plain");
+        makeFile(dir.filePath("other/" + kQuoteName), "quoted");
+        rows = {{dir.filePath("site"), true}, {dir.filePath("other/" + kQuoteName)}};
+    }
+    Options options() const
+    {
+        Options o;
+        o.manifestFolder = data.filePath("manifests");
+        o.timeoutSeconds = 10;
+        return o;
+    }
+};
+
+// Every file below `root` with its bytes, by path relative to it.
+std::map<QString, QByteArray> tree(const QString &root)
+{
+    std::map<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out[QDir(root).relativeFilePath(path)] = readAll(path);
+    }
+    return out;
+}
+
+// Publishes twice: the server then holds exactly the site, and the second run sends
+// nothing; a file truncated on the server is sent again.
+void publishTwice(const Target &target, const QString &serverFolder)
+{
+    LocalSite site;
+    UploadEngine engine;
+    Summary first = engine.run(site.rows, target, site.options());
+    ASSERT_TRUE(first.error.isEmpty()) << first.error.toStdString();
+    ASSERT_EQ(first.failed, 0) << first.files[0].error.toStdString();
+    EXPECT_EQ(first.sent, 16);
+
+    auto expected = tree(site.dir.filePath("site"));
+    expected[kQuoteName] = "quoted";
+    EXPECT_EQ(tree(serverFolder), expected);
+
+    Summary second = engine.run(site.rows, target, site.options());
+    EXPECT_TRUE(second.error.isEmpty()) << second.error.toStdString();
+    EXPECT_EQ(second.sent, 0);
+    EXPECT_EQ(second.unchanged, 16);
+
+    QFile::resize(serverFolder + "/f1/file2.gif", 10);
+    QFile::remove(serverFolder + "/" + kBlankName);
+    Summary third = engine.run(site.rows, target, site.options());
+    EXPECT_EQ(third.sent, 2);
+    EXPECT_EQ(tree(serverFolder), expected);
+}
+
+Target ftpTarget(int port, const QString &folder = "www")
+{
+    Target t;
+    t.host = "127.0.0.1";
+    t.port = port;
+    t.user = "user";
+    t.password = "secret";
+    t.remoteFolder = folder;
+    return t;
+}
+
+} // namespace
+
+TEST(UploadEngineServers, PyftpdlibPlainAndTls)
+{
+    FtpServer plain, tls;
+    ASSERT_TRUE(plain.start());
+    ASSERT_TRUE(QDir(plain.root.path()).mkdir("www"));
+    publishTwice(ftpTarget(plain.port()), plain.path("www"));
+    EXPECT_EQ(plain.logins(), 3) << "one connection per publish";
+
+    // A server that refuses renames gets the files under their own names.
+    FtpServer noRename;
+    ASSERT_TRUE(noRename.start({"--perm", "elradmwMT"}));
+    ASSERT_TRUE(QDir(noRename.root.path()).mkdir("www"));
+    LocalSite site;
+    UploadEngine engine;
+    QStringList lines;
+    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    const Summary direct = engine.run(site.rows, ftpTarget(noRename.port()), site.options());
+    EXPECT_EQ(direct.sent, 16);
+    EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
+    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
+
+    ASSERT_TRUE(tls.start({}, true));
+    ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
+    Target t = ftpTarget(tls.port());
+    t.protocol = Protocol::FtpTls;
+    t.caCertificates = tls.certs.filePath("cert.pem");
+    publishTwice(t, tls.path("www"));
+}
+
+TEST(UploadEngineServers, ParamikoSftp)
+{
+    QTemporaryDir root, home;
+    ASSERT_TRUE(QDir(root.path()).mkdir("www"));
+    ASSERT_TRUE(QDir(home.path()).mkdir(".ssh"));
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    testing_support::ServerProcess server(testing_support::systemPython(),
+                                          {testing_support::sourceDir() + "/tests/publish/sftp_server.py",
+                                           "--root", root.path(), "--known-hosts",
+                                           home.filePath(".ssh/known_hosts")});
+    ASSERT_TRUE(server.start(20000));
+    Target t = ftpTarget(server.port());
+    t.protocol = Protocol::Sftp;
+    publishTwice(t, root.filePath("www"));
+    qputenv("HOME", savedHome);
+}
+
+TEST(UploadEngineServers, Vsftpd)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkdir("www"));
+    testing_support::ServerProcess server(
+        testing_support::systemPython(),
+        {testing_support::sourceDir() + "/tests/publish/vsftpd_server.py", "--root", root.path()});
+    if (!server.start(15000))
+        GTEST_SKIP() << "vsftpd did not start: " << server.output().toStdString();
+    Target t = ftpTarget(server.port());
+    t.user = "anonymous";
+    t.password = "";
+    publishTwice(t, root.filePath("www"));
+}
+
+// Blanks at either end of a remote name and double quotes in a local path reach
+// the server as they are, through the client's own command texts.
+TEST(UploadEngineServers, NamesAreSentExactly)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(makeFile(server.path("page.htm"), "original"));
+    QTemporaryDir local;
+    ASSERT_TRUE(makeFile(local.filePath("page.htm "), "blank"));
+    ASSERT_TRUE(makeFile(local.filePath("a\"b\" c.htm"), "quote"));
+    ASSERT_TRUE(makeFile(local.filePath("a"), "decoy"));
+    FTP ftp;
+    QString err;
+    ftp.FTPInit("127.0.0.1", "user", "secret", 10, quint16(server.port()), "", err);
+    EXPECT_TRUE(ftp.FTPPut(local.path() + "/", "page.htm ", "", err)) << err.toStdString();
+    EXPECT_TRUE(ftp.FTPPut(local.path() + "/", "a\"b\" c.htm", "", err)) << err.toStdString();
+    EXPECT_TRUE(ftp.FTPCreateRemoteFolder("dir ", err));
+    EXPECT_TRUE(ftp.FTPChangeRemoteFolder("dir ", err)) << err.toStdString();
+    EXPECT_TRUE(ftp.FTPPut(local.path() + "/", "a", "", err)) << err.toStdString();
+    EXPECT_TRUE(ftp.FTPGet(local.path(), "a\"b\" c.htm", "/", err, true)) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty());
+    ftp.FTPClose();
+    EXPECT_EQ(readAll(server.path("page.htm")), "original");
+    EXPECT_EQ(readAll(server.path("page.htm ")), "blank");
+    EXPECT_EQ(readAll(server.path("a\"b\" c.htm")), "quote");
+    EXPECT_EQ(readAll(server.path("dir /a")), "decoy");
+    EXPECT_FALSE(QFile::exists(server.path("dir")));
+}
+
+// A server that lists "../" names, absolute names, quotes and control characters,
+// or sends without end: nothing is written outside the folder, and the failure is
+// reported within the limits.
+TEST(UploadEngineServers, HostileServerCannotWriteOutsideOrHoldTheProgram)
+{
+    const QString script = testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py";
+    QTemporaryDir top;
+    const QString down = top.filePath("a/b/down");
+    ASSERT_TRUE(QDir().mkpath(down));
+    {
+        testing_support::ServerProcess server(testing_support::systemPython(), {script});
+        ASSERT_TRUE(server.start());
+        FTP ftp;
+        QString err;
+        ftp.FTPInit("127.0.0.1", "u", "p", 10, quint16(server.port()), "", err);
+        EXPECT_FALSE(ftp.FTPGetAll(down, "", "/", err));
+        EXPECT_TRUE(err.startsWith("Error Msg: The name \"../../escaped.txt\" was refused"))
+            << err.toStdString();
+        ftp.FTPClose();
+        EXPECT_EQ(tree(top.path()), (std::map<QString, QByteArray>{{"a/b/down/good.txt", "payload"},
+                                                                   {"a/b/down/quote\".txt", "payload"}}));
+        EXPECT_FALSE(QFile::exists("/tmp/absolute.txt"));
+        EXPECT_FALSE(QFile::exists("quote\".txt"));
+    }
+    {
+        testing_support::ServerProcess server(testing_support::systemPython(), {script, "--endless-listing"});
+        ASSERT_TRUE(server.start());
+        FTP ftp;
+        QString err;
+        ftp.FTPInit("127.0.0.1", "u", "p", 2, quint16(server.port()), "", err);
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(ftp.FTPGetAll(down, "", "/", err));
+        EXPECT_LT(clock.elapsed(), 15000);
+        EXPECT_TRUE(err.contains("was stopped")) << err.toStdString();
+
+        UploadEngine engine;
+        LocalSite site;
+        Target t = ftpTarget(server.port(), "");
+        Options o = site.options();
+        o.timeoutSeconds = 2;
+        Summary s = engine.run(site.rows, t, o);
+        EXPECT_TRUE(s.error.contains("was stopped.")) << s.error.toStdString();
+        EXPECT_TRUE(s.error.startsWith("The server 127.0.0.1 ")) << s.error.toStdString();
+        EXPECT_EQ(s.sent, 0);
+    }
+    {
+        testing_support::ServerProcess server(testing_support::systemPython(), {script, "--endless-file"});
+        ASSERT_TRUE(server.start());
+        FTP ftp;
+        QString err;
+        ftp.FTPInit("127.0.0.1", "u", "p", 10, quint16(server.port()), "", err);
+        ftp.transport().MaxDownloadBytes = 4 << 20;
+        EXPECT_FALSE(ftp.FTPGet(down, "big.bin", "", err));
+        EXPECT_TRUE(err.contains("more than 4194304 bytes")) << err.toStdString();
+        ftp.transport().MaxDownloadBytes = 0;
+        ftp.transport().TransferTimeLimit = 1;
+        EXPECT_FALSE(ftp.FTPGet(down, "big.bin", "", err));
+        EXPECT_TRUE(err.contains("did not end within 1 seconds")) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(down + "/big.bin")) << "no partial file is left";
+    }
+}

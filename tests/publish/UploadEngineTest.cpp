@@ -1,0 +1,326 @@
+// The engine's rules against a transport that keeps a server's files in memory
+// and records every command.
+
+#include "publish/UploadEngine.h"
+#include "FtpServerFixture.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+using namespace publish;
+using publish_testing::makeFile;
+using publish_testing::sample;
+
+namespace {
+
+struct MemoryServer {
+    std::map<QString, QByteArray> files; // remote path below the remote folder
+    std::set<QString> folders{""};
+    QStringList commands;
+    bool refuseRename = false;
+    QString failPut; // a remote path whose sends fail
+};
+
+class MemoryTransport : public platform::Transport {
+public:
+    explicit MemoryTransport(MemoryServer &s) : m_s(s) {}
+    void Execute(const QString &op) override
+    {
+        m_s.commands << QString(op).replace(QChar(0), '|');
+        m_code = 0;
+        m_out.clear();
+        const QStringList f = op.split(QChar(0));
+        const QString verb = f[0].section(' ', 0, 0);
+        if (verb == "CD") {
+            m_code = op == "CD www" || op == "CD " ? 0 : platform::kServerRefused;
+        } else if (verb == "MKDIR") {
+            m_s.folders.insert(op.mid(6));
+        } else if (f[0] == "List") {
+            if (!m_s.folders.count(f[1])) {
+                m_code = platform::kServerRefused;
+                return;
+            }
+            const QString prefix = f[1].isEmpty() ? "" : f[1] + "/";
+            for (const auto &[path, bytes] : m_s.files) {
+                if (path.startsWith(prefix) && !path.mid(prefix.size()).contains('/'))
+                    m_out +=
+                        QString("type=file;size=%1; %2\r\n").arg(bytes.size()).arg(path.mid(prefix.size()));
+            }
+        } else if (f[0] == "Put") {
+            QFile in(f[1]);
+            if (f[2].endsWith(m_s.failPut) && !m_s.failPut.isEmpty()) {
+                m_code = platform::kServerRefused;
+                m_info = "553 Could not create file.";
+            } else if (!m_s.folders.count(f[2].section('/', 0, -2)) && f[2].contains('/')) {
+                m_code = platform::kServerRefused;
+            } else if (in.open(QIODevice::ReadOnly)) {
+                m_s.files[f[2]] = in.readAll();
+                if (f.size() == 4 && m_s.refuseRename) {
+                    m_code = platform::kTransportRenameRefused;
+                } else if (f.size() == 4) {
+                    m_s.files[f[3]] = m_s.files[f[2]];
+                    m_s.files.erase(f[2]);
+                }
+            } else {
+                m_code = platform::kTransportLocalFile;
+            }
+        } else if (f[0] == "Rename") {
+            if (m_s.refuseRename || !m_s.files.count(f[1])) {
+                m_code = platform::kServerRefused;
+            } else {
+                m_s.files[f[2]] = m_s.files[f[1]];
+                m_s.files.erase(f[1]);
+            }
+        } else if (f[0] == "Delete") {
+            m_code = m_s.files.erase(f[1]) ? 0 : platform::kServerRefused;
+        }
+    }
+    bool StillExecuting() const override { return false; }
+    int ResponseCode() const override { return m_code; }
+    QString ResponseInfo() const override { return m_info; }
+    QString GetChunk(int size) override
+    {
+        QString piece = m_out.left(size);
+        m_out.remove(0, piece.size());
+        return piece;
+    }
+
+private:
+    MemoryServer &m_s;
+    int m_code = 0;
+    QString m_info;
+    QString m_out;
+};
+
+struct Site {
+    QTemporaryDir local, data;
+    MemoryServer server;
+    UploadEngine engine{[this] { return std::make_unique<MemoryTransport>(server); }};
+    Target target;
+    Options options;
+    QVector<Row> rows;
+
+    Site()
+    {
+        target.host = "ftp.example.com";
+        target.remoteFolder = "www";
+        options.manifestFolder = data.filePath("manifests");
+        makeFile(local.filePath("site/index.htm"), "<html>home</html>");
+        makeFile(local.filePath("site/style.css"), "body{}");
+        makeFile(local.filePath("site/img/logo.gif"), sample(3000, 1));
+        makeFile(local.filePath("site/img/deep/x.png"), sample(100, 2));
+        makeFile(local.filePath("extra/page two.htm"), "two");
+        makeFile(local.filePath("extra/a.zip"), sample(500, 3));
+        rows = {{local.filePath("site"), true},
+                {local.filePath("extra/page two.htm")},
+                {local.filePath("extra/a.zip")},
+                {local.filePath("gone.txt")}};
+    }
+    Summary publish()
+    {
+        server.commands.clear();
+        return engine.run(rows, target, options);
+    }
+    QStringList sent(const Summary &s, Action a = Action::Sent) const
+    {
+        QStringList out;
+        for (const FileResult &r : s.files) {
+            if (r.action == a)
+                out << r.remote;
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+// First publish: every file under a temporary name then renamed, assets before
+// pages, folder rows sending their contents with subfolders; the second sends
+// nothing; a change sends exactly that file.
+TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
+{
+    Site s;
+    Summary first = s.publish();
+    EXPECT_TRUE(first.error.isEmpty()) << first.error.toStdString();
+    EXPECT_EQ(s.sent(first), QStringList({"style.css", "img/logo.gif", "img/deep/x.png", "a.zip", "index.htm",
+                                          "page two.htm"}));
+    EXPECT_EQ(first.sent, 6);
+    EXPECT_EQ(s.server.files.size(), 6u) << "no temporary file is left";
+    EXPECT_EQ(s.server.files["img/deep/x.png"], sample(100, 2));
+    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/" +
+                                           kTemporaryPrefix + "x.png|img/deep/x.png"))
+        << "sent under a temporary name, then renamed";
+    EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
+    EXPECT_EQ(s.server.commands.filter("List|").size(), 2) << "none below a folder that is not there";
+
+    Summary second = s.publish();
+    EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
+    EXPECT_EQ(second.sent, 0);
+    EXPECT_EQ(second.unchanged, 6);
+    EXPECT_TRUE(s.server.commands.filter("Put|").isEmpty());
+
+    makeFile(s.local.filePath("site/img/logo.gif"), sample(3000, 9)); // same size, other bytes
+    Summary changed = s.publish();
+    EXPECT_EQ(s.sent(changed), QStringList({"img/logo.gif"}));
+    EXPECT_EQ(s.server.commands.filter("Put|").size(), 1);
+
+    s.options.onlyChanged = false;
+    EXPECT_EQ(s.publish().sent, 6) << "\"Send only changed files\" off sends everything";
+}
+
+TEST(UploadEngine, FilesDeletedOrTruncatedOnTheServerAreSentAgain)
+{
+    Site s;
+    s.publish();
+    s.server.files.erase("index.htm");
+    s.server.files["img/logo.gif"].chop(10);
+    s.server.files[kTemporaryPrefix + "old.htm"] = "left by a broken publish";
+    Summary again = s.publish();
+    EXPECT_EQ(s.sent(again), QStringList({"img/logo.gif", "index.htm"}));
+    EXPECT_EQ(s.server.files["img/logo.gif"], sample(3000, 1));
+    EXPECT_FALSE(s.server.files.count(kTemporaryPrefix + "old.htm")) << "stale temporary files go";
+}
+
+TEST(UploadEngine, DryRunSendsNothingAndCancelStopsAfterTheCurrentFile)
+{
+    Site s;
+    s.options.dryRun = true;
+    Summary dry = s.publish();
+    EXPECT_EQ(s.sent(dry, Action::WouldSend).size(), 6);
+    EXPECT_TRUE(s.server.files.empty());
+    EXPECT_TRUE(s.server.commands.filter(QRegularExpression("^(Put|Rename|Delete|MKDIR)")).isEmpty());
+    EXPECT_TRUE(QDir(s.options.manifestFolder).isEmpty()) << "a dry run remembers nothing";
+
+    s.options.dryRun = false;
+    int files = 0;
+    QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &) {
+        if (++files == 2)
+            s.engine.cancel();
+    });
+    Summary cancelled = s.publish();
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_EQ(cancelled.sent, 2);
+    QObject::disconnect(&s.engine, &UploadEngine::fileDone, nullptr, nullptr);
+    Summary rest = s.publish();
+    EXPECT_FALSE(rest.cancelled);
+    EXPECT_EQ(rest.sent, 4) << "the next publish sends the rest";
+    EXPECT_EQ(rest.unchanged, 2);
+}
+
+TEST(UploadEngine, RefusedRenameFallsBackToDirectSendAndSaysSo)
+{
+    Site s;
+    s.server.refuseRename = true;
+    QStringList lines;
+    QObject::connect(&s.engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    Summary r = s.publish();
+    EXPECT_EQ(r.sent, 6);
+    EXPECT_EQ(s.server.files.size(), 6u);
+    EXPECT_EQ(s.server.commands.filter(kTemporaryPrefix).size(), 2) << "tried once, removed, then direct";
+    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
+}
+
+// Files Quillmark sent that are no longer among the rows are listed; removed only
+// when asked and only after every upload of the run succeeded; others never.
+TEST(UploadEngine, FilesNoLongerUsedAreRemovedOnlyAfterACleanRun)
+{
+    Site s;
+    s.server.files["theirs.htm"] = "not ours";
+    s.publish();
+    s.rows.removeAt(2); // a.zip
+    s.rows.removeAt(1); // page two.htm
+    s.options.dryRun = true;
+    EXPECT_EQ(s.publish().noLongerUsed, QStringList({"a.zip", "page two.htm"}));
+
+    s.options.dryRun = false;
+    s.options.removeUnused = true;
+    makeFile(s.local.filePath("site/new.css"), "x");
+    s.server.failPut = "new.css";
+    Summary failed = s.publish();
+    EXPECT_EQ(failed.failed, 1);
+    EXPECT_TRUE(failed.files[0].error.startsWith("The server refused the file new.css.\r\nError Msg: 553 "))
+        << failed.files[0].error.toStdString();
+    EXPECT_TRUE(failed.removed.isEmpty());
+    EXPECT_TRUE(s.server.files.count("a.zip")) << "a failed run removes nothing";
+
+    s.server.failPut.clear();
+    Summary clean = s.publish();
+    EXPECT_EQ(clean.removed, QStringList({"a.zip", "page two.htm"}));
+    EXPECT_FALSE(s.server.files.count("a.zip"));
+    EXPECT_TRUE(s.server.files.count("theirs.htm"));
+    EXPECT_TRUE(s.publish().noLongerUsed.isEmpty());
+}
+
+TEST(UploadEngine, ConnectionFailuresStartWithAPlainSentence)
+{
+    Site s;
+    s.target.remoteFolder = "nowhere";
+    Summary r = s.publish();
+    EXPECT_TRUE(
+        r.error.startsWith("The server has no remote folder \"nowhere\", or refused to open it.\r\n"
+                           "Error Msg: Error during FTP CD operation.\r\nProcedure: FTPChangeRemoteFolder"))
+        << r.error.toStdString();
+    EXPECT_TRUE(r.files.isEmpty());
+    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+              "Could not reach ftp.example.com on port 21.");
+    s.target.protocol = Protocol::Sftp;
+    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+              "Could not reach ftp.example.com on port 22.");
+    s.target.host = "ftps://h.example:990";
+    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+              "Could not reach h.example on port 990.");
+}
+
+TEST(UploadEngine, ListingsOfEveryKindAreRead)
+{
+    const auto entries = ParseListing("type=cdir;size=0; .\r\n"
+                                      "type=file;size=20480;modify=20240101000000; page.htm \r\n"
+                                      "type=dir;modify=1; img\r\n"
+                                      "-rw-r--r--    1 0        0           12 Jan 01 12:00 a b.gif\r\n"
+                                      "drwxr-xr-x 2 owner group 4096 Dec 31  2023 sub\r\n"
+                                      "lrwxrwxrwx 1 o g 7 Mar  3 10:10 link -> target\r\n"
+                                      "-rw-r--r--   1 0        0            7 06 Dec 13:58 day first\r\n"
+                                      "bare.txt\r\n..\r\n\r\n");
+    ASSERT_EQ(entries.size(), 7);
+    EXPECT_EQ(entries[0].name, "page.htm ") << "blanks belong to the name";
+    EXPECT_EQ(entries[0].size, 20480);
+    EXPECT_TRUE(entries[1].isFolder);
+    EXPECT_EQ(entries[2].name, "a b.gif");
+    EXPECT_EQ(entries[2].size, 12);
+    EXPECT_TRUE(entries[3].isFolder);
+    EXPECT_EQ(entries[4].name, "link");
+    EXPECT_EQ(entries[5].name, "day first");
+    EXPECT_EQ(entries[5].size, 7);
+    EXPECT_EQ(entries[6].name, "bare.txt");
+    EXPECT_EQ(entries[6].size, -1);
+}
+
+TEST(UploadEngine, RowsForAPageAndSavedTarget)
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath("index.htm");
+    makeFile(page, "p");
+    makeFile(dir.filePath("logo.gif"), "g");
+    makeFile(page + ".files",
+             (":: comment\r\n" + dir.filePath("logo.gif") + "\r\n" + dir.filePath("missing.gif") + "\r\n")
+                 .toLocal8Bit());
+    const QVector<Row> rows = RowsForPage(page);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].localPath, page);
+    EXPECT_EQ(rows[1].localPath, dir.filePath("logo.gif"));
+
+    makeFile(dir.filePath("ftpinfo.ini"), "[TEXT]\r\ntxtServerName=ftp.example.com\r\ntxtServerPort=2121\r\n"
+                                          "txtUserId=me\r\ntxtPassword=pw\r\ntxtRemoteDir=www\r\n"
+                                          "cboProtocol=SFTP\r\ntxtWebAddress=http://example.com/\r\n");
+    const Target t = LoadSavedTarget(dir.filePath("ftpinfo.ini"));
+    EXPECT_EQ(t.host, "ftp.example.com");
+    EXPECT_EQ(t.port, 2121);
+    EXPECT_EQ(t.protocol, Protocol::Sftp);
+    EXPECT_EQ(t.remoteFolder, "www");
+    EXPECT_EQ(t.webAddress, "http://example.com/");
+    EXPECT_EQ(LiveAddress(t.webAddress, "img/a b.gif"), "http://example.com/img/a%20b.gif");
+}
