@@ -348,7 +348,7 @@ public:
         QObject::connect(
             &engine, &publish::UploadEngine::progress, &engine,
             [this](int done, int total, qint64 bytesDone, qint64 bytesTotal, const QString &file) {
-                if (!m_terminal)
+                if (!m_terminal || total == 0)
                     return;
                 const int percent = bytesTotal > 0 ? int(bytesDone * 100 / bytesTotal) : 0;
                 write(stderr, QStringLiteral("\r\x1b[K[%1/%2] %3% %4")

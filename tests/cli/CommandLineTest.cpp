@@ -61,8 +61,9 @@ protected:
 
     Result generate(const QStringList &extra = {})
     {
-        return run(QStringList{"generate", "--product", "Ledgerlark", "--template", "Clarity", "--out", page()} +
-                   extra);
+        return run(
+            QStringList{"generate", "--product", "Ledgerlark", "--template", "Clarity", "--out", page()} +
+            extra);
     }
 
     static QStringList listedFiles(const QString &list)
@@ -132,7 +133,8 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"help", "bogus"}, "no command \"bogus\""},
         {{"generate", "--bogus"}, "Unknown option 'bogus'"},
         {{"generate", "--product", "Ledgerlark", "--out", page()}, "--template is missing"},
-        {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()}, "no product named \"Nobody\""},
+        {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()},
+         "no product named \"Nobody\""},
         {{"generate", "--product", work.filePath("none.ini"), "--template", "Clarity", "--out", page()},
          "no product file"},
         {{"generate", "--product", "Ledgerlark", "--template", "Nothing", "--out", page()},
@@ -142,7 +144,8 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"check"}, "no page given"},
         {{"check", missing}, "cannot read the page"},
         {{"check", "--json", page(), page()}, "one page at a time"},
-        {{"publish", page(), "--to", "ftp://u@127.0.0.1/", "--password", "x"}, "not taken on the command line"},
+        {{"publish", page(), "--to", "ftp://u@127.0.0.1/", "--password", "x"},
+         "not taken on the command line"},
         {{"publish", page(), "--to", "ftp://u:pw@127.0.0.1/"}, "password in the address is refused"},
         {{"publish", page(), "--to", "http://127.0.0.1/"}, "unsupported protocol \"http\""},
         {{"publish", page()}, "no server"},
@@ -201,8 +204,8 @@ TEST_F(CommandLine, GenerateFindsProductsByPathAndTheUsersFirst)
     EXPECT_TRUE(readAll(page()).contains("Quillfeather"));
 
     ASSERT_TRUE(writeAll(work.filePath("own.ini"), ini.replace("Quillfeather", "Inkwell").toUtf8()));
-    const Result byPath = run({"generate", "--product", "own.ini", "--template", "Midnight", "--out",
-                               work.filePath("second.htm")});
+    const Result byPath = run(
+        {"generate", "--product", "own.ini", "--template", "Midnight", "--out", work.filePath("second.htm")});
     ASSERT_EQ(byPath.status, 0) << byPath.err.toStdString();
     EXPECT_TRUE(readAll(work.filePath("second.htm")).contains("Inkwell"));
 }
@@ -278,8 +281,12 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     ASSERT_TRUE(writeAll(passwordFile, "secret\n"));
     ASSERT_TRUE(QFile::setPermissions(passwordFile, QFile::ReadOwner | QFile::WriteOwner));
     ASSERT_TRUE(QDir(server.root.path()).mkpath("site"));
-    const QStringList publish = {"publish", page(), "--json", "--to",
-                                 QString("ftp://user@127.0.0.1:%1/site").arg(server.port()), "--password-file",
+    const QStringList publish = {"publish",
+                                 page(),
+                                 "--json",
+                                 "--to",
+                                 QString("ftp://user@127.0.0.1:%1/site").arg(server.port()),
+                                 "--password-file",
                                  passwordFile};
     const QStringList listed = listedFiles(page() + ".files");
 
@@ -289,6 +296,19 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     for (const QJsonValue &f : parseObject(dry.out)["files"].toArray())
         EXPECT_EQ(f.toObject()["action"].toString(), "would-send");
     EXPECT_TRUE(QDir(server.path("site")).isEmpty()) << "a dry run sent files";
+    // The list itself names the same files; a folder sends what it holds.
+    const Result byList =
+        run({"publish", page() + ".files", "--dry-run", "--json", "--to",
+             QString("ftp://user@127.0.0.1:%1/site").arg(server.port()), "--password-file", passwordFile});
+    EXPECT_EQ(parseObject(byList.out)["files"].toArray().size(), listed.size());
+    ASSERT_TRUE(QDir(work.path()).mkpath("extra/more"));
+    ASSERT_TRUE(writeAll(work.filePath("extra/more/deep.txt"), "x"));
+    const Result byFolder =
+        run({"publish", work.filePath("extra"), "--dry-run", "--json", "--to",
+             QString("ftp://user@127.0.0.1:%1/site").arg(server.port()), "--password-file", passwordFile});
+    const QJsonArray folderFiles = parseObject(byFolder.out)["files"].toArray();
+    ASSERT_EQ(folderFiles.size(), 1) << byFolder.out.toStdString();
+    EXPECT_EQ(folderFiles[0].toObject()["local"].toString(), work.filePath("extra/more/deep.txt"));
 
     const Result first = run(publish);
     ASSERT_EQ(first.status, 0) << first.err.toStdString();
@@ -296,7 +316,8 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_EQ(result["sent"].toInt(), listed.size());
     EXPECT_EQ(result["failed"].toInt(), 0);
     for (const QString &file : listed)
-        EXPECT_EQ(readAll(server.path("site/" + QFileInfo(file).fileName())), readAll(file)) << file.toStdString();
+        EXPECT_EQ(readAll(server.path("site/" + QFileInfo(file).fileName())), readAll(file))
+            << file.toStdString();
     for (const QJsonValue &f : result["files"].toArray()) {
         EXPECT_EQ(f.toObject()["action"].toString(), "sent");
         EXPECT_TRUE(listed.contains(f.toObject()["local"].toString()));
@@ -312,11 +333,13 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     ASSERT_TRUE(writeAll(page(), readAll(page()) + "\n"));
     QProcessEnvironment env = environment();
     env.insert("QM_TEST_PASSWORD", "secret");
-    const Result third = run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/site").arg(server.port()),
-                              "--password-env", "QM_TEST_PASSWORD"},
-                             env);
+    const Result third =
+        run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/site").arg(server.port()),
+             "--password-env", "QM_TEST_PASSWORD"},
+            env);
     ASSERT_EQ(third.status, 0) << third.err.toStdString();
-    EXPECT_TRUE(third.out.endsWith(QString("1 sent, %1 unchanged, 0 failed\n").arg(listed.size() - 1).toUtf8()))
+    EXPECT_TRUE(
+        third.out.endsWith(QString("1 sent, %1 unchanged, 0 failed\n").arg(listed.size() - 1).toUtf8()))
         << third.out.toStdString();
     EXPECT_EQ(readAll(server.path("site/offer.htm")), readAll(page()));
 }
@@ -328,9 +351,10 @@ TEST_F(CommandLine, PublishFailuresExitWithOne)
     ASSERT_TRUE(writeAll(page(), "<html></html>"));
     QProcessEnvironment env = environment();
     env.insert("QM_TEST_PASSWORD", "wrong");
-    const Result r = run({"publish", page(), "--all", "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()),
-                          "--password-env", "QM_TEST_PASSWORD"},
-                         env);
+    const Result r =
+        run({"publish", page(), "--all", "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()),
+             "--password-env", "QM_TEST_PASSWORD"},
+            env);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.err.trimmed().split('\n').last().startsWith("quillmark publish: ")) << r.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(server.path("offer.htm")));
@@ -344,9 +368,11 @@ TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
     QProcessEnvironment env = environment();
     env.insert("LD_DEBUG", "files");
     for (const QStringList &arguments :
-         {QStringList{"--version"}, QStringList{"generate", "--product", "Ledgerlark", "--template", "Marigold",
-                                                "--out", work.filePath("b.htm")},
-          QStringList{"check", page()}, QStringList{"publish", page(), "--dry-run", "--to", "ftp://127.0.0.1:9/"}}) {
+         {QStringList{"--version"},
+          QStringList{"generate", "--product", "Ledgerlark", "--template", "Marigold", "--out",
+                      work.filePath("b.htm")},
+          QStringList{"check", page()},
+          QStringList{"publish", page(), "--dry-run", "--to", "ftp://127.0.0.1:9/"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const Result r = run(arguments, env);
         EXPECT_NE(r.status, -1);
