@@ -380,6 +380,8 @@ TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
         EXPECT_FALSE(r.err.contains("libQt6WebEngineCore.so"));
         EXPECT_FALSE(r.err.contains("libQt6Widgets.so"));
         EXPECT_FALSE(r.err.contains("QtWebEngineProcess"));
+        // Publishing's transport libraries are loaded for publish alone.
+        EXPECT_EQ(r.err.contains("libcurl.so"), arguments.first() == "publish");
     }
 }
 
