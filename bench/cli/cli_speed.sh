@@ -37,7 +37,7 @@ hyperfine -N --warmup 5 --runs "$runs" --export-json "$work/generate.json" \
 python3 - "$programdir/sites/Ledgerlark.ini" "$QUILLMARK_DATA/sites/Big.ini" <<'PY'
 import sys
 text = open(sys.argv[1], encoding="utf-8").read()
-rows = 2200
+rows = 3300
 faq = "".join("lvwFAQ_Frequently Asked Question_%d=Question %d: can it do this as well?\n"
               "lvwFAQ_Frequently Asked Question_%d_1=Yes. Answer %d tells how, in a sentence or two.\n"
               % (i, i, i, i) for i in range(1, rows + 1))

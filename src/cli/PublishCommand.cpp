@@ -13,6 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
+#include <csignal>
 #include <unistd.h>
 
 namespace cli {
@@ -92,6 +94,46 @@ public:
 private:
     bool m_terminal;
     bool m_open = false;
+};
+
+// Ctrl+C (or a TERM from a scheduler) lets the file being sent arrive whole and stops
+// there, so the server never keeps half a file; a second one ends the program at once.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int signal)
+{
+    g_interrupted = 1;
+    std::signal(signal, SIG_DFL);
+}
+
+class InterruptStopsAfterTheCurrentFile {
+public:
+    explicit InterruptStopsAfterTheCurrentFile(publish::UploadEngine &engine)
+    {
+        g_interrupted = 0;
+        m_int = std::signal(SIGINT, onInterrupt);
+        m_term = std::signal(SIGTERM, onInterrupt);
+        // The engine processes events while it waits; a flag is all a handler may set.
+        QObject::connect(&m_poll, &QTimer::timeout, &engine, [&engine, this] {
+            if (g_interrupted && !m_cancelled) {
+                m_cancelled = true;
+                write(stderr, QStringLiteral("\nquillmark publish: stopping after the current file\n"));
+                engine.cancel();
+            }
+        });
+        m_poll.start(100);
+    }
+    ~InterruptStopsAfterTheCurrentFile()
+    {
+        std::signal(SIGINT, m_int);
+        std::signal(SIGTERM, m_term);
+    }
+
+private:
+    QTimer m_poll;
+    bool m_cancelled = false;
+    void (*m_int)(int) = SIG_DFL;
+    void (*m_term)(int) = SIG_DFL;
 };
 
 } // namespace
@@ -210,6 +252,7 @@ int PublishCommand(const QStringList &arguments)
     publish::Summary summary;
     {
         Progress progress(engine);
+        InterruptStopsAfterTheCurrentFile interrupt(engine);
         summary = engine.run(rows, target, options);
     }
     platform::setDialogs(nullptr);
