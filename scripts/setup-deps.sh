@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   xvfb xauth
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -91,26 +91,29 @@ OverwriteRisk RiskOfOverwriting(const QString &pagePath, bool editorHasUnsavedEd
 QString OverwriteButtonText(OverwriteChoice choice)
 {
     switch (choice) {
-    case OverwriteChoice::Overwrite: return QStringLiteral("Overwrite");
-    case OverwriteChoice::SaveElsewhere: return QStringLiteral("Save the new page under another name\u2026");
-    case OverwriteChoice::Cancel: break;
+    case OverwriteChoice::Overwrite:
+        return QStringLiteral("Overwrite");
+    case OverwriteChoice::SaveElsewhere:
+        return QStringLiteral("Save the new page under another name\u2026");
+    case OverwriteChoice::Cancel:
+        break;
     }
     return QStringLiteral("Cancel");
 }
 
-OverwriteChoice AskBeforeOverwriting(const QString &pagePath, bool editorHasUnsavedEditsOfPage, QWidget *parent)
+OverwriteChoice AskBeforeOverwriting(const QString &pagePath, bool editorHasUnsavedEditsOfPage,
+                                     QWidget *parent)
 {
     const OverwriteRisk risk = RiskOfOverwriting(pagePath, editorHasUnsavedEditsOfPage);
     if (risk == OverwriteRisk::None)
         return OverwriteChoice::Overwrite;
-    const QString text =
-        risk == OverwriteRisk::UnsavedEdits
-            ? QStringLiteral("The editor holds changes to %1 that are not saved. "
-                             "Generating the page again replaces them.")
-                  .arg(QDir::toNativeSeparators(pagePath))
-            : QStringLiteral("%1 was changed since Quillmark generated it. "
-                             "Generating the page again replaces those changes.")
-                  .arg(QDir::toNativeSeparators(pagePath));
+    const QString text = risk == OverwriteRisk::UnsavedEdits
+                             ? QStringLiteral("The editor holds changes to %1 that are not saved. "
+                                              "Generating the page again replaces them.")
+                                   .arg(QDir::toNativeSeparators(pagePath))
+                             : QStringLiteral("%1 was changed since Quillmark generated it. "
+                                              "Generating the page again replaces those changes.")
+                                   .arg(QDir::toNativeSeparators(pagePath));
     const OverwriteChoice order[] = {OverwriteChoice::Overwrite, OverwriteChoice::SaveElsewhere,
                                      OverwriteChoice::Cancel};
     QStringList buttons;

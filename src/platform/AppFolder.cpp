@@ -165,7 +165,7 @@ void setPreviewFolder(const QString &folder)
 bool inPreviewFolder(const QString &path)
 {
     const Folders &f = folders();
-    const QString folder = !f.preview.isEmpty()                    ? f.preview
+    const QString folder = !f.preview.isEmpty()                      ? f.preview
                            : f.previewDir && f.previewDir->isValid() ? f.previewDir->path()
                                                                      : QString();
     if (folder.isEmpty())

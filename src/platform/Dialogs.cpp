@@ -7,13 +7,12 @@ namespace {
 
 class FallbackDialogs final : public Dialogs {
 public:
-    Answer message(const QString &text, const QString &title, Buttons buttons, Icon,
-                   QWidget *) override
+    Answer message(const QString &text, const QString &title, Buttons buttons, Icon, QWidget *) override
     {
         qWarning().noquote() << title << ":" << text;
-        return buttons == Buttons::Ok ? Answer::Ok
+        return buttons == Buttons::Ok                                            ? Answer::Ok
                : buttons == Buttons::OkCancel || buttons == Buttons::YesNoCancel ? Answer::Cancel
-                                                                                   : Answer::No;
+                                                                                 : Answer::No;
     }
     QString openFile(const FileRequest &, QWidget *) override { return {}; }
     QStringList openFiles(const FileRequest &, QWidget *) override { return {}; }
@@ -21,8 +20,7 @@ public:
     QString chooseFolder(const QString &, const QString &, QWidget *) override { return {}; }
     std::optional<ColorValue> chooseColor(ColorValue, QWidget *) override { return {}; }
     std::optional<QFont> chooseFont(const QFont &, QWidget *) override { return {}; }
-    std::optional<QString> askText(const QString &, const QString &, const QString &,
-                                   QWidget *) override
+    std::optional<QString> askText(const QString &, const QString &, const QString &, QWidget *) override
     {
         return {};
     }
@@ -39,9 +37,15 @@ int Dialogs::choose(const QString &text, const QString &title, const QStringList
     return -1;
 }
 
-Dialogs &dialogs() { return g_installed ? *g_installed : g_fallback; }
+Dialogs &dialogs()
+{
+    return g_installed ? *g_installed : g_fallback;
+}
 
-void setDialogs(Dialogs *d) { g_installed = d; }
+void setDialogs(Dialogs *d)
+{
+    g_installed = d;
+}
 
 void msgBox(const QString &text, QWidget *parent)
 {
@@ -56,8 +60,9 @@ QString toQtFilter(const QString &vbFilter)
         const QString description = parts[i].trimmed();
         const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')).trimmed();
         // Descriptions usually show the pattern already ("Web Page (*.htm)").
-        out << (description.contains(QLatin1Char('(')) ? description
-                                                       : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
+        out << (description.contains(QLatin1Char('('))
+                    ? description
+                    : description + QStringLiteral(" (") + patterns + QLatin1Char(')'));
     }
     return out.join(QStringLiteral(";;"));
 }

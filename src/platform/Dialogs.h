@@ -51,8 +51,8 @@ public:
     virtual std::optional<ColorValue> chooseColor(ColorValue initial, QWidget *parent = nullptr) = 0;
     virtual std::optional<QFont> chooseFont(const QFont &initial, QWidget *parent = nullptr) = 0;
     // A one-line text prompt (hyperlink address, image address, ...).
-    virtual std::optional<QString> askText(const QString &title, const QString &label,
-                                           const QString &initial, QWidget *parent = nullptr) = 0;
+    virtual std::optional<QString> askText(const QString &title, const QString &label, const QString &initial,
+                                           QWidget *parent = nullptr) = 0;
 };
 
 // The installed instance. Before anything is installed, a fallback answers every

@@ -21,6 +21,10 @@ public:
     virtual ~IniReader() = default;
     virtual QString read(const QString &section, const QString &key) = 0;
     virtual QStringList keys(const QString &section) = 0;
+    virtual bool contains(const QString &section, const QString &key)
+    {
+        return keys(section).contains(key.trimmed(), Qt::CaseInsensitive);
+    }
 };
 
 // Returns the number of keys written.

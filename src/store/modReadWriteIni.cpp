@@ -106,35 +106,32 @@ void writeEscaped(IniWriter &out, const QString &section, const QString &key, co
     out.write(section, key, EscapeNewlines(value));
 }
 
-// The number of a row key (main text "<list>_<header 1>_<i>" or sub-item
-// "<list>_<header j>_<i>_<j>") held in `key`, or 0 when it is none of them.
-qint64 rowOfKey(const QString &key, const QString &list, ListView &view)
-{
-    for (int column = 0; column < view.columnCount(); ++column) {
-        const QString prefix = list + QLatin1Char('_') + view.headerText(column) + QLatin1Char('_');
-        if (!key.startsWith(prefix, Qt::CaseInsensitive) || key.size() <= prefix.size())
-            continue;
-        const QStringList numbers = key.mid(prefix.size()).split(QLatin1Char('_'));
-        bool rowOk = false;
-        const qint64 row = numbers[0].toLongLong(&rowOk);
-        if (!rowOk || row < 1)
-            continue;
-        bool subOk = numbers.size() == 1 && column == 0;
-        if (numbers.size() == 2)
-            subOk = numbers[1].toInt() == column + 1;
-        if (subOk)
-            return row;
-    }
-    return 0;
-}
-
 // A "SIZE" beyond the rows the section holds is capped at the highest row number that
-// has a key, so a huge one loads at once and rows after a gap are not lost.
+// has a key (main text "<list>_<header 1>_<i>" or sub-item "<list>_<header j>_<i>_<j>"),
+// so a huge one loads at once and rows after a gap are not lost.
 qint64 heldRows(qint64 rows, const QString &list, ListView &view, IniReader &in)
 {
+    // A file as saved holds the last row's key: nothing to look for.
+    if (rows <= 0 || in.contains(list, mainKey(list, view, rows)))
+        return rows;
+    QStringList prefixes;
+    for (int column = 0; column < view.columnCount(); ++column)
+        prefixes << list + QLatin1Char('_') + view.headerText(column) + QLatin1Char('_');
     qint64 highest = 0;
-    for (const QString &name : in.keys(list))
-        highest = std::max(highest, rowOfKey(name, list, view));
+    for (const QString &key : in.keys(list)) {
+        for (int column = 0; column < prefixes.size(); ++column) {
+            const QString &prefix = prefixes[column];
+            if (key.size() <= prefix.size() || !key.startsWith(prefix, Qt::CaseInsensitive))
+                continue;
+            const QStringList numbers = key.mid(prefix.size()).split(QLatin1Char('_'));
+            bool rowOk = false;
+            const qint64 row = numbers[0].toLongLong(&rowOk);
+            const bool mainText = numbers.size() == 1 && column == 0;
+            const bool subItem = numbers.size() == 2 && numbers[1] == QString::number(column + 1);
+            if (rowOk && row > 0 && (mainText || subItem))
+                highest = std::max(highest, row);
+        }
+    }
     return std::min(rows, highest);
 }
 
@@ -155,6 +152,10 @@ public:
     explicit BatchReader(const platform::IniFile &ini) : m_ini(ini) {}
     QString read(const QString &section, const QString &key) override { return m_ini.value(section, key); }
     QStringList keys(const QString &section) override { return m_ini.keys(section); }
+    bool contains(const QString &section, const QString &key) override
+    {
+        return m_ini.contains(section, key);
+    }
 
 private:
     const platform::IniFile &m_ini;

@@ -25,9 +25,9 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QStandardPaths>
-#include <QTextDocument>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 
 namespace wizard {
 
@@ -188,9 +188,9 @@ QIcon listIcon(const QWidget *w, int number)
 
 } // namespace
 
-const QString frmWizard::kPictureFilter =
-    QStringLiteral("All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|"
-                   "GIF Files (*.gif)|*.gif| JPG Files (*.jpg)|*.jpg|All files (*.*)|*.*");
+const QString frmWizard::kPictureFilter = QStringLiteral(
+    "All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|"
+    "GIF Files (*.gif)|*.gif| JPG Files (*.jpg)|*.jpg|All files (*.*)|*.*");
 
 const QString frmWizard::kPromoAddress[3] = {editor::branding::kCompanyPage, editor::branding::kMorePage,
                                              editor::branding::kBrandPage};
@@ -290,7 +290,8 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->lvwTestimonial, &QTreeWidget::itemClicked, this, &frmWizard::lvwTestimonial_Click);
     connect(ui->xpcmdFAQUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdFAQUpdate_Click);
     connect(ui->xpcmdFeatureUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdFeatureUpdate_Click);
-    connect(ui->xpcmdTestimonialUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdTestimonialUpdate_Click);
+    connect(ui->xpcmdTestimonialUpdate, &QPushButton::clicked, this,
+            &frmWizard::xpcmdTestimonialUpdate_Click);
     {
         QTreeWidget *const lists[3] = {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial};
         QPushButton *const ups[3] = {ui->xpcmdFAQMoveUp, ui->xpcmdFeatureMoveUp, ui->xpcmdTestimonialMoveUp};
@@ -301,7 +302,8 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
             connect(downs[i], &QPushButton::clicked, this, [this, i] { moveRow(i, +1); });
             connect(lists[i], &QTreeWidget::itemSelectionChanged, this, &frmWizard::updateListButtons);
             // Rows come and go by Add, Remove, Load and ClearAll.
-            connect(lists[i]->model(), &QAbstractItemModel::rowsInserted, this, &frmWizard::updateListButtons);
+            connect(lists[i]->model(), &QAbstractItemModel::rowsInserted, this,
+                    &frmWizard::updateListButtons);
             connect(lists[i]->model(), &QAbstractItemModel::rowsRemoved, this, &frmWizard::updateListButtons);
             connect(lists[i]->model(), &QAbstractItemModel::modelReset, this, &frmWizard::updateListButtons);
         }
@@ -430,8 +432,8 @@ void frmWizard::updateSideBar()
                                   "<p style='color:#a9c6de'>Sales page wizard</p><br>"
                                   "<table cellspacing='0' cellpadding='3'>");
     for (int i = 0; i < N; ++i) {
-        const QString style = i == front ? QStringLiteral("color:#ffffff; font-weight:600")
-                                         : QStringLiteral("color:#d8e6f2");
+        const QString style =
+            i == front ? QStringLiteral("color:#ffffff; font-weight:600") : QStringLiteral("color:#d8e6f2");
         // Each step is a link: a click goes to it.
         html += QStringLiteral("<tr><td align='right' style='%1'>%2</td>"
                                "<td><a href='step:%4' style='%1; text-decoration:none'>%3</a></td></tr>")
@@ -657,7 +659,6 @@ void loadSelected(QTreeWidget *list, std::initializer_list<QWidget *> boxes)
         setBoxText(box, row->text(column++));
 }
 
-
 void updateSelected(QTreeWidget *list, const QStringList &texts, std::initializer_list<QWidget *> boxes)
 {
     QTreeWidgetItem *row = selectedRow(list);
@@ -691,11 +692,11 @@ void frmWizard::updateListButtons()
         QTreeWidget *list;
         QPushButton *update, *up, *down;
     };
-    for (const Editor &e : {Editor{ui->lvwFAQ, ui->xpcmdFAQUpdate, ui->xpcmdFAQMoveUp, ui->xpcmdFAQMoveDown},
-                            Editor{ui->lvwFeatures, ui->xpcmdFeatureUpdate, ui->xpcmdFeatureMoveUp,
-                                   ui->xpcmdFeatureMoveDown},
-                            Editor{ui->lvwTestimonial, ui->xpcmdTestimonialUpdate, ui->xpcmdTestimonialMoveUp,
-                                   ui->xpcmdTestimonialMoveDown}}) {
+    for (const Editor &e :
+         {Editor{ui->lvwFAQ, ui->xpcmdFAQUpdate, ui->xpcmdFAQMoveUp, ui->xpcmdFAQMoveDown},
+          Editor{ui->lvwFeatures, ui->xpcmdFeatureUpdate, ui->xpcmdFeatureMoveUp, ui->xpcmdFeatureMoveDown},
+          Editor{ui->lvwTestimonial, ui->xpcmdTestimonialUpdate, ui->xpcmdTestimonialMoveUp,
+                 ui->xpcmdTestimonialMoveDown}}) {
         QTreeWidgetItem *row = selectedRow(e.list);
         const int at = row ? e.list->indexOfTopLevelItem(row) : -1;
         e.update->setEnabled(row != nullptr);

@@ -12,8 +12,14 @@ template <typename T> T take(std::deque<T> &queue, T fallback)
 }
 } // namespace
 
-RecordingDialogs::RecordingDialogs() { platform::setDialogs(this); }
-RecordingDialogs::~RecordingDialogs() { platform::setDialogs(nullptr); }
+RecordingDialogs::RecordingDialogs()
+{
+    platform::setDialogs(this);
+}
+RecordingDialogs::~RecordingDialogs()
+{
+    platform::setDialogs(nullptr);
+}
 
 QStringList RecordingDialogs::messageTexts() const
 {
@@ -23,7 +29,10 @@ QStringList RecordingDialogs::messageTexts() const
     return out;
 }
 
-QString RecordingDialogs::lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
+QString RecordingDialogs::lastMessage() const
+{
+    return messages.empty() ? QString() : messages.back().text;
+}
 
 platform::Answer RecordingDialogs::message(const QString &text, const QString &title,
                                            platform::Buttons buttons, platform::Icon icon, QWidget *)
@@ -34,7 +43,7 @@ platform::Answer RecordingDialogs::message(const QString &text, const QString &t
         return platform::Answer::Ok;
     const platform::Answer fallback =
         buttons == platform::Buttons::Ok || buttons == platform::Buttons::OkCancel ? platform::Answer::Ok
-                                                                                 : platform::Answer::Yes;
+                                                                                   : platform::Answer::Yes;
     return take<platform::Answer>(answers, fallback);
 }
 
@@ -79,8 +88,8 @@ std::optional<QFont> RecordingDialogs::chooseFont(const QFont &, QWidget *)
     return take(fonts, std::optional<QFont>());
 }
 
-std::optional<QString> RecordingDialogs::askText(const QString &, const QString &label,
-                                                 const QString &, QWidget *)
+std::optional<QString> RecordingDialogs::askText(const QString &, const QString &label, const QString &,
+                                                 QWidget *)
 {
     textPrompts.push_back(label);
     return take(texts, std::optional<QString>());

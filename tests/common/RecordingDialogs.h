@@ -19,15 +19,15 @@ struct RecordedMessage {
 
 class RecordingDialogs final : public platform::Dialogs {
 public:
-    RecordingDialogs();  // installs itself
+    RecordingDialogs();           // installs itself
     ~RecordingDialogs() override; // restores the fallback
 
     // Scripted answers, taken front first.
-    std::deque<platform::Answer> answers;   // for questions (not OK-only boxes); when empty: Ok/Yes
-    std::deque<int> choices;                // for choose(); when empty: -1 (closed)
-    std::deque<QString> files;              // openFile / saveFile; "" = cancel
-    std::deque<QStringList> fileLists;      // openFiles
-    std::deque<QString> folders;            // chooseFolder
+    std::deque<platform::Answer> answers; // for questions (not OK-only boxes); when empty: Ok/Yes
+    std::deque<int> choices;              // for choose(); when empty: -1 (closed)
+    std::deque<QString> files;            // openFile / saveFile; "" = cancel
+    std::deque<QStringList> fileLists;    // openFiles
+    std::deque<QString> folders;          // chooseFolder
     std::deque<std::optional<platform::ColorValue>> colors;
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QString>> texts; // askText

@@ -39,6 +39,7 @@ protected:
     void SetUp() override
     {
         platform::setApplicationFolder(dir.path());
+        platform::setPreviewFolder(dir.path());
         desktop::setUrlOpener([this](const QUrl &url) {
             opened << url;
             return true;

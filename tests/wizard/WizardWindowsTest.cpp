@@ -112,42 +112,75 @@ protected:
     static inline QList<QUrl> s_opened;
 };
 
-TEST_F(WizardWindows, NavigationWrapsAndEnablesAtTheEnds)
+TEST_F(WizardWindows, CaptionStepListAndButtonsAgreeAfterEveryWayIn)
 {
-    const auto at = [](int step, bool previous, bool next) {
+    // The page in front, CurrentStep, the caption, the marked step of the list and the
+    // buttons all tell the same step.
+    const auto at = [](int step, const QString &name) {
         EXPECT_EQ(w().CurrentStep, step);
         EXPECT_EQ(w().pageInFront(), step);
-        EXPECT_EQ(w().xpcmdPrevious->isEnabled(), previous) << step;
-        EXPECT_EQ(w().xpcmdNext->isEnabled(), next) << step;
+        EXPECT_EQ(w().windowTitle(), QString("Wizard :: Step %1 of 10 for %2").arg(step + 1).arg(name));
+        EXPECT_TRUE(
+            named<QLabel>("Image1")->text().contains(QString("&#9656;&nbsp;%1<").arg(step + 1)) ||
+            named<QLabel>("Image1")->text().contains(QString::fromUtf8("\u25b8\u00a0%1<").arg(step + 1)))
+            << step;
+        EXPECT_EQ(w().xpcmdPrevious->isEnabled(), step > 0) << step;
+        EXPECT_EQ(w().xpcmdNext->isEnabled(), step < 9) << step;
     };
+    // First open.
     w().showWindow(false);
-    w().xpcmdPrevious_Click(); // step 1 wraps to step 10 and back; nothing gets disabled
-    at(9, true, true);
-    w().xpcmdNext_Click();
-    at(0, true, true);
+    at(0, "");
     le("txtSoftwareName")->setText("Tally");
+    at(0, "Tally"); // the caption follows the name as it is typed
     for (int i = 0; i < 9; ++i)
         QTest::mouseClick(w().xpcmdNext, Qt::LeftButton);
-    at(9, true, false);
+    at(9, "Tally");
     w().xpcmdPrevious_Click();
-    at(8, true, true);
-    EXPECT_EQ(w().windowTitle(), "Wizard :: Step 9 of 10 for Tally");
+    at(8, "Tally");
 
-    // Closing (button or close box) only hides: answers, rows and the step stay.
+    // A click on a step of the list goes there.
+    emit named<QLabel>("Image1")->linkActivated("step:4");
+    at(3, "Tally");
+    emit named<QLabel>("Image1")->linkActivated("step:11"); // no such step: nothing moves
+    at(3, "Tally");
+
+    // Closing (button or close box) only hides: answers and rows stay. Reopened from
+    // the editor, the wizard is on step 1 in every respect.
     lv("lvwFAQ")->addTopLevelItem(new QTreeWidgetItem(QStringList{"Q", "A"}));
     w().xpcmdClose_Click();
     EXPECT_FALSE(w().isVisible());
-    EXPECT_EQ(w().pageInFront(), 0);
-    w().showWindow(false);
+    w().showStep(9);
+    s_main->Toolbar1_ButtonClick("wizard");
+    EXPECT_TRUE(w().isVisible());
+    at(0, "Tally");
     w().close();
     EXPECT_FALSE(w().isVisible());
     wizard::peer().unloadWizard();
     ASSERT_EQ(frmWizard::existing(), &w());
-    EXPECT_EQ(le("txtSoftwareName")->text(), "Tally");
     EXPECT_EQ(lv("lvwFAQ")->topLevelItemCount(), 1);
-    for (int i = 0; i < 8; ++i)
-        w().xpcmdPrevious_Click();
-    at(0, false, true);
+
+    // New (ClearAll): the caption names no product any more.
+    w().showStep(5);
+    dialogs.answers = {platform::Answer::Yes};
+    bool checked = false;
+    std::function<void()> inspect = [&] {
+        if (!w().isVisible())
+            return QTimer::singleShot(20, inspect);
+        checked = true;
+        at(0, "");
+        EXPECT_EQ(lv("lvwFAQ")->topLevelItemCount(), 0);
+        w().xpcmdClose_Click();
+    };
+    QTimer::singleShot(0, inspect);
+    s_main->Toolbar1_ButtonClick("new"); // shows the wizard modally
+    EXPECT_TRUE(checked);
+
+    // Load, from another step: step 1 with the loaded product's name.
+    w().showStep(6);
+    cb("cmbExistingSoftware")->setCurrentText("Ledgerlark");
+    w().xpcmdLoadLoad_Click();
+    at(0, "Ledgerlark");
+    w().close();
 }
 
 TEST_F(WizardWindows, ListEditorsCheckTheirBoxesInOrder)
@@ -201,6 +234,96 @@ TEST_F(WizardWindows, ListEditorsCheckTheirBoxesInOrder)
     w().lvwTestimonial_Click();
     EXPECT_EQ(le("txtTestimonialName")->text(), "kept");
     w().close();
+}
+
+TEST_F(WizardWindows, UpdateAndMoveCorrectRowsInPlaceInAllThreeLists)
+{
+    struct Editor {
+        const char *list, *prefix;
+        std::vector<const char *> boxes;
+        void (frmWizard::*add)();
+        QString blankFirstBox;
+    };
+    const Editor editors[] = {{"lvwFAQ",
+                               "xpcmdFAQ",
+                               {"txtFAQQuestion", "txtFAQAnswer"},
+                               &frmWizard::xpcmdFAQAdd_Click,
+                               "Please enter a question"},
+                              {"lvwFeatures",
+                               "xpcmdFeature",
+                               {"txtFeatureName", "txtFeatureDetail"},
+                               &frmWizard::xpcmdFeatureAdd_Click,
+                               "Please enter a name for the feature"},
+                              {"lvwTestimonial",
+                               "xpcmdTestimonial",
+                               {"txtTestimonialName", "txtTestimonialAdditionalInfo", "txtTestimonial"},
+                               &frmWizard::xpcmdTestimonialAdd_Click,
+                               "Please enter the name of the person who has given this feedback"}};
+    const auto setBox = [](const char *name, const QString &text) {
+        if (auto *line = w().findChild<QLineEdit *>(name))
+            line->setText(text);
+        else
+            pe(name)->setPlainText(text);
+    };
+    w().showWindow(false);
+    for (const Editor &e : editors) {
+        QTreeWidget *list = lv(e.list);
+        const auto button = [&](const char *what) {
+            return named<QPushButton>((QByteArray(e.prefix) + what).constData());
+        };
+        const auto firstColumn = [&] {
+            QStringList texts;
+            for (const QStringList &row : rows(list))
+                texts << row.first();
+            return texts;
+        };
+        const auto enabled = [&] {
+            return QList<bool>{button("Update")->isEnabled(), button("MoveUp")->isEnabled(),
+                               button("MoveDown")->isEnabled()};
+        };
+        for (const QString row : {"A", "B", "C"}) {
+            for (const char *box : e.boxes)
+                setBox(box, row);
+            (w().*e.add)();
+        }
+        ASSERT_EQ(firstColumn(), QStringList({"A", "B", "C"})) << e.list;
+        EXPECT_EQ(enabled(), QList<bool>({false, false, false})) << e.list; // nothing selected
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(1)).center());
+        EXPECT_EQ(enabled(), QList<bool>({true, true, true})) << e.list;
+        setBox(e.boxes[0], "B2");
+        button("Update")->click();
+        EXPECT_EQ(firstColumn(), QStringList({"A", "B2", "C"})) << e.list;
+        EXPECT_EQ(rows(list)[1].mid(1), QStringList(e.boxes.size() - 1, "B")) << e.list;
+        // The same checks as Add: a blank first box is refused and the row stays.
+        setBox(e.boxes[0], "  ");
+        button("Update")->click();
+        EXPECT_EQ(dialogs.lastMessage(), e.blankFirstBox);
+        EXPECT_EQ(firstColumn(), QStringList({"A", "B2", "C"})) << e.list;
+
+        button("MoveUp")->click();
+        EXPECT_EQ(firstColumn(), QStringList({"B2", "A", "C"})) << e.list;
+        EXPECT_EQ(enabled(), QList<bool>({true, false, true})) << e.list;
+        button("MoveDown")->click();
+        button("MoveDown")->click();
+        EXPECT_EQ(firstColumn(), QStringList({"A", "C", "B2"})) << e.list;
+        EXPECT_EQ(enabled(), QList<bool>({true, true, false})) << e.list;
+        EXPECT_EQ(rows(list)[2].mid(1), QStringList(e.boxes.size() - 1, "B")) << e.list;
+    }
+    w().close();
+}
+
+TEST_F(WizardWindows, ANoBreakSpaceIsKeptInRowsPageAndFile)
+{
+    const QString nbsp = QString(QChar(0x00A0));
+    le("txtFAQQuestion")->setText("Price?");
+    pe("txtFAQAnswer")->setPlainText(nbsp); // not blank
+    w().xpcmdFAQAdd_Click();
+    EXPECT_EQ(rows(lv("lvwFAQ")), (QList<QStringList>{{"Price?", nbsp}}));
+    pe("txtProblem")->setPlainText("10" + nbsp + "EUR\nsecond");
+    EXPECT_EQ(w().pageData().txtProblem, "10" + nbsp + "EUR\r\nsecond");
+    EXPECT_EQ(textBoxes(w())["txtProblem"], w().pageData().txtProblem); // as the product file has it
 }
 
 TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
@@ -274,7 +397,8 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
     // Both previews write the temporary page, without asking for a path.
     le("txtSoftwareName")->setText("Previewed");
     cb("cmbTemplates")->setCurrentIndex(0);
-    const QString preview = app() + "/~temp.htm";
+    const QString preview = platform::previewPage();
+    EXPECT_FALSE(preview.startsWith(app()));
     QTest::mouseClick(named<QPushButton>("xpcmdMoreTemplates"), Qt::LeftButton);
     EXPECT_TRUE(testing_support::readAll(preview).contains("Previewed"));
     EXPECT_TRUE(QFileInfo::exists(preview + ".files"));
@@ -363,6 +487,97 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     EXPECT_EQ(s_main->CurrentFile, page);
     EXPECT_TRUE(w().isVisible());
     w().close();
+}
+
+TEST_F(WizardWindows, TheSaveDialogSuggestsWhereTheNewPageGoes)
+{
+    QTemporaryDir out;
+    le("txtSoftwareName")->setText("Ledger/lark");
+    cb("cmbTemplates")->setCurrentIndex(0);
+    w().showWindow(false);
+    // A new page: the documents folder and the product's name.
+    w().xpcmdEditInEditor_Click(1);
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests.back().directory,
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    EXPECT_EQ(dialogs.fileRequests.back().fileName, "Ledger-lark.htm");
+    // A typed path of a page not made yet: its folder and its name.
+    le("txtGeneratedPage")->setText(out.filePath("offer.htm"));
+    w().xpcmdEditInEditor_Click(1);
+    EXPECT_EQ(dialogs.fileRequests.back().directory, out.path());
+    EXPECT_EQ(dialogs.fileRequests.back().fileName, "offer.htm");
+    EXPECT_TRUE(w().isVisible()); // cancelled: nothing generated
+    EXPECT_FALSE(QFileInfo::exists(out.filePath("offer.htm")));
+
+    // Pictures of every usual kind are offered first.
+    w().xpcmdBrowseProductImage_Click();
+    EXPECT_TRUE(dialogs.fileRequests.back().filter.startsWith(
+        "All pictures (*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp)|*.png;*.jpg;*.jpeg;*.gif;*.svg;*.webp|GIF Files"));
+    w().close();
+}
+
+TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
+{
+    QTemporaryDir out;
+    const QString page = out.filePath("page.htm"), other = out.filePath("other.htm");
+    le("txtSoftwareName")->setText("Guarded");
+    cb("cmbTemplates")->setCurrentIndex(0);
+    const auto generate = [&] {
+        w().showWindow(false);
+        w().xpcmdEditInEditor_Click(0);
+    };
+    const auto questions = [&] {
+        int n = 0;
+        for (const auto &m : dialogs.messages)
+            n += m.choices.isEmpty() ? 0 : 1;
+        return n;
+    };
+    dialogs.files.push_back(page);
+    generate();
+    ASSERT_TRUE(QFileInfo::exists(page));
+
+    // Unchanged since Quillmark wrote it: no question.
+    generate();
+    EXPECT_EQ(questions(), 0);
+    EXPECT_FALSE(w().isVisible());
+
+    // Changed on disk: asked; Cancel keeps the file and the wizard open.
+    QByteArray edited = testing_support::readAll(page) + "<!-- typed by hand -->";
+    testing_support::writeAll(page, edited);
+    dialogs.choices = {2};
+    generate();
+    ASSERT_EQ(questions(), 1);
+    EXPECT_EQ(dialogs.messages.back().choices,
+              QStringList({"Overwrite", QString::fromUtf8("Save the new page under another name\u2026"), "Cancel"}));
+    EXPECT_TRUE(dialogs.messages.back().text.contains("was changed since Quillmark generated it"));
+    EXPECT_EQ(testing_support::readAll(page), edited);
+    EXPECT_TRUE(w().isVisible());
+
+    // Another name: the edited page stays, the new one is made and opened.
+    dialogs.choices = {1};
+    dialogs.files.push_back(other);
+    generate();
+    EXPECT_EQ(testing_support::readAll(page), edited);
+    EXPECT_TRUE(testing_support::readAll(other).contains("Guarded"));
+    EXPECT_EQ(le("txtGeneratedPage")->text(), other);
+    EXPECT_EQ(s_main->CurrentFile, other);
+
+    // Unsaved edits in the editor: asked although the file is as written; Overwrite replaces.
+    s_main->DHTMLEdit1->setDirty(true);
+    dialogs.choices = {0};
+    generate();
+    EXPECT_EQ(questions(), 3);
+    EXPECT_TRUE(dialogs.messages.back().text.contains("not saved"));
+    EXPECT_FALSE(w().isVisible());
+    EXPECT_FALSE(s_main->hasUnsavedChanges());
+
+    // Overwrite over a changed file replaces it.
+    le("txtGeneratedPage")->setText(page);
+    dialogs.choices = {0};
+    generate();
+    EXPECT_EQ(questions(), 4);
+    EXPECT_FALSE(testing_support::readAll(page).contains("typed by hand"));
+    EXPECT_EQ(s_main->CurrentFile, page);
 }
 
 TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)

@@ -1,15 +1,19 @@
 // Takes the README's pictures of the windows that show no web content: the upload
-// dialog filled with a generated sample page, the insert-table dialog, and the
-// coloured source of that page.
+// dialog filled with a generated sample page, the insert-table dialog, the coloured
+// source of that page, and the wizard's steps of the first-page guide.
 // Usage: screenshot_dialogs <checkout> <output folder>
 #include "editor/frmDialog_Table.h"
+#include "editor/frmMain.h"
 #include "editor/modMain.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/widgets/SourceView.h"
 #include "publish/FrmUploadInfo.h"
+#include "wizard/WizardPeer.h"
+#include "wizard/frmWizard.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QTreeWidget>
@@ -30,6 +34,7 @@ bool save(QWidget &w, const QString &path)
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // the wizard holds a web view
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: %s <checkout> <output folder>\n", argv[0]);
@@ -92,6 +97,33 @@ int main(int argc, char **argv)
         ok &= source.LoadFile(page);
         editor::modMain::ColorizeSource(source);
         ok &= save(source, out + QStringLiteral("/source-view.png"));
+    }
+    {
+        // The wizard with the sample product: the load panel, a question being
+        // corrected in place, and the last step.
+        editor::frmMain main;
+        main.setWizardPeer(&wizard::peer());
+        wizard::frmWizard &w = wizard::frmWizard::instance();
+        w.resize(1000, 700);
+        w.show();
+        w.xpcmdLoadInfo_Click();
+        w.findChild<QComboBox *>(QStringLiteral("cmbExistingSoftware"))
+            ->setCurrentText(QStringLiteral("Ledgerlark"));
+        ok &= save(w, out + QStringLiteral("/guide-load.png"));
+        w.xpcmdLoadLoad_Click();
+        w.showStep(3);
+        auto *faq = w.findChild<QTreeWidget *>(QStringLiteral("lvwFAQ"));
+        if (faq->topLevelItemCount() > 1) {
+            faq->setCurrentItem(faq->topLevelItem(1));
+            w.lvwFAQ_Click();
+        }
+        ok &= save(w, out + QStringLiteral("/guide-faq.png"));
+        w.findChild<QLineEdit *>(QStringLiteral("txtGeneratedPage"))
+            ->setText(QStringLiteral("/home/maya/Documents/Ledgerlark.htm"));
+        w.showStep(9);
+        ok &= save(w, out + QStringLiteral("/guide-generate.png"));
+        w.hide();
+        wizard::frmWizard::destroyInstance();
     }
     app_folder.removeRecursively();
     return ok ? 0 : 1;

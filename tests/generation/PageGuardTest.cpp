@@ -1,0 +1,97 @@
+// What Quillmark remembers of the pages it writes, and the template catalogue over
+// the user's and the shipped templates folders.
+#include "generation/PageGuard.h"
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+#include "generation/FolderLister.h"
+#include "generation/modTemplates.h"
+#include "platform/AppFolder.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace generation;
+using testing_support::readAll;
+using testing_support::writeAll;
+
+namespace {
+
+class Guard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setUserDataFolder(tmp.filePath("data"));
+        QDir().mkpath(shipped);
+        QDir().mkpath(own);
+        writeAll(shipped + "/Sunrise.htm", "<p>shipped <ZOR_PAGE_DATA_SOFTWARENAME></p>");
+        writeAll(shipped + "/Sunrise_style.css", "shipped");
+        writeAll(shipped + "/Ocean.htm", "<p>ocean</p>");
+        writeAll(own + "/sunrise.htm", "<p>mine <ZOR_PAGE_DATA_SOFTWARENAME></p>");
+        writeAll(own + "/Zest.htm", "<p>zest</p>");
+    }
+    void TearDown() override { platform::setUserDataFolder({}); }
+    bool generate(QString name, QString page)
+    {
+        PageData d;
+        d.txtSoftwareName = "Tool";
+        QString image;
+        return GenerateTemplateBasedPage(QStringList{own, shipped}, tmp.path(), name, page, image, d);
+    }
+    testing_support::RecordingDialogs dialogs;
+    QTemporaryDir tmp;
+    const QString shipped = tmp.filePath("program/templates"), own = tmp.filePath("data/templates");
+    const QString page = tmp.filePath("page.htm");
+};
+
+TEST_F(Guard, APageChangedSinceQuillmarkWroteItIsNoticed)
+{
+    EXPECT_FALSE(PageChangedSinceLastWrite(page)); // nothing there to lose
+    writeAll(page, "made elsewhere");
+    EXPECT_TRUE(PageChangedSinceLastWrite(page)); // never written by Quillmark
+    EXPECT_EQ(RiskOfOverwriting(page, false), OverwriteRisk::ChangedOnDisk);
+
+    ASSERT_TRUE(generate("Sunrise", page));
+    EXPECT_FALSE(PageChangedSinceLastWrite(page));
+    EXPECT_EQ(RiskOfOverwriting(page, false), OverwriteRisk::None);
+    EXPECT_EQ(RiskOfOverwriting(page, true), OverwriteRisk::UnsavedEdits);
+    EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::Overwrite);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    writeAll(page, readAll(page) + "<p>typed</p>");
+    EXPECT_TRUE(PageChangedSinceLastWrite(page));
+    dialogs.choices = {1};
+    EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::SaveElsewhere);
+    EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::Cancel); // closed without a choice
+
+    // Previews are not remembered.
+    const QString preview = platform::previewPage();
+    ASSERT_TRUE(generate("Ocean", preview));
+    EXPECT_FALSE(readAll(tmp.filePath("data/written-pages.json")).contains("~temp.htm"));
+}
+
+TEST_F(Guard, TheUsersTemplateOfTheSameNameWinsAndIsListedFirst)
+{
+    ASSERT_TRUE(generate("Sunrise", page));
+    EXPECT_EQ(readAll(page), "<p>mine Tool</p>");
+    // Its own files come from the folder the template came from: none in the user's.
+    EXPECT_FALSE(QFileInfo::exists(tmp.filePath("Sunrise_style.css")));
+    ASSERT_TRUE(generate("Ocean", page));
+    EXPECT_EQ(readAll(page), "<p>ocean</p>");
+
+    struct Combo : ComboTarget {
+        QStringList items;
+        int current = -1;
+        void clear() override { items.clear(); }
+        void addItem(const QString &text) override { items << text; }
+        int count() const override { return items.size(); }
+        void setCurrentIndex(int index) override { current = index; }
+    } combo;
+    FillComboFromFolders({own, shipped}, "templates", ".htm", combo);
+    EXPECT_EQ(combo.items, QStringList({"sunrise", "Zest", "Ocean"}));
+    EXPECT_EQ(combo.current, 0);
+    FillComboFromFolders({tmp.filePath("none"), tmp.filePath("neither")}, "templates", ".htm", combo);
+    EXPECT_EQ(dialogs.lastMessage(), "Unable to load templates. Folder does not exist");
+}
+
+} // namespace

@@ -1,0 +1,1 @@
+quillmark_add_test(generation_guard SOURCES PageGuardTest.cpp LIBS generation)
