@@ -9,9 +9,7 @@
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/QtDialogs.h"
 #include "platform/widgets/SourceView.h"
-#ifdef QUILLMARK_HAVE_WIZARD
 #include "wizard/WizardPeer.h"
-#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,7 +20,8 @@
 namespace {
 
 // Opens `path` in all three views, as the wizard's hand-off does.
-// Interim: the editor is getting one open operation of its own; call it here then.
+// Interim, until the editor's own open operation is merged: then this function goes
+// and the caller uses frmMain::openPage(path) and frmMain::currentFile().
 bool openPage(editor::frmMain &window, const QString &path)
 {
     if (!QFileInfo(path).isFile()) {
@@ -83,9 +82,7 @@ extern "C" Q_DECL_EXPORT int quillmark_window_main(int *argc, char **argv)
     platform::setDialogs(&dialogs);
 
     editor::frmMain window;
-#ifdef QUILLMARK_HAVE_WIZARD
     window.setWizardPeer(&wizard::peer());
-#endif
     QObject::connect(&window, &editor::frmMain::programEnded, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
 
