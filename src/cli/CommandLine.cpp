@@ -40,7 +40,7 @@ const QString kGeneralHelp =
                    "  publish    Send a page and the files it needs to your web server\n"
                    "\n"
                    "Options:\n"
-                   "  -h, --help     Show this help; 'quillmark COMMAND --help' shows a command's\n"
+                   "  -h, --help     Show this help (and 'quillmark COMMAND --help' a command's)\n"
                    "  -v, --version  Show the version\n"
                    "\n"
                    "Exit status:\n"

@@ -46,11 +46,14 @@ int parse(QCommandLineParser &parser, const QString &command, const QStringList 
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("Show this help."));
     parser.addOption(helpOption);
-    if (!parser.parse(QStringList{prefix(command)} + arguments))
+    if (!parser.parse(QStringList{prefix(command)} + arguments)) {
+        QString error = parser.errorText();
+        if (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
         return fail(command,
-                    parser.errorText() + QStringLiteral(" (see quillmark ") + command +
-                        QStringLiteral(" --help)"),
+                    error + QStringLiteral(" (see quillmark ") + command + QStringLiteral(" --help)"),
                     kBadUsage);
+    }
     if (parser.isSet(helpOption)) {
         write(stdout, helpText(parser, help));
         return kDone;

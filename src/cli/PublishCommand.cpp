@@ -40,9 +40,11 @@ const CommandHelp kPublishHelp = {
                    "\n"
                    "Progress goes to standard error, the result to standard output.\n"
                    "\n"
+                   "Ctrl+C lets the file being sent arrive whole and stops there.\n"
+                   "\n"
                    "Example:\n"
-                   "  QUILLMARK_PASSWORD=... quillmark publish ~/site/index.htm \\\n"
-                   "      --to ftp://me@example.com/public_html --password-env QUILLMARK_PASSWORD\n")};
+                   "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
+                   "      --password-file ~/.config/quillmark/password\n")};
 
 QString actionName(publish::Action action)
 {
