@@ -1,41 +1,44 @@
-// The program entry: loads the main window and nothing else; the window's load
-// handler does the start-up work.
-#include "editor/frmMain.h"
-#include "platform/widgets/QtDialogs.h"
-#include "wizard/WizardPeer.h"
+// The program entry. With a command (generate, check, publish, --help, --version) it
+// runs as a console program: a QCoreApplication only, so no display is needed and
+// neither Qt Widgets nor Qt WebEngine is loaded. Otherwise it loads the window module
+// and hands over to it.
+#include "cli/CommandLine.h"
+#include "cli/ProgramModule.h"
 
-#include <QApplication>
-#include <QTimer>
+#include <QCoreApplication>
+#include <QString>
 #include <cstdio>
-#include <ctime>
+
+namespace {
+
+QStringList argumentList(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int runWindow(int &argc, char **argv)
+{
+    QString error;
+    using Entry = int (*)(int *, char **);
+    if (const auto entry = reinterpret_cast<Entry>(
+            cli::LoadProgramFunction(QStringLiteral("quillmark-window.so"), "quillmark_window_main", error)))
+        return entry(&argc, argv);
+    std::fprintf(stderr,
+                 "quillmark: cannot load the window (%s); the commands still work (see quillmark --help)\n",
+                 error.toLocal8Bit().constData());
+    return cli::kFailed;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmark"));
-    // Closing the main window ends the program, even while other windows are open.
-    QApplication::setQuitOnLastWindowClosed(false);
-    platform::QtDialogs dialogs;
-    platform::setDialogs(&dialogs);
-
-    editor::frmMain window;
-    window.setWizardPeer(&wizard::peer());
-    QObject::connect(&window, &editor::frmMain::programEnded, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-
-    // Start-up timing: print the wall-clock moment the window is first shown and
-    // leave, so that a script can measure from the process start.
-    if (qEnvironmentVariableIntValue("QUILLMARK_EXIT_WHEN_SHOWN") == 1) {
-        QObject::connect(&window, &editor::frmMain::firstShown, &app, [] {
-            timespec now{};
-            clock_gettime(CLOCK_REALTIME, &now);
-            std::printf("QUILLMARK_SHOWN %lld.%09ld\n", static_cast<long long>(now.tv_sec), now.tv_nsec);
-            std::fflush(stdout);
-            QTimer::singleShot(0, [] { std::_Exit(0); });
-        });
-    }
-
-    window.Form_Load();
-    return app.exec();
+    if (!cli::IsCommandLine(argumentList(argc, argv)))
+        return runWindow(argc, argv);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quillmark"));
+    return cli::Run(QCoreApplication::arguments());
 }

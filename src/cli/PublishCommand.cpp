@@ -1,0 +1,307 @@
+#include "cli/PublishCommand.h"
+
+#include "cli/CommandLine.h"
+#include "cli/Console.h"
+#include "cli/ConsoleDialogs.h"
+#include "cli/PublishTarget.h"
+#include "platform/AppFolder.h"
+#include "platform/Dialogs.h"
+#include "publish/UploadEngine.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <csignal>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+const CommandHelp kPublishHelp = {
+    QStringLiteral(
+        "quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
+        "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run] [--json]"),
+    QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
+                   "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
+                   "page alone when it has no list); a .files list sends what it names; a folder\n"
+                   "sends its files and subfolders. Only files changed since they were last sent\n"
+                   "go out unless --all is given."),
+    QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
+                   "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
+                   "Without --to, the server settings saved in the upload window are used.\n"
+                   "\n"
+                   "The password is never taken from the command line: it comes from the\n"
+                   "environment variable named by --password-env, from the first line of the\n"
+                   "file named by --password-file (which only its owner may read: chmod 600),\n"
+                   "or from the saved settings of the upload window for the same server and user.\n"
+                   "\n"
+                   "Progress goes to standard error, the result to standard output.\n"
+                   "\n"
+                   "Ctrl+C lets the file being sent arrive whole and stops there.\n"
+                   "\n"
+                   "Example:\n"
+                   "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
+                   "      --password-file ~/.config/quillmark/password\n")};
+
+QString actionName(publish::Action action)
+{
+    switch (action) {
+    case publish::Action::Sent:
+        return QStringLiteral("sent");
+    case publish::Action::Unchanged:
+        return QStringLiteral("unchanged");
+    case publish::Action::Failed:
+        return QStringLiteral("failed");
+    case publish::Action::WouldSend:
+        return QStringLiteral("would-send");
+    }
+    return {};
+}
+
+// Progress on standard error: one line rewritten in place on a terminal, plain
+// lines otherwise (a log file or a pipe gets no carriage returns).
+class Progress {
+public:
+    explicit Progress(publish::UploadEngine &engine) : m_terminal(::isatty(STDERR_FILENO) == 1)
+    {
+        QObject::connect(
+            &engine, &publish::UploadEngine::progress, &engine,
+            [this](int done, int total, qint64 bytesDone, qint64 bytesTotal, const QString &file) {
+                if (!m_terminal || total == 0)
+                    return;
+                const int percent = bytesTotal > 0 ? int(bytesDone * 100 / bytesTotal) : 0;
+                write(stderr, QStringLiteral("\r\x1b[K[%1/%2] %3% %4")
+                                  .arg(done)
+                                  .arg(total)
+                                  .arg(percent)
+                                  .arg(QFileInfo(file).fileName()));
+                m_open = true;
+            });
+        QObject::connect(&engine, &publish::UploadEngine::status, &engine, [this](const QString &line) {
+            if (!m_terminal)
+                write(stderr, OneLine(line) + QLatin1Char('\n'));
+        });
+    }
+    ~Progress() { finish(); }
+    void finish()
+    {
+        if (m_open)
+            write(stderr, QStringLiteral("\r\x1b[K"));
+        m_open = false;
+    }
+
+private:
+    bool m_terminal;
+    bool m_open = false;
+};
+
+// Ctrl+C (or a TERM from a scheduler) lets the file being sent arrive whole and stops
+// there, so the server never keeps half a file; a second one ends the program at once.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int signal)
+{
+    g_interrupted = 1;
+    std::signal(signal, SIG_DFL);
+}
+
+class InterruptStopsAfterTheCurrentFile {
+public:
+    explicit InterruptStopsAfterTheCurrentFile(publish::UploadEngine &engine)
+    {
+        g_interrupted = 0;
+        m_int = std::signal(SIGINT, onInterrupt);
+        m_term = std::signal(SIGTERM, onInterrupt);
+        // The engine processes events while it waits; a flag is all a handler may set.
+        QObject::connect(&m_poll, &QTimer::timeout, &engine, [&engine, this] {
+            if (g_interrupted && !m_cancelled) {
+                m_cancelled = true;
+                write(stderr, QStringLiteral("\nquillmark publish: stopping after the current file\n"));
+                engine.cancel();
+            }
+        });
+        m_poll.start(100);
+    }
+    ~InterruptStopsAfterTheCurrentFile()
+    {
+        std::signal(SIGINT, m_int);
+        std::signal(SIGTERM, m_term);
+    }
+
+private:
+    QTimer m_poll;
+    bool m_cancelled = false;
+    void (*m_int)(int) = SIG_DFL;
+    void (*m_term)(int) = SIG_DFL;
+};
+
+} // namespace
+
+int PublishCommand(const QStringList &arguments)
+{
+    const QString command = QStringLiteral("publish");
+    // A password option is a mistake worth naming: the usual parser would only say
+    // "unknown option".
+    for (const QString &argument : arguments)
+        if (argument == QLatin1String("--password") || argument.startsWith(QLatin1String("--password=")))
+            return fail(command,
+                        QStringLiteral("passwords are not taken on the command line (they would show in the "
+                                       "process list); use --password-env or --password-file"),
+                        kBadUsage);
+
+    QCommandLineParser parser;
+    const QCommandLineOption to(QStringLiteral("to"),
+                                QStringLiteral("The server and folder: ftp://, ftps:// or sftp://, "
+                                               "then [user@]host[:port]/folder."),
+                                QStringLiteral("URL"));
+    const QCommandLineOption passwordEnv(QStringLiteral("password-env"),
+                                         QStringLiteral("Take the password from this environment variable."),
+                                         QStringLiteral("VAR"));
+    const QCommandLineOption passwordFile(
+        QStringLiteral("password-file"),
+        QStringLiteral("Take the password from the first line of this file (readable by its owner only)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption all(
+        QStringLiteral("all"),
+        QStringLiteral("Send every file, not only those changed since the last time."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Show what would be sent, and send nothing."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Print the result as one JSON object."));
+    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, json});
+    if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
+        return status;
+
+    // What to send.
+    const QStringList paths = parser.positionalArguments();
+    if (paths.isEmpty())
+        return fail(command, QStringLiteral("nothing to publish: give a page, a .files list or a folder"),
+                    kBadUsage);
+    QVector<publish::Row> rows;
+    QStringList seen;
+    const auto add = [&](const publish::Row &row) {
+        if (!seen.contains(row.localPath)) {
+            seen << row.localPath;
+            rows.push_back(row);
+        }
+    };
+    for (const QString &given : paths) {
+        const QString path = absolute(given);
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            add({path, true});
+        } else if (!info.isFile() || !info.isReadable()) {
+            return fail(command, QStringLiteral("cannot read %1").arg(given), kBadUsage);
+        } else if (path.endsWith(QStringLiteral(".files"), Qt::CaseInsensitive)) {
+            for (const publish::Row &row : publish::RowsForPage(path.chopped(6)))
+                add(row);
+        } else if (QFileInfo(path + QStringLiteral(".files")).isFile()) {
+            for (const publish::Row &row : publish::RowsForPage(path))
+                add(row);
+        } else {
+            add({path, false});
+        }
+    }
+    if (rows.isEmpty())
+        return fail(command, QStringLiteral("the lists name no file that exists"), kBadUsage);
+
+    // Where to, and as whom.
+    const QString ftpinfo = platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
+    const publish::Target saved = publish::LoadSavedTarget(ftpinfo);
+    publish::Target target;
+    if (parser.isSet(to)) {
+        QString error;
+        if (!ParseTargetUrl(parser.value(to), target, error))
+            return fail(command, error, kBadUsage);
+        // The saved password serves the saved server and user only.
+        if (saved.host.compare(target.host, Qt::CaseInsensitive) == 0 && saved.user == target.user)
+            target.password = saved.password;
+    } else {
+        target = saved;
+        if (target.host.trimmed().isEmpty())
+            return fail(
+                command,
+                QStringLiteral("no server: give --to, or save the server settings in the upload window "
+                               "(%1)")
+                    .arg(ftpinfo),
+                kBadUsage);
+    }
+    if (parser.isSet(passwordEnv) && parser.isSet(passwordFile))
+        return fail(command, QStringLiteral("give --password-env or --password-file, not both"), kBadUsage);
+    if (parser.isSet(passwordEnv)) {
+        const QString variable = parser.value(passwordEnv);
+        if (!qEnvironmentVariableIsSet(variable.toLocal8Bit().constData()))
+            return fail(command, QStringLiteral("the environment variable %1 is not set").arg(variable),
+                        kBadUsage);
+        target.password = qEnvironmentVariable(variable.toLocal8Bit().constData());
+    } else if (parser.isSet(passwordFile)) {
+        QString error;
+        if (!ReadPasswordFile(parser.value(passwordFile), target.password, error))
+            return fail(command, error, kBadUsage);
+    }
+
+    publish::Options options;
+    options.onlyChanged = !parser.isSet(all);
+    options.dryRun = parser.isSet(dryRun);
+    options.manifestFolder = platform::manifestFolder();
+
+    ConsoleDialogs dialogs(prefix(command));
+    platform::setDialogs(&dialogs);
+    publish::UploadEngine engine;
+    publish::Summary summary;
+    {
+        Progress progress(engine);
+        InterruptStopsAfterTheCurrentFile interrupt(engine);
+        summary = engine.run(rows, target, options);
+    }
+    platform::setDialogs(nullptr);
+
+    if (parser.isSet(json)) {
+        QJsonArray files;
+        for (const publish::FileResult &file : summary.files)
+            files.append(QJsonObject{{QStringLiteral("local"), file.local},
+                                     {QStringLiteral("remote"), file.remote},
+                                     {QStringLiteral("action"), actionName(file.action)},
+                                     {QStringLiteral("error"), file.error}});
+        QJsonObject result{{QStringLiteral("sent"), summary.sent},
+                           {QStringLiteral("unchanged"), summary.unchanged},
+                           {QStringLiteral("failed"), summary.failed},
+                           {QStringLiteral("files"), files}};
+        if (!summary.error.isEmpty())
+            result.insert(QStringLiteral("error"), summary.error);
+        const QByteArray bytes = QJsonDocument(result).toJson(QJsonDocument::Indented);
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+    } else {
+        QString text;
+        for (const publish::FileResult &file : summary.files) {
+            text += actionName(file.action).leftJustified(11) + file.local;
+            if (!file.remote.isEmpty() && file.action != publish::Action::Unchanged)
+                text += QStringLiteral(" -> ") + file.remote;
+            if (!file.error.isEmpty())
+                text += QStringLiteral(": ") + OneLine(file.error);
+            text += QLatin1Char('\n');
+        }
+        text += QStringLiteral("%1 sent, %2 unchanged, %3 failed\n")
+                    .arg(summary.sent)
+                    .arg(summary.unchanged)
+                    .arg(summary.failed);
+        write(stdout, text);
+    }
+
+    if (!summary.error.isEmpty())
+        return fail(command, summary.error.section(QLatin1Char('\n'), 0, 0), kFailed);
+    if (summary.failed > 0)
+        return fail(command,
+                    summary.failed == 1 ? QStringLiteral("1 file not published")
+                                        : QStringLiteral("%1 files not published").arg(summary.failed),
+                    kFailed);
+    if (summary.cancelled)
+        return fail(command, QStringLiteral("stopped before every file was sent"), kFailed);
+    return kDone;
+}
+
+} // namespace cli

@@ -1,0 +1,9 @@
+// The publishing module: the program loads it for `quillmark publish` only.
+#include "cli/PublishCommand.h"
+
+#include <QtGlobal>
+
+extern "C" Q_DECL_EXPORT int quillmark_publish_main(const QStringList *arguments)
+{
+    return cli::PublishCommand(*arguments);
+}

@@ -1,0 +1,73 @@
+#include "cli/PublishTarget.h"
+
+#include <QFile>
+#include <QUrl>
+#include <sys/stat.h>
+
+namespace cli {
+
+bool ParseTargetUrl(const QString &url, publish::Target &target, QString &error)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || scheme.isEmpty()) {
+        error = QStringLiteral("\"%1\" is not a server address like ftp://user@host/folder").arg(url);
+        return false;
+    }
+    if (scheme == QLatin1String("ftp"))
+        target.protocol = publish::Protocol::Ftp;
+    else if (scheme == QLatin1String("ftps"))
+        target.protocol = publish::Protocol::FtpTls;
+    else if (scheme == QLatin1String("sftp"))
+        target.protocol = publish::Protocol::Sftp;
+    else {
+        error = QStringLiteral("unsupported protocol \"%1\" (use ftp://, ftps:// or sftp://)").arg(scheme);
+        return false;
+    }
+    if (!parsed.password().isEmpty()) {
+        error = QStringLiteral("a password in the address is refused; use --password-env or --password-file");
+        return false;
+    }
+    if (parsed.host().isEmpty()) {
+        error = QStringLiteral("no host in \"%1\"").arg(url);
+        return false;
+    }
+    target.host = parsed.host();
+    target.port = parsed.port(0);
+    target.user = parsed.userName(QUrl::FullyDecoded);
+    QString folder = parsed.path(QUrl::FullyDecoded);
+    if (target.protocol != publish::Protocol::Sftp && folder.startsWith(QLatin1Char('/')))
+        folder.remove(0, 1);
+    if (folder.endsWith(QLatin1Char('/')) && folder.size() > 1)
+        folder.chop(1);
+    target.remoteFolder = folder;
+    return true;
+}
+
+bool ReadPasswordFile(const QString &path, QString &password, QString &error)
+{
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = QStringLiteral("cannot read the password file %1").arg(path);
+        return false;
+    }
+    if (st.st_mode & (S_IRWXG | S_IRWXO)) {
+        error = QStringLiteral("the password file %1 can be read or changed by other users; "
+                               "make it private with: chmod 600 %1")
+                    .arg(path);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read the password file %1").arg(path);
+        return false;
+    }
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromLocal8Bit(line);
+    return true;
+}
+
+} // namespace cli

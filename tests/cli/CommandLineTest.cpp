@@ -1,0 +1,447 @@
+// The built program run as a process, the way scripts and scheduled jobs run it: no
+// display variable, a temporary user data folder, real files and a real FTP server.
+#include "cli/ProductFile.h"
+#include "cli/PublishTarget.h"
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+#include "generation/modTemplates.h"
+#include "publish/FtpServerFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using testing_support::readAll;
+using testing_support::writeAll;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QByteArray out, err;
+};
+
+class CommandLine : public ::testing::Test {
+protected:
+    QTemporaryDir data; // the user data folder
+    QTemporaryDir work; // where pages are written
+
+    QString page() const { return work.filePath("offer.htm"); }
+
+    static QString program() { return testing_support::binaryDir() + "/bin/quillmark"; }
+
+    static QProcessEnvironment environment()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        return env;
+    }
+
+    Result run(const QStringList &arguments, QProcessEnvironment env = environment(), int timeoutMs = 30000)
+    {
+        env.insert("QUILLMARK_DATA", data.path());
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(work.path());
+        process.start(program(), arguments);
+        const bool finished = process.waitForFinished(timeoutMs);
+        EXPECT_TRUE(finished) << arguments.join(' ').toStdString() << " did not end";
+        if (!finished)
+            process.kill();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    Result generate(const QStringList &extra = {})
+    {
+        return run(
+            QStringList{"generate", "--product", "Ledgerlark", "--template", "Clarity", "--out", page()} +
+            extra);
+    }
+
+    static QStringList listedFiles(const QString &list)
+    {
+        QStringList files;
+        for (const QByteArray &line : readAll(list).split('\n'))
+            if (!line.trimmed().isEmpty() && !line.startsWith("::"))
+                files << QString::fromLocal8Bit(line.trimmed());
+        return files;
+    }
+};
+
+// One line on standard error, naming what is wrong; nothing on standard output.
+void expectOneLineError(const Result &r, int status, const char *needle)
+{
+    EXPECT_EQ(r.status, status) << r.err.toStdString();
+    EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith("quillmark")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(needle)) << "wanted \"" << needle << "\" in " << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+}
+
+QJsonObject parseObject(const QByteArray &bytes)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << bytes.toStdString();
+    EXPECT_TRUE(doc.isObject());
+    return doc.object();
+}
+
+} // namespace
+
+TEST_F(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    const Result general = run({"--help"});
+    EXPECT_EQ(general.status, 0);
+    for (const char *word : {"Usage: quillmark", "generate", "check", "publish", "Exit status"})
+        EXPECT_TRUE(general.out.contains(word)) << word;
+    EXPECT_EQ(run({"-h"}).out, general.out);
+
+    const Result version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(QRegularExpression(R"(^quillmark \d+\.\d+\.\d+\n$)").match(version.out).hasMatch())
+        << version.out.toStdString();
+
+    for (const QString command : {"generate", "check", "publish"}) {
+        const Result help = run({command, "--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_TRUE(help.out.startsWith("Usage: quillmark " + command.toUtf8())) << help.out.toStdString();
+        EXPECT_TRUE(help.out.contains("Example:"));
+        EXPECT_EQ(run({"help", command}).out, help.out);
+    }
+}
+
+TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
+{
+    ASSERT_TRUE(writeAll(work.filePath("open.txt"), "secret\n"));
+    QFile::setPermissions(work.filePath("open.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    ASSERT_TRUE(writeAll(page(), "<html></html>"));
+    const QString missing = work.filePath("missing.htm");
+    const struct {
+        QStringList arguments;
+        const char *message;
+    } cases[] = {
+        {{"genrate"}, "no command \"genrate\""},
+        {{"help", "bogus"}, "no command \"bogus\""},
+        {{"generate", "--bogus"}, "Unknown option 'bogus'"},
+        {{"generate", "--product", "Ledgerlark", "--out", page()}, "--template is missing"},
+        {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()},
+         "no product named \"Nobody\""},
+        {{"generate", "--product", work.filePath("none.ini"), "--template", "Clarity", "--out", page()},
+         "no product file"},
+        {{"generate", "--product", "Ledgerlark", "--template", "Nothing", "--out", page()},
+         "no template named \"Nothing\" (there are: Clarity, Ember, Handbook, Letterpress, Marigold, Midnight)"},
+        {{"generate", "--product", "Ledgerlark", "--template", "Clarity", "--out", work.filePath("no/x.htm")},
+         "does not exist"},
+        {{"check"}, "no page given"},
+        {{"check", missing}, "cannot read the page"},
+        {{"check", "--json", page(), page()}, "one page at a time"},
+        {{"publish", page(), "--to", "ftp://u@127.0.0.1/", "--password", "x"},
+         "not taken on the command line"},
+        {{"publish", page(), "--to", "ftp://u:pw@127.0.0.1/"}, "password in the address is refused"},
+        {{"publish", page(), "--to", "http://127.0.0.1/"}, "unsupported protocol \"http\""},
+        {{"publish", page()}, "no server"},
+        {{"publish", missing, "--to", "ftp://127.0.0.1/"}, "cannot read"},
+        {{"publish"}, "nothing to publish"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-env", "QUILLMARK_TEST_UNSET"},
+         "QUILLMARK_TEST_UNSET is not set"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("open.txt")},
+         "chmod 600"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("none.txt")},
+         "cannot read the password file"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        expectOneLineError(run(c.arguments), 2, c.message);
+    }
+    EXPECT_EQ(readAll(page()), "<html></html>") << "a refused command changed the page";
+}
+
+TEST_F(CommandLine, GenerateWritesWhatGeneratePageWrites)
+{
+    const Result r = generate();
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("offer.htm")) << r.out.toStdString();
+
+    // The same product and template through the generation library, as the wizard calls it.
+    testing_support::RecordingDialogs dialogs;
+    generation::PageData sample;
+    const QString program = testing_support::binaryDir() + "/bin";
+    ASSERT_TRUE(cli::LoadProduct(program + "/sites/Ledgerlark.ini", sample));
+    QTemporaryDir reference;
+    QString name = "Clarity", destination = reference.filePath("offer.htm");
+    QString image = program + "/" + sample.txtProductImage;
+    sample.txtProductImage = image; // the wizard hands the resolved path to the page too
+    ASSERT_TRUE(generation::GenerateTemplateBasedPage(program, name, destination, image, sample));
+
+    EXPECT_TRUE(readAll(page()) == readAll(destination));
+    QStringList expected = listedFiles(destination + ".files");
+    expected.replaceInStrings(reference.path(), work.path());
+    const QStringList listed = listedFiles(page() + ".files");
+    EXPECT_EQ(listed, expected);
+    EXPECT_GE(listed.size(), 3);
+    for (const QString &file : listed)
+        EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
+}
+
+TEST_F(CommandLine, GenerateFindsProductsByPathAndTheUsersFirst)
+{
+    // The user's own product of the sample's name wins over the shipped one.
+    QString ini = QString::fromUtf8(readAll(testing_support::sourceDir() + "/sites/Ledgerlark.ini"));
+    ini.replace("txtSoftwareName=Ledgerlark", "txtSoftwareName=Quillfeather");
+    ASSERT_TRUE(QDir(data.path()).mkpath("sites"));
+    ASSERT_TRUE(writeAll(data.filePath("sites/Ledgerlark.ini"), ini.toUtf8()));
+    ASSERT_EQ(generate().status, 0);
+    EXPECT_TRUE(readAll(page()).contains("Quillfeather"));
+
+    ASSERT_TRUE(writeAll(work.filePath("own.ini"), ini.replace("Quillfeather", "Inkwell").toUtf8()));
+    const Result byPath = run(
+        {"generate", "--product", "own.ini", "--template", "Midnight", "--out", work.filePath("second.htm")});
+    ASSERT_EQ(byPath.status, 0) << byPath.err.toStdString();
+    EXPECT_TRUE(readAll(work.filePath("second.htm")).contains("Inkwell"));
+}
+
+TEST_F(CommandLine, GenerateRefusesToReplaceAnEditedPageUnlessForced)
+{
+    ASSERT_EQ(generate().status, 0);
+    const Result again = generate();
+    EXPECT_EQ(again.status, 0) << "an untouched page is regenerated: " << again.err.toStdString();
+
+    const QByteArray edited = readAll(page()) + "<!-- my own words -->";
+    ASSERT_TRUE(writeAll(page(), edited));
+    const QByteArray list = readAll(page() + ".files");
+    expectOneLineError(generate(), 1, "was changed since Quillmark last wrote it");
+    EXPECT_EQ(readAll(page()), edited);
+    EXPECT_EQ(readAll(page() + ".files"), list);
+
+    EXPECT_EQ(generate({"--force"}).status, 0);
+    EXPECT_NE(readAll(page()), edited);
+}
+
+TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
+{
+    ASSERT_EQ(generate().status, 0);
+    const Result clean = run({"check", page()});
+    EXPECT_EQ(clean.status, 0) << clean.out.toStdString() << clean.err.toStdString();
+
+    // A placeholder left in the page and a file it needs that is gone are errors.
+    QByteArray html = readAll(page());
+    html.replace("</body>", "<p><ZOR_PAGE_DATA_SOFTWARENAME></p></body>");
+    ASSERT_TRUE(writeAll(page(), html));
+    ASSERT_TRUE(QFile::remove(work.filePath("Clarity_style.css")));
+
+    const Result text = run({"check", page()});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(text.err.count('\n'), 1) << text.err.toStdString();
+    EXPECT_TRUE(text.err.contains("errors")) << text.err.toStdString();
+    static const QRegularExpression line(R"(^(.+):(\d+):(\d+): (error|warning): ([a-z0-9-]+): .+$)");
+    int errors = 0;
+    for (const QString &l : QString::fromUtf8(text.out).split('\n', Qt::SkipEmptyParts)) {
+        const auto m = line.match(l);
+        EXPECT_TRUE(m.hasMatch()) << l.toStdString();
+        errors += m.captured(4) == "error";
+    }
+    EXPECT_GE(errors, 2);
+
+    const Result json = run({"check", "--json", page()});
+    EXPECT_EQ(json.status, 1);
+    const QJsonObject report = parseObject(json.out);
+    EXPECT_EQ(report["page"].toString(), page());
+    EXPECT_EQ(report["errors"].toInt(), errors);
+    const QJsonArray findings = report["findings"].toArray();
+    EXPECT_EQ(findings.size(), report["errors"].toInt() + report["warnings"].toInt());
+    QStringList rules;
+    for (const QJsonValue &f : findings) {
+        const QJsonObject o = f.toObject();
+        EXPECT_TRUE(o["severity"] == "error" || o["severity"] == "warning");
+        EXPECT_GT(o["line"].toInt(), 0);
+        EXPECT_GT(o["column"].toInt(), 0);
+        EXPECT_FALSE(o["message"].toString().isEmpty());
+        rules << o["rule"].toString();
+    }
+    EXPECT_TRUE(rules.contains("placeholder-left")) << rules.join(' ').toStdString();
+    EXPECT_TRUE(rules.contains("missing-file")) << rules.join(' ').toStdString();
+}
+
+TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
+{
+    publish_testing::FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_EQ(generate().status, 0);
+    const QString passwordFile = work.filePath("password");
+    ASSERT_TRUE(writeAll(passwordFile, "secret\n"));
+    ASSERT_TRUE(QFile::setPermissions(passwordFile, QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(QDir(server.root.path()).mkpath("site"));
+    const QStringList publish = {"publish",
+                                 page(),
+                                 "--json",
+                                 "--to",
+                                 QString("ftp://user@127.0.0.1:%1/site").arg(server.port()),
+                                 "--password-file",
+                                 passwordFile};
+    const QStringList listed = listedFiles(page() + ".files");
+
+    const Result dry = run(publish + QStringList{"--dry-run"});
+    ASSERT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(parseObject(dry.out)["files"].toArray().size(), listed.size());
+    for (const QJsonValue &f : parseObject(dry.out)["files"].toArray())
+        EXPECT_EQ(f.toObject()["action"].toString(), "would-send");
+    EXPECT_TRUE(QDir(server.path("site")).isEmpty()) << "a dry run sent files";
+    // The list itself names the same files; a folder sends what it holds.
+    const Result byList =
+        run({"publish", page() + ".files", "--dry-run", "--json", "--to",
+             QString("ftp://user@127.0.0.1:%1/site").arg(server.port()), "--password-file", passwordFile});
+    EXPECT_EQ(parseObject(byList.out)["files"].toArray().size(), listed.size());
+    ASSERT_TRUE(QDir(work.path()).mkpath("extra/more"));
+    ASSERT_TRUE(writeAll(work.filePath("extra/more/deep.txt"), "x"));
+    const Result byFolder =
+        run({"publish", work.filePath("extra"), "--dry-run", "--json", "--to",
+             QString("ftp://user@127.0.0.1:%1/site").arg(server.port()), "--password-file", passwordFile});
+    const QJsonArray folderFiles = parseObject(byFolder.out)["files"].toArray();
+    ASSERT_EQ(folderFiles.size(), 1) << byFolder.out.toStdString();
+    EXPECT_EQ(folderFiles[0].toObject()["local"].toString(), work.filePath("extra/more/deep.txt"));
+
+    const Result first = run(publish);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    QJsonObject result = parseObject(first.out);
+    EXPECT_EQ(result["sent"].toInt(), listed.size());
+    EXPECT_EQ(result["failed"].toInt(), 0);
+    for (const QString &file : listed)
+        EXPECT_EQ(readAll(server.path("site/" + QFileInfo(file).fileName())), readAll(file))
+            << file.toStdString();
+    for (const QJsonValue &f : result["files"].toArray()) {
+        EXPECT_EQ(f.toObject()["action"].toString(), "sent");
+        EXPECT_TRUE(listed.contains(f.toObject()["local"].toString()));
+    }
+
+    const Result second = run(publish);
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    result = parseObject(second.out);
+    EXPECT_EQ(result["sent"].toInt(), 0);
+    EXPECT_EQ(result["unchanged"].toInt(), listed.size());
+
+    // Text output, the password from the environment, and one changed file.
+    ASSERT_TRUE(writeAll(page(), readAll(page()) + "\n"));
+    QProcessEnvironment env = environment();
+    env.insert("QM_TEST_PASSWORD", "secret");
+    const Result third =
+        run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/site").arg(server.port()),
+             "--password-env", "QM_TEST_PASSWORD"},
+            env);
+    ASSERT_EQ(third.status, 0) << third.err.toStdString();
+    EXPECT_TRUE(
+        third.out.endsWith(QString("1 sent, %1 unchanged, 0 failed\n").arg(listed.size() - 1).toUtf8()))
+        << third.out.toStdString();
+    EXPECT_EQ(readAll(server.path("site/offer.htm")), readAll(page()));
+}
+
+TEST_F(CommandLine, PublishFailuresExitWithOne)
+{
+    publish_testing::FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(writeAll(page(), "<html></html>"));
+    QProcessEnvironment env = environment();
+    env.insert("QM_TEST_PASSWORD", "wrong");
+    const Result r =
+        run({"publish", page(), "--all", "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()),
+             "--password-env", "QM_TEST_PASSWORD"},
+            env);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.trimmed().split('\n').last().startsWith("quillmark publish: ")) << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(server.path("offer.htm")));
+}
+
+// The commands must not load Qt Widgets or WebEngine, let alone start a renderer;
+// the loader's own list of the libraries it maps shows it.
+TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
+{
+    ASSERT_EQ(generate().status, 0);
+    QProcessEnvironment env = environment();
+    env.insert("LD_DEBUG", "files");
+    for (const QStringList &arguments :
+         {QStringList{"--version"},
+          QStringList{"generate", "--product", "Ledgerlark", "--template", "Marigold", "--out",
+                      work.filePath("b.htm")},
+          QStringList{"check", page()},
+          QStringList{"publish", page(), "--dry-run", "--to", "ftp://127.0.0.1:9/"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Result r = run(arguments, env);
+        EXPECT_NE(r.status, -1);
+        EXPECT_TRUE(r.err.contains("libQt6Core.so")) << "no loader log";
+        EXPECT_FALSE(r.err.contains("libQt6WebEngineCore.so"));
+        EXPECT_FALSE(r.err.contains("libQt6Widgets.so"));
+        EXPECT_FALSE(r.err.contains("QtWebEngineProcess"));
+        // Publishing's transport libraries are loaded for publish alone.
+        EXPECT_EQ(r.err.contains("libcurl.so"), arguments.first() == "publish");
+    }
+}
+
+TEST_F(CommandLine, APageArgumentOpensTheWindowOnIt)
+{
+    ASSERT_TRUE(writeAll(page(), "<html><body><p>Hello from the command line</p></body></html>"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+    env.insert("QUILLMARK_EXIT_WHEN_SHOWN", "1");
+    env.insert("QUILLMARK_UPDATE_SERVER", "http://127.0.0.1:9/");
+    env.insert("LD_DEBUG", "files");
+    const Result r = run({"offer.htm"}, env, 90000);
+    QStringList messages; // the loader's log left out
+    for (const QString &line : QString::fromLocal8Bit(r.err).split('\n'))
+        if (!QRegularExpression(R"(^\s*\d+:)").match(line).hasMatch())
+            messages << line;
+    EXPECT_EQ(r.status, 0) << messages.join('\n').toStdString();
+    EXPECT_TRUE(QRegularExpression("^QUILLMARK_OPENED [0-9.]+ " + QRegularExpression::escape(page()) + "$",
+                                   QRegularExpression::MultilineOption)
+                    .match(QString::fromLocal8Bit(r.out))
+                    .hasMatch())
+        << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("libQt6WebEngineCore.so")) << "the window loads WebEngine";
+}
+
+TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
+{
+    using publish::Protocol;
+    const struct {
+        const char *url;
+        Protocol protocol;
+        const char *host;
+        int port;
+        const char *user;
+        const char *folder;
+    } cases[] = {
+        {"ftp://example.com", Protocol::Ftp, "example.com", 0, "", ""},
+        {"ftp://me@example.com:2121/public_html/", Protocol::Ftp, "example.com", 2121, "me", "public_html"},
+        {"ftp://me@example.com//var/www", Protocol::Ftp, "example.com", 0, "me", "/var/www"},
+        {"FTPS://a%40b@host/dir%20one", Protocol::FtpTls, "host", 0, "a@b", "dir one"},
+        {"sftp://me@host:2222/home/me/www", Protocol::Sftp, "host", 2222, "me", "/home/me/www"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.url);
+        publish::Target t;
+        QString error;
+        ASSERT_TRUE(cli::ParseTargetUrl(c.url, t, error)) << error.toStdString();
+        EXPECT_EQ(t.protocol, c.protocol);
+        EXPECT_EQ(t.host, c.host);
+        EXPECT_EQ(t.port, c.port);
+        EXPECT_EQ(t.user, c.user);
+        EXPECT_EQ(t.remoteFolder, c.folder);
+        EXPECT_TRUE(t.password.isEmpty());
+    }
+    for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/"}) {
+        publish::Target t;
+        QString error;
+        EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;
+        EXPECT_FALSE(error.isEmpty());
+    }
+}

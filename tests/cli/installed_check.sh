@@ -1,0 +1,16 @@
+#!/bin/sh
+# The installed program finds its modules and shipped files: generate with the
+# sample product, publish's help (from the publishing module) and a dry run refused
+# for want of a server, from a prefix made by platform_install.
+set -eu
+prefix=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+unset QUILLMARK_DATA DISPLAY WAYLAND_DISPLAY
+export HOME="$work/home" XDG_DATA_HOME="$work/data"
+"$prefix/bin/quillmark" generate --product Ledgerlark --template Clarity --out "$work/offer.htm"
+test -s "$work/offer.htm" && test -s "$work/Clarity_style.css"
+"$prefix/bin/quillmark" publish --help | grep -q "^Usage: quillmark publish"
+status=0
+"$prefix/bin/quillmark" publish "$work/offer.htm" --dry-run 2>"$work/err" || status=$?
+test "$status" = 2 && grep -q "no server" "$work/err"
