@@ -460,11 +460,17 @@ bool DesignView::setBgColor(const QString &colorText)
 bool DesignView::pasteHTML(const QString &html)
 {
     // Without a selection (nothing clicked yet) the HTML goes to the start of the body.
+    // insertHTML may answer false although it inserted (a caret at the end of a
+    // paragraph, a paragraph's whole text selected): the document tells.
     const QString script = QStringLiteral(
         "(function(h){ var s = window.getSelection();"
         " if (!s.rangeCount) { var r = document.createRange();"
         "  r.setStart(document.body || document.documentElement, 0); r.collapse(true); s.addRange(r); }"
-        " return document.execCommand('insertHTML', false, h); })(%1)");
+        " var seen = new MutationObserver(function(){});"
+        " seen.observe(document, {childList: true, subtree: true, characterData: true, attributes: true});"
+        " var answer = document.execCommand('insertHTML', false, h);"
+        " var changed = seen.takeRecords().length > 0; seen.disconnect();"
+        " return answer || changed; })(%1)");
     QVariant v;
     if (!d->run(script.arg(jsString(html)), &v) || !v.toBool())
         return false;
