@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
 
 namespace platform {
 
@@ -12,9 +14,55 @@ namespace {
 // setHtml refuses documents of 2 MB and more.
 constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
 
+// Refuses the requests a local page's scripts make on their own (XHR, fetch,
+// beacons, sockets, workers), so that a page opened from disk cannot send anything
+// away. What the markup itself loads (images, style sheets, scripts) still loads.
+class LocalPageGuard : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (!info.firstPartyUrl().isLocalFile() || info.requestUrl().isLocalFile())
+            return;
+        switch (info.resourceType()) {
+        case QWebEngineUrlRequestInfo::ResourceTypeXhr:
+        case QWebEngineUrlRequestInfo::ResourceTypePing:
+        case QWebEngineUrlRequestInfo::ResourceTypeWebSocket:
+        case QWebEngineUrlRequestInfo::ResourceTypeCspReport:
+        case QWebEngineUrlRequestInfo::ResourceTypePrefetch:
+        case QWebEngineUrlRequestInfo::ResourceTypeWorker:
+        case QWebEngineUrlRequestInfo::ResourceTypeSharedWorker:
+        case QWebEngineUrlRequestInfo::ResourceTypeServiceWorker:
+        case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
+        case QWebEngineUrlRequestInfo::ResourceTypeObject:
+        case QWebEngineUrlRequestInfo::ResourceTypeSubResource:
+            info.block(true);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
 } // namespace
 
-BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent) {}
+BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent), m_guard(new LocalPageGuard)
+{
+    QWebEngineSettings *s = page()->settings();
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    page()->setUrlRequestInterceptor(m_guard.get());
+}
+
+BrowserView::~BrowserView()
+{
+    // The page outlives nothing it points to.
+    page()->setUrlRequestInterceptor(nullptr);
+}
 
 QUrl BrowserView::urlFor(const QString &address)
 {
