@@ -140,6 +140,19 @@ bool copyFileReplacing(const QString &from, const QString &to)
 
 class frmMain::Private {
 public:
+    QString CurrentFile;
+    qint16 CurrentTab = 0;
+    platform::DesignView *DHTMLEdit1 = nullptr;
+    platform::SourceView *rtbHTMLSource = nullptr;
+    platform::BrowserView *WebBrowser1 = nullptr;
+    QTabWidget *SSTabEditor = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QToolBar *tBarStd = nullptr;
+    QWidget *picLabel = nullptr;
+    QLabel *lblAppName[2] = {nullptr, nullptr};
+    QLabel *lblURLMessage = nullptr;
+    QWidget *Picture1 = nullptr;
+
     WizardPeer *peer = nullptr;
     int previousTab = 0;
     bool switching = false;
@@ -166,35 +179,35 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     resize(kDesignWidth, kDesignHeight);
 
     // Banner: the caption twice (a soft shadow under the title) and the promotional line.
-    picLabel = new QWidget(client);
-    picLabel->setObjectName(QStringLiteral("picLabel"));
-    picLabel->setAttribute(Qt::WA_StyledBackground);
-    picLabel->setStyleSheet(QStringLiteral(
+    d->picLabel = new QWidget(client);
+    d->picLabel->setObjectName(QStringLiteral("picLabel"));
+    d->picLabel->setAttribute(Qt::WA_StyledBackground);
+    d->picLabel->setStyleSheet(QStringLiteral(
         "#picLabel { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #1f3b63, stop:1 #3a6ea5); }"
         "#lblAppName_0 { color: white; font-size: 17px; font-weight: 600; }"
         "#lblAppName_1 { color: rgba(0, 0, 0, 90); font-size: 17px; font-weight: 600; }"
         "#lblURLMessage { color: #d8e6f7; text-decoration: underline; }"));
-    lblAppName[1] = new QLabel(picLabel);
-    lblAppName[1]->setObjectName(QStringLiteral("lblAppName_1"));
-    lblAppName[0] = new QLabel(picLabel);
-    lblAppName[0]->setObjectName(QStringLiteral("lblAppName_0"));
-    lblURLMessage = new QLabel(picLabel);
-    lblURLMessage->setObjectName(QStringLiteral("lblURLMessage"));
-    lblURLMessage->installEventFilter(this);
+    d->lblAppName[1] = new QLabel(d->picLabel);
+    d->lblAppName[1]->setObjectName(QStringLiteral("lblAppName_1"));
+    d->lblAppName[0] = new QLabel(d->picLabel);
+    d->lblAppName[0]->setObjectName(QStringLiteral("lblAppName_0"));
+    d->lblURLMessage = new QLabel(d->picLabel);
+    d->lblURLMessage->setObjectName(QStringLiteral("lblURLMessage"));
+    d->lblURLMessage->installEventFilter(this);
     const int bannerHeight = 48;
-    picLabel->setGeometry(0, 0, kDesignWidth, bannerHeight);
-    lblAppName[1]->setGeometry(15, 7, 420, 28);
-    lblAppName[0]->setGeometry(14, 6, 420, 28);
-    lblURLMessage->setGeometry(14, 28, 600, 18);
+    d->picLabel->setGeometry(0, 0, kDesignWidth, bannerHeight);
+    d->lblAppName[1]->setGeometry(15, 7, 420, 28);
+    d->lblAppName[0]->setGeometry(14, 6, 420, 28);
+    d->lblURLMessage->setGeometry(14, 28, 600, 18);
 
-    Toolbar1 = new QToolBar(client);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Toolbar1->setIconSize(QSize(24, 24));
+    d->Toolbar1 = new QToolBar(client);
+    d->Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    d->Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    d->Toolbar1->setIconSize(QSize(24, 24));
     for (const ButtonSpec &b : kMainButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
-                                              QString::fromLatin1(b.caption));
+        QAction *action = d->Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
+                                                 QString::fromLatin1(b.caption));
         action->setObjectName(key);
         action->setToolTip(QString::fromLatin1(b.tooltip));
         if (b.shortcut)
@@ -202,19 +215,19 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
         d->actions.insert(key, action);
         if (key == QLatin1String("upload") || key == QLatin1String("more") || key == QLatin1String("save"))
-            Toolbar1->addSeparator();
+            d->Toolbar1->addSeparator();
     }
-    const int toolbarHeight = Toolbar1->sizeHint().height();
-    Toolbar1->setGeometry(0, bannerHeight, kDesignWidth, toolbarHeight);
+    const int toolbarHeight = d->Toolbar1->sizeHint().height();
+    d->Toolbar1->setGeometry(0, bannerHeight, kDesignWidth, toolbarHeight);
 
-    tBarStd = new QToolBar(client);
-    tBarStd->setObjectName(QStringLiteral("tBarStd"));
-    tBarStd->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    tBarStd->setIconSize(QSize(18, 18));
+    d->tBarStd = new QToolBar(client);
+    d->tBarStd->setObjectName(QStringLiteral("tBarStd"));
+    d->tBarStd->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    d->tBarStd->setIconSize(QSize(18, 18));
     for (const FormatSpec &f : kFormatButtons) {
         const QString key = QString::fromLatin1(f.key);
-        QAction *action = tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
-                                             QString::fromLatin1(f.tooltip));
+        QAction *action = d->tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
+                                                QString::fromLatin1(f.tooltip));
         action->setObjectName(key);
         action->setToolTip(QString::fromLatin1(f.tooltip));
         if (f.shortcut)
@@ -224,49 +237,49 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
         if (key == QLatin1String("underline") || key == QLatin1String("right") ||
             key == QLatin1String("paste") || key == QLatin1String("indentright") ||
             key == QLatin1String("table"))
-            tBarStd->addSeparator();
+            d->tBarStd->addSeparator();
     }
-    const int formatHeight = tBarStd->sizeHint().height();
-    tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
+    const int formatHeight = d->tBarStd->sizeHint().height();
+    d->tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
 
     // The editing area: Picture1 holds the tab control; each view sits on its tab.
     const int editTop = bannerHeight + toolbarHeight + formatHeight;
-    Picture1 = new QWidget(client);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(0, editTop, kDesignWidth, kDesignHeight - editTop);
-    SSTabEditor = new QTabWidget(Picture1);
-    SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
-    SSTabEditor->setDocumentMode(true);
-    SSTabEditor->setStyleSheet(
+    d->Picture1 = new QWidget(client);
+    d->Picture1->setObjectName(QStringLiteral("Picture1"));
+    d->Picture1->setGeometry(0, editTop, kDesignWidth, kDesignHeight - editTop);
+    d->SSTabEditor = new QTabWidget(d->Picture1);
+    d->SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
+    d->SSTabEditor->setDocumentMode(true);
+    d->SSTabEditor->setStyleSheet(
         QStringLiteral(
             "QTabBar::tab { height: %1px; padding: 0 16px; border: none;"
             " border-bottom: 2px solid transparent; color: #44505f; }"
             "QTabBar::tab:selected { color: #1f3b63; background: white; border-bottom-color: #2f80d1; }"
             "QTabBar::tab:hover:!selected { background: #e6eef8; }")
             .arg(kTabStripHeight - 2));
-    SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
+    d->SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
     const QString captions[3] = {QStringLiteral("Design View"), QStringLiteral("HTML Source Code View"),
                                  QStringLiteral("Page Preview")};
     for (int i = 0; i < 3; ++i) {
         d->pages[i] = new QWidget;
         d->pages[i]->setObjectName(QStringLiteral("SSTabEditorPage%1").arg(i));
-        SSTabEditor->addTab(d->pages[i], captions[i]);
+        d->SSTabEditor->addTab(d->pages[i], captions[i]);
     }
     const int viewHeight = kDesignHeight - editTop - kTabStripHeight;
-    DHTMLEdit1 = new platform::DesignView(d->pages[0]);
-    DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
-    rtbHTMLSource = new platform::SourceView(d->pages[1]);
-    rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
-    WebBrowser1 = new platform::BrowserView(d->pages[2]);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    for (QWidget *view : {static_cast<QWidget *>(DHTMLEdit1), static_cast<QWidget *>(rtbHTMLSource),
-                          static_cast<QWidget *>(WebBrowser1)})
+    d->DHTMLEdit1 = new platform::DesignView(d->pages[0]);
+    d->DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
+    d->rtbHTMLSource = new platform::SourceView(d->pages[1]);
+    d->rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
+    d->WebBrowser1 = new platform::BrowserView(d->pages[2]);
+    d->WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    for (QWidget *view : {static_cast<QWidget *>(d->DHTMLEdit1), static_cast<QWidget *>(d->rtbHTMLSource),
+                          static_cast<QWidget *>(d->WebBrowser1)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
-    modMain::InstallColorizeHook(*rtbHTMLSource);
+    modMain::InstallColorizeHook(*d->rtbHTMLSource);
 
-    connect(SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
+    connect(d->SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
         const int previous = d->previousTab;
-        d->previousTab = SSTabEditor->currentIndex();
+        d->previousTab = d->SSTabEditor->currentIndex();
         SSTabEditor_Click(previous);
     });
 
@@ -316,23 +329,23 @@ void frmMain::Form_Load()
     setWindowTitle(caption);
     desktop::g_sMachineID = desktop::GetHDDSerial();
     desktop::frmCheck4Updates::load(this);
-    lblAppName[0]->setText(caption);
-    lblAppName[1]->setText(caption);
-    lblURLMessage->setCursor(
+    d->lblAppName[0]->setText(caption);
+    d->lblAppName[1]->setText(caption);
+    d->lblURLMessage->setCursor(
         QCursor(QIcon(QStringLiteral(":/editor/icons/linkcursor.svg")).pixmap(QSize(24, 24)), 6, 1));
-    lblURLMessage->setText(branding::kUrlMessage);
+    d->lblURLMessage->setText(branding::kUrlMessage);
     d->actions.value(QStringLiteral("promote"))->setToolTip(branding::kPromoteTooltip);
     d->actions.value(QStringLiteral("more"))->setToolTip(branding::kMoreTooltip);
     setWindowState(windowState() | Qt::WindowMaximized);
 
     const QString start = GetStartHTML();
-    DHTMLEdit1->setDocumentHTML(start);
-    rtbHTMLSource->setText(start);
-    rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*rtbHTMLSource);
-    rtbHTMLSource->setSelStart(0);
-    d->sourceBaseline = rtbHTMLSource->Text();
-    WebBrowser1->Navigate(branding::kCompanyPage);
+    d->DHTMLEdit1->setDocumentHTML(start);
+    d->rtbHTMLSource->setText(start);
+    d->rtbHTMLSource->setSelStart(0);
+    modMain::ColorizeSource(*d->rtbHTMLSource);
+    d->rtbHTMLSource->setSelStart(0);
+    d->sourceBaseline = d->rtbHTMLSource->Text();
+    d->WebBrowser1->Navigate(branding::kCompanyPage);
 
     // Wait for the update check without spinning: each round sleeps until an event
     // arrives. The views above process events while they load, so the check may
@@ -355,6 +368,67 @@ void frmMain::Form_Load()
     }
 }
 
+bool frmMain::openPage(const QString &path)
+{
+    // The views read the file one after the other; the preview is stopped before
+    // it is sent anywhere else, and the source's caret is at 0 around the colouring.
+    d->CurrentFile = path;
+    const bool designLoaded = d->DHTMLEdit1->LoadDocument(path);
+    d->WebBrowser1->Stop();
+    d->WebBrowser1->Navigate(QStringLiteral("file://") + path);
+    const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
+    d->rtbHTMLSource->setSelStart(0);
+    modMain::ColorizeSource(*d->rtbHTMLSource);
+    d->rtbHTMLSource->setSelStart(0);
+    d->sourceBaseline = d->rtbHTMLSource->Text();
+    setWindowTitle(branding::kProductName + QStringLiteral(" : ") + path);
+    if (!designLoaded || !sourceLoaded) {
+        platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
+        return false;
+    }
+    return true;
+}
+
+void frmMain::blankDocument()
+{
+    // Bringing the design tab to the front here must not run the tab switch: it
+    // would name the preview file as the path and reload the views from it.
+    d->switching = true;
+    d->SSTabEditor->setCurrentIndex(0);
+    d->switching = false;
+    d->CurrentTab = 0;
+    d->tBarStd->setEnabled(true);
+    d->CurrentFile.clear();
+    d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
+    d->rtbHTMLSource->setText(QString());
+    d->sourceBaseline.clear();
+}
+
+void frmMain::switchTab(int index)
+{
+    d->SSTabEditor->setCurrentIndex(index);
+}
+
+bool frmMain::save()
+{
+    return saveDocument();
+}
+
+bool frmMain::insertHTML(const QString &html)
+{
+    return d->DHTMLEdit1->pasteHTML(html);
+}
+
+QString frmMain::currentFile() const
+{
+    return d->CurrentFile;
+}
+
+int frmMain::currentTab() const
+{
+    return d->CurrentTab;
+}
+
 void frmMain::Toolbar1_ButtonClick(const QString &key)
 {
     const auto askClear = [this] {
@@ -367,7 +441,7 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
     if (key == QLatin1String("new")) {
         if (!askClear())
             return;
-        CurrentFile.clear();
+        d->CurrentFile.clear();
         if (d->peer) {
             d->peer->ClearAll();
             d->peer->showFirstStep();
@@ -384,16 +458,16 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
             d->peer->showWizard(false);
         }
     } else if (key == QLatin1String("save")) {
-        saveDocument();
+        save();
     } else if (key == QLatin1String("preview")) {
-        if (CurrentFile.isEmpty()) {
+        if (d->CurrentFile.isEmpty()) {
             platform::msgBox(QStringLiteral("Please save this file first."), this);
             return;
         }
-        desktop::ShellOpen(CurrentFile);
+        desktop::ShellOpen(d->CurrentFile);
     } else if (key == QLatin1String("upload")) {
         publish::FrmUploadInfo upload(this);
-        upload.AddFilesToList(CurrentFile + QStringLiteral(".files"));
+        upload.AddFilesToList(d->CurrentFile + QStringLiteral(".files"));
         runModal(upload);
     } else if (key == QLatin1String("update")) {
         if (auto *check = desktop::frmCheck4Updates::load(this))
@@ -412,22 +486,22 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
 bool frmMain::saveDocument(bool *askedAndCancelled)
 {
     bool newPath = false;
-    const QString previousPath = CurrentFile;
+    const QString previousPath = d->CurrentFile;
     const QString previousCaption = windowTitle();
-    if (CurrentFile.isEmpty() ||
-        CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) == 0) {
+    if (d->CurrentFile.isEmpty() || d->CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")),
+                                                           Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);
         if (askedAndCancelled)
             *askedAndCancelled = chosen.isEmpty();
         if (!chosen.isEmpty()) {
-            CurrentFile = chosen;
-            setWindowTitle(branding::kProductName + QStringLiteral(" : ") + CurrentFile);
+            d->CurrentFile = chosen;
+            setWindowTitle(branding::kProductName + QStringLiteral(" : ") + d->CurrentFile);
             newPath = true;
         }
     }
-    switch (CurrentTab) {
+    switch (d->CurrentTab) {
     case 0:
         // A document unchanged since it was loaded from this file is what the file holds.
         return designMatchesFile() || writeDesignView();
@@ -438,10 +512,10 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
         // the caption never names a file that was not written.
         if (!newPath)
             return true;
-        if (QFileInfo(previousPath) == QFileInfo(CurrentFile))
+        if (QFileInfo(previousPath) == QFileInfo(d->CurrentFile))
             return true;
-        if (!copyFileReplacing(previousPath, CurrentFile)) {
-            CurrentFile = previousPath;
+        if (!copyFileReplacing(previousPath, d->CurrentFile)) {
+            d->CurrentFile = previousPath;
             setWindowTitle(previousCaption);
             platform::msgBox(kSaveFirst, this);
             return false;
@@ -452,17 +526,17 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
 
 bool frmMain::writeSourceView()
 {
-    if (CurrentFile.isEmpty() || !rtbHTMLSource->SaveFile(CurrentFile)) {
+    if (d->CurrentFile.isEmpty() || !d->rtbHTMLSource->SaveFile(d->CurrentFile)) {
         platform::msgBox(kSaveFirst, this);
         return false;
     }
-    d->sourceBaseline = rtbHTMLSource->Text();
+    d->sourceBaseline = d->rtbHTMLSource->Text();
     return true;
 }
 
 bool frmMain::writeDesignView()
 {
-    if (CurrentFile.isEmpty() || !DHTMLEdit1->SaveDocument(CurrentFile)) {
+    if (d->CurrentFile.isEmpty() || !d->DHTMLEdit1->SaveDocument(d->CurrentFile)) {
         platform::msgBox(kSaveFirst, this);
         return false;
     }
@@ -483,8 +557,9 @@ bool frmMain::designMatchesFile() const
 {
     // WebEngine re-serialises a document; a document that was loaded from this
     // very file and not changed since is left as the file has it.
-    return !DHTMLEdit1->isDirty() && QFileInfo::exists(CurrentFile) && DHTMLEdit1->url().isLocalFile() &&
-           QFileInfo(DHTMLEdit1->url().toLocalFile()) == QFileInfo(CurrentFile);
+    return !d->DHTMLEdit1->isDirty() && QFileInfo::exists(d->CurrentFile) &&
+           d->DHTMLEdit1->url().isLocalFile() &&
+           QFileInfo(d->DHTMLEdit1->url().toLocalFile()) == QFileInfo(d->CurrentFile);
 }
 
 void frmMain::SSTabEditor_Click(int previousTab)
@@ -494,38 +569,38 @@ void frmMain::SSTabEditor_Click(int previousTab)
     d->switching = true;
     // The views wait for WebEngine while processing events: no second switch
     // may start in between.
-    SSTabEditor->tabBar()->setEnabled(false);
+    d->SSTabEditor->tabBar()->setEnabled(false);
 
-    CurrentTab = static_cast<qint16>(SSTabEditor->currentIndex());
-    if (CurrentFile.isEmpty())
-        CurrentFile = platform::inAppFolder(QStringLiteral("~temp.htm"));
+    d->CurrentTab = static_cast<qint16>(d->SSTabEditor->currentIndex());
+    if (d->CurrentFile.isEmpty())
+        d->CurrentFile = platform::inAppFolder(QStringLiteral("~temp.htm"));
 
     bool refreshPreview = true;
     switch (previousTab) {
     case 0:
         if (!designMatchesFile())
             SaveHTMLFile();
-        rtbHTMLSource->LoadFile(CurrentFile);
-        rtbHTMLSource->setSelStart(0);
-        modMain::ColorizeSource(*rtbHTMLSource);
-        rtbHTMLSource->setSelStart(0);
-        d->sourceBaseline = rtbHTMLSource->Text();
-        WebBrowser1->Stop();
+        d->rtbHTMLSource->LoadFile(d->CurrentFile);
+        d->rtbHTMLSource->setSelStart(0);
+        modMain::ColorizeSource(*d->rtbHTMLSource);
+        d->rtbHTMLSource->setSelStart(0);
+        d->sourceBaseline = d->rtbHTMLSource->Text();
+        d->WebBrowser1->Stop();
         break;
     case 1:
         SaveRTFFile();
-        DHTMLEdit1->LoadDocument(CurrentFile);
-        WebBrowser1->Stop();
+        d->DHTMLEdit1->LoadDocument(d->CurrentFile);
+        d->WebBrowser1->Stop();
         break;
     default:
         refreshPreview = false;
         break;
     }
     if (refreshPreview)
-        WebBrowser1->Navigate(QUrl::fromLocalFile(CurrentFile).toString());
-    tBarStd->setEnabled(CurrentTab == 0);
+        d->WebBrowser1->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
+    d->tBarStd->setEnabled(d->CurrentTab == 0);
 
-    SSTabEditor->tabBar()->setEnabled(true);
+    d->SSTabEditor->tabBar()->setEnabled(true);
     d->switching = false;
 }
 
@@ -535,9 +610,9 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
         if (key != QLatin1String(f.key))
             continue;
         // Clipboard and undo act on the focused page.
-        DHTMLEdit1->setFocus();
+        d->DHTMLEdit1->setFocus();
         if (f.command != 0) {
-            DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::OLECMDEXECOPT_PROMPTUSER : 0);
+            d->DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::OLECMDEXECOPT_PROMPTUSER : 0);
         } else if (key == QLatin1String("textcolor") || key == QLatin1String("backcolor")) {
             // A cancelled colour dialog ends the command with nothing applied.
             const auto color = platform::dialogs().chooseColor(0, this);
@@ -545,10 +620,10 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
                 return;
             const QString text = ColorToHtml(*color);
             if (key == QLatin1String("textcolor"))
-                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::OLECMDEXECOPT_PROMPTUSER,
-                                        text);
+                d->DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::OLECMDEXECOPT_PROMPTUSER,
+                                           text);
             else
-                DHTMLEdit1->setBgColor(text);
+                d->DHTMLEdit1->setBgColor(text);
         } else if (key == QLatin1String("table")) {
             frmDialog_Table::showDialog(this);
         }
@@ -563,12 +638,12 @@ void frmMain::lblURLMessage_Click()
 
 bool frmMain::hasUnsavedChanges() const
 {
-    switch (CurrentTab) {
+    switch (d->CurrentTab) {
     case 0:
-        return DHTMLEdit1->isDirty();
+        return d->DHTMLEdit1->isDirty();
     case 1: {
-        const QString text = rtbHTMLSource->Text();
-        return text != d->sourceBaseline && text != readFileText(CurrentFile);
+        const QString text = d->rtbHTMLSource->Text();
+        return text != d->sourceBaseline && text != readFileText(d->CurrentFile);
     }
     default:
         return false; // the views were written when the preview came to the front
@@ -614,22 +689,23 @@ void frmMain::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     std::vector<desktop::CtlDefinition> definitions{
-        desktop::NewCtlDefinition(SSTabEditor, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(DHTMLEdit1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(rtbHTMLSource, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(WebBrowser1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(Toolbar1, 0, 1, 0, 0),
-        desktop::NewCtlDefinition(tBarStd, 0, 1, 0, 0),
-        desktop::NewCtlDefinition(Picture1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->SSTabEditor, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->DHTMLEdit1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->rtbHTMLSource, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->WebBrowser1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->Toolbar1, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(d->tBarStd, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(d->Picture1, 0, 1, 0, 1),
     };
     desktop::ResizeControls(this, definitions);
-    picLabel->resize(width(), picLabel->height());
+    d->picLabel->resize(width(), d->picLabel->height());
     const int inner = centralWidget()->height();
     if (inner > 0) {
-        const int h = inner - Toolbar1->height() - picLabel->height() - tBarStd->height() - kTabStripHeight;
-        DHTMLEdit1->resize(DHTMLEdit1->width(), h);
-        rtbHTMLSource->resize(rtbHTMLSource->width(), DHTMLEdit1->height());
-        WebBrowser1->resize(WebBrowser1->width(), DHTMLEdit1->height());
+        const int h =
+            inner - d->Toolbar1->height() - d->picLabel->height() - d->tBarStd->height() - kTabStripHeight;
+        d->DHTMLEdit1->resize(d->DHTMLEdit1->width(), h);
+        d->rtbHTMLSource->resize(d->rtbHTMLSource->width(), d->DHTMLEdit1->height());
+        d->WebBrowser1->resize(d->WebBrowser1->width(), d->DHTMLEdit1->height());
     }
 }
 
@@ -644,7 +720,7 @@ void frmMain::showEvent(QShowEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
+    if (watched == d->lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
         lblURLMessage_Click();
         return true;
     }

@@ -4,14 +4,11 @@
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
-#include "editor/modMain.h"
 #include "generation/FolderLister.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/BrowserView.h"
-#include "platform/widgets/DesignView.h"
-#include "platform/widgets/SourceView.h"
 #include "store/QtForm.h"
 #include "store/modReadWriteIni.h"
 
@@ -782,22 +779,7 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
 bool frmWizard::handOff(const QString &path)
 {
     editor::frmMain *main = editor::frmMain::instance();
-    if (!main)
-        return false;
-    main->CurrentFile = path;
-    const bool designLoaded = main->DHTMLEdit1->LoadDocument(path);
-    main->WebBrowser1->Stop();
-    main->WebBrowser1->Navigate(QStringLiteral("file://") + path);
-    const bool sourceLoaded = main->rtbHTMLSource->LoadFile(path);
-    main->rtbHTMLSource->setSelStart(0);
-    editor::modMain::ColorizeSource(*main->rtbHTMLSource);
-    main->rtbHTMLSource->setSelStart(0);
-    main->setWindowTitle(platform::kAppTitle + QStringLiteral(" : ") + path);
-    if (!designLoaded || !sourceLoaded) {
-        platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
-        return false;
-    }
-    return true;
+    return main && main->openPage(path);
 }
 
 generation::PageData frmWizard::pageData() const

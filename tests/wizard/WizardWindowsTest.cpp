@@ -55,6 +55,20 @@ QList<QStringList> rows(const QTreeWidget *list)
     return result;
 }
 
+// The main window's views, by their names.
+platform::DesignView *mainDesign()
+{
+    return editor::frmMain::instance()->findChild<platform::DesignView *>("DHTMLEdit1");
+}
+platform::SourceView *mainSource()
+{
+    return editor::frmMain::instance()->findChild<platform::SourceView *>("rtbHTMLSource");
+}
+platform::BrowserView *mainPreview()
+{
+    return editor::frmMain::instance()->findChild<platform::BrowserView *>("WebBrowser1");
+}
+
 bool waitForUrl(QWebEngineView *view, const QUrl &url)
 {
     return QTest::qWaitFor([&] { return view->url() == url; }, 15000);
@@ -326,12 +340,12 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
         EXPECT_TRUE(html.contains("Ledgerlark") && !html.contains("<ZOR_PAGE_DATA_SOFTWARENAME>"))
             << page.toStdString();
         EXPECT_TRUE(QFileInfo::exists(page + ".files") && QFileInfo::exists(stem + "_style.css"));
-        EXPECT_EQ(s_main->CurrentFile, page);
+        EXPECT_EQ(s_main->currentFile(), page);
         EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + page);
-        EXPECT_TRUE(s_main->DHTMLEdit1->DocumentHTML().contains("Ledgerlark"));
-        EXPECT_TRUE(s_main->rtbHTMLSource->Text().contains("Ledgerlark"));
-        EXPECT_EQ(s_main->rtbHTMLSource->SelStart(), 0);
-        EXPECT_TRUE(waitForUrl(s_main->WebBrowser1, QUrl::fromLocalFile(page)));
+        EXPECT_TRUE(mainDesign()->DocumentHTML().contains("Ledgerlark"));
+        EXPECT_TRUE(mainSource()->Text().contains("Ledgerlark"));
+        EXPECT_EQ(mainSource()->SelStart(), 0);
+        EXPECT_TRUE(waitForUrl(mainPreview(), QUrl::fromLocalFile(page)));
         EXPECT_FALSE(w().isVisible());
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
@@ -360,7 +374,7 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     w().xpcmdEditInEditor_Click(1);
     EXPECT_EQ(dialogs.fileRequests.size(), asked + 2);
     EXPECT_EQ(dialogs.lastMessage(), "Please select a template");
-    EXPECT_EQ(s_main->CurrentFile, page);
+    EXPECT_EQ(s_main->currentFile(), page);
     EXPECT_TRUE(w().isVisible());
     w().close();
 }
@@ -382,24 +396,28 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     };
 
     // HTML file, dialog cancelled: the blank document and no path stay; the caption is left.
-    s_main->DHTMLEdit1->setDocumentHTML("<html><body><p>Old</p></body></html>");
-    s_main->CurrentFile = "/somewhere/old.htm";
-    s_main->setWindowTitle("Quillmark : /somewhere/old.htm");
-    s_main->SSTabEditor->setCurrentIndex(1);
+    mainDesign()->setDocumentHTML("<html><body><p>Old</p></body></html>");
+    const QString old = app() + "/old.htm";
+    testing_support::writeAll(old, "<html><body><p>Old</p></body></html>");
+    ASSERT_TRUE(s_main->openPage(old));
+    s_main->switchTab(1);
     openVia(true);
-    EXPECT_TRUE(s_main->CurrentFile.isEmpty());
-    EXPECT_EQ(s_main->SSTabEditor->currentIndex(), 0);
-    EXPECT_TRUE(s_main->rtbHTMLSource->Text().isEmpty());
-    EXPECT_FALSE(s_main->DHTMLEdit1->DocumentHTML().contains("Old"));
-    EXPECT_EQ(s_main->windowTitle(), "Quillmark : /somewhere/old.htm");
+    EXPECT_TRUE(s_main->currentFile().isEmpty());
+    EXPECT_EQ(s_main->currentTab(), 0);
+    EXPECT_EQ(s_main->findChild<QTabWidget *>("SSTabEditor")->currentIndex(), 0);
+    EXPECT_TRUE(mainSource()->Text().isEmpty());
+    EXPECT_FALSE(mainDesign()->DocumentHTML().contains("Old"));
+    EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + old);
 
     dialogs.files = {file, app() + "/missing.htm"};
     openVia(true);
-    EXPECT_EQ(s_main->CurrentFile, file);
+    EXPECT_EQ(s_main->currentFile(), file);
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + file);
-    EXPECT_TRUE(s_main->DHTMLEdit1->DocumentHTML().contains("Mine"));
+    EXPECT_TRUE(mainDesign()->DocumentHTML().contains("Mine"));
+    EXPECT_TRUE(mainSource()->Text().contains("Mine"));
+    EXPECT_TRUE(waitForUrl(mainPreview(), QUrl::fromLocalFile(file)));
     openVia(true);
-    EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + app() + "/missing.htm");
+    EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + app() + "/missing.htm in the editor.");
 
     // Wizard data: once the views are emptied, the wizard opens empty and modal on step 1
     // with the load panel.
@@ -419,7 +437,7 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     QTimer::singleShot(0, inspectWizard);
     openVia(false);
     EXPECT_TRUE(checked);
-    EXPECT_TRUE(s_main->CurrentFile.isEmpty());
+    EXPECT_TRUE(s_main->currentFile().isEmpty());
 }
 
 } // namespace
