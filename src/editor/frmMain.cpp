@@ -26,13 +26,16 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QSaveFile>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QUrl>
+#include <QWebEngineScript>
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initEditorResources()
@@ -86,6 +89,7 @@ struct FormatSpec {
     int command; // 0: handled otherwise
     bool prompt; // the view asks the user for the value
     const char *shortcut;
+    bool viewKey = false; // the focused view handles the key itself; the tooltip only names it
 };
 
 const FormatSpec kFormatButtons[] = {
@@ -95,9 +99,9 @@ const FormatSpec kFormatButtons[] = {
     {"left", "Left Align", platform::DECMD_JUSTIFYLEFT, false, nullptr},
     {"center", "Center Align", platform::DECMD_JUSTIFYCENTER, false, nullptr},
     {"right", "Right Align", platform::DECMD_JUSTIFYRIGHT, false, nullptr},
-    {"cut", "Cut", platform::DECMD_CUT, false, nullptr},
-    {"copy", "Copy", platform::DECMD_COPY, false, nullptr},
-    {"paste", "Paste", platform::DECMD_PASTE, false, nullptr},
+    {"cut", "Cut", platform::DECMD_CUT, false, "Ctrl+X", true},
+    {"copy", "Copy", platform::DECMD_COPY, false, "Ctrl+C", true},
+    {"paste", "Paste", platform::DECMD_PASTE, false, "Ctrl+V", true},
     {"numbullet", "Number Bullet", platform::DECMD_ORDERLIST, false, nullptr},
     {"bullet", "Bullet", platform::DECMD_UNORDERLIST, false, nullptr},
     {"indentleft", "Indent Left", platform::DECMD_OUTDENT, false, nullptr},
@@ -111,6 +115,38 @@ const FormatSpec kFormatButtons[] = {
     {"undo", "Undo", platform::DECMD_UNDO, false, "Ctrl+Z"},
     {"redo", "Redo", platform::DECMD_REDO, false, "Ctrl+Y"},
 };
+
+// A tooltip that names the command's keys.
+QString tooltipWithKeys(const char *tooltip, const char *shortcut)
+{
+    const QString text = QString::fromLatin1(tooltip);
+    if (!shortcut || text.isEmpty())
+        return text;
+    return text + QStringLiteral(" (") +
+           QKeySequence(QString::fromLatin1(shortcut)).toString(QKeySequence::NativeText) + QLatin1Char(')');
+}
+
+// True for a key press that changes the text of an editable view.
+bool isEditingKey(const QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
+        event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))
+        return true;
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        return true;
+    default:
+        break;
+    }
+    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint();
+}
 
 // The file's text with "\n" line ends, as the source view holds it.
 QString readFileText(const QString &path)
@@ -162,6 +198,8 @@ public:
     QString sourceBaseline;
     QHash<QString, QAction *> actions;
     QWidget *pages[3] = {nullptr, nullptr, nullptr};
+    QString caption;       // the window's caption, without the unsaved-changes mark
+    bool modified = false; // edits since the document was opened, written or emptied
 };
 
 frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
@@ -170,7 +208,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     g_instance = this;
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/editor/icons/quillmark.svg")));
-    setWindowTitle(branding::kProductName);
+    setCaption(branding::kProductName);
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
@@ -209,7 +247,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
         QAction *action = d->Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
                                                  QString::fromLatin1(b.caption));
         action->setObjectName(key);
-        action->setToolTip(QString::fromLatin1(b.tooltip));
+        action->setToolTip(tooltipWithKeys(b.tooltip, b.shortcut));
         if (b.shortcut)
             action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
@@ -229,9 +267,13 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
         QAction *action = d->tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
                                                 QString::fromLatin1(f.tooltip));
         action->setObjectName(key);
-        action->setToolTip(QString::fromLatin1(f.tooltip));
-        if (f.shortcut)
+        action->setToolTip(tooltipWithKeys(f.tooltip, f.shortcut));
+        if (f.shortcut && !f.viewKey)
             action->setShortcut(QKeySequence(QString::fromLatin1(f.shortcut)));
+        // Bold, italic and underline show the state at the caret.
+        if (key == QLatin1String("bold") || key == QLatin1String("italic") ||
+            key == QLatin1String("underline"))
+            action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, key] { tBarStd_ButtonClick(key); });
         d->actions.insert(key, action);
         if (key == QLatin1String("underline") || key == QLatin1String("right") ||
@@ -276,6 +318,14 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
                           static_cast<QWidget *>(d->WebBrowser1)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*d->rtbHTMLSource);
+    // Edits mark the title; the design view's keys and clicks arrive at its inner
+    // widgets, which the filter follows as they come.
+    watchDesignInput(d->DHTMLEdit1);
+    connect(d->DHTMLEdit1, &platform::DesignView::documentChanged, this, [this] { setModified(true); });
+    connect(d->rtbHTMLSource, &QPlainTextEdit::textChanged, this, [this] {
+        if (!d->switching)
+            setModified(true);
+    });
 
     connect(d->SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
         const int previous = d->previousTab;
@@ -326,7 +376,7 @@ QString frmMain::GetStartHTML()
 void frmMain::Form_Load()
 {
     const QString caption = branding::kProductName + QStringLiteral(" from ") + branding::kMakerName;
-    setWindowTitle(caption);
+    setCaption(caption);
     desktop::g_sMachineID = desktop::GetHDDSerial();
     desktop::frmCheck4Updates::load(this);
     d->lblAppName[0]->setText(caption);
@@ -345,6 +395,7 @@ void frmMain::Form_Load()
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
     d->sourceBaseline = d->rtbHTMLSource->Text();
+    setModified(false);
     d->WebBrowser1->Navigate(branding::kCompanyPage);
 
     // Wait for the update check without spinning: each round sleeps until an event
@@ -381,7 +432,8 @@ bool frmMain::openPage(const QString &path)
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
     d->sourceBaseline = d->rtbHTMLSource->Text();
-    setWindowTitle(branding::kProductName + QStringLiteral(" : ") + path);
+    setModified(false);
+    setCaption(branding::kProductName + QStringLiteral(" : ") + path);
     if (!designLoaded || !sourceLoaded) {
         platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
         return false;
@@ -402,6 +454,7 @@ void frmMain::blankDocument()
     d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
     d->rtbHTMLSource->setText(QString());
     d->sourceBaseline.clear();
+    setModified(false);
 }
 
 void frmMain::switchTab(int index)
@@ -411,7 +464,10 @@ void frmMain::switchTab(int index)
 
 bool frmMain::save()
 {
-    return saveDocument();
+    const bool written = saveDocument();
+    if (written)
+        setModified(false);
+    return written;
 }
 
 bool frmMain::insertHTML(const QString &html)
@@ -487,7 +543,7 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
 {
     bool newPath = false;
     const QString previousPath = d->CurrentFile;
-    const QString previousCaption = windowTitle();
+    const QString previousCaption = d->caption;
     if (d->CurrentFile.isEmpty() || d->CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")),
                                                            Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
@@ -497,7 +553,7 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
             *askedAndCancelled = chosen.isEmpty();
         if (!chosen.isEmpty()) {
             d->CurrentFile = chosen;
-            setWindowTitle(branding::kProductName + QStringLiteral(" : ") + d->CurrentFile);
+            setCaption(branding::kProductName + QStringLiteral(" : ") + d->CurrentFile);
             newPath = true;
         }
     }
@@ -516,7 +572,7 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
             return true;
         if (!copyFileReplacing(previousPath, d->CurrentFile)) {
             d->CurrentFile = previousPath;
-            setWindowTitle(previousCaption);
+            setCaption(previousCaption);
             platform::msgBox(kSaveFirst, this);
             return false;
         }
@@ -531,6 +587,7 @@ bool frmMain::writeSourceView()
         return false;
     }
     d->sourceBaseline = d->rtbHTMLSource->Text();
+    setModified(false);
     return true;
 }
 
@@ -540,6 +597,7 @@ bool frmMain::writeDesignView()
         platform::msgBox(kSaveFirst, this);
         return false;
     }
+    setModified(false);
     return true;
 }
 
@@ -599,6 +657,8 @@ void frmMain::SSTabEditor_Click(int previousTab)
     if (refreshPreview)
         d->WebBrowser1->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
     d->tBarStd->setEnabled(d->CurrentTab == 0);
+    if (previousTab == 0 || previousTab == 1)
+        setModified(false);
 
     d->SSTabEditor->tabBar()->setEnabled(true);
     d->switching = false;
@@ -627,8 +687,50 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
         } else if (key == QLatin1String("table")) {
             frmDialog_Table::showDialog(this);
         }
+        refreshCaretState();
         return;
     }
+}
+
+void frmMain::setCaption(const QString &caption)
+{
+    d->caption = caption;
+    // The mark is in the title only while there are edits, so the caption reads as
+    // it always did otherwise.
+    setWindowTitle(d->modified ? caption + QStringLiteral("[*]") : caption);
+    setWindowModified(d->modified);
+}
+
+void frmMain::setModified(bool modified)
+{
+    if (d->modified == modified && isWindowModified() == modified)
+        return;
+    d->modified = modified;
+    setCaption(d->caption);
+}
+
+void frmMain::watchDesignInput(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *child : widget->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+void frmMain::refreshCaretState()
+{
+    QPointer<frmMain> alive(this);
+    d->DHTMLEdit1->page()->runJavaScript(
+        QStringLiteral("[document.queryCommandState('bold'), document.queryCommandState('italic'),"
+                       " document.queryCommandState('underline')]"),
+        QWebEngineScript::ApplicationWorld, [alive](const QVariant &result) {
+            if (!alive)
+                return;
+            const QVariantList states = result.toList();
+            const char *keys[] = {"bold", "italic", "underline"};
+            for (int i = 0; i < 3; ++i)
+                if (QAction *action = alive->d->actions.value(QString::fromLatin1(keys[i])))
+                    action->setChecked(i < states.size() && states.at(i).toBool());
+        });
 }
 
 void frmMain::lblURLMessage_Click()
@@ -720,6 +822,26 @@ void frmMain::showEvent(QShowEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (widget && (widget == d->DHTMLEdit1 || d->DHTMLEdit1->isAncestorOf(widget))) {
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+            if (auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child()))
+                watchDesignInput(child);
+            break;
+        case QEvent::KeyPress:
+            if (isEditingKey(static_cast<QKeyEvent *>(event)))
+                setModified(true);
+            break;
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonRelease:
+            refreshCaretState();
+            break;
+        default:
+            break;
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (watched == d->lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
         lblURLMessage_Click();
         return true;

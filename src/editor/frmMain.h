@@ -100,6 +100,12 @@ private:
     bool writeDesignView();
     // True when the design view still holds CurrentFile exactly as loaded.
     bool designMatchesFile() const;
+    // The caption, with the unsaved-changes mark while there are edits.
+    void setCaption(const QString &caption);
+    void setModified(bool modified);
+    void watchDesignInput(QWidget *widget);
+    // Bold, italic and underline show the state at the design view's caret.
+    void refreshCaretState();
 
     class Private;
     Private *d;

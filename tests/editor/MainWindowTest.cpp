@@ -227,9 +227,9 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
         {"bold", "<b>word</b>"},   {"italic", "<i>word</i>"},   {"underline", "<u>word</u>"},
         {"center", "center"},      {"right", "right"},          {"right left", "!right"},
         {"numbullet", "<ol><li>"}, {"bullet", "<ul><li>"},      {"indentright", "<blockquote"},
-        {"indentright indentleft", "!<blockquote"}, {"textcolor", "<font color=\"#ff0000\">word</font>"},
+        {"indentright indentleft", "!<blockquote"}, {"textcolor", "<span style=\"color: rgb(255, 0, 0);\">word</span>|!<font"},
         {"link", "<a href=\"https://example.com/\">word</a>"}, {"backcolor", "bgcolor=\"0000ff\""},
-        {"image", "<img src=\"pic.png\">"}, {"font", "face=\"serif\"|size=\"6\"|<b>word</b>"},
+        {"image", "<img src=\"pic.png\">"}, {"font", "font-family: serif|font-size: xx-large|<b>word</b>|!<font"},
         {"bold undo", "!<b>"},     {"bold undo redo", "<b>word</b>"},
         {"cut", "!word"},          {"cut paste", "word"},       {"link", "!<a "}};
     // clang-format on
@@ -263,6 +263,41 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); // shortcuts reach the commands
     EXPECT_EQ(dialogs.fileRequests.size(), 1u);
     delete editor::frmDialog_Table::instance();
+}
+
+TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)
+{
+    const QString page = openWith("marks.htm", "<html><body><p id=t>plain <b>strong</b></p></body></html>");
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(window->windowTitle(), "Quillmark : " + page);
+    selectTab(1);
+    QTest::keyClicks(sourceView(), "x");
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(window->windowTitle(), "Quillmark : " + page + "[*]");
+    EXPECT_TRUE(window->save());
+    EXPECT_FALSE(window->isWindowModified());
+
+    // Bold, italic and underline follow the caret, also after a command.
+    selectTab(0);
+    window->show();
+    window->activateWindow();
+    designView()->setFocus();
+    QAction *bold = window->toolbarAction("bold");
+    QAction *italic = window->toolbarAction("italic");
+    EXPECT_TRUE(bold->isCheckable());
+    designView()->runScript("var b = document.querySelector('b').firstChild;"
+                            " getSelection().collapse(b, 3); true");
+    QTest::keyClick(designView()->focusProxy(), Qt::Key_Right);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bold->isChecked(); }));
+    EXPECT_FALSE(italic->isChecked());
+    designView()->runScript("getSelection().selectAllChildren(document.querySelector('b')); true");
+    italic->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return italic->isChecked(); }));
+    EXPECT_TRUE(window->isWindowModified());
+    // Every tooltip with keys names them.
+    EXPECT_EQ(bold->toolTip(), "Bold (Ctrl+B)");
+    EXPECT_EQ(window->toolbarAction("paste")->toolTip(), "Paste (Ctrl+V)");
+    EXPECT_EQ(window->toolbarAction("save")->toolTip(), "Save this HTML file (Ctrl+S)");
 }
 
 TEST_F(MainWindow, SaveAsksForAPathOnlyForNewOrPreviewDocuments)

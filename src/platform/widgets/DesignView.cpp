@@ -204,9 +204,21 @@ public:
     bool execCommand(const QString &name, const QString &value = QString())
     {
         QVariant v;
-        const QString script =
+        // Colour and font commands write CSS spans, not <font>; the others keep
+        // their plain elements (<b>, <i>, <u>).
+        static const QStringList cssCommands = {QStringLiteral("fontName"), QStringLiteral("fontSize"),
+                                                QStringLiteral("foreColor"), QStringLiteral("backColor"),
+                                                QStringLiteral("hiliteColor")};
+        const QString call =
             QStringLiteral("document.execCommand(%1, false, %2)")
                 .arg(jsString(name), value.isNull() ? QStringLiteral("null") : jsString(value));
+        const QString script =
+            cssCommands.contains(name)
+                ? QStringLiteral("(function(){ document.execCommand('styleWithCSS', false, true);"
+                                 " try { return %1; } finally {"
+                                 " document.execCommand('styleWithCSS', false, false); } })()")
+                      .arg(call)
+                : call;
         return run(script, &v) && v.toBool();
     }
 
