@@ -4,10 +4,13 @@
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
 #include "desktop/modResize.h"
+#include "editor/FindReplaceDialog.h"
 #include "editor/MainWindowPeers.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/Branding.h"
 #include "editor/logic/ColorText.h"
+#include "editor/logic/FindText.h"
+#include "editor/logic/RecentPages.h"
 #include "editor/logic/StartPage.h"
 #include "editor/modMain.h"
 #include "platform/AppFolder.h"
@@ -19,6 +22,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -28,14 +32,19 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSaveFile>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
+#include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <array>
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initEditorResources()
@@ -115,6 +124,18 @@ const FormatSpec kFormatButtons[] = {
     {"undo", "Undo", platform::DECMD_UNDO, false, "Ctrl+Z"},
     {"redo", "Redo", platform::DECMD_REDO, false, "Ctrl+Y"},
 };
+
+// The preview's widths: a phone, a tablet, or the whole tab (0).
+struct PreviewWidth {
+    const char *caption;
+    int pixels;
+};
+const PreviewWidth kPreviewWidths[] = {{"Full width", 0}, {"Tablet (768 px)", 768}, {"Phone (390 px)", 390}};
+
+QString recentPagesFile()
+{
+    return platform::inAppFolder(QStringLiteral("recentpages.txt"));
+}
 
 // A tooltip that names the command's keys.
 QString tooltipWithKeys(const char *tooltip, const char *shortcut)
@@ -198,6 +219,9 @@ public:
     QString sourceBaseline;
     QHash<QString, QAction *> actions;
     QWidget *pages[3] = {nullptr, nullptr, nullptr};
+    FindReplaceDialog *find = nullptr; // created when first asked for
+    QMenu *recentMenu = nullptr;
+    QComboBox *cmbPreviewWidth = nullptr;
     QString caption;       // the window's caption, without the unsaved-changes mark
     bool modified = false; // edits since the document was opened, written or emptied
 };
@@ -284,6 +308,42 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     const int formatHeight = d->tBarStd->sizeHint().height();
     d->tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
 
+    // Find and replace, reached by their keys (not on a toolbar).
+    const struct {
+        const char *key;
+        const char *text;
+        QKeySequence keys;
+    } findCommands[] = {
+        {"find", "Find...", QKeySequence(QKeySequence::Find)},
+        {"replace", "Replace...", QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {"findnext", "Find Next", QKeySequence(Qt::Key_F3)},
+        {"findprevious", "Find Previous", QKeySequence(Qt::SHIFT | Qt::Key_F3)},
+    };
+    for (const auto &c : findCommands) {
+        auto *action = new QAction(QString::fromLatin1(c.text), this);
+        const QString key = QString::fromLatin1(c.key);
+        action->setObjectName(key);
+        action->setShortcut(c.keys);
+        addAction(action);
+        d->actions.insert(key, action);
+    }
+    connect(d->actions.value(QStringLiteral("find")), &QAction::triggered, this, [this] { showFind(false); });
+    connect(d->actions.value(QStringLiteral("replace")), &QAction::triggered, this,
+            [this] { showFind(true); });
+    connect(d->actions.value(QStringLiteral("findnext")), &QAction::triggered, this,
+            [this] { findNext(false); });
+    connect(d->actions.value(QStringLiteral("findprevious")), &QAction::triggered, this,
+            [this] { findNext(true); });
+
+    // "Open Recent": the Open button's menu.
+    d->recentMenu = new QMenu(QStringLiteral("Open Recent"), this);
+    d->recentMenu->setObjectName(QStringLiteral("mnuOpenRecent"));
+    d->actions.value(QStringLiteral("open"))->setMenu(d->recentMenu);
+    if (auto *button = qobject_cast<QToolButton *>(
+            d->Toolbar1->widgetForAction(d->actions.value(QStringLiteral("open")))))
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(d->recentMenu, &QMenu::aboutToShow, this, &frmMain::fillRecentMenu);
+
     // The editing area: Picture1 holds the tab control; each view sits on its tab.
     const int editTop = bannerHeight + toolbarHeight + formatHeight;
     d->Picture1 = new QWidget(client);
@@ -318,6 +378,18 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
                           static_cast<QWidget *>(d->WebBrowser1)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*d->rtbHTMLSource);
+
+    // The preview at a device's width, centred on its tab.
+    d->cmbPreviewWidth = new QComboBox(d->SSTabEditor);
+    d->cmbPreviewWidth->setObjectName(QStringLiteral("cmbPreviewWidth"));
+    d->cmbPreviewWidth->setToolTip(QStringLiteral("Show the page at the width of a phone or a tablet"));
+    for (const PreviewWidth &w : kPreviewWidths)
+        d->cmbPreviewWidth->addItem(QString::fromLatin1(w.caption), w.pixels);
+    d->SSTabEditor->setCornerWidget(d->cmbPreviewWidth, Qt::TopRightCorner);
+    d->cmbPreviewWidth->setVisible(false);
+    d->pages[2]->setStyleSheet(QStringLiteral("#SSTabEditorPage2 { background: #dfe5ec; }"));
+    d->pages[2]->setAttribute(Qt::WA_StyledBackground);
+    connect(d->cmbPreviewWidth, &QComboBox::currentIndexChanged, this, [this] { placePreview(); });
     // Edits mark the title; the design view's keys and clicks arrive at its inner
     // widgets, which the filter follows as they come.
     watchDesignInput(d->DHTMLEdit1);
@@ -438,6 +510,7 @@ bool frmMain::openPage(const QString &path)
         platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
         return false;
     }
+    rememberPage(path);
     return true;
 }
 
@@ -465,8 +538,12 @@ void frmMain::switchTab(int index)
 bool frmMain::save()
 {
     const bool written = saveDocument();
-    if (written)
+    if (written) {
         setModified(false);
+        if (d->CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) !=
+            0)
+            rememberPage(d->CurrentFile);
+    }
     return written;
 }
 
@@ -657,6 +734,9 @@ void frmMain::SSTabEditor_Click(int previousTab)
     if (refreshPreview)
         d->WebBrowser1->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
     d->tBarStd->setEnabled(d->CurrentTab == 0);
+    d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
+    if (d->find)
+        updateFindDialog();
     if (previousTab == 0 || previousTab == 1)
         setModified(false);
 
@@ -718,18 +798,18 @@ void frmMain::watchDesignInput(QWidget *widget)
 
 void frmMain::refreshCaretState()
 {
-    QPointer<frmMain> alive(this);
+    // The answer may come while the window is going away: hold the buttons weakly.
+    const std::array<QPointer<QAction>, 3> buttons{d->actions.value(QStringLiteral("bold")),
+                                                   d->actions.value(QStringLiteral("italic")),
+                                                   d->actions.value(QStringLiteral("underline"))};
     d->DHTMLEdit1->page()->runJavaScript(
         QStringLiteral("[document.queryCommandState('bold'), document.queryCommandState('italic'),"
                        " document.queryCommandState('underline')]"),
-        QWebEngineScript::ApplicationWorld, [alive](const QVariant &result) {
-            if (!alive)
-                return;
+        QWebEngineScript::ApplicationWorld, [buttons](const QVariant &result) {
             const QVariantList states = result.toList();
-            const char *keys[] = {"bold", "italic", "underline"};
-            for (int i = 0; i < 3; ++i)
-                if (QAction *action = alive->d->actions.value(QString::fromLatin1(keys[i])))
-                    action->setChecked(i < states.size() && states.at(i).toBool());
+            for (size_t i = 0; i < buttons.size(); ++i)
+                if (buttons[i])
+                    buttons[i]->setChecked(int(i) < states.size() && states.at(int(i)).toBool());
         });
 }
 
@@ -809,6 +889,174 @@ void frmMain::resizeEvent(QResizeEvent *event)
         d->rtbHTMLSource->resize(d->rtbHTMLSource->width(), d->DHTMLEdit1->height());
         d->WebBrowser1->resize(d->WebBrowser1->width(), d->DHTMLEdit1->height());
     }
+    placePreview();
+}
+
+void frmMain::placePreview()
+{
+    const int full = d->DHTMLEdit1->width();
+    const int wanted = d->cmbPreviewWidth->currentData().toInt();
+    const int w = wanted > 0 ? qMin(wanted, full) : full;
+    d->WebBrowser1->setGeometry((full - w) / 2, d->WebBrowser1->y(), w, d->DHTMLEdit1->height());
+}
+
+void frmMain::rememberPage(const QString &path)
+{
+    SaveRecentPages(recentPagesFile(), WithRecentPage(LoadRecentPages(recentPagesFile()), path));
+}
+
+void frmMain::fillRecentMenu()
+{
+    d->recentMenu->clear();
+    const QStringList pages = LoadRecentPages(recentPagesFile());
+    for (const QString &page : pages) {
+        QAction *action = d->recentMenu->addAction(page);
+        connect(action, &QAction::triggered, this, [this, page] { openRecent(page); });
+    }
+    if (pages.isEmpty())
+        d->recentMenu->addAction(QStringLiteral("No recent pages"))->setEnabled(false);
+}
+
+bool frmMain::openRecent(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        platform::msgBox(QStringLiteral("The page %1 is no longer there.").arg(path), this);
+        QStringList pages = LoadRecentPages(recentPagesFile());
+        pages.removeAll(path);
+        SaveRecentPages(recentPagesFile(), pages);
+        return false;
+    }
+    if (platform::dialogs().message(
+            QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
+            platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
+            this) == platform::Answer::No)
+        return false;
+    return openPage(path);
+}
+
+void frmMain::updateFindDialog()
+{
+    // Replacing, whole words and patterns work on the source text only.
+    d->find->setReplaceAvailable(d->CurrentTab == 1);
+    d->find->setPatternOptionsAvailable(d->CurrentTab == 1);
+}
+
+void frmMain::showFind(bool replace)
+{
+    if (!d->find) {
+        d->find = new FindReplaceDialog(this);
+        connect(d->find, &FindReplaceDialog::findRequested, this,
+                [this](bool backward) { findNext(backward); });
+        connect(d->find, &FindReplaceDialog::replaceRequested, this, [this] { replaceOne(); });
+        connect(d->find, &FindReplaceDialog::replaceAllRequested, this, [this] { replaceAll(); });
+    }
+    updateFindDialog();
+    if (d->CurrentTab == 1) {
+        const QString selected = d->rtbHTMLSource->SelText();
+        if (!selected.isEmpty() && !selected.contains(QLatin1Char('\n')))
+            d->find->setFindText(selected);
+    }
+    d->find->showForFind(replace);
+}
+
+bool frmMain::findNext(bool backward)
+{
+    if (!d->find || d->find->findText().isEmpty()) {
+        showFind(false);
+        return false;
+    }
+    const QString what = d->find->findText();
+    if (d->CurrentTab != 1) {
+        // The design view and the preview search their page.
+        QWebEngineView *view = d->CurrentTab == 0 ? static_cast<QWebEngineView *>(d->DHTMLEdit1)
+                                                  : static_cast<QWebEngineView *>(d->WebBrowser1);
+        QWebEnginePage::FindFlags flags;
+        if (d->find->options().matchCase)
+            flags |= QWebEnginePage::FindCaseSensitively;
+        if (backward)
+            flags |= QWebEnginePage::FindBackward;
+        QPointer<FindReplaceDialog> dialog(d->find);
+        view->page()->findText(what, flags, [dialog](const QWebEngineFindTextResult &result) {
+            if (dialog)
+                dialog->setStatus(
+                    result.numberOfMatches() == 0
+                        ? QStringLiteral("Not found.")
+                        : QStringLiteral("%1 of %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
+        });
+        return true;
+    }
+    QString error;
+    const auto pattern = FindPattern(what, d->find->options(), &error);
+    if (!pattern) {
+        d->find->setStatus(error);
+        return false;
+    }
+    platform::SourceView &source = *d->rtbHTMLSource;
+    const int from = backward ? source.SelStart() : source.SelStart() + source.SelLength();
+    const TextMatch match = FindIn(source.Text(), from, *pattern, backward);
+    if (!match.found()) {
+        d->find->setStatus(QStringLiteral("Not found."));
+        return false;
+    }
+    source.setSelStart(int(match.start));
+    source.setSelLength(int(match.length));
+    source.ensureCursorVisible();
+    d->find->setStatus(QString());
+    return true;
+}
+
+bool frmMain::replaceOne()
+{
+    if (!d->find || d->CurrentTab != 1)
+        return false;
+    const FindOptions options = d->find->options();
+    QString error;
+    const auto pattern = FindPattern(d->find->findText(), options, &error);
+    if (!pattern) {
+        d->find->setStatus(error);
+        return false;
+    }
+    // The selection is replaced only when it is a match; then the next one is found.
+    platform::SourceView &source = *d->rtbHTMLSource;
+    if (source.SelLength() > 0) {
+        const QRegularExpressionMatch m =
+            pattern->match(source.Text(), source.SelStart(), QRegularExpression::NormalMatch,
+                           QRegularExpression::AnchorAtOffsetMatchOption);
+        if (m.hasMatch() && m.capturedLength() == source.SelLength())
+            source.setSelText(ExpandReplacement(m, d->find->replaceText(), options.regex));
+    }
+    return findNext(false);
+}
+
+int frmMain::replaceAll()
+{
+    if (!d->find || d->CurrentTab != 1)
+        return 0;
+    const FindOptions options = d->find->options();
+    QString error;
+    const auto pattern = FindPattern(d->find->findText(), options, &error);
+    if (!pattern) {
+        d->find->setStatus(error);
+        return 0;
+    }
+    platform::SourceView &source = *d->rtbHTMLSource;
+    const QString text = source.Text();
+    const ReplaceAllResult result = ReplaceAllIn(text, *pattern, d->find->replaceText(), options.regex);
+    if (result.count == 0) {
+        d->find->setStatus(QStringLiteral("Not found."));
+        return 0;
+    }
+    // One edit from the first match to the end of the last: one step to undo.
+    source.setSelStart(int(result.first));
+    source.setSelLength(int(result.last - result.first));
+    source.setSelText(result.replaced);
+    // Colour the changed part again, from the tag it begins in.
+    const qsizetype tagStart = result.first > 0 ? text.lastIndexOf(QLatin1Char('<'), result.first) : 0;
+    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1,
+                           int(result.first + result.replaced.size()) + 1);
+    source.setSelStart(int(result.first + result.replaced.size()));
+    d->find->setStatus(QStringLiteral("Replaced %1.").arg(result.count));
+    return result.count;
 }
 
 void frmMain::showEvent(QShowEvent *event)

@@ -66,7 +66,17 @@ public:
     void tBarStd_ButtonClick(const QString &key);
     void lblURLMessage_Click();
 
-    // The toolbar action of a key ("new", "bold", ...), nullptr for an unknown key.
+    // Find and replace in the view in front (replacing in the source view only):
+    // the window with what to find, the next or previous match, the selected match
+    // replaced, every match replaced as one edit (returns how many).
+    void showFind(bool replace);
+    bool findNext(bool backward);
+    bool replaceOne();
+    int replaceAll();
+    // Opens a page from the "Open Recent" menu (asks first, as Open does).
+    bool openRecent(const QString &path);
+
+    // The action of a key ("new", "bold", "find", ...), nullptr for an unknown key.
     QAction *toolbarAction(const QString &key) const;
 
     // True when the view in front holds edits not yet written to a file.
@@ -100,6 +110,10 @@ private:
     bool writeDesignView();
     // True when the design view still holds CurrentFile exactly as loaded.
     bool designMatchesFile() const;
+    void placePreview();
+    void rememberPage(const QString &path);
+    void fillRecentMenu();
+    void updateFindDialog();
     // The caption, with the unsaved-changes mark while there are edits.
     void setCaption(const QString &caption);
     void setModified(bool modified);

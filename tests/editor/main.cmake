@@ -5,6 +5,7 @@ quillmark_add_test(editor_texts SOURCES ${CMAKE_CURRENT_LIST_DIR}/EditorTextTest
 if(TARGET editor AND TARGET desktop_ui AND TARGET publish_ui)
   quillmark_add_gui_test(editor_main_window
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/MainWindowTest.cpp ${CMAKE_CURRENT_LIST_DIR}/TableDialogTest.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/EditorCommandsTest.cpp
     LIBS editor desktop_ui publish_ui
     TIMEOUT 300)
   # The table dialog's form header comes from the editor library's build.

@@ -90,8 +90,8 @@ QString ExpandReplacement(const QRegularExpressionMatch &match, const QString &r
     return out;
 }
 
-ReplaceAllResult ReplaceAllIn(const QString &text, const QRegularExpression &pattern, const QString &replacement,
-                              bool regex)
+ReplaceAllResult ReplaceAllIn(const QString &text, const QRegularExpression &pattern,
+                              const QString &replacement, bool regex)
 {
     ReplaceAllResult result;
     qsizetype copied = -1; // end of the text taken over so far

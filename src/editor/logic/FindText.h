@@ -28,7 +28,8 @@ std::optional<QRegularExpression> FindPattern(const QString &what, const FindOpt
 // The first match at or after `from`, or (backward) the last one that ends at or
 // before `from`; when there is none on that side, the search wraps round once.
 // Empty matches are skipped.
-TextMatch FindIn(const QString &text, qsizetype from, const QRegularExpression &pattern, bool backward = false);
+TextMatch FindIn(const QString &text, qsizetype from, const QRegularExpression &pattern,
+                 bool backward = false);
 
 // The replacement text for `match` (a match of the pattern at that place): literal,
 // or with \0 to \9 and \\ expanded for a regular expression.
@@ -43,7 +44,7 @@ struct ReplaceAllResult {
     qsizetype last = 0;  // end of the last match in the original text
     QString replaced;    // what text[first, last) becomes
 };
-ReplaceAllResult ReplaceAllIn(const QString &text, const QRegularExpression &pattern, const QString &replacement,
-                              bool regex);
+ReplaceAllResult ReplaceAllIn(const QString &text, const QRegularExpression &pattern,
+                              const QString &replacement, bool regex);
 
 } // namespace editor
