@@ -1,6 +1,7 @@
 #include "platform/widgets/DesignView.h"
 
 #include "platform/AppFolder.h"
+#include "platform/HtmlText.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -83,24 +84,7 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
     const QString cs = charset.toLower();
     const bool latin1 = cs == QLatin1String("windows-1252") || cs == QLatin1String("iso-8859-1") ||
                         cs == QLatin1String("us-ascii");
-    if (!latin1) {
-        QStringEncoder encoder(QStringEncoder::System);
-        return encoder.encode(html);
-    }
-    QByteArray bytes;
-    bytes.reserve(html.size());
-    for (qsizetype i = 0; i < html.size(); ++i) {
-        char32_t ucs = html.at(i).unicode();
-        if (html.at(i).isHighSurrogate() && i + 1 < html.size() && html.at(i + 1).isLowSurrogate()) {
-            ucs = QChar::surrogateToUcs4(html.at(i), html.at(i + 1));
-            ++i;
-        }
-        if (ucs < 0x100)
-            bytes.append(char(ucs));
-        else
-            bytes.append("&#" + QByteArray::number(uint(ucs)) + ';');
-    }
-    return bytes;
+    return EncodeHtmlText(html, latin1);
 }
 
 } // namespace
