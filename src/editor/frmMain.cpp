@@ -32,6 +32,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -378,6 +379,15 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
                           static_cast<QWidget *>(d->WebBrowser1)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*d->rtbHTMLSource);
+    // Spelling in the language of the desktop when its dictionary is installed,
+    // else English, else the first one there is.
+    const QStringList languages = platform::DesignView::spellingLanguages();
+    const QString desktop = QLocale::system().name().replace(QLatin1Char('_'), QLatin1Char('-'));
+    if (languages.contains(desktop))
+        d->DHTMLEdit1->setSpellingLanguage(desktop);
+    else if (!languages.isEmpty())
+        d->DHTMLEdit1->setSpellingLanguage(
+            languages.contains(QStringLiteral("en-US")) ? QStringLiteral("en-US") : languages.first());
 
     // The preview at a device's width, centred on its tab.
     d->cmbPreviewWidth = new QComboBox(d->SSTabEditor);

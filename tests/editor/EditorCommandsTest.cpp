@@ -9,6 +9,8 @@
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
 
+#include <QWebEngineContextMenuRequest>
+
 #include <QTest>
 #include <QtWidgets>
 #include <gtest/gtest.h>
@@ -191,4 +193,57 @@ TEST_F(EditorCommands, OpenRecentListsTheLastPagesNewestFirst)
     EXPECT_EQ(dialogs.lastMessage(), "The page " + second + " is no longer there.");
     emit menu->aboutToShow();
     EXPECT_EQ(menu->actions().size(), 1);
+}
+
+TEST_F(EditorCommands, TheDesignViewMarksAMisspeltWordAndSuggestsTheRightOne)
+{
+    auto *design = window->findChild<platform::DesignView *>("DHTMLEdit1");
+    ASSERT_TRUE(platform::DesignView::spellingLanguages().contains("en-US"));
+    EXPECT_EQ(design->spellingLanguage(), "en-US");
+    open("spell.htm", "<html><body><p id=t>Order today and recieve a bonus</p></body></html>");
+    window->show();
+    window->activateWindow();
+    design->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Checking starts when the text is edited: a space typed after the word.
+    design->runScript("var t = document.getElementById('t').firstChild;"
+                      " getSelection().collapse(t, t.length); true");
+    QTest::keyClick(design->focusProxy(), Qt::Key_Space);
+    const QVariantList box =
+        design
+            ->runScript("var t = document.getElementById('t').firstChild;"
+                        " var r = document.createRange(); var i = t.data.indexOf('recieve');"
+                        " r.setStart(t, i); r.setEnd(t, i + 7); var b = r.getBoundingClientRect();"
+                        " [b.left, b.top, b.width, b.height]")
+            .toList();
+    ASSERT_EQ(box.size(), 4);
+    const QRect word(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
+    ASSERT_FALSE(word.isEmpty());
+    QMenu *shown = nullptr;
+    QObject::connect(design, &platform::DesignView::contextMenuShown, [&](QMenu *menu) { shown = menu; });
+    // The check runs in the background: ask again until the word is marked.
+    const bool marked = QTest::qWaitFor(
+        [&] {
+            QTest::mouseClick(design->focusProxy(), Qt::RightButton, {}, word.center());
+            if (!QTest::qWaitFor([&] { return shown != nullptr; }, 2000))
+                return false;
+            const bool misspelt = design->lastContextMenuRequest() &&
+                                  design->lastContextMenuRequest()->misspelledWord() == "recieve";
+            if (!misspelt) {
+                shown->close();
+                shown = nullptr;
+            }
+            return misspelt;
+        },
+        20000);
+    ASSERT_TRUE(marked);
+    QStringList texts;
+    for (QAction *action : shown->actions())
+        texts << action->text();
+    EXPECT_TRUE(texts.contains("receive")) << texts.join(", ").toStdString();
+    for (QAction *action : shown->actions())
+        if (action->text() == "receive")
+            action->trigger();
+    shown->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return design->DocumentHTML().contains("and receive a bonus"); }));
 }

@@ -12,3 +12,7 @@ if(TARGET editor AND TARGET desktop_ui AND TARGET publish_ui)
   set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/TableDialogTest.cpp PROPERTIES SKIP_AUTOUIC ON)
   target_include_directories(editor_main_window PRIVATE ${PROJECT_BINARY_DIR}/src/editor/editor_autogen/include)
 endif()
+# The design view checks spelling with the dictionaries converted beside the tests.
+if(TARGET editor_main_window AND TARGET quillmark_dictionaries)
+  add_dependencies(editor_main_window quillmark_dictionaries)
+endif()

@@ -3,18 +3,23 @@
 #include "platform/AppFolder.h"
 #include "platform/HtmlText.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
+#include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -508,6 +513,75 @@ void DesignView::setDirty(bool dirty)
 bool DesignView::isWaiting() const
 {
     return d->busy;
+}
+
+QStringList DesignView::spellingLanguages()
+{
+    // Where WebEngine itself looks: the environment's folder, else beside the program.
+    QString folder = qEnvironmentVariable("QTWEBENGINE_DICTIONARIES_PATH");
+    if (folder.isEmpty())
+        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/qtwebengine_dictionaries");
+    QStringList languages;
+    for (const QString &file : QDir(folder).entryList({QStringLiteral("*.bdic")}, QDir::Files, QDir::Name))
+        languages << file.chopped(5);
+    return languages;
+}
+
+void DesignView::setSpellingLanguage(const QString &language)
+{
+    QWebEngineProfile *profile = page()->profile();
+    profile->setSpellCheckLanguages(language.isEmpty() ? QStringList() : QStringList{language});
+    profile->setSpellCheckEnabled(!language.isEmpty());
+}
+
+QString DesignView::spellingLanguage() const
+{
+    const QWebEngineProfile *profile = page()->profile();
+    return profile->isSpellCheckEnabled() && !profile->spellCheckLanguages().isEmpty()
+               ? profile->spellCheckLanguages().first()
+               : QString();
+}
+
+void DesignView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QWebEngineContextMenuRequest *request = lastContextMenuRequest();
+    QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+    if (request && request->isContentEditable() && !request->misspelledWord().isEmpty()) {
+        // The suggestions come first, as in any word processor.
+        const QStringList suggestions = request->spellCheckerSuggestions();
+        for (const QString &word : suggestions) {
+            auto *action = new QAction(word, menu);
+            QFont bold = action->font();
+            bold.setBold(true);
+            action->setFont(bold);
+            connect(action, &QAction::triggered, this, [this, word] {
+                page()->replaceMisspelledWord(word);
+                d->dirty = true;
+                emit documentChanged();
+            });
+            menu->insertAction(first, action);
+        }
+        if (suggestions.isEmpty()) {
+            auto *none = new QAction(QStringLiteral("No suggestions"), menu);
+            none->setEnabled(false);
+            menu->insertAction(first, none);
+        }
+        menu->insertSeparator(first);
+    }
+    const QStringList languages = spellingLanguages();
+    if (languages.size() > 1) {
+        QMenu *choice = menu->addMenu(QStringLiteral("Spelling Language"));
+        for (const QString &language : languages) {
+            QAction *action = choice->addAction(language);
+            action->setCheckable(true);
+            action->setChecked(language == spellingLanguage());
+            connect(action, &QAction::triggered, this, [this, language] { setSpellingLanguage(language); });
+        }
+    }
+    emit contextMenuShown(menu);
+    menu->popup(event->globalPos());
 }
 
 } // namespace platform
