@@ -6,6 +6,7 @@
 #include "desktop/modResize.h"
 #include "editor/FindReplaceDialog.h"
 #include "editor/MainWindowPeers.h"
+#include "editor/StartPanel.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/Branding.h"
 #include "editor/logic/ColorText.h"
@@ -222,6 +223,7 @@ public:
     QWidget *pages[3] = {nullptr, nullptr, nullptr};
     FindReplaceDialog *find = nullptr; // created when first asked for
     QMenu *recentMenu = nullptr;
+    StartPanel *startPanel = nullptr; // over the start page until work begins
     QComboBox *cmbPreviewWidth = nullptr;
     QString caption;       // the window's caption, without the unsaved-changes mark
     bool modified = false; // edits since the document was opened, written or emptied
@@ -399,6 +401,22 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     d->cmbPreviewWidth->setVisible(false);
     d->pages[2]->setStyleSheet(QStringLiteral("#SSTabEditorPage2 { background: #dfe5ec; }"));
     d->pages[2]->setAttribute(Qt::WA_StyledBackground);
+
+    d->startPanel = new StartPanel(d->pages[0]);
+    d->startPanel->hide();
+    connect(d->startPanel, &StartPanel::createPageRequested, this,
+            [this] { Toolbar1_ButtonClick("wizard"); });
+    // Nothing is lost on the start page: no question before opening.
+    connect(d->startPanel, &StartPanel::openPageRequested, this, [this] {
+        if (d->peer)
+            d->peer->showLoadFile();
+    });
+    connect(d->startPanel, &StartPanel::recentPageRequested, this, [this](const QString &path) {
+        if (QFileInfo(path).isFile())
+            openPage(path);
+        else
+            openRecent(path); // explains and forgets it
+    });
     connect(d->cmbPreviewWidth, &QComboBox::currentIndexChanged, this, [this] { placePreview(); });
     // Edits mark the title; the design view's keys and clicks arrive at its inner
     // widgets, which the filter follows as they come.
@@ -478,6 +496,7 @@ void frmMain::Form_Load()
     d->rtbHTMLSource->setSelStart(0);
     d->sourceBaseline = d->rtbHTMLSource->Text();
     setModified(false);
+    showStartPanel();
     d->WebBrowser1->Navigate(branding::kCompanyPage);
 
     // Wait for the update check without spinning: each round sleeps until an event
@@ -501,8 +520,29 @@ void frmMain::Form_Load()
     }
 }
 
+void frmMain::showStartPanel()
+{
+    d->startPanel->setRecentPages(LoadRecentPages(recentPagesFile()));
+    d->startPanel->show();
+    d->startPanel->raise();
+    placeStartPanel();
+}
+
+void frmMain::hideStartPanel()
+{
+    d->startPanel->hide();
+}
+
+void frmMain::placeStartPanel()
+{
+    const QRect area = d->DHTMLEdit1->geometry();
+    const QSize size(qMin(420, area.width() - 40), qMin(340, area.height() - 40));
+    d->startPanel->setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
+}
+
 bool frmMain::openPage(const QString &path)
 {
+    hideStartPanel();
     // The views read the file one after the other; the preview is stopped before
     // it is sent anywhere else, and the source's caret is at 0 around the colouring.
     d->CurrentFile = path;
@@ -526,6 +566,7 @@ bool frmMain::openPage(const QString &path)
 
 void frmMain::blankDocument()
 {
+    hideStartPanel();
     // Bringing the design tab to the front here must not run the tab switch: it
     // would name the preview file as the path and reload the views from it.
     d->switching = true;
@@ -712,6 +753,7 @@ void frmMain::SSTabEditor_Click(int previousTab)
     if (d->switching)
         return;
     d->switching = true;
+    hideStartPanel();
     // The views wait for WebEngine while processing events: no second switch
     // may start in between.
     d->SSTabEditor->tabBar()->setEnabled(false);
@@ -796,6 +838,8 @@ void frmMain::setModified(bool modified)
     if (d->modified == modified && isWindowModified() == modified)
         return;
     d->modified = modified;
+    if (modified)
+        hideStartPanel();
     setCaption(d->caption);
 }
 
@@ -900,6 +944,7 @@ void frmMain::resizeEvent(QResizeEvent *event)
         d->WebBrowser1->resize(d->WebBrowser1->width(), d->DHTMLEdit1->height());
     }
     placePreview();
+    placeStartPanel();
 }
 
 void frmMain::placePreview()

@@ -111,6 +111,10 @@ private:
     // True when the design view still holds CurrentFile exactly as loaded.
     bool designMatchesFile() const;
     void placePreview();
+    // The panel over the start page: shown by the load handler, gone once work begins.
+    void showStartPanel();
+    void hideStartPanel();
+    void placeStartPanel();
     void rememberPage(const QString &path);
     void fillRecentMenu();
     void updateFindDialog();
