@@ -203,7 +203,7 @@ public:
     qint16 CurrentTab = 0;
     platform::DesignView *DHTMLEdit1 = nullptr;
     platform::SourceView *rtbHTMLSource = nullptr;
-    platform::BrowserView *WebBrowser1 = nullptr;
+    platform::BrowserView *WebBrowser1 = nullptr; // made when first needed
     QTabWidget *SSTabEditor = nullptr;
     QToolBar *Toolbar1 = nullptr;
     QToolBar *tBarStd = nullptr;
@@ -375,10 +375,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     d->DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
     d->rtbHTMLSource = new platform::SourceView(d->pages[1]);
     d->rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
-    d->WebBrowser1 = new platform::BrowserView(d->pages[2]);
-    d->WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    for (QWidget *view : {static_cast<QWidget *>(d->DHTMLEdit1), static_cast<QWidget *>(d->rtbHTMLSource),
-                          static_cast<QWidget *>(d->WebBrowser1)})
+    // The preview (a renderer of its own) is made when a page is first sent to it.
+    for (QWidget *view : {static_cast<QWidget *>(d->DHTMLEdit1), static_cast<QWidget *>(d->rtbHTMLSource)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*d->rtbHTMLSource);
     // Spelling in the language of the desktop when its dictionary is installed,
@@ -488,21 +486,9 @@ void frmMain::Form_Load()
     d->actions.value(QStringLiteral("more"))->setToolTip(branding::kMoreTooltip);
     setWindowState(windowState() | Qt::WindowMaximized);
 
-    const QString start = GetStartHTML();
-    d->DHTMLEdit1->setDocumentHTML(start);
-    d->rtbHTMLSource->setText(start);
-    d->rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*d->rtbHTMLSource);
-    d->rtbHTMLSource->setSelStart(0);
-    d->sourceBaseline = d->rtbHTMLSource->Text();
-    setModified(false);
-    showStartPanel();
-    d->WebBrowser1->Navigate(branding::kCompanyPage);
-
     // Wait for the update check without spinning: each round sleeps until an event
-    // arrives. The views above process events while they load, so the check may
-    // have ended already; the outcome is acted on whenever it came. The wait also
-    // ends when the update window is gone (it has shown this window then).
+    // arrives; the outcome is acted on whenever it came. The wait also ends when
+    // the update window is gone (it has shown this window then).
     for (;;) {
         QPointer<desktop::frmCheck4Updates> check = desktop::frmCheck4Updates::instance();
         if (!check)
@@ -518,6 +504,18 @@ void frmMain::Form_Load()
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+
+    // The views fill in behind the shown window. The preview is not made for the
+    // company page: every way to the preview tab sends it to the document first.
+    const QString start = GetStartHTML();
+    d->DHTMLEdit1->setDocumentHTML(start);
+    d->rtbHTMLSource->setText(start);
+    d->rtbHTMLSource->setSelStart(0);
+    modMain::ColorizeSource(*d->rtbHTMLSource);
+    d->rtbHTMLSource->setSelStart(0);
+    d->sourceBaseline = d->rtbHTMLSource->Text();
+    setModified(false);
+    showStartPanel();
 }
 
 void frmMain::showStartPanel()
@@ -547,8 +545,9 @@ bool frmMain::openPage(const QString &path)
     // it is sent anywhere else, and the source's caret is at 0 around the colouring.
     d->CurrentFile = path;
     const bool designLoaded = d->DHTMLEdit1->LoadDocument(path);
-    d->WebBrowser1->Stop();
-    d->WebBrowser1->Navigate(QStringLiteral("file://") + path);
+    if (d->WebBrowser1)
+        d->WebBrowser1->Stop();
+    preview()->Navigate(QStringLiteral("file://") + path);
     const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
     d->rtbHTMLSource->setSelStart(0);
     modMain::ColorizeSource(*d->rtbHTMLSource);
@@ -772,19 +771,21 @@ void frmMain::SSTabEditor_Click(int previousTab)
         modMain::ColorizeSource(*d->rtbHTMLSource);
         d->rtbHTMLSource->setSelStart(0);
         d->sourceBaseline = d->rtbHTMLSource->Text();
-        d->WebBrowser1->Stop();
+        if (d->WebBrowser1)
+            d->WebBrowser1->Stop();
         break;
     case 1:
         SaveRTFFile();
         d->DHTMLEdit1->LoadDocument(d->CurrentFile);
-        d->WebBrowser1->Stop();
+        if (d->WebBrowser1)
+            d->WebBrowser1->Stop();
         break;
     default:
         refreshPreview = false;
         break;
     }
     if (refreshPreview)
-        d->WebBrowser1->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
+        preview()->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
     d->tBarStd->setEnabled(d->CurrentTab == 0);
     d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
     if (d->find)
@@ -928,7 +929,6 @@ void frmMain::resizeEvent(QResizeEvent *event)
         desktop::NewCtlDefinition(d->SSTabEditor, 0, 1, 0, 1),
         desktop::NewCtlDefinition(d->DHTMLEdit1, 0, 1, 0, 1),
         desktop::NewCtlDefinition(d->rtbHTMLSource, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(d->WebBrowser1, 0, 1, 0, 1),
         desktop::NewCtlDefinition(d->Toolbar1, 0, 1, 0, 0),
         desktop::NewCtlDefinition(d->tBarStd, 0, 1, 0, 0),
         desktop::NewCtlDefinition(d->Picture1, 0, 1, 0, 1),
@@ -941,18 +941,30 @@ void frmMain::resizeEvent(QResizeEvent *event)
             inner - d->Toolbar1->height() - d->picLabel->height() - d->tBarStd->height() - kTabStripHeight;
         d->DHTMLEdit1->resize(d->DHTMLEdit1->width(), h);
         d->rtbHTMLSource->resize(d->rtbHTMLSource->width(), d->DHTMLEdit1->height());
-        d->WebBrowser1->resize(d->WebBrowser1->width(), d->DHTMLEdit1->height());
     }
     placePreview();
     placeStartPanel();
 }
 
+platform::BrowserView *frmMain::preview()
+{
+    if (!d->WebBrowser1) {
+        d->WebBrowser1 = new platform::BrowserView(d->pages[2]);
+        d->WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+        placePreview();
+        d->WebBrowser1->show();
+    }
+    return d->WebBrowser1;
+}
+
 void frmMain::placePreview()
 {
+    if (!d->WebBrowser1)
+        return;
     const int full = d->DHTMLEdit1->width();
     const int wanted = d->cmbPreviewWidth->currentData().toInt();
     const int w = wanted > 0 ? qMin(wanted, full) : full;
-    d->WebBrowser1->setGeometry((full - w) / 2, d->WebBrowser1->y(), w, d->DHTMLEdit1->height());
+    d->WebBrowser1->setGeometry((full - w) / 2, d->DHTMLEdit1->y(), w, d->DHTMLEdit1->height());
 }
 
 void frmMain::rememberPage(const QString &path)
@@ -1024,7 +1036,7 @@ bool frmMain::findNext(bool backward)
     if (d->CurrentTab != 1) {
         // The design view and the preview search their page.
         QWebEngineView *view = d->CurrentTab == 0 ? static_cast<QWebEngineView *>(d->DHTMLEdit1)
-                                                  : static_cast<QWebEngineView *>(d->WebBrowser1);
+                                                  : static_cast<QWebEngineView *>(preview());
         QWebEnginePage::FindFlags flags;
         if (d->find->options().matchCase)
             flags |= QWebEnginePage::FindCaseSensitively;

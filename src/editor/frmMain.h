@@ -10,6 +10,10 @@
 class QDialog;
 class QAction;
 
+namespace platform {
+class BrowserView;
+}
+
 namespace editor {
 
 class WizardPeer;
@@ -110,6 +114,8 @@ private:
     bool writeDesignView();
     // True when the design view still holds CurrentFile exactly as loaded.
     bool designMatchesFile() const;
+    // The preview, made on first use.
+    platform::BrowserView *preview();
     void placePreview();
     // The panel over the start page: shown by the load handler, gone once work begins.
     void showStartPanel();

@@ -281,6 +281,8 @@ TEST_F(EditorCommands, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
     auto *panel = window->findChild<QFrame *>("StartPanel");
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
+    // The preview's renderer is made only when a page is first sent to it.
+    EXPECT_EQ(window->findChild<platform::BrowserView *>("WebBrowser1"), nullptr);
     auto *design = window->findChild<platform::DesignView *>("DHTMLEdit1");
     EXPECT_FALSE(design->DocumentHTML().contains("Create a sales page")); // over the page, not in it
     panel->findChild<QPushButton *>("cmdCreatePage")->click();
@@ -293,6 +295,7 @@ TEST_F(EditorCommands, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
     emit recent->itemClicked(recent->item(0));
     EXPECT_EQ(window->currentFile(), page);
     EXPECT_FALSE(panel->isVisible());
+    EXPECT_NE(window->findChild<platform::BrowserView *>("WebBrowser1"), nullptr);
 
     // Typing on the start page sends it away too.
     window->Form_Load();
