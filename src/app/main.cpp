@@ -41,5 +41,12 @@ int main(int argc, char **argv)
     }
 
     window.Form_Load();
+    // Benchmarks: open a page in the editor, then tell when the window is ready.
+    if (const QString page = qEnvironmentVariable("QUILLMARK_BENCH_PAGE"); !page.isEmpty())
+        window.openPage(page);
+    if (qEnvironmentVariableIntValue("QUILLMARK_PRINT_READY") == 1) {
+        std::printf("QUILLMARK_READY\n");
+        std::fflush(stdout);
+    }
     return app.exec();
 }
