@@ -47,6 +47,11 @@ StartPanel::StartPanel(QWidget *parent) : QFrame(parent)
             [this](QListWidgetItem *item) { emit recentPageRequested(item->data(Qt::UserRole).toString()); });
 }
 
+bool StartPanel::hasRecentPages() const
+{
+    return m_recent->count() > 0;
+}
+
 void StartPanel::setRecentPages(const QStringList &pages)
 {
     m_recent->clear();

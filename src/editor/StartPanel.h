@@ -14,6 +14,7 @@ class StartPanel : public QFrame {
 public:
     explicit StartPanel(QWidget *parent = nullptr);
     void setRecentPages(const QStringList &pages);
+    bool hasRecentPages() const;
 
 signals:
     void createPageRequested();

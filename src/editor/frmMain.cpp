@@ -534,7 +534,9 @@ void frmMain::hideStartPanel()
 void frmMain::placeStartPanel()
 {
     const QRect area = d->DHTMLEdit1->geometry();
-    const QSize size(qMin(420, area.width() - 40), qMin(340, area.height() - 40));
+    const QSize size(qMin(420, area.width() - 40),
+                     qMin(qMax(d->startPanel->sizeHint().height(), d->startPanel->hasRecentPages() ? 340 : 0),
+                          area.height() - 40));
     d->startPanel->setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
 }
 

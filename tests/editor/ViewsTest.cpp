@@ -535,3 +535,24 @@ TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
     QTest::qWait(300); // a request on its way would have connected by now
     EXPECT_EQ(connections, 0);
 }
+
+TEST(ViewsBrowser, ALocalPageStillLoadsItsStyleSheetAndImages)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath("look.css"), "body { color: rgb(1, 2, 3); }"));
+    QFile::copy(testing_support::sourceDir() + "/src/editor/icons/quillmark.svg", dir.filePath("pic.svg"));
+    ASSERT_TRUE(writeAll(dir.filePath("page.htm"), "<html><head><link rel=stylesheet href=look.css></head>"
+                                                   "<body><img id=i src=pic.svg>x</body></html>"));
+    platform::BrowserView view;
+    view.show();
+    QSignalSpy done(&view, &QWebEngineView::loadFinished);
+    view.Navigate("file://" + dir.filePath("page.htm"));
+    ASSERT_TRUE(done.wait(15000));
+    QString answer;
+    view.page()->runJavaScript(
+        "getComputedStyle(document.body).color + ' ' + document.getElementById('i').naturalWidth",
+        [&](const QVariant &v) { answer = v.toString(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }));
+    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ")) << answer.toStdString();
+    EXPECT_NE(answer, "rgb(1, 2, 3) 0");
+}

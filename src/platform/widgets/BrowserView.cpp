@@ -14,15 +14,16 @@ namespace {
 // setHtml refuses documents of 2 MB and more.
 constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
 
-// Refuses the requests a local page's scripts make on their own (XHR, fetch,
-// beacons, sockets, workers), so that a page opened from disk cannot send anything
-// away. What the markup itself loads (images, style sheets, scripts) still loads.
+// Refuses what would let a local page read other local files or send anything away
+// on its own: the requests its scripts make (XHR, fetch, beacons, sockets, workers)
+// and local files in frames or objects, whose content a script could read. What
+// the markup shows (images, style sheets, scripts, web frames) still loads.
 class LocalPageGuard : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
-        if (!info.firstPartyUrl().isLocalFile() || info.requestUrl().isLocalFile())
+        if (!info.firstPartyUrl().isLocalFile())
             return;
         switch (info.resourceType()) {
         case QWebEngineUrlRequestInfo::ResourceTypeXhr:
@@ -35,8 +36,15 @@ public:
         case QWebEngineUrlRequestInfo::ResourceTypeServiceWorker:
         case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
         case QWebEngineUrlRequestInfo::ResourceTypeObject:
-        case QWebEngineUrlRequestInfo::ResourceTypeSubResource:
             info.block(true);
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeSubFrame: // a local file in a frame
+            if (info.requestUrl().isLocalFile())
+                info.block(true);
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeSubResource: // other loads, off the disk
+            if (!info.requestUrl().isLocalFile())
+                info.block(true);
             break;
         default:
             break;
@@ -49,7 +57,8 @@ public:
 BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent), m_guard(new LocalPageGuard)
 {
     QWebEngineSettings *s = page()->settings();
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    // Local content may load the page's own files (style sheets, images): the guard
+    // below keeps scripts from reading them.
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);

@@ -548,8 +548,11 @@ void DesignView::contextMenuEvent(QContextMenuEvent *event)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QWebEngineContextMenuRequest *request = lastContextMenuRequest();
     QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
-    if (request && request->isContentEditable() && !request->misspelledWord().isEmpty()) {
-        // The suggestions come first, as in any word processor.
+    // The suggestions come first, as in any word processor (WebEngine's own menu may
+    // have them already).
+    const bool listed = request && !request->spellCheckerSuggestions().isEmpty() && first &&
+                        first->text() == request->spellCheckerSuggestions().first();
+    if (request && request->isContentEditable() && !request->misspelledWord().isEmpty() && !listed) {
         const QStringList suggestions = request->spellCheckerSuggestions();
         for (const QString &word : suggestions) {
             auto *action = new QAction(word, menu);
