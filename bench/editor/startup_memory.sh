@@ -18,7 +18,10 @@ export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS=${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-sandbox}
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+# Opening the big page puts it on the program's recent pages: keep the list as it was.
+recent="$bin/recentpages.txt"
+[ -f "$recent" ] && cp "$recent" "$work/recent.keep"
+trap 'if [ -f "$work/recent.keep" ]; then cp "$work/recent.keep" "$recent"; else rm -f "$recent"; fi; rm -rf "$work"' EXIT
 export QUILLMARK_DATA="$work"
 small="$work/small.htm"
 big="$work/big.htm"
