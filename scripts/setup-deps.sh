@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  hunspell-en-us
   libqt6svg6
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev

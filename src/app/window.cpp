@@ -3,12 +3,7 @@
 // Loads the main window, whose load handler does the start-up work, and opens the
 // page named on the command line.
 #include "editor/frmMain.h"
-#include "editor/modMain.h"
-#include "platform/Dialogs.h"
-#include "platform/widgets/BrowserView.h"
-#include "platform/widgets/DesignView.h"
 #include "platform/widgets/QtDialogs.h"
-#include "platform/widgets/SourceView.h"
 #include "wizard/WizardPeer.h"
 
 #include <QApplication>
@@ -18,33 +13,6 @@
 #include <ctime>
 
 namespace {
-
-// Opens `path` in all three views, as the wizard's hand-off does.
-// Interim, until the editor's own open operation is merged: then this function goes
-// and the caller uses frmMain::openPage(path) and frmMain::currentFile().
-bool openPage(editor::frmMain &window, const QString &path)
-{
-    if (!QFileInfo(path).isFile()) {
-        platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(": no such file."),
-                         &window);
-        return false;
-    }
-    window.CurrentFile = path;
-    const bool designLoaded = window.DHTMLEdit1->LoadDocument(path);
-    window.WebBrowser1->Stop();
-    window.WebBrowser1->Navigate(QStringLiteral("file://") + path);
-    const bool sourceLoaded = window.rtbHTMLSource->LoadFile(path);
-    window.rtbHTMLSource->setSelStart(0);
-    editor::modMain::ColorizeSource(*window.rtbHTMLSource);
-    window.rtbHTMLSource->setSelStart(0);
-    window.setWindowTitle(platform::kAppTitle + QStringLiteral(" : ") + path);
-    if (!designLoaded || !sourceLoaded) {
-        platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."),
-                         &window);
-        return false;
-    }
-    return true;
-}
 
 void printMoment(const char *label, const QString &detail = {})
 {
@@ -99,11 +67,18 @@ extern "C" Q_DECL_EXPORT int quillmark_window_main(int *argc, char **argv)
 
     window.Form_Load();
     if (!page.isEmpty()) {
-        const bool opened = openPage(window, page);
+        const bool opened = window.openPage(page);
         if (exitWhenShown) {
-            printMoment(opened ? "QUILLMARK_OPENED" : "QUILLMARK_NOT_OPENED", window.CurrentFile);
+            printMoment(opened ? "QUILLMARK_OPENED" : "QUILLMARK_NOT_OPENED", window.currentFile());
             std::_Exit(0);
         }
+    }
+    // Benchmarks: open a page in the editor, then tell when the window is ready.
+    if (const QString benchPage = qEnvironmentVariable("QUILLMARK_BENCH_PAGE"); !benchPage.isEmpty())
+        window.openPage(benchPage);
+    if (qEnvironmentVariableIntValue("QUILLMARK_PRINT_READY") == 1) {
+        std::printf("QUILLMARK_READY\n");
+        std::fflush(stdout);
     }
     return app.exec();
 }

@@ -3,7 +3,6 @@
 #include "editor/frmMain.h"
 #include "editor/logic/TableText.h"
 #include "platform/Dialogs.h"
-#include "platform/widgets/DesignView.h"
 #include "ui_frmDialog_Table.h"
 
 #include <QPointer>
@@ -117,7 +116,7 @@ void frmDialog_Table::cmdOK_Click()
 
     // A table that did not reach the document keeps the dialog open and its ID unused.
     frmMain *main = frmMain::instance();
-    if (!main || !main->DHTMLEdit1 || !main->DHTMLEdit1->pasteHTML(table)) {
+    if (!main || !main->insertHTML(table)) {
         platform::msgBox(QStringLiteral("The table could not be inserted into the design view."), this);
         return;
     }

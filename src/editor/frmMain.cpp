@@ -5,10 +5,14 @@
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
 #include "editor/CheckPanel.h"
+#include "editor/FindReplaceDialog.h"
 #include "editor/MainWindowPeers.h"
+#include "editor/StartPanel.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/Branding.h"
 #include "editor/logic/ColorText.h"
+#include "editor/logic/FindText.h"
+#include "editor/logic/RecentPages.h"
 #include "editor/logic/StartPage.h"
 #include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
@@ -21,6 +25,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -28,13 +33,22 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QSaveFile>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
+#include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <array>
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initEditorResources()
@@ -89,6 +103,7 @@ struct FormatSpec {
     int command; // 0: handled otherwise
     bool prompt; // the view asks the user for the value
     const char *shortcut;
+    bool viewKey = false; // the focused view handles the key itself; the tooltip only names it
 };
 
 const FormatSpec kFormatButtons[] = {
@@ -98,9 +113,9 @@ const FormatSpec kFormatButtons[] = {
     {"left", "Left Align", platform::DECMD_JUSTIFYLEFT, false, nullptr},
     {"center", "Center Align", platform::DECMD_JUSTIFYCENTER, false, nullptr},
     {"right", "Right Align", platform::DECMD_JUSTIFYRIGHT, false, nullptr},
-    {"cut", "Cut", platform::DECMD_CUT, false, nullptr},
-    {"copy", "Copy", platform::DECMD_COPY, false, nullptr},
-    {"paste", "Paste", platform::DECMD_PASTE, false, nullptr},
+    {"cut", "Cut", platform::DECMD_CUT, false, "Ctrl+X", true},
+    {"copy", "Copy", platform::DECMD_COPY, false, "Ctrl+C", true},
+    {"paste", "Paste", platform::DECMD_PASTE, false, "Ctrl+V", true},
     {"numbullet", "Number Bullet", platform::DECMD_ORDERLIST, false, nullptr},
     {"bullet", "Bullet", platform::DECMD_UNORDERLIST, false, nullptr},
     {"indentleft", "Indent Left", platform::DECMD_OUTDENT, false, nullptr},
@@ -114,6 +129,50 @@ const FormatSpec kFormatButtons[] = {
     {"undo", "Undo", platform::DECMD_UNDO, false, "Ctrl+Z"},
     {"redo", "Redo", platform::DECMD_REDO, false, "Ctrl+Y"},
 };
+
+// The preview's widths: a phone, a tablet, or the whole tab (0).
+struct PreviewWidth {
+    const char *caption;
+    int pixels;
+};
+const PreviewWidth kPreviewWidths[] = {{"Full width", 0}, {"Tablet (768 px)", 768}, {"Phone (390 px)", 390}};
+
+QString recentPagesFile()
+{
+    return platform::inAppFolder(QStringLiteral("recentpages.txt"));
+}
+
+// A tooltip that names the command's keys.
+QString tooltipWithKeys(const char *tooltip, const char *shortcut)
+{
+    const QString text = QString::fromLatin1(tooltip);
+    if (!shortcut || text.isEmpty())
+        return text;
+    return text + QStringLiteral(" (") +
+           QKeySequence(QString::fromLatin1(shortcut)).toString(QKeySequence::NativeText) + QLatin1Char(')');
+}
+
+// True for a key press that changes the text of an editable view.
+bool isEditingKey(const QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
+        event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo))
+        return true;
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        return true;
+    default:
+        break;
+    }
+    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint();
+}
 
 // The file's text with "\n" line ends, as the source view holds it.
 QString readFileText(const QString &path)
@@ -143,6 +202,19 @@ bool copyFileReplacing(const QString &from, const QString &to)
 
 class frmMain::Private {
 public:
+    QString CurrentFile;
+    qint16 CurrentTab = 0;
+    platform::DesignView *DHTMLEdit1 = nullptr;
+    platform::SourceView *rtbHTMLSource = nullptr;
+    platform::BrowserView *WebBrowser1 = nullptr; // made when first needed
+    QTabWidget *SSTabEditor = nullptr;
+    QToolBar *Toolbar1 = nullptr;
+    QToolBar *tBarStd = nullptr;
+    QWidget *picLabel = nullptr;
+    QLabel *lblAppName[2] = {nullptr, nullptr};
+    QLabel *lblURLMessage = nullptr;
+    QWidget *Picture1 = nullptr;
+
     WizardPeer *peer = nullptr;
     int previousTab = 0;
     bool switching = false;
@@ -152,6 +224,12 @@ public:
     QString sourceBaseline;
     QHash<QString, QAction *> actions;
     QWidget *pages[3] = {nullptr, nullptr, nullptr};
+    FindReplaceDialog *find = nullptr; // created when first asked for
+    QMenu *recentMenu = nullptr;
+    StartPanel *startPanel = nullptr; // over the start page until work begins
+    QComboBox *cmbPreviewWidth = nullptr;
+    QString caption;       // the window's caption, without the unsaved-changes mark
+    bool modified = false; // edits since the document was opened, written or emptied
 
     // The findings of the "check" command, below the views while shown; the
     // editing area gives up `checkReserve` pixels of height for it.
@@ -163,11 +241,11 @@ public:
             return;
         const int change = height - checkReserve;
         checkReserve = height;
-        for (QWidget *widget :
-             {w->Picture1, static_cast<QWidget *>(w->SSTabEditor), static_cast<QWidget *>(w->DHTMLEdit1),
-              static_cast<QWidget *>(w->rtbHTMLSource), static_cast<QWidget *>(w->WebBrowser1)})
-            widget->resize(widget->width(), qMax(0, widget->height() - change));
-        checkPanel->setGeometry(0, w->Picture1->geometry().bottom() + 1, w->centralWidget()->width(), height);
+        for (QWidget *widget : {Picture1, static_cast<QWidget *>(SSTabEditor), static_cast<QWidget *>(DHTMLEdit1),
+                                static_cast<QWidget *>(rtbHTMLSource), static_cast<QWidget *>(WebBrowser1)})
+            if (widget)
+                widget->resize(widget->width(), qMax(0, widget->height() - change));
+        checkPanel->setGeometry(0, Picture1->geometry().bottom() + 1, w->centralWidget()->width(), height);
         if (showOrHide)
             checkPanel->setVisible(height > 0);
     }
@@ -179,7 +257,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     g_instance = this;
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(QIcon(QStringLiteral(":/editor/icons/quillmark.svg")));
-    setWindowTitle(branding::kProductName);
+    setCaption(branding::kProductName);
 
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("clientArea"));
@@ -188,121 +266,204 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     resize(kDesignWidth, kDesignHeight);
 
     // Banner: the caption twice (a soft shadow under the title) and the promotional line.
-    picLabel = new QWidget(client);
-    picLabel->setObjectName(QStringLiteral("picLabel"));
-    picLabel->setAttribute(Qt::WA_StyledBackground);
-    picLabel->setStyleSheet(QStringLiteral(
+    d->picLabel = new QWidget(client);
+    d->picLabel->setObjectName(QStringLiteral("picLabel"));
+    d->picLabel->setAttribute(Qt::WA_StyledBackground);
+    d->picLabel->setStyleSheet(QStringLiteral(
         "#picLabel { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #1f3b63, stop:1 #3a6ea5); }"
         "#lblAppName_0 { color: white; font-size: 17px; font-weight: 600; }"
         "#lblAppName_1 { color: rgba(0, 0, 0, 90); font-size: 17px; font-weight: 600; }"
         "#lblURLMessage { color: #d8e6f7; text-decoration: underline; }"));
-    lblAppName[1] = new QLabel(picLabel);
-    lblAppName[1]->setObjectName(QStringLiteral("lblAppName_1"));
-    lblAppName[0] = new QLabel(picLabel);
-    lblAppName[0]->setObjectName(QStringLiteral("lblAppName_0"));
-    lblURLMessage = new QLabel(picLabel);
-    lblURLMessage->setObjectName(QStringLiteral("lblURLMessage"));
-    lblURLMessage->installEventFilter(this);
+    d->lblAppName[1] = new QLabel(d->picLabel);
+    d->lblAppName[1]->setObjectName(QStringLiteral("lblAppName_1"));
+    d->lblAppName[0] = new QLabel(d->picLabel);
+    d->lblAppName[0]->setObjectName(QStringLiteral("lblAppName_0"));
+    d->lblURLMessage = new QLabel(d->picLabel);
+    d->lblURLMessage->setObjectName(QStringLiteral("lblURLMessage"));
+    d->lblURLMessage->installEventFilter(this);
     const int bannerHeight = 48;
-    picLabel->setGeometry(0, 0, kDesignWidth, bannerHeight);
-    lblAppName[1]->setGeometry(15, 7, 420, 28);
-    lblAppName[0]->setGeometry(14, 6, 420, 28);
-    lblURLMessage->setGeometry(14, 28, 600, 18);
+    d->picLabel->setGeometry(0, 0, kDesignWidth, bannerHeight);
+    d->lblAppName[1]->setGeometry(15, 7, 420, 28);
+    d->lblAppName[0]->setGeometry(14, 6, 420, 28);
+    d->lblURLMessage->setGeometry(14, 28, 600, 18);
 
-    Toolbar1 = new QToolBar(client);
-    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Toolbar1->setIconSize(QSize(24, 24));
+    d->Toolbar1 = new QToolBar(client);
+    d->Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    d->Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    d->Toolbar1->setIconSize(QSize(24, 24));
     for (const ButtonSpec &b : kMainButtons) {
         const QString key = QString::fromLatin1(b.key);
-        QAction *action = Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
-                                              QString::fromLatin1(b.caption));
+        QAction *action = d->Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
+                                                 QString::fromLatin1(b.caption));
         action->setObjectName(key);
-        action->setToolTip(QString::fromLatin1(b.tooltip));
+        action->setToolTip(tooltipWithKeys(b.tooltip, b.shortcut));
         if (b.shortcut)
             action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
         connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
         d->actions.insert(key, action);
         if (key == QLatin1String("check") || key == QLatin1String("more") || key == QLatin1String("save"))
-            Toolbar1->addSeparator();
+            d->Toolbar1->addSeparator();
     }
-    const int toolbarHeight = Toolbar1->sizeHint().height();
-    Toolbar1->setGeometry(0, bannerHeight, kDesignWidth, toolbarHeight);
+    const int toolbarHeight = d->Toolbar1->sizeHint().height();
+    d->Toolbar1->setGeometry(0, bannerHeight, kDesignWidth, toolbarHeight);
 
-    tBarStd = new QToolBar(client);
-    tBarStd->setObjectName(QStringLiteral("tBarStd"));
-    tBarStd->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    tBarStd->setIconSize(QSize(18, 18));
+    d->tBarStd = new QToolBar(client);
+    d->tBarStd->setObjectName(QStringLiteral("tBarStd"));
+    d->tBarStd->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    d->tBarStd->setIconSize(QSize(18, 18));
     for (const FormatSpec &f : kFormatButtons) {
         const QString key = QString::fromLatin1(f.key);
-        QAction *action = tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
-                                             QString::fromLatin1(f.tooltip));
+        QAction *action = d->tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
+                                                QString::fromLatin1(f.tooltip));
         action->setObjectName(key);
-        action->setToolTip(QString::fromLatin1(f.tooltip));
-        if (f.shortcut)
+        action->setToolTip(tooltipWithKeys(f.tooltip, f.shortcut));
+        if (f.shortcut && !f.viewKey)
             action->setShortcut(QKeySequence(QString::fromLatin1(f.shortcut)));
+        // Bold, italic and underline show the state at the caret.
+        if (key == QLatin1String("bold") || key == QLatin1String("italic") ||
+            key == QLatin1String("underline"))
+            action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, key] { tBarStd_ButtonClick(key); });
         d->actions.insert(key, action);
         if (key == QLatin1String("underline") || key == QLatin1String("right") ||
             key == QLatin1String("paste") || key == QLatin1String("indentright") ||
             key == QLatin1String("table"))
-            tBarStd->addSeparator();
+            d->tBarStd->addSeparator();
     }
-    const int formatHeight = tBarStd->sizeHint().height();
-    tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
+    const int formatHeight = d->tBarStd->sizeHint().height();
+    d->tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
+
+    // Find and replace, reached by their keys (not on a toolbar).
+    const struct {
+        const char *key;
+        const char *text;
+        QKeySequence keys;
+    } findCommands[] = {
+        {"find", "Find...", QKeySequence(QKeySequence::Find)},
+        {"replace", "Replace...", QKeySequence(Qt::CTRL | Qt::Key_H)},
+        {"findnext", "Find Next", QKeySequence(Qt::Key_F3)},
+        {"findprevious", "Find Previous", QKeySequence(Qt::SHIFT | Qt::Key_F3)},
+    };
+    for (const auto &c : findCommands) {
+        auto *action = new QAction(QString::fromLatin1(c.text), this);
+        const QString key = QString::fromLatin1(c.key);
+        action->setObjectName(key);
+        action->setShortcut(c.keys);
+        addAction(action);
+        d->actions.insert(key, action);
+    }
+    connect(d->actions.value(QStringLiteral("find")), &QAction::triggered, this, [this] { showFind(false); });
+    connect(d->actions.value(QStringLiteral("replace")), &QAction::triggered, this,
+            [this] { showFind(true); });
+    connect(d->actions.value(QStringLiteral("findnext")), &QAction::triggered, this,
+            [this] { findNext(false); });
+    connect(d->actions.value(QStringLiteral("findprevious")), &QAction::triggered, this,
+            [this] { findNext(true); });
+
+    // "Open Recent": the Open button's menu.
+    d->recentMenu = new QMenu(QStringLiteral("Open Recent"), this);
+    d->recentMenu->setObjectName(QStringLiteral("mnuOpenRecent"));
+    d->actions.value(QStringLiteral("open"))->setMenu(d->recentMenu);
+    if (auto *button = qobject_cast<QToolButton *>(
+            d->Toolbar1->widgetForAction(d->actions.value(QStringLiteral("open")))))
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+    connect(d->recentMenu, &QMenu::aboutToShow, this, &frmMain::fillRecentMenu);
 
     // The editing area: Picture1 holds the tab control; each view sits on its tab.
     const int editTop = bannerHeight + toolbarHeight + formatHeight;
-    Picture1 = new QWidget(client);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(0, editTop, kDesignWidth, kDesignHeight - editTop);
-    SSTabEditor = new QTabWidget(Picture1);
-    SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
-    SSTabEditor->setDocumentMode(true);
-    SSTabEditor->setStyleSheet(
+    d->Picture1 = new QWidget(client);
+    d->Picture1->setObjectName(QStringLiteral("Picture1"));
+    d->Picture1->setGeometry(0, editTop, kDesignWidth, kDesignHeight - editTop);
+    d->SSTabEditor = new QTabWidget(d->Picture1);
+    d->SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
+    d->SSTabEditor->setDocumentMode(true);
+    d->SSTabEditor->setStyleSheet(
         QStringLiteral(
             "QTabBar::tab { height: %1px; padding: 0 16px; border: none;"
             " border-bottom: 2px solid transparent; color: #44505f; }"
             "QTabBar::tab:selected { color: #1f3b63; background: white; border-bottom-color: #2f80d1; }"
             "QTabBar::tab:hover:!selected { background: #e6eef8; }")
             .arg(kTabStripHeight - 2));
-    SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
+    d->SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
     const QString captions[3] = {QStringLiteral("Design View"), QStringLiteral("HTML Source Code View"),
                                  QStringLiteral("Page Preview")};
     for (int i = 0; i < 3; ++i) {
         d->pages[i] = new QWidget;
         d->pages[i]->setObjectName(QStringLiteral("SSTabEditorPage%1").arg(i));
-        SSTabEditor->addTab(d->pages[i], captions[i]);
+        d->SSTabEditor->addTab(d->pages[i], captions[i]);
     }
     const int viewHeight = kDesignHeight - editTop - kTabStripHeight;
-    DHTMLEdit1 = new platform::DesignView(d->pages[0]);
-    DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
-    rtbHTMLSource = new platform::SourceView(d->pages[1]);
-    rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
-    WebBrowser1 = new platform::BrowserView(d->pages[2]);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    for (QWidget *view : {static_cast<QWidget *>(DHTMLEdit1), static_cast<QWidget *>(rtbHTMLSource),
-                          static_cast<QWidget *>(WebBrowser1)})
+    d->DHTMLEdit1 = new platform::DesignView(d->pages[0]);
+    d->DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
+    d->rtbHTMLSource = new platform::SourceView(d->pages[1]);
+    d->rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
+    // The preview (a renderer of its own) is made when a page is first sent to it.
+    for (QWidget *view : {static_cast<QWidget *>(d->DHTMLEdit1), static_cast<QWidget *>(d->rtbHTMLSource)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
-    modMain::InstallColorizeHook(*rtbHTMLSource);
+    modMain::InstallColorizeHook(*d->rtbHTMLSource);
+    // Spelling in the language of the desktop when its dictionary is installed,
+    // else English, else the first one there is.
+    const QStringList languages = platform::DesignView::spellingLanguages();
+    const QString desktop = QLocale::system().name().replace(QLatin1Char('_'), QLatin1Char('-'));
+    if (languages.contains(desktop))
+        d->DHTMLEdit1->setSpellingLanguage(desktop);
+    else if (!languages.isEmpty())
+        d->DHTMLEdit1->setSpellingLanguage(
+            languages.contains(QStringLiteral("en-US")) ? QStringLiteral("en-US") : languages.first());
 
     d->checkPanel = new CheckPanel(client);
     d->checkPanel->hide();
     connect(d->checkPanel, &CheckPanel::closeRequested, this, [this] { d->reserveForCheckPanel(this, 0); });
     connect(d->checkPanel, &CheckPanel::findingActivated, this, [this](const check::Finding &finding) {
-        if (QFileInfo(finding.file) != QFileInfo(CurrentFile))
+        if (QFileInfo(finding.file) != QFileInfo(d->CurrentFile))
             return; // a style sheet's finding: the source view shows the page only
-        SSTabEditor->setCurrentIndex(1);
-        const QString text = rtbHTMLSource->Text();
+        d->SSTabEditor->setCurrentIndex(1);
+        const QString text = d->rtbHTMLSource->Text();
         const int at = TextPosition(text, finding.line, finding.column);
-        rtbHTMLSource->setSelStart(at);
-        rtbHTMLSource->setSelLength(TokenLength(text, at));
-        rtbHTMLSource->SetFocus();
+        d->rtbHTMLSource->setSelStart(at);
+        d->rtbHTMLSource->setSelLength(TokenLength(text, at));
+        d->rtbHTMLSource->SetFocus();
     });
 
-    connect(SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
+    // The preview at a device's width, centred on its tab.
+    d->cmbPreviewWidth = new QComboBox(d->SSTabEditor);
+    d->cmbPreviewWidth->setObjectName(QStringLiteral("cmbPreviewWidth"));
+    d->cmbPreviewWidth->setToolTip(QStringLiteral("Show the page at the width of a phone or a tablet"));
+    for (const PreviewWidth &w : kPreviewWidths)
+        d->cmbPreviewWidth->addItem(QString::fromLatin1(w.caption), w.pixels);
+    d->SSTabEditor->setCornerWidget(d->cmbPreviewWidth, Qt::TopRightCorner);
+    d->cmbPreviewWidth->setVisible(false);
+    d->pages[2]->setStyleSheet(QStringLiteral("#SSTabEditorPage2 { background: #dfe5ec; }"));
+    d->pages[2]->setAttribute(Qt::WA_StyledBackground);
+
+    d->startPanel = new StartPanel(d->pages[0]);
+    d->startPanel->hide();
+    connect(d->startPanel, &StartPanel::createPageRequested, this,
+            [this] { Toolbar1_ButtonClick("wizard"); });
+    // Nothing is lost on the start page: no question before opening.
+    connect(d->startPanel, &StartPanel::openPageRequested, this, [this] {
+        if (d->peer)
+            d->peer->showLoadFile();
+    });
+    connect(d->startPanel, &StartPanel::recentPageRequested, this, [this](const QString &path) {
+        if (QFileInfo(path).isFile())
+            openPage(path);
+        else
+            openRecent(path); // explains and forgets it
+    });
+    connect(d->cmbPreviewWidth, &QComboBox::currentIndexChanged, this, [this] { placePreview(); });
+    // Edits mark the title; the design view's keys and clicks arrive at its inner
+    // widgets, which the filter follows as they come.
+    watchDesignInput(d->DHTMLEdit1);
+    connect(d->DHTMLEdit1, &platform::DesignView::documentChanged, this, [this] { setModified(true); });
+    connect(d->rtbHTMLSource, &QPlainTextEdit::textChanged, this, [this] {
+        if (!d->switching)
+            setModified(true);
+    });
+
+    connect(d->SSTabEditor, &QTabWidget::currentChanged, this, [this](int) {
         const int previous = d->previousTab;
-        d->previousTab = SSTabEditor->currentIndex();
+        d->previousTab = d->SSTabEditor->currentIndex();
         SSTabEditor_Click(previous);
     });
 
@@ -349,31 +510,21 @@ QString frmMain::GetStartHTML()
 void frmMain::Form_Load()
 {
     const QString caption = branding::kProductName + QStringLiteral(" from ") + branding::kMakerName;
-    setWindowTitle(caption);
+    setCaption(caption);
     desktop::g_sMachineID = desktop::GetHDDSerial();
     desktop::frmCheck4Updates::load(this);
-    lblAppName[0]->setText(caption);
-    lblAppName[1]->setText(caption);
-    lblURLMessage->setCursor(
+    d->lblAppName[0]->setText(caption);
+    d->lblAppName[1]->setText(caption);
+    d->lblURLMessage->setCursor(
         QCursor(QIcon(QStringLiteral(":/editor/icons/linkcursor.svg")).pixmap(QSize(24, 24)), 6, 1));
-    lblURLMessage->setText(branding::kUrlMessage);
+    d->lblURLMessage->setText(branding::kUrlMessage);
     d->actions.value(QStringLiteral("promote"))->setToolTip(branding::kPromoteTooltip);
     d->actions.value(QStringLiteral("more"))->setToolTip(branding::kMoreTooltip);
     setWindowState(windowState() | Qt::WindowMaximized);
 
-    const QString start = GetStartHTML();
-    DHTMLEdit1->setDocumentHTML(start);
-    rtbHTMLSource->setText(start);
-    rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*rtbHTMLSource);
-    rtbHTMLSource->setSelStart(0);
-    d->sourceBaseline = rtbHTMLSource->Text();
-    WebBrowser1->Navigate(branding::kCompanyPage);
-
     // Wait for the update check without spinning: each round sleeps until an event
-    // arrives. The views above process events while they load, so the check may
-    // have ended already; the outcome is acted on whenever it came. The wait also
-    // ends when the update window is gone (it has shown this window then).
+    // arrives; the outcome is acted on whenever it came. The wait also ends when
+    // the update window is gone (it has shown this window then).
     for (;;) {
         QPointer<desktop::frmCheck4Updates> check = desktop::frmCheck4Updates::instance();
         if (!check)
@@ -389,6 +540,114 @@ void frmMain::Form_Load()
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+
+    // The views fill in behind the shown window. The preview is not made for the
+    // company page: every way to the preview tab sends it to the document first.
+    const QString start = GetStartHTML();
+    d->DHTMLEdit1->setDocumentHTML(start);
+    d->rtbHTMLSource->setText(start);
+    d->rtbHTMLSource->setSelStart(0);
+    modMain::ColorizeSource(*d->rtbHTMLSource);
+    d->rtbHTMLSource->setSelStart(0);
+    d->sourceBaseline = d->rtbHTMLSource->Text();
+    setModified(false);
+    showStartPanel();
+}
+
+void frmMain::showStartPanel()
+{
+    d->startPanel->setRecentPages(LoadRecentPages(recentPagesFile()));
+    d->startPanel->show();
+    d->startPanel->raise();
+    placeStartPanel();
+}
+
+void frmMain::hideStartPanel()
+{
+    d->startPanel->hide();
+}
+
+void frmMain::placeStartPanel()
+{
+    const QRect area = d->DHTMLEdit1->geometry();
+    const QSize size(qMin(420, area.width() - 40),
+                     qMin(qMax(d->startPanel->sizeHint().height(), d->startPanel->hasRecentPages() ? 340 : 0),
+                          area.height() - 40));
+    d->startPanel->setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
+}
+
+bool frmMain::openPage(const QString &path)
+{
+    hideStartPanel();
+    // The views read the file one after the other; the preview is stopped before
+    // it is sent anywhere else, and the source's caret is at 0 around the colouring.
+    d->CurrentFile = path;
+    const bool designLoaded = d->DHTMLEdit1->LoadDocument(path);
+    if (d->WebBrowser1)
+        d->WebBrowser1->Stop();
+    preview()->Navigate(QStringLiteral("file://") + path);
+    const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
+    d->rtbHTMLSource->setSelStart(0);
+    modMain::ColorizeSource(*d->rtbHTMLSource);
+    d->rtbHTMLSource->setSelStart(0);
+    d->sourceBaseline = d->rtbHTMLSource->Text();
+    setModified(false);
+    setCaption(branding::kProductName + QStringLiteral(" : ") + path);
+    if (!designLoaded || !sourceLoaded) {
+        platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
+        return false;
+    }
+    rememberPage(path);
+    return true;
+}
+
+void frmMain::blankDocument()
+{
+    hideStartPanel();
+    // Bringing the design tab to the front here must not run the tab switch: it
+    // would name the preview file as the path and reload the views from it.
+    d->switching = true;
+    d->SSTabEditor->setCurrentIndex(0);
+    d->switching = false;
+    d->CurrentTab = 0;
+    d->tBarStd->setEnabled(true);
+    d->CurrentFile.clear();
+    d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
+    d->rtbHTMLSource->setText(QString());
+    d->sourceBaseline.clear();
+    setModified(false);
+}
+
+void frmMain::switchTab(int index)
+{
+    d->SSTabEditor->setCurrentIndex(index);
+}
+
+bool frmMain::save()
+{
+    const bool written = saveDocument();
+    if (written) {
+        setModified(false);
+        if (d->CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) !=
+            0)
+            rememberPage(d->CurrentFile);
+    }
+    return written;
+}
+
+bool frmMain::insertHTML(const QString &html)
+{
+    return d->DHTMLEdit1->pasteHTML(html);
+}
+
+QString frmMain::currentFile() const
+{
+    return d->CurrentFile;
+}
+
+int frmMain::currentTab() const
+{
+    return d->CurrentTab;
 }
 
 void frmMain::Toolbar1_ButtonClick(const QString &key)
@@ -403,7 +662,7 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
     if (key == QLatin1String("new")) {
         if (!askClear())
             return;
-        CurrentFile.clear();
+        d->CurrentFile.clear();
         if (d->peer) {
             d->peer->ClearAll();
             d->peer->showFirstStep();
@@ -420,29 +679,29 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
             d->peer->showWizard(false);
         }
     } else if (key == QLatin1String("save")) {
-        saveDocument();
+        save();
     } else if (key == QLatin1String("preview")) {
-        if (CurrentFile.isEmpty()) {
+        if (d->CurrentFile.isEmpty()) {
             platform::msgBox(QStringLiteral("Please save this file first."), this);
             return;
         }
-        desktop::ShellOpen(CurrentFile);
+        desktop::ShellOpen(d->CurrentFile);
     } else if (key == QLatin1String("upload")) {
         publish::FrmUploadInfo upload(this);
-        upload.AddFilesToList(CurrentFile + QStringLiteral(".files"));
+        upload.AddFilesToList(d->CurrentFile + QStringLiteral(".files"));
         runModal(upload);
     } else if (key == QLatin1String("check")) {
         // The check reads the file: the view in front is written to it first, as a tab switch does.
-        if (CurrentFile.isEmpty()) {
+        if (d->CurrentFile.isEmpty()) {
             platform::msgBox(QStringLiteral("Please save this file first."), this);
             return;
         }
-        if (CurrentTab == 0 && !designMatchesFile())
+        if (d->CurrentTab == 0 && !designMatchesFile())
             SaveHTMLFile();
-        else if (CurrentTab == 1 && hasUnsavedChanges())
+        else if (d->CurrentTab == 1 && hasUnsavedChanges())
             SaveRTFFile();
-        d->checkPanel->showReport(check::CheckPage(CurrentFile));
-        d->reserveForCheckPanel(this, qBound(80, (Picture1->height() + d->checkReserve) / 3, 180));
+        d->checkPanel->showReport(check::CheckPage(d->CurrentFile));
+        d->reserveForCheckPanel(this, qBound(80, (d->Picture1->height() + d->checkReserve) / 3, 180));
     } else if (key == QLatin1String("update")) {
         if (auto *check = desktop::frmCheck4Updates::load(this))
             check->show();
@@ -460,21 +719,21 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
 bool frmMain::saveDocument(bool *askedAndCancelled)
 {
     bool newPath = false;
-    const QString previousPath = CurrentFile;
-    const QString previousCaption = windowTitle();
-    if (CurrentFile.isEmpty() || CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
+    const QString previousPath = d->CurrentFile;
+    const QString previousCaption = d->caption;
+    if (d->CurrentFile.isEmpty() || d->CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);
         if (askedAndCancelled)
             *askedAndCancelled = chosen.isEmpty();
         if (!chosen.isEmpty()) {
-            CurrentFile = chosen;
-            setWindowTitle(branding::kProductName + QStringLiteral(" : ") + CurrentFile);
+            d->CurrentFile = chosen;
+            setCaption(branding::kProductName + QStringLiteral(" : ") + d->CurrentFile);
             newPath = true;
         }
     }
-    switch (CurrentTab) {
+    switch (d->CurrentTab) {
     case 0:
         // A document unchanged since it was loaded from this file is what the file holds.
         return designMatchesFile() || writeDesignView();
@@ -485,11 +744,11 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
         // the caption never names a file that was not written.
         if (!newPath)
             return true;
-        if (QFileInfo(previousPath) == QFileInfo(CurrentFile))
+        if (QFileInfo(previousPath) == QFileInfo(d->CurrentFile))
             return true;
-        if (!copyFileReplacing(previousPath, CurrentFile)) {
-            CurrentFile = previousPath;
-            setWindowTitle(previousCaption);
+        if (!copyFileReplacing(previousPath, d->CurrentFile)) {
+            d->CurrentFile = previousPath;
+            setCaption(previousCaption);
             platform::msgBox(kSaveFirst, this);
             return false;
         }
@@ -499,20 +758,22 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
 
 bool frmMain::writeSourceView()
 {
-    if (CurrentFile.isEmpty() || !rtbHTMLSource->SaveFile(CurrentFile)) {
+    if (d->CurrentFile.isEmpty() || !d->rtbHTMLSource->SaveFile(d->CurrentFile)) {
         platform::msgBox(kSaveFirst, this);
         return false;
     }
-    d->sourceBaseline = rtbHTMLSource->Text();
+    d->sourceBaseline = d->rtbHTMLSource->Text();
+    setModified(false);
     return true;
 }
 
 bool frmMain::writeDesignView()
 {
-    if (CurrentFile.isEmpty() || !DHTMLEdit1->SaveDocument(CurrentFile)) {
+    if (d->CurrentFile.isEmpty() || !d->DHTMLEdit1->SaveDocument(d->CurrentFile)) {
         platform::msgBox(kSaveFirst, this);
         return false;
     }
+    setModified(false);
     return true;
 }
 
@@ -530,8 +791,9 @@ bool frmMain::designMatchesFile() const
 {
     // WebEngine re-serialises a document; a document that was loaded from this
     // very file and not changed since is left as the file has it.
-    return !DHTMLEdit1->isDirty() && QFileInfo::exists(CurrentFile) && DHTMLEdit1->url().isLocalFile() &&
-           QFileInfo(DHTMLEdit1->url().toLocalFile()) == QFileInfo(CurrentFile);
+    return !d->DHTMLEdit1->isDirty() && QFileInfo::exists(d->CurrentFile) &&
+           d->DHTMLEdit1->url().isLocalFile() &&
+           QFileInfo(d->DHTMLEdit1->url().toLocalFile()) == QFileInfo(d->CurrentFile);
 }
 
 void frmMain::SSTabEditor_Click(int previousTab)
@@ -539,40 +801,48 @@ void frmMain::SSTabEditor_Click(int previousTab)
     if (d->switching)
         return;
     d->switching = true;
+    hideStartPanel();
     // The views wait for WebEngine while processing events: no second switch
     // may start in between.
-    SSTabEditor->tabBar()->setEnabled(false);
+    d->SSTabEditor->tabBar()->setEnabled(false);
 
-    CurrentTab = static_cast<qint16>(SSTabEditor->currentIndex());
-    if (CurrentFile.isEmpty())
-        CurrentFile = platform::previewPage();
+    d->CurrentTab = static_cast<qint16>(d->SSTabEditor->currentIndex());
+    if (d->CurrentFile.isEmpty())
+        d->CurrentFile = platform::previewPage();
 
     bool refreshPreview = true;
     switch (previousTab) {
     case 0:
         if (!designMatchesFile())
             SaveHTMLFile();
-        rtbHTMLSource->LoadFile(CurrentFile);
-        rtbHTMLSource->setSelStart(0);
-        modMain::ColorizeSource(*rtbHTMLSource);
-        rtbHTMLSource->setSelStart(0);
-        d->sourceBaseline = rtbHTMLSource->Text();
-        WebBrowser1->Stop();
+        d->rtbHTMLSource->LoadFile(d->CurrentFile);
+        d->rtbHTMLSource->setSelStart(0);
+        modMain::ColorizeSource(*d->rtbHTMLSource);
+        d->rtbHTMLSource->setSelStart(0);
+        d->sourceBaseline = d->rtbHTMLSource->Text();
+        if (d->WebBrowser1)
+            d->WebBrowser1->Stop();
         break;
     case 1:
         SaveRTFFile();
-        DHTMLEdit1->LoadDocument(CurrentFile);
-        WebBrowser1->Stop();
+        d->DHTMLEdit1->LoadDocument(d->CurrentFile);
+        if (d->WebBrowser1)
+            d->WebBrowser1->Stop();
         break;
     default:
         refreshPreview = false;
         break;
     }
     if (refreshPreview)
-        WebBrowser1->Navigate(QUrl::fromLocalFile(CurrentFile).toString());
-    tBarStd->setEnabled(CurrentTab == 0);
+        preview()->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
+    d->tBarStd->setEnabled(d->CurrentTab == 0);
+    d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
+    if (d->find)
+        updateFindDialog();
+    if (previousTab == 0 || previousTab == 1)
+        setModified(false);
 
-    SSTabEditor->tabBar()->setEnabled(true);
+    d->SSTabEditor->tabBar()->setEnabled(true);
     d->switching = false;
 }
 
@@ -582,9 +852,9 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
         if (key != QLatin1String(f.key))
             continue;
         // Clipboard and undo act on the focused page.
-        DHTMLEdit1->setFocus();
+        d->DHTMLEdit1->setFocus();
         if (f.command != 0) {
-            DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::kPromptUser : 0);
+            d->DHTMLEdit1->ExecCommand(f.command, f.prompt ? platform::kPromptUser : 0);
         } else if (key == QLatin1String("textcolor") || key == QLatin1String("backcolor")) {
             // A cancelled colour dialog ends the command with nothing applied.
             const auto color = platform::dialogs().chooseColor(0, this);
@@ -592,14 +862,58 @@ void frmMain::tBarStd_ButtonClick(const QString &key)
                 return;
             const QString text = ColorToHtml(*color);
             if (key == QLatin1String("textcolor"))
-                DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::kPromptUser, text);
+                d->DHTMLEdit1->ExecCommand(platform::DECMD_SETFORECOLOR, platform::kPromptUser, text);
             else
-                DHTMLEdit1->setBgColor(text);
+                d->DHTMLEdit1->setBgColor(text);
         } else if (key == QLatin1String("table")) {
             frmDialog_Table::showDialog(this);
         }
+        refreshCaretState();
         return;
     }
+}
+
+void frmMain::setCaption(const QString &caption)
+{
+    d->caption = caption;
+    // The mark is in the title only while there are edits, so the caption reads as
+    // it always did otherwise.
+    setWindowTitle(d->modified ? caption + QStringLiteral("[*]") : caption);
+    setWindowModified(d->modified);
+}
+
+void frmMain::setModified(bool modified)
+{
+    if (d->modified == modified && isWindowModified() == modified)
+        return;
+    d->modified = modified;
+    if (modified)
+        hideStartPanel();
+    setCaption(d->caption);
+}
+
+void frmMain::watchDesignInput(QWidget *widget)
+{
+    widget->installEventFilter(this);
+    for (QWidget *child : widget->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+void frmMain::refreshCaretState()
+{
+    // The answer may come while the window is going away: hold the buttons weakly.
+    const std::array<QPointer<QAction>, 3> buttons{d->actions.value(QStringLiteral("bold")),
+                                                   d->actions.value(QStringLiteral("italic")),
+                                                   d->actions.value(QStringLiteral("underline"))};
+    d->DHTMLEdit1->page()->runJavaScript(
+        QStringLiteral("[document.queryCommandState('bold'), document.queryCommandState('italic'),"
+                       " document.queryCommandState('underline')]"),
+        QWebEngineScript::ApplicationWorld, [buttons](const QVariant &result) {
+            const QVariantList states = result.toList();
+            for (size_t i = 0; i < buttons.size(); ++i)
+                if (buttons[i])
+                    buttons[i]->setChecked(int(i) < states.size() && states.at(int(i)).toBool());
+        });
 }
 
 void frmMain::lblURLMessage_Click()
@@ -609,12 +923,12 @@ void frmMain::lblURLMessage_Click()
 
 bool frmMain::hasUnsavedChanges() const
 {
-    switch (CurrentTab) {
+    switch (d->CurrentTab) {
     case 0:
-        return DHTMLEdit1->isDirty();
+        return d->DHTMLEdit1->isDirty();
     case 1: {
-        const QString text = rtbHTMLSource->Text();
-        return text != d->sourceBaseline && text != readFileText(CurrentFile);
+        const QString text = d->rtbHTMLSource->Text();
+        return text != d->sourceBaseline && text != readFileText(d->CurrentFile);
     }
     default:
         return false; // the views were written when the preview came to the front
@@ -663,24 +977,205 @@ void frmMain::resizeEvent(QResizeEvent *event)
     const int checkReserve = d->checkReserve;
     d->reserveForCheckPanel(this, 0, false);
     std::vector<desktop::CtlDefinition> definitions{
-        desktop::NewCtlDefinition(SSTabEditor, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(DHTMLEdit1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(rtbHTMLSource, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(WebBrowser1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(Toolbar1, 0, 1, 0, 0),
-        desktop::NewCtlDefinition(tBarStd, 0, 1, 0, 0),
-        desktop::NewCtlDefinition(Picture1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->SSTabEditor, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->DHTMLEdit1, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->rtbHTMLSource, 0, 1, 0, 1),
+        desktop::NewCtlDefinition(d->Toolbar1, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(d->tBarStd, 0, 1, 0, 0),
+        desktop::NewCtlDefinition(d->Picture1, 0, 1, 0, 1),
     };
     desktop::ResizeControls(this, definitions);
-    picLabel->resize(width(), picLabel->height());
+    d->picLabel->resize(width(), d->picLabel->height());
     const int inner = centralWidget()->height();
     if (inner > 0) {
-        const int h = inner - Toolbar1->height() - picLabel->height() - tBarStd->height() - kTabStripHeight;
-        DHTMLEdit1->resize(DHTMLEdit1->width(), h);
-        rtbHTMLSource->resize(rtbHTMLSource->width(), DHTMLEdit1->height());
-        WebBrowser1->resize(WebBrowser1->width(), DHTMLEdit1->height());
+        const int h =
+            inner - d->Toolbar1->height() - d->picLabel->height() - d->tBarStd->height() - kTabStripHeight;
+        d->DHTMLEdit1->resize(d->DHTMLEdit1->width(), h);
+        d->rtbHTMLSource->resize(d->rtbHTMLSource->width(), d->DHTMLEdit1->height());
     }
     d->reserveForCheckPanel(this, checkReserve, false);
+    placePreview();
+    placeStartPanel();
+}
+
+platform::BrowserView *frmMain::preview()
+{
+    if (!d->WebBrowser1) {
+        d->WebBrowser1 = new platform::BrowserView(d->pages[2]);
+        d->WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+        placePreview();
+        d->WebBrowser1->show();
+    }
+    return d->WebBrowser1;
+}
+
+void frmMain::placePreview()
+{
+    if (!d->WebBrowser1)
+        return;
+    const int full = d->DHTMLEdit1->width();
+    const int wanted = d->cmbPreviewWidth->currentData().toInt();
+    const int w = wanted > 0 ? qMin(wanted, full) : full;
+    d->WebBrowser1->setGeometry((full - w) / 2, d->DHTMLEdit1->y(), w, d->DHTMLEdit1->height());
+}
+
+void frmMain::rememberPage(const QString &path)
+{
+    SaveRecentPages(recentPagesFile(), WithRecentPage(LoadRecentPages(recentPagesFile()), path));
+}
+
+void frmMain::fillRecentMenu()
+{
+    d->recentMenu->clear();
+    const QStringList pages = LoadRecentPages(recentPagesFile());
+    for (const QString &page : pages) {
+        QAction *action = d->recentMenu->addAction(page);
+        connect(action, &QAction::triggered, this, [this, page] { openRecent(page); });
+    }
+    if (pages.isEmpty())
+        d->recentMenu->addAction(QStringLiteral("No recent pages"))->setEnabled(false);
+}
+
+bool frmMain::openRecent(const QString &path)
+{
+    if (!QFileInfo(path).isFile()) {
+        platform::msgBox(QStringLiteral("The page %1 is no longer there.").arg(path), this);
+        QStringList pages = LoadRecentPages(recentPagesFile());
+        pages.removeAll(path);
+        SaveRecentPages(recentPagesFile(), pages);
+        return false;
+    }
+    if (platform::dialogs().message(
+            QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
+            platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
+            this) == platform::Answer::No)
+        return false;
+    return openPage(path);
+}
+
+void frmMain::updateFindDialog()
+{
+    // Replacing, whole words and patterns work on the source text only.
+    d->find->setReplaceAvailable(d->CurrentTab == 1);
+    d->find->setPatternOptionsAvailable(d->CurrentTab == 1);
+}
+
+void frmMain::showFind(bool replace)
+{
+    if (!d->find) {
+        d->find = new FindReplaceDialog(this);
+        connect(d->find, &FindReplaceDialog::findRequested, this,
+                [this](bool backward) { findNext(backward); });
+        connect(d->find, &FindReplaceDialog::replaceRequested, this, [this] { replaceOne(); });
+        connect(d->find, &FindReplaceDialog::replaceAllRequested, this, [this] { replaceAll(); });
+    }
+    updateFindDialog();
+    if (d->CurrentTab == 1) {
+        const QString selected = d->rtbHTMLSource->SelText();
+        if (!selected.isEmpty() && !selected.contains(QLatin1Char('\n')))
+            d->find->setFindText(selected);
+    }
+    d->find->showForFind(replace);
+}
+
+bool frmMain::findNext(bool backward)
+{
+    if (!d->find || d->find->findText().isEmpty()) {
+        showFind(false);
+        return false;
+    }
+    const QString what = d->find->findText();
+    if (d->CurrentTab != 1) {
+        // The design view and the preview search their page.
+        QWebEngineView *view = d->CurrentTab == 0 ? static_cast<QWebEngineView *>(d->DHTMLEdit1)
+                                                  : static_cast<QWebEngineView *>(preview());
+        QWebEnginePage::FindFlags flags;
+        if (d->find->options().matchCase)
+            flags |= QWebEnginePage::FindCaseSensitively;
+        if (backward)
+            flags |= QWebEnginePage::FindBackward;
+        QPointer<FindReplaceDialog> dialog(d->find);
+        view->page()->findText(what, flags, [dialog](const QWebEngineFindTextResult &result) {
+            if (dialog)
+                dialog->setStatus(
+                    result.numberOfMatches() == 0
+                        ? QStringLiteral("Not found.")
+                        : QStringLiteral("%1 of %2").arg(result.activeMatch()).arg(result.numberOfMatches()));
+        });
+        return true;
+    }
+    QString error;
+    const auto pattern = FindPattern(what, d->find->options(), &error);
+    if (!pattern) {
+        d->find->setStatus(error);
+        return false;
+    }
+    platform::SourceView &source = *d->rtbHTMLSource;
+    const int from = backward ? source.SelStart() : source.SelStart() + source.SelLength();
+    const TextMatch match = FindIn(source.Text(), from, *pattern, backward);
+    if (!match.found()) {
+        d->find->setStatus(QStringLiteral("Not found."));
+        return false;
+    }
+    source.setSelStart(int(match.start));
+    source.setSelLength(int(match.length));
+    source.ensureCursorVisible();
+    d->find->setStatus(QString());
+    return true;
+}
+
+bool frmMain::replaceOne()
+{
+    if (!d->find || d->CurrentTab != 1)
+        return false;
+    const FindOptions options = d->find->options();
+    QString error;
+    const auto pattern = FindPattern(d->find->findText(), options, &error);
+    if (!pattern) {
+        d->find->setStatus(error);
+        return false;
+    }
+    // The selection is replaced only when it is a match; then the next one is found.
+    platform::SourceView &source = *d->rtbHTMLSource;
+    if (source.SelLength() > 0) {
+        const QRegularExpressionMatch m =
+            pattern->match(source.Text(), source.SelStart(), QRegularExpression::NormalMatch,
+                           QRegularExpression::AnchorAtOffsetMatchOption);
+        if (m.hasMatch() && m.capturedLength() == source.SelLength())
+            source.setSelText(ExpandReplacement(m, d->find->replaceText(), options.regex));
+    }
+    return findNext(false);
+}
+
+int frmMain::replaceAll()
+{
+    if (!d->find || d->CurrentTab != 1)
+        return 0;
+    const FindOptions options = d->find->options();
+    QString error;
+    const auto pattern = FindPattern(d->find->findText(), options, &error);
+    if (!pattern) {
+        d->find->setStatus(error);
+        return 0;
+    }
+    platform::SourceView &source = *d->rtbHTMLSource;
+    const QString text = source.Text();
+    const ReplaceAllResult result = ReplaceAllIn(text, *pattern, d->find->replaceText(), options.regex);
+    if (result.count == 0) {
+        d->find->setStatus(QStringLiteral("Not found."));
+        return 0;
+    }
+    // One edit from the first match to the end of the last: one step to undo.
+    source.setSelStart(int(result.first));
+    source.setSelLength(int(result.last - result.first));
+    source.setSelText(result.replaced);
+    // Colour the changed part again, from the tag it begins in.
+    const qsizetype tagStart = result.first > 0 ? text.lastIndexOf(QLatin1Char('<'), result.first) : 0;
+    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1,
+                           int(result.first + result.replaced.size()) + 1);
+    source.setSelStart(int(result.first + result.replaced.size()));
+    d->find->setStatus(QStringLiteral("Replaced %1.").arg(result.count));
+    return result.count;
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -694,7 +1189,27 @@ void frmMain::showEvent(QShowEvent *event)
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (widget && (widget == d->DHTMLEdit1 || d->DHTMLEdit1->isAncestorOf(widget))) {
+        switch (event->type()) {
+        case QEvent::ChildAdded:
+            if (auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child()))
+                watchDesignInput(child);
+            break;
+        case QEvent::KeyPress:
+            if (isEditingKey(static_cast<QKeyEvent *>(event)))
+                setModified(true);
+            break;
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonRelease:
+            refreshCaretState();
+            break;
+        default:
+            break;
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
+    if (watched == d->lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
         lblURLMessage_Click();
         return true;
     }

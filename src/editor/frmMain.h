@@ -8,16 +8,11 @@
 #include <functional>
 
 class QDialog;
-class QLabel;
-class QTabWidget;
-class QToolBar;
 class QAction;
 
 namespace platform {
-class DesignView;
-class SourceView;
 class BrowserView;
-} // namespace platform
+}
 
 namespace editor {
 
@@ -32,21 +27,29 @@ public:
     // The program-wide instance (nullptr before it is created or after it is gone).
     static frmMain *instance();
 
-    // Full path of the document; empty when it was never saved or opened.
-    QString CurrentFile;
-    // Index of the tab in front: 0 design, 1 source, 2 preview.
-    qint16 CurrentTab = 0;
+    // The open page. Every window that puts a page into the editor or changes the
+    // document goes through these operations; the views, the tabs and the path are
+    // this window's own.
 
-    platform::DesignView *DHTMLEdit1 = nullptr;
-    platform::SourceView *rtbHTMLSource = nullptr;
-    platform::BrowserView *WebBrowser1 = nullptr;
-    QTabWidget *SSTabEditor = nullptr;
-    QToolBar *Toolbar1 = nullptr;
-    QToolBar *tBarStd = nullptr;
-    QWidget *picLabel = nullptr;
-    QLabel *lblAppName[2] = {nullptr, nullptr};
-    QLabel *lblURLMessage = nullptr;
-    QWidget *Picture1 = nullptr;
+    // Opens the page at `path` in all three views: the path, the design view, the
+    // preview (stopped, then pointed at the file), the source view (coloured, caret
+    // at 0), the caption. False, with a message, when a view cannot load the file.
+    bool openPage(const QString &path);
+    // Empties the editor: no path, the blank document in the design view, an empty
+    // source view, the design tab in front (nothing is written or reloaded).
+    void blankDocument();
+    // Brings tab `index` to the front: the view left is written to the file and the
+    // others are reloaded from it.
+    void switchTab(int index);
+    // The "save" command; true when the document was written.
+    bool save();
+    // Pastes `html` at the design view's selection; true when the document took it.
+    bool insertHTML(const QString &html);
+
+    // Full path of the document; empty when it was never saved or opened.
+    QString currentFile() const;
+    // Index of the tab in front: 0 design, 1 source, 2 preview.
+    int currentTab() const;
 
     // Writes the source view's text / the design view's document to CurrentFile;
     // "Please save this file first" when there is no path or the write fails.
@@ -65,11 +68,19 @@ public:
     // Command handlers, by the buttons' keys (also reached by tests).
     void Toolbar1_ButtonClick(const QString &key);
     void tBarStd_ButtonClick(const QString &key);
-    // The tab switch; `previousTab` is the tab that was in front before.
-    void SSTabEditor_Click(int previousTab);
     void lblURLMessage_Click();
 
-    // The toolbar action of a key ("new", "bold", ...), nullptr for an unknown key.
+    // Find and replace in the view in front (replacing in the source view only):
+    // the window with what to find, the next or previous match, the selected match
+    // replaced, every match replaced as one edit (returns how many).
+    void showFind(bool replace);
+    bool findNext(bool backward);
+    bool replaceOne();
+    int replaceAll();
+    // Opens a page from the "Open Recent" menu (asks first, as Open does).
+    bool openRecent(const QString &path);
+
+    // The action of a key ("new", "bold", "find", ...), nullptr for an unknown key.
     QAction *toolbarAction(const QString &key) const;
 
     // True when the view in front holds edits not yet written to a file.
@@ -94,6 +105,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The tab switch; `previousTab` is the tab that was in front before.
+    void SSTabEditor_Click(int previousTab);
     // The "save" command; true when the document was written. `askedAndCancelled`
     // tells whether the user cancelled the Save dialog.
     bool saveDocument(bool *askedAndCancelled = nullptr);
@@ -101,6 +114,22 @@ private:
     bool writeDesignView();
     // True when the design view still holds CurrentFile exactly as loaded.
     bool designMatchesFile() const;
+    // The preview, made on first use.
+    platform::BrowserView *preview();
+    void placePreview();
+    // The panel over the start page: shown by the load handler, gone once work begins.
+    void showStartPanel();
+    void hideStartPanel();
+    void placeStartPanel();
+    void rememberPage(const QString &path);
+    void fillRecentMenu();
+    void updateFindDialog();
+    // The caption, with the unsaved-changes mark while there are edits.
+    void setCaption(const QString &caption);
+    void setModified(bool modified);
+    void watchDesignInput(QWidget *widget);
+    // Bold, italic and underline show the state at the design view's caret.
+    void refreshCaretState();
 
     class Private;
     Private *d;

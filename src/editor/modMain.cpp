@@ -9,6 +9,11 @@ bool InValue = false;
 bool InQuotes = false;
 bool InComment = false;
 
+namespace {
+// The "<!" completion the user may still be typing over.
+CommentCompletion g_completion;
+} // namespace
+
 void ColorizeSource(platform::SourceView &view)
 {
     ColorizeRange(view, 1, -1);
@@ -33,7 +38,8 @@ int ColorizeTypedChar(platform::SourceView &view, int keyAscii)
     const int caret = view.SelStart();
     const QChar before = caret > 0 ? view.characterAt(caret - 1) : QChar();
     TypingState state{InTag, InValue, InQuotes, InComment};
-    const TypedCharAction action = typedCharAction(state, keyAscii, before);
+    const TypedCharAction action =
+        typedCharAction(state, g_completion, keyAscii, before, view.SelLength() == 0 ? caret : -1);
     InTag = state.InTag;
     InValue = state.InValue;
     InQuotes = state.InQuotes;
@@ -43,6 +49,12 @@ int ColorizeTypedChar(platform::SourceView &view, int keyAscii)
         view.setSelLength(1);
         view.setSelColor(kColorComment);
         view.setSelText(QStringLiteral("<!--"));
+    }
+    if (action.takeBackComment && caret >= 4) {
+        view.setSelStart(caret - 4);
+        view.setSelLength(4);
+        view.setSelColor(kColorTag);
+        view.setSelText(QStringLiteral("<!"));
     }
     if (action.color)
         view.setSelColor(*action.color);

@@ -3,15 +3,12 @@
 
 #include "editor/frmMain.h"
 #include "platform/Dialogs.h"
-#include "platform/widgets/DesignView.h"
-#include "platform/widgets/SourceView.h"
 #include "wizard/frmWizard.h"
 
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QHideEvent>
 #include <QPointer>
-#include <QTabWidget>
 
 namespace wizard {
 
@@ -70,25 +67,15 @@ void frmLoadFile::xpcmdOpen_Click()
     editor::frmMain *main = editor::frmMain::instance();
     if (!main)
         return;
-    // The design tab comes to the front first: the editor's tab switch names the
-    // preview file as the path and reloads the views, which must not undo the reset.
-    main->CurrentFile.clear();
-    main->SSTabEditor->setCurrentIndex(0);
-    main->CurrentFile.clear();
-    main->DHTMLEdit1->setDocumentHTML(kBlankDocument);
-    main->rtbHTMLSource->setText(QString());
+    main->blankDocument();
 
     if (htmlFile) {
         platform::FileRequest request;
         request.title = QStringLiteral("Open");
         request.filter = QStringLiteral("Web Page (*.htm)|*.htm|All Files (*.*)|*.*");
         const QString chosen = platform::dialogs().openFile(request, main);
-        if (chosen.isEmpty())
-            return;
-        main->CurrentFile = chosen;
-        main->setWindowTitle(platform::kAppTitle + QStringLiteral(" : ") + chosen);
-        if (!main->DHTMLEdit1->LoadDocument(chosen))
-            platform::msgBox(QStringLiteral("Unable to open ") + chosen, main);
+        if (!chosen.isEmpty())
+            main->openPage(chosen);
         return;
     }
 

@@ -13,8 +13,6 @@ namespace wizard {
 class frmLoadFile : public QDialog {
     Q_OBJECT
 public:
-    static inline const QString kBlankDocument = QStringLiteral("<HTML><TITLE></TITLE><BODY></BODY></HTML>");
-
     explicit frmLoadFile(QWidget *parent = nullptr);
     ~frmLoadFile() override;
 

@@ -5,7 +5,6 @@
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
-#include "editor/modMain.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "generation/TemplateLanguage.h"
@@ -13,8 +12,6 @@
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/BrowserView.h"
-#include "platform/widgets/DesignView.h"
-#include "platform/widgets/SourceView.h"
 #include "store/QtForm.h"
 #include "store/modReadWriteIni.h"
 #include "wizard/TemplateGallery.h"
@@ -1025,8 +1022,8 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
             return;
     } else {
         editor::frmMain *main = editor::frmMain::instance();
-        const bool unsavedEdits = main && !main->CurrentFile.isEmpty() &&
-                                  QFileInfo(main->CurrentFile) == QFileInfo(page->text()) &&
+        const bool unsavedEdits = main && !main->currentFile().isEmpty() &&
+                                  QFileInfo(main->currentFile()) == QFileInfo(page->text()) &&
                                   main->hasUnsavedChanges();
         switch (generation::AskBeforeOverwriting(page->text(), unsavedEdits, this)) {
         case generation::OverwriteChoice::Cancel:
@@ -1035,7 +1032,7 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
             // The editor's edits belong to the page that stays: they are saved there
             // before the new page takes the editor's place.
             if (unsavedEdits)
-                main->Toolbar1_ButtonClick(QStringLiteral("save"));
+                main->save();
             if (!askPagePath(FreePagePathBeside(page->text())))
                 return;
             break;
@@ -1072,22 +1069,7 @@ bool frmWizard::askPagePath(const QString &suggestion)
 bool frmWizard::handOff(const QString &path)
 {
     editor::frmMain *main = editor::frmMain::instance();
-    if (!main)
-        return false;
-    main->CurrentFile = path;
-    const bool designLoaded = main->DHTMLEdit1->LoadDocument(path);
-    main->WebBrowser1->Stop();
-    main->WebBrowser1->Navigate(QStringLiteral("file://") + path);
-    const bool sourceLoaded = main->rtbHTMLSource->LoadFile(path);
-    main->rtbHTMLSource->setSelStart(0);
-    editor::modMain::ColorizeSource(*main->rtbHTMLSource);
-    main->rtbHTMLSource->setSelStart(0);
-    main->setWindowTitle(platform::kAppTitle + QStringLiteral(" : ") + path);
-    if (!designLoaded || !sourceLoaded) {
-        platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
-        return false;
-    }
-    return true;
+    return main && main->openPage(path);
 }
 
 generation::PageData frmWizard::pageData() const

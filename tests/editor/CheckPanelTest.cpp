@@ -37,10 +37,14 @@ TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
                                           "content=\"d\"></head><body>\n<p>Hello</p>\n"
                                           "<p>Hi</p><img src=\"gone.png\" alt=\"x\">\n</body></html>\n"));
     ASSERT_TRUE(testing_support::writeAll(page + ".files", page.toLocal8Bit() + "\r\n"));
-    window.CurrentFile = page;
-    ASSERT_TRUE(window.DHTMLEdit1->LoadDocument(page));
-    const QRect fullViews = window.Picture1->geometry();
-    const int viewHeight = window.DHTMLEdit1->height();
+    ASSERT_TRUE(window.openPage(page));
+    auto *picture = window.findChild<QWidget *>("Picture1");
+    auto *design = window.findChild<platform::DesignView *>("DHTMLEdit1");
+    auto *source = window.findChild<platform::SourceView *>("rtbHTMLSource");
+    auto *tabs = window.findChild<QTabWidget *>("SSTabEditor");
+    ASSERT_TRUE(picture && design && source && tabs);
+    const QRect fullViews = picture->geometry();
+    const int viewHeight = design->height();
 
     EXPECT_EQ(window.toolbarAction("check")->shortcut(), QKeySequence("F7"));
     window.toolbarAction("check")->trigger();
@@ -52,24 +56,24 @@ TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
               QStringList({"Error", "4", "20", "missing-file"}));
     EXPECT_EQ(panel->findChild<QLabel *>("lblCheckSummary")->text(), "page.htm: 1 error, 0 warnings");
     // The views give up the panel's height; together they fill what the views had.
-    EXPECT_EQ(panel->geometry().top(), window.Picture1->geometry().bottom() + 1);
+    EXPECT_EQ(panel->geometry().top(), picture->geometry().bottom() + 1);
     EXPECT_EQ(panel->geometry().bottom(), fullViews.bottom());
     for (QWidget *view :
-         {static_cast<QWidget *>(window.DHTMLEdit1), static_cast<QWidget *>(window.rtbHTMLSource)})
+         {static_cast<QWidget *>(design), static_cast<QWidget *>(source)})
         EXPECT_EQ(view->height(), viewHeight - panel->height());
 
     // A double-click brings the source view to the front with the place selected.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    EXPECT_EQ(window.SSTabEditor->currentIndex(), 1);
-    EXPECT_EQ(window.rtbHTMLSource->SelText(), "gone.png");
-    EXPECT_EQ(window.rtbHTMLSource->SelStart(), window.rtbHTMLSource->Text().indexOf("gone.png"));
+    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_EQ(source->SelText(), "gone.png");
+    EXPECT_EQ(source->SelStart(), source->Text().indexOf("gone.png"));
 
     // Resizing keeps the panel below the views; closing it gives the height back.
     window.resize(1000, 760);
-    EXPECT_EQ(panel->geometry().top(), window.Picture1->geometry().bottom() + 1);
-    const int withPanel = window.Picture1->height(), panelHeight = panel->height();
+    EXPECT_EQ(panel->geometry().top(), picture->geometry().bottom() + 1);
+    const int withPanel = picture->height(), panelHeight = panel->height();
     panel->findChild<QToolButton *>("cmdCloseCheck")->click();
     EXPECT_FALSE(panel->isVisible());
-    EXPECT_EQ(window.Picture1->height(), withPanel + panelHeight);
+    EXPECT_EQ(picture->height(), withPanel + panelHeight);
 }

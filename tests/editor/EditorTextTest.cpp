@@ -1,6 +1,10 @@
 // The texts the editor builds without a window: the table and colour texts.
 #include "editor/logic/ColorText.h"
+#include "editor/logic/FindText.h"
+#include "editor/logic/RecentPages.h"
 #include "editor/logic/TableText.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -48,4 +52,66 @@ TEST(ColorText, RedInTheLowestByteBecomesRRGGBB)
 {
     EXPECT_EQ(ColorToHtml(0x0000FF), QStringLiteral("FF0000"));
     EXPECT_EQ(ColorToHtml(0xFF0A0B0C), QStringLiteral("0C0B0A")); // the top byte is ignored
+}
+
+TEST(FindText, OptionsMakeThePatternAndTheSearchWraps)
+{
+    const QString text = QStringLiteral("Buy now. buy NOW, buyer!");
+    const auto plain = FindPattern(QStringLiteral("buy"), {});
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(FindIn(text, 0, *plain).start, 0);
+    EXPECT_EQ(FindIn(text, 1, *plain).start, 9);
+    EXPECT_EQ(FindIn(text, 20, *plain).start, 0); // round to the start
+    EXPECT_EQ(FindIn(text, 9, *plain, true).start, 0);
+    EXPECT_EQ(FindIn(text, 2, *plain, true).start, 18); // round to the end
+    FindOptions options;
+    options.matchCase = true;
+    EXPECT_EQ(FindIn(text, 1, *FindPattern(QStringLiteral("buy"), options)).start, 9);
+    options = {};
+    options.wholeWord = true;
+    const auto word = FindPattern(QStringLiteral("buy"), options);
+    EXPECT_EQ(FindIn(text, 10, *word).start, 0); // "buyer" is no match
+    // Special characters are literal unless asked for.
+    EXPECT_FALSE(FindIn(text, 0, *FindPattern(QStringLiteral("n.w"), {})).found());
+    options = {};
+    options.regex = true;
+    EXPECT_EQ(FindIn(text, 0, *FindPattern(QStringLiteral("n.w"), options)).length, 3);
+    QString error;
+    EXPECT_FALSE(FindPattern(QStringLiteral("(unclosed"), options, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("The regular expression is not valid")));
+    EXPECT_FALSE(FindPattern(QString(), options));
+}
+
+TEST(FindText, ReplaceAllGivesTheChangedSpanOnly)
+{
+    const QString text = QStringLiteral("<p>a</p> <b>b</b> tail");
+    FindOptions options;
+    options.regex = true;
+    const auto tags = FindPattern(QStringLiteral("<(\\w)>"), options);
+    const ReplaceAllResult r = ReplaceAllIn(text, *tags, QStringLiteral("<\\1 class=\"x\">\\\\"), true);
+    EXPECT_EQ(r.count, 2);
+    EXPECT_EQ(text.left(r.first) + r.replaced + text.mid(r.last),
+              QStringLiteral("<p class=\"x\">\\a</p> <b class=\"x\">\\b</b> tail"));
+    // Literal mode keeps backslashes; empty matches are no matches.
+    const ReplaceAllResult literal = ReplaceAllIn(text, *FindPattern(QStringLiteral("a"), {}), "\\1", false);
+    EXPECT_EQ(literal.count, 2); // "a" and "tail"
+    EXPECT_EQ(literal.replaced, QStringLiteral("\\1</p> <b>b</b> t\\1"));
+    EXPECT_EQ(ReplaceAllIn(text, *FindPattern(QStringLiteral("x*"), options), "y", true).count, 0);
+}
+
+TEST(RecentPages, NewestFirstTenAtMostAndKeptInAFile)
+{
+    QStringList pages;
+    for (int i = 0; i < 12; ++i)
+        pages = WithRecentPage(pages, QStringLiteral("/s/p%1.htm").arg(i));
+    EXPECT_EQ(pages.size(), kRecentPagesMax);
+    EXPECT_EQ(pages.first(), QStringLiteral("/s/p11.htm"));
+    pages = WithRecentPage(pages, QStringLiteral("/s/./p5.htm"));
+    EXPECT_EQ(pages.first(), QStringLiteral("/s/p5.htm"));
+    EXPECT_EQ(pages.count(QStringLiteral("/s/p5.htm")), 1);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("recent.txt"));
+    EXPECT_TRUE(LoadRecentPages(file).isEmpty());
+    ASSERT_TRUE(SaveRecentPages(file, pages));
+    EXPECT_EQ(LoadRecentPages(file), pages);
 }

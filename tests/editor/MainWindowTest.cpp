@@ -67,9 +67,30 @@ protected:
         window->Form_Load();
     }
     QString path(const QString &name) const { return dir.filePath(name); }
-    void selectTab(int index) { window->SSTabEditor->setCurrentIndex(index); }
+    void selectTab(int index) { window->switchTab(index); }
+    // The window's views and bars, by their names.
+    platform::DesignView *designView() const
+    {
+        return window->findChild<platform::DesignView *>("DHTMLEdit1");
+    }
+    platform::SourceView *sourceView() const
+    {
+        return window->findChild<platform::SourceView *>("rtbHTMLSource");
+    }
+    platform::BrowserView *previewView() const
+    {
+        return window->findChild<platform::BrowserView *>("WebBrowser1");
+    }
+    QToolBar *formatBar() const { return window->findChild<QToolBar *>("tBarStd"); }
+    // Writes `html` to `name` in the test folder and opens it in the editor.
+    QString openWith(const QString &name, const QByteArray &html)
+    {
+        writeAll(path(name), html);
+        EXPECT_TRUE(window->openPage(path(name)));
+        return path(name);
+    }
     void press(const char *key) { window->Toolbar1_ButtonClick(QString::fromLatin1(key)); }
-    QString design() { return window->DHTMLEdit1->DocumentHTML(); }
+    QString design() { return designView()->DocumentHTML(); }
     // The source view counts a line end as one character.
     static QString lf(QString text) { return text.replace("\r\n", "\n"); }
 
@@ -87,8 +108,8 @@ TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
     startAgainst("x||1.0.0||y");
     EXPECT_TRUE(window->isVisible() && window->isMaximized());
     EXPECT_EQ(desktop::frmCheck4Updates::instance(), nullptr);
-    EXPECT_EQ(window->rtbHTMLSource->Text(), lf(frmMain::GetStartHTML()));
-    EXPECT_EQ(window->rtbHTMLSource->colorAt(0), 0xFF0000u); // "<HTML>" is a blue tag
+    EXPECT_EQ(sourceView()->Text(), lf(frmMain::GetStartHTML()));
+    EXPECT_EQ(sourceView()->colorAt(0), 0xFF0000u); // "<HTML>" is a blue tag
     EXPECT_TRUE(design().contains("<title>Quillmark from Orlenway</title>"));
 
     // A server that cannot be reached: the check fails before the wait begins; shown all the same.
@@ -109,21 +130,52 @@ TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
     EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
+{
+    const QByteArray html = "<html>\r\n<body><p class=\"x\">Opened</p></body>\r\n</html>\r\n";
+    const QString page = openWith("open.htm", html);
+    EXPECT_EQ(window->currentFile(), page);
+    EXPECT_EQ(window->windowTitle(), "Quillmark : " + page);
+    EXPECT_TRUE(design().contains("Opened"));
+    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(html)));
+    EXPECT_EQ(sourceView()->colorAt(0), 0xFF0000u);
+    EXPECT_EQ(sourceView()->SelStart(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return previewView()->url() == QUrl::fromLocalFile(page); }));
+    EXPECT_FALSE(window->hasUnsavedChanges());
+
+    // Emptying from the source tab leaves the file as it was and names no file.
+    selectTab(1);
+    sourceView()->setText("<html>changed</html>");
+    window->blankDocument();
+    EXPECT_TRUE(window->currentFile().isEmpty());
+    EXPECT_EQ(window->currentTab(), 0);
+    EXPECT_EQ(window->findChild<QTabWidget *>("SSTabEditor")->currentIndex(), 0);
+    EXPECT_TRUE(formatBar()->isEnabled());
+    EXPECT_TRUE(sourceView()->Text().isEmpty());
+    EXPECT_FALSE(design().contains("Opened"));
+    EXPECT_EQ(readAll(page), html);
+    EXPECT_FALSE(QFileInfo::exists(path("~temp.htm")));
+
+    // A page that cannot be read is named in a message.
+    EXPECT_FALSE(window->openPage(path("missing.htm")));
+    EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + path("missing.htm") + " in the editor.");
+}
+
 TEST_F(MainWindow, EachTabSwitchWritesTheViewLeftAndReloadsTheOthers)
 {
     // A new document goes to the preview file.
-    window->DHTMLEdit1->setDocumentHTML("<html><body><p>Designed</p></body></html>");
+    designView()->setDocumentHTML("<html><body><p>Designed</p></body></html>");
     selectTab(1);
     const QString preview = path("~temp.htm");
-    EXPECT_EQ(window->CurrentFile, preview);
-    EXPECT_EQ(window->CurrentTab, 1);
+    EXPECT_EQ(window->currentFile(), preview);
+    EXPECT_EQ(window->currentTab(), 1);
     EXPECT_TRUE(readAll(preview).contains("Designed"));
-    EXPECT_EQ(window->rtbHTMLSource->Text(), lf(QString::fromLocal8Bit(readAll(preview))));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->WebBrowser1->url() == QUrl::fromLocalFile(preview); }));
-    EXPECT_FALSE(window->tBarStd->isEnabled());
+    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(readAll(preview))));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return previewView()->url() == QUrl::fromLocalFile(preview); }));
+    EXPECT_FALSE(formatBar()->isEnabled());
 
     // Source to preview writes the source and refreshes the design view.
-    window->rtbHTMLSource->setText("<html><body><p>Typed</p></body></html>");
+    sourceView()->setText("<html><body><p>Typed</p></body></html>");
     selectTab(2);
     EXPECT_EQ(readAll(preview), QByteArray("<html><body><p>Typed</p></body></html>"));
     EXPECT_TRUE(design().contains("Typed"));
@@ -132,14 +184,14 @@ TEST_F(MainWindow, EachTabSwitchWritesTheViewLeftAndReloadsTheOthers)
     writeAll(preview, "<html><body>elsewhere</body></html>");
     selectTab(0);
     EXPECT_TRUE(design().contains("Typed"));
-    EXPECT_TRUE(window->tBarStd->isEnabled());
+    EXPECT_TRUE(formatBar()->isEnabled());
 
     // Design changes reach the user's file.
-    window->CurrentFile = path("page.htm");
-    window->DHTMLEdit1->setDocumentHTML("<html><body><p>Mine</p></body></html>");
+    openWith("page.htm", "<html><body></body></html>");
+    designView()->setDocumentHTML("<html><body><p>Mine</p></body></html>");
     selectTab(2);
-    EXPECT_TRUE(readAll(window->CurrentFile).contains("Mine"));
-    EXPECT_TRUE(window->rtbHTMLSource->Text().contains("Mine"));
+    EXPECT_TRUE(readAll(window->currentFile()).contains("Mine"));
+    EXPECT_TRUE(sourceView()->Text().contains("Mine"));
 }
 
 TEST_F(MainWindow, UntouchedMarkupSurvivesATripThroughTheDesignView)
@@ -147,23 +199,21 @@ TEST_F(MainWindow, UntouchedMarkupSurvivesATripThroughTheDesignView)
     const QByteArray handWritten =
         "<HTML>\r\n<BODY BGCOLOR='white'>\r\n  <P  ALIGN=center>Hand   made<BR>\r\n"
         "</BODY>\r\n</HTML>\r\n";
-    window->CurrentFile = path("hand.htm");
-    writeAll(window->CurrentFile, handWritten);
-    window->DHTMLEdit1->LoadDocument(window->CurrentFile);
+    openWith("hand.htm", handWritten);
     selectTab(1);
     selectTab(0);
     selectTab(1);
-    EXPECT_EQ(readAll(window->CurrentFile), handWritten);
-    EXPECT_EQ(window->rtbHTMLSource->Text(), lf(QString::fromLocal8Bit(handWritten)));
+    EXPECT_EQ(readAll(window->currentFile()), handWritten);
+    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(handWritten)));
 
     selectTab(0);
     press("save");
-    EXPECT_EQ(readAll(window->CurrentFile), handWritten);
+    EXPECT_EQ(readAll(window->currentFile()), handWritten);
 
     // A change in the design view is written, though.
-    window->DHTMLEdit1->setBgColor("FF0000");
+    designView()->setBgColor("FF0000");
     selectTab(1);
-    EXPECT_NE(readAll(window->CurrentFile), handWritten);
+    EXPECT_NE(readAll(window->currentFile()), handWritten);
 }
 
 TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
@@ -178,21 +228,21 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
         {"bold", "<b>word</b>"},   {"italic", "<i>word</i>"},   {"underline", "<u>word</u>"},
         {"center", "center"},      {"right", "right"},          {"right left", "!right"},
         {"numbullet", "<ol><li>"}, {"bullet", "<ul><li>"},      {"indentright", "<blockquote"},
-        {"indentright indentleft", "!<blockquote"}, {"textcolor", "<font color=\"#ff0000\">word</font>"},
+        {"indentright indentleft", "!<blockquote"}, {"textcolor", "<span style=\"color: rgb(255, 0, 0);\">word</span>|!<font"},
         {"link", "<a href=\"https://example.com/\">word</a>"}, {"backcolor", "bgcolor=\"0000ff\""},
-        {"image", "<img src=\"pic.png\">"}, {"font", "face=\"serif\"|size=\"6\"|<b>word</b>"},
+        {"image", "<img src=\"pic.png\">"}, {"font", "font-family: serif|font-size: xx-large|<b>word</b>|!<font"},
         {"bold undo", "!<b>"},     {"bold undo redo", "<b>word</b>"},
         {"cut", "!word"},          {"cut paste", "word"},       {"link", "!<a "}};
     // clang-format on
     // The browser-side commands (clipboard, undo) act on the focused, shown view.
     window->show();
     window->activateWindow();
-    window->DHTMLEdit1->setFocus();
+    designView()->setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     const auto run = [&](const QString &key) { window->toolbarAction(key)->trigger(); };
     const auto load = [&] {
-        window->DHTMLEdit1->setDocumentHTML("<html><body><p id=t>word</p></body></html>");
-        window->DHTMLEdit1->runScript(
+        designView()->setDocumentHTML("<html><body><p id=t>word</p></body></html>");
+        designView()->runScript(
             "window.getSelection().selectAllChildren(document.getElementById('t')); true");
     };
     for (const auto &[keys, expected] : cases) {
@@ -216,15 +266,50 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
     delete editor::frmDialog_Table::instance();
 }
 
+TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)
+{
+    const QString page = openWith("marks.htm", "<html><body><p id=t>plain <b>strong</b></p></body></html>");
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(window->windowTitle(), "Quillmark : " + page);
+    selectTab(1);
+    QTest::keyClicks(sourceView(), "x");
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(window->windowTitle(), "Quillmark : " + page + "[*]");
+    EXPECT_TRUE(window->save());
+    EXPECT_FALSE(window->isWindowModified());
+
+    // Bold, italic and underline follow the caret, also after a command.
+    selectTab(0);
+    window->show();
+    window->activateWindow();
+    designView()->setFocus();
+    QAction *bold = window->toolbarAction("bold");
+    QAction *italic = window->toolbarAction("italic");
+    EXPECT_TRUE(bold->isCheckable());
+    designView()->runScript("var b = document.querySelector('b').firstChild;"
+                            " getSelection().collapse(b, 3); true");
+    QTest::keyClick(designView()->focusProxy(), Qt::Key_Right);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bold->isChecked(); }));
+    EXPECT_FALSE(italic->isChecked());
+    designView()->runScript("getSelection().selectAllChildren(document.querySelector('b')); true");
+    italic->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return italic->isChecked(); }));
+    EXPECT_TRUE(window->isWindowModified());
+    // Every tooltip with keys names them.
+    EXPECT_EQ(bold->toolTip(), "Bold (Ctrl+B)");
+    EXPECT_EQ(window->toolbarAction("paste")->toolTip(), "Paste (Ctrl+V)");
+    EXPECT_EQ(window->toolbarAction("save")->toolTip(), "Save this HTML file (Ctrl+S)");
+}
+
 TEST_F(MainWindow, SaveAsksForAPathOnlyForNewOrPreviewDocuments)
 {
     const QString chosen = path("chosen.htm");
-    window->DHTMLEdit1->setDocumentHTML("<html><body>first</body></html>");
+    designView()->setDocumentHTML("<html><body>first</body></html>");
     dialogs.files = {QString(), chosen};
     press("save"); // cancelled: nowhere to write
     EXPECT_EQ(dialogs.lastMessage(), "Please save this file first");
     press("save");
-    EXPECT_EQ(window->CurrentFile, chosen);
+    EXPECT_EQ(window->currentFile(), chosen);
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + chosen);
     EXPECT_TRUE(readAll(chosen).contains("first"));
     press("save"); // straight to the chosen file
@@ -232,7 +317,7 @@ TEST_F(MainWindow, SaveAsksForAPathOnlyForNewOrPreviewDocuments)
 
     // The preview file, in any letter case, asks again; with the preview in front
     // the chosen file receives the document the views share.
-    window->CurrentFile = path("~TEMP.HTM");
+    openWith("~TEMP.HTM", readAll(chosen));
     selectTab(2);
     const QString second = path("second.htm");
     dialogs.files = {second};
@@ -246,16 +331,15 @@ TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
 {
     press("preview");
     EXPECT_EQ(dialogs.lastMessage(), "Please save this file first.");
-    window->CurrentFile = path("page.htm");
-    writeAll(window->CurrentFile, "<html></html>");
+    openWith("page.htm", "<html></html>");
     press("preview");
-    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(window->CurrentFile)});
+    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(window->currentFile())});
     for (const char *key : {"help", "promote", "more", "brand"})
         press(key);
     EXPECT_EQ(opened.size(), 5);
 
     // Upload fills the dialog from the page's dependency list and shows it modally.
-    writeAll(window->CurrentFile + ".files", ":: list\r\n" + window->CurrentFile.toLocal8Bit() + "\r\n");
+    writeAll(window->currentFile() + ".files", ":: list\r\n" + window->currentFile().toLocal8Bit() + "\r\n");
     int rows = -1;
     frmMain::setModalRunner([&](QDialog &dialog) {
         rows = dialog.findChild<QTreeWidget *>("lstFiles")->topLevelItemCount();
@@ -267,10 +351,10 @@ TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
     // "new": No leaves everything; Yes clears only the path and the wizard.
     dialogs.answers = {Answer::No, Answer::Yes, Answer::No, Answer::Yes};
     press("new");
-    EXPECT_FALSE(window->CurrentFile.isEmpty());
+    EXPECT_FALSE(window->currentFile().isEmpty());
     EXPECT_TRUE(peer.calls.isEmpty());
     press("new");
-    EXPECT_TRUE(window->CurrentFile.isEmpty());
+    EXPECT_TRUE(window->currentFile().isEmpty());
     EXPECT_EQ(peer.calls, (QStringList{"ClearAll", "showFirstStep", "showWizard(modal)"}));
     peer.calls.clear();
     press("open");
@@ -283,24 +367,22 @@ TEST_F(MainWindow, ClosingAsksOnlyAboutUnwrittenEdits)
 {
     bool ended = false;
     QObject::connect(window.get(), &frmMain::programEnded, [&] { ended = true; });
-    window->CurrentFile = path("page.htm");
-    writeAll(window->CurrentFile, "<html><body>kept</body></html>");
-    window->DHTMLEdit1->LoadDocument(window->CurrentFile);
-    window->DHTMLEdit1->setBgColor("00FF00");
+    openWith("page.htm", "<html><body>kept</body></html>");
+    designView()->setBgColor("00FF00");
 
     // Cancel, and Yes with a cancelled Save dialog (the edits would only reach the
     // preview file), both keep the window open.
     dialogs.answers = {Answer::Cancel, Answer::Yes, Answer::Yes};
     dialogs.files = {QString()};
-    for (const QString &file : {window->CurrentFile, path("~temp.htm")}) {
-        window->CurrentFile = file;
-        EXPECT_FALSE(window->close());
-    }
+    EXPECT_FALSE(window->close());
+    window->blankDocument();
+    designView()->setBgColor("00FF00");
+    EXPECT_FALSE(window->close());
     EXPECT_FALSE(ended);
-    window->CurrentFile = path("page.htm");
-    window->DHTMLEdit1->setBgColor("00FF00");
+    openWith("page.htm", "<html><body>kept</body></html>");
+    designView()->setBgColor("00FF00");
     EXPECT_TRUE(window->close());
-    EXPECT_TRUE(readAll(window->CurrentFile).toLower().contains("00ff00"));
+    EXPECT_TRUE(readAll(window->currentFile()).toLower().contains("00ff00"));
     EXPECT_TRUE(ended);
     EXPECT_TRUE(peer.calls.contains("unloadWizard"));
 

@@ -31,8 +31,9 @@ protected:
     void SetUp() override
     {
         window = std::make_unique<editor::frmMain>();
-        window->DHTMLEdit1->setDocumentHTML(QStringLiteral("<html><body><p>x</p></body></html>"));
+        design()->setDocumentHTML(QStringLiteral("<html><body><p>x</p></body></html>"));
     }
+    platform::DesignView *design() { return window->findChild<platform::DesignView *>("DHTMLEdit1"); }
     void TearDown() override
     {
         delete frmDialog_Table::instance();
@@ -41,7 +42,7 @@ protected:
     frmDialog_Table *open() { return frmDialog_Table::showDialog(window.get()); }
     int tablesInDocument()
     {
-        return window->DHTMLEdit1->DocumentHTML().count(QStringLiteral("<table"), Qt::CaseInsensitive);
+        return design()->DocumentHTML().count(QStringLiteral("<table"), Qt::CaseInsensitive);
     }
 
     testing_support::RecordingDialogs dialogs;
@@ -68,7 +69,7 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     control<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
-    const QString html = window->DHTMLEdit1->DocumentHTML();
+    const QString html = design()->DocumentHTML();
     EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(first))) << qPrintable(html);
     EXPECT_EQ(html.count(QStringLiteral("<td align=\"Center\""), Qt::CaseInsensitive), 6);
 
@@ -107,4 +108,29 @@ TEST_F(TableDialog, BadCountsAreNamedAndHugeTablesNeedConsent)
     EXPECT_EQ(frmDialog_Table::instance(), dialog);
     EXPECT_EQ(frmDialog_Table::TableCount, first);
     EXPECT_EQ(tablesInDocument(), 0);
+}
+
+TEST_F(TableDialog, ATableInsertedAtTheEndOfAParagraphCountsOnce)
+{
+    // The editing command answers "not done" for these selections although it
+    // inserted the table: the dialog must close and count it once.
+    const char *selections[] = {
+        "var t = document.querySelector('p').firstChild; r.setStart(t, t.length); r.collapse(true);",
+        "r.selectNodeContents(document.querySelector('p'));",
+    };
+    for (const char *select : selections) {
+        design()->setDocumentHTML(QStringLiteral("<html><body><p>Buy now</p></body></html>"));
+        design()->setFocus();
+        design()->runScript(
+            QStringLiteral("var r = document.createRange(); %1"
+                           " var s = getSelection(); s.removeAllRanges(); s.addRange(r); true")
+                .arg(QString::fromLatin1(select)));
+        const qint16 first = frmDialog_Table::TableCount;
+        control<QPushButton>(open(), "cmdOK")->click();
+        EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; })) << select;
+        EXPECT_TRUE(dialogs.messages.empty()) << qPrintable(dialogs.lastMessage());
+        EXPECT_EQ(frmDialog_Table::TableCount, first + 1) << select;
+        EXPECT_EQ(tablesInDocument(), 1) << select;
+        delete frmDialog_Table::instance();
+    }
 }

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -136,10 +137,27 @@ TEST(ViewsSource, TypingColoursThroughTheHook)
     view.setText(QString());
     QTest::keyClicks(&view, "!x<!");
     EXPECT_TRUE(InComment);
-    QTest::keyClicks(&view, "note-->y");
+    QTest::keyClicks(&view, " note -->y");
     EXPECT_FALSE(InComment);
-    EXPECT_EQ(view.Text(), "!x<!--note-->y");
-    EXPECT_EQ(colourLetters(view), "kk" + QString(11, 'G') + "k");
+    EXPECT_EQ(view.Text(), "!x<!-- note -->y");
+    EXPECT_EQ(colourLetters(view), "kk" + QString(13, 'G') + "k");
+
+    // Dashes typed right after the completion are the completion's own; a letter
+    // takes it back, for a declaration is a tag.
+    resetFlags();
+    view.setText(QString());
+    QTest::keyClicks(&view, "<!-- a -->");
+    EXPECT_EQ(view.Text(), "<!-- a -->");
+    QTest::keyClicks(&view, "<!DOCTYPE html>");
+    EXPECT_EQ(view.Text(), "<!-- a --><!DOCTYPE html>");
+    EXPECT_EQ(colourLetters(view), QString(10, 'G') + QString(15, 'B'));
+    EXPECT_FALSE(InComment || InTag);
+    // Only right after it: a dash typed elsewhere is the user's.
+    view.setText(QString());
+    QTest::keyClicks(&view, "<!");
+    view.setSelStart(0);
+    QTest::keyClicks(&view, "-");
+    EXPECT_EQ(view.Text(), "-<!--");
 }
 
 // The letters of one block's painted colours, from its layout formats.
@@ -474,4 +492,67 @@ TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
     }
     view.Navigate("about:blank");
     view.Stop();
+}
+
+TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&listener, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket *socket = listener.nextPendingConnection()) {
+            ++connections;
+            socket->close();
+        }
+    });
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath("secret.txt"), "TOPSECRET"));
+    const QString net = QString("127.0.0.1:%1").arg(listener.serverPort());
+    const QString page =
+        "<html><head><title>start</title><script>\n"
+        "var out = [];\n"
+        "try { var x = new XMLHttpRequest(); x.open('GET', 'secret.txt', false); x.send();"
+        " out.push('xhr:' + x.responseText); } catch (e) { out.push('xhr-refused'); }\n"
+        "try { navigator.sendBeacon('http://NET/beacon', 'x'); } catch (e) {}\n"
+        "try { new WebSocket('ws://NET/socket'); } catch (e) {}\n"
+        "fetch('http://NET/fetch', {mode: 'no-cors'}).catch(function () {});\n"
+        "var frame = document.createElement('iframe'); frame.src = 'secret.txt';\n"
+        "frame.onload = function () { try { out.push('frame:' + frame.contentDocument.body.textContent); }"
+        " catch (e) { out.push('frame-refused'); }\n"
+        " fetch('secret.txt').then(function (r) { return r.text(); })"
+        ".then(function (t) { out.push('fetch:' + t); }, function () { out.push('fetch-refused'); })"
+        ".then(function () { document.title = out.join(' '); }); };\n"
+        "document.documentElement.appendChild(frame);\n"
+        "</script></head><body>x</body></html>";
+    ASSERT_TRUE(writeAll(dir.filePath("page.htm"), QString(page).replace("NET", net).toUtf8()));
+
+    platform::BrowserView view;
+    view.show();
+    view.Navigate("file://" + dir.filePath("page.htm"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.title().contains("fetch"); }, 15000))
+        << qPrintable(view.title());
+    EXPECT_EQ(view.title(), "xhr-refused frame-refused fetch-refused");
+    QTest::qWait(300); // a request on its way would have connected by now
+    EXPECT_EQ(connections, 0);
+}
+
+TEST(ViewsBrowser, ALocalPageStillLoadsItsStyleSheetAndImages)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeAll(dir.filePath("look.css"), "body { color: rgb(1, 2, 3); }"));
+    QFile::copy(testing_support::sourceDir() + "/src/editor/icons/quillmark.svg", dir.filePath("pic.svg"));
+    ASSERT_TRUE(writeAll(dir.filePath("page.htm"), "<html><head><link rel=stylesheet href=look.css></head>"
+                                                   "<body><img id=i src=pic.svg>x</body></html>"));
+    platform::BrowserView view;
+    view.show();
+    QSignalSpy done(&view, &QWebEngineView::loadFinished);
+    view.Navigate("file://" + dir.filePath("page.htm"));
+    ASSERT_TRUE(done.wait(15000));
+    QString answer;
+    view.page()->runJavaScript(
+        "getComputedStyle(document.body).color + ' ' + document.getElementById('i').naturalWidth",
+        [&](const QVariant &v) { answer = v.toString(); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }));
+    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ")) << answer.toStdString();
+    EXPECT_NE(answer, "rgb(1, 2, 3) 0");
 }

@@ -80,7 +80,7 @@ TEST(Installed, EverythingWorksAndNothingIsWrittenUnderThePrefix)
     w.showWindow(false);
     w.xpcmdEditInEditor_Click(1);
     EXPECT_TRUE(testing_support::readAll(page).contains("Ledgerlark"));
-    EXPECT_EQ(main->CurrentFile, page);
+    EXPECT_EQ(main->currentFile(), page);
 
     {
         publish::FrmUploadInfo upload(main);

@@ -55,6 +55,20 @@ QList<QStringList> rows(const QTreeWidget *list)
     return result;
 }
 
+// The main window's views, by their names.
+platform::DesignView *mainDesign()
+{
+    return editor::frmMain::instance()->findChild<platform::DesignView *>("DHTMLEdit1");
+}
+platform::SourceView *mainSource()
+{
+    return editor::frmMain::instance()->findChild<platform::SourceView *>("rtbHTMLSource");
+}
+platform::BrowserView *mainPreview()
+{
+    return editor::frmMain::instance()->findChild<platform::BrowserView *>("WebBrowser1");
+}
+
 bool waitForUrl(QWebEngineView *view, const QUrl &url)
 {
     return QTest::qWaitFor([&] { return view->url() == url; }, 15000);
@@ -450,12 +464,12 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
         EXPECT_TRUE(html.contains("Ledgerlark") && !html.contains("<ZOR_PAGE_DATA_SOFTWARENAME>"))
             << page.toStdString();
         EXPECT_TRUE(QFileInfo::exists(page + ".files") && QFileInfo::exists(stem + "_style.css"));
-        EXPECT_EQ(s_main->CurrentFile, page);
+        EXPECT_EQ(s_main->currentFile(), page);
         EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + page);
-        EXPECT_TRUE(s_main->DHTMLEdit1->DocumentHTML().contains("Ledgerlark"));
-        EXPECT_TRUE(s_main->rtbHTMLSource->Text().contains("Ledgerlark"));
-        EXPECT_EQ(s_main->rtbHTMLSource->SelStart(), 0);
-        EXPECT_TRUE(waitForUrl(s_main->WebBrowser1, QUrl::fromLocalFile(page)));
+        EXPECT_TRUE(mainDesign()->DocumentHTML().contains("Ledgerlark"));
+        EXPECT_TRUE(mainSource()->Text().contains("Ledgerlark"));
+        EXPECT_EQ(mainSource()->SelStart(), 0);
+        EXPECT_TRUE(waitForUrl(mainPreview(), QUrl::fromLocalFile(page)));
         EXPECT_FALSE(w().isVisible());
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
@@ -484,7 +498,7 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     w().xpcmdEditInEditor_Click(1);
     EXPECT_EQ(dialogs.fileRequests.size(), asked + 2);
     EXPECT_EQ(dialogs.lastMessage(), "Please select a template");
-    EXPECT_EQ(s_main->CurrentFile, page);
+    EXPECT_EQ(s_main->currentFile(), page);
     EXPECT_TRUE(w().isVisible());
     w().close();
 }
@@ -564,10 +578,10 @@ TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
     EXPECT_EQ(testing_support::readAll(page), edited);
     EXPECT_TRUE(testing_support::readAll(other).contains("Guarded"));
     EXPECT_EQ(le("txtGeneratedPage")->text(), other);
-    EXPECT_EQ(s_main->CurrentFile, other);
+    EXPECT_EQ(s_main->currentFile(), other);
 
     // Unsaved edits in the editor: asked although the file is as written; Overwrite replaces.
-    s_main->DHTMLEdit1->setDirty(true);
+    mainDesign()->setDirty(true);
     dialogs.choices = {0};
     generate();
     EXPECT_EQ(questions(), 3);
@@ -581,7 +595,7 @@ TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
     generate();
     EXPECT_EQ(questions(), 4);
     EXPECT_FALSE(testing_support::readAll(page).contains("typed by hand"));
-    EXPECT_EQ(s_main->CurrentFile, page);
+    EXPECT_EQ(s_main->currentFile(), page);
 }
 
 TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
@@ -601,24 +615,28 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     };
 
     // HTML file, dialog cancelled: the blank document and no path stay; the caption is left.
-    s_main->DHTMLEdit1->setDocumentHTML("<html><body><p>Old</p></body></html>");
-    s_main->CurrentFile = "/somewhere/old.htm";
-    s_main->setWindowTitle("Quillmark : /somewhere/old.htm");
-    s_main->SSTabEditor->setCurrentIndex(1);
+    mainDesign()->setDocumentHTML("<html><body><p>Old</p></body></html>");
+    const QString old = app() + "/old.htm";
+    testing_support::writeAll(old, "<html><body><p>Old</p></body></html>");
+    ASSERT_TRUE(s_main->openPage(old));
+    s_main->switchTab(1);
     openVia(true);
-    EXPECT_TRUE(s_main->CurrentFile.isEmpty());
-    EXPECT_EQ(s_main->SSTabEditor->currentIndex(), 0);
-    EXPECT_TRUE(s_main->rtbHTMLSource->Text().isEmpty());
-    EXPECT_FALSE(s_main->DHTMLEdit1->DocumentHTML().contains("Old"));
-    EXPECT_EQ(s_main->windowTitle(), "Quillmark : /somewhere/old.htm");
+    EXPECT_TRUE(s_main->currentFile().isEmpty());
+    EXPECT_EQ(s_main->currentTab(), 0);
+    EXPECT_EQ(s_main->findChild<QTabWidget *>("SSTabEditor")->currentIndex(), 0);
+    EXPECT_TRUE(mainSource()->Text().isEmpty());
+    EXPECT_FALSE(mainDesign()->DocumentHTML().contains("Old"));
+    EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + old);
 
     dialogs.files = {file, app() + "/missing.htm"};
     openVia(true);
-    EXPECT_EQ(s_main->CurrentFile, file);
+    EXPECT_EQ(s_main->currentFile(), file);
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + file);
-    EXPECT_TRUE(s_main->DHTMLEdit1->DocumentHTML().contains("Mine"));
+    EXPECT_TRUE(mainDesign()->DocumentHTML().contains("Mine"));
+    EXPECT_TRUE(mainSource()->Text().contains("Mine"));
+    EXPECT_TRUE(waitForUrl(mainPreview(), QUrl::fromLocalFile(file)));
     openVia(true);
-    EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + app() + "/missing.htm");
+    EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + app() + "/missing.htm in the editor.");
 
     // Wizard data: once the views are emptied, the wizard opens empty and modal on step 1
     // with the load panel.
@@ -638,7 +656,7 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     QTimer::singleShot(0, inspectWizard);
     openVia(false);
     EXPECT_TRUE(checked);
-    EXPECT_TRUE(s_main->CurrentFile.isEmpty());
+    EXPECT_TRUE(s_main->currentFile().isEmpty());
 }
 
 } // namespace

@@ -137,4 +137,34 @@ TypedCharAction typedCharAction(TypingState &state, int key, QChar charBeforeCar
     return action;
 }
 
+TypedCharAction typedCharAction(TypingState &state, CommentCompletion &completion, int key,
+                                QChar charBeforeCaret, int caret)
+{
+    const QChar ch(char16_t(key & 0xFFFF));
+    if (completion.caret >= 0 && caret == completion.caret) {
+        if (ch == QLatin1Char('-') && completion.dashesToTake > 0) {
+            --completion.dashesToTake;
+            TypedCharAction swallow;
+            swallow.key = 0;
+            return swallow;
+        }
+        if (ch.isLetter() && completion.dashesToTake == 2) {
+            // "<!D...": a declaration is a tag, not a comment.
+            completion = {};
+            state.InComment = false;
+            state.InTag = true;
+            TypedCharAction action;
+            action.key = key;
+            action.takeBackComment = true;
+            action.color = kColorTag;
+            return action;
+        }
+    }
+    completion = {};
+    TypedCharAction action = typedCharAction(state, key, charBeforeCaret);
+    if (action.openComment && caret > 0)
+        completion = {caret - 1 + 4, 2};
+    return action;
+}
+
 } // namespace editor

@@ -43,16 +43,30 @@ struct TypingState {
     }
 };
 
+// The "<!" completion just written, as long as the user types right after it: the
+// dashes the user goes on to type are already there, and a letter means a
+// declaration ("<!DOCTYPE"), not a comment.
+struct CommentCompletion {
+    int caret = -1;       // 0-based caret position right after the "<!--"; -1 when none
+    int dashesToTake = 0; // typed dashes still to absorb
+};
+
 // What to do with one typed character.
 struct TypedCharAction {
     int key = 0;                               // the code to insert; 0 swallows the key
     std::optional<platform::ColorValue> color; // colour to set at the caret first, if any
     // Replace the "<" just before the caret by "<!--" in green (the caret follows it).
     bool openComment = false;
+    // Replace the "<!--" just before the caret by "<!" in blue, then insert the key.
+    bool takeBackComment = false;
 };
 
 // Applies the typing rules for the character `key` to `state`. `charBeforeCaret` is
-// the character just before the caret, or a null QChar at the start of the text.
+// the character just before the caret, or a null QChar at the start of the text;
+// `caret` is the 0-based caret position (with no selection; -1 when a selection
+// is replaced) and `completion` the state of the "<!" completion.
 TypedCharAction typedCharAction(TypingState &state, int key, QChar charBeforeCaret);
+TypedCharAction typedCharAction(TypingState &state, CommentCompletion &completion, int key,
+                                QChar charBeforeCaret, int caret);
 
 } // namespace editor

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <QWebEnginePage>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
 
 namespace platform {
 
@@ -12,9 +14,64 @@ namespace {
 // setHtml refuses documents of 2 MB and more.
 constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
 
+// Refuses what would let a local page read other local files or send anything away
+// on its own: the requests its scripts make (XHR, fetch, beacons, sockets, workers)
+// and local files in frames or objects, whose content a script could read. What
+// the markup shows (images, style sheets, scripts, web frames) still loads.
+class LocalPageGuard : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (!info.firstPartyUrl().isLocalFile())
+            return;
+        switch (info.resourceType()) {
+        case QWebEngineUrlRequestInfo::ResourceTypeXhr:
+        case QWebEngineUrlRequestInfo::ResourceTypePing:
+        case QWebEngineUrlRequestInfo::ResourceTypeWebSocket:
+        case QWebEngineUrlRequestInfo::ResourceTypeCspReport:
+        case QWebEngineUrlRequestInfo::ResourceTypePrefetch:
+        case QWebEngineUrlRequestInfo::ResourceTypeWorker:
+        case QWebEngineUrlRequestInfo::ResourceTypeSharedWorker:
+        case QWebEngineUrlRequestInfo::ResourceTypeServiceWorker:
+        case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
+        case QWebEngineUrlRequestInfo::ResourceTypeObject:
+            info.block(true);
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeSubFrame: // a local file in a frame
+            if (info.requestUrl().isLocalFile())
+                info.block(true);
+            break;
+        case QWebEngineUrlRequestInfo::ResourceTypeSubResource: // other loads, off the disk
+            if (!info.requestUrl().isLocalFile())
+                info.block(true);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
 } // namespace
 
-BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent) {}
+BrowserView::BrowserView(QWidget *parent) : QWebEngineView(parent), m_guard(new LocalPageGuard)
+{
+    QWebEngineSettings *s = page()->settings();
+    // Local content may load the page's own files (style sheets, images): the guard
+    // below keeps scripts from reading them.
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    page()->setUrlRequestInterceptor(m_guard.get());
+}
+
+BrowserView::~BrowserView()
+{
+    // The page outlives nothing it points to.
+    page()->setUrlRequestInterceptor(nullptr);
+}
 
 QUrl BrowserView::urlFor(const QString &address)
 {

@@ -1,7 +1,10 @@
 #pragma once
-// The preview: shows a file or a web address.
+// The preview: shows a file or a web address. A local page shown here may run its
+// scripts, but may not read other local files, and its scripts may not send
+// requests to the network (images, style sheets and the like still load).
 
 #include <QTemporaryFile>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <memory>
 
@@ -11,6 +14,7 @@ class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
     explicit BrowserView(QWidget *parent = nullptr);
+    ~BrowserView() override;
 
     // Starts loading and returns at once. Takes a plain file path, "file://" + path,
     // a web address, "about:blank", or "about:" followed by inline HTML.
@@ -22,6 +26,7 @@ public:
 
 private:
     std::unique_ptr<QTemporaryFile> m_inlineFile;
+    std::unique_ptr<QWebEngineUrlRequestInterceptor> m_guard;
 };
 
 } // namespace platform

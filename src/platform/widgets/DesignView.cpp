@@ -1,19 +1,25 @@
 #include "platform/widgets/DesignView.h"
 
 #include "platform/AppFolder.h"
+#include "platform/HtmlText.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
+#include <QMenu>
 #include <QPointer>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QWebEngineContextMenuRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -83,24 +89,7 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
     const QString cs = charset.toLower();
     const bool latin1 = cs == QLatin1String("windows-1252") || cs == QLatin1String("iso-8859-1") ||
                         cs == QLatin1String("us-ascii");
-    if (!latin1) {
-        QStringEncoder encoder(QStringEncoder::System);
-        return encoder.encode(html);
-    }
-    QByteArray bytes;
-    bytes.reserve(html.size());
-    for (qsizetype i = 0; i < html.size(); ++i) {
-        char32_t ucs = html.at(i).unicode();
-        if (html.at(i).isHighSurrogate() && i + 1 < html.size() && html.at(i + 1).isLowSurrogate()) {
-            ucs = QChar::surrogateToUcs4(html.at(i), html.at(i + 1));
-            ++i;
-        }
-        if (ucs < 0x100)
-            bytes.append(char(ucs));
-        else
-            bytes.append("&#" + QByteArray::number(uint(ucs)) + ';');
-    }
-    return bytes;
+    return EncodeHtmlText(html, latin1);
 }
 
 } // namespace
@@ -204,9 +193,21 @@ public:
     bool execCommand(const QString &name, const QString &value = QString())
     {
         QVariant v;
-        const QString script =
+        // Colour and font commands write CSS spans, not <font>; the others keep
+        // their plain elements (<b>, <i>, <u>).
+        static const QStringList cssCommands = {QStringLiteral("fontName"), QStringLiteral("fontSize"),
+                                                QStringLiteral("foreColor"), QStringLiteral("backColor"),
+                                                QStringLiteral("hiliteColor")};
+        const QString call =
             QStringLiteral("document.execCommand(%1, false, %2)")
                 .arg(jsString(name), value.isNull() ? QStringLiteral("null") : jsString(value));
+        const QString script =
+            cssCommands.contains(name)
+                ? QStringLiteral("(function(){ document.execCommand('styleWithCSS', false, true);"
+                                 " try { return %1; } finally {"
+                                 " document.execCommand('styleWithCSS', false, false); } })()")
+                      .arg(call)
+                : call;
         return run(script, &v) && v.toBool();
     }
 
@@ -460,11 +461,17 @@ bool DesignView::setBgColor(const QString &colorText)
 bool DesignView::pasteHTML(const QString &html)
 {
     // Without a selection (nothing clicked yet) the HTML goes to the start of the body.
+    // insertHTML may answer false although it inserted (a caret at the end of a
+    // paragraph, a paragraph's whole text selected): the document tells.
     const QString script = QStringLiteral(
         "(function(h){ var s = window.getSelection();"
         " if (!s.rangeCount) { var r = document.createRange();"
         "  r.setStart(document.body || document.documentElement, 0); r.collapse(true); s.addRange(r); }"
-        " return document.execCommand('insertHTML', false, h); })(%1)");
+        " var seen = new MutationObserver(function(){});"
+        " seen.observe(document, {childList: true, subtree: true, characterData: true, attributes: true});"
+        " var answer = document.execCommand('insertHTML', false, h);"
+        " var changed = seen.takeRecords().length > 0; seen.disconnect();"
+        " return answer || changed; })(%1)");
     QVariant v;
     if (!d->run(script.arg(jsString(html)), &v) || !v.toBool())
         return false;
@@ -506,6 +513,78 @@ void DesignView::setDirty(bool dirty)
 bool DesignView::isWaiting() const
 {
     return d->busy;
+}
+
+QStringList DesignView::spellingLanguages()
+{
+    // Where WebEngine itself looks: the environment's folder, else beside the program.
+    QString folder = qEnvironmentVariable("QTWEBENGINE_DICTIONARIES_PATH");
+    if (folder.isEmpty())
+        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/qtwebengine_dictionaries");
+    QStringList languages;
+    for (const QString &file : QDir(folder).entryList({QStringLiteral("*.bdic")}, QDir::Files, QDir::Name))
+        languages << file.chopped(5);
+    return languages;
+}
+
+void DesignView::setSpellingLanguage(const QString &language)
+{
+    QWebEngineProfile *profile = page()->profile();
+    profile->setSpellCheckLanguages(language.isEmpty() ? QStringList() : QStringList{language});
+    profile->setSpellCheckEnabled(!language.isEmpty());
+}
+
+QString DesignView::spellingLanguage() const
+{
+    const QWebEngineProfile *profile = page()->profile();
+    return profile->isSpellCheckEnabled() && !profile->spellCheckLanguages().isEmpty()
+               ? profile->spellCheckLanguages().first()
+               : QString();
+}
+
+void DesignView::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QWebEngineContextMenuRequest *request = lastContextMenuRequest();
+    QAction *first = menu->actions().isEmpty() ? nullptr : menu->actions().first();
+    // The suggestions come first, as in any word processor (WebEngine's own menu may
+    // have them already).
+    const bool listed = request && !request->spellCheckerSuggestions().isEmpty() && first &&
+                        first->text() == request->spellCheckerSuggestions().first();
+    if (request && request->isContentEditable() && !request->misspelledWord().isEmpty() && !listed) {
+        const QStringList suggestions = request->spellCheckerSuggestions();
+        for (const QString &word : suggestions) {
+            auto *action = new QAction(word, menu);
+            QFont bold = action->font();
+            bold.setBold(true);
+            action->setFont(bold);
+            connect(action, &QAction::triggered, this, [this, word] {
+                page()->replaceMisspelledWord(word);
+                d->dirty = true;
+                emit documentChanged();
+            });
+            menu->insertAction(first, action);
+        }
+        if (suggestions.isEmpty()) {
+            auto *none = new QAction(QStringLiteral("No suggestions"), menu);
+            none->setEnabled(false);
+            menu->insertAction(first, none);
+        }
+        menu->insertSeparator(first);
+    }
+    const QStringList languages = spellingLanguages();
+    if (languages.size() > 1) {
+        QMenu *choice = menu->addMenu(QStringLiteral("Spelling Language"));
+        for (const QString &language : languages) {
+            QAction *action = choice->addAction(language);
+            action->setCheckable(true);
+            action->setChecked(language == spellingLanguage());
+            connect(action, &QAction::triggered, this, [this, language] { setSpellingLanguage(language); });
+        }
+    }
+    emit contextMenuShown(menu);
+    menu->popup(event->globalPos());
 }
 
 } // namespace platform

@@ -9,8 +9,11 @@
 
 #include "platform/Dialogs.h"
 
+#include <QStringList>
 #include <QVariant>
 #include <QWebEngineView>
+
+class QMenu;
 
 namespace platform {
 
@@ -80,8 +83,19 @@ public:
     // True while an operation waits for WebEngine; others are refused meanwhile.
     bool isWaiting() const;
 
+    // Spelling: the languages of the dictionaries installed beside the program
+    // ("en-US", ...), and the one the view checks with (none: no checking).
+    static QStringList spellingLanguages();
+    void setSpellingLanguage(const QString &language);
+    QString spellingLanguage() const;
+
 signals:
     void documentChanged();
+    // The context menu is about to show (with the spelling suggestions first).
+    void contextMenuShown(QMenu *menu);
+
+protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     class Private;

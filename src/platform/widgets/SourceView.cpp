@@ -1,12 +1,13 @@
 #include "platform/widgets/SourceView.h"
 
+#include "platform/HtmlText.h"
+#include "platform/SourceText.h"
+
 #include <QFile>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPaintEvent>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -20,7 +21,7 @@
 // the file mostly uses as the default, and, in a file that mixes forms, the form of
 // each line that differs in the block's user state.
 //
-// Colours live in `m_spans`, runs over document positions kept in step with every
+// Colours live in `m_colors`, runs over document positions kept in step with every
 // edit by contentsChange. A paint gives the blocks on screen their colours as layout
 // formats, so colouring a 20 MB page costs the runs, not a million document edits.
 //
@@ -32,31 +33,13 @@ namespace platform {
 
 namespace {
 
-// Laying out a line costs time in its whole length, on every change to it: seconds
-// for a line of megabytes. Lines longer than kLongLine characters are shown in
-// pieces of about kPiece characters.
-constexpr qsizetype kLongLine = 64 * 1024;
-constexpr qsizetype kPiece = 1024;
 // The user state of a block that ends in a soft break; the other states are line-end
 // forms (0 to 2), or -1 for the text's usual form.
-constexpr int kSoftBreak = 3;
+constexpr int kSoftBreak = kSoftBreakEnd;
 
 QColor toQColor(ColorValue c)
 {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
-}
-
-const char *lineEndText(SourceView::LineEnd form)
-{
-    switch (form) {
-    case SourceView::LineEnd::Lf:
-        return "\n";
-    case SourceView::LineEnd::Cr:
-        return "\r";
-    case SourceView::LineEnd::CrLf:
-        break;
-    }
-    return "\r\n";
 }
 
 } // namespace
@@ -158,91 +141,19 @@ QChar SourceView::characterAt(int position) const
     return document()->characterAt(characterPosition(position));
 }
 
-namespace {
-
-// Splits `text` into lines, joined by "\n", noting in `ends` each line end's form
-// (a LineEnd) and counting the forms. A line too long to lay out at once is split
-// into pieces, which end in soft breaks: block ends that are no part of the text
-// (kSoftBreak in `ends`). Returns whether there are any.
-bool splitLines(const QString &text, QString &joined, std::vector<quint8> &ends, int counts[3])
-{
-    joined.clear();
-    joined.reserve(text.size());
-    ends.clear();
-    counts[0] = counts[1] = counts[2] = 0;
-    bool soft = false;
-    const qsizetype n = text.size();
-    const QChar *p = text.constData();
-    auto appendLine = [&](qsizetype from, qsizetype to) {
-        const bool pieces = to - from > kLongLine;
-        while (pieces && to - from > kPiece) {
-            // Cut after a ">" or a space near the piece's end if there is one, and
-            // never inside a surrogate pair.
-            qsizetype cut = from + kPiece;
-            for (qsizetype k = cut; k > from + kPiece * 3 / 4; --k) {
-                if (p[k - 1] == QLatin1Char('>') || p[k - 1] == QLatin1Char(' ')) {
-                    cut = k;
-                    break;
-                }
-            }
-            if (p[cut - 1].isHighSurrogate())
-                --cut;
-            joined.append(QStringView(p + from, cut - from));
-            joined.append(QLatin1Char('\n'));
-            ends.push_back(kSoftBreak);
-            soft = true;
-            from = cut;
-        }
-        joined.append(QStringView(p + from, to - from));
-    };
-    qsizetype lineStart = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar ch = p[i];
-        if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n') && ch != QChar::ParagraphSeparator)
-            continue;
-        SourceView::LineEnd form = SourceView::LineEnd::Lf;
-        qsizetype next = i + 1;
-        if (ch == QLatin1Char('\r')) {
-            if (next < n && p[next] == QLatin1Char('\n')) {
-                form = SourceView::LineEnd::CrLf;
-                ++next;
-            } else {
-                form = SourceView::LineEnd::Cr;
-            }
-        }
-        appendLine(lineStart, i);
-        joined.append(QLatin1Char('\n'));
-        ends.push_back(quint8(form));
-        ++counts[int(form)];
-        lineStart = next;
-        i = next - 1;
-    }
-    appendLine(lineStart, n);
-    return soft;
-}
-
-} // namespace
-
 void SourceView::fill(const QString &text)
 {
-    QString joined;
-    std::vector<quint8> ends; // for each block but the last
-    int counts[3];
-    m_softBreaks = splitLines(text, joined, ends, counts);
+    const SplitText split = SplitSourceText(text);
+    const QString &joined = split.joined;
+    const std::vector<quint8> &ends = split.ends; // for each block but the last
+    const int *counts = split.counts;
+    m_softBreaks = split.pieces;
     m_breaksDirty = true;
-
-    m_lineEnd = LineEnd::CrLf; // a text without line ends is saved with CR LF
-    if (counts[0] + counts[1] + counts[2] > 0) {
-        int best = int(LineEnd::CrLf);
-        for (int k = 0; k < 3; ++k)
-            if (counts[k] > counts[best])
-                best = k;
-        m_lineEnd = LineEnd(best);
-    }
+    m_lineEnd = split.usual;
 
     document()->setUndoRedoEnabled(false);
     setPlainText(joined);
-    m_spans.assign(1, Span{0, 0});
+    m_colors.reset();
     m_length = document()->characterCount();
     m_blockCount = document()->blockCount();
     m_hasTypingColor = false;
@@ -274,16 +185,9 @@ bool SourceView::LoadFile(const QString &path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return false;
-    // Bytes that are not valid in the locale's encoding are read one byte per
-    // character and written back the same way, so no byte of the file is lost.
-    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(bytes);
-    m_latin1 = decoder.hasError();
-    if (m_latin1)
-        text = QString::fromLatin1(bytes);
-    const bool latin1 = m_latin1;
-    fill(text);
-    m_latin1 = latin1;
+    const DecodedText decoded = DecodeSourceBytes(bytes);
+    fill(decoded.text);
+    m_latin1 = decoded.oneBytePerCharacter;
     return true;
 }
 
@@ -291,37 +195,19 @@ QByteArray SourceView::encodedText() const
 {
     QString text;
     text.reserve(document()->characterCount() + document()->blockCount());
-    const QString defaultEnd = QString::fromLatin1(lineEndText(m_lineEnd));
+    const QString defaultEnd = QString::fromLatin1(LineEndText(m_lineEnd));
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         text += block.text();
         if (block.next().isValid()) {
             const int state = block.userState();
             if (state != kSoftBreak)
                 text +=
-                    state >= 0 && state <= 2 ? QString::fromLatin1(lineEndText(LineEnd(state))) : defaultEnd;
+                    state >= 0 && state <= 2 ? QString::fromLatin1(LineEndText(LineEnd(state))) : defaultEnd;
         }
-    }
-    if (!m_latin1) {
-        QStringEncoder encoder(QStringEncoder::System);
-        return encoder.encode(text);
     }
     // A file read byte for byte: characters beyond one byte (typed since) become
-    // numeric character references, which HTML reads back as the same character.
-    QByteArray bytes;
-    bytes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char32_t ucs = text.at(i).isHighSurrogate() && i + 1 < text.size()
-                                 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
-                                 : text.at(i).unicode();
-        if (ucs < 0x100) {
-            bytes.append(char(ucs));
-        } else {
-            bytes.append("&#" + QByteArray::number(uint(ucs)) + ';');
-            if (ucs > 0xFFFF)
-                ++i;
-        }
-    }
-    return bytes;
+    // numeric character references.
+    return EncodeHtmlText(text, m_latin1);
 }
 
 bool SourceView::SaveFile(const QString &path)
@@ -441,9 +327,7 @@ ColorValue SourceView::colorAt(int position) const
 
 ColorValue SourceView::colorAtDoc(int position) const
 {
-    auto it = std::upper_bound(m_spans.begin(), m_spans.end(), position,
-                               [](int pos, const Span &span) { return pos < span.start; });
-    return it == m_spans.begin() ? 0 : std::prev(it)->color;
+    return m_colors.colorAt(position);
 }
 
 // The colour text inserted at `position` takes, as a rich text box gives it: the
@@ -486,7 +370,7 @@ void SourceView::onContentsChange(int position, int removed, int added)
     // Qt may report a change at the start wider than it was; the lengths decide.
     added = m_length - (oldLength - removed);
     if (added < 0) {
-        m_spans.assign(1, Span{0, 0});
+        m_colors.reset();
         m_breaksDirty = true;
         return;
     }
@@ -505,41 +389,7 @@ void SourceView::onContentsChange(int position, int removed, int added)
             m_breaksDirty = true;
         }
     }
-    const ColorValue inserted = insertionColor(position, removed);
-    const int removedEnd = position + removed;
-    auto byStart = [](const Span &span, int pos) { return span.start < pos; };
-    const auto lo = std::lower_bound(m_spans.begin(), m_spans.end(), position, byStart);
-    const auto hi = std::upper_bound(m_spans.begin(), m_spans.end(), removedEnd,
-                                     [](int pos, const Span &span) { return pos < span.start; });
-    const ColorValue after = std::prev(hi)->color; // the colour at removedEnd
-    const int delta = added - removed;
-    for (auto it = hi; it != m_spans.end(); ++it)
-        it->start += delta;
-    Span middle[2];
-    int count = 0;
-    if (added > 0)
-        middle[count++] = Span{position, inserted};
-    middle[count++] = Span{position + added, after};
-    const auto first = lo - m_spans.begin();
-    const auto replaced = hi - lo;
-    if (replaced >= count) {
-        std::copy(middle, middle + count, lo);
-        m_spans.erase(lo + count, hi);
-    } else {
-        std::copy(middle, middle + replaced, lo);
-        m_spans.insert(hi, middle + replaced, middle + count);
-    }
-    // Neighbours of one colour become one span.
-    auto k = std::max<std::ptrdiff_t>(1, first);
-    auto last = std::min<std::ptrdiff_t>(std::ptrdiff_t(m_spans.size()), first + count + 1);
-    while (k < last) {
-        if (m_spans[size_t(k)].color == m_spans[size_t(k - 1)].color) {
-            m_spans.erase(m_spans.begin() + k);
-            --last;
-        } else {
-            ++k;
-        }
-    }
+    m_colors.edit(position, removed, added, insertionColor(position, removed));
 }
 
 void SourceView::setColor(int start, int end, ColorValue color)
@@ -549,76 +399,8 @@ void SourceView::setColor(int start, int end, ColorValue color)
 
 void SourceView::overlay(const ColorRuns &runs)
 {
-    // The colouring gives runs that overlap, a later one over an earlier (a tag, then
-    // its values), so they are first painted over a scratch row of colour indices;
-    // the row's changes then merge with the spans in one pass.
-    const int limit = m_length - 1;
-    int from = limit, to = 0;
-    for (const ColorRun &run : runs) {
-        const int start = qBound(0, run.start, limit);
-        const int end = qBound(start, run.start + qMax(0, run.length), limit);
-        if (end > start) {
-            from = qMin(from, start);
-            to = qMax(to, end);
-        }
-    }
-    if (from >= to)
-        return;
-    constexpr quint8 kUnpainted = 0xFF;
-    std::vector<ColorValue> palette;
-    std::vector<quint8> row(size_t(to - from), kUnpainted);
-    for (size_t r = 0; r < runs.size(); ++r) {
-        const ColorRun &run = runs[r];
-        auto found = std::find(palette.begin(), palette.end(), run.color);
-        if (found == palette.end()) {
-            if (palette.size() == kUnpainted) {
-                // More colours than an index holds (never from the colouring): the
-                // rest is laid on afterwards, so later runs still win.
-                overlay(ColorRuns(runs.begin(), runs.begin() + std::ptrdiff_t(r)));
-                overlay(ColorRuns(runs.begin() + std::ptrdiff_t(r), runs.end()));
-                return;
-            }
-            found = palette.insert(palette.end(), run.color);
-        }
-        const int start = qBound(0, run.start, limit);
-        const int end = qBound(start, run.start + qMax(0, run.length), limit);
-        std::fill(row.begin() + (start - from), row.begin() + (end - from), quint8(found - palette.begin()));
-    }
-
-    std::vector<Span> out;
-    out.reserve(m_spans.size() + runs.size() + 2);
-    auto push = [&out](int start, ColorValue color) {
-        if (out.empty() || out.back().color != color)
-            out.push_back(Span{start, color});
-    };
-    size_t i = 0; // the span holding the position copied next
-    auto copy = [&](int start, int end) {
-        if (start >= end)
-            return;
-        while (i + 1 < m_spans.size() && m_spans[i + 1].start <= start)
-            ++i;
-        push(start, m_spans[i].color);
-        while (i + 1 < m_spans.size() && m_spans[i + 1].start < end) {
-            ++i;
-            push(m_spans[i].start, m_spans[i].color);
-        }
-    };
-    copy(0, from);
-    int position = from;
-    while (position < to) {
-        const quint8 index = row[size_t(position - from)];
-        int end = position + 1;
-        while (end < to && row[size_t(end - from)] == index)
-            ++end;
-        if (index == kUnpainted)
-            copy(position, end);
-        else
-            push(position, palette[index]);
-        position = end;
-    }
-    copy(to, m_length);
-    m_spans.swap(out);
-    viewport()->update();
+    if (m_colors.overlay(runs, m_length))
+        viewport()->update();
 }
 
 void SourceView::paintEvent(QPaintEvent *event)
@@ -642,14 +424,10 @@ void SourceView::formatVisibleBlocks()
         const int start = block.position();
         const int end = start + block.length() - 1;
         QList<QTextLayout::FormatRange> ranges;
-        auto it = std::prev(std::upper_bound(m_spans.begin(), m_spans.end(), start,
-                                             [](int pos, const Span &span) { return pos < span.start; }));
-        for (; it != m_spans.end() && it->start < end; ++it) {
-            const int from = qMax(it->start, start);
-            const int to = std::next(it) == m_spans.end() ? end : qMin(std::next(it)->start, end);
-            if (it->color != 0 && to > from)
-                ranges.append(QTextLayout::FormatRange{from - start, to - from, formatFor(it->color)});
-        }
+        m_colors.forEach(start, end, [&](int from, int to, ColorValue color) {
+            if (color != 0)
+                ranges.append(QTextLayout::FormatRange{from - start, to - from, formatFor(color)});
+        });
         if (layout->formats() != ranges) {
             layout->setFormats(ranges);
             document()->markContentsDirty(start, block.length());
@@ -666,13 +444,13 @@ void SourceView::setKeyPressHook(KeyPressHook hook)
 // ends take the text's usual form.
 void SourceView::insertFromMimeData(const QMimeData *source)
 {
-    QString joined;
-    std::vector<quint8> ends;
-    int counts[3];
-    if (isReadOnly() || !source->hasText() || !splitLines(source->text(), joined, ends, counts)) {
+    SplitText split;
+    if (isReadOnly() || !source->hasText() || !(split = SplitSourceText(source->text())).pieces) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
+    const QString &joined = split.joined;
+    const std::vector<quint8> &ends = split.ends;
     if (!m_softBreaks) {
         m_softBreaks = true;
         document()->setUndoRedoEnabled(false); // as in fill()

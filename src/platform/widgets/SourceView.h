@@ -3,6 +3,8 @@
 // selection API in characters, and a hook that sees every typed character first.
 
 #include "platform/ColorRun.h"
+#include "platform/ColorSpans.h"
+#include "platform/SourceText.h"
 
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
@@ -18,7 +20,7 @@ namespace platform {
 class SourceView : public QPlainTextEdit {
     Q_OBJECT
 public:
-    enum class LineEnd { Lf = 0, Cr = 1, CrLf = 2 };
+    using LineEnd = platform::LineEnd;
 
     explicit SourceView(QWidget *parent = nullptr);
     ~SourceView() override;
@@ -71,12 +73,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // A colour from `start` (a document position) to the next run's start.
-    struct Span {
-        int start;
-        ColorValue color;
-    };
-
     void fill(const QString &text);
     QByteArray encodedText() const;
     const QTextCharFormat &formatFor(ColorValue color);
@@ -100,8 +96,8 @@ private:
     ColorValue m_formatColors[kFormatSlots] = {};
     int m_formatCount = 0;
 
-    std::vector<Span> m_spans{Span{0, 0}}; // ascending starts, the first at 0
-    int m_length = 1;                      // the document's characterCount()
+    ColorSpans m_colors; // over document positions
+    int m_length = 1;    // the document's characterCount()
     int m_blockCount = 1;
     bool m_hasTypingColor = false; // setSelColor with no selection ...
     ColorValue m_typingColor = 0;

@@ -1,0 +1,35 @@
+// The peer of the start-up and memory benchmark: the least a Qt WebEngine program
+// does to show one local page. It prints the moment the page has loaded in its shown
+// window ("QUILLMARK_SHOWN <seconds>") and then "QUILLMARK_READY"; it leaves at once
+// when QUILLMARK_EXIT_WHEN_SHOWN=1, else it idles until killed.
+// Usage: minimal_webengine PAGE
+#include <QApplication>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineView>
+#include <cstdio>
+#include <ctime>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PAGE\n", argv[0]);
+        return 2;
+    }
+    QWebEngineView view;
+    QObject::connect(&view, &QWebEngineView::loadFinished, &app, [] {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        std::printf("QUILLMARK_SHOWN %lld.%09ld\nQUILLMARK_READY\n", static_cast<long long>(now.tv_sec),
+                    now.tv_nsec);
+        std::fflush(stdout);
+        if (qEnvironmentVariableIntValue("QUILLMARK_EXIT_WHEN_SHOWN") == 1)
+            QTimer::singleShot(0, [] { std::_Exit(0); });
+    });
+    view.resize(1024, 768);
+    view.show();
+    view.load(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
+    return app.exec();
+}

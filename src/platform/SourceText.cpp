@@ -1,0 +1,105 @@
+#include "platform/SourceText.h"
+
+#include <QStringDecoder>
+
+namespace platform {
+
+const char *LineEndText(LineEnd form)
+{
+    switch (form) {
+    case LineEnd::Lf:
+        return "\n";
+    case LineEnd::Cr:
+        return "\r";
+    case LineEnd::CrLf:
+        break;
+    }
+    return "\r\n";
+}
+
+// Splits `text` into lines, joined by "\n", noting in `ends` each line end's form
+// (a LineEnd) and counting the forms. A line too long to lay out at once is split
+// into pieces, which end in soft breaks: block ends that are no part of the text
+// (kSoftBreakEnd in `ends`). Returns whether there are any.
+SplitText SplitSourceText(const QString &text)
+{
+    SplitText split;
+    QString &joined = split.joined;
+    std::vector<quint8> &ends = split.ends;
+    int *counts = split.counts;
+    joined.clear();
+    joined.reserve(text.size());
+    ends.clear();
+    counts[0] = counts[1] = counts[2] = 0;
+    bool soft = false;
+    const qsizetype n = text.size();
+    const QChar *p = text.constData();
+    auto appendLine = [&](qsizetype from, qsizetype to) {
+        const bool pieces = to - from > kLongLine;
+        while (pieces && to - from > kPiece) {
+            // Cut after a ">" or a space near the piece's end if there is one, and
+            // never inside a surrogate pair.
+            qsizetype cut = from + kPiece;
+            for (qsizetype k = cut; k > from + kPiece * 3 / 4; --k) {
+                if (p[k - 1] == QLatin1Char('>') || p[k - 1] == QLatin1Char(' ')) {
+                    cut = k;
+                    break;
+                }
+            }
+            if (p[cut - 1].isHighSurrogate())
+                --cut;
+            joined.append(QStringView(p + from, cut - from));
+            joined.append(QLatin1Char('\n'));
+            ends.push_back(kSoftBreakEnd);
+            soft = true;
+            from = cut;
+        }
+        joined.append(QStringView(p + from, to - from));
+    };
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar ch = p[i];
+        if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n') && ch != QChar::ParagraphSeparator)
+            continue;
+        LineEnd form = LineEnd::Lf;
+        qsizetype next = i + 1;
+        if (ch == QLatin1Char('\r')) {
+            if (next < n && p[next] == QLatin1Char('\n')) {
+                form = LineEnd::CrLf;
+                ++next;
+            } else {
+                form = LineEnd::Cr;
+            }
+        }
+        appendLine(lineStart, i);
+        joined.append(QLatin1Char('\n'));
+        ends.push_back(quint8(form));
+        ++counts[int(form)];
+        lineStart = next;
+        i = next - 1;
+    }
+    appendLine(lineStart, n);
+    split.pieces = soft;
+    split.usual = LineEnd::CrLf; // a text without line ends is saved with CR LF
+    if (counts[0] + counts[1] + counts[2] > 0) {
+        int best = int(LineEnd::CrLf);
+        for (int k = 0; k < 3; ++k)
+            if (counts[k] > counts[best])
+                best = k;
+        split.usual = LineEnd(best);
+    }
+    return split;
+}
+
+DecodedText DecodeSourceBytes(const QByteArray &bytes)
+{
+    // Bytes that are not valid in the locale's encoding are read one byte per
+    // character and written back the same way, so no byte of the file is lost.
+    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    DecodedText decoded{decoder.decode(bytes), false};
+    if (decoder.hasError())
+        decoded = {QString::fromLatin1(bytes), true};
+    return decoded;
+}
+
+} // namespace platform

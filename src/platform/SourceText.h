@@ -1,0 +1,38 @@
+#pragma once
+// The source view's text as a file holds it, without a widget: line ends of any
+// form (remembered per line), lines too long to lay out at once cut into pieces,
+// and the bytes of the file decoded so that saving gives them back.
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+#include <vector>
+
+namespace platform {
+
+enum class LineEnd { Lf = 0, Cr = 1, CrLf = 2 };
+// In SplitText::ends: the end of a piece of a long line, no part of the text.
+constexpr quint8 kSoftBreakEnd = 3;
+const char *LineEndText(LineEnd form);
+
+// Lines longer than kLongLine characters are shown in pieces of about kPiece
+// characters (laying out a line costs time in its whole length, on every change).
+constexpr qsizetype kLongLine = 64 * 1024;
+constexpr qsizetype kPiece = 1024;
+
+struct SplitText {
+    QString joined;                // the lines (and pieces) joined by "\n"
+    std::vector<quint8> ends;      // for each "\n" in `joined`: its LineEnd, or kSoftBreakEnd
+    int counts[3] = {0, 0, 0};     // line ends of each form
+    bool pieces = false;           // some line was cut into pieces
+    LineEnd usual = LineEnd::CrLf; // the form most lines end in (CR LF when none)
+};
+SplitText SplitSourceText(const QString &text);
+
+struct DecodedText {
+    QString text;
+    bool oneBytePerCharacter = false; // not valid in the locale's encoding: read byte by byte
+};
+DecodedText DecodeSourceBytes(const QByteArray &bytes);
+
+} // namespace platform

@@ -1,0 +1,308 @@
+// The main window's own commands beyond the specified toolbar: find and replace,
+// the preview at device widths and the recent pages, with the real views.
+#include "common/RecordingDialogs.h"
+#include "common/TestSupport.h"
+#include "desktop/UpdateCheck.h"
+#include "desktop/frmCheck4Updates.h"
+#include "editor/FindReplaceDialog.h"
+#include "editor/MainWindowPeers.h"
+#include "editor/frmMain.h"
+#include "editor/logic/RecentPages.h"
+#include "platform/AppFolder.h"
+#include "platform/widgets/BrowserView.h"
+#include "platform/widgets/DesignView.h"
+#include "platform/widgets/SourceView.h"
+
+#include <QWebEngineContextMenuRequest>
+
+#include <QTest>
+#include <QtWidgets>
+#include <gtest/gtest.h>
+#include <memory>
+
+using editor::frmMain;
+using platform::Answer;
+using testing_support::writeAll;
+
+namespace {
+
+class EditorCommands : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setApplicationFolder(dir.path());
+        window = std::make_unique<frmMain>();
+    }
+    void TearDown() override
+    {
+        if (auto *check = desktop::frmCheck4Updates::instance())
+            check->unload();
+        window.reset();
+    }
+    QString open(const QString &name, const QByteArray &html)
+    {
+        writeAll(dir.filePath(name), html);
+        EXPECT_TRUE(window->openPage(dir.filePath(name)));
+        return dir.filePath(name);
+    }
+    platform::SourceView *source() const
+    {
+        return window->findChild<platform::SourceView *>("rtbHTMLSource");
+    }
+    editor::FindReplaceDialog *findWindow() const { return window->findChild<editor::FindReplaceDialog *>(); }
+    template <class T> T *field(const char *name) const { return findWindow()->findChild<T *>(name); }
+    // Opens the find window for `what` with the given options.
+    void lookFor(const QString &what, bool matchCase = false, bool word = false, bool regex = false)
+    {
+        window->toolbarAction("find")->trigger();
+        ASSERT_NE(findWindow(), nullptr);
+        field<QLineEdit>("txtFind")->setText(what);
+        field<QCheckBox>("chkMatchCase")->setChecked(matchCase);
+        field<QCheckBox>("chkWholeWord")->setChecked(word);
+        field<QCheckBox>("chkRegex")->setChecked(regex);
+    }
+    QString selected() const { return source()->SelText(); }
+
+    QTemporaryDir dir;
+    testing_support::RecordingDialogs dialogs;
+    std::unique_ptr<frmMain> window;
+};
+
+} // namespace
+
+TEST_F(EditorCommands, FindInTheSourceByWordCaseAndPattern)
+{
+    open("find.htm", "<p>Buy now</p>\r\n<p>buyer BUY</p>\r\n");
+    window->switchTab(1);
+    lookFor("buy");
+    EXPECT_TRUE(window->findNext(false));
+    EXPECT_EQ(source()->SelStart(), 3);
+    window->toolbarAction("findnext")->trigger(); // F3
+    EXPECT_EQ(source()->SelStart(), 18);
+    window->toolbarAction("findprevious")->trigger(); // Shift+F3
+    EXPECT_EQ(source()->SelStart(), 3);
+
+    lookFor("buy", false, true);
+    window->findNext(false);
+    EXPECT_EQ(selected(), "BUY"); // "buyer" is no whole word
+    lookFor("BUY", true);
+    source()->setSelStart(0);
+    window->findNext(false);
+    EXPECT_EQ(source()->SelStart(), 24);
+    lookFor("<p>(\\w+)", false, false, true);
+    source()->setSelStart(5);
+    window->findNext(false);
+    EXPECT_EQ(selected(), "<p>buyer");
+    lookFor("nothing here");
+    EXPECT_FALSE(window->findNext(false));
+    EXPECT_EQ(field<QLabel>("lblStatus")->text(), "Not found.");
+    lookFor("(", false, false, true);
+    EXPECT_FALSE(window->findNext(false));
+    EXPECT_TRUE(field<QLabel>("lblStatus")->text().startsWith("The regular expression is not valid"));
+}
+
+TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
+{
+    const QString page = open("replace.htm", "<b>one</b> <i>x</i> <b>two</b>\r\n");
+    window->switchTab(1);
+    lookFor("<b>(\\w+)</b>", false, false, true);
+    field<QLineEdit>("txtReplace")->setText("<strong>\\1</strong>");
+    EXPECT_TRUE(field<QPushButton>("cmdReplaceAll")->isEnabled());
+    // Replace takes the selected match only, then selects the next one.
+    window->replaceOne();
+    EXPECT_EQ(selected(), "<b>one</b>");
+    window->replaceOne();
+    EXPECT_EQ(source()->Text(), "<strong>one</strong> <i>x</i> <b>two</b>\n");
+    EXPECT_EQ(selected(), "<b>two</b>");
+    source()->undo();
+
+    EXPECT_EQ(window->replaceAll(), 2);
+    EXPECT_EQ(source()->Text(), "<strong>one</strong> <i>x</i> <strong>two</strong>\n");
+    EXPECT_EQ(field<QLabel>("lblStatus")->text(), "Replaced 2.");
+    EXPECT_EQ(source()->colorAt(28), 0xFF0000u); // the new tags are blue
+    source()->undo();
+    EXPECT_EQ(source()->Text(), "<b>one</b> <i>x</i> <b>two</b>\n");
+    // Saving writes the file's own line ends.
+    source()->redo();
+    EXPECT_TRUE(window->save());
+    EXPECT_EQ(testing_support::readAll(page), "<strong>one</strong> <i>x</i> <strong>two</strong>\r\n");
+
+    // The design view finds but does not replace.
+    window->switchTab(0);
+    lookFor("strong");
+    EXPECT_FALSE(field<QPushButton>("cmdReplaceAll")->isEnabled());
+    EXPECT_FALSE(field<QCheckBox>("chkRegex")->isEnabled());
+    lookFor("two");
+    window->findNext(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field<QLabel>("lblStatus")->text() == "1 of 1"; }))
+        << field<QLabel>("lblStatus")->text().toStdString();
+}
+
+TEST_F(EditorCommands, ReplaceAllOnATwentyMegabytePage)
+{
+    window->switchTab(1);
+    const QString line = "<p class=\"offer\">Buy now and save</p>\n";
+    const int lines = 20 * 1024 * 1024 / int(line.size());
+    source()->setText(line.repeated(lines));
+    lookFor("Buy", true, true);
+    field<QLineEdit>("txtReplace")->setText("Get");
+    EXPECT_EQ(window->replaceAll(), lines);
+    const QString text = source()->Text();
+    EXPECT_EQ(text.size(), line.size() * lines);
+    EXPECT_EQ(text.count("Get now"), lines);
+    source()->undo();
+    EXPECT_TRUE(source()->Text().endsWith("Buy now and save</p>\n"));
+}
+
+TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
+{
+    open("wide.htm", "<html><body>wide</body></html>");
+    window->show();
+    window->switchTab(2);
+    auto *widths = window->findChild<QComboBox *>("cmbPreviewWidth");
+    ASSERT_NE(widths, nullptr);
+    EXPECT_TRUE(widths->isVisible());
+    auto *preview = window->findChild<platform::BrowserView *>("WebBrowser1");
+    const auto innerWidth = [&] {
+        int width = -1;
+        preview->page()->runJavaScript("window.innerWidth", [&](const QVariant &v) { width = v.toInt(); });
+        return QTest::qWaitFor([&] { return width >= 0; }) ? width : -1;
+    };
+    // The offscreen screen is narrow: a width beyond the tab's is the tab's.
+    const int full = preview->width();
+    EXPECT_GT(full, 390);
+    for (const auto &[caption, pixels] :
+         {std::pair<const char *, int>{"Phone (390 px)", 390}, {"Tablet (768 px)", 768}}) {
+        widths->setCurrentText(caption);
+        const int shown = qMin(pixels, full);
+        EXPECT_EQ(preview->width(), shown);
+        EXPECT_EQ(preview->x(), (full - shown) / 2);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return innerWidth() == shown; })) << caption;
+    }
+    widths->setCurrentText("Full width");
+    EXPECT_EQ(preview->width(), full);
+    window->switchTab(0);
+    EXPECT_FALSE(widths->isVisible());
+}
+
+TEST_F(EditorCommands, OpenRecentListsTheLastPagesNewestFirst)
+{
+    const QString first = open("first.htm", "<html><body>1</body></html>");
+    const QString second = open("second.htm", "<html><body>2</body></html>");
+    auto *menu = window->findChild<QMenu *>("mnuOpenRecent");
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions().at(0)->text(), second);
+    dialogs.answers = {Answer::Yes};
+    menu->actions().at(1)->trigger();
+    EXPECT_EQ(window->currentFile(), first);
+
+    QFile::remove(second);
+    EXPECT_FALSE(window->openRecent(second));
+    EXPECT_EQ(dialogs.lastMessage(), "The page " + second + " is no longer there.");
+    emit menu->aboutToShow();
+    EXPECT_EQ(menu->actions().size(), 1);
+}
+
+TEST_F(EditorCommands, TheDesignViewMarksAMisspeltWordAndSuggestsTheRightOne)
+{
+    auto *design = window->findChild<platform::DesignView *>("DHTMLEdit1");
+    ASSERT_TRUE(platform::DesignView::spellingLanguages().contains("en-US"));
+    EXPECT_EQ(design->spellingLanguage(), "en-US");
+    open("spell.htm", "<html><body><p id=t>Order today and recieve a bonus</p></body></html>");
+    window->show();
+    window->activateWindow();
+    design->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Checking starts when the text is edited: a space typed after the word.
+    design->runScript("var t = document.getElementById('t').firstChild;"
+                      " getSelection().collapse(t, t.length); true");
+    QTest::keyClick(design->focusProxy(), Qt::Key_Space);
+    const QVariantList box =
+        design
+            ->runScript("var t = document.getElementById('t').firstChild;"
+                        " var r = document.createRange(); var i = t.data.indexOf('recieve');"
+                        " r.setStart(t, i); r.setEnd(t, i + 7); var b = r.getBoundingClientRect();"
+                        " [b.left, b.top, b.width, b.height]")
+            .toList();
+    ASSERT_EQ(box.size(), 4);
+    const QRect word(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
+    ASSERT_FALSE(word.isEmpty());
+    QMenu *shown = nullptr;
+    QObject::connect(design, &platform::DesignView::contextMenuShown, [&](QMenu *menu) { shown = menu; });
+    // The check runs in the background: ask again until the word is marked.
+    const bool marked = QTest::qWaitFor(
+        [&] {
+            QTest::mouseClick(design->focusProxy(), Qt::RightButton, {}, word.center());
+            if (!QTest::qWaitFor([&] { return shown != nullptr; }, 2000))
+                return false;
+            const bool misspelt = design->lastContextMenuRequest() &&
+                                  design->lastContextMenuRequest()->misspelledWord() == "recieve";
+            if (!misspelt) {
+                shown->close();
+                shown = nullptr;
+            }
+            return misspelt;
+        },
+        20000);
+    ASSERT_TRUE(marked);
+    QStringList texts;
+    for (QAction *action : shown->actions())
+        texts << action->text();
+    EXPECT_TRUE(texts.contains("receive")) << texts.join(", ").toStdString();
+    for (QAction *action : shown->actions())
+        if (action->text() == "receive")
+            action->trigger();
+    shown->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return design->DocumentHTML().contains("and receive a bonus"); }));
+}
+
+namespace {
+struct RecordingPeer : editor::WizardPeer {
+    QStringList calls;
+    void ClearAll() override { calls << "ClearAll"; }
+    void showFirstStep() override { calls << "showFirstStep"; }
+    void showWizard(bool modal) override { calls << (modal ? "showWizard(modal)" : "showWizard"); }
+    void unloadWizard() override {}
+    void showLoadFile() override { calls << "showLoadFile"; }
+};
+} // namespace
+
+TEST_F(EditorCommands, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
+{
+    const QString page = dir.filePath("earlier.htm");
+    writeAll(page, "<html><body>earlier</body></html>");
+    ASSERT_TRUE(editor::SaveRecentPages(dir.filePath("recentpages.txt"), {page}));
+    RecordingPeer peer;
+    window->setWizardPeer(&peer);
+    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
+    window->Form_Load();
+    auto *panel = window->findChild<QFrame *>("StartPanel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    // The preview's renderer is made only when a page is first sent to it.
+    EXPECT_EQ(window->findChild<platform::BrowserView *>("WebBrowser1"), nullptr);
+    auto *design = window->findChild<platform::DesignView *>("DHTMLEdit1");
+    EXPECT_FALSE(design->DocumentHTML().contains("Create a sales page")); // over the page, not in it
+    panel->findChild<QPushButton *>("cmdCreatePage")->click();
+    panel->findChild<QPushButton *>("cmdOpenPage")->click();
+    EXPECT_EQ(peer.calls, (QStringList{"showFirstStep", "showWizard", "showLoadFile"}));
+    EXPECT_EQ(dialogs.messages.size(), 0u); // nothing to lose: no question
+
+    auto *recent = panel->findChild<QListWidget *>("lstRecentPages");
+    ASSERT_EQ(recent->count(), 1);
+    emit recent->itemClicked(recent->item(0));
+    EXPECT_EQ(window->currentFile(), page);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_NE(window->findChild<platform::BrowserView *>("WebBrowser1"), nullptr);
+
+    // Typing on the start page sends it away too.
+    window->Form_Load();
+    EXPECT_TRUE(panel->isVisible());
+    window->activateWindow();
+    design->setFocus();
+    QTest::keyClick(design->focusProxy(), Qt::Key_A);
+    EXPECT_FALSE(panel->isVisible());
+    desktop::setUpdateServer(QString());
+}

@@ -1,0 +1,71 @@
+// The source view's text store and colour spans, and the HTML text encoder, without
+// a widget.
+#include "platform/SourceText.h"
+#include "platform/ColorSpans.h"
+#include "platform/HtmlText.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+TEST(SourceText, LineEndsArePerLineAndLongLinesComeInPieces)
+{
+    const SplitText split = SplitSourceText(QStringLiteral("a\r\nb\nc\r\nd\re"));
+    EXPECT_EQ(split.joined, QStringLiteral("a\nb\nc\nd\ne"));
+    EXPECT_EQ(split.ends, (std::vector<quint8>{2, 0, 2, 1}));
+    EXPECT_EQ(split.usual, LineEnd::CrLf);
+    EXPECT_FALSE(split.pieces);
+    EXPECT_EQ(SplitSourceText(QStringLiteral("no end")).usual, LineEnd::CrLf);
+
+    const QString longLine = QStringLiteral("<p>x</p>").repeated(int(kLongLine / 8) + 10);
+    const SplitText pieces = SplitSourceText(longLine + QStringLiteral("\nz"));
+    EXPECT_TRUE(pieces.pieces);
+    EXPECT_EQ(pieces.usual, LineEnd::Lf);
+    EXPECT_EQ(pieces.ends.back(), quint8(LineEnd::Lf));
+    QString rejoined = pieces.joined;
+    // Dropping the soft breaks gives the text back; pieces end after a ">".
+    qsizetype at = 0;
+    for (quint8 end : pieces.ends) {
+        at = rejoined.indexOf(QLatin1Char('\n'), at);
+        if (end == kSoftBreakEnd) {
+            EXPECT_EQ(rejoined.at(at - 1), QLatin1Char('>'));
+            rejoined.remove(at, 1);
+        } else {
+            ++at;
+        }
+    }
+    EXPECT_EQ(rejoined, longLine + QStringLiteral("\nz"));
+}
+
+TEST(SourceText, BytesInvalidInTheLocaleAreKeptOneByteEachAndWrittenBack)
+{
+    const QByteArray bytes("caf\xe9 \x80");
+    const DecodedText decoded = DecodeSourceBytes(bytes);
+    ASSERT_TRUE(decoded.oneBytePerCharacter);
+    EXPECT_EQ(EncodeHtmlText(decoded.text, true), bytes);
+    // Characters beyond one byte become references; astral ones as one reference.
+    EXPECT_EQ(EncodeHtmlText(decoded.text + QStringLiteral("\u20ac\U0001F600"), true),
+              bytes + "&#8364;&#128512;");
+    EXPECT_FALSE(DecodeSourceBytes("plain").oneBytePerCharacter);
+}
+
+TEST(ColorSpans, EditsMoveColoursAndRunsPaintOver)
+{
+    ColorSpans spans;
+    // "<b>x</b>" (9 positions with the document's end): tags blue.
+    EXPECT_TRUE(spans.overlay({{0, 8, 0xFF0000}, {3, 1, 0}}, 9));
+    EXPECT_EQ(spans.colorAt(2), 0xFF0000u);
+    EXPECT_EQ(spans.colorAt(3), 0u);
+    EXPECT_FALSE(spans.overlay({{8, 4, 0x00FF00}}, 9)); // past the text
+    // Two characters typed after "x" in its colour, one removed from the tag.
+    spans.edit(4, 0, 2, 0);
+    EXPECT_EQ(spans.colorAt(5), 0u);
+    EXPECT_EQ(spans.colorAt(6), 0xFF0000u);
+    spans.edit(0, 1, 0, 0);
+    std::vector<std::tuple<int, int, ColorValue>> pieces;
+    spans.forEach(0, 9, [&](int from, int to, ColorValue c) { pieces.emplace_back(from, to, c); });
+    EXPECT_EQ(pieces,
+              (std::vector<std::tuple<int, int, ColorValue>>{{0, 2, 0xFF0000}, {2, 5, 0}, {5, 9, 0xFF0000}}));
+    spans.reset();
+    EXPECT_EQ(spans.spans().size(), 1u);
+}
