@@ -9,11 +9,11 @@ namespace editor {
 class WizardPeer {
 public:
     virtual ~WizardPeer() = default;
-    virtual void ClearAll() = 0;              // empties every answer and list row
-    virtual void showFirstStep() = 0;         // brings pctWizard(0) to the front
-    virtual void showWizard(bool modal) = 0;  // loads the wizard on first use
-    virtual void unloadWizard() = 0;          // when the main window closes
-    virtual void showLoadFile() = 0;          // frmLoadFile, modal
+    virtual void ClearAll() = 0;             // empties every answer and list row
+    virtual void showFirstStep() = 0;        // brings pctWizard(0) to the front
+    virtual void showWizard(bool modal) = 0; // loads the wizard on first use
+    virtual void unloadWizard() = 0;         // when the main window closes
+    virtual void showLoadFile() = 0;         // frmLoadFile, modal
 };
 
 } // namespace editor

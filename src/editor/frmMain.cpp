@@ -241,8 +241,9 @@ public:
             return;
         const int change = height - checkReserve;
         checkReserve = height;
-        for (QWidget *widget : {Picture1, static_cast<QWidget *>(SSTabEditor), static_cast<QWidget *>(DHTMLEdit1),
-                                static_cast<QWidget *>(rtbHTMLSource), static_cast<QWidget *>(WebBrowser1)})
+        for (QWidget *widget :
+             {Picture1, static_cast<QWidget *>(SSTabEditor), static_cast<QWidget *>(DHTMLEdit1),
+              static_cast<QWidget *>(rtbHTMLSource), static_cast<QWidget *>(WebBrowser1)})
             if (widget)
                 widget->resize(widget->width(), qMax(0, widget->height() - change));
         checkPanel->setGeometry(0, Picture1->geometry().bottom() + 1, w->centralWidget()->width(), height);
@@ -721,7 +722,8 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
     bool newPath = false;
     const QString previousPath = d->CurrentFile;
     const QString previousCaption = d->caption;
-    if (d->CurrentFile.isEmpty() || d->CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
+    if (d->CurrentFile.isEmpty() ||
+        d->CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);

@@ -63,8 +63,7 @@ bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplat
 // product image path is taken from `dataFolder`.
 bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
                                const QString &sTemplateName, const QString &sDestinationPath,
-                               const QString &sProductImage,
-                               const PageData &data);
+                               const QString &sProductImage, const PageData &data);
 
 // Whether `name` matches `pattern` the way the template's own files are chosen:
 // "?" one character, "*" any run, "#" one digit, "[...]" a character class

@@ -139,8 +139,8 @@ int GalleryPictures::update(const QString &appFolder, const QStringList &templat
         QString templateName = name;
         QString page = folder + QStringLiteral("/gallery.htm");
         QString image = imagePath;
-        if (!generation::GenerateTemplateBasedPage(templateFoldersFor(appFolder), appFolder, templateName, page,
-                                                   image, data))
+        if (!generation::GenerateTemplateBasedPage(templateFoldersFor(appFolder), appFolder, templateName,
+                                                   page, image, data))
             continue;
         start(name, page, key);
         ++started;

@@ -474,8 +474,8 @@ void frmWizard::showStep(int step)
 void frmWizard::showMissingAnswers()
 {
     const QString name = cmbTemplates->currentText();
-    const QString templateText = name.isEmpty() ? QString()
-                                                : generation::ReadTextFile(platform::findTemplate(name));
+    const QString templateText =
+        name.isEmpty() ? QString() : generation::ReadTextFile(platform::findTemplate(name));
     QString links;
     for (const QString &field : generation::EmptyAnswersUsed(templateText, pageData())) {
         int step = 0;

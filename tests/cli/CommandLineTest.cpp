@@ -138,7 +138,8 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"generate", "--product", work.filePath("none.ini"), "--template", "Clarity", "--out", page()},
          "no product file"},
         {{"generate", "--product", "Ledgerlark", "--template", "Nothing", "--out", page()},
-         "no template named \"Nothing\" (there are: Clarity, Ember, Handbook, Letterpress, Marigold, Midnight)"},
+         "no template named \"Nothing\" (there are: Clarity, Ember, Handbook, Letterpress, Marigold, "
+         "Midnight)"},
         {{"generate", "--product", "Ledgerlark", "--template", "Clarity", "--out", work.filePath("no/x.htm")},
          "does not exist"},
         {{"check"}, "no page given"},

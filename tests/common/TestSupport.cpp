@@ -7,8 +7,14 @@
 
 namespace testing_support {
 
-QString sourceDir() { return QStringLiteral(QUILLMARK_SOURCE_DIR); }
-QString binaryDir() { return QStringLiteral(QUILLMARK_BINARY_DIR); }
+QString sourceDir()
+{
+    return QStringLiteral(QUILLMARK_SOURCE_DIR);
+}
+QString binaryDir()
+{
+    return QStringLiteral(QUILLMARK_BINARY_DIR);
+}
 
 QString systemPython()
 {
@@ -37,7 +43,10 @@ ServerProcess::ServerProcess(const QString &program, const QStringList &argument
 {
 }
 
-ServerProcess::~ServerProcess() { stop(); }
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
 
 bool ServerProcess::start(int timeoutMs)
 {

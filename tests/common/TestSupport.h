@@ -9,8 +9,8 @@
 
 namespace testing_support {
 
-QString sourceDir();  // the checkout (templates/, sites/, tests/)
-QString binaryDir();  // the build tree
+QString sourceDir(); // the checkout (templates/, sites/, tests/)
+QString binaryDir(); // the build tree
 
 // The Debian python with the test servers' modules (pyftpdlib); a pyenv python
 // earlier on PATH lacks them.

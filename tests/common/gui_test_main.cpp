@@ -5,7 +5,8 @@
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     if (qgetenv("QTWEBENGINE_DISABLE_SANDBOX").isEmpty())
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").isEmpty())

@@ -58,8 +58,7 @@ TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     // The views give up the panel's height; together they fill what the views had.
     EXPECT_EQ(panel->geometry().top(), picture->geometry().bottom() + 1);
     EXPECT_EQ(panel->geometry().bottom(), fullViews.bottom());
-    for (QWidget *view :
-         {static_cast<QWidget *>(design), static_cast<QWidget *>(source)})
+    for (QWidget *view : {static_cast<QWidget *>(design), static_cast<QWidget *>(source)})
         EXPECT_EQ(view->height(), viewHeight - panel->height());
 
     // A double-click brings the source view to the front with the place selected.

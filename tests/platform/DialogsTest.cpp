@@ -1,5 +1,5 @@
-#include "common/RecordingDialogs.h"
 #include "platform/Dialogs.h"
+#include "common/RecordingDialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,7 @@ using namespace platform;
 
 TEST(Filters, WindowsFormBecomesQtForm)
 {
-    EXPECT_EQ(toQtFilter("Web Page (*.htm)|*.htm|All Files (*.*)|*.*"),
-              "Web Page (*.htm);;All Files (*.*)");
+    EXPECT_EQ(toQtFilter("Web Page (*.htm)|*.htm|All Files (*.*)|*.*"), "Web Page (*.htm);;All Files (*.*)");
     // A description without the pattern gets it appended; the blank before "JPG" is dropped.
     EXPECT_EQ(toQtFilter("GIF Files|*.gif| JPG Files|*.jpg;*.jpeg"),
               "GIF Files (*.gif);;JPG Files (*.jpg *.jpeg)");

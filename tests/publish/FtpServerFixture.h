@@ -18,7 +18,9 @@ struct FtpServer {
     // extra: e.g. {"--perm", "elr"}, {"--silent"}; tls: explicit TLS with a certificate in certs
     bool start(QStringList extra = {}, bool tls = false)
     {
-        extra = QStringList{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root", root.path()} + extra;
+        extra = QStringList{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root",
+                            root.path()} +
+                extra;
         if (tls)
             extra << "--tls" << certs.path();
         process = std::make_unique<testing_support::ServerProcess>(testing_support::systemPython(), extra);
