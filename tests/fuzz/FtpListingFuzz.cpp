@@ -1,11 +1,12 @@
 // The FTP client's handling of a server's listing ("Get all" over a transport that
 // answers with the fuzzer's bytes), and the transport's splitting of the commands the
-// client builds: every file fetched is a listed name, and its Get command splits back
-// into that name and its local path.
+// client builds, and the publishing engine's listing parser: every file fetched is a listed name, and its Get
+// command splits back into that name and its local path.
 #include "FuzzSupport.h"
 #include "platform/FtpCommand.h"
 #include "platform/Transport.h"
 #include "publish/FTP.h"
+#include "publish/UploadEngine.h"
 
 #include <QDir>
 #include <QStringList>
@@ -92,12 +93,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         if (lineEndsAreCrLf) {
             bool found = false;
             for (const QString &line : listed)
-                found = found || line.trimmed() == remote;
+                found = found || line == remote || line.trimmed() == remote;
             FUZZ_CHECK(found, command);
         }
     }
+    // A split put command gives back exactly what it was made of, quotes in paths included.
     QString local, remote;
     if (platform::SplitPutArguments(putArguments, local, remote))
-        FUZZ_CHECK(!local.contains(QLatin1Char('"')) && !remote.isEmpty(), putArguments);
+        FUZZ_CHECK(!remote.isEmpty() && QStringLiteral("\"%1\" %2").arg(local, remote) == putArguments,
+                   putArguments);
+
+    // The publishing engine's listing parser: never a name that leads elsewhere or spans lines.
+    for (const publish::RemoteEntry &entry : publish::ParseListing(transport.listing)) {
+        FUZZ_CHECK(!entry.name.isEmpty() && entry.name != QLatin1String(".") &&
+                       entry.name != QLatin1String(".."),
+                   entry.name);
+        FUZZ_CHECK(!entry.name.contains(QLatin1Char('\n')) && !entry.name.contains(QLatin1Char('\r')),
+                   entry.name);
+    }
     return 0;
 }
