@@ -21,7 +21,6 @@ struct MemoryServer {
     std::map<QString, QByteArray> files; // remote path below the remote folder
     std::set<QString> folders{""};
     QStringList commands;
-    bool refuseRename = false;
     QString failPut; // a remote path whose sends fail
 };
 
@@ -59,9 +58,7 @@ public:
                 m_code = platform::kServerRefused;
             } else if (in.open(QIODevice::ReadOnly)) {
                 m_s.files[f[2]] = in.readAll();
-                if (f.size() == 4 && m_s.refuseRename) {
-                    m_code = platform::kTransportRenameRefused;
-                } else if (f.size() == 4) {
+                if (f.size() == 4) {
                     m_s.files[f[3]] = m_s.files[f[2]];
                     m_s.files.erase(f[2]);
                 }
@@ -69,7 +66,7 @@ public:
                 m_code = platform::kTransportLocalFile;
             }
         } else if (f[0] == "Rename") {
-            if (m_s.refuseRename || !m_s.files.count(f[1])) {
+            if (!m_s.files.count(f[1])) {
                 m_code = platform::kServerRefused;
             } else {
                 m_s.files[f[2]] = m_s.files[f[1]];
@@ -222,23 +219,6 @@ TEST(UploadEngine, DryRunSendsNothingAndCancelStopsAfterTheCurrentFile)
     EXPECT_FALSE(rest.cancelled);
     EXPECT_EQ(rest.sent, 4) << "the next publish sends the rest";
     EXPECT_EQ(rest.unchanged, 2);
-}
-
-TEST(UploadEngine, RefusedRenameFallsBackToDirectSendAndSaysSo)
-{
-    Site s;
-    s.publish();
-    s.server.refuseRename = true;
-    makeFile(s.local.filePath("site/index.htm"), "<html>changed</html>");
-    makeFile(s.local.filePath("site/style.css"), "body{color:red}");
-    QStringList lines;
-    QObject::connect(&s.engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
-    Summary r = s.publish();
-    EXPECT_EQ(r.sent, 2);
-    EXPECT_EQ(s.server.files.size(), 6u);
-    EXPECT_EQ(s.server.files["index.htm"], "<html>changed</html>");
-    EXPECT_EQ(s.server.commands.filter(kTemporaryPrefix).size(), 2) << "tried once, removed, then direct";
-    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
 }
 
 // Files Quillmark sent that are no longer among the rows are listed; removed only
