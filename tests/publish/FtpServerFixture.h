@@ -51,6 +51,23 @@ inline QByteArray sample(int size, int seed)
     return b;
 }
 
+// HOME, where the transport looks for .ssh/known_hosts, in a folder of its own
+// while the object lives.
+struct Home {
+    QTemporaryDir dir;
+    const bool wasSet = qEnvironmentVariableIsSet("HOME");
+    const QByteArray saved = qgetenv("HOME");
+
+    Home() { qputenv("HOME", QFile::encodeName(dir.path())); }
+    ~Home() { wasSet ? qputenv("HOME", saved) : qunsetenv("HOME"); }
+    // Empty: no known_hosts at all.
+    bool knows(const QByteArray &lines)
+    {
+        const QString file = dir.filePath(".ssh/known_hosts");
+        return lines.isEmpty() ? !QFile::exists(file) || QFile::remove(file) : makeFile(file, lines);
+    }
+};
+
 // A client logged in as user; scheme "ftps://" or "sftp://" picks the protocol.
 inline std::unique_ptr<publish::FTP> connectClient(int port, const QString &password = "secret",
                                                    const QString &scheme = "")

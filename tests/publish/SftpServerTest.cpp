@@ -6,27 +6,6 @@ using namespace publish_testing;
 using publish::FTP;
 using testing_support::readAll;
 
-namespace {
-
-// HOME, where the transport looks for .ssh/known_hosts, in a folder of its own
-// while the object lives.
-struct Home {
-    QTemporaryDir dir;
-    const bool wasSet = qEnvironmentVariableIsSet("HOME");
-    const QByteArray saved = qgetenv("HOME");
-
-    Home() { qputenv("HOME", QFile::encodeName(dir.path())); }
-    ~Home() { wasSet ? qputenv("HOME", saved) : qunsetenv("HOME"); }
-    // Empty: no known_hosts at all.
-    bool knows(const QByteArray &lines)
-    {
-        const QString file = dir.filePath(".ssh/known_hosts");
-        return lines.isEmpty() ? !QFile::exists(file) || QFile::remove(file) : makeFile(file, lines);
-    }
-};
-
-} // namespace
-
 // Unknown host keys and a wrong password are refused; then a tree goes up and
 // comes back down over one connection.
 TEST(SftpServer, OnlyKnownHostsAreTrustedAndFilesTravelIntact)

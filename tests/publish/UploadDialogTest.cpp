@@ -183,6 +183,7 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
     EXPECT_GT(ticks, 5);
 }
 
+// The protocol box offers the three protocols; an empty port box shows the protocol's port.
 TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
 {
     ASSERT_TRUE(makeFile(site.filePath("index.htm"), "x"));
@@ -218,8 +219,21 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         ASSERT_EQ(rows(w), 1);
         add(w, site.path(), true);
         fill(w, "p@ss word", "www");
-        w.ui()->txtServerPort->setText("2121");
-        w.ui()->txtStatus->setPlainText("busy");
+        Ui::FrmUploadInfo *ui = w.ui();
+        QStringList protocols;
+        for (int i = 0; i < ui->cboProtocol->count(); ++i)
+            protocols << ui->cboProtocol->itemText(i);
+        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP"}));
+        ui->txtServerPort->clear();
+        EXPECT_EQ(ui->txtServerPort->placeholderText(), "21");
+        ui->cboProtocol->setCurrentIndex(2);
+        EXPECT_EQ(ui->txtServerPort->placeholderText(), "22");
+        ui->cboProtocol->setCurrentIndex(1);
+        ui->txtServerPort->setText("2121");
+        EXPECT_TRUE(ui->chkOnlyChanged->isChecked());
+        ui->chkOnlyChanged->setChecked(false);
+        ui->txtWebAddress->setText("https://www.example.com/shop/");
+        ui->txtStatus->setPlainText("busy");
         w.cmdCancel_Click();
     }
     EXPECT_TRUE(dialogs.messages.empty());
@@ -235,31 +249,9 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(row(again, 0)->text(1), site.filePath("logo.gif"));
     EXPECT_EQ(row(again, 1)->text(0), QFileInfo(site.path()).fileName());
     EXPECT_EQ(row(again, 1)->checkState(0), Qt::Unchecked) << "ticks are not saved";
-}
-
-TEST_F(UploadFixture, ProtocolPortAndTickBoxesAreKept)
-{
-    {
-        FrmUploadInfo w;
-        Ui::FrmUploadInfo *ui = w.ui();
-        QStringList protocols;
-        for (int i = 0; i < ui->cboProtocol->count(); ++i)
-            protocols << ui->cboProtocol->itemText(i);
-        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP"}));
-        EXPECT_EQ(ui->txtServerPort->placeholderText(), "21");
-        ui->cboProtocol->setCurrentIndex(2);
-        EXPECT_EQ(ui->txtServerPort->placeholderText(), "22")
-            << "an empty port box takes the protocol's port";
-        EXPECT_TRUE(ui->chkOnlyChanged->isChecked());
-        ui->cboProtocol->setCurrentIndex(1);
-        ui->chkOnlyChanged->setChecked(false);
-        ui->txtWebAddress->setText("https://www.example.com/shop/");
-        w.cmdCancel_Click();
-    }
-    FrmUploadInfo again;
-    EXPECT_EQ(again.ui()->cboProtocol->currentText(), "FTP with TLS");
-    EXPECT_FALSE(again.ui()->chkOnlyChanged->isChecked());
-    const publish::Target saved = publish::LoadSavedTarget(app.filePath("ftpinfo.ini"));
+    EXPECT_EQ(ui->cboProtocol->currentText(), "FTP with TLS");
+    EXPECT_FALSE(ui->chkOnlyChanged->isChecked());
+    const publish::Target saved = publish::LoadSavedTarget(ini);
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
 }
@@ -339,8 +331,9 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
         upload(w, {"Upload Over"});
         EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith(ending))
             << qPrintable(w.ui()->txtStatus->toPlainText());
-        if (folder == "live")
+        if (folder == "live") {
             EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
+        }
     }
 }
 

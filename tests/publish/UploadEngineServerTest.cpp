@@ -129,20 +129,18 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
 
 TEST(UploadEngineServers, ParamikoSftp)
 {
-    QTemporaryDir root, home;
+    QTemporaryDir root;
+    Home home;
     ASSERT_TRUE(QDir(root.path()).mkdir("www"));
-    ASSERT_TRUE(QDir(home.path()).mkdir(".ssh"));
-    const QByteArray savedHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(home.path()));
+    ASSERT_TRUE(QDir(home.dir.path()).mkdir(".ssh"));
     testing_support::ServerProcess server(testing_support::systemPython(),
                                           {testing_support::sourceDir() + "/tests/publish/sftp_server.py",
                                            "--root", root.path(), "--known-hosts",
-                                           home.filePath(".ssh/known_hosts")});
+                                           home.dir.filePath(".ssh/known_hosts")});
     ASSERT_TRUE(server.start(20000));
     Target t = ftpTarget(server.port());
     t.protocol = Protocol::Sftp;
     publishTwice(t, root.filePath("www"));
-    qputenv("HOME", savedHome);
 }
 
 TEST(UploadEngineServers, Vsftpd)
