@@ -141,9 +141,10 @@ TEST_F(PageCheck, LengthsMissingPartsAndTheTwoFormats)
                             "\">\n<p>é<img src=\"x y.png\" alt=\"\">";
     write("page.htm", html); // and no ".files" list beside it
     Report report = CheckPage(path("page.htm"));
-    const std::vector<Seen> expected = {{"no-file-list", "page.htm", 1, 1, Severity::Warning},
-                                        {"title-length", "page.htm", 1, 1, Severity::Warning},
-                                        {"meta-description", "page.htm", 2, 1, Severity::Warning},
+    const Severity W = Severity::Warning;
+    const std::vector<Seen> expected = {{"no-file-list", "page.htm", 1, 1, W},
+                                        {"title-length", "page.htm", 1, 1, W},
+                                        {"meta-description", "page.htm", 2, 1, W},
                                         {"missing-file", "page.htm", 3, 15, Severity::Error}};
     EXPECT_EQ(seen(report), expected) << qPrintable(ToText(report));
     EXPECT_EQ(ToText(report).split('\n')[3],
@@ -152,13 +153,11 @@ TEST_F(PageCheck, LengthsMissingPartsAndTheTwoFormats)
     EXPECT_EQ(json["page"].toString(), path("page.htm"));
     EXPECT_EQ(json["errors"].toInt(), 1);
     EXPECT_EQ(json["warnings"].toInt(), 3);
-    EXPECT_EQ(json["findings"][3]["rule"].toString(), "missing-file");
     EXPECT_EQ(json["findings"][3]["column"].toInt(), 15);
 
     report = CheckPage(path("nothing.htm"));
-    ASSERT_EQ(report.findings.size(), 1);
-    EXPECT_EQ(report.findings[0].rule, "page-unreadable");
-    EXPECT_EQ(report.errors(), 1);
+    EXPECT_EQ(seen(report), std::vector<Seen>({{"page-unreadable", "nothing.htm", 1, 1, Severity::Error}}))
+        << qPrintable(ToText(report));
 }
 
 TEST_F(PageCheck, PagesNestedDeeperThanBrowsersFollowAreNotParsed)

@@ -2,10 +2,10 @@
 // only a name, a one-liner and an order link, passes the page check without an error;
 // typed quotes and angle brackets never break a tag.
 #include "check/PageCheck.h"
+#include "cli/ProductFile.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
 #include "generation/modTemplates.h"
-#include "store/modReadWriteIni.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -17,57 +17,36 @@ using namespace generation;
 
 namespace {
 
-#define FIELD(name)                                                                                          \
-    {                                                                                                        \
-#name, &PageData::name                                                                               \
-    }
-const std::pair<const char *, QString PageData::*> kTextFields[] = {FIELD(txtSoftwareName),
-                                                                    FIELD(txtOneLiner),
-                                                                    FIELD(txtKeywords),
-                                                                    FIELD(txtSupportURL),
-                                                                    FIELD(txtAffiliateURL),
-                                                                    FIELD(txtExplainIn30Secs),
-                                                                    FIELD(txtCopyRightInfo),
-                                                                    FIELD(txtProblem),
-                                                                    FIELD(txtProlemSolution),
-                                                                    FIELD(txtBenefits),
-                                                                    FIELD(txtComparison),
-                                                                    FIELD(txtProductImage),
-                                                                    FIELD(txtProductCaption),
-                                                                    FIELD(txtDownloadURL),
-                                                                    FIELD(txtDownloadMessage),
-                                                                    FIELD(txtDownloadHelp),
-                                                                    FIELD(txtDownloadRequirements),
-                                                                    FIELD(txtPurchaseURL),
-                                                                    FIELD(txtOrderLaterIncentive),
-                                                                    FIELD(txtMRP),
-                                                                    FIELD(txtSpecialPrice),
-                                                                    FIELD(txtOrderWithinHours)};
+// clang-format off
+#define FIELD(name) {#name, &PageData::name}
+const std::pair<const char *, QString PageData::*> kTextFields[] = {
+    FIELD(txtSoftwareName), FIELD(txtOneLiner), FIELD(txtKeywords), FIELD(txtSupportURL),
+    FIELD(txtAffiliateURL), FIELD(txtExplainIn30Secs), FIELD(txtCopyRightInfo), FIELD(txtProblem),
+    FIELD(txtProlemSolution), FIELD(txtBenefits), FIELD(txtComparison), FIELD(txtProductImage),
+    FIELD(txtProductCaption), FIELD(txtDownloadURL), FIELD(txtDownloadMessage), FIELD(txtDownloadHelp),
+    FIELD(txtDownloadRequirements), FIELD(txtPurchaseURL), FIELD(txtOrderLaterIncentive), FIELD(txtMRP),
+    FIELD(txtSpecialPrice), FIELD(txtOrderWithinHours)};
+// clang-format on
 #undef FIELD
 
 PageData loadSample(const QString &appFolder)
 {
-    store::MemoryForm form;
-    for (const auto &[name, field] : kTextFields)
-        form.addTextBox(name);
-    form.addListView("lvwFAQ", kFAQColumns);
-    form.addListView("lvwFeatures", kFeatureColumns);
-    form.addListView("lvwTestimonial", kTestimonialColumns);
-    EXPECT_TRUE(store::LoadFormFromIni("Ledgerlark.ini", form, appFolder));
     PageData d;
-    for (const auto &[name, field] : kTextFields)
-        d.*field = form.textBox(name)->value;
-    for (auto [name, rows] : {std::pair("lvwFAQ", &d.lvwFAQ),
-                              {"lvwFeatures", &d.lvwFeatures},
-                              {"lvwTestimonial", &d.lvwTestimonial}})
-        for (const auto &row : form.listView(name)->rows)
-            rows->push_back({row.text, row.subItems});
+    EXPECT_TRUE(cli::LoadProduct(appFolder + "/sites/Ledgerlark.ini", d));
     return d;
 }
 
 QStringList shippedTemplates(const QString &appFolder)
 {
     return QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files).replaceInStrings(".htm", "");
+}
+
+// The page the template `name` makes of `product`, in `out`.
+QString generate(const QTemporaryDir &out, const QString &appFolder, QString name, const PageData &product)
+{
+    QString page = out.filePath("offer.htm"), image = product.txtProductImage;
+    EXPECT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, product));
+    return page;
 }
 
 // Every attribute value of the page, decoded by a real HTML5 parser.
@@ -107,13 +86,10 @@ TEST(ShippedPages, SampleAndMinimalProductsPassThePageCheck)
     const QStringList templates = shippedTemplates(appFolder);
     ASSERT_GE(templates.size(), 3);
     for (const auto &[what, product] : products) {
-        for (QString name : templates) {
+        for (const QString &name : templates) {
             SCOPED_TRACE(name.toStdString() + " with the " + what + " product");
             QTemporaryDir out;
-            QString page = out.filePath("offer.htm");
-            QString image = product.txtProductImage;
-            ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, product));
-            const check::Report report = check::CheckPage(page);
+            const check::Report report = check::CheckPage(generate(out, appFolder, name, product));
             EXPECT_EQ(report.errors(), 0) << qPrintable(check::ToText(report));
         }
     }
@@ -135,13 +111,10 @@ TEST(ShippedPages, TypedQuotesAndAngleBracketsNeverBreakATag)
             for (QString &sub : row.subItems)
                 sub = typed;
         }
-    for (QString name : shippedTemplates(appFolder)) {
+    for (const QString &name : shippedTemplates(appFolder)) {
         SCOPED_TRACE(name.toStdString());
         QTemporaryDir out;
-        QString page = out.filePath("offer.htm");
-        QString image = d.txtProductImage;
-        ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, d));
-        const QByteArray html = testing_support::readAll(page);
+        const QByteArray html = testing_support::readAll(generate(out, appFolder, name, d));
         EXPECT_TRUE(QString::fromUtf8(html).contains(typed)) << "text content keeps what was typed";
         int whole = 0;
         for (const QString &value : attributeValues(html)) {

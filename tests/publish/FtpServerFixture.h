@@ -2,6 +2,8 @@
 // A pyftpdlib server (user/secret) on 127.0.0.1 over a temporary root.
 
 #include "common/TestSupport.h"
+#include "platform/CurlTransport.h"
+#include "publish/FTP.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,6 +49,47 @@ inline QByteArray sample(int size, int seed)
     for (int i = 0; i < size; ++i)
         b[i] = char((i * 31 + seed * 17 + (i >> 8)) & 0xff);
     return b;
+}
+
+// HOME, where the transport looks for .ssh/known_hosts, in a folder of its own
+// while the object lives.
+struct Home {
+    QTemporaryDir dir;
+    const bool wasSet = qEnvironmentVariableIsSet("HOME");
+    const QByteArray saved = qgetenv("HOME");
+
+    Home() { qputenv("HOME", QFile::encodeName(dir.path())); }
+    ~Home() { wasSet ? qputenv("HOME", saved) : qunsetenv("HOME"); }
+    // Empty: no known_hosts at all.
+    bool knows(const QByteArray &lines)
+    {
+        const QString file = dir.filePath(".ssh/known_hosts");
+        return lines.isEmpty() ? !QFile::exists(file) || QFile::remove(file) : makeFile(file, lines);
+    }
+};
+
+// A client logged in as user; scheme "ftps://" or "sftp://" picks the protocol.
+inline std::unique_ptr<publish::FTP> connectClient(int port, const QString &password = "secret",
+                                                   const QString &scheme = "")
+{
+    auto ftp = std::make_unique<publish::FTP>();
+    QString err;
+    ftp->FTPInit(scheme + "127.0.0.1", "user", password, 10, quint16(port), "", err);
+    return ftp;
+}
+
+inline QString remoteFolder(publish::FTP &ftp)
+{
+    return static_cast<platform::CurlTransport &>(ftp.transport()).currentDirectory();
+}
+
+// What the clients send: a page of several transfer pieces, a name with a blank and a
+// percent sign, a nested picture.
+inline bool makeSendTree(const QTemporaryDir &local)
+{
+    return makeFile(local.filePath("index.htm"), sample(70000, 1)) &&
+           makeFile(local.filePath("my logo%20.gif"), sample(3000, 2)) &&
+           makeFile(local.filePath("img/deep/x.png"), sample(100, 3));
 }
 
 } // namespace publish_testing

@@ -1,46 +1,10 @@
 #include "FtpServerFixture.h"
-#include "platform/CurlTransport.h"
-#include "publish/FTP.h"
 
 #include <gtest/gtest.h>
 
 using namespace publish_testing;
 using publish::FTP;
 using testing_support::readAll;
-
-namespace {
-
-// HOME, where the transport looks for .ssh/known_hosts, in a folder of its own
-// while the object lives.
-struct Home {
-    QTemporaryDir dir;
-    const bool wasSet = qEnvironmentVariableIsSet("HOME");
-    const QByteArray saved = qgetenv("HOME");
-
-    Home() { qputenv("HOME", QFile::encodeName(dir.path())); }
-    ~Home() { wasSet ? qputenv("HOME", saved) : qunsetenv("HOME"); }
-    // Empty: no known_hosts at all.
-    bool knows(const QByteArray &lines)
-    {
-        const QString file = dir.filePath(".ssh/known_hosts");
-        return lines.isEmpty() ? !QFile::exists(file) || QFile::remove(file) : makeFile(file, lines);
-    }
-};
-
-std::unique_ptr<FTP> connect(int port, const QString &password = "secret")
-{
-    auto ftp = std::make_unique<FTP>();
-    QString err;
-    ftp->FTPInit("sftp://127.0.0.1", "user", password, 10, quint16(port), "", err);
-    return ftp;
-}
-
-QString cwd(FTP &ftp)
-{
-    return static_cast<platform::CurlTransport &>(ftp.transport()).currentDirectory();
-}
-
-} // namespace
 
 // Unknown host keys and a wrong password are refused; then a tree goes up and
 // comes back down over one connection.
@@ -57,9 +21,7 @@ TEST(SftpServer, OnlyKnownHostsAreTrustedAndFilesTravelIntact)
     ASSERT_TRUE(entry.startsWith(host + "ssh-rsa ")) << entry.toStdString();
     ASSERT_TRUE(makeFile(root.filePath("dl/Index.htm"), "page"));
     ASSERT_TRUE(makeFile(root.filePath("dl/caf\u00e9.gif"), sample(300, 4)));
-    ASSERT_TRUE(makeFile(local.filePath("index.htm"), sample(70000, 1)));
-    ASSERT_TRUE(makeFile(local.filePath("my logo%20.gif"), sample(3000, 2)));
-    ASSERT_TRUE(makeFile(local.filePath("img/deep/x.png"), sample(100, 3)));
+    ASSERT_TRUE(makeSendTree(local));
     Home home;
     QString err;
     QByteArray log;
@@ -74,7 +36,8 @@ TEST(SftpServer, OnlyKnownHostsAreTrustedAndFilesTravelIntact)
     for (const QByteArray &known : {QByteArray(), otherPort, otherKey}) {
         ASSERT_TRUE(home.knows(known));
         err.clear();
-        EXPECT_FALSE(connect(server.port())->FTPPut(local.path() + "/", "index.htm", "", err))
+        EXPECT_FALSE(connectClient(server.port(), "secret", "sftp://")
+                         ->FTPPut(local.path() + "/", "index.htm", "", err))
             << known.data();
         EXPECT_TRUE(err.startsWith("Error Msg: The secure connection failed")) << err.toStdString();
         EXPECT_FALSE(QFile::exists(root.filePath("index.htm")));
@@ -82,16 +45,16 @@ TEST(SftpServer, OnlyKnownHostsAreTrustedAndFilesTravelIntact)
     EXPECT_EQ(logins(), 0);
 
     ASSERT_TRUE(home.knows(entry));
-    EXPECT_FALSE(connect(server.port(), "wrong")->FTPChangeRemoteFolder("", err));
+    EXPECT_FALSE(connectClient(server.port(), "wrong", "sftp://")->FTPChangeRemoteFolder("", err));
     EXPECT_TRUE(err.startsWith("Error Msg: The server refused the user name or password ("))
         << err.toStdString();
 
-    auto ftp = connect(server.port());
+    auto ftp = connectClient(server.port(), "secret", "sftp://");
     // The server's refusal is reported, and the connection is kept (one login).
     EXPECT_FALSE(ftp->FTPChangeRemoteFolder("missing", err));
     EXPECT_TRUE(err.startsWith("Error Msg: Could not open directory for reading: No such file"))
         << err.toStdString();
-    EXPECT_EQ(cwd(*ftp), "");
+    EXPECT_EQ(remoteFolder(*ftp), "");
 
     err.clear();
     qint64 lastProgress = 0;
@@ -105,9 +68,9 @@ TEST(SftpServer, OnlyKnownHostsAreTrustedAndFilesTravelIntact)
     EXPECT_TRUE(ftp->FTPCreateRemoteFolder("my \"img\"/deep", err));
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("my \"img\"/deep", err));
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("../..", err));
-    EXPECT_EQ(cwd(*ftp), "www");
+    EXPECT_EQ(remoteFolder(*ftp), "www");
     EXPECT_TRUE(ftp->FTPChangeRemoteFolder("/www/my \"img\"", err));
-    EXPECT_EQ(cwd(*ftp), "/www/my \"img\"");
+    EXPECT_EQ(remoteFolder(*ftp), "/www/my \"img\"");
     EXPECT_TRUE(ftp->FTPPut(local.path() + "/img/deep/", "x.png", "deep", err)) << err.toStdString();
     // Every listed file of a folder comes down.
     EXPECT_TRUE(ftp->FTPGetAll(down.path(), "", "/dl", err)) << err.toStdString();

@@ -176,14 +176,14 @@ TEST_F(UploadFixture, ServerStoppedOrSilent)
     for (int i = 0; i < rows(w); ++i)
         row(w, i)->setCheckState(0, Qt::Checked);
     upload(w,
-           {"!The server 127\\.0\\.0\\.1 did not answer in time\\.\r\nError Msg: The server did not answer "
-            "within 1 "
-            "seconds.*",
+           {"!The server 127\\.0\\.0\\.1 did not answer in time\\.\r\n"
+            "Error Msg: The server did not answer within 1 seconds.*",
             "Error Occured in uploading\\."},
            true);
     EXPECT_GT(ticks, 5);
 }
 
+// The protocol box offers the three protocols; an empty port box shows the protocol's port.
 TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
 {
     ASSERT_TRUE(makeFile(site.filePath("index.htm"), "x"));
@@ -219,8 +219,21 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         ASSERT_EQ(rows(w), 1);
         add(w, site.path(), true);
         fill(w, "p@ss word", "www");
-        w.ui()->txtServerPort->setText("2121");
-        w.ui()->txtStatus->setPlainText("busy");
+        Ui::FrmUploadInfo *ui = w.ui();
+        QStringList protocols;
+        for (int i = 0; i < ui->cboProtocol->count(); ++i)
+            protocols << ui->cboProtocol->itemText(i);
+        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP"}));
+        ui->txtServerPort->clear();
+        EXPECT_EQ(ui->txtServerPort->placeholderText(), "21");
+        ui->cboProtocol->setCurrentIndex(2);
+        EXPECT_EQ(ui->txtServerPort->placeholderText(), "22");
+        ui->cboProtocol->setCurrentIndex(1);
+        ui->txtServerPort->setText("2121");
+        EXPECT_TRUE(ui->chkOnlyChanged->isChecked());
+        ui->chkOnlyChanged->setChecked(false);
+        ui->txtWebAddress->setText("https://www.example.com/shop/");
+        ui->txtStatus->setPlainText("busy");
         w.cmdCancel_Click();
     }
     EXPECT_TRUE(dialogs.messages.empty());
@@ -236,31 +249,9 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(row(again, 0)->text(1), site.filePath("logo.gif"));
     EXPECT_EQ(row(again, 1)->text(0), QFileInfo(site.path()).fileName());
     EXPECT_EQ(row(again, 1)->checkState(0), Qt::Unchecked) << "ticks are not saved";
-}
-
-TEST_F(UploadFixture, ProtocolPortAndTickBoxesAreKept)
-{
-    {
-        FrmUploadInfo w;
-        Ui::FrmUploadInfo *ui = w.ui();
-        QStringList protocols;
-        for (int i = 0; i < ui->cboProtocol->count(); ++i)
-            protocols << ui->cboProtocol->itemText(i);
-        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP"}));
-        EXPECT_EQ(ui->txtServerPort->placeholderText(), "21");
-        ui->cboProtocol->setCurrentIndex(2);
-        EXPECT_EQ(ui->txtServerPort->placeholderText(), "22")
-            << "an empty port box takes the protocol's port";
-        EXPECT_TRUE(ui->chkOnlyChanged->isChecked());
-        ui->cboProtocol->setCurrentIndex(1);
-        ui->chkOnlyChanged->setChecked(false);
-        ui->txtWebAddress->setText("https://www.example.com/shop/");
-        w.cmdCancel_Click();
-    }
-    FrmUploadInfo again;
-    EXPECT_EQ(again.ui()->cboProtocol->currentText(), "FTP with TLS");
-    EXPECT_FALSE(again.ui()->chkOnlyChanged->isChecked());
-    const publish::Target saved = publish::LoadSavedTarget(app.filePath("ftpinfo.ini"));
+    EXPECT_EQ(ui->cboProtocol->currentText(), "FTP with TLS");
+    EXPECT_FALSE(ui->chkOnlyChanged->isChecked());
+    const publish::Target saved = publish::LoadSavedTarget(ini);
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
 }
@@ -329,18 +320,49 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
     fill(w, "secret", "www");
     add(w, site.filePath("index.htm"));
     add(w, site.filePath("logo.gif"));
-    w.ui()->txtWebAddress->setText(base + "live");
-    upload(w, {"Upload Over"});
-    EXPECT_EQ(w.ui()->txtStatus->toPlainText(),
-              "Upload Over\nThe page is at " + base + "live/index.htm\nIt answers with the page just sent.");
-    EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
+    // The page answers whole, with the wrong size, or not at all.
+    const std::pair<QString, QString> checks[] = {
+        {"live",
+         "Upload Over\nThe page is at " + base + "live/index.htm\nIt answers with the page just sent."},
+        {"old/", "answered with 3 bytes, but 2000 were sent."},
+        {"none/", "answered 404 File not found instead of 200."}};
+    for (const auto &[folder, ending] : checks) {
+        w.ui()->txtWebAddress->setText(base + folder);
+        upload(w, {"Upload Over"});
+        EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith(ending))
+            << qPrintable(w.ui()->txtStatus->toPlainText());
+        if (folder == "live") {
+            EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
+        }
+    }
+}
 
-    w.ui()->txtWebAddress->setText(base + "old/");
+// The window checks the pages it is about to send and asks before it sends one with
+// errors; the answer decides whether anything reaches the server.
+TEST_F(UploadFixture, AsksBeforeSendingAPageWithErrors)
+{
+    ASSERT_TRUE(server.start());
+    const QString page = site.filePath("offer.htm");
+    const QByteArray broken = "<title>Offer</title><p>Now <ZOR_PAGE_DATA_NEWPRICE></p>";
+    ASSERT_TRUE(makeFile(page, broken));
+    ASSERT_TRUE(makeFile(page + ".files", ":: list\r\n" + page.toLocal8Bit() + "\r\n"));
+    FrmUploadInfo w;
+    fill(w);
+    w.AddFilesToList(page + ".files");
+    ASSERT_EQ(rows(w), 1);
+
+    const QString question = "offer\\.htm has 1 error, the first on line 1: .*Send anyway\\?";
+    dialogs.answers = {platform::Answer::No};
+    upload(w, {question});
+    EXPECT_EQ(dialogs.messages[0].buttons, platform::Buttons::YesNo);
+    EXPECT_EQ(server.logins(), 0) << "No: nobody logs in";
+
+    dialogs.answers = {platform::Answer::Yes};
+    row(w, 0)->setCheckState(0, Qt::Checked);
+    upload(w, {question, "Upload Over"}, true);
+    EXPECT_EQ(readAll(server.path("offer.htm")), broken) << "Yes: the page goes as it is";
+
+    ASSERT_TRUE(makeFile(page, "<title>Offer</title><p>Now $5</p>"));
     upload(w, {"Upload Over"});
-    EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith("answered with 3 bytes, but 2000 were sent."))
-        << w.ui()->txtStatus->toPlainText().toStdString();
-    w.ui()->txtWebAddress->setText(base + "none/");
-    upload(w, {"Upload Over"});
-    EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith("answered 404 File not found instead of 200."))
-        << w.ui()->txtStatus->toPlainText().toStdString();
+    EXPECT_EQ(readAll(server.path("offer.htm")), "<title>Offer</title><p>Now $5</p>");
 }

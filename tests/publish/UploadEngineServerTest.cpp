@@ -114,8 +114,7 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 16);
     makeFile(site.dir.filePath("site/index.htm"), "changed");
     makeFile(site.dir.filePath("site/f0/file1.gif"), "changed too");
-    const Summary direct = engine.run(site.rows, ftpTarget(noRename.port()), site.options());
-    EXPECT_EQ(direct.sent, 2);
+    EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 2);
     EXPECT_EQ(readAll(noRename.path("www/index.htm")), "changed");
     EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
     EXPECT_EQ(lines.filter("refused to rename").size(), 1);
@@ -130,20 +129,18 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
 
 TEST(UploadEngineServers, ParamikoSftp)
 {
-    QTemporaryDir root, home;
+    QTemporaryDir root;
+    Home home;
     ASSERT_TRUE(QDir(root.path()).mkdir("www"));
-    ASSERT_TRUE(QDir(home.path()).mkdir(".ssh"));
-    const QByteArray savedHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(home.path()));
+    ASSERT_TRUE(QDir(home.dir.path()).mkdir(".ssh"));
     testing_support::ServerProcess server(testing_support::systemPython(),
                                           {testing_support::sourceDir() + "/tests/publish/sftp_server.py",
                                            "--root", root.path(), "--known-hosts",
-                                           home.filePath(".ssh/known_hosts")});
+                                           home.dir.filePath(".ssh/known_hosts")});
     ASSERT_TRUE(server.start(20000));
     Target t = ftpTarget(server.port());
     t.protocol = Protocol::Sftp;
     publishTwice(t, root.filePath("www"));
-    qputenv("HOME", savedHome);
 }
 
 TEST(UploadEngineServers, Vsftpd)
@@ -190,65 +187,66 @@ TEST(UploadEngineServers, NamesAreSentExactly)
     EXPECT_FALSE(QFile::exists(server.path("dir")));
 }
 
+// The hostile server of tests/publish/hostile_ftp_server.py with a client logged in.
+struct HostileServer {
+    testing_support::ServerProcess server;
+    FTP ftp;
+    QString err;
+    bool started;
+    HostileServer(const QStringList &mode, int timeoutSeconds)
+        : server(testing_support::systemPython(),
+                 QStringList{testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py"} + mode),
+          started(server.start())
+    {
+        ftp.FTPInit("127.0.0.1", "u", "p", timeoutSeconds, quint16(started ? server.port() : 9), "", err);
+    }
+};
+
 // A server that lists "../" names, absolute names, quotes and control characters,
 // or sends without end: nothing is written outside the folder, and the failure is
 // reported within the limits.
 TEST(UploadEngineServers, HostileServerCannotWriteOutsideOrHoldTheProgram)
 {
-    const QString script = testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py";
     QTemporaryDir top;
     const QString down = top.filePath("a/b/down");
     ASSERT_TRUE(QDir().mkpath(down));
     {
-        testing_support::ServerProcess server(testing_support::systemPython(), {script});
-        ASSERT_TRUE(server.start());
-        FTP ftp;
-        QString err;
-        ftp.FTPInit("127.0.0.1", "u", "p", 10, quint16(server.port()), "", err);
-        EXPECT_FALSE(ftp.FTPGetAll(down, "", "/", err));
-        EXPECT_TRUE(err.startsWith("Error Msg: The name \"../../escaped.txt\" was refused"))
-            << err.toStdString();
-        ftp.FTPClose();
+        HostileServer h({}, 10);
+        ASSERT_TRUE(h.started);
+        EXPECT_FALSE(h.ftp.FTPGetAll(down, "", "/", h.err));
+        EXPECT_TRUE(h.err.startsWith("Error Msg: The name \"../../escaped.txt\" was refused"))
+            << h.err.toStdString();
+        h.ftp.FTPClose();
         EXPECT_EQ(tree(top.path()), (std::map<QString, QByteArray>{{"a/b/down/good.txt", "payload"},
                                                                    {"a/b/down/quote\".txt", "payload"}}));
         EXPECT_FALSE(QFile::exists("/tmp/absolute.txt"));
         EXPECT_FALSE(QFile::exists("quote\".txt"));
     }
     {
-        testing_support::ServerProcess server(testing_support::systemPython(), {script, "--endless-listing"});
-        ASSERT_TRUE(server.start());
-        FTP ftp;
-        QString err;
-        ftp.FTPInit("127.0.0.1", "u", "p", 2, quint16(server.port()), "", err);
+        HostileServer h({"--endless-listing"}, 2);
+        ASSERT_TRUE(h.started);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_FALSE(ftp.FTPGetAll(down, "", "/", err));
+        EXPECT_FALSE(h.ftp.FTPGetAll(down, "", "/", h.err));
         EXPECT_LT(clock.elapsed(), 15000);
-        EXPECT_TRUE(err.contains("was stopped")) << err.toStdString();
+        EXPECT_TRUE(h.err.contains("was stopped")) << h.err.toStdString();
 
-        UploadEngine engine;
         LocalSite site;
-        Target t = ftpTarget(server.port(), "");
         Options o = site.options();
         o.timeoutSeconds = 2;
-        Summary s = engine.run(site.rows, t, o);
-        EXPECT_TRUE(s.error.contains("was stopped.")) << s.error.toStdString();
-        EXPECT_TRUE(s.error.startsWith("The server 127.0.0.1 ")) << s.error.toStdString();
+        const Summary s = UploadEngine().run(site.rows, ftpTarget(h.server.port(), ""), o);
+        EXPECT_TRUE(s.error.startsWith("The server 127.0.0.1 ") && s.error.contains("was stopped."))
+            << s.error.toStdString();
         EXPECT_EQ(s.sent, 0);
     }
-    {
-        testing_support::ServerProcess server(testing_support::systemPython(), {script, "--endless-file"});
-        ASSERT_TRUE(server.start());
-        FTP ftp;
-        QString err;
-        ftp.FTPInit("127.0.0.1", "u", "p", 10, quint16(server.port()), "", err);
-        ftp.transport().MaxDownloadBytes = 4 << 20;
-        EXPECT_FALSE(ftp.FTPGet(down, "big.bin", "", err));
-        EXPECT_TRUE(err.contains("more than 4194304 bytes")) << err.toStdString();
-        ftp.transport().MaxDownloadBytes = 0;
-        ftp.transport().TransferTimeLimit = 1;
-        EXPECT_FALSE(ftp.FTPGet(down, "big.bin", "", err));
-        EXPECT_TRUE(err.contains("did not end within 1 seconds")) << err.toStdString();
-        EXPECT_FALSE(QFile::exists(down + "/big.bin")) << "no partial file is left";
-    }
+    HostileServer h({"--endless-file"}, 10);
+    ASSERT_TRUE(h.started);
+    h.ftp.transport().MaxDownloadBytes = 4 << 20;
+    EXPECT_FALSE(h.ftp.FTPGet(down, "big.bin", "", h.err));
+    EXPECT_TRUE(h.err.contains("more than 4194304 bytes")) << h.err.toStdString();
+    h.ftp.transport().MaxDownloadBytes = 0;
+    h.ftp.transport().TransferTimeLimit = 1;
+    EXPECT_FALSE(h.ftp.FTPGet(down, "big.bin", "", h.err));
+    EXPECT_TRUE(h.err.contains("did not end within 1 seconds")) << h.err.toStdString();
+    EXPECT_FALSE(QFile::exists(down + "/big.bin")) << "no partial file is left";
 }
