@@ -45,10 +45,7 @@ protected:
         EXPECT_TRUE(window->openPage(dir.filePath(name)));
         return dir.filePath(name);
     }
-    platform::SourceView *source() const
-    {
-        return window->findChild<platform::SourceView *>("rtbHTMLSource");
-    }
+    auto source() const { return window->findChild<platform::SourceView *>("rtbHTMLSource"); }
     editor::FindReplaceDialog *findWindow() const { return window->findChild<editor::FindReplaceDialog *>(); }
     template <class T> T *field(const char *name) const { return findWindow()->findChild<T *>(name); }
     // Opens the find window for `what` with the given options.

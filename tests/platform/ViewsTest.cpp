@@ -48,7 +48,7 @@ void resetFlags()
 
 } // namespace
 
-TEST(ViewsSource, LoadAndSaveKeepTheBytes)
+TEST(ViewsSource, LoadAndSaveKeepTheBytesAndLineEnds)
 {
     QTemporaryDir dir;
     QByteArray noise(70000, '\0');
@@ -72,12 +72,8 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytes)
     EXPECT_FALSE(view.LoadFile(dir.filePath("missing.htm")));
     EXPECT_FALSE(view.SaveFile(dir.filePath("no/such/folder/out.htm")));
     EXPECT_FALSE(view.SaveFile(dir.path()));
-}
 
-TEST(ViewsSource, SelectionCountsOneCharacterPerLineEnd)
-{
-    QTemporaryDir dir;
-    platform::SourceView view;
+    // The selection counts one character per line end.
     view.setText("ab\r\ncd");
     EXPECT_EQ(view.Text(), "ab\ncd");
     view.setSelStart(3);
@@ -99,20 +95,6 @@ TEST(ViewsSource, SelectionCountsOneCharacterPerLineEnd)
     QTest::keyClick(&view, Qt::Key_Return);
     ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
     EXPECT_EQ(readAll(dir.filePath("t.htm")), "a\r\nb\rc\r\nd\r\n");
-}
-
-TEST(ViewsSource, ColorizeSourceColoursTheView)
-{
-    resetFlags();
-    editor::modMain::InValue = true;
-    platform::SourceView view;
-    view.setText("<a href=\"x.htm\" target=_blank>go</a>\r\n<!-- <b> -->x<i");
-    view.setSelStart(5);
-    editor::modMain::ColorizeSource(view);
-    EXPECT_EQ(colourLetters(view), "BBBBBBBBRRRRRRRBBBBBBBBRRRRRRBkkBBBBkGGGGGGGGGGGGkkk");
-    EXPECT_EQ(view.SelStart(), 0);
-    // Colouring leaves the typing flags alone.
-    EXPECT_TRUE(editor::modMain::InValue);
 }
 
 TEST(ViewsSource, TypingColoursThroughTheHook)
@@ -170,10 +152,20 @@ QString paintedLetters(const QTextBlock &block)
     return out;
 }
 
-TEST(ViewsSource, ColoursFollowEditsAndReachTheScreen)
+TEST(ViewsSource, ColorizeSourceColoursTheViewAndColoursFollowEdits)
 {
     resetFlags();
+    editor::modMain::InValue = true;
     platform::SourceView view;
+    view.setText("<a href=\"x.htm\" target=_blank>go</a>\r\n<!-- <b> -->x<i");
+    view.setSelStart(5);
+    editor::modMain::ColorizeSource(view);
+    EXPECT_EQ(colourLetters(view), "BBBBBBBBRRRRRRRBBBBBBBBRRRRRRBkkBBBBkGGGGGGGGGGGGkkk");
+    EXPECT_EQ(view.SelStart(), 0);
+    EXPECT_TRUE(editor::modMain::InValue); // colouring leaves the typing flags alone
+    resetFlags();
+
+    // The colours reach the screen and follow edits.
     view.resize(400, 300);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -239,8 +231,8 @@ TEST(ViewsSource, ColoursSurviveRandomEdits)
     }
 }
 
-// A line too long to lay out at once is shown in pieces, but positions, colours,
-// edits at the piece ends, copies, pastes and the saved file all see the one line.
+// A line too long to lay out at once is shown in pieces, but positions, colours, copies,
+// pastes and the saved file all see the one line.
 TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
 {
     QTemporaryDir dir;
@@ -277,23 +269,9 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
             ASSERT_EQ(view.characterAt(start), start < text.size() ? text.at(start) : QChar()) << n;
         }
     };
-    const int tenth = pieceStart(10);
-    QTest::keyClick(&view, Qt::Key_Backspace);
-    text.remove(tenth - 1, 1);
-    checkPieces();
-    pieceStart(20);
-    QTextCursor c = view.textCursor();
-    c.movePosition(QTextCursor::PreviousCharacter);
-    view.setTextCursor(c);
-    const int twentieth = view.SelStart();
-    QTest::keyClick(&view, Qt::Key_Delete);
-    text.remove(twentieth, 1);
-    view.setSelStart(twentieth - 3);
-    QTest::keyClick(&view, Qt::Key_Return);
-    text.insert(twentieth - 3, '\n');
-    ASSERT_EQ(view.Text(), text);
 
-    // A selection across a piece end: copied, then replaced by two lines.
+    // A selection across a piece end: copied, then replaced by two lines (keys at piece
+    // ends: RandomEditsAroundPieceEndsKeepTheText).
     const int thirtieth = pieceStart(30);
     view.setSelStart(thirtieth - 5);
     view.setSelLength(10);
@@ -396,7 +374,7 @@ protected:
 };
 platform::DesignView *ViewsDesign::view = nullptr;
 
-TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
+TEST_F(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
 {
     QTemporaryDir dir;
     const auto roundTrip = [&](const QByteArray &page) {
@@ -436,10 +414,7 @@ TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
     EXPECT_FALSE(view->SaveDocument(dir.filePath("no/such/folder/x.htm")));
     EXPECT_FALSE(view->SaveDocument(dir.path()));
     EXPECT_FALSE(view->LoadDocument(dir.filePath("missing.htm")));
-}
 
-TEST_F(ViewsDesign, DirtyTrackingAndReentry)
-{
     // An operation started while another one waits is refused, not nested.
     QString nested = "unset";
     bool waiting = false;
@@ -469,29 +444,6 @@ TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
     ASSERT_TRUE(hidden.setDocumentHTML(big));
     EXPECT_TRUE(hidden.DocumentHTML().endsWith("<p>end</p></body></html>"));
     EXPECT_EQ(hidden.runScript("document.designMode").toString(), "on");
-}
-
-TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("my page #1.htm");
-    ASSERT_TRUE(writeAll(path, "<html><head><title>File page</title></head><body>x</body></html>"));
-    platform::BrowserView view;
-    view.show();
-    const std::pair<QString, QString> cases[] = {
-        {path, "File page"},
-        {"file://" + path, "File page"},
-        {"about:<html><head><title>Inline</title></head><body>y</body></html>", "Inline"},
-    };
-    for (const auto &[address, title] : cases) {
-        QSignalSpy done(&view, &QWebEngineView::loadFinished);
-        view.Navigate(address);
-        ASSERT_TRUE(done.wait(15000));
-        EXPECT_TRUE(done.first().first().toBool());
-        EXPECT_EQ(view.title(), title) << address.toStdString();
-    }
-    view.Navigate("about:blank");
-    view.Stop();
 }
 
 TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
@@ -536,23 +488,36 @@ TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
     EXPECT_EQ(connections, 0);
 }
 
-TEST(ViewsBrowser, ALocalPageStillLoadsItsStyleSheetAndImages)
+// Files by path or address and inline pages; a local page still gets its style sheet
+// and pictures.
+TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
 {
     QTemporaryDir dir;
+    const QString path = dir.filePath("my page #1.htm");
     ASSERT_TRUE(writeAll(dir.filePath("look.css"), "body { color: rgb(1, 2, 3); }"));
     QFile::copy(testing_support::sourceDir() + "/src/editor/icons/quillmark.svg", dir.filePath("pic.svg"));
-    ASSERT_TRUE(writeAll(dir.filePath("page.htm"), "<html><head><link rel=stylesheet href=look.css></head>"
-                                                   "<body><img id=i src=pic.svg>x</body></html>"));
+    ASSERT_TRUE(writeAll(path, "<html><head><title>File page</title><link rel=stylesheet href=look.css>"
+                               "</head><body><img id=i src=pic.svg>x</body></html>"));
     platform::BrowserView view;
     view.show();
-    QSignalSpy done(&view, &QWebEngineView::loadFinished);
-    view.Navigate("file://" + dir.filePath("page.htm"));
-    ASSERT_TRUE(done.wait(15000));
+    const std::pair<QString, QString> cases[] = {
+        {"about:<html><head><title>Inline</title></head><body>y</body></html>", "Inline"},
+        {path, "File page"},
+        {"file://" + path, "File page"},
+    };
+    for (const auto &[address, title] : cases) {
+        QSignalSpy done(&view, &QWebEngineView::loadFinished);
+        view.Navigate(address);
+        ASSERT_TRUE(done.wait(15000));
+        EXPECT_TRUE(done.first().first().toBool());
+        EXPECT_EQ(view.title(), title) << address.toStdString();
+    }
     QString answer;
     view.page()->runJavaScript(
         "getComputedStyle(document.body).color + ' ' + document.getElementById('i').naturalWidth",
         [&](const QVariant &v) { answer = v.toString(); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }));
-    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ")) << answer.toStdString();
-    EXPECT_NE(answer, "rgb(1, 2, 3) 0");
+    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ") && answer != "rgb(1, 2, 3) 0") << answer.toStdString();
+    view.Navigate("about:blank");
+    view.Stop();
 }
