@@ -8,6 +8,7 @@
 #include "editor/MainWindowPeers.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/frmMain.h"
+#include "editor/logic/RecentPages.h"
 #include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
@@ -113,6 +114,41 @@ TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
     EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(MainWindow, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
+{
+    const QString page = path("earlier.htm");
+    writeAll(page, "<html><body>earlier</body></html>");
+    ASSERT_TRUE(editor::SaveRecentPages(path("recentpages.txt"), {page}));
+    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
+    window->Form_Load();
+    auto *panel = window->findChild<QFrame *>("StartPanel");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_TRUE(panel->isVisible());
+    // The preview's renderer is made only when a page is first sent to it.
+    EXPECT_EQ(previewView(), nullptr);
+    auto *design = designView();
+    EXPECT_FALSE(design->DocumentHTML().contains("Create a sales page")); // over the page, not in it
+    panel->findChild<QPushButton *>("cmdCreatePage")->click();
+    panel->findChild<QPushButton *>("cmdOpenPage")->click();
+    EXPECT_EQ(peer.calls, (QStringList{"showFirstStep", "showWizard", "showLoadFile"}));
+    EXPECT_EQ(dialogs.messages.size(), 0u); // nothing to lose: no question
+
+    auto *recent = panel->findChild<QListWidget *>("lstRecentPages");
+    ASSERT_EQ(recent->count(), 1);
+    emit recent->itemClicked(recent->item(0));
+    EXPECT_EQ(window->currentFile(), page);
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_NE(previewView(), nullptr);
+
+    // Typing on the start page sends it away too.
+    window->Form_Load();
+    EXPECT_TRUE(panel->isVisible());
+    window->activateWindow();
+    design->setFocus();
+    QTest::keyClick(design->focusProxy(), Qt::Key_A);
+    EXPECT_FALSE(panel->isVisible());
+}
+
 TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
 {
     const QByteArray html = "<html>\r\n<body><p class=\"x\">Opened</p></body>\r\n</html>\r\n";
@@ -175,10 +211,8 @@ TEST_F(MainWindow, EachTabSwitchWritesTheViewLeftAndReloadsTheOthers)
     selectTab(2);
     EXPECT_TRUE(readAll(window->currentFile()).contains("Mine"));
     EXPECT_TRUE(sourceView()->Text().contains("Mine"));
-}
 
-TEST_F(MainWindow, UntouchedMarkupSurvivesATripThroughTheDesignView)
-{
+    // Untouched markup survives a trip through the design view.
     const QByteArray handWritten =
         "<HTML>\r\n<BODY BGCOLOR='white'>\r\n  <P  ALIGN=center>Hand   made<BR>\r\n"
         "</BODY>\r\n</HTML>\r\n";
