@@ -484,33 +484,11 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     w().close();
 }
 
-TEST_F(WizardWindows, TheSaveDialogSuggestsWhereTheNewPageGoes)
-{
-    QTemporaryDir out;
-    le("txtSoftwareName")->setText("Ledger/lark");
-    cb("cmbTemplates")->setCurrentIndex(0);
-    w().showWindow(false);
-    // A new page: the documents folder and the product's name.
-    w().xpcmdEditInEditor_Click(1);
-    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
-    EXPECT_EQ(dialogs.fileRequests.back().directory,
-              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    EXPECT_EQ(dialogs.fileRequests.back().fileName, "Ledger-lark.htm");
-    // A typed path of a page not made yet: its folder and its name.
-    le("txtGeneratedPage")->setText(out.filePath("offer.htm"));
-    w().xpcmdEditInEditor_Click(1);
-    EXPECT_EQ(dialogs.fileRequests.back().directory, out.path());
-    EXPECT_EQ(dialogs.fileRequests.back().fileName, "offer.htm");
-    EXPECT_TRUE(w().isVisible()); // cancelled: nothing generated
-    EXPECT_FALSE(QFileInfo::exists(out.filePath("offer.htm")));
-    w().close();
-}
-
-TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
+TEST_F(WizardWindows, TheSaveDialogSuggestsAPathAndRegeneratingAsksBeforeReplacingWork)
 {
     QTemporaryDir out;
     const QString page = out.filePath("page.htm"), other = out.filePath("other.htm");
-    le("txtSoftwareName")->setText("Guarded");
+    le("txtSoftwareName")->setText("Guarded/new");
     cb("cmbTemplates")->setCurrentIndex(0);
     const auto generate = [&] {
         w().showWindow(false);
@@ -522,8 +500,20 @@ TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
             n += m.choices.isEmpty() ? 0 : 1;
         return n;
     };
+    const auto suggested = [&](const QString &folder, const QString &name) {
+        EXPECT_EQ(dialogs.fileRequests.back().directory, folder);
+        EXPECT_EQ(dialogs.fileRequests.back().fileName, name);
+    };
+    // A new page: the documents folder and the product's name; cancelled, nothing is made.
+    generate();
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    suggested(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), "Guarded-new.htm");
+    EXPECT_TRUE(w().isVisible());
+    // A typed path of a page not made yet: its folder and its name.
+    le("txtGeneratedPage")->setText(page);
     dialogs.files.push_back(page);
     generate();
+    suggested(out.path(), "page.htm");
     ASSERT_TRUE(QFileInfo::exists(page));
 
     // Unchanged since Quillmark wrote it: no question.
@@ -548,8 +538,7 @@ TEST_F(WizardWindows, RegeneratingAsksBeforeReplacingWork)
     dialogs.choices = {1};
     dialogs.files.push_back(other);
     generate();
-    EXPECT_EQ(dialogs.fileRequests.back().fileName, "page (2).htm"); // a free name beside the page
-    EXPECT_EQ(dialogs.fileRequests.back().directory, out.path());
+    suggested(out.path(), "page (2).htm"); // a free name beside the page
     EXPECT_EQ(testing_support::readAll(page), edited);
     EXPECT_TRUE(testing_support::readAll(other).contains("Guarded"));
     EXPECT_EQ(le("txtGeneratedPage")->text(), other);
