@@ -2,12 +2,9 @@
 // the preview at device widths and the recent pages, with the real views.
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
-#include "desktop/UpdateCheck.h"
 #include "desktop/frmCheck4Updates.h"
 #include "editor/FindReplaceDialog.h"
-#include "editor/MainWindowPeers.h"
 #include "editor/frmMain.h"
-#include "editor/logic/RecentPages.h"
 #include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
@@ -45,10 +42,7 @@ protected:
         EXPECT_TRUE(window->openPage(dir.filePath(name)));
         return dir.filePath(name);
     }
-    platform::SourceView *source() const
-    {
-        return window->findChild<platform::SourceView *>("rtbHTMLSource");
-    }
+    auto source() const { return window->findChild<platform::SourceView *>("rtbHTMLSource"); }
     editor::FindReplaceDialog *findWindow() const { return window->findChild<editor::FindReplaceDialog *>(); }
     template <class T> T *field(const char *name) const { return findWindow()->findChild<T *>(name); }
     // Opens the find window for `what` with the given options.
@@ -256,53 +250,4 @@ TEST_F(EditorCommands, TheDesignViewMarksAMisspeltWordAndSuggestsTheRightOne)
             action->trigger();
     shown->close();
     EXPECT_TRUE(QTest::qWaitFor([&] { return design->DocumentHTML().contains("and receive a bonus"); }));
-}
-
-namespace {
-struct RecordingPeer : editor::WizardPeer {
-    QStringList calls;
-    void ClearAll() override { calls << "ClearAll"; }
-    void showFirstStep() override { calls << "showFirstStep"; }
-    void showWizard(bool modal) override { calls << (modal ? "showWizard(modal)" : "showWizard"); }
-    void unloadWizard() override {}
-    void showLoadFile() override { calls << "showLoadFile"; }
-};
-} // namespace
-
-TEST_F(EditorCommands, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
-{
-    const QString page = dir.filePath("earlier.htm");
-    writeAll(page, "<html><body>earlier</body></html>");
-    ASSERT_TRUE(editor::SaveRecentPages(dir.filePath("recentpages.txt"), {page}));
-    RecordingPeer peer;
-    window->setWizardPeer(&peer);
-    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
-    window->Form_Load();
-    auto *panel = window->findChild<QFrame *>("StartPanel");
-    ASSERT_NE(panel, nullptr);
-    EXPECT_TRUE(panel->isVisible());
-    // The preview's renderer is made only when a page is first sent to it.
-    EXPECT_EQ(window->findChild<platform::BrowserView *>("WebBrowser1"), nullptr);
-    auto *design = window->findChild<platform::DesignView *>("DHTMLEdit1");
-    EXPECT_FALSE(design->DocumentHTML().contains("Create a sales page")); // over the page, not in it
-    panel->findChild<QPushButton *>("cmdCreatePage")->click();
-    panel->findChild<QPushButton *>("cmdOpenPage")->click();
-    EXPECT_EQ(peer.calls, (QStringList{"showFirstStep", "showWizard", "showLoadFile"}));
-    EXPECT_EQ(dialogs.messages.size(), 0u); // nothing to lose: no question
-
-    auto *recent = panel->findChild<QListWidget *>("lstRecentPages");
-    ASSERT_EQ(recent->count(), 1);
-    emit recent->itemClicked(recent->item(0));
-    EXPECT_EQ(window->currentFile(), page);
-    EXPECT_FALSE(panel->isVisible());
-    EXPECT_NE(window->findChild<platform::BrowserView *>("WebBrowser1"), nullptr);
-
-    // Typing on the start page sends it away too.
-    window->Form_Load();
-    EXPECT_TRUE(panel->isVisible());
-    window->activateWindow();
-    design->setFocus();
-    QTest::keyClick(design->focusProxy(), Qt::Key_A);
-    EXPECT_FALSE(panel->isVisible());
-    desktop::setUpdateServer(QString());
 }

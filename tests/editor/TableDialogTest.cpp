@@ -85,26 +85,21 @@ TEST_F(TableDialog, BadCountsAreNamedAndHugeTablesNeedConsent)
 {
     const qint16 first = frmDialog_Table::TableCount;
     auto *dialog = open();
-    for (const char *bad : {"", "many", "40000"}) {
-        control<QLineEdit>(dialog, "Text2")->setText(QString::fromLatin1(bad));
+    dialogs.answers = {Answer::No}; // the last case: a huge table refused
+    // Rows, columns, and a part of the message they get.
+    const char *cases[][3] = {{"", "3", "# Of Rows"},
+                              {"many", "3", "# Of Rows"},
+                              {"40000", "3", "# Of Rows"},
+                              {"3", "x", "# Of Columns"},
+                              {"1000", "101", "at most 100000 cells"},
+                              {"200", "51", "10200 cells"}};
+    for (const auto &[rows, columns, message] : cases) {
+        control<QLineEdit>(dialog, "Text2")->setText(QString::fromLatin1(rows));
+        control<QLineEdit>(dialog, "Text1")->setText(QString::fromLatin1(columns));
         dialogs.messages.clear();
         dialog->cmdOK_Click();
-        EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Rows"))) << bad;
+        EXPECT_TRUE(dialogs.lastMessage().contains(QString::fromLatin1(message))) << rows << "x" << columns;
     }
-    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("3"));
-    control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("x"));
-    dialog->cmdOK_Click();
-    EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("# Of Columns")));
-
-    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("1000"));
-    control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("101"));
-    dialog->cmdOK_Click();
-    EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("at most 100000 cells")));
-    control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("200"));
-    control<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("51"));
-    dialogs.answers = {Answer::No};
-    dialog->cmdOK_Click();
-    EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("10200 cells")));
     EXPECT_EQ(frmDialog_Table::instance(), dialog);
     EXPECT_EQ(frmDialog_Table::TableCount, first);
     EXPECT_EQ(tablesInDocument(), 0);

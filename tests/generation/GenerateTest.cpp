@@ -1,7 +1,6 @@
-// Page generation (dependency list, copies, wildcard match, failures) and the folder lister.
+// Page generation: the dependency list, copies, wildcard match, failures.
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
-#include "generation/FolderLister.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
@@ -50,15 +49,6 @@ protected:
     testing_support::RecordingDialogs dialogs;
     QTemporaryDir tmp;
     const QString app = tmp.filePath("app"), out = tmp.filePath("out");
-};
-
-struct FakeCombo : ComboTarget {
-    QStringList items;
-    int current = -1;
-    void clear() override { items.clear(), current = -1; }
-    void addItem(const QString &text) override { items << text; }
-    int count() const override { return items.size(); }
-    void setCurrentIndex(int index) override { current = index; }
 };
 
 } // namespace
@@ -119,7 +109,6 @@ TEST_F(Generate, UnwritableDestinations)
 {
     EXPECT_FALSE(generate("", out + "/page.htm"));
     EXPECT_EQ(dialogs.lastMessage(), "Please select a template");
-    EXPECT_EQ(dialogs.messages.back().title, "Quillmark");
     // Missing folder: a message naming the list, and nothing written.
     const QString lost = out + "/missing/page.htm";
     EXPECT_FALSE(generate("Sunrise", lost));
@@ -144,29 +133,4 @@ TEST_F(Generate, UnwritableDestinations)
     EXPECT_EQ(dialogs.lastMessage(), "Unable to find the template Nothing");
     EXPECT_EQ(readAll(dest), "my page");
     EXPECT_FALSE(QFile::exists(dest + ".files"));
-}
-
-TEST(FolderLister, ExtensionCaseHiddenFilesAndMissingFolder)
-{
-    testing_support::RecordingDialogs dialogs;
-    QTemporaryDir tmp;
-    QDir().mkpath(tmp.filePath("templates/sub.htm"));
-    QDir().mkpath(tmp.filePath("sites"));
-    for (const char *f : {"Sunrise.htm", "Ocean.HTM", "Ocean_bg.gif", "notes.html", "b.htm"})
-        writeAll(tmp.filePath(QString("templates/") + f), "");
-    FakeCombo combo;
-    combo.items << "stale";
-    FillComboFromFolder(tmp.path(), "templates", ".htm", combo);
-    EXPECT_EQ(combo.items, QStringList({"b", "Ocean", "Sunrise"}));
-    EXPECT_EQ(combo.current, 0);
-    FillComboFromFolder(tmp.path(), "sites", ".ini", combo);
-    EXPECT_TRUE(combo.items.isEmpty() && combo.current == -1);
-    writeAll(tmp.filePath("sites/.ini"), "");
-    FillComboFromFolder(tmp.path(), "sites", ".ini", combo);
-    EXPECT_EQ(combo.items, QStringList{""});
-    EXPECT_TRUE(dialogs.messages.empty());
-
-    FillComboFromFolder(tmp.path(), "nowhere", ".ini", combo);
-    EXPECT_TRUE(combo.items.isEmpty() && combo.current == -1);
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{"Unable to load nowhere. Folder does not exist"});
 }

@@ -1,5 +1,5 @@
-// What Quillmark remembers of the pages it writes, and the template catalogue over
-// the user's and the shipped templates folders.
+// What Quillmark remembers of the pages it writes, and the template lists of one folder
+// and of the user's and the shipped templates folders together.
 #include "generation/PageGuard.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
@@ -16,6 +16,15 @@ using testing_support::readAll;
 using testing_support::writeAll;
 
 namespace {
+
+struct FakeCombo : ComboTarget {
+    QStringList items;
+    int current = -1;
+    void clear() override { items.clear(), current = -1; }
+    void addItem(const QString &text) override { items << text; }
+    int count() const override { return items.size(); }
+    void setCurrentIndex(int index) override { current = index; }
+};
 
 class Guard : public ::testing::Test {
 protected:
@@ -74,14 +83,7 @@ TEST_F(Guard, TheUsersTemplateOfTheSameNameWinsAndIsListedFirst)
     ASSERT_TRUE(generate("Ocean", page));
     EXPECT_EQ(readAll(page), "<p>ocean</p>");
 
-    struct Combo : ComboTarget {
-        QStringList items;
-        int current = -1;
-        void clear() override { items.clear(); }
-        void addItem(const QString &text) override { items << text; }
-        int count() const override { return items.size(); }
-        void setCurrentIndex(int index) override { current = index; }
-    } combo;
+    FakeCombo combo;
     FillComboFromFolders({own, shipped}, "templates", ".htm", combo);
     EXPECT_EQ(combo.items, QStringList({"sunrise", "Zest", "Ocean"}));
     EXPECT_EQ(combo.current, 0);
@@ -90,3 +92,28 @@ TEST_F(Guard, TheUsersTemplateOfTheSameNameWinsAndIsListedFirst)
 }
 
 } // namespace
+
+TEST(FolderLister, ExtensionCaseHiddenFilesAndMissingFolder)
+{
+    testing_support::RecordingDialogs dialogs;
+    QTemporaryDir tmp;
+    QDir().mkpath(tmp.filePath("templates/sub.htm"));
+    QDir().mkpath(tmp.filePath("sites"));
+    for (const char *f : {"Sunrise.htm", "Ocean.HTM", "Ocean_bg.gif", "notes.html", "b.htm"})
+        writeAll(tmp.filePath(QString("templates/") + f), "");
+    FakeCombo combo;
+    combo.items << "stale";
+    FillComboFromFolder(tmp.path(), "templates", ".htm", combo);
+    EXPECT_EQ(combo.items, QStringList({"b", "Ocean", "Sunrise"}));
+    EXPECT_EQ(combo.current, 0);
+    FillComboFromFolder(tmp.path(), "sites", ".ini", combo);
+    EXPECT_TRUE(combo.items.isEmpty() && combo.current == -1);
+    writeAll(tmp.filePath("sites/.ini"), "");
+    FillComboFromFolder(tmp.path(), "sites", ".ini", combo);
+    EXPECT_EQ(combo.items, QStringList{""});
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    FillComboFromFolder(tmp.path(), "nowhere", ".ini", combo);
+    EXPECT_TRUE(combo.items.isEmpty() && combo.current == -1);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{"Unable to load nowhere. Folder does not exist"});
+}

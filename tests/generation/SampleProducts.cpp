@@ -11,33 +11,17 @@ using generation::PageData;
 
 generation::PageData LoadSampleProduct(const QString &appFolder)
 {
-#define FIELD(name)                                                                                          \
-    {                                                                                                        \
-#name, &PageData::name                                                                               \
-    }
-    const std::pair<const char *, QString PageData::*> textFields[] = {FIELD(txtSoftwareName),
-                                                                       FIELD(txtOneLiner),
-                                                                       FIELD(txtKeywords),
-                                                                       FIELD(txtSupportURL),
-                                                                       FIELD(txtAffiliateURL),
-                                                                       FIELD(txtExplainIn30Secs),
-                                                                       FIELD(txtCopyRightInfo),
-                                                                       FIELD(txtProblem),
-                                                                       FIELD(txtProlemSolution),
-                                                                       FIELD(txtBenefits),
-                                                                       FIELD(txtComparison),
-                                                                       FIELD(txtProductImage),
-                                                                       FIELD(txtProductCaption),
-                                                                       FIELD(txtDownloadURL),
-                                                                       FIELD(txtDownloadMessage),
-                                                                       FIELD(txtDownloadHelp),
-                                                                       FIELD(txtDownloadRequirements),
-                                                                       FIELD(txtPurchaseURL),
-                                                                       FIELD(txtOrderLaterIncentive),
-                                                                       FIELD(txtMRP),
-                                                                       FIELD(txtSpecialPrice),
-                                                                       FIELD(txtOrderWithinHours)};
+    // clang-format off
+#define FIELD(name) {#name, &PageData::name}
+    const std::pair<const char *, QString PageData::*> textFields[] = {
+        FIELD(txtSoftwareName), FIELD(txtOneLiner), FIELD(txtKeywords), FIELD(txtSupportURL),
+        FIELD(txtAffiliateURL), FIELD(txtExplainIn30Secs), FIELD(txtCopyRightInfo), FIELD(txtProblem),
+        FIELD(txtProlemSolution), FIELD(txtBenefits), FIELD(txtComparison), FIELD(txtProductImage),
+        FIELD(txtProductCaption), FIELD(txtDownloadURL), FIELD(txtDownloadMessage), FIELD(txtDownloadHelp),
+        FIELD(txtDownloadRequirements), FIELD(txtPurchaseURL), FIELD(txtOrderLaterIncentive), FIELD(txtMRP),
+        FIELD(txtSpecialPrice), FIELD(txtOrderWithinHours)};
 #undef FIELD
+    // clang-format on
     store::MemoryForm form;
     for (const auto &[name, field] : textFields)
         form.addTextBox(name);

@@ -141,38 +141,30 @@ TEST(ShippedTemplates, EveryTemplateUsesTheWholeVocabularyAndGivesAFinishedPage)
                                  "property=\"og:image\"", "name=\"twitter:card\"", "name=\"twitter:image\""})
             EXPECT_TRUE(text.contains(meta)) << "lacks " << meta;
 
-        {
-            SCOPED_TRACE("sample product");
+        // Generates the page for `product` in a folder of its own and checks it; returns its text.
+        const auto finished = [&](const PageData &product, const char *which) {
+            SCOPED_TRACE(which);
             QTemporaryDir out;
-            QString page = out.filePath("offer.htm");
-            QString image = sample.txtProductImage;
-            ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, sample));
+            QString page = out.filePath("offer.htm"), image = product.txtProductImage;
+            EXPECT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, product));
             const QString html = ReadTextFile(page);
             expectFinishedPage(out.path(), html);
             const check::Report report = check::CheckPage(page);
             EXPECT_EQ(report.errors(), 0) << check::ToText(report).toStdString();
-            EXPECT_TRUE(localReferences(html, true).contains(QFileInfo(sample.txtProductImage).fileName()));
-            for (const auto *list : {&sample.lvwFAQ, &sample.lvwFeatures, &sample.lvwTestimonial})
-                for (const ListRow &row : *list)
-                    EXPECT_TRUE(html.contains(LineBreakRule(row.text))) << row.text.toStdString();
-            for (const QString &value : {sample.txtMRP, sample.txtSpecialPrice, sample.txtCopyRightInfo})
-                EXPECT_TRUE(html.contains(value)) << value.toStdString();
-        }
-        {
-            SCOPED_TRACE("minimal product");
-            QTemporaryDir out;
-            QString page = out.filePath("offer.htm");
-            QString image;
-            ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, image, minimal));
-            const QString html = ReadTextFile(page);
-            expectFinishedPage(out.path(), html);
-            const check::Report report = check::CheckPage(page);
-            EXPECT_EQ(report.errors(), 0) << check::ToText(report).toStdString();
-            EXPECT_TRUE(html.contains(OrderLinkRule(minimal.txtPurchaseURL)));
-            for (const char *fragment : {"Get it for", "instead of", "within", " was", "Regular price"})
-                EXPECT_FALSE(visibleText(html).contains(fragment))
-                    << "a sentence about a missing answer: " << fragment;
-        }
+            return html;
+        };
+        QString html = finished(sample, "sample");
+        EXPECT_TRUE(localReferences(html, true).contains(QFileInfo(sample.txtProductImage).fileName()));
+        for (const auto *list : {&sample.lvwFAQ, &sample.lvwFeatures, &sample.lvwTestimonial})
+            for (const ListRow &row : *list)
+                EXPECT_TRUE(html.contains(LineBreakRule(row.text))) << row.text.toStdString();
+        for (const QString &value : {sample.txtMRP, sample.txtSpecialPrice, sample.txtCopyRightInfo})
+            EXPECT_TRUE(html.contains(value)) << value.toStdString();
+        html = finished(minimal, "minimal");
+        EXPECT_TRUE(html.contains(OrderLinkRule(minimal.txtPurchaseURL)));
+        for (const char *fragment : {"Get it for", "instead of", "within", " was", "Regular price"})
+            EXPECT_FALSE(visibleText(html).contains(fragment))
+                << "a sentence about a missing answer: " << fragment;
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
 }

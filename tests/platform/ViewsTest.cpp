@@ -48,7 +48,7 @@ void resetFlags()
 
 } // namespace
 
-TEST(ViewsSource, LoadAndSaveKeepTheBytes)
+TEST(ViewsSource, LoadAndSaveKeepTheBytesAndLineEnds)
 {
     QTemporaryDir dir;
     QByteArray noise(70000, '\0');
@@ -72,12 +72,8 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytes)
     EXPECT_FALSE(view.LoadFile(dir.filePath("missing.htm")));
     EXPECT_FALSE(view.SaveFile(dir.filePath("no/such/folder/out.htm")));
     EXPECT_FALSE(view.SaveFile(dir.path()));
-}
 
-TEST(ViewsSource, SelectionCountsOneCharacterPerLineEnd)
-{
-    QTemporaryDir dir;
-    platform::SourceView view;
+    // The selection counts one character per line end.
     view.setText("ab\r\ncd");
     EXPECT_EQ(view.Text(), "ab\ncd");
     view.setSelStart(3);
@@ -99,20 +95,6 @@ TEST(ViewsSource, SelectionCountsOneCharacterPerLineEnd)
     QTest::keyClick(&view, Qt::Key_Return);
     ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
     EXPECT_EQ(readAll(dir.filePath("t.htm")), "a\r\nb\rc\r\nd\r\n");
-}
-
-TEST(ViewsSource, ColorizeSourceColoursTheView)
-{
-    resetFlags();
-    editor::modMain::InValue = true;
-    platform::SourceView view;
-    view.setText("<a href=\"x.htm\" target=_blank>go</a>\r\n<!-- <b> -->x<i");
-    view.setSelStart(5);
-    editor::modMain::ColorizeSource(view);
-    EXPECT_EQ(colourLetters(view), "BBBBBBBBRRRRRRRBBBBBBBBRRRRRRBkkBBBBkGGGGGGGGGGGGkkk");
-    EXPECT_EQ(view.SelStart(), 0);
-    // Colouring leaves the typing flags alone.
-    EXPECT_TRUE(editor::modMain::InValue);
 }
 
 TEST(ViewsSource, TypingColoursThroughTheHook)
@@ -170,10 +152,20 @@ QString paintedLetters(const QTextBlock &block)
     return out;
 }
 
-TEST(ViewsSource, ColoursFollowEditsAndReachTheScreen)
+TEST(ViewsSource, ColorizeSourceColoursTheViewAndColoursFollowEdits)
 {
     resetFlags();
+    editor::modMain::InValue = true;
     platform::SourceView view;
+    view.setText("<a href=\"x.htm\" target=_blank>go</a>\r\n<!-- <b> -->x<i");
+    view.setSelStart(5);
+    editor::modMain::ColorizeSource(view);
+    EXPECT_EQ(colourLetters(view), "BBBBBBBBRRRRRRRBBBBBBBBRRRRRRBkkBBBBkGGGGGGGGGGGGkkk");
+    EXPECT_EQ(view.SelStart(), 0);
+    EXPECT_TRUE(editor::modMain::InValue); // colouring leaves the typing flags alone
+    resetFlags();
+
+    // The colours reach the screen and follow edits.
     view.resize(400, 300);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -203,44 +195,8 @@ TEST(ViewsSource, ColoursFollowEditsAndReachTheScreen)
     EXPECT_TRUE(colourLetters(view).endsWith("kBBBkkkBBBB"));
 }
 
-// Random edits over a coloured page: every character that was not typed keeps its
-// colour, wherever the edits moved it.
-TEST(ViewsSource, ColoursSurviveRandomEdits)
-{
-    resetFlags();
-    platform::SourceView view;
-    view.setText("<p class=\"x\">a <b>b</b></p>\r\n<!-- c -->\r\n<td width=1>d</td>");
-    editor::modMain::ColorizeSource(view);
-    QString expected = colourLetters(view);
-    QRandomGenerator gen(11);
-    for (int step = 0; step < 300; ++step) {
-        const int size = int(expected.size());
-        const int pos = int(gen.bounded(size + 1));
-        const int removed = int(gen.bounded(qMin(6, size - pos) + 1));
-        QTextCursor c = view.textCursor();
-        c.setPosition(pos);
-        c.setPosition(pos + removed, QTextCursor::KeepAnchor);
-        if (gen.bounded(4) == 0 && removed > 0) {
-            view.setTextCursor(c);
-            view.setSelColor(editor::kColorComment);
-            expected.replace(pos, removed, QString(removed, 'G'));
-        } else {
-            const QString added = QString("ab\n<>").left(int(gen.bounded(6)));
-            c.insertText(added);
-            expected.replace(pos, removed, QString(added.size(), '?'));
-        }
-        const QString actual = colourLetters(view);
-        ASSERT_EQ(actual.size(), expected.size()) << step;
-        for (int i = 0; i < actual.size(); ++i) {
-            if (expected[i] != '?') {
-                ASSERT_EQ(actual[i], expected[i]) << "step " << step << " at " << i;
-            }
-        }
-    }
-}
-
-// A line too long to lay out at once is shown in pieces, but positions, colours,
-// edits at the piece ends, copies, pastes and the saved file all see the one line.
+// A line too long to lay out at once is shown in pieces, but positions, colours, copies,
+// pastes and the saved file all see the one line.
 TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
 {
     QTemporaryDir dir;
@@ -277,23 +233,9 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
             ASSERT_EQ(view.characterAt(start), start < text.size() ? text.at(start) : QChar()) << n;
         }
     };
-    const int tenth = pieceStart(10);
-    QTest::keyClick(&view, Qt::Key_Backspace);
-    text.remove(tenth - 1, 1);
-    checkPieces();
-    pieceStart(20);
-    QTextCursor c = view.textCursor();
-    c.movePosition(QTextCursor::PreviousCharacter);
-    view.setTextCursor(c);
-    const int twentieth = view.SelStart();
-    QTest::keyClick(&view, Qt::Key_Delete);
-    text.remove(twentieth, 1);
-    view.setSelStart(twentieth - 3);
-    QTest::keyClick(&view, Qt::Key_Return);
-    text.insert(twentieth - 3, '\n');
-    ASSERT_EQ(view.Text(), text);
 
-    // A selection across a piece end: copied, then replaced by two lines.
+    // A selection across a piece end: copied, then replaced by two lines (keys at piece
+    // ends: RandomEditsAroundPieceEndsKeepTheText).
     const int thirtieth = pieceStart(30);
     view.setSelStart(thirtieth - 5);
     view.setSelLength(10);
@@ -319,19 +261,24 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
     EXPECT_EQ(readAll(dir.filePath("out.htm")), text.toLatin1().replace("\n", "\r\n"));
 }
 
-// Random edits in and around the pieces of a long line: the text and the saved file
-// always match the same edits made to a plain string.
-TEST(ViewsSource, RandomEditsAroundPieceEndsKeepTheText)
+// Random edits over a coloured page with a line long enough to be shown in pieces, half
+// of them at a block's first position (often a piece's): the text and the saved file
+// match the same edits made to a plain string, and every character that was not typed
+// keeps its colour wherever the edits moved it.
+TEST(ViewsSource, RandomEditsKeepTheTextAndTheColours)
 {
     QTemporaryDir dir;
-    QString text = "<p>" + QString("<b>x</b> y ").repeated(8000) + "</p>\n<i>end</i>\n";
+    QString text = "<p class=\"x\">a <b>b</b></p>\n<!-- c -->\n<td width=1>" +
+                   QString("<b>x</b> y ").repeated(8000) + "</td>\n<i>end</i>\n";
     platform::SourceView view;
     view.show();
     view.setText(text);
+    resetFlags();
+    editor::modMain::ColorizeSource(view);
+    QString colours = colourLetters(view);
     QRandomGenerator gen(5);
     for (int step = 0; step < 400; ++step) {
         const QTextDocument *doc = view.document();
-        // Half of the edits start at a block's first position, often a piece's.
         int pos = int(gen.bounded(int(text.size()) + 1));
         if (gen.bounded(2) == 0) {
             view.setTextCursor(QTextCursor(doc->findBlockByNumber(int(gen.bounded(doc->blockCount())))));
@@ -339,25 +286,39 @@ TEST(ViewsSource, RandomEditsAroundPieceEndsKeepTheText)
         } else {
             view.setSelStart(pos);
         }
-        switch (gen.bounded(3)) {
+        const int length = qMin(int(gen.bounded(40)), int(text.size()) - pos);
+        switch (gen.bounded(4)) {
         case 0:
             QTest::keyClick(&view, Qt::Key_Backspace);
             if (pos > 0)
-                text.remove(pos - 1, 1);
+                text.remove(pos - 1, 1), colours.remove(pos - 1, 1);
             break;
         case 1:
             QTest::keyClick(&view, Qt::Key_Delete);
-            text.remove(pos, 1);
+            text.remove(pos, 1), colours.remove(pos, 1);
+            break;
+        case 2:
+            view.setSelLength(length);
+            view.setSelColor(editor::kColorComment);
+            colours.replace(pos, length, QString(length, 'G'));
             break;
         default: {
-            const int length = int(gen.bounded(40));
             const QString added = QString("ab\n<>").left(int(gen.bounded(6)));
             view.setSelLength(length);
             view.setSelText(added);
             text.replace(pos, length, added);
+            colours.replace(pos, length, QString(added.size(), '?'));
         }
         }
         ASSERT_EQ(view.Text(), text) << "step " << step;
+        if (step % 10 != 9)
+            continue;
+        const QString actual = colourLetters(view);
+        for (int i = 0; i < actual.size(); ++i) {
+            if (colours[i] != '?') {
+                ASSERT_EQ(actual[i], colours[i]) << "step " << step << " at " << i;
+            }
+        }
     }
     ASSERT_GT(view.document()->blockCount(), 50);
     ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
@@ -396,7 +357,7 @@ protected:
 };
 platform::DesignView *ViewsDesign::view = nullptr;
 
-TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
+TEST_F(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
 {
     QTemporaryDir dir;
     const auto roundTrip = [&](const QByteArray &page) {
@@ -436,10 +397,7 @@ TEST_F(ViewsDesign, LoadSaveBackgroundAndPaste)
     EXPECT_FALSE(view->SaveDocument(dir.filePath("no/such/folder/x.htm")));
     EXPECT_FALSE(view->SaveDocument(dir.path()));
     EXPECT_FALSE(view->LoadDocument(dir.filePath("missing.htm")));
-}
 
-TEST_F(ViewsDesign, DirtyTrackingAndReentry)
-{
     // An operation started while another one waits is refused, not nested.
     QString nested = "unset";
     bool waiting = false;
@@ -469,29 +427,6 @@ TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
     ASSERT_TRUE(hidden.setDocumentHTML(big));
     EXPECT_TRUE(hidden.DocumentHTML().endsWith("<p>end</p></body></html>"));
     EXPECT_EQ(hidden.runScript("document.designMode").toString(), "on");
-}
-
-TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("my page #1.htm");
-    ASSERT_TRUE(writeAll(path, "<html><head><title>File page</title></head><body>x</body></html>"));
-    platform::BrowserView view;
-    view.show();
-    const std::pair<QString, QString> cases[] = {
-        {path, "File page"},
-        {"file://" + path, "File page"},
-        {"about:<html><head><title>Inline</title></head><body>y</body></html>", "Inline"},
-    };
-    for (const auto &[address, title] : cases) {
-        QSignalSpy done(&view, &QWebEngineView::loadFinished);
-        view.Navigate(address);
-        ASSERT_TRUE(done.wait(15000));
-        EXPECT_TRUE(done.first().first().toBool());
-        EXPECT_EQ(view.title(), title) << address.toStdString();
-    }
-    view.Navigate("about:blank");
-    view.Stop();
 }
 
 TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
@@ -536,23 +471,36 @@ TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
     EXPECT_EQ(connections, 0);
 }
 
-TEST(ViewsBrowser, ALocalPageStillLoadsItsStyleSheetAndImages)
+// Files by path or address and inline pages; a local page still gets its style sheet
+// and pictures.
+TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
 {
     QTemporaryDir dir;
+    const QString path = dir.filePath("my page #1.htm");
     ASSERT_TRUE(writeAll(dir.filePath("look.css"), "body { color: rgb(1, 2, 3); }"));
     QFile::copy(testing_support::sourceDir() + "/src/editor/icons/quillmark.svg", dir.filePath("pic.svg"));
-    ASSERT_TRUE(writeAll(dir.filePath("page.htm"), "<html><head><link rel=stylesheet href=look.css></head>"
-                                                   "<body><img id=i src=pic.svg>x</body></html>"));
+    ASSERT_TRUE(writeAll(path, "<html><head><title>File page</title><link rel=stylesheet href=look.css>"
+                               "</head><body><img id=i src=pic.svg>x</body></html>"));
     platform::BrowserView view;
     view.show();
-    QSignalSpy done(&view, &QWebEngineView::loadFinished);
-    view.Navigate("file://" + dir.filePath("page.htm"));
-    ASSERT_TRUE(done.wait(15000));
+    const std::pair<QString, QString> cases[] = {
+        {"about:<html><head><title>Inline</title></head><body>y</body></html>", "Inline"},
+        {path, "File page"},
+        {"file://" + path, "File page"},
+    };
+    for (const auto &[address, title] : cases) {
+        QSignalSpy done(&view, &QWebEngineView::loadFinished);
+        view.Navigate(address);
+        ASSERT_TRUE(done.wait(15000));
+        EXPECT_TRUE(done.first().first().toBool());
+        EXPECT_EQ(view.title(), title) << address.toStdString();
+    }
     QString answer;
     view.page()->runJavaScript(
         "getComputedStyle(document.body).color + ' ' + document.getElementById('i').naturalWidth",
         [&](const QVariant &v) { answer = v.toString(); });
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }));
-    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ")) << answer.toStdString();
-    EXPECT_NE(answer, "rgb(1, 2, 3) 0");
+    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ") && answer != "rgb(1, 2, 3) 0") << answer.toStdString();
+    view.Navigate("about:blank");
+    view.Stop();
 }

@@ -27,24 +27,9 @@ QString copyTemplates(const QTemporaryDir &dir)
     return dir.path();
 }
 
-QStringList templateNames(const QString &appFolder)
-{
-    return QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files).replaceInStrings(".htm", "");
-}
-
 bool waitUntilIdle(GalleryPictures &pictures)
 {
     return QTest::qWaitFor([&] { return !pictures.busy(); }, 60000);
-}
-
-generation::PageData answers()
-{
-    generation::PageData d;
-    d.txtSoftwareName = "Galleon";
-    d.txtOneLiner = "Charts for people who sail";
-    d.txtPurchaseURL = "<a href=\"https://galleon.example/buy\">Buy</a>";
-    d.lvwFeatures = {{"Tides", {"Every port, a year ahead."}}};
-    return d;
 }
 
 } // namespace
@@ -54,13 +39,18 @@ TEST(TemplateGallery, PicturesAreRenderedOnceUntilAnAnswerOrATemplateChanges)
     testing_support::RecordingDialogs dialogs;
     QTemporaryDir dir;
     const QString app = copyTemplates(dir);
-    const QStringList names = templateNames(app);
+    const QStringList names =
+        QDir(app + "/templates").entryList({"*.htm"}, QDir::Files).replaceInStrings(".htm", "");
     ASSERT_EQ(names.size(), 6);
     GalleryPictures pictures;
     QStringList ready;
     QObject::connect(&pictures, &GalleryPictures::pictureReady, [&](const QString &name) { ready << name; });
 
-    generation::PageData data = answers();
+    generation::PageData data;
+    data.txtSoftwareName = "Galleon";
+    data.txtOneLiner = "Charts for people who sail";
+    data.txtPurchaseURL = "<a href=\"https://galleon.example/buy\">Buy</a>";
+    data.lvwFeatures = {{"Tides", {"Every port, a year ahead."}}};
     EXPECT_EQ(pictures.update(app, names, data, QString()), 6);
     ASSERT_TRUE(waitUntilIdle(pictures));
     EXPECT_EQ(QSet<QString>(ready.begin(), ready.end()), QSet<QString>(names.begin(), names.end()));
