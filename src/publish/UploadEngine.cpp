@@ -257,10 +257,10 @@ QVector<RemoteEntry> ParseListing(const QString &listing)
         "^([-dlcbps])[-rwxsStTl@+.]{9}\\S*\\s+\\d+\\s+(?:\\S+\\s+){1,2}?(\\d+)\\s+"
         "(?:[A-Za-z]{3}\\s+\\d{1,2}|\\d{1,2}\\s+[A-Za-z]{3})\\s+(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"));
     QVector<RemoteEntry> out;
-    const QStringList lines = listing.split('\n');
-    for (QString line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
+    // A lone CR ends a line too: no name may carry a line break into a later command.
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    const QStringList lines = listing.split(lineEnd);
+    for (const QString &line : lines) {
         if (line.isEmpty())
             continue;
         RemoteEntry e;
