@@ -79,13 +79,13 @@ const QSet<QByteArray> kRawTextElements = {"script", "style",   "textarea", "tit
 // Offset where the elements of the page nest deeper than `limit`, roughly as a parser
 // would nest them, or -1. The parser's time grows with the square of the depth and its
 // teardown recurses, so such a page is not parsed at all.
-qsizetype tooDeepAt(const QByteArray &bytes, int limit)
+qsizetype tooDeepAt(const QByteArray &b, int limit)
 {
-    const QByteArray b = bytes.toLower();
     const qsizetype n = b.size();
     int depth = 0;
+    char name[16]; // long names are in neither set
     for (qsizetype i = b.indexOf('<'); i >= 0 && i < n; i = b.indexOf('<', i)) {
-        if (b.mid(i, 4) == "<!--") {
+        if (i + 3 < n && b[i + 1] == '!' && b[i + 2] == '-' && b[i + 3] == '-') {
             i = b.indexOf("-->", i + 4);
             if (i < 0)
                 break;
@@ -101,16 +101,23 @@ qsizetype tooDeepAt(const QByteArray &bytes, int limit)
             ++i;
             continue;
         }
-        const QByteArray name = b.mid(start, end - start);
+        const qsizetype length = end - start;
+        for (qsizetype k = 0; k < length && k < qsizetype(sizeof name); ++k)
+            name[k] = char(tolower(uchar(b[start + k])));
+        const QByteArray known =
+            length < qsizetype(sizeof name) ? QByteArray::fromRawData(name, length) : QByteArray();
         if (closing) {
             depth = qMax(0, depth - 1);
-        } else if (b[close - 1] != '/' && !kFlatElements.contains(name)) {
+        } else if (b[close - 1] != '/' && !kFlatElements.contains(known)) {
             if (++depth > limit)
                 return i;
         }
         i = close + 1;
-        if (!closing && kRawTextElements.contains(name)) {
-            i = b.indexOf("</" + name, i);
+        if (!closing && kRawTextElements.contains(known)) {
+            // Up to the element's end tag, in any letter case.
+            for (i = b.indexOf("</", i); i >= 0; i = b.indexOf("</", i + 2))
+                if (i + 2 + length <= n && qstrnicmp(b.constData() + i + 2, name, length) == 0)
+                    break;
             if (i < 0)
                 break;
         }

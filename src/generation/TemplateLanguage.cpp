@@ -184,11 +184,23 @@ QString EscapeJsonString(const QString &text)
     return out;
 }
 
+bool HasConditionalMarkers(const QString &text)
+{
+    // A case-insensitive search of a whole page is slow; underscores are few.
+    for (qsizetype i = text.indexOf(QLatin1Char('_')); i >= 0; i = text.indexOf(QLatin1Char('_'), i + 1)) {
+        if (i >= 3 &&
+            QStringView(text).mid(i - 3, 3).compare(QLatin1String("ZOR"), Qt::CaseInsensitive) == 0 &&
+            QStringView(text).mid(i + 1, 2).compare(QLatin1String("IF"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 QString ResolveConditionalBlocks(const QString &text, const ConditionLookup &isSet)
 {
     static const QRegularExpression marker(QStringLiteral(R"(<(/?)ZOR_(IFNOT|IF)_([A-Za-z0-9_]+)>)"),
                                            QRegularExpression::CaseInsensitiveOption);
-    if (text.indexOf(QLatin1String("ZOR_IF"), 0, Qt::CaseInsensitive) < 0)
+    if (!HasConditionalMarkers(text))
         return text;
     struct Token {
         qsizetype start, end;
@@ -309,8 +321,11 @@ QString MarkPlaceholderContexts(const QString &t)
     while (i < n) {
         const QChar c = t.at(i);
         if (c != QLatin1Char('<')) {
-            out += c;
-            ++i;
+            qsizetype next = t.indexOf(QLatin1Char('<'), i);
+            if (next < 0)
+                next = n;
+            out += QStringView(t).mid(i, next - i); // text up to the next tag, in one piece
+            i = next;
             continue;
         }
         if (takePlaceholder(PlaceholderContext::Text))

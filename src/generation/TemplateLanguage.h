@@ -23,6 +23,9 @@ QString EscapeJsonString(const QString &text);
 // The name is upper case and without its "ZOR_" prefix.
 using ConditionLookup = std::function<std::optional<bool>(const QString &name)>;
 
+// Whether the text may hold conditional block markers ("ZOR_IF" in any letter case).
+bool HasConditionalMarkers(const QString &text);
+
 // Resolves <ZOR_IF_X>…</ZOR_IF_X> (body kept when X is set) and <ZOR_IFNOT_X>…
 // </ZOR_IFNOT_X> (kept when X is blank). Markers match in any letter case and nest;
 // the markers themselves never stay. A marker without its partner is dropped and the

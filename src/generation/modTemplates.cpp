@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <QSet>
 #include <optional>
+#include <vector>
 
 namespace generation {
 namespace {
@@ -66,33 +68,103 @@ bool copyFileOver(const QString &source, const QString &destination)
     return out.commit();
 }
 
-// A value in the three forms a placeholder can take: as shaped for text content,
-// escaped inside a tag, and as a JSON string inside a script.
+// A value as placed in text content, and what it was before shaping; the forms for a
+// tag or a script are made only where the template asks for them.
 struct Value {
     QString text;
-    QString attribute;
-    QString script;
+    QString raw;
+    bool lineBreaks = false;
+
+    // "<BR>" cannot break a line inside an attribute or a JSON string: there a line
+    // end becomes a blank, or stays a line end.
+    QString attribute() const
+    {
+        return EscapeAttribute(lineBreaks ? ReplaceAll(raw, kCrLf, QStringLiteral(" ")) : text);
+    }
+    QString script() const { return EscapeJsonString(lineBreaks ? raw : text); }
 };
 
 // As typed, or after a shaping rule that makes markup (address, order link, image name).
 Value shaped(const QString &value)
 {
-    return {value, EscapeAttribute(value), EscapeJsonString(value)};
+    return {value, value, false};
 }
 
-// The line-break rule: "<BR>" cannot break a line inside an attribute or a JSON
-// string, so there a line end becomes a blank or stays a line end.
 Value withLineBreaks(const QString &raw)
 {
-    return {LineBreakRule(raw), EscapeAttribute(ReplaceAll(raw, kCrLf, QStringLiteral(" "))),
-            EscapeJsonString(raw)};
+    return {LineBreakRule(raw), raw, true};
 }
 
-QString place(const QString &text, const QString &placeholder, const Value &value)
+// The context forms a text holds, found once: a search of a whole page per step and
+// form would cost a pass over it each time.
+struct Forms {
+    QSet<QString> inTags; // placeholders, e.g. "<ZOR_PAGE_DATA_KEYWORD>"
+    QSet<QString> inScripts;
+    bool conditional = false;
+};
+
+Forms formsIn(const QString &text)
 {
-    QString out = ReplaceAll(text, placeholder, value.text);
-    out = ReplaceAll(out, PlaceholderForm(placeholder, PlaceholderContext::Attribute), value.attribute);
-    return ReplaceAll(out, PlaceholderForm(placeholder, PlaceholderContext::Script), value.script);
+    Forms forms;
+    const QChar tag = PlaceholderForm(QStringLiteral("<x>"), PlaceholderContext::Attribute).at(0);
+    const QChar script = PlaceholderForm(QStringLiteral("<x>"), PlaceholderContext::Script).at(0);
+    const QChar end = PlaceholderForm(QStringLiteral("<x>"), PlaceholderContext::Script).back();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != tag && c != script)
+            continue;
+        const qsizetype close = text.indexOf(end, i + 1);
+        if (close < 0)
+            break;
+        const QString placeholder = QLatin1Char('<') + text.mid(i + 1, close - i - 1) + QLatin1Char('>');
+        (c == tag ? forms.inTags : forms.inScripts).insert(placeholder);
+        i = close;
+    }
+    forms.conditional = HasConditionalMarkers(text);
+    return forms;
+}
+
+// Replaces every occurrence of each search text in one pass (the texts never overlap:
+// the forms differ in their first character).
+QString replaceEach(const QString &text, const std::vector<std::pair<QString, QString>> &pairs)
+{
+    if (pairs.size() == 1)
+        return ReplaceAll(text, pairs[0].first, pairs[0].second);
+    std::vector<qsizetype> next;
+    for (const auto &pair : pairs)
+        next.push_back(text.indexOf(pair.first));
+    QString out;
+    qsizetype from = 0;
+    for (;;) {
+        int which = -1;
+        for (int i = 0; i < int(pairs.size()); ++i)
+            if (next[i] >= 0 && (which < 0 || next[i] < next[which]))
+                which = i;
+        if (which < 0)
+            break;
+        if (out.isNull())
+            out.reserve(text.size() + 64);
+        out.append(QStringView(text).mid(from, next[which] - from));
+        out.append(pairs[which].second);
+        from = next[which] + pairs[which].first.size();
+        for (int i = 0; i < int(pairs.size()); ++i)
+            if (next[i] >= 0 && next[i] < from)
+                next[i] = text.indexOf(pairs[i].first, from);
+    }
+    if (from == 0)
+        return text; // nothing found: shares the original
+    out.append(QStringView(text).mid(from));
+    return out;
+}
+
+QString place(const QString &text, const QString &placeholder, const Value &value, const Forms &forms)
+{
+    std::vector<std::pair<QString, QString>> pairs{{placeholder, value.text}};
+    if (forms.inTags.contains(placeholder))
+        pairs.emplace_back(PlaceholderForm(placeholder, PlaceholderContext::Attribute), value.attribute());
+    if (forms.inScripts.contains(placeholder))
+        pairs.emplace_back(PlaceholderForm(placeholder, PlaceholderContext::Script), value.script());
+    return replaceEach(text, pairs);
 }
 
 // Steps of one block: each item placeholder with the value taken from a row.
@@ -101,18 +173,20 @@ struct Item {
     Value value;
 };
 
-QString fillCopy(const QString &body, const std::initializer_list<Item> &items)
+QString fillCopy(const QString &body, const Forms &forms, const std::initializer_list<Item> &items)
 {
+    QString copy = body;
     // Conditional blocks on the row's own items are decided in each copy.
-    QString copy = ResolveConditionalBlocks(body, [&items](const QString &name) -> std::optional<bool> {
-        for (const Item &item : items) {
-            if (QStringView(item.placeholder).mid(5, item.placeholder.size() - 6) == name)
-                return !item.value.text.trimmed().isEmpty();
-        }
-        return std::nullopt;
-    });
+    if (forms.conditional)
+        copy = ResolveConditionalBlocks(body, [&items](const QString &name) -> std::optional<bool> {
+            for (const Item &item : items) {
+                if (QStringView(item.placeholder).mid(5, item.placeholder.size() - 6) == name)
+                    return !item.value.text.trimmed().isEmpty();
+            }
+            return std::nullopt;
+        });
     for (const Item &item : items)
-        copy = place(copy, item.placeholder, item.value);
+        copy = place(copy, item.placeholder, item.value, forms);
     return copy;
 }
 
@@ -131,11 +205,13 @@ QString testimonialBlock(const QString &body, const QVector<ListRow> &rows, int 
     QString accumulator;
     if (body.isEmpty())
         return accumulator; // an absent block: nothing will be put back
+    const Forms forms = formsIn(body);
     for (int i = first; i < last; ++i) {
         const ListRow &row = rows[i];
-        accumulator += fillCopy(body, {{info, withLineBreaks(row.subItem(2))},
-                                       {name, shaped(row.text)},
-                                       {contact, shaped(row.subItem(1))}});
+        accumulator += fillCopy(body, forms,
+                                {{info, withLineBreaks(row.subItem(2))},
+                                 {name, shaped(row.text)},
+                                 {contact, shaped(row.subItem(1))}});
     }
     return accumulator;
 }
@@ -146,9 +222,10 @@ QString twoColumnBlock(const QString &body, const QVector<ListRow> &rows, const 
     QString accumulator;
     if (body.isEmpty())
         return accumulator;
+    const Forms forms = formsIn(body);
     for (const ListRow &row : rows)
-        accumulator +=
-            fillCopy(body, {{first, withLineBreaks(row.text)}, {second, withLineBreaks(row.subItem(1))}});
+        accumulator += fillCopy(
+            body, forms, {{first, withLineBreaks(row.text)}, {second, withLineBreaks(row.subItem(1))}});
     return accumulator;
 }
 
@@ -297,8 +374,9 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     // The two reserved blocks are recognised but left as they are.
     const QString bodyNotConvinced = GetBlock(QStringLiteral("ZOR_PAGE_DATA_NOT_CONVINCED"), page);
 
-    auto replace = [&page](const char *placeholder, const Value &value) {
-        page = place(page, QLatin1String(placeholder), value);
+    const Forms forms = formsIn(page);
+    auto replace = [&](const char *placeholder, const Value &value) {
+        page = place(page, QLatin1String(placeholder), value, forms);
     };
     auto putBack = [&page](const QString &body, const QString &filled) {
         page = ReplaceAll(page, body, filled);
@@ -321,12 +399,13 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     replace("<ZOR_PAGE_DATA_BENEFITS>", shaped(d.txtBenefits));
     replace("<ZOR_PAGE_DATA_WHYBETTER>", shaped(d.txtComparison));
 
-    putBack(bodyImage, d.txtProductImage.isEmpty()
-                           ? QString()
-                           : fillCopy(bodyImage, {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"),
-                                                   shaped(ImageNameRule(d.txtProductImage))},
-                                                  {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"),
-                                                   shaped(d.txtProductCaption)}}));
+    putBack(bodyImage,
+            d.txtProductImage.isEmpty()
+                ? QString()
+                : fillCopy(bodyImage, formsIn(bodyImage),
+                           {{QStringLiteral("<ZOR_PAGE_DATA_IMAGE_SOURCE>"),
+                             shaped(ImageNameRule(d.txtProductImage))},
+                            {QStringLiteral("<ZOR_PAGE_DATA_IMAGE_CAPTION>"), shaped(d.txtProductCaption)}}));
 
     putBack(bodyFAQ, twoColumnBlock(bodyFAQ, d.lvwFAQ, QStringLiteral("<ZOR_PAGE_DATA_FAQ_QUESTION>"),
                                     QStringLiteral("<ZOR_PAGE_DATA_FAQ_ANSWER>")));
@@ -344,23 +423,23 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     putBack(bodyTry,
             TrimBlanks(d.txtDownloadURL).isEmpty()
                 ? QString()
-                : fillCopy(bodyTry,
+                : fillCopy(bodyTry, formsIn(bodyTry),
                            {{QStringLiteral("<ZOR_PAGE_DATA_TRY_MOTIVATION>"), shaped(d.txtDownloadMessage)},
                             {QStringLiteral("<ZOR_PAGE_DATA_TRY_REQUIREMENTS_DATA>"),
                              shaped(d.txtDownloadRequirements)},
                             {QStringLiteral("<ZOR_PAGE_DATA_TRY_PROBLEMS_DATA>"), shaped(d.txtDownloadHelp)},
                             {QStringLiteral("<ZOR_PAGE_DATA_TRYURL>"), shaped(d.txtDownloadURL)}}));
-    putBack(bodyNotConvinced,
-            TrimBlanks(d.txtOrderLaterIncentive).isEmpty()
-                ? QString()
-                : fillCopy(bodyNotConvinced, {{QStringLiteral("<ZOR_PAGE_DATA_NOT_CONVINCED_DATA>"),
+    putBack(bodyNotConvinced, TrimBlanks(d.txtOrderLaterIncentive).isEmpty()
+                                  ? QString()
+                                  : fillCopy(bodyNotConvinced, formsIn(bodyNotConvinced),
+                                             {{QStringLiteral("<ZOR_PAGE_DATA_NOT_CONVINCED_DATA>"),
                                                shaped(d.txtOrderLaterIncentive)}}));
 
     replace("<ZOR_PAGE_DATA_COPYRIGHT>", shaped(d.txtCopyRightInfo));
 
     // Conditions on row items outside their block (or in a block left unexpanded) have
     // no row to ask: they count as blank, so no marker stays behind.
-    if (resolved.contains(QLatin1String("ZOR_IF"), Qt::CaseInsensitive))
+    if (forms.conditional)
         page = ResolveConditionalBlocks(page, [](const QString &) { return false; });
     return RestorePlaceholderForms(page);
 }
