@@ -21,14 +21,20 @@ namespace cli {
 namespace {
 
 const CommandHelp kPublishHelp = {
-    QStringLiteral(
-        "quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
-        "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run] [--json]"),
+    QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
+                   "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
+                   "                 [--include-hidden] [--json]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
                    "page alone when it has no list); a .files list sends what it names; a folder\n"
                    "sends its files and subfolders. Only files changed since they were last sent\n"
-                   "go out unless --all is given."),
+                   "go out unless --all is given.\n"
+                   "\n"
+                   "Only the site goes out: hidden files and folders (.env, .git) are left out\n"
+                   "unless --include-hidden is given, links are followed only inside the folder,\n"
+                   "and Quillmark's own files (the saved settings with their password, products,\n"
+                   "manifests) and files outside a page's folder are never sent. Each file left\n"
+                   "out is listed; missing files and files refused make the publish fail."),
     QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
                    "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
                    "Without --to, the server settings saved in the upload window are used.\n"
@@ -36,7 +42,8 @@ const CommandHelp kPublishHelp = {
                    "The password is never taken from the command line: it comes from the\n"
                    "environment variable named by --password-env, from the first line of the\n"
                    "file named by --password-file (which only its owner may read: chmod 600),\n"
-                   "or from the saved settings of the upload window for the same server and user.\n"
+                   "or from the saved settings of the upload window for the same protocol, server,\n"
+                   "port and user. A password file may hold at most 4 KB.\n"
                    "\n"
                    "Progress goes to standard error, the result to standard output.\n"
                    "\n"
@@ -57,6 +64,8 @@ QString actionName(publish::Action action)
         return QStringLiteral("failed");
     case publish::Action::WouldSend:
         return QStringLiteral("would-send");
+    case publish::Action::Skipped:
+        return QStringLiteral("skipped");
     }
     return {};
 }
@@ -171,7 +180,10 @@ int PublishCommand(const QStringList &arguments)
                                     QStringLiteral("Show what would be sent, and send nothing."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print the result as one JSON object."));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, json});
+    const QCommandLineOption includeHidden(
+        QStringLiteral("include-hidden"),
+        QStringLiteral("Send hidden files and folders (names beginning with a dot) of folders too."));
+    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, json});
     if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
         return status;
 
@@ -181,6 +193,7 @@ int PublishCommand(const QStringList &arguments)
         return fail(command, QStringLiteral("nothing to publish: give a page, a .files list or a folder"),
                     kBadUsage);
     QVector<publish::Row> rows;
+    QVector<publish::FileResult> leftOut; // lines of the lists that are not sent
     QStringList seen;
     const auto add = [&](const publish::Row &row) {
         if (!seen.contains(row.localPath)) {
@@ -196,17 +209,22 @@ int PublishCommand(const QStringList &arguments)
         } else if (!info.isFile() || !info.isReadable()) {
             return fail(command, QStringLiteral("cannot read %1").arg(given), kBadUsage);
         } else if (path.endsWith(QStringLiteral(".files"), Qt::CaseInsensitive)) {
-            for (const publish::Row &row : publish::RowsForPage(path.chopped(6)))
+            for (const publish::Row &row : publish::RowsForPage(path.chopped(6), &leftOut))
                 add(row);
         } else if (QFileInfo(path + QStringLiteral(".files")).isFile()) {
-            for (const publish::Row &row : publish::RowsForPage(path))
+            for (const publish::Row &row : publish::RowsForPage(path, &leftOut))
                 add(row);
         } else {
             add({path, false});
         }
     }
-    if (rows.isEmpty())
+    if (rows.isEmpty() && leftOut.isEmpty())
         return fail(command, QStringLiteral("the lists name no file that exists"), kBadUsage);
+    for (const publish::FileResult &line : std::as_const(leftOut))
+        write(stderr, QStringLiteral("%1: %2: %3\n").arg(prefix(command), line.local, line.error));
+
+    // Every password source below is a secret held in this process from here on.
+    publish::HoldingPassword();
 
     // Where to, and as whom.
     const QString ftpinfo = platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
@@ -216,8 +234,9 @@ int PublishCommand(const QStringList &arguments)
         QString error;
         if (!ParseTargetUrl(parser.value(to), target, error))
             return fail(command, error, kBadUsage);
-        // The saved password serves the saved server and user only.
-        if (saved.host.compare(target.host, Qt::CaseInsensitive) == 0 && saved.user == target.user)
+        // The saved password serves the saved protocol, server, port and user only: an
+        // FTPS password must not travel in clear to the same host's plain FTP.
+        if (publish::SavedPasswordServes(saved, target))
             target.password = saved.password;
     } else {
         target = saved;
@@ -246,6 +265,7 @@ int PublishCommand(const QStringList &arguments)
     publish::Options options;
     options.onlyChanged = !parser.isSet(all);
     options.dryRun = parser.isSet(dryRun);
+    options.includeHidden = parser.isSet(includeHidden);
     options.manifestFolder = platform::manifestFolder();
 
     ConsoleDialogs dialogs(prefix(command));
@@ -255,9 +275,12 @@ int PublishCommand(const QStringList &arguments)
     {
         Progress progress(engine);
         InterruptStopsAfterTheCurrentFile interrupt(engine);
-        summary = engine.run(rows, target, options);
+        if (!rows.isEmpty())
+            summary = engine.run(rows, target, options);
     }
     platform::setDialogs(nullptr);
+    summary.files = leftOut + summary.files;
+    summary.failed += int(leftOut.size());
 
     if (parser.isSet(json)) {
         QJsonArray files;
@@ -292,8 +315,20 @@ int PublishCommand(const QStringList &arguments)
         write(stdout, text);
     }
 
-    if (!summary.error.isEmpty())
-        return fail(command, summary.error.section(QLatin1Char('\n'), 0, 0), kFailed);
+    if (!summary.error.isEmpty()) {
+        // The first line is the plain sentence; the report's message names the cause
+        // (an untrusted certificate or host key, say), which the sentence alone does not.
+        QString line = OneLine(summary.error.section(QLatin1Char('\n'), 0, 0));
+        const QString marker = QStringLiteral("Error Msg: ");
+        const int at = summary.error.indexOf(marker);
+        if (at >= 0) {
+            const QString cause =
+                OneLine(summary.error.mid(at + marker.size()).section(QLatin1Char('\r'), 0, 0));
+            if (!cause.isEmpty() && !line.contains(cause))
+                line += QStringLiteral(" ") + cause;
+        }
+        return fail(command, line, kFailed);
+    }
     if (summary.failed > 0)
         return fail(command,
                     summary.failed == 1 ? QStringLiteral("1 file not published")

@@ -58,12 +58,26 @@ bool ReadPasswordFile(const QString &path, QString &password, QString &error)
                     .arg(path);
         return false;
     }
+    // A password file holds one line; a big file is a wrong name, not a password,
+    // and is never read whole.
+    const auto tooLarge = [&] {
+        error = QStringLiteral("the password file %1 is larger than %2 bytes; it should hold the password "
+                               "alone")
+                    .arg(path)
+                    .arg(kMaxPasswordFile);
+        return false;
+    };
+    if (st.st_size > kMaxPasswordFile)
+        return tooLarge();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("cannot read the password file %1").arg(path);
         return false;
     }
-    QByteArray line = file.readLine();
+    const QByteArray bytes = file.read(kMaxPasswordFile + 1);
+    if (bytes.size() > kMaxPasswordFile)
+        return tooLarge(); // it grew since
+    QByteArray line = bytes.left(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n') + 1);
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
     password = QString::fromLocal8Bit(line);

@@ -16,7 +16,9 @@ namespace cli {
 bool ParseTargetUrl(const QString &url, publish::Target &target, QString &error);
 
 // The first line of the file at `path` (without its line end). Refused unless the
-// file is a regular file that no one but its owner may read or change.
+// file is a regular file of at most kMaxPasswordFile bytes that no one but its owner
+// may read or change.
+constexpr int kMaxPasswordFile = 4096;
 bool ReadPasswordFile(const QString &path, QString &password, QString &error);
 
 } // namespace cli

@@ -4,6 +4,7 @@
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
+#include "publish/SiteFiles.h"
 #include "publish/UploadEngine.h"
 #include "store/QtForm.h"
 #include "ui_FrmUploadInfo.h"
@@ -98,8 +99,45 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
                 bar->setFormat(tr("%1 of %2 files").arg(filesDone).arg(filesTotal));
             });
 
+    // The window holds the saved password, or the one typed in.
+    HoldingPassword();
     loadSettings();
     m_ui->txtStatus->clear();
+    m_saved = std::make_unique<Target>();
+    if (!readServer(*m_saved))
+        m_saved->port = -1; // no port to match: the saved password serves nothing
+    m_saved->password = m_ui->txtPassword->text();
+    for (QLineEdit *box : {m_ui->txtServerName, m_ui->txtServerPort, m_ui->txtUserId})
+        connect(box, &QLineEdit::textChanged, this, &FrmUploadInfo::bindSavedPassword);
+    connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this, &FrmUploadInfo::bindSavedPassword);
+}
+
+// The saved password belongs to the saved protocol, server, port and user: it leaves
+// the box when any of them changes and comes back with them. A password typed in
+// stays.
+void FrmUploadInfo::bindSavedPassword()
+{
+    if (m_saved->password.isEmpty())
+        return;
+    Target now;
+    const bool serves = readServer(now) && SavedPasswordServes(*m_saved, now);
+    const QString typed = m_ui->txtPassword->text();
+    if (!serves && typed == m_saved->password)
+        m_ui->txtPassword->clear();
+    else if (serves && typed.isEmpty())
+        m_ui->txtPassword->setText(m_saved->password);
+}
+
+bool FrmUploadInfo::readServer(Target &target) const
+{
+    const QString portText = m_ui->txtServerPort->text().trimmed();
+    bool numeric = portText.isEmpty();
+    const uint port = portText.isEmpty() ? 0 : portText.toUInt(&numeric);
+    target.protocol = Protocol(qMax(0, m_ui->cboProtocol->currentIndex()));
+    target.host = m_ui->txtServerName->text();
+    target.port = int(port);
+    target.user = m_ui->txtUserId->text();
+    return numeric && port <= 65535;
 }
 
 FrmUploadInfo::~FrmUploadInfo() = default;
@@ -160,26 +198,16 @@ QTreeWidgetItem *FrmUploadInfo::addRow(const QString &name, const QString &path)
 
 void FrmUploadInfo::AddFilesToList(const QString &sMainFile)
 {
-    if (!QFileInfo(sMainFile).isFile())
+    if (!QFileInfo(sMainFile).isFile() || !QFileInfo(sMainFile).isReadable())
         return;
-    QFile file(sMainFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QString text = QString::fromLocal8Bit(file.readAll());
-    file.close();
-
+    const SiteFiles listed = ReadFilesList(sMainFile, ProgramOwnFiles());
     m_ui->lstFiles->clear();
-    const QStringList lines = text.split('\n');
-    for (QString line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.startsWith(QLatin1String("::")))
-            continue;
-        QFileInfo info(line);
-        if (line.isEmpty() || !info.isFile())
-            continue;
-        addRow(info.fileName(), line)->setSelected(true);
-    }
+    for (const SiteFile &f : listed.files)
+        addRow(f.remote, f.local)->setSelected(true);
+    QStringList lines;
+    for (const SiteSkip &skip : listed.skipped)
+        lines << QStringLiteral("Not in the list: %1 (%2)").arg(skip.path, skip.reason);
+    setStatus(lines.join('\n'));
 }
 
 void FrmUploadInfo::cmdAddFile_Click()
@@ -265,20 +293,13 @@ void FrmUploadInfo::setBusy(bool busy)
 // box holds no usable number. An empty box takes the protocol's own port.
 bool FrmUploadInfo::readTarget(Target &target)
 {
-    const QString portText = m_ui->txtServerPort->text().trimmed();
-    bool numeric = portText.isEmpty();
-    const uint port = portText.isEmpty() ? 0 : portText.toUInt(&numeric);
-    if (!numeric || port > 65535) {
+    if (!readServer(target)) {
         platform::msgBox(QStringLiteral("Please enter a server port number between 0 and 65535 "
                                         "(0 or nothing for the protocol's standard port)."),
                          this);
         m_ui->txtServerPort->setFocus();
         return false;
     }
-    target.protocol = Protocol(qMax(0, m_ui->cboProtocol->currentIndex()));
-    target.host = m_ui->txtServerName->text();
-    target.port = int(port);
-    target.user = m_ui->txtUserId->text();
     target.password = m_ui->txtPassword->text();
     target.remoteFolder = m_ui->txtRemoteDir->text();
     target.webAddress = m_ui->txtWebAddress->text().trimmed();
@@ -353,8 +374,9 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
             continue;
         // A failure that ended the run has been shown already.
         if (r.error != summary.error) {
-            sUploadError = r.error;
-            ShowUploadError(r.error);
+            // A file left out before sending names itself only in its path.
+            sUploadError = r.remote.isEmpty() ? r.local + QStringLiteral("\r\n") + r.error : r.error;
+            ShowUploadError(sUploadError);
         }
         setStatus(QString());
     }

@@ -55,6 +55,8 @@ protected:
 
 private:
     bool readTarget(Target &target);
+    bool readServer(Target &target) const; // false: the port box holds no port
+    void bindSavedPassword();
     void setBusy(bool busy);
     void upload(const QStringList &paths, bool selectedOnly);
     void reportLiveAddress(const Summary &summary);
@@ -67,6 +69,7 @@ private:
 
     std::unique_ptr<Ui::FrmUploadInfo> m_ui;
     std::unique_ptr<UploadEngine> m_engine;
+    std::unique_ptr<Target> m_saved; // the server the saved password belongs to, and the password
     QString sUploadError;
     qint16 m_timeOut = 0;
     bool m_busy = false;

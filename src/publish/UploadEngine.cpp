@@ -3,6 +3,7 @@
 #include "platform/CurlTransport.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
+#include "publish/SiteFiles.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -20,6 +21,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <future>
+#include <sys/prctl.h>
 
 namespace publish {
 
@@ -127,34 +129,39 @@ QByteArray fileHash(const QString &path)
     return h.result().toHex();
 }
 
-// The files of a folder row, each with its path below the folder: the folder's
-// own files, then each subfolder's. Links back to a folder being walked are skipped.
-void walkFolder(const QString &folder, const QString &remotePrefix, QStringList &chain, QVector<Item> &out)
+// A file left out of the plan, as a result of its own.
+FileResult leftOut(const SiteSkip &skip)
 {
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    if (chain.contains(canonical))
-        return;
-    chain << canonical;
-    QDir dir(folder);
-    const auto sort = QDir::Name | QDir::IgnoreCase;
-    for (const QFileInfo &f : dir.entryInfoList(QDir::Files | QDir::Hidden, sort))
-        out.push_back({f.filePath(), joinRemote(remotePrefix, f.fileName()), f.size(), {}, false});
-    for (const QFileInfo &d : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, sort))
-        walkFolder(d.filePath(), joinRemote(remotePrefix, d.fileName()), chain, out);
-    chain.removeLast();
+    return {skip.path, QString(), skip.fault ? Action::Failed : Action::Skipped,
+            QStringLiteral("Not sent: %1").arg(skip.reason), 0};
 }
 
-QVector<Item> planRows(const QVector<Row> &rows)
+// The files of the rows, each with its remote path; what is left out goes to the summary.
+QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &summary,
+                       const std::function<void(const QString &)> &say)
 {
+    const QStringList own = ProgramOwnFiles();
     QVector<Item> all;
+    QVector<SiteSkip> skipped;
     for (const Row &row : rows) {
         QFileInfo info(row.localPath);
         if (info.isDir()) {
-            QStringList chain;
-            walkFolder(row.localPath, QString(), chain, all);
+            const SiteFiles site = WalkSite(row.localPath, includeHidden, own);
+            for (const SiteFile &f : site.files)
+                all.push_back({f.local, f.remote, QFileInfo(f.local).size(), {}, false});
+            skipped += site.skipped;
+        } else if (IsOwnFile(row.localPath, own)) {
+            skipped.push_back(
+                {row.localPath, QStringLiteral("one of Quillmark's own files, never sent"), true});
         } else if (info.isFile()) {
             all.push_back({row.localPath, info.fileName(), info.size(), {}, false});
         }
+    }
+    for (const SiteSkip &skip : std::as_const(skipped)) {
+        const FileResult r = leftOut(skip);
+        summary.files << r;
+        summary.failed += skip.fault;
+        say(r.error + QStringLiteral(": ") + r.local);
     }
     // The same remote path twice: the later row wins, as it would by overwriting.
     QHash<QString, int> last;
@@ -402,7 +409,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     } reset{m_running};
     auto say = [this](const QString &line) { emit status(line); };
 
-    QVector<Item> plan = planRows(rows);
+    QVector<Item> plan = planRows(rows, options.includeHidden, summary, say);
     // The files are read while the server answers the login and the listings.
     QVector<QByteArray> hashes(plan.size());
     auto hashing = std::async(std::launch::async, [&plan, &hashes] {
@@ -636,25 +643,34 @@ Target LoadSavedTarget(const QString &ftpinfoIni)
     return t;
 }
 
-QVector<Row> RowsForPage(const QString &pagePath)
+QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLines)
 {
     QVector<Row> rows;
-    QFile list(pagePath + QStringLiteral(".files"));
+    const SiteFiles listed = ReadFilesList(pagePath + QStringLiteral(".files"), ProgramOwnFiles());
     bool pageListed = false;
-    if (list.open(QIODevice::ReadOnly)) {
-        const QStringList lines = QString::fromLocal8Bit(list.readAll()).split('\n');
-        for (QString line : lines) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (line.isEmpty() || line.startsWith(QLatin1String("::")) || !QFileInfo(line).isFile())
-                continue;
-            pageListed = pageListed || QFileInfo(line) == QFileInfo(pagePath);
-            rows.push_back({line, false});
-        }
+    for (const SiteFile &f : listed.files) {
+        pageListed = pageListed || QFileInfo(f.local) == QFileInfo(pagePath);
+        rows.push_back({f.local, false});
+    }
+    for (const SiteSkip &skip : listed.skipped) {
+        if (leftOutLines)
+            *leftOutLines << leftOut(skip);
     }
     if (!pageListed && QFileInfo(pagePath).isFile())
         rows.prepend({pagePath, false});
     return rows;
+}
+
+bool SavedPasswordServes(const Target &saved, const Target &target)
+{
+    return effectiveProtocol(saved) == effectiveProtocol(target) &&
+           hostName(saved).compare(hostName(target), Qt::CaseInsensitive) == 0 &&
+           effectivePort(saved) == effectivePort(target) && saved.user == target.user;
+}
+
+void HoldingPassword()
+{
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
 QString LiveAddress(const QString &webAddress, const QString &remotePath)

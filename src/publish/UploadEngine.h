@@ -34,12 +34,15 @@ struct Row {
 struct Options {
     bool onlyChanged = true; // "Send only changed files"
     bool dryRun = false;
-    bool removeUnused = false; // remove files sent earlier that are no longer among the rows
-    int timeoutSeconds = 0;    // 0 = default
-    QString manifestFolder;    // where per-target manifests live
+    bool removeUnused = false;  // remove files sent earlier that are no longer among the rows
+    bool includeHidden = false; // send hidden files and folders of folder rows (".env", ".git")
+    int timeoutSeconds = 0;     // 0 = default
+    QString manifestFolder;     // where per-target manifests live
 };
 
-enum class Action { Sent, Unchanged, Failed, WouldSend };
+// Skipped: left out on purpose (a hidden file, a link out of the folder); files that
+// must never be sent, or could not be read, are Failed.
+enum class Action { Sent, Unchanged, Failed, WouldSend, Skipped };
 
 struct FileResult {
     QString local;
@@ -116,7 +119,17 @@ private:
 // The upload dialog's saved settings (ftpinfo.ini).
 Target LoadSavedTarget(const QString &ftpinfoIni);
 // Rows for a page: the files its ".files" dependency list names (and the page itself).
-QVector<Row> RowsForPage(const QString &pagePath);
+// Lines left out (missing, outside the page's folder, the program's own files) are
+// added to `leftOut` as failed results.
+QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOut = nullptr);
+
+// Whether the password saved for `saved` may go to `target`: the same protocol,
+// host, port and user.
+bool SavedPasswordServes(const Target &saved, const Target &target);
+
+// Keeps a password out of core dumps and other processes' reach (ptrace, /proc/PID/mem).
+// Stays in force for the rest of the process.
+void HoldingPassword();
 
 // Checks a published page over HTTP: a 200 answer with `expectedSize` bytes.
 // Returns "" when it answers so, else one sentence saying what came back.

@@ -1,6 +1,7 @@
 // The built program run as a process, the way scripts and scheduled jobs run it: no
 // display variable, a temporary user data folder, real files and a real FTP server.
 #include "cli/ProductFile.h"
+#include "cli/PublishCommand.h"
 #include "cli/PublishTarget.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
@@ -15,7 +16,10 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 using testing_support::readAll;
 using testing_support::writeAll;
@@ -325,6 +329,110 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_TRUE(refused.err.trimmed().split('\n').last().startsWith("quillmark publish: "))
         << refused.err.toStdString();
     EXPECT_NE(readAll(server.path("site/offer.htm")), "<html></html>");
+}
+
+// Folders send the site alone and list what they leave out; a list's lines outside the
+// page's folder, missing ones and names that are not UTF-8 fail the publish.
+TEST_F(CommandLine, PublishSendsTheSiteAlone)
+{
+    publish_testing::FtpServer server;
+    ASSERT_TRUE(server.start());
+    QProcessEnvironment env = environment();
+    env.insert("QM_TEST_PASSWORD", "secret");
+    const QStringList options = {"--json", "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()),
+                                 "--password-env", "QM_TEST_PASSWORD"};
+    const QString site = work.filePath("site");
+    for (const char *f : {"site/index.htm", "site/.env", "secret.txt", "odd/ok.htm"})
+        ASSERT_TRUE(publish_testing::makeFile(work.filePath(f), f));
+    ASSERT_EQ(::symlink("../secret.txt", QFile::encodeName(site + "/out.txt").constData()), 0);
+    const int fd =
+        ::open(QFile::encodeName(work.filePath("odd/bad\xff.htm")).constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    const auto actions = [](const Result &r) {
+        QStringList out;
+        for (const QJsonValue &f : parseObject(r.out)["files"].toArray())
+            out << QFileInfo(f["local"].toString()).fileName() + " " + f["action"].toString();
+        return out;
+    };
+    const struct {
+        QStringList arguments;
+        int status;
+        QStringList actions;
+    } cases[] = {
+        {{site}, 0, {".env skipped", "out.txt skipped", "index.htm.files sent", "index.htm sent"}},
+        {{site, "--include-hidden"},
+         0,
+         {"out.txt skipped", ".env sent", "index.htm.files unchanged", "index.htm unchanged"}},
+        {{work.filePath("odd")}, 1, {QFile::decodeName("bad\xff.htm") + " failed", "ok.htm sent"}},
+        {{site + "/index.htm"},
+         1,
+         {"secret.txt failed", "ftpinfo.ini failed", "gone.gif failed", "index.htm unchanged"}},
+    };
+    ASSERT_TRUE(writeAll(site + "/index.htm.files", QString("%1/index.htm\n../secret.txt\n%2\n%1/gone.gif\n")
+                                                        .arg(site, data.filePath("ftpinfo.ini"))
+                                                        .toLocal8Bit()));
+    ASSERT_TRUE(writeAll(data.filePath("ftpinfo.ini"), "[TEXT]\r\n"));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result r = run(QStringList{"publish"} + c.arguments + options, env);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_EQ(actions(r), c.actions);
+        EXPECT_TRUE(r.err.contains("Not sent")) << "each file left out is named";
+    }
+    EXPECT_EQ(readAll(server.path(".env")), "site/.env");
+    EXPECT_EQ(QDir(server.path("")).entryList(QDir::Files | QDir::Hidden),
+              QStringList({".env", "index.htm", "index.htm.files", "ok.htm"}));
+}
+
+// The saved password goes only to the protocol, server, port and user it was saved for;
+// loading one makes the process undumpable; a password file must be small; a server
+// that cannot be trusted is named as such.
+TEST_F(CommandLine, PublishKeepsSecretsBound)
+{
+    publish_testing::FtpServer server, tls;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(writeAll(page(), "<html></html>"));
+    for (const char *protocol : {"FTP with TLS", "FTP"}) {
+        ASSERT_TRUE(
+            writeAll(data.filePath("ftpinfo.ini"),
+                     QString("[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=%1\r\ntxtUserId=user\r\n"
+                             "txtPassword=secret\r\ncboProtocol=%2\r\n")
+                         .arg(server.port())
+                         .arg(protocol)
+                         .toUtf8()));
+        const bool same = QString(protocol) == "FTP";
+        const Result r =
+            run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port())});
+        EXPECT_EQ(r.status, same ? 0 : 1) << protocol << r.err.toStdString();
+        EXPECT_EQ(server.logins(), same ? 1 : 0) << protocol;
+    }
+
+    const QString big = work.filePath("big-password");
+    ASSERT_TRUE(writeAll(big, QByteArray(4097, 'x')));
+    ASSERT_TRUE(QFile::setPermissions(big, QFile::ReadOwner | QFile::WriteOwner));
+    expectOneLineError(run({"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", big}), 2,
+                       "larger than 4096 bytes");
+
+    ASSERT_TRUE(tls.start({}, true));
+    QProcessEnvironment env = environment();
+    env.insert("QM_TEST_PASSWORD", "secret");
+    const Result untrusted =
+        run({"publish", page(), "--to", QString("ftps://user@127.0.0.1:%1/").arg(tls.port()),
+             "--password-env", "QM_TEST_PASSWORD"},
+            env);
+    EXPECT_EQ(untrusted.status, 1);
+    EXPECT_TRUE(untrusted.err.trimmed().split('\n').last().contains("certificate"))
+        << untrusted.err.toStdString();
+
+    // The command run in this process: once it holds a password, no core dump can show it.
+    qputenv("QUILLMARK_DATA", QFile::encodeName(data.path()));
+    qputenv("QM_TEST_PASSWORD", "secret");
+    ASSERT_EQ(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
+    EXPECT_EQ(cli::PublishCommand({page(), "--dry-run", "--to", "ftp://user@127.0.0.1:9/", "--password-env",
+                                   "QM_TEST_PASSWORD"}),
+              1);
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
 }
 
 // The commands must not load Qt Widgets or WebEngine, let alone start a renderer;

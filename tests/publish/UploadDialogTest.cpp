@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
 using namespace publish_testing;
 using publish::FrmUploadInfo;
@@ -188,7 +189,8 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
 {
     ASSERT_TRUE(makeFile(site.filePath("index.htm"), "x"));
     ASSERT_TRUE(makeFile(site.filePath("logo.gif"), "y"));
-    // Comment lines, a missing file, a blank line and a folder are skipped.
+    // Comment lines and a blank line are passed over; a missing file and a folder are
+    // left out and named in the status box.
     const QString list = site.filePath("index.htm.files");
     ASSERT_TRUE(makeFile(
         list, QString("::a\r\n::b\r\n%1/index.htm\r\n::c\r\n%1/missing.gif\r\n\r\n%1/logo.gif\r\n%1\r\n")
@@ -207,6 +209,9 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         EXPECT_EQ(rows(w), 1) << "a missing list changes nothing";
         w.AddFilesToList(list);
         ASSERT_EQ(rows(w), 2);
+        EXPECT_EQ(w.ui()->txtStatus->toPlainText(),
+                  QString("Not in the list: %1/missing.gif (no such file)\nNot in the list: %1 (not a file)")
+                      .arg(site.path()));
         EXPECT_EQ(row(w, 1)->text(0), "logo.gif");
         EXPECT_EQ(row(w, 1)->checkState(0), Qt::Unchecked);
         EXPECT_TRUE(row(w, 1)->isSelected());
@@ -365,4 +370,34 @@ TEST_F(UploadFixture, AsksBeforeSendingAPageWithErrors)
     ASSERT_TRUE(makeFile(page, "<title>Offer</title><p>Now $5</p>"));
     upload(w, {"Upload Over"});
     EXPECT_EQ(readAll(server.path("offer.htm")), "<title>Offer</title><p>Now $5</p>");
+}
+
+// The saved password belongs to the saved protocol, server, port and user: it leaves
+// the box with any of them and comes back with them; one typed in stays.
+TEST_F(UploadFixture, SavedPasswordStaysWithItsServer)
+{
+    ASSERT_TRUE(makeFile(app.filePath("ftpinfo.ini"), "[TEXT]\r\ntxtServerName=ftp.example.com\r\n"
+                                                      "txtUserId=me\r\ntxtPassword=pw\r\n"
+                                                      "cboProtocol=FTP with TLS\r\n"));
+    ASSERT_EQ(::prctl(PR_SET_DUMPABLE, 1, 0, 0, 0), 0);
+    FrmUploadInfo w;
+    EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0) << "a window holding a password can be dumped";
+    Ui::FrmUploadInfo *ui = w.ui();
+    ASSERT_EQ(ui->txtPassword->text(), "pw");
+    const std::function<void(bool)> changes[] = {
+        [&](bool away) { ui->cboProtocol->setCurrentIndex(away ? 0 : 1); },
+        [&](bool away) { ui->txtServerName->setText(away ? "www.example.com" : "ftp.example.com"); },
+        [&](bool away) { ui->txtServerPort->setText(away ? "2121" : "21"); },
+        [&](bool away) { ui->txtUserId->setText(away ? "you" : "me"); },
+    };
+    for (int i = 0; i < 4; ++i) {
+        changes[i](true);
+        EXPECT_EQ(ui->txtPassword->text(), "") << i;
+        changes[i](false);
+        EXPECT_EQ(ui->txtPassword->text(), "pw") << i;
+    }
+    ui->txtUserId->setText("you");
+    ui->txtPassword->setText("typed");
+    ui->txtUserId->setText("me");
+    EXPECT_EQ(ui->txtPassword->text(), "typed");
 }

@@ -1,0 +1,45 @@
+#pragma once
+// Which local files make up a site: the files of a folder, or the lines of a page's
+// ".files" list, and what was left out and why. Only the site goes out: never a file
+// reached through a link out of the folder, never the program's own files (the saved
+// password among them), hidden files only when asked for.
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace publish {
+
+struct SiteFile {
+    QString local;  // the path to read
+    QString remote; // below the folder walked, "/" between folders; a list's file: its name
+};
+
+struct SiteSkip {
+    QString path;
+    QString reason;
+    // The site would go out incomplete, or the file must never be sent: the publish
+    // fails. Hidden files and links out of the folder are left out on purpose.
+    bool fault = false;
+};
+
+struct SiteFiles {
+    QVector<SiteFile> files;
+    QVector<SiteSkip> skipped;
+};
+
+// The files and folders of the program that are never sent: the saved server
+// settings, the manifests, the product files. An entry that is a folder covers what
+// it holds; "FOLDER/*.ini" covers the .ini files directly in FOLDER.
+QStringList ProgramOwnFiles();
+bool IsOwnFile(const QString &path, const QStringList &ownFiles);
+
+// The files of `folder`: its own first, then each subfolder's, names in case-blind
+// order. Links are followed only to what lies inside the folder; loops are cut.
+SiteFiles WalkSite(const QString &folder, bool includeHidden, const QStringList &ownFiles);
+
+// The files a ".files" list names, each inside the list's folder. Comment lines
+// ("::") and blank lines are passed over; relative lines are taken from the list's folder.
+SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles);
+
+} // namespace publish
