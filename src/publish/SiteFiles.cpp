@@ -71,16 +71,16 @@ struct Walk {
         for (const QByteArray &bytes : std::as_const(raw)) {
             const QString name = QFile::decodeName(bytes);
             const QString path = dirPath + QLatin1Char('/') + name;
-            if (QFile::encodeName(name) != bytes) {
-                skip(path, QStringLiteral("its name is not valid UTF-8, so it cannot be sent; rename it"),
-                     true);
-                continue;
-            }
             const QFileInfo info(path);
             const bool link = info.isSymLink();
             if (name.startsWith(QLatin1Char('.')) && !includeHidden) {
                 skip(path,
                      info.isDir() && !link ? QStringLiteral("hidden folder") : QStringLiteral("hidden file"));
+                continue;
+            }
+            if (QFile::encodeName(name) != bytes) {
+                skip(path, QStringLiteral("its name is not valid UTF-8, so it cannot be sent; rename it"),
+                     true);
                 continue;
             }
             const QString canonical = info.canonicalFilePath();

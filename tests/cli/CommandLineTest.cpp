@@ -345,8 +345,8 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     for (const char *f : {"site/index.htm", "site/.env", "secret.txt", "odd/ok.htm"})
         ASSERT_TRUE(publish_testing::makeFile(work.filePath(f), f));
     ASSERT_EQ(::symlink("../secret.txt", QFile::encodeName(site + "/out.txt").constData()), 0);
-    const int fd =
-        ::open(QFile::encodeName(work.filePath("odd/bad\xff.htm")).constData(), O_CREAT | O_WRONLY, 0600);
+    const int fd = ::open((QFile::encodeName(work.filePath("odd")) + "/bad\xff.htm").constData(),
+                          O_CREAT | O_WRONLY, 0600);
     ASSERT_GE(fd, 0);
     ::close(fd);
     const auto actions = [](const Result &r) {
@@ -383,6 +383,8 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     EXPECT_EQ(readAll(server.path(".env")), "site/.env");
     EXPECT_EQ(QDir(server.path("")).entryList(QDir::Files | QDir::Hidden),
               QStringList({".env", "index.htm", "index.htm.files", "ok.htm"}));
+    // QTemporaryDir cannot remove a name it cannot decode.
+    ::unlink((QFile::encodeName(work.filePath("odd")) + "/bad\xff.htm").constData());
 }
 
 // The saved password goes only to the protocol, server, port and user it was saved for;
@@ -405,7 +407,7 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
         const Result r =
             run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port())});
         EXPECT_EQ(r.status, same ? 0 : 1) << protocol << r.err.toStdString();
-        EXPECT_EQ(server.logins(), same ? 1 : 0) << protocol;
+        EXPECT_EQ(r.err.contains("refused the user name or password"), !same) << r.err.toStdString();
     }
 
     const QString big = work.filePath("big-password");
