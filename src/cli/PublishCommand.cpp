@@ -93,6 +93,14 @@ public:
             if (!m_terminal)
                 write(stderr, OneLine(line) + QLatin1Char('\n'));
         });
+        // A file left out is worth a line of its own on a terminal too.
+        QObject::connect(&engine, &publish::UploadEngine::fileDone, &engine,
+                         [this](const publish::FileResult &r) {
+                             if (m_terminal && r.remote.isEmpty() && !r.error.isEmpty()) {
+                                 finish();
+                                 write(stderr, r.error + QStringLiteral(": ") + r.local + QLatin1Char('\n'));
+                             }
+                         });
     }
     ~Progress() { finish(); }
     void finish()

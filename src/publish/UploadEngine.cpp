@@ -136,9 +136,9 @@ FileResult leftOut(const SiteSkip &skip)
             QStringLiteral("Not sent: %1").arg(skip.reason), 0};
 }
 
-// The files of the rows, each with its remote path; what is left out goes to the summary.
-QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &summary,
-                       const std::function<void(const QString &)> &say)
+// The files of the rows, each with its remote path; what is left out goes to the
+// summary and is told as it would be if it had been sent.
+QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &summary, UploadEngine &engine)
 {
     const QStringList own = ProgramOwnFiles();
     QVector<Item> all;
@@ -161,7 +161,8 @@ QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &su
         const FileResult r = leftOut(skip);
         summary.files << r;
         summary.failed += skip.fault;
-        say(r.error + QStringLiteral(": ") + r.local);
+        emit engine.status(r.error + QStringLiteral(": ") + r.local);
+        emit engine.fileDone(r);
     }
     // The same remote path twice: the later row wins, as it would by overwriting.
     QHash<QString, int> last;
@@ -409,7 +410,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     } reset{m_running};
     auto say = [this](const QString &line) { emit status(line); };
 
-    QVector<Item> plan = planRows(rows, options.includeHidden, summary, say);
+    QVector<Item> plan = planRows(rows, options.includeHidden, summary, *this);
     // The files are read while the server answers the login and the listings.
     QVector<QByteArray> hashes(plan.size());
     auto hashing = std::async(std::launch::async, [&plan, &hashes] {
