@@ -21,13 +21,47 @@ bool inside(const QString &canonical, const QString &folder)
            canonical.startsWith(folder.endsWith('/') ? folder : folder + QLatin1Char('/'));
 }
 
-bool sameInode(const QString &a, const QString &b)
+// One entry of the program's own files, resolved once for a whole walk.
+struct OwnEntry {
+    QString path;           // canonical
+    bool iniFolder = false; // the .ini files directly in `path`
+    dev_t device = 0;       // a file with other names (hard links): its inode
+    ino_t inode = 0;
+};
+
+QVector<OwnEntry> resolveOwn(const QStringList &ownFiles)
 {
-    struct stat sa {
-    }, sb{};
-    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+    QVector<OwnEntry> out;
+    for (const QString &entry : ownFiles) {
+        OwnEntry e;
+        e.iniFolder = entry.endsWith(kIniPattern);
+        e.path = QFileInfo(e.iniFolder ? entry.chopped(kIniPattern.size()) : entry).canonicalFilePath();
+        struct stat st {};
+        if (!e.iniFolder && ::stat(QFile::encodeName(e.path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_nlink > 1) {
+            e.device = st.st_dev;
+            e.inode = st.st_ino;
+        }
+        if (!e.path.isEmpty())
+            out << e;
+    }
+    return out;
+}
+
+bool isOwn(const QString &canonical, const QVector<OwnEntry> &own)
+{
+    for (const OwnEntry &e : own) {
+        if (e.iniFolder ? canonical.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive) &&
+                              canonical.left(canonical.lastIndexOf('/')) == e.path
+                        : inside(canonical, e.path))
+            return true;
+        // A hard link to the settings file holds the same password under another name.
+        struct stat st {};
+        if (e.inode && ::stat(QFile::encodeName(canonical).constData(), &st) == 0 && st.st_dev == e.device &&
+            st.st_ino == e.inode)
+            return true;
+    }
+    return false;
 }
 
 bool caseBlindLess(const QString &a, const QString &b)
@@ -38,7 +72,7 @@ bool caseBlindLess(const QString &a, const QString &b)
 
 struct Walk {
     bool includeHidden;
-    const QStringList &own;
+    QVector<OwnEntry> own;
     QString root; // canonical
     QStringList chain;
     SiteFiles out;
@@ -48,9 +82,9 @@ struct Walk {
         out.skipped.push_back({path, reason, fault});
     }
 
-    void folder(const QString &dirPath, const QString &remotePrefix)
+    void folder(const QString &dirPath, const QString &canonicalDir, const QString &remotePrefix)
     {
-        chain << QFileInfo(dirPath).canonicalFilePath();
+        chain << canonicalDir;
         // The raw names: a name that is not UTF-8 cannot be opened under its decoded
         // form, and QDir would hand it over as if it could.
         QList<QByteArray> raw;
@@ -67,7 +101,8 @@ struct Walk {
         std::sort(raw.begin(), raw.end(), [](const QByteArray &a, const QByteArray &b) {
             return caseBlindLess(QFile::decodeName(a), QFile::decodeName(b));
         });
-        QStringList files, folders;
+        QStringList files;
+        QVector<std::pair<QString, QString>> folders; // name, canonical path
         for (const QByteArray &bytes : std::as_const(raw)) {
             const QString name = QFile::decodeName(bytes);
             const QString path = dirPath + QLatin1Char('/') + name;
@@ -83,7 +118,8 @@ struct Walk {
                      true);
                 continue;
             }
-            const QString canonical = info.canonicalFilePath();
+            const QString canonical =
+                link ? info.canonicalFilePath() : canonicalDir + QLatin1Char('/') + name;
             if (link && canonical.isEmpty()) {
                 skip(path, QStringLiteral("link to nothing"));
                 continue;
@@ -92,7 +128,7 @@ struct Walk {
                 skip(path, QStringLiteral("link to outside the folder"));
                 continue;
             }
-            if (IsOwnFile(canonical, own)) {
+            if (isOwn(canonical, own)) {
                 skip(path, QStringLiteral("one of Quillmark's own files, never sent"), true);
                 continue;
             }
@@ -100,7 +136,7 @@ struct Walk {
                 if (chain.contains(canonical))
                     skip(path, QStringLiteral("link loop"));
                 else
-                    folders << name;
+                    folders.push_back({name, canonical});
             } else if (info.isFile()) {
                 files << name;
             } else {
@@ -110,8 +146,8 @@ struct Walk {
         for (const QString &name : std::as_const(files))
             out.files.push_back({dirPath + QLatin1Char('/') + name,
                                  remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name});
-        for (const QString &name : std::as_const(folders))
-            folder(dirPath + QLatin1Char('/') + name,
+        for (const auto &[name, canonical] : std::as_const(folders))
+            folder(dirPath + QLatin1Char('/') + name, canonical,
                    remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name);
         chain.removeLast();
     }
@@ -129,24 +165,8 @@ QStringList ProgramOwnFiles()
 
 bool IsOwnFile(const QString &path, const QStringList &ownFiles)
 {
-    const QFileInfo info(path);
-    const QString canonical = info.canonicalFilePath();
-    if (canonical.isEmpty())
-        return false;
-    for (const QString &entry : ownFiles) {
-        if (entry.endsWith(kIniPattern)) {
-            const QString folder = QFileInfo(entry.chopped(kIniPattern.size())).canonicalFilePath();
-            if (!folder.isEmpty() && QFileInfo(canonical).path() == folder &&
-                canonical.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive))
-                return true;
-            continue;
-        }
-        const QString own = QFileInfo(entry).canonicalFilePath();
-        // A hard link to the settings file holds the same password under another name.
-        if (!own.isEmpty() && (inside(canonical, own) || (info.isFile() && sameInode(canonical, own))))
-            return true;
-    }
-    return false;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && isOwn(canonical, resolveOwn(ownFiles));
 }
 
 SiteFiles WalkSite(const QString &folder, bool includeHidden, const QStringList &ownFiles)
@@ -154,13 +174,13 @@ SiteFiles WalkSite(const QString &folder, bool includeHidden, const QStringList 
     QString start = folder;
     while (start.size() > 1 && start.endsWith(QLatin1Char('/')))
         start.chop(1);
-    Walk walk{includeHidden, ownFiles, QFileInfo(start).canonicalFilePath(), {}, {}};
+    Walk walk{includeHidden, resolveOwn(ownFiles), QFileInfo(start).canonicalFilePath(), {}, {}};
     if (walk.root.isEmpty() || !QFileInfo(start).isDir())
         return {};
-    if (IsOwnFile(walk.root, ownFiles))
+    if (isOwn(walk.root, walk.own))
         walk.skip(start, QStringLiteral("one of Quillmark's own folders, never sent"), true);
     else
-        walk.folder(start, QString());
+        walk.folder(start, walk.root, QString());
     return walk.out;
 }
 
@@ -172,6 +192,7 @@ SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles)
         return out;
     const QDir base = QFileInfo(listPath).absoluteDir();
     const QString folder = base.canonicalPath();
+    const QVector<OwnEntry> own = resolveOwn(ownFiles);
     const QStringList lines = QString::fromLocal8Bit(list.readAll()).split(QLatin1Char('\n'));
     for (QString line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
@@ -182,7 +203,7 @@ SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles)
         const QString canonical = info.canonicalFilePath();
         if (canonical.isEmpty())
             out.skipped.push_back({line, QStringLiteral("no such file"), true});
-        else if (IsOwnFile(canonical, ownFiles))
+        else if (isOwn(canonical, own))
             out.skipped.push_back({line, QStringLiteral("one of Quillmark's own files, never sent"), true});
         else if (!inside(canonical, folder))
             out.skipped.push_back({line, QStringLiteral("outside the page's folder, never sent"), true});
