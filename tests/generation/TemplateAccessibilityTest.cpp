@@ -78,27 +78,28 @@ QString describe(const QJsonArray &violations)
     return text;
 }
 
-// Where each template puts its repeated items. Cards and quotes stand apart from one
-// another; rows may touch but not overlap; cards of a grid stand in two columns or
-// more on a desktop when there are two or more of them.
+// Where each template puts its repeated items and its top bar. Cards, quotes and the
+// bar's links stand apart from one another; rows may touch but not overlap; cards of a
+// grid stand in two columns or more on a desktop when there are two or more of them.
 struct Layout {
     const char *name;
     QStringList grids, cards, rows;
 };
 // clang-format off
 const Layout kLayouts[] = {
-    {"Clarity", {".feature", ".pull", ".voice"}, {}, {".qa-item"}},
-    {"Ember", {".cell", ".shout-quote", ".review"}, {}, {".ask"}},
-    {"Handbook", {".cite-small"}, {".cite:not(.cite-small)"}, {".ref-row", ".faq-item"}},
-    {"Letterpress", {".note"}, {".witness"}, {".inventory > li", ".qa"}},
-    {"Marigold", {".tile", ".bubble", ".note-card", ".faq"}, {}, {}},
-    {"Midnight", {".feature", ".quote"}, {}, {".faq details"}},
+    {"Clarity", {".feature", ".pull", ".voice"}, {".bar .logo, .menu a"}, {".qa-item"}},
+    {"Ember", {".cell", ".shout-quote", ".review"}, {".bar-in > *"}, {".ask"}},
+    {"Handbook", {".cite-small"}, {".cite:not(.cite-small)", ".top-in > *"}, {".ref-row", ".faq-item"}},
+    {"Letterpress", {".note"}, {".witness", ".masthead-in > *"}, {".inventory > li", ".qa"}},
+    {"Marigold", {".tile", ".bubble", ".note-card", ".faq"}, {".head-in > *"}, {}},
+    {"Midnight", {".feature", ".quote"}, {".topbar .brand, .nav a"}, {".faq details"}},
 };
 // clang-format on
 
 struct Box {
     QString selector;
     double left, top, right, bottom;
+    double spill; // how far the content runs out of the box sideways
 };
 
 // Boxes of every element the selectors match (hidden ones left out), in page coordinates.
@@ -108,7 +109,7 @@ QVector<Box> boxes(QWebEnginePage &page, const QStringList &selectors)
         QStringLiteral("JSON.stringify(%1.map(s => [s, Array.from(document.querySelectorAll(s), e => {"
                        "  const r = e.getBoundingClientRect();"
                        "  return [r.left + scrollX, r.top + scrollY, r.right + scrollX, r.bottom + scrollY, "
-                       "r.width * r.height];"
+                       "r.width * r.height, e.scrollWidth - e.clientWidth];"
                        "}).filter(b => b[4] > 0)]))");
     QVector<Box> found;
     const QJsonDocument list = QJsonDocument::fromVariant(QVariant(selectors));
@@ -116,8 +117,8 @@ QVector<Box> boxes(QWebEnginePage &page, const QStringList &selectors)
         evaluate(page, script.arg(QString::fromUtf8(list.toJson(QJsonDocument::Compact)))).toString();
     for (const QJsonValue &group : QJsonDocument::fromJson(answer.toUtf8()).array())
         for (const QJsonValue &b : group[1].toArray())
-            found.append(
-                {group[0].toString(), b[0].toDouble(), b[1].toDouble(), b[2].toDouble(), b[3].toDouble()});
+            found.append({group[0].toString(), b[0].toDouble(), b[1].toDouble(), b[2].toDouble(),
+                          b[3].toDouble(), b[5].toDouble()});
     return found;
 }
 
@@ -141,6 +142,7 @@ void expectLaidOut(QWebEnginePage &page, const Layout &layout, int width)
         const Box &a = all[i];
         EXPECT_TRUE(a.left >= -slack && a.right <= width + slack)
             << "beyond the window: " << describe(a).toStdString();
+        EXPECT_LE(a.spill, 1) << "content wider than its box: " << describe(a).toStdString();
         for (int j = i + 1; j < all.size(); ++j) {
             const Box &b = all[j];
             // Distance between the two boxes along each axis; negative where they overlap.
