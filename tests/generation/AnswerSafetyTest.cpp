@@ -42,6 +42,17 @@ TEST(AnswerSafety, UnsafeLinkAnswersCountAsNotGiven)
                         "<ZOR_PAGE_DATA_ORDER_URL>|<a href='<ZOR_PAGE_DATA_ORDER_URL>'>o</a>";
     EXPECT_EQ(FillTemplateText(tpl, d), "|<a href=\"https://x.org/partners\">a</a>|"
                                         "<ZOR_PAGE_DATA_TRY></ZOR_PAGE_DATA_TRY>||<a href=''>o</a>");
+    // Nor can an answer smuggle a later answer into its attribute or script.
+    d = {};
+    d.txtSupportURL = QString(QChar(0xFDD0)) + "ZOR_PAGE_DATA_COPYRIGHT" + QChar(0xFDD1);
+    d.txtKeywords = QString(QChar(0xFDD2)) + "ZOR_PAGE_DATA_COPYRIGHT" + QChar(0xFDD1);
+    d.txtCopyRightInfo = "javascript:alert(1)";
+    const QString page =
+        FillTemplateText("<a href=\"<ZOR_PAGE_DATA_SUPPORTURL>\"><script>\"<ZOR_PAGE_DATA_KEYWORD>\""
+                         "</script><i title=\"<ZOR_PAGE_DATA_COPYRIGHT>\"></i>"
+                         "<script>\"<ZOR_PAGE_DATA_COPYRIGHT>\"</script>",
+                         d);
+    EXPECT_EQ(page.count("javascript"), 2) << page.toStdString();
 }
 
 TEST(AnswerSafety, PicturesByTheirFirstBytes)
