@@ -186,6 +186,9 @@ QString ProductPictureProblem(const QString &path, const QString &dataFolder)
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile())
         return {};
+    // The dependency list has one path a line: a line end in the name would add a line.
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
+        return QStringLiteral("The product picture's name holds a line break; please rename it.");
     // The name given and the file it leads to both count: a link named shot.png may
     // lead to ftpinfo.ini.
     const QString real = info.canonicalFilePath();

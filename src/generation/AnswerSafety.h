@@ -27,8 +27,8 @@ PageData WithoutUnsafeLinks(const PageData &data);
 // AVIF picture, or of an SVG document (its root element is <svg>).
 bool IsPictureData(const QByteArray &head);
 // Why the file at `path` may not be a product picture: it is one of the program's own
-// files (any .ini file, anything under `dataFolder`/manifests) or not a picture; "" when
-// it may, or when no file is there.
+// files (any .ini file, anything under `dataFolder`/manifests), not a picture, or its
+// path holds a line break; "" when it may, or when no file is there.
 QString ProductPictureProblem(const QString &path, const QString &dataFolder);
 
 } // namespace generation
