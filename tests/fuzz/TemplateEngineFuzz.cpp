@@ -60,10 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QString page1 = FillTemplateText(templateText, page);
     (void)page1;
     (void)IsPictureData(templateText.toLocal8Bit());
-    // A link answer stays inside its attribute and never becomes a script address.
-    const QString support = FillTemplateText(QStringLiteral("<a href=\"<ZOR_PAGE_DATA_SUPPORTURL>\">"), page);
-    FUZZ_CHECK(support.count(QLatin1Char('"')) == 2 && support.count(QLatin1Char('<')) == 1, support);
-    QString address = support.mid(9, support.size() - 11);
+    // A link answer stays inside its attribute and never becomes a script address, even
+    // with later answers placed in attributes too.
+    const QString support = FillTemplateText(
+        QStringLiteral("<a href=\"<ZOR_PAGE_DATA_SUPPORTURL>\"><i title=\"<ZOR_PAGE_DATA_COPYRIGHT>\">"),
+        page);
+    FUZZ_CHECK(support.count(QLatin1Char('"')) == 4, support);
+    QString address = support.mid(9, support.indexOf(QLatin1Char('"'), 9) - 9);
     address.replace(QLatin1String("&lt;"), QLatin1String("<"))
         .replace(QLatin1String("&gt;"), QLatin1String(">"))
         .replace(QLatin1String("&quot;"), QLatin1String("\""))
