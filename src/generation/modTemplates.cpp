@@ -1,5 +1,6 @@
 #include "generation/modTemplates.h"
 
+#include "generation/AnswerSafety.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "generation/TemplateLanguage.h"
@@ -55,6 +56,8 @@ bool copyFileOver(const QString &source, const QString &destination)
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
         return false;
+    // A copy is never more open than its source: a file kept private stays private.
+    out.setPermissions(out.permissions() & in.permissions());
     char buffer[64 * 1024];
     for (;;) {
         const qint64 n = in.read(buffer, sizeof buffer);
@@ -326,9 +329,9 @@ QString OrderLinkRule(const QString &text)
     // Secure addresses are today's usual order links: they get the link as plain http does.
     const QString head = text.left(8).toUpper();
     if (head.startsWith(QLatin1String("HTTP://")) || head == QLatin1String("HTTPS://"))
-        return QStringLiteral("<a href='") + text + tail;
+        return QStringLiteral("<a href='") + EscapeAttribute(text) + tail;
     if (text.indexOf(QLatin1Char('@')) > 0)
-        return QStringLiteral("<a href='mailto:") + text + tail;
+        return QStringLiteral("<a href='mailto:") + EscapeAttribute(text) + tail;
     return text;
 }
 
@@ -357,6 +360,9 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
 {
     if (templateText.isEmpty())
         return templateText;
+    // A link that would run script is written as if it were not given.
+    if (!UnsafeLinkAnswers(d).isEmpty())
+        return FillTemplateText(templateText, WithoutUnsafeLinks(d));
     // Conditional blocks go first, so that the other blocks are cut from what stays;
     // then every placeholder inside a tag or a script takes the form that gets its
     // value escaped for that place.
@@ -543,6 +549,12 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         platform::msgBox(QStringLiteral("Please choose where to save the page"));
         return false;
     }
+    // Refusals come before anything is written.
+    if (const QStringList unsafe = UnsafeLinkAnswers(data); !unsafe.isEmpty()) {
+        platform::msgBox(UnsafeLinkMessage(unsafe.first(), data) +
+                         QStringLiteral(" The page was not generated."));
+        return false;
+    }
     // A relative image path (as the shipped sample product has) names a file below the
     // data folder: the working folder of a desktop program is nobody's choice.
     QString image = sProductImage;
@@ -553,6 +565,11 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
             resolved = data;
             resolved->txtProductImage = image;
         }
+    }
+    // Whatever is copied beside the page gets published with it.
+    if (const QString problem = ProductPictureProblem(image, dataFolder); !problem.isEmpty()) {
+        platform::msgBox(problem + QStringLiteral(" The page was not generated."));
+        return false;
     }
     // The first folder that holds the template wins, and the template's own files come
     // from that folder. A name typed in another case still finds its template, as on

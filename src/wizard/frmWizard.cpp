@@ -5,6 +5,7 @@
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
+#include "generation/AnswerSafety.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "generation/TemplateLanguage.h"
@@ -536,20 +537,36 @@ void frmWizard::setStepCaption()
                        .arg(ui->txtSoftwareName->text()));
 }
 
+bool frmWizard::leavingStepAllowed()
+{
+    const generation::PageData d = pageData();
+    for (const QString &field : generation::UnsafeLinkAnswers(d)) {
+        QWidget *box = findChild<QWidget *>(field);
+        if (!box || !pctWizard[CurrentStep]->isAncestorOf(box))
+            continue;
+        platform::msgBox(generation::UnsafeLinkMessage(field, d), this);
+        box->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void frmWizard::xpcmdNext_Click()
 {
-    showStep(CurrentStep > N - 2 ? 0 : CurrentStep + 1);
+    if (leavingStepAllowed())
+        showStep(CurrentStep > N - 2 ? 0 : CurrentStep + 1);
 }
 
 void frmWizard::xpcmdPrevious_Click()
 {
-    showStep(CurrentStep > 0 ? CurrentStep - 1 : N - 1);
+    if (leavingStepAllowed())
+        showStep(CurrentStep > 0 ? CurrentStep - 1 : N - 1);
 }
 
 void frmWizard::Image1_LinkActivated(const QString &link)
 {
     // "step:<number>", numbered from 1 as the list shows them.
-    if (link.startsWith(QLatin1String("step:")))
+    if (link.startsWith(QLatin1String("step:")) && leavingStepAllowed())
         showStep(link.mid(5).toInt() - 1);
 }
 
@@ -942,8 +959,15 @@ void frmWizard::xpcmdBrowseProductImage_Click()
     request.title = QStringLiteral("Select the product image");
     request.filter = kPictureFilter;
     const QString chosen = platform::dialogs().openFile(request, this);
-    if (!chosen.isEmpty())
-        ui->txtProductImage->setText(chosen);
+    if (chosen.isEmpty())
+        return;
+    // Said now rather than when the page is generated; the earlier choice stays.
+    if (const QString problem = generation::ProductPictureProblem(chosen, platform::userDataFolder());
+        !problem.isEmpty()) {
+        platform::msgBox(problem, this);
+        return;
+    }
+    ui->txtProductImage->setText(chosen);
 }
 
 QString frmWizard::previewPath() const

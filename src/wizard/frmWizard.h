@@ -129,6 +129,9 @@ private:
     void Form_Load();
     void setStepCaption();
     void updateSideBar();
+    // False, after naming it and putting the focus on it, when a link answer of the step
+    // in front would run script: the step stays until it is corrected.
+    bool leavingStepAllowed();
     // Step 10 lists the empty answers that the chosen template uses, each a link to its step.
     void showMissingAnswers();
     void fillExistingSoftware();

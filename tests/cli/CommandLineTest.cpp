@@ -224,6 +224,26 @@ TEST_F(CommandLine, GenerateFindsProductsAndKeepsAnEditedPageUnlessForced)
     EXPECT_NE(readAll(page()), edited);
 }
 
+// What would publish the upload password or run script in a visitor's browser is
+// refused: one line naming it, status 1, nothing written.
+TEST_F(CommandLine, GenerateRefusesScriptLinksAndOwnFilesAsPictures)
+{
+    const QString ini = QString::fromUtf8(readAll(testing_support::sourceDir() + "/sites/Ledgerlark.ini"));
+    ASSERT_TRUE(writeAll(data.filePath("ftpinfo.ini"), "[TEXT]\r\ntxtPassword=secret\r\n"));
+    const std::pair<QString, const char *> cases[] = {
+        {QString(ini).replace("txtAffiliateURL=https://", "txtAffiliateURL=\tjavascript:alert(1)//"),
+         "affiliates address (txtAffiliateURL) is a javascript: address"},
+        {QString(ini).replace("txtProductImage=sites/Ledgerlark_screenshot.png",
+                              "txtProductImage=" + data.filePath("ftpinfo.ini")),
+         "ftpinfo.ini is one of Quillmark's own files"}};
+    for (const auto &[text, needle] : cases) {
+        ASSERT_TRUE(writeAll(work.filePath("bad.ini"), text.toUtf8()));
+        expectOneLineError(
+            run({"generate", "--product", "bad.ini", "--template", "Clarity", "--out", page()}), 1, needle);
+        EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList{"bad.ini"});
+    }
+}
+
 TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
 {
     ASSERT_EQ(generate().status, 0);

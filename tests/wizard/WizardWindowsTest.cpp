@@ -424,6 +424,53 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
               (QList<QUrl>{QUrl(frmWizard::kPromoAddress[1]), QUrl(frmWizard::kPromoAddress[2])}));
 }
 
+// A link answer that would run script is named when its step is left, and the step
+// waits for it; a file that is not a picture is refused when it is chosen.
+TEST_F(WizardWindows, ScriptLinksHoldTheirStepAndOnlyPicturesAreChosen)
+{
+    w().showWindow(false);
+    const std::pair<const char *, int> links[] = {
+        {"txtSupportURL", 0}, {"txtAffiliateURL", 0}, {"txtDownloadURL", 5}, {"txtPurchaseURL", 7}};
+    for (const auto &[field, step] : links) {
+        SCOPED_TRACE(field);
+        w().showStep(step);
+        QWidget *box = named<QWidget>(field);
+        const QString hostile = " JavaScript:alert(1)";
+        auto *line = qobject_cast<QLineEdit *>(box);
+        const auto text = [&] {
+            return line ? line->text() : qobject_cast<QPlainTextEdit *>(box)->toPlainText();
+        };
+        if (line)
+            line->setText(hostile);
+        else
+            qobject_cast<QPlainTextEdit *>(box)->setPlainText(hostile);
+        const size_t before = dialogs.messages.size();
+        w().xpcmdNext_Click();
+        w().xpcmdPrevious_Click();
+        w().Image1_LinkActivated("step:10");
+        EXPECT_EQ(w().CurrentStep, step);
+        EXPECT_EQ(dialogs.messages.size(), before + 3);
+        EXPECT_TRUE(dialogs.lastMessage().contains(QString("(%1) is a javascript: address").arg(field)))
+            << dialogs.lastMessage().toStdString();
+        EXPECT_EQ(w().focusWidget(), box);
+        EXPECT_EQ(text(), hostile); // kept as typed, for the user to correct
+        w().ClearAll();
+        w().xpcmdNext_Click();
+        EXPECT_EQ(w().CurrentStep, step + 1);
+    }
+
+    const QString notes = app() + "/notes.png";
+    testing_support::writeAll(notes, "[TEXT]\r\ntxtPassword=x\r\n");
+    testing_support::writeAll(app() + "/ftpinfo.ini", QByteArray("\x89PNG\r\n\x1a\n", 8));
+    le("txtProductImage")->setText("earlier.png");
+    for (const char *why : {"is not a picture", "one of Quillmark's own files"}) {
+        dialogs.files.push_back(why[0] == 'i' ? notes : app() + "/ftpinfo.ini");
+        w().xpcmdBrowseProductImage_Click();
+        EXPECT_TRUE(dialogs.lastMessage().contains(why)) << dialogs.lastMessage().toStdString();
+        EXPECT_EQ(le("txtProductImage")->text(), "earlier.png");
+    }
+}
+
 TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersThePath)
 {
     QTemporaryDir out;
