@@ -132,6 +132,9 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"genrate"}, "no command \"genrate\""},
         {{"help", "bogus"}, "no command \"bogus\""},
         {{"generate", "--bogus"}, "Unknown option 'bogus'"},
+        // Refused before the window toolkit starts, which would need a display.
+        {{"--bogus"}, "unknown option \"--bogus\""},
+        {{"-platform", "offscreen", "offer.htm", "-x"}, "unknown option \"-x\""},
         {{"generate", "--product", "Ledgerlark", "--out", page()}, "--template is missing"},
         {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()},
          "no product named \"Nobody\""},
