@@ -3,9 +3,9 @@
 #include "check/PageCheck.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
-#include "cli/ProductFile.h"
 #include "cli/ProgramModule.h"
 #include "generation/PageGuard.h"
+#include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 
@@ -134,7 +134,7 @@ int generateCommand(const QStringList &arguments)
                         kBadUsage);
 
     const QString productName = parser.value(product);
-    const QString productPath = FindProduct(productName, dataFolders());
+    const QString productPath = generation::FindProduct(productName, dataFolders());
     if (productPath.isEmpty())
         return fail(command,
                     QFileInfo(productName).fileName() != productName ||
@@ -145,7 +145,7 @@ int generateCommand(const QStringList &arguments)
                                                     QStringLiteral("/sites")),
                     kBadUsage);
     generation::PageData data;
-    if (!LoadProduct(productPath, data))
+    if (!generation::LoadProduct(productPath, data))
         return fail(command, QStringLiteral("cannot read the product file %1").arg(productPath), kBadUsage);
 
     QString templateName = parser.value(templ);
@@ -172,9 +172,9 @@ int generateCommand(const QStringList &arguments)
                     kFailed);
 
     const QFileInfo productInfo(productPath);
-    QString image =
-        ResolveProductImage(data.txtProductImage, {productInfo.path(), QFileInfo(productInfo.path()).path(),
-                                                   platform::userDataFolder(), platform::programFolder()});
+    QString image = generation::ResolveProductImage(data.txtProductImage,
+                                                    {productInfo.path(), QFileInfo(productInfo.path()).path(),
+                                                     platform::userDataFolder(), platform::programFolder()});
     data.txtProductImage = image;
     ConsoleDialogs dialogs(prefix(command));
     platform::setDialogs(&dialogs);

@@ -1,10 +1,10 @@
 // The built program run as a process, the way scripts and scheduled jobs run it: no
 // display variable, a temporary user data folder, real files and a real FTP server.
-#include "cli/ProductFile.h"
 #include "cli/PublishCommand.h"
 #include "cli/PublishTarget.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 #include "publish/FtpServerFixture.h"
 
@@ -136,6 +136,9 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"genrate"}, "no command \"genrate\""},
         {{"help", "bogus"}, "no command \"bogus\""},
         {{"generate", "--bogus"}, "Unknown option 'bogus'"},
+        // Refused before the window toolkit starts, which would need a display.
+        {{"--bogus"}, "unknown option \"--bogus\""},
+        {{"-platform", "offscreen", "offer.htm", "-x"}, "unknown option \"-x\""},
         {{"generate", "--product", "Ledgerlark", "--out", page()}, "--template is missing"},
         {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()},
          "no product named \"Nobody\""},
@@ -181,7 +184,7 @@ TEST_F(CommandLine, GenerateWritesWhatGeneratePageWrites)
     testing_support::RecordingDialogs dialogs;
     generation::PageData sample;
     const QString program = testing_support::binaryDir() + "/bin";
-    ASSERT_TRUE(cli::LoadProduct(program + "/sites/Ledgerlark.ini", sample));
+    ASSERT_TRUE(generation::LoadProduct(program + "/sites/Ledgerlark.ini", sample));
     QTemporaryDir reference;
     QString name = "Clarity", destination = reference.filePath("offer.htm");
     QString image = program + "/" + sample.txtProductImage;
