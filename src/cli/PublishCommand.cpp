@@ -6,6 +6,7 @@
 #include "cli/PublishTarget.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
+#include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
 
 #include <QCommandLineParser>
@@ -235,8 +236,8 @@ int PublishCommand(const QStringList &arguments)
     publish::HoldingPassword();
 
     // Where to, and as whom.
-    const QString ftpinfo = platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
-    const publish::Target saved = publish::LoadSavedTarget(ftpinfo);
+    const QString ftpinfo = publish::SavedTarget::defaultPath();
+    const publish::Target saved = publish::SavedTarget::load(ftpinfo).target;
     publish::Target target;
     if (parser.isSet(to)) {
         QString error;

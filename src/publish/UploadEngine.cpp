@@ -625,25 +625,6 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     return summary;
 }
 
-Target LoadSavedTarget(const QString &ftpinfoIni)
-{
-    platform::IniFile ini;
-    ini.load(ftpinfoIni);
-    auto text = [&](const char *key) { return ini.value(QStringLiteral("TEXT"), QLatin1String(key)); };
-    Target t;
-    t.host = text("txtServerName");
-    t.port = text("txtServerPort").trimmed().toInt();
-    t.user = text("txtUserId");
-    t.password = text("txtPassword");
-    t.remoteFolder = text("txtRemoteDir");
-    t.webAddress = text("txtWebAddress");
-    const QString protocol = text("cboProtocol");
-    t.protocol = protocol == QLatin1String("SFTP")           ? Protocol::Sftp
-                 : protocol == QLatin1String("FTP with TLS") ? Protocol::FtpTls
-                                                             : Protocol::Ftp;
-    return t;
-}
-
 QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLines)
 {
     QVector<Row> rows;

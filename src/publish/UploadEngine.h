@@ -116,8 +116,6 @@ private:
     bool m_running = false;
 };
 
-// The upload dialog's saved settings (ftpinfo.ini).
-Target LoadSavedTarget(const QString &ftpinfoIni);
 // Rows for a page: the files its ".files" dependency list names (and the page itself).
 // Lines left out (missing, outside the page's folder, the program's own files) are
 // added to `leftOut` as failed results.

@@ -4,6 +4,7 @@
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "publish/FrmUploadInfo.h"
+#include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
 #include "ui_FrmUploadInfo.h"
 
@@ -256,7 +257,7 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(row(again, 1)->checkState(0), Qt::Unchecked) << "ticks are not saved";
     EXPECT_EQ(ui->cboProtocol->currentText(), "FTP with TLS");
     EXPECT_FALSE(ui->chkOnlyChanged->isChecked());
-    const publish::Target saved = publish::LoadSavedTarget(ini);
+    const publish::Target saved = publish::SavedTarget::load(ini).target;
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
 }

@@ -3,6 +3,7 @@
 
 #include "publish/UploadEngine.h"
 #include "FtpServerFixture.h"
+#include "publish/SavedTarget.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -334,14 +335,43 @@ TEST(UploadEngine, RowsForAPageAndSavedTarget)
     EXPECT_EQ(rows[0].localPath, page);
     EXPECT_EQ(rows[1].localPath, dir.filePath("logo.gif"));
 
+    // Settings as earlier versions saved them: the protocol as the combo box's text.
     makeFile(dir.filePath("ftpinfo.ini"), "[TEXT]\r\ntxtServerName=ftp.example.com\r\ntxtServerPort=2121\r\n"
                                           "txtUserId=me\r\ntxtPassword=pw\r\ntxtRemoteDir=www\r\n"
-                                          "cboProtocol=SFTP\r\ntxtWebAddress=http://example.com/\r\n");
-    const Target t = LoadSavedTarget(dir.filePath("ftpinfo.ini"));
-    EXPECT_EQ(t.host, "ftp.example.com");
-    EXPECT_EQ(t.port, 2121);
+                                          "cboProtocol=SFTP\r\ntxtWebAddress=http://example.com/\r\n"
+                                          "[lstFiles]\r\nSIZE=1x2\r\nlstFiles_File or Folder Name_1=a b\r\n"
+                                          "lstFiles_File or Folder Name_1_1=/site/a b\r\n");
+    SavedTarget saved = SavedTarget::load(dir.filePath("ftpinfo.ini"));
+    const Target &t = saved.target;
+    EXPECT_EQ(QStringList({t.host, QString::number(t.port), t.user, t.password, t.remoteFolder}),
+              QStringList({"ftp.example.com", "2121", "me", "pw", "www"}));
     EXPECT_EQ(t.protocol, Protocol::Sftp);
-    EXPECT_EQ(t.remoteFolder, "www");
     EXPECT_EQ(t.webAddress, "http://example.com/");
+    ASSERT_EQ(saved.files.size(), 1);
+    EXPECT_EQ(saved.files[0].path, "/site/a b");
+    EXPECT_TRUE(saved.onlyChanged);
+
+    // Saved again: the protocol as its key, owner-only, and it loads back the same.
+    saved.target.protocol = Protocol::FtpTls;
+    saved.onlyChanged = false;
+    ASSERT_TRUE(saved.save(dir.filePath("ftpinfo.ini")));
+    EXPECT_EQ(QFile::permissions(dir.filePath("ftpinfo.ini")) & 0x0077, 0);
+    const QByteArray bytes = testing_support::readAll(dir.filePath("ftpinfo.ini"));
+    EXPECT_TRUE(bytes.contains("cboProtocol=ftps")) << bytes.constData();
+    EXPECT_TRUE(bytes.contains("lstFiles_File or Folder Name_1_1=/site/a b")) << bytes.constData();
+    const SavedTarget back = SavedTarget::load(dir.filePath("ftpinfo.ini"));
+    EXPECT_EQ(back.target.protocol, Protocol::FtpTls);
+    EXPECT_FALSE(back.onlyChanged);
+    EXPECT_EQ(back.files.size(), 1);
+    for (const auto &[stored, protocol] :
+         std::vector<std::pair<QString, Protocol>>{{"ftp", Protocol::Ftp},
+                                                   {"FTP", Protocol::Ftp},
+                                                   {"ftps", Protocol::FtpTls},
+                                                   {"FTP with TLS", Protocol::FtpTls},
+                                                   {"sftp", Protocol::Sftp},
+                                                   {"", Protocol::Ftp}}) {
+        EXPECT_EQ(ProtocolFromKey(stored), protocol) << stored.toStdString();
+        EXPECT_EQ(ProtocolFromKey(ProtocolKey(protocol)), protocol);
+    }
     EXPECT_EQ(LiveAddress(t.webAddress, "img/a b.gif"), "http://example.com/img/a%20b.gif");
 }
