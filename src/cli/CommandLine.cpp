@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ProgramModule.h"
+#include "generation/FileList.h"
 #include "generation/PageGuard.h"
 #include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
@@ -92,15 +93,9 @@ QStringList templateNames()
 
 int countListedFiles(const QString &listPath)
 {
-    QFile list(listPath);
-    if (!list.open(QIODevice::ReadOnly))
-        return 0;
-    int count = 0;
-    for (const QByteArray &line : list.readAll().split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        count += !trimmed.isEmpty() && !trimmed.startsWith("::");
-    }
-    return count;
+    QStringList files;
+    generation::FileList::Read(listPath, files);
+    return files.size();
 }
 
 int generateCommand(const QStringList &arguments)
@@ -186,7 +181,7 @@ int generateCommand(const QStringList &arguments)
         return dialogs.messageCount()
                    ? kFailed
                    : fail(command, QStringLiteral("%1 could not be written").arg(page), kFailed);
-    const QString list = page + QStringLiteral(".files");
+    const QString list = generation::FileList::PathFor(page);
     write(stdout, QStringLiteral("%1: written with %2 files listed in %3\n")
                       .arg(page)
                       .arg(countListedFiles(list))

@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/PublishTarget.h"
+#include "generation/FileList.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "publish/SavedTarget.h"
@@ -220,7 +221,7 @@ int PublishCommand(const QStringList &arguments)
         } else if (path.endsWith(QStringLiteral(".files"), Qt::CaseInsensitive)) {
             for (const publish::Row &row : publish::RowsForPage(path.chopped(6), &leftOut))
                 add(row);
-        } else if (QFileInfo(path + QStringLiteral(".files")).isFile()) {
+        } else if (QFileInfo(generation::FileList::PathFor(path)).isFile()) {
             for (const publish::Row &row : publish::RowsForPage(path, &leftOut))
                 add(row);
         } else {

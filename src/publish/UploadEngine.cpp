@@ -1,5 +1,6 @@
 #include "publish/UploadEngine.h"
 
+#include "generation/FileList.h"
 #include "platform/CurlTransport.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
@@ -628,7 +629,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
 QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLines)
 {
     QVector<Row> rows;
-    const SiteFiles listed = ReadFilesList(pagePath + QStringLiteral(".files"), ProgramOwnFiles());
+    const SiteFiles listed = ReadFilesList(generation::FileList::PathFor(pagePath), ProgramOwnFiles());
     bool pageListed = false;
     for (const SiteFile &f : listed.files) {
         pageListed = pageListed || QFileInfo(f.local) == QFileInfo(pagePath);

@@ -1,6 +1,7 @@
 // Page generation: the dependency list, copies, wildcard match, failures.
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/FileList.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
@@ -47,6 +48,7 @@ protected:
                          "", ""}) +
                 files +
                 QStringList({"", "", ":: Total files to upload : " + QString::number(files.size()), ""}));
+        EXPECT_EQ(FileList::Parse(readAll(dest + ".files")), files) << "the reader agrees with the writer";
         return files;
     }
     testing_support::RecordingDialogs dialogs;
@@ -183,4 +185,15 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
     auto mode = [](const QString &path) { return QFile::permissions(path).toInt() & 0x7077; };
     EXPECT_EQ(mode(out + "/shot.png"), 0x6000);
     EXPECT_EQ(mode(out + "/Sunrise_a.css") & ~mode(ownFile), 0);
+}
+
+// Lists written by hand or on another system: LF or CR LF, blank and comment lines
+// passed over, a name's own blanks kept (a file may end in one).
+TEST(FileListTest, ReadsEveryLineAsWritten)
+{
+    EXPECT_EQ(FileList::Parse(":: head\r\n\r\n/a/page.htm\r\n/a/b c.gif \n   \n::x\n/a/last"),
+              QStringList({"/a/page.htm", "/a/b c.gif ", "/a/last"}));
+    QStringList files{"stale"};
+    EXPECT_FALSE(FileList::Read("/nonexistent/page.htm.files", files));
+    EXPECT_TRUE(files.isEmpty());
 }
