@@ -21,9 +21,9 @@ namespace cli {
 namespace {
 
 const CommandHelp kPublishHelp = {
-    QStringLiteral(
-        "quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
-        "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run] [--json]"),
+    QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
+                   "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
+                   "                 [--allow-direct] [--json]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
                    "page alone when it has no list); a .files list sends what it names; a folder\n"
@@ -41,6 +41,11 @@ const CommandHelp kPublishHelp = {
                    "Progress goes to standard error, the result to standard output.\n"
                    "\n"
                    "Ctrl+C lets the file being sent arrive whole and stops there.\n"
+                   "\n"
+                   "Each file is sent under a temporary name and renamed into place, so a visitor\n"
+                   "never gets half of it. A server that refuses to rename makes the publish fail\n"
+                   "before anything is replaced, unless --allow-direct is given: the files are then\n"
+                   "sent under their own names.\n"
                    "\n"
                    "Example:\n"
                    "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
@@ -171,7 +176,10 @@ int PublishCommand(const QStringList &arguments)
                                     QStringLiteral("Show what would be sent, and send nothing."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print the result as one JSON object."));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, json});
+    const QCommandLineOption allowDirect(
+        QStringLiteral("allow-direct"),
+        QStringLiteral("Send files under their own names to a server that refuses to rename them."));
+    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, allowDirect, json});
     if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
         return status;
 
@@ -246,6 +254,7 @@ int PublishCommand(const QStringList &arguments)
     publish::Options options;
     options.onlyChanged = !parser.isSet(all);
     options.dryRun = parser.isSet(dryRun);
+    options.allowDirect = parser.isSet(allowDirect);
     options.manifestFolder = platform::manifestFolder();
 
     ConsoleDialogs dialogs(prefix(command));
@@ -292,6 +301,11 @@ int PublishCommand(const QStringList &arguments)
         write(stdout, text);
     }
 
+    if (summary.renameRefused)
+        return fail(command,
+                    QStringLiteral("the server refuses to rename files into place, so nothing was replaced; "
+                                   "--allow-direct sends them under their own names"),
+                    kFailed);
     if (!summary.error.isEmpty())
         return fail(command, summary.error.section(QLatin1Char('\n'), 0, 0), kFailed);
     if (summary.failed > 0)

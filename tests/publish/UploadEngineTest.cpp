@@ -136,9 +136,9 @@ struct Site {
 
 } // namespace
 
-// First publish: new files straight to their names, assets before pages, folder
-// rows sending their contents with subfolders; the second sends nothing; a change
-// sends exactly that file, under a temporary name renamed into place.
+// First publish: assets before pages, folder rows sending their contents with
+// subfolders, every file under a temporary name renamed into place and its size read
+// back; the second sends nothing; a change sends exactly that file.
 TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 {
     Site s;
@@ -149,11 +149,12 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     EXPECT_EQ(first.sent, 6);
     EXPECT_EQ(s.server.files.size(), 6u) << "no temporary file is left";
     EXPECT_EQ(s.server.files["img/deep/x.png"], sample(100, 2));
-    EXPECT_TRUE(
-        s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
-        << "a new file goes straight to its name: no live page links to it yet";
+    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/" +
+                                           kTemporaryPrefix + "x.png|img/deep/x.png"))
+        << "a new file arrives whole too";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
-    EXPECT_EQ(s.server.commands.filter("List|").size(), 2) << "none below a folder that is not there";
+    EXPECT_EQ(s.server.commands.filter("List|").size(), 2 + 3)
+        << "none below a folder that is not there; one after sending per folder sent to";
 
     Summary second = s.publish();
     EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
@@ -194,6 +195,30 @@ TEST(UploadEngine, FilesDeletedOrTruncatedOnTheServerAreSentAgain)
     EXPECT_EQ(s.sent(again), QStringList({"img/logo.gif", "index.htm"}));
     EXPECT_EQ(s.server.files["img/logo.gif"], sample(3000, 1));
     EXPECT_FALSE(s.server.files.count(kTemporaryPrefix + "old.htm")) << "stale temporary files go";
+}
+
+// A run killed after it replaced a file must not leave a manifest that claims the
+// version the server held before: here the page goes from $49 to $39 and back.
+TEST(UploadEngine, AKilledRunLeavesNoClaimTheServerDoesNotBackUp)
+{
+    Site s;
+    makeFile(s.local.filePath("site/index.htm"), "price $49");
+    s.publish();
+    const QString manifest = UploadEngine::manifestPath(s.options.manifestFolder, s.target);
+    QByteArray onDisk; // what a kill right after the page was sent would leave
+    QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &r) {
+        if (r.remote == "index.htm" && onDisk.isEmpty())
+            onDisk = testing_support::readAll(manifest);
+    });
+    makeFile(s.local.filePath("site/index.htm"), "price $39");
+    EXPECT_EQ(s.publish().sent, 1);
+    ASSERT_FALSE(onDisk.isEmpty());
+    QObject::disconnect(&s.engine, &UploadEngine::fileDone, nullptr, nullptr);
+    ASSERT_TRUE(testing_support::writeAll(manifest, onDisk));
+    makeFile(s.local.filePath("site/index.htm"), "price $49");
+    const Summary rerun = s.publish();
+    EXPECT_EQ(s.sent(rerun), QStringList({"index.htm"}));
+    EXPECT_EQ(s.server.files["index.htm"], "price $49");
 }
 
 TEST(UploadEngine, DryRunSendsNothingAndCancelStopsAfterTheCurrentFile)
@@ -299,6 +324,7 @@ TEST(UploadEngine, ConnectionFailuresStartWithAPlainSentence)
 
 TEST(UploadEngine, ListingsOfEveryKindAreRead)
 {
+    QStringList refused;
     const auto entries = ParseListing("type=cdir;size=0; .\r\n"
                                       "type=file;size=20480;modify=20240101000000; page.htm \r\n"
                                       "type=dir;modify=1; img\r\n"
@@ -306,7 +332,13 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                       "drwxr-xr-x 2 owner group 4096 Dec 31  2023 sub\r\n"
                                       "lrwxrwxrwx 1 o g 7 Mar  3 10:10 link -> target\r\n"
                                       "-rw-r--r--   1 0        0            7 06 Dec 13:58 day first\r\n"
-                                      "bare.txt\r\n..\r\n\r\n");
+                                      "12-06-26  10:15PM       <DIR>          old site\r\n"
+                                      "12-06-26  09:05AM                 1234 price list.htm\r\n"
+                                      "~quillmark-part-/../../../victim.htm\r\n"
+                                      "12-06-26  10:15PM                 7 ..\\up.htm\r\n"
+                                      "type=file;size=1; a/b\r\n"
+                                      "bare.txt\r\n..\r\n\r\n",
+                                      &refused);
     // Blanks belong to the name; a link is named without its target; no size is -1.
     std::vector<std::tuple<QString, qint64, bool>> seen;
     for (const RemoteEntry &e : entries)
@@ -317,7 +349,11 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                                                     {"sub", 4096, true},
                                                                     {"link", 7, false},
                                                                     {"day first", 7, false},
+                                                                    {"old site", -1, true},
+                                                                    {"price list.htm", 1234, false},
                                                                     {"bare.txt", -1, false}}));
+    // Names that lead out of the folder are never used, only reported.
+    EXPECT_EQ(refused, QStringList({"~quillmark-part-/../../../victim.htm", "..\\up.htm", "a/b"}));
 }
 
 TEST(UploadEngine, RowsForAPageAndSavedTarget)
