@@ -10,7 +10,8 @@ With --root it keeps files in that folder as a working server would, with
 MS-DOS-style LIST lines and no MLSD, and can lie on purpose:
 --lie-stor: STOR answers 226 and keeps nothing; --lie-rnto: RNTO answers 250 and
 renames nothing; --no-rename: RNFR is refused; --hostile-names: every listing
-also names files outside its folder. --log FILE gets one line per command that
+also names files outside its folder; --slow: uploads arrive slowly, so that a
+client killed at random is often killed halfway through one. --log FILE gets one line per command that
 touches a path: the command and the path it resolves to from the root.
 Prints "READY <port>" once it listens on 127.0.0.1.
 """
@@ -70,11 +71,14 @@ def serve(conn, args):
         d, _ = data_srv.accept()
         say("150 Send it.")
         while True:
-            block = d.recv(65536)
+            block = d.recv(16384)
             if not block:
                 break
             if keep:
                 keep.write(block)
+                keep.flush()
+            if args.slow:
+                time.sleep(0.002)
         d.close()
 
     def endless():
@@ -192,6 +196,7 @@ def main():
     ap.add_argument("--no-rename", action="store_true")
     ap.add_argument("--hostile-names", action="store_true")
     ap.add_argument("--log")
+    ap.add_argument("--slow", action="store_true")
     args = ap.parse_args()
     srv = socket.create_server(("127.0.0.1", 0))
     print("READY %d" % srv.getsockname()[1], flush=True)

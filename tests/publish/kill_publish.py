@@ -6,7 +6,8 @@ price going from $39 to $49 and back), starts a publish, kills it with SIGKILL
 (or two SIGINTs) after a random delay, sometimes puts some files back to their
 previous version, and publishes once more. After that rerun the server must hold
 exactly the local files, the manifest must name each of them with the size and
-SHA-1 the server holds, and no temporary file may be left.
+SHA-1 the server holds, and no temporary file may be left. Right after each kill,
+every file at its own name must be one whole version.
 
 Usage: kill_publish.py --quillmark BIN [--server pyftpdlib|msdos] [--trials N] [--seed S]
 Prints one line of figures; exits 1 at the first trial that leaves the server wrong.
@@ -28,7 +29,8 @@ PREFIX = "~quillmark-part-"
 
 def start_server(kind, root):
     script = "ftp_server.py" if kind == "pyftpdlib" else "hostile_ftp_server.py"
-    proc = subprocess.Popen([PYTHON, os.path.join(HERE, script), "--root", root],
+    extra = [] if kind == "pyftpdlib" else ["--slow"]
+    proc = subprocess.Popen([PYTHON, os.path.join(HERE, script), "--root", root] + extra,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     line = proc.stdout.readline()
     if not line.startswith("READY "):
@@ -118,6 +120,13 @@ def main():
             if status < 0 or (interrupt and status != 0):
                 killed += not interrupt
                 interrupted += interrupt
+            # Even right after the kill, a visitor gets one whole version of each file.
+            cut = sorted(k for k, v in tree(os.path.join(remote, "www")).items()
+                         if not os.path.basename(k).startswith(PREFIX) and v not in kinds[k])
+            if cut:
+                print("trial %d (seed %d) failed: files cut short at their own names: %s" % (trial, args.seed, cut))
+                server.kill()
+                return 1
             # Sometimes the user puts a file back the way it was before the killed run.
             for name in kinds:
                 if chosen[name] != previous[name] and rnd.random() < 0.3:
