@@ -586,6 +586,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     // then do they enter the manifest.
     QVector<int> unconfirmed; // indexes into summary.files
     QHash<int, Item> sentItems;
+    QSet<int> sentDirect;
     auto failSent = [&](int index, const QString &sentence) {
         FileResult &r = summary.files[index];
         r.action = Action::Failed;
@@ -613,7 +614,10 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             for (int index : f.value()) {
                 const Item &it = sentItems[index];
                 const auto e = names.constFind(nameOf(it.remote));
-                const bool temporaryLeft = names.contains(kTemporaryPrefix + nameOf(it.remote));
+                // Sent under its own name, the file leaves only the temporary that the
+                // server would not rename.
+                const bool temporaryLeft =
+                    !sentDirect.contains(index) && names.contains(kTemporaryPrefix + nameOf(it.remote));
                 if (temporaryLeft)
                     exec(ctl, QStringLiteral("Delete") + kSep +
                                   joinRemote(f.key(), kTemporaryPrefix + nameOf(it.remote)));
@@ -707,6 +711,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             bytesDone += it.size;
             unconfirmed << summary.files.size();
             sentItems.insert(summary.files.size(), it);
+            if (direct)
+                sentDirect.insert(summary.files.size());
         } else {
             ++summary.failed;
             const int code = ctl.ResponseCode();

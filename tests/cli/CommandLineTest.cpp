@@ -327,6 +327,46 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_NE(readAll(server.path("site/offer.htm")), "<html></html>");
 }
 
+// Against servers that cannot rename or that lie, publishing fails with exit 1 and a
+// plain sentence; --allow-direct sends to the one that cannot rename.
+TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
+{
+    ASSERT_TRUE(writeAll(page(), "<html>$49</html>"));
+    struct Case {
+        const char *flag;
+        QStringList extra;
+        int status;
+        const char *needle; // in the output
+        QByteArray held;    // page on the server afterwards
+    };
+    const Case cases[] = {
+        {"--no-rename", {}, 1, "--allow-direct sends them under their own names", ""},
+        {"--no-rename", {"--allow-direct"}, 0, "", "<html>$49</html>"},
+        {"--lie-stor", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", ""},
+        {"--lie-rnto", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.flag + c.extra.join(' ').toStdString());
+        QTemporaryDir root;
+        testing_support::ServerProcess server(
+            testing_support::systemPython(),
+            {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root", root.path(),
+             c.flag});
+        ASSERT_TRUE(server.start());
+        QProcessEnvironment env = environment();
+        env.insert("QM_TEST_PASSWORD", "x");
+        const Result r =
+            run(QStringList{"publish", page(), "--to", QString("ftp://u@127.0.0.1:%1/").arg(server.port()),
+                            "--password-env", "QM_TEST_PASSWORD"} +
+                    c.extra,
+                env);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE((r.out + r.err).contains(c.needle)) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(readAll(root.filePath("offer.htm")), c.held);
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files).size(), c.held.isEmpty() ? 0 : 1);
+    }
+}
+
 // The commands must not load Qt Widgets or WebEngine, let alone start a renderer;
 // the loader's own list of the libraries it maps shows it.
 TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
