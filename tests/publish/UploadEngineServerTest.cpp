@@ -262,20 +262,30 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
     struct Case {
         QStringList flags;
         int sent, failed;
-        QString pageError; // of page.htm
+        QString pageError;  // of page.htm
+        QByteArray oldPage; // on the server before, when any
     };
     const QString keptNothing = "The server says it kept page.htm, but it holds 0 bytes of it.";
     const Case cases[] = {
-        {{}, 16, 0, ""},
-        {{"--hostile-names"}, 16, 0, ""},
-        {{"--lie-stor"}, 0, 16, keptNothing},
-        {{"--lie-rnto"}, 0, 16, keptNothing},
-        {{"--no-rename"}, 0, 0, ""},
+        {{}, 16, 0, "", ""},
+        {{"--hostile-names"}, 16, 0, "", ""},
+        {{"--lie-stor"}, 0, 16, keptNothing, ""},
+        {{"--lie-rnto"}, 0, 16, keptNothing, ""},
+        // The old page has the new one's size: only the temporary left behind tells.
+        {{"--lie-rnto"},
+         0,
+         16,
+         "The server says it put page.htm in place, but the new version stayed under a temporary name.",
+         "PLAIN"},
+        {{"--no-rename"}, 0, 0, "", ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.flags.join(' ').toStdString());
         QTemporaryDir root;
         ASSERT_TRUE(makeFile(root.filePath("www/.keep"), "") && makeFile(root.filePath("victim.htm"), "v"));
+        if (!c.oldPage.isEmpty()) {
+            ASSERT_TRUE(makeFile(root.filePath("www/page.htm"), c.oldPage));
+        }
         testing_support::ServerProcess server(
             testing_support::systemPython(),
             QStringList{testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root",
@@ -298,8 +308,10 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
         auto expected = tree(site.dir.filePath("site"));
         expected[kQuoteName] = "quoted";
         expected[".keep"] = "";
-        if (c.sent == 0)
-            expected = {{".keep", ""}}; // nothing at a real name, no temporary file left
+        if (c.sent == 0) // nothing at a real name, no temporary file left
+            expected = c.oldPage.isEmpty()
+                           ? std::map<QString, QByteArray>{{".keep", ""}}
+                           : std::map<QString, QByteArray>{{".keep", ""}, {"page.htm", c.oldPage}};
         EXPECT_EQ(tree(root.filePath("www")), expected);
         EXPECT_EQ(readAll(root.filePath("victim.htm")), "v");
         EXPECT_EQ(lines.filter("not a plain file name").isEmpty(), !c.flags.contains("--hostile-names"));

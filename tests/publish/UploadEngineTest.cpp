@@ -22,7 +22,8 @@ struct MemoryServer {
     std::map<QString, QByteArray> files; // remote path below the remote folder
     std::set<QString> folders{""};
     QStringList commands;
-    QString failPut; // a remote path whose sends fail
+    QString failPut;        // a remote path whose sends fail
+    bool namesOnly = false; // listings without sizes
 };
 
 class MemoryTransport : public platform::Transport {
@@ -46,9 +47,10 @@ public:
             }
             const QString prefix = f[1].isEmpty() ? "" : f[1] + "/";
             for (const auto &[path, bytes] : m_s.files) {
-                if (path.startsWith(prefix) && !path.mid(prefix.size()).contains('/'))
-                    m_out +=
-                        QString("type=file;size=%1; %2\r\n").arg(bytes.size()).arg(path.mid(prefix.size()));
+                const QString name = path.mid(prefix.size());
+                if (path.startsWith(prefix) && !name.contains('/'))
+                    m_out += m_s.namesOnly ? name + "\r\n"
+                                           : QString("type=file;size=%1; %2\r\n").arg(bytes.size()).arg(name);
             }
         } else if (f[0] == "Put") {
             QFile in(f[1]);
@@ -195,6 +197,11 @@ TEST(UploadEngine, FilesDeletedOrTruncatedOnTheServerAreSentAgain)
     EXPECT_EQ(s.sent(again), QStringList({"img/logo.gif", "index.htm"}));
     EXPECT_EQ(s.server.files["img/logo.gif"], sample(3000, 1));
     EXPECT_FALSE(s.server.files.count(kTemporaryPrefix + "old.htm")) << "stale temporary files go";
+
+    // A listing without sizes confirms nothing: every file goes again, every time.
+    s.server.namesOnly = true;
+    EXPECT_EQ(s.publish().sent, 6);
+    EXPECT_EQ(s.publish().sent, 6);
 }
 
 // A run killed after it replaced a file must not leave a manifest that claims the
