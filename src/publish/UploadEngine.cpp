@@ -734,7 +734,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         }
         // Now and then the files sent so far are confirmed, so that a run stopped
         // later does not send them again.
-        if (sinceConfirmed.elapsed() > 2000) {
+        if (sinceConfirmed.elapsed() > 2000 || unconfirmed.size() >= 100) {
             confirmSent();
             sinceConfirmed.restart();
         }

@@ -116,6 +116,8 @@ public:
 signals:
     void progress(int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal,
                   const QString &currentFile);
+    // Once a file; once more, as failed, when reading the sizes back shows the server
+    // did not keep a file it said it kept.
     void fileDone(const publish::FileResult &result);
     void status(const QString &line);
 
