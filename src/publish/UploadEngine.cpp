@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -641,7 +642,40 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     QElapsedTimer sinceConfirmed;
     sinceConfirmed.start();
 
+    // A server that cannot rename sends files in place only when allowed to.
     bool direct = false;
+    auto mayGoDirect = [&] {
+        say(QStringLiteral("The server refused to rename a file into place, so each file would be "
+                           "replaced under its own name, where a visitor could get half of it."));
+        if (!options.allowDirect && !(m_confirmDirect && m_confirmDirect())) {
+            summary.renameRefused = true;
+            summary.error = QStringLiteral("The server cannot rename files into place, and sending them "
+                                           "under their own names was not allowed; nothing was replaced.");
+            return false;
+        }
+        direct = true;
+        say(QStringLiteral("Files are sent under their own names from now on."));
+        return true;
+    };
+    // New files go first, straight to their names (no live page links to them yet),
+    // so whether the server renames is found out beforehand with a file of our own.
+    const auto firstSend = std::find_if(plan.cbegin(), plan.cend(), [](const Item &it) { return it.send; });
+    const auto firstReplacement =
+        std::find_if(plan.cbegin(), plan.cend(), [](const Item &it) { return it.send && it.replaces; });
+    QTemporaryFile probe;
+    if (firstReplacement != plan.cend() && firstSend != firstReplacement && probe.open() &&
+        probe.write("quillmark") > 0 && probe.flush()) {
+        const QString folder = folderOf(firstReplacement->remote);
+        const QString sent = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe")),
+                      renamed = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe-renamed"));
+        const bool renames =
+            exec(ctl, QStringLiteral("Put") + kSep + probe.fileName() + kSep + sent + kSep + renamed);
+        const bool refused = !renames && ctl.ResponseCode() == platform::kTransportRenameRefused;
+        exec(ctl, QStringLiteral("Delete") + kSep + (renames ? renamed : sent));
+        if (refused)
+            mayGoDirect();
+    }
+
     for (const Item &it : plan) {
         if (!it.send) {
             FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
@@ -654,6 +688,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             summary.cancelled = true;
             break;
         }
+        if (summary.renameRefused)
+            break;
         // Folders the server does not have yet, parents first.
         const QString folder = folderOf(it.remote);
         if (!existing.contains(folder)) {
@@ -671,7 +707,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         const QString finalRemote = it.remote;
         QString sentence; // a failure found out here, not by the transport
         bool ok = false;
-        if (!direct) {
+        if (!direct && it.replaces) {
             // Whole under a temporary name, then renamed: no visitor gets half a file.
             const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
@@ -685,19 +721,9 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
                 if (!arrived) {
                     sentence = keptSentence(
                         it.remote, qMax<qint64>(0, names.value(kTemporaryPrefix + nameOf(it.remote)).size));
+                } else if (!mayGoDirect()) {
+                    break;
                 } else {
-                    say(QStringLiteral(
-                        "The server refused to rename a file into place, so each file would be "
-                        "replaced under its own name, where a visitor could get half of it."));
-                    if (!options.allowDirect && !(m_confirmDirect && m_confirmDirect())) {
-                        summary.renameRefused = true;
-                        summary.error = QStringLiteral("The server cannot rename files into place, and "
-                                                       "sending them under their own names was not allowed; "
-                                                       "nothing was replaced.");
-                        break;
-                    }
-                    direct = true;
-                    say(QStringLiteral("Files are sent under their own names from now on."));
                     ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
                 }
             }
@@ -711,7 +737,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             bytesDone += it.size;
             unconfirmed << summary.files.size();
             sentItems.insert(summary.files.size(), it);
-            if (direct)
+            if (direct || !it.replaces)
                 sentDirect.insert(summary.files.size());
         } else {
             ++summary.failed;

@@ -332,22 +332,24 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
 TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
 {
     ASSERT_TRUE(writeAll(page(), "<html>$49</html>"));
+    const QByteArray old = "<html>$39</html>"; // on the server before
     struct Case {
         const char *flag;
         QStringList extra;
         int status;
         const char *needle; // in the output
-        QByteArray held;    // page on the server afterwards
+        QByteArray held;    // on the server afterwards
     };
     const Case cases[] = {
-        {"--no-rename", {}, 1, "--allow-direct sends them under their own names", ""},
+        {"--no-rename", {}, 1, "--allow-direct sends them under their own names", old},
         {"--no-rename", {"--allow-direct"}, 0, "", "<html>$49</html>"},
-        {"--lie-stor", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", ""},
-        {"--lie-rnto", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", ""},
+        {"--lie-stor", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", old},
+        {"--lie-rnto", {}, 1, "The server says it put offer.htm in place, but the new version stayed", old},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.flag + c.extra.join(' ').toStdString());
         QTemporaryDir root;
+        ASSERT_TRUE(writeAll(root.filePath("offer.htm"), old));
         testing_support::ServerProcess server(
             testing_support::systemPython(),
             {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root", root.path(),
@@ -363,7 +365,8 @@ TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
         EXPECT_EQ(r.status, c.status) << r.err.toStdString();
         EXPECT_TRUE((r.out + r.err).contains(c.needle)) << r.out.toStdString() << r.err.toStdString();
         EXPECT_EQ(readAll(root.filePath("offer.htm")), c.held);
-        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files).size(), c.held.isEmpty() ? 0 : 1);
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{"offer.htm"})
+            << "no temporary file left";
     }
 }
 

@@ -134,21 +134,22 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
            true);
     EXPECT_FALSE(QFile::exists(server.path("a.htm")));
 
-    // MKD refused: the change into the folder reports; the file row is still sent, in
-    // place once the user agrees, since the server refuses to rename too.
+    // MKD refused: the change into the folder reports; the file row is still sent.
     fill(w);
     w.cmdRemoveAll_Click();
     add(w, site.filePath("dir"), true);
     add(w, site.filePath("a.htm"));
-    const QString asked = "The server refuses to rename files.*Replace the files in place\\?.*";
     const QString mkdRefused = "!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*";
-    upload(w, {asked, mkdRefused}); // and no "Upload Over"
+    upload(w, {mkdRefused}); // and no "Upload Over"
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
-    // Not agreed: nothing is replaced.
+    // The server cannot rename either: replacing a file in place is asked first.
     ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a, changed"));
+    const QString asked = "The server refuses to rename files.*Replace the files in place\\?.*";
     dialogs.answers = {platform::Answer::No};
-    upload(w, {asked, "!The server cannot rename files into place.*nothing was replaced\\.", mkdRefused});
+    upload(w, {asked, "!The server cannot rename files into place.*nothing was replaced\\."});
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    upload(w, {asked, mkdRefused});
+    EXPECT_EQ(readAll(server.path("a.htm")), "a, changed");
 }
 
 TEST_F(UploadFixture, ServerStoppedOrSilent)

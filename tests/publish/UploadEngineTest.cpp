@@ -138,9 +138,9 @@ struct Site {
 
 } // namespace
 
-// First publish: assets before pages, folder rows sending their contents with
-// subfolders, every file under a temporary name renamed into place and its size read
-// back; the second sends nothing; a change sends exactly that file.
+// First publish: new files straight to their names, assets before pages, folder
+// rows sending their contents with subfolders, sizes read back; the second sends
+// nothing; a change sends exactly that file, under a temporary name renamed into place.
 TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 {
     Site s;
@@ -151,9 +151,9 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
     EXPECT_EQ(first.sent, 6);
     EXPECT_EQ(s.server.files.size(), 6u) << "no temporary file is left";
     EXPECT_EQ(s.server.files["img/deep/x.png"], sample(100, 2));
-    EXPECT_TRUE(s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/" +
-                                           kTemporaryPrefix + "x.png|img/deep/x.png"))
-        << "a new file arrives whole too";
+    EXPECT_TRUE(
+        s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
+        << "a new file goes straight to its name: no live page links to it yet";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
     EXPECT_EQ(s.server.commands.filter("List|").size(), 2 + 3)
         << "none below a folder that is not there; one after sending per folder sent to";
