@@ -84,6 +84,14 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
                    platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Question,
                    this) == platform::Answer::Yes;
     });
+    m_engine->setDirectConfirmation([this] {
+        return platform::dialogs().message(
+                   QStringLiteral("The server refuses to rename files, so a file cannot arrive whole under a "
+                                  "temporary name before it replaces the old one.\n\nReplace the files in "
+                                  "place? A visitor could get half a page while it is being sent."),
+                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Warning,
+                   this) == platform::Answer::Yes;
+    });
     connect(m_engine.get(), &UploadEngine::status, this, [this](const QString &line) { setStatus(line); });
     connect(m_engine.get(), &UploadEngine::progress, this,
             [this](int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal, const QString &) {

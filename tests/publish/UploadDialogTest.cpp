@@ -141,8 +141,17 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     w.cmdRemoveAll_Click();
     add(w, site.filePath("dir"), true);
     add(w, site.filePath("a.htm"));
-    upload(w, {"!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*"}); // and no "Upload Over"
+    const QString mkdRefused = "!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*";
+    upload(w, {mkdRefused}); // and no "Upload Over"
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    // The server cannot rename either: replacing a file in place is asked first.
+    ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a, changed"));
+    const QString asked = "The server refuses to rename files.*Replace the files in place\\?.*";
+    dialogs.answers = {platform::Answer::No};
+    upload(w, {asked, "!The server cannot rename files into place.*nothing was replaced\\."});
+    EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    upload(w, {asked, mkdRefused});
+    EXPECT_EQ(readAll(server.path("a.htm")), "a, changed");
 }
 
 TEST_F(UploadFixture, ServerStoppedOrSilent)
