@@ -457,144 +457,139 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
                                    "QM_TEST_PASSWORD"}),
               1);
     EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+}
 
-    // Against servers that cannot rename or that lie, publishing fails with exit 1 and a
-    // plain sentence; --allow-direct sends to the one that cannot rename.
-    TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
-    {
-        ASSERT_TRUE(writeAll(page(), "<html>$49</html>"));
-        const QByteArray old = "<html>$39</html>"; // on the server before
-        struct Case {
-            const char *flag;
-            QStringList extra;
-            int status;
-            const char *needle; // in the output
-            QByteArray held;    // on the server afterwards
-        };
-        const Case cases[] = {
-            {"--no-rename", {}, 1, "--allow-direct sends them under their own names", old},
-            {"--no-rename", {"--allow-direct"}, 0, "", "<html>$49</html>"},
-            {"--lie-stor", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", old},
-            {"--lie-rnto",
-             {},
-             1,
-             "The server says it put offer.htm in place, but the new version stayed",
-             old},
-        };
-        for (const Case &c : cases) {
-            SCOPED_TRACE(c.flag + c.extra.join(' ').toStdString());
-            QTemporaryDir root;
-            ASSERT_TRUE(writeAll(root.filePath("offer.htm"), old));
-            testing_support::ServerProcess server(
-                testing_support::systemPython(),
-                {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root", root.path(),
-                 c.flag});
-            ASSERT_TRUE(server.start());
-            QProcessEnvironment env = environment();
-            env.insert("QM_TEST_PASSWORD", "x");
-            const Result r = run(QStringList{"publish", page(), "--to",
-                                             QString("ftp://u@127.0.0.1:%1/").arg(server.port()),
-                                             "--password-env", "QM_TEST_PASSWORD"} +
-                                     c.extra,
-                                 env);
-            EXPECT_EQ(r.status, c.status) << r.err.toStdString();
-            EXPECT_TRUE((r.out + r.err).contains(c.needle)) << r.out.toStdString() << r.err.toStdString();
-            EXPECT_EQ(readAll(root.filePath("offer.htm")), c.held);
-            EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{"offer.htm"})
-                << "no temporary file left";
-        }
-    }
-
-    // The commands must not load Qt Widgets or WebEngine, let alone start a renderer;
-    // the loader's own list of the libraries it maps shows it.
-    TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
-    {
-        ASSERT_EQ(generate().status, 0);
+// Against servers that cannot rename or that lie, publishing fails with exit 1 and a
+// plain sentence; --allow-direct sends to the one that cannot rename.
+TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
+{
+    ASSERT_TRUE(writeAll(page(), "<html>$49</html>"));
+    const QByteArray old = "<html>$39</html>"; // on the server before
+    struct Case {
+        const char *flag;
+        QStringList extra;
+        int status;
+        const char *needle; // in the output
+        QByteArray held;    // on the server afterwards
+    };
+    const Case cases[] = {
+        {"--no-rename", {}, 1, "--allow-direct sends them under their own names", old},
+        {"--no-rename", {"--allow-direct"}, 0, "", "<html>$49</html>"},
+        {"--lie-stor", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", old},
+        {"--lie-rnto", {}, 1, "The server says it put offer.htm in place, but the new version stayed", old},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.flag + c.extra.join(' ').toStdString());
+        QTemporaryDir root;
+        ASSERT_TRUE(writeAll(root.filePath("offer.htm"), old));
+        testing_support::ServerProcess server(
+            testing_support::systemPython(),
+            {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root", root.path(),
+             c.flag});
+        ASSERT_TRUE(server.start());
         QProcessEnvironment env = environment();
-        env.insert("LD_DEBUG", "files");
-        for (const QStringList &arguments :
-             {QStringList{"--version"},
-              QStringList{"generate", "--product", "Ledgerlark", "--template", "Marigold", "--out",
-                          work.filePath("b.htm")},
-              QStringList{"check", page()},
-              QStringList{"publish", page(), "--dry-run", "--to", "ftp://127.0.0.1:9/"}}) {
-            SCOPED_TRACE(arguments.join(' ').toStdString());
-            const Result r = run(arguments, env);
-            EXPECT_NE(r.status, -1);
-            EXPECT_TRUE(r.err.contains("libQt6Core.so")) << "no loader log";
-            EXPECT_FALSE(r.err.contains("libQt6WebEngineCore.so"));
-            EXPECT_FALSE(r.err.contains("libQt6Widgets.so"));
-            EXPECT_FALSE(r.err.contains("QtWebEngineProcess"));
-            // Publishing's transport libraries are loaded for publish alone.
-            EXPECT_EQ(r.err.contains("libcurl.so"), arguments.first() == "publish");
-        }
+        env.insert("QM_TEST_PASSWORD", "x");
+        const Result r =
+            run(QStringList{"publish", page(), "--to", QString("ftp://u@127.0.0.1:%1/").arg(server.port()),
+                            "--password-env", "QM_TEST_PASSWORD"} +
+                    c.extra,
+                env);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE((r.out + r.err).contains(c.needle)) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(readAll(root.filePath("offer.htm")), c.held);
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{"offer.htm"})
+            << "no temporary file left";
     }
+}
 
-    TEST_F(CommandLine, APageArgumentOpensTheWindowOnIt)
-    {
+// The commands must not load Qt Widgets or WebEngine, let alone start a renderer;
+// the loader's own list of the libraries it maps shows it.
+TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
+{
+    ASSERT_EQ(generate().status, 0);
+    QProcessEnvironment env = environment();
+    env.insert("LD_DEBUG", "files");
+    for (const QStringList &arguments :
+         {QStringList{"--version"},
+          QStringList{"generate", "--product", "Ledgerlark", "--template", "Marigold", "--out",
+                      work.filePath("b.htm")},
+          QStringList{"check", page()},
+          QStringList{"publish", page(), "--dry-run", "--to", "ftp://127.0.0.1:9/"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Result r = run(arguments, env);
+        EXPECT_NE(r.status, -1);
+        EXPECT_TRUE(r.err.contains("libQt6Core.so")) << "no loader log";
+        EXPECT_FALSE(r.err.contains("libQt6WebEngineCore.so"));
+        EXPECT_FALSE(r.err.contains("libQt6Widgets.so"));
+        EXPECT_FALSE(r.err.contains("QtWebEngineProcess"));
+        // Publishing's transport libraries are loaded for publish alone.
+        EXPECT_EQ(r.err.contains("libcurl.so"), arguments.first() == "publish");
+    }
+}
+
+TEST_F(CommandLine, APageArgumentOpensTheWindowOnIt)
+{
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
-        // Debian's WebEngine is not built for the sanitizers and reports its own faults.
-        GTEST_SKIP() << "the window starts WebEngine, which the sanitizer run leaves out";
+    // Debian's WebEngine is not built for the sanitizers and reports its own faults.
+    GTEST_SKIP() << "the window starts WebEngine, which the sanitizer run leaves out";
 #endif
 #endif
-        ASSERT_TRUE(writeAll(page(), "<html><body><p>Hello from the command line</p></body></html>"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
-        env.insert("QUILLMARK_EXIT_WHEN_SHOWN", "1");
-        env.insert("QUILLMARK_UPDATE_SERVER", "http://127.0.0.1:9/");
-        env.insert("LD_DEBUG", "files");
-        const Result r = run({"offer.htm"}, env, 90000);
-        QStringList messages; // the loader's log left out
-        for (const QString &line : QString::fromLocal8Bit(r.err).split('\n'))
-            if (!QRegularExpression(R"(^\s*\d+:)").match(line).hasMatch())
-                messages << line;
-        EXPECT_EQ(r.status, 0) << messages.join('\n').toStdString();
-        EXPECT_TRUE(
-            QRegularExpression("^QUILLMARK_OPENED [0-9.]+ " + QRegularExpression::escape(page()) + "$",
-                               QRegularExpression::MultilineOption)
-                .match(QString::fromLocal8Bit(r.out))
-                .hasMatch())
-            << r.out.toStdString();
-        EXPECT_TRUE(r.err.contains("libQt6WebEngineCore.so")) << "the window loads WebEngine";
-    }
+    ASSERT_TRUE(writeAll(page(), "<html><body><p>Hello from the command line</p></body></html>"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    env.insert("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --no-sandbox");
+    env.insert("QUILLMARK_EXIT_WHEN_SHOWN", "1");
+    env.insert("QUILLMARK_UPDATE_SERVER", "http://127.0.0.1:9/");
+    env.insert("LD_DEBUG", "files");
+    const Result r = run({"offer.htm"}, env, 90000);
+    QStringList messages; // the loader's log left out
+    for (const QString &line : QString::fromLocal8Bit(r.err).split('\n'))
+        if (!QRegularExpression(R"(^\s*\d+:)").match(line).hasMatch())
+            messages << line;
+    EXPECT_EQ(r.status, 0) << messages.join('\n').toStdString();
+    EXPECT_TRUE(QRegularExpression("^QUILLMARK_OPENED [0-9.]+ " + QRegularExpression::escape(page()) + "$",
+                                   QRegularExpression::MultilineOption)
+                    .match(QString::fromLocal8Bit(r.out))
+                    .hasMatch())
+        << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("libQt6WebEngineCore.so")) << "the window loads WebEngine";
+}
 
-    TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
-    {
-        using publish::Protocol;
-        const struct {
-            const char *url;
-            Protocol protocol;
-            const char *host;
-            int port;
-            const char *user;
-            const char *folder;
-        } cases[] = {
-            {"ftp://example.com", Protocol::Ftp, "example.com", 0, "", ""},
-            {"ftp://me@example.com:2121/public_html/", Protocol::Ftp, "example.com", 2121, "me",
-             "public_html"},
-            {"ftp://me@example.com//var/www", Protocol::Ftp, "example.com", 0, "me", "/var/www"},
-            {"FTPS://a%40b@host/dir%20one", Protocol::FtpTls, "host", 0, "a@b", "dir one"},
-            {"sftp://me@host:2222/home/me/www", Protocol::Sftp, "host", 2222, "me", "/home/me/www"},
-        };
-        for (const auto &c : cases) {
-            SCOPED_TRACE(c.url);
-            publish::Target t;
-            QString error;
-            ASSERT_TRUE(cli::ParseTargetUrl(c.url, t, error)) << error.toStdString();
-            EXPECT_EQ(t.protocol, c.protocol);
-            EXPECT_EQ(t.host, c.host);
-            EXPECT_EQ(t.port, c.port);
-            EXPECT_EQ(t.user, c.user);
-            EXPECT_EQ(t.remoteFolder, c.folder);
-            EXPECT_TRUE(t.password.isEmpty());
-        }
-        for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/"}) {
-            publish::Target t;
-            QString error;
-            EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;
-            EXPECT_FALSE(error.isEmpty());
-        }
+TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
+{
+    using publish::Protocol;
+    const struct {
+        const char *url;
+        Protocol protocol;
+        const char *host;
+        int port;
+        const char *user;
+        const char *folder;
+    } cases[] = {
+        {"ftp://example.com", Protocol::Ftp, "example.com", 0, "", ""},
+        {"ftp://me@example.com:2121/public_html/", Protocol::Ftp, "example.com", 2121, "me", "public_html"},
+        {"ftp://me@example.com//var/www", Protocol::Ftp, "example.com", 0, "me", "/var/www"},
+        {"FTPS://a%40b@host/dir%20one", Protocol::FtpTls, "host", 0, "a@b", "dir one"},
+        {"sftp://me@host:2222/home/me/www", Protocol::Sftp, "host", 2222, "me", "/home/me/www"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.url);
+        publish::Target t;
+        QString error;
+        ASSERT_TRUE(cli::ParseTargetUrl(c.url, t, error)) << error.toStdString();
+        EXPECT_EQ(t.protocol, c.protocol);
+        EXPECT_EQ(t.host, c.host);
+        EXPECT_EQ(t.port, c.port);
+        EXPECT_EQ(t.user, c.user);
+        EXPECT_EQ(t.remoteFolder, c.folder);
+        EXPECT_TRUE(t.password.isEmpty());
     }
+    for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/"}) {
+        publish::Target t;
+        QString error;
+        EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;
+        EXPECT_FALSE(error.isEmpty());
+    }
+}
