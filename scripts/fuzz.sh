@@ -23,7 +23,7 @@ seconds=${2:-60}
 if [ ! -x "$build/bin/$target" ] || [ "${QUILLMARK_FUZZ_REBUILD:-1}" = 1 ]; then
   [ -f "$build/CMakeCache.txt" ] ||
     cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+          -DCMAKE_CXX_COMPILER=clang++ \
           -DQUILLMARK_SANITIZE=ON -DQUILLMARK_FUZZ=ON -DQUILLMARK_BUILD_TESTS=ON \
           -DQUILLMARK_BUILD_BENCH=OFF >/dev/null
   cmake --build "$build" --target "$target" >/dev/null

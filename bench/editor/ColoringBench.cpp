@@ -45,7 +45,7 @@ void BM_ColorRuns(benchmark::State &state)
     const QString page = generatedPage(state.range(0));
     size_t runs = 0;
     for (auto _ : state) {
-        const platform::ColorRuns r = editor::rangeColorRuns(page);
+        const textmodel::ColorRuns r = editor::rangeColorRuns(page);
         runs = r.size();
         benchmark::DoNotOptimize(r.data());
     }

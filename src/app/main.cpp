@@ -19,6 +19,44 @@ QStringList argumentList(int argc, char **argv)
     return arguments;
 }
 
+// The options Qt's window toolkit reads itself (QGuiApplication, QApplication, xcb),
+// in their "-x" and "--x" forms; those in the first list take a value, as the next
+// argument or after "=". Everything after "--webEngineArgs" belongs to WebEngine.
+// Any other argument that begins with "-" is a mistyped option, returned here so
+// that it is refused before the toolkit starts (which would need a display).
+QString unknownWindowOption(const QStringList &arguments)
+{
+    static const QStringList kWithValue = {
+        QStringLiteral("platform"),      QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"), QStringLiteral("plugin"),
+        QStringLiteral("qmljsdebugger"), QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),   QStringLiteral("qwindowtitle"),
+        QStringLiteral("session"),       QStringLiteral("display"),
+        QStringLiteral("geometry"),      QStringLiteral("style"),
+        QStringLiteral("stylesheet"),    QStringLiteral("title"),
+        QStringLiteral("visual")};
+    static const QStringList kFlags = {QStringLiteral("reverse"), QStringLiteral("widgetcount"),
+                                       QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                       QStringLiteral("sync")};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("--") || argument == QLatin1String("--webEngineArgs"))
+            break;
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-"))
+            continue;
+        const QString name =
+            argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+        if (kWithValue.contains(name)) {
+            if (!argument.contains(QLatin1Char('=')))
+                ++i;
+            continue;
+        }
+        if (!kFlags.contains(name))
+            return argument;
+    }
+    return {};
+}
+
 int runWindow(int &argc, char **argv)
 {
     QString error;
@@ -36,8 +74,15 @@ int runWindow(int &argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    if (!cli::IsCommandLine(argumentList(argc, argv)))
-        return runWindow(argc, argv);
+    const QStringList arguments = argumentList(argc, argv);
+    if (!cli::IsCommandLine(arguments)) {
+        const QString unknown = unknownWindowOption(arguments);
+        if (unknown.isEmpty())
+            return runWindow(argc, argv);
+        std::fprintf(stderr, "quillmark: unknown option \"%s\" (see quillmark --help)\n",
+                     unknown.toLocal8Bit().constData());
+        return cli::kBadUsage;
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quillmark"));
     return cli::Run(QCoreApplication::arguments());

@@ -3,9 +3,10 @@
 #include "check/PageCheck.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
-#include "cli/ProductFile.h"
 #include "cli/ProgramModule.h"
+#include "generation/FileList.h"
 #include "generation/PageGuard.h"
+#include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 
@@ -92,15 +93,9 @@ QStringList templateNames()
 
 int countListedFiles(const QString &listPath)
 {
-    QFile list(listPath);
-    if (!list.open(QIODevice::ReadOnly))
-        return 0;
-    int count = 0;
-    for (const QByteArray &line : list.readAll().split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        count += !trimmed.isEmpty() && !trimmed.startsWith("::");
-    }
-    return count;
+    QStringList files;
+    generation::FileList::Read(listPath, files);
+    return files.size();
 }
 
 int generateCommand(const QStringList &arguments)
@@ -134,7 +129,7 @@ int generateCommand(const QStringList &arguments)
                         kBadUsage);
 
     const QString productName = parser.value(product);
-    const QString productPath = FindProduct(productName, dataFolders());
+    const QString productPath = generation::FindProduct(productName, dataFolders());
     if (productPath.isEmpty())
         return fail(command,
                     QFileInfo(productName).fileName() != productName ||
@@ -145,7 +140,7 @@ int generateCommand(const QStringList &arguments)
                                                     QStringLiteral("/sites")),
                     kBadUsage);
     generation::PageData data;
-    if (!LoadProduct(productPath, data))
+    if (!generation::LoadProduct(productPath, data))
         return fail(command, QStringLiteral("cannot read the product file %1").arg(productPath), kBadUsage);
 
     QString templateName = parser.value(templ);
@@ -172,9 +167,9 @@ int generateCommand(const QStringList &arguments)
                     kFailed);
 
     const QFileInfo productInfo(productPath);
-    QString image =
-        ResolveProductImage(data.txtProductImage, {productInfo.path(), QFileInfo(productInfo.path()).path(),
-                                                   platform::userDataFolder(), platform::programFolder()});
+    QString image = generation::ResolveProductImage(data.txtProductImage,
+                                                    {productInfo.path(), QFileInfo(productInfo.path()).path(),
+                                                     platform::userDataFolder(), platform::programFolder()});
     data.txtProductImage = image;
     ConsoleDialogs dialogs(prefix(command));
     platform::setDialogs(&dialogs);
@@ -186,7 +181,7 @@ int generateCommand(const QStringList &arguments)
         return dialogs.messageCount()
                    ? kFailed
                    : fail(command, QStringLiteral("%1 could not be written").arg(page), kFailed);
-    const QString list = page + QStringLiteral(".files");
+    const QString list = generation::FileList::PathFor(page);
     write(stdout, QStringLiteral("%1: written with %2 files listed in %3\n")
                       .arg(page)
                       .arg(countListedFiles(list))

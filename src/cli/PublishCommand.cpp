@@ -4,8 +4,10 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/PublishTarget.h"
+#include "generation/FileList.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
+#include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
 
 #include <QCommandLineParser>
@@ -23,7 +25,7 @@ namespace {
 const CommandHelp kPublishHelp = {
     QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
                    "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
-                   "                 [--include-hidden] [--json]"),
+                   "                 [--include-hidden] [--allow-direct] [--json]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
                    "page alone when it has no list); a .files list sends what it names; a folder\n"
@@ -48,6 +50,11 @@ const CommandHelp kPublishHelp = {
                    "Progress goes to standard error, the result to standard output.\n"
                    "\n"
                    "Ctrl+C lets the file being sent arrive whole and stops there.\n"
+                   "\n"
+                   "A file that replaces one on the server is sent under a temporary name and\n"
+                   "renamed into place, so a visitor never gets half of it. A server that refuses\n"
+                   "to rename makes the publish fail before anything is replaced, unless\n"
+                   "--allow-direct is given: the files are then sent under their own names.\n"
                    "\n"
                    "Example:\n"
                    "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
@@ -191,7 +198,10 @@ int PublishCommand(const QStringList &arguments)
     const QCommandLineOption includeHidden(
         QStringLiteral("include-hidden"),
         QStringLiteral("Send hidden files and folders (names beginning with a dot) of folders too."));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, json});
+    const QCommandLineOption allowDirect(
+        QStringLiteral("allow-direct"),
+        QStringLiteral("Send files under their own names to a server that refuses to rename them."));
+    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, json});
     if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
         return status;
 
@@ -219,7 +229,7 @@ int PublishCommand(const QStringList &arguments)
         } else if (path.endsWith(QStringLiteral(".files"), Qt::CaseInsensitive)) {
             for (const publish::Row &row : publish::RowsForPage(path.chopped(6), &leftOut))
                 add(row);
-        } else if (QFileInfo(path + QStringLiteral(".files")).isFile()) {
+        } else if (QFileInfo(generation::FileList::PathFor(path)).isFile()) {
             for (const publish::Row &row : publish::RowsForPage(path, &leftOut))
                 add(row);
         } else {
@@ -235,8 +245,8 @@ int PublishCommand(const QStringList &arguments)
     publish::HoldingPassword();
 
     // Where to, and as whom.
-    const QString ftpinfo = platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
-    const publish::Target saved = publish::LoadSavedTarget(ftpinfo);
+    const QString ftpinfo = publish::SavedTarget::defaultPath();
+    const publish::Target saved = publish::SavedTarget::load(ftpinfo).target;
     publish::Target target;
     if (parser.isSet(to)) {
         QString error;
@@ -274,6 +284,7 @@ int PublishCommand(const QStringList &arguments)
     options.onlyChanged = !parser.isSet(all);
     options.dryRun = parser.isSet(dryRun);
     options.includeHidden = parser.isSet(includeHidden);
+    options.allowDirect = parser.isSet(allowDirect);
     options.manifestFolder = platform::manifestFolder();
 
     ConsoleDialogs dialogs(prefix(command));
@@ -323,6 +334,11 @@ int PublishCommand(const QStringList &arguments)
         write(stdout, text);
     }
 
+    if (summary.renameRefused)
+        return fail(command,
+                    QStringLiteral("the server refuses to rename files into place, so nothing was replaced; "
+                                   "--allow-direct sends them under their own names"),
+                    kFailed);
     if (!summary.error.isEmpty()) {
         // The first line is the plain sentence; the report's message names the cause
         // (an untrusted certificate or host key, say), which the sentence alone does not.

@@ -143,12 +143,12 @@ bool ShellOpen(const QString &fileOrUrl)
     return QDesktopServices::openUrl(url);
 }
 
-void OpenLink(const QString &sURL, bool bNewWindow)
+void OpenLink(const QString &url, bool newWindow)
 {
-    if (bNewWindow)
-        OpenNewBrowserWindow(sURL);
+    if (newWindow)
+        OpenNewBrowserWindow(url);
     else
-        ShellOpen(sURL);
+        ShellOpen(url);
 }
 
 QString BrowserProgramFromCommand(const QString &command)
@@ -173,7 +173,7 @@ QString GetDefaultBrowser()
     return command.isEmpty() ? kInvalidBrowser : BrowserProgramFromCommand(command);
 }
 
-void OpenNewBrowserWindow(const QString &sURL)
+void OpenNewBrowserWindow(const QString &url)
 {
     const QString browser = GetDefaultBrowser();
     if (browser == kInvalidBrowser) {
@@ -189,13 +189,13 @@ void OpenNewBrowserWindow(const QString &sURL)
                                   : nullptr;
     bool started = false;
     if (!program.isEmpty()) {
-        const QStringList arguments{sURL};
+        const QStringList arguments{url};
         started = processStarter() ? processStarter()(program, arguments)
                                    : QProcess::startDetached(program, arguments);
     }
     // A registered command that names no usable program: the desktop's own opener.
     if (!started)
-        started = ShellOpen(sURL);
+        started = ShellOpen(url);
     if (!started) {
         platform::msgBox(kNoBrowserMessage);
         return;

@@ -17,8 +17,8 @@ inline const QString kNoBrowserMessage = QStringLiteral("Unable to open URL. Ins
 bool ShellOpen(const QString &fileOrUrl);
 
 // newWindow: a new instance of the default browser; otherwise the shell's open action.
-void OpenLink(const QString &sURL, bool bNewWindow);
-void OpenNewBrowserWindow(const QString &sURL);
+void OpenLink(const QString &url, bool newWindow);
+void OpenNewBrowserWindow(const QString &url);
 
 // The program registered for http addresses (the desktop's x-scheme-handler/http
 // handler), in double quotes when registered so, or "Invalid" when none is registered.

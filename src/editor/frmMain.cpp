@@ -16,6 +16,7 @@
 #include "editor/logic/StartPage.h"
 #include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
+#include "generation/FileList.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/BrowserView.h"
@@ -689,7 +690,7 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
         desktop::ShellOpen(d->CurrentFile);
     } else if (key == QLatin1String("upload")) {
         publish::FrmUploadInfo upload(this);
-        upload.AddFilesToList(d->CurrentFile + QStringLiteral(".files"));
+        upload.AddFilesToList(generation::FileList::PathFor(d->CurrentFile));
         runModal(upload);
     } else if (key == QLatin1String("check")) {
         // The check reads the file: the view in front is written to it first, as a tab switch does.

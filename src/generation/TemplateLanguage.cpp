@@ -144,6 +144,11 @@ QString EscapeAttribute(const QString &text)
         case '\'': // single-quoted attribute values too
             out += QLatin1String("&#39;");
             break;
+        case 0xFDD0: // the engine's own placeholder marks: a value carrying one would
+        case 0xFDD1: // have a later answer placed unseen in its attribute
+        case 0xFDD2:
+            out += QChar(QChar::ReplacementCharacter);
+            break;
         default:
             out += c;
         }
@@ -175,7 +180,9 @@ QString EscapeJsonString(const QString &text)
             break;
         default:
             // Line and paragraph separators end a line in older script parsers.
-            if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == 0x2028 || u == 0x2029)
+            // The engine's placeholder marks likewise (see EscapeAttribute).
+            if (u < 0x20 || u == '<' || u == '>' || u == '&' || u == 0x2028 || u == 0x2029 ||
+                (u >= 0xFDD0 && u <= 0xFDD2))
                 out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
             else
                 out += c;

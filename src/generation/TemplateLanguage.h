@@ -12,7 +12,8 @@
 
 namespace generation {
 
-// `&`, `"`, `'`, `<` and `>` as character references, for a value inside a tag.
+// `&`, `"`, `'`, `<` and `>` as character references, for a value inside a tag. Both
+// escapes turn the engine's own placeholder marks (U+FDD0 to U+FDD2) into U+FFFD.
 QString EscapeAttribute(const QString &text);
 // The inside of a JSON string; `<`, `>` and `&` as \u escapes as well, so that a
 // value can end neither the string nor the script element around it.

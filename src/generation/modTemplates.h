@@ -37,13 +37,14 @@ QString GetBlock(const QString &blockName, const QString &text);
 // The shaping rules of the placeholders.
 QString LineBreakRule(const QString &text); // CR LF -> "<BR>"
 QString AddressRule(const QString &text);   // "MAILTO:" prefix when an "@" follows the first character
-QString OrderLinkRule(const QString &text); // purchase text -> order link or text as typed
+// Purchase text -> order link (the address attribute-escaped) or text as typed.
+QString OrderLinkRule(const QString &text);
 QString ImageNameRule(const QString &path); // file name of an existing image, else ""
 // Removes blanks (spaces) from both ends, as the optional-block conditions do.
 QString TrimBlanks(const QString &text);
 
 // The finished page for the template file at `templatePath`; "" when the template
-// cannot be read.
+// cannot be read. A link answer that would run script counts as not given.
 QString FillTemplate(const QString &templatePath, const PageData &data);
 // The same over a template text already in memory.
 QString FillTemplateText(const QString &templateText, const PageData &data);
@@ -54,7 +55,10 @@ QString FillTemplateText(const QString &templateText, const PageData &data);
 // copies the product image and the template's own files (<name>_*) beside it and
 // writes sDestinationPath + ".files". Shows "Please select a template" when no
 // template is named, and a message naming the list or the page when either cannot
-// be written (then nothing new is left behind). Returns true when both were written.
+// be written (then nothing new is left behind). Refuses with a message, writing
+// nothing, when a link answer would run script or the product image is not a picture
+// or is one of the program's own files. Copies are never more open than their
+// sources. Returns true when both were written.
 bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplateName,
                                const QString &sDestinationPath, const QString &sProductImage,
                                const PageData &data);

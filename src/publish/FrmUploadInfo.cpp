@@ -3,10 +3,9 @@
 #include "check/PageCheck.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
-#include "platform/IniFile.h"
+#include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/UploadEngine.h"
-#include "store/QtForm.h"
 #include "ui_FrmUploadInfo.h"
 
 #include <QCloseEvent>
@@ -18,11 +17,6 @@
 namespace publish {
 
 namespace {
-
-const QString kSettingsFile = QStringLiteral(":ftpinfo.ini");
-
-const QString kProtocolKey = QStringLiteral("cboProtocol");
-const QString kOnlyChangedKey = QStringLiteral("chkOnlyChanged");
 
 // Gives the window back however a publish ends.
 class BusyScope {
@@ -90,6 +84,14 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
                    platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Question,
                    this) == platform::Answer::Yes;
     });
+    m_engine->setDirectConfirmation([this] {
+        return platform::dialogs().message(
+                   QStringLiteral("The server refuses to rename files, so a file cannot arrive whole under a "
+                                  "temporary name before it replaces the old one.\n\nReplace the files in "
+                                  "place? A visitor could get half a page while it is being sent."),
+                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Warning,
+                   this) == platform::Answer::Yes;
+    });
     connect(m_engine.get(), &UploadEngine::status, this, [this](const QString &line) { setStatus(line); });
     connect(m_engine.get(), &UploadEngine::progress, this,
             [this](int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal, const QString &) {
@@ -142,34 +144,36 @@ bool FrmUploadInfo::readServer(Target &target) const
 
 FrmUploadInfo::~FrmUploadInfo() = default;
 
-QString FrmUploadInfo::settingsPath() const
-{
-    return platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
-}
-
 void FrmUploadInfo::loadSettings()
 {
-    store::loadWindowFromIni(this, kSettingsFile, platform::userDataFolder());
-    // The protocol and the tick box are not text boxes: kept beside them by hand.
-    platform::IniFile ini;
-    ini.load(settingsPath());
-    const int protocol = m_ui->cboProtocol->findText(ini.value(QStringLiteral("TEXT"), kProtocolKey));
-    m_ui->cboProtocol->setCurrentIndex(qMax(0, protocol));
-    m_ui->chkOnlyChanged->setChecked(ini.value(QStringLiteral("TEXT"), kOnlyChangedKey) !=
-                                     QLatin1String("0"));
+    const SavedTarget saved = SavedTarget::load(SavedTarget::defaultPath());
+    m_ui->txtServerName->setText(saved.target.host);
+    m_ui->txtServerPort->setText(saved.portText);
+    m_ui->txtUserId->setText(saved.target.user);
+    m_ui->txtPassword->setText(saved.target.password);
+    m_ui->txtRemoteDir->setText(saved.target.remoteFolder);
+    m_ui->txtWebAddress->setText(saved.target.webAddress);
+    m_ui->cboProtocol->setCurrentIndex(int(saved.target.protocol));
+    m_ui->chkOnlyChanged->setChecked(saved.onlyChanged);
+    m_ui->lstFiles->clear();
+    for (const SavedFile &file : saved.files)
+        addRow(file.name, file.path); // unticked, as rows restored from the file always were
 }
 
 void FrmUploadInfo::saveSettings()
 {
-    // The file holds the password: owner-only, also across the rename of a save.
-    store::saveWindowToIni(this, kSettingsFile, platform::userDataFolder(),
-                           platform::IniFile::Access::OwnerOnly);
-    platform::IniFile ini;
-    if (!ini.load(settingsPath()))
-        return;
-    ini.setValue(QStringLiteral("TEXT"), kProtocolKey, m_ui->cboProtocol->currentText());
-    ini.setValue(QStringLiteral("TEXT"), kOnlyChangedKey, m_ui->chkOnlyChanged->isChecked() ? "1" : "0");
-    ini.save(settingsPath(), platform::IniFile::Access::OwnerOnly);
+    SavedTarget saved;
+    readServer(saved.target);
+    saved.portText = m_ui->txtServerPort->text();
+    saved.target.password = m_ui->txtPassword->text();
+    saved.target.remoteFolder = m_ui->txtRemoteDir->text();
+    saved.target.webAddress = m_ui->txtWebAddress->text();
+    saved.onlyChanged = m_ui->chkOnlyChanged->isChecked();
+    for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *row = m_ui->lstFiles->topLevelItem(i);
+        saved.files.push_back({row->text(0), row->text(1)});
+    }
+    saved.save(SavedTarget::defaultPath());
 }
 
 void FrmUploadInfo::closeEvent(QCloseEvent *event)

@@ -65,7 +65,6 @@ private:
     QTreeWidgetItem *addRow(const QString &name, const QString &path);
     void loadSettings();
     void saveSettings();
-    QString settingsPath() const;
 
     std::unique_ptr<Ui::FrmUploadInfo> m_ui;
     std::unique_ptr<UploadEngine> m_engine;

@@ -1,5 +1,6 @@
 #include "publish/SiteFiles.h"
 
+#include "generation/FileList.h"
 #include "platform/AppFolder.h"
 
 #include <QDir>
@@ -187,18 +188,13 @@ SiteFiles WalkSite(const QString &folder, bool includeHidden, const QStringList 
 SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles)
 {
     SiteFiles out;
-    QFile list(listPath);
-    if (!list.open(QIODevice::ReadOnly))
+    QStringList lines;
+    if (!generation::FileList::Read(listPath, lines))
         return out;
     const QDir base = QFileInfo(listPath).absoluteDir();
     const QString folder = base.canonicalPath();
     const QVector<OwnEntry> own = resolveOwn(ownFiles);
-    const QStringList lines = QString::fromLocal8Bit(list.readAll()).split(QLatin1Char('\n'));
-    for (QString line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (line.isEmpty() || line.startsWith(QLatin1String("::")))
-            continue;
+    for (const QString &line : std::as_const(lines)) {
         const QFileInfo info(base.absoluteFilePath(line));
         const QString canonical = info.canonicalFilePath();
         if (canonical.isEmpty())

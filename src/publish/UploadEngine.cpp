@@ -1,5 +1,6 @@
 #include "publish/UploadEngine.h"
 
+#include "generation/FileList.h"
 #include "platform/CurlTransport.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -259,11 +262,25 @@ bool connectionGone(int code)
 
 } // namespace
 
-QVector<RemoteEntry> ParseListing(const QString &listing)
+bool IsPlainName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('/') || c == QLatin1Char('\\'))
+            return false;
+    }
+    return true;
+}
+
+QVector<RemoteEntry> ParseListing(const QString &listing, QStringList *refused)
 {
     static const QRegularExpression unixLine(QStringLiteral(
         "^([-dlcbps])[-rwxsStTl@+.]{9}\\S*\\s+\\d+\\s+(?:\\S+\\s+){1,2}?(\\d+)\\s+"
         "(?:[A-Za-z]{3}\\s+\\d{1,2}|\\d{1,2}\\s+[A-Za-z]{3})\\s+(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"));
+    // "12-06-26  10:15PM       <DIR>          name" or "... 1234 name"
+    static const QRegularExpression dosLine(QStringLiteral(
+        "^\\d{2}-\\d{2}-\\d{2,4}\\s+\\d{1,2}:\\d{2}\\s*(?:[AaPp][Mm])?\\s+(<DIR>|\\d+)\\s+(.+)$"));
     QVector<RemoteEntry> out;
     // A lone CR ends a line too: no name may carry a line break into a later command.
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
@@ -295,11 +312,20 @@ QVector<RemoteEntry> ParseListing(const QString &listing)
             e.isFolder = m.captured(1) == QLatin1String("d");
             if (m.captured(1) == QLatin1String("l"))
                 e.name = e.name.section(QStringLiteral(" -> "), 0, 0);
+        } else if (const auto d = dosLine.match(line); d.hasMatch()) {
+            e.name = d.captured(2);
+            e.isFolder = d.captured(1) == QLatin1String("<DIR>");
+            e.size = e.isFolder ? -1 : d.captured(1).toLongLong();
         } else {
             e.name = line; // a bare name
         }
-        if (e.name.isEmpty() || e.name == QLatin1String(".") || e.name == QLatin1String(".."))
+        if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
             continue;
+        if (!IsPlainName(e.name)) {
+            if (refused)
+                *refused << e.name;
+            continue;
+        }
         out << e;
     }
     return out;
@@ -455,12 +481,30 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     });
     if (folders.isEmpty())
         folders << QString();
+    // A folder's entries by name; false when the server would not list it. Names that
+    // would lead out of the folder are never used, only reported.
+    auto listFolder = [&](const QString &f, QHash<QString, RemoteEntry> &names) {
+        if (!exec(ctl, QStringLiteral("List") + kSep + f))
+            return false;
+        QStringList refused;
+        for (const RemoteEntry &e : ParseListing(output(ctl), &refused))
+            names.insert(e.name, e);
+        for (const QString &name : refused)
+            say(QStringLiteral(
+                    "The server listed \"%1\" in the folder \"%2\"; it is not a plain file name, so "
+                    "it was left alone.")
+                    .arg(QString(name).replace(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")),
+                                               QStringLiteral("?")),
+                         f.isEmpty() ? QStringLiteral("/") : f));
+        return true;
+    };
     QHash<QString, QHash<QString, RemoteEntry>> listed; // folder -> name -> entry
     QSet<QString> existing{QString()};
     for (const QString &f : folders) {
         if (!f.isEmpty() && !existing.contains(folderOf(f)))
             continue; // its parent is missing, so it is too
-        if (!exec(ctl, QStringLiteral("List") + kSep + f)) {
+        if (!listFolder(f, listed[f])) {
+            listed.remove(f);
             if (ctl.ResponseCode() != platform::kServerRefused) {
                 summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
                                 report(ctl.ResponseInfo(), "FTPList");
@@ -470,9 +514,6 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             continue;
         }
         existing.insert(f);
-        auto &names = listed[f];
-        for (const RemoteEntry &e : ParseListing(output(ctl)))
-            names.insert(e.name, e);
     }
 
     hashing.wait();
@@ -488,7 +529,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         if (folder != listed.cend()) {
             const auto e = folder->constFind(nameOf(it.remote));
             it.replaces = e != folder->cend();
-            onServer = it.replaces && !e->isFolder && (e->size < 0 || e->size == it.size);
+            // Without a size from the server the file is sent again rather than trusted.
+            onServer = it.replaces && !e->isFolder && e->size == it.size;
         }
         it.send = !options.onlyChanged || !same || !onServer;
         if (it.send) {
@@ -497,10 +539,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         }
     }
 
-    // Pictures and style sheets before pages, so no page goes live before its files.
-    // In each group the files the server does not have yet go first, straight to
-    // their names: no live page links to them yet. Files that replace others follow,
-    // each sent whole under a temporary name and renamed into place.
+    // Pictures and style sheets before pages, so no page goes live before its files;
+    // in each group the files the server does not have yet first.
     std::stable_sort(plan.begin(), plan.end(), [](const Item &a, const Item &b) {
         const int ka = isPage(a.remote) * 2 + a.replaces, kb = isPage(b.remote) * 2 + b.replaces;
         return ka < kb;
@@ -514,6 +554,24 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             summary.files << r;
             emit fileDone(r);
         }
+        ftp.FTPClose();
+        return summary;
+    }
+
+    // The manifest stops naming what this run may change before anything is sent: a
+    // run killed halfway must leave no entry that claims a version the server lacks.
+    auto saveOrForget = [&] {
+        if (manifestFile.isEmpty() || saveManifest(manifestFile, targetTitle(target), manifest))
+            return true;
+        return !QFile::exists(manifestFile) || QFile::remove(manifestFile);
+    };
+    bool manifestChanged = false;
+    for (const Item &it : plan)
+        manifestChanged = (it.send && manifest.remove(it.remote) > 0) || manifestChanged;
+    if (manifestChanged && !saveOrForget()) {
+        summary.error =
+            QStringLiteral("The list of sent files in %1 could not be updated, so nothing was sent.")
+                .arg(manifestFile);
         ftp.FTPClose();
         return summary;
     }
@@ -533,7 +591,100 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     };
     // Progress of a file's bytes is only worth waking the window for on big files.
     ctl.ProgressMinBytes = 256 * 1024;
-    bool viaTemporary = true;
+
+    // Sent files wait here until a listing shows the server holds them whole; only
+    // then do they enter the manifest.
+    QVector<int> unconfirmed; // indexes into summary.files
+    QHash<int, Item> sentItems;
+    QSet<int> sentDirect;
+    auto failSent = [&](int index, const QString &sentence) {
+        FileResult &r = summary.files[index];
+        r.action = Action::Failed;
+        r.error = sentence;
+        --summary.sent;
+        ++summary.failed;
+        emit fileDone(r);
+    };
+    auto keptSentence = [](const QString &remote, qint64 bytes) {
+        return QStringLiteral("The server says it kept %1, but it holds %2 bytes of it.")
+            .arg(remote)
+            .arg(bytes);
+    };
+    auto confirmSent = [&] {
+        if (unconfirmed.isEmpty())
+            return;
+        QHash<QString, QVector<int>> byFolder;
+        for (int index : std::as_const(unconfirmed))
+            byFolder[folderOf(sentItems[index].remote)] << index;
+        unconfirmed.clear();
+        for (auto f = byFolder.cbegin(); f != byFolder.cend(); ++f) {
+            QHash<QString, RemoteEntry> names;
+            if (!listFolder(f.key(), names))
+                continue; // unconfirmed files stay out of the manifest and go again next time
+            for (int index : f.value()) {
+                const Item &it = sentItems[index];
+                const auto e = names.constFind(nameOf(it.remote));
+                // Sent under its own name, the file leaves only the temporary that the
+                // server would not rename.
+                const bool temporaryLeft =
+                    !sentDirect.contains(index) && names.contains(kTemporaryPrefix + nameOf(it.remote));
+                if (temporaryLeft)
+                    exec(ctl, QStringLiteral("Delete") + kSep +
+                                  joinRemote(f.key(), kTemporaryPrefix + nameOf(it.remote)));
+                const bool present = e != names.cend() && !e->isFolder;
+                const qint64 held = present ? e->size : 0;
+                if (!present || (held >= 0 && held != it.size))
+                    failSent(index, keptSentence(it.remote, held));
+                else if (temporaryLeft)
+                    failSent(index, QStringLiteral("The server says it put %1 in place, but the new version "
+                                                   "stayed under a temporary name.")
+                                        .arg(it.remote));
+                else if (held == it.size)
+                    manifest.insert(it.remote, {it.size, it.hash});
+            }
+        }
+        if (!saveOrForget())
+            say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
+                               "everything again.")
+                    .arg(manifestFile));
+    };
+    QElapsedTimer sinceConfirmed;
+    sinceConfirmed.start();
+
+    // A server that cannot rename sends files in place only when allowed to.
+    bool direct = false;
+    auto mayGoDirect = [&] {
+        say(QStringLiteral("The server refused to rename a file into place, so each file would be "
+                           "replaced under its own name, where a visitor could get half of it."));
+        if (!options.allowDirect && !(m_confirmDirect && m_confirmDirect())) {
+            summary.renameRefused = true;
+            summary.error = QStringLiteral("The server cannot rename files into place, and sending them "
+                                           "under their own names was not allowed; nothing was replaced.");
+            return false;
+        }
+        direct = true;
+        say(QStringLiteral("Files are sent under their own names from now on."));
+        return true;
+    };
+    // New files go first, straight to their names (no live page links to them yet),
+    // so whether the server renames is found out beforehand with a file of our own.
+    const auto firstSend = std::find_if(plan.cbegin(), plan.cend(), [](const Item &it) { return it.send; });
+    const auto firstReplacement =
+        std::find_if(plan.cbegin(), plan.cend(), [](const Item &it) { return it.send && it.replaces; });
+    QTemporaryFile probe;
+    if (firstReplacement != plan.cend() && firstSend != firstReplacement && probe.open() &&
+        probe.write("quillmark") > 0 && probe.flush()) {
+        const QString folder = folderOf(firstReplacement->remote);
+        const QString sent = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe")),
+                      renamed = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe-renamed"));
+        const bool renames =
+            exec(ctl, QStringLiteral("Put") + kSep + probe.fileName() + kSep + sent + kSep + renamed);
+        const bool refused = !renames && ctl.ResponseCode() == platform::kTransportRenameRefused;
+        exec(ctl, QStringLiteral("Delete") + kSep + (renames ? renamed : sent));
+        if (refused)
+            mayGoDirect();
+    }
+
     for (const Item &it : plan) {
         if (!it.send) {
             FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
@@ -546,6 +697,8 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             summary.cancelled = true;
             break;
         }
+        if (summary.renameRefused)
+            break;
         // Folders the server does not have yet, parents first.
         const QString folder = folderOf(it.remote);
         if (!existing.contains(folder)) {
@@ -561,93 +714,99 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         emit progress(done, toSend, bytesDone, bytesTotal, it.local);
         say(QStringLiteral("Uploading File : \r\n") + it.local);
         const QString finalRemote = it.remote;
+        QString sentence; // a failure found out here, not by the transport
         bool ok = false;
-        if (viaTemporary && it.replaces) {
+        if (!direct && it.replaces) {
+            // Whole under a temporary name, then renamed: no visitor gets half a file.
             const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
             if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {
-                viaTemporary = false;
-                say(QStringLiteral("The server refused to rename a file into place, so files are sent "
-                                   "under their own names from now on."));
+                // A server that kept nothing refuses the rename too: only a temporary
+                // file that arrived whole shows the server cannot rename.
+                QHash<QString, RemoteEntry> names;
+                const bool arrived = listFolder(folder, names) &&
+                                     names.value(kTemporaryPrefix + nameOf(it.remote)).size == it.size;
                 exec(ctl, QStringLiteral("Delete") + kSep + temporary);
-                ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
+                if (!arrived) {
+                    sentence = keptSentence(
+                        it.remote, qMax<qint64>(0, names.value(kTemporaryPrefix + nameOf(it.remote)).size));
+                } else if (!mayGoDirect()) {
+                    break;
+                } else {
+                    ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
+                }
             }
         } else {
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
         }
         ++done;
-        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, QString(), it.size};
+        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, sentence, it.size};
         if (ok) {
             ++summary.sent;
             bytesDone += it.size;
-            manifest.insert(it.remote, {it.size, it.hash});
+            unconfirmed << summary.files.size();
+            sentItems.insert(summary.files.size(), it);
+            if (direct || !it.replaces)
+                sentDirect.insert(summary.files.size());
         } else {
             ++summary.failed;
-            manifest.remove(it.remote);
             const int code = ctl.ResponseCode();
             const QString info = ctl.ResponseInfo().isEmpty()
                                      ? QStringLiteral("Error during FTP Put operation.")
                                      : ctl.ResponseInfo();
-            r.error = (code == platform::kServerRefused
-                           ? QStringLiteral("The server refused the file %1.").arg(it.remote)
-                           : PlainFailure(code, target)) +
-                      QStringLiteral("\r\n") + report(info, "FTPPut");
+            if (r.error.isEmpty())
+                r.error = (code == platform::kServerRefused
+                               ? QStringLiteral("The server refused the file %1.").arg(it.remote)
+                               : PlainFailure(code, target)) +
+                          QStringLiteral("\r\n") + report(info, "FTPPut");
         }
         summary.files << r;
         emit fileDone(r);
         emit progress(done, toSend, bytesDone, bytesTotal, QString());
-        if (!ok && connectionGone(ctl.ResponseCode())) {
+        if (!ok && sentence.isEmpty() && connectionGone(ctl.ResponseCode())) {
             summary.error = r.error; // the rest would fail the same way
             break;
         }
+        // Now and then the files sent so far are confirmed, so that a run stopped
+        // later does not send them again.
+        if (sinceConfirmed.elapsed() > 2000 || unconfirmed.size() >= 100) {
+            confirmSent();
+            sinceConfirmed.restart();
+        }
     }
     ctl.Progress = nullptr;
+    if (summary.error.isEmpty() || !connectionGone(ctl.ResponseCode()))
+        confirmSent();
 
     // An empty list is far likelier a mistake than a wish to empty the site.
     const bool allSent =
         summary.failed == 0 && !summary.cancelled && summary.error.isEmpty() && !plan.isEmpty();
+    bool removedAny = false;
     if (options.removeUnused && allSent && !summary.noLongerUsed.isEmpty() &&
         (summary.noLongerUsed.size() <= 10 || !m_confirmRemoval || m_confirmRemoval(summary.noLongerUsed))) {
         for (const QString &remote : summary.noLongerUsed) {
             if (exec(ctl, QStringLiteral("Delete") + kSep + remote)) {
                 summary.removed << remote;
                 manifest.remove(remote);
+                removedAny = true;
             } else if (ctl.ResponseCode() == platform::kServerRefused) {
                 manifest.remove(remote); // gone already, or never to be removed by us
+                removedAny = true;
             }
         }
     }
     ftp.FTPClose();
-    if (!manifestFile.isEmpty() && !saveManifest(manifestFile, targetTitle(target), manifest))
+    if (removedAny && !saveOrForget())
         say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
                            "everything again.")
                 .arg(manifestFile));
     return summary;
 }
 
-Target LoadSavedTarget(const QString &ftpinfoIni)
-{
-    platform::IniFile ini;
-    ini.load(ftpinfoIni);
-    auto text = [&](const char *key) { return ini.value(QStringLiteral("TEXT"), QLatin1String(key)); };
-    Target t;
-    t.host = text("txtServerName");
-    t.port = text("txtServerPort").trimmed().toInt();
-    t.user = text("txtUserId");
-    t.password = text("txtPassword");
-    t.remoteFolder = text("txtRemoteDir");
-    t.webAddress = text("txtWebAddress");
-    const QString protocol = text("cboProtocol");
-    t.protocol = protocol == QLatin1String("SFTP")           ? Protocol::Sftp
-                 : protocol == QLatin1String("FTP with TLS") ? Protocol::FtpTls
-                                                             : Protocol::Ftp;
-    return t;
-}
-
 QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLines)
 {
     QVector<Row> rows;
-    const SiteFiles listed = ReadFilesList(pagePath + QStringLiteral(".files"), ProgramOwnFiles());
+    const SiteFiles listed = ReadFilesList(generation::FileList::PathFor(pagePath), ProgramOwnFiles());
     bool pageListed = false;
     for (const SiteFile &f : listed.files) {
         pageListed = pageListed || QFileInfo(f.local) == QFileInfo(pagePath);

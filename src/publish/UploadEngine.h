@@ -1,7 +1,8 @@
 #pragma once
 // Publishing without a window: walks the rows, decides from a manifest per target
 // and one listing per remote folder what must go, sends each file under a
-// temporary name and renames it into place, and reports progress and results.
+// temporary name and renames it into place, reads the sizes back, and reports
+// progress and results. The manifest names only files the server was seen to hold.
 
 #include "platform/Transport.h"
 
@@ -38,6 +39,7 @@ struct Options {
     bool includeHidden = false; // send hidden files and folders of folder rows (".env", ".git")
     int timeoutSeconds = 0;     // 0 = default
     QString manifestFolder;     // where per-target manifests live
+    bool allowDirect = false;   // a server that cannot rename gets files under their own names
 };
 
 // Skipped: left out on purpose (a hidden file, a link out of the folder); files that
@@ -56,9 +58,10 @@ struct Summary {
     int sent = 0, unchanged = 0, failed = 0;
     bool cancelled = false;
     QVector<FileResult> files;
-    QStringList noLongerUsed; // remote paths
-    QString error;            // plain first sentence + report, when the run failed as a whole
-    QStringList removed;      // remote paths removed as no longer used
+    QStringList noLongerUsed;   // remote paths
+    QString error;              // plain first sentence + report, when the run failed as a whole
+    QStringList removed;        // remote paths removed as no longer used
+    bool renameRefused = false; // stopped: the server cannot rename and sending in place was not allowed
 };
 
 // One remote entry of a folder listing.
@@ -68,9 +71,14 @@ struct RemoteEntry {
     bool isFolder = false;
 };
 
-// Parses MLSD facts lines, Unix-style LIST lines and bare NLST names, one per
-// line. Lines it cannot read, "." and ".." are left out. Never fails.
-QVector<RemoteEntry> ParseListing(const QString &listing);
+// Parses MLSD facts lines, Unix-style and MS-DOS-style LIST lines and bare NLST
+// names, one per line. Lines it cannot read, "." and ".." are left out; so is every
+// name that is not a plain file name, which goes to `refused`. Never fails.
+QVector<RemoteEntry> ParseListing(const QString &listing, QStringList *refused = nullptr);
+
+// A name that stays inside its folder: not empty, not "." or "..", no "/" or "\",
+// no NUL or other control character.
+bool IsPlainName(const QString &name);
 
 // Remote files are sent under this prefix and renamed into place.
 inline const QString kTemporaryPrefix = QStringLiteral("~quillmark-part-");
@@ -100,24 +108,30 @@ public:
         m_confirmRemoval = std::move(confirm);
     }
 
+    // Asked when the server refuses to rename, before anything is replaced: true sends
+    // the files under their own names. Without it (and without Options::allowDirect)
+    // the run stops there.
+    void setDirectConfirmation(std::function<bool()> confirm) { m_confirmDirect = std::move(confirm); }
+
     // Where the manifest of a target lives inside a manifest folder.
     static QString manifestPath(const QString &manifestFolder, const Target &target);
 
 signals:
     void progress(int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal,
                   const QString &currentFile);
+    // Once a file; once more, as failed, when reading the sizes back shows the server
+    // did not keep a file it said it kept.
     void fileDone(const publish::FileResult &result);
     void status(const QString &line);
 
 private:
     std::function<std::unique_ptr<platform::Transport>()> m_factory;
     std::function<bool(const QStringList &)> m_confirmRemoval;
+    std::function<bool()> m_confirmDirect;
     bool m_cancel = false;
     bool m_running = false;
 };
 
-// The upload dialog's saved settings (ftpinfo.ini).
-Target LoadSavedTarget(const QString &ftpinfoIni);
 // Rows for a page: the files its ".files" dependency list names (and the page itself).
 // Lines left out (missing, outside the page's folder, the program's own files) are
 // added to `leftOut` as failed results.

@@ -328,6 +328,18 @@ bool LoadFormFromIni(const QString &fileName, Form &form, const QString &appFold
     return LoadForm(form, in);
 }
 
+int SaveFormTo(platform::IniFile &ini, Form &form)
+{
+    BatchWriter out(ini);
+    return SaveForm(form, out);
+}
+
+bool LoadFormFrom(const platform::IniFile &ini, Form &form)
+{
+    BatchReader in(ini);
+    return LoadForm(form, in);
+}
+
 bool SaveFormToIniKeyByKey(const QString &fileName, Form &form, const QString &appFolder)
 {
     KeyByKeyWriter out(DataFilePath(fileName, appFolder));

@@ -42,6 +42,11 @@ bool SaveFormToIni(const QString &fileName, Form &form, const QString &appFolder
 // removed; the controls after it keep what they had); returns false then.
 bool LoadFormFromIni(const QString &fileName, Form &form, const QString &appFolder);
 
+// The same walk over a file already in memory, for the owner of a file that holds
+// more than one form's keys. SaveFormTo returns the number of keys written.
+int SaveFormTo(platform::IniFile &ini, Form &form);
+bool LoadFormFrom(const platform::IniFile &ini, Form &form);
+
 // The newline escape.
 QString EscapeNewlines(const QString &text);
 QString UnescapeNewlines(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "platform/AppFolder.h"
 
+#include "generation/AnswerSafety.h"
 #include "generation/modTemplates.h"
 
 #include <QCryptographicHash>
@@ -138,9 +139,12 @@ int GalleryPictures::update(const QString &appFolder, const QStringList &templat
         QDir().mkpath(folder);
         QString templateName = name;
         QString page = folder + QStringLiteral("/gallery.htm");
-        QString image = imagePath;
+        // A picture only: what generation would refuse is left out here and told when
+        // the page itself is made, not once per template.
+        QString image =
+            generation::ProductPictureProblem(imagePath, appFolder).isEmpty() ? imagePath : QString();
         if (!generation::GenerateTemplateBasedPage(templateFoldersFor(appFolder), appFolder, templateName,
-                                                   page, image, data))
+                                                   page, image, generation::WithoutUnsafeLinks(data)))
             continue;
         start(name, page, key);
         ++started;

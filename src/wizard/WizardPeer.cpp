@@ -12,7 +12,7 @@ namespace {
 class Peer final : public editor::WizardPeer {
 public:
     void ClearAll() override { frmWizard::instance().ClearAll(); }
-    void showFirstStep() override { frmWizard::instance().bringToFront(0); }
+    void showFirstStep() override { frmWizard::instance().showStep(0); }
     void showWizard(bool modal) override { frmWizard::instance().showWindow(modal); }
     // The wizard keeps its answers: a request to unload only hides it.
     void unloadWizard() override

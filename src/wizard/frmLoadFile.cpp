@@ -80,9 +80,7 @@ void frmLoadFile::xpcmdOpen_Click()
     }
 
     frmWizard &wizard = frmWizard::instance();
-    wizard.ClearAll();
-    wizard.FrameLoadSoftware->setVisible(true);
-    wizard.bringToFront(0);
+    wizard.showLoadPanel();
     wizard.showWindow(true);
 }
 

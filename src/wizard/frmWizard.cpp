@@ -1,10 +1,12 @@
 #include "wizard/frmWizard.h"
 #include "ui_frmWizard.h"
+#include "wizard/ListEditor.h"
 #include "wizard/PagePath.h"
 
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
+#include "generation/AnswerSafety.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "generation/TemplateLanguage.h"
@@ -112,44 +114,6 @@ QLabel[role="promoText"] { color: #2a6f97; }
 }
 )";
 
-// Qt's text boxes give "\n"; the record and the data file hold CR LF.
-QString toRecord(const QString &widgetText)
-{
-    QString s = widgetText;
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    s.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return s;
-}
-
-QString fromRecord(const QString &recordText)
-{
-    QString s = recordText;
-    s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    return s;
-}
-
-QString boxText(const QWidget *box)
-{
-    if (auto *line = qobject_cast<const QLineEdit *>(box))
-        return line->text();
-    if (auto *multi = qobject_cast<const QPlainTextEdit *>(box)) {
-        // toPlainText() would turn no-break spaces into blanks; the value is kept as typed.
-        QString text = multi->document()->toRawText();
-        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-        return toRecord(text);
-    }
-    return {};
-}
-
-void setBoxText(QWidget *box, const QString &recordText)
-{
-    if (auto *line = qobject_cast<QLineEdit *>(box))
-        line->setText(recordText);
-    else if (auto *multi = qobject_cast<QPlainTextEdit *>(box))
-        multi->setPlainText(fromRecord(recordText));
-}
-
 // List rows keep the record's text (CR LF); the cells show each line break as a mark.
 class RowDelegate : public QStyledItemDelegate {
 public:
@@ -176,21 +140,6 @@ QVector<generation::ListRow> rowsOf(const QTreeWidget *list)
         rows << row;
     }
     return rows;
-}
-
-void appendRow(QTreeWidget *list, const QStringList &texts, const QIcon &icon)
-{
-    auto *item = new QTreeWidgetItem(texts);
-    item->setIcon(0, icon);
-    list->addTopLevelItem(item);
-}
-
-QTreeWidgetItem *selectedRow(QTreeWidget *list)
-{
-    if (list->topLevelItemCount() == 0)
-        return nullptr;
-    const QList<QTreeWidgetItem *> selected = list->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
 }
 
 class ComboAdapter : public generation::ComboTarget {
@@ -305,36 +254,42 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->xpcmdLoadInfo, &QPushButton::clicked, this, &frmWizard::xpcmdLoadInfo_Click);
     connect(ui->xpcmdLoadCancel, &QPushButton::clicked, this, &frmWizard::xpcmdLoadCancel_Click);
     connect(ui->xpcmdLoadLoad, &QPushButton::clicked, this, &frmWizard::xpcmdLoadLoad_Click);
-    connect(ui->xpcmdFAQAdd, &QPushButton::clicked, this, &frmWizard::xpcmdFAQAdd_Click);
-    connect(ui->xpcmdFAQRemove, &QPushButton::clicked, this, &frmWizard::xpcmdFAQRemove_Click);
-    connect(ui->lvwFAQ, &QTreeWidget::itemClicked, this, &frmWizard::lvwFAQ_Click);
-    connect(ui->xpcmdFeatureAdd, &QPushButton::clicked, this, &frmWizard::xpcmdFeatureAdd_Click);
-    connect(ui->xpcmdFeatureRemove, &QPushButton::clicked, this, &frmWizard::xpcmdFeatureRemove_Click);
-    connect(ui->lvwFeatures, &QTreeWidget::itemClicked, this, &frmWizard::lvwFeatures_Click);
-    connect(ui->xpcmdTestimonialAdd, &QPushButton::clicked, this, &frmWizard::xpcmdTestimonialAdd_Click);
-    connect(ui->xpcmdTestimonialRemove, &QPushButton::clicked, this,
-            &frmWizard::xpcmdTestimonialRemove_Click);
-    connect(ui->lvwTestimonial, &QTreeWidget::itemClicked, this, &frmWizard::lvwTestimonial_Click);
-    connect(ui->xpcmdFAQUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdFAQUpdate_Click);
-    connect(ui->xpcmdFeatureUpdate, &QPushButton::clicked, this, &frmWizard::xpcmdFeatureUpdate_Click);
-    connect(ui->xpcmdTestimonialUpdate, &QPushButton::clicked, this,
-            &frmWizard::xpcmdTestimonialUpdate_Click);
-    {
-        QTreeWidget *const lists[3] = {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial};
-        QPushButton *const ups[3] = {ui->xpcmdFAQMoveUp, ui->xpcmdFeatureMoveUp, ui->xpcmdTestimonialMoveUp};
-        QPushButton *const downs[3] = {ui->xpcmdFAQMoveDown, ui->xpcmdFeatureMoveDown,
-                                       ui->xpcmdTestimonialMoveDown};
-        for (int i = 0; i < 3; ++i) {
-            connect(ups[i], &QPushButton::clicked, this, [this, i] { moveRow(i, -1); });
-            connect(downs[i], &QPushButton::clicked, this, [this, i] { moveRow(i, +1); });
-            connect(lists[i], &QTreeWidget::itemSelectionChanged, this, &frmWizard::updateListButtons);
-            // Rows come and go by Add, Remove, Load and ClearAll.
-            connect(lists[i]->model(), &QAbstractItemModel::rowsInserted, this,
-                    &frmWizard::updateListButtons);
-            connect(lists[i]->model(), &QAbstractItemModel::rowsRemoved, this, &frmWizard::updateListButtons);
-            connect(lists[i]->model(), &QAbstractItemModel::modelReset, this, &frmWizard::updateListButtons);
-        }
-    }
+    // Each list's boxes in column order; an empty one stops Add and Update with its message.
+    const auto says = [](const char *text) {
+        return [message = QString::fromUtf8(text)](const QString &) { return message; };
+    };
+    m_lists[0] = std::make_unique<ListEditor>(
+        ui->lvwFAQ,
+        QVector<ListEditor::Box>{{ui->txtFAQQuestion, says("Please enter a question")},
+                                 {ui->txtFAQAnswer, says("Please enter an answer")}},
+        ListEditor::Buttons{ui->xpcmdFAQAdd, ui->xpcmdFAQUpdate, ui->xpcmdFAQRemove, ui->xpcmdFAQMoveUp,
+                            ui->xpcmdFAQMoveDown},
+        listIcon(this, 1), this);
+    m_lists[1] = std::make_unique<ListEditor>(
+        ui->lvwFeatures,
+        QVector<ListEditor::Box>{
+            {ui->txtFeatureName, says("Please enter a name for the feature")},
+            {ui->txtFeatureDetail,
+             [](const QString &name) { return QStringLiteral("Please enter the details of ") + name; }}},
+        ListEditor::Buttons{ui->xpcmdFeatureAdd, ui->xpcmdFeatureUpdate, ui->xpcmdFeatureRemove,
+                            ui->xpcmdFeatureMoveUp, ui->xpcmdFeatureMoveDown},
+        listIcon(this, 2), this);
+    m_lists[2] = std::make_unique<ListEditor>(
+        ui->lvwTestimonial,
+        QVector<ListEditor::Box>{
+            {ui->txtTestimonialName, says("Please enter the name of the person who has given this feedback")},
+            {ui->txtTestimonialAdditionalInfo,
+             [](const QString &name) {
+                 return QStringLiteral("Please enter some more information about ") + name;
+             }},
+            {ui->txtTestimonial,
+             [](const QString &name) {
+                 return QStringLiteral("What does ") + name +
+                        QStringLiteral(" have to say about this product.");
+             }}},
+        ListEditor::Buttons{ui->xpcmdTestimonialAdd, ui->xpcmdTestimonialUpdate, ui->xpcmdTestimonialRemove,
+                            ui->xpcmdTestimonialMoveUp, ui->xpcmdTestimonialMoveDown},
+        listIcon(this, 3), this);
     ui->Image1->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     connect(ui->Image1, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     connect(ui->txtSoftwareName, &QLineEdit::textChanged, this, &frmWizard::setStepCaption);
@@ -347,17 +302,7 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
         if (pageInFront() == N - 1)
             showMissingAnswers();
     });
-    connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, [this](const QString &link) {
-        // "step:N": the step that holds the answer.
-        const int step = link.section(QLatin1Char(':'), 1).toInt();
-        if (step < 0 || step >= N)
-            return;
-        CurrentStep = qint16(step);
-        xpcmdPrevious->setEnabled(step > 0);
-        xpcmdNext->setEnabled(step < N - 1);
-        setStepCaption();
-        bringToFront(step);
-    });
+    connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
 
@@ -375,16 +320,14 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
 frmWizard::~frmWizard()
 {
     // The lists empty themselves while their window goes; the buttons may already be gone.
-    for (QTreeWidget *list : {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial}) {
-        list->model()->disconnect(this);
-        list->disconnect(this);
-    }
+    for (auto &list : m_lists)
+        list.reset();
     delete ui;
 }
 
 void frmWizard::Form_Load()
 {
-    bringToFront(0);
+    showStep(0);
 
     QLabel *const titles[3] = {ui->lblPromoTitle_0, ui->lblPromoTitle_1, ui->lblPromoTitle_2};
     QLabel *const texts[3] = {ui->lblPromoText_0, ui->lblPromoText_1, ui->lblPromoText_2};
@@ -451,9 +394,11 @@ void frmWizard::showWindow(bool modal)
     setWindowModality(Qt::NonModal);
 }
 
-void frmWizard::bringToFront(int index)
+void frmWizard::showLoadPanel()
 {
-    showStep(index);
+    ClearAll();
+    FrameLoadSoftware->setVisible(true);
+    showStep(0);
 }
 
 void frmWizard::showStep(int step)
@@ -489,10 +434,7 @@ void frmWizard::showMissingAnswers()
         const auto known = std::find_if(std::begin(kAnswerNames), std::end(kAnswerNames),
                                         [&](const auto &a) { return field == QLatin1String(a.first); });
         const QString caption = known != std::end(kAnswerNames) ? QString::fromUtf8(known->second) : field;
-        links += QStringLiteral("<li><a href=\"step:%1\">Step %2: %3</a></li>")
-                     .arg(step)
-                     .arg(step + 1)
-                     .arg(caption);
+        links += QStringLiteral("<li><a href=\"step:%1\">Step %1: %2</a></li>").arg(step + 1).arg(caption);
     }
     ui->lblMissingAnswers->setText(
         links.isEmpty()
@@ -536,26 +478,42 @@ void frmWizard::setStepCaption()
                        .arg(ui->txtSoftwareName->text()));
 }
 
+bool frmWizard::leavingStepAllowed()
+{
+    const generation::PageData d = pageData();
+    for (const QString &field : generation::UnsafeLinkAnswers(d)) {
+        QWidget *box = findChild<QWidget *>(field);
+        if (!box || !pctWizard[CurrentStep]->isAncestorOf(box))
+            continue;
+        platform::msgBox(generation::UnsafeLinkMessage(field, d), this);
+        box->setFocus();
+        return false;
+    }
+    return true;
+}
+
 void frmWizard::xpcmdNext_Click()
 {
-    showStep(CurrentStep > N - 2 ? 0 : CurrentStep + 1);
+    if (leavingStepAllowed())
+        showStep(CurrentStep > N - 2 ? 0 : CurrentStep + 1);
 }
 
 void frmWizard::xpcmdPrevious_Click()
 {
-    showStep(CurrentStep > 0 ? CurrentStep - 1 : N - 1);
+    if (leavingStepAllowed())
+        showStep(CurrentStep > 0 ? CurrentStep - 1 : N - 1);
 }
 
 void frmWizard::Image1_LinkActivated(const QString &link)
 {
     // "step:<number>", numbered from 1 as the list shows them.
-    if (link.startsWith(QLatin1String("step:")))
+    if (link.startsWith(QLatin1String("step:")) && leavingStepAllowed())
         showStep(link.mid(5).toInt() - 1);
 }
 
 void frmWizard::xpcmdClose_Click()
 {
-    bringToFront(0);
+    showStep(0);
     close();
 }
 
@@ -700,212 +658,6 @@ void frmWizard::ClearAll()
     setStepCaption();
 }
 
-// --- List editors ---------------------------------------------------------------
-
-namespace {
-
-// The first box whose text is empty (spaces aside) stops the Add with its message.
-bool checkEntry(const QVector<QPair<QWidget *, QString>> &checks, QWidget *window)
-{
-    for (const auto &check : checks) {
-        if (trimSpaces(boxText(check.first)).isEmpty()) {
-            platform::msgBox(check.second, window);
-            check.first->setFocus();
-            return false;
-        }
-    }
-    return true;
-}
-
-void clearBoxes(std::initializer_list<QWidget *> boxes)
-{
-    for (QWidget *box : boxes)
-        setBoxText(box, QString());
-}
-
-void removeSelected(QTreeWidget *list, std::initializer_list<QWidget *> boxes)
-{
-    QTreeWidgetItem *row = selectedRow(list);
-    if (!row)
-        return;
-    delete list->takeTopLevelItem(list->indexOfTopLevelItem(row));
-    clearBoxes(boxes);
-}
-
-void loadSelected(QTreeWidget *list, std::initializer_list<QWidget *> boxes)
-{
-    QTreeWidgetItem *row = selectedRow(list);
-    if (!row)
-        return;
-    int column = 0;
-    for (QWidget *box : boxes)
-        setBoxText(box, row->text(column++));
-}
-
-void updateSelected(QTreeWidget *list, const QStringList &texts, std::initializer_list<QWidget *> boxes)
-{
-    QTreeWidgetItem *row = selectedRow(list);
-    if (!row)
-        return;
-    for (int column = 0; column < texts.size(); ++column)
-        row->setText(column, texts[column]);
-    clearBoxes(boxes);
-}
-
-void moveSelected(QTreeWidget *list, int by)
-{
-    QTreeWidgetItem *row = selectedRow(list);
-    if (!row)
-        return;
-    const int from = list->indexOfTopLevelItem(row);
-    const int to = from + by;
-    if (to < 0 || to >= list->topLevelItemCount())
-        return;
-    list->takeTopLevelItem(from);
-    list->insertTopLevelItem(to, row);
-    list->setCurrentItem(row);
-    row->setSelected(true);
-}
-
-} // namespace
-
-void frmWizard::updateListButtons()
-{
-    struct Editor {
-        QTreeWidget *list;
-        QPushButton *update, *up, *down;
-    };
-    for (const Editor &e :
-         {Editor{ui->lvwFAQ, ui->xpcmdFAQUpdate, ui->xpcmdFAQMoveUp, ui->xpcmdFAQMoveDown},
-          Editor{ui->lvwFeatures, ui->xpcmdFeatureUpdate, ui->xpcmdFeatureMoveUp, ui->xpcmdFeatureMoveDown},
-          Editor{ui->lvwTestimonial, ui->xpcmdTestimonialUpdate, ui->xpcmdTestimonialMoveUp,
-                 ui->xpcmdTestimonialMoveDown}}) {
-        QTreeWidgetItem *row = selectedRow(e.list);
-        const int at = row ? e.list->indexOfTopLevelItem(row) : -1;
-        e.update->setEnabled(row != nullptr);
-        e.up->setEnabled(at > 0);
-        e.down->setEnabled(row && at + 1 < e.list->topLevelItemCount());
-    }
-}
-
-void frmWizard::xpcmdFAQAdd_Click()
-{
-    if (!checkEntry({{ui->txtFAQQuestion, QStringLiteral("Please enter a question")},
-                     {ui->txtFAQAnswer, QStringLiteral("Please enter an answer")}},
-                    this))
-        return;
-    appendRow(ui->lvwFAQ, {boxText(ui->txtFAQQuestion), boxText(ui->txtFAQAnswer)}, listIcon(this, 1));
-    clearBoxes({ui->txtFAQAnswer, ui->txtFAQQuestion});
-}
-
-void frmWizard::xpcmdFAQUpdate_Click()
-{
-    if (!selectedRow(ui->lvwFAQ) ||
-        !checkEntry({{ui->txtFAQQuestion, QStringLiteral("Please enter a question")},
-                     {ui->txtFAQAnswer, QStringLiteral("Please enter an answer")}},
-                    this))
-        return;
-    updateSelected(ui->lvwFAQ, {boxText(ui->txtFAQQuestion), boxText(ui->txtFAQAnswer)},
-                   {ui->txtFAQAnswer, ui->txtFAQQuestion});
-}
-
-void frmWizard::xpcmdFAQRemove_Click()
-{
-    removeSelected(ui->lvwFAQ, {ui->txtFAQQuestion, ui->txtFAQAnswer});
-}
-
-void frmWizard::lvwFAQ_Click()
-{
-    loadSelected(ui->lvwFAQ, {ui->txtFAQQuestion, ui->txtFAQAnswer});
-}
-
-void frmWizard::xpcmdFeatureAdd_Click()
-{
-    const QString name = boxText(ui->txtFeatureName);
-    if (!checkEntry({{ui->txtFeatureName, QStringLiteral("Please enter a name for the feature")},
-                     {ui->txtFeatureDetail, QStringLiteral("Please enter the details of ") + name}},
-                    this))
-        return;
-    appendRow(ui->lvwFeatures, {name, boxText(ui->txtFeatureDetail)}, listIcon(this, 2));
-    clearBoxes({ui->txtFeatureName, ui->txtFeatureDetail});
-}
-
-void frmWizard::xpcmdFeatureUpdate_Click()
-{
-    const QString name = boxText(ui->txtFeatureName);
-    if (!selectedRow(ui->lvwFeatures) ||
-        !checkEntry({{ui->txtFeatureName, QStringLiteral("Please enter a name for the feature")},
-                     {ui->txtFeatureDetail, QStringLiteral("Please enter the details of ") + name}},
-                    this))
-        return;
-    updateSelected(ui->lvwFeatures, {name, boxText(ui->txtFeatureDetail)},
-                   {ui->txtFeatureName, ui->txtFeatureDetail});
-}
-
-void frmWizard::xpcmdFeatureRemove_Click()
-{
-    removeSelected(ui->lvwFeatures, {ui->txtFeatureName, ui->txtFeatureDetail});
-}
-
-void frmWizard::lvwFeatures_Click()
-{
-    loadSelected(ui->lvwFeatures, {ui->txtFeatureName, ui->txtFeatureDetail});
-}
-
-void frmWizard::xpcmdTestimonialAdd_Click()
-{
-    const QString name = boxText(ui->txtTestimonialName);
-    if (!checkEntry({{ui->txtTestimonialName,
-                      QStringLiteral("Please enter the name of the person who has given this feedback")},
-                     {ui->txtTestimonialAdditionalInfo,
-                      QStringLiteral("Please enter some more information about ") + name},
-                     {ui->txtTestimonial, QStringLiteral("What does ") + name +
-                                              QStringLiteral(" have to say about this product.")}},
-                    this))
-        return;
-    appendRow(ui->lvwTestimonial,
-              {name, boxText(ui->txtTestimonialAdditionalInfo), boxText(ui->txtTestimonial)},
-              listIcon(this, 3));
-    clearBoxes({ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
-}
-
-void frmWizard::xpcmdTestimonialUpdate_Click()
-{
-    const QString name = boxText(ui->txtTestimonialName);
-    if (!selectedRow(ui->lvwTestimonial) ||
-        !checkEntry({{ui->txtTestimonialName,
-                      QStringLiteral("Please enter the name of the person who has given this feedback")},
-                     {ui->txtTestimonialAdditionalInfo,
-                      QStringLiteral("Please enter some more information about ") + name},
-                     {ui->txtTestimonial, QStringLiteral("What does ") + name +
-                                              QStringLiteral(" have to say about this product.")}},
-                    this))
-        return;
-    updateSelected(ui->lvwTestimonial,
-                   {name, boxText(ui->txtTestimonialAdditionalInfo), boxText(ui->txtTestimonial)},
-                   {ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
-}
-
-void frmWizard::xpcmdTestimonialRemove_Click()
-{
-    removeSelected(ui->lvwTestimonial,
-                   {ui->txtTestimonial, ui->txtTestimonialAdditionalInfo, ui->txtTestimonialName});
-}
-
-void frmWizard::lvwTestimonial_Click()
-{
-    loadSelected(ui->lvwTestimonial,
-                 {ui->txtTestimonialName, ui->txtTestimonialAdditionalInfo, ui->txtTestimonial});
-}
-
-void frmWizard::moveRow(int list, int by)
-{
-    QTreeWidget *const lists[3] = {ui->lvwFAQ, ui->lvwFeatures, ui->lvwTestimonial};
-    if (list >= 0 && list < 3)
-        moveSelected(lists[list], by);
-    updateListButtons();
-}
-
 // --- Product image, previews and the hand-off ---------------------------------------
 
 void frmWizard::txtProductImage_Change()
@@ -942,8 +694,15 @@ void frmWizard::xpcmdBrowseProductImage_Click()
     request.title = QStringLiteral("Select the product image");
     request.filter = kPictureFilter;
     const QString chosen = platform::dialogs().openFile(request, this);
-    if (!chosen.isEmpty())
-        ui->txtProductImage->setText(chosen);
+    if (chosen.isEmpty())
+        return;
+    // Said now rather than when the page is generated; the earlier choice stays.
+    if (const QString problem = generation::ProductPictureProblem(chosen, platform::userDataFolder());
+        !problem.isEmpty()) {
+        platform::msgBox(problem, this);
+        return;
+    }
+    ui->txtProductImage->setText(chosen);
 }
 
 QString frmWizard::previewPath() const

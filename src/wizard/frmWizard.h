@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QString>
+#include <memory>
 
 class QCloseEvent;
 class QComboBox;
@@ -29,6 +30,7 @@ class BrowserView;
 
 namespace wizard {
 
+class ListEditor;
 class TemplateGallery;
 
 class frmWizard : public QDialog {
@@ -50,8 +52,8 @@ public:
 
     // Shows the window. Modal: returns once the window is hidden again.
     void showWindow(bool modal);
-    // Brings pctWizard(index) to the front and makes it the current step.
-    void bringToFront(int index);
+    // Empties every answer and shows step 1 with the panel that loads a saved product.
+    void showLoadPanel();
     // Empties every text box and the rows of every list; nothing else changes.
     void ClearAll();
     // The answers as the page generator reads them (line ends as CR LF).
@@ -65,22 +67,8 @@ public:
     void xpcmdLoadInfo_Click();
     void xpcmdLoadCancel_Click();
     void xpcmdLoadLoad_Click();
-    void xpcmdFAQAdd_Click();
-    void xpcmdFAQRemove_Click();
-    void lvwFAQ_Click();
-    void xpcmdFeatureAdd_Click();
-    void xpcmdFeatureRemove_Click();
-    void lvwFeatures_Click();
-    void xpcmdTestimonialAdd_Click();
-    void xpcmdTestimonialRemove_Click();
-    void lvwTestimonial_Click();
-    // Update replaces the selected row with the boxes' text (Add's checks and messages).
-    void xpcmdFAQUpdate_Click();
-    void xpcmdFeatureUpdate_Click();
-    void xpcmdTestimonialUpdate_Click();
-    // Moves the selected row of list 0 (FAQ), 1 (features) or 2 (testimonials) by `by` rows.
-    void moveRow(int list, int by);
-    // A click on a step of the step list ("step:<number>").
+    // A click on a step link of the step list or of the missing answers: "step:<n>",
+    // numbered from 1 as the list shows them.
     void Image1_LinkActivated(const QString &link);
     // Brings step `step` (0..9) to the front with its caption, list mark and buttons.
     void showStep(int step);
@@ -129,6 +117,9 @@ private:
     void Form_Load();
     void setStepCaption();
     void updateSideBar();
+    // False, after naming it and putting the focus on it, when a link answer of the step
+    // in front would run script: the step stays until it is corrected.
+    bool leavingStepAllowed();
     // Step 10 lists the empty answers that the chosen template uses, each a link to its step.
     void showMissingAnswers();
     void fillExistingSoftware();
@@ -140,13 +131,13 @@ private:
     bool generate(QString path);
     // Shows the Save dialog for the page (suggesting `suggestion`); false when cancelled.
     bool askPagePath(const QString &suggestion);
-    void updateListButtons();
     bool handOff(const QString &path);
     void setUpGallery();
     void galleryTemplateChosen(const QString &name);
 
     QPixmap m_productPicture;
-    TemplateGallery *m_gallery = nullptr; // step 9, beside cmbTemplates
+    TemplateGallery *m_gallery = nullptr;   // step 9, beside cmbTemplates
+    std::unique_ptr<ListEditor> m_lists[3]; // questions, features, testimonials
 };
 
 // Spaces (only spaces) removed from both ends: the emptiness test of every input check.

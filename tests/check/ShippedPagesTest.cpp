@@ -2,9 +2,9 @@
 // only a name, a one-liner and an order link, passes the page check without an error;
 // typed quotes and angle brackets never break a tag.
 #include "check/PageCheck.h"
-#include "cli/ProductFile.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
@@ -32,7 +32,7 @@ const std::pair<const char *, QString PageData::*> kTextFields[] = {
 PageData loadSample(const QString &appFolder)
 {
     PageData d;
-    EXPECT_TRUE(cli::LoadProduct(appFolder + "/sites/Ledgerlark.ini", d));
+    EXPECT_TRUE(generation::LoadProduct(appFolder + "/sites/Ledgerlark.ini", d));
     return d;
 }
 

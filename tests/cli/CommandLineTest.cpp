@@ -1,10 +1,10 @@
 // The built program run as a process, the way scripts and scheduled jobs run it: no
 // display variable, a temporary user data folder, real files and a real FTP server.
-#include "cli/ProductFile.h"
 #include "cli/PublishCommand.h"
 #include "cli/PublishTarget.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 #include "publish/FtpServerFixture.h"
 
@@ -136,6 +136,9 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"genrate"}, "no command \"genrate\""},
         {{"help", "bogus"}, "no command \"bogus\""},
         {{"generate", "--bogus"}, "Unknown option 'bogus'"},
+        // Refused before the window toolkit starts, which would need a display.
+        {{"--bogus"}, "unknown option \"--bogus\""},
+        {{"-platform", "offscreen", "offer.htm", "-x"}, "unknown option \"-x\""},
         {{"generate", "--product", "Ledgerlark", "--out", page()}, "--template is missing"},
         {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()},
          "no product named \"Nobody\""},
@@ -181,7 +184,7 @@ TEST_F(CommandLine, GenerateWritesWhatGeneratePageWrites)
     testing_support::RecordingDialogs dialogs;
     generation::PageData sample;
     const QString program = testing_support::binaryDir() + "/bin";
-    ASSERT_TRUE(cli::LoadProduct(program + "/sites/Ledgerlark.ini", sample));
+    ASSERT_TRUE(generation::LoadProduct(program + "/sites/Ledgerlark.ini", sample));
     QTemporaryDir reference;
     QString name = "Clarity", destination = reference.filePath("offer.htm");
     QString image = program + "/" + sample.txtProductImage;
@@ -222,6 +225,26 @@ TEST_F(CommandLine, GenerateFindsProductsAndKeepsAnEditedPageUnlessForced)
     EXPECT_EQ(readAll(page() + ".files"), list);
     EXPECT_EQ(generate({"--force"}).status, 0);
     EXPECT_NE(readAll(page()), edited);
+}
+
+// What would publish the upload password or run script in a visitor's browser is
+// refused: one line naming it, status 1, nothing written.
+TEST_F(CommandLine, GenerateRefusesScriptLinksAndOwnFilesAsPictures)
+{
+    const QString ini = QString::fromUtf8(readAll(testing_support::sourceDir() + "/sites/Ledgerlark.ini"));
+    ASSERT_TRUE(writeAll(data.filePath("ftpinfo.ini"), "[TEXT]\r\ntxtPassword=secret\r\n"));
+    const std::pair<QString, const char *> cases[] = {
+        {QString(ini).replace("txtAffiliateURL=https://", "txtAffiliateURL=\tjavascript:alert(1)//"),
+         "affiliates address (txtAffiliateURL) is a javascript: address"},
+        {QString(ini).replace("txtProductImage=sites/Ledgerlark_screenshot.png",
+                              "txtProductImage=" + data.filePath("ftpinfo.ini")),
+         "ftpinfo.ini is one of Quillmark's own files"}};
+    for (const auto &[text, needle] : cases) {
+        ASSERT_TRUE(writeAll(work.filePath("bad.ini"), text.toUtf8()));
+        expectOneLineError(
+            run({"generate", "--product", "bad.ini", "--template", "Clarity", "--out", page()}), 1, needle);
+        EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList{"bad.ini"});
+    }
 }
 
 TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
@@ -434,6 +457,49 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
                                    "QM_TEST_PASSWORD"}),
               1);
     EXPECT_EQ(::prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
+}
+
+// Against servers that cannot rename or that lie, publishing fails with exit 1 and a
+// plain sentence; --allow-direct sends to the one that cannot rename.
+TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
+{
+    ASSERT_TRUE(writeAll(page(), "<html>$49</html>"));
+    const QByteArray old = "<html>$39</html>"; // on the server before
+    struct Case {
+        const char *flag;
+        QStringList extra;
+        int status;
+        const char *needle; // in the output
+        QByteArray held;    // on the server afterwards
+    };
+    const Case cases[] = {
+        {"--no-rename", {}, 1, "--allow-direct sends them under their own names", old},
+        {"--no-rename", {"--allow-direct"}, 0, "", "<html>$49</html>"},
+        {"--lie-stor", {}, 1, "The server says it kept offer.htm, but it holds 0 bytes of it.", old},
+        {"--lie-rnto", {}, 1, "The server says it put offer.htm in place, but the new version stayed", old},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.flag + c.extra.join(' ').toStdString());
+        QTemporaryDir root;
+        ASSERT_TRUE(writeAll(root.filePath("offer.htm"), old));
+        testing_support::ServerProcess server(
+            testing_support::systemPython(),
+            {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root", root.path(),
+             c.flag});
+        ASSERT_TRUE(server.start());
+        QProcessEnvironment env = environment();
+        env.insert("QM_TEST_PASSWORD", "x");
+        const Result r =
+            run(QStringList{"publish", page(), "--to", QString("ftp://u@127.0.0.1:%1/").arg(server.port()),
+                            "--password-env", "QM_TEST_PASSWORD"} +
+                    c.extra,
+                env);
+        EXPECT_EQ(r.status, c.status) << r.err.toStdString();
+        EXPECT_TRUE((r.out + r.err).contains(c.needle)) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_EQ(readAll(root.filePath("offer.htm")), c.held);
+        EXPECT_EQ(QDir(root.path()).entryList(QDir::Files), QStringList{"offer.htm"})
+            << "no temporary file left";
+    }
 }
 
 // The commands must not load Qt Widgets or WebEngine, let alone start a renderer;

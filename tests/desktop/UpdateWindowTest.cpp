@@ -35,7 +35,7 @@ protected:
     {
         g_server = std::make_unique<testing_support::ServerProcess>(
             testing_support::systemPython(),
-            QStringList{testing_support::sourceDir() + "/tests/desktop/update_server.py"});
+            QStringList{testing_support::sourceDir() + "/tests/common/update_server.py"});
         ASSERT_TRUE(g_server->start());
     }
     static void TearDownTestSuite() { g_server.reset(); }

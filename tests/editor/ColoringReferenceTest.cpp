@@ -2,6 +2,7 @@
 // tests/editor/references/page.htm.colors: each line of the page, then under it one
 // letter per character (. untouched, B blue tag, R red value, G green comment).
 // After a deliberate change: cmake --build build --target update-references.
+#include "ColorLetters.h"
 #include "common/References.h"
 #include "common/TestSupport.h"
 #include "editor/logic/SourceColoring.h"
@@ -15,14 +16,7 @@ TEST(ColoringReference, ReferencePage)
     const QString input = testing_support::sourceDir() + "/tests/editor/references/page.htm";
     const QString text = QString::fromLocal8Bit(testing_support::readAll(input));
     ASSERT_FALSE(text.isEmpty());
-    QString letters(text.size(), QLatin1Char('.'));
-    for (const platform::ColorRun &run : rangeColorRuns(text)) {
-        const QChar c = run.color == kColorTag       ? 'B'
-                        : run.color == kColorValue   ? 'R'
-                        : run.color == kColorComment ? 'G'
-                                                     : '?';
-        letters.replace(run.start, run.length, QString(run.length, c));
-    }
+    const QString letters = editor_testing::runLetters(rangeColorRuns(text), text.size(), '.');
     QString out;
     qsizetype from = 0;
     while (from < text.size()) {

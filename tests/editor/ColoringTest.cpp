@@ -1,4 +1,5 @@
 // Colour runs of the source colouring pass, letter by letter.
+#include "ColorLetters.h"
 #include "editor/logic/SourceColoring.h"
 
 #include <gtest/gtest.h>
@@ -7,16 +8,10 @@ using namespace editor;
 
 namespace {
 
-// One letter per character: k black (untouched), B blue, R red, G green; later runs
-// paint over earlier ones, as the view applies them.
+// One letter per character, k for untouched text.
 QString letters(const QString &text, int start = 1)
 {
-    QString out(text.size(), QLatin1Char('k'));
-    for (const platform::ColorRun &run : rangeColorRuns(text, start)) {
-        const QChar c = run.color == kColorTag ? 'B' : run.color == kColorValue ? 'R' : 'G';
-        out.replace(run.start, run.length, QString(run.length, c));
-    }
-    return out;
+    return editor_testing::runLetters(rangeColorRuns(text, start), text.size(), 'k');
 }
 
 } // namespace
@@ -49,7 +44,7 @@ TEST(ColoringRuns, HostileTextGivesRunsInsideTheText)
         binary += QChar(char16_t((i * 7919) % 256));
     // Degenerate tags, stray quotes and equals signs, binary noise.
     for (const QString &text : {QStringLiteral("<=><a b=\"c><\"d e=>< =\" \"=>\"<!->x"), binary})
-        for (const platform::ColorRun &run : rangeColorRuns(text)) {
+        for (const textmodel::ColorRun &run : rangeColorRuns(text)) {
             EXPECT_GE(run.start, 0);
             EXPECT_LE(run.start + run.length, text.size());
         }

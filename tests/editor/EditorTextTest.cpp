@@ -20,7 +20,6 @@ TEST(TableText, FirstDefaultTableMatchesByteForByte)
     const TableSetup setup{
         QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
     EXPECT_EQ(BuildTableText(0, setup), expected);
-    EXPECT_EQ(expected.count(QStringLiteral("\r\n")), 17);
 }
 
 TEST(TableText, FieldsInTheirPlacesEmptyOnesDefaultedAndNoRowsOrCells)

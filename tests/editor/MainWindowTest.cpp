@@ -57,14 +57,15 @@ protected:
         desktop::setUpdateServer(QString());
         frmMain::setModalRunner({});
     }
-    // Runs the load handler against a local update server that gives `answer`.
-    void startAgainst(const char *answer)
+    // Runs the load handler against a local update server answering as `mode` does
+    // ("equal": this version, "newer": a newer one).
+    void startAgainst(const char *mode)
     {
         testing_support::ServerProcess server(
             testing_support::systemPython(),
-            {testing_support::sourceDir() + "/tests/editor/update_server.py", QString::fromLatin1(answer)});
+            {testing_support::sourceDir() + "/tests/common/update_server.py"});
         ASSERT_TRUE(server.start()) << server.output().constData();
-        desktop::setUpdateServer(QString("http://127.0.0.1:%1/").arg(server.port()));
+        desktop::setUpdateServer(QString("http://127.0.0.1:%1/%2/").arg(server.port()).arg(mode));
         window->Form_Load();
     }
     QString path(const QString &name) const { return dir.filePath(name); }
@@ -97,7 +98,7 @@ protected:
 
 TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
 {
-    startAgainst("x||1.0.0||y");
+    startAgainst("equal");
     EXPECT_TRUE(window->isVisible() && window->isMaximized());
     EXPECT_EQ(desktop::frmCheck4Updates::instance(), nullptr);
     EXPECT_EQ(sourceView()->Text(), lf(frmMain::GetStartHTML()));
@@ -105,7 +106,7 @@ TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
 
     // A newer version: hidden until the update window closes.
     window->hide();
-    startAgainst("x||1.0.1||y");
+    startAgainst("newer");
     auto *check = desktop::frmCheck4Updates::instance();
     ASSERT_NE(check, nullptr);
     EXPECT_TRUE(check->UpdateFound && check->isVisible());

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QString text =
         QString::fromLocal8Bit(QByteArray::fromStdString(data.ConsumeRemainingBytesAsString()));
 
-    for (const platform::ColorRun &run : rangeColorRuns(text, start, end)) {
+    for (const textmodel::ColorRun &run : rangeColorRuns(text, start, end)) {
         FUZZ_CHECK(run.start >= 0 && run.length >= 0 && run.start + run.length <= text.size(),
                    QString::number(run.start) + QLatin1Char('+') + QString::number(run.length));
         FUZZ_CHECK(knownColor(run.color), QString::number(run.color));
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const qsizetype gt = lt < 0 ? -1 : text.indexOf(QLatin1Char('>'), lt);
     if (gt > 0) {
         const QString tag = text.mid(lt, gt - lt + 1);
-        for (const platform::ColorRun &run : tagColorRuns(tag, int(lt) + 1, int(gt) + 1))
+        for (const textmodel::ColorRun &run : tagColorRuns(tag, int(lt) + 1, int(gt) + 1))
             FUZZ_CHECK(run.start >= lt && run.start + run.length <= gt + 1, tag);
     }
     TypingState state;

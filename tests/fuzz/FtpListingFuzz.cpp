@@ -103,13 +103,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         FUZZ_CHECK(!remote.isEmpty() && QStringLiteral("\"%1\" %2").arg(local, remote) == putArguments,
                    putArguments);
 
-    // The publishing engine's listing parser: never a name that leads elsewhere or spans lines.
-    for (const publish::RemoteEntry &entry : publish::ParseListing(transport.listing)) {
-        FUZZ_CHECK(!entry.name.isEmpty() && entry.name != QLatin1String(".") &&
-                       entry.name != QLatin1String(".."),
-                   entry.name);
-        FUZZ_CHECK(!entry.name.contains(QLatin1Char('\n')) && !entry.name.contains(QLatin1Char('\r')),
-                   entry.name);
+    // The publishing engine's listing parser: every name it gives is one name inside the
+    // folder (the cleanup of temporary files deletes by it), and every line it drops
+    // for its name is reported.
+    QStringList refused;
+    const QVector<publish::RemoteEntry> entries = publish::ParseListing(transport.listing, &refused);
+    for (const publish::RemoteEntry &entry : entries) {
+        const QString &name = entry.name;
+        bool plain = !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+                     !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'));
+        for (const QChar c : name)
+            plain = plain && c.unicode() >= 0x20 && c.unicode() != 0x7f;
+        FUZZ_CHECK(plain, name);
+        FUZZ_CHECK(QDir::cleanPath(QStringLiteral("/folder/") + name).section(QLatin1Char('/'), 0, 1) ==
+                       QLatin1String("/folder"),
+                   name);
     }
+    for (const QString &name : refused)
+        FUZZ_CHECK(!publish::IsPlainName(name), name);
     return 0;
 }

@@ -1,6 +1,8 @@
-// The template engine over random templates and page data: no crash, no leak, and
-// ReplaceAll agrees with QString::replace.
+// The template engine over random templates and page data: no crash, no leak,
+// ReplaceAll agrees with QString::replace, and a link answer neither leaves its
+// attribute nor becomes a script address. The picture sniffer on the same bytes.
 #include "FuzzSupport.h"
+#include "generation/AnswerSafety.h"
 #include "generation/modTemplates.h"
 
 using namespace generation;
@@ -57,6 +59,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 
     const QString page1 = FillTemplateText(templateText, page);
     (void)page1;
+    (void)IsPictureData(templateText.toLocal8Bit());
+    // A link answer stays inside its attribute and never becomes a script address, even
+    // with later answers placed in attributes too.
+    const QString support = FillTemplateText(
+        QStringLiteral("<a href=\"<ZOR_PAGE_DATA_SUPPORTURL>\"><i title=\"<ZOR_PAGE_DATA_COPYRIGHT>\">"),
+        page);
+    FUZZ_CHECK(support.count(QLatin1Char('"')) == 4, support);
+    QString address = support.mid(9, support.indexOf(QLatin1Char('"'), 9) - 9);
+    address.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&#39;"), QLatin1String("'"))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    FUZZ_CHECK(ScriptAddressScheme(address).isEmpty(), address);
+    const QString order = OrderLinkRule(page.txtPurchaseURL);
+    if (order.startsWith(QLatin1String("<a href='")) && !page.txtPurchaseURL.contains(QLatin1Char('<')))
+        FUZZ_CHECK(order.count(QLatin1Char('\'')) == 2, order);
     (void)GetBlock(blockName, templateText);
 
     const QString replaced = ReplaceAll(templateText, search, page.txtSoftwareName);

@@ -29,6 +29,10 @@ TEST(Engine, ShapingRulesAndReplaceAll)
     EXPECT_EQ(OrderLinkRule("HTTPS://pay.me"), "<a href='HTTPS://pay.me" + order);
     EXPECT_EQ(OrderLinkRule("sales@pay.me"), "<a href='mailto:sales@pay.me" + order);
     EXPECT_EQ(OrderLinkRule("https:/x"), "https:/x");
+    // The address stays inside its attribute, whatever quotes it holds.
+    EXPECT_EQ(OrderLinkRule("http://x' onmouseover='a(\"&<>\")"),
+              "<a href='http://x&#39; onmouseover=&#39;a(&quot;&amp;&lt;&gt;&quot;)" + order);
+    EXPECT_EQ(OrderLinkRule("'@x"), "<a href='mailto:&#39;@x" + order);
     EXPECT_EQ(LineBreakRule("a\r\nb\nc\rd"), "a<BR>b\nc\rd");
     EXPECT_EQ(ReplaceAll("aaaaa", "aa", "b"), "bba");
     EXPECT_EQ(ReplaceAll("xAx", "A", "AA"), "xAAx"); // inserted text is not searched again

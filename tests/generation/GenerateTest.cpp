@@ -1,9 +1,11 @@
 // Page generation: the dependency list, copies, wildcard match, failures.
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/FileList.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -12,6 +14,8 @@ using testing_support::readAll;
 using testing_support::writeAll;
 
 namespace {
+
+const QByteArray kPng("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
 
 class Generate : public ::testing::Test {
 protected:
@@ -44,6 +48,7 @@ protected:
                          "", ""}) +
                 files +
                 QStringList({"", "", ":: Total files to upload : " + QString::number(files.size()), ""}));
+        EXPECT_EQ(FileList::Parse(readAll(dest + ".files")), files) << "the reader agrees with the writer";
         return files;
     }
     testing_support::RecordingDialogs dialogs;
@@ -59,13 +64,13 @@ TEST_F(Generate, CopiesImageThenOwnFilesMatchedWithoutCase)
                           "Sunrise.gif", "Sunrise2_x.gif", "Ocean_bg.gif"})
         writeAll(app + "/templates/" + f, f);
     QDir().mkpath(app + "/templates/Sunrise_dir");
-    writeAll(tmp.filePath("shot.png"), "img");
+    writeAll(tmp.filePath("shot.png"), kPng);
     const QString dest = out + "/page.htm";
     EXPECT_TRUE(generate("sunRISE", dest, tmp.filePath("shot.png")));
     EXPECT_EQ(fileLines(dest),
               QStringList({dest, out + "/shot.png", out + "/Sunrise_.css", out + "/sunrise_bg.jpg",
                            out + "/Sunrise_Blue.htm", out + "/SUNRISE_header.gif"}));
-    EXPECT_EQ(readAll(out + "/shot.png"), "img");
+    EXPECT_EQ(readAll(out + "/shot.png"), kPng);
     EXPECT_EQ(readAll(out + "/sunrise_bg.jpg"), "sunrise_bg.jpg");
     // A second run without the image (missing file: no copy, no line) rewrites the list,
     // and takes away what an interrupted earlier save of the page or its list left.
@@ -95,11 +100,11 @@ TEST_F(Generate, FailedCopiesAreListedAndSourcesSurvive)
     writeAll(app + "/templates/Sunrise_a.css", "a");
     QDir().mkpath(out + "/Sunrise_a.css"); // the copy cannot replace a folder
     const QString image = out + "/shot.png";
-    writeAll(image, "precious");
+    writeAll(image, kPng + "precious");
     const QString dest = out + "/page.htm";
     EXPECT_TRUE(generate("Sunrise", dest, image));
     EXPECT_EQ(fileLines(dest), QStringList({dest, image, out + "/Sunrise_a.css"}));
-    EXPECT_EQ(readAll(image), "precious"); // copying the image onto itself keeps it
+    EXPECT_EQ(readAll(image), kPng + "precious"); // copying the image onto itself keeps it
     // Generating into the templates folder must not destroy the template's files.
     EXPECT_TRUE(generate("Sunrise", app + "/templates/page.htm"));
     EXPECT_EQ(readAll(app + "/templates/Sunrise_a.css"), "a");
@@ -133,4 +138,62 @@ TEST_F(Generate, UnwritableDestinations)
     EXPECT_EQ(dialogs.lastMessage(), "Unable to find the template Nothing");
     EXPECT_EQ(readAll(dest), "my page");
     EXPECT_FALSE(QFile::exists(dest + ".files"));
+}
+
+// What would put the upload password or a script on the web is refused before anything
+// is written; what is copied stays as private as its source.
+TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
+{
+    const QString dest = out + "/page.htm";
+    PageData d;
+    d.txtDownloadURL = " \tJava\nScript:alert(1)";
+    EXPECT_FALSE(GenerateTemplateBasedPage(app, "Sunrise", dest, {}, d));
+    EXPECT_TRUE(dialogs.lastMessage().contains("trial download address (txtDownloadURL) is a javascript:"))
+        << qPrintable(dialogs.lastMessage());
+
+    writeAll(app + "/templates/Sunrise_a.css", "a");
+    QDir().mkpath(app + "/manifests");
+    QDir().mkpath(app + "/sites");
+    writeAll(app + "/ftpinfo.ini", "[TEXT]\r\ntxtPassword=secret\r\n");
+    writeAll(app + "/sites/Tool.ini", kPng);
+    writeAll(app + "/manifests/site.png", kPng);
+    writeAll(tmp.filePath("notes.png"), "BM not a bitmap at all");
+    QFile::link(app + "/ftpinfo.ini", tmp.filePath("link.png"));
+    writeAll(tmp.filePath("two\nlines.png"), kPng); // would add a line to the list
+    const std::pair<QString, const char *> refused[] = {
+        {app + "/ftpinfo.ini", "one of Quillmark's own files"},
+        {"sites/Tool.ini", "one of Quillmark's own files"}, // relative to the data folder
+        {app + "/manifests/site.png", "one of Quillmark's own files"},
+        {tmp.filePath("link.png"), "one of Quillmark's own files"},
+        {tmp.filePath("notes.png"), "is not a picture"},
+        {tmp.filePath("two\nlines.png"), "holds a line break"}};
+    for (const auto &[image, why] : refused) {
+        SCOPED_TRACE(image.toStdString());
+        EXPECT_FALSE(generate("Sunrise", dest, image));
+        EXPECT_TRUE(dialogs.lastMessage().contains(why)) << qPrintable(dialogs.lastMessage());
+        EXPECT_TRUE(dialogs.lastMessage().endsWith("The page was not generated."));
+        EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{});
+    }
+
+    const QString shot = tmp.filePath("shot.png");
+    writeAll(shot, kPng);
+    QFile::setPermissions(shot, QFile::ReadOwner | QFile::WriteOwner);
+    const QString ownFile = app + "/templates/Sunrise_a.css";
+    QFile::setPermissions(ownFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup);
+    EXPECT_TRUE(generate("Sunrise", dest, shot));
+    // Owner, group and others (the "user" bits only repeat the owner's).
+    auto mode = [](const QString &path) { return QFile::permissions(path).toInt() & 0x7077; };
+    EXPECT_EQ(mode(out + "/shot.png"), 0x6000);
+    EXPECT_EQ(mode(out + "/Sunrise_a.css") & ~mode(ownFile), 0);
+}
+
+// Lists written by hand or on another system: LF or CR LF, blank and comment lines
+// passed over, a name's own blanks kept (a file may end in one).
+TEST(FileListTest, ReadsEveryLineAsWritten)
+{
+    EXPECT_EQ(FileList::Parse(":: head\r\n\r\n/a/page.htm\r\n/a/b c.gif \n   \n::x\n/a/last"),
+              QStringList({"/a/page.htm", "/a/b c.gif ", "/a/last"}));
+    QStringList files{"stale"};
+    EXPECT_FALSE(FileList::Read("/nonexistent/page.htm.files", files));
+    EXPECT_TRUE(files.isEmpty());
 }

@@ -1,6 +1,6 @@
 #include "SampleProducts.h"
 
-#include "cli/ProductFile.h"
+#include "generation/ProductFile.h"
 
 namespace testing_support {
 
@@ -9,7 +9,7 @@ using generation::PageData;
 generation::PageData LoadSampleProduct(const QString &appFolder)
 {
     PageData d;
-    cli::LoadProduct(appFolder + QStringLiteral("/sites/Ledgerlark.ini"), d);
+    generation::LoadProduct(appFolder + QStringLiteral("/sites/Ledgerlark.ini"), d);
     return d;
 }
 

@@ -5,12 +5,16 @@
 // axe-core at desktop and phone width (no serious or critical violation, colour
 // contrast included). Set QUILLMARK_TEMPLATE_PICTURES to a folder to keep a picture of
 // each page and width.
+// And every shipped template filled with hostile answers, hovered, focused and clicked
+// all over in the same browser: no answer runs script.
 #include "SampleProducts.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/AnswerSafety.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -169,6 +173,45 @@ void expectLaidOut(QWebEnginePage &page, const Layout &layout, int width)
     }
 }
 
+// Keeps the page where it is and remembers where a link would have gone.
+class StayingPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+    QList<QUrl> requested;
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (type == NavigationTypeTyped || !isMainFrame)
+            return true;
+        requested << url;
+        return false;
+    }
+};
+
+// Values that would turn into event handlers or script links if they left their place.
+generation::PageData hostileProduct(const QString &image)
+{
+    const QString breakOut = R"(Q" onmouseover="window.__pwned=1" onfocus="window.__pwned=1" x=" )"
+                             R"(Q' onmouseover='window.__pwned=1' onload='window.__pwned=1' x=' </script>)";
+    generation::PageData d;
+    for (QString *text :
+         {&d.txtSoftwareName, &d.txtKeywords, &d.txtOneLiner, &d.txtExplainIn30Secs, &d.txtCopyRightInfo,
+          &d.txtProblem, &d.txtProlemSolution, &d.txtBenefits, &d.txtComparison, &d.txtProductCaption,
+          &d.txtMRP, &d.txtSpecialPrice, &d.txtOrderWithinHours, &d.txtOrderLaterIncentive,
+          &d.txtDownloadMessage, &d.txtDownloadRequirements, &d.txtDownloadHelp})
+        *text = breakOut;
+    d.lvwFAQ = {{breakOut, {breakOut}}};
+    d.lvwFeatures = {{breakOut, {breakOut}}};
+    d.lvwTestimonial = {{breakOut, {breakOut, breakOut}}, {breakOut, {breakOut, breakOut}}};
+    d.txtProductImage = image;
+    d.txtPurchaseURL = R"(http://x.example/buy' onmouseover='window.__pwned=1' onfocus='window.__pwned=1)";
+    d.txtSupportURL = R"(http://x.example/" onmouseover="window.__pwned=1)";
+    d.txtAffiliateURL = R"(http://x.example/' onmouseover='window.__pwned=1)";
+    d.txtDownloadURL = R"(http://x.example/" onfocus="window.__pwned=1)";
+    return d;
+}
+
 } // namespace
 
 TEST(TemplateAccessibility, LaidOutAndNoSeriousViolationAtEveryWidth)
@@ -233,4 +276,79 @@ TEST(TemplateAccessibility, LaidOutAndNoSeriousViolationAtEveryWidth)
     if (axe.isEmpty())
         GTEST_SKIP() << "layout checked, but axe-core is not there (scripts/setup-deps.sh fetches it): "
                      << axePath.toStdString();
+}
+
+TEST(HostileAnswers, RunNoScriptInAnyTemplate)
+{
+    testing_support::RecordingDialogs dialogs;
+    const QString appFolder = testing_support::sourceDir();
+    QTemporaryDir out;
+    // A picture whose very name tries to leave the src attribute.
+    const QString image = out.filePath(R"(shot" onerror="window.__pwned=1" x=".png)");
+    ASSERT_TRUE(QFile::copy(appFolder + "/sites/Ledgerlark_screenshot.png", image));
+    const generation::PageData quotes = hostileProduct(image);
+    generation::PageData scripts = hostileProduct({});
+    scripts.txtSupportURL = "javascript:window.__pwned=1";
+    scripts.txtAffiliateURL = " \tJaVaScRiPt:window.__pwned=1";
+    scripts.txtDownloadURL = "java\nscript:window.__pwned=1";
+    scripts.txtPurchaseURL = "data:text/html,<script>window.top.__pwned=1</script>";
+
+    QWebEngineView view;
+    StayingPage page(&view);
+    view.setPage(&page);
+    view.resize(1280, 900);
+    view.show();
+    QStringList templates = QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files);
+    ASSERT_FALSE(templates.isEmpty());
+    for (const QString &name : templates.replaceInStrings(".htm", "")) {
+        SCOPED_TRACE(name.toStdString());
+        // Quotes go through generation; script addresses are refused there, so what the
+        // engine itself makes of them is shown.
+        const QString quotesPage = out.filePath(name + "-quotes.htm");
+        ASSERT_TRUE(generation::GenerateTemplateBasedPage(appFolder, name, quotesPage, image, quotes))
+            << dialogs.lastMessage().toStdString();
+        const QString scriptsPage = out.filePath(name + "-scripts.htm");
+        ASSERT_TRUE(testing_support::writeAll(
+            scriptsPage,
+            generation::FillTemplate(appFolder + "/templates/" + name + ".htm", scripts).toUtf8()));
+        for (const QString &file : {quotesPage, scriptsPage}) {
+            SCOPED_TRACE(file.toStdString());
+            bool loaded = false;
+            QObject::connect(
+                &page, &QWebEnginePage::loadFinished, &view, [&] { loaded = true; },
+                Qt::SingleShotConnection);
+            page.requested.clear();
+            view.load(QUrl::fromLocalFile(file));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 20000));
+            const QString found = evaluate(page, R"((() => {
+                const all = [...document.querySelectorAll('*')];
+                for (const el of all) {
+                    for (const type of ['mouseover', 'mouseenter', 'focus', 'load', 'error'])
+                        el.dispatchEvent(new MouseEvent(type, {bubbles: true}));
+                    if (el.focus) el.focus();
+                }
+                for (const a of document.querySelectorAll('a, area, button')) a.click();
+                const handlers = all.flatMap(el => [...el.attributes].filter(a => a.name.startsWith('on'))
+                                                      .map(a => el.tagName + ' ' + a.name));
+                const links = all.flatMap(el => ['href', 'src', 'action'].filter(n => el.hasAttribute(n))
+                                 .map(n => new URL(el.getAttribute(n), location).protocol)
+                                 .filter(p => ['javascript:', 'data:', 'vbscript:'].includes(p)));
+                const shown = document.body.innerText.includes('Q" onmouseover="window.__pwned=1"');
+                return JSON.stringify({handlers, links, shown});
+            })())")
+                                      .toString();
+            QTest::qWait(200);
+            EXPECT_EQ(evaluate(page, "typeof window.__pwned").toString().toStdString(), "undefined")
+                << found.toStdString();
+            // The answers are there, as text; no handler and no script address came of them.
+            EXPECT_EQ(found.toStdString(), R"({"handlers":[],"links":[],"shown":true})");
+            for (const QUrl &url : page.requested)
+                EXPECT_TRUE(url.scheme() == "http" || url.scheme() == "file") << url.toString().toStdString();
+            // The probe works: a script link clicked here would have been seen.
+            evaluate(page, "{ const p = document.createElement('a'); p.href = 'javascript:window.__pwned=1';"
+                           "  document.body.append(p); p.click(); }");
+            EXPECT_TRUE(QTest::qWaitFor([&] { return evaluate(page, "window.__pwned").toInt() == 1; }, 5000));
+        }
+    }
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
 }

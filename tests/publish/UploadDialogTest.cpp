@@ -4,6 +4,7 @@
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "publish/FrmUploadInfo.h"
+#include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
 #include "ui_FrmUploadInfo.h"
 
@@ -140,8 +141,17 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     w.cmdRemoveAll_Click();
     add(w, site.filePath("dir"), true);
     add(w, site.filePath("a.htm"));
-    upload(w, {"!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*"}); // and no "Upload Over"
+    const QString mkdRefused = "!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*";
+    upload(w, {mkdRefused}); // and no "Upload Over"
     EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    // The server cannot rename either: replacing a file in place is asked first.
+    ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a, changed"));
+    const QString asked = "The server refuses to rename files.*Replace the files in place\\?.*";
+    dialogs.answers = {platform::Answer::No};
+    upload(w, {asked, "!The server cannot rename files into place.*nothing was replaced\\."});
+    EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    upload(w, {asked, mkdRefused});
+    EXPECT_EQ(readAll(server.path("a.htm")), "a, changed");
 }
 
 TEST_F(UploadFixture, ServerStoppedOrSilent)
@@ -256,7 +266,7 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(row(again, 1)->checkState(0), Qt::Unchecked) << "ticks are not saved";
     EXPECT_EQ(ui->cboProtocol->currentText(), "FTP with TLS");
     EXPECT_FALSE(ui->chkOnlyChanged->isChecked());
-    const publish::Target saved = publish::LoadSavedTarget(ini);
+    const publish::Target saved = publish::SavedTarget::load(ini).target;
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
 }

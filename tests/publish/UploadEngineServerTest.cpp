@@ -103,13 +103,15 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     publishTwice(ftpTarget(plain.port()), plain.path("www"));
     EXPECT_EQ(plain.logins(), 3) << "one connection per publish";
 
-    // A server that refuses renames gets the files under their own names.
+    // A server that refuses renames gets the files under their own names once asked.
     FtpServer noRename;
     ASSERT_TRUE(noRename.start({"--perm", "elradmwMT"}));
     ASSERT_TRUE(QDir(noRename.root.path()).mkdir("www"));
     LocalSite site;
     UploadEngine engine;
     QStringList lines;
+    int asked = 0;
+    engine.setDirectConfirmation([&] { return ++asked > 0; });
     QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
     EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 16);
     makeFile(site.dir.filePath("site/index.htm"), "changed");
@@ -118,6 +120,7 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     EXPECT_EQ(readAll(noRename.path("www/index.htm")), "changed");
     EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
     EXPECT_EQ(lines.filter("refused to rename").size(), 1);
+    EXPECT_EQ(asked, 1) << "only a publish that replaces files asks";
 
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
@@ -249,4 +252,95 @@ TEST(UploadEngineServers, HostileServerCannotWriteOutsideOrHoldTheProgram)
     EXPECT_FALSE(h.ftp.FTPGet(down, "big.bin", "", h.err));
     EXPECT_TRUE(h.err.contains("did not end within 1 seconds")) << h.err.toStdString();
     EXPECT_FALSE(QFile::exists(down + "/big.bin")) << "no partial file is left";
+}
+
+// Our own server keeping files in a folder, with MS-DOS listings and no MLSD, lying on
+// purpose. Nothing it does makes a file count as sent that it does not hold, and
+// nothing outside the remote folder is touched, whatever names it lists.
+TEST(UploadEngineServers, LyingServersAreFoundOut)
+{
+    // An older site on the server: every file but one, all of other sizes but page.htm.
+    const LocalSite site;
+    auto local = tree(site.dir.filePath("site"));
+    local[kQuoteName] = "quoted";
+    std::map<QString, QByteArray> old;
+    for (const auto &[name, bytes] : local)
+        old[name] = name == "page.htm" ? "PLAIN" : "old";
+    old.erase("f2/file3.gif");
+    auto startServer = [&](QTemporaryDir &root, bool oldSite, const QStringList &flags) {
+        auto server = std::make_unique<testing_support::ServerProcess>(
+            testing_support::systemPython(),
+            QStringList{testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root",
+                        root.path(), "--log", root.filePath("log")} +
+                flags);
+        bool made = makeFile(root.filePath("www/.keep"), "") && makeFile(root.filePath("victim.htm"), "v");
+        for (const auto &[name, bytes] : old)
+            made = made && (!oldSite || makeFile(root.filePath("www/" + name), bytes));
+        return made && server->start() ? std::move(server) : nullptr;
+    };
+
+    struct Case {
+        QStringList flags;
+        bool oldSite;
+        int sent, failed;
+        QString pageError; // of page.htm
+    };
+    const Case cases[] = {
+        {{}, false, 16, 0, ""},
+        {{"--hostile-names"}, false, 16, 0, ""},
+        {{"--lie-stor"}, false, 0, 16, "The server says it kept page.htm, but it holds 0 bytes of it."},
+        // The new file goes straight to its name; the old page.htm has the new one's
+        // size, so only the temporary left behind tells.
+        {{"--lie-rnto"},
+         true,
+         1,
+         15,
+         "The server says it put page.htm in place, but the new version stayed under a temporary name."},
+        // Found out before the new file reaches its name.
+        {{"--no-rename"}, true, 0, 0, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.flags.join(' ').toStdString());
+        QTemporaryDir root;
+        const auto server = startServer(root, c.oldSite, c.flags);
+        ASSERT_TRUE(server);
+        UploadEngine engine;
+        QStringList lines;
+        QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+        for (int run = 0; run < 2; ++run) { // the second finds the same: nothing was remembered wrongly
+            const Summary s = engine.run(site.rows, ftpTarget(server->port()), site.options());
+            EXPECT_EQ(s.sent, run == 0 ? c.sent : 0);
+            EXPECT_EQ(s.failed, c.failed);
+            EXPECT_EQ(s.unchanged, run == 1 ? c.sent : 0);
+            for (const FileResult &r : s.files)
+                EXPECT_TRUE(r.remote != "page.htm" || r.error == c.pageError) << r.error.toStdString();
+            EXPECT_EQ(s.renameRefused, c.flags == QStringList{"--no-rename"}) << s.error.toStdString();
+        }
+        // Nothing cut short or left under a temporary name.
+        auto expected = c.oldSite ? old : std::map<QString, QByteArray>{};
+        expected[".keep"] = "";
+        for (const auto &[name, bytes] : local) {
+            if (c.sent == 16 || (c.sent == 1 && name == "f2/file3.gif"))
+                expected[name] = bytes;
+        }
+        EXPECT_EQ(tree(root.filePath("www")), expected);
+        EXPECT_EQ(readAll(root.filePath("victim.htm")), "v");
+        EXPECT_EQ(lines.filter("not a plain file name").isEmpty(), !c.flags.contains("--hostile-names"));
+        // Every command that names a path stays in the remote folder; the client may
+        // go back to the login folder between folders.
+        const QStringList log =
+            QString::fromUtf8(readAll(root.filePath("log"))).split('\n', Qt::SkipEmptyParts);
+        EXPECT_FALSE(log.isEmpty());
+        for (const QString &line : log)
+            EXPECT_TRUE(line.section(' ', 1).startsWith("/www") || line == "CWD /") << line.toStdString();
+    }
+    // Allowed to, the engine replaces files in place on a server that cannot rename.
+    QTemporaryDir root;
+    const auto server = startServer(root, true, {"--no-rename"});
+    ASSERT_TRUE(server);
+    Options o = site.options();
+    o.allowDirect = true;
+    EXPECT_EQ(UploadEngine().run(site.rows, ftpTarget(server->port()), o).sent, 16);
+    local[".keep"] = "";
+    EXPECT_EQ(tree(root.filePath("www")), local);
 }

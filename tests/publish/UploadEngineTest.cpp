@@ -3,6 +3,7 @@
 
 #include "publish/UploadEngine.h"
 #include "FtpServerFixture.h"
+#include "publish/SavedTarget.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -22,7 +23,8 @@ struct MemoryServer {
     std::map<QString, QByteArray> files; // remote path below the remote folder
     std::set<QString> folders{""};
     QStringList commands;
-    QString failPut; // a remote path whose sends fail
+    QString failPut;        // a remote path whose sends fail
+    bool namesOnly = false; // listings without sizes
 };
 
 class MemoryTransport : public platform::Transport {
@@ -46,9 +48,10 @@ public:
             }
             const QString prefix = f[1].isEmpty() ? "" : f[1] + "/";
             for (const auto &[path, bytes] : m_s.files) {
-                if (path.startsWith(prefix) && !path.mid(prefix.size()).contains('/'))
-                    m_out +=
-                        QString("type=file;size=%1; %2\r\n").arg(bytes.size()).arg(path.mid(prefix.size()));
+                const QString name = path.mid(prefix.size());
+                if (path.startsWith(prefix) && !name.contains('/'))
+                    m_out += m_s.namesOnly ? name + "\r\n"
+                                           : QString("type=file;size=%1; %2\r\n").arg(bytes.size()).arg(name);
             }
         } else if (f[0] == "Put") {
             QFile in(f[1]);
@@ -137,8 +140,8 @@ struct Site {
 } // namespace
 
 // First publish: new files straight to their names, assets before pages, folder
-// rows sending their contents with subfolders; the second sends nothing; a change
-// sends exactly that file, under a temporary name renamed into place.
+// rows sending their contents with subfolders, sizes read back; the second sends
+// nothing; a change sends exactly that file, under a temporary name renamed into place.
 TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 {
     Site s;
@@ -153,7 +156,8 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
         s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
         << "a new file goes straight to its name: no live page links to it yet";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
-    EXPECT_EQ(s.server.commands.filter("List|").size(), 2) << "none below a folder that is not there";
+    EXPECT_EQ(s.server.commands.filter("List|").size(), 2 + 3)
+        << "none below a folder that is not there; one after sending per folder sent to";
 
     Summary second = s.publish();
     EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
@@ -194,6 +198,53 @@ TEST(UploadEngine, FilesDeletedOrTruncatedOnTheServerAreSentAgain)
     EXPECT_EQ(s.sent(again), QStringList({"img/logo.gif", "index.htm"}));
     EXPECT_EQ(s.server.files["img/logo.gif"], sample(3000, 1));
     EXPECT_FALSE(s.server.files.count(kTemporaryPrefix + "old.htm")) << "stale temporary files go";
+
+    // A listing without sizes confirms nothing: every file goes again, every time.
+    s.server.namesOnly = true;
+    EXPECT_EQ(s.publish().sent, 6);
+    EXPECT_EQ(s.publish().sent, 6);
+}
+
+// A run killed after it replaced a file must not leave a manifest that claims the
+// version the server held before: here the page goes from $49 to $39 and back.
+TEST(UploadEngine, AKilledRunLeavesNoClaimTheServerDoesNotBackUp)
+{
+    Site s;
+    makeFile(s.local.filePath("site/index.htm"), "price $49");
+    s.publish();
+    const QString manifest = UploadEngine::manifestPath(s.options.manifestFolder, s.target);
+    QByteArray onDisk; // what a kill right after the page was sent would leave
+    QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &r) {
+        if (r.remote == "index.htm" && onDisk.isEmpty())
+            onDisk = testing_support::readAll(manifest);
+    });
+    makeFile(s.local.filePath("site/index.htm"), "price $39");
+    EXPECT_EQ(s.publish().sent, 1);
+    ASSERT_FALSE(onDisk.isEmpty());
+    QObject::disconnect(&s.engine, &UploadEngine::fileDone, nullptr, nullptr);
+    ASSERT_TRUE(testing_support::writeAll(manifest, onDisk));
+    makeFile(s.local.filePath("site/index.htm"), "price $49");
+    const Summary rerun = s.publish();
+    EXPECT_EQ(s.sent(rerun), QStringList({"index.htm"}));
+    EXPECT_EQ(s.server.files["index.htm"], "price $49");
+}
+
+// Files are confirmed and remembered as the run goes, not only at its end.
+TEST(UploadEngine, ARunKilledLateKeepsWhatWasConfirmed)
+{
+    Site s;
+    for (int i = 0; i < 120; ++i)
+        makeFile(s.local.filePath(QString("many/%1.gif").arg(i)), "x");
+    s.rows << Row{s.local.filePath("many"), true};
+    const QString manifest = UploadEngine::manifestPath(s.options.manifestFolder, s.target);
+    int sent = 0;
+    QByteArray onDisk;
+    QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &) {
+        if (++sent == 115)
+            onDisk = testing_support::readAll(manifest);
+    });
+    EXPECT_EQ(s.publish().sent, 126);
+    EXPECT_GE(onDisk.count('\n'), 2 + 100) << "a heading of two lines, then one line a file";
 }
 
 TEST(UploadEngine, DryRunSendsNothingAndCancelStopsAfterTheCurrentFile)
@@ -299,6 +350,7 @@ TEST(UploadEngine, ConnectionFailuresStartWithAPlainSentence)
 
 TEST(UploadEngine, ListingsOfEveryKindAreRead)
 {
+    QStringList refused;
     const auto entries = ParseListing("type=cdir;size=0; .\r\n"
                                       "type=file;size=20480;modify=20240101000000; page.htm \r\n"
                                       "type=dir;modify=1; img\r\n"
@@ -306,7 +358,13 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                       "drwxr-xr-x 2 owner group 4096 Dec 31  2023 sub\r\n"
                                       "lrwxrwxrwx 1 o g 7 Mar  3 10:10 link -> target\r\n"
                                       "-rw-r--r--   1 0        0            7 06 Dec 13:58 day first\r\n"
-                                      "bare.txt\r\n..\r\n\r\n");
+                                      "12-06-26  10:15PM       <DIR>          old site\r\n"
+                                      "12-06-26  09:05AM                 1234 price list.htm\r\n"
+                                      "~quillmark-part-/../../../victim.htm\r\n"
+                                      "12-06-26  10:15PM                 7 ..\\up.htm\r\n"
+                                      "type=file;size=1; a/b\r\n"
+                                      "bare.txt\r\n..\r\n\r\n",
+                                      &refused);
     // Blanks belong to the name; a link is named without its target; no size is -1.
     std::vector<std::tuple<QString, qint64, bool>> seen;
     for (const RemoteEntry &e : entries)
@@ -317,7 +375,11 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                                                     {"sub", 4096, true},
                                                                     {"link", 7, false},
                                                                     {"day first", 7, false},
+                                                                    {"old site", -1, true},
+                                                                    {"price list.htm", 1234, false},
                                                                     {"bare.txt", -1, false}}));
+    // Names that lead out of the folder are never used, only reported.
+    EXPECT_EQ(refused, QStringList({"~quillmark-part-/../../../victim.htm", "..\\up.htm", "a/b"}));
 }
 
 TEST(UploadEngine, RowsForAPageAndSavedTarget)
@@ -334,14 +396,43 @@ TEST(UploadEngine, RowsForAPageAndSavedTarget)
     EXPECT_EQ(rows[0].localPath, page);
     EXPECT_EQ(rows[1].localPath, dir.filePath("logo.gif"));
 
+    // Settings as earlier versions saved them: the protocol as the combo box's text.
     makeFile(dir.filePath("ftpinfo.ini"), "[TEXT]\r\ntxtServerName=ftp.example.com\r\ntxtServerPort=2121\r\n"
                                           "txtUserId=me\r\ntxtPassword=pw\r\ntxtRemoteDir=www\r\n"
-                                          "cboProtocol=SFTP\r\ntxtWebAddress=http://example.com/\r\n");
-    const Target t = LoadSavedTarget(dir.filePath("ftpinfo.ini"));
-    EXPECT_EQ(t.host, "ftp.example.com");
-    EXPECT_EQ(t.port, 2121);
+                                          "cboProtocol=SFTP\r\ntxtWebAddress=http://example.com/\r\n"
+                                          "[lstFiles]\r\nSIZE=1x2\r\nlstFiles_File or Folder Name_1=a b\r\n"
+                                          "lstFiles_File or Folder Name_1_1=/site/a b\r\n");
+    SavedTarget saved = SavedTarget::load(dir.filePath("ftpinfo.ini"));
+    const Target &t = saved.target;
+    EXPECT_EQ(QStringList({t.host, QString::number(t.port), t.user, t.password, t.remoteFolder}),
+              QStringList({"ftp.example.com", "2121", "me", "pw", "www"}));
     EXPECT_EQ(t.protocol, Protocol::Sftp);
-    EXPECT_EQ(t.remoteFolder, "www");
     EXPECT_EQ(t.webAddress, "http://example.com/");
+    ASSERT_EQ(saved.files.size(), 1);
+    EXPECT_EQ(saved.files[0].path, "/site/a b");
+    EXPECT_TRUE(saved.onlyChanged);
+
+    // Saved again: the protocol as its key, owner-only, and it loads back the same.
+    saved.target.protocol = Protocol::FtpTls;
+    saved.onlyChanged = false;
+    ASSERT_TRUE(saved.save(dir.filePath("ftpinfo.ini")));
+    EXPECT_EQ(QFile::permissions(dir.filePath("ftpinfo.ini")) & 0x0077, 0);
+    const QByteArray bytes = testing_support::readAll(dir.filePath("ftpinfo.ini"));
+    EXPECT_TRUE(bytes.contains("cboProtocol=ftps")) << bytes.constData();
+    EXPECT_TRUE(bytes.contains("lstFiles_File or Folder Name_1_1=/site/a b")) << bytes.constData();
+    const SavedTarget back = SavedTarget::load(dir.filePath("ftpinfo.ini"));
+    EXPECT_EQ(back.target.protocol, Protocol::FtpTls);
+    EXPECT_FALSE(back.onlyChanged);
+    EXPECT_EQ(back.files.size(), 1);
+    for (const auto &[stored, protocol] :
+         std::vector<std::pair<QString, Protocol>>{{"ftp", Protocol::Ftp},
+                                                   {"FTP", Protocol::Ftp},
+                                                   {"ftps", Protocol::FtpTls},
+                                                   {"FTP with TLS", Protocol::FtpTls},
+                                                   {"sftp", Protocol::Sftp},
+                                                   {"", Protocol::Ftp}}) {
+        EXPECT_EQ(ProtocolFromKey(stored), protocol) << stored.toStdString();
+        EXPECT_EQ(ProtocolFromKey(ProtocolKey(protocol)), protocol);
+    }
     EXPECT_EQ(LiveAddress(t.webAddress, "img/a b.gif"), "http://example.com/img/a%20b.gif");
 }

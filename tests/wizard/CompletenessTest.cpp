@@ -37,8 +37,8 @@ TEST(WizardCompleteness, LastStepLinksTheEmptyAnswersTheTemplateUses)
     EXPECT_FALSE(label->isHidden());
     const QString text = label->text();
     EXPECT_TRUE(text.contains("the Aaa template")) << text.toStdString();
-    const int faq = text.indexOf("<a href=\"step:3\">Step 4: Questions and answers</a>");
-    const int price = text.indexOf("<a href=\"step:7\">Step 8: Regular price</a>");
+    const int faq = text.indexOf("<a href=\"step:4\">Step 4: Questions and answers</a>");
+    const int price = text.indexOf("<a href=\"step:8\">Step 8: Regular price</a>");
     EXPECT_TRUE(faq > 0 && price > faq) << text.toStdString();
     EXPECT_FALSE(text.contains("Name of the software"));
 
@@ -49,7 +49,7 @@ TEST(WizardCompleteness, LastStepLinksTheEmptyAnswersTheTemplateUses)
 
     // A link leads to its step, and the buttons follow.
     w.cmbTemplates->setCurrentText("Aaa");
-    emit label->linkActivated("step:7");
+    emit label->linkActivated("step:8"); // the href of "Step 8" above
     EXPECT_EQ(w.pageInFront(), 7);
     EXPECT_EQ(w.CurrentStep, 7);
     EXPECT_TRUE(w.xpcmdNext->isEnabled() && w.xpcmdPrevious->isEnabled());

@@ -147,6 +147,8 @@ TEST_F(WizardWindows, CaptionStepListAndButtonsAgreeAfterEveryWayIn)
     at(3, "Tally");
     emit named<QLabel>("Image1")->linkActivated("step:11"); // no such step: nothing moves
     at(3, "Tally");
+    emit named<QLabel>("Image1")->linkActivated("step:0");
+    at(3, "Tally");
 
     // Closing (button or close box) only hides: answers and rows stay. Reopened from
     // the editor, the wizard is on step 1 in every respect.
@@ -187,82 +189,34 @@ TEST_F(WizardWindows, CaptionStepListAndButtonsAgreeAfterEveryWayIn)
     w().close();
 }
 
-TEST_F(WizardWindows, ListEditorsCheckTheirBoxesInOrder)
-{
-    // An Add refused: its message, and the focus on the failing box.
-    const auto refused = [&](int page, void (frmWizard::*add)(), const char *box, const QString &message) {
-        w().bringToFront(page);
-        (w().*add)();
-        EXPECT_EQ(dialogs.lastMessage(), message);
-        EXPECT_EQ(w().focusWidget(), named<QWidget>(box)) << box;
-    };
-    w().showWindow(false);
-    le("txtFAQQuestion")->setText("   ");
-    pe("txtFAQAnswer")->setPlainText("Yes");
-    refused(3, &frmWizard::xpcmdFAQAdd_Click, "txtFAQQuestion", "Please enter a question");
-    le("txtFAQQuestion")->setText("  Does it run offline?");
-    pe("txtFAQAnswer")->setPlainText(" ");
-    refused(3, &frmWizard::xpcmdFAQAdd_Click, "txtFAQAnswer", "Please enter an answer");
-    EXPECT_EQ(lv("lvwFAQ")->topLevelItemCount(), 0);
-    // A line break is not blank; texts go in untrimmed, line ends as CR LF.
-    pe("txtFAQAnswer")->setPlainText("\nYes, always. ");
-    w().xpcmdFAQAdd_Click();
-    EXPECT_EQ(rows(lv("lvwFAQ")), (QList<QStringList>{{"  Does it run offline?", "\r\nYes, always. "}}));
-    EXPECT_TRUE(le("txtFAQQuestion")->text().isEmpty() && pe("txtFAQAnswer")->toPlainText().isEmpty());
-
-    le("txtFeatureName")->setText(" Timer ");
-    refused(4, &frmWizard::xpcmdFeatureAdd_Click, "txtFeatureDetail", "Please enter the details of  Timer ");
-    refused(6, &frmWizard::xpcmdTestimonialAdd_Click, "txtTestimonialName",
-            "Please enter the name of the person who has given this feedback");
-    le("txtTestimonialName")->setText("Ann ");
-    refused(6, &frmWizard::xpcmdTestimonialAdd_Click, "txtTestimonialAdditionalInfo",
-            "Please enter some more information about Ann ");
-    le("txtTestimonialAdditionalInfo")->setText("CEO");
-    refused(6, &frmWizard::xpcmdTestimonialAdd_Click, "txtTestimonial",
-            "What does Ann  have to say about this product.");
-    pe("txtTestimonial")->setPlainText("Great\ntool");
-    w().xpcmdTestimonialAdd_Click();
-    QTreeWidget *list = lv("lvwTestimonial");
-    EXPECT_EQ(rows(list), (QList<QStringList>{{"Ann ", "CEO", "Great\r\ntool"}}));
-
-    // A click loads the selected row back; Remove deletes it and empties the boxes.
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->topLevelItem(0)).center());
-    EXPECT_EQ(le("txtTestimonialName")->text(), "Ann ");
-    EXPECT_EQ(pe("txtTestimonial")->toPlainText(), "Great\ntool");
-    w().xpcmdTestimonialRemove_Click();
-    EXPECT_EQ(list->topLevelItemCount(), 0);
-    EXPECT_TRUE(le("txtTestimonialName")->text().isEmpty());
-    le("txtTestimonialName")->setText("kept");
-    w().xpcmdTestimonialRemove_Click(); // on an empty list: nothing happens
-    w().lvwTestimonial_Click();
-    EXPECT_EQ(le("txtTestimonialName")->text(), "kept");
-    w().close();
-}
-
-TEST_F(WizardWindows, UpdateAndMoveCorrectRowsInPlaceInAllThreeLists)
+TEST_F(WizardWindows, ListEditorsCheckAddUpdateMoveAndRemoveInAllThreeLists)
 {
     struct Editor {
+        int page;
         const char *list, *prefix;
         std::vector<const char *> boxes;
-        void (frmWizard::*add)();
-        QString blankFirstBox;
+        std::vector<QString> blankMessages; // box by box, the first box holding " N "
     };
     // clang-format off
     const Editor editors[] = {
-        {"lvwFAQ", "xpcmdFAQ", {"txtFAQQuestion", "txtFAQAnswer"},
-         &frmWizard::xpcmdFAQAdd_Click, "Please enter a question"},
-        {"lvwFeatures", "xpcmdFeature", {"txtFeatureName", "txtFeatureDetail"},
-         &frmWizard::xpcmdFeatureAdd_Click, "Please enter a name for the feature"},
-        {"lvwTestimonial", "xpcmdTestimonial",
+        {3, "lvwFAQ", "xpcmdFAQ", {"txtFAQQuestion", "txtFAQAnswer"},
+         {"Please enter a question", "Please enter an answer"}},
+        {4, "lvwFeatures", "xpcmdFeature", {"txtFeatureName", "txtFeatureDetail"},
+         {"Please enter a name for the feature", "Please enter the details of  N "}},
+        {6, "lvwTestimonial", "xpcmdTestimonial",
          {"txtTestimonialName", "txtTestimonialAdditionalInfo", "txtTestimonial"},
-         &frmWizard::xpcmdTestimonialAdd_Click, "Please enter the name of the person who has given this feedback"}};
+         {"Please enter the name of the person who has given this feedback",
+          "Please enter some more information about  N ", "What does  N  have to say about this product."}}};
     // clang-format on
     const auto setBox = [](const char *name, const QString &text) {
         if (auto *line = w().findChild<QLineEdit *>(name))
             line->setText(text);
         else
             pe(name)->setPlainText(text);
+    };
+    const auto boxText = [](const char *name) {
+        auto *line = w().findChild<QLineEdit *>(name);
+        return line ? line->text() : pe(name)->toPlainText();
     };
     w().showWindow(false);
     for (const Editor &e : editors) {
@@ -280,25 +234,48 @@ TEST_F(WizardWindows, UpdateAndMoveCorrectRowsInPlaceInAllThreeLists)
             return QList<bool>{button("Update")->isEnabled(), button("MoveUp")->isEnabled(),
                                button("MoveDown")->isEnabled()};
         };
+        // Add refused box by box, in order: the box's message and the focus on it.
+        w().showStep(e.page);
+        for (size_t blank = 0; blank < e.boxes.size(); ++blank) {
+            for (size_t i = 0; i < e.boxes.size(); ++i)
+                setBox(e.boxes[i], i >= blank ? "  " : i == 0 ? " N " : "x");
+            button("Add")->click();
+            EXPECT_EQ(dialogs.lastMessage(), e.blankMessages[blank]) << e.list;
+            EXPECT_EQ(w().focusWidget(), named<QWidget>(e.boxes[blank])) << e.boxes[blank];
+        }
+        EXPECT_EQ(list->topLevelItemCount(), 0) << e.list;
+
+        // A line break is not blank; texts go in untrimmed, line ends as CR LF; the
+        // boxes are emptied.
         for (const QString row : {"A", "B", "C"}) {
             for (const char *box : e.boxes)
                 setBox(box, row);
-            (w().*e.add)();
+            setBox(e.boxes.back(), "\n" + row + " ");
+            button("Add")->click();
+            for (const char *box : e.boxes)
+                EXPECT_TRUE(boxText(box).isEmpty()) << box;
         }
         ASSERT_EQ(firstColumn(), QStringList({"A", "B", "C"})) << e.list;
+        // The columns after the first of row B, as added.
+        const QStringList restOfB = QStringList(int(e.boxes.size()) - 2, "B") << "\r\nB ";
+        EXPECT_EQ(rows(list)[1].mid(1), restOfB) << e.list;
         EXPECT_EQ(enabled(), QList<bool>({false, false, false})) << e.list; // nothing selected
 
+        // A click loads the row back into the boxes.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->topLevelItem(1)).center());
+        EXPECT_EQ(boxText(e.boxes[0]), "B") << e.list;
+        EXPECT_EQ(boxText(e.boxes.back()), "\nB ") << e.list;
         EXPECT_EQ(enabled(), QList<bool>({true, true, true})) << e.list;
         setBox(e.boxes[0], "B2");
         button("Update")->click();
         EXPECT_EQ(firstColumn(), QStringList({"A", "B2", "C"})) << e.list;
-        EXPECT_EQ(rows(list)[1].mid(1), QStringList(e.boxes.size() - 1, "B")) << e.list;
+        EXPECT_EQ(rows(list)[1].mid(1), restOfB) << e.list;
+        EXPECT_TRUE(boxText(e.boxes[0]).isEmpty() && boxText(e.boxes.back()).isEmpty()) << e.list;
         // The same checks as Add: a blank first box is refused and the row stays.
         setBox(e.boxes[0], "  ");
         button("Update")->click();
-        EXPECT_EQ(dialogs.lastMessage(), e.blankFirstBox);
+        EXPECT_EQ(dialogs.lastMessage(), e.blankMessages[0]);
         EXPECT_EQ(firstColumn(), QStringList({"A", "B2", "C"})) << e.list;
 
         button("MoveUp")->click();
@@ -308,7 +285,20 @@ TEST_F(WizardWindows, UpdateAndMoveCorrectRowsInPlaceInAllThreeLists)
         button("MoveDown")->click();
         EXPECT_EQ(firstColumn(), QStringList({"A", "C", "B2"})) << e.list;
         EXPECT_EQ(enabled(), QList<bool>({true, true, false})) << e.list;
-        EXPECT_EQ(rows(list)[2].mid(1), QStringList(e.boxes.size() - 1, "B")) << e.list;
+        EXPECT_EQ(rows(list)[2].mid(1), restOfB) << e.list;
+
+        // Remove deletes the selected row and empties the boxes; with nothing selected
+        // neither Remove nor a click changes anything.
+        setBox(e.boxes[0], "typed");
+        button("Remove")->click();
+        EXPECT_EQ(firstColumn(), QStringList({"A", "C"})) << e.list;
+        EXPECT_TRUE(boxText(e.boxes[0]).isEmpty()) << e.list;
+        list->clearSelection();
+        setBox(e.boxes[0], "kept");
+        button("Remove")->click();
+        emit list->itemClicked(list->topLevelItem(0), 0);
+        EXPECT_EQ(list->topLevelItemCount(), 2) << e.list;
+        EXPECT_EQ(boxText(e.boxes[0]), "kept") << e.list;
     }
     w().close();
 }
@@ -318,7 +308,7 @@ TEST_F(WizardWindows, ANoBreakSpaceIsKeptInRowsPageAndFile)
     const QString nbsp = QString(QChar(0x00A0));
     le("txtFAQQuestion")->setText("Price?");
     pe("txtFAQAnswer")->setPlainText(nbsp); // not blank
-    w().xpcmdFAQAdd_Click();
+    named<QPushButton>("xpcmdFAQAdd")->click();
     EXPECT_EQ(rows(lv("lvwFAQ")), (QList<QStringList>{{"Price?", nbsp}}));
     pe("txtProblem")->setPlainText("10" + nbsp + "EUR\nsecond");
     EXPECT_EQ(w().pageData().txtProblem, "10" + nbsp + "EUR\r\nsecond");
@@ -422,6 +412,53 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
     named<QPushButton>("xpcmdMore_2")->click();
     EXPECT_EQ(s_opened.mid(1),
               (QList<QUrl>{QUrl(frmWizard::kPromoAddress[1]), QUrl(frmWizard::kPromoAddress[2])}));
+}
+
+// A link answer that would run script is named when its step is left, and the step
+// waits for it; a file that is not a picture is refused when it is chosen.
+TEST_F(WizardWindows, ScriptLinksHoldTheirStepAndOnlyPicturesAreChosen)
+{
+    w().showWindow(false);
+    const std::pair<const char *, int> links[] = {
+        {"txtSupportURL", 0}, {"txtAffiliateURL", 0}, {"txtDownloadURL", 5}, {"txtPurchaseURL", 7}};
+    for (const auto &[field, step] : links) {
+        SCOPED_TRACE(field);
+        w().showStep(step);
+        QWidget *box = named<QWidget>(field);
+        const QString hostile = " JavaScript:alert(1)";
+        auto *line = qobject_cast<QLineEdit *>(box);
+        const auto text = [&] {
+            return line ? line->text() : qobject_cast<QPlainTextEdit *>(box)->toPlainText();
+        };
+        if (line)
+            line->setText(hostile);
+        else
+            qobject_cast<QPlainTextEdit *>(box)->setPlainText(hostile);
+        const size_t before = dialogs.messages.size();
+        w().xpcmdNext_Click();
+        w().xpcmdPrevious_Click();
+        w().Image1_LinkActivated("step:10");
+        EXPECT_EQ(w().CurrentStep, step);
+        EXPECT_EQ(dialogs.messages.size(), before + 3);
+        EXPECT_TRUE(dialogs.lastMessage().contains(QString("(%1) is a javascript: address").arg(field)))
+            << dialogs.lastMessage().toStdString();
+        EXPECT_EQ(w().focusWidget(), box);
+        EXPECT_EQ(text(), hostile); // kept as typed, for the user to correct
+        w().ClearAll();
+        w().xpcmdNext_Click();
+        EXPECT_EQ(w().CurrentStep, step + 1);
+    }
+
+    const QString notes = app() + "/notes.png";
+    testing_support::writeAll(notes, "[TEXT]\r\ntxtPassword=x\r\n");
+    testing_support::writeAll(app() + "/ftpinfo.ini", QByteArray("\x89PNG\r\n\x1a\n", 8));
+    le("txtProductImage")->setText("earlier.png");
+    for (const char *why : {"is not a picture", "one of Quillmark's own files"}) {
+        dialogs.files.push_back(why[0] == 'i' ? notes : app() + "/ftpinfo.ini");
+        w().xpcmdBrowseProductImage_Click();
+        EXPECT_TRUE(dialogs.lastMessage().contains(why)) << dialogs.lastMessage().toStdString();
+        EXPECT_EQ(le("txtProductImage")->text(), "earlier.png");
+    }
 }
 
 TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersThePath)
@@ -602,7 +639,7 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     // Wizard data: once the views are emptied, the wizard opens empty and modal on step 1
     // with the load panel.
     pe("txtProblem")->setPlainText("old answer");
-    w().bringToFront(5);
+    w().showStep(5);
     bool checked = false;
     std::function<void()> inspectWizard = [&] {
         if (!w().isVisible())
@@ -610,7 +647,7 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
         checked = true;
         EXPECT_TRUE(w().isModal());
         EXPECT_EQ(w().pageInFront(), 0);
-        EXPECT_TRUE(w().FrameLoadSoftware->isVisible());
+        EXPECT_TRUE(named<QGroupBox>("FrameLoadSoftware")->isVisible());
         EXPECT_TRUE(pe("txtProblem")->toPlainText().isEmpty());
         w().xpcmdClose_Click();
     };

@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         auto *faq = w.findChild<QTreeWidget *>(QStringLiteral("lvwFAQ"));
         if (faq->topLevelItemCount() > 1) {
             faq->setCurrentItem(faq->topLevelItem(1));
-            w.lvwFAQ_Click();
+            emit faq->itemClicked(faq->topLevelItem(1), 0);
         }
         ok &= save(w, out + QStringLiteral("/guide-faq.png"));
         w.findChild<QLineEdit *>(QStringLiteral("txtGeneratedPage"))

@@ -74,7 +74,7 @@ int main(int argc, char **argv)
         w.xpcmdLoadLoad_Click();
         w.resize(1180, 860);
         w.show();
-        w.bringToFront(8);
+        w.showStep(8);
         auto *gallery = w.findChild<wizard::TemplateGallery *>(QStringLiteral("lstTemplateGallery"));
         (void)QTest::qWaitFor([&] { return gallery && !gallery->pictures().busy(); }, 120000);
         if (gallery && gallery->count() > 0) {

@@ -2,12 +2,12 @@
 
 namespace editor {
 
-using platform::ColorRun;
-using platform::ColorRuns;
+using textmodel::ColorRun;
+using textmodel::ColorRuns;
 
 namespace {
 
-void addRun(ColorRuns &out, int start, int length, platform::ColorValue color)
+void addRun(ColorRuns &out, int start, int length, textmodel::ColorValue color)
 {
     if (length > 0)
         out.push_back(ColorRun{start, length, color});

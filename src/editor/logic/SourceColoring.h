@@ -4,7 +4,7 @@
 // Positions handed in are 1-based character positions (as the colouring
 // procedures use them); the runs handed out are 0-based.
 
-#include "platform/ColorRun.h"
+#include "editor/source/ColorRun.h"
 
 #include <QString>
 #include <optional>
@@ -12,23 +12,23 @@
 namespace editor {
 
 // Colour values, red in the lowest byte.
-constexpr platform::ColorValue kColorText = 0x000000;    // black: text between tags
-constexpr platform::ColorValue kColorTag = 0xFF0000;     // blue: tags and attribute names
-constexpr platform::ColorValue kColorValue = 0x0000FF;   // red: attribute values
-constexpr platform::ColorValue kColorComment = 0x008000; // green: comments
+constexpr textmodel::ColorValue kColorText = 0x000000;    // black: text between tags
+constexpr textmodel::ColorValue kColorTag = 0xFF0000;     // blue: tags and attribute names
+constexpr textmodel::ColorValue kColorValue = 0x0000FF;   // red: attribute values
+constexpr textmodel::ColorValue kColorComment = 0x008000; // green: comments
 
 // The runs that colour one tag, `tag` being the text from its "<" at 1-based
 // position `lt` to its ">" at position `gt`. The whole tag comes first in blue, then
 // each attribute value in red: later runs paint over earlier ones.
-platform::ColorRuns tagColorRuns(const QString &tag, int lt, int gt);
+textmodel::ColorRuns tagColorRuns(const QString &tag, int lt, int gt);
 // Appends the runs of one tag to `out` (same order as tagColorRuns).
-void appendTagColorRuns(QStringView tag, int lt, int gt, platform::ColorRuns &out);
+void appendTagColorRuns(QStringView tag, int lt, int gt, textmodel::ColorRuns &out);
 
 // The runs of a pass over `text` colouring every tag and comment whose "<" lies at
 // or after 1-based `start` and before `end` (start 0 means 1, end -1 means the
 // length of the text). The pass stops at a "<" without a later ">" and at a comment
 // without a later "->"; text between tags gets no run (it keeps its colour).
-platform::ColorRuns rangeColorRuns(const QString &text, int start = 1, int end = -1);
+textmodel::ColorRuns rangeColorRuns(const QString &text, int start = 1, int end = -1);
 
 // The typing state kept between key presses.
 struct TypingState {
@@ -53,8 +53,8 @@ struct CommentCompletion {
 
 // What to do with one typed character.
 struct TypedCharAction {
-    int key = 0;                               // the code to insert; 0 swallows the key
-    std::optional<platform::ColorValue> color; // colour to set at the caret first, if any
+    int key = 0;                                // the code to insert; 0 swallows the key
+    std::optional<textmodel::ColorValue> color; // colour to set at the caret first, if any
     // Replace the "<" just before the caret by "<!--" in green (the caret follows it).
     bool openComment = false;
     // Replace the "<!--" just before the caret by "<!" in blue, then insert the key.

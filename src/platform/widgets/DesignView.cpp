@@ -1,7 +1,7 @@
 #include "platform/widgets/DesignView.h"
 
+#include "editor/source/HtmlText.h"
 #include "platform/AppFolder.h"
-#include "platform/HtmlText.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -89,7 +89,7 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
     const QString cs = charset.toLower();
     const bool latin1 = cs == QLatin1String("windows-1252") || cs == QLatin1String("iso-8859-1") ||
                         cs == QLatin1String("us-ascii");
-    return EncodeHtmlText(html, latin1);
+    return textmodel::EncodeHtmlText(html, latin1);
 }
 
 } // namespace

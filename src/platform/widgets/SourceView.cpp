@@ -1,7 +1,7 @@
 #include "platform/widgets/SourceView.h"
 
-#include "platform/HtmlText.h"
-#include "platform/SourceText.h"
+#include "editor/source/HtmlText.h"
+#include "editor/source/SourceText.h"
 
 #include <QFile>
 #include <QKeyEvent>
@@ -35,9 +35,9 @@ namespace {
 
 // The user state of a block that ends in a soft break; the other states are line-end
 // forms (0 to 2), or -1 for the text's usual form.
-constexpr int kSoftBreak = kSoftBreakEnd;
+constexpr int kSoftBreak = textmodel::kSoftBreakEnd;
 
-QColor toQColor(ColorValue c)
+QColor toQColor(textmodel::ColorValue c)
 {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
@@ -143,7 +143,7 @@ QChar SourceView::characterAt(int position) const
 
 void SourceView::fill(const QString &text)
 {
-    const SplitText split = SplitSourceText(text);
+    const textmodel::SplitText split = textmodel::SplitSourceText(text);
     const QString &joined = split.joined;
     const std::vector<quint8> &ends = split.ends; // for each block but the last
     const int *counts = split.counts;
@@ -185,7 +185,7 @@ bool SourceView::LoadFile(const QString &path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return false;
-    const DecodedText decoded = DecodeSourceBytes(bytes);
+    const textmodel::DecodedText decoded = textmodel::DecodeSourceBytes(bytes);
     fill(decoded.text);
     m_latin1 = decoded.oneBytePerCharacter;
     return true;
@@ -195,19 +195,20 @@ QByteArray SourceView::encodedText() const
 {
     QString text;
     text.reserve(document()->characterCount() + document()->blockCount());
-    const QString defaultEnd = QString::fromLatin1(LineEndText(m_lineEnd));
+    const QString defaultEnd = QString::fromLatin1(textmodel::LineEndText(m_lineEnd));
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         text += block.text();
         if (block.next().isValid()) {
             const int state = block.userState();
             if (state != kSoftBreak)
-                text +=
-                    state >= 0 && state <= 2 ? QString::fromLatin1(LineEndText(LineEnd(state))) : defaultEnd;
+                text += state >= 0 && state <= 2
+                            ? QString::fromLatin1(textmodel::LineEndText(textmodel::LineEnd(state)))
+                            : defaultEnd;
         }
     }
     // A file read byte for byte: characters beyond one byte (typed since) become
     // numeric character references.
-    return EncodeHtmlText(text, m_latin1);
+    return textmodel::EncodeHtmlText(text, m_latin1);
 }
 
 bool SourceView::SaveFile(const QString &path)
@@ -251,7 +252,7 @@ void SourceView::setSelLength(int length)
     setTextCursor(c);
 }
 
-ColorValue SourceView::SelColor() const
+SourceView::ColorValue SourceView::SelColor() const
 {
     const QTextCursor c = textCursor();
     if (c.hasSelection())
@@ -305,27 +306,28 @@ const QTextCharFormat &SourceView::formatFor(ColorValue color)
     return m_formats[slot];
 }
 
-void SourceView::applyColorRuns(const ColorRuns &runs)
+void SourceView::applyColorRuns(const textmodel::ColorRuns &runs)
 {
     if (!m_softBreaks) {
         overlay(runs);
         return;
     }
-    ColorRuns mapped;
+    textmodel::ColorRuns mapped;
     mapped.reserve(runs.size());
-    for (const ColorRun &run : runs) {
+    for (const textmodel::ColorRun &run : runs) {
         const int start = characterPosition(run.start);
-        mapped.push_back(ColorRun{start, toDocument(run.start + qMax(0, run.length)) - start, run.color});
+        mapped.push_back(
+            textmodel::ColorRun{start, toDocument(run.start + qMax(0, run.length)) - start, run.color});
     }
     overlay(mapped);
 }
 
-ColorValue SourceView::colorAt(int position) const
+SourceView::ColorValue SourceView::colorAt(int position) const
 {
     return colorAtDoc(characterPosition(position));
 }
 
-ColorValue SourceView::colorAtDoc(int position) const
+SourceView::ColorValue SourceView::colorAtDoc(int position) const
 {
     return m_colors.colorAt(position);
 }
@@ -334,7 +336,7 @@ ColorValue SourceView::colorAtDoc(int position) const
 // colour set for typing there; over a selection, the colour of its last character;
 // else the colour of the character before, or at the start of a line the first
 // character's.
-ColorValue SourceView::insertionColor(int position, int removed) const
+SourceView::ColorValue SourceView::insertionColor(int position, int removed) const
 {
     if (removed > 0)
         return colorAtDoc(position + removed - 1);
@@ -394,10 +396,10 @@ void SourceView::onContentsChange(int position, int removed, int added)
 
 void SourceView::setColor(int start, int end, ColorValue color)
 {
-    overlay({ColorRun{start, end - start, color}});
+    overlay({textmodel::ColorRun{start, end - start, color}});
 }
 
-void SourceView::overlay(const ColorRuns &runs)
+void SourceView::overlay(const textmodel::ColorRuns &runs)
 {
     if (m_colors.overlay(runs, m_length))
         viewport()->update();
@@ -444,8 +446,8 @@ void SourceView::setKeyPressHook(KeyPressHook hook)
 // ends take the text's usual form.
 void SourceView::insertFromMimeData(const QMimeData *source)
 {
-    SplitText split;
-    if (isReadOnly() || !source->hasText() || !(split = SplitSourceText(source->text())).pieces) {
+    textmodel::SplitText split;
+    if (isReadOnly() || !source->hasText() || !(split = textmodel::SplitSourceText(source->text())).pieces) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
@@ -472,9 +474,9 @@ void SourceView::insertFromMimeData(const QMimeData *source)
 
 QMimeData *SourceView::createMimeDataFromSelection() const
 {
-    auto *data = new QMimeData;
-    data->setText(SelText()); // no soft breaks
-    return data;
+    auto *mime = new QMimeData;
+    mime->setText(SelText()); // no soft breaks
+    return mime;
 }
 
 void SourceView::keyPressEvent(QKeyEvent *event)

@@ -2,9 +2,9 @@
 // The source view: the HTML as plain text with a colour per character range, a
 // selection API in characters, and a hook that sees every typed character first.
 
-#include "platform/ColorRun.h"
-#include "platform/ColorSpans.h"
-#include "platform/SourceText.h"
+#include "editor/source/ColorRun.h"
+#include "editor/source/ColorSpans.h"
+#include "editor/source/SourceText.h"
 
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
@@ -20,7 +20,8 @@ namespace platform {
 class SourceView : public QPlainTextEdit {
     Q_OBJECT
 public:
-    using LineEnd = platform::LineEnd;
+    using LineEnd = textmodel::LineEnd;
+    using ColorValue = textmodel::ColorValue; // the same type as platform::ColorValue
 
     explicit SourceView(QWidget *parent = nullptr);
     ~SourceView() override;
@@ -56,7 +57,7 @@ public:
     // costs no document edit, no undo step and no layout, and only the lines on
     // screen are formatted when painted. Typed and pasted text takes the colour in
     // force (setSelColor without a selection) or else the colour before it.
-    void applyColorRuns(const ColorRuns &runs);
+    void applyColorRuns(const textmodel::ColorRuns &runs);
     // The colour of the character at `position` (for tests and the colouring).
     ColorValue colorAt(int position) const;
 
@@ -79,7 +80,7 @@ private:
     void onContentsChange(int position, int removed, int added);
     ColorValue colorAtDoc(int position) const;
     ColorValue insertionColor(int position, int removed) const;
-    void overlay(const ColorRuns &runs);
+    void overlay(const textmodel::ColorRuns &runs);
     void setColor(int start, int end, ColorValue color);
     void formatVisibleBlocks();
     void dropSoftBreaks(QString &text, int from) const;
@@ -96,8 +97,8 @@ private:
     ColorValue m_formatColors[kFormatSlots] = {};
     int m_formatCount = 0;
 
-    ColorSpans m_colors; // over document positions
-    int m_length = 1;    // the document's characterCount()
+    textmodel::ColorSpans m_colors; // over document positions
+    int m_length = 1;               // the document's characterCount()
     int m_blockCount = 1;
     bool m_hasTypingColor = false; // setSelColor with no selection ...
     ColorValue m_typingColor = 0;

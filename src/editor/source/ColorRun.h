@@ -2,11 +2,14 @@
 // A run of characters of one colour in a plain text, as computed by the source
 // colouring and applied by the source view.
 
-#include "platform/Dialogs.h"
-
+#include <QtGlobal>
 #include <vector>
 
-namespace platform {
+namespace textmodel {
+
+// Red in the lowest byte, then green, then blue (0x00BBGGRR): the same value as
+// platform::ColorValue, which the colour dialog answers.
+using ColorValue = quint32;
 
 struct ColorRun {
     int start = 0; // 0-based character position
@@ -20,4 +23,4 @@ struct ColorRun {
 
 using ColorRuns = std::vector<ColorRun>;
 
-} // namespace platform
+} // namespace textmodel

@@ -1,9 +1,9 @@
-#include "platform/ColorSpans.h"
+#include "editor/source/ColorSpans.h"
 
 #include <QtGlobal>
 #include <algorithm>
 
-namespace platform {
+namespace textmodel {
 
 void ColorSpans::reset()
 {
@@ -129,4 +129,4 @@ bool ColorSpans::overlay(const ColorRuns &runs, int length)
     return true;
 }
 
-} // namespace platform
+} // namespace textmodel

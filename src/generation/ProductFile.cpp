@@ -1,4 +1,4 @@
-#include "cli/ProductFile.h"
+#include "generation/ProductFile.h"
 
 #include "platform/IniFile.h"
 #include "store/FormIniWalk.h"
@@ -7,7 +7,7 @@
 #include <QFileInfo>
 #include <utility>
 
-namespace cli {
+namespace generation {
 namespace {
 
 using generation::PageData;
@@ -124,4 +124,4 @@ QString ResolveProductImage(const QString &image, const QStringList &folders)
     return image;
 }
 
-} // namespace cli
+} // namespace generation

@@ -1,8 +1,8 @@
-#include "platform/SourceText.h"
+#include "editor/source/SourceText.h"
 
 #include <QStringDecoder>
 
-namespace platform {
+namespace textmodel {
 
 const char *LineEndText(LineEnd form)
 {
@@ -102,4 +102,4 @@ DecodedText DecodeSourceBytes(const QByteArray &bytes)
     return decoded;
 }
 
-} // namespace platform
+} // namespace textmodel

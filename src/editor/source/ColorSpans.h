@@ -3,13 +3,13 @@
 // start to the next one's. Kept in step with edits of the text, painted over by
 // colour runs, and read by position or piece by piece. No widget needed.
 
-#include "platform/ColorRun.h"
+#include "editor/source/ColorRun.h"
 
 #include <algorithm>
 #include <iterator>
 #include <vector>
 
-namespace platform {
+namespace textmodel {
 
 class ColorSpans {
 public:
@@ -46,4 +46,4 @@ private:
     std::vector<Span> m_spans{Span{0, 0}}; // ascending starts, the first at 0
 };
 
-} // namespace platform
+} // namespace textmodel

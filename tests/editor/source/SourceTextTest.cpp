@@ -1,12 +1,12 @@
 // The source view's text store and colour spans, and the HTML text encoder, without
 // a widget.
-#include "platform/SourceText.h"
-#include "platform/ColorSpans.h"
-#include "platform/HtmlText.h"
+#include "editor/source/SourceText.h"
+#include "editor/source/ColorSpans.h"
+#include "editor/source/HtmlText.h"
 
 #include <gtest/gtest.h>
 
-using namespace platform;
+using namespace textmodel;
 
 TEST(SourceText, LineEndsArePerLineAndLongLinesComeInPieces)
 {

@@ -8,7 +8,7 @@
 #include <QtGlobal>
 #include <vector>
 
-namespace platform {
+namespace textmodel {
 
 enum class LineEnd { Lf = 0, Cr = 1, CrLf = 2 };
 // In SplitText::ends: the end of a piece of a long line, no part of the text.
@@ -35,4 +35,4 @@ struct DecodedText {
 };
 DecodedText DecodeSourceBytes(const QByteArray &bytes);
 
-} // namespace platform
+} // namespace textmodel

@@ -1,8 +1,8 @@
-#include "platform/HtmlText.h"
+#include "editor/source/HtmlText.h"
 
 #include <QStringEncoder>
 
-namespace platform {
+namespace textmodel {
 
 QByteArray ToLatin1WithReferences(const QString &text)
 {
@@ -30,4 +30,4 @@ QByteArray EncodeHtmlText(const QString &text, bool oneBytePerCharacter)
     return encoder.encode(text);
 }
 
-} // namespace platform
+} // namespace textmodel

@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace platform {
+namespace textmodel {
 
 // One byte per character for characters up to U+00FF; every other character
 // becomes a numeric character reference ("&#8364;"), which HTML reads back as the
@@ -14,4 +14,4 @@ QByteArray ToLatin1WithReferences(const QString &text);
 // The text in the locale's encoding, or with `oneBytePerCharacter` as above.
 QByteArray EncodeHtmlText(const QString &text, bool oneBytePerCharacter);
 
-} // namespace platform
+} // namespace textmodel

@@ -1,0 +1,215 @@
+#include "generation/AnswerSafety.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
+namespace generation {
+namespace {
+
+struct LinkAnswer {
+    const char *field;
+    const char *caption;
+    QString PageData::*value;
+};
+
+const LinkAnswer kLinkAnswers[] = {{"txtSupportURL", "contact address", &PageData::txtSupportURL},
+                                   {"txtAffiliateURL", "affiliates address", &PageData::txtAffiliateURL},
+                                   {"txtDownloadURL", "trial download address", &PageData::txtDownloadURL},
+                                   {"txtPurchaseURL", "purchase link", &PageData::txtPurchaseURL}};
+
+bool asciiLetter(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+quint32 littleEndian(const QByteArray &b, int at, int bytes)
+{
+    quint32 v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | quint8(b.at(at + i));
+    return v;
+}
+
+quint32 bigEndian32(const QByteArray &b, int at)
+{
+    quint32 v = 0;
+    for (int i = 0; i < 4; ++i)
+        v = (v << 8) | quint8(b.at(at + i));
+    return v;
+}
+
+bool startsWith(const QByteArray &head, const char *magic, int size)
+{
+    return head.size() >= size && std::memcmp(head.constData(), magic, size) == 0;
+}
+
+// An ISO media file whose major or compatible brands name AVIF.
+bool isAvif(const QByteArray &head)
+{
+    if (head.size() < 16 || head.mid(4, 4) != "ftyp")
+        return false;
+    const qsizetype end = qMin<qsizetype>(bigEndian32(head, 0), head.size());
+    for (qsizetype at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) { // brand, version, brands...
+        const QByteArray brand = head.mid(at, 4);
+        if (brand == "avif" || brand == "avis")
+            return true;
+    }
+    return false;
+}
+
+// The root element of an XML text is <svg> (any prefix), after the declaration,
+// comments, processing instructions and the document type.
+bool isSvg(const QByteArray &head)
+{
+    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    for (;;) {
+        while (i < head.size() && QChar::isSpace(uchar(head.at(i))))
+            ++i;
+        if (i >= head.size() || head.at(i) != '<')
+            return false;
+        qsizetype end = -1;
+        if (head.mid(i, 4) == "<!--") {
+            end = head.indexOf("-->", i + 4);
+            end = end < 0 ? -1 : end + 3;
+        } else if (head.mid(i, 2) == "<?") {
+            end = head.indexOf("?>", i + 2);
+            end = end < 0 ? -1 : end + 2;
+        } else if (head.mid(i, 2) == "<!") {
+            const qsizetype close = head.indexOf('>', i);
+            const qsizetype subset = head.indexOf('[', i);
+            end = subset >= 0 && (close < 0 || subset < close) ? head.indexOf("]", subset) : i;
+            end = end < 0 ? -1 : head.indexOf('>', end);
+            end = end < 0 ? -1 : end + 1;
+        } else {
+            qsizetype n = i + 1;
+            while (n < head.size() && !QChar::isSpace(uchar(head.at(n))) && head.at(n) != '>' &&
+                   head.at(n) != '/')
+                ++n;
+            const QByteArray name = head.mid(i + 1, n - i - 1);
+            return n < head.size() && (name == "svg" || name.endsWith(":svg"));
+        }
+        if (end < 0)
+            return false;
+        i = end;
+    }
+}
+
+bool isUnder(const QString &path, const QString &folder)
+{
+    return !folder.isEmpty() && !path.isEmpty() &&
+           (path == folder ||
+            path.startsWith(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')));
+}
+
+} // namespace
+
+QString ScriptAddressScheme(const QString &address)
+{
+    // Browsers drop leading blanks and control characters and ignore tabs and line
+    // ends anywhere, so "\tjava\nscript:" still runs.
+    QString s;
+    s.reserve(address.size());
+    for (const QChar c : address)
+        if (c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r'))
+            s += c;
+    qsizetype start = 0;
+    while (start < s.size() && s.at(start).unicode() <= 0x20)
+        ++start;
+    if (start >= s.size() || !asciiLetter(s.at(start)))
+        return {};
+    qsizetype end = start + 1;
+    while (end < s.size() &&
+           (asciiLetter(s.at(end)) || s.at(end).isDigit() || s.at(end) == QLatin1Char('+') ||
+            s.at(end) == QLatin1Char('-') || s.at(end) == QLatin1Char('.')))
+        ++end;
+    if (end >= s.size() || s.at(end) != QLatin1Char(':'))
+        return {};
+    const QString scheme = s.mid(start, end - start).toLower();
+    for (const char *unsafe : {"javascript", "data", "vbscript"})
+        if (scheme == QLatin1String(unsafe))
+            return scheme;
+    return {};
+}
+
+QStringList UnsafeLinkAnswers(const PageData &data)
+{
+    QStringList fields;
+    for (const LinkAnswer &link : kLinkAnswers)
+        if (!ScriptAddressScheme(data.*link.value).isEmpty())
+            fields << QLatin1String(link.field);
+    return fields;
+}
+
+QString UnsafeLinkMessage(const QString &field, const PageData &data)
+{
+    for (const LinkAnswer &link : kLinkAnswers)
+        if (field == QLatin1String(link.field))
+            return QStringLiteral("The %1 (%2) is a %3: address, which could run script in your visitors' "
+                                  "browsers. Please give a web address (https://...) or an e-mail address.")
+                .arg(QLatin1String(link.caption), field, ScriptAddressScheme(data.*link.value));
+    return {};
+}
+
+PageData WithoutUnsafeLinks(const PageData &data)
+{
+    PageData safe = data;
+    for (const LinkAnswer &link : kLinkAnswers)
+        if (!ScriptAddressScheme(safe.*link.value).isEmpty())
+            (safe.*link.value).clear();
+    return safe;
+}
+
+bool IsPictureData(const QByteArray &head)
+{
+    if (startsWith(head, "\x89PNG\r\n\x1A\n", 8) || startsWith(head, "\xFF\xD8\xFF", 3) ||
+        startsWith(head, "GIF87a", 6) || startsWith(head, "GIF89a", 6))
+        return true;
+    if (startsWith(head, "RIFF", 4) && head.mid(8, 4) == "WEBP")
+        return true;
+    // "BM" alone starts many texts: the size of the header that follows must be a known one.
+    if (startsWith(head, "BM", 2) && head.size() >= 18) {
+        const quint32 info = littleEndian(head, 14, 4);
+        for (const quint32 known : {12u, 40u, 52u, 56u, 64u, 108u, 124u})
+            if (info == known)
+                return true;
+    }
+    if (startsWith(head, "\0\0\1\0", 4) && head.size() >= 6 && littleEndian(head, 4, 2) > 0)
+        return true;
+    return isAvif(head) || isSvg(head);
+}
+
+QString ProductPictureProblem(const QString &path, const QString &dataFolder)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return {};
+    // The dependency list has one path a line: a line end in the name would add a line.
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
+        return QStringLiteral("The product picture's name holds a line break; please rename it.");
+    // The name given and the file it leads to both count: a link named shot.png may
+    // lead to ftpinfo.ini.
+    const QString real = info.canonicalFilePath();
+    const QString manifests = QDir::cleanPath(QDir(dataFolder).absoluteFilePath(QStringLiteral("manifests")));
+    const QString realManifests = QFileInfo(manifests).canonicalFilePath();
+    bool own = isUnder(QDir::cleanPath(info.absoluteFilePath()), manifests) || isUnder(real, realManifests);
+    for (const QString &name : {info.fileName(), QFileInfo(real).fileName()})
+        own = own || name.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive);
+    if (own)
+        return QStringLiteral("%1 is one of Quillmark's own files, not a product picture: it is never copied "
+                              "beside a page.")
+            .arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("The product picture %1 cannot be read.").arg(path);
+    if (!IsPictureData(file.read(64 * 1024)))
+        return QStringLiteral(
+                   "%1 is not a picture. A product picture is a PNG, JPEG, GIF, WebP, BMP, ICO, AVIF "
+                   "or SVG file.")
+            .arg(path);
+    return {};
+}
+
+} // namespace generation

@@ -1,0 +1,101 @@
+#include "publish/SavedTarget.h"
+
+#include "platform/AppFolder.h"
+#include "platform/IniFile.h"
+#include "store/Form.h"
+#include "store/modReadWriteIni.h"
+
+namespace publish {
+
+namespace {
+
+const QString kText = QStringLiteral("TEXT");
+const QString kProtocol = QStringLiteral("cboProtocol");
+const QString kOnlyChanged = QStringLiteral("chkOnlyChanged");
+
+// The window's stored controls, in its order: the keys a saved window has always had.
+struct Form {
+    store::MemoryForm form;
+    store::MemoryTextBox &server = form.addTextBox(QStringLiteral("txtServerName"));
+    store::MemoryTextBox &port = form.addTextBox(QStringLiteral("txtServerPort"));
+    store::MemoryTextBox &user = form.addTextBox(QStringLiteral("txtUserId"));
+    store::MemoryTextBox &password = form.addTextBox(QStringLiteral("txtPassword"));
+    store::MemoryTextBox &folder = form.addTextBox(QStringLiteral("txtRemoteDir"));
+    store::MemoryTextBox &web = form.addTextBox(QStringLiteral("txtWebAddress"));
+    store::MemoryListView &files = form.addListView(
+        QStringLiteral("lstFiles"), {QStringLiteral("File or Folder Name"), QStringLiteral("Path")});
+};
+
+} // namespace
+
+QString ProtocolKey(Protocol protocol)
+{
+    switch (protocol) {
+    case Protocol::FtpTls:
+        return QStringLiteral("ftps");
+    case Protocol::Sftp:
+        return QStringLiteral("sftp");
+    case Protocol::Ftp:
+        break;
+    }
+    return QStringLiteral("ftp");
+}
+
+Protocol ProtocolFromKey(const QString &stored)
+{
+    const QString key = stored.trimmed();
+    if (key.compare(QLatin1String("sftp"), Qt::CaseInsensitive) == 0)
+        return Protocol::Sftp;
+    if (key.compare(QLatin1String("ftps"), Qt::CaseInsensitive) == 0 ||
+        key.compare(QLatin1String("FTP with TLS"), Qt::CaseInsensitive) == 0)
+        return Protocol::FtpTls;
+    return Protocol::Ftp;
+}
+
+QString SavedTarget::defaultPath()
+{
+    return platform::userDataFolder() + QStringLiteral("/ftpinfo.ini");
+}
+
+SavedTarget SavedTarget::load(const QString &path)
+{
+    platform::IniFile ini;
+    ini.load(path);
+    Form f;
+    store::LoadFormFrom(ini, f.form);
+    SavedTarget s;
+    s.target.protocol = ProtocolFromKey(ini.value(kText, kProtocol));
+    s.target.host = f.server.value;
+    s.portText = f.port.value;
+    s.target.port = s.portText.trimmed().toInt();
+    s.target.user = f.user.value;
+    s.target.password = f.password.value;
+    s.target.remoteFolder = f.folder.value;
+    s.target.webAddress = f.web.value;
+    s.onlyChanged = ini.value(kText, kOnlyChanged) != QLatin1String("0");
+    for (const auto &row : f.files.rows)
+        s.files.push_back({row.text, row.subItems.value(0)});
+    return s;
+}
+
+bool SavedTarget::save(const QString &path) const
+{
+    platform::IniFile ini;
+    if (!ini.load(path))
+        return false; // an unreadable file is left alone rather than replaced
+    Form f;
+    f.server.value = target.host;
+    f.port.value = portText;
+    f.user.value = target.user;
+    f.password.value = target.password;
+    f.folder.value = target.remoteFolder;
+    f.web.value = target.webAddress;
+    for (const SavedFile &file : files)
+        f.files.rows.push_back({file.name, {file.path}});
+    store::SaveFormTo(ini, f.form);
+    ini.setValue(kText, kProtocol, ProtocolKey(target.protocol));
+    ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
+    return ini.save(path, platform::IniFile::Access::OwnerOnly);
+}
+
+} // namespace publish
