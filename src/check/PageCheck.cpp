@@ -251,7 +251,8 @@ const std::pair<const char *, Names> kClosesOpen[] = {
     {"rb", {"rb", "rt", "rp", "rtc"}},
     {"rt", {"rb", "rt", "rp"}},
     {"rp", {"rb", "rt", "rp"}},
-    {"rtc", {"rb", "rt", "rp", "rtc"}}};
+    {"rtc", {"rb", "rt", "rp", "rtc"}},
+    {"table", {"tr", "tbody", "thead", "tfoot", "table"}}};
 const Names kClosesP = {"address", "article", "aside",   "blockquote", "center",     "details", "dialog",
                         "dir",     "div",     "dl",      "fieldset",   "figcaption", "figure",  "footer",
                         "header",  "hgroup",  "main",    "menu",       "nav",        "ol",      "section",
@@ -269,6 +270,7 @@ public:
         const Entry *top = m_stack.empty() ? nullptr : &m_stack.back();
         const bool foreign =
             name == "svg" || name == "math" || (top && top->childrenForeign && !kBreakOut.count(name));
+        m_lastForeign = foreign;
         if (!foreign) {
             if (kClosesP.count(name) && top && top->name == "p")
                 pop();
@@ -316,6 +318,7 @@ public:
             pop();
     }
     explicit NestingEstimate(int limit) : m_limit(limit) {}
+    bool lastForeign() const { return m_lastForeign; } // the last start tag's element is SVG or MathML
 
 private:
     struct Entry {
@@ -354,6 +357,7 @@ private:
     std::unordered_map<std::string, std::vector<int>> m_open;
     std::unordered_map<std::string, int> m_formatting;
     int m_formattingOpen = 0;
+    bool m_lastForeign = false;
 };
 
 // Where the page nests deeper than `limit` or has a tag with too many attributes, as far
@@ -434,9 +438,11 @@ Refusal scanTags(const QByteArray &bytes, int limit)
         }
         if (nesting.start(name, selfClosing))
             return {at, true};
+        if (nesting.lastForeign())
+            continue; // SVG's <style> and <script> hold elements
         if (name == "plaintext")
             break;
-        if (kRawText.count(name) && !selfClosing) {
+        if (kRawText.count(name)) {
             // Up to the element's end tag, in any letter case.
             for (i = find(i, "</"); i >= 0; i = find(i + 2, "</"))
                 if (i + 2 + qsizetype(name.size()) <= n &&
