@@ -46,10 +46,20 @@ page("one-line-1MB", one * (MB // len(one) + 1))
 page("one-line-10MB", one * (10 * MB // len(one) + 1))
 # Dense findings on one line: a picture without alt every 5 bytes... of text.
 page("one-line-1MB-img", "<img>", MB)
-page("tags-without-end-1MB", "<a", MB)
-page("style-urls-1MB", '<p style="background:url(x', MB)
-page("page-20MB", "\n".join(section.format(i) for i in range(20 * MB // len(section) // 1)))
-page("page-50MB", "\n".join(section.format(i) for i in range(50 * MB // len(section))))
+# Style attributes whose comment or url( never ends.
+page("style-unclosed-1MB", '<p style="background:url(x;/*">', MB)
+page("srcset-1MB", '<img alt="" srcset="' + "a.png 1x," * (MB // 9) + '">')
+page("attributes-1MB", "<p" + " a" * (MB // 2) + ">")
+def lines(size):
+    out, total, i = [], 0, 0
+    while total < size:
+        out.append(section.format(i))
+        total += len(out[-1]) + 1
+        i += 1
+    return "\n".join(out)
+page("page-19MB", lines(20 * MB - 64 * 1024))
+page("img-19MB", "<img>", 20 * MB - 64 * 1024)
+page("page-50MB", lines(50 * MB))
 # A style sheet of 4 GB, sparse.
 page("huge-style-sheet", '<link rel="stylesheet" href="huge.css"><p>x</p>')
 PY
@@ -57,7 +67,7 @@ truncate -s 4G "$work/huge.css"
 
 printf '%-26s %10s %9s %10s %6s  %s\n' case bytes seconds peak_MB exit findings
 for page in deep-div deep-div-selfclosed deep-div-unmatched-end deep-svg-g deep-li-dd one-line-1MB \
-            one-line-10MB one-line-1MB-img tags-without-end-1MB style-urls-1MB page-20MB page-50MB \
+            one-line-10MB one-line-1MB-img style-unclosed-1MB srcset-1MB attributes-1MB page-19MB img-19MB page-50MB \
             huge-style-sheet; do
   file="$work/$page.htm"
   set +e

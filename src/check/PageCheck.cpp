@@ -490,21 +490,22 @@ public:
     }
 
 private:
-    // Sizes up to kSmall go in classes 16 bytes apart, larger ones in powers of two; a
-    // header before each block keeps its class so freed blocks are reused.
-    static constexpr size_t kSmall = 512, kHeader = 16, kBlockBytes = 1 << 20;
+    // Sizes up to kSmall go in classes 8 bytes apart (the parser needs no wider
+    // alignment), larger ones in powers of two; a header before each block keeps its
+    // class so freed blocks are reused.
+    static constexpr size_t kSmall = 512, kHeader = 8, kBlockBytes = 1 << 20;
     static size_t classOf(size_t size)
     {
         if (size <= kSmall)
-            return (size + 15) / 16;
-        size_t c = kSmall / 16 + 1, capacity = kSmall * 2;
+            return (size + 7) / 8;
+        size_t c = kSmall / 8 + 1, capacity = kSmall * 2;
         while (capacity < size) {
             capacity *= 2;
             ++c;
         }
         return c;
     }
-    static size_t capacityOf(size_t c) { return c <= kSmall / 16 ? c * 16 : kSmall << (c - kSmall / 16); }
+    static size_t capacityOf(size_t c) { return c <= kSmall / 8 ? c * 8 : kSmall << (c - kSmall / 8); }
 
     static void *allocate(void *userdata, size_t size)
     {
@@ -703,8 +704,9 @@ public:
                         .arg(kMaxAttributes));
             return sorted();
         }
-        // Real pages need a few times their size and a fraction of a second per megabyte.
-        ParseArena arena(8 * qint64(m_page.bytes.size()) + 32 * 1024 * 1024,
+        // The parser's tree takes up to about 20 times the page on dense markup, and a
+        // fraction of a second per megabyte.
+        ParseArena arena(24 * qint64(m_page.bytes.size()) + 32 * 1024 * 1024,
                          std::chrono::milliseconds(1000 + m_page.bytes.size() / 3000));
         const GumboOutput *output = arena.parseWithin(m_page.bytes);
         if (!output) {
