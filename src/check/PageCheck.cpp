@@ -72,8 +72,9 @@ private:
     struct Checkpoint {
         qint64 line = 1, lineStart = 0, lineChars = 0, chars = 0;
     };
-    // UTF-16 units a byte adds: continuation bytes none, lead bytes of 4 two.
-    static int units(uchar c) { return (c & 0xC0) == 0x80 ? 0 : c >= 0xF0 ? 2 : 1; }
+    // UTF-16 units a byte adds: continuation bytes none, lead bytes of 4 two, any other
+    // byte one (on text that is not UTF-8 a column is near, not exact).
+    static int units(uchar c) { return (c & 0xC0) == 0x80 ? 0 : c >= 0xF0 && c <= 0xF4 ? 2 : 1; }
     const QByteArray &m_bytes;
     std::vector<Checkpoint> m_checkpoints;
 };
@@ -119,7 +120,7 @@ const QStringList kPictureSuffixes = {"png", "jpg", "jpeg", "gif", "webp", "svg"
 // real depth is measured again on the parsed tree.
 struct Refusal {
     qsizetype offset = -1;
-    bool tooDeep = false; // else a tag with too many attributes
+    enum { None, TooDeep, TooManyAttributes, TooMuchWork } why = None;
 };
 
 using Names = std::unordered_set<std::string_view>;
@@ -288,7 +289,7 @@ public:
             return false;
         }
         push(name, foreign);
-        return int(m_stack.size()) + m_formattingOpen > m_limit;
+        return depth() > m_limit;
     }
     void end(const std::string &name)
     {
@@ -319,6 +320,7 @@ public:
     }
     explicit NestingEstimate(int limit) : m_limit(limit) {}
     bool lastForeign() const { return m_lastForeign; } // the last start tag's element is SVG or MathML
+    int depth() const { return int(m_stack.size()) + m_formattingOpen; }
 
 private:
     struct Entry {
@@ -360,9 +362,11 @@ private:
     bool m_lastForeign = false;
 };
 
-// Where the page nests deeper than `limit` or has a tag with too many attributes, as far
-// as a scan of its tags tells; offset -1 when neither.
-Refusal scanTags(const QByteArray &bytes, int limit)
+// Where the page nests deeper than `limit`, has a tag with too many attributes or asks
+// the parser for more work than `workPerByte` allows, as far as a scan of its tags tells.
+// The parser's work is about the depth for every byte (text below formatting elements
+// searches the open elements at each character, end tags walk them).
+Refusal scanTags(const QByteArray &bytes, int limit, qint64 workPerByte)
 {
     const char *b = bytes.constData();
     const qsizetype n = bytes.size();
@@ -372,9 +376,19 @@ Refusal scanTags(const QByteArray &bytes, int limit)
         const qsizetype at = std::string_view(b, size_t(n)).find(what, size_t(std::min(from, n)));
         return at == qsizetype(std::string_view::npos) ? qsizetype(-1) : at;
     };
+    const qint64 budget = workPerByte * n + 16 * 1024 * 1024;
+    qint64 work = 0;
+    qsizetype counted = 0; // the work is counted up to here
+    auto tooMuchWork = [&](qsizetype upTo) {
+        work += qint64(nesting.depth()) * (upTo - counted);
+        counted = upTo;
+        return work > budget;
+    };
     std::string name;
     for (qsizetype i = find(0, "<"); i >= 0 && i + 1 < n; i = find(i, "<")) {
         const qsizetype at = i;
+        if (tooMuchWork(at))
+            return {at, Refusal::TooMuchWork};
         const char next = b[i + 1];
         if (next == '!' || next == '?' || (next == '/' && i + 2 < n && !isalpha(uchar(b[i + 2])))) {
             // A comment, doctype or bogus comment.
@@ -409,7 +423,7 @@ Refusal scanTags(const QByteArray &bytes, int limit)
                 continue;
             }
             if (++attributes > kMaxAttributes)
-                return {at, false};
+                return {at, Refusal::TooManyAttributes};
             while (j < n && !isSpace(b[j]) && b[j] != '/' && b[j] != '>' && b[j] != '=')
                 ++j;
             while (j < n && isSpace(b[j]))
@@ -421,7 +435,7 @@ Refusal scanTags(const QByteArray &bytes, int limit)
                 if (j < n && (b[j] == '"' || b[j] == '\'')) {
                     const char *close = static_cast<const char *>(memchr(b + j + 1, b[j], size_t(n - j - 1)));
                     if (!close)
-                        return {};
+                        break; // the rest of the page is in this tag
                     j = close - b + 1;
                 } else {
                     while (j < n && !isSpace(b[j]) && b[j] != '>')
@@ -437,7 +451,7 @@ Refusal scanTags(const QByteArray &bytes, int limit)
             continue;
         }
         if (nesting.start(name, selfClosing))
-            return {at, true};
+            return {at, Refusal::TooDeep};
         if (nesting.lastForeign())
             continue; // SVG's <style> and <script> hold elements
         if (name == "plaintext")
@@ -452,6 +466,8 @@ Refusal scanTags(const QByteArray &bytes, int limit)
                 break;
         }
     }
+    if (tooMuchWork(n))
+        return {counted, Refusal::TooMuchWork};
     return {};
 }
 
@@ -693,17 +709,21 @@ public:
         readFileList(pagePath + QStringLiteral(".files"));
 
         findPlaceholders();
-        // Twice the limit: the estimate runs ahead of the real depth on some pages.
-        const Refusal refused = scanTags(m_page.bytes, 2 * kMaxNesting);
-        if (refused.offset >= 0) {
-            if (refused.tooDeep)
-                tooDeep(refused.offset);
-            else
-                add(m_page, refused.offset, Severity::Error, QStringLiteral("too-complex"),
-                    QStringLiteral("The tag has more than %1 attributes; the page was not checked")
-                        .arg(kMaxAttributes));
+        // Twice the limit: the estimate runs ahead of the real depth on some pages. A
+        // hundred steps a byte are about a fifth of a second a megabyte.
+        const Refusal refused = scanTags(m_page.bytes, 2 * kMaxNesting, 100);
+        if (refused.why == Refusal::TooDeep)
+            tooDeep(refused.offset);
+        else if (refused.why == Refusal::TooManyAttributes)
+            add(m_page, refused.offset, Severity::Error, QStringLiteral("too-complex"),
+                QStringLiteral("The tag has more than %1 attributes; the page was not checked")
+                    .arg(kMaxAttributes));
+        else if (refused.why == Refusal::TooMuchWork)
+            add(m_page, refused.offset, Severity::Error, QStringLiteral("too-complex"),
+                QStringLiteral("Elements nest so deep over so much of the page that it cannot be checked in "
+                               "time; the page was not checked"));
+        if (refused.why != Refusal::None)
             return sorted();
-        }
         // The parser's tree takes up to about 20 times the page on dense markup, and a
         // fraction of a second per megabyte.
         ParseArena arena(24 * qint64(m_page.bytes.size()) + 32 * 1024 * 1024,

@@ -193,6 +193,8 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
         // at the first element below the limit (html and body are the first two).
         {"<div>", 1500, "too-deep", 5 * (kMaxNesting - 2) + 1},
         {"<p" + QByteArray(" a").repeated(300) + ">", 1, "too-complex", 1},
+        // Shallow enough, but every end tag would search 1990 open elements.
+        {QByteArray("<span>").repeated(1990) + QByteArray("</x>").repeated(10000), 1, "too-complex", 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.repeated.left(40).constData());
