@@ -36,6 +36,11 @@ page("deep-div-selfclosed", "<div/>", MB)
 page("deep-div-unmatched-end", "<div></x>", MB)
 page("deep-svg-g", "<svg><g>", MB)
 page("deep-li-dd", "<li><dd>", MB)
+# Shallow enough for browsers, but each end tag or character makes the parser search
+# the open elements: the second is the deepest such page still checked.
+page("deep-span-unmatched-end", "<span>" * 1990 + "</x>" * (MB // 4))
+page("text-below-b-at-depth-100", "<div>" * 99 + "<b>" + "x" * MB)
+page("text-below-b-at-depth-1000", "<div>" * 998 + "<b>" + "x" * MB)
 # A sales page on one line: sections, links, pictures (some without alt, some missing).
 section = ('<section id="s{0}"><h2>Feature {0}</h2><p>What feature {0} does, in a sentence '
            'or two, with <a href="#s{0}">a link</a> and <b>bold</b> words.</p>'
@@ -57,7 +62,7 @@ def lines(size):
         total += len(out[-1]) + 1
         i += 1
     return "\n".join(out)
-page("page-19MB", lines(20 * MB - 64 * 1024))
+page("page-19MB", lines(20 * MB - 256 * 1024))
 page("img-19MB", "<img>", 20 * MB - 64 * 1024)
 page("page-50MB", lines(50 * MB))
 # A style sheet of 4 GB, sparse.
@@ -65,8 +70,9 @@ page("huge-style-sheet", '<link rel="stylesheet" href="huge.css"><p>x</p>')
 PY
 truncate -s 4G "$work/huge.css"
 
-printf '%-26s %10s %9s %10s %6s  %s\n' case bytes seconds peak_MB exit findings
-for page in deep-div deep-div-selfclosed deep-div-unmatched-end deep-svg-g deep-li-dd one-line-1MB \
+printf '%-28s %10s %9s %10s %6s  %s\n' case bytes seconds peak_MB exit findings
+for page in deep-div deep-div-selfclosed deep-div-unmatched-end deep-svg-g deep-li-dd \
+            deep-span-unmatched-end text-below-b-at-depth-100 text-below-b-at-depth-1000 one-line-1MB \
             one-line-10MB one-line-1MB-img style-unclosed-1MB srcset-1MB attributes-1MB page-19MB img-19MB page-50MB \
             huge-style-sheet; do
   file="$work/$page.htm"
@@ -78,6 +84,6 @@ for page in deep-div deep-div-selfclosed deep-div-unmatched-end deep-svg-g deep-
   [ $status -eq 124 ] && seconds=">$limit"
   rules=$(sed -E 's/^.*:[0-9]+:[0-9]+: [a-z]+: ([a-z-]+): .*/\1/' "$work/out" | sort | uniq -c |
           awk '{printf "%s%s x%s", sep, $2, $1; sep=", "}')
-  printf '%-26s %10s %9s %10s %6s  %s\n' "$page" "$(stat -c %s "$file")" "${seconds:-?}" \
+  printf '%-28s %10s %9s %10s %6s  %s\n' "$page" "$(stat -c %s "$file")" "${seconds:-?}" \
          "$(( ${kb:-0} / 1024 ))" "$status" "$rules"
 done
