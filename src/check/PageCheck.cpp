@@ -350,8 +350,10 @@ private:
     }
     void pop()
     {
-        auto &indexes = m_open[m_stack.back().name];
-        indexes.pop_back();
+        const auto at = m_open.find(m_stack.back().name);
+        at->second.pop_back();
+        if (at->second.empty())
+            m_open.erase(at); // so the map holds no more names than are open
         m_stack.pop_back();
     }
     int m_limit;
