@@ -726,9 +726,9 @@ public:
                                "time; the page was not checked"));
         if (refused.why != Refusal::None)
             return sorted();
-        // The parser's tree takes up to about 20 times the page on dense markup, and a
-        // fraction of a second per megabyte.
-        ParseArena arena(24 * qint64(m_page.bytes.size()) + 32 * 1024 * 1024,
+        // The parser's tree takes about 15 times the page on dense markup, and a fraction
+        // of a second per megabyte.
+        ParseArena arena(16 * qint64(m_page.bytes.size()) + 32 * 1024 * 1024,
                          std::chrono::milliseconds(1000 + m_page.bytes.size() / 3000));
         const GumboOutput *output = arena.parseWithin(m_page.bytes);
         if (!output) {
@@ -930,7 +930,11 @@ private:
                    bool stylesheet)
     {
         const QFileInfo info(path);
-        if (!info.isFile()) {
+        // A page may name one file many times (or a srcset thousands of names): one look each.
+        auto known = m_files.find(path);
+        if (known == m_files.end())
+            known = m_files.insert(path, {info.isFile(), info.isFile() ? info.size() : 0});
+        if (!known->isFile) {
             add(source, offset, Severity::Error, QStringLiteral("missing-file"),
                 QStringLiteral("The file %1 does not exist").arg(url));
             return;
@@ -939,15 +943,16 @@ private:
         if (m_haveList && !m_listed.contains(k))
             add(source, offset, Severity::Warning, QStringLiteral("not-listed"),
                 QStringLiteral("%1 is not in the file list, so it would not be published").arg(url));
-        if (kPictureSuffixes.contains(info.suffix().toLower()) && info.size() > kMaxPictureBytes)
+        const qint64 size = known->size;
+        if (kPictureSuffixes.contains(info.suffix().toLower()) && size > kMaxPictureBytes)
             add(source, offset, Severity::Warning, QStringLiteral("large-picture"),
                 QStringLiteral("The picture %1 is %2 KB, over %3 KB")
                     .arg(url)
-                    .arg((info.size() + 1023) / 1024)
+                    .arg((size + 1023) / 1024)
                     .arg(kMaxPictureBytes / 1024));
         if (!m_counted.contains(k)) {
             m_counted.insert(k);
-            m_weight += info.size();
+            m_weight += size;
             if (stylesheet || info.suffix().compare(QLatin1String("css"), Qt::CaseInsensitive) == 0)
                 styleSheet(source, offset, url, path);
         }
@@ -1237,6 +1242,11 @@ private:
         int count;
     };
 
+    struct FileFacts {
+        bool isFile;
+        qint64 size;
+    };
+    QHash<QString, FileFacts> m_files;
     qint64 m_maxBytes;
     QHash<QString, int> m_perRule;
     std::vector<Overflow> m_overflows;
