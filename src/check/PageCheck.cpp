@@ -226,13 +226,13 @@ const Names kScopeEdge = {"applet",         "caption",       "html", "table", "t
                           "object",         "template",      "mi",   "mo",    "mn", "ms", "mtext",
                           "annotation-xml", "foreignobject", "desc"};
 const Names kTablePart = {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"};
-// Inside SVG or MathML these go back to HTML (and a "/>" on them closes nothing).
-const Names kBreakOut = {"b",       "big",   "blockquote", "body",   "br",     "center", "code", "dd",
-                         "div",     "dl",    "dt",         "em",     "embed",  "h1",     "h2",   "h3",
-                         "h4",      "h5",    "h6",         "head",   "hr",     "i",      "img",  "li",
-                         "listing", "menu",  "meta",       "nobr",   "ol",     "p",      "pre",  "ruby",
-                         "s",       "small", "span",       "strong", "strike", "sub",    "sup",  "table",
-                         "tt",      "u",     "ul",         "var",    "font"};
+// Inside SVG or MathML these go back to HTML (and a "/>" on them closes nothing). A <font>
+// does so only with some attributes: taken as staying inside, it can only seem deeper.
+const Names kBreakOut = {
+    "b",     "big",   "blockquote", "body",   "br",   "center", "code",  "dd", "div",  "dl",   "dt",
+    "em",    "embed", "h1",         "h2",     "h3",   "h4",     "h5",    "h6", "head", "hr",   "i",
+    "img",   "li",    "listing",    "menu",   "meta", "nobr",   "ol",    "p",  "pre",  "ruby", "s",
+    "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"};
 const Names kIntegrationPoint = {"foreignobject", "desc",          "title", "mi", "mo", "mn", "ms",
                                  "mtext",         "annotation-xml"};
 // Start tags that close these when they are the current element.
@@ -273,11 +273,23 @@ public:
             name == "svg" || name == "math" || (top && top->childrenForeign && !kBreakOut.count(name));
         m_lastForeign = foreign;
         if (!foreign) {
+            // Leaving SVG or MathML closes what was open there.
+            while (!m_stack.empty() && m_stack.back().childrenForeign)
+                pop();
+            // Table parts outside a table are dropped.
+            if (kTablePart.count(name) && name != "table" && !m_open.count("table") &&
+                !m_open.count("template"))
+                return false;
+            top = m_stack.empty() ? nullptr : &m_stack.back();
             if (kClosesP.count(name) && top && top->name == "p")
                 pop();
+            // (Ruby's parts close one another only inside a ruby, option groups only in a
+            // select: elsewhere they nest.)
+            const bool ruby = name[0] == 'r' && name.size() <= 3;
             for (const auto &[opener, closed] : kClosesOpen)
-                if (name == opener)
-                    while (!m_stack.empty() && closed.count(m_stack.back().name))
+                if (name == opener && (!ruby || m_open.count("ruby")))
+                    while (!m_stack.empty() && closed.count(m_stack.back().name) &&
+                           (m_stack.back().name != "optgroup" || m_open.count("select")))
                         pop();
             if (kVoid.count(name))
                 return false;
@@ -320,6 +332,14 @@ public:
     }
     explicit NestingEstimate(int limit) : m_limit(limit) {}
     bool lastForeign() const { return m_lastForeign; } // the last start tag's element is SVG or MathML
+    // Whether the tree builder would take the text after this start tag as text: a select
+    // or a frameset drops most tags, raw-text ones included.
+    bool rawTextTaken(const std::string &name) const
+    {
+        if (m_open.count("frameset"))
+            return name == "noframes";
+        return !m_open.count("select") || name == "script" || name == "textarea";
+    }
     int depth() const { return int(m_stack.size()) + m_formattingOpen; }
 
 private:
@@ -387,6 +407,7 @@ Refusal scanTags(const QByteArray &bytes, int limit, qint64 workPerByte)
         return work > budget;
     };
     std::string name;
+    std::unordered_set<std::string> noEnd;
     for (qsizetype i = find(0, "<"); i >= 0 && i + 1 < n; i = find(i, "<")) {
         const qsizetype at = i;
         if (tooMuchWork(at))
@@ -454,18 +475,23 @@ Refusal scanTags(const QByteArray &bytes, int limit, qint64 workPerByte)
         }
         if (nesting.start(name, selfClosing))
             return {at, Refusal::TooDeep};
-        if (nesting.lastForeign())
+        if (nesting.lastForeign() || !nesting.rawTextTaken(name))
             continue; // SVG's <style> and <script> hold elements
         if (name == "plaintext")
             break;
         if (kRawText.count(name)) {
-            // Up to the element's end tag, in any letter case.
-            for (i = find(i, "</"); i >= 0; i = find(i + 2, "</"))
-                if (i + 2 + qsizetype(name.size()) <= n &&
-                    qstrnicmp(b + i + 2, name.data(), name.size()) == 0)
+            // Up to the element's end tag, in any letter case; without one, the tags after
+            // are looked at as tags, which can only make the page seem deeper.
+            // (Once an end tag is not found, it is not looked for again.)
+            qsizetype e = noEnd.count(name) ? -1 : find(i, "</");
+            for (; e >= 0; e = find(e + 2, "</"))
+                if (e + 2 + qsizetype(name.size()) <= n &&
+                    qstrnicmp(b + e + 2, name.data(), name.size()) == 0)
                     break;
-            if (i < 0)
-                break;
+            if (e >= 0)
+                i = e;
+            else
+                noEnd.insert(name);
         }
     }
     if (tooMuchWork(n))

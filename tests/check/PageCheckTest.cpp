@@ -189,6 +189,11 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
         {"<x><div></x>", 300000, "too-deep", 0},
         {"<b><div></b>", 300000, "too-deep", 0},
         {"<svg><style><div>", 300000, "too-deep", 0},
+        {"<optgroup>", 300000, "too-deep", 0},
+        {"<rt>", 300000, "too-deep", 0},
+        {"</th><th><x></object>", 300000, "too-deep", 0},
+        {"</noscript><span></math><math>", 300000, "too-deep", 0},
+        {"<select><style><template>", 300000, "too-deep", 0},
         // Deep enough for browsers, not for the quick estimate: found on the parsed tree,
         // at the first element below the limit (html and body are the first two).
         {"<div>", 1500, "too-deep", 5 * (kMaxNesting - 2) + 1},
