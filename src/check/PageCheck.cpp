@@ -130,109 +130,32 @@ const Names kVoid = {"area",   "base",     "br",      "col",   "embed",  "hr",  
 const Names kRawText = {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"};
 const Names kFormatting = {"a",    "b", "big",   "code",   "em",     "font", "i",
                            "nobr", "s", "small", "strike", "strong", "tt",   "u"};
-// Elements an end tag of another element does not pass (the tree builder's "special" ones).
-const Names kSpecial = {"address",
-                        "applet",
-                        "area",
-                        "article",
-                        "aside",
-                        "base",
-                        "basefont",
-                        "bgsound",
-                        "blockquote",
-                        "body",
-                        "br",
-                        "button",
-                        "caption",
-                        "center",
-                        "col",
-                        "colgroup",
-                        "dd",
-                        "details",
-                        "dir",
-                        "div",
-                        "dl",
-                        "dt",
-                        "embed",
-                        "fieldset",
-                        "figcaption",
-                        "figure",
-                        "footer",
-                        "form",
-                        "frame",
-                        "frameset",
-                        "h1",
-                        "h2",
-                        "h3",
-                        "h4",
-                        "h5",
-                        "h6",
-                        "head",
-                        "header",
-                        "hgroup",
-                        "hr",
-                        "html",
-                        "iframe",
-                        "img",
-                        "input",
-                        "keygen",
-                        "li",
-                        "link",
-                        "listing",
-                        "main",
-                        "marquee",
-                        "menu",
-                        "meta",
-                        "nav",
-                        "noembed",
-                        "noframes",
-                        "noscript",
-                        "object",
-                        "ol",
-                        "p",
-                        "param",
-                        "plaintext",
-                        "pre",
-                        "script",
-                        "section",
-                        "select",
-                        "source",
-                        "style",
-                        "summary",
-                        "table",
-                        "tbody",
-                        "td",
-                        "template",
-                        "textarea",
-                        "tfoot",
-                        "th",
-                        "thead",
-                        "title",
-                        "tr",
-                        "track",
-                        "ul",
-                        "wbr",
-                        "xmp",
-                        "mi",
-                        "mo",
-                        "mn",
-                        "ms",
-                        "mtext",
-                        "annotation-xml",
-                        "foreignobject",
-                        "desc"};
-// Where an end tag's search for its element stops.
-const Names kScopeEdge = {"applet",         "caption",       "html", "table", "td", "th", "marquee",
-                          "object",         "template",      "mi",   "mo",    "mn", "ms", "mtext",
-                          "annotation-xml", "foreignobject", "desc"};
-const Names kTablePart = {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"};
+// HTML elements an end tag of another element does not pass (the tree builder's
+// "special" ones).
+// clang-format off
+const Names kSpecial = {
+    "address", "applet", "area", "article", "aside", "base", "basefont", "bgsound", "blockquote", "body", "br",
+    "button", "caption", "center", "col", "colgroup", "dd", "details", "dir", "div", "dl", "dt", "embed",
+    "fieldset", "figcaption", "figure", "footer", "form", "frame", "frameset", "h1", "h2", "h3", "h4", "h5", "h6",
+    "head", "header", "hgroup", "hr", "html", "iframe", "img", "input", "keygen", "li", "link", "listing", "main",
+    "marquee", "menu", "meta", "nav", "noembed", "noframes", "noscript", "object", "ol", "p", "param",
+    "plaintext", "pre", "script", "section", "select", "source", "style", "summary", "table", "tbody", "td",
+    "template", "textarea", "tfoot", "th", "thead", "title", "tr", "track", "ul", "wbr", "xmp"};
 // Inside SVG or MathML these go back to HTML (and a "/>" on them closes nothing). A <font>
 // does so only with some attributes: taken as staying inside, it can only seem deeper.
 const Names kBreakOut = {
-    "b",     "big",   "blockquote", "body",   "br",   "center", "code",  "dd", "div",  "dl",   "dt",
-    "em",    "embed", "h1",         "h2",     "h3",   "h4",     "h5",    "h6", "head", "hr",   "i",
-    "img",   "li",    "listing",    "menu",   "meta", "nobr",   "ol",    "p",  "pre",  "ruby", "s",
-    "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"};
+    "b", "big", "blockquote", "body", "br", "center", "code", "dd", "div", "dl", "dt", "em", "embed", "h1", "h2",
+    "h3", "h4", "h5", "h6", "head", "hr", "i", "img", "li", "listing", "menu", "meta", "nobr", "ol", "p", "pre",
+    "ruby", "s", "small", "span", "strong", "strike", "sub", "sup", "table", "tt", "u", "ul", "var"};
+const Names kClosesP = {
+    "address", "article", "aside", "blockquote", "center", "details", "dialog", "dir", "div", "dl", "fieldset",
+    "figcaption", "figure", "footer", "header", "hgroup", "main", "menu", "nav", "ol", "section", "summary", "ul",
+    "h1", "h2", "h3", "h4", "h5", "h6", "pre", "listing", "form", "hr", "xmp"};
+// clang-format on
+// Where an end tag's search for its element stops (HTML elements).
+const Names kScopeEdge = {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"};
+const Names kTablePart = {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"};
+// SVG and MathML elements whose content is HTML again; they also stop end tags.
 const Names kIntegrationPoint = {"foreignobject", "desc",          "title", "mi", "mo", "mn", "ms",
                                  "mtext",         "annotation-xml"};
 // Start tags that close these when they are the current element.
@@ -254,58 +177,56 @@ const std::pair<const char *, Names> kClosesOpen[] = {
     {"rp", {"rb", "rt", "rp"}},
     {"rtc", {"rb", "rt", "rp", "rtc"}},
     {"table", {"tr", "tbody", "thead", "tfoot", "table"}}};
-const Names kClosesP = {"address", "article", "aside",   "blockquote", "center",     "details", "dialog",
-                        "dir",     "div",     "dl",      "fieldset",   "figcaption", "figure",  "footer",
-                        "header",  "hgroup",  "main",    "menu",       "nav",        "ol",      "section",
-                        "summary", "ul",      "h1",      "h2",         "h3",         "h4",      "h5",
-                        "h6",      "pre",     "listing", "form",       "hr",         "xmp"};
 constexpr int kMaxAttributes = 200;
 
 class NestingEstimate {
 public:
-    // Returns true when the estimate passes `limit`.
+    explicit NestingEstimate(int limit) : m_limit(limit) {}
+
+    // Returns true when the estimate passes the limit.
     bool start(const std::string &name, bool selfClosing)
     {
-        if (name == "html" || name == "head" || name == "body")
+        // (A frameset is dropped once the body has begun; before, it nests only framesets,
+        // which the parser adds at no cost and the check measures on the tree.)
+        if (name == "html" || name == "head" || name == "body" || name == "frameset")
             return false;
         const Entry *top = m_stack.empty() ? nullptr : &m_stack.back();
         const bool foreign =
             name == "svg" || name == "math" || (top && top->childrenForeign && !kBreakOut.count(name));
         m_lastForeign = foreign;
-        if (!foreign) {
-            // Leaving SVG or MathML closes what was open there.
-            while (!m_stack.empty() && m_stack.back().childrenForeign)
-                pop();
-            // Table parts outside a table are dropped.
-            if (kTablePart.count(name) && name != "table" && !m_open.count("table") &&
-                !m_open.count("template"))
-                return false;
-            top = m_stack.empty() ? nullptr : &m_stack.back();
-            if (kClosesP.count(name) && top && top->name == "p")
-                pop();
-            // (Ruby's parts close one another only inside a ruby, option groups only in a
-            // select: elsewhere they nest.)
-            const bool ruby = name[0] == 'r' && name.size() <= 3;
-            for (const auto &[opener, closed] : kClosesOpen)
-                if (name == opener && (!ruby || m_open.count("ruby")))
-                    while (!m_stack.empty() && closed.count(m_stack.back().name) &&
-                           (m_stack.back().name != "optgroup" || m_open.count("select")))
-                        pop();
-            if (kVoid.count(name))
-                return false;
-            if (kFormatting.count(name)) {
-                ++m_formatting[name];
-                ++m_formattingOpen;
-            }
-        } else if (selfClosing) {
-            return false;
+        if (foreign) {
+            if (!selfClosing)
+                push(name, true);
+            return depth() > m_limit;
         }
-        push(name, foreign);
+        // Leaving SVG or MathML closes what was open there.
+        while (!m_stack.empty() && m_stack.back().childrenForeign)
+            pop();
+        // Table parts outside a table are dropped.
+        if (kTablePart.count(name) && name != "table" && !isOpen("table") && !isOpen("template"))
+            return false;
+        if (kClosesP.count(name) && !m_stack.empty() && m_stack.back().key == "h:p")
+            pop();
+        // (Ruby's parts close one another only inside a ruby, option groups only in a
+        // select: elsewhere they nest.)
+        const bool ruby = name[0] == 'r' && name.size() <= 3;
+        for (const auto &[opener, closed] : kClosesOpen)
+            if (name == opener && (!ruby || isOpen("ruby")))
+                while (!m_stack.empty() && !m_stack.back().foreign && closed.count(m_stack.back().name) &&
+                       (m_stack.back().name != "optgroup" || isOpen("select")))
+                    pop();
+        if (kVoid.count(name))
+            return false;
+        if (kFormatting.count(name)) {
+            ++m_formatting[name];
+            ++m_formattingOpen;
+        }
+        push(name, false);
         return depth() > m_limit;
     }
+
     void end(const std::string &name)
     {
-        const auto at = m_open.find(name);
         if (!foreignTop() && kFormatting.count(name)) {
             auto &count = m_formatting[name];
             if (count > 0) {
@@ -313,69 +234,95 @@ public:
                 --m_formattingOpen;
             }
         }
-        if (at == m_open.end() || at->second.empty())
+        if (m_stack.empty())
+            return;
+        const Entry &top = m_stack.back();
+        if (top.foreign) {
+            // In SVG and MathML an end tag closes its element, unless HTML lies between.
+            const auto at = m_open.find("f:" + name);
+            if (at != m_open.end() && at->second.back() > top.html) {
+                popTo(at->second.back());
+                return;
+            }
+        }
+        const auto at = m_open.find(htmlKey(name));
+        if (at == m_open.end())
             return;
         const int index = at->second.back();
         // Nothing between the element and the current one may stop the end tag.
-        const Entry &top = m_stack.back();
-        if (foreignTop()) {
-            // In SVG and MathML an end tag closes its element directly.
-        } else if (kSpecial.count(name) && !kFormatting.count(name)) {
-            const int edge = kTablePart.count(name) ? top.tableEdge : top.scopeEdge;
+        if (kSpecial.count(name) && !kFormatting.count(name)) {
+            const int edge = name == "li"                 ? top.listEdge
+                             : name == "p"                ? top.buttonEdge
+                             : kTablePart.count(name) > 0 ? top.tableEdge
+                                                          : top.scopeEdge;
             if (edge > index)
                 return;
         } else if (top.special > index) {
             return;
         }
-        while (int(m_stack.size()) > index)
-            pop();
+        popTo(index);
     }
-    explicit NestingEstimate(int limit) : m_limit(limit) {}
+
     bool lastForeign() const { return m_lastForeign; } // the last start tag's element is SVG or MathML
-    // Whether the tree builder would take the text after this start tag as text: a select
-    // or a frameset drops most tags, raw-text ones included.
+    int depth() const { return int(m_stack.size()) + m_formattingOpen; }
+    // Whether the tree builder takes the text after this start tag as text: a select drops
+    // most tags, raw-text ones included.
     bool rawTextTaken(const std::string &name) const
     {
-        if (m_open.count("frameset"))
-            return name == "noframes";
-        return !m_open.count("select") || name == "script" || name == "textarea";
+        return !isOpen("select") || name == "script" || name == "textarea";
     }
-    int depth() const { return int(m_stack.size()) + m_formattingOpen; }
 
 private:
     struct Entry {
-        std::string name;
-        bool childrenForeign;
-        int special, scopeEdge, tableEdge; // index of the nearest such entry at or below, or -1
+        std::string name, key;
+        bool foreign, childrenForeign;
+        // The index of the nearest entry at or below of each kind, or -1.
+        int special, scopeEdge, tableEdge, listEdge, buttonEdge, html;
     };
+    // The parser tells elements apart by name, except that it takes all the HTML elements
+    // it does not know for one.
+    static std::string htmlKey(const std::string &name)
+    {
+        return gumbo_tag_enum(name.c_str()) == GUMBO_TAG_UNKNOWN ? std::string("h:?") : "h:" + name;
+    }
+    bool isOpen(const char *html) const { return m_open.count(std::string("h:") + html) > 0; }
     bool foreignTop() const { return !m_stack.empty() && m_stack.back().childrenForeign; }
+
     void push(const std::string &name, bool foreign)
     {
         const int index = int(m_stack.size());
         const Entry *below = m_stack.empty() ? nullptr : &m_stack.back();
-        const bool special = foreign ? kIntegrationPoint.count(name) > 0 : kSpecial.count(name) > 0;
+        auto nearest = [&](bool is, int Entry::*field) { return is ? index : below ? below->*field : -1; };
         const bool edge = foreign ? kIntegrationPoint.count(name) > 0 : kScopeEdge.count(name) > 0;
         const bool tableEdge = edge && !(kTablePart.count(name) && name != "table");
-        m_stack.push_back({name, foreign && !kIntegrationPoint.count(name),
-                           special ? index
-                           : below ? below->special
-                                   : -1,
-                           edge    ? index
-                           : below ? below->scopeEdge
-                                   : -1,
-                           tableEdge ? index
-                           : below   ? below->tableEdge
-                                     : -1});
-        m_open[name].push_back(index);
+        Entry e{name,    foreign ? "f:" + name : htmlKey(name),
+                foreign, foreign && !kIntegrationPoint.count(name),
+                0,       0,
+                0,       0,
+                0,       0};
+        e.special = nearest(foreign ? edge : kSpecial.count(name) > 0, &Entry::special);
+        e.scopeEdge = nearest(edge, &Entry::scopeEdge);
+        e.tableEdge = nearest(tableEdge, &Entry::tableEdge);
+        e.listEdge = nearest(edge || (!foreign && (name == "ol" || name == "ul")), &Entry::listEdge);
+        e.buttonEdge = nearest(edge || (!foreign && name == "button"), &Entry::buttonEdge);
+        e.html = nearest(!foreign, &Entry::html);
+        m_open[e.key].push_back(index);
+        m_stack.push_back(std::move(e));
     }
     void pop()
     {
-        const auto at = m_open.find(m_stack.back().name);
+        const auto at = m_open.find(m_stack.back().key);
         at->second.pop_back();
         if (at->second.empty())
             m_open.erase(at); // so the map holds no more names than are open
         m_stack.pop_back();
     }
+    void popTo(int index)
+    {
+        while (int(m_stack.size()) > index)
+            pop();
+    }
+
     int m_limit;
     std::vector<Entry> m_stack;
     std::unordered_map<std::string, std::vector<int>> m_open;
