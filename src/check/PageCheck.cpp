@@ -124,9 +124,9 @@ struct Refusal {
 };
 
 using Names = std::unordered_set<std::string_view>;
-const Names kVoid = {"area",   "base",     "br",      "col",   "embed",  "hr",    "img",
-                     "input",  "link",     "meta",    "param", "source", "track", "wbr",
-                     "keygen", "basefont", "bgsound", "frame", "image"};
+const Names kVoid = {"area",   "base",     "br",      "col",   "embed",  "hr",     "img",
+                     "input",  "link",     "meta",    "param", "source", "track",  "wbr",
+                     "keygen", "basefont", "bgsound", "frame", "image",  "isindex"};
 const Names kRawText = {"script", "style", "textarea", "title", "xmp", "iframe", "noembed", "noframes"};
 const Names kFormatting = {"a",    "b", "big",   "code",   "em",     "font", "i",
                            "nobr", "s", "small", "strike", "strong", "tt",   "u"};
@@ -152,12 +152,23 @@ const Names kClosesP = {
     "figcaption", "figure", "footer", "header", "hgroup", "main", "menu", "nav", "ol", "section", "summary", "ul",
     "h1", "h2", "h3", "h4", "h5", "h6", "pre", "listing", "form", "hr", "xmp"};
 // clang-format on
+// End tags that close their element through other special ones, within a scope (any
+// other end tag stops at the first special element above its own).
+// clang-format off
+const Names kScopedEnd = {
+    "address", "article", "aside", "blockquote", "button", "center", "details", "dialog", "dir", "div", "dl",
+    "fieldset", "figcaption", "figure", "footer", "header", "hgroup", "listing", "main", "menu", "nav", "ol", "pre",
+    "section", "summary", "ul", "p", "li", "dd", "dt", "h1", "h2", "h3", "h4", "h5", "h6", "applet", "marquee",
+    "object", "table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption", "colgroup", "select", "template"};
+// clang-format on
 // Where an end tag's search for its element stops (HTML elements).
 const Names kScopeEdge = {"applet", "caption", "html", "table", "td", "th", "marquee", "object", "template"};
-const Names kTablePart = {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"};
+const Names kTablePart = {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption", "colgroup"};
 // SVG and MathML elements whose content is HTML again; they also stop end tags.
 const Names kIntegrationPoint = {"foreignobject", "desc",          "title", "mi", "mo", "mn", "ms",
                                  "mtext",         "annotation-xml"};
+// Elements the tree builder closes without their end tag before some end tags.
+const Names kImpliedEnd = {"dd", "dt", "li", "optgroup", "option", "p", "rb", "rp", "rt", "rtc"};
 // Start tags that close these when they are the current element.
 const std::pair<const char *, Names> kClosesOpen[] = {
     {"p", {"p"}},
@@ -165,6 +176,7 @@ const std::pair<const char *, Names> kClosesOpen[] = {
     {"dd", {"dd", "dt", "p"}},
     {"dt", {"dd", "dt", "p"}},
     {"option", {"option"}},
+    {"menuitem", {"menuitem"}},
     {"optgroup", {"option", "optgroup"}},
     {"tr", {"td", "th", "tr"}},
     {"td", {"td", "th"}},
@@ -186,10 +198,6 @@ public:
     // Returns true when the estimate passes the limit.
     bool start(const std::string &name, bool selfClosing)
     {
-        // (A frameset is dropped once the body has begun; before, it nests only framesets,
-        // which the parser adds at no cost and the check measures on the tree.)
-        if (name == "html" || name == "head" || name == "body" || name == "frameset")
-            return false;
         const Entry *top = m_stack.empty() ? nullptr : &m_stack.back();
         const bool foreign =
             name == "svg" || name == "math" || (top && top->childrenForeign && !kBreakOut.count(name));
@@ -202,26 +210,37 @@ public:
         // Leaving SVG or MathML closes what was open there.
         while (!m_stack.empty() && m_stack.back().childrenForeign)
             pop();
-        // Table parts outside a table are dropped.
-        if (kTablePart.count(name) && name != "table" && !isOpen("table") && !isOpen("template"))
+        // (A frameset is dropped once the body has begun; before, it nests only framesets,
+        // which the parser adds at no cost and the check measures on the tree.)
+        if (name == "html" || name == "head" || name == "body" || name == "frameset")
             return false;
-        if (kClosesP.count(name) && !m_stack.empty() && m_stack.back().key == "h:p")
+        // A form is dropped while the last one has not been ended.
+        if (name == "form" && !isOpen("template")) {
+            if (m_formOpen)
+                return false;
+            m_formOpen = true;
+        }
+        const std::string tag = known(name);
+        // Table parts outside a table are dropped.
+        if (kTablePart.count(tag) && tag != "table" && !isOpen("table") && !isOpen("template"))
+            return false;
+        if (kClosesP.count(tag) && !m_stack.empty() && m_stack.back().key == "h:p")
             pop();
         // (Ruby's parts close one another only inside a ruby, option groups only in a
         // select: elsewhere they nest.)
-        const bool ruby = name[0] == 'r' && name.size() <= 3;
+        const bool ruby = tag[0] == 'r' && tag.size() <= 3;
         for (const auto &[opener, closed] : kClosesOpen)
-            if (name == opener && (!ruby || isOpen("ruby")))
+            if (tag == opener && (!ruby || isOpen("ruby")))
                 while (!m_stack.empty() && !m_stack.back().foreign && closed.count(m_stack.back().name) &&
                        (m_stack.back().name != "optgroup" || isOpen("select")))
                     pop();
-        if (kVoid.count(name))
+        if (kVoid.count(tag))
             return false;
-        if (kFormatting.count(name)) {
-            ++m_formatting[name];
+        if (kFormatting.count(tag)) {
+            ++m_formatting[tag];
             ++m_formattingOpen;
         }
-        push(name, false);
+        push(tag, false);
         return depth() > m_limit;
     }
 
@@ -245,16 +264,30 @@ public:
                 return;
             }
         }
-        const auto at = m_open.find(htmlKey(name));
+        const std::string tag = known(name);
+        if (tag == "menuitem")
+            return; // the parser leaves it open
+        if (tag == "form")
+            m_formOpen = false;
+        const auto at = m_open.find("h:" + tag);
         if (at == m_open.end())
             return;
         const int index = at->second.back();
         // Nothing between the element and the current one may stop the end tag.
-        if (kSpecial.count(name) && !kFormatting.count(name)) {
-            const int edge = name == "li"                 ? top.listEdge
-                             : name == "p"                ? top.buttonEdge
-                             : kTablePart.count(name) > 0 ? top.tableEdge
-                                                          : top.scopeEdge;
+        if (tag == "form") {
+            // It leaves what it holds open: only a form that is the current element closes.
+            while (!m_stack.empty() && m_stack.back().key != "h:form" &&
+                   kImpliedEnd.count(m_stack.back().name) && !m_stack.back().foreign)
+                pop();
+            if (!m_stack.empty() && m_stack.back().key == "h:form")
+                pop();
+            return;
+        }
+        if (kScopedEnd.count(tag)) {
+            const int edge = tag == "li"                 ? top.listEdge
+                             : tag == "p"                ? top.buttonEdge
+                             : kTablePart.count(tag) > 0 ? top.tableEdge
+                                                         : top.scopeEdge;
             if (edge > index)
                 return;
         } else if (top.special > index) {
@@ -279,12 +312,13 @@ private:
         // The index of the nearest entry at or below of each kind, or -1.
         int special, scopeEdge, tableEdge, listEdge, buttonEdge, html;
     };
-    // The parser tells elements apart by name, except that it takes all the HTML elements
-    // it does not know for one.
-    static std::string htmlKey(const std::string &name)
+    // The parser tells HTML elements apart by name, except that it takes all the ones it
+    // does not know for one, "?", and treats them alike.
+    static std::string known(const std::string &name)
     {
-        return gumbo_tag_enum(name.c_str()) == GUMBO_TAG_UNKNOWN ? std::string("h:?") : "h:" + name;
+        return gumbo_tag_enum(name.c_str()) == GUMBO_TAG_UNKNOWN ? "?" : name;
     }
+    static std::string htmlKey(const std::string &name) { return "h:" + known(name); }
     bool isOpen(const char *html) const { return m_open.count(std::string("h:") + html) > 0; }
     bool foreignTop() const { return !m_stack.empty() && m_stack.back().childrenForeign; }
 
@@ -329,6 +363,7 @@ private:
     std::unordered_map<std::string, int> m_formatting;
     int m_formattingOpen = 0;
     bool m_lastForeign = false;
+    bool m_formOpen = false;
 };
 
 // Where the page nests deeper than `limit`, has a tag with too many attributes or asks
@@ -424,8 +459,6 @@ Refusal scanTags(const QByteArray &bytes, int limit, qint64 workPerByte)
             return {at, Refusal::TooDeep};
         if (nesting.lastForeign() || !nesting.rawTextTaken(name))
             continue; // SVG's <style> and <script> hold elements
-        if (name == "plaintext")
-            break;
         if (kRawText.count(name)) {
             // Up to the element's end tag, in any letter case; without one, the tags after
             // are looked at as tags, which can only make the page seem deeper.

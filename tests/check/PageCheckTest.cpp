@@ -194,6 +194,9 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
         {"</th><th><x></object>", 300000, "too-deep", 0},
         {"</noscript><span></math><math>", 300000, "too-deep", 0},
         {"<select><style><template>", 300000, "too-deep", 0},
+        {"<noscript><pre><p></math></noscript>", 300000, "too-deep", 0},
+        {"<form><h1></form><dt>", 300000, "too-deep", 0},
+        {"</dialog><g><code><h1/>", 300000, "too-deep", 0},
         // Deep enough for browsers, not for the quick estimate: found on the parsed tree,
         // at the first element below the limit (html and body are the first two).
         {"<div>", 1500, "too-deep", 5 * (kMaxNesting - 2) + 1},
