@@ -85,7 +85,7 @@ private:
     static void *allocate(void *userdata, size_t size)
     {
         auto *arena = static_cast<ParseArena *>(userdata);
-        if ((++arena->m_calls & 1023) == 0 && std::chrono::steady_clock::now() > arena->m_deadline)
+        if ((++arena->m_calls & 63) == 0 && std::chrono::steady_clock::now() > arena->m_deadline)
             std::longjmp(arena->m_escape, 1);
         if (size > (size_t(1) << 40))
             std::longjmp(arena->m_escape, 1);
