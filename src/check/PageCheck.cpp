@@ -1,5 +1,7 @@
 #include "check/PageCheck.h"
+
 #include "check/ParseGuard.h"
+#include "generation/FileList.h"
 
 #include <QDir>
 #include <QFile>
@@ -228,7 +230,7 @@ public:
         }
         m_weight = m_page.bytes.size();
         m_counted.insert(key(pagePath));
-        readFileList(pagePath + QStringLiteral(".files"));
+        readFileList(generation::FileList::PathFor(pagePath));
 
         findPlaceholders();
         // Twice the limit: the estimate runs ahead of the real depth on some pages. A
@@ -348,11 +350,8 @@ private:
                     .arg(QFileInfo(listPath).fileName()));
             return;
         }
-        for (const QByteArray &raw : list.read(list.size()).split('\n')) {
-            const QString line = QString::fromLocal8Bit(raw).trimmed();
-            if (!line.isEmpty() && !line.startsWith(QLatin1String("::")))
-                m_listed.insert(key(line));
-        }
+        for (const QString &line : generation::FileList::Parse(list.read(list.size())))
+            m_listed.insert(key(line));
     }
 
     // Placeholders are looked for in the text itself: a parser would take them for elements.
@@ -842,7 +841,7 @@ QVector<Report> PagesWithErrors(const QStringList &paths)
     for (const QString &path : paths) {
         const QString suffix = QFileInfo(path).suffix().toLower();
         if ((suffix != QLatin1String("htm") && suffix != QLatin1String("html")) ||
-            !QFileInfo::exists(path + QStringLiteral(".files")))
+            !QFileInfo::exists(generation::FileList::PathFor(path)))
             continue;
         Report report = CheckPage(path);
         if (report.errors() > 0)
