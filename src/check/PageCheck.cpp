@@ -1,8 +1,12 @@
 #include "check/PageCheck.h"
 
+#include "check/ParseGuard.h"
+#include "generation/FileList.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -10,36 +14,67 @@
 #include <QSet>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <gumbo.h>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace check {
 namespace {
 
-// Line and column of a byte offset, columns counted in characters as an editor shows them.
+// Line and column of a byte offset, columns counted in characters as an editor shows them
+// (UTF-16 units of UTF-8 text). Every kStep bytes a checkpoint keeps the line number, the
+// start of that line and the characters so far, so a look-up reads at most kStep bytes
+// whatever the length of the line.
 class LineIndex {
 public:
     explicit LineIndex(const QByteArray &bytes) : m_bytes(bytes)
     {
-        m_starts.push_back(0);
-        for (qsizetype i = bytes.indexOf('\n'); i >= 0; i = bytes.indexOf('\n', i + 1))
-            m_starts.push_back(i + 1);
+        const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
+        Checkpoint c;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            if (i % kStep == 0)
+                m_checkpoints.push_back(c);
+            c.chars += units(b[i]);
+            if (b[i] == '\n') {
+                ++c.line;
+                c.lineStart = i + 1;
+                c.lineChars = c.chars;
+            }
+        }
+        m_checkpoints.push_back(c);
     }
     std::pair<int, int> at(qsizetype offset) const
     {
         offset = std::clamp<qsizetype>(offset, 0, m_bytes.size());
-        const auto it = std::upper_bound(m_starts.begin(), m_starts.end(), offset) - 1;
-        const qsizetype start = *it;
-        QString prefix = QString::fromUtf8(m_bytes.constData() + start, offset - start);
-        if (prefix.endsWith(QLatin1Char('\r')))
-            prefix.chop(1);
-        return {int(it - m_starts.begin()) + 1, int(prefix.size()) + 1};
+        const auto *b = reinterpret_cast<const uchar *>(m_bytes.constData());
+        Checkpoint c = m_checkpoints[size_t(offset / kStep)];
+        for (qsizetype i = offset / kStep * kStep; i < offset; ++i) {
+            c.chars += units(b[i]);
+            if (b[i] == '\n') {
+                ++c.line;
+                c.lineStart = i + 1;
+                c.lineChars = c.chars;
+            }
+        }
+        // A CR before the place belongs to the line's end, not to its text.
+        const qint64 cr = offset > c.lineStart && b[offset - 1] == '\r' ? 1 : 0;
+        return {int(c.line), int(c.chars - c.lineChars - cr) + 1};
     }
 
 private:
+    static constexpr qsizetype kStep = 256;
+    struct Checkpoint {
+        qint64 line = 1, lineStart = 0, lineChars = 0, chars = 0;
+    };
+    // UTF-16 units a byte adds: continuation bytes none, lead bytes of 4 two, any other
+    // byte one (on text that is not UTF-8 a column is near, not exact).
+    static int units(uchar c) { return (c & 0xC0) == 0x80 ? 0 : c >= 0xF0 && c <= 0xF4 ? 2 : 1; }
     const QByteArray &m_bytes;
-    std::vector<qsizetype> m_starts;
+    std::vector<Checkpoint> m_checkpoints;
 };
 
 // One file whose text findings point into: the page or a style sheet.
@@ -65,65 +100,12 @@ const QStringList kBlockNames = {"PAGE_DATA_TESTIMONIAL_1",
                                  "PAGE_DATA_TRY_PROBLEMS",
                                  "PAGE_DATA_NOT_CONVINCED"};
 
+// Attributes whose value is an address a browser follows or loads.
+const std::unordered_set<std::string_view> kAddressAttributes = {
+    "href", "src",        "action",   "formaction", "poster", "data",   "background", "cite",
+    "ping", "xlink:href", "codebase", "longdesc",   "lowsrc", "dynsrc", "manifest",   "icon"};
+
 const QStringList kPictureSuffixes = {"png", "jpg", "jpeg", "gif", "webp", "svg", "avif", "bmp", "ico"};
-
-// Elements never nest (void) or close themselves when the next one opens: neither
-// deepens a page.
-const QSet<QByteArray> kFlatElements = {
-    "area",   "base",  "br",    "col",   "embed",    "hr", "img", "input",  "link",     "meta", "param",
-    "source", "track", "wbr",   "p",     "li",       "dt", "dd",  "option", "optgroup", "tr",   "td",
-    "th",     "tbody", "thead", "tfoot", "colgroup", "rb", "rt",  "rp",     "rtc"};
-const QSet<QByteArray> kRawTextElements = {"script", "style",   "textarea", "title",    "xmp",
-                                           "iframe", "noembed", "noframes", "plaintext"};
-
-// Offset where the elements of the page nest deeper than `limit`, roughly as a parser
-// would nest them, or -1. The parser's time grows with the square of the depth and its
-// teardown recurses, so such a page is not parsed at all.
-qsizetype tooDeepAt(const QByteArray &b, int limit)
-{
-    const qsizetype n = b.size();
-    int depth = 0;
-    char name[16]; // long names are in neither set
-    for (qsizetype i = b.indexOf('<'); i >= 0 && i < n; i = b.indexOf('<', i)) {
-        if (i + 3 < n && b[i + 1] == '!' && b[i + 2] == '-' && b[i + 3] == '-') {
-            i = b.indexOf("-->", i + 4);
-            if (i < 0)
-                break;
-            continue;
-        }
-        const bool closing = i + 1 < n && b[i + 1] == '/';
-        const qsizetype start = i + (closing ? 2 : 1);
-        qsizetype end = start;
-        while (end < n && (isalnum(uchar(b[end])) || b[end] == '-' || b[end] == ':' || b[end] == '_'))
-            ++end;
-        const qsizetype close = b.indexOf('>', end);
-        if (end == start || close < 0) {
-            ++i;
-            continue;
-        }
-        const qsizetype length = end - start;
-        for (qsizetype k = 0; k < length && k < qsizetype(sizeof name); ++k)
-            name[k] = char(tolower(uchar(b[start + k])));
-        const QByteArray known =
-            length < qsizetype(sizeof name) ? QByteArray::fromRawData(name, length) : QByteArray();
-        if (closing) {
-            depth = qMax(0, depth - 1);
-        } else if (b[close - 1] != '/' && !kFlatElements.contains(known)) {
-            if (++depth > limit)
-                return i;
-        }
-        i = close + 1;
-        if (!closing && kRawTextElements.contains(known)) {
-            // Up to the element's end tag, in any letter case.
-            for (i = b.indexOf("</", i); i >= 0; i = b.indexOf("</", i + 2))
-                if (i + 2 + length <= n && qstrnicmp(b.constData() + i + 2, name, length) == 0)
-                    break;
-            if (i < 0)
-                break;
-        }
-    }
-    return -1;
-}
 
 QString attribute(const GumboElement &e, const char *name)
 {
@@ -168,38 +150,62 @@ QString collapsedText(const GumboNode *node)
     return text.simplified();
 }
 
-// Whether a link or button says anything: text, a label, or a picture.
-bool hasTextOrPicture(const GumboNode *node)
+// Whether an element says something by itself: it is a picture, or it has a label.
+// Its text is looked at by the walk.
+bool saysByItself(const GumboElement &e)
 {
-    std::vector<const GumboNode *> stack{node};
+    if (e.tag == GUMBO_TAG_IMG || e.tag == GUMBO_TAG_SVG || e.tag == GUMBO_TAG_CANVAS ||
+        e.tag == GUMBO_TAG_VIDEO)
+        return true;
+    for (const char *label : {"aria-label", "aria-labelledby", "title"})
+        if (!attribute(e, label).trimmed().isEmpty())
+            return true;
+    return e.tag == GUMBO_TAG_INPUT && !attribute(e, "value").trimmed().isEmpty();
+}
+
+// The first element nested deeper than `limit`, or nullptr.
+const GumboNode *nestedDeeperThan(const GumboNode *root, int limit)
+{
+    std::vector<std::pair<const GumboNode *, int>> stack{{root, 1}};
     while (!stack.empty()) {
-        const GumboNode *n = stack.back();
+        const auto [n, depth] = stack.back();
         stack.pop_back();
-        if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_CDATA) {
-            if (!QString::fromUtf8(n->v.text.text).trimmed().isEmpty())
-                return true;
-            continue;
-        }
         if (n->type != GUMBO_NODE_ELEMENT && n->type != GUMBO_NODE_TEMPLATE)
             continue;
-        const GumboElement &e = n->v.element;
-        if (e.tag == GUMBO_TAG_IMG || e.tag == GUMBO_TAG_SVG || e.tag == GUMBO_TAG_CANVAS ||
-            e.tag == GUMBO_TAG_VIDEO)
-            return true;
-        for (const char *label : {"aria-label", "aria-labelledby", "title"})
-            if (!attribute(e, label).trimmed().isEmpty())
-                return true;
-        if (e.tag == GUMBO_TAG_INPUT && !attribute(e, "value").trimmed().isEmpty())
-            return true;
-        for (unsigned i = 0; i < e.children.length; ++i)
-            stack.push_back(static_cast<const GumboNode *>(e.children.data[i]));
+        if (depth > limit)
+            return n;
+        const GumboVector &c = n->v.element.children;
+        for (unsigned i = c.length; i > 0; --i)
+            stack.push_back({static_cast<const GumboNode *>(c.data[i - 1]), depth + 1});
     }
-    return false;
+    return nullptr;
+}
+
+// What the address of a link or resource would do in a browser: the scheme as browsers
+// read it (blanks and control characters at the start skipped, tabs and line breaks
+// anywhere dropped), lower case, or empty when there is none.
+QString schemeOf(const QString &url)
+{
+    QString scheme;
+    qsizetype i = 0;
+    while (i < url.size() && url[i].unicode() <= 0x20)
+        ++i;
+    for (; i < url.size() && scheme.size() < 16; ++i) {
+        const char16_t c = url[i].unicode();
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        if (c == ':')
+            return scheme;
+        if (!(isalnum(c) && c < 0x80) && c != '+' && c != '-' && c != '.')
+            return {};
+        scheme += QChar(c).toLower();
+    }
+    return {};
 }
 
 class Checker {
 public:
-    explicit Checker(const QString &pagePath) { m_report.page = pagePath; }
+    Checker(const QString &pagePath, qint64 maxBytes) : m_maxBytes(maxBytes) { m_report.page = pagePath; }
 
     Report run()
     {
@@ -211,28 +217,53 @@ public:
             return m_report;
         }
         m_page.path = pagePath;
-        m_page.bytes = file.readAll();
-        m_page.index = std::make_unique<LineIndex>(m_page.bytes);
         m_page.folder = QFileInfo(pagePath).absolutePath();
-        m_weight = m_page.bytes.size();
-        m_counted.insert(key(pagePath));
-        readFileList(pagePath + QStringLiteral(".files"));
-
-        findPlaceholders();
-        const qsizetype deep = tooDeepAt(m_page.bytes, kMaxNesting);
-        if (deep >= 0) {
-            add(m_page, deep, Severity::Error, QStringLiteral("too-deep"),
-                QStringLiteral("Elements nest more than %1 deep here, more than browsers follow; the rest of "
-                               "the page was not checked")
-                    .arg(kMaxNesting));
+        const bool tooLarge = file.size() > m_maxBytes;
+        if (!tooLarge)
+            m_page.bytes = file.read(file.size()); // what it held when looked at, should it grow
+        m_page.index = std::make_unique<LineIndex>(m_page.bytes);
+        if (tooLarge) {
+            add(m_page, 0, Severity::Error, QStringLiteral("too-large"),
+                QStringLiteral("The page is %1, over the limit of %2; it was not checked")
+                    .arg(sizeText(file.size()), sizeText(m_maxBytes)));
             return sorted();
         }
-        GumboOptions options = kGumboDefaultOptions;
-        options.max_errors = 0; // the parse errors are not reported: keep no list of them
-        GumboOutput *output =
-            gumbo_parse_with_options(&options, m_page.bytes.constData(), m_page.bytes.size());
+        m_weight = m_page.bytes.size();
+        m_counted.insert(key(pagePath));
+        readFileList(generation::FileList::PathFor(pagePath));
+
+        findPlaceholders();
+        // Twice the limit: the estimate runs ahead of the real depth on some pages. A
+        // hundred steps a byte are about a fifth of a second a megabyte.
+        const Refusal refused = ScanTags(m_page.bytes, 2 * kMaxNesting, 100);
+        if (refused.why == Refusal::TooDeep)
+            tooDeep(refused.offset);
+        else if (refused.why == Refusal::TooManyAttributes)
+            add(m_page, refused.offset, Severity::Error, QStringLiteral("too-complex"),
+                QStringLiteral("The tag has more than %1 attributes; the page was not checked")
+                    .arg(kMaxAttributes));
+        else if (refused.why == Refusal::TooMuchWork)
+            add(m_page, refused.offset, Severity::Error, QStringLiteral("too-complex"),
+                QStringLiteral("Elements nest so deep over so much of the page that it cannot be checked in "
+                               "time; the page was not checked"));
+        if (refused.why != Refusal::None)
+            return sorted();
+        // The parser's tree takes about 15 times the page on dense markup, and a fraction
+        // of a second per megabyte.
+        ParseArena arena(16 * qint64(m_page.bytes.size()) + 32 * 1024 * 1024,
+                         std::chrono::milliseconds(1000 + m_page.bytes.size() / 3000));
+        const GumboOutput *output = arena.parseWithin(m_page.bytes);
+        if (!output) {
+            add(m_page, 0, Severity::Error, QStringLiteral("too-complex"),
+                QStringLiteral("The page is too complex to check in the time and memory allowed; it was not "
+                               "checked"));
+            return sorted();
+        }
+        if (const GumboNode *deep = nestedDeeperThan(output->root, kMaxNesting)) {
+            tooDeep(deep->v.element.start_pos.offset);
+            return sorted();
+        }
         walk(output->root);
-        gumbo_destroy_output(&options, output);
         finishHead();
         for (const auto &[fragment, offset] : m_anchorLinks) {
             if (!m_ids.contains(fragment))
@@ -249,8 +280,27 @@ public:
     }
 
 private:
+    static QString sizeText(qint64 bytes)
+    {
+        return bytes >= 10 * 1024 * 1024 ? QStringLiteral("%1 MB").arg(bytes / (1024 * 1024))
+                                         : QStringLiteral("%1 bytes").arg(bytes);
+    }
+
+    void tooDeep(qsizetype offset)
+    {
+        add(m_page, offset, Severity::Error, QStringLiteral("too-deep"),
+            QStringLiteral(
+                "Elements nest more than %1 deep here, more than browsers follow; the page was not "
+                "checked")
+                .arg(kMaxNesting));
+    }
+
     Report sorted()
     {
+        for (const Overflow &o : m_overflows)
+            m_report.findings.push_back(
+                {o.source->path, o.line, o.column, o.severity, o.rule,
+                 QStringLiteral("%1 more findings like this are not listed").arg(o.count)});
         const QString pagePath = m_report.page;
         std::stable_sort(m_report.findings.begin(), m_report.findings.end(),
                          [&](const Finding &a, const Finding &b) {
@@ -266,28 +316,42 @@ private:
 
     static QString key(const QString &path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
 
+    // Past kMaxFindingsPerRule findings of a rule, the rest are only counted: a page made
+    // of faults would otherwise give a report larger than itself.
     void add(const Source &source, qsizetype offset, Severity severity, const QString &rule,
              const QString &message)
     {
         const auto [line, column] = source.index->at(offset);
-        m_report.findings.push_back({source.path, line, column, severity, rule, message});
+        int &count = m_perRule[rule];
+        if (++count <= kMaxFindingsPerRule) {
+            m_report.findings.push_back({source.path, line, column, severity, rule, message});
+            return;
+        }
+        if (count == kMaxFindingsPerRule + 1)
+            m_overflows.push_back({&source, line, column, severity, rule, 0});
+        for (Overflow &o : m_overflows)
+            if (o.rule == rule)
+                ++o.count;
     }
 
     void readFileList(const QString &listPath)
     {
         QFile list(listPath);
         m_haveList = list.open(QIODevice::ReadOnly);
+        if (m_haveList && list.size() > m_maxBytes) {
+            add(m_page, 0, Severity::Error, QStringLiteral("too-large"),
+                QStringLiteral("The file list %1 is %2, over the limit of %3; it was not read")
+                    .arg(QFileInfo(listPath).fileName(), sizeText(list.size()), sizeText(m_maxBytes)));
+            return;
+        }
         if (!m_haveList) {
             add(m_page, 0, Severity::Warning, QStringLiteral("no-file-list"),
                 QStringLiteral("There is no file list %1: only the page itself would be published")
                     .arg(QFileInfo(listPath).fileName()));
             return;
         }
-        for (const QByteArray &raw : list.readAll().split('\n')) {
-            const QString line = QString::fromLocal8Bit(raw).trimmed();
-            if (!line.isEmpty() && !line.startsWith(QLatin1String("::")))
-                m_listed.insert(key(line));
-        }
+        for (const QString &line : generation::FileList::Parse(list.read(list.size())))
+            m_listed.insert(key(line));
     }
 
     // Placeholders are looked for in the text itself: a parser would take them for elements.
@@ -385,7 +449,11 @@ private:
                    bool stylesheet)
     {
         const QFileInfo info(path);
-        if (!info.isFile()) {
+        // A page may name one file many times (or a srcset thousands of names): one look each.
+        auto known = m_files.find(path);
+        if (known == m_files.end())
+            known = m_files.insert(path, {info.isFile(), info.isFile() ? info.size() : 0});
+        if (!known->isFile) {
             add(source, offset, Severity::Error, QStringLiteral("missing-file"),
                 QStringLiteral("The file %1 does not exist").arg(url));
             return;
@@ -394,28 +462,35 @@ private:
         if (m_haveList && !m_listed.contains(k))
             add(source, offset, Severity::Warning, QStringLiteral("not-listed"),
                 QStringLiteral("%1 is not in the file list, so it would not be published").arg(url));
-        if (kPictureSuffixes.contains(info.suffix().toLower()) && info.size() > kMaxPictureBytes)
+        const qint64 size = known->size;
+        if (kPictureSuffixes.contains(info.suffix().toLower()) && size > kMaxPictureBytes)
             add(source, offset, Severity::Warning, QStringLiteral("large-picture"),
                 QStringLiteral("The picture %1 is %2 KB, over %3 KB")
                     .arg(url)
-                    .arg((info.size() + 1023) / 1024)
+                    .arg((size + 1023) / 1024)
                     .arg(kMaxPictureBytes / 1024));
         if (!m_counted.contains(k)) {
             m_counted.insert(k);
-            m_weight += info.size();
+            m_weight += size;
             if (stylesheet || info.suffix().compare(QLatin1String("css"), Qt::CaseInsensitive) == 0)
-                styleSheet(path);
+                styleSheet(source, offset, url, path);
         }
     }
 
-    void styleSheet(const QString &path)
+    void styleSheet(const Source &from, qsizetype offset, const QString &url, const QString &path)
     {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly) || m_sheets.size() > 200)
             return;
+        if (file.size() > m_maxBytes) {
+            add(from, offset, Severity::Error, QStringLiteral("too-large"),
+                QStringLiteral("The style sheet %1 is %2, over the limit of %3; it was not checked")
+                    .arg(url, sizeText(file.size()), sizeText(m_maxBytes)));
+            return;
+        }
         auto sheet = std::make_unique<Source>();
         sheet->path = path;
-        sheet->bytes = file.readAll();
+        sheet->bytes = file.read(file.size());
         sheet->index = std::make_unique<LineIndex>(sheet->bytes);
         sheet->folder = QFileInfo(path).absolutePath();
         const Source &s = *sheet;
@@ -427,6 +502,12 @@ private:
     void css(const Source &source, qsizetype from, qsizetype to)
     {
         const QByteArray &b = source.bytes;
+        // Searches end at `to`: a style attribute is not to send them through the whole page.
+        const std::string_view text(b.constData(), size_t(to));
+        auto find = [&](const char *what, qsizetype from) {
+            const size_t at = text.find(what, size_t(from));
+            return at == std::string_view::npos ? to : qsizetype(at);
+        };
         auto at = [&](qsizetype i, const char *word) {
             const qsizetype n = qstrlen(word);
             return i + n <= to && qstrnicmp(b.constData() + i, word, n) == 0;
@@ -447,8 +528,8 @@ private:
         for (qsizetype i = from; i < to;) {
             const char c = b[i];
             if (c == '/' && at(i, "/*")) {
-                const qsizetype end = b.indexOf("*/", i + 2);
-                i = end < 0 || end >= to ? to : end + 2;
+                const qsizetype end = find("*/", i + 2);
+                i = end >= to ? to : end + 2;
             } else if (c == '"' || c == '\'') {
                 i = stringEnd(i) + 1;
             } else if (c == '@' && at(i, "@import")) {
@@ -468,9 +549,7 @@ private:
                     end = stringEnd(i);
                     i = end + 1;
                 } else {
-                    end = b.indexOf(')', i);
-                    if (end < 0 || end > to)
-                        end = to;
+                    end = find(")", i);
                     i = end;
                 }
                 reference(source, start, QString::fromUtf8(b.mid(start, end - start)), Kind::Resource);
@@ -488,6 +567,18 @@ private:
             const auto *a = static_cast<const GumboAttribute *>(e.attributes.data[i]);
             const QByteArray name(a->name);
             const QString value = QString::fromUtf8(a->value);
+            if (name.size() > 2 && name.startsWith("on")) {
+                add(m_page, valueOffset(e, a), Severity::Error, QStringLiteral("inline-handler"),
+                    QStringLiteral("The attribute %1 runs script in the reader's browser")
+                        .arg(QString::fromUtf8(name)));
+                continue;
+            }
+            if (kAddressAttributes.count(name.constData()) && unsafeAddress(e, name, value)) {
+                add(m_page, valueOffset(e, a), Severity::Error, QStringLiteral("unsafe-link"),
+                    QStringLiteral("The address runs script or shows content made up in the page: %1")
+                        .arg(value.trimmed().left(80)));
+                continue;
+            }
             if (name == "id" || (name == "name" && e.tag == GUMBO_TAG_A))
                 m_ids.insert(value);
             else if (name == "style")
@@ -546,13 +637,6 @@ private:
                 add(m_page, start, Severity::Warning, QStringLiteral("img-alt"),
                     QStringLiteral("The picture has no alt text for readers who cannot see it"));
             break;
-        case GUMBO_TAG_A:
-        case GUMBO_TAG_BUTTON:
-            if ((e.tag == GUMBO_TAG_BUTTON || hasAttribute(e, "href")) && !hasTextOrPicture(node))
-                add(m_page, start, Severity::Error, QStringLiteral("empty-link"),
-                    e.tag == GUMBO_TAG_A ? QStringLiteral("The link has no text and no picture")
-                                         : QStringLiteral("The button has no text and no picture"));
-            break;
         case GUMBO_TAG_STYLE:
             for (unsigned i = 0; i < e.children.length; ++i) {
                 const auto *child = static_cast<const GumboNode *>(e.children.data[i]);
@@ -589,25 +673,53 @@ private:
         const qsizetype base = valueOffset(e, a);
         const QByteArray original(a->original_value.data, int(a->original_value.length));
         const qsizetype rawStart = base - (original.startsWith('"') || original.startsWith('\'') ? 1 : 0);
+        qsizetype searchFrom = 0; // the candidates come in order: each is looked for after the last
         for (const QString &candidate : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const QString url = candidate.trimmed().section(QLatin1Char(' '), 0, 0);
-            const qsizetype inOriginal = original.indexOf(url.toUtf8());
+            const QByteArray bytes = url.toUtf8();
+            const qsizetype inOriginal = original.indexOf(bytes, searchFrom);
+            if (inOriginal >= 0)
+                searchFrom = inOriginal + bytes.size();
             reference(m_page, inOriginal >= 0 ? rawStart + inOriginal : base, url, Kind::Resource);
         }
     }
 
+    // Every element in document order; a link or button is judged when its content has
+    // been seen, so the whole walk reads each node once.
     void walk(const GumboNode *root)
     {
-        std::vector<const GumboNode *> stack{root};
-        while (!stack.empty()) {
-            const GumboNode *n = stack.back();
-            stack.pop_back();
-            if (n->type != GUMBO_NODE_ELEMENT && n->type != GUMBO_NODE_TEMPLATE)
-                continue;
+        struct Open {
+            const GumboNode *node;
+            unsigned next;
+            bool says; // it or its content has text, a label or a picture
+        };
+        std::vector<Open> open;
+        auto enter = [&](const GumboNode *n) {
             element(n);
-            const GumboVector &c = n->v.element.children;
-            for (unsigned i = c.length; i > 0; --i)
-                stack.push_back(static_cast<const GumboNode *>(c.data[i - 1]));
+            open.push_back({n, 0, saysByItself(n->v.element)});
+        };
+        enter(root);
+        while (!open.empty()) {
+            Open &top = open.back();
+            const GumboVector &children = top.node->v.element.children;
+            if (top.next < children.length) {
+                const auto *child = static_cast<const GumboNode *>(children.data[top.next++]);
+                if (child->type == GUMBO_NODE_ELEMENT || child->type == GUMBO_NODE_TEMPLATE)
+                    enter(child);
+                else if ((child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA) && !top.says)
+                    top.says = !QString::fromUtf8(child->v.text.text).trimmed().isEmpty();
+                continue;
+            }
+            const Open done = top;
+            open.pop_back();
+            const GumboElement &e = done.node->v.element;
+            if (!done.says &&
+                (e.tag == GUMBO_TAG_BUTTON || (e.tag == GUMBO_TAG_A && hasAttribute(e, "href"))))
+                add(m_page, e.start_pos.offset, Severity::Error, QStringLiteral("empty-link"),
+                    e.tag == GUMBO_TAG_A ? QStringLiteral("The link has no text and no picture")
+                                         : QStringLiteral("The button has no text and no picture"));
+            if (!open.empty())
+                open.back().says = open.back().says || done.says;
         }
     }
 
@@ -623,6 +735,40 @@ private:
                                "and link previews"));
     }
 
+    // javascript: and vbscript: run script; data: makes up a document or a script in the
+    // page, except as a picture (img, a video's poster, an icon), which cannot run script.
+    static bool unsafeAddress(const GumboElement &e, const QByteArray &name, const QString &value)
+    {
+        const QString scheme = schemeOf(value);
+        if (scheme == QLatin1String("javascript") || scheme == QLatin1String("vbscript"))
+            return true;
+        if (scheme != QLatin1String("data"))
+            return false;
+        const bool picture = (name == "src" && (e.tag == GUMBO_TAG_IMG || e.tag == GUMBO_TAG_SOURCE ||
+                                                e.tag == GUMBO_TAG_INPUT)) ||
+                             (name == "poster" && e.tag == GUMBO_TAG_VIDEO) ||
+                             (name == "href" && e.tag == GUMBO_TAG_LINK &&
+                              attribute(e, "rel").toLower().contains(QLatin1String("icon")));
+        const QString type = value.mid(value.indexOf(QLatin1Char(':')) + 1).trimmed().toLower();
+        return !(picture && type.startsWith(QLatin1String("image/")));
+    }
+
+    struct Overflow {
+        const Source *source;
+        int line, column;
+        Severity severity;
+        QString rule;
+        int count;
+    };
+
+    struct FileFacts {
+        bool isFile;
+        qint64 size;
+    };
+    QHash<QString, FileFacts> m_files;
+    qint64 m_maxBytes;
+    QHash<QString, int> m_perRule;
+    std::vector<Overflow> m_overflows;
     Report m_report;
     Source m_page;
     std::vector<std::unique_ptr<Source>> m_sheets;
@@ -655,9 +801,9 @@ int Report::warnings() const
     return int(findings.size()) - errors();
 }
 
-Report CheckPage(const QString &pagePath)
+Report CheckPage(const QString &pagePath, qint64 maxBytes)
 {
-    return Checker(pagePath).run();
+    return Checker(pagePath, maxBytes).run();
 }
 
 QString ToText(const Report &report)
@@ -695,7 +841,7 @@ QVector<Report> PagesWithErrors(const QStringList &paths)
     for (const QString &path : paths) {
         const QString suffix = QFileInfo(path).suffix().toLower();
         if ((suffix != QLatin1String("htm") && suffix != QLatin1String("html")) ||
-            !QFileInfo::exists(path + QStringLiteral(".files")))
+            !QFileInfo::exists(generation::FileList::PathFor(path)))
             continue;
         Report report = CheckPage(path);
         if (report.errors() > 0)

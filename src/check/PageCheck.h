@@ -30,7 +30,9 @@ struct Report {
 };
 
 // Reads the page, the dependency list beside it (page path + ".files") and its local style sheets.
-Report CheckPage(const QString &pagePath);
+// A page or style sheet over `maxBytes` is not read: it gets a "too-large" finding.
+constexpr qint64 kDefaultMaxBytes = 20 * 1024 * 1024;
+Report CheckPage(const QString &pagePath, qint64 maxBytes = kDefaultMaxBytes);
 QString ToText(const Report &); // one line per finding: FILE:LINE:COLUMN: SEVERITY: RULE: message
 QByteArray ToJson(
     const Report
@@ -47,6 +49,7 @@ constexpr int kMaxTitleLength = 60;
 constexpr int kMaxDescriptionLength = 160;
 constexpr qint64 kMaxPictureBytes = 500 * 1024;
 constexpr qint64 kMaxPageBytes = 2 * 1024 * 1024;
-constexpr int kMaxNesting = 1000; // deeper pages are not parsed (browsers stop at 512)
+constexpr int kMaxNesting = 1000;         // deeper pages are not checked (browsers stop at 512)
+constexpr int kMaxFindingsPerRule = 1000; // the rest are counted in one last finding
 
 } // namespace check

@@ -15,7 +15,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cstdio>
+#include <limits>
 
 #ifndef QUILLMARK_VERSION
 #define QUILLMARK_VERSION "unknown"
@@ -63,12 +65,14 @@ const CommandHelp kGenerateHelp = {
                    "  quillmark generate --product Ledgerlark --template Clarity --out ~/site/index.htm\n")};
 
 const CommandHelp kCheckHelp = {
-    QStringLiteral("quillmark check PAGE.htm [--json]"),
+    QStringLiteral("quillmark check PAGE.htm [--json] [--max-size BYTES]"),
     QStringLiteral("Checks a page for faults: template placeholders left in it, files it needs\n"
                    "that are missing, images without a text alternative and the like. Findings\n"
                    "are printed one a line, as compilers print them:\n"
                    "  FILE:LINE:COLUMN: SEVERITY: RULE: message"),
-    QStringLiteral("The exit status is 1 when an error was found; warnings alone give 0.\n"
+    QStringLiteral("A page or style sheet larger than --max-size (default 20M; K, M and G multiply by\n"
+                   "1024) is not read: it gives a \"too-large\" error.\n"
+                   "The exit status is 1 when an error was found; warnings alone give 0.\n"
                    "\n"
                    "Example:\n"
                    "  quillmark check ~/site/index.htm\n")};
@@ -195,9 +199,32 @@ int checkCommand(const QStringList &arguments)
     QCommandLineParser parser;
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print the findings as one JSON object."));
+    const QCommandLineOption maxSize(QStringLiteral("max-size"),
+                                     QStringLiteral("Largest page or style sheet read, in bytes (K, M, G)."),
+                                     QStringLiteral("BYTES"));
     parser.addOption(json);
+    parser.addOption(maxSize);
     if (const int status = parse(parser, command, arguments, kCheckHelp); status >= 0)
         return status;
+    qint64 maxBytes = check::kDefaultMaxBytes;
+    if (parser.isSet(maxSize)) {
+        static const QRegularExpression size(QStringLiteral("^([0-9]{1,12})([KMG]?)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const auto m = size.match(parser.value(maxSize).trimmed());
+        const qint64 factor =
+            !m.hasMatch() ? 0
+            : m.captured(2).isEmpty()
+                ? 1
+                : qint64(1) << (10 * (1 + QStringLiteral("KMG").indexOf(m.captured(2).toUpper())));
+        const qint64 count = m.captured(1).toLongLong();
+        maxBytes = factor > 0 && count <= std::numeric_limits<qint64>::max() / factor ? count * factor : 0;
+        if (maxBytes <= 0)
+            return fail(
+                command,
+                QStringLiteral("--max-size takes a size in bytes, such as 500000, 800K or 20M, not \"%1\"")
+                    .arg(parser.value(maxSize)),
+                kBadUsage);
+    }
     const QStringList pages = parser.positionalArguments();
     if (pages.size() != 1)
         return fail(command,
@@ -210,7 +237,7 @@ int checkCommand(const QStringList &arguments)
         return fail(command, QStringLiteral("cannot read the page %1").arg(pages.first()), kBadUsage);
     file.close();
 
-    const check::Report report = check::CheckPage(page);
+    const check::Report report = check::CheckPage(page, maxBytes);
     if (parser.isSet(json)) {
         QByteArray bytes = check::ToJson(report);
         if (!bytes.endsWith('\n'))

@@ -152,6 +152,8 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoAndOneLine)
         {{"check"}, "no page given"},
         {{"check", missing}, "cannot read the page"},
         {{"check", "--json", page(), page()}, "one page at a time"},
+        {{"check", "--max-size", "2X", page()}, "--max-size takes a size in bytes"},
+        {{"check", "--max-size", "99999999999G", page()}, "--max-size takes a size in bytes"},
         {{"publish", page(), "--to", "ftp://u@127.0.0.1/", "--password", "x"},
          "not taken on the command line"},
         {{"publish", page(), "--to", "ftp://u:pw@127.0.0.1/"}, "password in the address is refused"},
@@ -271,6 +273,12 @@ TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
         errors += m.captured(4) == "error";
     }
     EXPECT_GE(errors, 2);
+
+    const Result small = run({"check", "--max-size", "1k", page()});
+    EXPECT_EQ(small.status, 1);
+    EXPECT_TRUE(small.out.startsWith(page().toUtf8() + ":1:1: error: too-large: "))
+        << small.out.toStdString();
+    EXPECT_EQ(run({"check", "--max-size", "20M", page()}).out, text.out);
 
     const Result json = run({"check", "--json", page()});
     EXPECT_EQ(json.status, 1);
