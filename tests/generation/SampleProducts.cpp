@@ -22,4 +22,12 @@ generation::PageData MinimalProduct()
     return d;
 }
 
+PageData OneRowProduct(const QString &appFolder)
+{
+    PageData d = LoadSampleProduct(appFolder);
+    for (auto *list : {&d.lvwFAQ, &d.lvwFeatures, &d.lvwTestimonial})
+        list->resize(1);
+    return d;
+}
+
 } // namespace testing_support

@@ -1,5 +1,5 @@
 // Takes the README's pictures of web content with WebEngine off screen: the wizard's
-// template step with its gallery, filled with the sample product, and the newer
+// template step with its gallery, filled with the sample product, and the named
 // templates at desktop and phone width.
 // Usage: screenshot_templates <checkout> <output folder> [template ...]
 #include "generation/modTemplates.h"
@@ -103,12 +103,22 @@ int main(int argc, char **argv)
         QDir().mkpath(QFileInfo(page).path());
         QString image = appFolder.filePath(sample.txtProductImage);
         generation::GenerateTemplateBasedPage(appFolder.absolutePath(), name, page, image, sample);
+        // The first screen at both widths, and the feature cards on a desktop, where a
+        // grid shows whether it keeps its columns.
         for (const auto &[width, height, suffix] :
-             {std::tuple(1280, 900, "desktop"), std::tuple(390, 844, "phone")}) {
+             {std::tuple(1280, 900, "desktop"), std::tuple(390, 844, "phone"),
+              std::tuple(1280, 900, "features")}) {
             view.resize(width, height);
             view.show();
             const QString path = out + QStringLiteral("/template-%1-%2.png").arg(name, QLatin1String(suffix));
-            ok &= report(loadInto(view, page) && view.grab().save(path), path);
+            bool shown = loadInto(view, page);
+            if (shown && QLatin1String(suffix) == QLatin1String("features")) {
+                view.page()->runJavaScript(QStringLiteral(
+                    "window.scrollTo({behavior: 'instant', top: document.getElementById('features')"
+                    ".getBoundingClientRect().top + scrollY - 100})"));
+                QTest::qWait(600);
+            }
+            ok &= report(shown && view.grab().save(path), path);
         }
     }
     appFolder.removeRecursively();
