@@ -1,5 +1,7 @@
 #include "generation/AnswerSafety.h"
 
+#include "generation/Fields.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,17 +9,6 @@
 
 namespace generation {
 namespace {
-
-struct LinkAnswer {
-    const char *field;
-    const char *caption;
-    QString PageData::*value;
-};
-
-const LinkAnswer kLinkAnswers[] = {{"txtSupportURL", "contact address", &PageData::txtSupportURL},
-                                   {"txtAffiliateURL", "affiliates address", &PageData::txtAffiliateURL},
-                                   {"txtDownloadURL", "trial download address", &PageData::txtDownloadURL},
-                                   {"txtPurchaseURL", "purchase link", &PageData::txtPurchaseURL}};
 
 bool asciiLetter(QChar c)
 {
@@ -137,28 +128,28 @@ QString ScriptAddressScheme(const QString &address)
 QStringList UnsafeLinkAnswers(const PageData &data)
 {
     QStringList fields;
-    for (const LinkAnswer &link : kLinkAnswers)
-        if (!ScriptAddressScheme(data.*link.value).isEmpty())
-            fields << QLatin1String(link.field);
+    for (const Field &link : Fields())
+        if (!link.link.isEmpty() && !ScriptAddressScheme(data.*link.text).isEmpty())
+            fields << link.name;
     return fields;
 }
 
 QString UnsafeLinkMessage(const QString &field, const PageData &data)
 {
-    for (const LinkAnswer &link : kLinkAnswers)
-        if (field == QLatin1String(link.field))
+    for (const Field &link : Fields())
+        if (!link.link.isEmpty() && field == link.name)
             return QStringLiteral("The %1 (%2) is a %3: address, which could run script in your visitors' "
                                   "browsers. Please give a web address (https://...) or an e-mail address.")
-                .arg(QLatin1String(link.caption), field, ScriptAddressScheme(data.*link.value));
+                .arg(link.link, field, ScriptAddressScheme(data.*link.text));
     return {};
 }
 
 PageData WithoutUnsafeLinks(const PageData &data)
 {
     PageData safe = data;
-    for (const LinkAnswer &link : kLinkAnswers)
-        if (!ScriptAddressScheme(safe.*link.value).isEmpty())
-            (safe.*link.value).clear();
+    for (const Field &link : Fields())
+        if (!link.link.isEmpty() && !ScriptAddressScheme(safe.*link.text).isEmpty())
+            (safe.*link.text).clear();
     return safe;
 }
 

@@ -1,56 +1,15 @@
 #include "generation/ProductFile.h"
 
+#include "generation/Fields.h"
+
 #include "platform/IniFile.h"
 #include "store/FormIniWalk.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <utility>
 
 namespace generation {
 namespace {
-
-using generation::PageData;
-
-// The wizard's text boxes, in its control order.
-#define FIELD(name)                                                                                          \
-    {                                                                                                        \
-        QStringLiteral(#name), &PageData::name                                                               \
-    }
-const std::pair<QString, QString PageData::*> kTextFields[] = {FIELD(txtSoftwareName),
-                                                               FIELD(txtOneLiner),
-                                                               FIELD(txtKeywords),
-                                                               FIELD(txtSupportURL),
-                                                               FIELD(txtAffiliateURL),
-                                                               FIELD(txtExplainIn30Secs),
-                                                               FIELD(txtCopyRightInfo),
-                                                               FIELD(txtProblem),
-                                                               FIELD(txtProlemSolution),
-                                                               FIELD(txtBenefits),
-                                                               FIELD(txtComparison),
-                                                               FIELD(txtProductImage),
-                                                               FIELD(txtProductCaption),
-                                                               FIELD(txtFAQQuestion),
-                                                               FIELD(txtFAQAnswer),
-                                                               FIELD(txtFeatureName),
-                                                               FIELD(txtFeatureDetail),
-                                                               FIELD(txtTestimonialName),
-                                                               FIELD(txtTestimonialAdditionalInfo),
-                                                               FIELD(txtTestimonial),
-                                                               FIELD(txtDownloadURL),
-                                                               FIELD(txtDownloadMessage),
-                                                               FIELD(txtDownloadHelp),
-                                                               FIELD(txtDownloadRequirements),
-                                                               FIELD(txtPurchaseURL),
-                                                               FIELD(txtOrderNowIncentive),
-                                                               FIELD(txtOrderLaterIncentive),
-                                                               FIELD(txtMRP),
-                                                               FIELD(txtSpecialPrice),
-                                                               FIELD(txtOrderWithinHours),
-                                                               FIELD(txtTemplateHeaderImage),
-                                                               FIELD(txtTemplateBackgroundImage),
-                                                               FIELD(txtGeneratedPage)};
-#undef FIELD
 
 class FileReader final : public store::IniReader {
 public:
@@ -88,27 +47,26 @@ bool LoadProduct(const QString &path, PageData &data)
     if (!ini.load(path))
         return false;
 
+    // The lists come after every text box: a product saved before its lists existed
+    // stops loading at the first list, as in the wizard; what was read so far is kept.
     store::MemoryForm form;
-    for (const auto &field : kTextFields)
-        form.addTextBox(field.first);
-    form.addListView(QStringLiteral("lvwFAQ"), generation::kFAQColumns);
-    form.addListView(QStringLiteral("lvwFeatures"), generation::kFeatureColumns);
-    form.addListView(QStringLiteral("lvwTestimonial"), generation::kTestimonialColumns);
-    // A product saved before its lists existed stops loading at the first list, as in
-    // the wizard; what was read so far is kept.
+    for (const Field &field : Fields())
+        if (field.kind == FieldKind::Text)
+            form.addTextBox(field.name);
+    for (const Field &field : Fields())
+        if (field.kind == FieldKind::List)
+            form.addListView(field.name, field.columns);
     FileReader reader(ini);
     store::LoadForm(form, reader);
 
     data = PageData();
-    for (const auto &[name, member] : kTextFields)
-        data.*member = form.textBox(name)->value;
-    const std::pair<const char *, QVector<generation::ListRow> PageData::*> lists[] = {
-        {"lvwFAQ", &PageData::lvwFAQ},
-        {"lvwFeatures", &PageData::lvwFeatures},
-        {"lvwTestimonial", &PageData::lvwTestimonial}};
-    for (const auto &[name, member] : lists)
-        for (const auto &row : form.listView(QLatin1String(name))->rows)
-            (data.*member).push_back({row.text, row.subItems});
+    for (const Field &field : Fields()) {
+        if (field.kind == FieldKind::Text)
+            data.*field.text = form.textBox(field.name)->value;
+        else
+            for (const auto &row : form.listView(field.name)->rows)
+                (data.*field.rows).push_back({row.text, row.subItems});
+    }
     return true;
 }
 
@@ -116,12 +74,18 @@ QString ResolveProductImage(const QString &image, const QStringList &folders)
 {
     if (image.isEmpty() || QFileInfo(image).isAbsolute())
         return image;
+    QString expected;
     for (const QString &folder : folders) {
+        if (folder.isEmpty())
+            continue;
         const QString candidate = QDir(folder).filePath(image);
         if (QFileInfo(candidate).isFile())
             return candidate;
+        if (expected.isEmpty())
+            expected = candidate;
     }
-    return image;
+    // Never the working folder: that is nobody's choice for a desktop program.
+    return expected.isEmpty() ? image : expected;
 }
 
 } // namespace generation

@@ -18,8 +18,11 @@ QString FindProduct(const QString &nameOrPath, const QStringList &dataFolders);
 // False when the file cannot be read.
 bool LoadProduct(const QString &path, PageData &data);
 
-// A relative product image path, as the sample product holds it, is resolved against
-// each of `folders` in turn; an absolute or unresolvable one is returned unchanged.
+// The product picture's path as file operations need it. An empty or absolute path is
+// returned unchanged; a relative one (as the sample product holds) is taken from the
+// first of `folders` (empty ones skipped) that holds it as a file, and when none does,
+// from the first folder, so that a missing picture stays missing wherever the program
+// was started. Without folders a relative path is returned unchanged.
 QString ResolveProductImage(const QString &image, const QStringList &folders);
 
 } // namespace generation

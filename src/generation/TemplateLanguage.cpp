@@ -1,5 +1,6 @@
 #include "generation/TemplateLanguage.h"
 
+#include "generation/Fields.h"
 #include "generation/modTemplates.h"
 
 #include <QRegularExpression>
@@ -38,65 +39,10 @@ int testimonialRowsInFirstBlock(int n)
     return n == 0 ? 0 : (n <= 2 ? 1 : 2);
 }
 
-// Every answer of the record that a template can use, in the order of the wizard's
-// steps, with the names (without "ZOR_") under which a template uses it.
-struct Answer {
-    const char *field;
-    QStringList names;
-    std::function<bool(const PageData &)> isSet;
-};
-
-std::function<bool(const PageData &)> textSet(QString PageData::*member)
+// Whether the answer in `field` is given: a text that is not blank, a list with rows.
+bool isSet(const Field &field, const PageData &d)
 {
-    return [member](const PageData &d) { return !isBlank(d.*member); };
-}
-
-const std::vector<Answer> &answers()
-{
-    static const std::vector<Answer> list = {
-        {"txtSoftwareName", {"PAGE_DATA_SOFTWARENAME"}, textSet(&PageData::txtSoftwareName)},
-        {"txtOneLiner", {"PAGE_DATA_ONELINER"}, textSet(&PageData::txtOneLiner)},
-        {"txtKeywords", {"PAGE_DATA_KEYWORD"}, textSet(&PageData::txtKeywords)},
-        {"txtSupportURL", {"PAGE_DATA_SUPPORTURL"}, textSet(&PageData::txtSupportURL)},
-        {"txtAffiliateURL", {"PAGE_DATA_AFFILIATEURL"}, textSet(&PageData::txtAffiliateURL)},
-        {"txtExplainIn30Secs", {"PAGE_DATA_INFO"}, textSet(&PageData::txtExplainIn30Secs)},
-        {"txtCopyRightInfo", {"PAGE_DATA_COPYRIGHT"}, textSet(&PageData::txtCopyRightInfo)},
-        {"txtProblem", {"PAGE_PROBLEM"}, textSet(&PageData::txtProblem)},
-        {"txtProlemSolution", {"PAGE_DATA_SOLUTION"}, textSet(&PageData::txtProlemSolution)},
-        {"txtBenefits", {"PAGE_DATA_BENEFITS"}, textSet(&PageData::txtBenefits)},
-        {"txtComparison", {"PAGE_DATA_WHYBETTER"}, textSet(&PageData::txtComparison)},
-        {"txtProductImage",
-         {"PAGE_DATA_IMAGE", "PAGE_DATA_IMAGE_SOURCE"},
-         textSet(&PageData::txtProductImage)},
-        {"txtProductCaption", {"PAGE_DATA_IMAGE_CAPTION"}, textSet(&PageData::txtProductCaption)},
-        {"lvwFAQ",
-         {"PAGE_DATA_FAQ", "PAGE_DATA_FAQ_QUESTION", "PAGE_DATA_FAQ_ANSWER"},
-         [](const PageData &d) { return !d.lvwFAQ.isEmpty(); }},
-        {"lvwFeatures",
-         {"PAGE_DATA_FEATURES", "PAGE_DATA_FEATURES_NAME", "PAGE_DATA_FEATURES_DETAILS"},
-         [](const PageData &d) { return !d.lvwFeatures.isEmpty(); }},
-        {"txtDownloadURL", {"PAGE_DATA_TRY", "PAGE_DATA_TRYURL"}, textSet(&PageData::txtDownloadURL)},
-        {"txtDownloadMessage", {"PAGE_DATA_TRY_MOTIVATION"}, textSet(&PageData::txtDownloadMessage)},
-        {"txtDownloadHelp",
-         {"PAGE_DATA_TRY_PROBLEMS", "PAGE_DATA_TRY_PROBLEMS_DATA"},
-         textSet(&PageData::txtDownloadHelp)},
-        {"txtDownloadRequirements",
-         {"PAGE_DATA_TRY_REQUIREMENTS", "PAGE_DATA_TRY_REQUIREMENTS_DATA"},
-         textSet(&PageData::txtDownloadRequirements)},
-        {"lvwTestimonial",
-         {"PAGE_DATA_TESTIMONIAL_1", "PAGE_DATA_TESTIMONIAL_2", "PAGE_DATA_TESTIMONIAL_NAME_1",
-          "PAGE_DATA_TESTIMONIAL_CONTACT_1", "PAGE_DATA_TESTIMONIAL_INFO_1", "PAGE_DATA_TESTIMONIAL_NAME_2",
-          "PAGE_DATA_TESTIMONIAL_CONTACT_2", "PAGE_DATA_TESTIMONIAL_INFO_2"},
-         [](const PageData &d) { return !d.lvwTestimonial.isEmpty(); }},
-        {"txtPurchaseURL", {"PAGE_DATA_ORDER_URL"}, textSet(&PageData::txtPurchaseURL)},
-        {"txtOrderLaterIncentive",
-         {"PAGE_DATA_NOT_CONVINCED", "PAGE_DATA_NOT_CONVINCED_DATA"},
-         textSet(&PageData::txtOrderLaterIncentive)},
-        {"txtMRP", {"PAGE_DATA_MRPRICE"}, textSet(&PageData::txtMRP)},
-        {"txtSpecialPrice", {"PAGE_DATA_NEWPRICE"}, textSet(&PageData::txtSpecialPrice)},
-        {"txtOrderWithinHours", {"PAGE_DATA_ORDER_END_DATE"}, textSet(&PageData::txtOrderWithinHours)},
-    };
-    return list;
+    return field.kind == FieldKind::List ? !(d.*field.rows).isEmpty() : !isBlank(d.*field.text);
 }
 
 const QChar kAttributeOpen(0xFDD0); // noncharacters: never part of a template's own text
@@ -281,9 +227,9 @@ std::optional<bool> IsSetInRecord(const QString &name, const PageData &d)
         return n > k;
     if (name == QLatin1String("PAGE_DATA_IMAGE_SOURCE"))
         return !ImageNameRule(d.txtProductImage).isEmpty();
-    for (const Answer &answer : answers()) {
-        if (answer.names.contains(name))
-            return answer.isSet(d);
+    for (const Field &field : Fields()) {
+        if (field.placeholders.contains(name))
+            return isSet(field, d);
     }
     return false;
 }
@@ -410,12 +356,12 @@ QStringList EmptyAnswersUsed(const QString &templateText, const PageData &data)
     for (auto it = name.globalMatch(templateText); it.hasNext();)
         used.insert(it.next().captured(1).toUpper());
     QStringList empty;
-    for (const Answer &answer : answers()) {
+    for (const Field &field : Fields()) {
         bool uses = false;
-        for (const QString &n : answer.names)
+        for (const QString &n : field.placeholders)
             uses = uses || used.contains(n);
-        if (uses && !answer.isSet(data))
-            empty << QString::fromLatin1(answer.field);
+        if (uses && !isSet(field, data))
+            empty << field.name;
     }
     return empty;
 }

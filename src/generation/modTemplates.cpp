@@ -1,4 +1,5 @@
 #include "generation/modTemplates.h"
+#include "generation/ProductFile.h"
 
 #include "generation/AnswerSafety.h"
 #include "generation/FileList.h"
@@ -555,15 +556,12 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         return false;
     }
     // A relative image path (as the shipped sample product has) names a file below the
-    // data folder: the working folder of a desktop program is nobody's choice.
-    QString image = sProductImage;
+    // data folder.
+    const QString image = ResolveProductImage(sProductImage, {dataFolder});
     std::optional<PageData> resolved;
-    if (!image.isEmpty() && QFileInfo(image).isRelative()) {
-        image = joinPath(dataFolder, image);
-        if (data.txtProductImage == sProductImage) {
-            resolved = data;
-            resolved->txtProductImage = image;
-        }
+    if (image != sProductImage && data.txtProductImage == sProductImage) {
+        resolved = data;
+        resolved->txtProductImage = image;
     }
     // Whatever is copied beside the page gets published with it.
     if (const QString problem = ProductPictureProblem(image, dataFolder); !problem.isEmpty()) {

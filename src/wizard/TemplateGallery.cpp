@@ -3,6 +3,7 @@
 #include "platform/AppFolder.h"
 
 #include "generation/AnswerSafety.h"
+#include "generation/Fields.h"
 #include "generation/modTemplates.h"
 
 #include <QCryptographicHash>
@@ -76,32 +77,17 @@ QByteArray GalleryKey(const QString &appFolder, const QString &templateName, con
     for (const QFileInfo &own : templates.entryInfoList({templateName + QStringLiteral("_*")}, QDir::Files,
                                                         QDir::Name | QDir::IgnoreCase))
         addFile(hash, own);
-    for (const QString *text : {&d.txtSoftwareName,
-                                &d.txtKeywords,
-                                &d.txtOneLiner,
-                                &d.txtSupportURL,
-                                &d.txtAffiliateURL,
-                                &d.txtExplainIn30Secs,
-                                &d.txtCopyRightInfo,
-                                &d.txtProblem,
-                                &d.txtProlemSolution,
-                                &d.txtBenefits,
-                                &d.txtComparison,
-                                &d.txtProductImage,
-                                &d.txtProductCaption,
-                                &d.txtMRP,
-                                &d.txtSpecialPrice,
-                                &d.txtOrderWithinHours,
-                                &d.txtPurchaseURL,
-                                &d.txtOrderLaterIncentive,
-                                &d.txtDownloadURL,
-                                &d.txtDownloadMessage,
-                                &d.txtDownloadRequirements,
-                                &d.txtDownloadHelp})
-        addText(hash, *text);
-    for (const auto *list : {&d.lvwFAQ, &d.lvwFeatures, &d.lvwTestimonial}) {
-        addText(hash, QString::number(list->size()));
-        for (const generation::ListRow &row : *list) {
+    // Every answer a page can show.
+    for (const generation::Field &field : generation::Fields()) {
+        if (field.placeholders.isEmpty())
+            continue;
+        if (field.kind == generation::FieldKind::Text) {
+            addText(hash, d.*field.text);
+            continue;
+        }
+        const QVector<generation::ListRow> &rows = d.*field.rows;
+        addText(hash, QString::number(rows.size()));
+        for (const generation::ListRow &row : rows) {
             addText(hash, row.text);
             for (const QString &sub : row.subItems)
                 addText(hash, sub);

@@ -7,8 +7,10 @@
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
 #include "generation/AnswerSafety.h"
+#include "generation/Fields.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
+#include "generation/ProductFile.h"
 #include "generation/TemplateLanguage.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
@@ -46,34 +48,6 @@ const char *const kStepTitles[frmWizard::N] = {"About your software",
                                                "Price and order",
                                                "Template and preview",
                                                "Generate the page"};
-
-// Short names of the answers, for the list of empty ones on the last step.
-const std::pair<const char *, const char *> kAnswerNames[] = {
-    {"txtSoftwareName", "Name of the software"},
-    {"txtOneLiner", "One-line catch phrase"},
-    {"txtKeywords", "Keywords"},
-    {"txtSupportURL", "Contact address"},
-    {"txtAffiliateURL", "Affiliates address"},
-    {"txtExplainIn30Secs", "The software in 30 seconds"},
-    {"txtCopyRightInfo", "Copyright message"},
-    {"txtProblem", "The problem it solves"},
-    {"txtProlemSolution", "How it solves the problem"},
-    {"txtBenefits", "Benefits"},
-    {"txtComparison", "Why it is better"},
-    {"txtProductImage", "Product image"},
-    {"txtProductCaption", "Image caption"},
-    {"lvwFAQ", "Questions and answers"},
-    {"lvwFeatures", "Features"},
-    {"txtDownloadURL", "Trial download address"},
-    {"txtDownloadMessage", "Why try the demo"},
-    {"txtDownloadHelp", "Help during the trial"},
-    {"txtDownloadRequirements", "Trial requirements"},
-    {"lvwTestimonial", "Testimonials"},
-    {"txtPurchaseURL", "Purchase link"},
-    {"txtOrderLaterIncentive", "Message for those not ready to buy"},
-    {"txtMRP", "Regular price"},
-    {"txtSpecialPrice", "Offer price"},
-    {"txtOrderWithinHours", "Hours the offer lasts"}};
 
 const char *const kPromoTitle[3] = {"Web applications", "Templates made for you", "Your branded edition"};
 const char *const kPromoText[3] = {
@@ -130,6 +104,8 @@ public:
 QVector<generation::ListRow> rowsOf(const QTreeWidget *list)
 {
     QVector<generation::ListRow> rows;
+    if (!list)
+        return rows;
     const int columns = list->columnCount();
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = list->topLevelItem(i);
@@ -174,15 +150,8 @@ const QString frmWizard::kPromoAddress[3] = {editor::branding::kCompanyPage, edi
 QString resolveImagePath(const QString &path)
 {
     // A relative path (as in the shipped sample product) means the user's data folder,
-    // or else the program's, whatever folder the program was started from.
-    if (path.isEmpty() || !QFileInfo(path).isRelative() || QFileInfo::exists(path))
-        return path;
-    for (const QString &base : {platform::userDataFolder(), platform::programFolder()}) {
-        const QString candidate = base + QLatin1Char('/') + path;
-        if (!base.isEmpty() && QFileInfo::exists(candidate))
-            return candidate;
-    }
-    return path;
+    // or else the program's.
+    return generation::ResolveProductImage(path, {platform::userDataFolder(), platform::programFolder()});
 }
 
 QString trimSpaces(const QString &text)
@@ -431,9 +400,8 @@ void frmWizard::showMissingAnswers()
                 break;
             }
         }
-        const auto known = std::find_if(std::begin(kAnswerNames), std::end(kAnswerNames),
-                                        [&](const auto &a) { return field == QLatin1String(a.first); });
-        const QString caption = known != std::end(kAnswerNames) ? QString::fromUtf8(known->second) : field;
+        const generation::Field *known = generation::FindField(field);
+        const QString caption = known && !known->caption.isEmpty() ? known->caption : field;
         links += QStringLiteral("<li><a href=\"step:%1\">Step %1: %2</a></li>").arg(step + 1).arg(caption);
     }
     ui->lblMissingAnswers->setText(
@@ -834,43 +802,13 @@ bool frmWizard::handOff(const QString &path)
 generation::PageData frmWizard::pageData() const
 {
     generation::PageData d;
-    const Ui::frmWizard &u = *ui;
-    d.txtSoftwareName = boxText(u.txtSoftwareName);
-    d.txtKeywords = boxText(u.txtKeywords);
-    d.txtOneLiner = boxText(u.txtOneLiner);
-    d.txtSupportURL = boxText(u.txtSupportURL);
-    d.txtAffiliateURL = boxText(u.txtAffiliateURL);
-    d.txtExplainIn30Secs = boxText(u.txtExplainIn30Secs);
-    d.txtCopyRightInfo = boxText(u.txtCopyRightInfo);
-    d.txtProblem = boxText(u.txtProblem);
-    d.txtProlemSolution = boxText(u.txtProlemSolution);
-    d.txtBenefits = boxText(u.txtBenefits);
-    d.txtComparison = boxText(u.txtComparison);
-    d.txtProductImage = resolveImagePath(boxText(u.txtProductImage));
-    d.txtProductCaption = boxText(u.txtProductCaption);
-    d.txtMRP = boxText(u.txtMRP);
-    d.txtSpecialPrice = boxText(u.txtSpecialPrice);
-    d.txtOrderWithinHours = boxText(u.txtOrderWithinHours);
-    d.txtPurchaseURL = boxText(u.txtPurchaseURL);
-    d.txtOrderLaterIncentive = boxText(u.txtOrderLaterIncentive);
-    d.txtDownloadURL = boxText(u.txtDownloadURL);
-    d.txtDownloadMessage = boxText(u.txtDownloadMessage);
-    d.txtDownloadRequirements = boxText(u.txtDownloadRequirements);
-    d.txtDownloadHelp = boxText(u.txtDownloadHelp);
-    d.txtOrderNowIncentive = boxText(u.txtOrderNowIncentive);
-    d.txtTemplateHeaderImage = boxText(u.txtTemplateHeaderImage);
-    d.txtTemplateBackgroundImage = boxText(u.txtTemplateBackgroundImage);
-    d.txtFAQQuestion = boxText(u.txtFAQQuestion);
-    d.txtFAQAnswer = boxText(u.txtFAQAnswer);
-    d.txtFeatureName = boxText(u.txtFeatureName);
-    d.txtFeatureDetail = boxText(u.txtFeatureDetail);
-    d.txtTestimonialName = boxText(u.txtTestimonialName);
-    d.txtTestimonialAdditionalInfo = boxText(u.txtTestimonialAdditionalInfo);
-    d.txtTestimonial = boxText(u.txtTestimonial);
-    d.txtGeneratedPage = boxText(u.txtGeneratedPage);
-    d.lvwFAQ = rowsOf(u.lvwFAQ);
-    d.lvwFeatures = rowsOf(u.lvwFeatures);
-    d.lvwTestimonial = rowsOf(u.lvwTestimonial);
+    for (const generation::Field &field : generation::Fields()) {
+        if (field.kind == generation::FieldKind::List)
+            d.*field.rows = rowsOf(findChild<QTreeWidget *>(field.name));
+        else
+            d.*field.text = boxText(findChild<QWidget *>(field.name));
+    }
+    d.txtProductImage = resolveImagePath(d.txtProductImage);
     return d;
 }
 

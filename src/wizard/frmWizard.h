@@ -142,8 +142,8 @@ private:
 
 // Spaces (only spaces) removed from both ends: the emptiness test of every input check.
 QString trimSpaces(const QString &text);
-// The product image's path as a file operation needs it: a relative path that names
-// no file from the working folder is taken from the application folder.
+// The product image's path as a file operation needs it: a relative path is taken from
+// the user's data folder, else from the program's (see generation::ResolveProductImage).
 QString resolveImagePath(const QString &path);
 
 } // namespace wizard

@@ -4,6 +4,7 @@
 #include "check/PageCheck.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/Fields.h"
 #include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 
@@ -16,18 +17,6 @@
 using namespace generation;
 
 namespace {
-
-// clang-format off
-#define FIELD(name) {#name, &PageData::name}
-const std::pair<const char *, QString PageData::*> kTextFields[] = {
-    FIELD(txtSoftwareName), FIELD(txtOneLiner), FIELD(txtKeywords), FIELD(txtSupportURL),
-    FIELD(txtAffiliateURL), FIELD(txtExplainIn30Secs), FIELD(txtCopyRightInfo), FIELD(txtProblem),
-    FIELD(txtProlemSolution), FIELD(txtBenefits), FIELD(txtComparison), FIELD(txtProductImage),
-    FIELD(txtProductCaption), FIELD(txtDownloadURL), FIELD(txtDownloadMessage), FIELD(txtDownloadHelp),
-    FIELD(txtDownloadRequirements), FIELD(txtPurchaseURL), FIELD(txtOrderLaterIncentive), FIELD(txtMRP),
-    FIELD(txtSpecialPrice), FIELD(txtOrderWithinHours)};
-// clang-format on
-#undef FIELD
 
 PageData loadSample(const QString &appFolder)
 {
@@ -102,9 +91,10 @@ TEST(ShippedPages, TypedQuotesAndAngleBracketsNeverBreakATag)
     const QString appFolder = testing_support::sourceDir();
     const QString typed = "\u00ab\"'<i>&amp;\u00bb"; // « and » mark where a typed value starts and ends
     PageData d = loadSample(appFolder);
-    for (const auto &[name, field] : kTextFields)
-        if (field != &PageData::txtProductImage)
-            d.*field = typed;
+    for (const Field &field : Fields())
+        if (field.kind == FieldKind::Text && !field.placeholders.isEmpty() &&
+            field.text != &PageData::txtProductImage)
+            d.*field.text = typed;
     for (auto *rows : {&d.lvwFAQ, &d.lvwFeatures, &d.lvwTestimonial})
         for (ListRow &row : *rows) {
             row.text = typed;

@@ -3,6 +3,7 @@
 // attribute nor becomes a script address. The picture sniffer on the same bytes.
 #include "FuzzSupport.h"
 #include "generation/AnswerSafety.h"
+#include "generation/Fields.h"
 #include "generation/modTemplates.h"
 
 using namespace generation;
@@ -26,32 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider data(bytes, size);
     PageData page;
-    for (QString *field : {&page.txtSoftwareName,
-                           &page.txtKeywords,
-                           &page.txtOneLiner,
-                           &page.txtSupportURL,
-                           &page.txtAffiliateURL,
-                           &page.txtExplainIn30Secs,
-                           &page.txtCopyRightInfo,
-                           &page.txtProblem,
-                           &page.txtProlemSolution,
-                           &page.txtBenefits,
-                           &page.txtComparison,
-                           &page.txtProductImage,
-                           &page.txtProductCaption,
-                           &page.txtMRP,
-                           &page.txtSpecialPrice,
-                           &page.txtOrderWithinHours,
-                           &page.txtPurchaseURL,
-                           &page.txtOrderLaterIncentive,
-                           &page.txtDownloadURL,
-                           &page.txtDownloadMessage,
-                           &page.txtDownloadRequirements,
-                           &page.txtDownloadHelp})
-        *field = data.ConsumeBool() ? fuzzing::text(data, 48) : QString();
-    page.lvwFAQ = rows(data, 2);
-    page.lvwFeatures = rows(data, 2);
-    page.lvwTestimonial = rows(data, 3);
+    for (const Field &field : Fields()) {
+        if (field.placeholders.isEmpty())
+            continue; // never placed
+        if (field.kind == FieldKind::List)
+            page.*field.rows = rows(data, int(field.columns.size()));
+        else
+            page.*field.text = data.ConsumeBool() ? fuzzing::text(data, 48) : QString();
+    }
     const QString blockName = fuzzing::text(data, 32);
     const QString search = fuzzing::text(data, 8);
     const QString templateText =

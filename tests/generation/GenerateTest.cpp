@@ -2,6 +2,7 @@
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
 #include "generation/FileList.h"
+#include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
@@ -196,4 +197,43 @@ TEST(FileListTest, ReadsEveryLineAsWritten)
     QStringList files{"stale"};
     EXPECT_FALSE(FileList::Read("/nonexistent/page.htm.files", files));
     EXPECT_TRUE(files.isEmpty());
+}
+
+TEST(ProductPicture, PathIsResolvedAgainstTheGivenFoldersInTurn)
+{
+    QTemporaryDir dir;
+    const QString product = dir.filePath("product"), data = dir.filePath("data"),
+                  program = dir.filePath("program");
+    for (const QString &folder : {product, data, program})
+        QDir().mkpath(folder + "/sites");
+    writeAll(product + "/own.png", kPng);
+    writeAll(data + "/sites/shot.png", kPng);
+    writeAll(data + "/both.png", kPng);
+    writeAll(program + "/both.png", kPng);
+    writeAll(program + "/sites/shipped.png", kPng);
+    QDir().mkpath(data + "/folder.png"); // a folder is no picture
+    const QStringList folders = {product, "", data, program};
+    const struct {
+        QString image;
+        QStringList folders;
+        QString expected;
+    } cases[] = {
+        {"", folders, ""},
+        {program + "/sites/shipped.png", folders, program + "/sites/shipped.png"},
+        {dir.filePath("gone.png"), folders, dir.filePath("gone.png")}, // absolute stays, even missing
+        {"own.png", folders, product + "/own.png"},
+        {"sites/shot.png", folders, data + "/sites/shot.png"},
+        {"sites/shipped.png", folders, program + "/sites/shipped.png"},
+        {"both.png", folders, data + "/both.png"}, // the earlier folder wins
+        {"folder.png", folders, product + "/folder.png"},
+        {"missing.png", folders, product + "/missing.png"}, // missing: below the first folder
+        {"missing.png", {}, "missing.png"},
+    };
+    // The working folder is never asked, even when it holds the picture.
+    const QString working = QDir::currentPath();
+    QDir::setCurrent(program);
+    for (const auto &c : cases)
+        EXPECT_EQ(ResolveProductImage(c.image, c.folders), c.expected) << qPrintable(c.image);
+    EXPECT_EQ(ResolveProductImage("sites/shipped.png", {product}), product + "/sites/shipped.png");
+    QDir::setCurrent(working);
 }

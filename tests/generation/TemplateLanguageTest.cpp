@@ -1,6 +1,7 @@
 // The template language beyond plain replacement: values escaped where they stand
 // inside a tag or a script, conditional blocks, and the answers a template uses.
 #include "generation/TemplateLanguage.h"
+#include "generation/Fields.h"
 #include "generation/modTemplates.h"
 
 #include <gtest/gtest.h>
@@ -179,4 +180,12 @@ TEST(TemplateLanguage, EmptyAnswersTheTemplateUses)
                         ph("PAGE_DATA_ORDER_URL") + ph("PAGE_DATA_KEYWORD");
     EXPECT_EQ(EmptyAnswersUsed(tpl, d), QStringList({"txtKeywords", "lvwFAQ", "txtPurchaseURL", "txtMRP"}));
     EXPECT_TRUE(EmptyAnswersUsed("<p>no placeholders</p>", d).isEmpty());
+    // Each placeholder names the answer that fills it, and the answer's record field.
+    for (const Single &s : kSingles) {
+        const QStringList empty = EmptyAnswersUsed(ph(s.name), PageData());
+        ASSERT_EQ(empty.size(), 1) << s.name;
+        const Field *field = FindField(empty.first());
+        ASSERT_NE(field, nullptr) << s.name;
+        EXPECT_EQ(field->text, s.field) << s.name;
+    }
 }

@@ -8,11 +8,14 @@
 #include "common/TestSupport.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
+#include "generation/Fields.h"
+#include "generation/ProductFile.h"
 #include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
 #include "store/QtForm.h"
+#include "store/modReadWriteIni.h"
 
 #include <QTest>
 #include <QtWidgets>
@@ -342,6 +345,36 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_EQ(cb("cmbExistingSoftware")->findText("  Lead Spaces"), 0);
     EXPECT_NE(cb("cmbExistingSoftware")->itemText(1), "  Lead Spaces");
+
+    // The window's stored controls are exactly the fields of the record, and the product
+    // file reader gives back what the window holds.
+    QStringList stored, fields;
+    for (const store::Control &c : form.controls())
+        if (c.textBox || c.listView)
+            stored << c.name;
+    for (const generation::Field &f : generation::Fields())
+        fields << f.name;
+    stored.sort();
+    fields.sort();
+    EXPECT_EQ(stored, fields);
+    generation::PageData loaded;
+    ASSERT_TRUE(generation::LoadProduct(store::DataFilePath("  Lead Spaces.ini", platform::userDataFolder()),
+                                        loaded));
+    const generation::PageData shown = w().pageData();
+    for (const generation::Field &f : generation::Fields()) {
+        if (f.kind == generation::FieldKind::List) {
+            ASSERT_EQ((loaded.*f.rows).size(), (shown.*f.rows).size()) << f.name.toStdString();
+            for (int i = 0; i < (shown.*f.rows).size(); ++i) {
+                const generation::ListRow &a = (loaded.*f.rows)[i], &b = (shown.*f.rows)[i];
+                EXPECT_EQ(a.text, b.text) << f.name.toStdString();
+                for (int n = 1; n < f.columns.size(); ++n) // an empty last cell may be left out
+                    EXPECT_EQ(a.subItem(n), b.subItem(n)) << f.name.toStdString();
+            }
+        } else if (f.text != &generation::PageData::txtProductImage) {
+            EXPECT_EQ(shown.*f.text, savedText.at(f.name)) << f.name.toStdString();
+            EXPECT_EQ(loaded.*f.text, shown.*f.text) << f.name.toStdString();
+        }
+    }
 
     w().ClearAll();
     for (const auto &[name, text] : textBoxes(w()))
