@@ -8,7 +8,7 @@ using namespace editor;
 
 namespace {
 
-bool knownColor(platform::ColorValue c)
+bool knownColor(textmodel::ColorValue c)
 {
     return c == kColorText || c == kColorTag || c == kColorValue || c == kColorComment;
 }
