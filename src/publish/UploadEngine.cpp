@@ -1,10 +1,10 @@
 #include "publish/UploadEngine.h"
 
 #include "generation/FileList.h"
-#include "platform/CurlTransport.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
 #include "publish/SiteFiles.h"
+#include "publish/transport/CurlTransport.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -230,7 +230,7 @@ QString targetTitle(const Target &t)
 }
 
 // Executes one command and waits for it, keeping the windows painted.
-bool exec(platform::Transport &ctl, const QString &command)
+bool exec(transport::Transport &ctl, const QString &command)
 {
     ctl.Execute(command);
     while (ctl.StillExecuting())
@@ -238,7 +238,7 @@ bool exec(platform::Transport &ctl, const QString &command)
     return ctl.ResponseCode() == 0;
 }
 
-QString output(platform::Transport &ctl)
+QString output(transport::Transport &ctl)
 {
     QString text;
     for (QString piece = ctl.GetChunk(65536); !piece.isEmpty(); piece = ctl.GetChunk(65536))
@@ -256,8 +256,8 @@ const QChar kSep(0);
 
 bool connectionGone(int code)
 {
-    return code != platform::kTransportOk && code != platform::kServerRefused &&
-           code != platform::kTransportLocalFile && code != platform::kTransportInternal;
+    return code != transport::kTransportOk && code != transport::kServerRefused &&
+           code != transport::kTransportLocalFile && code != transport::kTransportInternal;
 }
 
 } // namespace
@@ -335,23 +335,23 @@ QString PlainFailure(int code, const Target &target)
 {
     const QString host = hostName(target);
     switch (code) {
-    case platform::kTransportLoginFailed:
+    case transport::kTransportLoginFailed:
         return QStringLiteral("The server refused the user name or password.");
-    case platform::kTransportCannotConnect:
+    case transport::kTransportCannotConnect:
         return QStringLiteral("Could not reach %1 on port %2.").arg(host).arg(effectivePort(target));
-    case platform::kTransportNameNotResolved:
+    case transport::kTransportNameNotResolved:
         return QStringLiteral("Could not find the server %1.").arg(host);
-    case platform::kTransportTimedOut:
+    case transport::kTransportTimedOut:
         return QStringLiteral("The server %1 did not answer in time.").arg(host);
-    case platform::kTransportSecurity:
+    case transport::kTransportSecurity:
         return QStringLiteral("The secure connection to %1 could not be set up.").arg(host);
-    case platform::kTransportConnectionLost:
+    case transport::kTransportConnectionLost:
         return QStringLiteral("The connection to %1 was lost.").arg(host);
-    case platform::kTransportLocalFile:
+    case transport::kTransportLocalFile:
         return QStringLiteral("A local file could not be read.");
-    case platform::kServerRefused:
+    case transport::kServerRefused:
         return QStringLiteral("The server refused the request.");
-    case platform::kTransportTooLarge:
+    case transport::kTransportTooLarge:
         return QStringLiteral("The server %1 sent far more than expected, so the transfer was stopped.")
             .arg(host);
     default:
@@ -359,12 +359,12 @@ QString PlainFailure(int code, const Target &target)
     }
 }
 
-UploadEngine::UploadEngine(std::function<std::unique_ptr<platform::Transport>()> transportFactory,
+UploadEngine::UploadEngine(std::function<std::unique_ptr<transport::Transport>()> transportFactory,
                            QObject *parent)
     : QObject(parent), m_factory(std::move(transportFactory))
 {
     if (!m_factory)
-        m_factory = [] { return std::make_unique<platform::CurlTransport>(); };
+        m_factory = [] { return std::make_unique<transport::CurlTransport>(); };
 }
 
 UploadEngine::~UploadEngine() = default;
@@ -397,9 +397,9 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
         return QString();
     const int code = ftp.transport().ResponseCode();
     const QString sentence =
-        code == platform::kTransportInternal
+        code == transport::kTransportInternal
             ? QStringLiteral("The server address \"%1\" cannot be used.").arg(target.host)
-        : code == platform::kServerRefused
+        : code == transport::kServerRefused
             ? QStringLiteral("The server has no remote folder \"%1\", or refused to open it.")
                   .arg(target.remoteFolder)
             : PlainFailure(code, target);
@@ -457,7 +457,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     summary.noLongerUsed.sort();
 
     FTP ftp(m_factory());
-    platform::Transport &ctl = ftp.transport();
+    transport::Transport &ctl = ftp.transport();
     emit progress(0, 0, 0, 0, QString());
     const QString openError = openTarget(ftp, target, options.timeoutSeconds, say);
     if (!openError.isEmpty()) {
@@ -505,7 +505,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             continue; // its parent is missing, so it is too
         if (!listFolder(f, listed[f])) {
             listed.remove(f);
-            if (ctl.ResponseCode() != platform::kServerRefused) {
+            if (ctl.ResponseCode() != transport::kServerRefused) {
                 summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
                                 report(ctl.ResponseInfo(), "FTPList");
                 ftp.FTPClose();
@@ -679,7 +679,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
                       renamed = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe-renamed"));
         const bool renames =
             exec(ctl, QStringLiteral("Put") + kSep + probe.fileName() + kSep + sent + kSep + renamed);
-        const bool refused = !renames && ctl.ResponseCode() == platform::kTransportRenameRefused;
+        const bool refused = !renames && ctl.ResponseCode() == transport::kTransportRenameRefused;
         exec(ctl, QStringLiteral("Delete") + kSep + (renames ? renamed : sent));
         if (refused)
             mayGoDirect();
@@ -720,7 +720,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             // Whole under a temporary name, then renamed: no visitor gets half a file.
             const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
             ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
-            if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {
+            if (!ok && ctl.ResponseCode() == transport::kTransportRenameRefused) {
                 // A server that kept nothing refuses the rename too: only a temporary
                 // file that arrived whole shows the server cannot rename.
                 QHash<QString, RemoteEntry> names;
@@ -755,7 +755,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
                                      ? QStringLiteral("Error during FTP Put operation.")
                                      : ctl.ResponseInfo();
             if (r.error.isEmpty())
-                r.error = (code == platform::kServerRefused
+                r.error = (code == transport::kServerRefused
                                ? QStringLiteral("The server refused the file %1.").arg(it.remote)
                                : PlainFailure(code, target)) +
                           QStringLiteral("\r\n") + report(info, "FTPPut");
@@ -789,7 +789,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
                 summary.removed << remote;
                 manifest.remove(remote);
                 removedAny = true;
-            } else if (ctl.ResponseCode() == platform::kServerRefused) {
+            } else if (ctl.ResponseCode() == transport::kServerRefused) {
                 manifest.remove(remote); // gone already, or never to be removed by us
                 removedAny = true;
             }

@@ -27,7 +27,7 @@ struct MemoryServer {
     bool namesOnly = false; // listings without sizes
 };
 
-class MemoryTransport : public platform::Transport {
+class MemoryTransport : public transport::Transport {
 public:
     explicit MemoryTransport(MemoryServer &s) : m_s(s) {}
     void Execute(const QString &op) override
@@ -38,12 +38,12 @@ public:
         const QStringList f = op.split(QChar(0));
         const QString verb = f[0].section(' ', 0, 0);
         if (verb == "CD") {
-            m_code = op == "CD www" || op == "CD " ? 0 : platform::kServerRefused;
+            m_code = op == "CD www" || op == "CD " ? 0 : transport::kServerRefused;
         } else if (verb == "MKDIR") {
             m_s.folders.insert(op.mid(6));
         } else if (f[0] == "List") {
             if (!m_s.folders.count(f[1])) {
-                m_code = platform::kServerRefused;
+                m_code = transport::kServerRefused;
                 return;
             }
             const QString prefix = f[1].isEmpty() ? "" : f[1] + "/";
@@ -56,10 +56,10 @@ public:
         } else if (f[0] == "Put") {
             QFile in(f[1]);
             if (f[2].endsWith(m_s.failPut) && !m_s.failPut.isEmpty()) {
-                m_code = platform::kServerRefused;
+                m_code = transport::kServerRefused;
                 m_info = "553 Could not create file.";
             } else if (!m_s.folders.count(f[2].section('/', 0, -2)) && f[2].contains('/')) {
-                m_code = platform::kServerRefused;
+                m_code = transport::kServerRefused;
             } else if (in.open(QIODevice::ReadOnly)) {
                 m_s.files[f[2]] = in.readAll();
                 if (f.size() == 4) {
@@ -67,17 +67,17 @@ public:
                     m_s.files.erase(f[2]);
                 }
             } else {
-                m_code = platform::kTransportLocalFile;
+                m_code = transport::kTransportLocalFile;
             }
         } else if (f[0] == "Rename") {
             if (!m_s.files.count(f[1])) {
-                m_code = platform::kServerRefused;
+                m_code = transport::kServerRefused;
             } else {
                 m_s.files[f[2]] = m_s.files[f[1]];
                 m_s.files.erase(f[1]);
             }
         } else if (f[0] == "Delete") {
-            m_code = m_s.files.erase(f[1]) ? 0 : platform::kServerRefused;
+            m_code = m_s.files.erase(f[1]) ? 0 : transport::kServerRefused;
         }
     }
     bool StillExecuting() const override { return false; }
@@ -338,13 +338,13 @@ TEST(UploadEngine, ConnectionFailuresStartWithAPlainSentence)
                            "Error Msg: Error during FTP CD operation.\r\nProcedure: FTPChangeRemoteFolder"))
         << r.error.toStdString();
     EXPECT_TRUE(r.files.isEmpty());
-    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, s.target),
               "Could not reach ftp.example.com on port 21.");
     s.target.protocol = Protocol::Sftp;
-    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, s.target),
               "Could not reach ftp.example.com on port 22.");
     s.target.host = "ftps://h.example:990";
-    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, s.target),
               "Could not reach h.example on port 990.");
 }
 

@@ -4,14 +4,14 @@
 // blocks the caller's event loop. The remote current directory is tracked here
 // and every URL is built from it.
 
-#include "platform/Transport.h"
+#include "publish/transport/Transport.h"
 
 #include <QObject>
 #include <memory>
 
 class QThread;
 
-namespace platform {
+namespace transport {
 
 class CurlWorker;
 
@@ -44,4 +44,4 @@ private:
     QString m_cwd;
 };
 
-} // namespace platform
+} // namespace transport

@@ -1,6 +1,6 @@
-#include "platform/FtpCommand.h"
+#include "publish/transport/FtpCommand.h"
 
-namespace platform {
+namespace transport {
 
 namespace {
 
@@ -56,4 +56,4 @@ bool SplitGetArguments(const QString &args, QString &remote, QString &local)
     return found;
 }
 
-} // namespace platform
+} // namespace transport

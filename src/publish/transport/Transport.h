@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-namespace platform {
+namespace transport {
 
 // ResponseCode values. 0 is success; kServerRefused means the server answered a
 // command with a refusal, whose reply line is the ResponseInfo.
@@ -81,4 +81,4 @@ public:
     virtual QString GetChunk(int size) = 0;
 };
 
-} // namespace platform
+} // namespace transport

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace platform {
+namespace transport {
 
 // "Put": `"local" remote`. Both paths may hold quotes and blanks: where the local
 // path and the remote one end in the same file name settles the split. False (outputs unspecified) when
@@ -12,4 +12,4 @@ bool SplitPutArguments(const QString &args, QString &local, QString &remote);
 // "Get": `remote "local"`. False (outputs unspecified) when either part is missing.
 bool SplitGetArguments(const QString &args, QString &remote, QString &local);
 
-} // namespace platform
+} // namespace transport

@@ -1,5 +1,5 @@
-#include "platform/CurlTransport.h"
-#include "platform/FtpCommand.h"
+#include "publish/transport/CurlTransport.h"
+#include "publish/transport/FtpCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 #include <curl/curl.h>
 #include <mutex>
 
-namespace platform {
+namespace transport {
 
 namespace {
 
@@ -860,4 +860,4 @@ QString CurlTransport::GetChunk(int size)
     return piece;
 }
 
-} // namespace platform
+} // namespace transport
