@@ -54,7 +54,9 @@ bool pagesReadyToSend(const QStringList &paths, QWidget *parent)
 
 } // namespace
 
-FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::FrmUploadInfo>())
+FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engine)
+    : QDialog(parent), m_ui(std::make_unique<Ui::FrmUploadInfo>()),
+      m_engine(engine ? std::move(engine) : std::make_unique<UploadEngine>())
 {
     m_ui->setupUi(this);
     setWindowTitle(QStringLiteral("Quillmark : Upload Files"));
@@ -75,7 +77,6 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
     connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
 
-    m_engine = std::make_unique<UploadEngine>();
     m_engine->setRemovalConfirmation([this](const QStringList &remote) {
         return platform::dialogs().message(
                    QStringLiteral("%1 files on the server are no longer used:\n%2\n\nRemove them?")

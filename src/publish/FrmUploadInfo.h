@@ -2,6 +2,8 @@
 // The upload window: connection settings, the list of files and folders to send,
 // the status box, and the commands; the publishing itself is the engine's.
 
+#include "publish/UploadEngine.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -15,14 +17,11 @@ class FrmUploadInfo;
 
 namespace publish {
 
-class UploadEngine;
-struct Summary;
-struct Target;
-
 class FrmUploadInfo : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmUploadInfo(QWidget *parent = nullptr);
+    // Without an engine the window makes one over the real network.
+    explicit FrmUploadInfo(QWidget *parent = nullptr, std::unique_ptr<UploadEngine> engine = {});
     ~FrmUploadInfo() override;
 
     // Refills the list from a dependency list (a page's path + ".files"); a missing
