@@ -1,6 +1,7 @@
 #include "publish/UploadEngine.h"
 
 #include "generation/FileList.h"
+#include "platform/HttpFetch.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
 #include "publish/SiteFiles.h"
@@ -14,13 +15,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
-#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <future>
@@ -850,42 +848,30 @@ QString LiveAddress(const QString &webAddress, const QString &remotePath)
 
 QString CheckLiveAddress(const QString &url, qint64 expectedSize, int timeoutMs)
 {
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(timeoutMs);
-    QNetworkReply *reply = manager.get(request);
+    platform::HttpFetch fetch;
     QEventLoop loop;
-    QByteArray body;
-    bool tooLarge = false;
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->readAll();
-        if (body.size() > expectedSize + (1 << 20)) {
-            tooLarge = true;
-            reply->abort();
-        }
+    bool ok = false;
+    qint64 size = 0;
+    QObject::connect(&fetch, &platform::HttpFetch::finished, &loop, [&](bool good, const QByteArray &body) {
+        ok = good;
+        size = body.size();
+        loop.quit();
     });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, [&] { reply->abort(); });
-    if (!reply->isFinished())
+    // A page a little larger than the one sent still says what came back.
+    fetch.start(QUrl(url), timeoutMs, expectedSize + (1 << 20));
+    if (fetch.isRunning())
         loop.exec();
-    body += reply->readAll();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    const auto error = reply->error();
-    const QString errorText = reply->errorString();
-    delete reply;
-    if (status == 0)
-        return QStringLiteral("The page at %1 did not answer (%2).").arg(url, errorText);
-    if (status != 200)
+    if (fetch.status() == 0)
+        return QStringLiteral("The page at %1 did not answer (%2).").arg(url, fetch.errorText());
+    if (fetch.status() != 200)
         return QStringLiteral("The page at %1 answered %2 %3 instead of 200.")
             .arg(url)
-            .arg(status)
-            .arg(reason);
-    if (tooLarge || error != QNetworkReply::NoError || body.size() != expectedSize)
+            .arg(fetch.status())
+            .arg(fetch.reason());
+    if (!ok || size != expectedSize)
         return QStringLiteral("The page at %1 answered with %2 bytes, but %3 were sent.")
             .arg(url)
-            .arg(body.size())
+            .arg(ok ? size : fetch.received())
             .arg(expectedSize);
     return QString();
 }
