@@ -125,6 +125,7 @@ signals:
     void status(const QString &line);
 
 private:
+    class Run;
     std::function<std::unique_ptr<transport::Transport>()> m_factory;
     std::function<bool(const QStringList &)> m_confirmRemoval;
     std::function<bool()> m_confirmDirect;
