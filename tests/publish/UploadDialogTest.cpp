@@ -1,8 +1,6 @@
 #include "FtpServerFixture.h"
 #include "MemoryTransport.h"
 #include "common/RecordingDialogs.h"
-#include "generation/PageData.h"
-#include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "publish/FrmUploadInfo.h"
 #include "publish/SavedTarget.h"
@@ -80,13 +78,13 @@ struct UploadFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(UploadFixture, GeneratedPageAndFolderTreeLandInPlace)
+TEST_F(UploadFixture, ListedPageAndFolderTreeLandInPlace)
 {
-    ASSERT_TRUE(QFile::link(testing_support::sourceDir() + "/templates", app.filePath("templates")));
-    generation::PageData data;
-    data.txtSoftwareName = "Sunrise Pro";
-    QString tmpl = "Clarity", page = site.filePath("sunrise.htm"), image;
-    ASSERT_TRUE(generation::GenerateTemplateBasedPage(app.path(), tmpl, page, image, data));
+    const QString page = site.filePath("sunrise.htm");
+    ASSERT_TRUE(makeFile(page, "<title>Sunrise Pro</title><p>Sunrise Pro</p>"));
+    ASSERT_TRUE(makeFile(site.filePath("logo.gif"), sample(500, 7)));
+    ASSERT_TRUE(
+        makeFile(page + ".files", (page + "\r\n" + site.filePath("logo.gif") + "\r\n").toLocal8Bit()));
     // tree/ has no files of its own; a/ has a file and a subfolder.
     const std::pair<QString, int> tree[] = {
         {"a/one.htm", 2000}, {"a/deep/two.htm", 300}, {"b/three.htm", 10}};
