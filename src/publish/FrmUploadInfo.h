@@ -26,9 +26,7 @@ public:
 
     // Refills the list from a dependency list (a page's path + ".files"); a missing
     // file leaves the list alone.
-    void AddFilesToList(const QString &sMainFile);
-    // exec() for the program; tests drive the handlers without a modal loop.
-    int showModal() { return exec(); }
+    void AddFilesToList(const QString &listPath);
 
     // Button handlers (public so that tests can press them without a modal loop).
     void cmdAddFile_Click();
@@ -68,7 +66,7 @@ private:
     std::unique_ptr<Ui::FrmUploadInfo> m_ui;
     std::unique_ptr<UploadEngine> m_engine;
     std::unique_ptr<Target> m_saved; // the server the saved password belongs to, and the password
-    QString sUploadError;
+    QString m_uploadError;
     qint16 m_timeOut = 0;
     bool m_busy = false;
     QList<QWidget *> m_disabled; // controls switched off for a publish
