@@ -390,6 +390,41 @@ TEST_F(UploadFixture, AsksBeforeSendingAPageWithErrors)
     EXPECT_EQ(remote("offer.htm"), "<title>Offer</title><p>Now $5</p>");
 }
 
+// Files sent before and no longer listed go only on a whole publish, and more than ten
+// only when the user says so; kept, they are named in the status box.
+TEST_F(UploadFixture, UnusedFilesGoOnlyOnAWholePublishAndWhenAllowed)
+{
+    for (int i = 0; i < 11; ++i)
+        ASSERT_TRUE(makeFile(site.filePath(QString("old/%1.gif").arg(i)), "x"));
+    ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a"));
+    auto win = window();
+    FrmUploadInfo &w = *win;
+    fill(w);
+    add(w, site.filePath("old"), true);
+    add(w, site.filePath("a.htm"));
+    upload(w, {"Upload Over"});
+    ASSERT_EQ(server.files.size(), 12u);
+
+    w.cmdRemoveAll_Click();
+    add(w, site.filePath("a.htm"));
+    w.ui()->chkRemoveUnused->setChecked(true);
+    row(w, 0)->setCheckState(0, Qt::Checked);
+    upload(w, {"Upload Over"}, true);
+    EXPECT_EQ(server.files.size(), 12u) << "Upload Selected removes nothing";
+
+    const QString asked = "11 files on the server are no longer used:\n0\\.gif\n.*Remove them\\?";
+    dialogs.answers = {platform::Answer::No};
+    upload(w, {asked, "Upload Over"});
+    EXPECT_EQ(server.files.size(), 12u);
+    EXPECT_TRUE(
+        w.ui()->txtStatus->toPlainText().endsWith("No longer used: 0.gif, 1.gif, 10.gif, 2.gif, 3.gif, "
+                                                  "4.gif, 5.gif, 6.gif, 7.gif, 8.gif, 9.gif"))
+        << qPrintable(w.ui()->txtStatus->toPlainText());
+    dialogs.answers = {platform::Answer::Yes};
+    upload(w, {asked, "Upload Over"});
+    EXPECT_EQ(server.files.size(), 1u);
+}
+
 // The saved password belongs to the saved protocol, server, port and user: it leaves
 // the box with any of them and comes back with them; one typed in stays.
 TEST_F(UploadFixture, SavedPasswordStaysWithItsServer)
