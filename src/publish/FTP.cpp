@@ -1,6 +1,6 @@
 #include "publish/FTP.h"
 
-#include "platform/CurlTransport.h"
+#include "publish/transport/CurlTransport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,8 +41,8 @@ QString unsafeLocalName(const QString &name)
 
 } // namespace
 
-FTP::FTP(std::unique_ptr<platform::Transport> transport)
-    : m_ctl(transport ? std::move(transport) : std::make_unique<platform::CurlTransport>())
+FTP::FTP(std::unique_ptr<transport::Transport> transport)
+    : m_ctl(transport ? std::move(transport) : std::make_unique<transport::CurlTransport>())
 {
 }
 
@@ -105,15 +105,15 @@ bool FTP::FTPInit(const QString &sURL, const QString &sUserName, const QString &
     m_ctl->URL = sURL;
     m_ctl->UserName = sUserName;
     m_ctl->Password = sPassword;
-    m_ctl->Protocol = platform::kProtocolFtp;
+    m_ctl->Protocol = transport::kProtocolFtp;
     m_ctl->RequestTimeout = iTimeOut > 0 ? iTimeOut : 300;
     if (iRemotePort != 0)
         m_ctl->RemotePort = iRemotePort;
     if (!sProxy.isEmpty()) {
-        m_ctl->AccessType = platform::kAccessNamedProxy;
+        m_ctl->AccessType = transport::kAccessNamedProxy;
         m_ctl->Proxy = sProxy;
     } else {
-        m_ctl->AccessType = platform::kAccessDefault;
+        m_ctl->AccessType = transport::kAccessDefault;
     }
     return true;
 }
@@ -134,7 +134,7 @@ bool FTP::FTPCreateRemoteFolder(const QString &sFTPFolder, QString &sError)
     status(QStringLiteral("Creating Remote Folder ") + sFTPFolder);
     // A refusal usually means the folder exists already; a real problem shows at
     // the change into it that follows.
-    if (run(QStringLiteral("MKDIR ") + sFTPFolder) || m_ctl->ResponseCode() == platform::kServerRefused)
+    if (run(QStringLiteral("MKDIR ") + sFTPFolder) || m_ctl->ResponseCode() == transport::kServerRefused)
         return true;
     sError = fFormatError(failureText(kMkdFailed), QStringLiteral("FTPCreateRemoteFolder"), QString());
     return false;

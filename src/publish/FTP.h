@@ -3,7 +3,7 @@
 // operation but FTPClose waits for its command, returns true on success and hands
 // back a multi-line error report through sError on failure (untouched on success).
 
-#include "platform/Transport.h"
+#include "publish/transport/Transport.h"
 
 #include <QString>
 #include <functional>
@@ -14,7 +14,7 @@ namespace publish {
 class FTP {
 public:
     // Without a transport the client makes its own libcurl one.
-    explicit FTP(std::unique_ptr<platform::Transport> transport = nullptr);
+    explicit FTP(std::unique_ptr<transport::Transport> transport = nullptr);
     ~FTP();
     FTP(const FTP &) = delete;
     FTP &operator=(const FTP &) = delete;
@@ -45,7 +45,7 @@ public:
         m_fileSent = std::move(sink);
     }
 
-    platform::Transport &transport() { return *m_ctl; }
+    transport::Transport &transport() { return *m_ctl; }
 
 private:
     // A failure that did not come from the server's answer (a missing local
@@ -65,7 +65,7 @@ private:
     QString failureText(const QString &fixedMessage) const;
     void status(const QString &text);
 
-    std::unique_ptr<platform::Transport> m_ctl;
+    std::unique_ptr<transport::Transport> m_ctl;
     std::function<void(const QString &)> m_status;
     std::function<void(const QString &, bool)> m_fileSent;
     PendingError m_err;

@@ -54,7 +54,9 @@ bool pagesReadyToSend(const QStringList &paths, QWidget *parent)
 
 } // namespace
 
-FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_unique<Ui::FrmUploadInfo>())
+FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engine)
+    : QDialog(parent), m_ui(std::make_unique<Ui::FrmUploadInfo>()),
+      m_engine(engine ? std::move(engine) : std::make_unique<UploadEngine>())
 {
     m_ui->setupUi(this);
     setWindowTitle(QStringLiteral("Quillmark : Upload Files"));
@@ -75,7 +77,6 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent) : QDialog(parent), m_ui(std::make_
     connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
 
-    m_engine = std::make_unique<UploadEngine>();
     m_engine->setRemovalConfirmation([this](const QStringList &remote) {
         return platform::dialogs().message(
                    QStringLiteral("%1 files on the server are no longer used:\n%2\n\nRemove them?")
@@ -200,11 +201,11 @@ QTreeWidgetItem *FrmUploadInfo::addRow(const QString &name, const QString &path)
     return item;
 }
 
-void FrmUploadInfo::AddFilesToList(const QString &sMainFile)
+void FrmUploadInfo::AddFilesToList(const QString &listPath)
 {
-    if (!QFileInfo(sMainFile).isFile() || !QFileInfo(sMainFile).isReadable())
+    if (!QFileInfo(listPath).isFile() || !QFileInfo(listPath).isReadable())
         return;
-    const SiteFiles listed = ReadFilesList(sMainFile, ProgramOwnFiles());
+    const SiteFiles listed = ReadFilesList(listPath, ProgramOwnFiles());
     m_ui->lstFiles->clear();
     for (const SiteFile &f : listed.files)
         addRow(f.remote, f.local)->setSelected(true);
@@ -352,7 +353,7 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
     if (m_busy || !pagesReadyToSend(paths, this) || !readTarget(target))
         return;
     BusyScope scope([this](bool b) { setBusy(b); });
-    sUploadError.clear();
+    m_uploadError.clear();
     m_ui->prgUpload->setValue(0);
     m_ui->prgUpload->setFormat(QString());
     m_ui->lblLiveAddress->clear();
@@ -370,7 +371,7 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
     const Summary summary = m_engine->run(rows, target, options);
 
     if (!summary.error.isEmpty()) {
-        sUploadError = summary.error;
+        m_uploadError = summary.error;
         ShowUploadError(summary.error);
     }
     for (const FileResult &r : summary.files) {
@@ -379,8 +380,8 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
         // A failure that ended the run has been shown already.
         if (r.error != summary.error) {
             // A file left out before sending names itself only in its path.
-            sUploadError = r.remote.isEmpty() ? r.local + QStringLiteral("\r\n") + r.error : r.error;
-            ShowUploadError(sUploadError);
+            m_uploadError = r.remote.isEmpty() ? r.local + QStringLiteral("\r\n") + r.error : r.error;
+            ShowUploadError(m_uploadError);
         }
         setStatus(QString());
     }
@@ -403,12 +404,12 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
             setStatus(lines.join('\n'));
         return;
     }
-    if (summary.cancelled && sUploadError.isEmpty()) {
+    if (summary.cancelled && m_uploadError.isEmpty()) {
         setStatus(
             QStringLiteral("Stopped after %1 files; the next publish sends the rest.").arg(summary.sent));
         return;
     }
-    if (sUploadError.isEmpty()) {
+    if (m_uploadError.isEmpty()) {
         QProgressBar *bar = m_ui->prgUpload;
         bar->setValue(bar->maximum());
         platform::msgBox(QStringLiteral("Upload Over"), this);

@@ -2,6 +2,8 @@
 // The upload window: connection settings, the list of files and folders to send,
 // the status box, and the commands; the publishing itself is the engine's.
 
+#include "publish/UploadEngine.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -15,21 +17,16 @@ class FrmUploadInfo;
 
 namespace publish {
 
-class UploadEngine;
-struct Summary;
-struct Target;
-
 class FrmUploadInfo : public QDialog {
     Q_OBJECT
 public:
-    explicit FrmUploadInfo(QWidget *parent = nullptr);
+    // Without an engine the window makes one over the real network.
+    explicit FrmUploadInfo(QWidget *parent = nullptr, std::unique_ptr<UploadEngine> engine = {});
     ~FrmUploadInfo() override;
 
     // Refills the list from a dependency list (a page's path + ".files"); a missing
     // file leaves the list alone.
-    void AddFilesToList(const QString &sMainFile);
-    // exec() for the program; tests drive the handlers without a modal loop.
-    int showModal() { return exec(); }
+    void AddFilesToList(const QString &listPath);
 
     // Button handlers (public so that tests can press them without a modal loop).
     void cmdAddFile_Click();
@@ -69,7 +66,7 @@ private:
     std::unique_ptr<Ui::FrmUploadInfo> m_ui;
     std::unique_ptr<UploadEngine> m_engine;
     std::unique_ptr<Target> m_saved; // the server the saved password belongs to, and the password
-    QString sUploadError;
+    QString m_uploadError;
     qint16 m_timeOut = 0;
     bool m_busy = false;
     QList<QWidget *> m_disabled; // controls switched off for a publish

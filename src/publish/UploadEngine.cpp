@@ -1,10 +1,11 @@
 #include "publish/UploadEngine.h"
 
 #include "generation/FileList.h"
-#include "platform/CurlTransport.h"
+#include "platform/HttpFetch.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
 #include "publish/SiteFiles.h"
+#include "publish/transport/CurlTransport.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -14,13 +15,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryFile>
-#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <future>
@@ -230,7 +228,7 @@ QString targetTitle(const Target &t)
 }
 
 // Executes one command and waits for it, keeping the windows painted.
-bool exec(platform::Transport &ctl, const QString &command)
+bool exec(transport::Transport &ctl, const QString &command)
 {
     ctl.Execute(command);
     while (ctl.StillExecuting())
@@ -238,7 +236,7 @@ bool exec(platform::Transport &ctl, const QString &command)
     return ctl.ResponseCode() == 0;
 }
 
-QString output(platform::Transport &ctl)
+QString output(transport::Transport &ctl)
 {
     QString text;
     for (QString piece = ctl.GetChunk(65536); !piece.isEmpty(); piece = ctl.GetChunk(65536))
@@ -256,8 +254,8 @@ const QChar kSep(0);
 
 bool connectionGone(int code)
 {
-    return code != platform::kTransportOk && code != platform::kServerRefused &&
-           code != platform::kTransportLocalFile && code != platform::kTransportInternal;
+    return code != transport::kTransportOk && code != transport::kServerRefused &&
+           code != transport::kTransportLocalFile && code != transport::kTransportInternal;
 }
 
 } // namespace
@@ -335,23 +333,23 @@ QString PlainFailure(int code, const Target &target)
 {
     const QString host = hostName(target);
     switch (code) {
-    case platform::kTransportLoginFailed:
+    case transport::kTransportLoginFailed:
         return QStringLiteral("The server refused the user name or password.");
-    case platform::kTransportCannotConnect:
+    case transport::kTransportCannotConnect:
         return QStringLiteral("Could not reach %1 on port %2.").arg(host).arg(effectivePort(target));
-    case platform::kTransportNameNotResolved:
+    case transport::kTransportNameNotResolved:
         return QStringLiteral("Could not find the server %1.").arg(host);
-    case platform::kTransportTimedOut:
+    case transport::kTransportTimedOut:
         return QStringLiteral("The server %1 did not answer in time.").arg(host);
-    case platform::kTransportSecurity:
+    case transport::kTransportSecurity:
         return QStringLiteral("The secure connection to %1 could not be set up.").arg(host);
-    case platform::kTransportConnectionLost:
+    case transport::kTransportConnectionLost:
         return QStringLiteral("The connection to %1 was lost.").arg(host);
-    case platform::kTransportLocalFile:
+    case transport::kTransportLocalFile:
         return QStringLiteral("A local file could not be read.");
-    case platform::kServerRefused:
+    case transport::kServerRefused:
         return QStringLiteral("The server refused the request.");
-    case platform::kTransportTooLarge:
+    case transport::kTransportTooLarge:
         return QStringLiteral("The server %1 sent far more than expected, so the transfer was stopped.")
             .arg(host);
     default:
@@ -359,12 +357,12 @@ QString PlainFailure(int code, const Target &target)
     }
 }
 
-UploadEngine::UploadEngine(std::function<std::unique_ptr<platform::Transport>()> transportFactory,
+UploadEngine::UploadEngine(std::function<std::unique_ptr<transport::Transport>()> transportFactory,
                            QObject *parent)
     : QObject(parent), m_factory(std::move(transportFactory))
 {
     if (!m_factory)
-        m_factory = [] { return std::make_unique<platform::CurlTransport>(); };
+        m_factory = [] { return std::make_unique<transport::CurlTransport>(); };
 }
 
 UploadEngine::~UploadEngine() = default;
@@ -397,9 +395,9 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
         return QString();
     const int code = ftp.transport().ResponseCode();
     const QString sentence =
-        code == platform::kTransportInternal
+        code == transport::kTransportInternal
             ? QStringLiteral("The server address \"%1\" cannot be used.").arg(target.host)
-        : code == platform::kServerRefused
+        : code == transport::kServerRefused
             ? QStringLiteral("The server has no remote folder \"%1\", or refused to open it.")
                   .arg(target.remoteFolder)
             : PlainFailure(code, target);
@@ -421,69 +419,311 @@ QString UploadEngine::testConnection(const Target &target, int timeoutSeconds, b
         .arg(hostName(target), target.remoteFolder.isEmpty() ? QStringLiteral("/") : target.remoteFolder);
 }
 
-Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const Options &options)
-{
-    Summary summary;
-    if (m_running) {
-        summary.error = QStringLiteral("A publish is already under way.");
-        return summary;
-    }
-    m_running = true;
-    m_cancel = false;
-    struct Reset {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{m_running};
-    auto say = [this](const QString &line) { emit status(line); };
-
-    QVector<Item> plan = planRows(rows, options.includeHidden, summary, *this);
-    // The files are read while the server answers the login and the listings.
-    QVector<QByteArray> hashes(plan.size());
-    auto hashing = std::async(std::launch::async, [&plan, &hashes] {
-        for (int i = 0; i < plan.size(); ++i)
-            hashes[i] = fileHash(plan[i].local);
-    });
-    const QString manifestFile =
-        options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
-    Manifest manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
-
-    QSet<QString> planned;
-    for (const Item &it : plan)
-        planned.insert(it.remote);
-    for (auto it = manifest.cbegin(); it != manifest.cend(); ++it) {
-        if (!planned.contains(it.key()))
-            summary.noLongerUsed << it.key();
-    }
-    summary.noLongerUsed.sort();
-
-    FTP ftp(m_factory());
-    platform::Transport &ctl = ftp.transport();
-    emit progress(0, 0, 0, 0, QString());
-    const QString openError = openTarget(ftp, target, options.timeoutSeconds, say);
-    if (!openError.isEmpty()) {
-        summary.error = openError;
-        ftp.FTPClose();
-        return summary;
+// One publish and what it learns on the way, in three steps: plan (what the rows
+// hold, what the server and the manifest already have, what must go), send, and
+// prune what is no longer used.
+class UploadEngine::Run {
+public:
+    Run(UploadEngine &owner, const Target &target, const Options &options, Summary &summary)
+        : engine(owner), target(target), options(options), summary(summary), ftp(owner.m_factory()),
+          ctl(ftp.transport())
+    {
     }
 
-    // One listing per remote folder the plan touches, parents before children.
-    QStringList folders;
-    for (const Item &it : plan) {
-        for (QString f = folderOf(it.remote);; f = folderOf(f)) {
-            if (!folders.contains(f))
-                folders << f;
-            if (f.isEmpty())
-                break;
+    // False when the run ends here: it failed, or it was a dry run.
+    bool plan(const QVector<Row> &rows)
+    {
+        items = planRows(rows, options.includeHidden, summary, engine);
+        // The files are read while the server answers the login and the listings.
+        QVector<QByteArray> hashes(items.size());
+        auto hashing = std::async(std::launch::async, [this, &hashes] {
+            for (int i = 0; i < items.size(); ++i)
+                hashes[i] = fileHash(items[i].local);
+        });
+        manifestFile =
+            options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
+        manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
+
+        QSet<QString> planned;
+        for (const Item &it : items)
+            planned.insert(it.remote);
+        for (auto it = manifest.cbegin(); it != manifest.cend(); ++it) {
+            if (!planned.contains(it.key()))
+                summary.noLongerUsed << it.key();
         }
+        summary.noLongerUsed.sort();
+
+        emit engine.progress(0, 0, 0, 0, QString());
+        const QString openError =
+            openTarget(ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); });
+        if (!openError.isEmpty()) {
+            summary.error = openError;
+            ftp.FTPClose();
+            return false;
+        }
+
+        // One listing per remote folder the plan touches, parents before children.
+        QStringList folders;
+        for (const Item &it : items) {
+            for (QString f = folderOf(it.remote);; f = folderOf(f)) {
+                if (!folders.contains(f))
+                    folders << f;
+                if (f.isEmpty())
+                    break;
+            }
+        }
+        std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) {
+            return a.count('/') != b.count('/') ? a.count('/') < b.count('/') : a < b;
+        });
+        if (folders.isEmpty())
+            folders << QString();
+        for (const QString &f : folders) {
+            if (!f.isEmpty() && !existing.contains(folderOf(f)))
+                continue; // its parent is missing, so it is too
+            if (!listFolder(f, listed[f])) {
+                listed.remove(f);
+                if (ctl.ResponseCode() != transport::kServerRefused) {
+                    summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
+                                    report(ctl.ResponseInfo(), "FTPList");
+                    ftp.FTPClose();
+                    return false;
+                }
+                continue;
+            }
+            existing.insert(f);
+        }
+
+        hashing.wait();
+        for (int i = 0; i < items.size(); ++i)
+            items[i].hash = hashes[i];
+        for (Item &it : items) {
+            const auto known = manifest.constFind(it.remote);
+            const bool same = known != manifest.cend() && known->size == it.size && known->hash == it.hash;
+            const auto folder = listed.constFind(folderOf(it.remote));
+            bool onServer = false;
+            if (folder != listed.cend()) {
+                const auto e = folder->constFind(nameOf(it.remote));
+                it.replaces = e != folder->cend();
+                // Without a size from the server the file is sent again rather than trusted.
+                onServer = it.replaces && !e->isFolder && e->size == it.size;
+            }
+            it.send = !options.onlyChanged || !same || !onServer;
+            if (it.send) {
+                ++toSend;
+                bytesTotal += it.size;
+            }
+        }
+
+        // Pictures and style sheets before pages, so no page goes live before its files;
+        // in each group the files the server does not have yet first.
+        std::stable_sort(items.begin(), items.end(), [](const Item &a, const Item &b) {
+            const int ka = isPage(a.remote) * 2 + a.replaces, kb = isPage(b.remote) * 2 + b.replaces;
+            return ka < kb;
+        });
+
+        if (options.dryRun) {
+            for (const Item &it : items) {
+                FileResult r{it.local, it.remote, it.send ? Action::WouldSend : Action::Unchanged, QString(),
+                             it.size};
+                it.send ? void() : void(++summary.unchanged);
+                summary.files << r;
+                emit engine.fileDone(r);
+            }
+            ftp.FTPClose();
+            return false;
+        }
+
+        return true;
     }
-    std::sort(folders.begin(), folders.end(), [](const QString &a, const QString &b) {
-        return a.count('/') != b.count('/') ? a.count('/') < b.count('/') : a < b;
-    });
-    if (folders.isEmpty())
-        folders << QString();
+
+    // False when the run ends here, before anything was sent.
+    bool send()
+    {
+        // The manifest stops naming what this run may change before anything is sent: a
+        // run killed halfway must leave no entry that claims a version the server lacks.
+        bool manifestChanged = false;
+        for (const Item &it : items)
+            manifestChanged = (it.send && manifest.remove(it.remote) > 0) || manifestChanged;
+        if (manifestChanged && !saveOrForget()) {
+            summary.error =
+                QStringLiteral("The list of sent files in %1 could not be updated, so nothing was sent.")
+                    .arg(manifestFile);
+            ftp.FTPClose();
+            return false;
+        }
+
+        // Temporary files an interrupted publish left behind.
+        for (auto f = listed.cbegin(); f != listed.cend(); ++f) {
+            for (const RemoteEntry &e : *f) {
+                if (!e.isFolder && e.name.startsWith(kTemporaryPrefix))
+                    exec(ctl, QStringLiteral("Delete") + kSep + joinRemote(f.key(), e.name));
+            }
+        }
+
+        ctl.Progress = [this](qint64 now, qint64) {
+            emit engine.progress(done, toSend, bytesDone + now, bytesTotal, QString());
+        };
+        // Progress of a file's bytes is only worth waking the window for on big files.
+        ctl.ProgressMinBytes = 256 * 1024;
+
+        // Sent files wait here until a listing shows the server holds them whole; only
+        // then do they enter the manifest.
+        QElapsedTimer sinceConfirmed;
+        sinceConfirmed.start();
+
+        // A server that cannot rename sends files in place only when allowed to.
+        // New files go first, straight to their names (no live page links to them yet),
+        // so whether the server renames is found out beforehand with a file of our own.
+        const auto firstSend =
+            std::find_if(items.cbegin(), items.cend(), [](const Item &it) { return it.send; });
+        const auto firstReplacement =
+            std::find_if(items.cbegin(), items.cend(), [](const Item &it) { return it.send && it.replaces; });
+        QTemporaryFile probe;
+        if (firstReplacement != items.cend() && firstSend != firstReplacement && probe.open() &&
+            probe.write("quillmark") > 0 && probe.flush()) {
+            const QString folder = folderOf(firstReplacement->remote);
+            const QString sent = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe")),
+                          renamed = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe-renamed"));
+            const bool renames =
+                exec(ctl, QStringLiteral("Put") + kSep + probe.fileName() + kSep + sent + kSep + renamed);
+            const bool refused = !renames && ctl.ResponseCode() == transport::kTransportRenameRefused;
+            exec(ctl, QStringLiteral("Delete") + kSep + (renames ? renamed : sent));
+            if (refused)
+                mayGoDirect();
+        }
+
+        for (const Item &it : items) {
+            if (!it.send) {
+                FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
+                ++summary.unchanged;
+                summary.files << r;
+                emit engine.fileDone(r);
+                continue;
+            }
+            if (engine.m_cancel) {
+                summary.cancelled = true;
+                break;
+            }
+            if (summary.renameRefused)
+                break;
+            // Folders the server does not have yet, parents first.
+            const QString folder = folderOf(it.remote);
+            if (!existing.contains(folder)) {
+                QStringList chain;
+                for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
+                    chain.prepend(f);
+                QString ignored;
+                for (const QString &f : chain) {
+                    ftp.FTPCreateRemoteFolder(f, ignored);
+                    existing.insert(f);
+                }
+            }
+            emit engine.progress(done, toSend, bytesDone, bytesTotal, it.local);
+            say(QStringLiteral("Uploading File : \r\n") + it.local);
+            const QString finalRemote = it.remote;
+            QString sentence; // a failure found out here, not by the transport
+            bool ok = false;
+            if (!direct && it.replaces) {
+                // Whole under a temporary name, then renamed: no visitor gets half a file.
+                const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
+                ok = exec(ctl,
+                          QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
+                if (!ok && ctl.ResponseCode() == transport::kTransportRenameRefused) {
+                    // A server that kept nothing refuses the rename too: only a temporary
+                    // file that arrived whole shows the server cannot rename.
+                    QHash<QString, RemoteEntry> names;
+                    const bool arrived = listFolder(folder, names) &&
+                                         names.value(kTemporaryPrefix + nameOf(it.remote)).size == it.size;
+                    exec(ctl, QStringLiteral("Delete") + kSep + temporary);
+                    if (!arrived) {
+                        sentence = keptSentence(
+                            it.remote,
+                            qMax<qint64>(0, names.value(kTemporaryPrefix + nameOf(it.remote)).size));
+                    } else if (!mayGoDirect()) {
+                        break;
+                    } else {
+                        ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
+                    }
+                }
+            } else {
+                ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
+            }
+            ++done;
+            FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, sentence, it.size};
+            if (ok) {
+                ++summary.sent;
+                bytesDone += it.size;
+                unconfirmed << summary.files.size();
+                sentItems.insert(summary.files.size(), it);
+                if (direct || !it.replaces)
+                    sentDirect.insert(summary.files.size());
+            } else {
+                ++summary.failed;
+                const int code = ctl.ResponseCode();
+                const QString info = ctl.ResponseInfo().isEmpty()
+                                         ? QStringLiteral("Error during FTP Put operation.")
+                                         : ctl.ResponseInfo();
+                if (r.error.isEmpty())
+                    r.error = (code == transport::kServerRefused
+                                   ? QStringLiteral("The server refused the file %1.").arg(it.remote)
+                                   : PlainFailure(code, target)) +
+                              QStringLiteral("\r\n") + report(info, "FTPPut");
+            }
+            summary.files << r;
+            emit engine.fileDone(r);
+            emit engine.progress(done, toSend, bytesDone, bytesTotal, QString());
+            if (!ok && sentence.isEmpty() && connectionGone(ctl.ResponseCode())) {
+                summary.error = r.error; // the rest would fail the same way
+                break;
+            }
+            // Now and then the files sent so far are confirmed, so that a run stopped
+            // later does not send them again.
+            if (sinceConfirmed.elapsed() > 2000 || unconfirmed.size() >= 100) {
+                confirmSent();
+                sinceConfirmed.restart();
+            }
+        }
+        ctl.Progress = nullptr;
+        if (summary.error.isEmpty() || !connectionGone(ctl.ResponseCode()))
+            confirmSent();
+
+        return true;
+    }
+
+    void prune()
+    {
+        // An empty list is far likelier a mistake than a wish to empty the site.
+        const bool allSent =
+            summary.failed == 0 && !summary.cancelled && summary.error.isEmpty() && !items.isEmpty();
+        bool removedAny = false;
+        if (options.removeUnused && allSent && !summary.noLongerUsed.isEmpty() &&
+            (summary.noLongerUsed.size() <= 10 || !engine.m_confirmRemoval ||
+             engine.m_confirmRemoval(summary.noLongerUsed))) {
+            for (const QString &remote : summary.noLongerUsed) {
+                if (exec(ctl, QStringLiteral("Delete") + kSep + remote)) {
+                    summary.removed << remote;
+                    manifest.remove(remote);
+                    removedAny = true;
+                } else if (ctl.ResponseCode() == transport::kServerRefused) {
+                    manifest.remove(remote); // gone already, or never to be removed by us
+                    removedAny = true;
+                }
+            }
+        }
+        ftp.FTPClose();
+        if (removedAny && !saveOrForget())
+            say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
+                               "everything again.")
+                    .arg(manifestFile));
+    }
+
+private:
+    void say(const QString &line) { emit engine.status(line); }
+
     // A folder's entries by name; false when the server would not list it. Names that
     // would lead out of the folder are never used, only reported.
-    auto listFolder = [&](const QString &f, QHash<QString, RemoteEntry> &names) {
+    bool listFolder(const QString &f, QHash<QString, RemoteEntry> &names)
+    {
         if (!exec(ctl, QStringLiteral("List") + kSep + f))
             return false;
         QStringList refused;
@@ -497,120 +737,36 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
                                                QStringLiteral("?")),
                          f.isEmpty() ? QStringLiteral("/") : f));
         return true;
-    };
-    QHash<QString, QHash<QString, RemoteEntry>> listed; // folder -> name -> entry
-    QSet<QString> existing{QString()};
-    for (const QString &f : folders) {
-        if (!f.isEmpty() && !existing.contains(folderOf(f)))
-            continue; // its parent is missing, so it is too
-        if (!listFolder(f, listed[f])) {
-            listed.remove(f);
-            if (ctl.ResponseCode() != platform::kServerRefused) {
-                summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
-                                report(ctl.ResponseInfo(), "FTPList");
-                ftp.FTPClose();
-                return summary;
-            }
-            continue;
-        }
-        existing.insert(f);
     }
 
-    hashing.wait();
-    for (int i = 0; i < plan.size(); ++i)
-        plan[i].hash = hashes[i];
-    int toSend = 0;
-    qint64 bytesTotal = 0;
-    for (Item &it : plan) {
-        const auto known = manifest.constFind(it.remote);
-        const bool same = known != manifest.cend() && known->size == it.size && known->hash == it.hash;
-        const auto folder = listed.constFind(folderOf(it.remote));
-        bool onServer = false;
-        if (folder != listed.cend()) {
-            const auto e = folder->constFind(nameOf(it.remote));
-            it.replaces = e != folder->cend();
-            // Without a size from the server the file is sent again rather than trusted.
-            onServer = it.replaces && !e->isFolder && e->size == it.size;
-        }
-        it.send = !options.onlyChanged || !same || !onServer;
-        if (it.send) {
-            ++toSend;
-            bytesTotal += it.size;
-        }
-    }
-
-    // Pictures and style sheets before pages, so no page goes live before its files;
-    // in each group the files the server does not have yet first.
-    std::stable_sort(plan.begin(), plan.end(), [](const Item &a, const Item &b) {
-        const int ka = isPage(a.remote) * 2 + a.replaces, kb = isPage(b.remote) * 2 + b.replaces;
-        return ka < kb;
-    });
-
-    if (options.dryRun) {
-        for (const Item &it : plan) {
-            FileResult r{it.local, it.remote, it.send ? Action::WouldSend : Action::Unchanged, QString(),
-                         it.size};
-            it.send ? void() : void(++summary.unchanged);
-            summary.files << r;
-            emit fileDone(r);
-        }
-        ftp.FTPClose();
-        return summary;
-    }
-
-    // The manifest stops naming what this run may change before anything is sent: a
-    // run killed halfway must leave no entry that claims a version the server lacks.
-    auto saveOrForget = [&] {
+    // Saves the manifest; one that cannot be saved is removed, as it may claim what
+    // the server lacks.
+    bool saveOrForget()
+    {
         if (manifestFile.isEmpty() || saveManifest(manifestFile, targetTitle(target), manifest))
             return true;
         return !QFile::exists(manifestFile) || QFile::remove(manifestFile);
-    };
-    bool manifestChanged = false;
-    for (const Item &it : plan)
-        manifestChanged = (it.send && manifest.remove(it.remote) > 0) || manifestChanged;
-    if (manifestChanged && !saveOrForget()) {
-        summary.error =
-            QStringLiteral("The list of sent files in %1 could not be updated, so nothing was sent.")
-                .arg(manifestFile);
-        ftp.FTPClose();
-        return summary;
     }
 
-    // Temporary files an interrupted publish left behind.
-    for (auto f = listed.cbegin(); f != listed.cend(); ++f) {
-        for (const RemoteEntry &e : *f) {
-            if (!e.isFolder && e.name.startsWith(kTemporaryPrefix))
-                exec(ctl, QStringLiteral("Delete") + kSep + joinRemote(f.key(), e.name));
-        }
-    }
-
-    int done = 0;
-    qint64 bytesDone = 0;
-    ctl.Progress = [&](qint64 now, qint64) {
-        emit progress(done, toSend, bytesDone + now, bytesTotal, QString());
-    };
-    // Progress of a file's bytes is only worth waking the window for on big files.
-    ctl.ProgressMinBytes = 256 * 1024;
-
-    // Sent files wait here until a listing shows the server holds them whole; only
-    // then do they enter the manifest.
-    QVector<int> unconfirmed; // indexes into summary.files
-    QHash<int, Item> sentItems;
-    QSet<int> sentDirect;
-    auto failSent = [&](int index, const QString &sentence) {
+    void failSent(int index, const QString &sentence)
+    {
         FileResult &r = summary.files[index];
         r.action = Action::Failed;
         r.error = sentence;
         --summary.sent;
         ++summary.failed;
-        emit fileDone(r);
-    };
-    auto keptSentence = [](const QString &remote, qint64 bytes) {
+        emit engine.fileDone(r);
+    }
+
+    static QString keptSentence(const QString &remote, qint64 bytes)
+    {
         return QStringLiteral("The server says it kept %1, but it holds %2 bytes of it.")
             .arg(remote)
             .arg(bytes);
-    };
-    auto confirmSent = [&] {
+    }
+
+    void confirmSent()
+    {
         if (unconfirmed.isEmpty())
             return;
         QHash<QString, QVector<int>> byFolder;
@@ -647,16 +803,13 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
             say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
                                "everything again.")
                     .arg(manifestFile));
-    };
-    QElapsedTimer sinceConfirmed;
-    sinceConfirmed.start();
+    }
 
-    // A server that cannot rename sends files in place only when allowed to.
-    bool direct = false;
-    auto mayGoDirect = [&] {
+    bool mayGoDirect()
+    {
         say(QStringLiteral("The server refused to rename a file into place, so each file would be "
                            "replaced under its own name, where a visitor could get half of it."));
-        if (!options.allowDirect && !(m_confirmDirect && m_confirmDirect())) {
+        if (!options.allowDirect && !(engine.m_confirmDirect && engine.m_confirmDirect())) {
             summary.renameRefused = true;
             summary.error = QStringLiteral("The server cannot rename files into place, and sending them "
                                            "under their own names was not allowed; nothing was replaced.");
@@ -665,141 +818,45 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         direct = true;
         say(QStringLiteral("Files are sent under their own names from now on."));
         return true;
-    };
-    // New files go first, straight to their names (no live page links to them yet),
-    // so whether the server renames is found out beforehand with a file of our own.
-    const auto firstSend = std::find_if(plan.cbegin(), plan.cend(), [](const Item &it) { return it.send; });
-    const auto firstReplacement =
-        std::find_if(plan.cbegin(), plan.cend(), [](const Item &it) { return it.send && it.replaces; });
-    QTemporaryFile probe;
-    if (firstReplacement != plan.cend() && firstSend != firstReplacement && probe.open() &&
-        probe.write("quillmark") > 0 && probe.flush()) {
-        const QString folder = folderOf(firstReplacement->remote);
-        const QString sent = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe")),
-                      renamed = joinRemote(folder, kTemporaryPrefix + QStringLiteral("probe-renamed"));
-        const bool renames =
-            exec(ctl, QStringLiteral("Put") + kSep + probe.fileName() + kSep + sent + kSep + renamed);
-        const bool refused = !renames && ctl.ResponseCode() == platform::kTransportRenameRefused;
-        exec(ctl, QStringLiteral("Delete") + kSep + (renames ? renamed : sent));
-        if (refused)
-            mayGoDirect();
     }
 
-    for (const Item &it : plan) {
-        if (!it.send) {
-            FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
-            ++summary.unchanged;
-            summary.files << r;
-            emit fileDone(r);
-            continue;
-        }
-        if (m_cancel) {
-            summary.cancelled = true;
-            break;
-        }
-        if (summary.renameRefused)
-            break;
-        // Folders the server does not have yet, parents first.
-        const QString folder = folderOf(it.remote);
-        if (!existing.contains(folder)) {
-            QStringList chain;
-            for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
-                chain.prepend(f);
-            QString ignored;
-            for (const QString &f : chain) {
-                ftp.FTPCreateRemoteFolder(f, ignored);
-                existing.insert(f);
-            }
-        }
-        emit progress(done, toSend, bytesDone, bytesTotal, it.local);
-        say(QStringLiteral("Uploading File : \r\n") + it.local);
-        const QString finalRemote = it.remote;
-        QString sentence; // a failure found out here, not by the transport
-        bool ok = false;
-        if (!direct && it.replaces) {
-            // Whole under a temporary name, then renamed: no visitor gets half a file.
-            const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
-            ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
-            if (!ok && ctl.ResponseCode() == platform::kTransportRenameRefused) {
-                // A server that kept nothing refuses the rename too: only a temporary
-                // file that arrived whole shows the server cannot rename.
-                QHash<QString, RemoteEntry> names;
-                const bool arrived = listFolder(folder, names) &&
-                                     names.value(kTemporaryPrefix + nameOf(it.remote)).size == it.size;
-                exec(ctl, QStringLiteral("Delete") + kSep + temporary);
-                if (!arrived) {
-                    sentence = keptSentence(
-                        it.remote, qMax<qint64>(0, names.value(kTemporaryPrefix + nameOf(it.remote)).size));
-                } else if (!mayGoDirect()) {
-                    break;
-                } else {
-                    ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
-                }
-            }
-        } else {
-            ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
-        }
-        ++done;
-        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, sentence, it.size};
-        if (ok) {
-            ++summary.sent;
-            bytesDone += it.size;
-            unconfirmed << summary.files.size();
-            sentItems.insert(summary.files.size(), it);
-            if (direct || !it.replaces)
-                sentDirect.insert(summary.files.size());
-        } else {
-            ++summary.failed;
-            const int code = ctl.ResponseCode();
-            const QString info = ctl.ResponseInfo().isEmpty()
-                                     ? QStringLiteral("Error during FTP Put operation.")
-                                     : ctl.ResponseInfo();
-            if (r.error.isEmpty())
-                r.error = (code == platform::kServerRefused
-                               ? QStringLiteral("The server refused the file %1.").arg(it.remote)
-                               : PlainFailure(code, target)) +
-                          QStringLiteral("\r\n") + report(info, "FTPPut");
-        }
-        summary.files << r;
-        emit fileDone(r);
-        emit progress(done, toSend, bytesDone, bytesTotal, QString());
-        if (!ok && sentence.isEmpty() && connectionGone(ctl.ResponseCode())) {
-            summary.error = r.error; // the rest would fail the same way
-            break;
-        }
-        // Now and then the files sent so far are confirmed, so that a run stopped
-        // later does not send them again.
-        if (sinceConfirmed.elapsed() > 2000 || unconfirmed.size() >= 100) {
-            confirmSent();
-            sinceConfirmed.restart();
-        }
-    }
-    ctl.Progress = nullptr;
-    if (summary.error.isEmpty() || !connectionGone(ctl.ResponseCode()))
-        confirmSent();
+    UploadEngine &engine;
+    const Target &target;
+    const Options &options;
+    Summary &summary;
+    FTP ftp;
+    transport::Transport &ctl;
+    QVector<Item> items;
+    QString manifestFile;
+    Manifest manifest;
+    QHash<QString, QHash<QString, RemoteEntry>> listed; // folder -> name -> entry
+    QSet<QString> existing{QString()};
+    int toSend = 0;
+    qint64 bytesTotal = 0;
+    int done = 0;
+    qint64 bytesDone = 0;
+    QVector<int> unconfirmed; // indexes into summary.files, sent but not yet seen on the server
+    QHash<int, Item> sentItems;
+    QSet<int> sentDirect;
+    bool direct = false; // the server cannot rename: files go under their own names
+};
 
-    // An empty list is far likelier a mistake than a wish to empty the site.
-    const bool allSent =
-        summary.failed == 0 && !summary.cancelled && summary.error.isEmpty() && !plan.isEmpty();
-    bool removedAny = false;
-    if (options.removeUnused && allSent && !summary.noLongerUsed.isEmpty() &&
-        (summary.noLongerUsed.size() <= 10 || !m_confirmRemoval || m_confirmRemoval(summary.noLongerUsed))) {
-        for (const QString &remote : summary.noLongerUsed) {
-            if (exec(ctl, QStringLiteral("Delete") + kSep + remote)) {
-                summary.removed << remote;
-                manifest.remove(remote);
-                removedAny = true;
-            } else if (ctl.ResponseCode() == platform::kServerRefused) {
-                manifest.remove(remote); // gone already, or never to be removed by us
-                removedAny = true;
-            }
-        }
+Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const Options &options)
+{
+    Summary summary;
+    if (m_running) {
+        summary.error = QStringLiteral("A publish is already under way.");
+        return summary;
     }
-    ftp.FTPClose();
-    if (removedAny && !saveOrForget())
-        say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
-                           "everything again.")
-                .arg(manifestFile));
+    m_running = true;
+    m_cancel = false;
+    struct Reset {
+        bool &flag;
+        ~Reset() { flag = false; }
+    } reset{m_running};
+    Run publish(*this, target, options, summary);
+    if (publish.plan(rows) && publish.send())
+        publish.prune();
     return summary;
 }
 
@@ -850,42 +907,30 @@ QString LiveAddress(const QString &webAddress, const QString &remotePath)
 
 QString CheckLiveAddress(const QString &url, qint64 expectedSize, int timeoutMs)
 {
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(timeoutMs);
-    QNetworkReply *reply = manager.get(request);
+    platform::HttpFetch fetch;
     QEventLoop loop;
-    QByteArray body;
-    bool tooLarge = false;
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->readAll();
-        if (body.size() > expectedSize + (1 << 20)) {
-            tooLarge = true;
-            reply->abort();
-        }
+    bool ok = false;
+    qint64 size = 0;
+    QObject::connect(&fetch, &platform::HttpFetch::finished, &loop, [&](bool good, const QByteArray &body) {
+        ok = good;
+        size = body.size();
+        loop.quit();
     });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, [&] { reply->abort(); });
-    if (!reply->isFinished())
+    // A page a little larger than the one sent still says what came back.
+    fetch.start(QUrl(url), timeoutMs, expectedSize + (1 << 20));
+    if (fetch.isRunning())
         loop.exec();
-    body += reply->readAll();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-    const auto error = reply->error();
-    const QString errorText = reply->errorString();
-    delete reply;
-    if (status == 0)
-        return QStringLiteral("The page at %1 did not answer (%2).").arg(url, errorText);
-    if (status != 200)
+    if (fetch.status() == 0)
+        return QStringLiteral("The page at %1 did not answer (%2).").arg(url, fetch.errorText());
+    if (fetch.status() != 200)
         return QStringLiteral("The page at %1 answered %2 %3 instead of 200.")
             .arg(url)
-            .arg(status)
-            .arg(reason);
-    if (tooLarge || error != QNetworkReply::NoError || body.size() != expectedSize)
+            .arg(fetch.status())
+            .arg(fetch.reason());
+    if (!ok || size != expectedSize)
         return QStringLiteral("The page at %1 answered with %2 bytes, but %3 were sent.")
             .arg(url)
-            .arg(body.size())
+            .arg(ok ? size : fetch.received())
             .arg(expectedSize);
     return QString();
 }

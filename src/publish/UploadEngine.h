@@ -4,7 +4,7 @@
 // temporary name and renames it into place, reads the sizes back, and reports
 // progress and results. The manifest names only files the server was seen to hold.
 
-#include "platform/Transport.h"
+#include "publish/transport/Transport.h"
 
 #include <QObject>
 #include <QString>
@@ -90,7 +90,7 @@ class UploadEngine : public QObject {
     Q_OBJECT
 public:
     // Without a factory the engine makes libcurl transports.
-    explicit UploadEngine(std::function<std::unique_ptr<platform::Transport>()> transportFactory = {},
+    explicit UploadEngine(std::function<std::unique_ptr<transport::Transport>()> transportFactory = {},
                           QObject *parent = nullptr);
     ~UploadEngine() override;
 
@@ -125,7 +125,8 @@ signals:
     void status(const QString &line);
 
 private:
-    std::function<std::unique_ptr<platform::Transport>()> m_factory;
+    class Run;
+    std::function<std::unique_ptr<transport::Transport>()> m_factory;
     std::function<bool(const QStringList &)> m_confirmRemoval;
     std::function<bool()> m_confirmDirect;
     bool m_cancel = false;

@@ -3,17 +3,17 @@
 // client builds, and the publishing engine's listing parser: every file fetched is a listed name, and its Get
 // command splits back into that name and its local path.
 #include "FuzzSupport.h"
-#include "platform/FtpCommand.h"
-#include "platform/Transport.h"
 #include "publish/FTP.h"
 #include "publish/UploadEngine.h"
+#include "publish/transport/FtpCommand.h"
+#include "publish/transport/Transport.h"
 
 #include <QDir>
 #include <QStringList>
 
 namespace {
 
-class ListingTransport : public platform::Transport {
+class ListingTransport : public transport::Transport {
 public:
     QString listing;
     QStringList commands;
@@ -25,7 +25,7 @@ public:
         read = 0;
     }
     bool StillExecuting() const override { return false; }
-    int ResponseCode() const override { return platform::kTransportOk; }
+    int ResponseCode() const override { return transport::kTransportOk; }
     QString ResponseInfo() const override { return {}; }
     QString GetChunk(int size) override
     {
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         if (!command.startsWith(QLatin1String("Get ")))
             continue;
         QString remote, local;
-        const bool split = platform::SplitGetArguments(command.mid(4).trimmed(), remote, local);
+        const bool split = transport::SplitGetArguments(command.mid(4).trimmed(), remote, local);
         if (!split) {
             // Only a name of blanks, a name with quotes (known, above) or one cut at a
             // lone CR gives nothing to split.
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     }
     // A split put command gives back exactly what it was made of, quotes in paths included.
     QString local, remote;
-    if (platform::SplitPutArguments(putArguments, local, remote))
+    if (transport::SplitPutArguments(putArguments, local, remote))
         FUZZ_CHECK(!remote.isEmpty() && QStringLiteral("\"%1\" %2").arg(local, remote) == putArguments,
                    putArguments);
 

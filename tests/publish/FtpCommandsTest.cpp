@@ -10,7 +10,7 @@ using publish::FTP;
 namespace {
 
 // Records every command; answers from a table keyed by the whole command text.
-struct RecordingTransport : platform::Transport {
+struct RecordingTransport : transport::Transport {
     struct Reply {
         int code = 0;
         QString info;
@@ -39,14 +39,14 @@ struct RecordingTransport : platform::Transport {
 
 struct Client {
     RecordingTransport *ctl = new RecordingTransport;
-    FTP ftp{std::unique_ptr<platform::Transport>(ctl)};
+    FTP ftp{std::unique_ptr<transport::Transport>(ctl)};
     QStringList status;
     QString err;
     Client()
     {
         ftp.setStatusSink([this](const QString &s) { status << s; });
     }
-    void refuse(const QString &command) { ctl->replies[command] = {platform::kServerRefused, kRefusal, {}}; }
+    void refuse(const QString &command) { ctl->replies[command] = {transport::kServerRefused, kRefusal, {}}; }
     static inline const QString kRefusal = QStringLiteral("550 No such file or directory.");
 };
 
@@ -88,8 +88,8 @@ TEST(FtpCommands, RefusalsGiveFourLineReports)
     Client c;
     c.refuse("CD missing");
     c.refuse("MKDIR exists");
-    c.ctl->replies["MKDIR x"] = {platform::kTransportConnectionLost, "Connection lost.", {}};
-    c.ctl->replies["Put \"/s/a\" ./a"] = {platform::kTransportTimedOut, "", {}};
+    c.ctl->replies["MKDIR x"] = {transport::kTransportConnectionLost, "Connection lost.", {}};
+    c.ctl->replies["Put \"/s/a\" ./a"] = {transport::kTransportTimedOut, "", {}};
 
     EXPECT_FALSE(c.ftp.FTPChangeRemoteFolder("missing", c.err));
     EXPECT_EQ(c.err, report(Client::kRefusal, "FTPChangeRemoteFolder"));

@@ -2,8 +2,8 @@
 // A pyftpdlib server (user/secret) on 127.0.0.1 over a temporary root.
 
 #include "common/TestSupport.h"
-#include "platform/CurlTransport.h"
 #include "publish/FTP.h"
+#include "publish/transport/CurlTransport.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +80,7 @@ inline std::unique_ptr<publish::FTP> connectClient(int port, const QString &pass
 
 inline QString remoteFolder(publish::FTP &ftp)
 {
-    return static_cast<platform::CurlTransport &>(ftp.transport()).currentDirectory();
+    return static_cast<transport::CurlTransport &>(ftp.transport()).currentDirectory();
 }
 
 // What the clients send: a page of several transfer pieces, a name with a blank and a

@@ -1,7 +1,6 @@
 #include "FtpServerFixture.h"
+#include "MemoryTransport.h"
 #include "common/RecordingDialogs.h"
-#include "generation/PageData.h"
-#include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "publish/FrmUploadInfo.h"
 #include "publish/SavedTarget.h"
@@ -21,18 +20,33 @@ using testing_support::readAll;
 
 namespace {
 
-// A temporary application folder and a window pointed at a running server.
+// A temporary application folder and windows whose engine talks to a server in memory.
 struct UploadFixture : ::testing::Test {
     QTemporaryDir app, site;
-    FtpServer server;
+    MemoryServer server;
     testing_support::RecordingDialogs dialogs;
 
-    void SetUp() override { platform::setApplicationFolder(app.path()); }
+    void SetUp() override
+    {
+        platform::setApplicationFolder(app.path());
+        server.password = "secret";
+    }
+    std::unique_ptr<FrmUploadInfo> window()
+    {
+        return std::make_unique<FrmUploadInfo>(nullptr, std::make_unique<publish::UploadEngine>([this] {
+                                                   return std::make_unique<MemoryTransport>(server);
+                                               }));
+    }
+    QByteArray remote(const QString &path) const
+    {
+        const auto f = server.files.find(path);
+        return f == server.files.end() ? QByteArray("(missing)") : f->second;
+    }
     void fill(FrmUploadInfo &w, const QString &password = "secret", const QString &dir = "")
     {
         Ui::FrmUploadInfo *ui = w.ui();
         ui->txtServerName->setText("127.0.0.1");
-        ui->txtServerPort->setText(QString::number(server.process ? server.port() : 21));
+        ui->txtServerPort->setText("2121");
         ui->txtUserId->setText("user");
         ui->txtPassword->setText(password);
         ui->txtRemoteDir->setText(dir);
@@ -64,23 +78,21 @@ struct UploadFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(UploadFixture, GeneratedPageAndFolderTreeLandInPlace)
+TEST_F(UploadFixture, ListedPageAndFolderTreeLandInPlace)
 {
-    ASSERT_TRUE(server.start());
-    ASSERT_TRUE(QFile::link(testing_support::sourceDir() + "/templates", app.filePath("templates")));
-    generation::PageData data;
-    data.txtSoftwareName = "Sunrise Pro";
-    QString tmpl = "Clarity", page = site.filePath("sunrise.htm"), image;
-    ASSERT_TRUE(generation::GenerateTemplateBasedPage(app.path(), tmpl, page, image, data));
-
-    // tree/ has no files of its own; a/ has a file and a subfolder; b/ comes after a/.
+    const QString page = site.filePath("sunrise.htm");
+    ASSERT_TRUE(makeFile(page, "<title>Sunrise Pro</title><p>Sunrise Pro</p>"));
+    ASSERT_TRUE(makeFile(site.filePath("logo.gif"), sample(500, 7)));
+    ASSERT_TRUE(
+        makeFile(page + ".files", (page + "\r\n" + site.filePath("logo.gif") + "\r\n").toLocal8Bit()));
+    // tree/ has no files of its own; a/ has a file and a subfolder.
     const std::pair<QString, int> tree[] = {
-        {"a/one.htm", 20000}, {"a/deep/two.htm", 300}, {"b/three.htm", 10}};
+        {"a/one.htm", 2000}, {"a/deep/two.htm", 300}, {"b/three.htm", 10}};
     for (const auto &[name, size] : tree)
         ASSERT_TRUE(makeFile(site.filePath("tree/" + name), sample(size, size)));
-    QDir(server.path("")).mkdir("www");
 
-    FrmUploadInfo w;
+    auto win = window();
+    FrmUploadInfo &w = *win;
     fill(w, "secret", "www");
     w.AddFilesToList(page + ".files");
     const int pageRows = rows(w);
@@ -89,28 +101,28 @@ TEST_F(UploadFixture, GeneratedPageAndFolderTreeLandInPlace)
     upload(w, {"Upload Over"});
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Upload Over");
     EXPECT_EQ(w.ui()->prgUpload->value(), w.ui()->prgUpload->maximum());
+    EXPECT_EQ(server.commands.first(), "CD www");
     for (int i = 0; i < pageRows; ++i)
-        EXPECT_EQ(readAll(server.path("www/" + row(w, i)->text(0))), readAll(row(w, i)->text(1))) << i;
+        EXPECT_EQ(remote(row(w, i)->text(0)), readAll(row(w, i)->text(1))) << i;
     for (const auto &[name, size] : tree)
-        EXPECT_EQ(readAll(server.path("www/" + name)), sample(size, size)) << name.toStdString();
-    EXPECT_EQ(server.logins(), 1);
+        EXPECT_EQ(remote(name), sample(size, size)) << name.toStdString();
 
-    // Upload Selected sends the ticked rows only, again into the remote directory.
-    QFile::remove(server.path("www/sunrise.htm"));
-    QFile::remove(server.path("www/a/one.htm"));
+    // Upload Selected sends the ticked rows only.
+    server.files.erase("sunrise.htm");
+    server.files.erase("a/one.htm");
     row(w, 0)->setCheckState(0, Qt::Checked);
     row(w, rows(w) - 1)->setCheckState(0, Qt::Unchecked);
     upload(w, {"Upload Over"}, true);
-    EXPECT_TRUE(QFile::exists(server.path("www/sunrise.htm")));
-    EXPECT_FALSE(QFile::exists(server.path("www/a/one.htm")));
+    EXPECT_EQ(remote("sunrise.htm"), readAll(page));
+    EXPECT_EQ(remote("a/one.htm"), "(missing)");
 }
 
 TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
 {
-    ASSERT_TRUE(server.start({"--perm", "elrw"})); // MKD refused
     ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a"));
     ASSERT_TRUE(makeFile(site.filePath("dir/sub/b.htm"), "b"));
-    FrmUploadInfo w;
+    auto win = window();
+    FrmUploadInfo &w = *win;
     add(w, site.filePath("a.htm"));
 
     fill(w);
@@ -118,11 +130,11 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
         w.ui()->txtServerPort->setText(port);
         upload(w, {"Please enter a server port.*"});
     }
-    EXPECT_EQ(server.logins(), 0);
+    EXPECT_TRUE(server.commands.isEmpty());
 
     // Wrong password: a plain sentence, then the report; nothing sent.
     fill(w, "wrong");
-    upload(w, {"!The server refused the user name or password\\.\r\nError Msg: .*530 .*"});
+    upload(w, {"!The server refused the user name or password\\.\r\nError Msg: 530 .*"});
 
     // Missing remote directory, with Upload Selected.
     fill(w, "secret", "missing");
@@ -131,67 +143,65 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     row(w, 0)->setCheckState(0, Qt::Checked);
     upload(w,
            {"!The server has no remote folder \"missing\", or refused to open it\\.\r\n"
-            "Error Msg: 550 .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
+            "Error Msg: .*\r\nProcedure: FTPChangeRemoteFolder\r\n\r\nError Source: FTP Class",
             "Error Occured in uploading\\."},
            true);
-    EXPECT_FALSE(QFile::exists(server.path("a.htm")));
+    EXPECT_TRUE(server.files.empty());
 
-    // MKD refused: the change into the folder reports; the file row is still sent.
+    // MKD refused: the file in the new folder is reported; the file row is still sent.
+    server.mkdirRefused = true;
     fill(w);
     w.cmdRemoveAll_Click();
     add(w, site.filePath("dir"), true);
     add(w, site.filePath("a.htm"));
     const QString mkdRefused = "!The server refused the file sub/b\\.htm\\..*Procedure: FTPPut.*";
     upload(w, {mkdRefused}); // and no "Upload Over"
-    EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    EXPECT_EQ(remote("a.htm"), "a");
     // The server cannot rename either: replacing a file in place is asked first.
+    server.renameRefused = true;
     ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a, changed"));
     const QString asked = "The server refuses to rename files.*Replace the files in place\\?.*";
     dialogs.answers = {platform::Answer::No};
     upload(w, {asked, "!The server cannot rename files into place.*nothing was replaced\\."});
-    EXPECT_EQ(readAll(server.path("a.htm")), "a");
+    EXPECT_EQ(remote("a.htm"), "a");
     upload(w, {asked, mkdRefused});
-    EXPECT_EQ(readAll(server.path("a.htm")), "a, changed");
+    EXPECT_EQ(remote("a.htm"), "a, changed");
 }
 
-TEST_F(UploadFixture, ServerStoppedOrSilent)
+TEST_F(UploadFixture, ServerGoneOrSlow)
 {
-    ASSERT_TRUE(server.start());
-    FrmUploadInfo w;
+    auto win = window();
+    FrmUploadInfo &w = *win;
     fill(w);
     for (const char *name : {"a.htm", "b.htm", "c.htm"}) {
         ASSERT_TRUE(makeFile(site.filePath(name), "x"));
         add(w, site.filePath(name));
     }
-    // The server goes away while the second file is on its way.
+    // The server goes away while the second file is on its way: one report.
     QObject::connect(w.ui()->txtStatus, &QPlainTextEdit::textChanged, [&] {
         if (w.ui()->txtStatus->toPlainText().endsWith("b.htm"))
-            server.process->stop();
+            server.failAll = transport::kTransportConnectionLost;
     });
-    // The run stops at the first file that cannot reach the server: one report.
-    upload(
-        w,
-        {"!(The connection to 127\\.0\\.0\\.1 was lost|Could not reach 127\\.0\\.0\\.1 on port \\d+)\\.\r\n"
-         ".*Procedure: FTPPut.*"});
-    EXPECT_TRUE(QFile::exists(server.path("a.htm")));
+    upload(w, {"!The connection to 127\\.0\\.0\\.1 was lost\\.\r\n.*Procedure: FTPPut.*"});
+    EXPECT_EQ(remote("a.htm"), "x");
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().isEmpty());
 
-    FtpServer silent;
-    ASSERT_TRUE(silent.start({"--silent"}));
-    w.ui()->txtServerPort->setText(QString::number(silent.port()));
+    // A slow server that ends by timing out: the window's timeout reaches the client,
+    // and the program's events keep running while it waits.
+    server.failAll = transport::kTransportTimedOut;
+    server.busyMs = 400;
     w.setRequestTimeout(1);
-    int ticks = 0; // the program's events keep running while the client waits
+    int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(50);
     for (int i = 0; i < rows(w); ++i)
         row(w, i)->setCheckState(0, Qt::Checked);
     upload(w,
-           {"!The server 127\\.0\\.0\\.1 did not answer in time\\.\r\n"
-            "Error Msg: The server did not answer within 1 seconds.*",
-            "Error Occured in uploading\\."},
+           {"!The server 127\\.0\\.0\\.1 did not answer in time\\.\r\n.*", "Error Occured in uploading\\."},
            true);
-    EXPECT_GT(ticks, 5);
+    EXPECT_EQ(server.timeout, 1);
+    EXPECT_GT(ticks, 3);
 }
 
 // The protocol box offers the three protocols; an empty port box shows the protocol's port.
@@ -270,14 +280,12 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
 }
-
 // Dry run, Cancel in the middle, then the rest; the progress bar starts from zero
 // each time; Test connection answers in one line.
 TEST_F(UploadFixture, DryRunCancelAndTestConnection)
 {
-    ASSERT_TRUE(server.start());
-    QDir(server.path("")).mkdir("www");
-    FrmUploadInfo w;
+    auto win = window();
+    FrmUploadInfo &w = *win;
     fill(w, "wrong", "www");
     w.cmdTestConnection_Click();
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "The server refused the user name or password.");
@@ -294,7 +302,7 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     upload(w, {});
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().startsWith(
         "Dry run: 4 files would be sent, 0 are unchanged; nothing was sent.\nWould send: a.gif\n"));
-    EXPECT_FALSE(QFile::exists(server.path("www/a.gif")));
+    EXPECT_TRUE(server.files.empty());
     w.ui()->chkDryRun->setChecked(false);
 
     QObject::connect(w.ui()->txtStatus, &QPlainTextEdit::textChanged, [&] {
@@ -303,8 +311,8 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     });
     upload(w, {});
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Stopped after 2 files; the next publish sends the rest.");
-    EXPECT_TRUE(QFile::exists(server.path("www/b.gif")));
-    EXPECT_FALSE(QFile::exists(server.path("www/c.gif")));
+    EXPECT_EQ(remote("b.gif"), sample(1000, 'b'));
+    EXPECT_EQ(remote("c.gif"), "(missing)");
 
     QList<int> values;
     QObject::connect(w.ui()->prgUpload, &QProgressBar::valueChanged, [&](int v) { values << v; });
@@ -312,16 +320,14 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     ASSERT_FALSE(values.isEmpty());
     EXPECT_EQ(values.first(), 0) << "the bar starts from zero";
     EXPECT_EQ(values.last(), w.ui()->prgUpload->maximum());
-    EXPECT_EQ(readAll(server.path("www/d.htm")), sample(1000, 'd'));
+    EXPECT_EQ(remote("d.htm"), sample(1000, 'd'));
 }
 
 // After a publish the page's address is shown and checked over HTTP.
 TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
 {
-    ASSERT_TRUE(server.start());
-    QDir(server.path("")).mkdir("www");
     QTemporaryDir web;
-    ASSERT_TRUE(QFile::link(server.path("www"), web.filePath("live")));
+    ASSERT_TRUE(QFile::link(site.path(), web.filePath("live"))); // what the server serves is what was sent
     ASSERT_TRUE(makeFile(web.filePath("old/index.htm"), "old"));
     testing_support::ServerProcess http(
         testing_support::systemPython(),
@@ -331,22 +337,24 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
     ASSERT_TRUE(makeFile(site.filePath("logo.gif"), sample(300, 1)));
     ASSERT_TRUE(makeFile(site.filePath("index.htm"), sample(2000, 2)));
 
-    FrmUploadInfo w;
+    auto win = window();
+    FrmUploadInfo &w = *win;
     fill(w, "secret", "www");
     add(w, site.filePath("index.htm"));
     add(w, site.filePath("logo.gif"));
-    // The page answers whole, with the wrong size, or not at all.
+    // The page answers whole, with the wrong size, with an error, or not at all.
     const std::pair<QString, QString> checks[] = {
-        {"live",
+        {base + "live",
          "Upload Over\nThe page is at " + base + "live/index.htm\nIt answers with the page just sent."},
-        {"old/", "answered with 3 bytes, but 2000 were sent."},
-        {"none/", "answered 404 File not found instead of 200."}};
-    for (const auto &[folder, ending] : checks) {
-        w.ui()->txtWebAddress->setText(base + folder);
+        {base + "old/", "answered with 3 bytes, but 2000 were sent."},
+        {base + "none/", "answered 404 File not found instead of 200."},
+        {"http://127.0.0.1:1/", "The page at http://127.0.0.1:1/index.htm did not answer ("}};
+    for (const auto &[address, ending] : checks) {
+        w.ui()->txtWebAddress->setText(address);
         upload(w, {"Upload Over"});
-        EXPECT_TRUE(w.ui()->txtStatus->toPlainText().endsWith(ending))
+        EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains(ending))
             << qPrintable(w.ui()->txtStatus->toPlainText());
-        if (folder == "live") {
+        if (address == base + "live") {
             EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
         }
     }
@@ -356,12 +364,12 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
 // errors; the answer decides whether anything reaches the server.
 TEST_F(UploadFixture, AsksBeforeSendingAPageWithErrors)
 {
-    ASSERT_TRUE(server.start());
     const QString page = site.filePath("offer.htm");
     const QByteArray broken = "<title>Offer</title><p>Now <ZOR_PAGE_DATA_NEWPRICE></p>";
     ASSERT_TRUE(makeFile(page, broken));
     ASSERT_TRUE(makeFile(page + ".files", ":: list\r\n" + page.toLocal8Bit() + "\r\n"));
-    FrmUploadInfo w;
+    auto win = window();
+    FrmUploadInfo &w = *win;
     fill(w);
     w.AddFilesToList(page + ".files");
     ASSERT_EQ(rows(w), 1);
@@ -370,16 +378,51 @@ TEST_F(UploadFixture, AsksBeforeSendingAPageWithErrors)
     dialogs.answers = {platform::Answer::No};
     upload(w, {question});
     EXPECT_EQ(dialogs.messages[0].buttons, platform::Buttons::YesNo);
-    EXPECT_EQ(server.logins(), 0) << "No: nobody logs in";
+    EXPECT_TRUE(server.commands.isEmpty()) << "No: nothing reaches the server";
 
     dialogs.answers = {platform::Answer::Yes};
     row(w, 0)->setCheckState(0, Qt::Checked);
     upload(w, {question, "Upload Over"}, true);
-    EXPECT_EQ(readAll(server.path("offer.htm")), broken) << "Yes: the page goes as it is";
+    EXPECT_EQ(remote("offer.htm"), broken) << "Yes: the page goes as it is";
 
     ASSERT_TRUE(makeFile(page, "<title>Offer</title><p>Now $5</p>"));
     upload(w, {"Upload Over"});
-    EXPECT_EQ(readAll(server.path("offer.htm")), "<title>Offer</title><p>Now $5</p>");
+    EXPECT_EQ(remote("offer.htm"), "<title>Offer</title><p>Now $5</p>");
+}
+
+// Files sent before and no longer listed go only on a whole publish, and more than ten
+// only when the user says so; kept, they are named in the status box.
+TEST_F(UploadFixture, UnusedFilesGoOnlyOnAWholePublishAndWhenAllowed)
+{
+    for (int i = 0; i < 11; ++i)
+        ASSERT_TRUE(makeFile(site.filePath(QString("old/%1.gif").arg(i)), "x"));
+    ASSERT_TRUE(makeFile(site.filePath("a.htm"), "a"));
+    auto win = window();
+    FrmUploadInfo &w = *win;
+    fill(w);
+    add(w, site.filePath("old"), true);
+    add(w, site.filePath("a.htm"));
+    upload(w, {"Upload Over"});
+    ASSERT_EQ(server.files.size(), 12u);
+
+    w.cmdRemoveAll_Click();
+    add(w, site.filePath("a.htm"));
+    w.ui()->chkRemoveUnused->setChecked(true);
+    row(w, 0)->setCheckState(0, Qt::Checked);
+    upload(w, {"Upload Over"}, true);
+    EXPECT_EQ(server.files.size(), 12u) << "Upload Selected removes nothing";
+
+    const QString asked = "11 files on the server are no longer used:\n0\\.gif\n.*Remove them\\?";
+    dialogs.answers = {platform::Answer::No};
+    upload(w, {asked, "Upload Over"});
+    EXPECT_EQ(server.files.size(), 12u);
+    EXPECT_TRUE(
+        w.ui()->txtStatus->toPlainText().endsWith("No longer used: 0.gif, 1.gif, 10.gif, 2.gif, 3.gif, "
+                                                  "4.gif, 5.gif, 6.gif, 7.gif, 8.gif, 9.gif"))
+        << qPrintable(w.ui()->txtStatus->toPlainText());
+    dialogs.answers = {platform::Answer::Yes};
+    upload(w, {asked, "Upload Over"});
+    EXPECT_EQ(server.files.size(), 1u);
 }
 
 // The saved password belongs to the saved protocol, server, port and user: it leaves

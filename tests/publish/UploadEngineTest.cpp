@@ -1,101 +1,23 @@
-// The engine's rules against a transport that keeps a server's files in memory
-// and records every command.
+// The engine's rules against a transport that keeps a server's files in memory.
 
 #include "publish/UploadEngine.h"
 #include "FtpServerFixture.h"
+#include "MemoryTransport.h"
 #include "publish/SavedTarget.h"
 
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <map>
-#include <set>
 #include <tuple>
 
 using namespace publish;
 using publish_testing::makeFile;
+using publish_testing::MemoryServer;
+using publish_testing::MemoryTransport;
 using publish_testing::sample;
 
 namespace {
-
-struct MemoryServer {
-    std::map<QString, QByteArray> files; // remote path below the remote folder
-    std::set<QString> folders{""};
-    QStringList commands;
-    QString failPut;        // a remote path whose sends fail
-    bool namesOnly = false; // listings without sizes
-};
-
-class MemoryTransport : public platform::Transport {
-public:
-    explicit MemoryTransport(MemoryServer &s) : m_s(s) {}
-    void Execute(const QString &op) override
-    {
-        m_s.commands << QString(op).replace(QChar(0), '|');
-        m_code = 0;
-        m_out.clear();
-        const QStringList f = op.split(QChar(0));
-        const QString verb = f[0].section(' ', 0, 0);
-        if (verb == "CD") {
-            m_code = op == "CD www" || op == "CD " ? 0 : platform::kServerRefused;
-        } else if (verb == "MKDIR") {
-            m_s.folders.insert(op.mid(6));
-        } else if (f[0] == "List") {
-            if (!m_s.folders.count(f[1])) {
-                m_code = platform::kServerRefused;
-                return;
-            }
-            const QString prefix = f[1].isEmpty() ? "" : f[1] + "/";
-            for (const auto &[path, bytes] : m_s.files) {
-                const QString name = path.mid(prefix.size());
-                if (path.startsWith(prefix) && !name.contains('/'))
-                    m_out += m_s.namesOnly ? name + "\r\n"
-                                           : QString("type=file;size=%1; %2\r\n").arg(bytes.size()).arg(name);
-            }
-        } else if (f[0] == "Put") {
-            QFile in(f[1]);
-            if (f[2].endsWith(m_s.failPut) && !m_s.failPut.isEmpty()) {
-                m_code = platform::kServerRefused;
-                m_info = "553 Could not create file.";
-            } else if (!m_s.folders.count(f[2].section('/', 0, -2)) && f[2].contains('/')) {
-                m_code = platform::kServerRefused;
-            } else if (in.open(QIODevice::ReadOnly)) {
-                m_s.files[f[2]] = in.readAll();
-                if (f.size() == 4) {
-                    m_s.files[f[3]] = m_s.files[f[2]];
-                    m_s.files.erase(f[2]);
-                }
-            } else {
-                m_code = platform::kTransportLocalFile;
-            }
-        } else if (f[0] == "Rename") {
-            if (!m_s.files.count(f[1])) {
-                m_code = platform::kServerRefused;
-            } else {
-                m_s.files[f[2]] = m_s.files[f[1]];
-                m_s.files.erase(f[1]);
-            }
-        } else if (f[0] == "Delete") {
-            m_code = m_s.files.erase(f[1]) ? 0 : platform::kServerRefused;
-        }
-    }
-    bool StillExecuting() const override { return false; }
-    int ResponseCode() const override { return m_code; }
-    QString ResponseInfo() const override { return m_info; }
-    QString GetChunk(int size) override
-    {
-        QString piece = m_out.left(size);
-        m_out.remove(0, piece.size());
-        return piece;
-    }
-
-private:
-    MemoryServer &m_s;
-    int m_code = 0;
-    QString m_info;
-    QString m_out;
-};
 
 struct Site {
     QTemporaryDir local, data;
@@ -338,13 +260,13 @@ TEST(UploadEngine, ConnectionFailuresStartWithAPlainSentence)
                            "Error Msg: Error during FTP CD operation.\r\nProcedure: FTPChangeRemoteFolder"))
         << r.error.toStdString();
     EXPECT_TRUE(r.files.isEmpty());
-    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, s.target),
               "Could not reach ftp.example.com on port 21.");
     s.target.protocol = Protocol::Sftp;
-    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, s.target),
               "Could not reach ftp.example.com on port 22.");
     s.target.host = "ftps://h.example:990";
-    EXPECT_EQ(PlainFailure(platform::kTransportCannotConnect, s.target),
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, s.target),
               "Could not reach h.example on port 990.");
 }
 

@@ -1,0 +1,863 @@
+#include "publish/transport/CurlTransport.h"
+#include "publish/transport/FtpCommand.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QThread>
+#include <QUrl>
+#include <cctype>
+#include <curl/curl.h>
+#include <mutex>
+
+namespace transport {
+
+namespace {
+
+// What one command needs, copied on the caller's thread so the worker never
+// reads the transport's public fields.
+struct Settings {
+    QString url, user, password, proxy, caFile;
+    int timeout = 60;
+    int port = 0;
+    int access = kAccessDefault;
+    qint64 maxListing = 0, maxDownload = 0;
+    int timeLimit = 0;
+    qint64 progressMin = 0;
+};
+
+struct Outcome {
+    int code = kTransportOk;
+    QString info;
+    QByteArray output;
+};
+
+enum class Scheme { Ftp, FtpExplicitTls, Sftp };
+
+// A remote folder as the list of its segments, relative to the login folder
+// unless absolute.
+struct RemotePath {
+    bool absolute = false;
+    QStringList segments;
+
+    // Applies a "CD" argument: absolute, relative, "." and "..".
+    RemotePath resolved(const QString &arg) const
+    {
+        RemotePath r = *this;
+        // Blanks belong to the names: "page " is not "page".
+        const QString &a = arg;
+        if (a.startsWith('/')) {
+            r.absolute = true;
+            r.segments.clear();
+        }
+        for (const QString &seg : a.split('/', Qt::SkipEmptyParts)) {
+            if (seg == QLatin1String("."))
+                continue;
+            if (seg == QLatin1String("..") && !r.segments.isEmpty() && r.segments.last() != "..")
+                r.segments.removeLast();
+            else if (seg == QLatin1String("..") && r.absolute)
+                continue; // ".." of the root is the root
+            else
+                r.segments << seg;
+        }
+        return r;
+    }
+
+    QString text() const { return (absolute ? "/" : "") + segments.join('/'); }
+};
+
+// Names with control characters cannot travel in an FTP command.
+bool usableName(const QString &name)
+{
+    for (QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+Outcome unusableName(const QString &name)
+{
+    return {kTransportInternal, QStringLiteral("The remote name \"%1\" cannot be used.").arg(name), {}};
+}
+
+QByteArray encodeSegments(const QStringList &segments)
+{
+    QByteArrayList parts;
+    for (const QString &s : segments)
+        parts << QUrl::toPercentEncoding(s);
+    return parts.join('/');
+}
+
+} // namespace
+
+// Owns the easy handle; runs on the transport's thread only.
+class CurlWorker : public QObject {
+public:
+    explicit CurlWorker(CurlTransport *owner) : m_owner(owner) {}
+    ~CurlWorker() override { closeHandle(); }
+
+    void closeHandle()
+    {
+        if (m_curl)
+            curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
+        // The multi handle's cache holds the control connection: closing it sends QUIT.
+        if (m_multi)
+            curl_multi_cleanup(m_multi);
+        m_multi = nullptr;
+    }
+
+    Outcome run(const QString &command, const Settings &settings);
+    QString cwd() const { return m_cwd.text(); }
+
+private:
+    struct Io {
+        CurlWorker *self = nullptr;
+        QFile *in = nullptr;
+        QSaveFile *out = nullptr;
+        QByteArray *buffer = nullptr;
+        bool writeFailed = false;
+        qint64 written = 0;
+        qint64 cap = 0; // bytes a listing or download may bring; 0 = no cap
+        bool capExceeded = false;
+        int timeLimit = 0; // seconds the whole command may take; 0 = none
+    };
+
+    bool prepare(const Settings &s, Outcome &o);
+    QByteArray dirUrl(const RemotePath &p) const;
+    Outcome perform(Io &io);
+    CURLcode drive();
+    Outcome cd(const QString &arg);
+    Outcome list(const QString &folder, bool detailed);
+    Outcome mkdir(const QString &arg);
+    Outcome rename(const QString &from, const QString &to);
+    Outcome remove(const QString &path);
+    // POSTQUOTE commands on a folder; a refusal is read from the reply code.
+    Outcome quote(const RemotePath &dir, const QByteArrayList &commands);
+    bool splitRemote(const QString &remote, RemotePath &dir, QString &name) const;
+    Outcome put(const QString &local, const QString &remote, const QString &renameTo = QString());
+    Outcome get(const QString &remote, const QString &local);
+
+    static size_t onHeader(char *data, size_t size, size_t n, void *user);
+    static size_t onRead(char *data, size_t size, size_t n, void *user);
+    static size_t onWrite(char *data, size_t size, size_t n, void *user);
+    static int onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                          curl_off_t ulNow);
+
+    CurlTransport *m_owner;
+    CURL *m_curl = nullptr;
+    CURLM *m_multi = nullptr;
+    Scheme m_scheme = Scheme::Ftp;
+    QByteArray m_base; // scheme://host[:port]
+    RemotePath m_cwd;
+    QByteArray m_lastReply;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    QByteArray m_user, m_password, m_proxy, m_caFile, m_knownHosts;
+    int m_timeout = 60;
+    int m_timeLimit = 0;
+    qint64 m_maxListing = 0, m_maxDownload = 0;
+    bool m_noMlsd = false; // the server refused MLSD once: LIST from then on
+    Settings m_settings;   // of the command under way
+    int m_port = 0;
+    bool m_useProxy = false;
+    qint64 m_lastProgress = -1;
+};
+
+bool CurlWorker::prepare(const Settings &s, Outcome &o)
+{
+    QString text = s.url.trimmed();
+    if (!text.contains(QLatin1String("://")))
+        text.prepend(QLatin1String("ftp://"));
+    QUrl url(text);
+    QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != "ftp" && scheme != "ftps" && scheme != "sftp")) {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("The server address \"%1\" cannot be used.").arg(s.url);
+        return false;
+    }
+    Scheme newScheme = scheme == "sftp"   ? Scheme::Sftp
+                       : scheme == "ftps" ? Scheme::FtpExplicitTls
+                                          : Scheme::Ftp;
+    QByteArray base = (newScheme == Scheme::Sftp ? "sftp://" : "ftp://") + QUrl::toAce(url.host());
+    if (url.host().contains(':'))
+        base = (newScheme == Scheme::Sftp ? "sftp://[" : "ftp://[") + url.host().toLatin1() + "]";
+    int port = s.port > 0 ? s.port : url.port(0);
+    // Another server or account means another connection and a fresh directory.
+    if (base != m_base || newScheme != m_scheme || port != m_port || s.user.toUtf8() != m_user) {
+        closeHandle();
+        m_cwd = RemotePath();
+        m_noMlsd = false;
+    }
+    m_scheme = newScheme;
+    m_base = base;
+    m_port = port;
+    m_user = s.user.toUtf8();
+    m_password = s.password.toUtf8();
+    m_timeout = s.timeout > 0 ? s.timeout : 60;
+    m_timeLimit = s.timeLimit;
+    m_maxListing = s.maxListing;
+    m_maxDownload = s.maxDownload;
+    m_useProxy = s.access == kAccessNamedProxy && !s.proxy.isEmpty();
+    m_proxy = s.proxy.toUtf8();
+    m_caFile = s.caFile.toLocal8Bit();
+    if (!m_curl)
+        m_curl = curl_easy_init();
+    if (!m_curl) {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("The transfer library could not start.");
+        return false;
+    }
+    // Options do not carry over between commands; the connection does.
+    curl_easy_reset(m_curl);
+    curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_USERNAME, m_user.constData());
+    curl_easy_setopt(m_curl, CURLOPT_PASSWORD, m_password.constData());
+    if (m_port > 0)
+        curl_easy_setopt(m_curl, CURLOPT_PORT, long(m_port));
+    curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT, long(m_timeout));
+    curl_easy_setopt(m_curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, long(m_timeout));
+    // A stalled data transfer gives up after the same time without progress.
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_LOW_SPEED_TIME, long(m_timeout));
+    if (m_useProxy)
+        curl_easy_setopt(m_curl, CURLOPT_PROXY, m_proxy.constData());
+    if (m_scheme == Scheme::FtpExplicitTls)
+        curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    if (m_scheme == Scheme::Sftp) {
+        // Only hosts the user's ssh already knows: an unknown key fails the command.
+        m_knownHosts = QFile::encodeName(QDir::homePath() + QStringLiteral("/.ssh/known_hosts"));
+        curl_easy_setopt(m_curl, CURLOPT_SSH_KNOWNHOSTS, m_knownHosts.constData());
+    }
+    if (!m_caFile.isEmpty())
+        curl_easy_setopt(m_curl, CURLOPT_CAINFO, m_caFile.constData());
+    // One CWD per folder change rather than one per path segment.
+    curl_easy_setopt(m_curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(m_curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &CurlWorker::onHeader);
+    curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this);
+    return true;
+}
+
+QByteArray CurlWorker::dirUrl(const RemotePath &p) const
+{
+    QByteArray path = encodeSegments(p.segments);
+    if (!path.isEmpty())
+        path += '/';
+    if (m_scheme == Scheme::Sftp)
+        return m_base + (p.absolute ? "/" : "/~/") + path;
+    return m_base + (p.absolute ? "/%2F" : "") + "/" + path;
+}
+
+size_t CurlWorker::onHeader(char *data, size_t size, size_t n, void *user)
+{
+    auto *self = static_cast<CurlWorker *>(user);
+    QByteArray line = QByteArray(data, qsizetype(size * n)).trimmed();
+    // Keep the last server reply (a line starting with its three-digit code).
+    if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
+        std::isdigit(uchar(line[2])))
+        self->m_lastReply = line;
+    return size * n;
+}
+
+size_t CurlWorker::onRead(char *data, size_t size, size_t n, void *user)
+{
+    auto *io = static_cast<Io *>(user);
+    qint64 got = io->in->read(data, qint64(size * n));
+    return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
+}
+
+size_t CurlWorker::onWrite(char *data, size_t size, size_t n, void *user)
+{
+    auto *io = static_cast<Io *>(user);
+    // A hostile server may send without end: past the cap the transfer stops.
+    io->written += qint64(size * n);
+    if (io->cap > 0 && io->written > io->cap) {
+        io->capExceeded = true;
+        return 0;
+    }
+    if (io->buffer) {
+        io->buffer->append(data, qsizetype(size * n));
+        return size * n;
+    }
+    if (io->out->write(data, qint64(size * n)) != qint64(size * n)) {
+        io->writeFailed = true;
+        return 0;
+    }
+    return size * n;
+}
+
+int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
+                           curl_off_t ulNow)
+{
+    auto *io = static_cast<Io *>(user);
+    CurlWorker *self = io->self;
+    qint64 done = ulNow ? qint64(ulNow) : qint64(dlNow);
+    qint64 total = ulTotal ? qint64(ulTotal) : qint64(dlTotal);
+    if (total > 0 && total < self->m_settings.progressMin)
+        return 0; // each report wakes the caller's thread
+    if (done != self->m_lastProgress) {
+        self->m_lastProgress = done;
+        CurlTransport *owner = self->m_owner;
+        // Delivered on the owner's thread; dropped if the owner is gone by then.
+        QMetaObject::invokeMethod(
+            owner,
+            [owner, done, total] {
+                if (owner->Progress)
+                    owner->Progress(done, total);
+            },
+            Qt::QueuedConnection);
+    }
+    return 0;
+}
+
+// curl_easy_perform may sleep up to a second when a passive data connection
+// is not yet connected at its first check; polling the multi handle with a
+// short cap keeps each file's set-up to the round trips it needs.
+CURLcode CurlWorker::drive()
+{
+    if (!m_multi)
+        m_multi = curl_multi_init();
+    if (!m_multi)
+        return CURLE_OUT_OF_MEMORY;
+    if (curl_multi_add_handle(m_multi, m_curl) != CURLM_OK)
+        return CURLE_FAILED_INIT;
+    CURLcode rc = CURLE_OK;
+    int running = 1;
+    while (running) {
+        if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
+            rc = CURLE_FAILED_INIT;
+            break;
+        }
+        if (running)
+            curl_multi_poll(m_multi, nullptr, 0, 5, nullptr);
+    }
+    int queued = 0;
+    while (CURLMsg *msg = curl_multi_info_read(m_multi, &queued)) {
+        if (msg->msg == CURLMSG_DONE && msg->easy_handle == m_curl)
+            rc = msg->data.result;
+    }
+    curl_multi_remove_handle(m_multi, m_curl);
+    return rc;
+}
+
+Outcome CurlWorker::perform(Io &io)
+{
+    Outcome o;
+    m_lastReply.clear();
+    m_errorBuffer[0] = '\0';
+    m_lastProgress = -1;
+    io.self = this;
+    curl_easy_setopt(m_curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFOFUNCTION, &CurlWorker::onProgress);
+    curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &io);
+    if (io.timeLimit > 0)
+        curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, long(io.timeLimit));
+    CURLcode rc = drive();
+    if (rc == CURLE_OK)
+        return o;
+
+    long reply = 0;
+    curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+    QString detail = QString::fromLocal8Bit(m_errorBuffer).trimmed();
+    if (detail.isEmpty())
+        detail = QString::fromLatin1(curl_easy_strerror(rc));
+    QString serverText = QString::fromLocal8Bit(m_lastReply);
+    auto withServer = [&](const QString &what) {
+        return serverText.isEmpty() ? what + " (" + detail + ")" : what + ": " + serverText;
+    };
+    if (io.capExceeded) {
+        o.code = kTransportTooLarge;
+        o.info = QStringLiteral("The server sent more than %1 bytes; the transfer was stopped.").arg(io.cap);
+        closeHandle();
+        return o;
+    }
+    if (rc == CURLE_OPERATION_TIMEDOUT && io.timeLimit > 0) {
+        o.code = kTransportTimedOut;
+        o.info =
+            QStringLiteral("The transfer did not end within %1 seconds; it was stopped.").arg(io.timeLimit);
+        closeHandle();
+        return o;
+    }
+    switch (rc) {
+    case CURLE_LOGIN_DENIED:
+        o.code = kTransportLoginFailed;
+        o.info = withServer(QStringLiteral("The server refused the user name or password"));
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        o.code = kTransportTimedOut;
+        o.info =
+            QStringLiteral("The server did not answer within %1 seconds (%2).").arg(m_timeout).arg(detail);
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        o.code = kTransportNameNotResolved;
+        o.info = QStringLiteral("The server name could not be resolved (%1).").arg(detail);
+        break;
+    case CURLE_COULDNT_CONNECT:
+        o.code = kTransportCannotConnect;
+        o.info = QStringLiteral("Cannot connect to the server (%1).").arg(detail);
+        break;
+    case CURLE_READ_ERROR:
+        o.code = kTransportLocalFile;
+        o.info = QStringLiteral("The local file could not be read.");
+        break;
+    case CURLE_WRITE_ERROR:
+        if (io.writeFailed) {
+            o.code = kTransportLocalFile;
+            o.info = QStringLiteral("The local file could not be written.");
+            break;
+        }
+        [[fallthrough]];
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSH:
+        if (rc != CURLE_WRITE_ERROR) {
+            o.code = kTransportSecurity;
+            o.info = QStringLiteral("The secure connection failed (%1).").arg(detail);
+            break;
+        }
+        [[fallthrough]];
+    default:
+        if (reply >= 400 && !serverText.isEmpty()) {
+            o.code = kServerRefused;
+            o.info = serverText;
+        } else if (m_scheme == Scheme::Sftp &&
+                   (rc == CURLE_REMOTE_FILE_NOT_FOUND || rc == CURLE_REMOTE_ACCESS_DENIED ||
+                    rc == CURLE_REMOTE_DISK_FULL || rc == CURLE_REMOTE_FILE_EXISTS ||
+                    rc == CURLE_QUOTE_ERROR)) {
+            // SFTP refusals carry no reply line, only these codes; the
+            // connection is still fine.
+            o.code = kServerRefused;
+            o.info = detail;
+        } else {
+            o.code = kTransportConnectionLost;
+            o.info = QStringLiteral("The connection to the server failed (%1).").arg(detail);
+        }
+    }
+    // After a broken connection the next command starts a fresh one.
+    if (o.code != kServerRefused && o.code != kTransportLocalFile)
+        closeHandle();
+    return o;
+}
+
+Outcome CurlWorker::cd(const QString &arg)
+{
+    if (!usableName(arg))
+        return unusableName(arg);
+    RemotePath target = m_cwd.resolved(arg);
+    QByteArray url = dirUrl(target);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    Io io;
+    QByteArray names;
+    if (m_scheme == Scheme::Sftp) {
+        // Without a body libcurl never opens an SFTP folder, so a missing one
+        // would pass; reading its listing proves it is there.
+        io.buffer = &names;
+        curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    } else {
+        curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    }
+    Outcome o = perform(io);
+    if (o.code == kTransportOk)
+        m_cwd = target;
+    return o;
+}
+
+Outcome CurlWorker::list(const QString &folder, bool detailed)
+{
+    if (!usableName(folder))
+        return unusableName(folder);
+    QByteArray url = dirUrl(m_cwd.resolved(folder));
+    QByteArray names;
+    Io io;
+    io.buffer = &names;
+    io.cap = m_maxListing > 0 ? m_maxListing : kDefaultMaxListingBytes;
+    io.timeLimit = m_timeLimit > 0 ? m_timeLimit : m_timeout;
+    auto setUp = [&] {
+        curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+        curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+        curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    };
+    setUp();
+    Outcome o;
+    if (!detailed) {
+        curl_easy_setopt(m_curl, CURLOPT_DIRLISTONLY, 1L);
+        o = perform(io);
+    } else if (m_scheme == Scheme::Sftp || m_noMlsd) {
+        o = perform(io);
+    } else {
+        // Machine-readable facts where the server offers them.
+        curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "MLSD");
+        o = perform(io);
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (o.code == kServerRefused && (reply == 500 || reply == 501 || reply == 502 || reply == 504)) {
+            m_noMlsd = true;
+            names.clear();
+            io = Io{};
+            io.buffer = &names;
+            io.cap = m_maxListing > 0 ? m_maxListing : kDefaultMaxListingBytes;
+            io.timeLimit = m_timeLimit > 0 ? m_timeLimit : m_timeout;
+            curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
+            setUp();
+            o = perform(io);
+        }
+        curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, nullptr);
+    }
+    if (o.code == kTransportOk) {
+        // Every line ends with CR LF, whatever the server sends.
+        names.replace("\r\n", "\n");
+        // SFTP servers list the folder itself and its parent too; they are not files.
+        if (m_scheme == Scheme::Sftp && !detailed) {
+            QByteArrayList lines = names.split('\n');
+            lines.removeAll(".");
+            lines.removeAll("..");
+            names = lines.join('\n');
+        }
+        names.replace('\n', "\r\n");
+        if (!names.isEmpty() && !names.endsWith("\r\n"))
+            names += "\r\n";
+        o.output = names;
+    }
+    return o;
+}
+
+bool CurlWorker::splitRemote(const QString &remote, RemotePath &dir, QString &name) const
+{
+    int slash = remote.lastIndexOf('/');
+    name = remote.mid(slash + 1);
+    dir = m_cwd.resolved(slash < 0 ? QString() : remote.left(slash + 1));
+    if (remote.startsWith('/') && slash == 0)
+        dir = RemotePath{true, {}};
+    return !name.isEmpty() && name != "." && name != ".." && usableName(remote);
+}
+
+Outcome CurlWorker::quote(const RemotePath &dir, const QByteArrayList &commands)
+{
+    curl_slist *cmds = nullptr;
+    for (const QByteArray &c : commands)
+        cmds = curl_slist_append(cmds, c.constData());
+    QByteArray url = dirUrl(dir);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    Io io;
+    Outcome o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk && m_scheme != Scheme::Sftp) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kServerRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
+}
+
+namespace {
+// A path inside an SFTP quote command, which unescapes backslashes and quotes.
+QByteArray sftpQuoted(const QString &path)
+{
+    QByteArray p = path.toUtf8();
+    p.replace('\\', "\\\\").replace('"', "\\\"");
+    return '"' + p + '"';
+}
+} // namespace
+
+Outcome CurlWorker::rename(const QString &from, const QString &to)
+{
+    RemotePath dir, toDir;
+    QString name, toName;
+    if (!splitRemote(from, dir, name))
+        return unusableName(from);
+    if (!splitRemote(to, toDir, toName))
+        return unusableName(to);
+    if (m_scheme == Scheme::Sftp)
+        return quote(dir, {"*rename " + sftpQuoted(dir.resolved(name).text()) + " " +
+                           sftpQuoted(toDir.resolved(toName).text())});
+    if (toDir.text() != dir.text())
+        return {kTransportInternal, QStringLiteral("A file is renamed only within its folder."), {}};
+    // Inside the file's folder, so that a send followed by its rename needs no CWD.
+    return quote(dir, {"*RNFR " + name.toUtf8(), "*RNTO " + toName.toUtf8()});
+}
+
+Outcome CurlWorker::remove(const QString &path)
+{
+    RemotePath dir;
+    QString name;
+    if (!splitRemote(path, dir, name))
+        return unusableName(path);
+    if (m_scheme == Scheme::Sftp)
+        return quote(dir, {"*rm " + sftpQuoted(dir.resolved(name).text())});
+    return quote(dir, {"*DELE " + name.toUtf8()});
+}
+
+Outcome CurlWorker::mkdir(const QString &arg)
+{
+    Outcome o;
+    // The name goes into the control connection verbatim: a line break would
+    // smuggle in a second command.
+    if (arg.isEmpty() || !usableName(arg))
+        return unusableName(arg);
+    QByteArray url = dirUrl(m_cwd);
+    QByteArray command;
+    if (m_scheme == Scheme::Sftp) {
+        // libcurl expands no "~/" inside quotes; the server takes a relative
+        // path from the login folder. It unescapes backslashes and quotes.
+        QByteArray path = m_cwd.resolved(arg).text().toUtf8();
+        path.replace('\\', "\\\\").replace('"', "\\\"");
+        command = "*mkdir \"" + path + "\"";
+    } else {
+        // "*": a refusal must not close the connection; it is read from the reply.
+        command = "*MKD " + arg.toUtf8();
+    }
+    curl_slist *cmds = curl_slist_append(nullptr, command.constData());
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    Io io;
+    o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk && m_scheme != Scheme::Sftp) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kServerRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
+}
+
+Outcome CurlWorker::put(const QString &local, const QString &remote, const QString &renameTo)
+{
+    Outcome o;
+    RemotePath dir;
+    QString name;
+    if (!usableName(remote))
+        return unusableName(remote);
+    if (!splitRemote(remote, dir, name)) {
+        o.code = kTransportInternal;
+        o.info = QStringLiteral("No remote file name in \"%1\".").arg(remote);
+        return o;
+    }
+    QFile in(local);
+    if (!in.open(QIODevice::ReadOnly)) {
+        o.code = kTransportLocalFile;
+        o.info = QStringLiteral("Cannot read the local file %1: %2").arg(local, in.errorString());
+        return o;
+    }
+    QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
+    Io io;
+    io.in = &in;
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CurlWorker::onRead);
+    curl_easy_setopt(m_curl, CURLOPT_READDATA, &io);
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
+    if (renameTo.isEmpty())
+        return perform(io);
+    RemotePath toDir;
+    QString toName;
+    if (!splitRemote(renameTo, toDir, toName) || toDir.text() != dir.text())
+        return {kTransportInternal, QStringLiteral("A file is renamed only within its folder."), {}};
+    if (m_scheme == Scheme::Sftp) {
+        o = perform(io);
+        if (o.code != kTransportOk)
+            return o;
+        // The send's options (UPLOAD among them) must not carry over to the rename.
+        Outcome r;
+        if (!prepare(m_settings, r))
+            return r;
+        r = rename(remote, renameTo);
+        if (r.code == kServerRefused)
+            r.code = kTransportRenameRefused;
+        return r;
+    }
+    // The rename rides on the send: no further round trip to set it up. "*" keeps
+    // a refusal from failing the send; it is read from the last reply instead.
+    QByteArray from = "*RNFR " + name.toUtf8(), to = "*RNTO " + toName.toUtf8();
+    curl_slist *cmds = curl_slist_append(curl_slist_append(nullptr, from.constData()), to.constData());
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
+    o = perform(io);
+    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
+    curl_slist_free_all(cmds);
+    if (o.code == kTransportOk) {
+        long reply = 0;
+        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
+        if (reply >= 400) {
+            o.code = kTransportRenameRefused;
+            o.info = QString::fromLocal8Bit(m_lastReply);
+        }
+    }
+    return o;
+}
+
+Outcome CurlWorker::get(const QString &remote, const QString &local)
+{
+    Outcome o;
+    if (!usableName(remote))
+        return unusableName(remote);
+    RemotePath dir;
+    QString name;
+    bool named = splitRemote(remote, dir, name);
+    // Written beside the target and renamed at the end, so a failed transfer
+    // leaves no truncated file behind.
+    QSaveFile out(local);
+    if (!named || !out.open(QIODevice::WriteOnly)) {
+        o.code = !named ? kTransportInternal : kTransportLocalFile;
+        o.info = !named ? QStringLiteral("No remote file name in \"%1\".").arg(remote)
+                        : QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
+        return o;
+    }
+    QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
+    Io io;
+    io.out = &out;
+    io.cap = m_maxDownload > 0 ? m_maxDownload : kDefaultMaxDownloadBytes;
+    io.timeLimit = m_timeLimit > 0 ? m_timeLimit : kDefaultTransferTimeLimit;
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &CurlWorker::onWrite);
+    curl_easy_setopt(m_curl, CURLOPT_WRITEDATA, &io);
+    o = perform(io);
+    if (o.code != kTransportOk) {
+        out.cancelWriting();
+        return o;
+    }
+    if (!out.commit()) {
+        o.code = kTransportLocalFile;
+        o.info = QStringLiteral("Cannot write the local file %1: %2").arg(local, out.errorString());
+    }
+    return o;
+}
+
+Outcome CurlWorker::run(const QString &command, const Settings &settings)
+{
+    Outcome o;
+    int blank = command.indexOf(' ');
+    QString verb = (blank < 0 ? command : command.left(blank)).toUpper();
+    QString args = blank < 0 ? QString() : command.mid(blank + 1);
+    if (verb == "CLOSE") {
+        closeHandle();
+        m_cwd = RemotePath();
+        return o;
+    }
+    m_settings = settings;
+    if (!prepare(settings, o))
+        return o;
+    if (command.contains(QChar(0))) {
+        // Fields apart by NUL, which no path holds.
+        const QStringList f = command.split(QChar(0));
+        const QString v = f[0].toUpper();
+        if (v == "LIST" && f.size() == 2)
+            return list(f[1], true);
+        if (v == "PUT" && (f.size() == 3 || f.size() == 4))
+            return put(f[1], f[2], f.value(3));
+        if (v == "RENAME" && f.size() == 3)
+            return rename(f[1], f[2]);
+        if (v == "DELETE" && f.size() == 2)
+            return remove(f[1]);
+    } else if (verb == "CD") {
+        return cd(args);
+    } else if (verb == "DIR" || verb == "LS") {
+        return list(QString(), false);
+    } else if (verb == "LIST") {
+        return list(QString(), true);
+    } else if (verb == "MKDIR" || verb == "MKD") {
+        return mkdir(args);
+    }
+    QString a, b;
+    if (verb == "PUT" && SplitPutArguments(args, a, b))
+        return put(a, b);
+    if ((verb == "GET" || verb == "RECV") && SplitGetArguments(args, a, b))
+        return get(a, b);
+    o.code = kTransportInternal;
+    o.info = QStringLiteral("Unknown or malformed command: %1").arg(command);
+    return o;
+}
+
+CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    m_thread = std::make_unique<QThread>();
+    m_worker = new CurlWorker(this);
+    m_worker->moveToThread(m_thread.get());
+    m_thread->start();
+}
+
+CurlTransport::~CurlTransport()
+{
+    // The handle is closed on its own thread, after any command still queued.
+    CurlWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker,
+        [worker] {
+            worker->closeHandle();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
+    m_thread->wait();
+    delete m_worker;
+}
+
+void CurlTransport::Execute(const QString &operation)
+{
+    Settings s;
+    s.url = URL;
+    s.user = UserName;
+    s.password = Password;
+    s.proxy = Proxy;
+    s.caFile = CaCertificates;
+    s.timeout = RequestTimeout;
+    s.port = RemotePort;
+    s.access = AccessType;
+    s.maxListing = MaxListingBytes;
+    s.maxDownload = MaxDownloadBytes;
+    s.timeLimit = TransferTimeLimit;
+    s.progressMin = ProgressMinBytes;
+    ++m_pending;
+    CurlWorker *worker = m_worker;
+    CurlTransport *self = this;
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, self, operation, s] {
+            Outcome o = worker->run(operation, s);
+            QString cwd = worker->cwd();
+            QMetaObject::invokeMethod(
+                self, [self, o, cwd] { self->finished(o.code, o.info, o.output, cwd); },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void CurlTransport::finished(int code, const QString &info, const QByteArray &output, const QString &cwd)
+{
+    --m_pending;
+    m_code = code;
+    m_info = info;
+    m_output = QString::fromLocal8Bit(output);
+    m_outputPos = 0;
+    m_cwd = cwd;
+}
+
+QString CurlTransport::GetChunk(int size)
+{
+    // Cut the decoded text, not the bytes, so no character is split between pieces.
+    if (size <= 0 || m_outputPos >= m_output.size())
+        return QString();
+    QString piece = m_output.mid(m_outputPos, size);
+    m_outputPos += piece.size();
+    return piece;
+}
+
+} // namespace transport
