@@ -663,7 +663,8 @@ bool frmMain::openPage(const QString &path)
         platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
         return false;
     }
-    rememberPage(path);
+    if (!d->doc.needsPath(platform::previewPage()))
+        rememberPage(path);
     return true;
 }
 

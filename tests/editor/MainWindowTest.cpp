@@ -368,6 +368,15 @@ TEST_F(MainWindow, SaveAsksForAPathOnlyForNewOrPreviewDocuments)
     EXPECT_EQ(dialogs.fileRequests.size(), 3u);
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + second);
     EXPECT_TRUE(readAll(second).contains("first"));
+
+    // The preview file, written when the Save dialog is cancelled, never joins the recent pages.
+    selectTab(0);
+    openWith("~temp.htm", "<html><body>scratch</body></html>");
+    designView()->setBgColor("00FF00");
+    dialogs.files = {QString()};
+    EXPECT_TRUE(window->save());
+    EXPECT_TRUE(readAll(path("~temp.htm")).toLower().contains("00ff00"));
+    EXPECT_EQ(editor::LoadRecentPages(path("recentpages.txt")), (QStringList{second, chosen}));
 }
 
 TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
