@@ -609,7 +609,7 @@ void frmMain::Form_Load()
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
     d->sourcePage.resetEdits();
-    d->designPage.resetEdits();
+    d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), start);
     setModified(false);
     const int lastTab = windowSettings().value(QStringLiteral("window/tab"), 0).toInt();
@@ -655,7 +655,7 @@ bool frmMain::openPage(const QString &path)
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
     d->sourcePage.resetEdits();
-    d->designPage.resetEdits();
+    d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(path, d->rtbHTMLSource->Text(), d->CurrentTab);
     setModified(false);
     setCaption(branding::kProductName + QStringLiteral(" : ") + path);
@@ -682,7 +682,7 @@ void frmMain::blankDocument()
     d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
     d->rtbHTMLSource->setText(QString());
     d->sourcePage.resetEdits();
-    d->designPage.resetEdits();
+    d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), QString());
     setModified(false);
 }

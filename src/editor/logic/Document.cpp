@@ -46,12 +46,11 @@ bool Document::switchTo(int tab)
     const int left = m_tab;
     takeEdits();
     m_tab = tab;
-    // The view left refreshes the other editing view, as the preview is refreshed.
-    for (int t : {Design, Source}) {
-        if (left != Preview && !m_shows[t]) {
+    // The other editing view is refreshed now, as the preview is (a view that could
+    // not take the page tries again at the next switch).
+    for (int t : {Design, Source})
+        if (!m_shows[t])
             m_shows[t] = view(t).showPage(m_text);
-        }
-    }
     return left != Preview;
 }
 
