@@ -17,6 +17,7 @@
 #include "editor/logic/StartPage.h"
 #include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
+#include "editor/source/SourceText.h"
 #include "generation/FileList.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -44,6 +45,8 @@
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -183,6 +186,9 @@ bool isEditingKey(const QKeyEvent *event)
     return !text.isEmpty() && text.at(0).isPrint();
 }
 
+// Largest page the source view takes as one undoable edit on a tab switch.
+constexpr qsizetype kUndoableFill = 2 * 1024 * 1024;
+
 // The design view as the document sees it.
 class DesignPage : public PageView {
 public:
@@ -222,7 +228,17 @@ public:
     {
         const bool wasFilling = m_filling;
         m_filling = true; // filling is no edit
-        m_view->setText(text);
+        // A page of modest size comes in as one edit that Ctrl+Z in the source view
+        // takes back, so a change made in the design view can be undone here too.
+        // Bigger pages, and lines that are shown in pieces, are filled without undo.
+        if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
+            !textmodel::SplitSourceText(text).pieces) {
+            QTextCursor all(m_view->document());
+            all.select(QTextCursor::Document);
+            all.insertText(text);
+        } else {
+            m_view->setText(text);
+        }
         m_view->setSelStart(0);
         modMain::ColorizeSource(*m_view);
         m_view->setSelStart(0);

@@ -240,8 +240,22 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     EXPECT_TRUE(sourceView()->Text().toLower().contains("ff0000"));
     EXPECT_TRUE(window->hasUnsavedChanges());
 
+    // A design change comes into the source view as one step to undo, and undone
+    // there it leaves the design view too.
+    selectTab(1);
+    sourceView()->undo();
+    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(handWritten)));
+    selectTab(0);
+    EXPECT_FALSE(design().toLower().contains("ff0000"));
+    sourceView()->redo();
+    EXPECT_TRUE(sourceView()->Text().toLower().contains("ff0000"));
+    selectTab(1);
+    selectTab(0);
+    EXPECT_TRUE(design().toLower().contains("ff0000"));
+
     // The source view's undo survives a trip through an unchanged design view.
     selectTab(1);
+    sourceView()->setSelStart(0);
     QTest::keyClicks(sourceView(), "x");
     selectTab(0);
     selectTab(1);
@@ -319,6 +333,7 @@ TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)
     EXPECT_FALSE(window->isWindowModified());
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + page);
     selectTab(1);
+    sourceView()->setSelStart(0);
     QTest::keyClicks(sourceView(), "x");
     EXPECT_TRUE(window->isWindowModified());
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + page + "[*]");
