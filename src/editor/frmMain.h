@@ -83,7 +83,7 @@ public:
     // The action of a key ("new", "bold", "find", ...), nullptr for an unknown key.
     QAction *toolbarAction(const QString &key) const;
 
-    // True when the view in front holds edits not yet written to a file.
+    // True when the document holds work that Save has not written (in any view).
     bool hasUnsavedChanges() const;
 
     // Runs a modal dialog of the commands (upload). Tests replace it so that no
