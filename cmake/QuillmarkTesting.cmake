@@ -13,7 +13,8 @@ set(QUILLMARK_TEST_ENV
   QUILLMARK_BINARY_DIR=${PROJECT_BINARY_DIR}
   # What a test does not place itself lands in the build tree, never in the real home.
   QUILLMARK_DATA=${PROJECT_BINARY_DIR}/test-home/data
-  XDG_CACHE_HOME=${PROJECT_BINARY_DIR}/test-home/cache)
+  XDG_CACHE_HOME=${PROJECT_BINARY_DIR}/test-home/cache
+  XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/config)
 
 # quillmark_add_test(<name> SOURCES ... [LIBS ...])
 #   Logic tests without a window: each test case becomes its own CTest test,

@@ -3,6 +3,7 @@
 // Loads the main window, whose load handler does the start-up work, and opens the
 // page named on the command line.
 #include "editor/frmMain.h"
+#include "platform/widgets/DesignView.h"
 #include "platform/widgets/QtDialogs.h"
 #include "wizard/WizardPeer.h"
 
@@ -30,6 +31,7 @@ extern "C" Q_DECL_EXPORT int quillmark_window_main(int *argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(*argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));
+    platform::DesignView::useShippedDictionaries();
     // Qt has taken its own options out by now; what is left is at most one page.
     const QStringList rest = QApplication::arguments().mid(1);
     for (const QString &argument : rest)

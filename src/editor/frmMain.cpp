@@ -11,11 +11,13 @@
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/Branding.h"
 #include "editor/logic/ColorText.h"
+#include "editor/logic/Document.h"
 #include "editor/logic/FindText.h"
 #include "editor/logic/RecentPages.h"
 #include "editor/logic/StartPage.h"
 #include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
+#include "editor/source/SourceText.h"
 #include "generation/FileList.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -40,9 +42,12 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QSaveFile>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -138,6 +143,12 @@ struct PreviewWidth {
 };
 const PreviewWidth kPreviewWidths[] = {{"Full width", 0}, {"Tablet (768 px)", 768}, {"Phone (390 px)", 390}};
 
+// The window's place and last tab, in the user's configuration folder.
+QSettings windowSettings()
+{
+    return QSettings(branding::kProductName, QStringLiteral("editor"));
+}
+
 QString recentPagesFile()
 {
     return platform::inAppFolder(QStringLiteral("recentpages.txt"));
@@ -175,38 +186,89 @@ bool isEditingKey(const QKeyEvent *event)
     return !text.isEmpty() && text.at(0).isPrint();
 }
 
-// The file's text with "\n" line ends, as the source view holds it.
-QString readFileText(const QString &path)
-{
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return {};
-    QString text = QString::fromLocal8Bit(file.readAll());
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
+// Largest page the source view takes as one undoable edit on a tab switch.
+constexpr qsizetype kUndoableFill = 2 * 1024 * 1024;
 
-bool copyFileReplacing(const QString &from, const QString &to)
-{
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = source.readAll();
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly) || target.write(bytes) != bytes.size())
-        return false;
-    return target.commit();
-}
+// The design view as the document sees it.
+class DesignPage : public PageView {
+public:
+    explicit DesignPage(platform::DesignView *&view, const QString &path) : m_view(view), m_path(path) {}
+    QString pageText() override { return m_view->DocumentHTML(); }
+    bool showPage(const QString &text) override
+    {
+        filling = true;
+        const bool shown = m_view->setDocumentHTML(text, m_path);
+        filling = false;
+        replaced = false;
+        return shown;
+    }
+    bool edited() override { return replaced || m_view->isDirty(); }
+    QByteArray fileBytes() override { return m_view->DocumentBytes(); }
+    void resetEdits() override
+    {
+        replaced = false;
+        m_view->setDirty(false);
+    }
+    // A document put into the view from elsewhere is an edit too.
+    bool replaced = false;
+    bool filling = false;
+
+private:
+    platform::DesignView *&m_view;
+    const QString &m_path; // relative addresses resolve beside the page's file
+};
+
+// The source view as the document sees it: edits are what differs from the text
+// last shown or saved (colouring changes formats, not text).
+class SourcePage : public PageView {
+public:
+    explicit SourcePage(platform::SourceView *&view, bool &filling) : m_view(view), m_filling(filling) {}
+    QString pageText() override { return m_view->Text(); }
+    bool showPage(const QString &text) override
+    {
+        const bool wasFilling = m_filling;
+        m_filling = true; // filling is no edit
+        // A page of modest size comes in as one edit that Ctrl+Z in the source view
+        // takes back, so a change made in the design view can be undone here too.
+        // Bigger pages, and lines that are shown in pieces, are filled without undo.
+        if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
+            !textmodel::SplitSourceText(text).pieces) {
+            QTextCursor all(m_view->document());
+            all.select(QTextCursor::Document);
+            all.insertText(text);
+        } else {
+            m_view->setText(text);
+        }
+        m_view->setSelStart(0);
+        modMain::ColorizeSource(*m_view);
+        m_view->setSelStart(0);
+        m_filling = wasFilling;
+        resetEdits();
+        return true;
+    }
+    bool edited() override { return m_view->Text() != baseline; }
+    QByteArray fileBytes() override { return m_view->fileBytes(); }
+    void resetEdits() override { baseline = m_view->Text(); }
+    QString baseline;
+
+private:
+    platform::SourceView *&m_view;
+    bool &m_filling;
+};
 
 } // namespace
 
 class frmMain::Private {
 public:
-    QString CurrentFile;
-    qint16 CurrentTab = 0;
+    // Declared first: the document's views refer to them.
     platform::DesignView *DHTMLEdit1 = nullptr;
     platform::SourceView *rtbHTMLSource = nullptr;
+    bool switching = false;
+    QString CurrentFile;
+    DesignPage designPage{DHTMLEdit1, CurrentFile};
+    SourcePage sourcePage{rtbHTMLSource, switching};
+    Document doc{designPage, sourcePage};
+    qint16 CurrentTab = 0;
     platform::BrowserView *WebBrowser1 = nullptr; // made when first needed
     QTabWidget *SSTabEditor = nullptr;
     QToolBar *Toolbar1 = nullptr;
@@ -218,11 +280,7 @@ public:
 
     WizardPeer *peer = nullptr;
     int previousTab = 0;
-    bool switching = false;
     bool shown = false;
-    // The source text as last filled or written by this window: edits are what
-    // differs from it (colouring changes formats, not text).
-    QString sourceBaseline;
     QHash<QString, QAction *> actions;
     QWidget *pages[3] = {nullptr, nullptr, nullptr};
     FindReplaceDialog *find = nullptr; // created when first asked for
@@ -236,6 +294,7 @@ public:
     // editing area gives up `checkReserve` pixels of height for it.
     CheckPanel *checkPanel = nullptr;
     int checkReserve = 0;
+    QTimer recheck; // a moment after the last edit or save, the shown findings are renewed
     void reserveForCheckPanel(frmMain *w, int height, bool showOrHide = true)
     {
         if (!checkPanel)
@@ -415,6 +474,12 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
 
     d->checkPanel = new CheckPanel(client);
     d->checkPanel->hide();
+    d->recheck.setSingleShot(true);
+    d->recheck.setInterval(700);
+    connect(&d->recheck, &QTimer::timeout, this, [this] {
+        if (d->checkPanel->isVisible() && !d->CurrentFile.isEmpty())
+            d->checkPanel->showReport(check::CheckPage(d->CurrentFile));
+    });
     connect(d->checkPanel, &CheckPanel::closeRequested, this, [this] { d->reserveForCheckPanel(this, 0); });
     connect(d->checkPanel, &CheckPanel::findingActivated, this, [this](const check::Finding &finding) {
         if (QFileInfo(finding.file) != QFileInfo(d->CurrentFile))
@@ -457,7 +522,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     // Edits mark the title; the design view's keys and clicks arrive at its inner
     // widgets, which the filter follows as they come.
     watchDesignInput(d->DHTMLEdit1);
-    connect(d->DHTMLEdit1, &platform::DesignView::documentChanged, this, [this] { setModified(true); });
+    connect(d->DHTMLEdit1, &platform::DesignView::documentChanged, this, [this] {
+        if (!d->designPage.filling)
+            d->designPage.replaced = true;
+        setModified(true);
+    });
     connect(d->rtbHTMLSource, &QPlainTextEdit::textChanged, this, [this] {
         if (!d->switching)
             setModified(true);
@@ -522,7 +591,11 @@ void frmMain::Form_Load()
     d->lblURLMessage->setText(branding::kUrlMessage);
     d->actions.value(QStringLiteral("promote"))->setToolTip(branding::kPromoteTooltip);
     d->actions.value(QStringLiteral("more"))->setToolTip(branding::kMoreTooltip);
-    setWindowState(windowState() | Qt::WindowMaximized);
+    // The place the window had when it last closed; maximised the first time.
+    QSettings settings = windowSettings();
+    if (!settings.contains(QStringLiteral("window/geometry")) ||
+        !restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray()))
+        setWindowState(windowState() | Qt::WindowMaximized);
 
     // Wait for the update check without spinning: each round sleeps until an event
     // arrives; the outcome is acted on whenever it came. The wait also ends when
@@ -551,8 +624,13 @@ void frmMain::Form_Load()
     d->rtbHTMLSource->setSelStart(0);
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
-    d->sourceBaseline = d->rtbHTMLSource->Text();
+    d->sourcePage.resetEdits();
+    d->designPage.replaced = false; // just loaded: its own baseline
+    d->doc.opened(QString(), start);
     setModified(false);
+    const int lastTab = windowSettings().value(QStringLiteral("window/tab"), 0).toInt();
+    if (lastTab > 0 && lastTab < d->SSTabEditor->count())
+        switchTab(lastTab);
     showStartPanel();
 }
 
@@ -592,14 +670,17 @@ bool frmMain::openPage(const QString &path)
     d->rtbHTMLSource->setSelStart(0);
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
-    d->sourceBaseline = d->rtbHTMLSource->Text();
+    d->sourcePage.resetEdits();
+    d->designPage.replaced = false; // just loaded: its own baseline
+    d->doc.opened(path, d->rtbHTMLSource->Text(), d->CurrentTab);
     setModified(false);
     setCaption(branding::kProductName + QStringLiteral(" : ") + path);
     if (!designLoaded || !sourceLoaded) {
         platform::msgBox(QStringLiteral("Unable to open ") + path + QStringLiteral(" in the editor."), this);
         return false;
     }
-    rememberPage(path);
+    if (!d->doc.needsPath(platform::previewPage()))
+        rememberPage(path);
     return true;
 }
 
@@ -616,7 +697,9 @@ void frmMain::blankDocument()
     d->CurrentFile.clear();
     d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
     d->rtbHTMLSource->setText(QString());
-    d->sourceBaseline.clear();
+    d->sourcePage.resetEdits();
+    d->designPage.replaced = false; // just loaded: its own baseline
+    d->doc.opened(QString(), QString());
     setModified(false);
 }
 
@@ -630,8 +713,8 @@ bool frmMain::save()
     const bool written = saveDocument();
     if (written) {
         setModified(false);
-        if (d->CurrentFile.compare(platform::inAppFolder(QStringLiteral("~TEMP.HTM")), Qt::CaseInsensitive) !=
-            0)
+        // The preview file is the program's scratch page, not one to open again.
+        if (!d->doc.needsPath(platform::previewPage()))
             rememberPage(d->CurrentFile);
     }
     return written;
@@ -654,8 +737,10 @@ int frmMain::currentTab() const
 
 void frmMain::Toolbar1_ButtonClick(const QString &key)
 {
+    // Asked only when there is work that Save has not written.
     const auto askClear = [this] {
-        return platform::dialogs().message(
+        return !hasUnsavedChanges() ||
+               platform::dialogs().message(
                    QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
                    platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
                    this) != platform::Answer::No;
@@ -693,15 +778,11 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
         upload.AddFilesToList(generation::FileList::PathFor(d->CurrentFile));
         runModal(upload);
     } else if (key == QLatin1String("check")) {
-        // The check reads the file: the view in front is written to it first, as a tab switch does.
+        // The check reads the page as saved: only Save writes the user's file.
         if (d->CurrentFile.isEmpty()) {
             platform::msgBox(QStringLiteral("Please save this file first."), this);
             return;
         }
-        if (d->CurrentTab == 0 && !designMatchesFile())
-            SaveHTMLFile();
-        else if (d->CurrentTab == 1 && hasUnsavedChanges())
-            SaveRTFFile();
         d->checkPanel->showReport(check::CheckPage(d->CurrentFile));
         d->reserveForCheckPanel(this, qBound(80, (d->Picture1->height() + d->checkReserve) / 3, 180));
     } else if (key == QLatin1String("update")) {
@@ -720,11 +801,8 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
 
 bool frmMain::saveDocument(bool *askedAndCancelled)
 {
-    bool newPath = false;
-    const QString previousPath = d->CurrentFile;
-    const QString previousCaption = d->caption;
-    if (d->CurrentFile.isEmpty() ||
-        d->CurrentFile.compare(platform::previewPage(), Qt::CaseInsensitive) == 0) {
+    d->doc.setPath(d->CurrentFile);
+    if (d->doc.needsPath(platform::previewPage())) {
         platform::FileRequest request;
         request.filter = kSaveFilter;
         const QString chosen = platform::dialogs().saveFile(request, this);
@@ -733,46 +811,15 @@ bool frmMain::saveDocument(bool *askedAndCancelled)
         if (!chosen.isEmpty()) {
             d->CurrentFile = chosen;
             setCaption(branding::kProductName + QStringLiteral(" : ") + d->CurrentFile);
-            newPath = true;
         }
     }
-    switch (d->CurrentTab) {
-    case 0:
-        // A document unchanged since it was loaded from this file is what the file holds.
-        return designMatchesFile() || writeDesignView();
-    case 1:
-        return writeSourceView();
-    default:
-        // The preview shows the shared file: a newly chosen path gets that file, so
-        // the caption never names a file that was not written.
-        if (!newPath)
-            return true;
-        if (QFileInfo(previousPath) == QFileInfo(d->CurrentFile))
-            return true;
-        if (!copyFileReplacing(previousPath, d->CurrentFile)) {
-            d->CurrentFile = previousPath;
-            setCaption(previousCaption);
-            platform::msgBox(kSaveFirst, this);
-            return false;
-        }
-        return true;
-    }
+    return writeDocument();
 }
 
-bool frmMain::writeSourceView()
+bool frmMain::writeDocument()
 {
-    if (d->CurrentFile.isEmpty() || !d->rtbHTMLSource->SaveFile(d->CurrentFile)) {
-        platform::msgBox(kSaveFirst, this);
-        return false;
-    }
-    d->sourceBaseline = d->rtbHTMLSource->Text();
-    setModified(false);
-    return true;
-}
-
-bool frmMain::writeDesignView()
-{
-    if (d->CurrentFile.isEmpty() || !d->DHTMLEdit1->SaveDocument(d->CurrentFile)) {
+    d->doc.setPath(d->CurrentFile);
+    if (!d->doc.save()) {
         platform::msgBox(kSaveFirst, this);
         return false;
     }
@@ -782,21 +829,12 @@ bool frmMain::writeDesignView()
 
 void frmMain::SaveRTFFile()
 {
-    writeSourceView();
+    writeDocument();
 }
 
 void frmMain::SaveHTMLFile()
 {
-    writeDesignView();
-}
-
-bool frmMain::designMatchesFile() const
-{
-    // WebEngine re-serialises a document; a document that was loaded from this
-    // very file and not changed since is left as the file has it.
-    return !d->DHTMLEdit1->isDirty() && QFileInfo::exists(d->CurrentFile) &&
-           d->DHTMLEdit1->url().isLocalFile() &&
-           QFileInfo(d->DHTMLEdit1->url().toLocalFile()) == QFileInfo(d->CurrentFile);
+    writeDocument();
 }
 
 void frmMain::SSTabEditor_Click(int previousTab)
@@ -810,40 +848,18 @@ void frmMain::SSTabEditor_Click(int previousTab)
     d->SSTabEditor->tabBar()->setEnabled(false);
 
     d->CurrentTab = static_cast<qint16>(d->SSTabEditor->currentIndex());
-    if (d->CurrentFile.isEmpty())
-        d->CurrentFile = platform::previewPage();
-
-    bool refreshPreview = true;
-    switch (previousTab) {
-    case 0:
-        if (!designMatchesFile())
-            SaveHTMLFile();
-        d->rtbHTMLSource->LoadFile(d->CurrentFile);
-        d->rtbHTMLSource->setSelStart(0);
-        modMain::ColorizeSource(*d->rtbHTMLSource);
-        d->rtbHTMLSource->setSelStart(0);
-        d->sourceBaseline = d->rtbHTMLSource->Text();
+    d->doc.setPath(d->CurrentFile);
+    Q_UNUSED(previousTab); // the document knows the tab it left
+    if (d->doc.switchTo(d->CurrentTab)) {
         if (d->WebBrowser1)
             d->WebBrowser1->Stop();
-        break;
-    case 1:
-        SaveRTFFile();
-        d->DHTMLEdit1->LoadDocument(d->CurrentFile);
-        if (d->WebBrowser1)
-            d->WebBrowser1->Stop();
-        break;
-    default:
-        refreshPreview = false;
-        break;
+        preview()->showHtml(d->doc.text(), d->CurrentFile);
     }
-    if (refreshPreview)
-        preview()->Navigate(QUrl::fromLocalFile(d->CurrentFile).toString());
     d->tBarStd->setEnabled(d->CurrentTab == 0);
     d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
     if (d->find)
         updateFindDialog();
-    if (previousTab == 0 || previousTab == 1)
-        setModified(false);
+    setModified(d->doc.modified());
 
     d->SSTabEditor->tabBar()->setEnabled(true);
     d->switching = false;
@@ -887,6 +903,8 @@ void frmMain::setCaption(const QString &caption)
 
 void frmMain::setModified(bool modified)
 {
+    if (d->checkPanel->isVisible())
+        d->recheck.start();
     if (d->modified == modified && isWindowModified() == modified)
         return;
     d->modified = modified;
@@ -926,16 +944,7 @@ void frmMain::lblURLMessage_Click()
 
 bool frmMain::hasUnsavedChanges() const
 {
-    switch (d->CurrentTab) {
-    case 0:
-        return d->DHTMLEdit1->isDirty();
-    case 1: {
-        const QString text = d->rtbHTMLSource->Text();
-        return text != d->sourceBaseline && text != readFileText(d->CurrentFile);
-    }
-    default:
-        return false; // the views were written when the preview came to the front
-    }
+    return d->doc.modified();
 }
 
 void frmMain::setModalRunner(ModalRunner runner)
@@ -964,6 +973,9 @@ void frmMain::closeEvent(QCloseEvent *event)
         }
     }
     event->accept();
+    QSettings settings = windowSettings();
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/tab"), int(d->CurrentTab));
     if (d->peer)
         d->peer->unloadWizard();
     if (auto *table = frmDialog_Table::instance())
@@ -1161,6 +1173,12 @@ int frmMain::replaceAll()
         d->find->setStatus(error);
         return 0;
     }
+    // Replacing with nothing deletes every match: asked first.
+    if (d->find->replaceText().isEmpty() &&
+        platform::dialogs().message(QStringLiteral("Replace every match with nothing (delete them)?"),
+                                    platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Question,
+                                    d->find) != platform::Answer::Yes)
+        return 0;
     platform::SourceView &source = *d->rtbHTMLSource;
     const QString text = source.Text();
     const ReplaceAllResult result = ReplaceAllIn(text, *pattern, d->find->replaceText(), options.regex);

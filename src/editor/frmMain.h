@@ -1,7 +1,7 @@
 #pragma once
 // The main window: the HTML editor that finishes a sales page. It holds one
 // document in three views (design, coloured source, preview) that exchange their
-// content through the file CurrentFile whenever the tab in front changes.
+// content in memory whenever the tab in front changes; only Save writes the file.
 
 #include <QMainWindow>
 #include <QString>
@@ -38,8 +38,8 @@ public:
     // Empties the editor: no path, the blank document in the design view, an empty
     // source view, the design tab in front (nothing is written or reloaded).
     void blankDocument();
-    // Brings tab `index` to the front: the view left is written to the file and the
-    // others are reloaded from it.
+    // Brings tab `index` to the front: the edits of the view left reach the others
+    // through memory; no file is written.
     void switchTab(int index);
     // The "save" command; true when the document was written.
     bool save();
@@ -51,7 +51,7 @@ public:
     // Index of the tab in front: 0 design, 1 source, 2 preview.
     int currentTab() const;
 
-    // Writes the source view's text / the design view's document to CurrentFile;
+    // Write the document to CurrentFile (as Save does, without asking for a path);
     // "Please save this file first" when there is no path or the write fails.
     void SaveRTFFile();
     void SaveHTMLFile();
@@ -83,7 +83,7 @@ public:
     // The action of a key ("new", "bold", "find", ...), nullptr for an unknown key.
     QAction *toolbarAction(const QString &key) const;
 
-    // True when the view in front holds edits not yet written to a file.
+    // True when the document holds work that Save has not written (in any view).
     bool hasUnsavedChanges() const;
 
     // Runs a modal dialog of the commands (upload). Tests replace it so that no
@@ -110,10 +110,8 @@ private:
     // The "save" command; true when the document was written. `askedAndCancelled`
     // tells whether the user cancelled the Save dialog.
     bool saveDocument(bool *askedAndCancelled = nullptr);
-    bool writeSourceView();
-    bool writeDesignView();
-    // True when the design view still holds CurrentFile exactly as loaded.
-    bool designMatchesFile() const;
+    // Writes the document to CurrentFile; "Please save this file first" when it cannot.
+    bool writeDocument();
     // The preview, made on first use.
     platform::BrowserView *preview();
     void placePreview();

@@ -67,6 +67,14 @@ TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     EXPECT_EQ(source->SelText(), "gone.png");
     EXPECT_EQ(source->SelStart(), source->Text().indexOf("gone.png"));
 
+    // A saved fix leaves the findings a moment later, without asking again.
+    source->setSelText("pic.png");
+    ASSERT_TRUE(testing_support::writeAll(dir.filePath("pic.png"), "png"));
+    ASSERT_TRUE(
+        testing_support::writeAll(page + ".files", (page + "\r\n" + dir.filePath("pic.png")).toLocal8Bit()));
+    ASSERT_TRUE(window.save());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 0; }));
+
     // Resizing keeps the panel below the views; closing it gives the height back.
     window.resize(1000, 760);
     EXPECT_EQ(panel->geometry().top(), picture->geometry().bottom() + 1);

@@ -110,6 +110,25 @@ TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
     EXPECT_EQ(selected(), "<b>two</b>");
     source()->undo();
 
+    // Replacing with nothing asks first; No deletes nothing.
+    field<QLineEdit>("txtReplace")->clear();
+    dialogs.answers = {Answer::No, Answer::Yes};
+    EXPECT_EQ(window->replaceAll(), 0);
+    EXPECT_EQ(source()->Text(), "<b>one</b> <i>x</i> <b>two</b>\n");
+    EXPECT_EQ(window->replaceAll(), 2);
+    EXPECT_EQ(source()->Text(), " <i>x</i> \n");
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    source()->undo();
+    // Tab goes from what to find to its replacement, then the options, then the buttons.
+    QWidget *focus = field<QLineEdit>("txtFind");
+    for (const char *next : {"txtReplace", "chkMatchCase", "chkWholeWord", "chkRegex", "cmdFindNext"}) {
+        focus = focus->nextInFocusChain();
+        while (!(focus->focusPolicy() & Qt::TabFocus))
+            focus = focus->nextInFocusChain();
+        EXPECT_EQ(focus->objectName(), next);
+    }
+    field<QLineEdit>("txtReplace")->setText("<strong>\\1</strong>");
+
     EXPECT_EQ(window->replaceAll(), 2);
     EXPECT_EQ(source()->Text(), "<strong>one</strong> <i>x</i> <strong>two</strong>\n");
     EXPECT_EQ(field<QLabel>("lblStatus")->text(), "Replaced 2.");

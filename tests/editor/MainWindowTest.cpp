@@ -41,6 +41,7 @@ protected:
     {
         platform::setApplicationFolder(dir.path());
         platform::setPreviewFolder(dir.path());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         desktop::setUrlOpener([this](const QUrl &url) {
             opened << url;
             return true;
@@ -115,6 +116,23 @@ TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
     EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(MainWindow, TheWindowComesBackWhereItWasWithItsLastTab)
+{
+    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
+    window->Form_Load();
+    EXPECT_TRUE(window->isMaximized()); // the first time
+    window->showNormal();
+    window->setGeometry(100, 120, 640, 480);
+    selectTab(1);
+    EXPECT_TRUE(window->close());
+    window = std::make_unique<frmMain>();
+    window->Form_Load();
+    EXPECT_FALSE(window->isMaximized());
+    EXPECT_EQ(window->size(), QSize(640, 480));
+    EXPECT_EQ(window->currentTab(), 1);
+    EXPECT_EQ(sourceView()->Text(), lf(frmMain::GetStartHTML()));
+}
+
 TEST_F(MainWindow, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
 {
     const QString page = path("earlier.htm");
@@ -181,57 +199,82 @@ TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
     EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + path("missing.htm") + " in the editor.");
 }
 
-TEST_F(MainWindow, EachTabSwitchWritesTheViewLeftAndReloadsTheOthers)
+TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
 {
-    // A new document goes to the preview file.
+    // A new document names no file and writes none.
     designView()->setDocumentHTML("<html><body><p>Designed</p></body></html>");
     selectTab(1);
-    const QString preview = path("~temp.htm");
-    EXPECT_EQ(window->currentFile(), preview);
+    EXPECT_TRUE(window->currentFile().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(path("~temp.htm")));
     EXPECT_EQ(window->currentTab(), 1);
-    EXPECT_TRUE(readAll(preview).contains("Designed"));
-    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(readAll(preview))));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return previewView()->url() == QUrl::fromLocalFile(preview); }));
+    EXPECT_TRUE(sourceView()->Text().contains("Designed"));
     EXPECT_FALSE(formatBar()->isEnabled());
 
-    // Source to preview writes the source and refreshes the design view.
+    // Source to preview refreshes the design view and the preview.
     sourceView()->setText("<html><body><p>Typed</p></body></html>");
     selectTab(2);
-    EXPECT_EQ(readAll(preview), QByteArray("<html><body><p>Typed</p></body></html>"));
     EXPECT_TRUE(design().contains("Typed"));
-
-    // Leaving the preview moves nothing.
-    writeAll(preview, "<html><body>elsewhere</body></html>");
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        bool shown = false;
+        previewView()->page()->toPlainText([&shown](const QString &text) { shown = text.contains("Typed"); });
+        return QTest::qWaitFor([&] { return shown; }, 200);
+    }));
     selectTab(0);
-    EXPECT_TRUE(design().contains("Typed"));
     EXPECT_TRUE(formatBar()->isEnabled());
 
-    // Design changes reach the user's file.
-    openWith("page.htm", "<html><body></body></html>");
-    designView()->setDocumentHTML("<html><body><p>Mine</p></body></html>");
-    selectTab(2);
-    EXPECT_TRUE(readAll(window->currentFile()).contains("Mine"));
-    EXPECT_TRUE(sourceView()->Text().contains("Mine"));
-
-    // Untouched markup survives a trip through the design view.
+    // Design to source to design leaves the user's file as it was, bytes and time.
     const QByteArray handWritten =
         "<HTML>\r\n<BODY BGCOLOR='white'>\r\n  <P  ALIGN=center>Hand   made<BR>\r\n"
         "</BODY>\r\n</HTML>\r\n";
-    openWith("hand.htm", handWritten);
-    selectTab(1);
-    selectTab(0);
-    selectTab(1);
-    EXPECT_EQ(readAll(window->currentFile()), handWritten);
-    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(handWritten)));
-
-    selectTab(0);
-    press("save");
-    EXPECT_EQ(readAll(window->currentFile()), handWritten);
-
-    // A change in the design view is written, though.
+    const QString page = openWith("hand.htm", handWritten);
+    QFile file(page);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                                                    QFileDevice::FileModificationTime));
+    file.close();
+    const QDateTime stamp = QFileInfo(page).lastModified();
     designView()->setBgColor("FF0000");
     selectTab(1);
-    EXPECT_NE(readAll(window->currentFile()), handWritten);
+    selectTab(0);
+    EXPECT_EQ(readAll(page), handWritten);
+    EXPECT_EQ(QFileInfo(page).lastModified(), stamp);
+    EXPECT_TRUE(sourceView()->Text().toLower().contains("ff0000"));
+    EXPECT_TRUE(window->hasUnsavedChanges());
+
+    // A design change comes into the source view as one step to undo, and undone
+    // there it leaves the design view too.
+    selectTab(1);
+    sourceView()->undo();
+    EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(handWritten)));
+    selectTab(0);
+    EXPECT_FALSE(design().toLower().contains("ff0000"));
+    sourceView()->redo();
+    EXPECT_TRUE(sourceView()->Text().toLower().contains("ff0000"));
+    selectTab(1);
+    selectTab(0);
+    EXPECT_TRUE(design().toLower().contains("ff0000"));
+
+    // The source view's undo survives a trip through an unchanged design view.
+    selectTab(1);
+    sourceView()->setSelStart(0);
+    QTest::keyClicks(sourceView(), "x");
+    selectTab(0);
+    selectTab(1);
+    EXPECT_TRUE(sourceView()->Text().startsWith("x"));
+    sourceView()->undo();
+    EXPECT_FALSE(sourceView()->Text().startsWith("x"));
+    EXPECT_EQ(readAll(page), handWritten);
+
+    // Save writes what the views hold.
+    press("save");
+    EXPECT_TRUE(readAll(page).toLower().contains("ff0000"));
+    EXPECT_FALSE(window->hasUnsavedChanges());
+
+    // An unchanged page is not written again, whichever view is in front.
+    const QString untouched = openWith("untouched.htm", handWritten);
+    selectTab(1);
+    selectTab(0);
+    press("save");
+    EXPECT_EQ(readAll(untouched), handWritten);
 }
 
 TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
@@ -290,6 +333,7 @@ TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)
     EXPECT_FALSE(window->isWindowModified());
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + page);
     selectTab(1);
+    sourceView()->setSelStart(0);
     QTest::keyClicks(sourceView(), "x");
     EXPECT_TRUE(window->isWindowModified());
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + page + "[*]");
@@ -339,6 +383,15 @@ TEST_F(MainWindow, SaveAsksForAPathOnlyForNewOrPreviewDocuments)
     EXPECT_EQ(dialogs.fileRequests.size(), 3u);
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + second);
     EXPECT_TRUE(readAll(second).contains("first"));
+
+    // The preview file, written when the Save dialog is cancelled, never joins the recent pages.
+    selectTab(0);
+    openWith("~temp.htm", "<html><body>scratch</body></html>");
+    designView()->setBgColor("00FF00");
+    dialogs.files = {QString()};
+    EXPECT_TRUE(window->save());
+    EXPECT_TRUE(readAll(path("~temp.htm")).toLower().contains("00ff00"));
+    EXPECT_EQ(editor::LoadRecentPages(path("recentpages.txt")), (QStringList{second, chosen}));
 }
 
 TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
@@ -362,7 +415,14 @@ TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
     press("upload");
     EXPECT_EQ(rows, 1);
 
-    // "new": No leaves everything; Yes clears only the path and the wizard.
+    // Nothing unsaved: "open" asks nothing.
+    press("open");
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(peer.calls, QStringList{"showLoadFile"});
+    peer.calls.clear();
+
+    // "new" with edits: No leaves everything; Yes clears only the path and the wizard.
+    designView()->setBgColor("00FF00");
     dialogs.answers = {Answer::No, Answer::Yes, Answer::No, Answer::Yes};
     press("new");
     EXPECT_FALSE(window->currentFile().isEmpty());

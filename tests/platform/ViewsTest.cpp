@@ -2,6 +2,7 @@
 // (offscreen). The design view's commands run through the main window's formatting
 // keys (MainWindowTest); the source view is tested with its colouring (tests/editor).
 #include "common/TestSupport.h"
+#include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
 
@@ -193,4 +194,19 @@ TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
     EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ") && answer != "rgb(1, 2, 3) 0") << answer.toStdString();
     view.Navigate("about:blank");
     view.Stop();
+}
+
+TEST(ViewsSpelling, TheShippedDictionariesServeUnlessTheEnvironmentNamesOthers)
+{
+    QTemporaryDir dir;
+    platform::setApplicationFolder(dir.path());
+    ASSERT_TRUE(QDir(dir.path()).mkdir("qtwebengine_dictionaries"));
+    ASSERT_TRUE(writeAll(dir.filePath("qtwebengine_dictionaries/xx-XX.bdic"), "bdic"));
+    qunsetenv("QTWEBENGINE_DICTIONARIES_PATH");
+    platform::DesignView::useShippedDictionaries();
+    EXPECT_EQ(platform::DesignView::spellingLanguages(), QStringList{"xx-XX"});
+    qputenv("QTWEBENGINE_DICTIONARIES_PATH", "/elsewhere");
+    platform::DesignView::useShippedDictionaries();
+    EXPECT_EQ(qgetenv("QTWEBENGINE_DICTIONARIES_PATH"), QByteArray("/elsewhere"));
+    qunsetenv("QTWEBENGINE_DICTIONARIES_PATH");
 }

@@ -113,6 +113,15 @@ void BrowserView::Navigate(const QString &address)
     load(urlFor(address));
 }
 
+void BrowserView::showHtml(const QString &html, const QString &baseFile)
+{
+    if (html.size() < kInlineHtmlLimit && !baseFile.isEmpty()) {
+        setHtml(html, QUrl::fromLocalFile(QFileInfo(baseFile).absoluteFilePath()));
+        return;
+    }
+    Navigate(QStringLiteral("about:") + html);
+}
+
 void BrowserView::Stop()
 {
     stop();

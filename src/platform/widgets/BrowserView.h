@@ -20,6 +20,9 @@ public:
     // a web address, "about:blank", or "about:" followed by inline HTML.
     void Navigate(const QString &address);
     void Stop();
+    // Shows `html` as if it were the file `baseFile` (its relative addresses resolve
+    // there); the file itself is not read.
+    void showHtml(const QString &html, const QString &baseFile);
 
     // The URL Navigate loads for an address other than "about:...".
     static QUrl urlFor(const QString &address);

@@ -243,13 +243,15 @@ void DesignView::setWaitTimeout(int milliseconds)
     d->timeoutMs = milliseconds;
 }
 
-bool DesignView::setDocumentHTML(const QString &html)
+bool DesignView::setDocumentHTML(const QString &html, const QString &baseFile)
 {
     if (d->busy)
         return false;
     const QString folder = programFolder();
     const QUrl base =
-        QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
+        !baseFile.isEmpty()
+            ? QUrl::fromLocalFile(QFileInfo(baseFile).absoluteFilePath())
+            : QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
     bool ok = false;
     if (html.size() < kInlineHtmlLimit) {
         ok = d->load([&] { d->page->setHtml(html, base); });
@@ -289,6 +291,19 @@ bool DesignView::LoadDocument(const QString &path)
     const bool ok = d->load([&] { d->page->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
     emit documentChanged();
     return ok;
+}
+
+QByteArray DesignView::DocumentBytes(bool *ok)
+{
+    QString html;
+    const bool read = d->html(&html);
+    if (ok)
+        *ok = read;
+    if (!read)
+        return {};
+    QVariant charset;
+    d->run(QStringLiteral("document.characterSet"), &charset);
+    return encodeHtml(html, charset.toString());
 }
 
 bool DesignView::SaveDocument(const QString &path)
@@ -525,6 +540,13 @@ QStringList DesignView::spellingLanguages()
     for (const QString &file : QDir(folder).entryList({QStringLiteral("*.bdic")}, QDir::Files, QDir::Name))
         languages << file.chopped(5);
     return languages;
+}
+
+void DesignView::useShippedDictionaries()
+{
+    const QString shipped = programFolder() + QStringLiteral("/qtwebengine_dictionaries");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_DICTIONARIES_PATH") && QFileInfo(shipped).isDir())
+        qputenv("QTWEBENGINE_DICTIONARIES_PATH", QFile::encodeName(shipped));
 }
 
 void DesignView::setSpellingLanguage(const QString &language)

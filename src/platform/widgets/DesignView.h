@@ -52,7 +52,8 @@ public:
 
     // Replaces the document by `html` and waits until it is shown (false when it
     // could not be shown in time).
-    bool setDocumentHTML(const QString &html);
+    // Relative addresses resolve against `baseFile`'s folder (the program's when empty).
+    bool setDocumentHTML(const QString &html, const QString &baseFile = QString());
     // The current document as HTML text (waits for WebEngine).
     QString DocumentHTML();
     // Replaces the document by the file's HTML (loaded by file URL, so relative
@@ -61,6 +62,8 @@ public:
     // Writes the current document to `path` as 8-bit text, through a temporary file
     // and a rename. False on any failure.
     bool SaveDocument(const QString &path);
+    // The bytes SaveDocument writes; `ok` is false when the document could not be read.
+    QByteArray DocumentBytes(bool *ok = nullptr);
     // Applies a command to the current selection. `option` 1 prompts for the value;
     // `argument` is the value otherwise (a colour text "RRGGBB" for the text colour).
     bool ExecCommand(int command, int option = 0, const QVariant &argument = QVariant());
@@ -86,6 +89,10 @@ public:
     // Spelling: the languages of the dictionaries installed beside the program
     // ("en-US", ...), and the one the view checks with (none: no checking).
     static QStringList spellingLanguages();
+    // Points WebEngine at the dictionaries shipped in the program folder (installed:
+    // <prefix>/share/quillmark), unless the environment names a folder. Call before
+    // the first view is made.
+    static void useShippedDictionaries();
     void setSpellingLanguage(const QString &language);
     QString spellingLanguage() const;
 

@@ -38,6 +38,8 @@ public:
     // writes through a temporary file and a rename.
     bool LoadFile(const QString &path);
     bool SaveFile(const QString &path);
+    // The bytes SaveFile writes.
+    QByteArray fileBytes() const { return encodedText(); }
     // The line-end form SaveFile writes where a line's own form is not known.
     LineEnd lineEnd() const { return m_lineEnd; }
 

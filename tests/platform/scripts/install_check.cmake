@@ -18,6 +18,15 @@ foreach(file bin/quillmark
   endif()
 endforeach()
 
+# The spelling dictionaries built beside the program go where the installed program looks.
+file(GLOB built_dictionaries ${BUILD_DIR}/bin/qtwebengine_dictionaries/*.bdic)
+foreach(dictionary ${built_dictionaries})
+  get_filename_component(name ${dictionary} NAME)
+  if(NOT EXISTS ${PREFIX}/share/quillmark/qtwebengine_dictionaries/${name})
+    message(FATAL_ERROR "not installed: the spelling dictionary ${name}")
+  endif()
+endforeach()
+
 file(READ ${PREFIX}/share/applications/${id}.desktop desktop)
 if(NOT desktop MATCHES "\nExec=quillmark %f\n" OR NOT desktop MATCHES "\nMimeType=[^\n]*text/html;")
   message(FATAL_ERROR "the desktop file does not open HTML pages with quillmark")

@@ -1,0 +1,150 @@
+// The document behind the editor's views, with in-memory views: tab switches move
+// the page in memory and never touch its file; Save writes it; reload reads it.
+#include "editor/logic/Document.h"
+#include "common/TestSupport.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using editor::Document;
+using testing_support::readAll;
+using testing_support::writeAll;
+
+namespace {
+
+// A view that holds its page as text; its file bytes name the view, so a test sees
+// which view wrote.
+struct TextView : editor::PageView {
+    explicit TextView(const char *name) : name(name) {}
+    QString pageText() override { return text; }
+    bool showPage(const QString &t) override
+    {
+        text = shown = t;
+        ++fills; // a refill empties the view's own undo
+        return true;
+    }
+    bool edited() override { return text != shown; }
+    QByteArray fileBytes() override { return name + text.toLocal8Bit(); }
+    void resetEdits() override { shown = text; }
+    QByteArray name;
+    QString text, shown;
+    int fills = 0;
+};
+
+class DocumentTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        page = dir.filePath("page.htm");
+        ASSERT_TRUE(writeAll(page, "<p>on disk</p>"));
+        // An old time, so that any write shows.
+        QFile file(page);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        file.close();
+        stamp = QFileInfo(page).lastModified();
+        design.text = design.shown = source.text = source.shown = "<p>on disk</p>";
+        doc.opened(page, "<p>on disk</p>");
+    }
+    void expectFileUntouched()
+    {
+        EXPECT_EQ(readAll(page), QByteArray("<p>on disk</p>"));
+        EXPECT_EQ(QFileInfo(page).lastModified(), stamp);
+    }
+    QTemporaryDir dir;
+    QString page;
+    QDateTime stamp;
+    TextView design{"D:"}, source{"S:"};
+    Document doc{design, source};
+};
+
+} // namespace
+
+TEST_F(DocumentTest, TabSwitchesMoveEditsInMemoryAndNeverWriteTheFile)
+{
+    EXPECT_FALSE(doc.modified());
+    design.text = "<p>designed</p>";
+    EXPECT_TRUE(doc.modified()); // an edit in the view in front counts before any switch
+    EXPECT_TRUE(doc.switchTo(Document::Source));
+    EXPECT_EQ(source.text, "<p>designed</p>");
+    EXPECT_EQ(doc.text(), "<p>designed</p>");
+    EXPECT_TRUE(doc.modified());
+
+    // A round trip that changes nothing refills neither view (their undo survives).
+    const int sourceFills = source.fills, designFills = design.fills;
+    doc.switchTo(Document::Design);
+    doc.switchTo(Document::Source);
+    EXPECT_EQ(source.fills, sourceFills);
+    EXPECT_EQ(design.fills, designFills);
+
+    // Source edits reach the design view whichever tab comes next; the preview moves nothing.
+    source.text = "<p>typed</p>";
+    EXPECT_TRUE(doc.switchTo(Document::Preview));
+    EXPECT_EQ(design.text, "<p>typed</p>");
+    EXPECT_FALSE(doc.switchTo(Document::Source));
+    EXPECT_EQ(source.fills, sourceFills);
+    EXPECT_EQ(doc.tab(), Document::Source);
+    expectFileUntouched();
+}
+
+TEST_F(DocumentTest, SaveWritesThePageOnceAndOnlyWhereAsked)
+{
+    // Nothing changed: the file already holds the page.
+    EXPECT_TRUE(doc.save());
+    expectFileUntouched();
+    EXPECT_FALSE(doc.needsPath(dir.filePath("~temp.htm")));
+    doc.setPath(dir.filePath("~TEMP.HTM"));
+    EXPECT_TRUE(doc.needsPath(dir.filePath("~temp.htm")));
+    doc.setPath(QString());
+    EXPECT_TRUE(doc.needsPath(dir.filePath("~temp.htm")));
+    EXPECT_FALSE(doc.save());
+
+    // Design edits saved from the design view: the design view writes them.
+    doc.setPath(page);
+    design.text = "<p>bold</p>";
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(page), QByteArray("D:<p>bold</p>"));
+    EXPECT_FALSE(doc.modified());
+
+    // Once the source view shows the page it writes, also from the preview tab.
+    doc.switchTo(Document::Source);
+    source.text = "<p>typed</p>";
+    doc.switchTo(Document::Preview);
+    EXPECT_TRUE(doc.modified());
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(page), QByteArray("S:<p>typed</p>"));
+    EXPECT_FALSE(doc.modified());
+
+    // A new path gets the page although nothing changed; a failed write keeps the work unsaved.
+    const QString other = dir.filePath("other.htm");
+    doc.setPath(other);
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(other), QByteArray("S:<p>typed</p>"));
+    doc.switchTo(Document::Source);
+    source.text = "<p>lost?</p>";
+    doc.setPath(dir.filePath("no/such/folder/page.htm"));
+    EXPECT_FALSE(doc.save());
+    EXPECT_TRUE(doc.modified());
+}
+
+TEST_F(DocumentTest, ReloadReadsTheFileIntoBothViews)
+{
+    doc.switchTo(Document::Source);
+    source.text = "<p>unsaved</p>";
+    ASSERT_TRUE(writeAll(page, "<p>changed outside</p>"));
+    EXPECT_TRUE(doc.reload());
+    EXPECT_EQ(design.text, "<p>changed outside</p>");
+    EXPECT_EQ(source.text, "<p>changed outside</p>");
+    EXPECT_FALSE(doc.modified());
+    EXPECT_EQ(doc.tab(), Document::Source);
+
+    QFile::remove(page);
+    source.text = "<p>kept</p>";
+    EXPECT_FALSE(doc.reload());
+    EXPECT_EQ(source.text, "<p>kept</p>");
+    EXPECT_TRUE(doc.modified());
+}
