@@ -528,23 +528,23 @@ bool LikeMatch(const QString &name, const QString &pattern)
 
 // --- Page generation ---
 
-bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplateName,
-                               const QString &sDestinationPath, const QString &sProductImage,
+bool GenerateTemplateBasedPage(const QString &appFolder, const QString &templateName,
+                               const QString &destinationPath, const QString &productImage,
                                const PageData &data)
 {
     return GenerateTemplateBasedPage(QStringList{joinPath(appFolder, QStringLiteral("templates"))}, appFolder,
-                                     sTemplateName, sDestinationPath, sProductImage, data);
+                                     templateName, destinationPath, productImage, data);
 }
 
 bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
-                               const QString &sTemplateName, const QString &sDestinationPath,
-                               const QString &sProductImage, const PageData &data)
+                               const QString &templateName, const QString &destinationPath,
+                               const QString &productImage, const PageData &data)
 {
-    if (sTemplateName.isEmpty()) {
+    if (templateName.isEmpty()) {
         platform::msgBox(QStringLiteral("Please select a template"));
         return false;
     }
-    if (sDestinationPath.isEmpty()) {
+    if (destinationPath.isEmpty()) {
         // Without a page path the list would land as ".files" in the working folder.
         platform::msgBox(QStringLiteral("Please choose where to save the page"));
         return false;
@@ -557,9 +557,9 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
     }
     // A relative image path (as the shipped sample product has) names a file below the
     // data folder.
-    const QString image = ResolveProductImage(sProductImage, {dataFolder});
+    const QString image = ResolveProductImage(productImage, {dataFolder});
     std::optional<PageData> resolved;
-    if (image != sProductImage && data.txtProductImage == sProductImage) {
+    if (image != productImage && data.txtProductImage == productImage) {
         resolved = data;
         resolved->txtProductImage = image;
     }
@@ -575,12 +575,12 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
     QString templateFile;
     QString templatesFolder;
     for (const QString &folder : templateFolders) {
-        const QString exact = joinPath(folder, sTemplateName + QStringLiteral(".htm"));
+        const QString exact = joinPath(folder, templateName + QStringLiteral(".htm"));
         if (QFileInfo(exact).isFile()) {
             templateFile = exact;
         } else {
             for (const QString &fileName : ListFolderFiles(folder)) {
-                if (fileName.compare(sTemplateName + QStringLiteral(".htm"), Qt::CaseInsensitive) == 0) {
+                if (fileName.compare(templateName + QStringLiteral(".htm"), Qt::CaseInsensitive) == 0) {
                     templateFile = joinPath(folder, fileName);
                     break;
                 }
@@ -592,14 +592,14 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         }
     }
     if (templateFile.isEmpty()) {
-        platform::msgBox(QStringLiteral("Unable to find the template ") + sTemplateName);
+        platform::msgBox(QStringLiteral("Unable to find the template ") + templateName);
         return false;
     }
     const QString pageText = FillTemplate(templateFile, resolved ? *resolved : data);
 
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.
-    const QString listPath = FileList::PathFor(sDestinationPath);
+    const QString listPath = FileList::PathFor(destinationPath);
     platform::RemoveStaleSaveFiles(listPath);
     QSaveFile list(listPath);
     if (!list.open(QIODevice::WriteOnly)) {
@@ -610,16 +610,16 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
 
     // A page that cannot be written is a failure, not a generated page: the list is
     // dropped uncommitted and nothing is copied.
-    if (!WriteTextFile(pageText, sDestinationPath)) {
+    if (!WriteTextFile(pageText, destinationPath)) {
         list.cancelWriting();
-        platform::msgBox(QStringLiteral("Unable to write the page ") + sDestinationPath +
+        platform::msgBox(QStringLiteral("Unable to write the page ") + destinationPath +
                          QStringLiteral(". Please check that it can be written to."));
         return false;
     }
-    RememberPageWritten(sDestinationPath);
-    QStringList listed{sDestinationPath};
+    RememberPageWritten(destinationPath);
+    QStringList listed{destinationPath};
 
-    const QString pageFolder = GetParentFolder(sDestinationPath);
+    const QString pageFolder = GetParentFolder(destinationPath);
     if (!image.isEmpty() && !pageFolder.isEmpty()) {
         const QString imageName = GetFileName(image);
         if (!imageName.isEmpty()) {
@@ -629,7 +629,7 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         }
     }
     if (!pageFolder.isEmpty()) {
-        const QString pattern = sTemplateName.toUpper() + QStringLiteral("_*");
+        const QString pattern = templateName.toUpper() + QStringLiteral("_*");
         for (const QString &fileName : ListFolderFiles(templatesFolder)) {
             if (!LikeMatch(fileName.toUpper(), pattern))
                 continue;
@@ -639,7 +639,7 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         }
     }
 
-    const QByteArray bytes = FileList::Compose(sDestinationPath, listed);
+    const QByteArray bytes = FileList::Compose(destinationPath, listed);
     if (list.write(bytes) != bytes.size() || !list.commit()) {
         platform::msgBox(QStringLiteral("Unable to write the dependency list ") + listPath);
         return false;

@@ -51,23 +51,23 @@ QString FillTemplateText(const QString &templateText, const PageData &data);
 
 // --- Page generation ---
 
-// Fills appFolder/templates/<sTemplateName>.htm, writes the page to sDestinationPath,
+// Fills appFolder/templates/<templateName>.htm, writes the page to destinationPath,
 // copies the product image and the template's own files (<name>_*) beside it and
-// writes sDestinationPath + ".files". Shows "Please select a template" when no
+// writes destinationPath + ".files". Shows "Please select a template" when no
 // template is named, and a message naming the list or the page when either cannot
 // be written (then nothing new is left behind). Refuses with a message, writing
 // nothing, when a link answer would run script or the product image is not a picture
 // or is one of the program's own files. Copies are never more open than their
 // sources. Returns true when both were written.
-bool GenerateTemplateBasedPage(const QString &appFolder, const QString &sTemplateName,
-                               const QString &sDestinationPath, const QString &sProductImage,
+bool GenerateTemplateBasedPage(const QString &appFolder, const QString &templateName,
+                               const QString &destinationPath, const QString &productImage,
                                const PageData &data);
 // The same with the template looked up in each of `templateFolders` in turn (the
 // first that holds it wins, and its own files come from that folder); a relative
 // product image path is taken from `dataFolder`.
 bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString &dataFolder,
-                               const QString &sTemplateName, const QString &sDestinationPath,
-                               const QString &sProductImage, const PageData &data);
+                               const QString &templateName, const QString &destinationPath,
+                               const QString &productImage, const PageData &data);
 
 // Whether `name` matches `pattern` the way the template's own files are chosen:
 // "?" one character, "*" any run, "#" one digit, "[...]" a character class

@@ -81,11 +81,11 @@ QString FTP::failureText(const QString &fixedMessage) const
     return fixedMessage;
 }
 
-QString FTP::fFormatError(const QString &sMessage, const QString &sProcedure, const QString &sDetail) const
+QString FTP::fFormatError(const QString &message, const QString &procedure, const QString &detail) const
 {
-    QStringList lines{QStringLiteral("Error Msg: ") + sMessage, QStringLiteral("Procedure: ") + sProcedure};
-    if (!sDetail.isEmpty()) {
-        lines << sDetail;
+    QStringList lines{QStringLiteral("Error Msg: ") + message, QStringLiteral("Procedure: ") + procedure};
+    if (!detail.isEmpty()) {
+        lines << detail;
     } else {
         lines << (m_err.number != 0 ? QStringLiteral("Error Number: ") + QString::number(m_err.number)
                                     : QString());
@@ -97,100 +97,100 @@ QString FTP::fFormatError(const QString &sMessage, const QString &sProcedure, co
     return lines.join(QStringLiteral("\r\n"));
 }
 
-bool FTP::FTPInit(const QString &sURL, const QString &sUserName, const QString &sPassword, qint16 iTimeOut,
-                  quint16 iRemotePort, const QString &sProxy, QString &sError)
+bool FTP::FTPInit(const QString &url, const QString &userName, const QString &password, qint16 timeout,
+                  quint16 remotePort, const QString &proxy, QString &error)
 {
-    Q_UNUSED(sError); // setting the parameters cannot fail here
+    Q_UNUSED(error); // setting the parameters cannot fail here
     m_err = {};
-    m_ctl->URL = sURL;
-    m_ctl->UserName = sUserName;
-    m_ctl->Password = sPassword;
+    m_ctl->URL = url;
+    m_ctl->UserName = userName;
+    m_ctl->Password = password;
     m_ctl->Protocol = transport::kProtocolFtp;
-    m_ctl->RequestTimeout = iTimeOut > 0 ? iTimeOut : 300;
-    if (iRemotePort != 0)
-        m_ctl->RemotePort = iRemotePort;
-    if (!sProxy.isEmpty()) {
+    m_ctl->RequestTimeout = timeout > 0 ? timeout : 300;
+    if (remotePort != 0)
+        m_ctl->RemotePort = remotePort;
+    if (!proxy.isEmpty()) {
         m_ctl->AccessType = transport::kAccessNamedProxy;
-        m_ctl->Proxy = sProxy;
+        m_ctl->Proxy = proxy;
     } else {
         m_ctl->AccessType = transport::kAccessDefault;
     }
     return true;
 }
 
-bool FTP::FTPChangeRemoteFolder(const QString &sFTPFolder, QString &sError)
+bool FTP::FTPChangeRemoteFolder(const QString &remoteFolder, QString &error)
 {
     m_err = {};
-    status(QStringLiteral("Changing remote directory to ") + sFTPFolder);
-    if (run(QStringLiteral("CD ") + sFTPFolder))
+    status(QStringLiteral("Changing remote directory to ") + remoteFolder);
+    if (run(QStringLiteral("CD ") + remoteFolder))
         return true;
-    sError = fFormatError(failureText(kCdFailed), QStringLiteral("FTPChangeRemoteFolder"), QString());
+    error = fFormatError(failureText(kCdFailed), QStringLiteral("FTPChangeRemoteFolder"), QString());
     return false;
 }
 
-bool FTP::FTPCreateRemoteFolder(const QString &sFTPFolder, QString &sError)
+bool FTP::FTPCreateRemoteFolder(const QString &remoteFolder, QString &error)
 {
     m_err = {};
-    status(QStringLiteral("Creating Remote Folder ") + sFTPFolder);
+    status(QStringLiteral("Creating Remote Folder ") + remoteFolder);
     // A refusal usually means the folder exists already; a real problem shows at
     // the change into it that follows.
-    if (run(QStringLiteral("MKDIR ") + sFTPFolder) || m_ctl->ResponseCode() == transport::kServerRefused)
+    if (run(QStringLiteral("MKDIR ") + remoteFolder) || m_ctl->ResponseCode() == transport::kServerRefused)
         return true;
-    sError = fFormatError(failureText(kMkdFailed), QStringLiteral("FTPCreateRemoteFolder"), QString());
+    error = fFormatError(failureText(kMkdFailed), QStringLiteral("FTPCreateRemoteFolder"), QString());
     return false;
 }
 
-bool FTP::FTPPut(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
-                 QString &sError)
+bool FTP::FTPPut(const QString &localFolder, const QString &fileName, const QString &remoteFolder,
+                 QString &error)
 {
     m_err = {};
-    const QString folder = sFTPFolder.isEmpty() ? QStringLiteral(".") : sFTPFolder;
-    const QString local = sLocalFolder + sFileName;
+    const QString folder = remoteFolder.isEmpty() ? QStringLiteral(".") : remoteFolder;
+    const QString local = localFolder + fileName;
     status(QStringLiteral("Uploading File : \r\n") + local);
-    bool ok = run(QStringLiteral("Put \"") + local + QStringLiteral("\" ") + folder + '/' + sFileName);
+    bool ok = run(QStringLiteral("Put \"") + local + QStringLiteral("\" ") + folder + '/' + fileName);
     if (m_fileSent)
         m_fileSent(local, ok);
     if (ok)
         return true;
-    sError = fFormatError(failureText(kPutFailed), QStringLiteral("FTPPut"), QString());
+    error = fFormatError(failureText(kPutFailed), QStringLiteral("FTPPut"), QString());
     return false;
 }
 
-bool FTP::FTPPutAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
-                    QString &sError)
+bool FTP::FTPPutAll(const QString &localFolder, const QString &namePart, const QString &remoteFolder,
+                    QString &error)
 {
     m_err = {};
-    QDir dir(sLocalFolder);
-    if (sLocalFolder.isEmpty() || !dir.exists()) {
-        m_err = {76, QString(), QStringLiteral("Path not found: ") + sLocalFolder};
-        sError = fFormatError(kPutFailed, QStringLiteral("FTPPutAll"), QString());
+    QDir dir(localFolder);
+    if (localFolder.isEmpty() || !dir.exists()) {
+        m_err = {76, QString(), QStringLiteral("Path not found: ") + localFolder};
+        error = fFormatError(kPutFailed, QStringLiteral("FTPPutAll"), QString());
         return false;
     }
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     bool found = false;
     for (const QString &name : names) {
-        if (!name.contains(sFileNameString, Qt::CaseInsensitive))
+        if (!name.contains(namePart, Qt::CaseInsensitive))
             continue;
         found = true;
-        if (!FTPPut(sLocalFolder, name, sFTPFolder, sError))
+        if (!FTPPut(localFolder, name, remoteFolder, error))
             return false;
     }
     if (!found)
-        sError = kNoFilesFound;
+        error = kNoFilesFound;
     return found;
 }
 
-bool FTP::FTPGet(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
-                 QString &sError, bool bSpecifyFolder)
+bool FTP::FTPGet(const QString &localFolder, const QString &fileName, const QString &remoteFolder,
+                 QString &error, bool specifyFolder)
 {
     m_err = {};
     // The name may come from a server's listing: it must not lead out of the folder.
-    if (const QString why = unsafeLocalName(sFileName); !why.isEmpty()) {
-        sError = fFormatError(QStringLiteral("The name \"%1\" was refused: %2.").arg(sFileName, why),
-                              QStringLiteral("FTPGet"), QString());
+    if (const QString why = unsafeLocalName(fileName); !why.isEmpty()) {
+        error = fFormatError(QStringLiteral("The name \"%1\" was refused: %2.").arg(fileName, why),
+                             QStringLiteral("FTPGet"), QString());
         return false;
     }
-    const QString local = joinLocal(sLocalFolder, sFileName);
+    const QString local = joinLocal(localFolder, fileName);
     // An existing copy is replaced, even a read-only one, but only once the new
     // one has arrived complete: a failed transfer keeps it as it was, read-only
     // included. The owner's bits decide, not what this process may do (root may
@@ -200,22 +200,22 @@ bool FTP::FTPGet(const QString &sLocalFolder, const QString &sFileName, const QS
         QFile::permissions(local) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     const bool readOnly = QFileInfo(local).isFile() && !(before & QFile::WriteOwner) &&
                           QFile::setPermissions(local, before | QFile::WriteOwner);
-    const QString command = bSpecifyFolder ? QStringLiteral("Get ") + sFTPFolder + '/' + sFileName
-                                           : QStringLiteral("Get ") + sFileName;
+    const QString command = specifyFolder ? QStringLiteral("Get ") + remoteFolder + '/' + fileName
+                                          : QStringLiteral("Get ") + fileName;
     if (run(command + QStringLiteral(" \"") + local + '"'))
         return true;
     if (readOnly)
         QFile::setPermissions(local, before);
-    sError = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGet"), QString());
+    error = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGet"), QString());
     return false;
 }
 
-bool FTP::FTPGetAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
-                    QString &sError)
+bool FTP::FTPGetAll(const QString &localFolder, const QString &namePart, const QString &remoteFolder,
+                    QString &error)
 {
     m_err = {};
-    if (!run(QStringLiteral("CD ") + sFTPFolder) || !run(QStringLiteral("Dir"))) {
-        sError = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGetAll"), QString());
+    if (!run(QStringLiteral("CD ") + remoteFolder) || !run(QStringLiteral("Dir"))) {
+        error = fFormatError(failureText(kGetFailed), QStringLiteral("FTPGetAll"), QString());
         return false;
     }
     QString listing;
@@ -225,31 +225,31 @@ bool FTP::FTPGetAll(const QString &sLocalFolder, const QString &sFileNameString,
         piece = m_ctl->GetChunk(256);
     }
     if (listing.isEmpty()) {
-        sError = kNoFilesFound;
+        error = kNoFilesFound;
         return false;
     }
-    return fGetFileList(sLocalFolder, sFileNameString, listing, sFTPFolder, sError);
+    return fGetFileList(localFolder, namePart, listing, remoteFolder, error);
 }
 
-bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QString sListing,
-                       const QString &sFTPFolder, QString &sError)
+bool FTP::fGetFileList(const QString &localFolder, const QString &pattern, QString listingText,
+                       const QString &remoteFolder, QString &error)
 {
     QString firstRefusal;
-    while (!sListing.isEmpty()) {
+    while (!listingText.isEmpty()) {
         QString line;
-        int cr = sListing.indexOf('\r');
+        int cr = listingText.indexOf('\r');
         if (cr < 0) {
             // A last line without a line break is still a name.
-            line = sListing;
-            sListing.clear();
+            line = listingText;
+            listingText.clear();
         } else {
-            if (sListing.size() < 3)
+            if (listingText.size() < 3)
                 break;
-            line = sListing.left(cr);
-            sListing.remove(0, cr + 2);
+            line = listingText.left(cr);
+            listingText.remove(0, cr + 2);
         }
         // Names are requested as listed: servers tell case apart.
-        if (line.isEmpty() || !line.contains(sPattern, Qt::CaseInsensitive))
+        if (line.isEmpty() || !line.contains(pattern, Qt::CaseInsensitive))
             continue;
         // "." is the folder itself, not a file in it.
         if (line == QLatin1String("."))
@@ -257,16 +257,16 @@ bool FTP::fGetFileList(const QString &sLocalFolder, const QString &sPattern, QSt
         if (!unsafeLocalName(line).isEmpty()) {
             // A hostile listing: the name is refused and reported, the others still come.
             QString refusal;
-            FTPGet(sLocalFolder, line, sFTPFolder, refusal, false);
+            FTPGet(localFolder, line, remoteFolder, refusal, false);
             if (firstRefusal.isEmpty())
                 firstRefusal = refusal;
             continue;
         }
-        if (!FTPGet(sLocalFolder, line, sFTPFolder, sError, false))
+        if (!FTPGet(localFolder, line, remoteFolder, error, false))
             return false;
     }
     if (!firstRefusal.isEmpty()) {
-        sError = firstRefusal;
+        error = firstRefusal;
         return false;
     }
     return true;

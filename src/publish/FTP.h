@@ -1,7 +1,7 @@
 #pragma once
 // The FTP client: each step is one text command executed by a transport; every
 // operation but FTPClose waits for its command, returns true on success and hands
-// back a multi-line error report through sError on failure (untouched on success).
+// back a multi-line error report through error on failure (untouched on success).
 
 #include "publish/transport/Transport.h"
 
@@ -19,20 +19,20 @@ public:
     FTP(const FTP &) = delete;
     FTP &operator=(const FTP &) = delete;
 
-    bool FTPInit(const QString &sURL, const QString &sUserName, const QString &sPassword, qint16 iTimeOut,
-                 quint16 iRemotePort, const QString &sProxy, QString &sError);
-    bool FTPChangeRemoteFolder(const QString &sFTPFolder, QString &sError);
-    bool FTPCreateRemoteFolder(const QString &sFTPFolder, QString &sError);
-    // sLocalFolder ends with the separator; an empty sFTPFolder means the current remote directory.
-    bool FTPPut(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
-                QString &sError);
-    // Every file of sLocalFolder (not subfolders) whose name contains sFileNameString, any case.
-    bool FTPPutAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
-                   QString &sError);
-    bool FTPGet(const QString &sLocalFolder, const QString &sFileName, const QString &sFTPFolder,
-                QString &sError, bool bSpecifyFolder = false);
-    bool FTPGetAll(const QString &sLocalFolder, const QString &sFileNameString, const QString &sFTPFolder,
-                   QString &sError);
+    bool FTPInit(const QString &url, const QString &userName, const QString &password, qint16 timeout,
+                 quint16 remotePort, const QString &proxy, QString &error);
+    bool FTPChangeRemoteFolder(const QString &remoteFolder, QString &error);
+    bool FTPCreateRemoteFolder(const QString &remoteFolder, QString &error);
+    // localFolder ends with the separator; an empty remoteFolder means the current remote directory.
+    bool FTPPut(const QString &localFolder, const QString &fileName, const QString &remoteFolder,
+                QString &error);
+    // Every file of localFolder (not subfolders) whose name contains namePart, any case.
+    bool FTPPutAll(const QString &localFolder, const QString &namePart, const QString &remoteFolder,
+                   QString &error);
+    bool FTPGet(const QString &localFolder, const QString &fileName, const QString &remoteFolder,
+                QString &error, bool specifyFolder = false);
+    bool FTPGetAll(const QString &localFolder, const QString &namePart, const QString &remoteFolder,
+                   QString &error);
     void FTPClose();
 
     // Progress lines; each replaces the whole text of the status box.
@@ -57,9 +57,9 @@ private:
     };
 
     void WaitWhileBusy();
-    QString fFormatError(const QString &sMessage, const QString &sProcedure, const QString &sDetail) const;
-    bool fGetFileList(const QString &sLocalFolder, const QString &sPattern, QString sListing,
-                      const QString &sFTPFolder, QString &sError);
+    QString fFormatError(const QString &message, const QString &procedure, const QString &detail) const;
+    bool fGetFileList(const QString &localFolder, const QString &pattern, QString listingText,
+                      const QString &remoteFolder, QString &error);
     // Executes and waits; false when the transport reports a nonzero code.
     bool run(const QString &command);
     QString failureText(const QString &fixedMessage) const;
