@@ -603,40 +603,17 @@ Outcome CurlWorker::remove(const QString &path)
 
 Outcome CurlWorker::mkdir(const QString &arg)
 {
-    Outcome o;
     // The name goes into the control connection verbatim: a line break would
     // smuggle in a second command.
     if (arg.isEmpty() || !usableName(arg))
         return unusableName(arg);
-    QByteArray url = dirUrl(m_cwd);
-    QByteArray command;
     if (m_scheme == Scheme::Sftp) {
         // libcurl expands no "~/" inside quotes; the server takes a relative
-        // path from the login folder. It unescapes backslashes and quotes.
-        QByteArray path = m_cwd.resolved(arg).text().toUtf8();
-        path.replace('\\', "\\\\").replace('"', "\\\"");
-        command = "*mkdir \"" + path + "\"";
-    } else {
-        // "*": a refusal must not close the connection; it is read from the reply.
-        command = "*MKD " + arg.toUtf8();
+        // path from the login folder.
+        return quote(m_cwd, {"*mkdir " + sftpQuoted(m_cwd.resolved(arg).text())});
     }
-    curl_slist *cmds = curl_slist_append(nullptr, command.constData());
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
-    Io io;
-    o = perform(io);
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
-    curl_slist_free_all(cmds);
-    if (o.code == kTransportOk && m_scheme != Scheme::Sftp) {
-        long reply = 0;
-        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
-        if (reply >= 400) {
-            o.code = kServerRefused;
-            o.info = QString::fromLocal8Bit(m_lastReply);
-        }
-    }
-    return o;
+    // "*": a refusal must not close the connection; it is read from the reply.
+    return quote(m_cwd, {"*MKD " + arg.toUtf8()});
 }
 
 Outcome CurlWorker::put(const QString &local, const QString &remote, const QString &renameTo)
