@@ -3,9 +3,12 @@
 // folder and date replaced by fixed texts). After a deliberate change of a template or
 // of the engine: cmake --build build --target update-references, and review the diff.
 // Beside them, <template>.minimal.txt: what a reader sees of the page made for the
-// minimal product, so that any sentence, price or badge the vendor never gave shows up
-// in review.
+// minimal product (a name, a one-liner and an order link), so that any sentence, price
+// or badge the vendor never gave shows up in review.
+// Both pages also come out finished: no placeholder left, every file they link to
+// beside them, no empty link, button or sentence, and no error from the page check.
 #include "SampleProducts.h"
+#include "check/PageCheck.h"
 #include "common/RecordingDialogs.h"
 #include "common/References.h"
 #include "common/TestSupport.h"
@@ -14,21 +17,34 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace generation;
+using RE = QRegularExpression;
 
 namespace {
+
+// clang-format off
+const QStringList kBlocks = {"TESTIMONIAL_1", "TESTIMONIAL_2", "IMAGE", "FAQ", "FEATURES", "TRY",
+                             "TRY_REQUIREMENTS", "TRY_PROBLEMS", "NOT_CONVINCED"};
+const QStringList kPlaceholders = {
+    "KEYWORD", "INFO", "SOFTWARENAME", "ONELINER", "SOLUTION", "AFFILIATEURL", "SUPPORTURL", "BENEFITS",
+    "WHYBETTER", "MRPRICE", "ORDER_END_DATE", "NEWPRICE", "ORDER_URL", "COPYRIGHT",
+    "TESTIMONIAL_NAME_1", "TESTIMONIAL_CONTACT_1", "TESTIMONIAL_INFO_1",
+    "TESTIMONIAL_NAME_2", "TESTIMONIAL_CONTACT_2", "TESTIMONIAL_INFO_2",
+    "FAQ_QUESTION", "FAQ_ANSWER", "FEATURES_NAME", "FEATURES_DETAILS", "IMAGE_SOURCE", "IMAGE_CAPTION",
+    "TRY_MOTIVATION", "TRY_REQUIREMENTS_DATA", "TRY_PROBLEMS_DATA", "TRYURL", "NOT_CONVINCED_DATA"};
+// clang-format on
+const auto kOpts = RE::CaseInsensitiveOption | RE::DotMatchesEverythingOption;
 
 // The words of the page body, one block per line, each picture named with its alternative
 // text (a decoration can make a claim as well: a stamp, a seal, stars).
 QString readerText(const QString &html)
 {
-    using RE = QRegularExpression;
-    const auto opts = RE::CaseInsensitiveOption | RE::DotMatchesEverythingOption;
     QString text = html.mid(html.indexOf(QStringLiteral("<body"), 0, Qt::CaseInsensitive));
-    text.remove(RE(QStringLiteral("<!--.*?-->|<(script|style)\\b.*?</\\1>"), opts));
-    static const RE image(QStringLiteral(R"(<img\b[^>]*>)"), opts);
+    text.remove(RE(QStringLiteral("<!--.*?-->|<(script|style)\\b.*?</\\1>"), kOpts));
+    static const RE image(QStringLiteral(R"(<img\b[^>]*>)"), kOpts);
     static const RE src(QStringLiteral(R"re(\bsrc="([^"]*)")re")),
         alt(QStringLiteral(R"re(\balt="([^"]*)")re"));
     for (auto m = image.match(text); m.hasMatch(); m = image.match(text, m.capturedStart())) {
@@ -40,7 +56,7 @@ QString readerText(const QString &html)
     text.replace(RE(QStringLiteral("</?(p|h[1-6]|li|dt|dd|tr|td|th|div|section|header|footer|nav|figure|"
                                    "figcaption|blockquote|summary|details|aside|main|ol|ul|dl|table|"
                                    "caption|br)\\b[^>]*>"),
-                    opts),
+                    kOpts),
                  QStringLiteral("\n"));
     text.remove(RE(QStringLiteral("<[^>]*>")));
     static const std::pair<const char *, const char *> entities[] = {
@@ -56,47 +72,114 @@ QString readerText(const QString &html)
     return lines.join('\n') + '\n';
 }
 
+// Local files a page (src/href attributes, og/twitter image and url()) or a style sheet
+// (url() only) refers to; addresses with a scheme, protocol-relative ones and anchors
+// are not files.
+QStringList localReferences(const QString &text, bool isPage)
+{
+    static const RE attr(R"re(\b(?:src|href)\s*=\s*(["'])(.*?)\1)re", kOpts);
+    static const RE image(R"re(<meta\s+(?:property|name)="(?:og|twitter):image"\s+content="([^"]*)")re",
+                          RE::CaseInsensitiveOption);
+    static const RE url(R"re(url\(\s*["']?([^"')]*?)["']?\s*\))re", RE::CaseInsensitiveOption);
+    static const RE scheme(R"(^[A-Za-z][A-Za-z0-9+.-]*:)");
+    QStringList refs, local;
+    for (auto it = attr.globalMatch(text); isPage && it.hasNext();)
+        refs << it.next().captured(2);
+    for (auto it = image.globalMatch(text); isPage && it.hasNext();)
+        refs << it.next().captured(1);
+    for (auto it = url.globalMatch(text); it.hasNext();)
+        refs << it.next().captured(1);
+    for (const QString &ref : refs)
+        if (!ref.startsWith('#') && !ref.startsWith("//") && !scheme.match(ref).hasMatch())
+            local << QUrl::fromPercentEncoding(ref.section('#', 0, 0).section('?', 0, 0).toUtf8());
+    return local;
+}
+
+void expectFinishedPage(const QString &page)
+{
+    const QString html = ReadTextFile(page);
+    static const RE zorName(R"(</?(ZOR_[A-Za-z0-9_]*))", RE::CaseInsensitiveOption);
+    for (auto it = zorName.globalMatch(html); it.hasNext();) {
+        const QString found = it.next().captured(1);
+        EXPECT_TRUE(found.startsWith("ZOR_PAGE_DATA_") && kBlocks.contains(found.mid(14)))
+            << "left in the page: " << found.toStdString();
+    }
+    // The page and its style sheets refer only to files copied beside it.
+    QStringList refs = localReferences(html, true);
+    for (int i = 0; i < refs.size(); ++i) {
+        EXPECT_FALSE(refs[i].isEmpty()) << "an empty link or image source";
+        const QString path = QFileInfo(page).dir().filePath(refs[i]);
+        EXPECT_TRUE(QFileInfo(path).isFile()) << "missing beside the page: " << refs[i].toStdString();
+        if (refs[i].endsWith(".css", Qt::CaseInsensitive) && i < 200)
+            refs << localReferences(ReadTextFile(path), false);
+    }
+    static const RE anchor(R"re(href="#([^"]+)")re");
+    for (auto it = anchor.globalMatch(html); it.hasNext();) {
+        const QString id = it.next().captured(1);
+        EXPECT_TRUE(html.contains("id=\"" + id + "\"")) << "no element for #" << id.toStdString();
+    }
+    // No link or button without words or a picture, and no element meant to hold words
+    // that holds none; decorations hidden from assistive technology are empty on purpose.
+    static const RE link(R"((<(a|button)\b[^>]*>)(.*?)</\2>)", kOpts);
+    for (auto it = link.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        EXPECT_FALSE(m.captured(1).contains(RE(R"(href\s*=\s*(""|''))")))
+            << "a link without a target: " << m.captured(0).toStdString();
+        EXPECT_TRUE(!QString(m.captured(3)).remove(RE("<[^>]*>")).trimmed().isEmpty() ||
+                    m.captured(3).contains("<img"))
+            << "a link without text: " << m.captured(0).toStdString();
+    }
+    static const RE emptyText(
+        R"(<(p|h[1-6]|li|dt|dd|td|th|s|strong|b|span|blockquote|figcaption|summary|title)\b(?![^>]*aria-hidden)[^>]*>\s*</\1>)",
+        RE::CaseInsensitiveOption);
+    const auto empty = emptyText.match(html);
+    EXPECT_FALSE(empty.hasMatch()) << "an empty element: " << empty.captured(0).toStdString();
+    const check::Report report = check::CheckPage(page);
+    EXPECT_EQ(report.errors(), 0) << check::ToText(report).toStdString();
+}
+
 } // namespace
 
-TEST(ReferencePages, ShippedTemplatesWithTheSampleProduct)
+TEST(ReferencePages, SampleAndMinimalProductsInEveryTemplate)
 {
     testing_support::RecordingDialogs dialogs;
     const QString appFolder = testing_support::sourceDir();
     const QString references = appFolder + "/tests/generation/references/";
+    QDir::setCurrent(QDir::tempPath()); // the relative image path must not depend on this
     const PageData sample = testing_support::LoadSampleProduct(appFolder);
-    ASSERT_FALSE(sample.txtSoftwareName.isEmpty());
+    ASSERT_GE(sample.lvwTestimonial.size(), 3); // rows in both testimonial blocks
     QStringList templates = QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files);
-    ASSERT_FALSE(templates.isEmpty());
+    ASSERT_EQ(templates.size(), 6);
     for (const QString &name : templates.replaceInStrings(".htm", "")) {
         SCOPED_TRACE(name.toStdString());
-        QTemporaryDir out;
+        const QString text = ReadTextFile(appFolder + "/templates/" + name + ".htm");
+        EXPECT_TRUE(text.contains("<ZOR_PAGE_PROBLEM>"));
+        for (const QString &p : kPlaceholders)
+            EXPECT_TRUE(text.contains("<ZOR_PAGE_DATA_" + p + ">")) << "lacks " << p.toStdString();
+        for (const QString &b : kBlocks)
+            EXPECT_TRUE(text.contains("<ZOR_PAGE_DATA_" + b + ">") &&
+                        text.contains("</ZOR_PAGE_DATA_" + b + ">"))
+                << "lacks block " << b.toStdString();
+        for (const char *meta : {"name=\"viewport\"", "property=\"og:title\"", "property=\"og:description\"",
+                                 "property=\"og:image\"", "name=\"twitter:card\"", "name=\"twitter:image\""})
+            EXPECT_TRUE(text.contains(meta)) << "lacks " << meta;
+
+        QTemporaryDir out, minimalOut;
         const QString page = out.filePath(name + ".htm");
         ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, sample.txtProductImage, sample));
         testing_support::expectMatchesReference(references + name + ".htm", testing_support::readAll(page));
         QString list = QString::fromLocal8Bit(testing_support::readAll(page + ".files"));
         list.replace(out.path(), QStringLiteral("<page folder>"));
-        list.replace(QRegularExpression(QStringLiteral("(:: Date Generated : )[^\r\n]*")),
-                     QStringLiteral("\\1<date>"));
+        list.replace(RE(QStringLiteral("(:: Date Generated : )[^\r\n]*")), QStringLiteral("\\1<date>"));
         testing_support::expectMatchesReference(references + name + ".htm.files", list.toLocal8Bit());
-    }
-    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
-}
+        expectFinishedPage(page);
 
-TEST(ReferencePages, WhatAReaderSeesOfTheMinimalProductsPage)
-{
-    testing_support::RecordingDialogs dialogs;
-    const QString appFolder = testing_support::sourceDir();
-    QStringList templates = QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files);
-    ASSERT_FALSE(templates.isEmpty());
-    for (const QString &name : templates.replaceInStrings(".htm", "")) {
-        SCOPED_TRACE(name.toStdString());
-        QTemporaryDir out;
-        const QString page = out.filePath(name + ".htm");
-        ASSERT_TRUE(
-            GenerateTemplateBasedPage(appFolder, name, page, QString(), testing_support::MinimalProduct()));
-        testing_support::expectMatchesReference(appFolder + "/tests/generation/references/" + name +
-                                                    ".minimal.txt",
-                                                readerText(ReadTextFile(page)).toUtf8());
+        const QString minimal = minimalOut.filePath(name + ".htm");
+        ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, minimal, QString(),
+                                              testing_support::MinimalProduct()));
+        testing_support::expectMatchesReference(references + name + ".minimal.txt",
+                                                readerText(ReadTextFile(minimal)).toUtf8());
+        expectFinishedPage(minimal);
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
 }
