@@ -7,11 +7,13 @@
 // or badge the vendor never gave shows up in review.
 // Both pages also come out finished: no placeholder left, every file they link to
 // beside them, no empty link, button or sentence, and no error from the page check.
+// And typed quotes and angle brackets never break a tag, as an HTML5 parser reads it.
 #include "SampleProducts.h"
 #include "check/PageCheck.h"
 #include "common/RecordingDialogs.h"
 #include "common/References.h"
 #include "common/TestSupport.h"
+#include "generation/Fields.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
@@ -19,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <gumbo.h>
+#include <vector>
 
 using namespace generation;
 using RE = QRegularExpression;
@@ -138,6 +142,35 @@ void expectFinishedPage(const QString &page)
     EXPECT_EQ(report.errors(), 0) << check::ToText(report).toStdString();
 }
 
+// Every attribute value of the page, decoded by a real HTML5 parser.
+std::vector<QString> attributeValues(const QByteArray &html)
+{
+    std::vector<QString> values;
+    GumboOutput *output = gumbo_parse_with_options(&kGumboDefaultOptions, html.constData(), html.size());
+    std::vector<const GumboNode *> stack{output->root};
+    while (!stack.empty()) {
+        const GumboNode *n = stack.back();
+        stack.pop_back();
+        if (n->type != GUMBO_NODE_ELEMENT)
+            continue;
+        for (unsigned i = 0; i < n->v.element.attributes.length; ++i) {
+            const auto *a = static_cast<const GumboAttribute *>(n->v.element.attributes.data[i]);
+            values.push_back(QString::fromUtf8(a->name) + "=" + QString::fromUtf8(a->value));
+        }
+        for (unsigned i = 0; i < n->v.element.children.length; ++i)
+            stack.push_back(static_cast<const GumboNode *>(n->v.element.children.data[i]));
+    }
+    gumbo_destroy_output(&kGumboDefaultOptions, output);
+    return values;
+}
+
+QStringList shippedTemplates()
+{
+    return QDir(testing_support::sourceDir() + "/templates")
+        .entryList({"*.htm"}, QDir::Files)
+        .replaceInStrings(".htm", "");
+}
+
 } // namespace
 
 TEST(ReferencePages, SampleAndMinimalProductsInEveryTemplate)
@@ -148,9 +181,9 @@ TEST(ReferencePages, SampleAndMinimalProductsInEveryTemplate)
     QDir::setCurrent(QDir::tempPath()); // the relative image path must not depend on this
     const PageData sample = testing_support::LoadSampleProduct(appFolder);
     ASSERT_GE(sample.lvwTestimonial.size(), 3); // rows in both testimonial blocks
-    QStringList templates = QDir(appFolder + "/templates").entryList({"*.htm"}, QDir::Files);
+    const QStringList templates = shippedTemplates();
     ASSERT_EQ(templates.size(), 6);
-    for (const QString &name : templates.replaceInStrings(".htm", "")) {
+    for (const QString &name : templates) {
         SCOPED_TRACE(name.toStdString());
         const QString text = ReadTextFile(appFolder + "/templates/" + name + ".htm");
         EXPECT_TRUE(text.contains("<ZOR_PAGE_PROBLEM>"));
@@ -180,6 +213,42 @@ TEST(ReferencePages, SampleAndMinimalProductsInEveryTemplate)
         testing_support::expectMatchesReference(references + name + ".minimal.txt",
                                                 readerText(ReadTextFile(minimal)).toUtf8());
         expectFinishedPage(minimal);
+    }
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
+}
+
+TEST(ReferencePages, TypedQuotesAndAngleBracketsNeverBreakATag)
+{
+    testing_support::RecordingDialogs dialogs;
+    const QString appFolder = testing_support::sourceDir();
+    const QString typed = "\u00ab\"'<i>&amp;\u00bb"; // « and » mark where a typed value starts and ends
+    PageData d = testing_support::LoadSampleProduct(appFolder);
+    for (const Field &field : Fields())
+        if (field.kind == FieldKind::Text && !field.placeholders.isEmpty() &&
+            field.text != &PageData::txtProductImage)
+            d.*field.text = typed;
+    for (auto *rows : {&d.lvwFAQ, &d.lvwFeatures, &d.lvwTestimonial})
+        for (ListRow &row : *rows) {
+            row.text = typed;
+            for (QString &sub : row.subItems)
+                sub = typed;
+        }
+    const QStringList templates = shippedTemplates();
+    ASSERT_EQ(templates.size(), 6);
+    for (const QString &name : templates) {
+        SCOPED_TRACE(name.toStdString());
+        QTemporaryDir out;
+        const QString page = out.filePath("offer.htm");
+        ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, page, d.txtProductImage, d));
+        const QByteArray html = testing_support::readAll(page);
+        EXPECT_TRUE(QString::fromUtf8(html).contains(typed)) << "text content keeps what was typed";
+        int whole = 0;
+        for (const QString &value : attributeValues(html)) {
+            // A value cut short by its quote, or a stray attribute made of typed text.
+            EXPECT_EQ(value.count(u'\u00ab'), value.count(typed)) << qPrintable(value);
+            whole += value.count(typed);
+        }
+        EXPECT_GT(whole, 0) << "the template places no value inside a tag";
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
 }
