@@ -1,5 +1,6 @@
 // The page check on any page and style sheet: it ends, never crashes, and every
 // finding points inside the file it names, with at most so many findings a rule.
+#define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "check/PageCheck.h"
 
@@ -15,12 +16,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::startQt();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the fuzz targets: a Qt core application for the code that wants
-// one, and text drawn from the fuzzer's bytes.
+// Shared pieces of the fuzz targets: text drawn from the fuzzer's bytes, and a Qt
+// core application for the code that wants one.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,15 +11,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace fuzzing {
-
-inline void startQt()
-{
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication *app = new QCoreApplication(argc, argv);
-    (void)app;
-}
 
 // A scratch folder for the run, in memory when the system offers one (files are
 // written on every input).
@@ -47,3 +38,16 @@ inline QString text(FuzzedDataProvider &data, size_t maxBytes = 4096)
     } while (false)
 
 } // namespace fuzzing
+
+// Targets whose code wants a Qt core application define FUZZ_WITH_QT before including this.
+#ifdef FUZZ_WITH_QT
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication *app = new QCoreApplication(argc, argv);
+    (void)app;
+    return 0;
+}
+#endif

@@ -1,5 +1,6 @@
 // The store's loading of a wizard-shaped form from any file: no crash, no hang on a
 // huge "SIZE".
+#define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "store/Form.h"
 #include "store/WizardForm.h"
@@ -7,12 +8,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::startQt();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
