@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -20,6 +21,13 @@ inline QTemporaryDir &scratchFolder()
                                  ? QStringLiteral("/dev/shm/quillmark-fuzz-XXXXXX")
                                  : QDir::tempPath() + QStringLiteral("/quillmark-fuzz-XXXXXX"));
     return dir;
+}
+
+// Replaces the file at `path` with `bytes`.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // Text as the program reads it from an 8-bit file.

@@ -1,13 +1,10 @@
-// Every shipped template filled with the shipped sample product, byte for byte against
-// tests/generation/references/<template>.htm and <template>.htm.files (the list with its
-// folder and date replaced by fixed texts). After a deliberate change of a template or
-// of the engine: cmake --build build --target update-references, and review the diff.
-// Beside them, <template>.minimal.txt: what a reader sees of the page made for the
-// minimal product (a name, a one-liner and an order link), so that any sentence, price
-// or badge the vendor never gave shows up in review.
-// Both pages also come out finished: no placeholder left, every file they link to
-// beside them, no empty link, button or sentence, and no error from the page check.
-// And typed quotes and angle brackets never break a tag, as an HTML5 parser reads it.
+// Every shipped template with the sample product, byte for byte against references/
+// <template>.htm and .htm.files (folder and date replaced by fixed texts), and with the
+// minimal product (a name, a one-liner and an order link) against <template>.minimal.txt,
+// what a reader sees: a sentence, price or badge the vendor never gave shows in review.
+// After a deliberate change: cmake --build build --target update-references, review the diff.
+// Both pages come out finished (no placeholder left, every linked file beside them, no
+// empty link, button or sentence, no page-check error); typed quotes never break a tag.
 #include "SampleProducts.h"
 #include "check/PageCheck.h"
 #include "common/RecordingDialogs.h"

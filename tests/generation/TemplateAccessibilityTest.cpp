@@ -1,12 +1,9 @@
-// Every shipped template, filled with the sample product, the minimal one and the
-// sample cut to one row per list, in WebEngine at a desktop, a tablet and a phone width,
-// one load per page for both checks: the layout by geometry (cards and quotes stand
-// apart, grids keep their columns on a desktop, nothing is wider than the window) and
-// axe-core at desktop and phone width (no serious or critical violation, colour
-// contrast included). Set QUILLMARK_TEMPLATE_PICTURES to a folder to keep a picture of
-// each page and width.
-// And every shipped template filled with hostile answers, hovered, focused and clicked
-// all over in the same browser: no answer runs script.
+// Every shipped template, filled with the sample, the minimal and the one-row product, in
+// WebEngine at desktop, tablet and phone width (one load per page): cards and quotes stand
+// apart, grids keep their columns on a desktop, nothing is wider than the window, and
+// axe-core (desktop and phone) finds no serious or critical violation. Set
+// QUILLMARK_TEMPLATE_PICTURES to a folder to keep a picture of each page and width.
+// And hostile answers, hovered, focused and clicked all over, run no script.
 #include "SampleProducts.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
