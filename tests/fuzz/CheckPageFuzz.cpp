@@ -1,26 +1,11 @@
 // The page check on any page and style sheet: it ends, never crashes, and every
 // finding points inside the file it names, with at most so many findings a rule.
+#define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "check/PageCheck.h"
 
 #include <QFile>
 #include <QHash>
-
-namespace {
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::startQt();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
@@ -30,9 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QDir dir(fuzzing::scratchFolder().path());
     const QString page = dir.filePath(QStringLiteral("page.htm"));
     const QString css = dir.filePath(QStringLiteral("s.css"));
-    FUZZ_CHECK(writeFile(page, html) && writeFile(css, sheet), page);
-    FUZZ_CHECK(writeFile(page + QStringLiteral(".files"), (page + QLatin1Char('\n') + css).toLocal8Bit()),
-               page);
+    FUZZ_CHECK(fuzzing::writeFile(page, html) && fuzzing::writeFile(css, sheet), page);
+    FUZZ_CHECK(
+        fuzzing::writeFile(page + QStringLiteral(".files"), (page + QLatin1Char('\n') + css).toLocal8Bit()),
+        page);
 
     const check::Report report = check::CheckPage(page, 4096);
     // Findings may point into any file the page names, the page and its list included.

@@ -2,6 +2,7 @@
 // answers with the fuzzer's bytes), and the transport's splitting of the commands the
 // client builds, and the publishing engine's listing parser: every file fetched is a listed name, and its Get
 // command splits back into that name and its local path.
+#define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "publish/FTP.h"
 #include "publish/UploadEngine.h"
@@ -38,12 +39,6 @@ public:
 };
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::startQt();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {

@@ -1,9 +1,10 @@
 #pragma once
-// Shared pieces of the fuzz targets: a Qt core application for the code that wants
-// one, and text drawn from the fuzzer's bytes.
+// Shared pieces of the fuzz targets: text drawn from the fuzzer's bytes, and a Qt
+// core application for the code that wants one.
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -11,15 +12,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace fuzzing {
-
-inline void startQt()
-{
-    static int argc = 1;
-    static char name[] = "fuzz";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication *app = new QCoreApplication(argc, argv);
-    (void)app;
-}
 
 // A scratch folder for the run, in memory when the system offers one (files are
 // written on every input).
@@ -29,6 +21,13 @@ inline QTemporaryDir &scratchFolder()
                                  ? QStringLiteral("/dev/shm/quillmark-fuzz-XXXXXX")
                                  : QDir::tempPath() + QStringLiteral("/quillmark-fuzz-XXXXXX"));
     return dir;
+}
+
+// Replaces the file at `path` with `bytes`.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // Text as the program reads it from an 8-bit file.
@@ -47,3 +46,16 @@ inline QString text(FuzzedDataProvider &data, size_t maxBytes = 4096)
     } while (false)
 
 } // namespace fuzzing
+
+// Targets whose code wants a Qt core application define FUZZ_WITH_QT before including this.
+#ifdef FUZZ_WITH_QT
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char *argv[] = {name, nullptr};
+    static QCoreApplication *app = new QCoreApplication(argc, argv);
+    (void)app;
+    return 0;
+}
+#endif

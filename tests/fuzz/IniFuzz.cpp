@@ -1,10 +1,12 @@
 // The INI layer: any bytes load; after edits, a save and a reload every value reads
 // back as it did (the edited ones as they were written), and nothing crashes.
+#define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "platform/IniFile.h"
 
 #include <QHash>
 #include <QTemporaryDir>
+#include <tuple>
 
 using platform::IniFile;
 
@@ -34,12 +36,6 @@ QString key(const QString &section, const QString &k)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::startQt();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     FuzzedDataProvider data(bytes, size);
@@ -59,22 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     QStringList sections = {QStringLiteral("TEXT"), QString()};
     for (const Edit &e : edits)
         sections << e.section;
-    QHash<QString, QString> expected;
-    QHash<QString, std::pair<QString, QString>> names;
-    for (const QString &section : sections) {
-        for (const QString &k : ini.keys(section)) {
-            expected.insert(key(section, k), ini.value(section, k));
-            names.insert(key(section, k), {section, k});
-        }
-    }
+    QHash<QString, std::tuple<QString, QString, QString>> expected; // section, key and value, by folded name
+    for (const QString &section : sections)
+        for (const QString &k : ini.keys(section))
+            expected.insert(key(section, k), {section, k, ini.value(section, k)});
     for (const Edit &e : edits) {
         ini.setValue(e.section, e.key, e.value);
         FUZZ_CHECK(ini.value(e.section, e.key) == written(e.value),
                    e.section + QStringLiteral("/") + e.key + QStringLiteral(": [") +
                        e.value.toUtf8().toHex() + QStringLiteral("] read [") +
                        ini.value(e.section, e.key).toUtf8().toHex() + QStringLiteral("]"));
-        expected.insert(key(e.section, e.key), written(e.value));
-        names.insert(key(e.section, e.key), {e.section, e.key});
+        expected.insert(key(e.section, e.key), {e.section, e.key, written(e.value)});
     }
 
     const QString path = fuzzing::scratchFolder().filePath(QStringLiteral("fuzz.ini"));
@@ -82,11 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const bool saved = ini.save(path);
     FUZZ_CHECK(saved, path);
     FUZZ_CHECK(reloaded.load(path), path);
-    for (auto it = expected.constBegin(); it != expected.constEnd(); ++it) {
-        const auto &[section, k] = names.value(it.key());
-        FUZZ_CHECK(reloaded.value(section, k) == it.value(),
-                   section + QStringLiteral("/") + k + QStringLiteral(": ") + it.value() +
+    for (const auto &[section, k, value] : expected)
+        FUZZ_CHECK(reloaded.value(section, k) == value,
+                   section + QStringLiteral("/") + k + QStringLiteral(": ") + value +
                        QStringLiteral(" became ") + reloaded.value(section, k));
-    }
     return 0;
 }

@@ -1,30 +1,22 @@
 // The store's loading of a wizard-shaped form from any file: no crash, no hang on a
 // huge "SIZE".
+#define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "store/Form.h"
 #include "store/WizardForm.h"
 #include "store/modReadWriteIni.h"
 
-#include <QFile>
 #include <QTemporaryDir>
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    fuzzing::startQt();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     QTemporaryDir &app = fuzzing::scratchFolder();
     static const bool made = QDir(app.path()).mkpath(QStringLiteral("sites"));
     (void)made;
-    {
-        QFile file(app.filePath(QStringLiteral("sites/fuzz.ini")));
-        if (!file.open(QIODevice::WriteOnly))
-            std::abort();
-        file.write(reinterpret_cast<const char *>(bytes), qint64(size));
-    }
+    const QString ini = app.filePath(QStringLiteral("sites/fuzz.ini"));
+    FUZZ_CHECK(fuzzing::writeFile(
+                   ini, QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size))),
+               ini);
     store::MemoryForm form;
     store_testing::buildWizardForm(form, 0);
     store::LoadFormFromIni(QStringLiteral("fuzz.ini"), form, app.path());

@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QString templateText =
         QString::fromLocal8Bit(QByteArray::fromStdString(data.ConsumeRemainingBytesAsString()));
 
-    const QString page1 = FillTemplateText(templateText, page);
-    (void)page1;
+    (void)FillTemplateText(templateText, page);
     (void)IsPictureData(templateText.toLocal8Bit());
     // A link answer stays inside its attribute and never becomes a script address, even
     // with later answers placed in attributes too.

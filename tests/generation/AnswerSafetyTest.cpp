@@ -55,24 +55,24 @@ TEST(AnswerSafety, UnsafeLinkAnswersCountAsNotGiven)
     EXPECT_EQ(page.count("javascript"), 2) << page.toStdString();
 }
 
+// Every byte of the literal, NULs included.
+template <size_t N> QByteArray raw(const char (&bytes)[N])
+{
+    return QByteArray(bytes, N - 1);
+}
+
 TEST(AnswerSafety, PicturesByTheirFirstBytes)
 {
     const std::pair<QByteArray, bool> cases[] = {
-        {QByteArray("\x89PNG\r\n\x1a\n\0\0", 10), true},
+        {raw("\x89PNG\r\n\x1a\n\0\0"), true},
         {"\xFF\xD8\xFF\xE0", true},
         {"GIF89a\x01\0", true},
         {"GIF87a", true},
-        {QByteArray("RIFF\x10\0\0\0WEBPVP8 ", 16), true},
-        {QByteArray("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0", 18), true},
-        {QByteArray("\0\0\1\0\1\0\x10\x10", 8), true},
-        {QByteArray("\0\0\0\x1c"
-                    "ftypavif\0\0\0\0mif1miaf",
-                    28),
-         true},
-        {QByteArray("\0\0\0\x1c"
-                    "ftypmif1\0\0\0\0miafavis",
-                    28),
-         true},
+        {raw("RIFF\x10\0\0\0WEBPVP8 "), true},
+        {raw("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0"), true},
+        {raw("\0\0\1\0\1\0\x10\x10"), true},
+        {raw("\0\0\0\030ftypavif\0\0\0\0mif1miaf"), true},
+        {raw("\0\0\0\030ftypmif1\0\0\0\0miafavis"), true},
         {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- drawn -->\n"
          "<!DOCTYPE svg [<!ENTITY a \"<b>\">]>\n<svg:svg xmlns:svg=\"http://www.w3.org/2000/svg\"/>",
          true},
@@ -80,12 +80,9 @@ TEST(AnswerSafety, PicturesByTheirFirstBytes)
         {"", false},
         {"\x89PNG", false},
         {"BM is how this note begins, and no bitmap header follows", false},
-        {QByteArray("\0\0\1\0\0\0", 6), false}, // an icon of no pictures
-        {QByteArray("RIFF\x10\0\0\0WAVEfmt ", 16), false},
-        {QByteArray("\0\0\0\x18"
-                    "ftypisom\0\0\0\0mp41",
-                    24),
-         false},
+        {raw("\0\0\1\0\0\0"), false}, // an icon of no pictures
+        {raw("RIFF\x10\0\0\0WAVEfmt "), false},
+        {raw("\0\0\0\024ftypisom\0\0\0\0mp41"), false},
         {"[TEXT]\r\ntxtPassword=x\r\n", false},
         {"<?xml version=\"1.0\"?><html><svg/></html>", false},
         {"<svgfont>", false},

@@ -1,16 +1,14 @@
-// Every shipped template, filled with the sample product, the minimal one and the
-// sample cut to one row per list, in WebEngine at a desktop, a tablet and a phone width,
-// one load per page for both checks: the layout by geometry (cards and quotes stand
-// apart, grids keep their columns on a desktop, nothing is wider than the window) and
-// axe-core at desktop and phone width (no serious or critical violation, colour
-// contrast included). Set QUILLMARK_TEMPLATE_PICTURES to a folder to keep a picture of
-// each page and width.
-// And every shipped template filled with hostile answers, hovered, focused and clicked
-// all over in the same browser: no answer runs script.
+// Every shipped template, filled with the sample, the minimal and the one-row product, in
+// WebEngine at desktop, tablet and phone width (one load per page): cards and quotes stand
+// apart, grids keep their columns on a desktop, nothing is wider than the window, and
+// axe-core (desktop and phone) finds no serious or critical violation. Set
+// QUILLMARK_TEMPLATE_PICTURES to a folder to keep a picture of each page and width.
+// And hostile answers, hovered, focused and clicked all over, run no script.
 #include "SampleProducts.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
 #include "generation/AnswerSafety.h"
+#include "generation/Fields.h"
 #include "generation/modTemplates.h"
 
 #include <QDir>
@@ -126,14 +124,10 @@ QVector<Box> boxes(QWebEnginePage &page, const QStringList &selectors)
     return found;
 }
 
-QString describe(const Box &b)
+std::string describe(const Box &b)
 {
-    return QStringLiteral("%1 [%2,%3 - %4,%5]")
-        .arg(b.selector)
-        .arg(b.left)
-        .arg(b.top)
-        .arg(b.right)
-        .arg(b.bottom);
+    return QString::asprintf("%s [%g,%g - %g,%g]", qPrintable(b.selector), b.left, b.top, b.right, b.bottom)
+        .toStdString();
 }
 
 void expectLaidOut(QWebEnginePage &page, const Layout &layout, int width)
@@ -144,9 +138,8 @@ void expectLaidOut(QWebEnginePage &page, const Layout &layout, int width)
     const double slack = 0.5;
     for (int i = 0; i < all.size(); ++i) {
         const Box &a = all[i];
-        EXPECT_TRUE(a.left >= -slack && a.right <= width + slack)
-            << "beyond the window: " << describe(a).toStdString();
-        EXPECT_LE(a.spill, 1) << "content wider than its box: " << describe(a).toStdString();
+        EXPECT_TRUE(a.left >= -slack && a.right <= width + slack) << "beyond the window: " << describe(a);
+        EXPECT_LE(a.spill, 1) << "content wider than its box: " << describe(a);
         for (int j = i + 1; j < all.size(); ++j) {
             const Box &b = all[j];
             // Distance between the two boxes along each axis; negative where they overlap.
@@ -154,8 +147,7 @@ void expectLaidOut(QWebEnginePage &page, const Layout &layout, int width)
             const double apartY = std::max(b.top - a.bottom, a.top - b.bottom);
             const bool mayTouch = a.selector != b.selector || layout.rows.contains(a.selector);
             EXPECT_TRUE(std::max(apartX, apartY) >= (mayTouch ? -slack : 1.0))
-                << (mayTouch ? "overlap: " : "touch: ") << describe(a).toStdString() << " and "
-                << describe(b).toStdString();
+                << (mayTouch ? "overlap: " : "touch: ") << describe(a) << " and " << describe(b);
         }
     }
     if (width < 1280)
@@ -195,12 +187,9 @@ generation::PageData hostileProduct(const QString &image)
     const QString breakOut = R"(Q" onmouseover="window.__pwned=1" onfocus="window.__pwned=1" x=" )"
                              R"(Q' onmouseover='window.__pwned=1' onload='window.__pwned=1' x=' </script>)";
     generation::PageData d;
-    for (QString *text :
-         {&d.txtSoftwareName, &d.txtKeywords, &d.txtOneLiner, &d.txtExplainIn30Secs, &d.txtCopyRightInfo,
-          &d.txtProblem, &d.txtProlemSolution, &d.txtBenefits, &d.txtComparison, &d.txtProductCaption,
-          &d.txtMRP, &d.txtSpecialPrice, &d.txtOrderWithinHours, &d.txtOrderLaterIncentive,
-          &d.txtDownloadMessage, &d.txtDownloadRequirements, &d.txtDownloadHelp})
-        *text = breakOut;
+    for (const generation::Field &field : generation::Fields())
+        if (field.kind == generation::FieldKind::Text && !field.placeholders.isEmpty())
+            d.*field.text = breakOut; // the addresses and the picture are set below
     d.lvwFAQ = {{breakOut, {breakOut}}};
     d.lvwFeatures = {{breakOut, {breakOut}}};
     d.lvwTestimonial = {{breakOut, {breakOut, breakOut}}, {breakOut, {breakOut, breakOut}}};
