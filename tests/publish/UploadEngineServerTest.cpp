@@ -103,25 +103,6 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     publishTwice(ftpTarget(plain.port()), plain.path("www"));
     EXPECT_EQ(plain.logins(), 3) << "one connection per publish";
 
-    // A server that refuses renames gets the files under their own names once asked.
-    FtpServer noRename;
-    ASSERT_TRUE(noRename.start({"--perm", "elradmwMT"}));
-    ASSERT_TRUE(QDir(noRename.root.path()).mkdir("www"));
-    LocalSite site;
-    UploadEngine engine;
-    QStringList lines;
-    int asked = 0;
-    engine.setDirectConfirmation([&] { return ++asked > 0; });
-    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
-    EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 16);
-    makeFile(site.dir.filePath("site/index.htm"), "changed");
-    makeFile(site.dir.filePath("site/f0/file1.gif"), "changed too");
-    EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 2);
-    EXPECT_EQ(readAll(noRename.path("www/index.htm")), "changed");
-    EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
-    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
-    EXPECT_EQ(asked, 1) << "only a publish that replaces files asks";
-
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
     Target t = ftpTarget(tls.port());
@@ -334,13 +315,23 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
         for (const QString &line : log)
             EXPECT_TRUE(line.section(' ', 1).startsWith("/www") || line == "CWD /") << line.toStdString();
     }
-    // Allowed to, the engine replaces files in place on a server that cannot rename.
+    // Once asked, the engine replaces files in place on a server that cannot rename;
+    // a publish that only adds files does not ask.
     QTemporaryDir root;
-    const auto server = startServer(root, true, {"--no-rename"});
+    const auto server = startServer(root, false, {"--no-rename"});
     ASSERT_TRUE(server);
-    Options o = site.options();
-    o.allowDirect = true;
-    EXPECT_EQ(UploadEngine().run(site.rows, ftpTarget(server->port()), o).sent, 16);
+    UploadEngine engine;
+    QStringList lines;
+    int asked = 0;
+    engine.setDirectConfirmation([&] { return ++asked > 0; });
+    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    EXPECT_EQ(engine.run(site.rows, ftpTarget(server->port()), site.options()).sent, 16);
+    EXPECT_EQ(asked, 0);
+    for (const char *name : {"index.htm", "f0/file1.gif"})
+        ASSERT_TRUE(makeFile(site.dir.filePath(QString("site/") + name), local[name] = name));
+    EXPECT_EQ(engine.run(site.rows, ftpTarget(server->port()), site.options()).sent, 2);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
     local[".keep"] = "";
     EXPECT_EQ(tree(root.filePath("www")), local);
 }
