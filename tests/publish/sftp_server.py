@@ -42,9 +42,6 @@ class Handle(paramiko.SFTPHandle):
         except OSError as e:
             return paramiko.SFTPServer.convert_errno(e.errno)
 
-    def chattr(self, attr):
-        return SFTP_OK  # modes and times are not kept
-
 
 def errors(method):
     """Turns an OSError into the SFTP status the client expects."""
@@ -80,10 +77,6 @@ class Folder(paramiko.SFTPServerInterface):
         return paramiko.SFTPAttributes.from_stat(os.stat(self.real(path)))
 
     @errors
-    def lstat(self, path):
-        return paramiko.SFTPAttributes.from_stat(os.lstat(self.real(path)))
-
-    @errors
     def open(self, path, flags, attr):
         mode = getattr(attr, "st_mode", None) or 0o644
         fd = os.open(self.real(path), flags | getattr(os, "O_BINARY", 0), mode & 0o777)
@@ -110,11 +103,6 @@ class Folder(paramiko.SFTPServerInterface):
     @errors
     def mkdir(self, path, attr):
         os.mkdir(self.real(path))
-        return SFTP_OK
-
-    @errors
-    def chattr(self, path, attr):
-        os.stat(self.real(path))
         return SFTP_OK
 
 
