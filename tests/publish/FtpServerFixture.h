@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace publish_testing {
@@ -17,7 +18,7 @@ struct FtpServer {
     std::unique_ptr<testing_support::ServerProcess> process;
     QByteArray log;
 
-    // extra: e.g. {"--perm", "elr"}, {"--silent"}; tls: explicit TLS with a certificate in certs
+    // extra: e.g. {"--http"}; tls: explicit TLS with a certificate in certs
     bool start(QStringList extra = {}, bool tls = false)
     {
         extra = QStringList{testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--root",
@@ -90,6 +91,31 @@ inline bool makeSendTree(const QTemporaryDir &local)
     return makeFile(local.filePath("index.htm"), sample(70000, 1)) &&
            makeFile(local.filePath("my logo%20.gif"), sample(3000, 2)) &&
            makeFile(local.filePath("img/deep/x.png"), sample(100, 3));
+}
+
+// Over a logged-in client: the send tree goes up into www/ with its picture folder
+// named `img`, which the client tracks as it moves (relative, "..", absolute).
+inline void sendTree(publish::FTP &ftp, const QTemporaryDir &local, const QString &img, const QString &root)
+{
+    QString err;
+    qint64 lastProgress = 0;
+    ftp.setProgressSink([&](qint64 done, qint64) { lastProgress = qMax(lastProgress, done); });
+    EXPECT_TRUE(ftp.FTPCreateRemoteFolder("www", err));
+    EXPECT_TRUE(ftp.FTPChangeRemoteFolder("www", err)) << err.toStdString();
+    EXPECT_TRUE(ftp.FTPPutAll(local.path() + "/", "", "", err)) << err.toStdString();
+    EXPECT_TRUE(ftp.FTPCreateRemoteFolder(img, err));
+    EXPECT_TRUE(ftp.FTPCreateRemoteFolder(img + "/deep", err));
+    EXPECT_TRUE(ftp.FTPChangeRemoteFolder(img + "/deep", err));
+    EXPECT_TRUE(ftp.FTPChangeRemoteFolder("../..", err));
+    EXPECT_EQ(remoteFolder(ftp), "www");
+    EXPECT_TRUE(ftp.FTPChangeRemoteFolder("/www/" + img, err));
+    EXPECT_EQ(remoteFolder(ftp), "/www/" + img);
+    EXPECT_TRUE(ftp.FTPPut(local.path() + "/img/deep/", "x.png", "deep", err)) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    EXPECT_EQ(testing_support::readAll(root + "/www/index.htm"), sample(70000, 1));
+    EXPECT_EQ(testing_support::readAll(root + "/www/my logo%20.gif"), sample(3000, 2));
+    EXPECT_EQ(testing_support::readAll(root + "/www/" + img + "/deep/x.png"), sample(100, 3));
+    EXPECT_EQ(lastProgress, 70000);
 }
 
 } // namespace publish_testing

@@ -78,13 +78,6 @@ public:
             } else {
                 m_code = transport::kTransportLocalFile;
             }
-        } else if (f[0] == "Rename") {
-            if (!m_s.files.count(f[1]) || m_s.renameRefused) {
-                m_code = transport::kServerRefused;
-            } else {
-                m_s.files[f[2]] = m_s.files[f[1]];
-                m_s.files.erase(f[1]);
-            }
         } else if (f[0] == "Delete") {
             m_code = m_s.files.erase(f[1]) ? 0 : transport::kServerRefused;
         }

@@ -103,25 +103,6 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     publishTwice(ftpTarget(plain.port()), plain.path("www"));
     EXPECT_EQ(plain.logins(), 3) << "one connection per publish";
 
-    // A server that refuses renames gets the files under their own names once asked.
-    FtpServer noRename;
-    ASSERT_TRUE(noRename.start({"--perm", "elradmwMT"}));
-    ASSERT_TRUE(QDir(noRename.root.path()).mkdir("www"));
-    LocalSite site;
-    UploadEngine engine;
-    QStringList lines;
-    int asked = 0;
-    engine.setDirectConfirmation([&] { return ++asked > 0; });
-    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
-    EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 16);
-    makeFile(site.dir.filePath("site/index.htm"), "changed");
-    makeFile(site.dir.filePath("site/f0/file1.gif"), "changed too");
-    EXPECT_EQ(engine.run(site.rows, ftpTarget(noRename.port()), site.options()).sent, 2);
-    EXPECT_EQ(readAll(noRename.path("www/index.htm")), "changed");
-    EXPECT_EQ(tree(noRename.path("www")).size(), 16u) << "no temporary file is left";
-    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
-    EXPECT_EQ(asked, 1) << "only a publish that replaces files asks";
-
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
     Target t = ftpTarget(tls.port());
@@ -130,20 +111,128 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     publishTwice(t, tls.path("www"));
 }
 
-TEST(UploadEngineServers, ParamikoSftp)
+// One connection: refusals, then a tree up and listed files down.
+TEST(UploadEngineServers, FtpRefusalsAreReportedAndFilesStillTravelOverOneConnection)
 {
-    QTemporaryDir root;
-    Home home;
-    ASSERT_TRUE(QDir(root.path()).mkdir("www"));
-    ASSERT_TRUE(QDir(home.dir.path()).mkdir(".ssh"));
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(makeFile(server.path("keep.htm"), "k"));
+    ASSERT_TRUE(makeFile(server.path("dl/Index.htm"), "page"));
+    ASSERT_TRUE(makeFile(server.path("dl/logo.gif"), "gif"));
+    // Non-ASCII names whose bytes straddle the listing's 256-character pieces.
+    const QString euro = QString(66, QChar(0x20AC)) + ".htm";
+    ASSERT_TRUE(makeFile(server.path("intl/" + QString(201, 'a') + ".txt"), "t"));
+    ASSERT_TRUE(makeFile(server.path("intl/" + euro), "euro"));
+    QTemporaryDir local, down;
+    ASSERT_TRUE(makeSendTree(local));
+    ASSERT_TRUE(makeFile(down.filePath("Index.htm"), "old"));
+    QFile::setPermissions(down.filePath("Index.htm"), QFile::ReadOwner);
+    ASSERT_TRUE(makeFile(down.filePath("gone.htm"), "keep me"));
+    QFile::setPermissions(down.filePath("gone.htm"), QFile::ReadOwner);
+
+    QString err;
+    EXPECT_FALSE(connectClient(server.port(), "wrong")->FTPChangeRemoteFolder("", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: The server refused the user name or password: 530 "))
+        << err.toStdString();
+
+    auto ftp = connectClient(server.port());
+    EXPECT_FALSE(ftp->FTPChangeRemoteFolder("missing", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
+    EXPECT_EQ(remoteFolder(*ftp), "");
+    // A line break in a name must not reach the server as a second command.
+    EXPECT_FALSE(ftp->FTPCreateRemoteFolder("x\r\nDELE keep.htm", err));
+    EXPECT_TRUE(QFile::exists(server.path("keep.htm")));
+    // A failed get keeps the local copy as it was, read-only too.
+    EXPECT_FALSE(ftp->FTPGet(down.path(), "gone.htm", "", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: 550 ")) << err.toStdString();
+    EXPECT_EQ(readAll(down.filePath("gone.htm")), "keep me");
+    EXPECT_EQ(QFile::permissions(down.filePath("gone.htm")) & QFile::WriteOwner, 0);
+
+    sendTree(*ftp, local, "img", server.root.path());
+    err.clear();
+    // Names as listed; a read-only local copy is replaced.
+    EXPECT_TRUE(ftp->FTPGetAll(down.path(), "HTM", "/dl", err)) << err.toStdString();
+    EXPECT_TRUE(ftp->FTPGetAll(down.path(), ".HTM", "/intl", err)) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    ftp.reset();
+
+    EXPECT_EQ(readAll(down.filePath("Index.htm")), "page");
+    EXPECT_FALSE(QFile::exists(down.filePath("logo.gif")));
+    EXPECT_EQ(readAll(down.filePath(euro)), "euro");
+    EXPECT_EQ(server.logins(), 1);
+}
+
+// Unknown host keys and a wrong password are refused; then a tree goes up and
+// comes back down over one connection, and the engine publishes over it.
+TEST(UploadEngineServers, SftpTrustsOnlyKnownHostsAndCarriesFilesIntact)
+{
+    QTemporaryDir root, keys, local, down;
     testing_support::ServerProcess server(testing_support::systemPython(),
                                           {testing_support::sourceDir() + "/tests/publish/sftp_server.py",
                                            "--root", root.path(), "--known-hosts",
-                                           home.dir.filePath(".ssh/known_hosts")});
+                                           keys.filePath("known_hosts")});
     ASSERT_TRUE(server.start(20000));
-    Target t = ftpTarget(server.port());
+    const QByteArray entry = readAll(keys.filePath("known_hosts"));
+    const QByteArray host = "[127.0.0.1]:" + QByteArray::number(server.port()) + " ";
+    ASSERT_TRUE(entry.startsWith(host + "ssh-rsa ")) << entry.toStdString();
+    ASSERT_TRUE(makeFile(root.filePath("dl/Index.htm"), "page"));
+    ASSERT_TRUE(makeFile(root.filePath("dl/caf\u00e9.gif"), sample(300, 4)));
+    ASSERT_TRUE(makeSendTree(local));
+    Home home;
+    QString err;
+    QByteArray log;
+    auto logins = [&] {
+        log += server.output();
+        return log.count("LOGIN ");
+    };
+
+    QByteArray otherPort = entry, otherKey = entry;
+    otherPort.replace(host, "[127.0.0.1]:1 ");
+    otherKey[entry.size() - 20] = entry[entry.size() - 20] == 'A' ? 'B' : 'A';
+    for (const QByteArray &known : {QByteArray(), otherPort, otherKey}) {
+        ASSERT_TRUE(home.knows(known));
+        err.clear();
+        EXPECT_FALSE(connectClient(server.port(), "secret", "sftp://")
+                         ->FTPPut(local.path() + "/", "index.htm", "", err))
+            << known.data();
+        EXPECT_TRUE(err.startsWith("Error Msg: The secure connection failed")) << err.toStdString();
+        EXPECT_FALSE(QFile::exists(root.filePath("index.htm")));
+    }
+    EXPECT_EQ(logins(), 0);
+
+    ASSERT_TRUE(home.knows(entry));
+    EXPECT_FALSE(connectClient(server.port(), "wrong", "sftp://")->FTPChangeRemoteFolder("", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: The server refused the user name or password ("))
+        << err.toStdString();
+
+    auto ftp = connectClient(server.port(), "secret", "sftp://");
+    // The server's refusal is reported, and the connection is kept (one login).
+    EXPECT_FALSE(ftp->FTPChangeRemoteFolder("missing", err));
+    EXPECT_TRUE(err.startsWith("Error Msg: Could not open directory for reading: No such file"))
+        << err.toStdString();
+    EXPECT_EQ(remoteFolder(*ftp), "");
+
+    EXPECT_TRUE(ftp->FTPCreateRemoteFolder("www", err)); // then again, already there
+    // Folder names travel inside a quoted command.
+    sendTree(*ftp, local, "my \"img\"", root.path());
+    err.clear();
+    // Every listed file of a folder comes down.
+    EXPECT_TRUE(ftp->FTPGetAll(down.path(), "", "/dl", err)) << err.toStdString();
+    EXPECT_TRUE(ftp->FTPGet(down.path(), "my logo%20.gif", "/www", err, true)) << err.toStdString();
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+    ftp.reset();
+
+    EXPECT_EQ(readAll(down.filePath("Index.htm")), "page");
+    EXPECT_EQ(readAll(down.filePath("caf\u00e9.gif")), sample(300, 4));
+    EXPECT_EQ(readAll(down.filePath("my logo%20.gif")), sample(3000, 2));
+    EXPECT_EQ(QDir(down.path()).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(logins(), 1);
+
+    // The engine over the same server: publishes twice into a folder of its own.
+    ASSERT_TRUE(QDir(root.path()).mkdir("site"));
+    Target t = ftpTarget(server.port(), "site");
     t.protocol = Protocol::Sftp;
-    publishTwice(t, root.filePath("www"));
+    publishTwice(t, root.filePath("site"));
 }
 
 TEST(UploadEngineServers, Vsftpd)
@@ -334,13 +423,23 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
         for (const QString &line : log)
             EXPECT_TRUE(line.section(' ', 1).startsWith("/www") || line == "CWD /") << line.toStdString();
     }
-    // Allowed to, the engine replaces files in place on a server that cannot rename.
+    // Once asked, the engine replaces files in place on a server that cannot rename;
+    // a publish that only adds files does not ask.
     QTemporaryDir root;
-    const auto server = startServer(root, true, {"--no-rename"});
+    const auto server = startServer(root, false, {"--no-rename"});
     ASSERT_TRUE(server);
-    Options o = site.options();
-    o.allowDirect = true;
-    EXPECT_EQ(UploadEngine().run(site.rows, ftpTarget(server->port()), o).sent, 16);
+    UploadEngine engine;
+    QStringList lines;
+    int asked = 0;
+    engine.setDirectConfirmation([&] { return ++asked > 0; });
+    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    EXPECT_EQ(engine.run(site.rows, ftpTarget(server->port()), site.options()).sent, 16);
+    EXPECT_EQ(asked, 0);
+    for (const char *name : {"index.htm", "f0/file1.gif"})
+        ASSERT_TRUE(makeFile(site.dir.filePath(QString("site/") + name), local[name] = name));
+    EXPECT_EQ(engine.run(site.rows, ftpTarget(server->port()), site.options()).sent, 2);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(lines.filter("refused to rename").size(), 1);
     local[".keep"] = "";
     EXPECT_EQ(tree(root.filePath("www")), local);
 }

@@ -2,12 +2,11 @@
 """Local FTP server (user/secret) for the publish tests and benchmarks.
 
 Prints "READY <port>" once it listens on 127.0.0.1 and "LOGIN <user>" per login.
---silent accepts connections and never answers.
+--http serves --root as static web pages instead.
 """
 import argparse
 import logging
 import os
-import socket
 import subprocess
 
 
@@ -24,16 +23,20 @@ def make_cert(folder):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--root")
-    ap.add_argument("--perm", default="elradfmwMT")
     ap.add_argument("--tls", metavar="CERT_FOLDER")
-    ap.add_argument("--silent", action="store_true")
+    ap.add_argument("--http", action="store_true")
     args = ap.parse_args()
-    if args.silent:
-        srv = socket.create_server(("127.0.0.1", 0))
-        print("READY %d" % srv.getsockname()[1], flush=True)
-        held = []
-        while True:
-            held.append(srv.accept()[0])
+    if args.http:
+        import functools
+        import http.server
+
+        class Quiet(http.server.SimpleHTTPRequestHandler):
+            def log_message(self, *_):
+                pass
+
+        web = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Quiet, directory=args.root))
+        print("READY %d" % web.server_address[1], flush=True)
+        web.serve_forever()
 
     logging.basicConfig(level=logging.CRITICAL)
     from pyftpdlib.authorizers import DummyAuthorizer
@@ -60,7 +63,7 @@ def main():
         Handler.tls_control_required = Handler.tls_data_required = True
 
     Handler.authorizer = DummyAuthorizer()
-    Handler.authorizer.add_user("user", "secret", args.root, perm=args.perm)
+    Handler.authorizer.add_user("user", "secret", args.root, perm="elradfmwMT")
     server = FTPServer(("127.0.0.1", 0), Handler)
     server.max_cons = 64
     print("READY %d" % server.address[1], flush=True)

@@ -109,7 +109,7 @@ def serve(conn, args):
             say("230 In.")
         elif cmd == "PWD":
             say('257 "%s"' % cwd)
-        elif cmd == "TYPE":
+        elif cmd in ("TYPE", "NOOP"):
             say("200 OK.")
         elif cmd == "CWD":
             target = resolve(arg)
@@ -122,10 +122,6 @@ def serve(conn, args):
         elif cmd == "EPSV":
             data_srv = socket.create_server(("127.0.0.1", 0))
             say("229 Entering (|||%d|)" % data_srv.getsockname()[1])
-        elif cmd == "PASV":
-            data_srv = socket.create_server(("127.0.0.1", 0))
-            p = data_srv.getsockname()[1]
-            say("227 Entering (127,0,0,1,%d,%d)" % (p >> 8, p & 255))
         elif cmd == "MLSD" and args.root:
             say("500 Unknown command.")
         elif cmd in ("NLST", "LIST", "MLSD"):
@@ -176,8 +172,6 @@ def serve(conn, args):
                     os.replace(real(rename_from), real(target))
                 rename_from = None
                 say("250 Renamed.")
-        elif cmd == "NOOP":
-            say("200 OK.")
         elif cmd == "QUIT":
             say("221 Bye.")
             break

@@ -1,13 +1,9 @@
 #!/usr/bin/python3
-"""Kills `quillmark publish` at random moments and checks that one rerun repairs.
-
-Each trial changes some local files (some to a same-size other version, as a
-price going from $39 to $49 and back), starts a publish, kills it with SIGKILL
-(or two SIGINTs) after a random delay, sometimes puts some files back to their
-previous version, and publishes once more. After that rerun the server must hold
-exactly the local files, the manifest must name each of them with the size and
-SHA-1 the server holds, and no temporary file may be left. Right after each kill,
-every file at its own name must be one whole version.
+"""Kills `quillmark publish` at random moments (SIGKILL, or two SIGINTs) and checks that
+one rerun repairs: the server then holds exactly the local files, the manifest names each
+with the size and SHA-1 the server holds, and no temporary file is left. Right after each
+kill every file at its own name must be one whole version. Files change between versions
+of one size (a price from $39 to $49 and back), and are sometimes put back after a kill.
 
 Usage: kill_publish.py --quillmark BIN [--server pyftpdlib|msdos] [--trials N] [--seed S]
 Prints one line of figures; exits 1 at the first trial that leaves the server wrong.

@@ -1,19 +1,17 @@
 #!/usr/bin/python3
 """Local SFTP server (user/secret, password only) for the publish tests.
 
-Serves --root as "/" on 127.0.0.1; no path leaves it. The host key comes from
---key or is made at start, and is written to --known-hosts as the line
-"[127.0.0.1]:<port> <type> <base64>". Prints "READY <port>" once it listens
-and "LOGIN <user>" per login. Ends with its parent or after --lifetime seconds.
+Serves --root as "/" on 127.0.0.1; no path leaves it. The host key is made at
+start and written to --known-hosts as the line "[127.0.0.1]:<port> <type> <base64>".
+Prints "READY <port>" once it listens and "LOGIN <user>" per login. Ends with its parent.
 """
 import argparse
 import os
 import socket
 import threading
-import time
 
 import paramiko
-from paramiko.sftp import SFTP_OK, SFTP_OP_UNSUPPORTED
+from paramiko.sftp import SFTP_OK
 
 print_lock = threading.Lock()
 
@@ -43,9 +41,6 @@ class Handle(paramiko.SFTPHandle):
             return paramiko.SFTPAttributes.from_stat(os.fstat(self.readfile.fileno()))
         except OSError as e:
             return paramiko.SFTPServer.convert_errno(e.errno)
-
-    def chattr(self, attr):
-        return SFTP_OK  # modes and times are not kept
 
 
 def errors(method):
@@ -82,10 +77,6 @@ class Folder(paramiko.SFTPServerInterface):
         return paramiko.SFTPAttributes.from_stat(os.stat(self.real(path)))
 
     @errors
-    def lstat(self, path):
-        return paramiko.SFTPAttributes.from_stat(os.lstat(self.real(path)))
-
-    @errors
     def open(self, path, flags, attr):
         mode = getattr(attr, "st_mode", None) or 0o644
         fd = os.open(self.real(path), flags | getattr(os, "O_BINARY", 0), mode & 0o777)
@@ -114,22 +105,6 @@ class Folder(paramiko.SFTPServerInterface):
         os.mkdir(self.real(path))
         return SFTP_OK
 
-    @errors
-    def rmdir(self, path):
-        os.rmdir(self.real(path))
-        return SFTP_OK
-
-    @errors
-    def chattr(self, path, attr):
-        os.stat(self.real(path))
-        return SFTP_OK
-
-    def symlink(self, target_path, path):
-        return SFTP_OP_UNSUPPORTED
-
-    def readlink(self, path):
-        return SFTP_OP_UNSUPPORTED
-
 
 def serve(conn, key):
     transport = paramiko.Transport(conn)
@@ -145,11 +120,9 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--root", required=True)
     ap.add_argument("--known-hosts", required=True)
-    ap.add_argument("--key", help="an RSA private key file; made afresh when absent")
-    ap.add_argument("--lifetime", type=float, default=300)
     args = ap.parse_args()
     Folder.root = os.path.realpath(args.root)
-    key = paramiko.RSAKey.from_private_key_file(args.key) if args.key else paramiko.RSAKey.generate(2048)
+    key = paramiko.RSAKey.generate(2048)
 
     srv = socket.create_server(("127.0.0.1", 0))
     srv.settimeout(0.5)
@@ -158,8 +131,8 @@ def main():
         f.write("[127.0.0.1]:%d %s %s\n" % (port, key.get_name(), key.get_base64()))
     say("READY %d" % port)
 
-    parent, end = os.getppid(), time.monotonic() + args.lifetime
-    while os.getppid() == parent and time.monotonic() < end:
+    parent = os.getppid()
+    while os.getppid() == parent:
         try:
             conn, _ = srv.accept()
         except socket.timeout:
