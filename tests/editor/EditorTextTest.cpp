@@ -1,8 +1,10 @@
-// The texts the editor builds without a window: the table and colour texts.
+// The texts the editor builds without a window: tables, colours, searches, recent pages
+// and the source position of a check finding.
 #include "editor/logic/ColorText.h"
 #include "editor/logic/FindText.h"
 #include "editor/logic/RecentPages.h"
 #include "editor/logic/TableText.h"
+#include "editor/logic/TextPosition.h"
 
 #include <QTemporaryDir>
 
@@ -113,4 +115,18 @@ TEST(RecentPages, NewestFirstTenAtMostAndKeptInAFile)
     EXPECT_TRUE(LoadRecentPages(file).isEmpty());
     ASSERT_TRUE(SaveRecentPages(file, pages));
     EXPECT_EQ(LoadRecentPages(file), pages);
+}
+
+TEST(TextPosition, LinesColumnsAndTokens)
+{
+    const QString text = "<p>\n<img src=\"a b.png\">\n\nend";
+    EXPECT_EQ(TextPosition(text, 1, 1), 0);
+    EXPECT_EQ(TextPosition(text, 2, 11), text.indexOf("a b"));
+    EXPECT_EQ(TextPosition(text, 2, 99), text.indexOf("\n\n")); // past the line's end: its end
+    EXPECT_EQ(TextPosition(text, 3, 1), text.indexOf("\n\n") + 1);
+    EXPECT_EQ(TextPosition(text, 9, 1), text.size());
+    EXPECT_EQ(TokenLength(text, text.indexOf("a b")), 1);                 // up to the blank
+    EXPECT_EQ(TokenLength(text, text.indexOf("<img")), 4);                // a tag's name
+    EXPECT_EQ(TokenLength("x <ZOR_A><b>", 2), QString("<ZOR_A>").size()); // up to and with ">"
+    EXPECT_EQ(TokenLength(text, text.size()), 1);
 }
