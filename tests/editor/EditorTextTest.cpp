@@ -128,5 +128,6 @@ TEST(TextPosition, LinesColumnsAndTokens)
     EXPECT_EQ(TokenLength(text, text.indexOf("a b")), 1);                 // up to the blank
     EXPECT_EQ(TokenLength(text, text.indexOf("<img")), 4);                // a tag's name
     EXPECT_EQ(TokenLength("x <ZOR_A><b>", 2), QString("<ZOR_A>").size()); // up to and with ">"
+    EXPECT_EQ(TokenLength("<b>x", 0), 3);
     EXPECT_EQ(TokenLength(text, text.size()), 1);
 }
