@@ -12,21 +12,18 @@
 
 using namespace editor;
 
-TEST(TableText, FirstDefaultTableMatchesByteForByte)
+TEST(TableText, DefaultTableByteForByteAndEveryFieldInItsPlace)
 {
     const QString cell = QStringLiteral("      <TD ALIGN=Left VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n");
     const QString row = QStringLiteral("   <TR>\r\n") + cell.repeated(3) + QStringLiteral("   </TR>\r\n");
     const QString expected = QStringLiteral("<Table ID=0 align=\"Left\" cellspacing=\"1\" cellpadding=\"1\" "
                                             "border=\"1\" width=75%>\r\n") +
                              row.repeated(3) + QStringLiteral("</Table>\r\n");
-    const TableSetup setup{
+    TableSetup setup{
         QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
     EXPECT_EQ(BuildTableText(0, setup), expected);
-}
-
-TEST(TableText, FieldsInTheirPlacesEmptyOnesDefaultedAndNoRowsOrCells)
-{
-    TableSetup setup{QString(), QStringLiteral("0"), QString(), QStringLiteral("x y"), 1, 1};
+    // Fields in their places, an empty alignment defaulted, no rows or no cells.
+    setup = {QString(), QStringLiteral("0"), QString(), QStringLiteral("x y"), 1, 1};
     EXPECT_EQ(
         BuildTableText(7, setup),
         QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"x y\" border=\"0\" "
