@@ -1,52 +1,37 @@
 // The "check" command of the main window: the findings panel below the views, and a
 // double-click that selects the finding's place in the source view.
 #include "editor/CheckPanel.h"
-#include "common/RecordingDialogs.h"
-#include "common/TestSupport.h"
-#include "editor/frmMain.h"
-#include "platform/AppFolder.h"
-#include "platform/widgets/DesignView.h"
-#include "platform/widgets/SourceView.h"
+#include "EditorWindow.h"
 
-#include <QTest>
-#include <QtWidgets>
-#include <gtest/gtest.h>
-
-using editor::frmMain;
-
-TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
+TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
 {
-    QTemporaryDir dir;
-    platform::setApplicationFolder(dir.path());
-    testing_support::RecordingDialogs dialogs;
-    frmMain window;
-    window.resize(900, 700);
-    window.show();
+    window->resize(900, 700);
+    window->show();
 
     // Without a file there is nothing to check.
-    window.Toolbar1_ButtonClick("check");
+    window->Toolbar1_ButtonClick("check");
     EXPECT_EQ(dialogs.lastMessage(), "Please save this file first.");
-    auto *panel = window.findChild<editor::CheckPanel *>();
+    auto *panel = window->findChild<editor::CheckPanel *>();
     ASSERT_NE(panel, nullptr);
     EXPECT_FALSE(panel->isVisible());
 
-    const QString page = dir.filePath("page.htm");
+    const QString page = path("page.htm");
     ASSERT_TRUE(testing_support::writeAll(page,
                                           "<!DOCTYPE html>\n"
                                           "<html><head><title>T</title><meta name=\"description\" "
                                           "content=\"d\"></head><body>\n<p>Hello</p>\n"
                                           "<p>Hi</p><img src=\"gone.png\" alt=\"x\">\n</body></html>\n"));
     ASSERT_TRUE(testing_support::writeAll(page + ".files", page.toLocal8Bit() + "\r\n"));
-    ASSERT_TRUE(window.openPage(page));
-    auto *picture = window.findChild<QWidget *>("Picture1");
-    auto *design = window.findChild<platform::DesignView *>("DHTMLEdit1");
-    auto *source = window.findChild<platform::SourceView *>("rtbHTMLSource");
-    auto *tabs = window.findChild<QTabWidget *>("SSTabEditor");
+    ASSERT_TRUE(window->openPage(page));
+    auto *picture = window->findChild<QWidget *>("Picture1");
+    auto *design = designView();
+    auto *source = sourceView();
+    auto *tabs = window->findChild<QTabWidget *>("SSTabEditor");
     ASSERT_TRUE(picture && design && source && tabs);
     const QRect fullViews = picture->geometry();
     const int viewHeight = design->height();
 
-    window.toolbarAction("check")->trigger();
+    window->toolbarAction("check")->trigger();
     ASSERT_TRUE(panel->isVisible());
     auto *list = panel->findChild<QTreeWidget *>("lvwFindings");
     ASSERT_EQ(list->topLevelItemCount(), 1);
@@ -69,14 +54,13 @@ TEST(CheckCommand, FindingsBelowTheViewsLeadToTheirPlaceInTheSource)
 
     // A saved fix leaves the findings a moment later, without asking again.
     source->setSelText("pic.png");
-    ASSERT_TRUE(testing_support::writeAll(dir.filePath("pic.png"), "png"));
-    ASSERT_TRUE(
-        testing_support::writeAll(page + ".files", (page + "\r\n" + dir.filePath("pic.png")).toLocal8Bit()));
-    ASSERT_TRUE(window.save());
+    ASSERT_TRUE(testing_support::writeAll(path("pic.png"), "png"));
+    ASSERT_TRUE(testing_support::writeAll(page + ".files", (page + "\r\n" + path("pic.png")).toLocal8Bit()));
+    ASSERT_TRUE(window->save());
     EXPECT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 0; }));
 
     // Resizing keeps the panel below the views; closing it gives the height back.
-    window.resize(1000, 760);
+    window->resize(1000, 760);
     EXPECT_EQ(panel->geometry().top(), picture->geometry().bottom() + 1);
     const int withPanel = picture->height(), panelHeight = panel->height();
     panel->findChild<QToolButton *>("cmdCloseCheck")->click();

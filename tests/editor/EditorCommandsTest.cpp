@@ -1,48 +1,16 @@
-// The main window's own commands beyond the specified toolbar: find and replace,
+// The main window's commands beyond the toolbar's formatting keys: find and replace,
 // the preview at device widths and the recent pages, with the real views.
-#include "common/RecordingDialogs.h"
-#include "common/TestSupport.h"
-#include "desktop/frmCheck4Updates.h"
+#include "EditorWindow.h"
 #include "editor/FindReplaceDialog.h"
-#include "editor/frmMain.h"
-#include "platform/AppFolder.h"
-#include "platform/widgets/BrowserView.h"
-#include "platform/widgets/DesignView.h"
-#include "platform/widgets/SourceView.h"
 
 #include <QWebEngineContextMenuRequest>
 
-#include <QTest>
-#include <QtWidgets>
-#include <gtest/gtest.h>
-#include <memory>
-
-using editor::frmMain;
 using platform::Answer;
-using testing_support::writeAll;
 
 namespace {
 
-class EditorCommands : public ::testing::Test {
+class EditorCommands : public EditorWindow {
 protected:
-    void SetUp() override
-    {
-        platform::setApplicationFolder(dir.path());
-        window = std::make_unique<frmMain>();
-    }
-    void TearDown() override
-    {
-        if (auto *check = desktop::frmCheck4Updates::instance())
-            check->unload();
-        window.reset();
-    }
-    QString open(const QString &name, const QByteArray &html)
-    {
-        writeAll(dir.filePath(name), html);
-        EXPECT_TRUE(window->openPage(dir.filePath(name)));
-        return dir.filePath(name);
-    }
-    auto source() const { return window->findChild<platform::SourceView *>("rtbHTMLSource"); }
     editor::FindReplaceDialog *findWindow() const { return window->findChild<editor::FindReplaceDialog *>(); }
     template <class T> T *field(const char *name) const { return findWindow()->findChild<T *>(name); }
     // Opens the find window for `what` with the given options.
@@ -55,36 +23,32 @@ protected:
         field<QCheckBox>("chkWholeWord")->setChecked(word);
         field<QCheckBox>("chkRegex")->setChecked(regex);
     }
-    QString selected() const { return source()->SelText(); }
-
-    QTemporaryDir dir;
-    testing_support::RecordingDialogs dialogs;
-    std::unique_ptr<frmMain> window;
+    QString selected() const { return sourceView()->SelText(); }
 };
 
 } // namespace
 
 TEST_F(EditorCommands, FindInTheSourceByWordCaseAndPattern)
 {
-    open("find.htm", "<p>Buy now</p>\r\n<p>buyer BUY</p>\r\n");
+    openWith("find.htm", "<p>Buy now</p>\r\n<p>buyer BUY</p>\r\n");
     window->switchTab(1);
     lookFor("buy");
     EXPECT_TRUE(window->findNext(false));
-    EXPECT_EQ(source()->SelStart(), 3);
+    EXPECT_EQ(sourceView()->SelStart(), 3);
     window->toolbarAction("findnext")->trigger(); // F3
-    EXPECT_EQ(source()->SelStart(), 18);
+    EXPECT_EQ(sourceView()->SelStart(), 18);
     window->toolbarAction("findprevious")->trigger(); // Shift+F3
-    EXPECT_EQ(source()->SelStart(), 3);
+    EXPECT_EQ(sourceView()->SelStart(), 3);
 
     lookFor("buy", false, true);
     window->findNext(false);
     EXPECT_EQ(selected(), "BUY"); // "buyer" is no whole word
     lookFor("BUY", true);
-    source()->setSelStart(0);
+    sourceView()->setSelStart(0);
     window->findNext(false);
-    EXPECT_EQ(source()->SelStart(), 24);
+    EXPECT_EQ(sourceView()->SelStart(), 24);
     lookFor("<p>(\\w+)", false, false, true);
-    source()->setSelStart(5);
+    sourceView()->setSelStart(5);
     window->findNext(false);
     EXPECT_EQ(selected(), "<p>buyer");
     lookFor("nothing here");
@@ -97,7 +61,7 @@ TEST_F(EditorCommands, FindInTheSourceByWordCaseAndPattern)
 
 TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
 {
-    const QString page = open("replace.htm", "<b>one</b> <i>x</i> <b>two</b>\r\n");
+    const QString page = openWith("replace.htm", "<b>one</b> <i>x</i> <b>two</b>\r\n");
     window->switchTab(1);
     lookFor("<b>(\\w+)</b>", false, false, true);
     field<QLineEdit>("txtReplace")->setText("<strong>\\1</strong>");
@@ -106,19 +70,19 @@ TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
     window->replaceOne();
     EXPECT_EQ(selected(), "<b>one</b>");
     window->replaceOne();
-    EXPECT_EQ(source()->Text(), "<strong>one</strong> <i>x</i> <b>two</b>\n");
+    EXPECT_EQ(sourceView()->Text(), "<strong>one</strong> <i>x</i> <b>two</b>\n");
     EXPECT_EQ(selected(), "<b>two</b>");
-    source()->undo();
+    sourceView()->undo();
 
     // Replacing with nothing asks first; No deletes nothing.
     field<QLineEdit>("txtReplace")->clear();
     dialogs.answers = {Answer::No, Answer::Yes};
     EXPECT_EQ(window->replaceAll(), 0);
-    EXPECT_EQ(source()->Text(), "<b>one</b> <i>x</i> <b>two</b>\n");
+    EXPECT_EQ(sourceView()->Text(), "<b>one</b> <i>x</i> <b>two</b>\n");
     EXPECT_EQ(window->replaceAll(), 2);
-    EXPECT_EQ(source()->Text(), " <i>x</i> \n");
+    EXPECT_EQ(sourceView()->Text(), " <i>x</i> \n");
     EXPECT_EQ(dialogs.messages.size(), 2u);
-    source()->undo();
+    sourceView()->undo();
     // Tab goes from what to find to its replacement, then the options, then the buttons.
     QWidget *focus = field<QLineEdit>("txtFind");
     for (const char *next : {"txtReplace", "chkMatchCase", "chkWholeWord", "chkRegex", "cmdFindNext"}) {
@@ -130,13 +94,13 @@ TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
     field<QLineEdit>("txtReplace")->setText("<strong>\\1</strong>");
 
     EXPECT_EQ(window->replaceAll(), 2);
-    EXPECT_EQ(source()->Text(), "<strong>one</strong> <i>x</i> <strong>two</strong>\n");
+    EXPECT_EQ(sourceView()->Text(), "<strong>one</strong> <i>x</i> <strong>two</strong>\n");
     EXPECT_EQ(field<QLabel>("lblStatus")->text(), "Replaced 2.");
-    EXPECT_EQ(source()->colorAt(28), 0xFF0000u); // the new tags are blue
-    source()->undo();
-    EXPECT_EQ(source()->Text(), "<b>one</b> <i>x</i> <b>two</b>\n");
+    EXPECT_EQ(sourceView()->colorAt(28), 0xFF0000u); // the new tags are blue
+    sourceView()->undo();
+    EXPECT_EQ(sourceView()->Text(), "<b>one</b> <i>x</i> <b>two</b>\n");
     // Saving writes the file's own line ends.
-    source()->redo();
+    sourceView()->redo();
     EXPECT_TRUE(window->save());
     EXPECT_EQ(testing_support::readAll(page), "<strong>one</strong> <i>x</i> <strong>two</strong>\r\n");
 
@@ -156,26 +120,26 @@ TEST_F(EditorCommands, ReplaceAllOnATwentyMegabytePage)
     window->switchTab(1);
     const QString line = "<p class=\"offer\">Buy now and save</p>\n";
     const int lines = 20 * 1024 * 1024 / int(line.size());
-    source()->setText(line.repeated(lines));
+    sourceView()->setText(line.repeated(lines));
     lookFor("Buy", true, true);
     field<QLineEdit>("txtReplace")->setText("Get");
     EXPECT_EQ(window->replaceAll(), lines);
-    const QString text = source()->Text();
+    const QString text = sourceView()->Text();
     EXPECT_EQ(text.size(), line.size() * lines);
     EXPECT_EQ(text.count("Get now"), lines);
-    source()->undo();
-    EXPECT_TRUE(source()->Text().endsWith("Buy now and save</p>\n"));
+    sourceView()->undo();
+    EXPECT_TRUE(sourceView()->Text().endsWith("Buy now and save</p>\n"));
 }
 
 TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
 {
-    open("wide.htm", "<html><body>wide</body></html>");
+    openWith("wide.htm", "<html><body>wide</body></html>");
     window->show();
     window->switchTab(2);
     auto *widths = window->findChild<QComboBox *>("cmbPreviewWidth");
     ASSERT_NE(widths, nullptr);
     EXPECT_TRUE(widths->isVisible());
-    auto *preview = window->findChild<platform::BrowserView *>("WebBrowser1");
+    auto *preview = previewView();
     const auto innerWidth = [&] {
         int width = -1;
         preview->page()->runJavaScript("window.innerWidth", [&](const QVariant &v) { width = v.toInt(); });
@@ -200,8 +164,8 @@ TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
 
 TEST_F(EditorCommands, OpenRecentListsTheLastPagesNewestFirst)
 {
-    const QString first = open("first.htm", "<html><body>1</body></html>");
-    const QString second = open("second.htm", "<html><body>2</body></html>");
+    const QString first = openWith("first.htm", "<html><body>1</body></html>");
+    const QString second = openWith("second.htm", "<html><body>2</body></html>");
     auto *menu = window->findChild<QMenu *>("mnuOpenRecent");
     ASSERT_NE(menu, nullptr);
     emit menu->aboutToShow();
@@ -220,10 +184,10 @@ TEST_F(EditorCommands, OpenRecentListsTheLastPagesNewestFirst)
 
 TEST_F(EditorCommands, TheDesignViewMarksAMisspeltWordAndSuggestsTheRightOne)
 {
-    auto *design = window->findChild<platform::DesignView *>("DHTMLEdit1");
+    auto *design = designView();
     ASSERT_TRUE(platform::DesignView::spellingLanguages().contains("en-US"));
     EXPECT_EQ(design->spellingLanguage(), "en-US");
-    open("spell.htm", "<html><body><p id=t>Order today and recieve a bonus</p></body></html>");
+    openWith("spell.htm", "<html><body><p id=t>Order today and recieve a bonus</p></body></html>");
     window->show();
     window->activateWindow();
     design->setFocus();

@@ -1,8 +1,10 @@
-// The texts the editor builds without a window: the table and colour texts.
+// The texts the editor builds without a window: tables, colours, searches, recent pages
+// and the source position of a check finding.
 #include "editor/logic/ColorText.h"
 #include "editor/logic/FindText.h"
 #include "editor/logic/RecentPages.h"
 #include "editor/logic/TableText.h"
+#include "editor/logic/TextPosition.h"
 
 #include <QTemporaryDir>
 
@@ -10,21 +12,18 @@
 
 using namespace editor;
 
-TEST(TableText, FirstDefaultTableMatchesByteForByte)
+TEST(TableText, DefaultTableByteForByteAndEveryFieldInItsPlace)
 {
     const QString cell = QStringLiteral("      <TD ALIGN=Left VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n");
     const QString row = QStringLiteral("   <TR>\r\n") + cell.repeated(3) + QStringLiteral("   </TR>\r\n");
     const QString expected = QStringLiteral("<Table ID=0 align=\"Left\" cellspacing=\"1\" cellpadding=\"1\" "
                                             "border=\"1\" width=75%>\r\n") +
                              row.repeated(3) + QStringLiteral("</Table>\r\n");
-    const TableSetup setup{
+    TableSetup setup{
         QStringLiteral("Left"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"), 3, 3};
     EXPECT_EQ(BuildTableText(0, setup), expected);
-}
-
-TEST(TableText, FieldsInTheirPlacesEmptyOnesDefaultedAndNoRowsOrCells)
-{
-    TableSetup setup{QString(), QStringLiteral("0"), QString(), QStringLiteral("x y"), 1, 1};
+    // Fields in their places, an empty alignment defaulted, no rows or no cells.
+    setup = {QString(), QStringLiteral("0"), QString(), QStringLiteral("x y"), 1, 1};
     EXPECT_EQ(
         BuildTableText(7, setup),
         QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"x y\" border=\"0\" "
@@ -113,4 +112,19 @@ TEST(RecentPages, NewestFirstTenAtMostAndKeptInAFile)
     EXPECT_TRUE(LoadRecentPages(file).isEmpty());
     ASSERT_TRUE(SaveRecentPages(file, pages));
     EXPECT_EQ(LoadRecentPages(file), pages);
+}
+
+TEST(TextPosition, LinesColumnsAndTokens)
+{
+    const QString text = "<p>\n<img src=\"a b.png\">\n\nend";
+    EXPECT_EQ(TextPosition(text, 1, 1), 0);
+    EXPECT_EQ(TextPosition(text, 2, 11), text.indexOf("a b"));
+    EXPECT_EQ(TextPosition(text, 2, 99), text.indexOf("\n\n")); // past the line's end: its end
+    EXPECT_EQ(TextPosition(text, 3, 1), text.indexOf("\n\n") + 1);
+    EXPECT_EQ(TextPosition(text, 9, 1), text.size());
+    EXPECT_EQ(TokenLength(text, text.indexOf("a b")), 1);                 // up to the blank
+    EXPECT_EQ(TokenLength(text, text.indexOf("<img")), 4);                // a tag's name
+    EXPECT_EQ(TokenLength("x <ZOR_A><b>", 2), QString("<ZOR_A>").size()); // up to and with ">"
+    EXPECT_EQ(TokenLength("<b>x", 0), 3);
+    EXPECT_EQ(TokenLength(text, text.size()), 1);
 }

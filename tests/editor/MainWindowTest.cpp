@@ -1,23 +1,11 @@
 // The main window with the real views: start-up against a local update server, the
 // tab switch through the file, the formatting commands and the document commands.
-#include "common/RecordingDialogs.h"
-#include "common/TestSupport.h"
+#include "EditorWindow.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "desktop/UpdateCheck.h"
-#include "desktop/frmCheck4Updates.h"
 #include "editor/MainWindowPeers.h"
 #include "editor/frmDialog_Table.h"
-#include "editor/frmMain.h"
 #include "editor/logic/RecentPages.h"
-#include "platform/AppFolder.h"
-#include "platform/widgets/BrowserView.h"
-#include "platform/widgets/DesignView.h"
-#include "platform/widgets/SourceView.h"
-
-#include <QTest>
-#include <QtWidgets>
-#include <gtest/gtest.h>
-#include <memory>
 
 using editor::frmMain;
 using platform::Answer;
@@ -35,25 +23,22 @@ struct FakePeer : editor::WizardPeer {
     void showLoadFile() override { calls << "showLoadFile"; }
 };
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public EditorWindow {
 protected:
     void SetUp() override
     {
-        platform::setApplicationFolder(dir.path());
         platform::setPreviewFolder(dir.path());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         desktop::setUrlOpener([this](const QUrl &url) {
             opened << url;
             return true;
         });
-        window = std::make_unique<frmMain>();
+        EditorWindow::SetUp();
         window->setWizardPeer(&peer);
     }
     void TearDown() override
     {
-        if (auto *check = desktop::frmCheck4Updates::instance())
-            check->unload();
-        window.reset();
+        EditorWindow::TearDown();
         desktop::setUrlOpener({});
         desktop::setUpdateServer(QString());
         frmMain::setModalRunner({});
@@ -69,30 +54,21 @@ protected:
         desktop::setUpdateServer(QString("http://127.0.0.1:%1/%2/").arg(server.port()).arg(mode));
         window->Form_Load();
     }
-    QString path(const QString &name) const { return dir.filePath(name); }
-    void selectTab(int index) { window->switchTab(index); }
-    // The window's views and bars, by their names.
-    auto designView() const { return window->findChild<platform::DesignView *>("DHTMLEdit1"); }
-    auto sourceView() const { return window->findChild<platform::SourceView *>("rtbHTMLSource"); }
-    auto previewView() const { return window->findChild<platform::BrowserView *>("WebBrowser1"); }
-    QToolBar *formatBar() const { return window->findChild<QToolBar *>("tBarStd"); }
-    // Writes `html` to `name` in the test folder and opens it in the editor.
-    QString openWith(const QString &name, const QByteArray &html)
+    // Loads with the update server refusing at once: the window shows.
+    void startOffline()
     {
-        writeAll(path(name), html);
-        EXPECT_TRUE(window->openPage(path(name)));
-        return path(name);
+        desktop::setUpdateServer("http://127.0.0.1:9/");
+        window->Form_Load();
     }
+    void selectTab(int index) { window->switchTab(index); }
+    QToolBar *formatBar() const { return window->findChild<QToolBar *>("tBarStd"); }
     void press(const char *key) { window->Toolbar1_ButtonClick(QString::fromLatin1(key)); }
     QString design() { return designView()->DocumentHTML(); }
     // The source view counts a line end as one character.
     static QString lf(QString text) { return text.replace("\r\n", "\n"); }
 
-    QTemporaryDir dir;
-    testing_support::RecordingDialogs dialogs;
     FakePeer peer;
     QList<QUrl> opened;
-    std::unique_ptr<frmMain> window;
 };
 
 } // namespace
@@ -118,8 +94,7 @@ TEST_F(MainWindow, StartUpShowsTheStartPageOnceTheCheckAllows)
 
 TEST_F(MainWindow, TheWindowComesBackWhereItWasWithItsLastTab)
 {
-    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
-    window->Form_Load();
+    startOffline();
     EXPECT_TRUE(window->isMaximized()); // the first time
     window->showNormal();
     window->setGeometry(100, 120, 640, 480);
@@ -138,8 +113,7 @@ TEST_F(MainWindow, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
     const QString page = path("earlier.htm");
     writeAll(page, "<html><body>earlier</body></html>");
     ASSERT_TRUE(editor::SaveRecentPages(path("recentpages.txt"), {page}));
-    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
-    window->Form_Load();
+    startOffline();
     auto *panel = window->findChild<QFrame *>("StartPanel");
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());

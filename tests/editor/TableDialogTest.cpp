@@ -1,16 +1,6 @@
 // The insert-table dialog against the main window's real design view.
-#include "common/RecordingDialogs.h"
+#include "EditorWindow.h"
 #include "editor/frmDialog_Table.h"
-#include "editor/frmMain.h"
-#include "platform/widgets/DesignView.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QTest>
-#include <gtest/gtest.h>
-#include <memory>
 
 using editor::frmDialog_Table;
 using platform::Answer;
@@ -26,27 +16,23 @@ template <class T> T *control(QWidget *window, const char *name)
     return found;
 }
 
-class TableDialog : public ::testing::Test {
+class TableDialog : public EditorWindow {
 protected:
     void SetUp() override
     {
-        window = std::make_unique<editor::frmMain>();
-        design()->setDocumentHTML(QStringLiteral("<html><body><p>x</p></body></html>"));
+        EditorWindow::SetUp();
+        designView()->setDocumentHTML(QStringLiteral("<html><body><p>x</p></body></html>"));
     }
-    platform::DesignView *design() { return window->findChild<platform::DesignView *>("DHTMLEdit1"); }
     void TearDown() override
     {
         delete frmDialog_Table::instance();
-        window.reset();
+        EditorWindow::TearDown();
     }
     frmDialog_Table *open() { return frmDialog_Table::showDialog(window.get()); }
     int tablesInDocument()
     {
-        return design()->DocumentHTML().count(QStringLiteral("<table"), Qt::CaseInsensitive);
+        return designView()->DocumentHTML().count(QStringLiteral("<table"), Qt::CaseInsensitive);
     }
-
-    testing_support::RecordingDialogs dialogs;
-    std::unique_ptr<editor::frmMain> window;
 };
 
 } // namespace
@@ -69,7 +55,7 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     control<QPushButton>(dialog, "cmdOK")->click();
     EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
-    const QString html = design()->DocumentHTML();
+    const QString html = designView()->DocumentHTML();
     EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(first))) << qPrintable(html);
     EXPECT_EQ(html.count(QStringLiteral("<td align=\"Center\""), Qt::CaseInsensitive), 6);
 
@@ -114,9 +100,9 @@ TEST_F(TableDialog, ATableInsertedAtTheEndOfAParagraphCountsOnce)
         "r.selectNodeContents(document.querySelector('p'));",
     };
     for (const char *select : selections) {
-        design()->setDocumentHTML(QStringLiteral("<html><body><p>Buy now</p></body></html>"));
-        design()->setFocus();
-        design()->runScript(
+        designView()->setDocumentHTML(QStringLiteral("<html><body><p>Buy now</p></body></html>"));
+        designView()->setFocus();
+        designView()->runScript(
             QStringLiteral("var r = document.createRange(); %1"
                            " var s = getSelection(); s.removeAllRanges(); s.addRange(r); true")
                 .arg(QString::fromLatin1(select)));

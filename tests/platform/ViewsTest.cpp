@@ -16,46 +16,31 @@
 using testing_support::readAll;
 using testing_support::writeAll;
 
-// One design view for all its cases: starting WebEngine is the slow part.
-class ViewsDesign : public ::testing::Test {
-protected:
-    static platform::DesignView *view;
-    static void SetUpTestSuite()
-    {
-        view = new platform::DesignView;
-        view->resize(800, 600);
-        view->show();
-    }
-    static void TearDownTestSuite() { delete view; }
-
-    void load(const QString &body)
-    {
-        ASSERT_TRUE(view->setDocumentHTML("<html><body><p id=\"p\">" + body + "</p></body></html>"));
-    }
-    // Selects characters [from, to) of the paragraph's first text node.
-    void select(int from, int to)
-    {
-        bool ok = false;
-        view->runScript(QStringLiteral("(function(){ var t = document.getElementById('p').firstChild;"
-                                       " var r = document.createRange(); r.setStart(t, %1); r.setEnd(t, %2);"
-                                       " var s = getSelection(); s.removeAllRanges(); s.addRange(r); })()")
-                            .arg(from)
-                            .arg(to),
-                        &ok);
-        ASSERT_TRUE(ok);
-    }
-    QString body() { return view->runScript("document.body.innerHTML").toString(); }
-};
-platform::DesignView *ViewsDesign::view = nullptr;
-
-TEST_F(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
+TEST(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
 {
+    platform::DesignView view;
+    view.resize(800, 600);
+    view.show();
+    const auto load = [&](const QString &body) {
+        ASSERT_TRUE(view.setDocumentHTML("<html><body><p id=\"p\">" + body + "</p></body></html>"));
+    };
+    // Selects characters [from, to) of the paragraph's first text node.
+    const auto select = [&](int from, int to) {
+        bool ok = false;
+        view.runScript(QStringLiteral("(function(){ var t = document.getElementById('p').firstChild;"
+                                      " var r = document.createRange(); r.setStart(t, %1); r.setEnd(t, %2);"
+                                      " var s = getSelection(); s.removeAllRanges(); s.addRange(r); })()")
+                           .arg(from)
+                           .arg(to),
+                       &ok);
+        ASSERT_TRUE(ok);
+    };
     QTemporaryDir dir;
     const auto roundTrip = [&](const QByteArray &page) {
         EXPECT_TRUE(writeAll(dir.filePath("page.htm"), page));
-        EXPECT_TRUE(view->LoadDocument(dir.filePath("page.htm")));
-        EXPECT_FALSE(view->isDirty());
-        EXPECT_TRUE(view->SaveDocument(dir.filePath("saved.htm")));
+        EXPECT_TRUE(view.LoadDocument(dir.filePath("page.htm")));
+        EXPECT_FALSE(view.isDirty());
+        EXPECT_TRUE(view.SaveDocument(dir.filePath("saved.htm")));
         return readAll(dir.filePath("saved.htm"));
     };
     const QByteArray saved =
@@ -71,41 +56,40 @@ TEST_F(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
                     .contains("Caf\xE9</body>"));
     EXPECT_TRUE(roundTrip("<html><body>Caf\xE9 \xA9</body></html>").contains("Caf\xE9 \xA9</body>"));
 
-    EXPECT_TRUE(view->setBgColor("FF0000"));
-    EXPECT_EQ(view->runScript("getComputedStyle(document.body).backgroundColor").toString(),
-              "rgb(255, 0, 0)");
-    EXPECT_TRUE(view->isDirty());
+    EXPECT_TRUE(view.setBgColor("FF0000"));
+    EXPECT_EQ(view.runScript("getComputedStyle(document.body).backgroundColor").toString(), "rgb(255, 0, 0)");
+    EXPECT_TRUE(view.isDirty());
 
     load("one two");
     select(3, 3);
-    EXPECT_TRUE(view->pasteHTML("<table><tbody><tr><td>T</td></tr></tbody></table>"));
+    EXPECT_TRUE(view.pasteHTML("<table><tbody><tr><td>T</td></tr></tbody></table>"));
     // A table cannot stand in a paragraph: it splits the paragraph at the caret.
-    const QString html = body();
+    const QString html = view.runScript("document.body.innerHTML").toString();
     EXPECT_TRUE(html.indexOf("one") < html.indexOf("<table><tbody><tr><td>T</td></tr></tbody></table>") &&
                 html.indexOf("</table>") < html.indexOf("two"))
         << html.toStdString();
 
-    EXPECT_FALSE(view->SaveDocument(dir.filePath("no/such/folder/x.htm")));
-    EXPECT_FALSE(view->SaveDocument(dir.path()));
-    EXPECT_FALSE(view->LoadDocument(dir.filePath("missing.htm")));
+    EXPECT_FALSE(view.SaveDocument(dir.filePath("no/such/folder/x.htm")));
+    EXPECT_FALSE(view.SaveDocument(dir.path()));
+    EXPECT_FALSE(view.LoadDocument(dir.filePath("missing.htm")));
 
     // An operation started while another one waits is refused, not nested.
     QString nested = "unset";
     bool waiting = false;
     QTimer::singleShot(0, [&] {
-        waiting = view->isWaiting();
-        nested = view->DocumentHTML();
+        waiting = view.isWaiting();
+        nested = view.DocumentHTML();
     });
     load("one");
     EXPECT_TRUE(waiting);
     EXPECT_TRUE(nested.isEmpty());
-    EXPECT_FALSE(view->isDirty());
+    EXPECT_FALSE(view.isDirty());
     // Typing leaves no flag of its own; the document is compared.
     select(3, 3);
-    view->runScript("document.execCommand('insertText', false, 'Z')");
-    EXPECT_TRUE(view->isDirty());
-    view->setDirty(false);
-    EXPECT_FALSE(view->isDirty());
+    view.runScript("document.execCommand('insertText', false, 'Z')");
+    EXPECT_TRUE(view.isDirty());
+    view.setDirty(false);
+    EXPECT_FALSE(view.isDirty());
 }
 
 TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
