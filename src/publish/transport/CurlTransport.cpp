@@ -135,6 +135,9 @@ private:
     Outcome remove(const QString &path);
     // POSTQUOTE commands on a folder; a refusal is read from the reply code.
     Outcome quote(const RemotePath &dir, const QByteArrayList &commands);
+    // Performs the transfer set up so far with `commands` after it; an FTP reply of
+    // 400 or more to them becomes `refused`.
+    Outcome performThen(const QByteArrayList &commands, Io &io, int refused);
     bool splitRemote(const QString &remote, RemotePath &dir, QString &name) const;
     Outcome put(const QString &local, const QString &remote, const QString &renameTo = QString());
     Outcome get(const QString &remote, const QString &local);
@@ -539,16 +542,12 @@ bool CurlWorker::splitRemote(const QString &remote, RemotePath &dir, QString &na
     return !name.isEmpty() && name != "." && name != ".." && usableName(remote);
 }
 
-Outcome CurlWorker::quote(const RemotePath &dir, const QByteArrayList &commands)
+Outcome CurlWorker::performThen(const QByteArrayList &commands, Io &io, int refused)
 {
     curl_slist *cmds = nullptr;
     for (const QByteArray &c : commands)
         cmds = curl_slist_append(cmds, c.constData());
-    QByteArray url = dirUrl(dir);
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
-    Io io;
     Outcome o = perform(io);
     curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
     curl_slist_free_all(cmds);
@@ -556,11 +555,20 @@ Outcome CurlWorker::quote(const RemotePath &dir, const QByteArrayList &commands)
         long reply = 0;
         curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
         if (reply >= 400) {
-            o.code = kServerRefused;
+            o.code = refused;
             o.info = QString::fromLocal8Bit(m_lastReply);
         }
     }
     return o;
+}
+
+Outcome CurlWorker::quote(const RemotePath &dir, const QByteArrayList &commands)
+{
+    QByteArray url = dirUrl(dir);
+    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
+    Io io;
+    return performThen(commands, io, kServerRefused);
 }
 
 namespace {
@@ -663,21 +671,7 @@ Outcome CurlWorker::put(const QString &local, const QString &remote, const QStri
     }
     // The rename rides on the send: no further round trip to set it up. "*" keeps
     // a refusal from failing the send; it is read from the last reply instead.
-    QByteArray from = "*RNFR " + name.toUtf8(), to = "*RNTO " + toName.toUtf8();
-    curl_slist *cmds = curl_slist_append(curl_slist_append(nullptr, from.constData()), to.constData());
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, cmds);
-    o = perform(io);
-    curl_easy_setopt(m_curl, CURLOPT_POSTQUOTE, nullptr);
-    curl_slist_free_all(cmds);
-    if (o.code == kTransportOk) {
-        long reply = 0;
-        curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
-        if (reply >= 400) {
-            o.code = kTransportRenameRefused;
-            o.info = QString::fromLocal8Bit(m_lastReply);
-        }
-    }
-    return o;
+    return performThen({"*RNFR " + name.toUtf8(), "*RNTO " + toName.toUtf8()}, io, kTransportRenameRefused);
 }
 
 Outcome CurlWorker::get(const QString &remote, const QString &local)
