@@ -62,7 +62,7 @@ sanitized_tests() {
   # halt_on_error: the first report ends the test, which then fails. The suppressions
   # name only reports from inside system libraries.
   ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:suppressions="$PWD/tests/sanitizers/asan.supp" \
-    LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp" \
+    LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp":print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --label-exclude webengine
 }
