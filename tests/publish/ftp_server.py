@@ -25,6 +25,7 @@ def main():
     ap.add_argument("--root")
     ap.add_argument("--tls", metavar="CERT_FOLDER")
     ap.add_argument("--http", action="store_true")
+    ap.add_argument("--active-only", action="store_true", help="refuse passive data connections")
     args = ap.parse_args()
     if args.http:
         import functools
@@ -48,6 +49,11 @@ def main():
 
         def on_login(self, username):
             print("LOGIN %s" % username, flush=True)
+
+    if args.active_only:
+        def refuse(self, line):
+            self.respond("502 Passive mode is not allowed here.")
+        Handler.ftp_PASV = Handler.ftp_EPSV = refuse
 
     if args.tls:
         class DataHandler(handlers.TLS_DTPHandler):
