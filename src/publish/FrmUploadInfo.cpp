@@ -203,11 +203,6 @@ void FrmUploadInfo::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-void FrmUploadInfo::done(int result)
-{
-    QDialog::done(result);
-}
-
 void FrmUploadInfo::cmdSave_Click()
 {
     saveSettings();

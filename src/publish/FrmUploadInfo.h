@@ -47,9 +47,6 @@ public:
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
 
-public slots:
-    void done(int result) override;
-
 protected:
     void closeEvent(QCloseEvent *event) override;
 

@@ -446,9 +446,15 @@ QString UploadEngine::testConnection(const Target &target, int timeoutSeconds, b
 {
     FTP ftp(m_factory());
     const QString err = openTarget(ftp, target, timeoutSeconds, [](const QString &) {});
+    // Publishing makes a remote folder the server lacks; a test only looks.
+    const bool folderRefused = ftp.transport().ResponseCode() == transport::kServerRefused;
     ftp.FTPClose();
     if (ok)
-        *ok = err.isEmpty();
+        *ok = err.isEmpty() || folderRefused;
+    if (folderRefused)
+        return QStringLiteral("Connected to %1, but the remote folder \"%2\" could not be opened; publishing "
+                              "creates it if it is missing.")
+            .arg(hostName(target), target.remoteFolder);
     if (!err.isEmpty())
         return err.section(QStringLiteral("\r\n"), 0, 0);
     return QStringLiteral("Connected to %1 and opened the remote folder \"%2\".")

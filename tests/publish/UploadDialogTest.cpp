@@ -100,6 +100,7 @@ TEST_F(UploadFixture, ListedPageAndFolderTreeLandInPlace)
     ASSERT_GE(pageRows, 2);
     add(w, site.filePath("tree"), true);
     upload(w, {"Upload Over"});
+    EXPECT_EQ(publish::SavedTarget::load(app.filePath("ftpinfo.ini")).target.remoteFolder, "www");
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Upload Over");
     EXPECT_EQ(w.ui()->prgUpload->value(), w.ui()->prgUpload->maximum());
     EXPECT_EQ(server.commands.first(), "CD www");
@@ -133,10 +134,12 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     }
     EXPECT_TRUE(server.commands.isEmpty());
 
-    // Wrong password: the box says it plainly, the report stays in the status box; nothing sent.
+    // Wrong password: the box says it plainly, the report stays in the status box; nothing
+    // sent, nothing saved.
     fill(w, "wrong");
     upload(w, {"!The server refused the user name or password\\."});
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains("Error Msg: 530 "));
+    EXPECT_FALSE(QFile::exists(app.filePath("ftpinfo.ini")));
 
     // A missing remote directory the server will not make, with Upload Selected.
     server.mkdirRefused = true;
@@ -327,6 +330,13 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     fill(w, "wrong", "www");
     w.cmdTestConnection_Click();
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "The server refused the user name or password.");
+    EXPECT_FALSE(QFile::exists(app.filePath("ftpinfo.ini"))) << "a failed connect keeps nothing";
+    fill(w, "secret", "new");
+    w.cmdTestConnection_Click();
+    EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Connected to 127.0.0.1, but the remote folder \"new\" could "
+                                                "not be opened; publishing creates it if it is missing.");
+    EXPECT_TRUE(server.folders.count("") && !server.folders.count("new")) << "a test makes nothing";
+    EXPECT_EQ(publish::SavedTarget::load(app.filePath("ftpinfo.ini")).target.remoteFolder, "new");
     fill(w, "secret", "www");
     w.cmdTestConnection_Click();
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(),
