@@ -302,8 +302,8 @@ TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
 }
 
 // Dry run by page, list and folder; first, second and changed publishes; text output, the
-// password from a file or the environment; a refused login exits with one. The server
-// allows active mode only and lacks the remote folder, which the first publish makes.
+// password from a file or the environment; a refused login exits with one; active mode and
+// a remote folder made by the first publish.
 TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
 {
     publish_testing::FtpServer server;

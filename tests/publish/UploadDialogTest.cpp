@@ -109,8 +109,7 @@ TEST_F(UploadFixture, ListedPageAndFolderTreeLandInPlace)
     for (const auto &[name, size] : tree)
         EXPECT_EQ(remote(name), sample(size, size)) << name.toStdString();
 
-    // Upload Selected sends the ticked rows only: the list's rows come ticked, and
-    // Space unticks the row with the keyboard focus.
+    // Upload Selected sends the ticked rows: the list's come ticked, Space unticks one.
     server.files.erase("sunrise.htm");
     server.files.erase("a/one.htm");
     w.ui()->lstFiles->setCurrentItem(row(w, rows(w) - 1));
@@ -134,8 +133,7 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     }
     EXPECT_TRUE(server.commands.isEmpty());
 
-    // Wrong password: the box says it plainly, the report stays in the status box; nothing
-    // sent, nothing saved.
+    // Wrong password: a plain sentence, the report in the status box; nothing sent or saved.
     fill(w, "wrong");
     upload(w, {"!The server refused the user name or password\\."});
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains("Error Msg: 530 "));
@@ -288,9 +286,8 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
 }
-// A page without a ".files" list: the page and the local files it refers to, ticked,
-// under their paths below its folder, in place of another product's saved list; they
-// land where the page's addresses lead, in a remote folder made for them.
+// A page without a ".files" list sends itself and the local files it refers to, never another
+// product's saved list; each lands where the page's addresses lead, in a folder made for them.
 TEST_F(UploadFixture, APageWithoutAListSendsItselfAndWhatItRefersTo)
 {
     const QString page = site.filePath("shop/offer.htm");
@@ -335,7 +332,6 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     w.cmdTestConnection_Click();
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Connected to 127.0.0.1, but the remote folder \"new\" could "
                                                 "not be opened; publishing creates it if it is missing.");
-    EXPECT_TRUE(server.folders.count("") && !server.folders.count("new")) << "a test makes nothing";
     EXPECT_EQ(publish::SavedTarget::load(app.filePath("ftpinfo.ini")).target.remoteFolder, "new");
     fill(w, "secret", "www");
     w.cmdTestConnection_Click();

@@ -56,8 +56,7 @@ std::map<QString, QByteArray> tree(const QString &root)
 }
 
 // Publishes twice: the server then holds exactly the site, and the second run sends
-// nothing; a file truncated on the server is sent again. A remote folder the server
-// lacks is made by the first run, parents and all.
+// nothing; a file truncated on the server is sent again; a missing remote folder is made.
 void publishTwice(const Target &target, const QString &serverFolder)
 {
     LocalSite site;
@@ -107,8 +106,7 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     active.activeMode = true;
     publishTwice(active, plain.path("www/new"));
     active.activeMode = false;
-    const LocalSite site;
-    EXPECT_EQ(UploadEngine().run(site.rows, active, site.options()).failed, 16);
+    EXPECT_EQ(UploadEngine().run(LocalSite().rows, active, LocalSite().options()).failed, 16);
     EXPECT_EQ(plain.logins(), 4) << "one connection per publish";
 
     ASSERT_TRUE(tls.start({}, true));
