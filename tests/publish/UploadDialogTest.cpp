@@ -330,8 +330,7 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     EXPECT_FALSE(QFile::exists(app.filePath("ftpinfo.ini"))) << "a failed connect keeps nothing";
     fill(w, "secret", "new");
     w.cmdTestConnection_Click();
-    EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "Connected to 127.0.0.1, but the remote folder \"new\" could "
-                                                "not be opened; publishing creates it if it is missing.");
+    EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains("\"new\" could not be opened; publishing creates"));
     EXPECT_EQ(publish::SavedTarget::load(app.filePath("ftpinfo.ini")).target.remoteFolder, "new");
     fill(w, "secret", "www");
     w.cmdTestConnection_Click();
