@@ -145,11 +145,8 @@ TEST(WizardCompleteness, LastStepLinksTheEmptyAnswersTheTemplateUses)
     EXPECT_TRUE(label->isHidden());
     EXPECT_TRUE(w.xpcmdEditInEditor[1]->isEnabled());
 
-    // A link leads to its step, and the buttons follow.
-    w.cmbTemplates->setCurrentText("Aaa");
+    // A link leads to its step (what else a step link does: the wizard windows' test).
     emit label->linkActivated("step:8"); // the href of "Step 8" above
     EXPECT_EQ(w.pageInFront(), 7);
-    EXPECT_EQ(w.CurrentStep, 7);
-    EXPECT_TRUE(w.xpcmdNext->isEnabled() && w.xpcmdPrevious->isEnabled());
     frmWizard::destroyInstance();
 }
