@@ -52,13 +52,10 @@ TEST(DiskSerial, IdentifyWordsAreSwappedAndTrimmed)
     EXPECT_EQ(id, id.trimmed());
 }
 
-TEST(Browser, ProgramFromRegisteredCommand)
+TEST(Browser, ProgramFromRegisteredCommandAfterEnv)
 {
-    EXPECT_EQ(BrowserProgramFromCommand(R"("C:\Program Files\Web\web.exe" "%1")"),
-              R"("C:\Program Files\Web\web.exe")");
-    EXPECT_EQ(BrowserProgramFromCommand("/usr/bin/firefox-esr %u"), "/usr/bin/firefox-esr");
+    // Quoted, plain and unterminated commands: the launcher's test.
     EXPECT_EQ(BrowserProgramFromCommand("env A=1 B=2 /snap/bin/web %U"), "/snap/bin/web");
-    EXPECT_EQ(BrowserProgramFromCommand("\"unterminated %u"), "");
 }
 
 class Launcher : public ::testing::Test {
