@@ -624,15 +624,13 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
         wizard::peer().showLoadFile();
     };
 
-    // HTML file, dialog cancelled: the blank document and no path stay; the caption is left.
+    // HTML file, dialog cancelled: the blank document (the main window's test tells what
+    // that is) and no path stay; the caption is left.
     const QString old = app() + "/old.htm";
     testing_support::writeAll(old, "<html><body><p>Old</p></body></html>");
     ASSERT_TRUE(s_main->openPage(old));
-    s_main->switchTab(1);
     openVia(true);
     EXPECT_TRUE(s_main->currentFile().isEmpty() && mainSource()->Text().isEmpty());
-    EXPECT_EQ(s_main->currentTab(), 0);
-    EXPECT_FALSE(mainDesign()->DocumentHTML().contains("Old"));
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + old);
 
     dialogs.files = {file};
