@@ -54,12 +54,6 @@ protected:
         desktop::setUpdateServer(QString("http://127.0.0.1:%1/%2/").arg(server.port()).arg(mode));
         window->Form_Load();
     }
-    // Loads with the update server refusing at once: the window shows.
-    void startOffline()
-    {
-        desktop::setUpdateServer("http://127.0.0.1:9/");
-        window->Form_Load();
-    }
     void selectTab(int index) { window->switchTab(index); }
     QToolBar *formatBar() const { return window->findChild<QToolBar *>("tBarStd"); }
     void press(const char *key) { window->Toolbar1_ButtonClick(QString::fromLatin1(key)); }
@@ -106,7 +100,8 @@ TEST_F(MainWindow, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
     const QString page = path("earlier.htm");
     writeAll(page, "<html><body>earlier</body></html>");
     ASSERT_TRUE(editor::SaveRecentPages(path("recentpages.txt"), {page}));
-    startOffline();
+    desktop::setUpdateServer("http://127.0.0.1:9/"); // refused at once: the window shows
+    window->Form_Load();
     auto *panel = window->findChild<QFrame *>("StartPanel");
     ASSERT_NE(panel, nullptr);
     EXPECT_TRUE(panel->isVisible());
