@@ -12,6 +12,9 @@ namespace {
 const QString kText = QStringLiteral("TEXT");
 const QString kProtocol = QStringLiteral("cboProtocol");
 const QString kOnlyChanged = QStringLiteral("chkOnlyChanged");
+const QString kRegion = QStringLiteral("txtRegion");
+const QString kBucket = QStringLiteral("txtBucket");
+const QString kPathStyle = QStringLiteral("chkPathStyle");
 
 // The window's stored controls, in its order: the keys a saved window has always had.
 struct Form {
@@ -35,6 +38,8 @@ QString ProtocolKey(Protocol protocol)
         return QStringLiteral("ftps");
     case Protocol::Sftp:
         return QStringLiteral("sftp");
+    case Protocol::S3:
+        return QStringLiteral("s3");
     case Protocol::Ftp:
         break;
     }
@@ -44,6 +49,8 @@ QString ProtocolKey(Protocol protocol)
 Protocol ProtocolFromKey(const QString &stored)
 {
     const QString key = stored.trimmed();
+    if (key.compare(QLatin1String("s3"), Qt::CaseInsensitive) == 0)
+        return Protocol::S3;
     if (key.compare(QLatin1String("sftp"), Qt::CaseInsensitive) == 0)
         return Protocol::Sftp;
     if (key.compare(QLatin1String("ftps"), Qt::CaseInsensitive) == 0 ||
@@ -73,6 +80,9 @@ SavedTarget SavedTarget::load(const QString &path)
     s.target.remoteFolder = f.folder.value;
     s.target.webAddress = f.web.value;
     s.onlyChanged = ini.value(kText, kOnlyChanged) != QLatin1String("0");
+    s.target.region = ini.value(kText, kRegion);
+    s.target.bucket = ini.value(kText, kBucket);
+    s.target.pathStyle = ini.value(kText, kPathStyle) != QLatin1String("0");
     for (const auto &row : f.files.rows)
         s.files.push_back({row.text, row.subItems.value(0)});
     return s;
@@ -95,6 +105,12 @@ bool SavedTarget::save(const QString &path) const
     store::SaveFormTo(ini, f.form);
     ini.setValue(kText, kProtocol, ProtocolKey(target.protocol));
     ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
+    // Only an S3 target adds its keys: files of FTP targets stay as they were.
+    if (target.protocol == Protocol::S3 || !ini.value(kText, kBucket).isEmpty()) {
+        ini.setValue(kText, kRegion, target.region.simplified());
+        ini.setValue(kText, kBucket, target.bucket.simplified());
+        ini.setValue(kText, kPathStyle, target.pathStyle ? QStringLiteral("1") : QStringLiteral("0"));
+    }
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
 }
 
