@@ -5,7 +5,7 @@ Run with the Python that holds moto_server. Prints "KEY <access key> <secret>" a
 must then be signed with that key (a wrong secret gets 403).
 
 A second, unsigned side door on the same server answers GET /inspect/<bucket>
-with one line per object: "<key>\t<size>\t<Content-Type>\t<Cache-Control>".
+with one line per object: "<key>\t<size>\t<Content-Type>\t<Cache-Control>\t<ETag>".
 """
 import argparse
 import json
@@ -32,8 +32,8 @@ def inspect_app(app, bucket):
 
     def wrapped(environ, start_response):
         if environ.get("PATH_INFO") == "/inspect/" + bucket:
-            lines = ["%s\t%d\t%s\t%s" % (k.name, k.size, k.metadata.get("Content-Type", ""),
-                                          k.metadata.get("Cache-Control", "")) for k in objects()]
+            lines = ["%s\t%d\t%s\t%s\t%s" % (k.name, k.size, k.metadata.get("Content-Type", ""),
+                                              k.metadata.get("Cache-Control", ""), k.etag) for k in objects()]
             body = ("\n".join(sorted(lines)) + "\n").encode()
             start_response("200 OK", [("Content-Type", "text/plain"), ("Content-Length", str(len(body)))])
             return [body]
@@ -42,18 +42,14 @@ def inspect_app(app, bucket):
     return wrapped
 
 
-def keep_query_as_sent():
+def keep_address_as_sent():
     """moto checks a signature against the request's address as werkzeug rebuilds it,
-    which turns "%2F" in the query back into "/": every signed listing with a delimiter
-    or a folder prefix would fail, boto3's own included. The query stays as sent."""
+    which decodes "%2F" in the query and non-ASCII in a key: every signed listing of a
+    folder would fail, boto3's own included. The address stays as sent. (A "+" in a key
+    still fails: the server itself decodes the path before anyone sees it.)"""
     import werkzeug.sansio.utils as utils
-    to_iri = utils.uri_to_iri
 
-    def as_sent(uri):
-        head, mark, query = uri.partition("?")
-        return to_iri(head) + mark + query
-
-    utils.uri_to_iri = as_sent
+    utils.uri_to_iri = lambda uri: uri
 
 
 def main():
@@ -61,7 +57,7 @@ def main():
     ap.add_argument("--bucket", default="site")
     args = ap.parse_args()
     logging.getLogger("werkzeug").setLevel(logging.ERROR)
-    keep_query_as_sent()
+    keep_address_as_sent()
 
     original = werkzeug_app.DomainDispatcherApplication
 

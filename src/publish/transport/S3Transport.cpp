@@ -246,6 +246,10 @@ Outcome S3Worker::send(Request &r, QByteArray *answer, QByteArray *etag)
     curl_slist *headers = curl_slist_append(nullptr, ("x-amz-content-sha256: " + hash).constData());
     for (const QByteArray &h : std::as_const(r.headers))
         headers = curl_slist_append(headers, h.constData());
+    // libcurl would call a body without a type a form; the service might read it as one.
+    if (r.body && std::none_of(r.headers.begin(), r.headers.end(),
+                               [](const QByteArray &h) { return h.startsWith("Content-Type:"); }))
+        headers = curl_slist_append(headers, "Content-Type: application/octet-stream");
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, headers);
     if (r.method == "HEAD")
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
