@@ -69,7 +69,14 @@ protected:
         o.manifestFolder = data.filePath("manifests");
         o.timeoutSeconds = 20;
         o.removeUnused = removeUnused;
-        UploadEngine engine;
+        // Listings of two keys a page, and parts above 6 MB, so that both show here.
+        UploadEngine engine([] {
+            auto s3 = std::make_unique<transport::S3Transport>();
+            s3->ListPageSize = 2;
+            s3->MultipartThreshold = 6 << 20;
+            s3->PartSize = 5 << 20;
+            return s3;
+        });
         return engine.run({{local.filePath("site"), true}}, target(), o);
     }
     // Key -> "size<TAB>Content-Type<TAB>Cache-Control<TAB>ETag", as the server holds them.
@@ -99,7 +106,7 @@ protected:
     }
 };
 
-// First publish (types, lifetimes, a 17 MB file in parts), an unchanged one, a repair
+// First publish (types, lifetimes, an 11 MB file in parts), an unchanged one, a repair
 // of what the listing shows missing or of the wrong size, and removal of unused files.
 TEST_F(S3, PublishesRepairsAndPrunes)
 {
@@ -112,7 +119,7 @@ TEST_F(S3, PublishesRepairsAndPrunes)
         {"big.zip", "application/zip\tmax-age=86400"}};
     QMap<QString, QString> sizes;
     for (const QString &f : files.keys()) {
-        sizes[f] = QString::number(f == "big.zip" ? 17 << 20 : 3000 + sizes.size() * 100);
+        sizes[f] = QString::number(f == "big.zip" ? 11 << 20 : 3000 + sizes.size() * 100);
         ASSERT_TRUE(makeFile(local.filePath("site/" + f), sample(sizes[f].toInt(), int(sizes.size()))));
     }
 

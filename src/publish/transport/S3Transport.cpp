@@ -21,7 +21,7 @@ namespace {
 
 struct Settings {
     QString url, user, password, proxy, caFile, region, bucket;
-    int timeout = 60, port = 0, access = kAccessDefault, timeLimit = 0;
+    int timeout = 60, port = 0, access = kAccessDefault, timeLimit = 0, pageSize = 0;
     qint64 maxListing = 0, maxDownload = 0, progressMin = 0, threshold = 0, partSize = 0;
     bool pathStyle = true;
 };
@@ -103,7 +103,8 @@ private:
     bool keyOf(const QString &remote, QString &key) const;
     // The keys' common start for a folder: "" at the top, else ending in "/".
     bool folderPrefix(const QString &folder, QString &prefix) const;
-    Outcome listing(const QString &prefix, int maxKeys, QVector<S3Entry> *entries);
+    // Every page of a folder's listing; without `entries` only whether the first answers.
+    Outcome listing(const QString &prefix, QVector<S3Entry> *entries);
     Outcome put(const QString &local, const QString &remote);
     Outcome putParts(QFile &in, const QString &key, const QByteArrayList &headers);
     Outcome get(const QString &remote, const QString &local);
@@ -133,6 +134,12 @@ bool S3Worker::prepare(const Settings &s, Outcome &o)
     const QUrl url(text);
     const QString scheme = url.scheme().toLower();
     const QString bucket = s.bucket.trimmed();
+    // The region goes into the signing parameter, whose fields are apart by ":".
+    static const QRegularExpression regionName(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
+    if (!regionName.match(s.region).hasMatch()) {
+        o = {kTransportInternal, QStringLiteral("The region \"%1\" cannot be used.").arg(s.region), {}};
+        return false;
+    }
     // A bucket name goes into the host or the path as it stands: DNS-like names only.
     static const QRegularExpression bucketName(QStringLiteral("^[a-z0-9][a-z0-9.-]{1,61}[a-z0-9]$"));
     if (!url.isValid() || url.host().isEmpty() || (scheme != "http" && scheme != "https") ||
@@ -349,7 +356,7 @@ bool S3Worker::folderPrefix(const QString &folder, QString &prefix) const
     return usableName(folder);
 }
 
-Outcome S3Worker::listing(const QString &prefix, int maxKeys, QVector<S3Entry> *entries)
+Outcome S3Worker::listing(const QString &prefix, QVector<S3Entry> *entries)
 {
     QString token;
     qint64 total = 0;
@@ -358,6 +365,7 @@ Outcome S3Worker::listing(const QString &prefix, int maxKeys, QVector<S3Entry> *
     for (;;) {
         Request r;
         r.query = {{"list-type", "2"}, {"prefix", prefix}, {"delimiter", "/"}};
+        const int maxKeys = entries ? m_s.pageSize : 1;
         if (maxKeys > 0)
             r.query << qMakePair(QByteArray("max-keys"), QString::number(maxKeys));
         if (!token.isEmpty())
@@ -376,7 +384,7 @@ Outcome S3Worker::listing(const QString &prefix, int maxKeys, QVector<S3Entry> *
                     {}};
         if (entries)
             *entries += page.entries;
-        if (!page.truncated || maxKeys > 0 || !entries)
+        if (!page.truncated || !entries)
             return {};
         // A listing that goes round in circles, or on for ever, is cut short.
         if (page.nextToken.isEmpty() || page.nextToken == token || deadline.hasExpired())
@@ -553,7 +561,7 @@ Outcome S3Worker::run(const QString &command, const Settings &s)
             QString prefix;
             if (!folderPrefix(f[1], prefix))
                 return unusable(f[1]);
-            o = listing(prefix, 0, &entries);
+            o = listing(prefix, &entries);
             o.output = S3ListingLines(entries).toUtf8();
             return o;
         }
@@ -571,7 +579,7 @@ Outcome S3Worker::run(const QString &command, const Settings &s)
         QString prefix;
         if (!folderPrefix(args, prefix))
             return unusable(args);
-        o = listing(prefix, 1, nullptr);
+        o = listing(prefix, nullptr);
         if (o.code == kTransportOk)
             m_prefix = prefix.split('/', Qt::SkipEmptyParts);
         return o;
@@ -581,7 +589,7 @@ Outcome S3Worker::run(const QString &command, const Settings &s)
         QVector<S3Entry> entries;
         QString prefix;
         folderPrefix(QString(), prefix);
-        o = listing(prefix, 0, &entries);
+        o = listing(prefix, &entries);
         QString names;
         for (const S3Entry &e : std::as_const(entries))
             names += verb == "LIST"
@@ -642,6 +650,7 @@ void S3Transport::Execute(const QString &operation)
     s.progressMin = ProgressMinBytes;
     s.threshold = MultipartThreshold;
     s.partSize = PartSize;
+    s.pageSize = ListPageSize;
     ++m_pending;
     S3Worker *worker = m_worker;
     S3Transport *self = this;

@@ -29,6 +29,8 @@ public:
     // Files larger than this go up in parts of PartSize bytes (at least 5 MB but the last).
     qint64 MultipartThreshold = qint64(16) << 20;
     qint64 PartSize = qint64(8) << 20;
+    // Keys per listing page; 0 = the service's own (1000).
+    int ListPageSize = 0;
 
     void Execute(const QString &operation) override;
     bool StillExecuting() const override { return m_pending > 0; }
