@@ -231,6 +231,9 @@ Outcome S3Worker::send(Request &r, QByteArray *answer, QByteArray *etag)
     if (!r.query.isEmpty())
         url += '?' + query(r.query);
 
+    // A broken connection closed the handle: an abort after a failed part needs a new one.
+    if (!m_curl && !(m_curl = curl_easy_init()))
+        return {kTransportInternal, QStringLiteral("The transfer library could not start."), {}};
     curl_easy_reset(m_curl); // the connection stays for the next request
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
@@ -370,7 +373,7 @@ Outcome S3Worker::listing(const QString &prefix, QVector<S3Entry> *entries)
             r.query << qMakePair(QByteArray("max-keys"), QString::number(maxKeys));
         if (!token.isEmpty())
             r.query << qMakePair(QByteArray("continuation-token"), token);
-        r.cap = cap - total;
+        r.cap = qMax<qint64>(1, cap - total);
         r.timeLimit = int(qMax<qint64>(1, deadline.remainingTime() / 1000));
         QByteArray answer;
         Outcome o = send(r, &answer);
