@@ -62,7 +62,7 @@ const CommandHelp kPublishHelp = {
         "to rename makes the publish fail before anything is replaced, unless\n"
         "--allow-direct is given: the files are then sent under their own names.\n"
         "\n"
-        "Examples:\n"
+        "Example:\n"
         "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
         "      --password-file ~/.config/quillmark/password\n"
         "  quillmark publish ~/site --to 's3://my-bucket/site?endpoint=https://s3.example.com' \\\n"
