@@ -153,6 +153,15 @@ TEST_F(S3, PublishesRepairsAndPrunes)
     s = publish(true);
     EXPECT_EQ(s.removed, QStringList{"img/style.css"});
     EXPECT_EQ(objects().count("www/img/style.css"), 0u);
+
+    // A rename is a copy (type included) and a delete; a get brings the bytes back.
+    ASSERT_EQ(command(QStringLiteral("Rename") + QChar(0) + "www/index.htm" + QChar(0) + "www/moved.htm"), 0);
+    held = objects();
+    EXPECT_EQ(held.count("www/index.htm"), 0u);
+    EXPECT_EQ(held["www/moved.htm"].section('\t', 0, 1), sizes["index.htm"] + "\ttext/html; charset=utf-8");
+    ASSERT_EQ(command("Get www/moved.htm \"" + data.filePath("back.htm") + '"'), 0);
+    EXPECT_EQ(testing_support::readAll(data.filePath("back.htm")),
+              testing_support::readAll(local.filePath("site/index.htm")));
 }
 
 // Refusals end the command line's publish with one plain sentence and a failure exit;
