@@ -154,7 +154,9 @@ bool S3Worker::prepare(const Settings &s, Outcome &o)
     QByteArray host = QUrl::toAce(url.host());
     if (url.host().contains(':'))
         host = '[' + url.host().toLatin1() + ']';
-    const QByteArray hostPort = port > 0 ? host + ':' + QByteArray::number(port) : host;
+    // The scheme's own port stays out of the address, so the signed host is the plain name.
+    const bool ownPort = port == (scheme == QLatin1String("https") ? 443 : 80);
+    const QByteArray hostPort = port > 0 && !ownPort ? host + ':' + QByteArray::number(port) : host;
     const QByteArray base = s.pathStyle ? scheme.toLatin1() + "://" + hostPort + '/' + bucket.toLatin1()
                                         : scheme.toLatin1() + "://" + bucket.toLatin1() + '.' + hostPort;
     // Another bucket or account starts again at the bucket's top.
