@@ -3,7 +3,6 @@
 #include "publish/transport/FtpCommand.h"
 #include "publish/transport/S3Xml.h"
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QFile>
