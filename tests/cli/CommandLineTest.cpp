@@ -588,7 +588,25 @@ TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
         EXPECT_EQ(t.remoteFolder, c.folder);
         EXPECT_TRUE(t.password.isEmpty());
     }
-    for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/"}) {
+    // s3://bucket/prefix: the endpoint is the host; path-style with an endpoint unless told.
+    const std::pair<const char *, const char *> s3[] = {
+        {"s3://site/www/a/?endpoint=http://127.0.0.1:9000&region=eu-west-1",
+         "http://127.0.0.1:9000 site www/a eu-west-1 path"},
+        {"s3://site", " site  us-east-1 virtual"},
+        {"s3://site?endpoint=https://s3.example.com&addressing=virtual",
+         "https://s3.example.com site  us-east-1 virtual"},
+    };
+    for (const auto &[url, expected] : s3) {
+        publish::Target t;
+        QString error;
+        ASSERT_TRUE(cli::ParseTargetUrl(url, t, error)) << error.toStdString();
+        EXPECT_EQ(t.protocol, Protocol::S3);
+        EXPECT_EQ(QStringList({t.host, t.bucket, t.remoteFolder, t.region, t.pathStyle ? "path" : "virtual"})
+                      .join(' '),
+                  expected);
+    }
+    for (const char *bad :
+         {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/", "s3:///x"}) {
         publish::Target t;
         QString error;
         EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;
