@@ -53,6 +53,7 @@ protected:
 private:
     bool readTarget(Target &target);
     bool readServer(Target &target) const; // false: the port box holds no port
+    void showProtocolFields(int index);
     void bindSavedPassword();
     void setBusy(bool busy);
     void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly);
