@@ -25,11 +25,11 @@ struct Target {
     QString host;
     int port = 0; // 0 = protocol default (21, 21, 22; S3: the endpoint's)
     QString user, password;
-    QString remoteFolder;   // "" = the login folder
-    QString webAddress;     // "Web address of the remote folder", may be empty
-    QString caCertificates; // extra trust anchors (PEM) for TLS; empty = the system's
-    QString region, bucket; // S3 only
-    bool pathStyle = true;  // S3: "endpoint/bucket/key" rather than "bucket.endpoint/key"
+    QString remoteFolder;    // "" = the login folder
+    QString webAddress;      // "Web address of the remote folder", may be empty
+    QString caCertificates;  // extra trust anchors (PEM) for TLS; empty = the system's
+    QString region, bucket;  // S3 only
+    bool pathStyle = true;   // S3: "endpoint/bucket/key" rather than "bucket.endpoint/key"
     bool activeMode = false; // FTP: the server opens the data connections (PORT/EPRT)
 };
 
