@@ -43,6 +43,7 @@ struct PageData {
     QString txtDownloadMessage;
     QString txtDownloadRequirements;
     QString txtDownloadHelp;
+    QString txtPageURL; // the page's web address: absolute share and search data
 
     // Stored with the answers but never placed in a page.
     QString txtOrderNowIncentive;

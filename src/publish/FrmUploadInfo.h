@@ -43,6 +43,8 @@ public:
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
+    // The web address of the page the last publish sent, or "".
+    QString liveAddress() const { return m_liveAddress; }
 
 public slots:
     void done(int result) override;
@@ -67,6 +69,7 @@ private:
     std::unique_ptr<UploadEngine> m_engine;
     std::unique_ptr<Target> m_saved; // the server the saved password belongs to, and the password
     QString m_uploadError;
+    QString m_liveAddress;
     qint16 m_timeOut = 0;
     bool m_busy = false;
     QList<QWidget *> m_disabled; // controls switched off for a publish
