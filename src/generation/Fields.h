@@ -112,6 +112,7 @@ inline const std::vector<Field> &Fields()
         text("txtOrderWithinHours", &P::txtOrderWithinHours, {"PAGE_DATA_ORDER_END_DATE"},
              "Hours the offer lasts"),
         text("txtGeneratedPage", &P::txtGeneratedPage),
+        text("chkHtaccess", &P::chkHtaccess),
         text("txtTemplateHeaderImage", &P::txtTemplateHeaderImage),
         text("txtTemplateBackgroundImage", &P::txtTemplateBackgroundImage),
     };

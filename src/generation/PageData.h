@@ -57,6 +57,7 @@ struct PageData {
     QString txtTestimonialAdditionalInfo;
     QString txtTestimonial;
     QString txtGeneratedPage;
+    QString chkHtaccess; // "1": write an Apache .htaccess beside the page
 
     // Rows in the order the user added them.
     QVector<ListRow> lvwFAQ;         // question; answer

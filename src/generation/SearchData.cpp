@@ -145,6 +145,24 @@ QByteArray RobotsTxt(const QString &sitemapAddress)
         .toUtf8();
 }
 
+QByteArray Htaccess()
+{
+    return QByteArray("# ") + kMark +
+           "; rewritten each time the page is generated\n"
+           "<IfModule mod_deflate.c>\n"
+           "  AddOutputFilterByType DEFLATE text/html text/css text/plain text/xml application/xml "
+           "application/javascript application/json application/ld+json image/svg+xml\n"
+           "</IfModule>\n"
+           "<IfModule mod_headers.c>\n"
+           "  <FilesMatch \"\\.(png|jpe?g|gif|webp|avif|svg|ico)$\">\n"
+           "    Header set Cache-Control \"public, max-age=604800\"\n"
+           "  </FilesMatch>\n"
+           "  <FilesMatch \"[.-][0-9a-f]{8,}\\.(png|jpe?g|gif|webp|avif|svg|ico)$\">\n"
+           "    Header set Cache-Control \"public, max-age=31536000, immutable\"\n"
+           "  </FilesMatch>\n"
+           "</IfModule>\n";
+}
+
 bool WrittenByQuillmark(const QByteArray &bytes)
 {
     return bytes.left(200).contains(kMark);

@@ -34,6 +34,9 @@ QString StructuredData(const PageData &data);
 // sitemap.xml naming the page with its last change; robots.txt pointing at the sitemap.
 QByteArray SitemapXml(const QString &pageAddress, const QDateTime &lastChange);
 QByteArray RobotsTxt(const QString &sitemapAddress);
+// An Apache .htaccess that compresses text and lets browsers keep pictures: a year for
+// names that carry a content hash (they change name when they change), a week for others.
+QByteArray Htaccess();
 // Whether an existing file is one Quillmark wrote (and so may be rewritten).
 bool WrittenByQuillmark(const QByteArray &bytes);
 

@@ -681,6 +681,12 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
             listed << robots;
     }
 
+    if (answers.chkHtaccess.trimmed() == QLatin1String("1") && !pageFolder.isEmpty()) {
+        const QString htaccess = joinPath(pageFolder, QStringLiteral(".htaccess"));
+        if (writeOwnFile(htaccess, Htaccess()))
+            listed << htaccess;
+    }
+
     const QByteArray bytes = FileList::Compose(destinationPath, listed);
     if (list.write(bytes) != bytes.size() || !list.commit()) {
         platform::msgBox(QStringLiteral("Unable to write the dependency list ") + listPath);

@@ -720,6 +720,13 @@ public:
                     .arg(manifestFile));
     }
 
+    // Results name the user's page, not its staged copy.
+    void unstageResults()
+    {
+        for (FileResult &r : summary.files)
+            r.local = stagedFrom.value(r.local, r.local);
+    }
+
 private:
     void say(const QString &line) { emit engine.status(line); }
 
@@ -850,12 +857,6 @@ private:
             it.local = copy;
             it.size = published.size();
         }
-    }
-    // Results name the user's page, not its staged copy.
-    void unstageResults()
-    {
-        for (FileResult &r : summary.files)
-            r.local = stagedFrom.value(r.local, r.local);
     }
 
     UploadEngine &engine;
