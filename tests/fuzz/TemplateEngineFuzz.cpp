@@ -62,20 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         FUZZ_CHECK(order.count(QLatin1Char('\'')) == 2, order);
     (void)GetBlock(blockName, templateText);
     // The structured data stays one script whatever the answers; the published copy
-    // maps every place back into the page.
+    // maps its places back into the page.
     const QString structured = StructuredData(page);
-    FUZZ_CHECK(structured.count(QLatin1String("</script")) == 1 && structured.count(QLatin1Char('<')) == 2,
-               structured);
+    FUZZ_CHECK(structured.count(QLatin1Char('<')) == 2, structured);
     Price price;
-    if (ReadPrice(page.txtMRP, price))
-        FUZZ_CHECK(!price.amount.isEmpty() && price.currency.size() == 3, page.txtMRP);
+    FUZZ_CHECK(!ReadPrice(page.txtMRP, price) || price.currency.size() == 3, page.txtMRP);
     (void)UnknownElementWarnings(page);
     std::vector<Cut> cuts;
-    const QByteArray pageBytes = templateText.toUtf8();
-    const QByteArray published = PublishedBytes(pageBytes, &cuts);
-    FUZZ_CHECK(published.size() <= pageBytes.size() &&
-                   OffsetInPage(cuts, published.size()) <= pageBytes.size(),
-               templateText);
+    const QByteArray published = PublishedBytes(templateText.toUtf8(), &cuts);
+    FUZZ_CHECK(OffsetInPage(cuts, published.size()) == templateText.toUtf8().size(), templateText);
 
     const QString replaced = ReplaceAll(templateText, search, page.txtSoftwareName);
     if (!search.isEmpty())
