@@ -126,17 +126,19 @@ TEST_F(PageCheck, CleanPageGivesNothing)
     write("more.css", "h1 { background: url(data:image/png;base64,AAAA) }");
     write("bg.png", "png");
     write("shot.png", "png");
-    const QByteArray html =
-        kHead + "<link rel=\"stylesheet\" href=\"style.css?v=2\">\n"
-                "<link rel=\"canonical\" href=\"https://tool.test/\">\n"
-                "</head><body id=\"top\">\n"
-                "<a href=\"#top\">Top</a> <a href=\"#faq\">FAQ</a> <a href=\"#\">Home</a>\n"
-                "<a href=\"https://tool.test/buy\"><img src=\"shot.png\" alt=\"\" width=1 height=1></a>\n"
-                "<a href=\"mailto:me@tool.test\" aria-label=\"Mail us\"></a>\n"
-                "<h2 id=\"faq\">FAQ</h2><img src=\"shot%2Epng#x\" alt=\"Shot\" width=1 height=1>\n"
-                "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>\n"
-                "<script type=\"application/ld+json\">{\"a\": \"<b>\"}</script>\n"
-                "</body></html>\n";
+    const QByteArray html = kHead +
+                            "<link rel=\"stylesheet\" href=\"style.css?v=2\">\n"
+                            "<link rel=\"canonical\" href=\"https://tool.test/\">\n"
+                            "</head><body id=\"top\">\n"
+                            "<a href=\"#top\">Top</a> <a href=\"#faq\">FAQ</a> <a href=\"#\">Home</a>\n"
+                            "<a href=\"https://tool.test/buy\"><img src=\"shot.png\" alt=\"\"\n"
+                            " width=1 height=1></a>\n"
+                            "<a href=\"mailto:me@tool.test\" aria-label=\"Mail us\"></a>\n"
+                            "<h2 id=\"faq\">FAQ</h2><img src=\"shot%2Epng#x\" alt=\"Shot\"\n"
+                            "width=1 height=1>\n"
+                            "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>\n"
+                            "<script type=\"application/ld+json\">{\"a\": \"<b>\"}</script>\n"
+                            "</body></html>\n";
     page(html, {"style.css", "more.css", "bg.png", "shot.png"});
     const Report report = CheckPage(path("page.htm"));
     EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report));
