@@ -432,6 +432,11 @@ Outcome CurlWorker::perform(Io &io)
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &io);
     if (io.timeLimit > 0)
         curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, long(io.timeLimit));
+    else if (m_scheme == Scheme::Sftp)
+        // The steps libcurl runs to their end (closing a file, a rename) wait on the
+        // socket for the time left, which without a limit is none: they would spin.
+        // A week stands for no limit.
+        curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, 7L * 24 * 3600);
     CURLcode rc = drive();
     if (rc == CURLE_OK)
         return o;
