@@ -341,16 +341,16 @@ std::pair<qint64, qint64> socketTraffic(curl_socket_t sock)
 }
 
 // The one socket the multi handle waits on, when it waits for it to take more and
-// for nothing else; else CURL_SOCKET_BAD.
-curl_socket_t onlyWriting(CURLM *multi)
+// for nothing else; else CURL_SOCKET_BAD. `none`: it waits on no socket at all.
+curl_socket_t onlyWriting(CURLM *multi, bool &none)
 {
     fd_set read, write, error;
     FD_ZERO(&read);
     FD_ZERO(&write);
     FD_ZERO(&error);
     int highest = -1;
-    if (curl_multi_fdset(multi, &read, &write, &error, &highest) != CURLM_OK || highest < 0 ||
-        highest >= FD_SETSIZE || !FD_ISSET(highest, &write) || FD_ISSET(highest, &read))
+    none = curl_multi_fdset(multi, &read, &write, &error, &highest) == CURLM_OK && highest < 0;
+    if (highest < 0 || highest >= FD_SETSIZE || !FD_ISSET(highest, &write) || FD_ISSET(highest, &read))
         return CURL_SOCKET_BAD;
     for (int fd = 0; fd < highest; ++fd) {
         if (FD_ISSET(fd, &read) || FD_ISSET(fd, &write))
@@ -397,7 +397,14 @@ CURLcode CurlWorker::drive()
         // not always (libssh2 may take more without a word from the server), so it
         // wakes after 1 ms, then after twice as long each time, up to 25 ms.
         const curl_socket_t previous = writeOnly;
-        writeOnly = m_scheme == Scheme::Sftp ? onlyWriting(m_multi) : CURL_SOCKET_BAD;
+        bool none = false;
+        writeOnly = onlyWriting(m_multi, none);
+        if (m_scheme != Scheme::Sftp)
+            writeOnly = CURL_SOCKET_BAD;
+        // Waiting on no socket, libcurl leaves it to us to look again soon (an FTP
+        // data connection on its way, a reply read to its end): 5 ms.
+        if (none)
+            timeout = qMin<long>(timeout, 5);
         if (writeOnly != CURL_SOCKET_BAD && writeOnly == previous && before.first >= 0 &&
             socketTraffic(writeOnly) == before) {
             pollfd p{writeOnly, POLLOUT, 0};
