@@ -508,20 +508,11 @@ public:
         });
         if (folders.isEmpty())
             folders << QString();
-        for (const QString &f : folders) {
-            if (!f.isEmpty() && !existing.contains(folderOf(f)))
-                continue; // its parent is missing, so it is too
-            if (!listFolder(f, listed[f])) {
-                listed.remove(f);
-                if (ctl.ResponseCode() != transport::kServerRefused) {
-                    summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
-                                    report(ctl.ResponseInfo(), "FTPList");
-                    ftp.FTPClose();
-                    return false;
-                }
-                continue;
-            }
-            existing.insert(f);
+        // Side by side over the connections the send will use.
+        openLanes(qMin<qsizetype>(qBound(1, options.connections, 8), folders.size()));
+        if (!listFolders(folders)) {
+            closeLanes();
+            return false;
         }
 
         hashing.wait();
@@ -560,6 +551,7 @@ public:
                 summary.files << r;
                 emit engine.fileDone(r);
             }
+            closeLanes();
             ftp.FTPClose();
             return false;
         }
@@ -579,12 +571,13 @@ public:
             summary.error =
                 QStringLiteral("The list of sent files in %1 could not be updated, so nothing was sent.")
                     .arg(manifestFile);
+            closeLanes();
             ftp.FTPClose();
             return false;
         }
 
-        // The other connections log in while this one clears up, makes folders and probes.
-        openLanes();
+        // More connections log in while this one clears up, makes folders and probes.
+        openLanes(qMin(qBound(1, options.connections, 8), toSend));
 
         // Temporary files an interrupted publish left behind.
         for (auto f = listed.cbegin(); f != listed.cend(); ++f) {
@@ -663,11 +656,7 @@ public:
             if (!moved)
                 QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
-        for (auto &lane : lanes) {
-            lane->ctl->Progress = nullptr;
-            if (lane->own)
-                lane->own->FTPClose();
-        }
+        closeLanes();
         for (const Item &it : std::as_const(items)) {
             if (it.send)
                 continue;
@@ -721,19 +710,21 @@ private:
         qint64 moved = 0;       // its bytes sent so far
         bool temporary = false; // it goes under a temporary name
         bool retire = false;    // closes after the file under way
+        QString folder;         // the folder being listed
     };
 
     // Pictures and styles new to the server, then those replacing others, then new
     // pages, then replaced ones: no file goes while one of an earlier group is under way.
     static int group(const Item &it) { return isPage(it.remote) * 2 + it.replaces; }
 
-    void openLanes()
+    // Adds connections up to `wanted` in all; the first is the run's own.
+    void openLanes(int wanted)
     {
-        auto own = std::make_unique<Lane>();
-        own->ctl = &ctl;
-        lanes.push_back(std::move(own));
-        const int wanted = qMin(qBound(1, options.connections, 8), toSend);
-        for (int i = 1; i < wanted; ++i) {
+        if (lanes.empty()) {
+            lanes.push_back(std::make_unique<Lane>());
+            lanes.back()->ctl = &ctl;
+        }
+        while (int(lanes.size()) < wanted) {
             auto lane = std::make_unique<Lane>();
             lane->own = std::make_unique<FTP>(engine.m_factory());
             lane->ctl = &lane->own->transport();
@@ -743,6 +734,81 @@ private:
             lane->state = Lane::Opening;
             lane->ctl->Execute(QStringLiteral("CD ") + target.remoteFolder);
             lanes.push_back(std::move(lane));
+        }
+    }
+
+    // The other connections close; the run's own stays for the prune step.
+    void closeLanes()
+    {
+        for (auto &lane : lanes) {
+            lane->ctl->Progress = nullptr;
+            if (lane->own && lane->state != Lane::Gone)
+                lane->own->FTPClose();
+            if (lane->own)
+                lane->state = Lane::Gone;
+        }
+    }
+
+    // One listing per folder, a folder only once its parent was seen; false when the
+    // run ends (a listing failed on the run's own connection for another reason than
+    // a refusal).
+    bool listFolders(const QStringList &folders)
+    {
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        for (;;) {
+            bool moved = false;
+            for (auto &lane : lanes) {
+                if ((lane->state != Lane::Opening && lane->state != Lane::Busy) ||
+                    lane->ctl->StillExecuting())
+                    continue;
+                moved = true;
+                transport::Transport &c = *lane->ctl;
+                if (lane->state == Lane::Opening) {
+                    c.ResponseCode() == transport::kTransportOk ? void(lane->state = Lane::Idle)
+                                                                : dropLane(*lane, c.ResponseInfo());
+                    continue;
+                }
+                lane->state = Lane::Idle;
+                const QString f = lane->folder;
+                if (c.ResponseCode() == transport::kTransportOk) {
+                    readListing(c, f, listed[f]);
+                    existing.insert(f);
+                } else if (c.ResponseCode() == transport::kServerRefused) {
+                    listed.remove(f);
+                } else if (lane->own) {
+                    queue.push_front(f); // again, on another connection
+                    dropLane(*lane, c.ResponseInfo());
+                } else {
+                    summary.error = PlainFailure(c.ResponseCode(), target) + QStringLiteral("\r\n") +
+                                    report(c.ResponseInfo(), "FTPList");
+                    ftp.FTPClose();
+                    return false;
+                }
+            }
+            const auto inFlight = [this](const QString &f) {
+                return std::any_of(lanes.cbegin(), lanes.cend(),
+                                   [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
+            };
+            for (auto &lane : lanes) {
+                while (lane->state == Lane::Idle && !queue.empty()) {
+                    const QString f = queue.front();
+                    if (!f.isEmpty() && inFlight(folderOf(f)))
+                        break;
+                    queue.pop_front();
+                    moved = true;
+                    if (!f.isEmpty() && !existing.contains(folderOf(f)))
+                        continue; // its parent is missing, so it is too
+                    lane->state = Lane::Busy;
+                    lane->folder = f;
+                    lane->ctl->Execute(QStringLiteral("List") + kSep + f);
+                }
+            }
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (queue.empty() && !busy)
+                return true;
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
     }
 
@@ -805,7 +871,7 @@ private:
     {
         bool moved = false;
         for (auto &lane : lanes) {
-            if (lane->state != Lane::Idle || pending.empty())
+            if (lane->state != Lane::Idle || pending.empty() || engine.m_cancel)
                 continue;
             const int next = pending.front();
             if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
@@ -957,6 +1023,11 @@ private:
     {
         if (!exec(c, QStringLiteral("List") + kSep + f))
             return false;
+        readListing(c, f, names);
+        return true;
+    }
+    void readListing(transport::Transport &c, const QString &f, QHash<QString, RemoteEntry> &names)
+    {
         QStringList refused;
         for (const RemoteEntry &e : ParseListing(output(c), &refused))
             names.insert(e.name, e);
@@ -967,7 +1038,6 @@ private:
                     .arg(QString(name).replace(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")),
                                                QStringLiteral("?")),
                          f.isEmpty() ? QStringLiteral("/") : f));
-        return true;
     }
 
     // Saves the manifest; one that cannot be saved is removed, as it may claim what
