@@ -884,7 +884,7 @@ private:
                 QElapsedTimer took;
                 took.start();
                 confirmSent();
-                confirmEvery = qMax<qint64>(2000, 5 * took.elapsed());
+                confirmEvery = qMax<qint64>(2000, 10 * took.elapsed());
                 sinceConfirmed.restart();
                 if (!summary.error.isEmpty())
                     break;
