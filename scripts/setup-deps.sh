@@ -14,7 +14,7 @@ packages=(
   tidy
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
-  vsftpd curl lftp rclone
+  vsftpd curl lftp rclone openssh-server
   xvfb xauth
   desktop-file-utils appstream
   clang libclang-rt-dev clang-format

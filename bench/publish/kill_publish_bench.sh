@@ -13,7 +13,7 @@ trials=${2:-300}
 seed=${3:-$(date +%s)}
 here=$(dirname "$(realpath "$0")")
 script="$here/../../tests/publish/kill_publish.py"
-for server in pyftpdlib msdos; do
+for server in pyftpdlib limited msdos; do
     start=$(date +%s.%N)
     /usr/bin/python3 "$script" --quillmark "$program" --server "$server" --trials "$trials" --seed "$seed"
     printf '  %s: %.0f s in all\n' "$server" "$(echo "$(date +%s.%N) - $start" | bc)"

@@ -24,6 +24,7 @@
 #include <QTemporaryFile>
 #include <QUrl>
 #include <algorithm>
+#include <deque>
 #include <future>
 #include <sys/prctl.h>
 
@@ -395,6 +396,36 @@ QString PlainFailure(int code, const Target &target)
     }
 }
 
+namespace {
+
+QString bytesText(qint64 bytes)
+{
+    if (bytes < 1024)
+        return QStringLiteral("%1 B").arg(bytes);
+    const char *units[] = {"KB", "MB", "GB", "TB"};
+    double value = double(bytes) / 1024;
+    int unit = 0;
+    for (; value >= 1024 && unit < 3; ++unit)
+        value /= 1024;
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', value < 10 ? 1 : 0).arg(QLatin1String(units[unit]));
+}
+
+} // namespace
+
+QString ProgressLine(int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal,
+                     qint64 bytesPerSecond, int secondsLeft)
+{
+    QString line = QStringLiteral("%1 of %2 files, %3 of %4, %5/s")
+                       .arg(filesDone)
+                       .arg(filesTotal)
+                       .arg(bytesText(bytesDone), bytesText(bytesTotal), bytesText(bytesPerSecond));
+    if (secondsLeft >= 60)
+        line += QStringLiteral(", about %1 min left").arg((secondsLeft + 59) / 60);
+    else if (secondsLeft >= 0)
+        line += QStringLiteral(", about %1 s left").arg(secondsLeft);
+    return line;
+}
+
 UploadEngine::UploadEngine(std::function<std::unique_ptr<transport::Transport>()> transportFactory,
                            QObject *parent)
     : QObject(parent), m_factory(std::move(transportFactory))
@@ -568,20 +599,14 @@ public:
         });
         if (folders.isEmpty())
             folders << QString();
-        for (const QString &f : folderMissing ? QStringList() : folders) {
-            if (!f.isEmpty() && !existing.contains(folderOf(f)))
-                continue; // its parent is missing, so it is too
-            if (!listFolder(f, listed[f])) {
-                listed.remove(f);
-                if (ctl.ResponseCode() != transport::kServerRefused) {
-                    summary.error = PlainFailure(ctl.ResponseCode(), target) + QStringLiteral("\r\n") +
-                                    report(ctl.ResponseInfo(), "FTPList");
-                    ftp.FTPClose();
-                    return false;
-                }
-                continue;
+        // Side by side over the connections the send will use; a dry run into a folder
+        // that does not exist yet has nothing to list.
+        if (!folderMissing) {
+            openLanes(qMin<qsizetype>(connections(), folders.size()));
+            if (!listFolders(folders)) {
+                closeLanes();
+                return false;
             }
-            existing.insert(f);
         }
 
         hashing.wait();
@@ -620,6 +645,7 @@ public:
                 summary.files << r;
                 emit engine.fileDone(r);
             }
+            closeLanes();
             ftp.FTPClose();
             return false;
         }
@@ -639,9 +665,13 @@ public:
             summary.error =
                 QStringLiteral("The list of sent files in %1 could not be updated, so nothing was sent.")
                     .arg(manifestFile);
+            closeLanes();
             ftp.FTPClose();
             return false;
         }
+
+        // More connections log in while this one clears up, makes folders and probes.
+        openLanes(qMin(connections(), toSend));
 
         // Temporary files an interrupted publish left behind.
         for (auto f = listed.cbegin(); f != listed.cend(); ++f) {
@@ -651,16 +681,30 @@ public:
             }
         }
 
-        ctl.Progress = [this](qint64 now, qint64) {
-            emit engine.progress(done, toSend, bytesDone + now, bytesTotal, QString());
-        };
-        // Progress of a file's bytes is only worth waking the window for on big files.
-        ctl.ProgressMinBytes = 256 * 1024;
+        // Folders the server does not have yet, parents first, before any file goes there.
+        for (const Item &it : std::as_const(items)) {
+            const QString folder = folderOf(it.remote);
+            if (!it.send || existing.contains(folder))
+                continue;
+            QStringList chain;
+            for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
+                chain.prepend(f);
+            QString ignored;
+            for (const QString &f : chain) {
+                ftp.FTPCreateRemoteFolder(f, ignored);
+                existing.insert(f);
+            }
+        }
 
-        // Sent files wait here until a listing shows the server holds them whole; only
-        // then do they enter the manifest.
-        QElapsedTimer sinceConfirmed;
-        sinceConfirmed.start();
+        // Progress of a file's bytes is only worth waking the window for on big files.
+        for (auto &lane : lanes) {
+            Lane *l = lane.get();
+            l->ctl->ProgressMinBytes = 256 * 1024;
+            l->ctl->Progress = [this, l](qint64 now, qint64) {
+                l->moved = now;
+                emit engine.progress(done, toSend, bytesDone + inFlight(), bytesTotal, QString());
+            };
+        }
 
         // A server that cannot rename sends files in place only when allowed to.
         // New files go first, straight to their names (no live page links to them yet),
@@ -683,99 +727,41 @@ public:
                 mayGoDirect();
         }
 
-        for (const Item &it : items) {
-            if (!it.send) {
-                FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
-                ++summary.unchanged;
-                summary.files << r;
-                emit engine.fileDone(r);
-                continue;
-            }
-            if (engine.m_cancel) {
+        for (int i = 0; i < items.size(); ++i) {
+            if (items[i].send)
+                pending.push_back(i);
+        }
+
+        // Sent files wait in `unconfirmed` until a listing shows the server holds them
+        // whole; only then do they enter the manifest.
+        sinceConfirmed.start();
+        sending.start();
+        for (;;) {
+            bool moved = collect();
+            const bool stopping = engine.m_cancel || summary.renameRefused || !summary.error.isEmpty();
+            if (engine.m_cancel && !pending.empty())
                 summary.cancelled = true;
+            if (!stopping)
+                moved = dispatch() || moved;
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (!busy && (stopping || pending.empty()))
                 break;
-            }
-            if (summary.renameRefused)
-                break;
-            // Folders the server does not have yet, parents first.
-            const QString folder = folderOf(it.remote);
-            if (!existing.contains(folder)) {
-                QStringList chain;
-                for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
-                    chain.prepend(f);
-                QString ignored;
-                for (const QString &f : chain) {
-                    ftp.FTPCreateRemoteFolder(f, ignored);
-                    existing.insert(f);
-                }
-            }
-            emit engine.progress(done, toSend, bytesDone, bytesTotal, it.local);
-            say(QStringLiteral("Uploading File : \r\n") + it.local);
-            const QString finalRemote = it.remote;
-            QString sentence; // a failure found out here, not by the transport
-            bool ok = false;
-            if (!direct && it.replaces) {
-                // Whole under a temporary name, then renamed: no visitor gets half a file.
-                const QString temporary = joinRemote(folder, kTemporaryPrefix + nameOf(it.remote));
-                ok = exec(ctl,
-                          QStringLiteral("Put") + kSep + it.local + kSep + temporary + kSep + finalRemote);
-                if (!ok && ctl.ResponseCode() == transport::kTransportRenameRefused) {
-                    // A server that kept nothing refuses the rename too: only a temporary
-                    // file that arrived whole shows the server cannot rename.
-                    QHash<QString, RemoteEntry> names;
-                    const bool arrived = listFolder(folder, names) &&
-                                         names.value(kTemporaryPrefix + nameOf(it.remote)).size == it.size;
-                    exec(ctl, QStringLiteral("Delete") + kSep + temporary);
-                    if (!arrived) {
-                        sentence = keptSentence(
-                            it.remote,
-                            qMax<qint64>(0, names.value(kTemporaryPrefix + nameOf(it.remote)).size));
-                    } else if (!mayGoDirect()) {
-                        break;
-                    } else {
-                        ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
-                    }
-                }
-            } else {
-                ok = exec(ctl, QStringLiteral("Put") + kSep + it.local + kSep + finalRemote);
-            }
-            ++done;
-            FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, sentence, it.size};
-            if (ok) {
-                ++summary.sent;
-                bytesDone += it.size;
-                unconfirmed << summary.files.size();
-                sentItems.insert(summary.files.size(), it);
-                if (direct || !it.replaces)
-                    sentDirect.insert(summary.files.size());
-            } else {
-                ++summary.failed;
-                const int code = ctl.ResponseCode();
-                const QString info = ctl.ResponseInfo().isEmpty()
-                                         ? QStringLiteral("Error during FTP Put operation.")
-                                         : ctl.ResponseInfo();
-                if (r.error.isEmpty())
-                    r.error = (code == transport::kServerRefused
-                                   ? QStringLiteral("The server refused the file %1.").arg(it.remote)
-                                   : PlainFailure(code, target)) +
-                              QStringLiteral("\r\n") + report(info, "FTPPut");
-            }
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+        closeLanes();
+        for (const Item &it : std::as_const(items)) {
+            if (it.send)
+                continue;
+            FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
+            ++summary.unchanged;
             summary.files << r;
             emit engine.fileDone(r);
-            emit engine.progress(done, toSend, bytesDone, bytesTotal, QString());
-            if (!ok && sentence.isEmpty() && connectionGone(ctl.ResponseCode())) {
-                summary.error = r.error; // the rest would fail the same way
-                break;
-            }
-            // Now and then the files sent so far are confirmed, so that a run stopped
-            // later does not send them again.
-            if (sinceConfirmed.elapsed() > 2000 || unconfirmed.size() >= 100) {
-                confirmSent();
-                sinceConfirmed.restart();
-            }
         }
-        ctl.Progress = nullptr;
-        if (summary.error.isEmpty() || !connectionGone(ctl.ResponseCode()))
+        if (toSend > 0)
+            reportRate(true);
+        if (!connectionLost)
             confirmSent();
 
         return true;
@@ -816,16 +802,339 @@ public:
     }
 
 private:
+    // One connection to the server and the file it is sending.
+    struct Lane {
+        std::unique_ptr<FTP> own; // null for the run's own connection
+        transport::Transport *ctl = nullptr;
+        enum State { Opening, Idle, Busy, Gone } state = Idle;
+        int item = -1;          // index into items of the file under way
+        qint64 moved = 0;       // its bytes sent so far
+        bool temporary = false; // it goes under a temporary name
+        bool retire = false;    // closes after the file under way
+        QString folder;         // the folder being listed
+    };
+
+    // Pictures and styles new to the server, then those replacing others, then new
+    // pages, then replaced ones: no file goes while one of an earlier group is under way.
+    static int group(const Item &it) { return isPage(it.remote) * 2 + it.replaces; }
+
+    // Active mode stays on one connection: with several side by side, libcurl 7.88 loses
+    // the control connection's address for PORT ("sa_addr inet_ntop() failed").
+    int connections() const { return target.activeMode ? 1 : qBound(1, options.connections, 8); }
+
+    // Adds connections up to `wanted` in all; the first is the run's own.
+    void openLanes(int wanted)
+    {
+        if (lanes.empty()) {
+            lanes.push_back(std::make_unique<Lane>());
+            lanes.back()->ctl = &ctl;
+        }
+        while (int(lanes.size()) < wanted) {
+            auto lane = std::make_unique<Lane>();
+            lane->own = std::make_unique<FTP>(engine.m_factory());
+            lane->ctl = &lane->own->transport();
+            // The same server, account and settings as the run's own connection.
+            static_cast<transport::Transport &>(*lane->ctl) = static_cast<const transport::Transport &>(ctl);
+            lane->ctl->Progress = nullptr;
+            lane->state = Lane::Opening;
+            lane->ctl->Execute(QStringLiteral("CD ") + target.remoteFolder);
+            lanes.push_back(std::move(lane));
+        }
+    }
+
+    // The other connections close; the run's own stays for the prune step.
+    void closeLanes()
+    {
+        for (auto &lane : lanes) {
+            lane->ctl->Progress = nullptr;
+            if (lane->own && lane->state != Lane::Gone)
+                lane->own->FTPClose();
+            if (lane->own)
+                lane->state = Lane::Gone;
+        }
+    }
+
+    // One listing per folder, a folder only once its parent was seen; false when the
+    // run ends (a listing failed on the run's own connection for another reason than
+    // a refusal).
+    bool listFolders(const QStringList &folders)
+    {
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        for (;;) {
+            bool moved = false;
+            for (auto &lane : lanes) {
+                if ((lane->state != Lane::Opening && lane->state != Lane::Busy) ||
+                    lane->ctl->StillExecuting())
+                    continue;
+                moved = true;
+                transport::Transport &c = *lane->ctl;
+                if (lane->state == Lane::Opening) {
+                    c.ResponseCode() == transport::kTransportOk ? void(lane->state = Lane::Idle)
+                                                                : dropLane(*lane, c.ResponseInfo());
+                    continue;
+                }
+                lane->state = Lane::Idle;
+                const QString f = lane->folder;
+                if (c.ResponseCode() == transport::kTransportOk) {
+                    readListing(c, f, listed[f]);
+                    existing.insert(f);
+                } else if (c.ResponseCode() == transport::kServerRefused) {
+                    listed.remove(f);
+                } else if (lane->own) {
+                    queue.push_front(f); // again, on another connection
+                    dropLane(*lane, c.ResponseInfo());
+                } else {
+                    summary.error = PlainFailure(c.ResponseCode(), target) + QStringLiteral("\r\n") +
+                                    report(c.ResponseInfo(), "FTPList");
+                    ftp.FTPClose();
+                    return false;
+                }
+            }
+            const auto inFlight = [this](const QString &f) {
+                return std::any_of(lanes.cbegin(), lanes.cend(),
+                                   [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
+            };
+            for (auto &lane : lanes) {
+                while (lane->state == Lane::Idle && !queue.empty()) {
+                    const QString f = queue.front();
+                    if (!f.isEmpty() && inFlight(folderOf(f)))
+                        break;
+                    queue.pop_front();
+                    moved = true;
+                    if (!f.isEmpty() && !existing.contains(folderOf(f)))
+                        continue; // its parent is missing, so it is too
+                    lane->state = Lane::Busy;
+                    lane->folder = f;
+                    lane->ctl->Execute(QStringLiteral("List") + kSep + f);
+                }
+            }
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (queue.empty() && !busy)
+                return true;
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+    }
+
+    int liveLanes() const
+    {
+        return int(std::count_if(lanes.cbegin(), lanes.cend(),
+                                 [](const auto &l) { return l->state != Lane::Gone; }));
+    }
+
+    // A server that allows fewer connections (a "421" or a refused connection) gets
+    // one fewer; the run's own connection stays, as it lists and confirms.
+    void dropLane(Lane &failed, const QString &why)
+    {
+        Lane *lane = &failed;
+        if (!lane->own) {
+            for (auto it = lanes.rbegin(); it != lanes.rend() && lane == &failed; ++it) {
+                if ((*it)->own && (*it)->state != Lane::Gone && (*it)->state != Lane::Busy)
+                    lane = it->get();
+            }
+            if (lane == &failed) {
+                // The others are all sending: the last one stops after its file.
+                for (auto it = lanes.rbegin(); it != lanes.rend(); ++it) {
+                    if ((*it)->own && (*it)->state == Lane::Busy && !(*it)->retire) {
+                        (*it)->retire = true;
+                        break;
+                    }
+                }
+                return;
+            }
+        }
+        lane->state = Lane::Gone;
+        lane->own->FTPClose();
+        const int left = liveLanes();
+        say(QStringLiteral("The server would not take one more connection (%1); going on with %2.")
+                .arg(why.isEmpty() ? QStringLiteral("refused") : why.simplified(),
+                     left == 1 ? QStringLiteral("one connection")
+                               : QStringLiteral("%1 connections").arg(left)));
+    }
+
+    // Files whose sends ended; false when none did.
+    bool collect()
+    {
+        bool moved = false;
+        for (auto &lane : lanes) {
+            if ((lane->state != Lane::Opening && lane->state != Lane::Busy) || lane->ctl->StillExecuting())
+                continue;
+            moved = true;
+            if (lane->state == Lane::Busy)
+                finishFile(*lane);
+            else if (lane->ctl->ResponseCode() == transport::kTransportOk)
+                lane->state = Lane::Idle;
+            else
+                dropLane(*lane, lane->ctl->ResponseInfo());
+        }
+        return moved;
+    }
+
+    // Starts files on idle connections; false when it started none.
+    bool dispatch()
+    {
+        bool moved = false;
+        for (auto &lane : lanes) {
+            if (lane->state != Lane::Idle || pending.empty() || engine.m_cancel)
+                continue;
+            const int next = pending.front();
+            if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
+                    return l->state == Lane::Busy && group(items[l->item]) < group(items[next]);
+                }))
+                break;
+            // Now and then the files sent so far are confirmed, so that a run stopped
+            // later does not send them again; not so often that it slows the run.
+            if (!lane->own && (unconfirmed.size() >= 100 || sinceConfirmed.elapsed() > confirmEvery)) {
+                QElapsedTimer took;
+                took.start();
+                confirmSent();
+                confirmEvery = qMax<qint64>(2000, 10 * took.elapsed());
+                sinceConfirmed.restart();
+                if (!summary.error.isEmpty())
+                    break;
+            }
+            pending.pop_front();
+            startFile(*lane, next);
+            moved = true;
+        }
+        return moved;
+    }
+
+    void startFile(Lane &lane, int index)
+    {
+        const Item &it = items[index];
+        lane.state = Lane::Busy;
+        lane.item = index;
+        lane.moved = 0;
+        emit engine.progress(done, toSend, bytesDone + inFlight(), bytesTotal, it.local);
+        say(QStringLiteral("Uploading File : \r\n") + it.local);
+        // A replacement arrives whole under a temporary name, then is renamed: no visitor
+        // gets half a file.
+        lane.temporary = !direct && it.replaces;
+        const QString name = lane.temporary ? kSep + temporaryOf(it.remote) : QString();
+        lane.ctl->Execute(QStringLiteral("Put") + kSep + it.local + name + kSep + it.remote);
+    }
+
+    static QString temporaryOf(const QString &remote)
+    {
+        return joinRemote(folderOf(remote), kTemporaryPrefix + nameOf(remote));
+    }
+
+    void finishFile(Lane &lane)
+    {
+        transport::Transport &c = *lane.ctl;
+        const Item it = items[lane.item];
+        const int index = lane.item;
+        lane.state = Lane::Idle;
+        lane.moved = 0;
+        bool ok = c.ResponseCode() == transport::kTransportOk;
+        // "421" (too many connections, or idle too long) or a connection refused or cut.
+        const bool refusedConnection = c.ResponseInfo().startsWith(QLatin1String("421")) ||
+                                       c.ResponseCode() == transport::kTransportCannotConnect ||
+                                       c.ResponseCode() == transport::kTransportConnectionLost;
+        if (lane.retire && lane.own && lane.state != Lane::Gone) {
+            lane.state = Lane::Gone;
+            lane.own->FTPClose();
+            say(QStringLiteral("One connection fewer from now on: %1 left.").arg(liveLanes()));
+        }
+        if (!ok && refusedConnection && liveLanes() > 1) {
+            // The file goes again on another connection.
+            pending.push_front(index);
+            dropLane(lane, c.ResponseInfo());
+            return;
+        }
+        QString sentence; // a failure found out here, not by the transport
+        if (!ok && lane.temporary && c.ResponseCode() == transport::kTransportRenameRefused) {
+            // A server that kept nothing refuses the rename too: only a temporary
+            // file that arrived whole shows the server cannot rename.
+            const QString folder = folderOf(it.remote), temporary = kTemporaryPrefix + nameOf(it.remote);
+            QHash<QString, RemoteEntry> names;
+            const bool arrived = listFolder(c, folder, names) && names.value(temporary).size == it.size;
+            exec(c, QStringLiteral("Delete") + kSep + temporaryOf(it.remote));
+            if (!arrived)
+                sentence = keptSentence(it.remote, qMax<qint64>(0, names.value(temporary).size));
+            else if (!direct && !mayGoDirect()) // asked once, whichever connection finds out
+                return;
+            else
+                ok = exec(c, QStringLiteral("Put") + kSep + it.local + kSep + it.remote);
+        }
+        ++done;
+        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, sentence, it.size};
+        if (ok) {
+            ++summary.sent;
+            bytesDone += it.size;
+            unconfirmed << summary.files.size();
+            sentItems.insert(summary.files.size(), it);
+            if (direct || !it.replaces)
+                sentDirect.insert(summary.files.size());
+        } else {
+            ++summary.failed;
+            const int code = c.ResponseCode();
+            const QString info = c.ResponseInfo().isEmpty()
+                                     ? QStringLiteral("Error during FTP Put operation.")
+                                     : c.ResponseInfo();
+            if (r.error.isEmpty())
+                r.error = (code == transport::kServerRefused
+                               ? QStringLiteral("The server refused the file %1.").arg(it.remote)
+                               : PlainFailure(code, target)) +
+                          QStringLiteral("\r\n") + report(info, "FTPPut");
+        }
+        summary.files << r;
+        emit engine.fileDone(r);
+        emit engine.progress(done, toSend, bytesDone + inFlight(), bytesTotal, QString());
+        reportRate(false);
+        if (!ok && sentence.isEmpty() && connectionGone(c.ResponseCode())) {
+            summary.error = r.error; // the rest would fail the same way
+            connectionLost = true;
+        }
+    }
+
+    qint64 inFlight() const
+    {
+        qint64 bytes = 0;
+        for (const auto &l : lanes)
+            bytes += l->state == Lane::Busy ? l->moved : 0;
+        return bytes;
+    }
+
+    // Files and bytes so far with the rate and the time left, at most once a second.
+    void reportRate(bool last)
+    {
+        if (!last && sinceRate.isValid() && sinceRate.elapsed() < 1000)
+            return;
+        sinceRate.start();
+        const qint64 elapsed = qMax<qint64>(1, sending.elapsed());
+        const qint64 bytes = bytesDone + inFlight();
+        const qint64 perSecond = bytes * 1000 / elapsed;
+        // Many small files cost round trips, big ones bytes: the estimate weighs both.
+        const double part = ((toSend > 0 ? double(done) / toSend : 1.0) +
+                             (bytesTotal > 0 ? double(bytes) / bytesTotal : 1.0)) /
+                            2;
+        const int left = part > 0 ? int(double(elapsed) * (1 - part) / part / 1000 + 0.5) : -1;
+        emit engine.transferRate(perSecond, left);
+        say(ProgressLine(done, toSend, bytes, bytesTotal, perSecond, left));
+    }
+
     void say(const QString &line) { emit engine.status(line); }
 
     // A folder's entries by name; false when the server would not list it. Names that
     // would lead out of the folder are never used, only reported.
     bool listFolder(const QString &f, QHash<QString, RemoteEntry> &names)
     {
-        if (!exec(ctl, QStringLiteral("List") + kSep + f))
+        return listFolder(ctl, f, names);
+    }
+    bool listFolder(transport::Transport &c, const QString &f, QHash<QString, RemoteEntry> &names)
+    {
+        if (!exec(c, QStringLiteral("List") + kSep + f))
             return false;
+        readListing(c, f, names);
+        return true;
+    }
+    void readListing(transport::Transport &c, const QString &f, QHash<QString, RemoteEntry> &names)
+    {
         QStringList refused;
-        for (const RemoteEntry &e : ParseListing(output(ctl), &refused))
+        for (const RemoteEntry &e : ParseListing(output(c), &refused))
             names.insert(e.name, e);
         for (const QString &name : refused)
             say(QStringLiteral(
@@ -834,7 +1143,6 @@ private:
                     .arg(QString(name).replace(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]")),
                                                QStringLiteral("?")),
                          f.isEmpty() ? QStringLiteral("/") : f));
-        return true;
     }
 
     // Saves the manifest; one that cannot be saved is removed, as it may claim what
@@ -968,6 +1276,11 @@ private:
     QHash<int, Item> sentItems;
     QSet<int> sentDirect;
     bool direct = false; // the server cannot rename: files go under their own names
+    std::vector<std::unique_ptr<Lane>> lanes;
+    std::deque<int> pending; // indexes into items of the files still to go, in order
+    QElapsedTimer sending, sinceRate, sinceConfirmed;
+    qint64 confirmEvery = 2000; // ms between confirmations
+    bool connectionLost = false;
 };
 
 Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const Options &options)

@@ -97,6 +97,11 @@ bool IsPlainName(const QString &name);
 // Remote files are sent under this prefix and renamed into place.
 inline const QString kTemporaryPrefix = QStringLiteral("~quillmark-part-");
 
+// "12 of 300 files, 240 KB of 5.9 MB, 1.2 MB/s, about 5 s left"; the time is left out
+// when unknown (-1).
+QString ProgressLine(int filesDone, int filesTotal, qint64 bytesDone, qint64 bytesTotal,
+                     qint64 bytesPerSecond, int secondsLeft);
+
 // One sentence a person understands for a transport failure.
 QString PlainFailure(int transportCode, const Target &target);
 
@@ -110,7 +115,7 @@ public:
 
     Summary run(const QVector<Row> &rows, const Target &target,
                 const Options &options); // waits, processing events
-    void cancel();                       // stops after the current file
+    void cancel();                       // stops after the files under way
 
     // Logs in and changes into the remote folder; one line saying how it went.
     // `ok` tells success apart.
@@ -137,6 +142,8 @@ signals:
     // did not keep a file it said it kept.
     void fileDone(const publish::FileResult &result);
     void status(const QString &line);
+    // While files go: bytes a second so far and the seconds still needed (-1 = unknown).
+    void transferRate(qint64 bytesPerSecond, int secondsLeft);
 
 private:
     class Run;

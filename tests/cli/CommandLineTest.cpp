@@ -195,6 +195,10 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
          "cannot read the password file"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("big.txt")},
          "larger than 4096 bytes"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--connections", "9"},
+         "--connections takes a whole number from 1 to 8, not \"9\""},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--connections", "0"}, "from 1 to 8, not \"0\""},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--connections", "2x"}, "from 1 to 8, not \"2x\""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());

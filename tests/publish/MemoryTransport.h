@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+#include <QVector>
 #include <map>
 #include <set>
 
@@ -22,6 +23,9 @@ struct MemoryServer {
     int failAll = 0;  // every command fails with this code (a server gone away)
     int busyMs = 0;   // each command takes this long, as over a slow network
     int timeout = -1; // the request timeout of the last command
+    QElapsedTimer clock;
+    QVector<qint64> startedAt; // ms on the clock, one a command
+    MemoryServer() { clock.start(); }
 };
 
 class MemoryTransport : public transport::Transport {
@@ -30,6 +34,7 @@ public:
     void Execute(const QString &op) override
     {
         m_s.commands << QString(op).replace(QChar(0), '|');
+        m_s.startedAt << m_s.clock.elapsed();
         m_s.timeout = RequestTimeout;
         m_code = 0;
         m_out.clear();

@@ -7,6 +7,7 @@
 
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace publish;
@@ -105,9 +106,9 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     Target active = ftpTarget(plain.port(), "www/new");
     active.activeMode = true;
     publishTwice(active, plain.path("www/new"));
+    EXPECT_EQ(plain.logins(), 3) << "active mode keeps to one connection";
     active.activeMode = false;
     EXPECT_EQ(UploadEngine().run(LocalSite().rows, active, LocalSite().options()).failed, 16);
-    EXPECT_EQ(plain.logins(), 4) << "one connection per publish";
 
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
@@ -115,6 +116,30 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     t.protocol = Protocol::FtpTls;
     t.caCertificates = tls.certs.filePath("cert.pem");
     publishTwice(t, tls.path("www"));
+}
+
+// A server that answers "421" past two connections gets two, and the publish goes on.
+TEST(UploadEngineServers, TooManyConnectionsCostAConnectionNotThePublish)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start({"--max-cons-per-ip", "2"}));
+    ASSERT_TRUE(QDir(server.root.path()).mkdir("www"));
+    LocalSite site;
+    Options o = site.options();
+    o.connections = 4;
+    UploadEngine engine;
+    QStringList lines;
+    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    const Summary s = engine.run(site.rows, ftpTarget(server.port()), o);
+    EXPECT_TRUE(s.error.isEmpty()) << s.error.toStdString();
+    EXPECT_EQ(s.sent, 16);
+    auto expected = tree(site.dir.filePath("site"));
+    expected[kQuoteName] = "quoted";
+    EXPECT_EQ(tree(server.path("www")), expected);
+    EXPECT_EQ(
+        lines.filter(QRegularExpression("^The server would not take one more connection \\(421 ")).size(), 2)
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(server.logins(), 2);
 }
 
 // One connection: refusals, then a tree up and listed files down.

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -46,6 +47,7 @@ struct Site {
     Summary publish()
     {
         server.commands.clear();
+        server.startedAt.clear();
         return engine.run(rows, target, options);
     }
     QStringList sent(const Summary &s, Action a = Action::Sent) const
@@ -107,6 +109,58 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 
     s.options.onlyChanged = false;
     EXPECT_EQ(s.publish().sent, 6) << "\"Send only changed files\" off sends everything";
+}
+
+// Files go side by side over as many connections as asked (no more than there are
+// files), one group after the other: new pictures and styles, replacing ones, new
+// pages, replacing pages. Cancel lets the files under way arrive and sends no more.
+TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
+{
+    Site s;
+    s.publish();
+    makeFile(s.local.filePath("site/img/new1.gif"), "1");
+    makeFile(s.local.filePath("site/img/new2.gif"), "2");
+    makeFile(s.local.filePath("site/style.css"), "body{color:red}");
+    makeFile(s.local.filePath("site/new.htm"), "new page");
+    makeFile(s.local.filePath("site/index.htm"), "<html>home, new</html>");
+    s.server.busyMs = 60;
+    QTimer wake; // the memory transport posts no events to wake the engine
+    wake.start(5);
+    QStringList lines;
+    QObject::connect(&s.engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
+    EXPECT_EQ(s.publish().sent, 5);
+    EXPECT_EQ(s.server.commands.filter("CD www").size(), 3);
+    QHash<QString, qint64> started;
+    for (int i = 0; i < s.server.commands.size(); ++i)
+        started[s.server.commands[i].section('|', -1)] = s.server.startedAt[i];
+    EXPECT_LT(qAbs(started["img/new1.gif"] - started["img/new2.gif"]), 30) << "side by side";
+    const QStringList order{"img/new2.gif", "style.css", "new.htm", "index.htm"};
+    for (int i = 1; i < order.size(); ++i)
+        EXPECT_GE(started[order[i]] - started[order[i - 1]], 55) << order[i].toStdString();
+    EXPECT_TRUE(lines.last().startsWith("5 of 5 files, 47 B of 47 B, ")) << lines.last().toStdString();
+
+    s.options.connections = 8;
+    s.options.onlyChanged = false;
+    int done = 0;
+    QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &) {
+        if (++done == 3)
+            s.engine.cancel();
+    });
+    const Summary cancelled = s.publish();
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_GE(cancelled.sent, 3);
+    EXPECT_EQ(s.server.commands.filter("Put|").size(), cancelled.sent) << "every file under way arrived";
+    EXPECT_TRUE(s.sent(cancelled).filter(".htm").isEmpty()) << "no page after the cancel";
+    EXPECT_EQ(s.server.commands.filter("CD www").size(), 8);
+}
+
+TEST(UploadEngine, ProgressLineTellsRateAndTimeLeft)
+{
+    EXPECT_EQ(ProgressLine(12, 300, 245760, 6144000, 1258291, 5),
+              "12 of 300 files, 240 KB of 5.9 MB, 1.2 MB/s, about 5 s left");
+    EXPECT_EQ(ProgressLine(0, 2, 0, 900, 0, -1), "0 of 2 files, 0 B of 900 B, 0 B/s");
+    EXPECT_EQ(ProgressLine(1, 9, 1, 5LL << 30, 1024, 61),
+              "1 of 9 files, 1 B of 5.0 GB, 1.0 KB/s, about 2 min left");
 }
 
 TEST(UploadEngine, FilesDeletedOrTruncatedOnTheServerAreSentAgain)

@@ -2,7 +2,8 @@
 """Local FTP server (user/secret) for the publish tests and benchmarks.
 
 Prints "READY <port>" once it listens on 127.0.0.1 and "LOGIN <user>" per login.
---http serves --root as static web pages instead.
+--http serves --root as static web pages instead. --max-cons-per-ip N answers "421"
+to connections past N, as shared hosts do.
 """
 import argparse
 import logging
@@ -26,6 +27,7 @@ def main():
     ap.add_argument("--tls", metavar="CERT_FOLDER")
     ap.add_argument("--http", action="store_true")
     ap.add_argument("--active-only", action="store_true")
+    ap.add_argument("--max-cons-per-ip", type=int, default=0)
     args = ap.parse_args()
     if args.http:
         import functools
@@ -70,6 +72,7 @@ def main():
     Handler.authorizer.add_user("user", "secret", args.root, perm="elradfmwMT")
     server = FTPServer(("127.0.0.1", 0), Handler)
     server.max_cons = 64
+    server.max_cons_per_ip = args.max_cons_per_ip
     print("READY %d" % server.address[1], flush=True)
     server.serve_forever(timeout=0.5)
 

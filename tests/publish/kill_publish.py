@@ -5,7 +5,11 @@ with the size and SHA-1 the server holds, and no temporary file is left. Right a
 kill every file at its own name must be one whole version. Files change between versions
 of one size (a price from $39 to $49 and back), and are sometimes put back after a kill.
 
-Usage: kill_publish.py --quillmark BIN [--server pyftpdlib|msdos] [--trials N] [--seed S]
+Publishes go over --connections side by side (3); the server "limited" is pyftpdlib
+answering "421" past two connections.
+
+Usage: kill_publish.py --quillmark BIN [--server pyftpdlib|limited|msdos] [--trials N] [--seed S]
+                       [--connections N]
 Prints one line of figures; exits 1 at the first trial that leaves the server wrong.
 """
 import argparse
@@ -24,8 +28,8 @@ PREFIX = "~quillmark-part-"
 
 
 def start_server(kind, root):
-    script = "ftp_server.py" if kind == "pyftpdlib" else "hostile_ftp_server.py"
-    extra = [] if kind == "pyftpdlib" else ["--slow"]
+    script = "hostile_ftp_server.py" if kind == "msdos" else "ftp_server.py"
+    extra = {"msdos": ["--slow"], "limited": ["--max-cons-per-ip", "2"]}.get(kind, [])
     proc = subprocess.Popen([PYTHON, os.path.join(HERE, script), "--root", root] + extra,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
     line = proc.stdout.readline()
@@ -54,7 +58,8 @@ def versions(size, seed):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--quillmark", required=True)
-    ap.add_argument("--server", default="pyftpdlib", choices=["pyftpdlib", "msdos"])
+    ap.add_argument("--server", default="pyftpdlib", choices=["pyftpdlib", "limited", "msdos"])
+    ap.add_argument("--connections", type=int, default=3)
     ap.add_argument("--trials", type=int, default=20)
     ap.add_argument("--seed", type=int, default=int(time.time()))
     args = ap.parse_args()
@@ -79,7 +84,7 @@ def main():
             write(name)
         env = dict(os.environ, QUILLMARK_DATA=data, QM_KILL_PASSWORD="secret", QT_QPA_PLATFORM="offscreen")
         command = [args.quillmark, "publish", local, "--to", "ftp://user@127.0.0.1:%d/www" % port,
-                   "--password-env", "QM_KILL_PASSWORD", "--json"]
+                   "--password-env", "QM_KILL_PASSWORD", "--connections", str(args.connections), "--json"]
 
         def publish(kill_after=None, interrupt=False):
             started = time.monotonic()

@@ -7,8 +7,16 @@
 #include <QThread>
 #include <QUrl>
 #include <cctype>
+#include <cstddef>
 #include <curl/curl.h>
+#include <linux/tcp.h>
 #include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <utility>
 
 namespace transport {
 
@@ -317,9 +325,48 @@ int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, cur
     return 0;
 }
 
-// curl_easy_perform may sleep up to a second when a passive data connection
-// is not yet connected at its first check; polling the multi handle with a
-// short cap keeps each file's set-up to the round trips it needs.
+namespace {
+
+// Bytes the program has read from the socket and written to it so far; {-1, -1}
+// when unknown.
+std::pair<qint64, qint64> socketTraffic(curl_socket_t sock)
+{
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    int waiting = 0;
+    if (::getsockopt(sock, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
+        size < offsetof(tcp_info, tcpi_bytes_sent) + sizeof info.tcpi_bytes_sent ||
+        ::ioctl(sock, FIONREAD, &waiting) != 0)
+        return {-1, -1};
+    // Read: arrived but no longer waiting. Written: sent, or still queued.
+    return {qint64(info.tcpi_bytes_received) - waiting,
+            qint64(info.tcpi_bytes_sent + info.tcpi_notsent_bytes)};
+}
+
+// The one socket the multi handle waits on, when it waits for it to take more and
+// for nothing else; else CURL_SOCKET_BAD. `none`: it waits on no socket at all.
+curl_socket_t onlyWriting(CURLM *multi, bool &none)
+{
+    fd_set read, write, error;
+    FD_ZERO(&read);
+    FD_ZERO(&write);
+    FD_ZERO(&error);
+    int highest = -1;
+    none = curl_multi_fdset(multi, &read, &write, &error, &highest) == CURLM_OK && highest < 0;
+    if (highest < 0 || highest >= FD_SETSIZE || !FD_ISSET(highest, &write) || FD_ISSET(highest, &read))
+        return CURL_SOCKET_BAD;
+    for (int fd = 0; fd < highest; ++fd) {
+        if (FD_ISSET(fd, &read) || FD_ISSET(fd, &write))
+            return CURL_SOCKET_BAD;
+    }
+    return highest;
+}
+
+} // namespace
+
+// Runs the transfer on the multi handle, sleeping until a socket or libcurl's own
+// timer calls (curl_easy_perform may sleep up to a second when a passive data
+// connection is not yet connected at its first check).
 CURLcode CurlWorker::drive()
 {
     if (!m_multi)
@@ -330,13 +377,49 @@ CURLcode CurlWorker::drive()
         return CURLE_FAILED_INIT;
     CURLcode rc = CURLE_OK;
     int running = 1;
+    curl_socket_t writeOnly = CURL_SOCKET_BAD; // the socket libcurl waits on to write, and for nothing else
+    int idleWait = 1;                          // ms
     while (running) {
+        const auto before =
+            writeOnly != CURL_SOCKET_BAD ? socketTraffic(writeOnly) : std::pair<qint64, qint64>(-1, -1);
         if (curl_multi_perform(m_multi, &running) != CURLM_OK) {
             rc = CURLE_FAILED_INIT;
             break;
         }
-        if (running)
-            curl_multi_poll(m_multi, nullptr, 0, 5, nullptr);
+        if (!running)
+            break;
+        // Until a socket is ready or libcurl's next timer is due.
+        long timeout = -1;
+        curl_multi_timeout(m_multi, &timeout);
+        if (timeout < 0 || timeout > 1000)
+            timeout = 1000;
+        // While an SFTP upload waits for the server's acknowledgements, libcurl waits
+        // for the socket to take more, which it always can: the wait would return at
+        // once, thousands of times a second. A turn that moved no byte over a socket
+        // ready to take more mostly waits for the server, so this wait does too; but
+        // not always (libssh2 may take more without a word from the server), so it
+        // wakes after 1 ms, then after twice as long each time, up to 25 ms.
+        const curl_socket_t previous = writeOnly;
+        bool none = false;
+        writeOnly = onlyWriting(m_multi, none);
+        if (m_scheme != Scheme::Sftp)
+            writeOnly = CURL_SOCKET_BAD;
+        // Waiting on no socket, libcurl leaves it to us to look again soon (an FTP
+        // data connection on its way, a reply read to its end): 5 ms.
+        if (none)
+            timeout = qMin<long>(timeout, 5);
+        if (writeOnly != CURL_SOCKET_BAD && writeOnly == previous && before.first >= 0 &&
+            socketTraffic(writeOnly) == before) {
+            pollfd p{writeOnly, POLLOUT, 0};
+            if (::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT)) {
+                p = {writeOnly, POLLIN, 0};
+                ::poll(&p, 1, int(qMin<long>(timeout, idleWait)));
+                idleWait = qMin(idleWait * 2, 25);
+                continue;
+            }
+        }
+        idleWait = 1;
+        curl_multi_poll(m_multi, nullptr, 0, int(timeout), nullptr);
     }
     int queued = 0;
     while (CURLMsg *msg = curl_multi_info_read(m_multi, &queued)) {
@@ -359,6 +442,11 @@ Outcome CurlWorker::perform(Io &io)
     curl_easy_setopt(m_curl, CURLOPT_XFERINFODATA, &io);
     if (io.timeLimit > 0)
         curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, long(io.timeLimit));
+    else if (m_scheme == Scheme::Sftp)
+        // The steps libcurl runs to their end (closing a file, a rename) wait on the
+        // socket for the time left, which without a limit is none: they would spin.
+        // A week stands for no limit.
+        curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, 7L * 24 * 3600);
     CURLcode rc = drive();
     if (rc == CURLE_OK)
         return o;
@@ -382,6 +470,14 @@ Outcome CurlWorker::perform(Io &io)
         o.code = kTransportTimedOut;
         o.info =
             QStringLiteral("The transfer did not end within %1 seconds; it was stopped.").arg(io.timeLimit);
+        closeHandle();
+        return o;
+    }
+    // libcurl reports a "421" (the server closes the connection: too many, or idle
+    // too long) as a time-out, although nothing waited.
+    if (rc == CURLE_OPERATION_TIMEDOUT && m_lastReply.startsWith("421")) {
+        o.code = kTransportConnectionLost;
+        o.info = serverText;
         closeHandle();
         return o;
     }
