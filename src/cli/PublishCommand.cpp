@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
+#include "publish/VersionStore.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -25,7 +26,8 @@ namespace {
 const CommandHelp kPublishHelp = {
     QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
                    "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
-                   "                 [--include-hidden] [--allow-direct] [--json]"),
+                   "                 [--include-hidden] [--allow-direct] [--keep-versions N] [--json]\n"
+                   "       quillmark publish --rollback [N] [--to URL] [...]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
                    "page alone when it has no list); a .files list sends what it names; a folder\n"
@@ -36,7 +38,12 @@ const CommandHelp kPublishHelp = {
                    "unless --include-hidden is given, links are followed only inside the folder,\n"
                    "and Quillmark's own files (the saved settings with their password, products,\n"
                    "manifests) and files outside a page's folder are never sent. Each file left\n"
-                   "out is listed; missing files and files refused make the publish fail."),
+                   "out is listed; missing files and files refused make the publish fail.\n"
+                   "\n"
+                   "Each publish that goes through whole is kept as a version of the server (see\n"
+                   "'quillmark versions'): the files it left there and a copy of each. --rollback\n"
+                   "sends the version N publishes back (default 1, the one before the last) as a\n"
+                   "publish of its own: only the files that differ from the server go out."),
     QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
                    "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
                    "Without --to, the server settings saved in the upload window are used.\n"
@@ -55,6 +62,9 @@ const CommandHelp kPublishHelp = {
                    "renamed into place, so a visitor never gets half of it. A server that refuses\n"
                    "to rename makes the publish fail before anything is replaced, unless\n"
                    "--allow-direct is given: the files are then sent under their own names.\n"
+                   "\n"
+                   "The last 10 versions of each server are kept; --keep-versions (or KeepVersions\n"
+                   "in ftpinfo.ini) sets how many, from 1 to 1000.\n"
                    "\n"
                    "Example:\n"
                    "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
@@ -201,13 +211,46 @@ int PublishCommand(const QStringList &arguments)
     const QCommandLineOption allowDirect(
         QStringLiteral("allow-direct"),
         QStringLiteral("Send files under their own names to a server that refuses to rename them."));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, json});
-    if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
+    const QCommandLineOption rollback(
+        QStringLiteral("rollback"),
+        QStringLiteral("Send the version N publishes back again (N after the option, default 1)."));
+    const QCommandLineOption keepVersions(QStringLiteral("keep-versions"),
+                                          QStringLiteral("Keep the last N versions of the server (1-1000)."),
+                                          QStringLiteral("N"));
+    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, rollback,
+                       keepVersions, json});
+    // "--rollback=N" reads as "--rollback N": the number is optional.
+    QStringList split;
+    for (const QString &argument : arguments) {
+        if (argument.startsWith(QLatin1String("--rollback=")))
+            split << QStringLiteral("--rollback") << argument.mid(11);
+        else
+            split << argument;
+    }
+    if (const int status = parse(parser, command, split, kPublishHelp); status >= 0)
         return status;
+
+    const QString ftpinfo = publish::SavedTarget::defaultPath();
+    const publish::SavedTarget savedSettings = publish::SavedTarget::load(ftpinfo);
+    int keep = savedSettings.keepVersions;
+    if (parser.isSet(keepVersions)) {
+        bool numeric = false;
+        keep = parser.value(keepVersions).toInt(&numeric);
+        if (!numeric || keep < 1 || keep > publish::kMaxKeepVersions)
+            return fail(command, QStringLiteral("--keep-versions takes a number from 1 to 1000"), kBadUsage);
+    }
 
     // What to send.
     const QStringList paths = parser.positionalArguments();
-    if (paths.isEmpty())
+    int back = 0;
+    if (parser.isSet(rollback)) {
+        bool numeric = paths.isEmpty();
+        back = paths.isEmpty() ? 1 : paths.first().toInt(&numeric);
+        if (paths.size() > 1 || !numeric || back < 1)
+            return fail(command,
+                        QStringLiteral("--rollback takes how many versions back (1 or more), and no pages"),
+                        kBadUsage);
+    } else if (paths.isEmpty())
         return fail(command, QStringLiteral("nothing to publish: give a page, a .files list or a folder"),
                     kBadUsage);
     QVector<publish::Row> rows;
@@ -219,7 +262,7 @@ int PublishCommand(const QStringList &arguments)
             rows.push_back(row);
         }
     };
-    for (const QString &given : paths) {
+    for (const QString &given : back > 0 ? QStringList() : paths) {
         const QString path = absolute(given);
         const QFileInfo info(path);
         if (info.isDir()) {
@@ -236,7 +279,7 @@ int PublishCommand(const QStringList &arguments)
             add({path, false});
         }
     }
-    if (rows.isEmpty() && leftOut.isEmpty())
+    if (back == 0 && rows.isEmpty() && leftOut.isEmpty())
         return fail(command, QStringLiteral("the lists name no file that exists"), kBadUsage);
     for (const publish::FileResult &line : std::as_const(leftOut))
         write(stderr, QStringLiteral("%1: %2: %3\n").arg(prefix(command), line.local, line.error));
@@ -245,8 +288,7 @@ int PublishCommand(const QStringList &arguments)
     publish::HoldingPassword();
 
     // Where to, and as whom.
-    const QString ftpinfo = publish::SavedTarget::defaultPath();
-    const publish::Target saved = publish::SavedTarget::load(ftpinfo).target;
+    const publish::Target saved = savedSettings.target;
     publish::Target target;
     if (parser.isSet(to)) {
         QString error;
@@ -291,15 +333,27 @@ int PublishCommand(const QStringList &arguments)
     platform::setDialogs(&dialogs);
     publish::UploadEngine engine;
     publish::Summary summary;
+    publish::VersionStore versions;
+    QString rollbackError;
     {
         Progress progress(engine);
         InterruptStopsAfterTheCurrentFile interrupt(engine);
-        if (!rows.isEmpty())
+        if (back > 0)
+            summary = publish::Rollback(engine, versions, target, back, options, keep, &rollbackError);
+        else if (!rows.isEmpty())
             summary = engine.run(rows, target, options);
     }
     platform::setDialogs(nullptr);
+    if (!rollbackError.isEmpty())
+        return fail(command, rollbackError, kFailed);
     summary.files = leftOut + summary.files;
     summary.failed += int(leftOut.size());
+    // A roll-back records itself; a publish is recorded only when all of it went out.
+    if (back == 0 && !options.dryRun) {
+        const QString notRecorded = versions.record(target, summary, keep);
+        if (!notRecorded.isEmpty())
+            write(stderr, QStringLiteral("%1: %2\n").arg(prefix(command), notRecorded));
+    }
 
     if (parser.isSet(json)) {
         QJsonArray files;

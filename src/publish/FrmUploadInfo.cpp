@@ -170,6 +170,7 @@ void FrmUploadInfo::saveSettings()
     saved.target.remoteFolder = m_ui->txtRemoteDir->text();
     saved.target.webAddress = m_ui->txtWebAddress->text();
     saved.onlyChanged = m_ui->chkOnlyChanged->isChecked();
+    saved.keepVersions = SavedTarget::load(SavedTarget::defaultPath()).keepVersions; // no box of its own
     for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *row = m_ui->lstFiles->topLevelItem(i);
         saved.files.push_back({row->text(0), row->text(1)});

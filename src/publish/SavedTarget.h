@@ -9,6 +9,7 @@
 // that earlier versions stored ("FTP", "FTP with TLS", "SFTP") still load.
 
 #include "publish/UploadEngine.h"
+#include "publish/VersionStore.h"
 
 #include <QString>
 #include <QVector>
@@ -25,6 +26,7 @@ struct SavedTarget {
     QString portText; // the port box as typed, which may not be a number
     bool onlyChanged = true;
     QVector<SavedFile> files;
+    int keepVersions = kDefaultKeepVersions; // versions kept for going back (KeepVersions)
 
     // userDataFolder()/ftpinfo.ini
     static QString defaultPath();
