@@ -3,9 +3,11 @@
 #include "check/PageCheck.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
+#include "publish/FrmVersions.h"
 #include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/UploadEngine.h"
+#include "publish/VersionStore.h"
 #include "ui_FrmUploadInfo.h"
 
 #include <QCloseEvent>
@@ -73,6 +75,7 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engi
     connect(m_ui->cmdUploadCheck, &QPushButton::clicked, this, &FrmUploadInfo::cmdUploadCheck_Click);
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &FrmUploadInfo::cmdCancel_Click);
     connect(m_ui->cmdTestConnection, &QPushButton::clicked, this, &FrmUploadInfo::cmdTestConnection_Click);
+    connect(m_ui->cmdVersions, &QPushButton::clicked, this, &FrmUploadInfo::cmdVersions_Click);
     // The port box shows the chosen protocol's own port when left empty.
     connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
@@ -325,6 +328,26 @@ void FrmUploadInfo::cmdTestConnection_Click()
     setStatus(line);
 }
 
+void FrmUploadInfo::cmdVersions_Click()
+{
+    Target target;
+    if (m_busy || !readTarget(target))
+        return;
+    const QVector<Version> versions = VersionStore().list(target);
+    if (versions.isEmpty()) {
+        platform::msgBox(QStringLiteral("No versions are kept for this server yet: each publish that goes "
+                                        "through whole adds one."),
+                         this);
+        return;
+    }
+    int chosen = -1;
+    FrmVersions dialog(
+        versions, [&chosen](int back) { chosen = back; }, this);
+    dialog.exec();
+    if (chosen >= 0)
+        upload({}, false, chosen);
+}
+
 void FrmUploadInfo::cmdUploadAll_Click()
 {
     QStringList paths;
@@ -348,7 +371,7 @@ void FrmUploadInfo::cmdUploadCheck_Click()
     upload(ticked, true);
 }
 
-void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
+void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly, int rollBack)
 {
     Target target;
     if (m_busy || !pagesReadyToSend(paths, this) || !readTarget(target))
@@ -369,7 +392,16 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
     options.removeUnused = m_ui->chkRemoveUnused->isChecked() && !selectedOnly;
     options.timeoutSeconds = m_timeOut;
     options.manifestFolder = platform::manifestFolder();
-    const Summary summary = m_engine->run(rows, target, options);
+    VersionStore versions;
+    const int keep = SavedTarget::load(SavedTarget::defaultPath()).keepVersions;
+    QString notRecorded;
+    Summary summary = rollBack >= 0
+                          ? Rollback(*m_engine, versions, target, rollBack, options, keep, &notRecorded)
+                          : m_engine->run(rows, target, options);
+    if (rollBack >= 0 && !notRecorded.isEmpty())
+        summary.error = notRecorded; // nothing was sent
+    else if (!options.dryRun && rollBack < 0)
+        notRecorded = versions.record(target, summary, keep);
 
     if (!summary.error.isEmpty()) {
         m_uploadError = summary.error;
@@ -410,6 +442,8 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
             QStringLiteral("Stopped after %1 files; the next publish sends the rest.").arg(summary.sent));
         return;
     }
+    if (!notRecorded.isEmpty() && summary.error.isEmpty())
+        setStatus(notRecorded);
     if (m_uploadError.isEmpty()) {
         QProgressBar *bar = m_ui->prgUpload;
         bar->setValue(bar->maximum());

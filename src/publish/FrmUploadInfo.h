@@ -38,6 +38,8 @@ public:
     // Closes the window, or during a publish stops it after the current file.
     void cmdCancel_Click();
     void cmdTestConnection_Click();
+    // Lists the versions kept of the server; the one chosen is published again.
+    void cmdVersions_Click();
 
     // Seconds without progress before an FTP command gives up; 0 = the client's default.
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
@@ -55,7 +57,8 @@ private:
     bool readServer(Target &target) const; // false: the port box holds no port
     void bindSavedPassword();
     void setBusy(bool busy);
-    void upload(const QStringList &paths, bool selectedOnly);
+    // With `rollBack` >= 0 the version that many back is sent in place of `paths`.
+    void upload(const QStringList &paths, bool selectedOnly, int rollBack = -1);
     void reportLiveAddress(const Summary &summary);
     void setStatus(const QString &text);
     void ShowUploadError(const QString &text);

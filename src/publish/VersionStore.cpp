@@ -236,9 +236,6 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
             return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
                 .arg(f.local, m_folder);
     }
-    const QVector<Version> kept = list(target);
-    if (!kept.isEmpty() && sameFiles(kept.first().files, files))
-        return QString();
     return addVersion(target, files, keep);
 }
 
@@ -257,6 +254,10 @@ QString VersionStore::addVersion(const Target &target, const QVector<VersionFile
             return QStringLiteral("The copy of %1 is missing from %2, so no version was recorded.")
                 .arg(f.remote, m_folder);
     }
+    // A publish that changed nothing adds no version, so it pushes none out either.
+    const QVector<Version> kept = list(target);
+    if (!kept.isEmpty() && sameFiles(kept.first().files, files))
+        return QString();
     Version v;
     v.time = QDateTime::currentDateTimeUtc();
     v.files = files;
@@ -329,7 +330,7 @@ Summary Rollback(UploadEngine &engine, VersionStore &store, const Target &target
 {
     Summary summary;
     const QVector<Version> versions = store.list(target);
-    if (back < 1 || back >= versions.size()) {
+    if (back < 0 || back >= versions.size()) {
         *error =
             versions.size() < 2
                 ? QStringLiteral("There is no earlier version for this server to go back to.")

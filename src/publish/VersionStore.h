@@ -77,7 +77,7 @@ private:
 };
 
 // A roll-back: sends the version `back` versions before the newest one (1 = the one
-// before) as an ordinary publish, with `options`, and records it as the newest
+// before; 0 sends the newest again) as an ordinary publish, with `options`, and records it as the newest
 // version. `error` says why nothing could be sent (no such version, a damaged copy).
 Summary Rollback(UploadEngine &engine, VersionStore &store, const Target &target, int back,
                  const Options &options, int keep, QString *error);
