@@ -340,12 +340,11 @@ void FrmUploadInfo::cmdVersions_Click()
                          this);
         return;
     }
-    int chosen = -1;
-    FrmVersions dialog(
-        versions, [&chosen](int back) { chosen = back; }, this);
-    dialog.exec();
-    if (chosen >= 0)
-        upload({}, false, chosen);
+    // Not modal: it is answered, or closed, while the window goes on.
+    delete findChild<FrmVersions *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *dialog = new FrmVersions(
+        versions, [this](int back) { upload({}, false, back); }, this);
+    dialog->open();
 }
 
 void FrmUploadInfo::cmdUploadAll_Click()
@@ -442,8 +441,6 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly, int roll
             QStringLiteral("Stopped after %1 files; the next publish sends the rest.").arg(summary.sent));
         return;
     }
-    if (!notRecorded.isEmpty() && summary.error.isEmpty())
-        setStatus(notRecorded);
     if (m_uploadError.isEmpty()) {
         QProgressBar *bar = m_ui->prgUpload;
         bar->setValue(bar->maximum());
@@ -458,6 +455,8 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly, int roll
     } else if (selectedOnly) {
         platform::msgBox(QStringLiteral("Error Occured in uploading."), this);
     }
+    if (!notRecorded.isEmpty() && summary.error.isEmpty())
+        setStatus(m_ui->txtStatus->toPlainText() + QStringLiteral("\n") + notRecorded);
 }
 
 // Where the main page now lives, and whether it answers with what was sent.

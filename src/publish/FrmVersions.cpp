@@ -47,8 +47,9 @@ void FrmVersions::cmdRollBack_Click()
     if (platform::dialogs().message(question, platform::kAppTitle, platform::Buttons::YesNo,
                                     platform::Icon::Question, this) != platform::Answer::Yes)
         return;
+    const auto rollBack = m_rollBack; // the window may drop this dialog meanwhile
     accept();
-    m_rollBack(back);
+    rollBack(back);
 }
 
 } // namespace publish
