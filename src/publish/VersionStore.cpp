@@ -39,7 +39,7 @@ bool isPlainPath(const QString &remote)
 
 QByteArray encode(const QString &text)
 {
-    return QUrl::toPercentEncoding(text, "/ ");
+    return QUrl::toPercentEncoding(text, "/");
 }
 
 // Streams `from` into `to` (when given), returning the SHA-256 of what was read and
