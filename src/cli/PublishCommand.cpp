@@ -350,7 +350,7 @@ int PublishCommand(const QStringList &arguments)
     summary.failed += int(leftOut.size());
     // A roll-back records itself; a publish is recorded only when all of it went out.
     if (back == 0 && !options.dryRun) {
-        const QString notRecorded = versions.record(target, summary, keep);
+        const QString notRecorded = versions.record(target, summary, keep, options.manifestFolder);
         if (!notRecorded.isEmpty())
             write(stderr, QStringLiteral("%1: %2\n").arg(prefix(command), notRecorded));
     }

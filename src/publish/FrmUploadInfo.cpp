@@ -400,7 +400,7 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly, int roll
     if (rollBack >= 0 && !notRecorded.isEmpty())
         summary.error = notRecorded; // nothing was sent
     else if (!options.dryRun && rollBack < 0)
-        notRecorded = versions.record(target, summary, keep);
+        notRecorded = versions.record(target, summary, keep, options.manifestFolder);
 
     if (!summary.error.isEmpty()) {
         m_uploadError = summary.error;

@@ -25,7 +25,7 @@ const QString kBlobs = QStringLiteral("blobs");
 
 bool isHash(const QByteArray &hash)
 {
-    return hash.size() == 64 && std::all_of(hash.cbegin(), hash.cend(), [](char c) {
+    return hash.size() == 40 && std::all_of(hash.cbegin(), hash.cend(), [](char c) {
                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
            });
 }
@@ -42,11 +42,11 @@ QByteArray encode(const QString &text)
     return QUrl::toPercentEncoding(text, "/");
 }
 
-// Streams `from` into `to` (when given), returning the SHA-256 of what was read and
+// Streams `from` into `to` (when given), returning the SHA-1 of what was read and
 // its size; an empty hash when `from` could not be read whole.
 QByteArray copyHashing(QFile &from, QIODevice *to, qint64 &size)
 {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
     size = 0;
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     for (;;) {
@@ -196,7 +196,8 @@ QVector<Version> VersionStore::list(const Target &target) const
     return out;
 }
 
-QString VersionStore::record(const Target &target, const Summary &summary, int keep)
+QString VersionStore::record(const Target &target, const Summary &summary, int keep,
+                             const QString &manifestFolder)
 {
     if (!wentThroughWhole(summary))
         return QString();
@@ -210,17 +211,28 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     if (files.isEmpty())
         return QString();
 
+    // The manifest holds what the server was seen to keep, with the same hash the copies
+    // are named by: files whose copy is held already are not read again.
+    const auto manifest = manifestFolder.isEmpty()
+                              ? QHash<QString, QPair<qint64, QByteArray>>()
+                              : ReadManifest(UploadEngine::manifestPath(manifestFolder, target));
     StoreLock lock(m_folder);
     if (!lock.locked())
         return lockSentence(m_folder);
     for (VersionFile &f : files) {
+        const auto sent = manifest.constFind(f.remote);
+        const bool known = sent != manifest.cend() && sent->first == f.size && isHash(sent->second);
+        if (known && held(blobPath(sent->second), f.size)) {
+            f.hash = sent->second;
+            continue;
+        }
         QFile in(f.local);
         qint64 size = 0;
         f.hash = in.open(QIODevice::ReadOnly) ? copyHashing(in, nullptr, size) : QByteArray();
         const QString changed =
             QStringLiteral("%1 changed while it was being published, so no version was recorded.")
                 .arg(f.local);
-        if (f.hash.isEmpty() || size != f.size)
+        if (f.hash.isEmpty() || size != f.size || (known && f.hash != sent->second))
             return changed;
         const QString blob = blobPath(f.hash);
         if (held(blob, f.size))

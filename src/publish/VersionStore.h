@@ -9,7 +9,7 @@
 // removed when versions are dropped.
 //
 // On disk, in the versions folder beside the manifests:
-//   blobs/ab/abcdef...    a file's bytes, named by their SHA-256
+//   blobs/ab/abcdef...    a file's bytes, named by their SHA-1 (as the manifests name them)
 //   SERVER/ID.version     one version (SERVER: the key of the server's manifest)
 // Every file is written under a temporary name and renamed into place, copies before
 // the version naming them, so a version never names a copy that is not whole.
@@ -28,7 +28,7 @@ constexpr int kMaxKeepVersions = 1000;
 struct VersionFile {
     QString remote; // below the remote folder, "/" between folders
     qint64 size = 0;
-    QByteArray hash; // SHA-256, lower-case hex
+    QByteArray hash; // SHA-1, lower-case hex
     QString local;   // where it was read from when it was published
 };
 
@@ -41,7 +41,7 @@ struct Version {
 
 // The text of a version file, and back. Parsing never fails on bad input: false
 // means the text is not a usable version (remote paths leading out of the folder,
-// hashes that are not SHA-256, no files).
+// hashes that are not SHA-1, no files).
 QByteArray FormatVersion(const Version &version);
 bool ParseVersion(const QByteArray &text, Version &version);
 
@@ -58,8 +58,10 @@ public:
 
     // Records what a publish left on the server, when it went through whole (nothing
     // failed, nothing stopped, not a dry run) and differs from the newest version.
-    // Returns "" when recorded or nothing was to be recorded, else one sentence.
-    QString record(const Target &target, const Summary &summary, int keep = kDefaultKeepVersions);
+    // Returns "" when recorded or nothing was to be recorded, else one sentence. With
+    // the run's manifest folder, files whose copy is held already are not read again.
+    QString record(const Target &target, const Summary &summary, int keep = kDefaultKeepVersions,
+                   const QString &manifestFolder = QString());
     // Records `files` (whose copies are held already) as the newest version.
     QString recordFiles(const Target &target, const QVector<VersionFile> &files, int keep);
 

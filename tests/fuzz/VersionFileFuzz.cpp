@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         FUZZ_CHECK(path.startsWith(QLatin1String("/folder/")) &&
                        path == QStringLiteral("/folder/") + f.remote,
                    f.remote);
-        FUZZ_CHECK(f.size >= 0 && f.hash.size() == 64, f.remote);
+        FUZZ_CHECK(f.size >= 0 && f.hash.size() == 40, f.remote);
     }
     publish::Version again;
     FUZZ_CHECK(publish::ParseVersion(publish::FormatVersion(version), again), text);

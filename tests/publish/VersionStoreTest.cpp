@@ -76,14 +76,14 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     QTemporaryDir out;
     EXPECT_NE(s.store.materialise(kept[0], out.path()), "");
     // Left-overs of an interrupted copy go with the next pruning.
-    makeFile(s.store.blobPath(QByteArray(64, 'a')) + ".XyZ123", "torn");
+    makeFile(s.store.blobPath(QByteArray(40, 'a')) + ".XyZ123", "torn");
     ASSERT_EQ(s.store.record(s.target, s.publish({{"index.htm", "other"}}), 1), "");
     EXPECT_EQ(s.blobs(), QStringList{s.store.list(s.target)[0].files[0].hash});
 }
 
 TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
 {
-    const QByteArray hash(64, 'a');
+    const QByteArray hash(40, 'a');
     const QByteArray head = "Quillmark version 1\ntime\t2026-12-07T01:00:00.000Z\n";
     Version v;
     EXPECT_TRUE(ParseVersion(head + "3\t" + hash + "\tdir/a%20b.htm\t/x\n", v));
@@ -127,7 +127,7 @@ TEST(Versions, RollBackSendsWhatDiffersAndLeavesTheServerAsItWas)
     const QVector<Row> rows{{s.site.filePath("site"), true}};
     const auto publish = [&] {
         const Summary r = engine.run(rows, s.target, options);
-        EXPECT_EQ(s.store.record(s.target, r), "");
+        EXPECT_EQ(s.store.record(s.target, r, 10, options.manifestFolder), "");
         return r;
     };
     ASSERT_EQ(publish().sent, 14);
