@@ -140,8 +140,10 @@ bool ParseVersion(const QByteArray &text, Version &version)
             version.time = QDateTime::fromString(QString::fromLatin1(fields[1]), Qt::ISODateWithMs).toUTC();
             continue;
         }
+        if (fields.size() == 1 && fields[0].isEmpty())
+            continue;
         if (fields.size() != 4)
-            continue; // a blank line, or a later version's own kind of line
+            return false; // a damaged line could hide a file the roll-back would then leave out
         VersionFile f;
         bool ok = false;
         f.size = fields[0].toLongLong(&ok);
@@ -277,7 +279,7 @@ QString VersionStore::addVersion(const Target &target, const QVector<VersionFile
     const QString stem = v.time.toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz'Z'"));
     QString path = dir + QLatin1Char('/') + stem + kSuffix;
     for (int n = 2; QFile::exists(path); ++n)
-        path = dir + QLatin1Char('/') + stem + QLatin1Char('-') + QString::number(n) + kSuffix;
+        path = dir + QLatin1Char('/') + stem + QLatin1Char('_') + QString::number(n) + kSuffix; // after "Z."
     QSaveFile out(path);
     if (!QDir().mkpath(dir) || !out.open(QIODevice::WriteOnly) || out.write(FormatVersion(v)) < 0 ||
         !out.commit())

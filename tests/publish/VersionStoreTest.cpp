@@ -92,8 +92,9 @@ TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
     for (const QByteArray &line :
          {"3\t" + hash + "\t../up\t/x", "3\t" + hash + "\t/abs\t/x", "3\t" + hash + "\ta%2F..%2F..%2Fb\t/x",
           "3\t" + hash + "\ta//b\t/x", "-1\t" + hash + "\ta\t/x", "3\t" + hash.toUpper() + "\ta\t/x",
-          QByteArray("3\tabc\ta\t/x"), QByteArray()})
-        EXPECT_FALSE(ParseVersion(head + line, v)) << line.toStdString();
+          QByteArray("3\tabc\ta\t/x"), QByteArray("3\t") + hash + "\ta", "3\t" + hash + "\tok\t/y"})
+        EXPECT_FALSE(ParseVersion(head + "3\t" + hash + "\tok\t/x\n" + line, v)) << line.toStdString();
+    EXPECT_FALSE(ParseVersion(head, v)) << "no files";
     EXPECT_FALSE(ParseVersion("Other\n3\t" + hash + "\ta\t/x", v));
 }
 
