@@ -83,7 +83,7 @@ int VersionsCommand(const QStringList &arguments)
                                 {QStringLiteral("date"), date},
                                 {QStringLiteral("files"), int(v.files.size())},
                                 {QStringLiteral("bytes"), double(v.bytes())}});
-        text += QStringLiteral("%1  %2  %3 files  %4 bytes%5\n")
+        text += QStringLiteral("%1 back  %2  %3 files  %4 bytes%5\n")
                     .arg(back, 3)
                     .arg(date)
                     .arg(v.files.size(), 5)
@@ -96,8 +96,7 @@ int VersionsCommand(const QStringList &arguments)
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         std::fflush(stdout);
     } else {
-        write(stdout, list.isEmpty() ? QStringLiteral("No versions kept for this server.\n")
-                                     : QStringLiteral("back  date                  files   bytes\n") + text);
+        write(stdout, list.isEmpty() ? QStringLiteral("No versions kept for this server.\n") : text);
     }
     return kDone;
 }
