@@ -3,6 +3,8 @@
 
 #include "publish/VersionStore.h"
 #include "FtpServerFixture.h"
+#include "platform/AppFolder.h"
+#include "publish/SiteFiles.h"
 
 #include <QDirIterator>
 #include <gtest/gtest.h>
@@ -49,6 +51,10 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     QVector<Version> kept = s.store.list(s.target);
     ASSERT_EQ(kept.size(), 2);
     EXPECT_EQ(s.blobs().size(), 3) << "one picture and the two pages kept";
+    platform::setUserDataFolder(s.data.path());
+    EXPECT_TRUE(WalkSite(s.data.path(), true, ProgramOwnFiles()).files.isEmpty())
+        << "the copies are never sent";
+    platform::setUserDataFolder(QString());
     EXPECT_GT(kept[0].time, kept[1].time.addMSecs(-1));
 
     // Nothing new is no new version; what did not go through whole is none at all.
