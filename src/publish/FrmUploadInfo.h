@@ -24,8 +24,9 @@ public:
     explicit FrmUploadInfo(QWidget *parent = nullptr, std::unique_ptr<UploadEngine> engine = {});
     ~FrmUploadInfo() override;
 
-    // Refills the list from a dependency list (a page's path + ".files"); a missing
-    // file leaves the list alone.
+    // Fills the list with the page of `listPath` (the page's path + ".files") and its
+    // files, ticked: the ones the list names, or without a list the page and the local
+    // files it refers to. What the list held before never stays.
     void AddFilesToList(const QString &listPath);
 
     // Button handlers (public so that tests can press them without a modal loop).
@@ -38,6 +39,8 @@ public:
     // Closes the window, or during a publish stops it after the current file.
     void cmdCancel_Click();
     void cmdTestConnection_Click();
+    // Stores the settings and the list; Cancel does not.
+    void cmdSave_Click();
     // Lists the versions kept of the server; the one chosen is published again.
     void cmdVersions_Click();
 
@@ -45,9 +48,6 @@ public:
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
-
-public slots:
-    void done(int result) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -57,8 +57,8 @@ private:
     bool readServer(Target &target) const; // false: the port box holds no port
     void bindSavedPassword();
     void setBusy(bool busy);
-    // With `rollBack` >= 0 the version that many back is sent in place of `paths`.
-    void upload(const QStringList &paths, bool selectedOnly, int rollBack = -1);
+    // With `rollBack` >= 0 the version that many back is sent in place of `rows`.
+    void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly, int rollBack = -1);
     void reportLiveAddress(const Summary &summary);
     void setStatus(const QString &text);
     void ShowUploadError(const QString &text);
