@@ -26,6 +26,7 @@ namespace {
 const CommandHelp kPublishHelp = {
     QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
                    "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
+                   "                 [--access-key-env VAR --secret-env VAR]\n"
                    "                 [--include-hidden] [--allow-direct] [--active] [--keep-versions N]\n"
                    "                 [--json]\n"
                    "       quillmark publish --rollback [N] [--to URL] [...]"),
@@ -47,6 +48,10 @@ const CommandHelp kPublishHelp = {
                    "publish of its own: only the files that differ from the server go out."),
     QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
                    "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
+                   "S3-compatible storage: s3://bucket/prefix?endpoint=URL&region=REGION, with\n"
+                   "&addressing=path or virtual (path by default with an endpoint; without one the\n"
+                   "bucket is on AWS, addressed by virtual host). The access key and the secret\n"
+                   "come from the environment variables named by --access-key-env and --secret-env.\n"
                    "Without --to, the server settings saved in the upload window are used.\n"
                    "A remote folder the server lacks is created, with its parents (\"created FOLDER\").\n"
                    "--active lets the server open the data connections, for FTP servers that\n"
@@ -72,7 +77,9 @@ const CommandHelp kPublishHelp = {
                    "\n"
                    "Example:\n"
                    "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
-                   "      --password-file ~/.config/quillmark/password\n")};
+                   "      --password-file ~/.config/quillmark/password\n"
+                   "  quillmark publish ~/site --to 's3://bucket/site?endpoint=https://s3.example.com' \\\n"
+                   "      --access-key-env S3_KEY --secret-env S3_SECRET\n")};
 
 QString actionName(publish::Action action)
 {
@@ -218,14 +225,20 @@ int PublishCommand(const QStringList &arguments)
     const QCommandLineOption active(
         QStringLiteral("active"),
         QStringLiteral("FTP active mode: the server opens the data connections (for servers that need it)."));
+    const QCommandLineOption accessKeyEnv(
+        QStringLiteral("access-key-env"),
+        QStringLiteral("S3: take the access key from this environment variable."), QStringLiteral("VAR"));
+    const QCommandLineOption secretEnv(QStringLiteral("secret-env"),
+                                       QStringLiteral("S3: take the secret from this environment variable."),
+                                       QStringLiteral("VAR"));
     const QCommandLineOption rollback(
         QStringLiteral("rollback"),
         QStringLiteral("Send the version N publishes back again (N after the option, default 1)."));
     const QCommandLineOption keepVersions(QStringLiteral("keep-versions"),
                                           QStringLiteral("Keep the last N versions of the server (1-1000)."),
                                           QStringLiteral("N"));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, active,
-                       rollback, keepVersions, json});
+    parser.addOptions({to, passwordEnv, passwordFile, accessKeyEnv, secretEnv, all, dryRun, includeHidden,
+                       allowDirect, active, rollback, keepVersions, json});
     // "--rollback=N" reads as "--rollback N": the number is optional.
     QStringList split;
     for (const QString &argument : arguments) {
@@ -301,6 +314,15 @@ int PublishCommand(const QStringList &arguments)
         QString error;
         if (!ParseTargetUrl(parser.value(to), target, error))
             return fail(command, error, kBadUsage);
+        if (parser.isSet(accessKeyEnv)) {
+            const QByteArray variable = parser.value(accessKeyEnv).toLocal8Bit();
+            if (!qEnvironmentVariableIsSet(variable.constData()))
+                return fail(
+                    command,
+                    QStringLiteral("the environment variable %1 is not set").arg(parser.value(accessKeyEnv)),
+                    kBadUsage);
+            target.user = qEnvironmentVariable(variable.constData());
+        }
         // The saved password serves the saved protocol, server, port and user only: an
         // FTPS password must not travel in clear to the same host's plain FTP.
         if (publish::SavedPasswordServes(saved, target))
@@ -315,10 +337,18 @@ int PublishCommand(const QStringList &arguments)
                     .arg(ftpinfo),
                 kBadUsage);
     }
-    if (parser.isSet(passwordEnv) && parser.isSet(passwordFile))
-        return fail(command, QStringLiteral("give --password-env or --password-file, not both"), kBadUsage);
-    if (parser.isSet(passwordEnv)) {
-        const QString variable = parser.value(passwordEnv);
+    if ((parser.isSet(accessKeyEnv) || parser.isSet(secretEnv)) && target.protocol != publish::Protocol::S3)
+        return fail(command, QStringLiteral("--access-key-env and --secret-env are for s3:// addresses"),
+                    kBadUsage);
+    if (int(parser.isSet(passwordEnv)) + int(parser.isSet(passwordFile)) + int(parser.isSet(secretEnv)) > 1)
+        return fail(command, QStringLiteral("give --password-env, --password-file or --secret-env, not more"),
+                    kBadUsage);
+    if (target.protocol == publish::Protocol::S3 && target.user.isEmpty())
+        return fail(command, QStringLiteral("no access key: give --access-key-env"), kBadUsage);
+    // The secret: from the option given, else the saved settings' (above). A keyring
+    // lookup belongs here, between the two.
+    if (parser.isSet(passwordEnv) || parser.isSet(secretEnv)) {
+        const QString variable = parser.value(parser.isSet(secretEnv) ? secretEnv : passwordEnv);
         if (!qEnvironmentVariableIsSet(variable.toLocal8Bit().constData()))
             return fail(command, QStringLiteral("the environment variable %1 is not set").arg(variable),
                         kBadUsage);

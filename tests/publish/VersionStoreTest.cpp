@@ -18,7 +18,13 @@ namespace {
 struct Store {
     QTemporaryDir site, data;
     VersionStore store{data.filePath("versions")};
-    Target target{Protocol::Ftp, "127.0.0.1", 21, "user", "", "www", "", ""};
+    Target target = [] {
+        Target t;
+        t.host = "127.0.0.1";
+        t.user = "user";
+        t.remoteFolder = "www";
+        return t;
+    }();
 
     // A publish of the given files (remote name = local name) as the engine reports it.
     Summary publish(const std::map<QString, QByteArray> &files, Action action = Action::Sent)
