@@ -11,6 +11,7 @@ packages=(
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
   libgumbo-dev
+  tidy
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   vsftpd curl lftp rclone
