@@ -1,7 +1,9 @@
 #include "publish/VersionStore.h"
 
+#include "generation/PublishedPage.h"
 #include "platform/AppFolder.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -44,7 +46,7 @@ QByteArray encode(const QString &text)
 
 // Streams `from` into `to` (when given), returning the SHA-1 of what was read and
 // its size; an empty hash when `from` could not be read whole.
-QByteArray copyHashing(QFile &from, QIODevice *to, qint64 &size)
+QByteArray copyHashing(QIODevice &from, QIODevice *to, qint64 &size)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     size = 0;
@@ -228,9 +230,19 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
             f.hash = sent->second;
             continue;
         }
-        QFile in(f.local);
+        QFile file(f.local);
+        QBuffer page;
+        QIODevice *in = &file;
+        // A page goes out as the engine publishes it, without the template's block markers.
+        if (file.open(QIODevice::ReadOnly) &&
+            (f.remote.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+             f.remote.endsWith(QLatin1String(".html"), Qt::CaseInsensitive))) {
+            page.setData(generation::PublishedBytes(file.readAll()));
+            page.open(QIODevice::ReadOnly);
+            in = &page;
+        }
         qint64 size = 0;
-        f.hash = in.open(QIODevice::ReadOnly) ? copyHashing(in, nullptr, size) : QByteArray();
+        f.hash = in->isOpen() ? copyHashing(*in, nullptr, size) : QByteArray();
         const QString changed =
             QStringLiteral("%1 changed while it was being published, so no version was recorded.")
                 .arg(f.local);
@@ -240,11 +252,11 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         if (held(blob, f.size))
             continue;
         QSaveFile out(blob);
-        in.seek(0);
+        in->seek(0);
         if (!QDir().mkpath(QFileInfo(blob).path()) || !out.open(QIODevice::WriteOnly))
             return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
                 .arg(f.local, m_folder);
-        if (copyHashing(in, &out, size) != f.hash)
+        if (copyHashing(*in, &out, size) != f.hash)
             return changed; // the copy is dropped with `out`
         if (!out.commit())
             return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")

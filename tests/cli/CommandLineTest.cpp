@@ -358,7 +358,7 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_EQ(result["sent"].toInt(), 0);
     EXPECT_EQ(result["unchanged"].toInt(), listed.size());
 
-    const QByteArray firstPage = readAll(page());
+    const QByteArray firstPage = readAll(server.path("site/offer.htm"));
     ASSERT_TRUE(writeAll(page(), readAll(page()) + "\n"));
     QProcessEnvironment env = environment();
     env.insert("QM_TEST_PASSWORD", "secret");
