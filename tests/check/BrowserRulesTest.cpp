@@ -65,11 +65,13 @@ TEST(BrowserRules, EachFindsItsFaultAndNoMore)
             EXPECT_EQ(f.severity, f.rule == "share-image-relative" || f.rule == "missing-file"
                                       ? Severity::Error
                                       : Severity::Warning);
-            if (f.rule == "unknown-element")
+            if (f.rule == "unknown-element") {
                 EXPECT_TRUE(f.message.startsWith("<word> is no HTML element")) << qPrintable(f.message);
-            if (f.rule == "missing-file")
+            }
+            if (f.rule == "missing-file") {
                 EXPECT_EQ(std::pair(f.line, f.column),
                           std::pair(2, int(gone - page.lastIndexOf('\n', gone))));
+            }
         }
     }
 }
