@@ -27,8 +27,8 @@
 namespace cli {
 namespace {
 
-const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"),
-                               QStringLiteral("publish")};
+const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"), QStringLiteral("publish"),
+                               QStringLiteral("versions")};
 
 const QString kGeneralHelp =
     QStringLiteral("Usage: quillmark [PAGE.htm]\n"
@@ -42,6 +42,7 @@ const QString kGeneralHelp =
                    "  generate   Make a sales page from a saved product and a template\n"
                    "  check      Look for faults in a page: placeholders left, missing files, ...\n"
                    "  publish    Send a page and the files it needs to your web server\n"
+                   "  versions   List the versions kept of a server, to go back to one\n"
                    "\n"
                    "Options:\n"
                    "  -h, --help     Show this help (and 'quillmark COMMAND --help' a command's)\n"
@@ -263,15 +264,16 @@ int checkCommand(const QStringList &arguments)
     return kDone;
 }
 
-int publishCommand(const QStringList &arguments)
+// `publish` and `versions` live in the publishing module.
+int publishCommand(const QStringList &arguments, const QString &command = QStringLiteral("publish"))
 {
     QString error;
     using Entry = int (*)(const QStringList *);
+    const QByteArray symbol = "quillmark_" + command.toLatin1() + "_main";
     const auto entry = reinterpret_cast<Entry>(
-        LoadProgramFunction(QStringLiteral("quillmark-publish.so"), "quillmark_publish_main", error));
+        LoadProgramFunction(QStringLiteral("quillmark-publish.so"), symbol.constData(), error));
     if (!entry)
-        return fail(QStringLiteral("publish"), QStringLiteral("cannot load the publishing module: ") + error,
-                    kFailed);
+        return fail(command, QStringLiteral("cannot load the publishing module: ") + error, kFailed);
     return entry(&arguments);
 }
 
@@ -317,6 +319,8 @@ int Run(const QStringList &arguments)
         return checkCommand(rest);
     if (first == QLatin1String("publish"))
         return publishCommand(rest);
+    if (first == QLatin1String("versions"))
+        return publishCommand(rest, first);
     if (first == QLatin1String("help"))
         return helpCommand(rest);
     if (first == QLatin1String("-h") || first == QLatin1String("--help")) {

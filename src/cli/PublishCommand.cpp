@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
+#include "publish/VersionStore.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -27,7 +28,8 @@ const CommandHelp kPublishHelp = {
                    "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
                    "                 [--access-key-env VAR --secret-env VAR]\n"
                    "                 [--include-hidden] [--allow-direct] [--active] [--connections N]\n"
-                   "                 [--json]"),
+                   "                 [--keep-versions N] [--json]\n"
+                   "       quillmark publish --rollback [N] [--to URL] [...]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
                    "page alone when it has no list); a .files list sends what it names; a folder\n"
@@ -38,7 +40,12 @@ const CommandHelp kPublishHelp = {
                    "unless --include-hidden is given, links are followed only inside the folder,\n"
                    "and Quillmark's own files (the saved settings with their password, products,\n"
                    "manifests) and files outside a page's folder are never sent. Each file left\n"
-                   "out is listed; missing files and files refused make the publish fail."),
+                   "out is listed; missing files and files refused make the publish fail.\n"
+                   "\n"
+                   "Each publish that goes through whole is kept as a version of the server (see\n"
+                   "'quillmark versions'): the files it left there and a copy of each. --rollback\n"
+                   "sends the version N publishes back (default 1, the one before the last) as a\n"
+                   "publish of its own: only the files that differ from the server go out."),
     QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
                    "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
                    "S3-compatible storage: s3://bucket/prefix?endpoint=URL&region=REGION, with\n"
@@ -68,6 +75,8 @@ const CommandHelp kPublishHelp = {
                    "Files go over 3 connections side by side (--connections, 1 to 8), pictures\n"
                    "and styles before the pages that show them. A server that allows fewer\n"
                    "(it answers 421, or refuses to connect) gets fewer, and the publish goes on.\n"
+                   "The last 10 versions of each server are kept; --keep-versions (or KeepVersions\n"
+                   "in ftpinfo.ini) sets how many, from 1 to 1000.\n"
                    "\n"
                    "Example:\n"
                    "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
@@ -233,9 +242,23 @@ int PublishCommand(const QStringList &arguments)
         QStringLiteral("connections"),
         QStringLiteral("Send files over N connections side by side (1 to 8, default 3)."),
         QStringLiteral("N"));
+    const QCommandLineOption rollback(
+        QStringLiteral("rollback"),
+        QStringLiteral("Send the version N publishes back again (N after the option, default 1)."));
+    const QCommandLineOption keepVersions(QStringLiteral("keep-versions"),
+                                          QStringLiteral("Keep the last N versions of the server (1-1000)."),
+                                          QStringLiteral("N"));
     parser.addOptions({to, passwordEnv, passwordFile, accessKeyEnv, secretEnv, all, dryRun, includeHidden,
-                       allowDirect, active, connections, json});
-    if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
+                       allowDirect, active, connections, rollback, keepVersions, json});
+    // "--rollback=N" reads as "--rollback N": the number is optional.
+    QStringList split;
+    for (const QString &argument : arguments) {
+        if (argument.startsWith(QLatin1String("--rollback=")))
+            split << QStringLiteral("--rollback") << argument.mid(11);
+        else
+            split << argument;
+    }
+    if (const int status = parse(parser, command, split, kPublishHelp); status >= 0)
         return status;
     publish::Options options;
     if (parser.isSet(connections)) {
@@ -248,9 +271,30 @@ int PublishCommand(const QStringList &arguments)
                         kBadUsage);
     }
 
+    const QString ftpinfo = publish::SavedTarget::defaultPath();
+    const publish::SavedTarget savedSettings = publish::SavedTarget::load(ftpinfo);
+    int keep = savedSettings.keepVersions;
+    // The saved server's connection count goes with its other settings.
+    if (!parser.isSet(connections) && !parser.isSet(to))
+        options.connections = savedSettings.connections;
+    if (parser.isSet(keepVersions)) {
+        bool numeric = false;
+        keep = parser.value(keepVersions).toInt(&numeric);
+        if (!numeric || keep < 1 || keep > publish::kMaxKeepVersions)
+            return fail(command, QStringLiteral("--keep-versions takes a number from 1 to 1000"), kBadUsage);
+    }
+
     // What to send.
     const QStringList paths = parser.positionalArguments();
-    if (paths.isEmpty())
+    int back = 0;
+    if (parser.isSet(rollback)) {
+        bool numeric = paths.isEmpty();
+        back = paths.isEmpty() ? 1 : paths.first().toInt(&numeric);
+        if (paths.size() > 1 || !numeric || back < 1)
+            return fail(command,
+                        QStringLiteral("--rollback takes how many versions back (1 or more), and no pages"),
+                        kBadUsage);
+    } else if (paths.isEmpty())
         return fail(command, QStringLiteral("nothing to publish: give a page, a .files list or a folder"),
                     kBadUsage);
     QVector<publish::Row> rows;
@@ -262,7 +306,7 @@ int PublishCommand(const QStringList &arguments)
             rows.push_back(row);
         }
     };
-    for (const QString &given : paths) {
+    for (const QString &given : back > 0 ? QStringList() : paths) {
         const QString path = absolute(given);
         const QFileInfo info(path);
         if (info.isDir()) {
@@ -279,7 +323,7 @@ int PublishCommand(const QStringList &arguments)
             add({path, false});
         }
     }
-    if (rows.isEmpty() && leftOut.isEmpty())
+    if (back == 0 && rows.isEmpty() && leftOut.isEmpty())
         return fail(command, QStringLiteral("the lists name no file that exists"), kBadUsage);
     for (const publish::FileResult &line : std::as_const(leftOut))
         write(stderr, QStringLiteral("%1: %2: %3\n").arg(prefix(command), line.local, line.error));
@@ -288,8 +332,7 @@ int PublishCommand(const QStringList &arguments)
     publish::HoldingPassword();
 
     // Where to, and as whom.
-    const QString ftpinfo = publish::SavedTarget::defaultPath();
-    const publish::Target saved = publish::SavedTarget::load(ftpinfo).target;
+    const publish::Target saved = savedSettings.target;
     publish::Target target;
     if (parser.isSet(to)) {
         QString error;
@@ -352,15 +395,27 @@ int PublishCommand(const QStringList &arguments)
     platform::setDialogs(&dialogs);
     publish::UploadEngine engine;
     publish::Summary summary;
+    publish::VersionStore versions;
+    QString rollbackError;
     {
         Progress progress(engine);
         InterruptStopsAfterTheCurrentFile interrupt(engine);
-        if (!rows.isEmpty())
+        if (back > 0)
+            summary = publish::Rollback(engine, versions, target, back, options, keep, &rollbackError);
+        else if (!rows.isEmpty())
             summary = engine.run(rows, target, options);
     }
     platform::setDialogs(nullptr);
+    if (!rollbackError.isEmpty())
+        return fail(command, rollbackError, kFailed);
     summary.files = leftOut + summary.files;
     summary.failed += int(leftOut.size());
+    // A roll-back records itself; a publish is recorded only when all of it went out.
+    if (back == 0 && !options.dryRun) {
+        const QString notRecorded = versions.record(target, summary, keep, options.manifestFolder);
+        if (!notRecorded.isEmpty())
+            write(stderr, QStringLiteral("%1: %2\n").arg(prefix(command), notRecorded));
+    }
 
     if (parser.isSet(json)) {
         QJsonArray files;

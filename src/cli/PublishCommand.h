@@ -9,5 +9,7 @@ namespace cli {
 
 // `arguments` follow the command's name. Returns the exit status.
 int PublishCommand(const QStringList &arguments);
+// `quillmark versions`: the versions kept of a server.
+int VersionsCommand(const QStringList &arguments);
 
 } // namespace cli

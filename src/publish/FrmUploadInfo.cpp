@@ -3,9 +3,11 @@
 #include "check/PageCheck.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
+#include "publish/FrmVersions.h"
 #include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/UploadEngine.h"
+#include "publish/VersionStore.h"
 #include "ui_FrmUploadInfo.h"
 
 #include <QCloseEvent>
@@ -85,6 +87,7 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engi
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &FrmUploadInfo::cmdCancel_Click);
     connect(m_ui->cmdTestConnection, &QPushButton::clicked, this, &FrmUploadInfo::cmdTestConnection_Click);
     connect(m_ui->cmdSave, &QPushButton::clicked, this, &FrmUploadInfo::cmdSave_Click);
+    connect(m_ui->cmdVersions, &QPushButton::clicked, this, &FrmUploadInfo::cmdVersions_Click);
     // The port box shows the chosen protocol's own port when left empty.
     connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
@@ -216,6 +219,7 @@ void FrmUploadInfo::saveSettings()
     saved.onlyChanged = m_ui->chkOnlyChanged->isChecked();
     saved.target.activeMode = m_ui->chkActiveMode->isChecked();
     saved.connections = m_ui->spnConnections->value();
+    saved.keepVersions = SavedTarget::load(SavedTarget::defaultPath()).keepVersions; // no box of its own
     for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *row = m_ui->lstFiles->topLevelItem(i);
         saved.files.push_back({row->text(0), row->text(1)});
@@ -386,6 +390,25 @@ void FrmUploadInfo::cmdTestConnection_Click()
         saveSettings();
 }
 
+void FrmUploadInfo::cmdVersions_Click()
+{
+    Target target;
+    if (m_busy || !readTarget(target))
+        return;
+    const QVector<Version> versions = VersionStore().list(target);
+    if (versions.isEmpty()) {
+        platform::msgBox(QStringLiteral("No versions are kept for this server yet: each publish that goes "
+                                        "through whole adds one."),
+                         this);
+        return;
+    }
+    // Not modal: it is answered, or closed, while the window goes on.
+    delete findChild<FrmVersions *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *dialog = new FrmVersions(
+        versions, [this](int back) { upload({}, false, back); }, this);
+    dialog->open();
+}
+
 void FrmUploadInfo::cmdUploadAll_Click()
 {
     QList<QTreeWidgetItem *> rows;
@@ -409,7 +432,7 @@ void FrmUploadInfo::cmdUploadCheck_Click()
     upload(ticked, true);
 }
 
-void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOnly)
+void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOnly, int rollBack)
 {
     QStringList paths;
     QVector<Row> rows;
@@ -437,7 +460,16 @@ void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOn
     options.timeoutSeconds = m_timeOut;
     options.manifestFolder = platform::manifestFolder();
     options.connections = m_ui->spnConnections->value();
-    const Summary summary = m_engine->run(rows, target, options);
+    VersionStore versions;
+    const int keep = SavedTarget::load(SavedTarget::defaultPath()).keepVersions;
+    QString notRecorded;
+    Summary summary = rollBack >= 0
+                          ? Rollback(*m_engine, versions, target, rollBack, options, keep, &notRecorded)
+                          : m_engine->run(rows, target, options);
+    if (rollBack >= 0 && !notRecorded.isEmpty())
+        summary.error = notRecorded; // nothing was sent
+    else if (!options.dryRun && rollBack < 0)
+        notRecorded = versions.record(target, summary, keep, options.manifestFolder);
     // Settings that reached the server are worth keeping.
     if (summary.connected)
         saveSettings();
@@ -496,6 +528,8 @@ void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOn
     } else if (selectedOnly) {
         platform::msgBox(QStringLiteral("Error Occured in uploading."), this);
     }
+    if (!notRecorded.isEmpty() && summary.error.isEmpty())
+        setStatus(m_ui->txtStatus->toPlainText() + QStringLiteral("\n") + notRecorded);
 }
 
 // Where the main page now lives, and whether it answers with what was sent.

@@ -41,6 +41,8 @@ public:
     void cmdTestConnection_Click();
     // Stores the settings and the list; Cancel does not.
     void cmdSave_Click();
+    // Lists the versions kept of the server; the one chosen is published again.
+    void cmdVersions_Click();
 
     // Seconds without progress before an FTP command gives up; 0 = the client's default.
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
@@ -58,7 +60,8 @@ private:
     void showProtocolFields(int index);
     void bindSavedPassword();
     void setBusy(bool busy);
-    void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly);
+    // With `rollBack` >= 0 the version that many back is sent in place of `rows`.
+    void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly, int rollBack = -1);
     void reportLiveAddress(const Summary &summary);
     void setStatus(const QString &text);
     void ShowUploadError(const QString &text);

@@ -17,6 +17,7 @@ const QString kConnections = QStringLiteral("Connections");
 const QString kRegion = QStringLiteral("txtRegion");
 const QString kBucket = QStringLiteral("txtBucket");
 const QString kPathStyle = QStringLiteral("chkPathStyle");
+const QString kKeepVersions = QStringLiteral("KeepVersions");
 
 // The window's stored controls, in its order: the keys a saved window has always had.
 struct Form {
@@ -89,6 +90,8 @@ SavedTarget SavedTarget::load(const QString &path)
     s.target.region = ini.value(kText, kRegion);
     s.target.bucket = ini.value(kText, kBucket);
     s.target.pathStyle = ini.value(kText, kPathStyle) != QLatin1String("0");
+    const int keep = ini.value(kText, kKeepVersions).toInt(&number);
+    s.keepVersions = number ? qBound(1, keep, kMaxKeepVersions) : kDefaultKeepVersions;
     for (const auto &row : f.files.rows)
         s.files.push_back({row.text, row.subItems.value(0)});
     return s;
@@ -119,6 +122,8 @@ bool SavedTarget::save(const QString &path) const
         ini.setValue(kText, kBucket, target.bucket.simplified());
         ini.setValue(kText, kPathStyle, target.pathStyle ? QStringLiteral("1") : QStringLiteral("0"));
     }
+    if (keepVersions != kDefaultKeepVersions || !ini.value(kText, kKeepVersions).isEmpty())
+        ini.setValue(kText, kKeepVersions, QString::number(keepVersions));
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
 }
 

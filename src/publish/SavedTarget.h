@@ -10,6 +10,7 @@
 // that earlier versions stored ("FTP", "FTP with TLS", "SFTP") still load.
 
 #include "publish/UploadEngine.h"
+#include "publish/VersionStore.h"
 
 #include <QString>
 #include <QVector>
@@ -27,6 +28,7 @@ struct SavedTarget {
     bool onlyChanged = true;
     int connections = 3; // files sent side by side (1-8)
     QVector<SavedFile> files;
+    int keepVersions = kDefaultKeepVersions; // versions kept for going back (KeepVersions)
 
     // userDataFolder()/ftpinfo.ini
     static QString defaultPath();

@@ -160,7 +160,7 @@ QStringList ProgramOwnFiles()
 {
     const QString data = platform::userDataFolder();
     return {data + QStringLiteral("/ftpinfo.ini"), platform::manifestFolder(),
-            data + QStringLiteral("/sites") + kIniPattern,
+            data + QStringLiteral("/versions"), data + QStringLiteral("/sites") + kIniPattern,
             platform::programFolder() + QStringLiteral("/sites") + kIniPattern};
 }
 

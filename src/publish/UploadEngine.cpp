@@ -1334,6 +1334,15 @@ void HoldingPassword()
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
 }
 
+QHash<QString, QPair<qint64, QByteArray>> ReadManifest(const QString &path)
+{
+    QHash<QString, QPair<qint64, QByteArray>> out;
+    const Manifest m = loadManifest(path);
+    for (auto it = m.cbegin(); it != m.cend(); ++it)
+        out.insert(it.key(), {it->size, it->hash});
+    return out;
+}
+
 QString LiveAddress(const QString &webAddress, const QString &remotePath)
 {
     QString base = webAddress.trimmed();

@@ -6,7 +6,9 @@
 
 #include "publish/transport/Transport.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -171,6 +173,9 @@ void HoldingPassword();
 // Checks a published page over HTTP: a 200 answer with `expectedSize` bytes.
 // Returns "" when it answers so, else one sentence saying what came back.
 QString CheckLiveAddress(const QString &url, qint64 expectedSize, int timeoutMs = 5000);
+
+// A manifest as it stands: remote path -> size and SHA-1 (hex) of what the server holds.
+QHash<QString, QPair<qint64, QByteArray>> ReadManifest(const QString &path);
 
 // The web address of a remote path under the "Web address of the remote folder".
 QString LiveAddress(const QString &webAddress, const QString &remotePath);

@@ -114,7 +114,7 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay)
     EXPECT_TRUE(QRegularExpression(R"(^quillmark \d+\.\d+\.\d+\n$)").match(version.out).hasMatch())
         << version.out.toStdString();
 
-    for (const QString command : {"generate", "check", "publish"}) {
+    for (const QString command : {"generate", "check", "publish", "versions"}) {
         const Result help = run({command, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.startsWith("Usage: quillmark " + command.toUtf8())) << help.out.toStdString();
@@ -187,6 +187,10 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
         {{"publish", page()}, "no server"},
         {{"publish", missing, "--to", "ftp://127.0.0.1/"}, "cannot read"},
         {{"publish"}, "nothing to publish"},
+        {{"publish", "--rollback", page(), "--to", "ftp://127.0.0.1/"},
+         "--rollback takes how many versions back"},
+        {{"publish", page(), "--keep-versions", "0", "--to", "ftp://127.0.0.1/"}, "--keep-versions takes"},
+        {{"versions"}, "give a page or --to URL"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-env", "QUILLMARK_TEST_UNSET"},
          "QUILLMARK_TEST_UNSET is not set"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("open.txt")},
@@ -358,6 +362,7 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_EQ(result["sent"].toInt(), 0);
     EXPECT_EQ(result["unchanged"].toInt(), listed.size());
 
+    const QByteArray firstPage = readAll(server.path("site/offer.htm"));
     ASSERT_TRUE(writeAll(page(), readAll(page()) + "\n"));
     QProcessEnvironment env = environment();
     env.insert("QM_TEST_PASSWORD", "secret");
@@ -368,6 +373,22 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
         third.out.endsWith(QString("1 sent, %1 unchanged, 0 failed\n").arg(listed.size() - 1).toUtf8()))
         << third.out.toStdString();
     EXPECT_EQ(readAll(server.path("site/offer.htm")), generation::PublishedBytes(readAll(page())));
+
+    // Two versions (the unchanged publish added none); going back sends the one page.
+    const auto versions = [&](const QString &pageArgument) {
+        return parseObject(run({"versions", pageArgument, "--to", to, "--json"}).out)["versions"].toArray();
+    };
+    const QJsonArray kept = versions(page());
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept[1].toObject()["files"].toInt(), listed.size());
+    EXPECT_EQ(kept[0].toObject()["bytes"].toInteger(), kept[1].toObject()["bytes"].toInteger() + 1);
+    EXPECT_TRUE(versions(work.filePath("other.htm")).isEmpty());
+    const Result back = run(QStringList{"publish", "--rollback=1"} + options);
+    ASSERT_EQ(back.status, 0) << back.err.toStdString();
+    EXPECT_EQ(parseObject(back.out)["sent"].toInt(), 1);
+    EXPECT_EQ(readAll(server.path("site/offer.htm")), firstPage);
+    EXPECT_EQ(versions(page()).size(), 3);
+    expectOneLineError(run(QStringList{"publish", "--rollback", "3"} + options), 1, "no version 3 back");
 
     ASSERT_TRUE(writeAll(page(), "<html></html>"));
     env.insert("QM_TEST_PASSWORD", "wrong");

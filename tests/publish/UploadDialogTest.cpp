@@ -3,9 +3,11 @@
 #include "common/RecordingDialogs.h"
 #include "platform/AppFolder.h"
 #include "publish/FrmUploadInfo.h"
+#include "publish/FrmVersions.h"
 #include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
 #include "ui_FrmUploadInfo.h"
+#include "ui_FrmVersions.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -415,6 +417,39 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
             EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
         }
     }
+}
+
+// Versions… lists what was published; the roll-back asks first and then publishes the
+// chosen version, as an upload does.
+TEST_F(UploadFixture, VersionsRollBackAfterAskingAndPublishLikeAnUpload)
+{
+    ASSERT_TRUE(makeFile(site.filePath("index.htm"), "first"));
+    FrmUploadInfo &w = window();
+    fill(w, "secret", "www");
+    add(w, site.filePath("index.htm"));
+    dialogs.messages.clear();
+    w.cmdVersions_Click();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("No versions are kept"));
+    upload(w, {"Upload Over"});
+    ASSERT_TRUE(makeFile(site.filePath("index.htm"), "second"));
+    upload(w, {"Upload Over"});
+
+    w.cmdVersions_Click();
+    auto *versions = w.findChild<publish::FrmVersions *>();
+    ASSERT_TRUE(versions && versions->isVisible());
+    ASSERT_EQ(versions->ui()->lstVersions->topLevelItemCount(), 2);
+    EXPECT_EQ(versions->ui()->lstVersions->indexOfTopLevelItem(versions->ui()->lstVersions->currentItem()), 1)
+        << "the one before the last is offered";
+    for (const platform::Answer answer : {platform::Answer::No, platform::Answer::Yes}) {
+        dialogs.messages.clear();
+        dialogs.answers.push_back(answer);
+        versions->cmdRollBack_Click();
+        EXPECT_EQ(remote("index.htm"), answer == platform::Answer::Yes ? "first" : "second");
+    }
+    EXPECT_EQ(dialogs.messages.size(), 2u) << "the question, then the upload's own report";
+    EXPECT_EQ(dialogs.messages.back().text, "Upload Over");
+    EXPECT_FALSE(versions->isVisible());
 }
 
 // The window checks the pages it is about to send and asks before it sends one with

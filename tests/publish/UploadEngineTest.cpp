@@ -342,10 +342,12 @@ TEST(UploadEngine, RowsForAPageAndSavedTarget)
     ASSERT_EQ(saved.files.size(), 1);
     EXPECT_EQ(saved.files[0].path, "/site/a b");
     EXPECT_TRUE(saved.onlyChanged);
+    EXPECT_EQ(saved.keepVersions, kDefaultKeepVersions);
 
     // Saved again: the protocol as its key, owner-only, and it loads back the same.
     saved.target.protocol = Protocol::FtpTls;
     saved.onlyChanged = false;
+    saved.keepVersions = 3;
     ASSERT_TRUE(saved.save(dir.filePath("ftpinfo.ini")));
     EXPECT_EQ(QFile::permissions(dir.filePath("ftpinfo.ini")) & 0x0077, 0);
     const QByteArray bytes = testing_support::readAll(dir.filePath("ftpinfo.ini"));
@@ -354,6 +356,11 @@ TEST(UploadEngine, RowsForAPageAndSavedTarget)
     const SavedTarget back = SavedTarget::load(dir.filePath("ftpinfo.ini"));
     EXPECT_EQ(back.target.protocol, Protocol::FtpTls);
     EXPECT_FALSE(back.onlyChanged);
+    EXPECT_EQ(back.keepVersions, 3);
+    for (const auto &[stored, keep] : {std::pair{"0", 1}, {"5000", kMaxKeepVersions}, {"many", 10}}) {
+        makeFile(dir.filePath("keep.ini"), QByteArray("[TEXT]\r\nKeepVersions=") + stored + "\r\n");
+        EXPECT_EQ(SavedTarget::load(dir.filePath("keep.ini")).keepVersions, keep) << stored;
+    }
     EXPECT_EQ(back.files.size(), 1);
     for (const auto &[stored, protocol] :
          std::vector<std::pair<QString, Protocol>>{{"ftp", Protocol::Ftp},

@@ -1,0 +1,397 @@
+#include "publish/VersionStore.h"
+
+#include "generation/PublishedPage.h"
+#include "platform/AppFolder.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <algorithm>
+
+namespace publish {
+
+namespace {
+
+const QByteArray kHeader = "Quillmark version 1";
+const QString kSuffix = QStringLiteral(".version");
+const QString kBlobs = QStringLiteral("blobs");
+
+bool isHash(const QByteArray &hash)
+{
+    return hash.size() == 40 && std::all_of(hash.cbegin(), hash.cend(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// A remote path that stays below the folder it is written to.
+bool isPlainPath(const QString &remote)
+{
+    const QStringList parts = remote.split(QLatin1Char('/'));
+    return std::all_of(parts.cbegin(), parts.cend(), IsPlainName);
+}
+
+QByteArray encode(const QString &text)
+{
+    return QUrl::toPercentEncoding(text, "/");
+}
+
+// Streams `from` into `to` (when given), returning the SHA-1 of what was read and
+// its size; an empty hash when `from` could not be read whole.
+QByteArray copyHashing(QIODevice &from, QIODevice *to, qint64 &size)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    size = 0;
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = from.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (n == 0)
+            break;
+        hash.addData(QByteArrayView(buffer.constData(), n));
+        if (to && to->write(buffer.constData(), n) != n)
+            return {};
+        size += n;
+    }
+    return hash.result().toHex();
+}
+
+bool held(const QString &blob, qint64 size)
+{
+    const QFileInfo info(blob);
+    return info.isFile() && info.size() == size;
+}
+
+bool wentThroughWhole(const Summary &summary)
+{
+    return summary.error.isEmpty() && summary.failed == 0 && !summary.cancelled && !summary.renameRefused;
+}
+
+bool sameFiles(const QVector<VersionFile> &a, const QVector<VersionFile> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    QHash<QString, QByteArray> byRemote;
+    for (const VersionFile &f : a)
+        byRemote.insert(f.remote, f.hash);
+    return std::all_of(b.cbegin(), b.cend(),
+                       [&](const VersionFile &f) { return byRemote.value(f.remote) == f.hash; });
+}
+
+// All writes to the store, and the removal of copies, happen under one lock, so a
+// copy written for a version about to be recorded is never taken for an unused one.
+class StoreLock {
+public:
+    explicit StoreLock(const QString &folder) : m_lock(folder + QStringLiteral("/lock"))
+    {
+        m_lock.setStaleLockTime(0); // stale only when its process is gone
+        m_locked = QDir().mkpath(folder) && m_lock.tryLock(60000);
+    }
+    bool locked() const { return m_locked; }
+
+private:
+    QLockFile m_lock;
+    bool m_locked = false;
+};
+
+QString lockSentence(const QString &folder)
+{
+    return QStringLiteral("The versions in %1 are in use by another Quillmark, so no version was recorded.")
+        .arg(folder);
+}
+
+} // namespace
+
+qint64 Version::bytes() const
+{
+    qint64 total = 0;
+    for (const VersionFile &f : files)
+        total += f.size;
+    return total;
+}
+
+QByteArray FormatVersion(const Version &version)
+{
+    QByteArray out =
+        kHeader + "\ntime\t" + version.time.toUTC().toString(Qt::ISODateWithMs).toLatin1() + '\n';
+    for (const VersionFile &f : version.files)
+        out += QByteArray::number(f.size) + '\t' + f.hash + '\t' + encode(f.remote) + '\t' + encode(f.local) +
+               '\n';
+    return out;
+}
+
+bool ParseVersion(const QByteArray &text, Version &version)
+{
+    version = Version();
+    const QList<QByteArray> lines = text.split('\n');
+    if (lines.value(0).trimmed() != kHeader)
+        return false;
+    QSet<QString> seen;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines[i].trimmed().split('\t');
+        if (fields.size() == 2 && fields[0] == "time") {
+            version.time = QDateTime::fromString(QString::fromLatin1(fields[1]), Qt::ISODateWithMs).toUTC();
+            continue;
+        }
+        if (fields.size() == 1 && fields[0].isEmpty())
+            continue;
+        if (fields.size() != 4)
+            return false; // a damaged line could hide a file the roll-back would then leave out
+        VersionFile f;
+        bool ok = false;
+        f.size = fields[0].toLongLong(&ok);
+        f.hash = fields[1];
+        f.remote = QUrl::fromPercentEncoding(fields[2]);
+        f.local = QUrl::fromPercentEncoding(fields[3]);
+        if (!ok || f.size < 0 || !isHash(f.hash) || !isPlainPath(f.remote) || seen.contains(f.remote))
+            return false;
+        seen.insert(f.remote);
+        version.files << f;
+    }
+    return version.time.isValid() && !version.files.isEmpty();
+}
+
+VersionStore::VersionStore(QString folder) : m_folder(std::move(folder)) {}
+
+QString VersionStore::defaultFolder()
+{
+    return platform::userDataFolder() + QStringLiteral("/versions");
+}
+
+QString VersionStore::blobPath(const QByteArray &hash) const
+{
+    return m_folder + QLatin1Char('/') + kBlobs + QLatin1Char('/') + QString::fromLatin1(hash.left(2)) +
+           QLatin1Char('/') + QString::fromLatin1(hash);
+}
+
+QString VersionStore::targetFolder(const Target &target) const
+{
+    // The key of the server's manifest: one server, one history, whatever the manifest folder.
+    return m_folder + QLatin1Char('/') +
+           QFileInfo(UploadEngine::manifestPath(QString(), target)).completeBaseName();
+}
+
+QVector<Version> VersionStore::list(const Target &target) const
+{
+    QVector<Version> out;
+    const QDir dir(targetFolder(target));
+    for (const QString &name :
+         dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed)) {
+        QFile file(dir.filePath(name));
+        Version v;
+        if (!file.open(QIODevice::ReadOnly) || !ParseVersion(file.read(16 << 20), v))
+            continue;
+        v.id = name.chopped(kSuffix.size());
+        const bool whole = std::all_of(v.files.cbegin(), v.files.cend(), [this](const VersionFile &f) {
+            return held(blobPath(f.hash), f.size);
+        });
+        if (whole)
+            out << v;
+    }
+    return out;
+}
+
+QString VersionStore::record(const Target &target, const Summary &summary, int keep,
+                             const QString &manifestFolder)
+{
+    if (!wentThroughWhole(summary))
+        return QString();
+    QVector<VersionFile> files;
+    for (const FileResult &r : summary.files) {
+        if (r.action == Action::WouldSend)
+            return QString(); // a dry run left the server as it was
+        if (r.action == Action::Sent || r.action == Action::Unchanged)
+            files.push_back({r.remote, r.bytes, {}, r.local});
+    }
+    if (files.isEmpty())
+        return QString();
+
+    // The manifest holds what the server was seen to keep, with the same hash the copies
+    // are named by: files whose copy is held already are not read again.
+    const auto manifest = manifestFolder.isEmpty()
+                              ? QHash<QString, QPair<qint64, QByteArray>>()
+                              : ReadManifest(UploadEngine::manifestPath(manifestFolder, target));
+    StoreLock lock(m_folder);
+    if (!lock.locked())
+        return lockSentence(m_folder);
+    for (VersionFile &f : files) {
+        const auto sent = manifest.constFind(f.remote);
+        const bool known = sent != manifest.cend() && sent->first == f.size && isHash(sent->second);
+        if (known && held(blobPath(sent->second), f.size)) {
+            f.hash = sent->second;
+            continue;
+        }
+        QFile file(f.local);
+        QBuffer page;
+        QIODevice *in = &file;
+        // A page goes out as the engine publishes it, without the template's block markers.
+        if (file.open(QIODevice::ReadOnly) &&
+            (f.remote.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+             f.remote.endsWith(QLatin1String(".html"), Qt::CaseInsensitive))) {
+            page.setData(generation::PublishedBytes(file.readAll()));
+            page.open(QIODevice::ReadOnly);
+            in = &page;
+        }
+        qint64 size = 0;
+        f.hash = in->isOpen() ? copyHashing(*in, nullptr, size) : QByteArray();
+        const QString changed =
+            QStringLiteral("%1 changed while it was being published, so no version was recorded.")
+                .arg(f.local);
+        if (f.hash.isEmpty() || size != f.size || (known && f.hash != sent->second))
+            return changed;
+        const QString blob = blobPath(f.hash);
+        if (held(blob, f.size))
+            continue;
+        QSaveFile out(blob);
+        in->seek(0);
+        if (!QDir().mkpath(QFileInfo(blob).path()) || !out.open(QIODevice::WriteOnly))
+            return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
+                .arg(f.local, m_folder);
+        if (copyHashing(*in, &out, size) != f.hash)
+            return changed; // the copy is dropped with `out`
+        if (!out.commit())
+            return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
+                .arg(f.local, m_folder);
+    }
+    return addVersion(target, files, keep);
+}
+
+QString VersionStore::recordFiles(const Target &target, const QVector<VersionFile> &files, int keep)
+{
+    StoreLock lock(m_folder);
+    if (!lock.locked())
+        return lockSentence(m_folder);
+    return addVersion(target, files, keep);
+}
+
+QString VersionStore::addVersion(const Target &target, const QVector<VersionFile> &files, int keep)
+{
+    for (const VersionFile &f : files) {
+        if (!held(blobPath(f.hash), f.size))
+            return QStringLiteral("The copy of %1 is missing from %2, so no version was recorded.")
+                .arg(f.remote, m_folder);
+    }
+    // A publish that changed nothing adds no version, so it pushes none out either.
+    const QVector<Version> kept = list(target);
+    if (!kept.isEmpty() && sameFiles(kept.first().files, files))
+        return QString();
+    Version v;
+    v.time = QDateTime::currentDateTimeUtc();
+    v.files = files;
+    const QString dir = targetFolder(target);
+    const QString stem = v.time.toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz'Z'"));
+    QString path = dir + QLatin1Char('/') + stem + kSuffix;
+    for (int n = 2; QFile::exists(path); ++n)
+        path = dir + QLatin1Char('/') + stem + QLatin1Char('_') + QString::number(n) + kSuffix; // after "Z."
+    QSaveFile out(path);
+    if (!QDir().mkpath(dir) || !out.open(QIODevice::WriteOnly) || out.write(FormatVersion(v)) < 0 ||
+        !out.commit())
+        return QStringLiteral("The version could not be written to %1.").arg(dir);
+    prune(dir, keep);
+    return QString();
+}
+
+void VersionStore::prune(const QString &targetFolder, int keep)
+{
+    keep = qBound(1, keep, kMaxKeepVersions);
+    QDir dir(targetFolder);
+    const QStringList names =
+        dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
+    for (int i = keep; i < names.size(); ++i)
+        dir.remove(names[i]);
+
+    // Copies named by no version of any server go; so does anything else in the copies'
+    // folder (what an interrupted copy left).
+    QSet<QString> named;
+    const QDir root(m_folder);
+    for (const QString &server : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (server == kBlobs)
+            continue;
+        const QDir versions(root.filePath(server));
+        for (const QString &name : versions.entryList({QLatin1Char('*') + kSuffix}, QDir::Files)) {
+            QFile file(versions.filePath(name));
+            Version v;
+            if (file.open(QIODevice::ReadOnly) && ParseVersion(file.read(16 << 20), v)) {
+                for (const VersionFile &f : std::as_const(v.files))
+                    named.insert(QString::fromLatin1(f.hash));
+            }
+        }
+    }
+    QDirIterator blobs(root.filePath(kBlobs), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (blobs.hasNext()) {
+        const QString path = blobs.next();
+        if (!named.contains(blobs.fileName()))
+            QFile::remove(path);
+    }
+}
+
+QString VersionStore::materialise(const Version &version, const QString &folder) const
+{
+    for (const VersionFile &f : version.files) {
+        QFile in(blobPath(f.hash));
+        const QString path = folder + QLatin1Char('/') + f.remote;
+        QFile out(path);
+        qint64 size = 0;
+        if (!in.open(QIODevice::ReadOnly))
+            return QStringLiteral("The copy of %1 is missing from %2.").arg(f.remote, m_folder);
+        if (!QDir().mkpath(QFileInfo(path).path()) || !out.open(QIODevice::WriteOnly))
+            return QStringLiteral("%1 could not be written.").arg(path);
+        if (copyHashing(in, &out, size) != f.hash || size != f.size)
+            return QStringLiteral("The copy of %1 in %2 is damaged.").arg(f.remote, m_folder);
+    }
+    return QString();
+}
+
+Summary Rollback(UploadEngine &engine, VersionStore &store, const Target &target, int back,
+                 const Options &options, int keep, QString *error)
+{
+    Summary summary;
+    const QVector<Version> versions = store.list(target);
+    if (back < 0 || back >= versions.size()) {
+        *error =
+            versions.size() < 2
+                ? QStringLiteral("There is no earlier version for this server to go back to.")
+                : QStringLiteral("There is no version %1 back: %2 earlier versions are kept for this server.")
+                      .arg(back)
+                      .arg(versions.size() - 1);
+        return summary;
+    }
+    const Version &version = versions[back];
+    QTemporaryDir temporary;
+    const QString site = temporary.path() + QStringLiteral("/site");
+    if (!temporary.isValid() || !QDir().mkpath(site)) {
+        *error = QStringLiteral("A temporary folder for the version could not be made.");
+        return summary;
+    }
+    *error = store.materialise(version, site);
+    if (!error->isEmpty())
+        return summary;
+
+    // The folder holds the version's files and nothing else, hidden ones included.
+    Options rollback = options;
+    rollback.includeHidden = true;
+    summary = engine.run({{site, true}}, target, rollback);
+
+    QHash<QString, QString> localOf;
+    for (const VersionFile &f : version.files)
+        localOf.insert(f.remote, f.local);
+    for (FileResult &r : summary.files)
+        r.local = localOf.value(r.remote, r.local);
+    if (!options.dryRun && wentThroughWhole(summary)) {
+        const QString notRecorded = store.recordFiles(target, version.files, keep);
+        if (!notRecorded.isEmpty())
+            emit engine.status(notRecorded);
+    }
+    return summary;
+}
+
+} // namespace publish

@@ -1,0 +1,87 @@
+#pragma once
+// Versions of what was published to each server, for going back to an earlier one.
+//
+// Each publish that went through whole records the files the server then held for the
+// run's rows (sent and unchanged alike), and a copy of each file under its content
+// hash. Copies are shared by every version and every server, so ten versions of a site
+// with the same pictures hold one copy of each picture. The newest versions of a
+// server are kept (10 unless set otherwise); copies no version names any more are
+// removed when versions are dropped.
+//
+// On disk, in the versions folder beside the manifests:
+//   blobs/ab/abcdef...    a file's bytes, named by their SHA-1 (as the manifests name them)
+//   SERVER/ID.version     one version (SERVER: the key of the server's manifest)
+// Every file is written under a temporary name and renamed into place, copies before
+// the version naming them, so a version never names a copy that is not whole.
+
+#include "publish/UploadEngine.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+namespace publish {
+
+constexpr int kDefaultKeepVersions = 10;
+constexpr int kMaxKeepVersions = 1000;
+
+struct VersionFile {
+    QString remote; // below the remote folder, "/" between folders
+    qint64 size = 0;
+    QByteArray hash; // SHA-1, lower-case hex
+    QString local;   // where it was read from when it was published
+};
+
+struct Version {
+    QString id;
+    QDateTime time; // UTC
+    QVector<VersionFile> files;
+    qint64 bytes() const;
+};
+
+// The text of a version file, and back. Parsing never fails on bad input: false
+// means the text is not a usable version (remote paths leading out of the folder,
+// hashes that are not SHA-1, no files).
+QByteArray FormatVersion(const Version &version);
+bool ParseVersion(const QByteArray &text, Version &version);
+
+class VersionStore {
+public:
+    explicit VersionStore(QString folder = defaultFolder());
+    // The user data folder's versions/.
+    static QString defaultFolder();
+    QString folder() const { return m_folder; }
+
+    // The versions kept for `target`, newest first. A version that cannot be read or
+    // names a missing copy is left out.
+    QVector<Version> list(const Target &target) const;
+
+    // Records what a publish left on the server, when it went through whole (nothing
+    // failed, nothing stopped, not a dry run) and differs from the newest version.
+    // Returns "" when recorded or nothing was to be recorded, else one sentence. With
+    // the run's manifest folder, files whose copy is held already are not read again.
+    QString record(const Target &target, const Summary &summary, int keep = kDefaultKeepVersions,
+                   const QString &manifestFolder = QString());
+    // Records `files` (whose copies are held already) as the newest version.
+    QString recordFiles(const Target &target, const QVector<VersionFile> &files, int keep);
+
+    // Writes the files of `version` below `folder`, each at its remote path, checking
+    // every copy against its hash. "" on success, else one sentence.
+    QString materialise(const Version &version, const QString &folder) const;
+
+    QString blobPath(const QByteArray &hash) const;
+
+private:
+    QString targetFolder(const Target &target) const;
+    QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep);
+    void prune(const QString &targetFolder, int keep);
+    QString m_folder;
+};
+
+// A roll-back: sends the version `back` versions before the newest one (1 = the one
+// before; 0 sends the newest again) as an ordinary publish, with `options`, and records it as the newest
+// version. `error` says why nothing could be sent (no such version, a damaged copy).
+Summary Rollback(UploadEngine &engine, VersionStore &store, const Target &target, int back,
+                 const Options &options, int keep, QString *error);
+
+} // namespace publish

@@ -1,0 +1,174 @@
+// Versions: copies shared and pruned with the versions, nothing recorded that could
+// name a missing copy, and a roll-back against pyftpdlib that sends only what differs.
+
+#include "publish/VersionStore.h"
+#include "FtpServerFixture.h"
+#include "platform/AppFolder.h"
+#include "publish/SiteFiles.h"
+
+#include <QDirIterator>
+#include <gtest/gtest.h>
+
+using namespace publish;
+using namespace publish_testing;
+using testing_support::readAll;
+
+namespace {
+
+struct Store {
+    QTemporaryDir site, data;
+    VersionStore store{data.filePath("versions")};
+    Target target = [] {
+        Target t;
+        t.host = "127.0.0.1";
+        t.user = "user";
+        t.remoteFolder = "www";
+        return t;
+    }();
+
+    // A publish of the given files (remote name = local name) as the engine reports it.
+    Summary publish(const std::map<QString, QByteArray> &files, Action action = Action::Sent)
+    {
+        Summary s;
+        for (const auto &[name, bytes] : files) {
+            makeFile(site.filePath(name), bytes);
+            s.files.push_back({site.filePath(name), name, action, {}, bytes.size()});
+        }
+        return s;
+    }
+    QStringList blobs() const
+    {
+        QStringList out;
+        QDirIterator it(store.folder() + "/blobs", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            out << QFileInfo(it.next()).fileName();
+        return out;
+    }
+};
+
+TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
+{
+    Store s;
+    const QByteArray picture = sample(5000, 1);
+    for (int i = 0; i < 4; ++i) // the picture never changes, the page always does
+        ASSERT_EQ(s.store.record(s.target,
+                                 s.publish({{"pic.gif", picture}, {"index.htm", sample(300, 10 + i)}}), 2),
+                  "");
+    QVector<Version> kept = s.store.list(s.target);
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(s.blobs().size(), 3) << "one picture and the two pages kept";
+    platform::setUserDataFolder(s.data.path());
+    EXPECT_TRUE(WalkSite(s.data.path(), true, ProgramOwnFiles()).files.isEmpty())
+        << "the copies are never sent";
+    platform::setUserDataFolder(QString());
+    EXPECT_GT(kept[0].time, kept[1].time.addMSecs(-1));
+
+    // Nothing new is no new version; what did not go through whole is none at all.
+    Summary failed = s.publish({{"index.htm", "x"}}), stopped = failed, dry = failed, broken = failed;
+    failed.failed = 1;
+    stopped.cancelled = true;
+    dry.files[0].action = Action::WouldSend;
+    broken.error = "lost";
+    const QString newest = kept[0].id;
+    for (const Summary &run :
+         {s.publish({{"pic.gif", picture}, {"index.htm", sample(300, 13)}}, Action::Unchanged), failed,
+          stopped, dry, broken})
+        EXPECT_EQ(s.store.record(s.target, run, 2), "");
+    kept = s.store.list(s.target);
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept[0].id, newest);
+
+    // A file that changed after it was sent makes no version: its copy would lie.
+    Summary changed = s.publish({{"index.htm", "new page"}});
+    makeFile(s.site.filePath("index.htm"), "newer page");
+    EXPECT_NE(s.store.record(s.target, changed, 2), "");
+    // A copy lost or damaged: the version is left out, or refused when written back.
+    ASSERT_TRUE(QFile::remove(s.store.blobPath(kept[1].files[0].hash))); // its own page, not the picture
+    EXPECT_EQ(s.store.list(s.target).size(), 1);
+    makeFile(s.store.blobPath(kept[0].files[0].hash), QByteArray(int(kept[0].files[0].size), 'z'));
+    QTemporaryDir out;
+    EXPECT_NE(s.store.materialise(kept[0], out.path()), "");
+    // Left-overs of an interrupted copy go with the next pruning.
+    makeFile(s.store.blobPath(QByteArray(40, 'a')) + ".XyZ123", "torn");
+    ASSERT_EQ(s.store.record(s.target, s.publish({{"index.htm", "other"}}), 1), "");
+    EXPECT_EQ(s.blobs(), QStringList{s.store.list(s.target)[0].files[0].hash});
+}
+
+TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
+{
+    const QByteArray hash(40, 'a');
+    const QByteArray head = "Quillmark version 1\ntime\t2026-12-07T01:00:00.000Z\n";
+    Version v;
+    EXPECT_TRUE(ParseVersion(head + "3\t" + hash + "\tdir/a%20b.htm\t/x\n", v));
+    EXPECT_EQ(v.files.value(0).remote, "dir/a b.htm");
+    EXPECT_TRUE(ParseVersion(FormatVersion(v), v) && v.files.value(0).remote == "dir/a b.htm");
+    for (const QByteArray &line :
+         {"3\t" + hash + "\t../up\t/x", "3\t" + hash + "\t/abs\t/x", "3\t" + hash + "\ta%2F..%2F..%2Fb\t/x",
+          "3\t" + hash + "\ta//b\t/x", "-1\t" + hash + "\ta\t/x", "3\t" + hash.toUpper() + "\ta\t/x",
+          QByteArray("3\tabc\ta\t/x"), QByteArray("3\t") + hash + "\ta", "3\t" + hash + "\tok\t/y"})
+        EXPECT_FALSE(ParseVersion(head + "3\t" + hash + "\tok\t/x\n" + line, v)) << line.toStdString();
+    EXPECT_FALSE(ParseVersion(head, v)) << "no files";
+    EXPECT_FALSE(ParseVersion("Other\n3\t" + hash + "\ta\t/x", v));
+}
+
+std::map<QString, QByteArray> tree(const QString &root)
+{
+    std::map<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out[QDir(root).relativeFilePath(path)] = readAll(path);
+    }
+    return out;
+}
+
+TEST(Versions, RollBackSendsWhatDiffersAndLeavesTheServerAsItWas)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(QDir(server.root.path()).mkpath("www"));
+    Store s;
+    s.target.port = server.port();
+    s.target.password = "secret";
+    for (int i = 0; i < 12; ++i)
+        makeFile(s.site.filePath(QString("site/img/p%1.gif").arg(i)), sample(900 + i, i));
+    makeFile(s.site.filePath("site/index.htm"), "first page");
+    makeFile(s.site.filePath("site/.htaccess"), "rules");
+    Options options;
+    options.manifestFolder = s.data.filePath("manifests");
+    options.includeHidden = true;
+    UploadEngine engine;
+    const QVector<Row> rows{{s.site.filePath("site"), true}};
+    const auto publish = [&] {
+        const Summary r = engine.run(rows, s.target, options);
+        EXPECT_EQ(s.store.record(s.target, r, 10, options.manifestFolder), "");
+        return r;
+    };
+    ASSERT_EQ(publish().sent, 14);
+    const auto first = tree(server.path("www"));
+    makeFile(s.site.filePath("site/index.htm"), "second page");
+    makeFile(s.site.filePath("site/.htaccess"), "other rules"); // hidden, and goes back too
+    ASSERT_EQ(publish().sent, 2);
+
+    QString error;
+    const struct {
+        int back;
+        bool dryRun;
+        int sent, versions;
+    } cases[] = {{2, false, 0, 2}, {1, true, 0, 2}, {1, false, 2, 3}, {1, false, 2, 4}};
+    for (const auto &c : cases) {
+        options.dryRun = c.dryRun;
+        const Summary r = Rollback(engine, s.store, s.target, c.back, options, 10, &error);
+        EXPECT_EQ(error.isEmpty(), c.back < 2) << error.toStdString();
+        EXPECT_EQ(r.sent, c.sent);
+        EXPECT_EQ(s.store.list(s.target).size(), c.versions);
+    }
+    // Back twice: first, second, first again, and then the second again.
+    EXPECT_EQ(tree(server.path("www")), tree(s.site.filePath("site")));
+    ASSERT_EQ(Rollback(engine, s.store, s.target, 1, options, 10, &error).sent, 2);
+    EXPECT_EQ(tree(server.path("www")), first);
+    options.dryRun = false;
+    EXPECT_EQ(publish().sent, 2) << "the manifest knows what the roll-back sent";
+}
+
+} // namespace
