@@ -134,6 +134,7 @@ TEST_F(SiteTree, ListLinesStayInsideThePageFolder)
                   .toStdString());
 }
 
+// The keyring's key tells servers apart exactly so.
 TEST(SavedPassword, ServesOnlyTheProtocolHostPortAndUserItWasSavedFor)
 {
     const Target saved{Protocol::FtpTls, "ftp.example.com", 0, "me", "pw", "", "", ""};
@@ -162,5 +163,6 @@ TEST(SavedPassword, ServesOnlyTheProtocolHostPortAndUserItWasSavedFor)
         t.port = c.port;
         t.user = c.user;
         EXPECT_EQ(SavedPasswordServes(saved, t), c.serves);
+        EXPECT_EQ(PasswordKey(saved) == PasswordKey(t), c.serves) << PasswordKey(t).toStdString();
     }
 }

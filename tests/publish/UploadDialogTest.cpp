@@ -259,9 +259,10 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         ui->chkOnlyChanged->setChecked(false);
         ui->txtWebAddress->setText("https://www.example.com/shop/");
         ui->txtStatus->setPlainText("busy");
+        dialogs.choices = {0}; // no keyring here: keep the password in the file
         w.cmdCancel_Click();
     }
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(QFile::permissions(ini), ownerOnly);
     EXPECT_FALSE(readAll(ini).contains("busy"));
 
@@ -449,4 +450,67 @@ TEST_F(UploadFixture, SavedPasswordStaysWithItsServer)
     ui->txtPassword->setText("typed");
     ui->txtUserId->setText("me");
     EXPECT_EQ(ui->txtPassword->text(), "typed");
+}
+
+// Where no keyring is available the window says so and asks where the password goes,
+// and remembers the answer; unanswered, the file keeps only what it held. Settings
+// that keep no password ask for it on connecting.
+TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
+{
+    using publish::PasswordStorage;
+    const QString ini = app.filePath("ftpinfo.ini");
+    const struct {
+        QString inFile, typed; // the password the file held; one typed in ("": none)
+        int answer;
+        QString keptInFile;
+        PasswordStorage storage;
+    } cases[] = {
+        {"old-pw", "", 0, "old-pw", PasswordStorage::File},
+        {"old-pw", "", 1, "", PasswordStorage::Ask},
+        {"old-pw", "", -1, "old-pw", PasswordStorage::Keyring},
+        {"", "new-pw", -1, "", PasswordStorage::Keyring},
+        {"", "new-pw", 0, "new-pw", PasswordStorage::File},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.inFile.toStdString() + c.typed.toStdString() + std::to_string(c.answer));
+        ASSERT_TRUE(makeFile(ini, ("[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=2121\r\ntxtUserId=user\r\n"
+                                   "txtRemoteDir=www\r\ntxtPassword=" +
+                                   c.inFile + "\r\n")
+                                      .toUtf8()));
+        dialogs.messages.clear();
+        dialogs.choices = {c.answer};
+        FrmUploadInfo &w = window();
+        EXPECT_EQ(w.ui()->txtStatus->toPlainText().startsWith("No keyring is available, so the saved password "
+                                                               "could not be read ("),
+                  c.inFile.isEmpty());
+        if (!c.typed.isEmpty())
+            w.ui()->txtPassword->setText(c.typed);
+        w.done(QDialog::Accepted);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith(
+            "No keyring is available to keep the password of ftp://user@127.0.0.1:2121 safe ("));
+        EXPECT_EQ(dialogs.messages[0].choices,
+                  QStringList({publish::kKeepPasswordInFile, publish::kAskPasswordEachTime}));
+        for (int again = 0; again < (c.answer < 0 ? 1 : 2); ++again) {
+            const publish::SavedTarget saved = publish::SavedTarget::load(ini);
+            EXPECT_EQ(saved.target.password, c.keptInFile) << again;
+            EXPECT_EQ(saved.storage, c.storage) << again;
+            dialogs.messages.clear();
+            window().done(QDialog::Accepted);
+            EXPECT_TRUE(dialogs.messages.empty() || c.answer < 0) << "asked again";
+        }
+    }
+
+    ASSERT_TRUE(makeFile(ini, "[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=2121\r\ntxtUserId=user\r\n"
+                              "txtRemoteDir=www\r\n[Password]\r\nStorage=ask\r\n"));
+    FrmUploadInfo &ask = window();
+    EXPECT_EQ(ask.ui()->txtPassword->text(), "");
+    dialogs.texts = {std::nullopt, QString("secret")};
+    ask.cmdTestConnection_Click();
+    EXPECT_TRUE(server.commands.isEmpty()) << "cancelled: nothing connects";
+    ask.cmdTestConnection_Click();
+    EXPECT_EQ(ask.ui()->txtStatus->toPlainText(), "Connected to 127.0.0.1 and opened the remote folder \"www\".");
+    EXPECT_EQ(dialogs.textPrompts, std::vector<QString>(2, "Password for ftp://user@127.0.0.1:2121:"));
+    ask.done(QDialog::Accepted);
+    EXPECT_FALSE(readAll(ini).contains("secret"));
 }
