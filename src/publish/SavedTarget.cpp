@@ -109,7 +109,8 @@ bool SavedTarget::save(const QString &path) const
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
 }
 
-bool SavedTarget::store(const QString &path, SecretStore &keyring, platform::Dialogs *dialogs, QWidget *parent)
+bool SavedTarget::store(const QString &path, SecretStore &keyring, platform::Dialogs *dialogs,
+                        QWidget *parent)
 {
     const SavedTarget before = load(path);
     storage = before.storage;
@@ -129,18 +130,18 @@ bool SavedTarget::store(const QString &path, SecretStore &keyring, platform::Dia
             QStringLiteral("No keyring is available to keep the password of %1 safe (%2).\n\n"
                            "Where should Quillmark keep it?")
                 .arg(PasswordKey(target), written.reason);
-        const int answer = dialogs->choose(question, platform::kAppTitle,
-                                           {kKeepPasswordInFile, kAskPasswordEachTime},
-                                           platform::Icon::Warning, parent);
+        const int answer =
+            dialogs->choose(question, platform::kAppTitle, {kKeepPasswordInFile, kAskPasswordEachTime},
+                            platform::Icon::Warning, parent);
         if (answer == 0)
             storage = PasswordStorage::File;
         else if (answer == 1)
             storage = PasswordStorage::Ask;
     }
     // Unanswered, the file keeps the password it held, and takes no new one.
-    passwordInFile = storage == PasswordStorage::File ||
-                     (storage == PasswordStorage::Keyring && before.passwordInFile &&
-                      before.target.password == target.password);
+    passwordInFile =
+        storage == PasswordStorage::File || (storage == PasswordStorage::Keyring && before.passwordInFile &&
+                                             before.target.password == target.password);
     return save(path);
 }
 

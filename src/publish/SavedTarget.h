@@ -31,7 +31,8 @@ namespace publish {
 enum class PasswordStorage { Keyring, File, Ask };
 
 // The two answers to the question asked where no keyring is available.
-inline const QString kKeepPasswordInFile = QStringLiteral("Keep the password in ftpinfo.ini (readable by you only)");
+inline const QString kKeepPasswordInFile =
+    QStringLiteral("Keep the password in ftpinfo.ini (readable by you only)");
 inline const QString kAskPasswordEachTime = QStringLiteral("Ask for it each time");
 
 struct SavedFile {

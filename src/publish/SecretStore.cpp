@@ -40,7 +40,8 @@ private:
         // Never a plain-text file in place of the keyring: that choice is the user's.
         job->setInsecureFallback(false);
         SecretResult result;
-        result.reason = QStringLiteral("the keyring did not answer within %1 seconds").arg(m_timeoutMs / 1000);
+        result.reason =
+            QStringLiteral("the keyring did not answer within %1 seconds").arg(m_timeoutMs / 1000);
         bool finished = false;
         QEventLoop loop;
         QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job *done) {

@@ -440,7 +440,8 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
                                      .toUtf8()),
                   !same)
             << r.err.toStdString();
-        EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret")) << "no keyring took it";
+        EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret"))
+            << "no keyring took it";
     }
 
     ASSERT_TRUE(tls.start({}, true));

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 using namespace publish;
+using publish_testing::makeFile;
 using testing_support::readAll;
 
 namespace {
@@ -69,7 +70,7 @@ TEST_F(Keyring, WindowKeepsThePasswordInTheKeyringOnly)
         w.done(QDialog::Accepted);
     }
     EXPECT_EQ(held(2121).secret, "n\u00e9w p=ss");
-    EXPECT_FALSE(readAll(ini()).contains("ss")) << readAll(ini()).constData();
+    EXPECT_FALSE(readAll(ini()).contains("p=ss")) << readAll(ini()).constData();
     EXPECT_EQ(SavedTarget::load(ini()).storage, PasswordStorage::Keyring);
     EXPECT_TRUE(dialogs.messages.empty()) << qPrintable(dialogs.lastMessage());
     EXPECT_EQ(keyring->remove(PasswordKey(server(2121))).status, SecretStatus::Ok);

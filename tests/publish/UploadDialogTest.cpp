@@ -473,16 +473,18 @@ TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.inFile.toStdString() + c.typed.toStdString() + std::to_string(c.answer));
-        ASSERT_TRUE(makeFile(ini, ("[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=2121\r\ntxtUserId=user\r\n"
-                                   "txtRemoteDir=www\r\ntxtPassword=" +
-                                   c.inFile + "\r\n")
-                                      .toUtf8()));
+        ASSERT_TRUE(
+            makeFile(ini, ("[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=2121\r\ntxtUserId=user\r\n"
+                           "txtRemoteDir=www\r\ntxtPassword=" +
+                           c.inFile + "\r\n")
+                              .toUtf8()));
         dialogs.messages.clear();
         dialogs.choices = {c.answer};
         FrmUploadInfo &w = window();
-        EXPECT_EQ(w.ui()->txtStatus->toPlainText().startsWith("No keyring is available, so the saved password "
-                                                               "could not be read ("),
-                  c.inFile.isEmpty());
+        EXPECT_EQ(
+            w.ui()->txtStatus->toPlainText().startsWith("No keyring is available, so the saved password "
+                                                        "could not be read ("),
+            c.inFile.isEmpty());
         if (!c.typed.isEmpty())
             w.ui()->txtPassword->setText(c.typed);
         w.done(QDialog::Accepted);
@@ -509,7 +511,8 @@ TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
     ask.cmdTestConnection_Click();
     EXPECT_TRUE(server.commands.isEmpty()) << "cancelled: nothing connects";
     ask.cmdTestConnection_Click();
-    EXPECT_EQ(ask.ui()->txtStatus->toPlainText(), "Connected to 127.0.0.1 and opened the remote folder \"www\".");
+    EXPECT_EQ(ask.ui()->txtStatus->toPlainText(),
+              "Connected to 127.0.0.1 and opened the remote folder \"www\".");
     EXPECT_EQ(dialogs.textPrompts, std::vector<QString>(2, "Password for ftp://user@127.0.0.1:2121:"));
     ask.done(QDialog::Accepted);
     EXPECT_FALSE(readAll(ini).contains("secret"));

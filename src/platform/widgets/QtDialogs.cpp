@@ -141,7 +141,6 @@ std::optional<QString> QtDialogs::askText(const QString &title, const QString &l
     return text;
 }
 
-
 std::optional<QString> QtDialogs::askPassword(const QString &title, const QString &label, QWidget *parent)
 {
     bool ok = false;
