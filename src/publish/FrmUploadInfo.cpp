@@ -143,12 +143,10 @@ void FrmUploadInfo::readSavedPassword()
     if (!m_ui->txtPassword->text().isEmpty() || m_storage == PasswordStorage::Ask || !readServer(saved) ||
         saved.host.trimmed().isEmpty())
         return;
+    // Where no keyring answers, saving says so and asks where the password goes.
     const SecretResult found = m_keyring->read(PasswordKey(saved));
     if (found.status == SecretStatus::Ok)
         m_ui->txtPassword->setText(found.secret);
-    else if (found.status == SecretStatus::NoKeyring)
-        setStatus(QStringLiteral("No keyring is available, so the saved password could not be read (%1).")
-                      .arg(found.reason));
 }
 
 bool FrmUploadInfo::readServer(Target &target) const

@@ -434,14 +434,8 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
         const Result r =
             run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port())});
         EXPECT_EQ(r.status, same ? 0 : 1) << protocol << r.err.toStdString();
-        // Not the saved one, and no keyring here to hold one: said plainly, nothing tried.
-        EXPECT_EQ(r.err.contains(QString("no password for ftp://user@127.0.0.1:%1: no keyring is available (")
-                                     .arg(server.port())
-                                     .toUtf8()),
-                  !same)
-            << r.err.toStdString();
-        EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret"))
-            << "no keyring took it";
+        EXPECT_EQ(r.err.contains(": no password for ftp://user@127.0.0.1:"), !same) << "no keyring here";
+        EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret")) << "no keyring";
     }
 
     ASSERT_TRUE(tls.start({}, true));

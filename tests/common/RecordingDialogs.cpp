@@ -95,9 +95,4 @@ std::optional<QString> RecordingDialogs::askText(const QString &, const QString 
     return take(texts, std::optional<QString>());
 }
 
-std::optional<QString> RecordingDialogs::askPassword(const QString &title, const QString &label, QWidget *)
-{
-    return askText(title, label, QString());
-}
-
 } // namespace testing_support

@@ -134,7 +134,6 @@ TEST_F(SiteTree, ListLinesStayInsideThePageFolder)
                   .toStdString());
 }
 
-// The keyring's key tells servers apart exactly so.
 TEST(SavedPassword, ServesOnlyTheProtocolHostPortAndUserItWasSavedFor)
 {
     const Target saved{Protocol::FtpTls, "ftp.example.com", 0, "me", "pw", "", "", ""};
