@@ -16,6 +16,8 @@ const QString kOnlyChanged = QStringLiteral("chkOnlyChanged");
 const QString kPassword = QStringLiteral("Password");
 const QString kStorage = QStringLiteral("Storage");
 const QString kStorageKeys[] = {QStringLiteral("keyring"), QStringLiteral("file"), QStringLiteral("ask")};
+const QString kActiveMode = QStringLiteral("chkActiveMode");
+const QString kConnections = QStringLiteral("Connections");
 
 // The window's stored controls, in its order: the keys a saved window has always had.
 struct Form {
@@ -82,6 +84,10 @@ SavedTarget SavedTarget::load(const QString &path)
     s.target.remoteFolder = f.folder.value;
     s.target.webAddress = f.web.value;
     s.onlyChanged = ini.value(kText, kOnlyChanged) != QLatin1String("0");
+    s.target.activeMode = ini.value(kText, kActiveMode) == QLatin1String("1");
+    bool number = false;
+    const int connections = ini.value(kText, kConnections).toInt(&number);
+    s.connections = number ? qBound(1, connections, 8) : 3;
     for (const auto &row : f.files.rows)
         s.files.push_back({row.text, row.subItems.value(0)});
     return s;
@@ -106,6 +112,8 @@ bool SavedTarget::save(const QString &path) const
     ini.setValue(kText, kProtocol, ProtocolKey(target.protocol));
     ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
     ini.setValue(kPassword, kStorage, kStorageKeys[int(storage)]);
+    ini.setValue(kText, kActiveMode, target.activeMode ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kText, kConnections, QString::number(qBound(1, connections, 8)));
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
 }
 

@@ -43,7 +43,7 @@ TEST(Keyring, PasswordsLiveInTheKeyringOnly)
         publish::FrmUploadInfo w;
         EXPECT_EQ(w.ui()->txtPassword->text(), "secret");
         w.ui()->txtPassword->setText("n\u00e9w p=ss");
-        w.done(QDialog::Accepted);
+        w.cmdSave_Click();
     }
     const auto keyring = publish::DesktopKeyring(10000);
     EXPECT_EQ(keyring->read(server).secret, "n\u00e9w p=ss");
