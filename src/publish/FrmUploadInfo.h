@@ -55,6 +55,7 @@ protected:
 private:
     bool readTarget(Target &target);
     bool readServer(Target &target) const; // false: the port box holds no port
+    void showProtocolFields(int index);
     void bindSavedPassword();
     void readSavedPassword();
     bool askPasswordIfNeeded(Target &target);

@@ -7,6 +7,7 @@
 #include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/transport/CurlTransport.h"
+#include "publish/transport/S3Transport.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -50,8 +51,19 @@ int defaultPort(Protocol p)
     return p == Protocol::Sftp ? 22 : 21;
 }
 
+// An S3 endpoint with its scheme; AWS in the target's region when none is given.
+QString s3Endpoint(const Target &t)
+{
+    const QString h = t.host.trimmed();
+    if (h.isEmpty())
+        return QStringLiteral("https://s3.%1.amazonaws.com").arg(t.region.trimmed());
+    return h.contains(QLatin1String("://")) ? h : QStringLiteral("https://") + h;
+}
+
 QString serverUrl(const Target &t)
 {
+    if (t.protocol == Protocol::S3)
+        return s3Endpoint(t);
     // A scheme typed into the server box wins over the protocol chosen.
     if (t.host.contains(QLatin1String("://")))
         return t.host.trimmed();
@@ -67,6 +79,8 @@ QString serverUrl(const Target &t)
 
 Protocol effectiveProtocol(const Target &t)
 {
+    if (t.protocol == Protocol::S3)
+        return t.protocol;
     const QString h = t.host.trimmed().toLower();
     if (h.startsWith(QLatin1String("sftp://")))
         return Protocol::Sftp;
@@ -80,6 +94,8 @@ Protocol effectiveProtocol(const Target &t)
 // The host and port typed into the server box, "host", "host:port" or "scheme://host:port".
 QUrl typedServer(const Target &t)
 {
+    if (t.protocol == Protocol::S3)
+        return QUrl(s3Endpoint(t));
     QString h = t.host.trimmed();
     if (!h.contains(QLatin1String("://")))
         h.prepend(QStringLiteral("ftp://"));
@@ -96,6 +112,8 @@ int effectivePort(const Target &t)
 {
     if (t.port > 0)
         return t.port;
+    if (t.protocol == Protocol::S3)
+        return typedServer(t).port(typedServer(t).scheme() == QLatin1String("http") ? 80 : 443);
     return typedServer(t).port(defaultPort(effectiveProtocol(t)));
 }
 
@@ -232,7 +250,12 @@ bool saveManifest(const QString &path, const QString &title, const Manifest &m)
 
 QString targetTitle(const Target &t)
 {
-    static const char *names[] = {"ftp", "ftp-tls", "sftp"};
+    static const char *names[] = {"ftp", "ftp-tls", "sftp", "s3"};
+    if (t.protocol == Protocol::S3)
+        return QStringLiteral("s3://%1@%2:%3/%4/%5")
+            .arg(t.user, hostName(t))
+            .arg(effectivePort(t))
+            .arg(t.bucket, t.remoteFolder);
     return QStringLiteral("%1://%2@%3:%4/%5")
         .arg(QLatin1String(names[int(effectiveProtocol(t))]), t.user, hostName(t))
         .arg(effectivePort(t))
@@ -346,6 +369,8 @@ QString PlainFailure(int code, const Target &target)
     const QString host = hostName(target);
     switch (code) {
     case transport::kTransportLoginFailed:
+        if (target.protocol == Protocol::S3)
+            return QStringLiteral("Signing in to %1 failed: the access key or secret was refused.").arg(host);
         return QStringLiteral("The server refused the user name or password.");
     case transport::kTransportCannotConnect:
         return QStringLiteral("Could not reach %1 on port %2.").arg(host).arg(effectivePort(target));
@@ -374,7 +399,11 @@ UploadEngine::UploadEngine(std::function<std::unique_ptr<transport::Transport>()
     : QObject(parent), m_factory(std::move(transportFactory))
 {
     if (!m_factory)
-        m_factory = [] { return std::make_unique<transport::CurlTransport>(); };
+        m_factory = [this]() -> std::unique_ptr<transport::Transport> {
+            if (m_protocol == Protocol::S3)
+                return std::make_unique<transport::S3Transport>();
+            return std::make_unique<transport::CurlTransport>();
+        };
 }
 
 UploadEngine::~UploadEngine() = default;
@@ -422,6 +451,11 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
                 quint16(effectivePort(target)), QString(), err);
     ftp.transport().CaCertificates = target.caCertificates;
     ftp.transport().ActiveMode = target.activeMode;
+    if (auto *s3 = dynamic_cast<transport::S3Transport *>(&ftp.transport())) {
+        s3->Region = target.region;
+        s3->Bucket = target.bucket;
+        s3->PathStyle = target.pathStyle;
+    }
     if (ftp.FTPChangeRemoteFolder(target.remoteFolder, err))
         return QString();
     if (created && ftp.transport().ResponseCode() == transport::kServerRefused &&
@@ -432,7 +466,10 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
     }
     const int code = ftp.transport().ResponseCode();
     const QString sentence =
-        code == transport::kTransportInternal
+        target.protocol == Protocol::S3 &&
+                (code == transport::kServerRefused || code == transport::kTransportInternal)
+            ? ftp.transport().ResponseInfo() // names the bucket or the endpoint
+        : code == transport::kTransportInternal
             ? QStringLiteral("The server address \"%1\" cannot be used.").arg(target.host)
         : code == transport::kServerRefused
             ? QStringLiteral("The server has no remote folder \"%1\", or refused to open it.")
@@ -445,6 +482,7 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
 
 QString UploadEngine::testConnection(const Target &target, int timeoutSeconds, bool *ok)
 {
+    m_protocol = target.protocol;
     FTP ftp(m_factory());
     const QString err = openTarget(ftp, target, timeoutSeconds, [](const QString &) {});
     // Publishing makes a remote folder the server lacks; a test only looks.
@@ -905,6 +943,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         bool &flag;
         ~Reset() { flag = false; }
     } reset{m_running};
+    m_protocol = target.protocol;
     Run publish(*this, target, options, summary);
     if (publish.plan(rows) && publish.send())
         publish.prune();

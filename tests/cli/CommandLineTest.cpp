@@ -179,6 +179,10 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
          "not taken on the command line"},
         {{"publish", page(), "--to", "ftp://u:pw@127.0.0.1/"}, "password in the address is refused"},
         {{"publish", page(), "--to", "http://127.0.0.1/"}, "unsupported protocol \"http\""},
+        {{"publish", page(), "--to", "s3://k:s@b/"}, "keys in the address are refused"},
+        {{"publish", page(), "--to", "s3://b/?zone=1"}, "unknown setting \"zone=1\""},
+        {{"publish", page(), "--to", "s3://b/"}, "no access key: give --access-key-env"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--secret-env", "X"}, "are for s3:// addresses"},
         {{"publish", page()}, "no server"},
         {{"publish", missing, "--to", "ftp://127.0.0.1/"}, "cannot read"},
         {{"publish"}, "nothing to publish"},
@@ -587,7 +591,25 @@ TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
         EXPECT_EQ(t.remoteFolder, c.folder);
         EXPECT_TRUE(t.password.isEmpty());
     }
-    for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/"}) {
+    // s3://bucket/prefix: the endpoint is the host; path-style with an endpoint unless told.
+    const std::pair<const char *, const char *> s3[] = {
+        {"s3://site/www/a/?endpoint=http://127.0.0.1:9000&region=eu-west-1",
+         "http://127.0.0.1:9000 site www/a eu-west-1 path"},
+        {"s3://site", " site  us-east-1 virtual"},
+        {"s3://site?endpoint=https://s3.example.com&addressing=virtual",
+         "https://s3.example.com site  us-east-1 virtual"},
+    };
+    for (const auto &[url, expected] : s3) {
+        publish::Target t;
+        QString error;
+        ASSERT_TRUE(cli::ParseTargetUrl(url, t, error)) << error.toStdString();
+        EXPECT_EQ(t.protocol, Protocol::S3);
+        EXPECT_EQ(QStringList({t.host, t.bucket, t.remoteFolder, t.region, t.pathStyle ? "path" : "virtual"})
+                      .join(' '),
+                  expected);
+    }
+    for (const char *bad :
+         {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/", "s3:///x"}) {
         publish::Target t;
         QString error;
         EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;
