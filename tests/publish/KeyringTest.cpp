@@ -39,12 +39,10 @@ TEST(Keyring, PasswordsLiveInTheKeyringOnly)
     EXPECT_FALSE(readAll(ini).contains("secret")) << readAll(ini).constData();
     EXPECT_EQ(publish({"--to", server + "/"}), 0);
 
-    {
-        publish::FrmUploadInfo w;
-        EXPECT_EQ(w.ui()->txtPassword->text(), "secret");
-        w.ui()->txtPassword->setText("n\u00e9w p=ss");
-        w.cmdSave_Click();
-    }
+    publish::FrmUploadInfo w;
+    EXPECT_EQ(w.ui()->txtPassword->text(), "secret");
+    w.ui()->txtPassword->setText("n\u00e9w p=ss");
+    w.cmdSave_Click();
     const auto keyring = publish::DesktopKeyring(10000);
     EXPECT_EQ(keyring->read(server).secret, "n\u00e9w p=ss");
     EXPECT_FALSE(readAll(ini).contains("p=ss")) << readAll(ini).constData();

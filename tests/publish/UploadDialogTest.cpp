@@ -515,18 +515,17 @@ TEST_F(UploadFixture, SavedPasswordStaysWithItsServer)
 // the file keeps only what it held. "Ask for it each time" asks on connecting.
 TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
 {
-    using publish::PasswordStorage;
     const QString ini = app.filePath("ftpinfo.ini");
     const struct {
         QString inFile, typed; // the password the file held, one typed in
         int answer, questions; // -1: the question closed; questions after saving twice
         QString keptInFile;
-        PasswordStorage storage;
+        publish::PasswordStorage storage;
     } cases[] = {
-        {"old-pw", "", -1, 2, "old-pw", PasswordStorage::Keyring},
-        {"", "new-pw", -1, 1, "", PasswordStorage::Keyring},
-        {"", "new-pw", 0, 1, "new-pw", PasswordStorage::File},
-        {"old-pw", "", 1, 1, "", PasswordStorage::Ask},
+        {"old-pw", "", -1, 2, "old-pw", publish::PasswordStorage::Keyring},
+        {"", "new-pw", -1, 1, "", publish::PasswordStorage::Keyring},
+        {"", "new-pw", 0, 1, "new-pw", publish::PasswordStorage::File},
+        {"old-pw", "", 1, 1, "", publish::PasswordStorage::Ask},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
