@@ -552,6 +552,7 @@ void FrmUploadInfo::reportLiveAddress(const Summary &summary)
     if (!page)
         return;
     const QString address = LiveAddress(web, page->remote);
+    m_liveAddress = address;
     m_ui->lblLiveAddress->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
     QString text = m_ui->txtStatus->toPlainText();
     text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("The page is at ") + address;

@@ -48,6 +48,8 @@ public:
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
+    // The web address of the page the last publish sent, or "".
+    QString liveAddress() const { return m_liveAddress; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,6 +76,7 @@ private:
     std::unique_ptr<SecretStore> m_keyring;
     PasswordStorage m_storage = PasswordStorage::Keyring; // as the saved settings say
     QString m_uploadError;
+    QString m_liveAddress;
     qint16 m_timeOut = 0;
     bool m_busy = false;
     QList<QWidget *> m_disabled; // controls switched off for a publish

@@ -1,6 +1,7 @@
 #include "publish/UploadEngine.h"
 
 #include "generation/FileList.h"
+#include "generation/PublishedPage.h"
 #include "platform/HttpFetch.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
@@ -20,6 +21,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <algorithm>
@@ -515,6 +517,7 @@ public:
     bool plan(const QVector<Row> &rows)
     {
         items = planRows(rows, options.includeHidden, summary, engine);
+        stagePublishedPages();
         // The files are read while the server answers the login and the listings.
         QVector<QByteArray> hashes(items.size());
         auto hashing = std::async(std::launch::async, [this, &hashes] {
@@ -806,6 +809,13 @@ public:
                     .arg(manifestFile));
     }
 
+    // Results name the user's page, not its staged copy.
+    void unstageResults()
+    {
+        for (FileResult &r : summary.files)
+            r.local = stagedFrom.value(r.local, r.local);
+    }
+
 private:
     void say(const QString &line) { emit engine.status(line); }
 
@@ -909,10 +919,41 @@ private:
         return true;
     }
 
+    // A page goes out as generation::PublishedBytes makes it: when that differs from the
+    // file, the published copy is staged and sent (and hashed, sized) in its place.
+    void stagePublishedPages()
+    {
+        for (Item &it : items) {
+            if (!isPage(it.remote))
+                continue;
+            QFile page(it.local);
+            if (!page.open(QIODevice::ReadOnly))
+                continue; // the send step reports the unreadable file
+            const QByteArray bytes = page.readAll();
+            const QByteArray published = generation::PublishedBytes(bytes);
+            if (published.size() == bytes.size())
+                continue;
+            if (!staging)
+                staging = std::make_unique<QTemporaryDir>();
+            const QString copy = staging->filePath(QString::number(stagedFrom.size()) + QLatin1Char('-') +
+                                                   QFileInfo(it.local).fileName());
+            QFile out(copy);
+            if (!staging->isValid() || !out.open(QIODevice::WriteOnly) ||
+                out.write(published) != published.size())
+                continue; // sent as it is on disk
+            out.close();
+            stagedFrom.insert(copy, it.local);
+            it.local = copy;
+            it.size = published.size();
+        }
+    }
+
     UploadEngine &engine;
     const Target &target;
     const Options &options;
     Summary &summary;
+    std::unique_ptr<QTemporaryDir> staging;
+    QHash<QString, QString> stagedFrom; // staged copy -> page
     FTP ftp;
     transport::Transport &ctl;
     QVector<Item> items;
@@ -947,6 +988,7 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
     Run publish(*this, target, options, summary);
     if (publish.plan(rows) && publish.send())
         publish.prune();
+    publish.unstageResults();
     return summary;
 }
 
