@@ -14,7 +14,9 @@ set(QUILLMARK_TEST_ENV
   # What a test does not place itself lands in the build tree, never in the real home.
   QUILLMARK_DATA=${PROJECT_BINARY_DIR}/test-home/data
   XDG_CACHE_HOME=${PROJECT_BINARY_DIR}/test-home/cache
-  XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/config)
+  XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/config
+  # Nor the user's session bus and keyring: no keyring at all, unless a test starts its own.
+  DBUS_SESSION_BUS_ADDRESS=unix:path=${PROJECT_BINARY_DIR}/test-home/no-session-bus)
 
 # quillmark_add_test(<name> SOURCES ... [LIBS ...])
 #   Logic tests without a window: each test case becomes its own CTest test,

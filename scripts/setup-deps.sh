@@ -10,6 +10,7 @@ packages=(
   libqt6svg6
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus
   libgumbo-dev
   tidy
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -61,7 +61,9 @@ const CommandHelp kPublishHelp = {
                    "environment variable named by --password-env, from the first line of the\n"
                    "file named by --password-file (which only its owner may read: chmod 600),\n"
                    "or from the saved settings of the upload window for the same protocol, server,\n"
-                   "port and user. A password file may hold at most 4 KB.\n"
+                   "port and user, or else from the desktop's keyring for them. A user name with no\n"
+                   "password and no keyring to ask stops the publish. A password file may hold at\n"
+                   "most 4 KB.\n"
                    "\n"
                    "Progress goes to standard error, the result to standard output.\n"
                    "\n"
@@ -190,6 +192,41 @@ private:
     void (*m_term)(int) = SIG_DFL;
 };
 
+// The password the options and the settings file do not give is in the keyring; a
+// password still in the file moves there. Returns an exit status when the publish
+// cannot go on, else -1.
+int passwordFromKeyring(const QString &command, publish::SavedTarget &saved, const QString &ftpinfo,
+                        publish::Target &target)
+{
+    const bool savedOne = publish::SavedPasswordServes(saved.target, target);
+    if (!target.password.isEmpty() && !(savedOne && saved.passwordInFile))
+        return -1;
+    // A prompt no one sees (a locked keyring, a script) must not hold the publish up.
+    const auto keyring = publish::DesktopKeyring(::isatty(STDIN_FILENO) == 1 ? 120000 : 10000);
+    if (!target.password.isEmpty()) {
+        saved.store(ftpinfo, *keyring, nullptr);
+        return -1;
+    }
+    if (target.user.isEmpty())
+        return -1; // anonymous
+    const publish::SecretResult found = keyring->read(publish::PasswordKey(target));
+    if (found.status == publish::SecretStatus::Ok)
+        target.password = found.secret;
+    else if (savedOne && saved.storage == publish::PasswordStorage::Ask)
+        return fail(command,
+                    QStringLiteral("the upload window asks for the password of %1 each time; give "
+                                   "--password-env VAR or --password-file FILE")
+                        .arg(publish::PasswordKey(target)),
+                    kFailed);
+    else if (found.status == publish::SecretStatus::NoKeyring)
+        return fail(command,
+                    QStringLiteral("no password for %1: no keyring is available (%2); give --password-env "
+                                   "VAR or --password-file FILE")
+                        .arg(publish::PasswordKey(target), OneLine(found.reason)),
+                    kFailed);
+    return -1;
+}
+
 } // namespace
 
 int PublishCommand(const QStringList &arguments)
@@ -272,7 +309,7 @@ int PublishCommand(const QStringList &arguments)
     }
 
     const QString ftpinfo = publish::SavedTarget::defaultPath();
-    const publish::SavedTarget savedSettings = publish::SavedTarget::load(ftpinfo);
+    publish::SavedTarget savedSettings = publish::SavedTarget::load(ftpinfo);
     int keep = savedSettings.keepVersions;
     // The saved server's connection count goes with its other settings.
     if (!parser.isSet(connections) && !parser.isSet(to))
@@ -332,7 +369,8 @@ int PublishCommand(const QStringList &arguments)
     publish::HoldingPassword();
 
     // Where to, and as whom.
-    const publish::Target saved = savedSettings.target;
+    publish::SavedTarget &savedTarget = savedSettings;
+    const publish::Target &saved = savedTarget.target;
     publish::Target target;
     if (parser.isSet(to)) {
         QString error;
@@ -369,8 +407,7 @@ int PublishCommand(const QStringList &arguments)
                     kBadUsage);
     if (target.protocol == publish::Protocol::S3 && target.user.isEmpty())
         return fail(command, QStringLiteral("no access key: give --access-key-env"), kBadUsage);
-    // The secret: from the option given, else the saved settings' (above). A keyring
-    // lookup belongs here, between the two.
+    // The secret: from the option given, else the saved settings' (above) or the keyring's.
     if (parser.isSet(passwordEnv) || parser.isSet(secretEnv)) {
         const QString variable = parser.value(parser.isSet(secretEnv) ? secretEnv : passwordEnv);
         if (!qEnvironmentVariableIsSet(variable.toLocal8Bit().constData()))
@@ -381,6 +418,8 @@ int PublishCommand(const QStringList &arguments)
         QString error;
         if (!ReadPasswordFile(parser.value(passwordFile), target.password, error))
             return fail(command, error, kBadUsage);
+    } else if (const int status = passwordFromKeyring(command, savedTarget, ftpinfo, target); status >= 0) {
+        return status;
     }
 
     target.activeMode = target.activeMode || parser.isSet(active);

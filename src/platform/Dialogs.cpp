@@ -37,6 +37,11 @@ int Dialogs::choose(const QString &text, const QString &title, const QStringList
     return -1;
 }
 
+std::optional<QString> Dialogs::askPassword(const QString &, const QString &, QWidget *)
+{
+    return std::nullopt;
+}
+
 Dialogs &dialogs()
 {
     return g_installed ? *g_installed : g_fallback;

@@ -53,6 +53,10 @@ public:
     // A one-line text prompt (hyperlink address, image address, ...).
     virtual std::optional<QString> askText(const QString &title, const QString &label, const QString &initial,
                                            QWidget *parent = nullptr) = 0;
+    // A password prompt (typed characters hidden). The base implementation answers
+    // as cancelled.
+    virtual std::optional<QString> askPassword(const QString &title, const QString &label,
+                                               QWidget *parent = nullptr);
 };
 
 // The installed instance. Before anything is installed, a fallback answers every

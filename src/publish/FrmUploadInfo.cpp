@@ -65,11 +65,15 @@ bool pagesReadyToSend(const QStringList &paths, QWidget *parent)
                                        parent) == platform::Answer::Yes;
 }
 
+// Long enough to type the keyring's own password into its prompt.
+constexpr int kKeyringTimeoutMs = 120000;
+
 } // namespace
 
 FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engine)
     : QDialog(parent), m_ui(std::make_unique<Ui::FrmUploadInfo>()),
-      m_engine(engine ? std::move(engine) : std::make_unique<UploadEngine>())
+      m_engine(engine ? std::move(engine) : std::make_unique<UploadEngine>()),
+      m_keyring(DesktopKeyring(kKeyringTimeoutMs))
 {
     m_ui->setupUi(this);
     setWindowTitle(QStringLiteral("Quillmark : Upload Files"));
@@ -123,6 +127,7 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engi
     HoldingPassword();
     loadSettings();
     m_ui->txtStatus->clear();
+    readSavedPassword();
     m_saved = std::make_unique<Target>();
     if (!readServer(*m_saved))
         m_saved->port = -1; // no port to match: the saved password serves nothing
@@ -146,6 +151,19 @@ void FrmUploadInfo::bindSavedPassword()
         m_ui->txtPassword->clear();
     else if (serves && typed.isEmpty())
         m_ui->txtPassword->setText(m_saved->password);
+}
+
+// A saved password the file does not hold is in the keyring.
+void FrmUploadInfo::readSavedPassword()
+{
+    Target saved;
+    if (!m_ui->txtPassword->text().isEmpty() || m_storage == PasswordStorage::Ask || !readServer(saved) ||
+        saved.host.trimmed().isEmpty())
+        return;
+    // Where no keyring answers, saving says so and asks where the password goes.
+    const SecretResult found = m_keyring->read(PasswordKey(saved));
+    if (found.status == SecretStatus::Ok)
+        m_ui->txtPassword->setText(found.secret);
 }
 
 // S3-compatible storage names the same boxes otherwise and wants a bucket and a
@@ -201,6 +219,7 @@ void FrmUploadInfo::loadSettings()
     m_ui->chkPathStyle->setChecked(saved.target.pathStyle);
     m_ui->cboProtocol->setCurrentIndex(int(saved.target.protocol));
     m_ui->chkOnlyChanged->setChecked(saved.onlyChanged);
+    m_storage = saved.storage;
     m_ui->chkActiveMode->setChecked(saved.target.activeMode);
     m_ui->spnConnections->setValue(saved.connections);
     m_ui->lstFiles->clear();
@@ -224,7 +243,12 @@ void FrmUploadInfo::saveSettings()
         const QTreeWidgetItem *row = m_ui->lstFiles->topLevelItem(i);
         saved.files.push_back({row->text(0), row->text(1)});
     }
-    saved.save(SavedTarget::defaultPath());
+    // The keyring and the question where there is none wait in event loops.
+    std::optional<BusyScope> scope;
+    if (!m_busy)
+        scope.emplace([this](bool b) { setBusy(b); });
+    saved.store(SavedTarget::defaultPath(), *m_keyring, &platform::dialogs(), this);
+    m_storage = saved.storage;
 }
 
 void FrmUploadInfo::closeEvent(QCloseEvent *event)
@@ -371,6 +395,20 @@ bool FrmUploadInfo::readTarget(Target &target)
     target.remoteFolder = m_ui->txtRemoteDir->text();
     target.webAddress = m_ui->txtWebAddress->text().trimmed();
     target.activeMode = m_ui->chkActiveMode->isChecked();
+    return askPasswordIfNeeded(target);
+}
+
+// Settings that keep no password ask for it on connecting; cancelled, nothing connects.
+bool FrmUploadInfo::askPasswordIfNeeded(Target &target)
+{
+    if (m_storage != PasswordStorage::Ask || !target.password.isEmpty())
+        return true;
+    const std::optional<QString> typed = platform::dialogs().askPassword(
+        platform::kAppTitle, QStringLiteral("Password for %1:").arg(PasswordKey(target)), this);
+    if (!typed)
+        return false;
+    m_ui->txtPassword->setText(*typed);
+    target.password = *typed;
     return true;
 }
 

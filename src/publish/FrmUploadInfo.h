@@ -2,6 +2,8 @@
 // The upload window: connection settings, the list of files and folders to send,
 // the status box, and the commands; the publishing itself is the engine's.
 
+#include "publish/SavedTarget.h"
+#include "publish/SecretStore.h"
 #include "publish/UploadEngine.h"
 
 #include <QDialog>
@@ -59,6 +61,8 @@ private:
     bool readServer(Target &target) const; // false: the port box holds no port
     void showProtocolFields(int index);
     void bindSavedPassword();
+    void readSavedPassword();
+    bool askPasswordIfNeeded(Target &target);
     void setBusy(bool busy);
     // With `rollBack` >= 0 the version that many back is sent in place of `rows`.
     void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly, int rollBack = -1);
@@ -72,6 +76,8 @@ private:
     std::unique_ptr<Ui::FrmUploadInfo> m_ui;
     std::unique_ptr<UploadEngine> m_engine;
     std::unique_ptr<Target> m_saved; // the server the saved password belongs to, and the password
+    std::unique_ptr<SecretStore> m_keyring;
+    PasswordStorage m_storage = PasswordStorage::Keyring; // as the saved settings say
     QString m_uploadError;
     QString m_liveAddress;
     qint16 m_timeOut = 0;

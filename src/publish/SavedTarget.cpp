@@ -1,6 +1,7 @@
 #include "publish/SavedTarget.h"
 
 #include "platform/AppFolder.h"
+#include "platform/Dialogs.h"
 #include "platform/IniFile.h"
 #include "store/Form.h"
 #include "store/modReadWriteIni.h"
@@ -12,6 +13,9 @@ namespace {
 const QString kText = QStringLiteral("TEXT");
 const QString kProtocol = QStringLiteral("cboProtocol");
 const QString kOnlyChanged = QStringLiteral("chkOnlyChanged");
+const QString kPassword = QStringLiteral("Password");
+const QString kStorage = QStringLiteral("Storage");
+const QString kStorageKeys[] = {QStringLiteral("keyring"), QStringLiteral("file"), QStringLiteral("ask")};
 const QString kActiveMode = QStringLiteral("chkActiveMode");
 const QString kConnections = QStringLiteral("Connections");
 const QString kRegion = QStringLiteral("txtRegion");
@@ -80,6 +84,11 @@ SavedTarget SavedTarget::load(const QString &path)
     s.target.port = s.portText.trimmed().toInt();
     s.target.user = f.user.value;
     s.target.password = f.password.value;
+    s.passwordInFile = !s.target.password.isEmpty();
+    const QString storage = ini.value(kPassword, kStorage).trimmed().toLower();
+    for (int i = 0; i < 3; ++i)
+        if (storage == kStorageKeys[i])
+            s.storage = PasswordStorage(i);
     s.target.remoteFolder = f.folder.value;
     s.target.webAddress = f.web.value;
     s.onlyChanged = ini.value(kText, kOnlyChanged) != QLatin1String("0");
@@ -106,7 +115,8 @@ bool SavedTarget::save(const QString &path) const
     f.server.value = target.host;
     f.port.value = portText;
     f.user.value = target.user;
-    f.password.value = target.password;
+    if (passwordInFile)
+        f.password.value = target.password;
     f.folder.value = target.remoteFolder;
     f.web.value = target.webAddress;
     for (const SavedFile &file : files)
@@ -114,6 +124,7 @@ bool SavedTarget::save(const QString &path) const
     store::SaveFormTo(ini, f.form);
     ini.setValue(kText, kProtocol, ProtocolKey(target.protocol));
     ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kPassword, kStorage, kStorageKeys[int(storage)]);
     ini.setValue(kText, kActiveMode, target.activeMode ? QStringLiteral("1") : QStringLiteral("0"));
     ini.setValue(kText, kConnections, QString::number(qBound(1, connections, 8)));
     // Only an S3 target adds its keys: files of FTP targets stay as they were.
@@ -125,6 +136,42 @@ bool SavedTarget::save(const QString &path) const
     if (keepVersions != kDefaultKeepVersions || !ini.value(kText, kKeepVersions).isEmpty())
         ini.setValue(kText, kKeepVersions, QString::number(keepVersions));
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
+}
+
+bool SavedTarget::store(const QString &path, SecretStore &keyring, platform::Dialogs *dialogs,
+                        QWidget *parent)
+{
+    const SavedTarget before = load(path);
+    storage = before.storage;
+    passwordInFile = false;
+    if (target.password.isEmpty())
+        return save(path);
+    const SecretResult written = keyring.write(PasswordKey(target), target.password);
+    if (written.status == SecretStatus::Ok) {
+        // Should the keyring go away again, the question is asked again.
+        storage = PasswordStorage::Keyring;
+        return save(path);
+    }
+    if (!dialogs)
+        return false; // nobody to ask: the file stays as it was
+    if (storage == PasswordStorage::Keyring) {
+        const QString question =
+            QStringLiteral("No keyring is available to keep the password of %1 safe (%2).\n\n"
+                           "Where should Quillmark keep it?")
+                .arg(PasswordKey(target), written.reason);
+        const int answer =
+            dialogs->choose(question, platform::kAppTitle, {kKeepPasswordInFile, kAskPasswordEachTime},
+                            platform::Icon::Warning, parent);
+        if (answer == 0)
+            storage = PasswordStorage::File;
+        else if (answer == 1)
+            storage = PasswordStorage::Ask;
+    }
+    // Unanswered, the file keeps the password it held, and takes no new one.
+    passwordInFile =
+        storage == PasswordStorage::File || (storage == PasswordStorage::Keyring && before.passwordInFile &&
+                                             before.target.password == target.password);
+    return save(path);
 }
 
 } // namespace publish

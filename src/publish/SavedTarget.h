@@ -8,14 +8,34 @@
 // were. The protocol is stored as a key ("ftp", "ftps", "sftp", "s3"; S3 targets add
 // "txtRegion", "txtBucket" and "chkPathStyle"); the visible texts
 // that earlier versions stored ("FTP", "FTP with TLS", "SFTP") still load.
+//
+// The password lives in the desktop's keyring. The file holds one only where no
+// keyring is available and the user chose to keep it there, or as an earlier version
+// left it, until the keyring has taken it.
 
+#include "publish/SecretStore.h"
 #include "publish/UploadEngine.h"
 #include "publish/VersionStore.h"
 
 #include <QString>
 #include <QVector>
 
+class QWidget;
+
+namespace platform {
+class Dialogs;
+}
+
 namespace publish {
+
+// Where the password goes when no keyring takes it: the user's answer, remembered in
+// the file ("[Password] Storage"). Keyring: not asked yet.
+enum class PasswordStorage { Keyring, File, Ask };
+
+// The two answers to the question asked where no keyring is available.
+inline const QString kKeepPasswordInFile =
+    QStringLiteral("Keep the password in ftpinfo.ini (readable by you only)");
+inline const QString kAskPasswordEachTime = QStringLiteral("Ask for it each time");
 
 struct SavedFile {
     QString name; // as the list shows it
@@ -29,6 +49,9 @@ struct SavedTarget {
     int connections = 3; // files sent side by side (1-8)
     QVector<SavedFile> files;
     int keepVersions = kDefaultKeepVersions; // versions kept for going back (KeepVersions)
+    PasswordStorage storage = PasswordStorage::Keyring;
+    // save() writes target.password into the file; load() sets it when the file held one.
+    bool passwordInFile = false;
 
     // userDataFolder()/ftpinfo.ini
     static QString defaultPath();
@@ -37,6 +60,14 @@ struct SavedTarget {
     // Readable by the owner only (it holds the password); through a temporary file and
     // a rename. False when it could not be written (the old file is then intact).
     bool save(const QString &path) const;
+
+    // Saves with the password in the keyring: a password the file held leaves it only
+    // once the keyring has confirmed that it holds it. Where no keyring is available,
+    // the answer remembered in the file decides, else `dialogs` asks and the answer is
+    // remembered; unanswered, the file keeps only the password it held. With no
+    // `dialogs` (nobody to ask) the file is then left as it was, and false returned.
+    bool store(const QString &path, SecretStore &keyring, platform::Dialogs *dialogs,
+               QWidget *parent = nullptr);
 };
 
 QString ProtocolKey(Protocol protocol);

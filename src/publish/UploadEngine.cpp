@@ -5,6 +5,7 @@
 #include "platform/HttpFetch.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
+#include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/transport/CurlTransport.h"
 #include "publish/transport/S3Transport.h"
@@ -1327,6 +1328,14 @@ bool SavedPasswordServes(const Target &saved, const Target &target)
     return effectiveProtocol(saved) == effectiveProtocol(target) &&
            hostName(saved).compare(hostName(target), Qt::CaseInsensitive) == 0 &&
            effectivePort(saved) == effectivePort(target) && saved.user == target.user;
+}
+
+QString PasswordKey(const Target &target)
+{
+    return QStringLiteral("%1://%2@%3:%4")
+        .arg(ProtocolKey(effectiveProtocol(target)),
+             QString::fromLatin1(QUrl::toPercentEncoding(target.user)), hostName(target).toLower())
+        .arg(effectivePort(target));
 }
 
 void HoldingPassword()

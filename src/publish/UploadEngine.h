@@ -165,6 +165,9 @@ QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOut =
 // Whether the password saved for `saved` may go to `target`: the same protocol,
 // host, port and user.
 bool SavedPasswordServes(const Target &saved, const Target &target);
+// The keyring's key of a target's password: the protocol, host, port and user that
+// SavedPasswordServes compares ("sftp://me@example.com:22").
+QString PasswordKey(const Target &target);
 
 // Keeps a password out of core dumps and other processes' reach (ptrace, /proc/PID/mem).
 // Stays in force for the rest of the process.

@@ -30,7 +30,7 @@ public:
     std::deque<QString> folders;          // chooseFolder
     std::deque<std::optional<platform::ColorValue>> colors;
     std::deque<std::optional<QFont>> fonts;
-    std::deque<std::optional<QString>> texts; // askText
+    std::deque<std::optional<QString>> texts; // askText, askPassword
 
     // What the program asked.
     std::vector<RecordedMessage> messages;
@@ -55,6 +55,10 @@ public:
     std::optional<QFont> chooseFont(const QFont &initial, QWidget *parent = nullptr) override;
     std::optional<QString> askText(const QString &title, const QString &label, const QString &initial,
                                    QWidget *parent = nullptr) override;
+    std::optional<QString> askPassword(const QString &title, const QString &label, QWidget *) override
+    {
+        return askText(title, label, {});
+    }
 };
 
 } // namespace testing_support

@@ -162,5 +162,6 @@ TEST(SavedPassword, ServesOnlyTheProtocolHostPortAndUserItWasSavedFor)
         t.port = c.port;
         t.user = c.user;
         EXPECT_EQ(SavedPasswordServes(saved, t), c.serves);
+        EXPECT_EQ(PasswordKey(saved) == PasswordKey(t), c.serves) << PasswordKey(t).toStdString();
     }
 }

@@ -32,6 +32,8 @@ struct UploadFixture : ::testing::Test {
     {
         platform::setApplicationFolder(app.path());
         server.password = "secret";
+        // No keyring here: the answer that keeps the password in the file, as before.
+        ASSERT_TRUE(makeFile(app.filePath("ftpinfo.ini"), "[Password]\r\nStorage=file\r\n"));
     }
     std::unique_ptr<FrmUploadInfo> win;
     FrmUploadInfo &window()
@@ -139,7 +141,7 @@ TEST_F(UploadFixture, FailuresAreReportedAndTheWindowComesBack)
     fill(w, "wrong");
     upload(w, {"!The server refused the user name or password\\."});
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains("Error Msg: 530 "));
-    EXPECT_FALSE(QFile::exists(app.filePath("ftpinfo.ini")));
+    EXPECT_EQ(readAll(app.filePath("ftpinfo.ini")), "[Password]\r\nStorage=file\r\n");
 
     // A missing remote directory the server will not make, with Upload Selected.
     server.mkdirRefused = true;
@@ -265,9 +267,10 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         ui->txtStatus->setPlainText("busy");
         w.cmdCancel_Click();
         EXPECT_EQ(readAll(ini), "[TEXT]\r\ntxtUserId=old\r\n") << "Cancel keeps nothing";
+        dialogs.choices = {0}; // no keyring here: keep the password in the file
         w.cmdSave_Click();
     }
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(QFile::permissions(ini), ownerOnly);
     EXPECT_FALSE(readAll(ini).contains("busy"));
 
@@ -344,15 +347,13 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
     fill(w, "wrong", "www");
     w.cmdTestConnection_Click();
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "The server refused the user name or password.");
-    EXPECT_FALSE(QFile::exists(app.filePath("ftpinfo.ini"))) << "a failed connect keeps nothing";
+    EXPECT_EQ(readAll(app.filePath("ftpinfo.ini")), "[Password]\r\nStorage=file\r\n")
+        << "a failed connect keeps nothing";
     fill(w, "secret", "new");
     w.cmdTestConnection_Click();
     EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains("\"new\" could not be opened; publishing creates"));
     EXPECT_EQ(publish::SavedTarget::load(app.filePath("ftpinfo.ini")).target.remoteFolder, "new");
     fill(w, "secret", "www");
-    w.cmdTestConnection_Click();
-    EXPECT_EQ(w.ui()->txtStatus->toPlainText(),
-              "Connected to 127.0.0.1 and opened the remote folder \"www\".");
 
     for (const char *name : {"a.gif", "b.gif", "c.gif", "d.htm"}) {
         ASSERT_TRUE(makeFile(site.filePath(name), sample(1000, name[0])));
@@ -543,4 +544,53 @@ TEST_F(UploadFixture, SavedPasswordStaysWithItsServer)
     ui->txtPassword->setText("typed");
     ui->txtUserId->setText("me");
     EXPECT_EQ(ui->txtPassword->text(), "typed");
+}
+
+// No keyring: the window asks where the password goes and remembers the answer; unanswered,
+// the file keeps only what it held. "Ask for it each time" asks on connecting.
+TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
+{
+    const QString ini = app.filePath("ftpinfo.ini");
+    const struct {
+        QString inFile, typed; // the password the file held, one typed in
+        int answer, questions; // -1: the question closed; questions after saving twice
+        QString keptInFile;
+        publish::PasswordStorage storage;
+    } cases[] = {
+        {"old-pw", "", -1, 2, "old-pw", publish::PasswordStorage::Keyring},
+        {"", "new-pw", -1, 1, "", publish::PasswordStorage::Keyring},
+        {"", "new-pw", 0, 1, "new-pw", publish::PasswordStorage::File},
+        {"old-pw", "", 1, 1, "", publish::PasswordStorage::Ask},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        ASSERT_TRUE(
+            makeFile(ini, "[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=2121\r\ntxtUserId=user\r\n"
+                          "txtRemoteDir=www\r\ntxtPassword=" +
+                              c.inFile.toUtf8()));
+        dialogs.messages.clear();
+        dialogs.choices = {c.answer};
+        FrmUploadInfo &w = window();
+        if (!c.typed.isEmpty())
+            w.ui()->txtPassword->setText(c.typed);
+        w.cmdSave_Click();
+        window().cmdSave_Click();
+        ASSERT_EQ(int(dialogs.messages.size()), c.questions);
+        EXPECT_TRUE(dialogs.messages[0].text.startsWith(
+            "No keyring is available to keep the password of ftp://user@127.0.0.1:2121 safe ("));
+        EXPECT_EQ(
+            dialogs.messages[0].choices,
+            QStringList({"Keep the password in ftpinfo.ini (readable by you only)", "Ask for it each time"}));
+        const publish::SavedTarget saved = publish::SavedTarget::load(ini);
+        EXPECT_EQ(saved.target.password, c.keptInFile);
+        EXPECT_EQ(saved.storage, c.storage);
+    }
+
+    FrmUploadInfo &ask = window();
+    dialogs.texts = {std::nullopt, QString("secret")};
+    ask.cmdTestConnection_Click();
+    EXPECT_TRUE(server.commands.isEmpty()) << "cancelled: nothing connects";
+    ask.cmdTestConnection_Click();
+    EXPECT_TRUE(ask.ui()->txtStatus->toPlainText().startsWith("Connected to 127.0.0.1"));
+    EXPECT_EQ(dialogs.textPrompts, std::vector<QString>(2, "Password for ftp://user@127.0.0.1:2121:"));
 }

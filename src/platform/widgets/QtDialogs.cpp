@@ -141,4 +141,13 @@ std::optional<QString> QtDialogs::askText(const QString &title, const QString &l
     return text;
 }
 
+std::optional<QString> QtDialogs::askPassword(const QString &title, const QString &label, QWidget *parent)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, title, label, QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
 } // namespace platform

@@ -20,6 +20,8 @@ public:
     std::optional<QFont> chooseFont(const QFont &initial, QWidget *parent = nullptr) override;
     std::optional<QString> askText(const QString &title, const QString &label, const QString &initial,
                                    QWidget *parent = nullptr) override;
+    std::optional<QString> askPassword(const QString &title, const QString &label,
+                                       QWidget *parent = nullptr) override;
 };
 
 } // namespace platform
