@@ -51,8 +51,8 @@ public:
         // An OK-only box has one possible answer; it does not use up a scripted one.
         if (buttons == platform::Buttons::Ok)
             return platform::Answer::Ok;
-        return take(answers, buttons == platform::Buttons::OkCancel ? platform::Answer::Ok
-                                                                    : platform::Answer::Yes);
+        return take(answers,
+                    buttons == platform::Buttons::OkCancel ? platform::Answer::Ok : platform::Answer::Yes);
     }
     int choose(const QString &text, const QString &title, const QStringList &buttons, platform::Icon icon,
                QWidget * = nullptr) override
