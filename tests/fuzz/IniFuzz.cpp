@@ -23,15 +23,10 @@ QString name(FuzzedDataProvider &data)
 }
 
 // What a value reads back as: CR and LF cannot live in a line and become blanks.
-QString written(QString value)
-{
-    return value.replace('\r', ' ').replace('\n', ' ');
-}
-
-QString key(const QString &section, const QString &k)
-{
+const auto written = [](QString value) { return value.replace('\r', ' ').replace('\n', ' '); };
+const auto key = [](const QString &section, const QString &k) {
     return section.trimmed().toCaseFolded() + QChar(0) + k.trimmed().toCaseFolded();
-}
+};
 
 } // namespace
 
