@@ -2,6 +2,7 @@
 // real source view, and bad input (binary, 20 MB, unterminated tags and comments)
 // from loading the file to the window answering again.
 //   QT_QPA_PLATFORM=offscreen editor_coloring_bench
+#include "editor/logic/FindText.h"
 #include "editor/logic/SourceColoring.h"
 #include "editor/modMain.h"
 #include "platform/widgets/SourceView.h"
@@ -194,5 +195,42 @@ void BM_TypeIntoBigText(benchmark::State &state)
     }
 }
 BENCHMARK(BM_TypeIntoBigText)->DenseRange(0, 1)->Iterations(50)->Unit(benchmark::kMillisecond);
+
+// Replace all on a 20 MB page as the editor's Replace All does it: the matches found
+// in the text, one edit from the first match to the end of the last, the changed
+// part coloured again; then that edit undone.
+void BM_ReplaceAllTwentyMegabytes(benchmark::State &state)
+{
+    const QString line = QStringLiteral("<p class=\"offer\">Buy now and save</p>\n");
+    const int lines = (20 << 20) / int(line.size());
+    const QString page = line.repeated(lines);
+    editor::FindOptions options;
+    options.matchCase = options.wholeWord = true;
+    const auto pattern = editor::FindPattern(QStringLiteral("Buy"), options);
+    platform::SourceView view;
+    view.resize(800, 600);
+    view.show();
+    int replaced = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        view.setText(page);
+        QApplication::processEvents();
+        state.ResumeTiming();
+        const QString text = view.Text();
+        const editor::ReplaceAllResult result =
+            editor::ReplaceAllIn(text, *pattern, QStringLiteral("Get"), false);
+        view.setSelStart(int(result.first));
+        view.setSelLength(int(result.last - result.first));
+        view.setSelText(result.replaced);
+        editor::modMain::ColorizeRange(view, int(result.first) + 1,
+                                       int(result.first + result.replaced.size()) + 1);
+        view.undo();
+        replaced = result.count;
+    }
+    if (replaced != lines)
+        state.SkipWithError("not every line was replaced");
+    state.counters["matches"] = replaced;
+}
+BENCHMARK(BM_ReplaceAllTwentyMegabytes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

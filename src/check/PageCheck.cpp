@@ -207,6 +207,8 @@ class Checker {
 public:
     Checker(const QString &pagePath, qint64 maxBytes) : m_maxBytes(maxBytes) { m_report.page = pagePath; }
 
+    QStringList references() const { return m_references; }
+
     Report run()
     {
         const QString pagePath = m_report.page;
@@ -459,6 +461,10 @@ private:
             return;
         }
         const QString k = key(path);
+        if (!m_referenced.contains(k) && k != key(m_page.path)) {
+            m_referenced.insert(k);
+            m_references << k;
+        }
         if (m_haveList && !m_listed.contains(k))
             add(source, offset, Severity::Warning, QStringLiteral("not-listed"),
                 QStringLiteral("%1 is not in the file list, so it would not be published").arg(url));
@@ -775,6 +781,8 @@ private:
     bool m_haveList = false;
     QSet<QString> m_listed;
     QSet<QString> m_counted;
+    QSet<QString> m_referenced;
+    QStringList m_references; // local files referred to, in the order first met
     qint64 m_weight = 0;
     QSet<QString> m_ids;
     std::vector<std::pair<QString, qsizetype>> m_anchorLinks;
@@ -782,6 +790,17 @@ private:
     bool m_descriptionSeen = false;
     qsizetype m_headOffset = -1;
 };
+
+} // namespace
+
+QStringList LocalReferences(const QString &pagePath, qint64 maxBytes)
+{
+    Checker checker(pagePath, maxBytes);
+    checker.run();
+    return checker.references();
+}
+
+namespace {
 
 QString severityName(Severity s)
 {

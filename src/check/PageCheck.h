@@ -44,6 +44,11 @@ QByteArray ToJson(
 QVector<Report> PagesWithErrors(const QStringList &paths);
 QString SendAnywayQuestion(const QVector<Report> &pages);
 
+// The existing local files a page refers to (src, href, srcset, url() and @import, in its
+// style sheets too), as clean absolute paths in the order first met; the page itself
+// is left out.
+QStringList LocalReferences(const QString &pagePath, qint64 maxBytes = kDefaultMaxBytes);
+
 // Limits the rules use.
 constexpr int kMaxTitleLength = 60;
 constexpr int kMaxDescriptionLength = 160;

@@ -25,7 +25,7 @@ namespace {
 const CommandHelp kPublishHelp = {
     QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
                    "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
-                   "                 [--include-hidden] [--allow-direct] [--json]"),
+                   "                 [--include-hidden] [--allow-direct] [--active] [--json]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
                    "page alone when it has no list); a .files list sends what it names; a folder\n"
@@ -40,6 +40,9 @@ const CommandHelp kPublishHelp = {
     QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
                    "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
                    "Without --to, the server settings saved in the upload window are used.\n"
+                   "A remote folder the server lacks is created, with its parents (\"created FOLDER\").\n"
+                   "--active lets the server open the data connections, for FTP servers that\n"
+                   "allow no passive mode.\n"
                    "\n"
                    "The password is never taken from the command line: it comes from the\n"
                    "environment variable named by --password-env, from the first line of the\n"
@@ -201,7 +204,10 @@ int PublishCommand(const QStringList &arguments)
     const QCommandLineOption allowDirect(
         QStringLiteral("allow-direct"),
         QStringLiteral("Send files under their own names to a server that refuses to rename them."));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, json});
+    const QCommandLineOption active(
+        QStringLiteral("active"),
+        QStringLiteral("FTP active mode: the server opens the data connections (for servers that need it)."));
+    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, active, json});
     if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
         return status;
 
@@ -280,6 +286,8 @@ int PublishCommand(const QStringList &arguments)
             return fail(command, error, kBadUsage);
     }
 
+    target.activeMode = target.activeMode || parser.isSet(active);
+
     publish::Options options;
     options.onlyChanged = !parser.isSet(all);
     options.dryRun = parser.isSet(dryRun);
@@ -314,6 +322,8 @@ int PublishCommand(const QStringList &arguments)
                            {QStringLiteral("files"), files}};
         if (!summary.error.isEmpty())
             result.insert(QStringLiteral("error"), summary.error);
+        if (!summary.createdFolders.isEmpty())
+            result.insert(QStringLiteral("created"), QJsonArray::fromStringList(summary.createdFolders));
         const QByteArray bytes = QJsonDocument(result).toJson(QJsonDocument::Indented);
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         std::fflush(stdout);
@@ -327,6 +337,8 @@ int PublishCommand(const QStringList &arguments)
                 text += QStringLiteral(": ") + OneLine(file.error);
             text += QLatin1Char('\n');
         }
+        for (const QString &folder : summary.createdFolders)
+            text += QStringLiteral("created ") + folder + QLatin1Char('\n');
         text += QStringLiteral("%1 sent, %2 unchanged, %3 failed\n")
                     .arg(summary.sent)
                     .arg(summary.unchanged)

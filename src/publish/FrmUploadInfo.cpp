@@ -34,6 +34,17 @@ bool isPage(const QString &name)
            name.endsWith(QLatin1String(".html"), Qt::CaseInsensitive);
 }
 
+// The plain sentence of an error text, without the developer's report under it.
+QString plainSentence(const QString &text)
+{
+    const QString marker = QStringLiteral("Error Msg: ");
+    const int at = text.indexOf(marker);
+    const QString plain = (at < 0 ? text : text.left(at)).trimmed();
+    if (!plain.isEmpty())
+        return plain;
+    return text.mid(at + marker.size()).section('\n', 0, 0).trimmed();
+}
+
 QString withoutTrailingSeparators(QString path)
 {
     while (path.size() > 1 && path.endsWith('/'))
@@ -73,6 +84,7 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engi
     connect(m_ui->cmdUploadCheck, &QPushButton::clicked, this, &FrmUploadInfo::cmdUploadCheck_Click);
     connect(m_ui->cmdCancel, &QPushButton::clicked, this, &FrmUploadInfo::cmdCancel_Click);
     connect(m_ui->cmdTestConnection, &QPushButton::clicked, this, &FrmUploadInfo::cmdTestConnection_Click);
+    connect(m_ui->cmdSave, &QPushButton::clicked, this, &FrmUploadInfo::cmdSave_Click);
     // The port box shows the chosen protocol's own port when left empty.
     connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
@@ -156,6 +168,8 @@ void FrmUploadInfo::loadSettings()
     m_ui->txtWebAddress->setText(saved.target.webAddress);
     m_ui->cboProtocol->setCurrentIndex(int(saved.target.protocol));
     m_ui->chkOnlyChanged->setChecked(saved.onlyChanged);
+    m_ui->chkActiveMode->setChecked(saved.target.activeMode);
+    m_ui->spnConnections->setValue(saved.connections);
     m_ui->lstFiles->clear();
     for (const SavedFile &file : saved.files)
         addRow(file.name, file.path); // unticked, as rows restored from the file always were
@@ -170,6 +184,8 @@ void FrmUploadInfo::saveSettings()
     saved.target.remoteFolder = m_ui->txtRemoteDir->text();
     saved.target.webAddress = m_ui->txtWebAddress->text();
     saved.onlyChanged = m_ui->chkOnlyChanged->isChecked();
+    saved.target.activeMode = m_ui->chkActiveMode->isChecked();
+    saved.connections = m_ui->spnConnections->value();
     for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *row = m_ui->lstFiles->topLevelItem(i);
         saved.files.push_back({row->text(0), row->text(1)});
@@ -187,10 +203,9 @@ void FrmUploadInfo::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-void FrmUploadInfo::done(int result)
+void FrmUploadInfo::cmdSave_Click()
 {
     saveSettings();
-    QDialog::done(result);
 }
 
 QTreeWidgetItem *FrmUploadInfo::addRow(const QString &name, const QString &path)
@@ -203,13 +218,23 @@ QTreeWidgetItem *FrmUploadInfo::addRow(const QString &name, const QString &path)
 
 void FrmUploadInfo::AddFilesToList(const QString &listPath)
 {
-    if (!QFileInfo(listPath).isFile() || !QFileInfo(listPath).isReadable())
-        return;
-    const SiteFiles listed = ReadFilesList(listPath, ProgramOwnFiles());
-    m_ui->lstFiles->clear();
-    for (const SiteFile &f : listed.files)
-        addRow(f.remote, f.local)->setSelected(true);
+    const QString suffix = QStringLiteral(".files");
+    const QString page = listPath.endsWith(suffix) ? listPath.chopped(suffix.size()) : QString();
+    SiteFiles listed;
     QStringList lines;
+    if (QFileInfo(listPath).isFile()) {
+        listed = ReadFilesList(listPath, ProgramOwnFiles());
+        if (!QFileInfo(listPath).isReadable())
+            lines << QStringLiteral("The file list %1 cannot be read.").arg(listPath);
+    } else if (QFileInfo(page).isFile()) {
+        listed = PageAndReferences(page, check::LocalReferences(page), ProgramOwnFiles());
+    } else {
+        lines << QStringLiteral("Save the page first: only a saved page and its files can be listed.");
+    }
+    m_ui->lstFiles->clear();
+    // Ticked: the tick is what Upload Selected sends.
+    for (const SiteFile &f : listed.files)
+        addRow(f.remote, f.local)->setCheckState(0, Qt::Checked);
     for (const SiteSkip &skip : listed.skipped)
         lines << QStringLiteral("Not in the list: %1 (%2)").arg(skip.path, skip.reason);
     setStatus(lines.join('\n'));
@@ -269,10 +294,13 @@ void FrmUploadInfo::setStatus(const QString &text)
     m_ui->txtStatus->setPlainText(plain);
 }
 
+// The box says what went wrong in a sentence; the report for whoever looks into it
+// stays in the status box.
 void FrmUploadInfo::ShowUploadError(const QString &text)
 {
-    platform::dialogs().message(text, platform::kAppTitle, platform::Buttons::Ok, platform::Icon::Critical,
-                                this);
+    setStatus(text);
+    platform::dialogs().message(plainSentence(text), platform::kAppTitle, platform::Buttons::Ok,
+                                platform::Icon::Critical, this);
 }
 
 // Every control but Cancel is off during a publish; Cancel then stops it.
@@ -308,6 +336,7 @@ bool FrmUploadInfo::readTarget(Target &target)
     target.password = m_ui->txtPassword->text();
     target.remoteFolder = m_ui->txtRemoteDir->text();
     target.webAddress = m_ui->txtWebAddress->text().trimmed();
+    target.activeMode = m_ui->chkActiveMode->isChecked();
     return true;
 }
 
@@ -319,25 +348,28 @@ void FrmUploadInfo::cmdTestConnection_Click()
     BusyScope scope([this](bool b) { setBusy(b); });
     m_ui->cmdCancel->setEnabled(false);
     setStatus(QStringLiteral("Connecting to %1...").arg(target.host));
-    const QString line = m_engine->testConnection(target, m_timeOut);
+    bool ok = false;
+    const QString line = m_engine->testConnection(target, m_timeOut, &ok);
     m_ui->cmdCancel->setEnabled(true);
     setStatus(line);
+    if (ok)
+        saveSettings();
 }
 
 void FrmUploadInfo::cmdUploadAll_Click()
 {
-    QStringList paths;
+    QList<QTreeWidgetItem *> rows;
     for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i)
-        paths << m_ui->lstFiles->topLevelItem(i)->text(1);
-    upload(paths, false);
+        rows << m_ui->lstFiles->topLevelItem(i);
+    upload(rows, false);
 }
 
 void FrmUploadInfo::cmdUploadCheck_Click()
 {
-    QStringList ticked;
+    QList<QTreeWidgetItem *> ticked;
     for (int i = 0; i < m_ui->lstFiles->topLevelItemCount(); ++i) {
         if (m_ui->lstFiles->topLevelItem(i)->checkState(0) == Qt::Checked)
-            ticked << m_ui->lstFiles->topLevelItem(i)->text(1);
+            ticked << m_ui->lstFiles->topLevelItem(i);
     }
     // Highlighted rows are not ticked rows: say so rather than send nothing.
     if (ticked.isEmpty()) {
@@ -347,8 +379,17 @@ void FrmUploadInfo::cmdUploadCheck_Click()
     upload(ticked, true);
 }
 
-void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
+void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOnly)
 {
+    QStringList paths;
+    QVector<Row> rows;
+    for (const QTreeWidgetItem *item : list) {
+        const QString path = item->text(1);
+        paths << path;
+        // A file keeps the path below the page's folder that its row shows.
+        const bool named = item->text(0).section('/', -1) == QFileInfo(path).fileName();
+        rows.push_back({path, QFileInfo(path).isDir(), named ? item->text(0) : QString()});
+    }
     Target target;
     if (m_busy || !pagesReadyToSend(paths, this) || !readTarget(target))
         return;
@@ -358,9 +399,6 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
     m_ui->prgUpload->setFormat(QString());
     m_ui->lblLiveAddress->clear();
 
-    QVector<Row> rows;
-    for (const QString &path : paths)
-        rows.push_back({path, QFileInfo(path).isDir()});
     Options options;
     options.onlyChanged = m_ui->chkOnlyChanged->isChecked();
     options.dryRun = m_ui->chkDryRun->isChecked();
@@ -368,7 +406,11 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
     options.removeUnused = m_ui->chkRemoveUnused->isChecked() && !selectedOnly;
     options.timeoutSeconds = m_timeOut;
     options.manifestFolder = platform::manifestFolder();
+    options.connections = m_ui->spnConnections->value();
     const Summary summary = m_engine->run(rows, target, options);
+    // Settings that reached the server are worth keeping.
+    if (summary.connected)
+        saveSettings();
 
     if (!summary.error.isEmpty()) {
         m_uploadError = summary.error;
@@ -383,7 +425,6 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
             m_uploadError = r.remote.isEmpty() ? r.local + QStringLiteral("\r\n") + r.error : r.error;
             ShowUploadError(m_uploadError);
         }
-        setStatus(QString());
     }
 
     if (options.dryRun) {
@@ -415,6 +456,8 @@ void FrmUploadInfo::upload(const QStringList &paths, bool selectedOnly)
         platform::msgBox(QStringLiteral("Upload Over"), this);
         if (!selectedOnly)
             setStatus(QStringLiteral("Upload Over"));
+        for (const QString &folder : summary.createdFolders)
+            setStatus(m_ui->txtStatus->toPlainText() + QStringLiteral("\ncreated ") + folder);
         reportLiveAddress(summary);
         if (!selectedOnly && !summary.noLongerUsed.isEmpty() && summary.removed.isEmpty()) {
             setStatus(m_ui->txtStatus->toPlainText() + QStringLiteral("\nNo longer used: ") +

@@ -24,8 +24,9 @@ public:
     explicit FrmUploadInfo(QWidget *parent = nullptr, std::unique_ptr<UploadEngine> engine = {});
     ~FrmUploadInfo() override;
 
-    // Refills the list from a dependency list (a page's path + ".files"); a missing
-    // file leaves the list alone.
+    // Fills the list with the page of `listPath` (the page's path + ".files") and its
+    // files, ticked: the ones the list names, or without a list the page and the local
+    // files it refers to. What the list held before never stays.
     void AddFilesToList(const QString &listPath);
 
     // Button handlers (public so that tests can press them without a modal loop).
@@ -38,14 +39,13 @@ public:
     // Closes the window, or during a publish stops it after the current file.
     void cmdCancel_Click();
     void cmdTestConnection_Click();
+    // Stores the settings and the list; Cancel does not.
+    void cmdSave_Click();
 
     // Seconds without progress before an FTP command gives up; 0 = the client's default.
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
-
-public slots:
-    void done(int result) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -55,7 +55,7 @@ private:
     bool readServer(Target &target) const; // false: the port box holds no port
     void bindSavedPassword();
     void setBusy(bool busy);
-    void upload(const QStringList &paths, bool selectedOnly);
+    void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly);
     void reportLiveAddress(const Summary &summary);
     void setStatus(const QString &text);
     void ShowUploadError(const QString &text);

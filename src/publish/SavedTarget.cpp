@@ -12,6 +12,8 @@ namespace {
 const QString kText = QStringLiteral("TEXT");
 const QString kProtocol = QStringLiteral("cboProtocol");
 const QString kOnlyChanged = QStringLiteral("chkOnlyChanged");
+const QString kActiveMode = QStringLiteral("chkActiveMode");
+const QString kConnections = QStringLiteral("Connections");
 
 // The window's stored controls, in its order: the keys a saved window has always had.
 struct Form {
@@ -73,6 +75,10 @@ SavedTarget SavedTarget::load(const QString &path)
     s.target.remoteFolder = f.folder.value;
     s.target.webAddress = f.web.value;
     s.onlyChanged = ini.value(kText, kOnlyChanged) != QLatin1String("0");
+    s.target.activeMode = ini.value(kText, kActiveMode) == QLatin1String("1");
+    bool number = false;
+    const int connections = ini.value(kText, kConnections).toInt(&number);
+    s.connections = number ? qBound(1, connections, 8) : 3;
     for (const auto &row : f.files.rows)
         s.files.push_back({row.text, row.subItems.value(0)});
     return s;
@@ -95,6 +101,8 @@ bool SavedTarget::save(const QString &path) const
     store::SaveFormTo(ini, f.form);
     ini.setValue(kText, kProtocol, ProtocolKey(target.protocol));
     ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kText, kActiveMode, target.activeMode ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kText, kConnections, QString::number(qBound(1, connections, 8)));
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
 }
 

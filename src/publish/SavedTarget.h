@@ -24,6 +24,7 @@ struct SavedTarget {
     Target target;    // the port as a number (0 = the protocol's own)
     QString portText; // the port box as typed, which may not be a number
     bool onlyChanged = true;
+    int connections = 3; // files sent side by side (1-8)
     QVector<SavedFile> files;
 
     // userDataFolder()/ftpinfo.ini

@@ -211,4 +211,29 @@ SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles)
     return out;
 }
 
+SiteFiles PageAndReferences(const QString &pagePath, const QStringList &references,
+                            const QStringList &ownFiles)
+{
+    SiteFiles out;
+    const QFileInfo page(pagePath);
+    const QDir base(page.absolutePath());
+    const QString folder = base.canonicalPath();
+    const QVector<OwnEntry> own = resolveOwn(ownFiles);
+    for (const QString &path : QStringList{page.absoluteFilePath()} + references) {
+        const QFileInfo info(path);
+        const QString canonical = info.canonicalFilePath();
+        // The name the page uses, not the one a link leads to.
+        const QString remote = base.relativeFilePath(QDir::cleanPath(info.absoluteFilePath()));
+        if (canonical.isEmpty() || !info.isFile())
+            out.skipped.push_back({path, QStringLiteral("no such file"), true});
+        else if (isOwn(canonical, own))
+            out.skipped.push_back({path, QStringLiteral("one of Quillmark's own files, never sent"), true});
+        else if (!inside(canonical, folder) || remote.startsWith(QLatin1String("../")))
+            out.skipped.push_back({path, QStringLiteral("outside the page's folder, never sent"), true});
+        else
+            out.files.push_back({info.filePath(), remote});
+    }
+    return out;
+}
+
 } // namespace publish

@@ -42,4 +42,10 @@ SiteFiles WalkSite(const QString &folder, bool includeHidden, const QStringList 
 // ("::") and blank lines are passed over; relative lines are taken from the list's folder.
 SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles);
 
+// A page without a list: the page, then the files it refers to (absolute paths), each
+// under its path below the page's folder so that the page's addresses still lead to
+// it on the server. Files outside that folder and the program's own are left out.
+SiteFiles PageAndReferences(const QString &pagePath, const QStringList &references,
+                            const QStringList &ownFiles);
+
 } // namespace publish

@@ -130,6 +130,13 @@ QByteArray fileHash(const QString &path)
     return h.result().toHex();
 }
 
+// A path below the remote folder that stays there: plain names apart by "/".
+bool plainPath(const QString &remote)
+{
+    const QStringList names = remote.split('/');
+    return !remote.isEmpty() && std::all_of(names.begin(), names.end(), IsPlainName);
+}
+
 // A file left out of the plan, as a result of its own.
 FileResult leftOut(const SiteSkip &skip)
 {
@@ -155,7 +162,11 @@ QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &su
             skipped.push_back(
                 {row.localPath, QStringLiteral("one of Quillmark's own files, never sent"), true});
         } else if (info.isFile()) {
-            all.push_back({row.localPath, info.fileName(), info.size(), {}, false});
+            all.push_back({row.localPath,
+                           plainPath(row.remote) ? row.remote : info.fileName(),
+                           info.size(),
+                           {},
+                           false});
         }
     }
     for (const SiteSkip &skip : std::as_const(skipped)) {
@@ -383,16 +394,41 @@ QString UploadEngine::manifestPath(const QString &manifestFolder, const Target &
 
 namespace {
 
-// Logs in and enters the remote folder; "" on success, else sentence + report.
-QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status)
+// Makes a remote folder with every parent it lacks, as mkdir -p does; true when the
+// server made any of them.
+bool makeFolderPath(FTP &ftp, const QString &folder)
+{
+    QString path = folder.startsWith('/') ? QStringLiteral("/") : QString();
+    bool made = false;
+    for (const QString &name : folder.split('/', Qt::SkipEmptyParts)) {
+        path += name;
+        QString ignored; // a refusal is a folder there already; the change into it tells
+        ftp.FTPCreateRemoteFolder(path, ignored);
+        made = made || ftp.transport().ResponseCode() == transport::kTransportOk;
+        path += '/';
+    }
+    return made;
+}
+
+// Logs in and enters the remote folder; "" on success, else sentence + report. With
+// `created`, a remote folder the server lacks is made first and named there.
+QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status,
+                   QStringList *created = nullptr)
 {
     QString err;
     ftp.setStatusSink(status);
     ftp.FTPInit(serverUrl(target), target.user, target.password, qint16(timeout > 0 ? timeout : 60),
                 quint16(effectivePort(target)), QString(), err);
     ftp.transport().CaCertificates = target.caCertificates;
+    ftp.transport().ActiveMode = target.activeMode;
     if (ftp.FTPChangeRemoteFolder(target.remoteFolder, err))
         return QString();
+    if (created && ftp.transport().ResponseCode() == transport::kServerRefused &&
+        makeFolderPath(ftp, target.remoteFolder) && ftp.FTPChangeRemoteFolder(target.remoteFolder, err)) {
+        *created << target.remoteFolder;
+        status(QStringLiteral("created ") + target.remoteFolder);
+        return QString();
+    }
     const int code = ftp.transport().ResponseCode();
     const QString sentence =
         code == transport::kTransportInternal
@@ -410,9 +446,15 @@ QString UploadEngine::testConnection(const Target &target, int timeoutSeconds, b
 {
     FTP ftp(m_factory());
     const QString err = openTarget(ftp, target, timeoutSeconds, [](const QString &) {});
+    // Publishing makes a remote folder the server lacks; a test only looks.
+    const bool folderRefused = ftp.transport().ResponseCode() == transport::kServerRefused;
     ftp.FTPClose();
     if (ok)
-        *ok = err.isEmpty();
+        *ok = err.isEmpty() || folderRefused;
+    if (folderRefused)
+        return QStringLiteral("Connected to %1, but the remote folder \"%2\" could not be opened; publishing "
+                              "creates it if it is missing.")
+            .arg(hostName(target), target.remoteFolder);
     if (!err.isEmpty())
         return err.section(QStringLiteral("\r\n"), 0, 0);
     return QStringLiteral("Connected to %1 and opened the remote folder \"%2\".")
@@ -454,13 +496,21 @@ public:
         summary.noLongerUsed.sort();
 
         emit engine.progress(0, 0, 0, 0, QString());
-        const QString openError =
-            openTarget(ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); });
-        if (!openError.isEmpty()) {
+        const QString openError = openTarget(
+            ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
+            options.dryRun ? nullptr : &summary.createdFolders);
+        // A dry run makes nothing: a missing remote folder means every file would go.
+        const bool folderMissing =
+            !openError.isEmpty() && options.dryRun && ctl.ResponseCode() == transport::kServerRefused;
+        if (!openError.isEmpty() && !folderMissing) {
             summary.error = openError;
             ftp.FTPClose();
             return false;
         }
+        summary.connected = true;
+        if (folderMissing)
+            say(QStringLiteral("The remote folder \"%1\" does not exist yet; publishing creates it.")
+                    .arg(target.remoteFolder));
 
         // One listing per remote folder the plan touches, parents before children.
         QStringList folders;
@@ -477,7 +527,7 @@ public:
         });
         if (folders.isEmpty())
             folders << QString();
-        for (const QString &f : folders) {
+        for (const QString &f : folderMissing ? QStringList() : folders) {
             if (!f.isEmpty() && !existing.contains(folderOf(f)))
                 continue; // its parent is missing, so it is too
             if (!listFolder(f, listed[f])) {

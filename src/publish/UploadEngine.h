@@ -22,14 +22,20 @@ struct Target {
     QString host;
     int port = 0; // 0 = protocol default (21, 21, 22)
     QString user, password;
-    QString remoteFolder;   // "" = the login folder
-    QString webAddress;     // "Web address of the remote folder", may be empty
-    QString caCertificates; // extra trust anchors (PEM) for TLS; empty = the system's
+    QString remoteFolder;    // "" = the login folder
+    QString webAddress;      // "Web address of the remote folder", may be empty
+    QString caCertificates;  // extra trust anchors (PEM) for TLS; empty = the system's
+    bool activeMode = false; // FTP: the server opens the data connections (PORT/EPRT)
 };
 
 struct Row {
+    Row(QString path = {}, bool folder = false, QString remotePath = {})
+        : localPath(std::move(path)), isFolder(folder), remote(std::move(remotePath))
+    {
+    }
     QString localPath;
     bool isFolder = false;
+    QString remote; // a file's path below the remote folder; "" or a path leading out = its own name
 };
 
 struct Options {
@@ -40,6 +46,7 @@ struct Options {
     int timeoutSeconds = 0;     // 0 = default
     QString manifestFolder;     // where per-target manifests live
     bool allowDirect = false;   // a server that cannot rename gets files under their own names
+    int connections = 3;        // files sent side by side (1-8)
 };
 
 // Skipped: left out on purpose (a hidden file, a link out of the folder); files that
@@ -62,6 +69,8 @@ struct Summary {
     QString error;              // plain first sentence + report, when the run failed as a whole
     QStringList removed;        // remote paths removed as no longer used
     bool renameRefused = false; // stopped: the server cannot rename and sending in place was not allowed
+    bool connected = false;     // logged in and into the remote folder
+    QStringList createdFolders; // remote folders the server lacked and this run made, as given
 };
 
 // One remote entry of a folder listing.

@@ -288,18 +288,18 @@ TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
 }
 
 // Dry run by page, list and folder; first, second and changed publishes; text output, the
-// password from a file or the environment; a refused login exits with one.
+// password from a file or the environment; a refused login exits with one; active mode and
+// a remote folder made by the first publish.
 TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
 {
     publish_testing::FtpServer server;
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start({"--active-only"}));
     ASSERT_EQ(generate().status, 0);
     const QString passwordFile = work.filePath("password");
     ASSERT_TRUE(writeAll(passwordFile, "secret\n"));
     ASSERT_TRUE(QFile::setPermissions(passwordFile, QFile::ReadOwner | QFile::WriteOwner));
-    ASSERT_TRUE(QDir(server.root.path()).mkpath("site"));
     const QString to = QString("ftp://user@127.0.0.1:%1/site").arg(server.port());
-    const QStringList options = {"--json", "--to", to, "--password-file", passwordFile};
+    const QStringList options = {"--json", "--to", to, "--password-file", passwordFile, "--active"};
     const QStringList listed = listedFiles(page() + ".files");
     auto files = [](const Result &r) { return parseObject(r.out)["files"].toArray(); };
 
@@ -308,7 +308,7 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_EQ(files(dry).size(), listed.size());
     for (const QJsonValue &f : files(dry))
         EXPECT_EQ(f["action"].toString(), "would-send");
-    EXPECT_TRUE(QDir(server.path("site")).isEmpty()) << "a dry run sent files";
+    EXPECT_FALSE(QFileInfo::exists(server.path("site"))) << "a dry run made or sent something";
     // The list itself names the same files; a folder sends what it holds.
     EXPECT_EQ(files(run(QStringList{"publish", page() + ".files", "--dry-run"} + options)).size(),
               listed.size());
@@ -323,6 +323,7 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     QJsonObject result = parseObject(first.out);
     EXPECT_EQ(result["sent"].toInt(), listed.size());
     EXPECT_EQ(result["failed"].toInt(), 0);
+    EXPECT_EQ(result["created"].toArray(), QJsonArray({"site"}));
     for (const QString &file : listed)
         EXPECT_EQ(readAll(server.path("site/" + QFileInfo(file).fileName())), readAll(file))
             << file.toStdString();
@@ -336,7 +337,8 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     ASSERT_TRUE(writeAll(page(), readAll(page()) + "\n"));
     QProcessEnvironment env = environment();
     env.insert("QM_TEST_PASSWORD", "secret");
-    const Result third = run({"publish", page(), "--to", to, "--password-env", "QM_TEST_PASSWORD"}, env);
+    const Result third =
+        run({"publish", page(), "--to", to, "--password-env", "QM_TEST_PASSWORD", "--active"}, env);
     ASSERT_EQ(third.status, 0) << third.err.toStdString();
     EXPECT_TRUE(
         third.out.endsWith(QString("1 sent, %1 unchanged, 0 failed\n").arg(listed.size() - 1).toUtf8()))

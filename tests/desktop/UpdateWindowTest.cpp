@@ -5,13 +5,8 @@
 #include "desktop/frmCheck4Updates.h"
 #include "platform/HttpFetch.h"
 
-#include <QElapsedTimer>
-#include <QFrame>
-#include <QPointer>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
-#include <QUrlQuery>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 #include <memory>
 

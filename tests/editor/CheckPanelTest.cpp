@@ -24,12 +24,10 @@ TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     ASSERT_TRUE(testing_support::writeAll(page + ".files", page.toLocal8Bit() + "\r\n"));
     ASSERT_TRUE(window->openPage(page));
     auto *picture = window->findChild<QWidget *>("Picture1");
-    auto *design = designView();
     auto *source = sourceView();
-    auto *tabs = window->findChild<QTabWidget *>("SSTabEditor");
-    ASSERT_TRUE(picture && design && source && tabs);
+    ASSERT_TRUE(picture);
     const QRect fullViews = picture->geometry();
-    const int viewHeight = design->height();
+    const int viewHeight = designView()->height();
 
     window->toolbarAction("check")->trigger();
     ASSERT_TRUE(panel->isVisible());
@@ -42,13 +40,13 @@ TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     // The views give up the panel's height; together they fill what the views had.
     EXPECT_EQ(panel->geometry().top(), picture->geometry().bottom() + 1);
     EXPECT_EQ(panel->geometry().bottom(), fullViews.bottom());
-    for (QWidget *view : {static_cast<QWidget *>(design), static_cast<QWidget *>(source)})
+    for (QWidget *view : {static_cast<QWidget *>(designView()), static_cast<QWidget *>(source)})
         EXPECT_EQ(view->height(), viewHeight - panel->height());
 
     // A double-click brings the source view to the front with the place selected.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-    EXPECT_EQ(tabs->currentIndex(), 1);
+    EXPECT_EQ(window->findChild<QTabWidget *>("SSTabEditor")->currentIndex(), 1);
     EXPECT_EQ(source->SelText(), "gone.png");
     EXPECT_EQ(source->SelStart(), source->Text().indexOf("gone.png"));
 

@@ -16,22 +16,14 @@ QString letters(const QString &text, int start = 1)
 
 } // namespace
 
-TEST(ColoringRuns, TagsCommentsAndUnterminatedInput)
+// Tags, values and comments: the reference page.
+TEST(ColoringRuns, UnterminatedInputStopsThePassAndTheStartCounts)
 {
-    const std::pair<const char *, QString> cases[] = {
-        {R"(<a href="x.htm" target=_blank>go</a>)", "BBBBBBBBRRRRRRRBBBBBBBBRRRRRRBkkBBBB"},
-        {R"(<td width="50%" class="x">)", "BBBBBBBBBBRRRRRBBBBBBBRRRB"},
-        {R"(<input type="checkbox" checked>)", "BBBBBBBBBBBBRRRRRRRRRRBBBBBBBBB"},
-        // Quoted values keep their spaces; line ends count one character each.
-        {"x\n<p title=\"a b\">\n</p>", "kkBBBBBBBBBRRRRRBkBBBB"},
-        {"a <!-- <b>x</b> --> <i>", "kk" + QString(17, 'G') + "kBBB"},
-        // A comment without an end, or a "<" without a later ">", stops the pass.
-        {"<b>x<!-- open <i>y</i>", "BBB" + QString(19, 'k')},
-        {"<b>x< and more", "BBB" + QString(11, 'k')},
-        {"no tags at all > here", QString(21, 'k')},
-    };
-    for (const auto &[text, expected] : cases)
-        EXPECT_EQ(letters(text), expected) << text;
+    // A comment without an end, or a "<" without a later ">", stops the pass; a ">"
+    // without a tag is text.
+    EXPECT_EQ(letters("<b>x<!-- open <i>y</i>"), "BBB" + QString(19, 'k'));
+    EXPECT_EQ(letters("<b>x< and more"), "BBB" + QString(11, 'k'));
+    EXPECT_EQ(letters("no tags at all > here"), QString(21, 'k'));
     // Only tags from the start position on; 0 counts as 1.
     EXPECT_EQ(letters("<b>x<i>", 4), "kkkkBBB");
     EXPECT_EQ(letters("<b>x<i>", 0), "BBBkBBB");

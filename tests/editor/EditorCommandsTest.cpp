@@ -115,22 +115,6 @@ TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
         << field<QLabel>("lblStatus")->text().toStdString();
 }
 
-TEST_F(EditorCommands, ReplaceAllOnATwentyMegabytePage)
-{
-    window->switchTab(1);
-    const QString line = "<p class=\"offer\">Buy now and save</p>\n";
-    const int lines = 20 * 1024 * 1024 / int(line.size());
-    sourceView()->setText(line.repeated(lines));
-    lookFor("Buy", true, true);
-    field<QLineEdit>("txtReplace")->setText("Get");
-    EXPECT_EQ(window->replaceAll(), lines);
-    const QString text = sourceView()->Text();
-    EXPECT_EQ(text.size(), line.size() * lines);
-    EXPECT_EQ(text.count("Get now"), lines);
-    sourceView()->undo();
-    EXPECT_TRUE(sourceView()->Text().endsWith("Buy now and save</p>\n"));
-}
-
 TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
 {
     openWith("wide.htm", "<html><body>wide</body></html>");

@@ -42,7 +42,7 @@ public:
         const QStringList f = op.split(QChar(0));
         const QString verb = f[0].section(' ', 0, 0);
         if (verb == "CD") {
-            m_code = op == "CD www" || op == "CD " ? 0 : transport::kServerRefused;
+            m_code = op == "CD www" || m_s.folders.count(op.mid(3)) ? 0 : transport::kServerRefused;
         } else if (verb == "MKDIR") {
             if (m_s.mkdirRefused)
                 m_code = transport::kServerRefused;

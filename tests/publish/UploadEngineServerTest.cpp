@@ -56,15 +56,17 @@ std::map<QString, QByteArray> tree(const QString &root)
 }
 
 // Publishes twice: the server then holds exactly the site, and the second run sends
-// nothing; a file truncated on the server is sent again.
+// nothing; a file truncated on the server is sent again; a missing remote folder is made.
 void publishTwice(const Target &target, const QString &serverFolder)
 {
     LocalSite site;
     UploadEngine engine;
+    const bool missing = !QFileInfo::exists(serverFolder);
     Summary first = engine.run(site.rows, target, site.options());
     ASSERT_TRUE(first.error.isEmpty()) << first.error.toStdString();
     ASSERT_EQ(first.failed, 0) << first.files[0].error.toStdString();
     EXPECT_EQ(first.sent, 16);
+    EXPECT_EQ(first.createdFolders, missing ? QStringList{target.remoteFolder} : QStringList());
 
     auto expected = tree(site.dir.filePath("site"));
     expected[kQuoteName] = "quoted";
@@ -98,10 +100,14 @@ Target ftpTarget(int port, const QString &folder = "www")
 TEST(UploadEngineServers, PyftpdlibPlainAndTls)
 {
     FtpServer plain, tls;
-    ASSERT_TRUE(plain.start());
-    ASSERT_TRUE(QDir(plain.root.path()).mkdir("www"));
-    publishTwice(ftpTarget(plain.port()), plain.path("www"));
-    EXPECT_EQ(plain.logins(), 3) << "one connection per publish";
+    // A server that allows active mode only, and a remote folder it lacks.
+    ASSERT_TRUE(plain.start({"--active-only"}));
+    Target active = ftpTarget(plain.port(), "www/new");
+    active.activeMode = true;
+    publishTwice(active, plain.path("www/new"));
+    active.activeMode = false;
+    EXPECT_EQ(UploadEngine().run(LocalSite().rows, active, LocalSite().options()).failed, 16);
+    EXPECT_EQ(plain.logins(), 4) << "one connection per publish";
 
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
@@ -229,10 +235,9 @@ TEST(UploadEngineServers, SftpTrustsOnlyKnownHostsAndCarriesFilesIntact)
     EXPECT_EQ(logins(), 1);
 
     // The engine over the same server: publishes twice into a folder of its own.
-    ASSERT_TRUE(QDir(root.path()).mkdir("site"));
-    Target t = ftpTarget(server.port(), "site");
+    Target t = ftpTarget(server.port(), "site/deep");
     t.protocol = Protocol::Sftp;
-    publishTwice(t, root.filePath("site"));
+    publishTwice(t, root.filePath("site/deep"));
 }
 
 TEST(UploadEngineServers, Vsftpd)

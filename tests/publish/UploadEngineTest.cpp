@@ -39,7 +39,7 @@ struct Site {
         makeFile(local.filePath("extra/page two.htm"), "two");
         makeFile(local.filePath("extra/a.zip"), sample(500, 3));
         rows = {{local.filePath("site"), true},
-                {local.filePath("extra/page two.htm")},
+                {local.filePath("extra/page two.htm"), false, "../page two.htm"}, // goes by its name
                 {local.filePath("extra/a.zip")},
                 {local.filePath("gone.txt")}};
     }

@@ -25,6 +25,7 @@ def main():
     ap.add_argument("--root")
     ap.add_argument("--tls", metavar="CERT_FOLDER")
     ap.add_argument("--http", action="store_true")
+    ap.add_argument("--active-only", action="store_true")
     args = ap.parse_args()
     if args.http:
         import functools
@@ -48,6 +49,9 @@ def main():
 
         def on_login(self, username):
             print("LOGIN %s" % username, flush=True)
+
+    if args.active_only:  # passive data connections refused
+        Handler.ftp_PASV = Handler.ftp_EPSV = lambda self, line: self.respond("502 Passive mode refused.")
 
     if args.tls:
         class DataHandler(handlers.TLS_DTPHandler):

@@ -6,8 +6,7 @@
 #include "WizardForm.h"
 #include "common/TestSupport.h"
 
-#include <QDir>
-#include <QTemporaryDir>
+#include <QtCore>
 #include <gtest/gtest.h>
 #include <tuple>
 #include <utility>

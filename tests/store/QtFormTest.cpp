@@ -3,15 +3,7 @@
 
 #include "common/TestSupport.h"
 
-#include <QComboBox>
-#include <QFile>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QTextDocument>
-#include <QTreeWidget>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 namespace {

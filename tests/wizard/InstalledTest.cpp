@@ -85,7 +85,7 @@ TEST(Installed, EverythingWorksAndNothingIsWrittenUnderThePrefix)
     {
         publish::FrmUploadInfo upload(main);
         upload.findChild<QLineEdit *>("txtServerName")->setText("ftp.example.invalid");
-        upload.done(QDialog::Rejected);
+        upload.cmdSave_Click();
     }
     EXPECT_TRUE(testing_support::readAll(data + "/ftpinfo.ini").contains("ftp.example.invalid"));
 

@@ -58,11 +58,6 @@ QList<QStringList> rows(const QTreeWidget *list)
     return result;
 }
 
-bool waitForUrl(QWebEngineView *view, const QUrl &url)
-{
-    return QTest::qWaitFor([&] { return view->url() == url; }, 15000);
-}
-
 class WizardWindows : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -153,9 +148,7 @@ TEST_F(WizardWindows, CaptionStepListAndButtonsAgreeAfterEveryWayIn)
         EXPECT_EQ(w().CurrentStep, step);
         EXPECT_EQ(w().pageInFront(), step);
         EXPECT_EQ(w().windowTitle(), QString("Wizard :: Step %1 of 10 for %2").arg(step + 1).arg(name));
-        EXPECT_TRUE(
-            named<QLabel>("Image1")->text().contains(QString("&#9656;&nbsp;%1<").arg(step + 1)) ||
-            named<QLabel>("Image1")->text().contains(QString::fromUtf8("\u25b8\u00a0%1<").arg(step + 1)))
+        EXPECT_TRUE(named<QLabel>("Image1")->text().contains(QString("&#9656;&nbsp;%1<").arg(step + 1)))
             << step;
         EXPECT_EQ(w().xpcmdPrevious->isEnabled(), step > 0) << step;
         EXPECT_EQ(w().xpcmdNext->isEnabled(), step < 9) << step;
@@ -419,7 +412,8 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
     const QString preview = platform::previewPage();
     QTest::mouseClick(named<QPushButton>("xpcmdMoreTemplates"), Qt::LeftButton);
     EXPECT_TRUE(testing_support::readAll(preview).contains("Previewed"));
-    EXPECT_TRUE(waitForUrl(w().WebBrowser1, QUrl::fromLocalFile(preview)));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return w().WebBrowser1->url() == QUrl::fromLocalFile(preview); }, 15000));
     w().xpcmdBrowserPreview_Click();
     EXPECT_EQ(s_opened, QList<QUrl>{QUrl::fromLocalFile(preview)});
     EXPECT_TRUE(dialogs.fileRequests.empty());
@@ -630,15 +624,13 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
         wizard::peer().showLoadFile();
     };
 
-    // HTML file, dialog cancelled: the blank document and no path stay; the caption is left.
+    // HTML file, dialog cancelled: the blank document (the main window's test tells what
+    // that is) and no path stay; the caption is left.
     const QString old = app() + "/old.htm";
     testing_support::writeAll(old, "<html><body><p>Old</p></body></html>");
     ASSERT_TRUE(s_main->openPage(old));
-    s_main->switchTab(1);
     openVia(true);
     EXPECT_TRUE(s_main->currentFile().isEmpty() && mainSource()->Text().isEmpty());
-    EXPECT_EQ(s_main->currentTab(), 0);
-    EXPECT_FALSE(mainDesign()->DocumentHTML().contains("Old"));
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + old);
 
     dialogs.files = {file};

@@ -24,6 +24,7 @@ struct Settings {
     qint64 maxListing = 0, maxDownload = 0;
     int timeLimit = 0;
     qint64 progressMin = 0;
+    bool active = false;
 };
 
 struct Outcome {
@@ -227,6 +228,8 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
         curl_easy_setopt(m_curl, CURLOPT_PROXY, m_proxy.constData());
     if (m_scheme == Scheme::FtpExplicitTls)
         curl_easy_setopt(m_curl, CURLOPT_USE_SSL, long(CURLUSESSL_ALL));
+    if (s.active && m_scheme != Scheme::Sftp)
+        curl_easy_setopt(m_curl, CURLOPT_FTPPORT, "-"); // the control connection's own address
     if (m_scheme == Scheme::Sftp) {
         // Only hosts the user's ssh already knows: an unknown key fails the command.
         m_knownHosts = QFile::encodeName(QDir::homePath() + QStringLiteral("/.ssh/known_hosts"));
@@ -796,6 +799,7 @@ void CurlTransport::Execute(const QString &operation)
     s.maxDownload = MaxDownloadBytes;
     s.timeLimit = TransferTimeLimit;
     s.progressMin = ProgressMinBytes;
+    s.active = ActiveMode;
     ++m_pending;
     CurlWorker *worker = m_worker;
     CurlTransport *self = this;

@@ -49,6 +49,8 @@ public:
     QString Proxy;
     // Extra trust anchors (PEM file) for TLS; empty = the system's store.
     QString CaCertificates;
+    // FTP data connections opened by the server (PORT/EPRT), for servers that allow no passive mode.
+    bool ActiveMode = false;
     // Bytes one listing or one download may bring (0 = the defaults above), and
     // the seconds it may take in all (0 = RequestTimeout for a listing,
     // kDefaultTransferTimeLimit for a download).
