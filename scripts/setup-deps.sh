@@ -11,9 +11,10 @@ packages=(
   libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev
   libgumbo-dev
+  tidy
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
-  vsftpd curl lftp
+  vsftpd curl lftp rclone
   xvfb xauth
   desktop-file-utils appstream
   clang libclang-rt-dev clang-format

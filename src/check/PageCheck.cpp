@@ -1,7 +1,9 @@
 #include "check/PageCheck.h"
 
 #include "check/ParseGuard.h"
+#include "generation/AnswerSafety.h"
 #include "generation/FileList.h"
+#include "generation/PublishedPage.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,7 +82,9 @@ private:
 // One file whose text findings point into: the page or a style sheet.
 struct Source {
     QString path;
-    QByteArray bytes;
+    QByteArray bytes; // what is read: for the page, its published copy
+    QByteArray file;  // the page as on disk, which line and column refer to
+    std::vector<generation::Cut> cuts;
     std::unique_ptr<LineIndex> index;
     QString folder;
 };
@@ -222,8 +226,10 @@ public:
         m_page.folder = QFileInfo(pagePath).absolutePath();
         const bool tooLarge = file.size() > m_maxBytes;
         if (!tooLarge)
-            m_page.bytes = file.read(file.size()); // what it held when looked at, should it grow
-        m_page.index = std::make_unique<LineIndex>(m_page.bytes);
+            m_page.file = file.read(file.size()); // what it held when looked at, should it grow
+        // The page is checked as publishing sends it; findings point into the file.
+        m_page.bytes = generation::PublishedBytes(m_page.file, &m_page.cuts);
+        m_page.index = std::make_unique<LineIndex>(m_page.file);
         if (tooLarge) {
             add(m_page, 0, Severity::Error, QStringLiteral("too-large"),
                 QStringLiteral("The page is %1, over the limit of %2; it was not checked")
@@ -272,6 +278,21 @@ public:
                 add(m_page, offset, Severity::Warning, QStringLiteral("broken-anchor"),
                     QStringLiteral("No element of the page has the id \"%1\"").arg(fragment));
         }
+        if (m_addressKnown)
+            for (const auto &[offset, name] : m_relativeShareImages)
+                add(m_page, offset, Severity::Error, QStringLiteral("share-image-relative"),
+                    QStringLiteral("%1 is a relative address, which link previews ignore; the page's web "
+                                   "address is known, so it can be absolute")
+                        .arg(name));
+        m_mobileWeight += m_page.bytes.size();
+        // One weight finding: a page too heavy as a whole is too heavy for a phone too.
+        if (m_mobileWeight > kMaxPhoneBytes && m_weight <= kMaxPageBytes)
+            add(m_page, 0, Severity::Warning, QStringLiteral("phone-weight"),
+                QStringLiteral("At %1 px the page, its style sheets and the pictures it shows weigh %2 KB, "
+                               "over %3 KB")
+                    .arg(kPhoneWidth)
+                    .arg((m_mobileWeight + 1023) / 1024)
+                    .arg(kMaxPhoneBytes / 1024));
         if (m_weight > kMaxPageBytes)
             add(m_page, 0, Severity::Warning, QStringLiteral("page-weight"),
                 QStringLiteral("The page and its files weigh %1 KB, over %2 KB: slow on a phone")
@@ -323,7 +344,7 @@ private:
     void add(const Source &source, qsizetype offset, Severity severity, const QString &rule,
              const QString &message)
     {
-        const auto [line, column] = source.index->at(offset);
+        const auto [line, column] = source.index->at(generation::OffsetInPage(source.cuts, offset));
         int &count = m_perRule[rule];
         if (++count <= kMaxFindingsPerRule) {
             m_report.findings.push_back({source.path, line, column, severity, rule, message});
@@ -444,11 +465,11 @@ private:
                 return;
             path = QDir(source.folder).filePath(relative);
         }
-        localFile(source, offset, url, path, stylesheet);
+        localFile(source, offset, url, path, stylesheet, kind);
     }
 
     void localFile(const Source &source, qsizetype offset, const QString &url, const QString &path,
-                   bool stylesheet)
+                   bool stylesheet, Kind kind)
     {
         const QFileInfo info(path);
         // A page may name one file many times (or a srcset thousands of names): one look each.
@@ -475,6 +496,14 @@ private:
                     .arg(url)
                     .arg((size + 1023) / 1024)
                     .arg(kMaxPictureBytes / 1024));
+        const bool picture = kPictureSuffixes.contains(info.suffix().toLower());
+        const bool sheet =
+            stylesheet || info.suffix().compare(QLatin1String("css"), Qt::CaseInsensitive) == 0;
+        const bool shown = kind == Kind::Resource && (m_mobilePick.isEmpty() || m_mobilePick == url);
+        if ((sheet || (picture && shown)) && !m_mobileCounted.contains(k)) {
+            m_mobileCounted.insert(k);
+            m_mobileWeight += size;
+        }
         if (!m_counted.contains(k)) {
             m_counted.insert(k);
             m_weight += size;
@@ -569,6 +598,7 @@ private:
     {
         const GumboElement &e = node->v.element;
         const qsizetype start = e.start_pos.offset;
+        m_mobilePick = pictureLoadedAtPhoneWidth(node);
         for (unsigned i = 0; i < e.attributes.length; ++i) {
             const auto *a = static_cast<const GumboAttribute *>(e.attributes.data[i]);
             const QByteArray name(a->name);
@@ -628,10 +658,19 @@ private:
             }
             // Link previews load these pictures; og:url is where a shared link leads.
             const GumboAttribute *content = gumbo_get_attribute(&e.attributes, "content");
-            if (content && (property == QLatin1String("og:image") || name == QLatin1String("twitter:image")))
-                reference(m_page, valueOffset(e, content), QString::fromUtf8(content->value), Kind::Resource);
-            else if (content && property == QLatin1String("og:url"))
+            if (content &&
+                (property == QLatin1String("og:image") || name == QLatin1String("twitter:image"))) {
+                const QString value = QString::fromUtf8(content->value);
+                if (schemeOf(value).isEmpty() && !value.trimmed().startsWith(QLatin1String("//")))
+                    m_relativeShareImages.push_back(
+                        {valueOffset(e, content), property.isEmpty() ? name : property});
+                m_mobilePick = kNotLoaded; // a link preview's picture, not the page's
+                reference(m_page, valueOffset(e, content), value, Kind::Resource);
+                m_mobilePick.clear();
+            } else if (content && property == QLatin1String("og:url")) {
+                noteAddress(QString::fromUtf8(content->value));
                 reference(m_page, valueOffset(e, content), QString::fromUtf8(content->value), Kind::Link);
+            }
             break;
         }
         case GUMBO_TAG_HEAD:
@@ -642,6 +681,22 @@ private:
             if (!hasAttribute(e, "alt"))
                 add(m_page, start, Severity::Warning, QStringLiteral("img-alt"),
                     QStringLiteral("The picture has no alt text for readers who cannot see it"));
+            if (!hasAttribute(e, "width") || !hasAttribute(e, "height"))
+                add(m_page, start, Severity::Warning, QStringLiteral("img-size"),
+                    QStringLiteral("The picture has no width and height: the page jumps when it arrives"));
+            if (!m_pictureSeen && attribute(e, "loading").trimmed().toLower() == QLatin1String("lazy"))
+                add(m_page, start, Severity::Warning, QStringLiteral("first-picture-lazy"),
+                    QStringLiteral(
+                        "The first picture is lazy-loaded: it shows late, at the top of the page"));
+            m_pictureSeen = true;
+            break;
+        case GUMBO_TAG_LINK:
+            if (attribute(e, "rel").toLower().split(QLatin1Char(' ')).contains(QLatin1String("canonical")))
+                noteAddress(attribute(e, "href"));
+            break;
+        case GUMBO_TAG_UNKNOWN:
+            if (e.tag_namespace == GUMBO_NAMESPACE_HTML)
+                unknownElement(e);
             break;
         case GUMBO_TAG_STYLE:
             for (unsigned i = 0; i < e.children.length; ++i) {
@@ -655,6 +710,90 @@ private:
         default:
             break;
         }
+        m_mobilePick.clear();
+    }
+
+    // --- What a phone loads ---
+
+    // Of an <img> or a <picture>'s <source>, the address a phone of kPhoneWidth px loads
+    // (1x): the smallest width candidate that fills it, else the largest; a density
+    // candidate of 1x; else src. kNotLoaded for a candidate list the browser passes over;
+    // "" for any other element (everything it loads counts).
+    QString pictureLoadedAtPhoneWidth(const GumboNode *node)
+    {
+        const GumboElement &e = node->v.element;
+        const GumboNode *parent = node->parent;
+        const bool inPicture = parent && parent->type == GUMBO_NODE_ELEMENT && isPicture(parent->v.element);
+        if (isPicture(e))
+            m_sourceChosen = false;
+        if (e.tag == GUMBO_TAG_SOURCE && inPicture) {
+            if (m_sourceChosen)
+                return kNotLoaded;
+            m_sourceChosen = true;
+        } else if (e.tag != GUMBO_TAG_IMG) {
+            return {};
+        } else if (inPicture && m_sourceChosen) {
+            return kNotLoaded;
+        }
+        QString best;
+        int bestWidth = 0;
+        bool fills = false;
+        for (const QString &candidate : attribute(e, "srcset").split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QStringList parts = candidate.simplified().split(QLatin1Char(' '));
+            const QString descriptor = parts.value(1).toLower();
+            if (descriptor.isEmpty() || descriptor == QLatin1String("1x")) {
+                if (bestWidth == 0)
+                    best = parts.value(0);
+                continue;
+            }
+            if (!descriptor.endsWith(QLatin1Char('w')))
+                continue;
+            const int width = descriptor.chopped(1).toInt();
+            const bool fillsPhone = width >= kPhoneWidth;
+            if (best.isEmpty() || bestWidth == 0 || (fillsPhone && (!fills || width < bestWidth)) ||
+                (!fillsPhone && !fills && width > bestWidth)) {
+                best = parts.value(0);
+                bestWidth = width;
+                fills = fillsPhone;
+            }
+        }
+        if (best.isEmpty())
+            best = attribute(e, "src").trimmed();
+        return best.isEmpty() ? kNotLoaded : best;
+    }
+
+    void noteAddress(const QString &address)
+    {
+        const QString scheme = schemeOf(address);
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+            m_addressKnown = true;
+    }
+
+    // The name of an element as written (the parser knows no newer ones, such as <picture>).
+    static QString tagName(const GumboElement &e)
+    {
+        if (e.tag != GUMBO_TAG_UNKNOWN)
+            return QString::fromUtf8(gumbo_normalized_tagname(e.tag));
+        GumboStringPiece tag = e.original_tag;
+        gumbo_tag_from_original_text(&tag);
+        return QString::fromUtf8(tag.data, int(tag.length)).toLower();
+    }
+    static bool isPicture(const GumboElement &e)
+    {
+        return e.tag == GUMBO_TAG_UNKNOWN && tagName(e) == QLatin1String("picture");
+    }
+
+    void unknownElement(const GumboElement &e)
+    {
+        const QString name = tagName(e);
+        // Custom elements are elements; a tag the parser made up has no text of its own.
+        if (name.isEmpty() || name.contains(QLatin1Char('-')) || generation::IsHtmlElement(name) ||
+            name.startsWith(QLatin1String("zor_"))) // a placeholder left: a finding of its own
+            return;
+        add(m_page, e.start_pos.offset, Severity::Warning, QStringLiteral("unknown-element"),
+            QStringLiteral("<%1> is no HTML element: the page shows nothing of it (to show the text, write "
+                           "&lt;%1&gt; in the answer)")
+                .arg(name.toHtmlEscaped().left(80)));
     }
 
     void href(const GumboElement &e, const GumboAttribute *a, const QString &value)
@@ -789,6 +928,14 @@ private:
     bool m_titleSeen = false;
     bool m_descriptionSeen = false;
     qsizetype m_headOffset = -1;
+    bool m_pictureSeen = false;
+    bool m_addressKnown = false; // a canonical link or og:url gives the page's web address
+    std::vector<std::pair<qsizetype, QString>> m_relativeShareImages;
+    QString m_mobilePick;        // see pictureLoadedAtPhoneWidth
+    bool m_sourceChosen = false; // in the current <picture>
+    QSet<QString> m_mobileCounted;
+    qint64 m_mobileWeight = 0;
+    static inline const QString kNotLoaded = QStringLiteral("\n");
 };
 
 } // namespace

@@ -54,6 +54,9 @@ constexpr int kMaxTitleLength = 60;
 constexpr int kMaxDescriptionLength = 160;
 constexpr qint64 kMaxPictureBytes = 500 * 1024;
 constexpr qint64 kMaxPageBytes = 2 * 1024 * 1024;
+// What a phone may load: the page, its style sheets and the pictures it shows at this width.
+constexpr int kPhoneWidth = 390;
+constexpr qint64 kMaxPhoneBytes = 500 * 1024;
 constexpr int kMaxNesting = 1000;         // deeper pages are not checked (browsers stop at 512)
 constexpr int kMaxFindingsPerRule = 1000; // the rest are counted in one last finding
 

@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/ProgramModule.h"
+#include "generation/AnswerSafety.h"
 #include "generation/FileList.h"
 #include "generation/PageGuard.h"
 #include "generation/ProductFile.h"
@@ -185,6 +186,8 @@ int generateCommand(const QStringList &arguments)
         return dialogs.messageCount()
                    ? kFailed
                    : fail(command, QStringLiteral("%1 could not be written").arg(page), kFailed);
+    for (const QString &warning : generation::UnknownElementWarnings(data))
+        write(stderr, QStringLiteral("%1: warning: unknown-element: %2\n").arg(page, warning));
     const QString list = generation::FileList::PathFor(page);
     write(stdout, QStringLiteral("%1: written with %2 files listed in %3\n")
                       .arg(page)

@@ -25,6 +25,7 @@ namespace {
 const CommandHelp kPublishHelp = {
     QStringLiteral("quillmark publish PAGE.htm|LIST.files|FOLDER... [--to URL]\n"
                    "                 [--password-env VAR | --password-file FILE] [--all] [--dry-run]\n"
+                   "                 [--access-key-env VAR --secret-env VAR]\n"
                    "                 [--include-hidden] [--allow-direct] [--active] [--json]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
                    "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
@@ -39,6 +40,10 @@ const CommandHelp kPublishHelp = {
                    "out is listed; missing files and files refused make the publish fail."),
     QStringLiteral("URL is ftp://, ftps:// (FTP with TLS) or sftp://, then [user@]host[:port]/folder.\n"
                    "For FTP the folder is relative to the login folder; for SFTP it is a full path.\n"
+                   "S3-compatible storage: s3://bucket/prefix?endpoint=URL&region=REGION, with\n"
+                   "&addressing=path or virtual (path by default with an endpoint; without one the\n"
+                   "bucket is on AWS, addressed by virtual host). The access key and the secret\n"
+                   "come from the environment variables named by --access-key-env and --secret-env.\n"
                    "Without --to, the server settings saved in the upload window are used.\n"
                    "A remote folder the server lacks is created, with its parents (\"created FOLDER\").\n"
                    "--active lets the server open the data connections, for FTP servers that\n"
@@ -61,7 +66,9 @@ const CommandHelp kPublishHelp = {
                    "\n"
                    "Example:\n"
                    "  quillmark publish ~/site/index.htm --to ftp://me@example.com/public_html \\\n"
-                   "      --password-file ~/.config/quillmark/password\n")};
+                   "      --password-file ~/.config/quillmark/password\n"
+                   "  quillmark publish ~/site --to 's3://bucket/site?endpoint=https://s3.example.com' \\\n"
+                   "      --access-key-env S3_KEY --secret-env S3_SECRET\n")};
 
 QString actionName(publish::Action action)
 {
@@ -207,7 +214,14 @@ int PublishCommand(const QStringList &arguments)
     const QCommandLineOption active(
         QStringLiteral("active"),
         QStringLiteral("FTP active mode: the server opens the data connections (for servers that need it)."));
-    parser.addOptions({to, passwordEnv, passwordFile, all, dryRun, includeHidden, allowDirect, active, json});
+    const QCommandLineOption accessKeyEnv(
+        QStringLiteral("access-key-env"),
+        QStringLiteral("S3: take the access key from this environment variable."), QStringLiteral("VAR"));
+    const QCommandLineOption secretEnv(QStringLiteral("secret-env"),
+                                       QStringLiteral("S3: take the secret from this environment variable."),
+                                       QStringLiteral("VAR"));
+    parser.addOptions({to, passwordEnv, passwordFile, accessKeyEnv, secretEnv, all, dryRun, includeHidden,
+                       allowDirect, active, json});
     if (const int status = parse(parser, command, arguments, kPublishHelp); status >= 0)
         return status;
 
@@ -258,6 +272,15 @@ int PublishCommand(const QStringList &arguments)
         QString error;
         if (!ParseTargetUrl(parser.value(to), target, error))
             return fail(command, error, kBadUsage);
+        if (parser.isSet(accessKeyEnv)) {
+            const QByteArray variable = parser.value(accessKeyEnv).toLocal8Bit();
+            if (!qEnvironmentVariableIsSet(variable.constData()))
+                return fail(
+                    command,
+                    QStringLiteral("the environment variable %1 is not set").arg(parser.value(accessKeyEnv)),
+                    kBadUsage);
+            target.user = qEnvironmentVariable(variable.constData());
+        }
         // The saved password serves the saved protocol, server, port and user only: an
         // FTPS password must not travel in clear to the same host's plain FTP.
         if (publish::SavedPasswordServes(saved, target))
@@ -272,10 +295,18 @@ int PublishCommand(const QStringList &arguments)
                     .arg(ftpinfo),
                 kBadUsage);
     }
-    if (parser.isSet(passwordEnv) && parser.isSet(passwordFile))
-        return fail(command, QStringLiteral("give --password-env or --password-file, not both"), kBadUsage);
-    if (parser.isSet(passwordEnv)) {
-        const QString variable = parser.value(passwordEnv);
+    if ((parser.isSet(accessKeyEnv) || parser.isSet(secretEnv)) && target.protocol != publish::Protocol::S3)
+        return fail(command, QStringLiteral("--access-key-env and --secret-env are for s3:// addresses"),
+                    kBadUsage);
+    if (int(parser.isSet(passwordEnv)) + int(parser.isSet(passwordFile)) + int(parser.isSet(secretEnv)) > 1)
+        return fail(command, QStringLiteral("give --password-env, --password-file or --secret-env, not more"),
+                    kBadUsage);
+    if (target.protocol == publish::Protocol::S3 && target.user.isEmpty())
+        return fail(command, QStringLiteral("no access key: give --access-key-env"), kBadUsage);
+    // The secret: from the option given, else the saved settings' (above). A keyring
+    // lookup belongs here, between the two.
+    if (parser.isSet(passwordEnv) || parser.isSet(secretEnv)) {
+        const QString variable = parser.value(parser.isSet(secretEnv) ? secretEnv : passwordEnv);
         if (!qEnvironmentVariableIsSet(variable.toLocal8Bit().constData()))
             return fail(command, QStringLiteral("the environment variable %1 is not set").arg(variable),
                         kBadUsage);

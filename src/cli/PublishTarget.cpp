@@ -2,9 +2,56 @@
 
 #include <QFile>
 #include <QUrl>
+#include <QUrlQuery>
 #include <sys/stat.h>
 
 namespace cli {
+
+namespace {
+
+bool ParseS3Url(const QUrl &url, publish::Target &target, QString &error)
+{
+    target.protocol = publish::Protocol::S3;
+    if (!url.userInfo().isEmpty()) {
+        error = QStringLiteral("keys in the address are refused; use --access-key-env and --secret-env");
+        return false;
+    }
+    target.bucket = url.host(QUrl::FullyDecoded);
+    if (target.bucket.isEmpty()) {
+        error = QStringLiteral("no bucket in \"%1\"").arg(url.toString());
+        return false;
+    }
+    QString folder = url.path(QUrl::FullyDecoded);
+    while (folder.startsWith(QLatin1Char('/')))
+        folder.remove(0, 1);
+    while (folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    target.remoteFolder = folder;
+    const QUrlQuery query(url);
+    for (const auto &item : query.queryItems(QUrl::FullyDecoded)) {
+        if (item.first == QLatin1String("endpoint"))
+            target.host = item.second;
+        else if (item.first == QLatin1String("region"))
+            target.region = item.second;
+        else if (item.first == QLatin1String("addressing") &&
+                 (item.second == QLatin1String("path") || item.second == QLatin1String("virtual")))
+            target.pathStyle = item.second == QLatin1String("path");
+        else {
+            error = QStringLiteral("unknown setting \"%1=%2\" in the s3:// address (endpoint, region, "
+                                   "addressing=path|virtual)")
+                        .arg(item.first, item.second);
+            return false;
+        }
+    }
+    if (target.region.isEmpty())
+        target.region = QStringLiteral("us-east-1");
+    // AWS itself is addressed by virtual host; other services usually by path.
+    if (!query.hasQueryItem(QStringLiteral("addressing")))
+        target.pathStyle = !target.host.isEmpty();
+    return true;
+}
+
+} // namespace
 
 bool ParseTargetUrl(const QString &url, publish::Target &target, QString &error)
 {
@@ -20,8 +67,11 @@ bool ParseTargetUrl(const QString &url, publish::Target &target, QString &error)
         target.protocol = publish::Protocol::FtpTls;
     else if (scheme == QLatin1String("sftp"))
         target.protocol = publish::Protocol::Sftp;
+    else if (scheme == QLatin1String("s3"))
+        return ParseS3Url(parsed, target, error);
     else {
-        error = QStringLiteral("unsupported protocol \"%1\" (use ftp://, ftps:// or sftp://)").arg(scheme);
+        error =
+            QStringLiteral("unsupported protocol \"%1\" (use ftp://, ftps://, sftp:// or s3://)").arg(scheme);
         return false;
     }
     if (!parsed.password().isEmpty()) {

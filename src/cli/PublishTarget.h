@@ -12,6 +12,8 @@ namespace cli {
 // For FTP the folder is relative to the login folder (a second "/" makes it
 // absolute, as in curl's URLs); for SFTP it is the absolute path. A password in the
 // URL is refused: it would show in the process list and the shell history.
+// "s3://bucket/prefix?endpoint=URL&region=R&addressing=path|virtual": S3-compatible
+// storage (no endpoint = AWS, addressed by virtual host; region us-east-1 by default).
 // On failure returns false and sets `error` to a one-line reason.
 bool ParseTargetUrl(const QString &url, publish::Target &target, QString &error);
 

@@ -4,6 +4,8 @@
 // main window reaches the wizard back through this interface, which the program
 // entry installs; the editor library does not link the wizard.
 
+#include <QString>
+
 namespace editor {
 
 class WizardPeer {
@@ -14,6 +16,8 @@ public:
     virtual void showWizard(bool modal) = 0; // loads the wizard on first use
     virtual void unloadWizard() = 0;         // when the main window closes
     virtual void showLoadFile() = 0;         // frmLoadFile, modal
+    // Where a publish put the page: the wizard's web address of the page, when empty.
+    virtual void offerPageAddress(const QString & /*address*/) {}
 };
 
 } // namespace editor

@@ -777,6 +777,8 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
         publish::FrmUploadInfo upload(this);
         upload.AddFilesToList(generation::FileList::PathFor(d->CurrentFile));
         runModal(upload);
+        if (d->peer && !upload.liveAddress().isEmpty())
+            d->peer->offerPageAddress(upload.liveAddress());
     } else if (key == QLatin1String("check")) {
         // The check reads the page as saved: only Save writes the user's file.
         if (d->CurrentFile.isEmpty()) {

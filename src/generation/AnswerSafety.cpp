@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <cstring>
 
 namespace generation {
@@ -201,6 +202,98 @@ QString ProductPictureProblem(const QString &path, const QString &dataFolder)
                    "or SVG file.")
             .arg(path);
     return {};
+}
+
+} // namespace generation
+
+namespace generation {
+namespace {
+
+// The elements of HTML (with the SVG and MathML roots and the obsolete ones browsers
+// still know), lower case.
+const QSet<QString> &htmlElements()
+{
+    static const QSet<QString> names = [] {
+        QSet<QString> set;
+        for (const char *name :
+             {"a",       "abbr",     "address",    "area",       "article",  "aside",    "audio",    "b",
+              "base",    "bdi",      "bdo",        "blockquote", "body",     "br",       "button",   "canvas",
+              "caption", "cite",     "code",       "col",        "colgroup", "data",     "datalist", "dd",
+              "del",     "details",  "dfn",        "dialog",     "div",      "dl",       "dt",       "em",
+              "embed",   "fieldset", "figcaption", "figure",     "footer",   "form",     "h1",       "h2",
+              "h3",      "h4",       "h5",         "h6",         "head",     "header",   "hgroup",   "hr",
+              "html",    "i",        "iframe",     "img",        "input",    "ins",      "kbd",      "label",
+              "legend",  "li",       "link",       "main",       "map",      "mark",     "menu",     "meta",
+              "meter",   "nav",      "noscript",   "object",     "ol",       "optgroup", "option",   "output",
+              "p",       "param",    "picture",    "pre",        "progress", "q",        "rp",       "rt",
+              "ruby",    "s",        "samp",       "script",     "search",   "section",  "select",   "slot",
+              "small",   "source",   "span",       "strong",     "style",    "sub",      "summary",  "sup",
+              "table",   "tbody",    "td",         "template",   "textarea", "tfoot",    "th",       "thead",
+              "time",    "title",    "tr",         "track",      "u",        "ul",       "var",      "video",
+              "wbr",     "svg",      "math",       "acronym",    "big",      "center",   "font",     "strike",
+              "tt",      "marquee",  "nobr",       "image"})
+            set.insert(QLatin1String(name));
+        return set;
+    }();
+    return names;
+}
+
+bool nameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') || c == QLatin1Char(':');
+}
+
+} // namespace
+
+bool IsHtmlElement(const QString &name)
+{
+    return htmlElements().contains(name);
+}
+
+QStringList UnknownElementsIn(const QString &text)
+{
+    QStringList unknown;
+    for (qsizetype at = text.indexOf(QLatin1Char('<')); at >= 0;
+         at = text.indexOf(QLatin1Char('<'), at + 1)) {
+        qsizetype i = at + 1;
+        if (i < text.size() && text.at(i) == QLatin1Char('/'))
+            ++i;
+        if (i >= text.size() || !asciiLetter(text.at(i)))
+            continue; // "a < b", "<3" and comments are text to a browser
+        const qsizetype start = i;
+        while (i < text.size() && nameChar(text.at(i)))
+            ++i;
+        const QString name = text.mid(start, i - start).toLower();
+        if (name.contains(QLatin1Char('-')) || name.startsWith(QLatin1String("zor_")) ||
+            htmlElements().contains(name) || unknown.contains(name))
+            continue;
+        unknown << name;
+    }
+    return unknown;
+}
+
+QStringList UnknownElementWarnings(const PageData &data)
+{
+    QStringList warnings;
+    for (const Field &field : Fields()) {
+        // Links and the picture go into attributes, where a tag is escaped, not lost.
+        if (field.caption.isEmpty() || !field.link.isEmpty() ||
+            field.name == QLatin1String("txtProductImage"))
+            continue;
+        QString text;
+        if (field.kind == FieldKind::Text)
+            text = data.*field.text;
+        else
+            for (const ListRow &row : data.*field.rows)
+                text += row.text + QLatin1Char(' ') + row.subItems.join(QLatin1Char(' ')) + QLatin1Char(' ');
+        const QStringList unknown = UnknownElementsIn(text);
+        if (unknown.isEmpty())
+            continue;
+        warnings << QStringLiteral("The answer \"%1\" holds <%2>, which is no HTML element: the page shows "
+                                   "nothing of it. Write &lt;%2&gt; to show the text.")
+                        .arg(field.caption, unknown.first());
+    }
+    return warnings;
 }
 
 } // namespace generation

@@ -23,6 +23,14 @@ QString UnsafeLinkMessage(const QString &field, const PageData &data);
 // The record with those answers blanked, so that a page counts them as not given.
 PageData WithoutUnsafeLinks(const PageData &data);
 
+// Tags in `text` that name no HTML element ("<word>" -> "word"), in order, each once;
+// custom elements (a name with "-") are elements. A browser shows nothing of such a tag.
+QStringList UnknownElementsIn(const QString &text);
+// Whether `name` (lower case) is an element of HTML, SVG's or MathML's root included.
+bool IsHtmlElement(const QString &name);
+// One sentence per answer placed in page text that holds such a tag, naming the answer.
+QStringList UnknownElementWarnings(const PageData &data);
+
 // Whether the first bytes of a file are those of a PNG, JPEG, GIF, WebP, BMP, ICO or
 // AVIF picture, or of an SVG document (its root element is <svg>).
 bool IsPictureData(const QByteArray &head);

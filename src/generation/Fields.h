@@ -64,6 +64,9 @@ inline const std::vector<Field> &Fields()
              "contact address"),
         link(text("txtAffiliateURL", &P::txtAffiliateURL, {"PAGE_DATA_AFFILIATEURL"}, "Affiliates address"),
              "affiliates address"),
+        link(text("txtPageURL", &P::txtPageURL, {"PAGE_DATA_PAGE_URL", "PAGE_DATA_IMAGE_URL"},
+                  "Web address of the page"),
+             "web address of the page"),
         text("txtExplainIn30Secs", &P::txtExplainIn30Secs, {"PAGE_DATA_INFO"}, "The software in 30 seconds"),
         text("txtCopyRightInfo", &P::txtCopyRightInfo, {"PAGE_DATA_COPYRIGHT"}, "Copyright message"),
         text("txtProblem", &P::txtProblem, {"PAGE_PROBLEM"}, "The problem it solves"),
@@ -109,6 +112,7 @@ inline const std::vector<Field> &Fields()
         text("txtOrderWithinHours", &P::txtOrderWithinHours, {"PAGE_DATA_ORDER_END_DATE"},
              "Hours the offer lasts"),
         text("txtGeneratedPage", &P::txtGeneratedPage),
+        text("chkHtaccess", &P::chkHtaccess),
         text("txtTemplateHeaderImage", &P::txtTemplateHeaderImage),
         text("txtTemplateBackgroundImage", &P::txtTemplateBackgroundImage),
     };

@@ -43,6 +43,7 @@ struct PageData {
     QString txtDownloadMessage;
     QString txtDownloadRequirements;
     QString txtDownloadHelp;
+    QString txtPageURL; // the page's web address: absolute share and search data
 
     // Stored with the answers but never placed in a page.
     QString txtOrderNowIncentive;
@@ -56,6 +57,7 @@ struct PageData {
     QString txtTestimonialAdditionalInfo;
     QString txtTestimonial;
     QString txtGeneratedPage;
+    QString chkHtaccess; // "1": write an Apache .htaccess beside the page
 
     // Rows in the order the user added them.
     QVector<ListRow> lvwFAQ;         // question; answer

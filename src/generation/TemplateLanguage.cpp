@@ -1,6 +1,7 @@
 #include "generation/TemplateLanguage.h"
 
 #include "generation/Fields.h"
+#include "generation/SearchData.h"
 #include "generation/modTemplates.h"
 
 #include <QRegularExpression>
@@ -227,6 +228,11 @@ std::optional<bool> IsSetInRecord(const QString &name, const PageData &d)
         return n > k;
     if (name == QLatin1String("PAGE_DATA_IMAGE_SOURCE"))
         return !ImageNameRule(d.txtProductImage).isEmpty();
+    // Addresses count as given only when they can be made absolute.
+    if (name == QLatin1String("PAGE_DATA_PAGE_URL"))
+        return !PageAddress(d).isEmpty();
+    if (name == QLatin1String("PAGE_DATA_IMAGE_URL"))
+        return !AddressBeside(PageAddress(d), ImageNameRule(d.txtProductImage)).isEmpty();
     for (const Field &field : Fields()) {
         if (field.placeholders.contains(name))
             return isSet(field, d);

@@ -5,10 +5,12 @@
 #include "generation/FileList.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
+#include "generation/SearchData.h"
 #include "generation/TemplateLanguage.h"
 #include "platform/Dialogs.h"
 #include "platform/SaveFile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -232,6 +234,19 @@ QString twoColumnBlock(const QString &body, const QVector<ListRow> &rows, const 
     return accumulator;
 }
 
+// Writes a file Quillmark owns beside the page (sitemap.xml, robots.txt); a file of that
+// name that the site brought itself is left alone. True when the file is Quillmark's.
+bool writeOwnFile(const QString &path, const QByteArray &bytes)
+{
+    QFile existing(path);
+    if (existing.exists() && (!existing.open(QIODevice::ReadOnly) || !WrittenByQuillmark(existing.read(200))))
+        return false;
+    existing.close();
+    platform::RemoveStaleSaveFiles(path);
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
 } // namespace
 
 // --- Text files ---
@@ -442,6 +457,14 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
                                                shaped(d.txtOrderLaterIncentive)}}));
 
     replace("<ZOR_PAGE_DATA_COPYRIGHT>", shaped(d.txtCopyRightInfo));
+    // Search and share data, last: the image block is put back by then, with its picture's
+    // address still to fill. Without a page address the picture stays a name beside the page.
+    const QString address = PageAddress(d);
+    const QString imageName = ImageNameRule(d.txtProductImage);
+    replace("<ZOR_PAGE_DATA_PAGE_URL>", shaped(address));
+    replace("<ZOR_PAGE_DATA_IMAGE_URL>",
+            shaped(address.isEmpty() ? imageName : AddressBeside(address, imageName)));
+    replace("<ZOR_PAGE_DATA_STRUCTURED_DATA>", shaped(StructuredData(d)));
 
     // Conditions on row items outside their block (or in a block left unexpanded) have
     // no row to ask: they count as blank, so no marker stays behind.
@@ -610,6 +633,16 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
 
     // A page that cannot be written is a failure, not a generated page: the list is
     // dropped uncommitted and nothing is copied.
+    // The sitemap's last change is the page's: a page regenerated unchanged keeps its date.
+    const PageData &answers = resolved ? *resolved : data;
+    const QString address = PageAddress(answers);
+    QDateTime lastChange = QDateTime::currentDateTimeUtc();
+    if (!address.isEmpty()) {
+        QFile old(destinationPath);
+        const QByteArray bytes = pageText.toLocal8Bit();
+        if (old.open(QIODevice::ReadOnly) && old.size() == bytes.size() && old.readAll() == bytes)
+            lastChange = QFileInfo(destinationPath).lastModified();
+    }
     if (!WriteTextFile(pageText, destinationPath)) {
         list.cancelWriting();
         platform::msgBox(QStringLiteral("Unable to write the page ") + destinationPath +
@@ -637,6 +670,21 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
             copyFileOver(joinPath(templatesFolder, fileName), target);
             listed << target;
         }
+    }
+
+    if (!address.isEmpty() && !pageFolder.isEmpty()) {
+        const QString sitemap = joinPath(pageFolder, QStringLiteral("sitemap.xml"));
+        if (writeOwnFile(sitemap, SitemapXml(address, lastChange)))
+            listed << sitemap;
+        const QString robots = joinPath(pageFolder, QStringLiteral("robots.txt"));
+        if (writeOwnFile(robots, RobotsTxt(AddressBeside(address, QStringLiteral("sitemap.xml")))))
+            listed << robots;
+    }
+
+    if (answers.chkHtaccess.trimmed() == QLatin1String("1") && !pageFolder.isEmpty()) {
+        const QString htaccess = joinPath(pageFolder, QStringLiteral(".htaccess"));
+        if (writeOwnFile(htaccess, Htaccess()))
+            listed << htaccess;
     }
 
     const QByteArray bytes = FileList::Compose(destinationPath, listed);

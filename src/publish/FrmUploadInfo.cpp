@@ -88,6 +88,8 @@ FrmUploadInfo::FrmUploadInfo(QWidget *parent, std::unique_ptr<UploadEngine> engi
     // The port box shows the chosen protocol's own port when left empty.
     connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_ui->txtServerPort->setPlaceholderText(index == 2 ? "22" : "21"); });
+    connect(m_ui->cboProtocol, &QComboBox::currentIndexChanged, this, &FrmUploadInfo::showProtocolFields);
+    showProtocolFields(m_ui->cboProtocol->currentIndex());
 
     m_engine->setRemovalConfirmation([this](const QStringList &remote) {
         return platform::dialogs().message(
@@ -143,6 +145,24 @@ void FrmUploadInfo::bindSavedPassword()
         m_ui->txtPassword->setText(m_saved->password);
 }
 
+// S3-compatible storage names the same boxes otherwise and wants a bucket and a
+// region; its endpoint carries the port.
+void FrmUploadInfo::showProtocolFields(int index)
+{
+    const bool s3 = Protocol(index) == Protocol::S3;
+    m_ui->lblServerName->setText(s3 ? tr("Endpoint") : tr("Remote Server"));
+    m_ui->lblUserId->setText(s3 ? tr("Access Key") : tr("User Id"));
+    m_ui->lblPassword->setText(s3 ? tr("Secret") : tr("Password"));
+    m_ui->lblRemoteDir->setText(s3 ? tr("Key Prefix") : tr("Remote Directory"));
+    m_ui->txtServerName->setPlaceholderText(s3 ? QStringLiteral("https://s3.example.com") : QString());
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_ui->lblServerPort), static_cast<QWidget *>(m_ui->txtServerPort)})
+        w->setVisible(!s3);
+    for (QWidget *w : {static_cast<QWidget *>(m_ui->txtBucket), static_cast<QWidget *>(m_ui->txtRegion),
+                       static_cast<QWidget *>(m_ui->chkPathStyle)})
+        w->setVisible(s3);
+}
+
 bool FrmUploadInfo::readServer(Target &target) const
 {
     const QString portText = m_ui->txtServerPort->text().trimmed();
@@ -152,6 +172,13 @@ bool FrmUploadInfo::readServer(Target &target) const
     target.host = m_ui->txtServerName->text();
     target.port = int(port);
     target.user = m_ui->txtUserId->text();
+    target.region = m_ui->txtRegion->text().trimmed();
+    target.bucket = m_ui->txtBucket->text().trimmed();
+    target.pathStyle = m_ui->chkPathStyle->isChecked();
+    if (target.protocol == Protocol::S3) {
+        target.port = 0; // the endpoint's
+        return true;
+    }
     return numeric && port <= 65535;
 }
 
@@ -166,6 +193,9 @@ void FrmUploadInfo::loadSettings()
     m_ui->txtPassword->setText(saved.target.password);
     m_ui->txtRemoteDir->setText(saved.target.remoteFolder);
     m_ui->txtWebAddress->setText(saved.target.webAddress);
+    m_ui->txtRegion->setText(saved.target.region);
+    m_ui->txtBucket->setText(saved.target.bucket);
+    m_ui->chkPathStyle->setChecked(saved.target.pathStyle);
     m_ui->cboProtocol->setCurrentIndex(int(saved.target.protocol));
     m_ui->chkOnlyChanged->setChecked(saved.onlyChanged);
     m_ui->chkActiveMode->setChecked(saved.target.activeMode);
@@ -484,6 +514,7 @@ void FrmUploadInfo::reportLiveAddress(const Summary &summary)
     if (!page)
         return;
     const QString address = LiveAddress(web, page->remote);
+    m_liveAddress = address;
     m_ui->lblLiveAddress->setText(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()));
     QString text = m_ui->txtStatus->toPlainText();
     text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("The page is at ") + address;

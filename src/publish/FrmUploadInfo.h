@@ -46,6 +46,8 @@ public:
     void setRequestTimeout(qint16 seconds) { m_timeOut = seconds; }
 
     Ui::FrmUploadInfo *ui() const { return m_ui.get(); }
+    // The web address of the page the last publish sent, or "".
+    QString liveAddress() const { return m_liveAddress; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -53,6 +55,7 @@ protected:
 private:
     bool readTarget(Target &target);
     bool readServer(Target &target) const; // false: the port box holds no port
+    void showProtocolFields(int index);
     void bindSavedPassword();
     void setBusy(bool busy);
     void upload(const QList<QTreeWidgetItem *> &rows, bool selectedOnly);
@@ -67,6 +70,7 @@ private:
     std::unique_ptr<UploadEngine> m_engine;
     std::unique_ptr<Target> m_saved; // the server the saved password belongs to, and the password
     QString m_uploadError;
+    QString m_liveAddress;
     qint16 m_timeOut = 0;
     bool m_busy = false;
     QList<QWidget *> m_disabled; // controls switched off for a publish

@@ -14,6 +14,9 @@ const QString kProtocol = QStringLiteral("cboProtocol");
 const QString kOnlyChanged = QStringLiteral("chkOnlyChanged");
 const QString kActiveMode = QStringLiteral("chkActiveMode");
 const QString kConnections = QStringLiteral("Connections");
+const QString kRegion = QStringLiteral("txtRegion");
+const QString kBucket = QStringLiteral("txtBucket");
+const QString kPathStyle = QStringLiteral("chkPathStyle");
 
 // The window's stored controls, in its order: the keys a saved window has always had.
 struct Form {
@@ -37,6 +40,8 @@ QString ProtocolKey(Protocol protocol)
         return QStringLiteral("ftps");
     case Protocol::Sftp:
         return QStringLiteral("sftp");
+    case Protocol::S3:
+        return QStringLiteral("s3");
     case Protocol::Ftp:
         break;
     }
@@ -46,6 +51,8 @@ QString ProtocolKey(Protocol protocol)
 Protocol ProtocolFromKey(const QString &stored)
 {
     const QString key = stored.trimmed();
+    if (key.compare(QLatin1String("s3"), Qt::CaseInsensitive) == 0)
+        return Protocol::S3;
     if (key.compare(QLatin1String("sftp"), Qt::CaseInsensitive) == 0)
         return Protocol::Sftp;
     if (key.compare(QLatin1String("ftps"), Qt::CaseInsensitive) == 0 ||
@@ -79,6 +86,9 @@ SavedTarget SavedTarget::load(const QString &path)
     bool number = false;
     const int connections = ini.value(kText, kConnections).toInt(&number);
     s.connections = number ? qBound(1, connections, 8) : 3;
+    s.target.region = ini.value(kText, kRegion);
+    s.target.bucket = ini.value(kText, kBucket);
+    s.target.pathStyle = ini.value(kText, kPathStyle) != QLatin1String("0");
     for (const auto &row : f.files.rows)
         s.files.push_back({row.text, row.subItems.value(0)});
     return s;
@@ -103,6 +113,12 @@ bool SavedTarget::save(const QString &path) const
     ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
     ini.setValue(kText, kActiveMode, target.activeMode ? QStringLiteral("1") : QStringLiteral("0"));
     ini.setValue(kText, kConnections, QString::number(qBound(1, connections, 8)));
+    // Only an S3 target adds its keys: files of FTP targets stay as they were.
+    if (target.protocol == Protocol::S3 || !ini.value(kText, kBucket).isEmpty()) {
+        ini.setValue(kText, kRegion, target.region.simplified());
+        ini.setValue(kText, kBucket, target.bucket.simplified());
+        ini.setValue(kText, kPathStyle, target.pathStyle ? QStringLiteral("1") : QStringLiteral("0"));
+    }
     return ini.save(path, platform::IniFile::Access::OwnerOnly);
 }
 

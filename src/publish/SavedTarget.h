@@ -5,7 +5,8 @@
 //
 // The file keeps the layout of a saved window (section "TEXT" keyed by the controls'
 // names, section "lstFiles" for the list), so files of earlier versions load as they
-// were. The protocol is stored as a key ("ftp", "ftps", "sftp"); the visible texts
+// were. The protocol is stored as a key ("ftp", "ftps", "sftp", "s3"; S3 targets add
+// "txtRegion", "txtBucket" and "chkPathStyle"); the visible texts
 // that earlier versions stored ("FTP", "FTP with TLS", "SFTP") still load.
 
 #include "publish/UploadEngine.h"

@@ -1,11 +1,13 @@
 #include "publish/UploadEngine.h"
 
 #include "generation/FileList.h"
+#include "generation/PublishedPage.h"
 #include "platform/HttpFetch.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
 #include "publish/SiteFiles.h"
 #include "publish/transport/CurlTransport.h"
+#include "publish/transport/S3Transport.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -18,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <algorithm>
@@ -49,8 +52,19 @@ int defaultPort(Protocol p)
     return p == Protocol::Sftp ? 22 : 21;
 }
 
+// An S3 endpoint with its scheme; AWS in the target's region when none is given.
+QString s3Endpoint(const Target &t)
+{
+    const QString h = t.host.trimmed();
+    if (h.isEmpty())
+        return QStringLiteral("https://s3.%1.amazonaws.com").arg(t.region.trimmed());
+    return h.contains(QLatin1String("://")) ? h : QStringLiteral("https://") + h;
+}
+
 QString serverUrl(const Target &t)
 {
+    if (t.protocol == Protocol::S3)
+        return s3Endpoint(t);
     // A scheme typed into the server box wins over the protocol chosen.
     if (t.host.contains(QLatin1String("://")))
         return t.host.trimmed();
@@ -66,6 +80,8 @@ QString serverUrl(const Target &t)
 
 Protocol effectiveProtocol(const Target &t)
 {
+    if (t.protocol == Protocol::S3)
+        return t.protocol;
     const QString h = t.host.trimmed().toLower();
     if (h.startsWith(QLatin1String("sftp://")))
         return Protocol::Sftp;
@@ -79,6 +95,8 @@ Protocol effectiveProtocol(const Target &t)
 // The host and port typed into the server box, "host", "host:port" or "scheme://host:port".
 QUrl typedServer(const Target &t)
 {
+    if (t.protocol == Protocol::S3)
+        return QUrl(s3Endpoint(t));
     QString h = t.host.trimmed();
     if (!h.contains(QLatin1String("://")))
         h.prepend(QStringLiteral("ftp://"));
@@ -95,6 +113,8 @@ int effectivePort(const Target &t)
 {
     if (t.port > 0)
         return t.port;
+    if (t.protocol == Protocol::S3)
+        return typedServer(t).port(typedServer(t).scheme() == QLatin1String("http") ? 80 : 443);
     return typedServer(t).port(defaultPort(effectiveProtocol(t)));
 }
 
@@ -231,7 +251,12 @@ bool saveManifest(const QString &path, const QString &title, const Manifest &m)
 
 QString targetTitle(const Target &t)
 {
-    static const char *names[] = {"ftp", "ftp-tls", "sftp"};
+    static const char *names[] = {"ftp", "ftp-tls", "sftp", "s3"};
+    if (t.protocol == Protocol::S3)
+        return QStringLiteral("s3://%1@%2:%3/%4/%5")
+            .arg(t.user, hostName(t))
+            .arg(effectivePort(t))
+            .arg(t.bucket, t.remoteFolder);
     return QStringLiteral("%1://%2@%3:%4/%5")
         .arg(QLatin1String(names[int(effectiveProtocol(t))]), t.user, hostName(t))
         .arg(effectivePort(t))
@@ -345,6 +370,8 @@ QString PlainFailure(int code, const Target &target)
     const QString host = hostName(target);
     switch (code) {
     case transport::kTransportLoginFailed:
+        if (target.protocol == Protocol::S3)
+            return QStringLiteral("Signing in to %1 failed: the access key or secret was refused.").arg(host);
         return QStringLiteral("The server refused the user name or password.");
     case transport::kTransportCannotConnect:
         return QStringLiteral("Could not reach %1 on port %2.").arg(host).arg(effectivePort(target));
@@ -373,7 +400,11 @@ UploadEngine::UploadEngine(std::function<std::unique_ptr<transport::Transport>()
     : QObject(parent), m_factory(std::move(transportFactory))
 {
     if (!m_factory)
-        m_factory = [] { return std::make_unique<transport::CurlTransport>(); };
+        m_factory = [this]() -> std::unique_ptr<transport::Transport> {
+            if (m_protocol == Protocol::S3)
+                return std::make_unique<transport::S3Transport>();
+            return std::make_unique<transport::CurlTransport>();
+        };
 }
 
 UploadEngine::~UploadEngine() = default;
@@ -421,6 +452,11 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
                 quint16(effectivePort(target)), QString(), err);
     ftp.transport().CaCertificates = target.caCertificates;
     ftp.transport().ActiveMode = target.activeMode;
+    if (auto *s3 = dynamic_cast<transport::S3Transport *>(&ftp.transport())) {
+        s3->Region = target.region;
+        s3->Bucket = target.bucket;
+        s3->PathStyle = target.pathStyle;
+    }
     if (ftp.FTPChangeRemoteFolder(target.remoteFolder, err))
         return QString();
     if (created && ftp.transport().ResponseCode() == transport::kServerRefused &&
@@ -431,7 +467,10 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
     }
     const int code = ftp.transport().ResponseCode();
     const QString sentence =
-        code == transport::kTransportInternal
+        target.protocol == Protocol::S3 &&
+                (code == transport::kServerRefused || code == transport::kTransportInternal)
+            ? ftp.transport().ResponseInfo() // names the bucket or the endpoint
+        : code == transport::kTransportInternal
             ? QStringLiteral("The server address \"%1\" cannot be used.").arg(target.host)
         : code == transport::kServerRefused
             ? QStringLiteral("The server has no remote folder \"%1\", or refused to open it.")
@@ -444,6 +483,7 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
 
 QString UploadEngine::testConnection(const Target &target, int timeoutSeconds, bool *ok)
 {
+    m_protocol = target.protocol;
     FTP ftp(m_factory());
     const QString err = openTarget(ftp, target, timeoutSeconds, [](const QString &) {});
     // Publishing makes a remote folder the server lacks; a test only looks.
@@ -476,6 +516,7 @@ public:
     bool plan(const QVector<Row> &rows)
     {
         items = planRows(rows, options.includeHidden, summary, engine);
+        stagePublishedPages();
         // The files are read while the server answers the login and the listings.
         QVector<QByteArray> hashes(items.size());
         auto hashing = std::async(std::launch::async, [this, &hashes] {
@@ -767,6 +808,13 @@ public:
                     .arg(manifestFile));
     }
 
+    // Results name the user's page, not its staged copy.
+    void unstageResults()
+    {
+        for (FileResult &r : summary.files)
+            r.local = stagedFrom.value(r.local, r.local);
+    }
+
 private:
     void say(const QString &line) { emit engine.status(line); }
 
@@ -870,10 +918,41 @@ private:
         return true;
     }
 
+    // A page goes out as generation::PublishedBytes makes it: when that differs from the
+    // file, the published copy is staged and sent (and hashed, sized) in its place.
+    void stagePublishedPages()
+    {
+        for (Item &it : items) {
+            if (!isPage(it.remote))
+                continue;
+            QFile page(it.local);
+            if (!page.open(QIODevice::ReadOnly))
+                continue; // the send step reports the unreadable file
+            const QByteArray bytes = page.readAll();
+            const QByteArray published = generation::PublishedBytes(bytes);
+            if (published.size() == bytes.size())
+                continue;
+            if (!staging)
+                staging = std::make_unique<QTemporaryDir>();
+            const QString copy = staging->filePath(QString::number(stagedFrom.size()) + QLatin1Char('-') +
+                                                   QFileInfo(it.local).fileName());
+            QFile out(copy);
+            if (!staging->isValid() || !out.open(QIODevice::WriteOnly) ||
+                out.write(published) != published.size())
+                continue; // sent as it is on disk
+            out.close();
+            stagedFrom.insert(copy, it.local);
+            it.local = copy;
+            it.size = published.size();
+        }
+    }
+
     UploadEngine &engine;
     const Target &target;
     const Options &options;
     Summary &summary;
+    std::unique_ptr<QTemporaryDir> staging;
+    QHash<QString, QString> stagedFrom; // staged copy -> page
     FTP ftp;
     transport::Transport &ctl;
     QVector<Item> items;
@@ -904,9 +983,11 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
         bool &flag;
         ~Reset() { flag = false; }
     } reset{m_running};
+    m_protocol = target.protocol;
     Run publish(*this, target, options, summary);
     if (publish.plan(rows) && publish.send())
         publish.prune();
+    publish.unstageResults();
     return summary;
 }
 

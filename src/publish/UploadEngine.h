@@ -15,16 +15,21 @@
 
 namespace publish {
 
-enum class Protocol { Ftp, FtpTls, Sftp };
+enum class Protocol { Ftp, FtpTls, Sftp, S3 };
 
+// For S3-compatible storage the host is the endpoint ("https://host[:port]"; empty =
+// AWS in the region), the user the access key, the password the secret and the remote
+// folder the key prefix.
 struct Target {
     Protocol protocol = Protocol::Ftp;
     QString host;
-    int port = 0; // 0 = protocol default (21, 21, 22)
+    int port = 0; // 0 = protocol default (21, 21, 22; S3: the endpoint's)
     QString user, password;
     QString remoteFolder;    // "" = the login folder
     QString webAddress;      // "Web address of the remote folder", may be empty
     QString caCertificates;  // extra trust anchors (PEM) for TLS; empty = the system's
+    QString region, bucket;  // S3 only
+    bool pathStyle = true;   // S3: "endpoint/bucket/key" rather than "bucket.endpoint/key"
     bool activeMode = false; // FTP: the server opens the data connections (PORT/EPRT)
 };
 
@@ -140,6 +145,7 @@ private:
     std::function<bool()> m_confirmDirect;
     bool m_cancel = false;
     bool m_running = false;
+    Protocol m_protocol = Protocol::Ftp; // of the target at hand: the default factory's choice
 };
 
 // Rows for a page: the files its ".files" dependency list names (and the page itself).

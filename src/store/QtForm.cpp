@@ -1,6 +1,7 @@
 #include "QtForm.h"
 
 #include <QAbstractSpinBox>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -43,6 +44,18 @@ public:
 
 private:
     QPlainTextEdit *m_edit;
+};
+
+// A tick box is stored as "1" when ticked and "" when not, so that a file written before
+// it existed loads it unticked.
+class CheckBoxValue : public TextBox {
+public:
+    explicit CheckBoxValue(QCheckBox *box) : m_box(box) {}
+    QString text() const override { return m_box->isChecked() ? QStringLiteral("1") : QString(); }
+    void setText(const QString &text) override { m_box->setChecked(text.trimmed() == QLatin1String("1")); }
+
+private:
+    QCheckBox *m_box;
 };
 
 class TreeListView : public ListView {
@@ -108,6 +121,9 @@ std::vector<Control> QtForm::controls()
             control.textBox = m_textBoxes.back().get();
         } else if (auto *plain = qobject_cast<QPlainTextEdit *>(widget)) {
             m_textBoxes.push_back(std::make_unique<PlainTextBox>(plain));
+            control.textBox = m_textBoxes.back().get();
+        } else if (auto *tick = qobject_cast<QCheckBox *>(widget)) {
+            m_textBoxes.push_back(std::make_unique<CheckBoxValue>(tick));
             control.textBox = m_textBoxes.back().get();
         } else if (auto *tree = qobject_cast<QTreeWidget *>(widget)) {
             m_listViews.push_back(std::make_unique<TreeListView>(tree));

@@ -4,6 +4,7 @@
 #include "wizard/frmWizard.h"
 
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,6 +17,8 @@ QString boxText(const QWidget *box)
 {
     if (auto *line = qobject_cast<const QLineEdit *>(box))
         return line->text();
+    if (auto *tick = qobject_cast<const QCheckBox *>(box))
+        return tick->isChecked() ? QStringLiteral("1") : QString(); // as the store keeps it
     if (auto *multi = qobject_cast<const QPlainTextEdit *>(box)) {
         // toPlainText() would turn no-break spaces into blanks; the value is kept as typed.
         QString text = multi->document()->toRawText();

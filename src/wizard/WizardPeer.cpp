@@ -21,6 +21,11 @@ public:
             w->close();
     }
     void showLoadFile() override { frmLoadFile::showModal(editor::frmMain::instance()); }
+    void offerPageAddress(const QString &address) override
+    {
+        if (frmWizard *w = frmWizard::existing())
+            w->offerPageAddress(address);
+    }
 };
 
 } // namespace

@@ -682,8 +682,17 @@ bool frmWizard::generate(QString path)
 {
     QString templateName = cmbTemplates->currentText();
     QString image = resolveImagePath(ui->txtProductImage->text());
-    return generation::GenerateTemplateBasedPage(platform::templateFolders(), platform::userDataFolder(),
-                                                 templateName, path, image, pageData());
+    const generation::PageData data = pageData();
+    const bool written = generation::GenerateTemplateBasedPage(
+        platform::templateFolders(), platform::userDataFolder(), templateName, path, image, data);
+    // A tag that is no element vanishes from the page: say so for the page itself, not
+    // for every preview.
+    if (written && path != previewPath()) {
+        const QStringList lost = generation::UnknownElementWarnings(data);
+        if (!lost.isEmpty())
+            platform::msgBox(lost.join(QLatin1Char('\n')), this);
+    }
+    return written;
 }
 
 void frmWizard::preview()
@@ -797,6 +806,12 @@ bool frmWizard::handOff(const QString &path)
 {
     editor::frmMain *main = editor::frmMain::instance();
     return main && main->openPage(path);
+}
+
+void frmWizard::offerPageAddress(const QString &address)
+{
+    if (ui->txtPageURL->text().trimmed().isEmpty())
+        ui->txtPageURL->setText(address);
 }
 
 generation::PageData frmWizard::pageData() const

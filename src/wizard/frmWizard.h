@@ -56,6 +56,8 @@ public:
     void showLoadPanel();
     // Empties every text box and the rows of every list; nothing else changes.
     void ClearAll();
+    // Fills the page's web address with `address` when that answer is empty.
+    void offerPageAddress(const QString &address);
     // The answers as the page generator reads them (line ends as CR LF).
     generation::PageData pageData() const;
 

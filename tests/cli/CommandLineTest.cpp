@@ -3,6 +3,7 @@
 #include "cli/PublishCommand.h"
 #include "cli/PublishTarget.h"
 #include "common/TestSupport.h"
+#include "generation/PublishedPage.h"
 #include "publish/FtpServerFixture.h"
 
 #include <QDir>
@@ -176,6 +177,10 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
          "not taken on the command line"},
         {{"publish", page(), "--to", "ftp://u:pw@127.0.0.1/"}, "password in the address is refused"},
         {{"publish", page(), "--to", "http://127.0.0.1/"}, "unsupported protocol \"http\""},
+        {{"publish", page(), "--to", "s3://k:s@b/"}, "keys in the address are refused"},
+        {{"publish", page(), "--to", "s3://b/?zone=1"}, "unknown setting \"zone=1\""},
+        {{"publish", page(), "--to", "s3://b/"}, "no access key: give --access-key-env"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--secret-env", "X"}, "are for s3:// addresses"},
         {{"publish", page()}, "no server"},
         {{"publish", missing, "--to", "ftp://127.0.0.1/"}, "cannot read"},
         {{"publish"}, "nothing to publish"},
@@ -325,7 +330,8 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_EQ(result["failed"].toInt(), 0);
     EXPECT_EQ(result["created"].toArray(), QJsonArray({"site"}));
     for (const QString &file : listed)
-        EXPECT_EQ(readAll(server.path("site/" + QFileInfo(file).fileName())), readAll(file))
+        EXPECT_EQ(readAll(server.path("site/" + QFileInfo(file).fileName())),
+                  generation::PublishedBytes(readAll(file))) // a page goes without its block markers
             << file.toStdString();
     for (const QJsonValue &f : result["files"].toArray())
         EXPECT_TRUE(f["action"] == "sent" && listed.contains(f["local"].toString()));
@@ -343,7 +349,7 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_TRUE(
         third.out.endsWith(QString("1 sent, %1 unchanged, 0 failed\n").arg(listed.size() - 1).toUtf8()))
         << third.out.toStdString();
-    EXPECT_EQ(readAll(server.path("site/offer.htm")), readAll(page()));
+    EXPECT_EQ(readAll(server.path("site/offer.htm")), generation::PublishedBytes(readAll(page())));
 
     ASSERT_TRUE(writeAll(page(), "<html></html>"));
     env.insert("QM_TEST_PASSWORD", "wrong");
@@ -570,7 +576,25 @@ TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
         EXPECT_EQ(t.remoteFolder, c.folder);
         EXPECT_TRUE(t.password.isEmpty());
     }
-    for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/"}) {
+    // s3://bucket/prefix: the endpoint is the host; path-style with an endpoint unless told.
+    const std::pair<const char *, const char *> s3[] = {
+        {"s3://site/www/a/?endpoint=http://127.0.0.1:9000&region=eu-west-1",
+         "http://127.0.0.1:9000 site www/a eu-west-1 path"},
+        {"s3://site", " site  us-east-1 virtual"},
+        {"s3://site?endpoint=https://s3.example.com&addressing=virtual",
+         "https://s3.example.com site  us-east-1 virtual"},
+    };
+    for (const auto &[url, expected] : s3) {
+        publish::Target t;
+        QString error;
+        ASSERT_TRUE(cli::ParseTargetUrl(url, t, error)) << error.toStdString();
+        EXPECT_EQ(t.protocol, Protocol::S3);
+        EXPECT_EQ(QStringList({t.host, t.bucket, t.remoteFolder, t.region, t.pathStyle ? "path" : "virtual"})
+                      .join(' '),
+                  expected);
+    }
+    for (const char *bad :
+         {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/", "s3:///x"}) {
         publish::Target t;
         QString error;
         EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;

@@ -16,11 +16,11 @@ TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     EXPECT_FALSE(panel->isVisible());
 
     const QString page = path("page.htm");
-    ASSERT_TRUE(testing_support::writeAll(page,
-                                          "<!DOCTYPE html>\n"
-                                          "<html><head><title>T</title><meta name=\"description\" "
-                                          "content=\"d\"></head><body>\n<p>Hello</p>\n"
-                                          "<p>Hi</p><img src=\"gone.png\" alt=\"x\">\n</body></html>\n"));
+    ASSERT_TRUE(testing_support::writeAll(
+        page, "<!DOCTYPE html>\n"
+              "<html><head><title>T</title><meta name=\"description\" "
+              "content=\"d\"></head><body>\n<p>Hello</p>\n"
+              "<p>Hi</p><img src=\"gone.png\" alt=\"x\" width=1 height=1>\n</body></html>\n"));
     ASSERT_TRUE(testing_support::writeAll(page + ".files", page.toLocal8Bit() + "\r\n"));
     ASSERT_TRUE(window->openPage(page));
     auto *picture = window->findChild<QWidget *>("Picture1");

@@ -4,6 +4,8 @@
 #include "FuzzSupport.h"
 #include "generation/AnswerSafety.h"
 #include "generation/Fields.h"
+#include "generation/PublishedPage.h"
+#include "generation/SearchData.h"
 #include "generation/modTemplates.h"
 
 using namespace generation;
@@ -59,6 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     if (order.startsWith(QLatin1String("<a href='")) && !page.txtPurchaseURL.contains(QLatin1Char('<')))
         FUZZ_CHECK(order.count(QLatin1Char('\'')) == 2, order);
     (void)GetBlock(blockName, templateText);
+    // The structured data stays one script whatever the answers; the published copy
+    // maps its places back into the page.
+    const QString structured = StructuredData(page);
+    FUZZ_CHECK(structured.count(QLatin1Char('<')) == 2, structured);
+    Price price;
+    FUZZ_CHECK(!ReadPrice(page.txtMRP, price) || price.currency.size() == 3, page.txtMRP);
+    (void)UnknownElementWarnings(page);
+    std::vector<Cut> cuts;
+    const QByteArray published = PublishedBytes(templateText.toUtf8(), &cuts);
+    FUZZ_CHECK(OffsetInPage(cuts, published.size()) == templateText.toUtf8().size(), templateText);
 
     const QString replaced = ReplaceAll(templateText, search, page.txtSoftwareName);
     if (!search.isEmpty())

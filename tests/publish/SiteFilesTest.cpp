@@ -136,7 +136,7 @@ TEST_F(SiteTree, ListLinesStayInsideThePageFolder)
 
 TEST(SavedPassword, ServesOnlyTheProtocolHostPortAndUserItWasSavedFor)
 {
-    const Target saved{Protocol::FtpTls, "ftp.example.com", 0, "me", "pw", "", "", ""};
+    const Target saved{Protocol::FtpTls, "ftp.example.com", 0, "me", "pw", "", "", "", "", "", true};
     const struct {
         Protocol protocol;
         const char *host;

@@ -248,7 +248,7 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         QStringList protocols;
         for (int i = 0; i < ui->cboProtocol->count(); ++i)
             protocols << ui->cboProtocol->itemText(i);
-        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP"}));
+        EXPECT_EQ(protocols, QStringList({"FTP", "FTP with TLS", "SFTP", "S3-compatible storage"}));
         ui->txtServerPort->clear();
         EXPECT_EQ(ui->txtServerPort->placeholderText(), "21");
         ui->cboProtocol->setCurrentIndex(2);
@@ -281,10 +281,25 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(ui->cboProtocol->currentText(), "FTP with TLS");
     EXPECT_FALSE(ui->chkOnlyChanged->isChecked());
     EXPECT_EQ(ui->spnConnections->value(), 5);
-    const publish::Target saved = publish::SavedTarget::load(ini).target;
+    publish::Target saved = publish::SavedTarget::load(ini).target;
     EXPECT_TRUE(saved.activeMode && ui->chkActiveMode->isChecked());
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
     EXPECT_EQ(saved.webAddress, "https://www.example.com/shop/");
+    EXPECT_FALSE(readAll(ini).contains("txtBucket")) << "an FTP target's file keeps its keys";
+
+    // S3 names the boxes for what they hold, hides the port and stores what it adds.
+    EXPECT_FALSE(ui->txtBucket->isVisibleTo(&again));
+    ui->cboProtocol->setCurrentIndex(3);
+    EXPECT_EQ(ui->lblUserId->text(), "Access Key");
+    EXPECT_TRUE(ui->txtBucket->isVisibleTo(&again) && !ui->txtServerPort->isVisibleTo(&again));
+    ui->txtBucket->setText("site");
+    ui->txtRegion->setText("eu-west-1");
+    ui->chkPathStyle->setChecked(false);
+    again.cmdSave_Click();
+    saved = publish::SavedTarget::load(ini).target;
+    EXPECT_EQ(QStringList({publish::ProtocolKey(saved.protocol), saved.bucket, saved.region}),
+              QStringList({"s3", "site", "eu-west-1"}));
+    EXPECT_FALSE(saved.pathStyle);
 }
 // A page without a ".files" list sends itself and the local files it refers to, never another
 // product's saved list; each lands where the page's addresses lead, in a folder made for them.

@@ -1,0 +1,34 @@
+// A page goes to the server without its block markers: what is sent, hashed and sized
+// (a dry run too) is that copy, reported under the page's own name; other files go as they are.
+#include "FtpServerFixture.h"
+#include "MemoryTransport.h"
+#include "publish/UploadEngine.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace publish;
+
+TEST(PublishedPage, IsSentHashedAndSizedWithoutItsBlockMarkers)
+{
+    QTemporaryDir local, data;
+    publish_testing::MemoryServer server;
+    UploadEngine engine{[&server] { return std::make_unique<publish_testing::MemoryTransport>(server); }};
+    Target target;
+    target.host = "ftp.test";
+    Options options;
+    options.manifestFolder = data.filePath("manifests");
+    const QByteArray page = "<ul><ZOR_PAGE_DATA_FAQ><li>q</li></ZOR_PAGE_DATA_FAQ></ul>";
+    publish_testing::makeFile(local.filePath("index.htm"), page);
+    publish_testing::makeFile(local.filePath("notes.txt"), page);
+    const QVector<Row> rows = {{local.filePath("index.htm")}, {local.filePath("notes.txt")}};
+    options.dryRun = true;
+    const Summary dry = engine.run(rows, target, options);
+    EXPECT_EQ(dry.files.last().local, local.filePath("index.htm"));
+    EXPECT_EQ(dry.files.last().bytes, 19);
+    options.dryRun = false;
+    EXPECT_EQ(engine.run(rows, target, options).sent, 2);
+    EXPECT_EQ(server.files["index.htm"], "<ul><li>q</li></ul>");
+    EXPECT_EQ(server.files["notes.txt"], page);
+    EXPECT_EQ(engine.run(rows, target, options).unchanged, 2) << "the manifest holds the copy sent";
+}

@@ -1,0 +1,205 @@
+// Publishing to S3-compatible storage against moto on 127.0.0.1, signatures enforced.
+
+#include "FtpServerFixture.h"
+#include "publish/UploadEngine.h"
+#include "publish/transport/S3Transport.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+using namespace publish;
+using namespace publish_testing;
+
+namespace {
+
+// moto_server on PATH or in a pyenv Python; its script names the Python that has moto.
+QString motoPython()
+{
+    QStringList candidates{QStandardPaths::findExecutable("moto_server")};
+    QDirIterator pyenv(QDir::homePath() + "/.pyenv/versions", QDir::Dirs | QDir::NoDotAndDotDot);
+    while (pyenv.hasNext())
+        candidates << pyenv.next() + "/bin/moto_server";
+    for (const QString &script : candidates) {
+        const QString python =
+            QString(testing_support::readAll(script).split('\n').value(0)).mid(2).trimmed();
+        if (!script.isEmpty() && QFileInfo(python).fileName().startsWith("python")) // not pyenv's shim
+            return python;
+    }
+    return {};
+}
+
+class S3 : public ::testing::Test {
+protected:
+    std::unique_ptr<testing_support::ServerProcess> moto;
+    QString key, secret;
+    QTemporaryDir local, data;
+
+    void SetUp() override
+    {
+        const QString python = motoPython();
+        if (python.isEmpty())
+            GTEST_SKIP() << "moto_server is not installed";
+        moto = std::make_unique<testing_support::ServerProcess>(
+            python, QStringList{testing_support::sourceDir() + "/tests/publish/s3_server.py"});
+        ASSERT_TRUE(moto->start(60000)) << moto->output().toStdString();
+        const QStringList words = QString(moto->output()).section("KEY ", 1).section('\n', 0, 0).split(' ');
+        ASSERT_EQ(words.size(), 2);
+        key = words[0];
+        secret = words[1];
+    }
+    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1").arg(moto->port()); }
+    Target target() const
+    {
+        Target t;
+        t.protocol = Protocol::S3;
+        t.host = endpoint();
+        t.user = key;
+        t.password = secret;
+        t.bucket = "site";
+        t.region = "us-east-1";
+        t.remoteFolder = "www";
+        return t;
+    }
+    Summary publish(bool removeUnused = false)
+    {
+        Options o;
+        o.manifestFolder = data.filePath("manifests");
+        o.timeoutSeconds = 20;
+        o.removeUnused = removeUnused;
+        // Listings of two keys a page, and parts above 6 MB, so that both show here.
+        UploadEngine engine([] {
+            auto s3 = std::make_unique<transport::S3Transport>();
+            s3->ListPageSize = 2;
+            s3->MultipartThreshold = 6 << 20;
+            s3->PartSize = 5 << 20;
+            return s3;
+        });
+        return engine.run({{local.filePath("site"), true}}, target(), o);
+    }
+    // Key -> "size<TAB>Content-Type<TAB>Cache-Control<TAB>ETag", as the server holds them.
+    std::map<QString, QString> objects() const
+    {
+        QProcess curl;
+        curl.start("curl", {"-s", endpoint() + "/inspect/site"});
+        curl.waitForFinished(10000);
+        std::map<QString, QString> out;
+        for (const QByteArray &line : curl.readAllStandardOutput().split('\n'))
+            if (!line.isEmpty())
+                out[QString(line).section('\t', 0, 0)] = QString(line).section('\t', 1);
+        return out;
+    }
+    // One command through a transport of its own, as another client would send it.
+    int command(const QString &text)
+    {
+        transport::S3Transport s3;
+        s3.URL = endpoint();
+        s3.UserName = key;
+        s3.Password = secret;
+        s3.Bucket = "site";
+        s3.Execute(text);
+        while (s3.StillExecuting())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        return s3.ResponseCode();
+    }
+};
+
+// First publish (types, lifetimes, an 11 MB file in parts), an unchanged one, a repair
+// of what the listing shows missing or of the wrong size, and removal of unused files.
+TEST_F(S3, PublishesRepairsAndPrunes)
+{
+    const QMap<QString, QString> files{
+        {"index.htm", "text/html; charset=utf-8\tmax-age=300"},
+        {"img/style.css", "text/css; charset=utf-8\tmax-age=86400"},
+        {"img/logo.png", "image/png\tmax-age=86400"},
+        {"img/app.0123abcd.js", "text/javascript; charset=utf-8\tmax-age=31536000, immutable"},
+        {"img/a bé.svg", "image/svg+xml\tmax-age=86400"},
+        {"big.zip", "application/zip\tmax-age=86400"}};
+    QMap<QString, QString> sizes;
+    for (const QString &f : files.keys()) {
+        sizes[f] = QString::number(f == "big.zip" ? 11 << 20 : 3000 + sizes.size() * 100);
+        ASSERT_TRUE(makeFile(local.filePath("site/" + f), sample(sizes[f].toInt(), int(sizes.size()))));
+    }
+
+    Summary s = publish();
+    ASSERT_TRUE(s.error.isEmpty()) << s.error.toStdString();
+    EXPECT_EQ(s.sent, files.size());
+    for (const FileResult &r : s.files)
+        EXPECT_TRUE(r.error.isEmpty()) << r.remote.toStdString() << ": " << r.error.toStdString();
+    auto held = objects();
+    for (auto f = files.cbegin(); f != files.cend(); ++f)
+        EXPECT_EQ(held["www/" + f.key()].section('\t', 0, 2), sizes[f.key()] + '\t' + f.value());
+    EXPECT_TRUE(held["www/big.zip"].endsWith("-3\""))
+        << "sent in three parts: " << held["www/big.zip"].toStdString();
+
+    s = publish();
+    EXPECT_EQ(s.sent, 0);
+    EXPECT_EQ(s.unchanged, files.size());
+
+    // One object gone, one replaced by a shorter one: exactly those two go again.
+    ASSERT_EQ(command(QStringLiteral("Delete") + QChar(0) + "www/img/logo.png"), 0);
+    ASSERT_TRUE(makeFile(data.filePath("short"), "x"));
+    ASSERT_EQ(command(QStringLiteral("Put") + QChar(0) + data.filePath("short") + QChar(0) + "www/index.htm"),
+              0);
+    s = publish();
+    EXPECT_EQ(s.sent, 2);
+    held = objects();
+    EXPECT_TRUE(held["www/img/logo.png"].startsWith(sizes["img/logo.png"] + '\t'));
+    EXPECT_TRUE(held["www/index.htm"].startsWith(sizes["index.htm"] + '\t'));
+
+    ASSERT_TRUE(QFile::remove(local.filePath("site/img/style.css")));
+    s = publish(true);
+    EXPECT_EQ(s.removed, QStringList{"img/style.css"});
+    EXPECT_EQ(objects().count("www/img/style.css"), 0u);
+
+    // A rename is a copy (type included) and a delete; a get brings the bytes back.
+    ASSERT_EQ(command(QStringLiteral("Rename") + QChar(0) + "www/index.htm" + QChar(0) + "www/moved.htm"), 0);
+    held = objects();
+    EXPECT_EQ(held.count("www/index.htm"), 0u);
+    EXPECT_EQ(held["www/moved.htm"].section('\t', 0, 1), sizes["index.htm"] + "\ttext/html; charset=utf-8");
+    ASSERT_EQ(command("Get www/moved.htm \"" + data.filePath("back.htm") + '"'), 0);
+    EXPECT_EQ(testing_support::readAll(data.filePath("back.htm")),
+              testing_support::readAll(local.filePath("site/index.htm")));
+}
+
+// Refusals end the command line's publish with one plain sentence and a failure exit;
+// virtual-host addresses reach the same bucket.
+TEST_F(S3, RefusalsAreTold)
+{
+    ASSERT_TRUE(makeFile(local.filePath("site/index.htm"), "page"));
+    const struct {
+        QString secret, url;
+        const char *said;
+    } cases[] = {
+        {"wrong", "s3://site/www?endpoint=" + endpoint(), "failed: the access key or secret was refused."},
+        {secret, "s3://nobucket/www?endpoint=" + endpoint(),
+         "The storage service has no bucket \"nobucket\"."},
+    };
+    for (const auto &c : cases) {
+        QProcess cli;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUILLMARK_DATA", data.path());
+        env.insert("S3_KEY", key);
+        env.insert("S3_SECRET", c.secret);
+        cli.setProcessEnvironment(env);
+        cli.start(testing_support::binaryDir() + "/bin/quillmark",
+                  {"publish", local.filePath("site"), "--to", c.url, "--access-key-env", "S3_KEY",
+                   "--secret-env", "S3_SECRET"});
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        const QByteArray err = cli.readAllStandardError();
+        EXPECT_EQ(cli.exitCode(), 1) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.said)) << err.toStdString();
+    }
+    EXPECT_TRUE(objects().empty());
+
+    Target t = target();
+    t.host = QStringLiteral("http://localhost:%1").arg(moto->port());
+    t.pathStyle = false;
+    bool ok = false;
+    UploadEngine().testConnection(t, 10, &ok);
+    EXPECT_TRUE(ok);
+}
+
+} // namespace
