@@ -2,6 +2,9 @@
 // Small helpers shared by the tests: folders, files and local servers.
 
 #include <QByteArray>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -9,27 +12,76 @@
 
 namespace testing_support {
 
-QString sourceDir(); // the checkout (templates/, sites/, tests/)
-QString binaryDir(); // the build tree
+inline QString sourceDir() // the checkout (templates/, sites/, tests/)
+{
+    return QStringLiteral(QUILLMARK_SOURCE_DIR);
+}
+inline QString binaryDir() // the build tree
+{
+    return QStringLiteral(QUILLMARK_BINARY_DIR);
+}
 
 // The Debian python with the test servers' modules (pyftpdlib); a pyenv python
 // earlier on PATH lacks them.
-QString systemPython();
+inline QString systemPython()
+{
+    return QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+}
 
-QByteArray readAll(const QString &path);
-bool writeAll(const QString &path, const QByteArray &bytes);
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
 
 // A helper process (usually a Python server script) that prints a line
 // "READY <port>" when it listens; killed when this object goes.
 class ServerProcess {
 public:
-    ServerProcess(const QString &program, const QStringList &arguments);
-    ~ServerProcess();
+    ServerProcess(const QString &program, const QStringList &arguments)
+        : m_program(program), m_arguments(arguments)
+    {
+    }
+    ~ServerProcess() { stop(); }
+
     // Waits up to `timeoutMs` for the READY line; false when it never came.
-    bool start(int timeoutMs = 10000);
+    bool start(int timeoutMs = 10000)
+    {
+        m_process = std::make_unique<QProcess>();
+        m_process->setProcessChannelMode(QProcess::MergedChannels);
+        m_process->start(m_program, m_arguments);
+        if (!m_process->waitForStarted(timeoutMs))
+            return false;
+        for (QDeadlineTimer deadline(timeoutMs); !deadline.hasExpired();) {
+            if (!m_process->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime()))))
+                break;
+            m_buffer += m_process->readAll();
+            // Only whole lines count: a port number may arrive in two pieces.
+            for (const QByteArray &line : m_buffer.left(m_buffer.lastIndexOf('\n') + 1).split('\n'))
+                if (line.startsWith("READY "))
+                    return (m_port = line.mid(6).trimmed().toInt()) > 0;
+        }
+        return false;
+    }
     int port() const { return m_port; }
-    QByteArray output() const;
-    void stop();
+    QByteArray output() const { return m_process ? m_buffer + m_process->readAll() : m_buffer; }
+    void stop()
+    {
+        if (m_process && m_process->state() != QProcess::NotRunning) {
+            m_process->terminate();
+            if (!m_process->waitForFinished(3000)) {
+                m_process->kill();
+                m_process->waitForFinished(3000);
+            }
+        }
+        m_process.reset();
+    }
 
 private:
     std::unique_ptr<QProcess> m_process;

@@ -12,13 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     FuzzedDataProvider data(bytes, size);
     const QByteArray sheet = QByteArray::fromStdString(data.ConsumeRandomLengthString(1024));
     const QByteArray html = QByteArray::fromStdString(data.ConsumeRemainingBytesAsString());
-    const QDir dir(fuzzing::scratchFolder().path());
-    const QString page = dir.filePath(QStringLiteral("page.htm"));
-    const QString css = dir.filePath(QStringLiteral("s.css"));
-    FUZZ_CHECK(fuzzing::writeFile(page, html) && fuzzing::writeFile(css, sheet), page);
-    FUZZ_CHECK(
-        fuzzing::writeFile(page + QStringLiteral(".files"), (page + QLatin1Char('\n') + css).toLocal8Bit()),
-        page);
+    const QString page = fuzzing::scratchFolder().filePath("page.htm");
+    const QString css = fuzzing::scratchFolder().filePath("s.css");
+    FUZZ_CHECK(fuzzing::writeFile(page, html) && fuzzing::writeFile(css, sheet) &&
+                   fuzzing::writeFile(page + ".files", (page + '\n' + css).toLocal8Bit()),
+               page);
 
     const check::Report report = check::CheckPage(page, 4096);
     // Findings may point into any file the page names, the page and its list included.

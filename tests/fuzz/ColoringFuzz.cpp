@@ -6,17 +6,11 @@
 
 using namespace editor;
 
-namespace {
-
-bool knownColor(textmodel::ColorValue c)
-{
-    return c == kColorText || c == kColorTag || c == kColorValue || c == kColorComment;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
+    const auto knownColor = [](textmodel::ColorValue c) {
+        return c == kColorText || c == kColorTag || c == kColorValue || c == kColorComment;
+    };
     FuzzedDataProvider data(bytes, size);
     const int start = data.ConsumeIntegralInRange(-2, 300);
     const int end = data.ConsumeIntegralInRange(-2, 300);

@@ -54,8 +54,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static int argc = 1;
     static char name[] = "fuzz";
     static char *argv[] = {name, nullptr};
-    static QCoreApplication *app = new QCoreApplication(argc, argv);
-    (void)app;
+    new QCoreApplication(argc, argv); // lives for the whole run
     return 0;
 }
 #endif

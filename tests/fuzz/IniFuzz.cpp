@@ -17,22 +17,16 @@ QString name(FuzzedDataProvider &data)
 {
     static const char alphabet[] = "abcXYZ_019 ";
     QString out;
-    const int length = data.ConsumeIntegralInRange(1, 6);
-    for (int i = 0; i < length; ++i)
+    for (int i = data.ConsumeIntegralInRange(1, 6); i > 0; --i)
         out += QLatin1Char(alphabet[data.ConsumeIntegralInRange<size_t>(0, sizeof alphabet - 2)]);
-    return out.trimmed().isEmpty() ? QStringLiteral("k") : out;
+    return out.trimmed().isEmpty() ? "k" : out;
 }
 
 // What a value reads back as: CR and LF cannot live in a line and become blanks.
-QString written(QString value)
-{
-    return value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-}
-
-QString key(const QString &section, const QString &k)
-{
+const auto written = [](QString value) { return value.replace('\r', ' ').replace('\n', ' '); };
+const auto key = [](const QString &section, const QString &k) {
     return section.trimmed().toCaseFolded() + QChar(0) + k.trimmed().toCaseFolded();
-}
+};
 
 } // namespace
 
@@ -52,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QByteArray file = QByteArray::fromStdString(data.ConsumeRemainingBytesAsString());
 
     IniFile ini = IniFile::fromBytes(file);
-    QStringList sections = {QStringLiteral("TEXT"), QString()};
+    QStringList sections = {"TEXT", ""};
     for (const Edit &e : edits)
         sections << e.section;
     QHash<QString, std::tuple<QString, QString, QString>> expected; // section, key and value, by folded name
@@ -62,20 +56,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     for (const Edit &e : edits) {
         ini.setValue(e.section, e.key, e.value);
         FUZZ_CHECK(ini.value(e.section, e.key) == written(e.value),
-                   e.section + QStringLiteral("/") + e.key + QStringLiteral(": [") +
-                       e.value.toUtf8().toHex() + QStringLiteral("] read [") +
-                       ini.value(e.section, e.key).toUtf8().toHex() + QStringLiteral("]"));
+                   e.section + "/" + e.key + ": " + e.value.toUtf8().toHex() + " read " +
+                       ini.value(e.section, e.key).toUtf8().toHex());
         expected.insert(key(e.section, e.key), {e.section, e.key, written(e.value)});
     }
 
-    const QString path = fuzzing::scratchFolder().filePath(QStringLiteral("fuzz.ini"));
+    const QString path = fuzzing::scratchFolder().filePath("fuzz.ini");
     IniFile reloaded;
-    const bool saved = ini.save(path);
-    FUZZ_CHECK(saved, path);
-    FUZZ_CHECK(reloaded.load(path), path);
+    FUZZ_CHECK(ini.save(path) && reloaded.load(path), path);
     for (const auto &[section, k, value] : expected)
         FUZZ_CHECK(reloaded.value(section, k) == value,
-                   section + QStringLiteral("/") + k + QStringLiteral(": ") + value +
-                       QStringLiteral(" became ") + reloaded.value(section, k));
+                   section + "/" + k + ": " + value + " became " + reloaded.value(section, k));
     return 0;
 }

@@ -3,23 +3,17 @@
 #include "FuzzSupport.h"
 #include "generation/modTemplates.h"
 
+#include <QHash>
 #include <QRegularExpression>
 
 namespace {
 
 QRegularExpression asRegularExpression(const QString &pattern)
 {
+    static const QHash<QChar, QString> wildcards = {{'?', "."}, {'*', ".*"}, {'#', "[0-9]"}};
     QString re;
-    for (QChar c : pattern) {
-        if (c == QLatin1Char('?'))
-            re += QStringLiteral(".");
-        else if (c == QLatin1Char('*'))
-            re += QStringLiteral(".*");
-        else if (c == QLatin1Char('#'))
-            re += QStringLiteral("[0-9]");
-        else // by code: an escaped NUL ("\\0") would swallow a digit after it as octal
-            re += QStringLiteral("\\x{%1}").arg(c.unicode(), 0, 16);
-    }
+    for (QChar c : pattern) // others by code: an escaped NUL ("\\0") would swallow a digit after it as octal
+        re += wildcards.value(c, QString("\\x{%1}").arg(c.unicode(), 0, 16));
     return QRegularExpression(QRegularExpression::anchoredPattern(re),
                               QRegularExpression::DotMatchesEverythingOption);
 }

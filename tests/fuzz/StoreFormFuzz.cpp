@@ -11,9 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     QTemporaryDir &app = fuzzing::scratchFolder();
-    static const bool made = QDir(app.path()).mkpath(QStringLiteral("sites"));
-    (void)made;
-    const QString ini = app.filePath(QStringLiteral("sites/fuzz.ini"));
+    [[maybe_unused]] static const bool made = QDir(app.path()).mkpath("sites");
+    const QString ini = app.filePath("sites/fuzz.ini");
     FUZZ_CHECK(fuzzing::writeFile(
                    ini, QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(size))),
                ini);

@@ -55,24 +55,19 @@ TEST(AnswerSafety, UnsafeLinkAnswersCountAsNotGiven)
     EXPECT_EQ(page.count("javascript"), 2) << page.toStdString();
 }
 
-// Every byte of the literal, NULs included.
-template <size_t N> QByteArray raw(const char (&bytes)[N])
-{
-    return QByteArray(bytes, N - 1);
-}
-
 TEST(AnswerSafety, PicturesByTheirFirstBytes)
 {
+    // QByteArrayLiteral keeps every byte of the literal, NULs included.
     const std::pair<QByteArray, bool> cases[] = {
-        {raw("\x89PNG\r\n\x1a\n\0\0"), true},
+        {QByteArrayLiteral("\x89PNG\r\n\x1a\n\0\0"), true},
         {"\xFF\xD8\xFF\xE0", true},
         {"GIF89a\x01\0", true},
         {"GIF87a", true},
-        {raw("RIFF\x10\0\0\0WEBPVP8 "), true},
-        {raw("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0"), true},
-        {raw("\0\0\1\0\1\0\x10\x10"), true},
-        {raw("\0\0\0\030ftypavif\0\0\0\0mif1miaf"), true},
-        {raw("\0\0\0\030ftypmif1\0\0\0\0miafavis"), true},
+        {QByteArrayLiteral("RIFF\x10\0\0\0WEBPVP8 "), true},
+        {QByteArrayLiteral("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0"), true},
+        {QByteArrayLiteral("\0\0\1\0\1\0\x10\x10"), true},
+        {QByteArrayLiteral("\0\0\0\030ftypavif\0\0\0\0mif1miaf"), true},
+        {QByteArrayLiteral("\0\0\0\030ftypmif1\0\0\0\0miafavis"), true},
         {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<!-- drawn -->\n"
          "<!DOCTYPE svg [<!ENTITY a \"<b>\">]>\n<svg:svg xmlns:svg=\"http://www.w3.org/2000/svg\"/>",
          true},
@@ -80,9 +75,9 @@ TEST(AnswerSafety, PicturesByTheirFirstBytes)
         {"", false},
         {"\x89PNG", false},
         {"BM is how this note begins, and no bitmap header follows", false},
-        {raw("\0\0\1\0\0\0"), false}, // an icon of no pictures
-        {raw("RIFF\x10\0\0\0WAVEfmt "), false},
-        {raw("\0\0\0\024ftypisom\0\0\0\0mp41"), false},
+        {QByteArrayLiteral("\0\0\1\0\0\0"), false}, // an icon of no pictures
+        {QByteArrayLiteral("RIFF\x10\0\0\0WAVEfmt "), false},
+        {QByteArrayLiteral("\0\0\0\024ftypisom\0\0\0\0mp41"), false},
         {"[TEXT]\r\ntxtPassword=x\r\n", false},
         {"<?xml version=\"1.0\"?><html><svg/></html>", false},
         {"<svgfont>", false},

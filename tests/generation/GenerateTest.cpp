@@ -135,8 +135,8 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
         << qPrintable(dialogs.lastMessage());
 
     writeAll(app + "/templates/Sunrise_a.css", "a");
-    QDir().mkpath(app + "/manifests");
-    QDir().mkpath(app + "/sites");
+    for (const char *folder : {"/manifests", "/sites"})
+        QDir().mkpath(app + folder);
     writeAll(app + "/ftpinfo.ini", "[TEXT]\r\ntxtPassword=secret\r\n");
     writeAll(app + "/sites/Tool.ini", kPng);
     writeAll(app + "/manifests/site.png", kPng);
@@ -188,11 +188,9 @@ TEST(ProductPicture, PathIsResolvedAgainstTheGivenFoldersInTurn)
                   program = dir.filePath("program");
     for (const QString &folder : {product, data, program})
         QDir().mkpath(folder + "/sites");
-    writeAll(product + "/own.png", kPng);
-    writeAll(data + "/sites/shot.png", kPng);
-    writeAll(data + "/both.png", kPng);
-    writeAll(program + "/both.png", kPng);
-    writeAll(program + "/sites/shipped.png", kPng);
+    for (const QString &file : {product + "/own.png", data + "/sites/shot.png", data + "/both.png",
+                                program + "/both.png", program + "/sites/shipped.png"})
+        writeAll(file, kPng);
     QDir().mkpath(data + "/folder.png"); // a folder is no picture
     const std::pair<QString, QString> cases[] = {
         {"", ""},

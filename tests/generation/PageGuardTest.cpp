@@ -91,12 +91,8 @@ TEST_F(Guard, TheUsersTemplateOfTheSameNameWinsAndIsListedFirst)
     EXPECT_EQ(dialogs.lastMessage(), "Unable to load templates. Folder does not exist");
 }
 
-} // namespace
-
-TEST(FolderLister, ExtensionCaseHiddenFilesAndMissingFolder)
+TEST_F(Guard, FolderListerExtensionCaseHiddenFilesAndMissingFolder)
 {
-    testing_support::RecordingDialogs dialogs;
-    QTemporaryDir tmp;
     QDir().mkpath(tmp.filePath("templates/sub.htm"));
     QDir().mkpath(tmp.filePath("sites"));
     for (const char *f : {"Sunrise.htm", "Ocean.HTM", "Ocean_bg.gif", "notes.html", "b.htm"})
@@ -117,3 +113,5 @@ TEST(FolderLister, ExtensionCaseHiddenFilesAndMissingFolder)
     EXPECT_TRUE(combo.items.isEmpty() && combo.current == -1);
     EXPECT_EQ(dialogs.messageTexts(), QStringList{"Unable to load nowhere. Folder does not exist"});
 }
+
+} // namespace

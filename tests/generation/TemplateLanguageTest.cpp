@@ -45,31 +45,17 @@ const Single kSingles[] = {
     {"PAGE_DATA_TRYURL", &PageData::txtDownloadURL, false, "PAGE_DATA_TRY"},
     {"PAGE_DATA_NOT_CONVINCED_DATA", &PageData::txtOrderLaterIncentive, false, "PAGE_DATA_NOT_CONVINCED"}};
 
-QString ph(const QString &name)
-{
-    return "<ZOR_" + name + ">";
-}
-QString wrap(const QString &marker, const QString &body)
-{
-    return "<ZOR_" + marker + ">" + body + "</ZOR_" + marker + ">";
-}
-QString pd(const QString &name)
-{
-    return ph("PAGE_DATA_" + name);
-}
-QString block(const QString &name, const QString &body)
-{
-    return wrap("PAGE_DATA_" + name, body);
-}
+const auto ph = [](const QString &name) -> QString { return "<ZOR_" + name + ">"; };
+const auto pd = [](const QString &name) { return ph("PAGE_DATA_" + name); };
+const auto wrap = [](const QString &marker, const QString &body) {
+    return ph(marker) + body + "</ZOR_" + marker + ">";
+};
+const auto block = [](const QString &name, const QString &body) { return wrap("PAGE_DATA_" + name, body); };
 // The placeholder inside a tag and in text: `<p title="X">X</p>`.
-QString both(const QString &name)
-{
-    return "<p title=\"" + ph(name) + "\">" + ph(name) + "</p>";
-}
-QString bothFilled(const QString &attr, const QString &text)
-{
+const auto bothFilled = [](const QString &attr, const QString &text) -> QString {
     return "<p title=\"" + attr + "\">" + text + "</p>";
-}
+};
+const auto both = [](const QString &name) { return bothFilled(ph(name), ph(name)); };
 
 } // namespace
 

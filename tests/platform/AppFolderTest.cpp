@@ -23,12 +23,11 @@ protected:
         qunsetenv("QUILLMARK_DATA");
         qunsetenv("XDG_DATA_HOME");
         qputenv("HOME", home.toLocal8Bit());
-        QDir().mkpath(program + "/templates");
-        QDir().mkpath(program + "/sites");
-        writeAll(program + "/templates/Sunrise.htm", "shipped");
-        writeAll(program + "/templates/Ocean.htm", "shipped");
-        writeAll(program + "/sites/Sample.ini", "[TEXT]\r\n");
-        writeAll(program + "/sites/Sample_shot.png", "png");
+        for (const char *folder : {"/templates", "/sites"})
+            QDir().mkpath(program + folder);
+        for (const char *file : {"/templates/Sunrise.htm", "/templates/Ocean.htm", "/sites/Sample.ini",
+                                 "/sites/Sample_shot.png"})
+            writeAll(program + file, "shipped");
         setUserDataFolder({});
     }
     void TearDown() override
