@@ -30,6 +30,7 @@ public:
     std::deque<std::optional<platform::ColorValue>> colors;
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QString>> texts; // askText, askPassword
+    std::vector<QString> textPrompts;         // their labels
 
     // What the program asked.
     std::vector<RecordedMessage> messages;
@@ -86,9 +87,10 @@ public:
     {
         return take(fonts, std::optional<QFont>());
     }
-    std::optional<QString> askText(const QString &, const QString &, const QString &,
+    std::optional<QString> askText(const QString &, const QString &label, const QString &,
                                    QWidget * = nullptr) override
     {
+        textPrompts.push_back(label);
         return take(texts, std::optional<QString>());
     }
     std::optional<QString> askPassword(const QString &title, const QString &label, QWidget *) override
