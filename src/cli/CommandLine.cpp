@@ -3,6 +3,7 @@
 #include "check/PageCheck.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
+#include "cli/FormatCommand.h"
 #include "cli/ProgramModule.h"
 #include "generation/FileList.h"
 #include "generation/PageGuard.h"
@@ -26,8 +27,8 @@
 namespace cli {
 namespace {
 
-const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"),
-                               QStringLiteral("publish")};
+const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"), QStringLiteral("publish"),
+                               QStringLiteral("format")};
 
 const QString kGeneralHelp =
     QStringLiteral("Usage: quillmark [PAGE.htm]\n"
@@ -41,6 +42,7 @@ const QString kGeneralHelp =
                    "  generate   Make a sales page from a saved product and a template\n"
                    "  check      Look for faults in a page: placeholders left, missing files, ...\n"
                    "  publish    Send a page and the files it needs to your web server\n"
+                   "  format     Indent a page's HTML without changing what a browser shows\n"
                    "\n"
                    "Options:\n"
                    "  -h, --help     Show this help (and 'quillmark COMMAND --help' a command's)\n"
@@ -314,6 +316,8 @@ int Run(const QStringList &arguments)
         return checkCommand(rest);
     if (first == QLatin1String("publish"))
         return publishCommand(rest);
+    if (first == QLatin1String("format"))
+        return FormatCommand(rest);
     if (first == QLatin1String("help"))
         return helpCommand(rest);
     if (first == QLatin1String("-h") || first == QLatin1String("--help")) {

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <vector>
 
 namespace textmodel {
@@ -221,7 +222,10 @@ std::vector<Token> tokenize(const QString &s)
             i = lt + 1; // a "<" that starts no tag is text
             continue;
         }
-        if (end < 0) {
+        // Parsers differ on control characters in tag names; no real page has them.
+        const bool controls =
+            std::any_of(t.name.cbegin(), t.name.cend(), [](QChar ch) { return ch < u'\x20'; });
+        if (end < 0 || controls) {
             opaqueFrom(lt);
             break;
         }
@@ -303,64 +307,93 @@ QString usualLineEnd(const QString &s)
 
 enum class Side { Block, Hidden, Inline };
 
-// The open block elements, for the indentation only (html, head and body add none).
+// The block elements a browser holds open, replayed from the tags: for the
+// indentation, and to tell an end tag that closes a block from one that is ignored.
 class Nesting {
 public:
-    // Closes what the start or end tag `t` closes.
+    // Whether the start or end tag `t` makes or closes a block element where it stands
+    // (a browser ignores table parts outside a table, a form inside a form, and end
+    // tags of elements not open in scope; "</p>" always makes a paragraph).
+    bool isBlock(const Token &t) const
+    {
+        if (t.kind == Kind::End)
+            return t.name == QLatin1String("p") || inScope(t.name);
+        if (tableParts().contains(t.name))
+            return lastIndex(QStringLiteral("table")) >= 0 && !inScope(QStringLiteral("caption"));
+        if (t.name == QLatin1String("form"))
+            return lastIndex(t.name) < 0;
+        return true;
+    }
+    // Closes what the block tag `t` closes.
     void close(const Token &t)
     {
         if (t.kind == Kind::End) {
-            popTo(t.name, {});
+            if (inScope(t.name))
+                m_open.resize(size_t(lastIndex(t.name)));
             return;
         }
-        if (t.kind != Kind::Start || !blockNames().contains(t.name))
-            return;
-        static const QStringList lists{QStringLiteral("ul"), QStringLiteral("ol"), QStringLiteral("menu")};
-        static const QStringList definitions{QStringLiteral("dl")};
-        static const QStringList tables{QStringLiteral("table")};
-        static const QStringList rows{QStringLiteral("tr"), QStringLiteral("table")};
+        const qsizetype table = lastIndex(QStringLiteral("table"));
         if (t.name == QLatin1String("li")) {
-            popTo(t.name, lists);
+            closeInScope(t.name, {QStringLiteral("ul"), QStringLiteral("ol"), QStringLiteral("menu")});
         } else if (t.name == QLatin1String("dt") || t.name == QLatin1String("dd")) {
-            popTo(QStringLiteral("dt"), definitions);
-            popTo(QStringLiteral("dd"), definitions);
-        } else if (t.name == QLatin1String("td") || t.name == QLatin1String("th")) {
-            popTo(QStringLiteral("td"), rows);
-            popTo(QStringLiteral("th"), rows);
-            return;
-        } else if (t.name == QLatin1String("tr")) {
-            popTo(t.name, tables);
-            return;
-        } else if (t.name == QLatin1String("tbody") || t.name == QLatin1String("thead") ||
-                   t.name == QLatin1String("tfoot")) {
-            for (const char *section : {"tbody", "thead", "tfoot"})
-                popTo(QString::fromLatin1(section), tables);
+            closeInScope(QStringLiteral("dt"), {});
+            closeInScope(QStringLiteral("dd"), {});
+        } else if (tableParts().contains(t.name)) {
+            // Cells close up to their row, rows up to their section, the rest up to the table.
+            static const QStringList sections{QStringLiteral("tbody"), QStringLiteral("thead"),
+                                              QStringLiteral("tfoot")};
+            const bool cell = t.name == QLatin1String("td") || t.name == QLatin1String("th");
+            size_t keep = size_t(table + 1);
+            while (keep < m_open.size() && (t.name == QLatin1String("tr") || cell) &&
+                   (sections.contains(m_open[keep]) || (cell && m_open[keep] == QLatin1String("tr"))))
+                ++keep;
+            m_open.resize(keep);
             return;
         }
-        if (!m_open.empty() && m_open.back() == QLatin1String("p"))
-            m_open.pop_back(); // a block start closes an open paragraph
+        if (inScope(QStringLiteral("p")))
+            m_open.resize(size_t(lastIndex(QStringLiteral("p")))); // a block start closes a paragraph
     }
     void open(const Token &t)
     {
-        if (t.kind == Kind::Start && blockNames().contains(t.name) && !isVoid(t.name) &&
-            t.name != QLatin1String("html") && t.name != QLatin1String("head") &&
+        if (!isVoid(t.name) && t.name != QLatin1String("html") && t.name != QLatin1String("head") &&
             t.name != QLatin1String("body"))
             m_open.push_back(t.name);
     }
     int depth() const { return int(m_open.size()); }
 
 private:
-    // Closes the innermost open `name` unless one of `bounds` is open inside it.
-    void popTo(const QString &name, const QStringList &bounds)
+    static const QSet<QString> &tableParts()
     {
+        static const QSet<QString> names{
+            QStringLiteral("caption"), QStringLiteral("colgroup"), QStringLiteral("col"),
+            QStringLiteral("tbody"),   QStringLiteral("thead"),    QStringLiteral("tfoot"),
+            QStringLiteral("tr"),      QStringLiteral("td"),       QStringLiteral("th")};
+        return names;
+    }
+    qsizetype lastIndex(const QString &name) const
+    {
+        for (size_t k = m_open.size(); k-- > 0;)
+            if (m_open[k] == name)
+                return qsizetype(k);
+        return -1;
+    }
+    // Whether `name` is open with no table or cell (nor one of `bounds`) inside it.
+    bool inScope(const QString &name, const QStringList &bounds = {}) const
+    {
+        static const QStringList scope{QStringLiteral("table"), QStringLiteral("td"), QStringLiteral("th"),
+                                       QStringLiteral("caption")};
         for (size_t k = m_open.size(); k-- > 0;) {
-            if (m_open[k] == name) {
-                m_open.resize(k);
-                return;
-            }
-            if (bounds.contains(m_open[k]))
-                return;
+            if (m_open[k] == name)
+                return true;
+            if (scope.contains(m_open[k]) || bounds.contains(m_open[k]))
+                return false;
         }
+        return false;
+    }
+    void closeInScope(const QString &name, const QStringList &bounds)
+    {
+        if (inScope(name, bounds))
+            m_open.resize(size_t(lastIndex(name)));
     }
     std::vector<QString> m_open;
 };
@@ -376,16 +409,108 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
         const qsizetype to = k == count ? page.size() : tokens[k].begin;
         return QStringView(page).mid(from, to - from);
     };
-    auto sideOf = [&](const Token &t) {
-        if (t.kind == Kind::Opaque)
-            return Side::Inline;
-        if (t.kind != Kind::Raw && blockNames().contains(t.name))
-            return Side::Block;
-        // The templates' markers (names with "_", which no HTML element has) stand for
-        // blocks or vanish when a page is made: like hidden elements, they may stand on
-        // a line of their own beside a block.
-        return isHidden(t.name) || t.name.contains(QLatin1Char('_')) ? Side::Hidden : Side::Inline;
+
+    // A first pass replays the tags: what stands beside each token, the indentation
+    // of the gap before it, and whether that gap may change at all.
+    struct Place {
+        Side side = Side::Inline;
+        int level = 0;
+        bool frozen = false;     // in pre, SVG, MathML, select, or after the body
+        bool head = false;       // in the head, where every blank gap may change
+        bool formatting = false; // a formatting element may be open
     };
+    std::vector<Place> places(static_cast<size_t>(count));
+    qsizetype tail = count; // from here on only comments and the closing body and html tags
+    while (tail > 0 && isBlank(gapAt(tail)) &&
+           (tokens[tail - 1].kind == Kind::Comment ||
+            (tokens[tail - 1].kind == Kind::End && (tokens[tail - 1].name == QLatin1String("body") ||
+                                                    tokens[tail - 1].name == QLatin1String("html")))))
+        --tail;
+    {
+        Nesting nesting;
+        QHash<QString, int> formatting; // formatting elements that may be open
+        int openFormatting = 0;
+        std::vector<QString> frozen; // the open elements whose gaps stay as they are
+        bool inHead = false, headPassed = !isBlank(gapAt(0)), bodyStarted = headPassed, tagSeen = false;
+        bool afterBody = false; // or past what is not replayed: nothing changes from here on
+        for (qsizetype k = 0; k < count; ++k) {
+            const Token &t = tokens[k];
+            Place &place = places[size_t(k)];
+            if (k > 0 && !isBlank(gapAt(k))) {
+                inHead = false;
+                headPassed = bodyStarted = true;
+            }
+            const bool start = t.kind == Kind::Start, end = t.kind == Kind::End;
+            // pre keeps its whitespace; SVG and MathML follow other rules, and a select
+            // ignores most tags: the gaps inside them stay as they are.
+            static const QSet<QString> freezing{QStringLiteral("pre"), QStringLiteral("listing"),
+                                                QStringLiteral("svg"), QStringLiteral("math"),
+                                                QStringLiteral("select")};
+            const bool freezes = freezing.contains(t.name);
+            // Blocks inside pre, SVG, MathML or a select change what is open in ways not
+            // replayed here: the rest of the page is kept as it is.
+            if (!frozen.empty() && start &&
+                (blockNames().contains(t.name) || t.name == QLatin1String("select")))
+                afterBody = true;
+            place.frozen = !frozen.empty() || afterBody || t.kind == Kind::Opaque;
+            place.head = inHead;
+            place.formatting = openFormatting > 0;
+            const bool block = (start || end) && blockNames().contains(t.name);
+            if (t.name == QLatin1String("html"))
+                place.side = (start && !tagSeen) || (end && k >= tail) ? Side::Block : Side::Inline;
+            else if (t.name == QLatin1String("head"))
+                place.side = (start && !headPassed) || (end && inHead) ? Side::Block : Side::Inline;
+            else if (t.name == QLatin1String("body"))
+                place.side = (start && !bodyStarted) || (end && k >= tail) ? Side::Block : Side::Inline;
+            else if (block && frozen.empty())
+                place.side = nesting.isBlock(t) ? Side::Block : Side::Inline;
+            // The templates' markers (names with "_", which no HTML element has) stand
+            // for blocks or vanish when a page is made: like hidden elements, they may
+            // stand on a line of their own beside a block.
+            else if (t.kind != Kind::Opaque && !block &&
+                     (isHidden(t.name) || t.name.contains(QLatin1Char('_'))))
+                place.side = Side::Hidden;
+            const bool counts = frozen.empty() || (end && frozen.size() == 1 && frozen.front() == t.name);
+            if (counts && place.side == Side::Block)
+                nesting.close(t);
+            place.level = nesting.depth();
+            if (counts && start && place.side == Side::Block)
+                nesting.open(t);
+
+            tagSeen = tagSeen || t.kind != Kind::Comment;
+            if (start) {
+                if (freezes)
+                    frozen.push_back(t.name);
+                if (isFormatting(t.name)) {
+                    ++formatting[t.name];
+                    ++openFormatting;
+                }
+            } else if (end) {
+                for (size_t f = frozen.size(); freezes && f-- > 0;) {
+                    if (frozen[f] == t.name) {
+                        frozen.resize(f);
+                        break;
+                    }
+                }
+                if (isFormatting(t.name) && formatting.value(t.name) > 0) {
+                    --formatting[t.name];
+                    --openFormatting;
+                }
+                if (t.name == QLatin1String("body") || t.name == QLatin1String("html"))
+                    afterBody = true;
+            }
+            const bool headContent = isHeadContent(t.name);
+            if (start && t.name == QLatin1String("head")) {
+                inHead = !headPassed;
+            } else if ((start || t.kind == Kind::Raw) && t.name != QLatin1String("html") && !headContent) {
+                inHead = false;
+                headPassed = bodyStarted = true;
+            } else if (end && t.name == QLatin1String("head")) {
+                inHead = false;
+                headPassed = true;
+            }
+        }
+    }
     // The nearest token beside gap k that is not a comment, across blank gaps; -1 for
     // the page's edge, -2 for text.
     auto neighbour = [&](qsizetype k, int step) -> qsizetype {
@@ -397,41 +522,33 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
         }
         return t < 0 || t >= count ? -1 : t;
     };
-    auto neighbourSide = [&](qsizetype t) {
-        return t == -1 ? Side::Block : t == -2 ? Side::Inline : sideOf(tokens[t]);
+    auto sideOf = [&](qsizetype t) {
+        return t == -1 ? Side::Block : t == -2 ? Side::Inline : places[size_t(t)].side;
     };
 
     const QString lineEnd = options.lineEnd.isEmpty() ? usualLineEnd(page) : options.lineEnd;
     const int indent = qMax(0, options.indent);
     QString out;
     out.reserve(page.size() + page.size() / 8);
-    Nesting nesting;
-    QHash<QString, int> formatting; // formatting elements that may be open
-    int openFormatting = 0, preformatted = 0, foreign = 0;
-    bool inHead = false, afterBody = false;
     out += gapAt(0);
     for (qsizetype k = 0; k < count; ++k) {
         const Token &t = tokens[k];
-        const bool pre = t.name == QLatin1String("pre") || t.name == QLatin1String("listing");
-        const bool svg = t.name == QLatin1String("svg") || t.name == QLatin1String("math");
-        // Tags inside pre, SVG and MathML do not count for the indentation, except the
-        // end tag that leaves them.
-        const bool counts =
-            (preformatted == 0 && foreign == 0) || (t.kind == Kind::End && preformatted + foreign == 1 &&
-                                                    ((pre && preformatted == 1) || (svg && foreign == 1)));
-        if (counts)
-            nesting.close(t);
+        const Place &place = places[size_t(k)];
         if (k > 0) {
             const QStringView gap = gapAt(k);
-            const bool blank = isBlank(gap);
-            if (inHead && !blank)
-                inHead = false;
-            bool adjust = blank && !afterBody && preformatted == 0 && foreign == 0 && t.kind != Kind::Opaque;
-            if (adjust && !inHead) {
-                const Side left = neighbourSide(neighbour(k, -1));
-                const Side right = neighbourSide(neighbour(k, +1));
+            bool adjust = isBlank(gap) && !place.frozen;
+            if (adjust && !place.head) {
+                const qsizetype r = neighbour(k, +1);
+                const Side left = sideOf(neighbour(k, -1)), right = sideOf(r);
+                // What a table holds that tables cannot is moved before it, after this
+                // gap: a table's start tag is no boundary on its left.
+                const bool table =
+                    r >= 0 && tokens[r].kind == Kind::Start && tokens[r].name == QLatin1String("table");
                 adjust = left != Side::Inline && right != Side::Inline &&
-                         (left == Side::Block || right == Side::Block);
+                         (left == Side::Block || (right == Side::Block && !table));
+                // A line break is added only between blocks: a block holding a marker or
+                // a script keeps it on its line.
+                adjust = adjust && (!gap.isEmpty() || (left == Side::Block && right == Side::Block));
             }
             if (adjust && gap.isEmpty()) {
                 // New whitespace must not make an empty element non-empty, nor meet
@@ -439,49 +556,18 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
                 const qsizetype l = neighbour(k, -1), r = neighbour(k, +1);
                 const bool emptyElement = l >= 0 && r >= 0 && tokens[l].kind == Kind::Start &&
                                           tokens[r].kind == Kind::End && tokens[l].name == tokens[r].name;
-                adjust = !emptyElement && openFormatting == 0 && tokens[k - 1].kind != Kind::Opaque;
+                adjust = !emptyElement && !place.formatting;
             }
             if (adjust) {
                 const int breaks = qBound(1, lineBreaks(gap), 2);
                 for (int b = 0; b < breaks; ++b)
                     out += lineEnd;
-                out += QString(qsizetype(indent) * nesting.depth(), QLatin1Char(' '));
+                out += QString(qsizetype(indent) * place.level, QLatin1Char(' '));
             } else {
                 out += gap;
             }
         }
         out += QStringView(page).mid(t.begin, t.end - t.begin);
-
-        // What the token opens or closes for the gaps after it.
-        if (t.kind == Kind::Start) {
-            if (counts)
-                nesting.open(t);
-            preformatted += pre ? 1 : 0;
-            foreign += svg ? 1 : 0;
-            if (isFormatting(t.name)) {
-                ++formatting[t.name];
-                ++openFormatting;
-            }
-            if (t.name == QLatin1String("head"))
-                inHead = true;
-            else if (!isHeadContent(t.name))
-                inHead = false;
-        } else if (t.kind == Kind::End) {
-            if (pre && preformatted > 0)
-                --preformatted;
-            if (svg && foreign > 0)
-                --foreign;
-            if (isFormatting(t.name) && formatting.value(t.name) > 0) {
-                --formatting[t.name];
-                --openFormatting;
-            }
-            if (t.name == QLatin1String("head") || t.name == QLatin1String("body"))
-                inHead = false;
-            if (t.name == QLatin1String("body") || t.name == QLatin1String("html"))
-                afterBody = true;
-        } else if (t.kind == Kind::Raw && !isHeadContent(t.name)) {
-            inHead = false;
-        }
     }
     if (count > 0)
         out += gapAt(count);

@@ -48,17 +48,18 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
          "<div class='a'   ID=b data-x=\"&amp;>\">\r\n  <p title=\"&lt;\">&nbsp;&amp;</p>\r\n</div>"},
         {"CR LF", "<ul>\r\n<li>a</li>\r\n</ul>\r\n", "<ul>\r\n  <li>a</li>\r\n</ul>\r\n"},
         {"raw text",
-         "<div><script>if (a<b) {\n}</script><style>\np>b {}</style><textarea>\n x </textarea></div>",
+         "<div>\n<script>if (a<b) {\n}</script><style>\np>b {}</style><textarea>\n x </textarea></div>",
          "<div>\n  <script>if (a<b) {\n}</script><style>\np>b {}</style><textarea>\n x </textarea></div>"},
         {"empty elements", "<div></div><table><tr><td></td></tr></table>",
          "<div></div>\r\n<table>\r\n  <tr>\r\n    <td></td>\r\n  </tr>\r\n</table>"},
         {"open formatting", "<p><b>x</p><p>y</p>", "<p><b>x</p><p>y</p>"},
         {"markers", "<section><ZOR_IF_X><div>\n<p>a</p></div></ZOR_IF_X><ZOR_Y> <ZOR_Z></section>",
-         "<section>\n  <ZOR_IF_X>\n  <div>\n    <p>a</p>\n  </div>\n  </ZOR_IF_X><ZOR_Y> "
-         "<ZOR_Z>\n</section>"},
+         "<section><ZOR_IF_X><div>\n    <p>a</p>\n  </div></ZOR_IF_X><ZOR_Y> <ZOR_Z></section>"},
         {"head", "<html><head><title>t</title><meta charset=utf-8></head>\n<body><h1>x</h1></body></html>",
          "<html>\n<head>\n<title>t</title>\n<meta "
          "charset=utf-8>\n</head>\n<body>\n<h1>x</h1>\n</body></html>"},
+        {"late head and body tags", "<div>a<meta></head><meta>b<body><meta></body><i>c</i></div>",
+         "<div>a<meta></head><meta>b<body><meta></body><i>c</i></div>"},
         {"unfinished tag", "<div><p>a</p><p class=\"x>\n</div>", "<div>\n  <p>a</p><p class=\"x>\n</div>"},
     };
     for (const auto &c : cases) {
