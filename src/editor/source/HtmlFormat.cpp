@@ -456,13 +456,15 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
             place.head = inHead;
             place.formatting = openFormatting > 0;
             const bool block = (start || end) && blockNames().contains(t.name);
+            // Tags inside frozen elements do not count, except the end tag that leaves them.
+            const bool counts = frozen.empty() || (end && frozen.size() == 1 && frozen.front() == t.name);
             if (t.name == QLatin1String("html"))
                 place.side = (start && !tagSeen) || (end && k >= tail) ? Side::Block : Side::Inline;
             else if (t.name == QLatin1String("head"))
                 place.side = (start && !headPassed) || (end && inHead) ? Side::Block : Side::Inline;
             else if (t.name == QLatin1String("body"))
                 place.side = (start && !bodyStarted) || (end && k >= tail) ? Side::Block : Side::Inline;
-            else if (block && frozen.empty())
+            else if (block && counts)
                 place.side = nesting.isBlock(t) ? Side::Block : Side::Inline;
             // The templates' markers (names with "_", which no HTML element has) stand
             // for blocks or vanish when a page is made: like hidden elements, they may
@@ -470,7 +472,6 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
             else if (t.kind != Kind::Opaque && !block &&
                      (isHidden(t.name) || t.name.contains(QLatin1Char('_'))))
                 place.side = Side::Hidden;
-            const bool counts = frozen.empty() || (end && frozen.size() == 1 && frozen.front() == t.name);
             if (counts && place.side == Side::Block)
                 nesting.close(t);
             place.level = nesting.depth();
