@@ -360,6 +360,16 @@ public:
             m_open.push_back(t.name);
     }
     int depth() const { return int(m_open.size()); }
+    bool inRow() const { return !m_open.empty() && m_open.back() == QLatin1String("tr"); }
+    // Whether a table is open with no cell or caption inside it, where a browser moves
+    // text and other elements out of the table.
+    bool inTableBody() const
+    {
+        static const QStringList parts{QStringLiteral("table"), QStringLiteral("tbody"),
+                                       QStringLiteral("thead"), QStringLiteral("tfoot"),
+                                       QStringLiteral("tr"),    QStringLiteral("colgroup")};
+        return !m_open.empty() && parts.contains(m_open.back());
+    }
 
 private:
     static const QSet<QString> &tableParts()
@@ -382,10 +392,13 @@ private:
     {
         static const QStringList scope{QStringLiteral("table"), QStringLiteral("td"), QStringLiteral("th"),
                                        QStringLiteral("caption")};
+        // Table parts are looked for up to their table only.
+        const bool tablePart = tableParts().contains(name) || name == QLatin1String("table");
         for (size_t k = m_open.size(); k-- > 0;) {
             if (m_open[k] == name)
                 return true;
-            if (scope.contains(m_open[k]) || bounds.contains(m_open[k]))
+            if ((tablePart ? m_open[k] == QLatin1String("table") : scope.contains(m_open[k])) ||
+                bounds.contains(m_open[k]))
                 return false;
         }
         return false;
@@ -451,6 +464,18 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
             // replayed here: the rest of the page is kept as it is.
             if (!frozen.empty() && start &&
                 (blockNames().contains(t.name) || t.name == QLatin1String("select")))
+                afterBody = true;
+            // So do text and elements placed where a table holds only its parts (a
+            // browser moves them before the table), and cells without a row.
+            static const QSet<QString> inTable{
+                QStringLiteral("table"), QStringLiteral("caption"), QStringLiteral("colgroup"),
+                QStringLiteral("col"),   QStringLiteral("tbody"),   QStringLiteral("thead"),
+                QStringLiteral("tfoot"), QStringLiteral("tr"),      QStringLiteral("script"),
+                QStringLiteral("style"), QStringLiteral("template")};
+            if (frozen.empty() && nesting.inTableBody() &&
+                ((k > 0 && !isBlank(gapAt(k))) || t.kind == Kind::Opaque ||
+                 ((start || t.kind == Kind::Raw) && !inTable.contains(t.name) &&
+                  !((t.name == QLatin1String("td") || t.name == QLatin1String("th")) && nesting.inRow()))))
                 afterBody = true;
             place.frozen = !frozen.empty() || afterBody || t.kind == Kind::Opaque;
             place.head = inHead;

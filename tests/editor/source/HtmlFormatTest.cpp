@@ -60,6 +60,8 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
          "charset=utf-8>\n</head>\n<body>\n<h1>x</h1>\n</body></html>"},
         {"late head and body tags", "<div>a<meta></head><meta>b<body><meta></body><i>c</i></div>",
          "<div>a<meta></head><meta>b<body><meta></body><i>c</i></div>"},
+        {"stray end tags", "<p>a<b>b</b></td></tr><i>c</i></p>", "<p>a<b>b</b></td></tr><i>c</i></p>"},
+        {"moved out of a table", "<table><td></tr>><t></td><tr>v", "<table><td></tr>><t></td><tr>v"},
         {"unfinished tag", "<div><p>a</p><p class=\"x>\n</div>", "<div>\n  <p>a</p><p class=\"x>\n</div>"},
     };
     for (const auto &c : cases) {
