@@ -1,6 +1,7 @@
 #include "editor/source/HtmlFormat.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <vector>
@@ -552,51 +553,69 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
         return t == -1 ? Side::Block : t == -2 ? Side::Inline : places[size_t(t)].side;
     };
 
-    const QString lineEnd = options.lineEnd.isEmpty() ? usualLineEnd(page) : options.lineEnd;
+    // Which gaps change.
+    std::vector<bool> adjusted(static_cast<size_t>(count), false);
+    for (qsizetype k = 1; k < count; ++k) {
+        const Place &place = places[size_t(k)];
+        const QStringView gap = gapAt(k);
+        bool adjust = isBlank(gap) && !place.frozen;
+        if (adjust && !place.head) {
+            const qsizetype r = neighbour(k, +1);
+            const Side left = sideOf(neighbour(k, -1)), right = sideOf(r);
+            // What a table holds that tables cannot is moved before it, after this
+            // gap: a table's start tag is no boundary on its left.
+            const bool table =
+                r >= 0 && tokens[r].kind == Kind::Start && tokens[r].name == QLatin1String("table");
+            adjust = left != Side::Inline && right != Side::Inline &&
+                     (left == Side::Block || (right == Side::Block && !table));
+            // A line break is added only between blocks: a block holding a marker or
+            // a script keeps it on its line.
+            adjust = adjust && (!gap.isEmpty() || (left == Side::Block && right == Side::Block));
+        }
+        if (adjust && gap.isEmpty()) {
+            // New whitespace must not make an empty element non-empty, nor meet
+            // a formatting element the browser would open again for it.
+            const qsizetype l = neighbour(k, -1), r = neighbour(k, +1);
+            const bool emptyElement = l >= 0 && r >= 0 && tokens[l].kind == Kind::Start &&
+                                      tokens[r].kind == Kind::End && tokens[l].name == tokens[r].name;
+            adjust = !emptyElement && !place.formatting;
+        }
+        adjusted[size_t(k)] = adjust;
+    }
+
+    // New line breaks take the form most lines end in, counted outside the gaps that
+    // change (so that formatting again picks the same), else the first one's form.
+    QString kept;
+    for (qsizetype k = 0; k <= count; ++k) {
+        if (k == count || !adjusted[size_t(k)])
+            kept += gapAt(k);
+        if (k < count)
+            kept += QStringView(page).mid(tokens[k].begin, tokens[k].end - tokens[k].begin);
+    }
+    QString lineEnd = options.lineEnd;
+    if (lineEnd.isEmpty()) {
+        const qsizetype first = page.indexOf(QRegularExpression(QStringLiteral("[\\r\\n]")));
+        lineEnd = kept.contains(QLatin1Char('\n')) || kept.contains(QLatin1Char('\r')) ? usualLineEnd(kept)
+                  : first < 0                                   ? QStringLiteral("\r\n")
+                  : page.mid(first, 2) == QLatin1String("\r\n") ? QStringLiteral("\r\n")
+                                                                : page.mid(first, 1);
+    }
     const int indent = qMax(0, options.indent);
     QString out;
     out.reserve(page.size() + page.size() / 8);
-    out += gapAt(0);
-    for (qsizetype k = 0; k < count; ++k) {
-        const Token &t = tokens[k];
-        const Place &place = places[size_t(k)];
-        if (k > 0) {
-            const QStringView gap = gapAt(k);
-            bool adjust = isBlank(gap) && !place.frozen;
-            if (adjust && !place.head) {
-                const qsizetype r = neighbour(k, +1);
-                const Side left = sideOf(neighbour(k, -1)), right = sideOf(r);
-                // What a table holds that tables cannot is moved before it, after this
-                // gap: a table's start tag is no boundary on its left.
-                const bool table =
-                    r >= 0 && tokens[r].kind == Kind::Start && tokens[r].name == QLatin1String("table");
-                adjust = left != Side::Inline && right != Side::Inline &&
-                         (left == Side::Block || (right == Side::Block && !table));
-                // A line break is added only between blocks: a block holding a marker or
-                // a script keeps it on its line.
-                adjust = adjust && (!gap.isEmpty() || (left == Side::Block && right == Side::Block));
-            }
-            if (adjust && gap.isEmpty()) {
-                // New whitespace must not make an empty element non-empty, nor meet
-                // a formatting element the browser would open again for it.
-                const qsizetype l = neighbour(k, -1), r = neighbour(k, +1);
-                const bool emptyElement = l >= 0 && r >= 0 && tokens[l].kind == Kind::Start &&
-                                          tokens[r].kind == Kind::End && tokens[l].name == tokens[r].name;
-                adjust = !emptyElement && !place.formatting;
-            }
-            if (adjust) {
-                const int breaks = qBound(1, lineBreaks(gap), 2);
-                for (int b = 0; b < breaks; ++b)
-                    out += lineEnd;
-                out += QString(qsizetype(indent) * place.level, QLatin1Char(' '));
-            } else {
-                out += gap;
-            }
+    for (qsizetype k = 0; k <= count; ++k) {
+        const QStringView gap = gapAt(k);
+        if (k < count && adjusted[size_t(k)]) {
+            const int breaks = qBound(1, lineBreaks(gap), 2);
+            for (int b = 0; b < breaks; ++b)
+                out += lineEnd;
+            out += QString(qsizetype(indent) * places[size_t(k)].level, QLatin1Char(' '));
+        } else {
+            out += gap;
         }
-        out += QStringView(page).mid(t.begin, t.end - t.begin);
+        if (k < count)
+            out += QStringView(page).mid(tokens[k].begin, tokens[k].end - tokens[k].begin);
     }
-    if (count > 0)
-        out += gapAt(count);
     return out;
 }
 

@@ -46,6 +46,7 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
         {"attributes and entities",
          "<div class='a'   ID=b data-x=\"&amp;>\"><p title=\"&lt;\">&nbsp;&amp;</p></div>",
          "<div class='a'   ID=b data-x=\"&amp;>\">\r\n  <p title=\"&lt;\">&nbsp;&amp;</p>\r\n</div>"},
+        {"line ends of the text kept", "<!>\r\r\r<ul>\n\nu", "<!>\n\n<ul>\n\nu"},
         {"CR LF", "<ul>\r\n<li>a</li>\r\n</ul>\r\n", "<ul>\r\n  <li>a</li>\r\n</ul>\r\n"},
         {"raw text",
          "<div>\n<script>if (a<b) {\n}</script><style>\np>b {}</style><textarea>\n x </textarea></div>",
