@@ -445,6 +445,7 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
         QHash<QString, int> formatting; // formatting elements that may be open
         int openFormatting = 0;
         std::vector<QString> frozen; // the open elements whose gaps stay as they are
+        int htmlInForeign = 0;
         bool inHead = false, headPassed = !isBlank(gapAt(0)), bodyStarted = headPassed, tagSeen = false;
         bool afterBody = false; // or past what is not replayed: nothing changes from here on
         for (qsizetype k = 0; k < count; ++k) {
@@ -461,11 +462,18 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
                                                 QStringLiteral("svg"), QStringLiteral("math"),
                                                 QStringLiteral("select")};
             const bool freezes = freezing.contains(t.name);
-            // Blocks inside pre, SVG, MathML or a select change what is open in ways not
-            // replayed here: the rest of the page is kept as it is.
+            // Blocks inside pre, SVG, MathML or a select, and any element inside the parts
+            // of SVG and MathML that hold HTML, change what is open in ways not replayed
+            // here: the rest of the page is kept as it is.
+            static const QSet<QString> holdsHtml{
+                QStringLiteral("title"), QStringLiteral("desc"),  QStringLiteral("foreignobject"),
+                QStringLiteral("mi"),    QStringLiteral("mo"),    QStringLiteral("mn"),
+                QStringLiteral("ms"),    QStringLiteral("mtext"), QStringLiteral("annotation-xml")};
             if (!frozen.empty() && start &&
-                (blockNames().contains(t.name) || t.name == QLatin1String("select")))
+                (blockNames().contains(t.name) || t.name == QLatin1String("select") || htmlInForeign > 0))
                 afterBody = true;
+            if (!frozen.empty() && holdsHtml.contains(t.name))
+                htmlInForeign += start ? 1 : end && htmlInForeign > 0 ? -1 : 0;
             // So do text and elements placed where a table holds only its parts (a
             // browser moves them before the table), and cells without a row.
             static const QSet<QString> inTable{

@@ -63,6 +63,7 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
          "<div>a<meta></head><meta>b<body><meta></body><i>c</i></div>"},
         {"stray end tags", "<p>a<b>b</b></td></tr><i>c</i></p>", "<p>a<b>b</b></td></tr><i>c</i></p>"},
         {"moved out of a table", "<table><td></tr>><t></td><tr>v", "<table><td></tr>><t></td><tr>v"},
+        {"HTML inside SVG", "<svg><title><l></svg><table><tr>", "<svg><title><l></svg><table><tr>"},
         {"unfinished tag", "<div><p>a</p><p class=\"x>\n</div>", "<div>\n  <p>a</p><p class=\"x>\n</div>"},
     };
     for (const auto &c : cases) {
