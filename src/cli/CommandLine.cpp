@@ -3,6 +3,7 @@
 #include "check/PageCheck.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
+#include "cli/FormatCommand.h"
 #include "cli/ProgramModule.h"
 #include "generation/AnswerSafety.h"
 #include "generation/FileList.h"
@@ -28,7 +29,7 @@ namespace cli {
 namespace {
 
 const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"), QStringLiteral("publish"),
-                               QStringLiteral("versions")};
+                               QStringLiteral("versions"), QStringLiteral("format")};
 
 const QString kGeneralHelp =
     QStringLiteral("Usage: quillmark [PAGE.htm]\n"
@@ -43,6 +44,7 @@ const QString kGeneralHelp =
                    "  check      Look for faults in a page: placeholders left, missing files, ...\n"
                    "  publish    Send a page and the files it needs to your web server\n"
                    "  versions   List the versions kept of a server, to go back to one\n"
+                   "  format     Indent a page's HTML without changing what a browser shows\n"
                    "\n"
                    "Options:\n"
                    "  -h, --help     Show this help (and 'quillmark COMMAND --help' a command's)\n"
@@ -321,6 +323,8 @@ int Run(const QStringList &arguments)
         return publishCommand(rest);
     if (first == QLatin1String("versions"))
         return publishCommand(rest, first);
+    if (first == QLatin1String("format"))
+        return FormatCommand(rest);
     if (first == QLatin1String("help"))
         return helpCommand(rest);
     if (first == QLatin1String("-h") || first == QLatin1String("--help")) {

@@ -17,6 +17,7 @@
 #include "editor/logic/StartPage.h"
 #include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
+#include "editor/source/HtmlFormat.h"
 #include "editor/source/SourceText.h"
 #include "generation/FileList.h"
 #include "platform/AppFolder.h"
@@ -55,6 +56,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <array>
+#include <memory>
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initEditorResources()
@@ -404,6 +406,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
         {"replace", "Replace...", QKeySequence(Qt::CTRL | Qt::Key_H)},
         {"findnext", "Find Next", QKeySequence(Qt::Key_F3)},
         {"findprevious", "Find Previous", QKeySequence(Qt::SHIFT | Qt::Key_F3)},
+        {"format", "Format", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
     };
     for (const auto &c : findCommands) {
         auto *action = new QAction(QString::fromLatin1(c.text), this);
@@ -420,6 +423,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
             [this] { findNext(false); });
     connect(d->actions.value(QStringLiteral("findprevious")), &QAction::triggered, this,
             [this] { findNext(true); });
+    connect(d->actions.value(QStringLiteral("format")), &QAction::triggered, this,
+            [this] { formatSource(); });
 
     // "Open Recent": the Open button's menu.
     d->recentMenu = new QMenu(QStringLiteral("Open Recent"), this);
@@ -462,6 +467,14 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     for (QWidget *view : {static_cast<QWidget *>(d->DHTMLEdit1), static_cast<QWidget *>(d->rtbHTMLSource)})
         view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*d->rtbHTMLSource);
+    // The source view's menu: the usual edit commands, then Format.
+    d->rtbHTMLSource->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(d->rtbHTMLSource, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        std::unique_ptr<QMenu> menu(d->rtbHTMLSource->createStandardContextMenu(at));
+        menu->addSeparator();
+        menu->addAction(d->actions.value(QStringLiteral("format")));
+        menu->exec(d->rtbHTMLSource->viewport()->mapToGlobal(at));
+    });
     // Spelling in the language of the desktop when its dictionary is installed,
     // else English, else the first one there is.
     const QStringList languages = platform::DesignView::spellingLanguages();
@@ -1162,6 +1175,33 @@ bool frmMain::replaceOne()
             source.setSelText(ExpandReplacement(m, d->find->replaceText(), options.regex));
     }
     return findNext(false);
+}
+
+bool frmMain::formatSource()
+{
+    if (d->CurrentTab != 1)
+        return false;
+    platform::SourceView &source = *d->rtbHTMLSource;
+    const QString text = source.Text();
+    const QString formatted = textmodel::FormatHtml(text, {2, QStringLiteral("\n")});
+    // One edit over the span that changed: one undo step, and the lines around it
+    // keep their own line ends.
+    qsizetype head = 0, tail = 0;
+    const qsizetype shorter = qMin(text.size(), formatted.size());
+    while (head < shorter && text[head] == formatted[head])
+        ++head;
+    if (head == text.size() && head == formatted.size())
+        return false;
+    while (tail < shorter - head && text[text.size() - 1 - tail] == formatted[formatted.size() - 1 - tail])
+        ++tail;
+    const QString replacement = formatted.mid(head, formatted.size() - head - tail);
+    source.setSelStart(int(head));
+    source.setSelLength(int(text.size() - head - tail));
+    source.setSelText(replacement);
+    const qsizetype tagStart = head > 0 ? text.lastIndexOf(QLatin1Char('<'), head) : 0;
+    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1, int(head + replacement.size()) + 1);
+    source.setSelStart(int(head));
+    return true;
 }
 
 int frmMain::replaceAll()

@@ -77,6 +77,9 @@ public:
     bool findNext(bool backward);
     bool replaceOne();
     int replaceAll();
+    // "Format": indents the source view's HTML as one edit (one step to undo); only
+    // while the source view is in front. Returns whether the text changed.
+    bool formatSource();
     // Opens a page from the "Open Recent" menu (asks first, as Open does).
     bool openRecent(const QString &path);
 

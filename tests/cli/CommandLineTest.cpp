@@ -303,6 +303,34 @@ TEST_F(CommandLine, CheckPrintsFindingsAsCompilersDoAndAsJson)
 // Dry run by page, list and folder; first, second and changed publishes; text output, the
 // password from a file or the environment; a refused login exits with one; active mode and
 // a remote folder made by the first publish.
+TEST_F(CommandLine, FormatPrintsChecksAndReplacesThePage)
+{
+    const QByteArray messy = "<div>\r\n<p>a</p>\r\n<ul><li>b</li></ul></div>\r\n";
+    const QByteArray tidy = "<div>\r\n  <p>a</p>\r\n  <ul>\r\n    <li>b</li>\r\n  </ul>\r\n</div>\r\n";
+    ASSERT_TRUE(writeAll(page(), messy));
+    const Result printed = run({"format", page()});
+    EXPECT_EQ(printed.status, 0) << printed.err.toStdString();
+    EXPECT_EQ(printed.out, tidy);
+    const Result check = run({"format", "--check", "offer.htm"});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, "offer.htm:2: would change\n");
+    EXPECT_EQ(readAll(page()), messy);
+    EXPECT_EQ(run({"format", "--in-place", "--indent", "4", page()}).status, 0);
+    EXPECT_EQ(readAll(page()), QByteArray(tidy).replace("  ", "    "));
+    EXPECT_EQ(run({"format", "--check", "--indent", "4", page()}).status, 0);
+
+    ASSERT_TRUE(writeAll(work.filePath("picture.htm"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)));
+    const QStringList refused[] = {{"format", work.filePath("missing.htm")},
+                                   {"format", "--indent", "-1", page()},
+                                   {"format", work.filePath("picture.htm")},
+                                   {"format", "--check", "--in-place", page()}};
+    const char *messages[] = {"cannot read the page", "--indent takes", "not a text file",
+                              "exclude each other"};
+    for (int k = 0; k < 4; ++k)
+        expectOneLineError(run(refused[k]), 2, messages[k]);
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList({"offer.htm", "picture.htm"}));
+}
+
 TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
 {
     publish_testing::FtpServer server;

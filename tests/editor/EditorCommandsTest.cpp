@@ -28,6 +28,20 @@ protected:
 
 } // namespace
 
+TEST_F(EditorCommands, FormatIndentsTheSourceAsOneStepToUndo)
+{
+    openWith("format.htm", "<p>x</p>");
+    EXPECT_FALSE(window->formatSource()); // the design view is in front
+    window->switchTab(1);
+    sourceView()->setText("<div>\r\n<p>a</p>\r\n</div>\r\n");
+    window->toolbarAction("format")->trigger(); // Ctrl+Shift+F
+    EXPECT_EQ(sourceView()->Text(), "<div>\n  <p>a</p>\n</div>\n");
+    EXPECT_EQ(sourceView()->fileBytes(), "<div>\r\n  <p>a</p>\r\n</div>\r\n");
+    EXPECT_FALSE(window->formatSource());
+    sourceView()->undo();
+    EXPECT_EQ(sourceView()->Text(), "<div>\n<p>a</p>\n</div>\n");
+}
+
 TEST_F(EditorCommands, FindInTheSourceByWordCaseAndPattern)
 {
     openWith("find.htm", "<p>Buy now</p>\r\n<p>buyer BUY</p>\r\n");
