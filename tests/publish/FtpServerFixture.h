@@ -6,9 +6,11 @@
 #include "publish/transport/CurlTransport.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 namespace publish_testing {
@@ -37,6 +39,18 @@ struct FtpServer {
         return int(log.count("LOGIN "));
     }
 };
+
+// Every file below `root` with its bytes, by path relative to it.
+inline std::map<QString, QByteArray> tree(const QString &root)
+{
+    std::map<QString, QByteArray> out;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        out[QDir(root).relativeFilePath(path)] = testing_support::readAll(path);
+    }
+    return out;
+}
 
 inline bool makeFile(const QString &path, const QByteArray &bytes)
 {

@@ -44,18 +44,6 @@ struct LocalSite {
     }
 };
 
-// Every file below `root` with its bytes, by path relative to it.
-std::map<QString, QByteArray> tree(const QString &root)
-{
-    std::map<QString, QByteArray> out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        out[QDir(root).relativeFilePath(path)] = readAll(path);
-    }
-    return out;
-}
-
 // Publishes twice: the server then holds exactly the site, and the second run sends
 // nothing; a file truncated on the server is sent again; a missing remote folder is made.
 void publishTwice(const Target &target, const QString &serverFolder)

@@ -111,17 +111,6 @@ TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
     EXPECT_FALSE(ParseVersion("Other\n3\t" + hash + "\ta\t/x", v));
 }
 
-std::map<QString, QByteArray> tree(const QString &root)
-{
-    std::map<QString, QByteArray> out;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        out[QDir(root).relativeFilePath(path)] = readAll(path);
-    }
-    return out;
-}
-
 TEST(Versions, RollBackSendsWhatDiffersAndLeavesTheServerAsItWas)
 {
     FtpServer server;
