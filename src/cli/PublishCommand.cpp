@@ -62,8 +62,8 @@ const CommandHelp kPublishHelp = {
                    "file named by --password-file (which only its owner may read: chmod 600),\n"
                    "or from the saved settings of the upload window for the same protocol, server,\n"
                    "port and user, or else from the desktop's keyring for them. A user name with no\n"
-                   "password and no keyring to ask stops the publish. A password file may hold at\n"
-                   "most 4 KB.\n"
+                   "password and no keyring to ask stops an FTP publish; SFTP then tries the\n"
+                   "user's SSH keys. A password file may hold at most 4 KB.\n"
                    "\n"
                    "Progress goes to standard error, the result to standard output.\n"
                    "\n"
@@ -218,7 +218,8 @@ int passwordFromKeyring(const QString &command, publish::SavedTarget &saved, con
                                    "--password-env VAR or --password-file FILE")
                         .arg(publish::PasswordKey(target)),
                     kFailed);
-    else if (found.status == publish::SecretStatus::NoKeyring)
+    // SFTP may still log in with the user's SSH keys.
+    else if (found.status == publish::SecretStatus::NoKeyring && target.protocol != publish::Protocol::Sftp)
         return fail(command,
                     QStringLiteral("no password for %1: no keyring is available (%2); give --password-env "
                                    "VAR or --password-file FILE")

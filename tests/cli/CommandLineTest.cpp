@@ -484,6 +484,10 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
         EXPECT_EQ(r.err.contains(": no password for ftp://user@127.0.0.1:"), !same) << "no keyring here";
         EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret")) << "no keyring";
     }
+    // SFTP without a password or a keyring goes on to try the user's SSH keys.
+    const Result keys = run({"publish", page(), "--to", "sftp://user@127.0.0.1:1/x"});
+    EXPECT_EQ(keys.status, 1);
+    EXPECT_FALSE(keys.err.contains("no password for")) << keys.err.toStdString();
 
     ASSERT_TRUE(tls.start({}, true));
     QProcessEnvironment env = environment();
