@@ -270,6 +270,8 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(cmbTemplates, &QComboBox::currentTextChanged, this, [this] {
         if (pageInFront() == N - 1)
             showMissingAnswers();
+        else if (pageInFront() == kPreviewStep && !m_choosingInGallery)
+            preview();
     });
     connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
@@ -380,7 +382,12 @@ void frmWizard::showStep(int step)
     xpcmdNext->setEnabled(step < N - 1);
     if (step == N - 1)
         showMissingAnswers();
+    const bool entering = step == kPreviewStep && pageInFront() != kPreviewStep;
     ui->stkWizard->setCurrentWidget(pctWizard[step]);
+    // The answers, the picture or the template may have changed anywhere since the last
+    // preview: a stale one would show another product's page.
+    if (entering)
+        preview();
     setStepCaption();
     updateSideBar();
 }
@@ -698,8 +705,13 @@ bool frmWizard::generate(QString path)
 void frmWizard::preview()
 {
     const QString path = previewPath();
+    // Without a template there is nothing to show, and nothing to say either.
+    if (cmbTemplates->currentText().isEmpty())
+        return;
+    // An old preview must not stand in for one that could not be made.
+    QFile::remove(path);
     generate(path);
-    WebBrowser1->Navigate(path);
+    WebBrowser1->Navigate(QFileInfo(path).isFile() ? path : QStringLiteral("about:blank"));
 }
 
 void frmWizard::setUpGallery()
@@ -718,7 +730,9 @@ void frmWizard::galleryTemplateChosen(const QString &name)
     const int index = cmbTemplates->findText(name);
     if (index < 0)
         return;
+    m_choosingInGallery = true;
     cmbTemplates->setCurrentIndex(index);
+    m_choosingInGallery = false;
     // A new template starts at its top, not where the last preview was scrolled to.
     connect(
         WebBrowser1, &QWebEngineView::loadFinished, this,

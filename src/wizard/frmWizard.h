@@ -36,7 +36,8 @@ class TemplateGallery;
 class frmWizard : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int N = 10; // number of steps
+    static constexpr int N = 10;           // number of steps
+    static constexpr int kPreviewStep = 8; // the template step with its preview
 
     // The program-wide window, created (and loaded) on first use.
     static frmWizard &instance();
@@ -139,6 +140,7 @@ private:
 
     QPixmap m_productPicture;
     TemplateGallery *m_gallery = nullptr;   // step 9, beside cmbTemplates
+    bool m_choosingInGallery = false;       // the gallery previews its choice itself
     std::unique_ptr<ListEditor> m_lists[3]; // questions, features, testimonials
 };
 

@@ -445,6 +445,28 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
               (QList<QUrl>{QUrl(frmWizard::kPromoAddress[1]), QUrl(frmWizard::kPromoAddress[2])}));
 }
 
+// The preview shows the answers as they are now, never a page left from before.
+TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
+{
+    const auto previewTitle = [&](const QString &title) {
+        return QTest::qWaitFor([&] { return w().WebBrowser1->title() == title; }, 15000);
+    };
+    cb("cmbExistingSoftware")->setCurrentText("Ledgerlark");
+    w().xpcmdLoadLoad_Click();
+    w().showStep(frmWizard::kPreviewStep);
+    EXPECT_TRUE(previewTitle(QString::fromUtf8("Ledgerlark \u2013 ") + le("txtOneLiner")->text()));
+    // New, a name, and back to the template step.
+    wizard::peer().ClearAll();
+    wizard::peer().showFirstStep();
+    le("txtSoftwareName")->setText("Brandnew");
+    w().Image1_LinkActivated("step:9");
+    EXPECT_TRUE(previewTitle("Brandnew"));
+    // Another template in the combo: previewed at once.
+    cb("cmbTemplates")->setCurrentText("Ember");
+    EXPECT_TRUE(testing_support::readAll(platform::previewPage()).contains("Ember_style.css"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 // A link answer that would run script is named when its step is left, and the step
 // waits for it.
 TEST_F(WizardWindows, ScriptLinksHoldTheirStep)
