@@ -119,6 +119,16 @@ inline const std::vector<Field> &Fields()
     return table;
 }
 
+// The answers a page cannot sell without, in the order the list of empty answers
+// names them first: the order link, the price, the product picture, the pitch.
+inline const QStringList &NeededToSell()
+{
+    static const QStringList names = {QStringLiteral("txtPurchaseURL"), QStringLiteral("txtSpecialPrice"),
+                                      QStringLiteral("txtMRP"), QStringLiteral("txtProductImage"),
+                                      QStringLiteral("txtOneLiner")};
+    return names;
+}
+
 // The row named `name`, or nullptr.
 inline const Field *FindField(const QString &name)
 {

@@ -397,8 +397,8 @@ void frmWizard::showMissingAnswers()
     const QString name = cmbTemplates->currentText();
     const QString templateText =
         name.isEmpty() ? QString() : generation::ReadTextFile(platform::findTemplate(name));
-    QString links;
-    for (const QString &field : generation::EmptyAnswersUsed(templateText, pageData())) {
+    const QStringList empty = generation::EmptyAnswersUsed(templateText, pageData());
+    const auto linkTo = [this](const QString &field) {
         int step = 0;
         for (QWidget *w = findChild<QWidget *>(field); w; w = w->parentWidget()) {
             const auto page = std::find(std::begin(pctWizard), std::end(pctWizard), w);
@@ -409,15 +409,28 @@ void frmWizard::showMissingAnswers()
         }
         const generation::Field *known = generation::FindField(field);
         const QString caption = known && !known->caption.isEmpty() ? known->caption : field;
-        links += QStringLiteral("<li><a href=\"step:%1\">Step %1: %2</a></li>").arg(step + 1).arg(caption);
-    }
+        return QStringLiteral("<li><a href=\"step:%1\">Step %1: %2</a></li>").arg(step + 1).arg(caption);
+    };
+    // What the page cannot sell without comes first, however late its step.
+    QString needed, stronger;
+    for (const QString &field : generation::NeededToSell())
+        if (empty.contains(field))
+            needed += linkTo(field);
+    for (const QString &field : empty)
+        if (!generation::NeededToSell().contains(field))
+            stronger += linkTo(field);
+    QString groups;
+    if (!needed.isEmpty())
+        groups += QStringLiteral("<p><b>Needed to sell</b></p><ul>%1</ul>").arg(needed);
+    if (!stronger.isEmpty())
+        groups += QStringLiteral("<p><b>Makes the page stronger</b></p><ul>%1</ul>").arg(stronger);
     ui->lblMissingAnswers->setText(
-        links.isEmpty()
+        groups.isEmpty()
             ? QString()
             : QStringLiteral("<p>These answers are empty, and the %1 template uses them. The page leaves "
-                             "out what they would fill; you can generate it all the same.</p><ul>%2</ul>")
-                  .arg(name.toHtmlEscaped(), links));
-    ui->lblMissingAnswers->setVisible(!links.isEmpty());
+                             "out what they would fill; you can generate it all the same.</p>%2")
+                  .arg(name.toHtmlEscaped(), groups));
+    ui->lblMissingAnswers->setVisible(!groups.isEmpty());
 }
 
 int frmWizard::pageInFront() const

@@ -111,11 +111,12 @@ TEST(WizardCompleteness, LastStepLinksTheEmptyAnswersTheTemplateUses)
 {
     QTemporaryDir app;
     ASSERT_TRUE(QDir().mkpath(app.filePath("templates")));
-    ASSERT_TRUE(
-        testing_support::writeAll(app.filePath("templates/Aaa.htm"),
-                                  "<h1><ZOR_PAGE_DATA_SOFTWARENAME></h1><ZOR_IF_PAGE_DATA_MRPRICE>was "
-                                  "<ZOR_PAGE_DATA_MRPRICE></ZOR_IF_PAGE_DATA_MRPRICE>"
-                                  "<ZOR_PAGE_DATA_FAQ><ZOR_PAGE_DATA_FAQ_QUESTION></ZOR_PAGE_DATA_FAQ>"));
+    ASSERT_TRUE(testing_support::writeAll(
+        app.filePath("templates/Aaa.htm"),
+        "<h1><ZOR_PAGE_DATA_SOFTWARENAME></h1><ZOR_IF_PAGE_DATA_MRPRICE>was "
+        "<ZOR_PAGE_DATA_MRPRICE></ZOR_IF_PAGE_DATA_MRPRICE>"
+        "<ZOR_PAGE_DATA_FAQ><ZOR_PAGE_DATA_FAQ_QUESTION></ZOR_PAGE_DATA_FAQ>"
+        "<ZOR_PAGE_DATA_KEYWORD><ZOR_PAGE_DATA_ORDER_URL><ZOR_PAGE_DATA_ONELINER>"));
     ASSERT_TRUE(testing_support::writeAll(app.filePath("templates/Bbb.htm"),
                                           "<h1><ZOR_PAGE_DATA_SOFTWARENAME></h1>"));
     platform::setApplicationFolder(app.path());
@@ -132,9 +133,21 @@ TEST(WizardCompleteness, LastStepLinksTheEmptyAnswersTheTemplateUses)
     EXPECT_FALSE(label->isHidden());
     const QString text = label->text();
     EXPECT_TRUE(text.contains("the Aaa template")) << text.toStdString();
-    const int faq = text.indexOf("<a href=\"step:4\">Step 4: Questions and answers</a>");
-    const int price = text.indexOf("<a href=\"step:8\">Step 8: Regular price</a>");
-    EXPECT_TRUE(faq > 0 && price > faq) << text.toStdString();
+    // What selling needs first (order link, price, pitch), then the rest in step order.
+    const QStringList order = {"Needed to sell",
+                               "<a href=\"step:8\">Step 8: Purchase link</a>",
+                               "<a href=\"step:8\">Step 8: Regular price</a>",
+                               "<a href=\"step:1\">Step 1: One-line catch phrase</a>",
+                               "Makes the page stronger",
+                               "<a href=\"step:1\">Step 1: Keywords</a>",
+                               "<a href=\"step:4\">Step 4: Questions and answers</a>"};
+    int at = 0;
+    for (const QString &part : order) {
+        const int next = text.indexOf(part);
+        EXPECT_GT(next, at) << part.toStdString() << "\n" << text.toStdString();
+        at = std::max(next, at);
+    }
+    EXPECT_EQ(text.count("<a href"), order.size() - 2);
     EXPECT_FALSE(text.contains("Name of the software"));
 
     // A template that uses only answers given: nothing to list; generating stays possible.
