@@ -273,6 +273,7 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
         else if (pageInFront() == kPreviewStep && !m_choosingInGallery)
             preview();
     });
+    connect(ui->cmdBrowsePagePath, &QPushButton::clicked, this, &frmWizard::cmdBrowsePagePath_Click);
     connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
@@ -770,18 +771,11 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     xpcmdSave_Click();
 
     QLineEdit *page = ui->txtGeneratedPage;
-    // A path of spaces is no path; a remembered page that is gone is forgotten, but
-    // offered again as the Save dialog's suggestion.
-    QString forgotten;
-    if (trimSpaces(page->text()).isEmpty()) {
-        page->clear();
-    } else if (!QFileInfo(page->text()).isFile()) {
-        forgotten = page->text();
-        page->clear();
-    }
-    if (page->text().isEmpty()) {
+    // A path of spaces is no path; a typed path of no page yet is the Save dialog's
+    // suggestion. Either stays in its box until the dialog gives another.
+    if (trimSpaces(page->text()).isEmpty() || !QFileInfo(page->text()).isFile()) {
         // The Save dialog asks itself before it replaces a file.
-        if (!askPagePath(forgotten))
+        if (!askPagePath(trimSpaces(page->text()).isEmpty() ? QString() : page->text()))
             return;
     } else {
         editor::frmMain *main = editor::frmMain::instance();
@@ -811,6 +805,11 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     if (!handOff(path))
         return;
     close();
+}
+
+void frmWizard::cmdBrowsePagePath_Click()
+{
+    askPagePath(ui->txtGeneratedPage->text());
 }
 
 bool frmWizard::askPagePath(const QString &suggestion)

@@ -76,6 +76,8 @@ public:
     // Brings step `step` (0..9) to the front with its caption, list mark and buttons.
     void showStep(int step);
     void xpcmdBrowseProductImage_Click();
+    // The Save dialog at the typed page path; the choice replaces it.
+    void cmdBrowsePagePath_Click();
     void xpcmdMoreTemplates_Click();
     void xpcmdBrowserPreview_Click();
     // Both "Edit in Editor" (index 0) and "Generate Page" (index 1).

@@ -537,7 +537,7 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     w().showWindow(false);
     w().xpcmdEditInEditor_Click(1);
     EXPECT_EQ(dialogs.fileRequests.size(), asked + 1);
-    EXPECT_TRUE(le("txtGeneratedPage")->text().isEmpty());
+    EXPECT_EQ(le("txtGeneratedPage")->text(), page);
     EXPECT_TRUE(w().isVisible());
 
     // No template: generation refuses and the editor is not touched; spaces count as no path.
@@ -577,6 +577,14 @@ TEST_F(WizardWindows, TheSaveDialogSuggestsAPathAndRegeneratingAsksBeforeReplaci
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     suggested(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), "Guarded-new.htm");
     EXPECT_TRUE(w().isVisible());
+    // A typed path outlives a cancelled dialog; Browse opens the dialog at it.
+    le("txtGeneratedPage")->setText(page);
+    generate();
+    EXPECT_EQ(le("txtGeneratedPage")->text(), page);
+    dialogs.files.push_back(other);
+    named<QPushButton>("cmdBrowsePagePath")->click();
+    suggested(out.path(), "page.htm");
+    EXPECT_EQ(le("txtGeneratedPage")->text(), other);
     // A typed path of a page not made yet: its folder and its name.
     le("txtGeneratedPage")->setText(page);
     dialogs.files.push_back(page);
