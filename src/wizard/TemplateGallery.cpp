@@ -171,13 +171,16 @@ void GalleryPictures::startWaiting()
         // view paints a sixth of the pixels.
         view->resize(kRenderWidth, kPageHeight * kRenderWidth / kPageWidth);
         view->setZoomFactor(qreal(kRenderWidth) / kPageWidth);
-        view->show();
         connect(view, &QWebEngineView::loadFinished, this, [this, name, view](bool) {
             const auto it = m_jobs.constFind(name);
             if (it != m_jobs.constEnd() && (*it)->view.get() == view)
                 QTimer::singleShot(30, this, [this, name] { capture(name); });
         });
         view->load(QUrl::fromLocalFile(job->page));
+        // Only after load(): the page's renderer re-creates the view's window as it
+        // attaches, and on X11 a window re-created after show() appears on screen for
+        // the whole render although the view is marked as never shown.
+        view->show();
         ++running;
     }
 }

@@ -52,8 +52,18 @@ TEST(TemplateGallery, PicturesAreRenderedOnceUntilAnAnswerOrATemplateChanges)
     data.txtOneLiner = "Charts for people who sail";
     data.txtPurchaseURL = "<a href=\"https://galleon.example/buy\">Buy</a>";
     data.lvwFeatures = {{"Tides", {"Every port, a year ahead."}}};
+    // Rendering happens off screen: no window may show while it runs.
+    int visibleWindows = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (const QWindow *window : QGuiApplication::allWindows())
+            visibleWindows += window->isVisible() ? 1 : 0;
+    });
+    watch.start(5);
     EXPECT_EQ(pictures.update(app, names, data, QString()), 6);
     ASSERT_TRUE(waitUntilIdle(pictures));
+    watch.stop();
+    EXPECT_EQ(visibleWindows, 0);
     EXPECT_EQ(QSet<QString>(ready.begin(), ready.end()), QSet<QString>(names.begin(), names.end()));
     for (const QString &name : names) {
         const QImage picture = pictures.picture(name);
