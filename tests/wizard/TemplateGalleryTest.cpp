@@ -108,6 +108,14 @@ TEST(TemplateGallery, AClickChoosesTheTemplateAndPreviewsItAndTheComboKeepsInSte
     gallery->setCurrentItem(ember);
     EXPECT_EQ(w.cmbTemplates->currentText(), "Ember");
     EXPECT_TRUE(testing_support::readAll(preview).contains("Ember_style.css"));
+    // The choice is framed, its picture shown as it is (no tint over it).
+    gallery->resize(900, gallery->height());
+    const QImage shown = gallery->viewport()->grab().toImage();
+    const QRect cell = gallery->visualItemRect(ember);
+    const QRgb blank = gallery->palette().color(QPalette::Mid).rgb();
+    EXPECT_EQ(shown.pixel(cell.center().x(), cell.top() + 20), blank);
+    EXPECT_EQ(shown.pixel(cell.left() + 1, cell.center().y()),
+              gallery->palette().color(QPalette::Highlight).rgb());
 
     // Choosing in the combo selects the picture and previews nothing by itself.
     QFile::remove(preview);
