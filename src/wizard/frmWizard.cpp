@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -136,6 +137,12 @@ QIcon listIcon(const QWidget *w, int number)
         QStyle::SP_MessageBoxQuestion, QStyle::SP_DialogApplyButton, QStyle::SP_FileDialogContentsView,
         QStyle::SP_DialogSaveButton};
     return w->style()->standardIcon(kIcons[number - 1]);
+}
+
+// Beside the editor's own settings, in the user's config folder.
+QSettings windowSettings()
+{
+    return QSettings(editor::branding::kProductName, QStringLiteral("wizard"));
 }
 
 } // namespace
@@ -345,6 +352,15 @@ void frmWizard::Form_Load()
 
 void frmWizard::showWindow(bool modal)
 {
+    if (!m_restored) {
+        m_restored = true;
+        QSettings settings = windowSettings();
+        restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+        // Reopening (not New, which is modal) resumes where the last run left off.
+        const int step = settings.value(QStringLiteral("window/step"), 0).toInt();
+        if (!modal && step > 0 && step < N)
+            showStep(step);
+    }
     if (!modal) {
         if (!isVisible())
             setWindowModality(Qt::NonModal);
@@ -502,8 +518,12 @@ void frmWizard::Image1_LinkActivated(const QString &link)
 
 void frmWizard::xpcmdClose_Click()
 {
+    // The step the user was on, not the first step that Close brings back.
+    rememberWindow();
+    m_closing = true;
     showStep(0);
     close();
+    m_closing = false;
 }
 
 void frmWizard::closeEvent(QCloseEvent *event)
@@ -516,8 +536,17 @@ void frmWizard::closeEvent(QCloseEvent *event)
 void frmWizard::hideEvent(QHideEvent *event)
 {
     QDialog::hideEvent(event);
+    if (!m_closing)
+        rememberWindow();
     if (!event->spontaneous())
         emit hidden();
+}
+
+void frmWizard::rememberWindow()
+{
+    QSettings settings = windowSettings();
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/step"), int(CurrentStep));
 }
 
 void frmWizard::resizeEvent(QResizeEvent *event)

@@ -131,6 +131,8 @@ private:
     void txtProductImage_Change();
     void showProductPicture();
     void placeLoadFrame();
+    // Size, position and step, for the next run.
+    void rememberWindow();
     QString previewPath() const;
     void preview();
     bool generate(QString path);
@@ -142,6 +144,8 @@ private:
 
     QPixmap m_productPicture;
     TemplateGallery *m_gallery = nullptr;   // step 9, beside cmbTemplates
+    bool m_restored = false;                // the last run's size and step were applied
+    bool m_closing = false;                 // Close already remembered the step it leaves
     bool m_choosingInGallery = false;       // the gallery previews its choice itself
     std::unique_ptr<ListEditor> m_lists[3]; // questions, features, testimonials
 };

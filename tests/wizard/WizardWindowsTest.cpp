@@ -36,6 +36,11 @@ void copyFolder(const QString &from, const QString &to)
         QFile::copy(from + "/" + name, to + "/" + name);
 }
 
+void clearWindowSettings()
+{
+    QSettings("Quillmark", "wizard").clear();
+}
+
 std::map<QString, QString> textBoxes(frmWizard &w)
 {
     std::map<QString, QString> result;
@@ -63,6 +68,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = std::make_unique<QTemporaryDir>();
+        clearWindowSettings(); // the last run's step must not decide where these tests start
         copyFolder(testing_support::sourceDir() + "/templates", s_dir->path() + "/templates");
         copyFolder(testing_support::sourceDir() + "/sites", s_dir->path() + "/sites");
         platform::setApplicationFolder(s_dir->path());
@@ -683,3 +689,23 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
 }
 
 } // namespace
+
+// The next run opens the wizard as this one left it; Close remembers the step it leaves.
+TEST_F(WizardWindows, SizeAndStepLastUntilTheNextRun)
+{
+    for (const bool viaClose : {false, true}) {
+        w().showWindow(false);
+        w().showStep(4);
+        w().resize(931, 677);
+        if (viaClose)
+            w().xpcmdClose_Click();
+        else
+            w().close();
+        frmWizard::destroyInstance(); // a new run
+        w().showWindow(false);
+        EXPECT_EQ(w().pageInFront(), 4) << viaClose;
+        EXPECT_EQ(w().size(), QSize(931, 677));
+        w().close();
+    }
+    clearWindowSettings();
+}
