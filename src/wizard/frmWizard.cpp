@@ -3,6 +3,7 @@
 #include "wizard/ListEditor.h"
 #include "wizard/PagePath.h"
 
+#include "check/PageCheck.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
@@ -286,6 +287,7 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
 
     setUpGallery();
+    setUpHints();
 
     QPushButton *const more[3] = {ui->xpcmdMore_0, ui->xpcmdMore_1, ui->xpcmdMore_2};
     QLabel *const texts[3] = {ui->lblPromoText_0, ui->lblPromoText_1, ui->lblPromoText_2};
@@ -755,6 +757,35 @@ void frmWizard::preview()
     QFile::remove(path);
     generate(path);
     WebBrowser1->Navigate(QFileInfo(path).isFile() ? path : QStringLiteral("about:blank"));
+}
+
+void frmWizard::setUpHints()
+{
+    // Examples and help come from the table of answers; a box's own text in the form wins.
+    for (const generation::Field &field : generation::Fields()) {
+        QWidget *box = findChild<QWidget *>(field.name);
+        if (!box)
+            continue;
+        if (box->toolTip().isEmpty())
+            box->setToolTip(field.help);
+        if (auto *line = qobject_cast<QLineEdit *>(box); line && line->placeholderText().isEmpty())
+            line->setPlaceholderText(field.example);
+        else if (auto *text = qobject_cast<QPlainTextEdit *>(box); text && text->placeholderText().isEmpty())
+            text->setPlaceholderText(field.example);
+    }
+    // What search results show of the title and the description, counted as it is typed.
+    const auto count = [](QLineEdit *box, QLabel *label, int limit) {
+        const auto show = [box, label, limit] {
+            const int length = int(box->text().size());
+            label->setText(QStringLiteral("%1 / %2").arg(length).arg(limit));
+            label->setStyleSheet(length > limit ? QStringLiteral("color: #b00020; font-weight: 600")
+                                                : QStringLiteral("color: #5b6573"));
+        };
+        QObject::connect(box, &QLineEdit::textChanged, label, show);
+        show();
+    };
+    count(ui->txtSoftwareName, ui->lblSoftwareNameCount, check::kMaxTitleLength);
+    count(ui->txtOneLiner, ui->lblOneLinerCount, check::kMaxDescriptionLength);
 }
 
 void frmWizard::setUpGallery()

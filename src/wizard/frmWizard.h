@@ -140,6 +140,7 @@ private:
     bool askPagePath(const QString &suggestion);
     bool handOff(const QString &path);
     void setUpGallery();
+    void setUpHints();
     void galleryTemplateChosen(const QString &name);
 
     QPixmap m_productPicture;

@@ -709,3 +709,24 @@ TEST_F(WizardWindows, SizeAndStepLastUntilTheNextRun)
     }
     clearWindowSettings();
 }
+
+// Every answer box shows an example and says what it is for; the title-like lines count
+// their length against what search results show.
+TEST_F(WizardWindows, BoxesShowExamplesHelpAndLengthCounts)
+{
+    for (const generation::Field &field : generation::Fields()) {
+        auto *box = w().findChild<QWidget *>(field.name);
+        if (field.example.isEmpty() || !box)
+            continue;
+        auto *line = qobject_cast<QLineEdit *>(box);
+        EXPECT_EQ(line ? line->placeholderText() : qobject_cast<QPlainTextEdit *>(box)->placeholderText(),
+                  field.example);
+        EXPECT_EQ(box->toolTip(), field.help) << field.name.toStdString();
+    }
+    EXPECT_EQ(pe("txtPurchaseURL")->placeholderText(), "e.g. https://yourshop.com/buy");
+    EXPECT_TRUE(le("txtMRP")->toolTip().contains("the regular price before the offer"));
+    le("txtSoftwareName")->setText(QString(61, 'x'));
+    EXPECT_EQ(named<QLabel>("lblSoftwareNameCount")->text(), "61 / 60");
+    le("txtOneLiner")->setText("Short");
+    EXPECT_EQ(named<QLabel>("lblOneLinerCount")->text(), "5 / 160");
+}
