@@ -152,20 +152,12 @@ TEST(WizardCompleteness, LastStepLinksTheEmptyAnswersTheTemplateUses)
     const QString text = label->text();
     EXPECT_TRUE(text.contains("the Aaa template")) << text.toStdString();
     // What selling needs first (order link, price, pitch), then the rest in step order.
-    const QStringList order = {"Needed to sell",
-                               "<a href=\"step:8\">Step 8: Purchase link</a>",
-                               "<a href=\"step:8\">Step 8: Regular price</a>",
-                               "<a href=\"step:1\">Step 1: One-line catch phrase</a>",
-                               "Makes the page stronger",
-                               "<a href=\"step:1\">Step 1: Keywords</a>",
-                               "<a href=\"step:4\">Step 4: Questions and answers</a>"};
-    int at = 0;
-    for (const QString &part : order) {
-        const int next = text.indexOf(part);
-        EXPECT_GT(next, at) << part.toStdString() << "\n" << text.toStdString();
-        at = std::max(next, at);
-    }
-    EXPECT_EQ(text.count("<a href"), order.size() - 2);
+    const QRegularExpression order("Needed to sell.*\"step:8\">Step 8: Purchase link<.*Regular price<.*"
+                                   "One-line catch phrase<.*Makes the page stronger.*Keywords<.*"
+                                   "\"step:4\">Step 4: Questions and answers<",
+                                   QRegularExpression::DotMatchesEverythingOption);
+    EXPECT_TRUE(order.match(text).hasMatch()) << text.toStdString();
+    EXPECT_EQ(text.count("<a href"), 5);
     EXPECT_FALSE(text.contains("Name of the software"));
 
     // A template that uses only answers given: nothing to list; generating stays possible.
