@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -53,6 +54,29 @@ QStringList templateFoldersFor(const QString &appFolder)
         return platform::templateFolders();
     return {appFolder + QStringLiteral("/templates")};
 }
+
+// The chosen template is framed: a selection tint over its picture would change the
+// very colours the vendor is judging (a dark template looked teal).
+class FramedSelection : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    static constexpr int kFrame = 3;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem plain(option);
+        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+        QStyledItemDelegate::paint(painter, plain, index);
+        if (!(option.state & QStyle::State_Selected))
+            return;
+        painter->save();
+        painter->setPen(QPen(option.palette.color(QPalette::Highlight), kFrame));
+        painter->setBrush(Qt::NoBrush);
+        const qreal half = kFrame / 2.0;
+        painter->drawRect(QRectF(option.rect).adjusted(half, half, -half, -half));
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -171,13 +195,16 @@ void GalleryPictures::startWaiting()
         // view paints a sixth of the pixels.
         view->resize(kRenderWidth, kPageHeight * kRenderWidth / kPageWidth);
         view->setZoomFactor(qreal(kRenderWidth) / kPageWidth);
-        view->show();
         connect(view, &QWebEngineView::loadFinished, this, [this, name, view](bool) {
             const auto it = m_jobs.constFind(name);
             if (it != m_jobs.constEnd() && (*it)->view.get() == view)
                 QTimer::singleShot(30, this, [this, name] { capture(name); });
         });
         view->load(QUrl::fromLocalFile(job->page));
+        // Only after load(): the page's renderer re-creates the view's window as it
+        // attaches, and on X11 a window re-created after show() appears on screen for
+        // the whole render although the view is marked as never shown.
+        view->show();
         ++running;
     }
 }
@@ -229,6 +256,7 @@ TemplateGallery::TemplateGallery(QWidget *parent) : QListWidget(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFixedHeight(thumbHeight + fontMetrics().height() + 44);
     setAccessibleName(QStringLiteral("Templates"));
+    setItemDelegate(new FramedSelection(this));
 
     connect(&m_pictures, &GalleryPictures::pictureReady, this, &TemplateGallery::placePicture);
     // A click, or the keyboard, chooses; showCurrent() selects quietly.

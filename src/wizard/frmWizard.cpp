@@ -3,6 +3,7 @@
 #include "wizard/ListEditor.h"
 #include "wizard/PagePath.h"
 
+#include "check/PageCheck.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "editor/frmMain.h"
 #include "editor/logic/Branding.h"
@@ -27,6 +28,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -136,6 +138,12 @@ QIcon listIcon(const QWidget *w, int number)
         QStyle::SP_MessageBoxQuestion, QStyle::SP_DialogApplyButton, QStyle::SP_FileDialogContentsView,
         QStyle::SP_DialogSaveButton};
     return w->style()->standardIcon(kIcons[number - 1]);
+}
+
+// Beside the editor's own settings, in the user's config folder.
+QSettings windowSettings()
+{
+    return QSettings(editor::branding::kProductName, QStringLiteral("wizard"));
 }
 
 } // namespace
@@ -270,12 +278,16 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(cmbTemplates, &QComboBox::currentTextChanged, this, [this] {
         if (pageInFront() == N - 1)
             showMissingAnswers();
+        else if (pageInFront() == kPreviewStep && !m_choosingInGallery)
+            preview();
     });
+    connect(ui->cmdBrowsePagePath, &QPushButton::clicked, this, &frmWizard::cmdBrowsePagePath_Click);
     connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
 
     setUpGallery();
+    setUpHints();
 
     QPushButton *const more[3] = {ui->xpcmdMore_0, ui->xpcmdMore_1, ui->xpcmdMore_2};
     QLabel *const texts[3] = {ui->lblPromoText_0, ui->lblPromoText_1, ui->lblPromoText_2};
@@ -342,6 +354,15 @@ void frmWizard::Form_Load()
 
 void frmWizard::showWindow(bool modal)
 {
+    if (!m_restored) {
+        m_restored = true;
+        QSettings settings = windowSettings();
+        restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+        // Reopening (not New, which is modal) resumes where the last run left off.
+        const int step = settings.value(QStringLiteral("window/step"), 0).toInt();
+        if (!modal && step > 0 && step < N)
+            showStep(step);
+    }
     if (!modal) {
         if (!isVisible())
             setWindowModality(Qt::NonModal);
@@ -380,7 +401,12 @@ void frmWizard::showStep(int step)
     xpcmdNext->setEnabled(step < N - 1);
     if (step == N - 1)
         showMissingAnswers();
+    const bool entering = step == kPreviewStep && pageInFront() != kPreviewStep;
     ui->stkWizard->setCurrentWidget(pctWizard[step]);
+    // The answers, the picture or the template may have changed anywhere since the last
+    // preview: a stale one would show another product's page.
+    if (entering)
+        preview();
     setStepCaption();
     updateSideBar();
 }
@@ -390,8 +416,8 @@ void frmWizard::showMissingAnswers()
     const QString name = cmbTemplates->currentText();
     const QString templateText =
         name.isEmpty() ? QString() : generation::ReadTextFile(platform::findTemplate(name));
-    QString links;
-    for (const QString &field : generation::EmptyAnswersUsed(templateText, pageData())) {
+    const QStringList empty = generation::EmptyAnswersUsed(templateText, pageData());
+    const auto linkTo = [this](const QString &field) {
         int step = 0;
         for (QWidget *w = findChild<QWidget *>(field); w; w = w->parentWidget()) {
             const auto page = std::find(std::begin(pctWizard), std::end(pctWizard), w);
@@ -402,15 +428,28 @@ void frmWizard::showMissingAnswers()
         }
         const generation::Field *known = generation::FindField(field);
         const QString caption = known && !known->caption.isEmpty() ? known->caption : field;
-        links += QStringLiteral("<li><a href=\"step:%1\">Step %1: %2</a></li>").arg(step + 1).arg(caption);
-    }
+        return QStringLiteral("<li><a href=\"step:%1\">Step %1: %2</a></li>").arg(step + 1).arg(caption);
+    };
+    // What the page cannot sell without comes first, however late its step.
+    QString needed, stronger;
+    for (const QString &field : generation::NeededToSell())
+        if (empty.contains(field))
+            needed += linkTo(field);
+    for (const QString &field : empty)
+        if (!generation::NeededToSell().contains(field))
+            stronger += linkTo(field);
+    QString groups;
+    if (!needed.isEmpty())
+        groups += QStringLiteral("<p><b>Needed to sell</b></p><ul>%1</ul>").arg(needed);
+    if (!stronger.isEmpty())
+        groups += QStringLiteral("<p><b>Makes the page stronger</b></p><ul>%1</ul>").arg(stronger);
     ui->lblMissingAnswers->setText(
-        links.isEmpty()
+        groups.isEmpty()
             ? QString()
             : QStringLiteral("<p>These answers are empty, and the %1 template uses them. The page leaves "
-                             "out what they would fill; you can generate it all the same.</p><ul>%2</ul>")
-                  .arg(name.toHtmlEscaped(), links));
-    ui->lblMissingAnswers->setVisible(!links.isEmpty());
+                             "out what they would fill; you can generate it all the same.</p>%2")
+                  .arg(name.toHtmlEscaped(), groups));
+    ui->lblMissingAnswers->setVisible(!groups.isEmpty());
 }
 
 int frmWizard::pageInFront() const
@@ -481,8 +520,12 @@ void frmWizard::Image1_LinkActivated(const QString &link)
 
 void frmWizard::xpcmdClose_Click()
 {
+    // The step the user was on, not the first step that Close brings back.
+    rememberWindow();
+    m_closing = true;
     showStep(0);
     close();
+    m_closing = false;
 }
 
 void frmWizard::closeEvent(QCloseEvent *event)
@@ -495,8 +538,17 @@ void frmWizard::closeEvent(QCloseEvent *event)
 void frmWizard::hideEvent(QHideEvent *event)
 {
     QDialog::hideEvent(event);
+    if (!m_closing)
+        rememberWindow();
     if (!event->spontaneous())
         emit hidden();
+}
+
+void frmWizard::rememberWindow()
+{
+    QSettings settings = windowSettings();
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/step"), int(CurrentStep));
 }
 
 void frmWizard::resizeEvent(QResizeEvent *event)
@@ -698,8 +750,42 @@ bool frmWizard::generate(QString path)
 void frmWizard::preview()
 {
     const QString path = previewPath();
+    // Without a template there is nothing to show, and nothing to say either.
+    if (cmbTemplates->currentText().isEmpty())
+        return;
+    // An old preview must not stand in for one that could not be made.
+    QFile::remove(path);
     generate(path);
-    WebBrowser1->Navigate(path);
+    WebBrowser1->Navigate(QFileInfo(path).isFile() ? path : QStringLiteral("about:blank"));
+}
+
+void frmWizard::setUpHints()
+{
+    // Examples and help come from the table of answers; a box's own text in the form wins.
+    for (const generation::Field &field : generation::Fields()) {
+        QWidget *box = findChild<QWidget *>(field.name);
+        if (!box)
+            continue;
+        if (box->toolTip().isEmpty())
+            box->setToolTip(field.help);
+        if (auto *line = qobject_cast<QLineEdit *>(box); line && line->placeholderText().isEmpty())
+            line->setPlaceholderText(field.example);
+        else if (auto *text = qobject_cast<QPlainTextEdit *>(box); text && text->placeholderText().isEmpty())
+            text->setPlaceholderText(field.example);
+    }
+    // What search results show of the title and the description, counted as it is typed.
+    const auto count = [](QLineEdit *box, QLabel *label, int limit) {
+        const auto show = [box, label, limit] {
+            const int length = int(box->text().size());
+            label->setText(QStringLiteral("%1 / %2").arg(length).arg(limit));
+            label->setStyleSheet(length > limit ? QStringLiteral("color: #b00020; font-weight: 600")
+                                                : QStringLiteral("color: #5b6573"));
+        };
+        QObject::connect(box, &QLineEdit::textChanged, label, show);
+        show();
+    };
+    count(ui->txtSoftwareName, ui->lblSoftwareNameCount, check::kMaxTitleLength);
+    count(ui->txtOneLiner, ui->lblOneLinerCount, check::kMaxDescriptionLength);
 }
 
 void frmWizard::setUpGallery()
@@ -718,7 +804,9 @@ void frmWizard::galleryTemplateChosen(const QString &name)
     const int index = cmbTemplates->findText(name);
     if (index < 0)
         return;
+    m_choosingInGallery = true;
     cmbTemplates->setCurrentIndex(index);
+    m_choosingInGallery = false;
     // A new template starts at its top, not where the last preview was scrolled to.
     connect(
         WebBrowser1, &QWebEngineView::loadFinished, this,
@@ -743,18 +831,11 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     xpcmdSave_Click();
 
     QLineEdit *page = ui->txtGeneratedPage;
-    // A path of spaces is no path; a remembered page that is gone is forgotten, but
-    // offered again as the Save dialog's suggestion.
-    QString forgotten;
-    if (trimSpaces(page->text()).isEmpty()) {
-        page->clear();
-    } else if (!QFileInfo(page->text()).isFile()) {
-        forgotten = page->text();
-        page->clear();
-    }
-    if (page->text().isEmpty()) {
+    // A path of spaces is no path; a typed path of no page yet is the Save dialog's
+    // suggestion. Either stays in its box until the dialog gives another.
+    if (trimSpaces(page->text()).isEmpty() || !QFileInfo(page->text()).isFile()) {
         // The Save dialog asks itself before it replaces a file.
-        if (!askPagePath(forgotten))
+        if (!askPagePath(trimSpaces(page->text()).isEmpty() ? QString() : page->text()))
             return;
     } else {
         editor::frmMain *main = editor::frmMain::instance();
@@ -784,6 +865,11 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     if (!handOff(path))
         return;
     close();
+}
+
+void frmWizard::cmdBrowsePagePath_Click()
+{
+    askPagePath(ui->txtGeneratedPage->text());
 }
 
 bool frmWizard::askPagePath(const QString &suggestion)

@@ -36,7 +36,8 @@ class TemplateGallery;
 class frmWizard : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int N = 10; // number of steps
+    static constexpr int N = 10;           // number of steps
+    static constexpr int kPreviewStep = 8; // the template step with its preview
 
     // The program-wide window, created (and loaded) on first use.
     static frmWizard &instance();
@@ -75,6 +76,8 @@ public:
     // Brings step `step` (0..9) to the front with its caption, list mark and buttons.
     void showStep(int step);
     void xpcmdBrowseProductImage_Click();
+    // The Save dialog at the typed page path; the choice replaces it.
+    void cmdBrowsePagePath_Click();
     void xpcmdMoreTemplates_Click();
     void xpcmdBrowserPreview_Click();
     // Both "Edit in Editor" (index 0) and "Generate Page" (index 1).
@@ -128,6 +131,8 @@ private:
     void txtProductImage_Change();
     void showProductPicture();
     void placeLoadFrame();
+    // Size, position and step, for the next run.
+    void rememberWindow();
     QString previewPath() const;
     void preview();
     bool generate(QString path);
@@ -135,10 +140,14 @@ private:
     bool askPagePath(const QString &suggestion);
     bool handOff(const QString &path);
     void setUpGallery();
+    void setUpHints();
     void galleryTemplateChosen(const QString &name);
 
     QPixmap m_productPicture;
     TemplateGallery *m_gallery = nullptr;   // step 9, beside cmbTemplates
+    bool m_restored = false;                // the last run's size and step were applied
+    bool m_closing = false;                 // Close already remembered the step it leaves
+    bool m_choosingInGallery = false;       // the gallery previews its choice itself
     std::unique_ptr<ListEditor> m_lists[3]; // questions, features, testimonials
 };
 

@@ -36,6 +36,11 @@ void copyFolder(const QString &from, const QString &to)
         QFile::copy(from + "/" + name, to + "/" + name);
 }
 
+void clearWindowSettings()
+{
+    QSettings("Quillmark", "wizard").clear();
+}
+
 std::map<QString, QString> textBoxes(frmWizard &w)
 {
     std::map<QString, QString> result;
@@ -63,6 +68,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = std::make_unique<QTemporaryDir>();
+        clearWindowSettings(); // the last run's step must not decide where these tests start
         copyFolder(testing_support::sourceDir() + "/templates", s_dir->path() + "/templates");
         copyFolder(testing_support::sourceDir() + "/sites", s_dir->path() + "/sites");
         platform::setApplicationFolder(s_dir->path());
@@ -445,6 +451,26 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
               (QList<QUrl>{QUrl(frmWizard::kPromoAddress[1]), QUrl(frmWizard::kPromoAddress[2])}));
 }
 
+// The preview shows the answers as they are now, never a page left from before.
+TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
+{
+    const auto previewTitle = [&](const QString &title) {
+        return QTest::qWaitFor([&] { return w().WebBrowser1->title() == title; }, 15000);
+    };
+    cb("cmbExistingSoftware")->setCurrentText("Ledgerlark");
+    w().xpcmdLoadLoad_Click();
+    w().showStep(frmWizard::kPreviewStep);
+    EXPECT_TRUE(previewTitle(QString::fromUtf8("Ledgerlark \u2013 ") + le("txtOneLiner")->text()));
+    wizard::peer().ClearAll();
+    wizard::peer().showFirstStep();
+    le("txtSoftwareName")->setText("Brandnew");
+    w().Image1_LinkActivated("step:9");
+    EXPECT_TRUE(previewTitle("Brandnew"));
+    cb("cmbTemplates")->setCurrentText("Ember");
+    EXPECT_TRUE(testing_support::readAll(platform::previewPage()).contains("Ember_style.css"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 // A link answer that would run script is named when its step is left, and the step
 // waits for it.
 TEST_F(WizardWindows, ScriptLinksHoldTheirStep)
@@ -515,7 +541,7 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
     w().showWindow(false);
     w().xpcmdEditInEditor_Click(1);
     EXPECT_EQ(dialogs.fileRequests.size(), asked + 1);
-    EXPECT_TRUE(le("txtGeneratedPage")->text().isEmpty());
+    EXPECT_EQ(le("txtGeneratedPage")->text(), page);
     EXPECT_TRUE(w().isVisible());
 
     // No template: generation refuses and the editor is not touched; spaces count as no path.
@@ -555,6 +581,14 @@ TEST_F(WizardWindows, TheSaveDialogSuggestsAPathAndRegeneratingAsksBeforeReplaci
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     suggested(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), "Guarded-new.htm");
     EXPECT_TRUE(w().isVisible());
+    // A typed path outlives a cancelled dialog; Browse opens the dialog at it.
+    le("txtGeneratedPage")->setText(page);
+    generate();
+    EXPECT_EQ(le("txtGeneratedPage")->text(), page);
+    dialogs.files.push_back(other);
+    named<QPushButton>("cmdBrowsePagePath")->click();
+    suggested(out.path(), "page.htm");
+    EXPECT_EQ(le("txtGeneratedPage")->text(), other);
     // A typed path of a page not made yet: its folder and its name.
     le("txtGeneratedPage")->setText(page);
     dialogs.files.push_back(page);
@@ -653,3 +687,34 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
 }
 
 } // namespace
+
+// The next run opens the wizard as this one left it; Close remembers the step it leaves.
+TEST_F(WizardWindows, SizeAndStepLastUntilTheNextRun)
+{
+    for (const bool viaClose : {false, true}) {
+        w().showWindow(false);
+        w().showStep(4);
+        w().resize(931, 677);
+        if (viaClose)
+            w().xpcmdClose_Click();
+        else
+            w().close();
+        frmWizard::destroyInstance(); // a new run
+        w().showWindow(false);
+        EXPECT_EQ(w().pageInFront(), 4) << viaClose;
+        EXPECT_EQ(w().size(), QSize(931, 677));
+        w().close();
+    }
+    clearWindowSettings();
+}
+
+// Boxes show examples and help; the title-like lines count their length.
+TEST_F(WizardWindows, BoxesShowExamplesHelpAndLengthCounts)
+{
+    EXPECT_EQ(pe("txtPurchaseURL")->placeholderText(), "e.g. https://yourshop.com/buy");
+    EXPECT_TRUE(le("txtMRP")->toolTip().contains("the regular price before the offer"));
+    le("txtSoftwareName")->setText(QString(61, 'x'));
+    EXPECT_EQ(named<QLabel>("lblSoftwareNameCount")->text(), "61 / 60");
+    le("txtOneLiner")->setText("Short");
+    EXPECT_EQ(named<QLabel>("lblOneLinerCount")->text(), "5 / 160");
+}
