@@ -464,6 +464,7 @@ TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
     wizard::peer().ClearAll();
     wizard::peer().showFirstStep();
     le("txtSoftwareName")->setText("Brandnew");
+    EXPECT_EQ(named<QLabel>("lblSoftwareNameCount")->text(), "8 / 60") << "counted as typed";
     w().Image1_LinkActivated("step:9");
     EXPECT_TRUE(previewTitle("Brandnew"));
     cb("cmbTemplates")->setCurrentText("Ember");
