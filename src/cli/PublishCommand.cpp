@@ -302,7 +302,7 @@ int PublishCommand(const QStringList &arguments)
     if (parser.isSet(connections)) {
         bool whole = false;
         options.connections = parser.value(connections).toInt(&whole);
-        if (!whole || options.connections < 1 || options.connections > 8)
+        if (!whole || options.connections < 1 || options.connections > publish::kMaxConnections)
             return fail(command,
                         QStringLiteral("--connections takes a whole number from 1 to 8, not \"%1\"")
                             .arg(parser.value(connections)),

@@ -95,7 +95,7 @@ SavedTarget SavedTarget::load(const QString &path)
     s.target.activeMode = ini.value(kText, kActiveMode) == QLatin1String("1");
     bool number = false;
     const int connections = ini.value(kText, kConnections).toInt(&number);
-    s.connections = number ? qBound(1, connections, 8) : 3;
+    s.connections = number ? qBound(1, connections, kMaxConnections) : kDefaultConnections;
     s.target.region = ini.value(kText, kRegion);
     s.target.bucket = ini.value(kText, kBucket);
     s.target.pathStyle = ini.value(kText, kPathStyle) != QLatin1String("0");
@@ -126,7 +126,7 @@ bool SavedTarget::save(const QString &path) const
     ini.setValue(kText, kOnlyChanged, onlyChanged ? QStringLiteral("1") : QStringLiteral("0"));
     ini.setValue(kPassword, kStorage, kStorageKeys[int(storage)]);
     ini.setValue(kText, kActiveMode, target.activeMode ? QStringLiteral("1") : QStringLiteral("0"));
-    ini.setValue(kText, kConnections, QString::number(qBound(1, connections, 8)));
+    ini.setValue(kText, kConnections, QString::number(qBound(1, connections, kMaxConnections)));
     // Only an S3 target adds its keys: files of FTP targets stay as they were.
     if (target.protocol == Protocol::S3 || !ini.value(kText, kBucket).isEmpty()) {
         ini.setValue(kText, kRegion, target.region.simplified());

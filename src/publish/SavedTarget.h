@@ -46,7 +46,7 @@ struct SavedTarget {
     Target target;    // the port as a number (0 = the protocol's own)
     QString portText; // the port box as typed, which may not be a number
     bool onlyChanged = true;
-    int connections = 3; // files sent side by side (1-8)
+    int connections = kDefaultConnections; // files sent side by side (1-kMaxConnections)
     QVector<SavedFile> files;
     int keepVersions = kDefaultKeepVersions; // versions kept for going back (KeepVersions)
     PasswordStorage storage = PasswordStorage::Keyring;

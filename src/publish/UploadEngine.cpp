@@ -821,7 +821,10 @@ private:
 
     // Active mode stays on one connection: with several side by side, libcurl 7.88 loses
     // the control connection's address for PORT ("sa_addr inet_ntop() failed").
-    int connections() const { return target.activeMode ? 1 : qBound(1, options.connections, 8); }
+    int connections() const
+    {
+        return target.activeMode ? 1 : qBound(1, options.connections, kMaxConnections);
+    }
 
     // Adds connections up to `wanted` in all; the first is the run's own.
     void openLanes(int wanted)

@@ -45,15 +45,19 @@ struct Row {
     QString remote; // a file's path below the remote folder; "" or a path leading out = its own name
 };
 
+// Files sent side by side: the default, and the most a run opens.
+constexpr int kDefaultConnections = 3;
+constexpr int kMaxConnections = 8;
+
 struct Options {
     bool onlyChanged = true; // "Send only changed files"
     bool dryRun = false;
-    bool removeUnused = false;  // remove files sent earlier that are no longer among the rows
-    bool includeHidden = false; // send hidden files and folders of folder rows (".env", ".git")
-    int timeoutSeconds = 0;     // 0 = default
-    QString manifestFolder;     // where per-target manifests live
-    bool allowDirect = false;   // a server that cannot rename gets files under their own names
-    int connections = 3;        // files sent side by side (1-8)
+    bool removeUnused = false;             // remove files sent earlier that are no longer among the rows
+    bool includeHidden = false;            // send hidden files and folders of folder rows (".env", ".git")
+    int timeoutSeconds = 0;                // 0 = default
+    QString manifestFolder;                // where per-target manifests live
+    bool allowDirect = false;              // a server that cannot rename gets files under their own names
+    int connections = kDefaultConnections; // files sent side by side (1-kMaxConnections)
 };
 
 // Skipped: left out on purpose (a hidden file, a link out of the folder); files that
