@@ -54,8 +54,8 @@ TEST(AbTest, SentencesNameTheWinnerOrTheVisitorsStillNeeded)
          "A sells more: 1.7% against 0.9%, and a difference this large would come by chance less than 1 time "
          "in "
          "1,000"},
-        // 80% power at 3.0% against 4.5% needs 2,518 visitors per version; 1,000 are in.
-        {{1000, 30, 1000, 45},
+        // 80% power at 3.0% against 4.5% needs 2,518 visitors per version; A has only 1,000.
+        {{1000, 30, 1200, 54},
          "Not yet clear: keep the test running; about 1,518 more visitors per version are needed to see a "
          "difference of this size"},
         {{200, 6, 300, 9},
