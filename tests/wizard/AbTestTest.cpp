@@ -45,15 +45,14 @@ TEST(AbTest, SentencesNameTheWinnerOrTheVisitorsStillNeeded)
         const char *sentence;
     } cases[] = {
         {{2000, 60, 2000, 90},
-         "B sells more: 4.5% against 3.0%, and a difference this large would come by chance about 1 time in "
-         "80"},
+         "B sells more: 4.5% against 3.0%, and a difference this large would come "
+         "by chance about 1 time in 80"},
         {{2400, 108, 2400, 72},
-         "A sells more: 4.5% against 3.0%, and a difference this large would come by chance about 1 time in "
-         "160"},
-        {{11034, 189, 11037, 104},
-         "A sells more: 1.7% against 0.9%, and a difference this large would come by chance less than 1 time "
-         "in "
-         "1,000"},
+         "A sells more: 4.5% against 3.0%, and a difference this large would come "
+         "by chance about 1 time in 160"},
+        {{2000, 104, 2000, 60}, // p = 0.00045
+         "A sells more: 5.2% against 3.0%, and a difference this large would come "
+         "by chance less than 1 time in 1,000"},
         // 80% power at 3.0% against 4.5% needs 2,518 visitors per version; A has only 1,000.
         {{1000, 30, 1200, 54},
          "Not yet clear: keep the test running; about 1,518 more visitors per version are needed to see a "
