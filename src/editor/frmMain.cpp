@@ -235,7 +235,7 @@ public:
         // takes back, so a change made in the design view can be undone here too.
         // Bigger pages, and lines that are shown in pieces, are filled without undo.
         if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
-            !textmodel::SplitSourceText(text).pieces) {
+            !textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre).pieces) {
             QTextCursor all(m_view->document());
             all.select(QTextCursor::Document);
             all.insertText(text);

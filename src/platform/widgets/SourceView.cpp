@@ -143,8 +143,9 @@ QChar SourceView::characterAt(int position) const
 
 void SourceView::fill(const QString &text)
 {
-    const textmodel::SplitText split = textmodel::SplitSourceText(text);
-    const QString &joined = split.joined;
+    // Only a text with long lines is copied: the document takes the others as they are.
+    const textmodel::SplitText split = textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre);
+    const QString &joined = split.pieces ? split.joined : text;
     const std::vector<quint8> &ends = split.ends; // for each block but the last
     const int *counts = split.counts;
     m_softBreaks = split.pieces;
@@ -182,10 +183,15 @@ bool SourceView::LoadFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    const textmodel::DecodedText decoded = textmodel::DecodeSourceBytes(bytes);
+    textmodel::DecodedText decoded;
+    {
+        // The bytes go before the document takes the text: one copy of a big page at a time.
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        decoded = textmodel::DecodeSourceBytes(bytes);
+    }
+    file.close();
     fill(decoded.text);
     m_latin1 = decoded.oneBytePerCharacter;
     return true;
