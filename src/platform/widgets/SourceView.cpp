@@ -293,6 +293,42 @@ void SourceView::setSelText(const QString &text)
     setTextCursor(c);
 }
 
+void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places)
+{
+    if (places.empty())
+        return;
+    // Document positions first: the edits below move the soft breaks.
+    std::vector<std::pair<int, int>> spans;
+    spans.reserve(places.size());
+    for (const textmodel::Replacement &place : places)
+        spans.emplace_back(characterPosition(int(place.start)),
+                           toDocument(int(place.start + place.length), true));
+    // From the last place back, so the places before keep their positions. Edits that
+    // stay inside a line leave its line-end state alone; a place that spans or brings
+    // line ends leaves the state of the line end it ended in on its last line.
+    m_replacing = true;
+    QTextCursor c(document());
+    c.beginEditBlock();
+    for (size_t i = places.size(); i-- > 0;) {
+        const auto [start, end] = spans[i];
+        const QTextBlock endBlock = document()->findBlock(end);
+        const int endState = endBlock.userState();
+        const bool spansLines = endBlock.position() > start;
+        c.setPosition(start);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+        c.insertText(places[i].text);
+        if (spansLines || c.block().position() > start) {
+            QTextBlock block = document()->findBlock(start);
+            for (; block.isValid() && block != c.block(); block = block.next())
+                block.setUserState(-1);
+            c.block().setUserState(endState);
+        }
+    }
+    c.endEditBlock();
+    m_replacing = false;
+    m_breaksDirty = true;
+}
+
 void SourceView::SetFocus()
 {
     if (isEnabled() && isVisible())
@@ -363,7 +399,12 @@ void SourceView::onContentsChange(int position, int removed, int added)
     // view never formats its document, so every change reported is an edit.)
     const int oldBlockCount = m_blockCount;
     m_blockCount = document()->blockCount();
-    if (QTextBlock head = document()->findBlock(position); head.userState() != -1) {
+    // A change that keeps every line end of the text (many places replaced inside
+    // their lines, or that undone) leaves the states where they are. (A text with soft
+    // breaks has no undo.)
+    QTextBlock head;
+    if (!m_replacing && (m_blockCount != oldBlockCount || m_softBreaks) &&
+        (head = document()->findBlock(position)).userState() != -1) {
         QTextBlock tail = document()->findBlock(position + added);
         if (tail.blockNumber() > head.blockNumber()) {
             tail.setUserState(head.userState());
