@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
@@ -198,6 +199,42 @@ void BM_TypeIntoBigText(benchmark::State &state)
     }
 }
 BENCHMARK(BM_TypeIntoBigText)->DenseRange(0, 1)->Iterations(50)->Unit(benchmark::kMillisecond);
+
+// Loading a 1 MB page into the source view (SourceView::LoadFile, without the
+// colouring), beside the peer: the file's readAll decoded and set into a plain
+// QPlainTextEdit with setPlainText. (Run with --benchmark_enable_random_interleaving=true
+// so that the repetitions of ours and the peer's interleave.)
+void BM_LoadSourceOneMegabyte(benchmark::State &state)
+{
+    const bool peer = state.range(0) == 1;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.htm"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(generatedPage(1 << 20).toLocal8Bit()) < 0) {
+            state.SkipWithError("cannot write the page");
+            return;
+        }
+    }
+    platform::SourceView ours;
+    QPlainTextEdit plain;
+    for (auto _ : state) {
+        if (peer) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                state.SkipWithError("cannot read the page");
+            plain.setPlainText(QString::fromLocal8Bit(file.readAll()));
+        } else if (!ours.LoadFile(path)) {
+            state.SkipWithError("cannot load the page");
+        }
+    }
+}
+BENCHMARK(BM_LoadSourceOneMegabyte)
+    ->ArgName("peer")
+    ->DenseRange(0, 1)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
 
 // Replace All of a word with about 200,000 matches on a 20 MB page, as the editor
 // does it (the matches found in the text, each replaced in one edit, the changed part
