@@ -309,15 +309,24 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
     m_replacing = true;
     QTextCursor c(document());
     c.beginEditBlock();
+    const auto bringsLineEnds = [](const QString &text) {
+        for (const QChar ch : text)
+            if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
+                return true;
+        return false;
+    };
     for (size_t i = places.size(); i-- > 0;) {
         const auto [start, end] = spans[i];
-        const QTextBlock endBlock = document()->findBlock(end);
-        const int endState = endBlock.userState();
-        const bool spansLines = endBlock.position() > start;
+        const QTextBlock startBlock = document()->findBlock(start);
+        // The common case, a place inside one line replaced by text without line ends,
+        // needs no more than the edit.
+        const bool spansLines = end > startBlock.position() + startBlock.length() - 1;
+        const bool brings = bringsLineEnds(places[i].text);
+        const int endState = spansLines ? document()->findBlock(end).userState() : startBlock.userState();
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
         c.insertText(places[i].text);
-        if (spansLines || c.block().position() > start) {
+        if (spansLines || brings) {
             QTextBlock block = document()->findBlock(start);
             for (; block.isValid() && block != c.block(); block = block.next())
                 block.setUserState(-1);
