@@ -43,6 +43,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
@@ -234,7 +235,7 @@ public:
         // takes back, so a change made in the design view can be undone here too.
         // Bigger pages, and lines that are shown in pieces, are filled without undo.
         if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
-            !textmodel::SplitSourceText(text).pieces) {
+            !textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre).pieces) {
             QTextCursor all(m_view->document());
             all.select(QTextCursor::Document);
             all.insertText(text);
@@ -272,6 +273,10 @@ public:
     Document doc{designPage, sourcePage};
     qint16 CurrentTab = 0;
     platform::BrowserView *WebBrowser1 = nullptr; // made when first needed
+    // What the preview still has to load when its tab is next shown: a renderer
+    // of its own costs as much memory and time as the design view's.
+    enum class PreviewDue { Nothing, File, Text } previewDue = PreviewDue::Nothing;
+    QProgressBar *openProgress = nullptr; // over the design view while a page opens
     QTabWidget *SSTabEditor = nullptr;
     QToolBar *Toolbar1 = nullptr;
     QToolBar *tBarStd = nullptr;
@@ -591,7 +596,7 @@ QString frmMain::GetStartHTML()
     return startPageHtml();
 }
 
-void frmMain::Form_Load()
+bool frmMain::Form_Load(const QString &page)
 {
     const QString caption = branding::kProductName + QStringLiteral(" from ") + branding::kMakerName;
     setCaption(caption);
@@ -629,6 +634,12 @@ void frmMain::Form_Load()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 
+    // A page to open replaces the start page: one load of the design view, not two.
+    if (!page.isEmpty()) {
+        const bool opened = openPage(page);
+        restoreLastTab();
+        return opened;
+    }
     // The views fill in behind the shown window. The preview is not made for the
     // company page: every way to the preview tab sends it to the document first.
     const QString start = GetStartHTML();
@@ -640,11 +651,18 @@ void frmMain::Form_Load()
     d->sourcePage.resetEdits();
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), start);
+    d->previewDue = Private::PreviewDue::Text;
     setModified(false);
+    restoreLastTab();
+    showStartPanel();
+    return true;
+}
+
+void frmMain::restoreLastTab()
+{
     const int lastTab = windowSettings().value(QStringLiteral("window/tab"), 0).toInt();
     if (lastTab > 0 && lastTab < d->SSTabEditor->count())
         switchTab(lastTab);
-    showStartPanel();
 }
 
 void frmMain::showStartPanel()
@@ -669,23 +687,82 @@ void frmMain::placeStartPanel()
     d->startPanel->setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
 }
 
+bool frmMain::loadDesign(const QString &path)
+{
+    // A big page keeps WebEngine busy for many seconds. Meanwhile the window stays
+    // live and shows how far the load got; the commands that would reach the views
+    // wait for it.
+    if (!d->openProgress) {
+        d->openProgress = new QProgressBar(d->pages[0]);
+        d->openProgress->setObjectName(QStringLiteral("prgOpenPage"));
+        d->openProgress->setRange(0, 100);
+        d->openProgress->setFormat(QStringLiteral("Opening the page... %p%"));
+    }
+    QProgressBar *progress = d->openProgress;
+    const QRect area = d->DHTMLEdit1->geometry();
+    progress->setGeometry(area.left() + area.width() / 4, area.center().y() - 12, area.width() / 2, 24);
+    progress->setValue(0);
+    progress->show();
+    progress->raise();
+    const auto tracking =
+        connect(d->DHTMLEdit1, &QWebEngineView::loadProgress, progress, &QProgressBar::setValue);
+    QWidget *const held[] = {d->Toolbar1, d->tBarStd, d->SSTabEditor->tabBar()};
+    bool enabled[3];
+    for (int i = 0; i < 3; ++i) {
+        enabled[i] = held[i]->isEnabled();
+        held[i]->setEnabled(false);
+    }
+    QPointer<frmMain> alive(this);
+    const bool loaded = d->DHTMLEdit1->LoadDocument(path);
+    if (!alive)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        held[i]->setEnabled(enabled[i]);
+    disconnect(tracking);
+    progress->hide();
+    return loaded;
+}
+
+void frmMain::previewChanged(bool fromFile)
+{
+    d->previewDue = fromFile ? Private::PreviewDue::File : Private::PreviewDue::Text;
+    if (d->CurrentTab == 2)
+        loadPreviewIfDue();
+}
+
+void frmMain::loadPreviewIfDue()
+{
+    const auto due = d->previewDue;
+    d->previewDue = Private::PreviewDue::Nothing;
+    if (due == Private::PreviewDue::Nothing)
+        return;
+    // Stopped before it is sent anywhere else.
+    if (d->WebBrowser1)
+        d->WebBrowser1->Stop();
+    if (due == Private::PreviewDue::File)
+        preview()->Navigate(QStringLiteral("file://") + d->CurrentFile);
+    else
+        preview()->showHtml(d->doc.text(), d->CurrentFile);
+}
+
 bool frmMain::openPage(const QString &path)
 {
     hideStartPanel();
-    // The views read the file one after the other; the preview is stopped before
-    // it is sent anywhere else, and the source's caret is at 0 around the colouring.
+    // The views read the file one after the other, and the source's caret is at 0
+    // around the colouring. The preview reads it when its tab is shown.
     d->CurrentFile = path;
-    const bool designLoaded = d->DHTMLEdit1->LoadDocument(path);
-    if (d->WebBrowser1)
-        d->WebBrowser1->Stop();
-    preview()->Navigate(QStringLiteral("file://") + path);
+    QPointer<frmMain> alive(this);
+    const bool designLoaded = loadDesign(path);
+    if (!alive)
+        return false; // closed while the page was loading
     const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
     d->rtbHTMLSource->setSelStart(0);
     modMain::ColorizeSource(*d->rtbHTMLSource);
     d->rtbHTMLSource->setSelStart(0);
     d->sourcePage.resetEdits();
-    d->designPage.replaced = false; // just loaded: its own baseline
-    d->doc.opened(path, d->rtbHTMLSource->Text(), d->CurrentTab);
+    d->designPage.replaced = false;                             // just loaded: its own baseline
+    d->doc.opened(path, d->sourcePage.baseline, d->CurrentTab); // shared, not a copy of a big page
+    previewChanged(true);
     setModified(false);
     setCaption(branding::kProductName + QStringLiteral(" : ") + path);
     if (!designLoaded || !sourceLoaded) {
@@ -713,6 +790,7 @@ void frmMain::blankDocument()
     d->sourcePage.resetEdits();
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), QString());
+    previewChanged(false);
     setModified(false);
 }
 
@@ -865,11 +943,11 @@ void frmMain::SSTabEditor_Click(int previousTab)
     d->CurrentTab = static_cast<qint16>(d->SSTabEditor->currentIndex());
     d->doc.setPath(d->CurrentFile);
     Q_UNUSED(previousTab); // the document knows the tab it left
-    if (d->doc.switchTo(d->CurrentTab)) {
-        if (d->WebBrowser1)
-            d->WebBrowser1->Stop();
-        preview()->showHtml(d->doc.text(), d->CurrentFile);
-    }
+    // A page just opened and not changed since is previewed from its file.
+    if (d->doc.switchTo(d->CurrentTab) && (d->previewDue != Private::PreviewDue::File || d->doc.modified()))
+        d->previewDue = Private::PreviewDue::Text;
+    if (d->CurrentTab == 2)
+        loadPreviewIfDue();
     d->tBarStd->setEnabled(d->CurrentTab == 0);
     d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
     if (d->find)
@@ -1223,22 +1301,27 @@ int frmMain::replaceAll()
         return 0;
     platform::SourceView &source = *d->rtbHTMLSource;
     const QString text = source.Text();
-    const ReplaceAllResult result = ReplaceAllIn(text, *pattern, d->find->replaceText(), options.regex);
-    if (result.count == 0) {
+    const std::vector<textmodel::Replacement> places =
+        ReplacementsIn(text, *pattern, d->find->replaceText(), options.regex);
+    if (places.empty()) {
         d->find->setStatus(QStringLiteral("Not found."));
         return 0;
     }
-    // One edit from the first match to the end of the last: one step to undo.
-    source.setSelStart(int(result.first));
-    source.setSelLength(int(result.last - result.first));
-    source.setSelText(result.replaced);
+    // Each match replaced in place, in one edit: one step to undo, and on a big page
+    // far less text moved than by swapping the whole span from first to last.
+    source.replacePlaces(places);
+    qsizetype end = 0; // of the last replacement, in the new text
+    for (const textmodel::Replacement &place : places)
+        end += place.text.size() - place.length;
+    end += places.back().start + places.back().length;
     // Colour the changed part again, from the tag it begins in.
-    const qsizetype tagStart = result.first > 0 ? text.lastIndexOf(QLatin1Char('<'), result.first) : 0;
-    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1,
-                           int(result.first + result.replaced.size()) + 1);
-    source.setSelStart(int(result.first + result.replaced.size()));
-    d->find->setStatus(QStringLiteral("Replaced %1.").arg(result.count));
-    return result.count;
+    const qsizetype first = places.front().start;
+    const qsizetype tagStart = first > 0 ? text.lastIndexOf(QLatin1Char('<'), first) : 0;
+    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1, int(end) + 1);
+    source.setSelStart(int(end));
+    const int count = int(places.size());
+    d->find->setStatus(QStringLiteral("Replaced %1.").arg(count));
+    return count;
 }
 
 void frmMain::showEvent(QShowEvent *event)
