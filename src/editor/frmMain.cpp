@@ -678,7 +678,7 @@ bool frmMain::openPage(const QString &path)
     const bool designLoaded = d->DHTMLEdit1->LoadDocument(path);
     if (d->WebBrowser1)
         d->WebBrowser1->Stop();
-    preview()->Navigate(QStringLiteral("file://") + path);
+    preview()->showFile(path);
     const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
     d->rtbHTMLSource->setSelStart(0);
     modMain::ColorizeSource(*d->rtbHTMLSource);
