@@ -191,6 +191,15 @@ bool isEditingKey(const QKeyEvent *event)
 // Largest page the source view takes as one undoable edit on a tab switch.
 constexpr qsizetype kUndoableFill = 2 * 1024 * 1024;
 
+// Colours a source view just filled with a page: the caret is at the start around
+// the colouring, so the view shows the top of the page.
+void colourFromStart(platform::SourceView &view)
+{
+    view.setSelStart(0);
+    modMain::ColorizeSource(view);
+    view.setSelStart(0);
+}
+
 // The design view as the document sees it.
 class DesignPage : public PageView {
 public:
@@ -241,9 +250,7 @@ public:
         } else {
             m_view->setText(text);
         }
-        m_view->setSelStart(0);
-        modMain::ColorizeSource(*m_view);
-        m_view->setSelStart(0);
+        colourFromStart(*m_view);
         m_filling = wasFilling;
         resetEdits();
         return true;
@@ -634,9 +641,7 @@ void frmMain::Form_Load()
     const QString start = GetStartHTML();
     d->DHTMLEdit1->setDocumentHTML(start);
     d->rtbHTMLSource->setText(start);
-    d->rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*d->rtbHTMLSource);
-    d->rtbHTMLSource->setSelStart(0);
+    colourFromStart(*d->rtbHTMLSource);
     d->sourcePage.resetEdits();
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), start);
@@ -680,9 +685,7 @@ bool frmMain::openPage(const QString &path)
         d->WebBrowser1->Stop();
     preview()->showFile(path);
     const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
-    d->rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*d->rtbHTMLSource);
-    d->rtbHTMLSource->setSelStart(0);
+    colourFromStart(*d->rtbHTMLSource);
     d->sourcePage.resetEdits();
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(path, d->rtbHTMLSource->Text(), d->CurrentTab);
