@@ -300,8 +300,8 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     d->ui.picLabel->setAttribute(Qt::WA_StyledBackground);
     d->pages[2]->setAttribute(Qt::WA_StyledBackground);
     d->lblURLMessage->installEventFilter(this);
-    // The preview is placed by hand on its tab (at a device's width, centred), and
-    // the start panel over the design view.
+    // The preview is placed by hand on its tab, at a device's width and centred; the
+    // start panel likewise follows the design view's size (both in eventFilter).
     d->pages[2]->installEventFilter(this);
 
     // Each command is known by its button's key.
