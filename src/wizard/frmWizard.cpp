@@ -9,6 +9,7 @@
 #include "editor/logic/Branding.h"
 #include "generation/AnswerSafety.h"
 #include "generation/Fields.h"
+#include "generation/Variants.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "generation/ProductFile.h"
@@ -282,6 +283,28 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
             preview();
     });
     connect(ui->cmdBrowsePagePath, &QPushButton::clicked, this, &frmWizard::cmdBrowsePagePath_Click);
+    // Counting choices: the item data is what the product file keeps.
+    const std::pair<const char *, const char *> counting[] = {
+        {"none", "None: the page contacts no other host"},
+        {"plausible", "Plausible (the site's domain)"},
+        {"umami", "Umami (the website id)"},
+        {"goatcounter", "GoatCounter (the site code)"},
+        {"endpoint", "My own endpoint (its address)"}};
+    for (const auto &[value, text] : counting)
+        ui->cmbCounting->addItem(QString::fromUtf8(text), QString::fromLatin1(value));
+    const auto countingAddress = [this] { ui->txtCountingAddress->setEnabled(ui->cmbCounting->currentIndex() > 0); };
+    connect(ui->cmbCounting, &QComboBox::currentIndexChanged, this, countingAddress);
+    countingAddress();
+    const auto secondVersion = [this] {
+        const bool on = ui->chkTryVariantB->isChecked();
+        for (QWidget *w : std::initializer_list<QWidget *>{ui->txtOneLinerB, ui->txtButtonTextB, ui->txtSpecialPriceB,
+                                                            ui->cmdKeepA, ui->cmdKeepB})
+            w->setEnabled(on);
+    };
+    connect(ui->chkTryVariantB, &QCheckBox::toggled, this, secondVersion);
+    secondVersion();
+    connect(ui->cmdKeepA, &QPushButton::clicked, this, [this] { keepVariant('a'); });
+    connect(ui->cmdKeepB, &QPushButton::clicked, this, [this] { keepVariant('b'); });
     connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
@@ -865,6 +888,30 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     if (!handOff(path))
         return;
     close();
+}
+
+void frmWizard::keepVariant(char which)
+{
+    generation::PageData data = pageData();
+    if (!generation::TriesVariantB(data))
+        return;
+    generation::KeepVariant(data, which);
+    for (const generation::Field &field : generation::Fields()) {
+        static const QStringList kept = {
+            QStringLiteral("txtOneLiner"),    QStringLiteral("txtButtonText"),  QStringLiteral("txtSpecialPrice"),
+            QStringLiteral("chkTryVariantB"), QStringLiteral("txtOneLinerB"),   QStringLiteral("txtButtonTextB"),
+            QStringLiteral("txtSpecialPriceB")};
+        if (kept.contains(field.name))
+            setBoxText(findChild<QWidget *>(field.name), data.*field.text);
+    }
+    if (!trimSpaces(ui->txtSoftwareName->text()).isEmpty())
+        xpcmdSave_Click();
+    // The published page must lose the test too; a page edited since is left to the user,
+    // who regenerates it when ready.
+    const QString page = ui->txtGeneratedPage->text();
+    if (!trimSpaces(page).isEmpty() && QFileInfo(page).isFile() && !cmbTemplates->currentText().isEmpty() &&
+        generation::RiskOfOverwriting(page, false) == generation::OverwriteRisk::None)
+        generate(page);
 }
 
 void frmWizard::cmdBrowsePagePath_Click()
