@@ -244,7 +244,8 @@ public:
         m_page.folder = QFileInfo(pagePath).absolutePath();
         const bool tooLarge = file.size() > m_maxBytes;
         if (!tooLarge)
-            m_page.file = m_content ? *m_content : file.read(file.size()); // as when looked at, should it grow
+            m_page.file =
+                m_content ? *m_content : file.read(file.size()); // as when looked at, should it grow
         // The page is checked as publishing sends it; findings point into the file.
         m_page.bytes = generation::PublishedBytes(m_page.file, &m_page.cuts);
         m_page.index = std::make_unique<LineIndex>(m_page.file);
@@ -813,12 +814,12 @@ private:
     void scriptAddresses(const GumboElement &e)
     {
         const QString type = attribute(e, "type").trimmed().toLower();
-        if (!(type.isEmpty() || type == QLatin1String("module") || type.contains(QLatin1String("javascript")) ||
-              type.contains(QLatin1String("ecmascript"))) ||
+        if (!(type.isEmpty() || type == QLatin1String("module") ||
+              type.contains(QLatin1String("javascript")) || type.contains(QLatin1String("ecmascript"))) ||
             hasAttribute(e, "src"))
             return;
-        static const QRegularExpression address(
-            QStringLiteral(R"(["'`](?:[A-Za-z][A-Za-z0-9+.-]*:)?//([A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?))"));
+        static const QRegularExpression address(QStringLiteral(
+            R"(["'`](?:[A-Za-z][A-Za-z0-9+.-]*:)?//([A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?))"));
         for (unsigned i = 0; i < e.children.length; ++i) {
             const auto *child = static_cast<const GumboNode *>(e.children.data[i]);
             if (child->type != GUMBO_NODE_TEXT && child->type != GUMBO_NODE_WHITESPACE &&
@@ -828,8 +829,8 @@ private:
                                                    qsizetype(child->v.text.original_text.length));
             for (auto it = address.globalMatch(text); it.hasNext();) {
                 const auto m = it.next();
-                contact(m.captured(1), child->v.text.start_pos.offset +
-                                           text.left(m.capturedStart(1)).toUtf8().size());
+                contact(m.captured(1),
+                        child->v.text.start_pos.offset + text.left(m.capturedStart(1)).toUtf8().size());
             }
         }
     }
@@ -874,10 +875,12 @@ private:
             reference(m_page, valueOffset(e, a), value,
                       loaded.match(rel).hasMatch() ? Kind::Resource : Kind::Link, isSheet);
             // Loads nothing the page shows, but still opens a connection to the host.
-            static const QRegularExpression connects(QStringLiteral(R"(\b(preconnect|dns-prefetch|prefetch|prerender)\b)"));
+            static const QRegularExpression connects(
+                QStringLiteral(R"(\b(preconnect|dns-prefetch|prefetch|prerender)\b)"));
             if (connects.match(rel).hasMatch() && !loaded.match(rel).hasMatch())
-                contact(QUrl(value.trimmed().startsWith(QLatin1String("//")) ? QStringLiteral("https:") + value.trimmed()
-                                                                             : value.trimmed())
+                contact(QUrl(value.trimmed().startsWith(QLatin1String("//"))
+                                 ? QStringLiteral("https:") + value.trimmed()
+                                 : value.trimmed())
                             .host(),
                         valueOffset(e, a));
         } else if (e.tag != GUMBO_TAG_BASE) {

@@ -43,7 +43,7 @@ struct PageData {
     QString txtDownloadMessage;
     QString txtDownloadRequirements;
     QString txtDownloadHelp;
-    QString txtPageURL; // the page's web address: absolute share and search data
+    QString txtPageURL;    // the page's web address: absolute share and search data
     QString txtButtonText; // the order link's words; "" keeps the usual ones
 
     // A second version of the page, shown to half the visitors.

@@ -24,7 +24,8 @@ bool given(const QString &answer)
 qsizetype bodyStart(const QString &page)
 {
     const qsizetype head = page.indexOf(QLatin1String("</head"), 0, Qt::CaseInsensitive);
-    const qsizetype body = page.indexOf(QLatin1String("<body"), qMax<qsizetype>(head, 0), Qt::CaseInsensitive);
+    const qsizetype body =
+        page.indexOf(QLatin1String("<body"), qMax<qsizetype>(head, 0), Qt::CaseInsensitive);
     if (body >= 0)
         return body;
     return head >= 0 ? head : 0;
@@ -44,8 +45,8 @@ QString linkText(const QString &address)
 
 const QRegularExpression &domainPattern()
 {
-    static const QRegularExpression re(
-        QStringLiteral(R"(^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(\.[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?)+$)"));
+    static const QRegularExpression re(QStringLiteral(
+        R"(^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(\.[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?)+$)"));
     return re;
 }
 
@@ -60,7 +61,8 @@ QString webAddress(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
         return {};
     return text;
 }
@@ -214,7 +216,8 @@ QString ShowVariant(const QString &page, char which)
         if (end < 0)
             break;
         bool number = false;
-        const int id = QStringView(out).mid(call + kSiteCall.size(), end - call - kSiteCall.size()).toInt(&number);
+        const int id =
+            QStringView(out).mid(call + kSiteCall.size(), end - call - kSiteCall.size()).toInt(&number);
         shown += QStringView(out).mid(from, at - from);
         if (which == 'b' && number && id >= 1 && id <= pieces.size())
             shown += pieces[id - 1];
@@ -285,24 +288,28 @@ QString CountingScript(const PageData &data)
     QString send;
     switch (CountingService(data)) {
     case Counting::Plausible:
-        send = QStringLiteral("navigator.sendBeacon(A,JSON.stringify({name:e,url:location.origin+location.pathname,"
-                              "domain:%1,props:{variant:v}}))")
+        send = QStringLiteral(
+                   "navigator.sendBeacon(A,JSON.stringify({name:e,url:location.origin+location.pathname,"
+                   "domain:%1,props:{variant:v}}))")
                    .arg(site);
         break;
     case Counting::Umami:
-        send = QStringLiteral("var p={website:%1,hostname:location.hostname,url:location.pathname,data:{variant:v}};"
-                              "if(e!=='pageview')p.name=e;fetch(A,{method:'POST',keepalive:true,"
-                              "headers:{'Content-Type':'application/json'},"
-                              "body:JSON.stringify({type:'event',payload:p})}).catch(function(){})")
+        send = QStringLiteral(
+                   "var p={website:%1,hostname:location.hostname,url:location.pathname,data:{variant:v}};"
+                   "if(e!=='pageview')p.name=e;fetch(A,{method:'POST',keepalive:true,"
+                   "headers:{'Content-Type':'application/json'},"
+                   "body:JSON.stringify({type:'event',payload:p})}).catch(function(){})")
                    .arg(site);
         break;
     case Counting::GoatCounter:
-        send = QStringLiteral(
-            "var q=e==='pageview'?'p='+encodeURIComponent(location.pathname)+'&t='+encodeURIComponent('version '+v)"
-            ":'p='+encodeURIComponent(e+'-'+v)+'&e=true';navigator.sendBeacon(A+'?'+q)");
+        send = QStringLiteral("var "
+                              "q=e==='pageview'?'p='+encodeURIComponent(location.pathname)+'&t='+"
+                              "encodeURIComponent('version '+v)"
+                              ":'p='+encodeURIComponent(e+'-'+v)+'&e=true';navigator.sendBeacon(A+'?'+q)");
         break;
     case Counting::Endpoint:
-        send = QStringLiteral("navigator.sendBeacon(A,JSON.stringify({event:e,variant:v,page:location.pathname}))");
+        send = QStringLiteral(
+            "navigator.sendBeacon(A,JSON.stringify({event:e,variant:v,page:location.pathname}))");
         break;
     case Counting::None:
         return {};
@@ -321,7 +328,8 @@ QString CountingScript(const PageData &data)
                "<script>(function(){var A=%1,O=[%2],T=[%3];"
                "function abs(u){try{return new URL(u,location.href).href}catch(x){return ''}}"
                "O=O.map(abs);T=T.map(abs);"
-               "function send(e){try{var v=document.documentElement.getAttribute('data-variant')||'a';%4}catch(x){}}"
+               "function send(e){try{var "
+               "v=document.documentElement.getAttribute('data-variant')||'a';%4}catch(x){}}"
                "function view(){send('pageview')}"
                "if(document.readyState==='complete')view();else addEventListener('load',view);"
                "document.addEventListener('click',function(ev){var a=ev.target&&ev.target.closest&&"

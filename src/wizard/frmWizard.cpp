@@ -9,11 +9,11 @@
 #include "editor/logic/Branding.h"
 #include "generation/AnswerSafety.h"
 #include "generation/Fields.h"
-#include "generation/Variants.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
 #include "generation/ProductFile.h"
 #include "generation/TemplateLanguage.h"
+#include "generation/Variants.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -292,15 +292,23 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
         {"endpoint", "My own endpoint (its address)"}};
     for (const auto &[value, text] : counting)
         ui->cmbCounting->addItem(QString::fromUtf8(text), QString::fromLatin1(value));
-    const auto countingAddress = [this] { ui->txtCountingAddress->setEnabled(ui->cmbCounting->currentIndex() > 0); };
+    const auto countingAddress = [this] {
+        ui->txtCountingAddress->setEnabled(ui->cmbCounting->currentIndex() > 0);
+    };
     connect(ui->cmbCounting, &QComboBox::currentIndexChanged, this, countingAddress);
     countingAddress();
     const auto secondVersion = [this] {
         const bool on = ui->chkTryVariantB->isChecked();
-        for (QWidget *w : std::initializer_list<QWidget *>{ui->txtOneLinerB, ui->txtButtonTextB, ui->txtSpecialPriceB,
-                                                            ui->cmdKeepA, ui->cmdKeepB})
+        for (QWidget *w : std::initializer_list<QWidget *>{ui->txtOneLinerB, ui->txtButtonTextB,
+                                                           ui->txtSpecialPriceB, ui->cmdKeepA, ui->cmdKeepB})
             w->setEnabled(on);
+        ui->cmbPreviewVariant->setVisible(on);
     };
+    ui->cmbPreviewVariant->addItems({QStringLiteral("Show version A"), QStringLiteral("Show version B")});
+    connect(ui->cmbPreviewVariant, &QComboBox::currentIndexChanged, this, [this] {
+        if (pageInFront() == kPreviewStep)
+            preview();
+    });
     connect(ui->chkTryVariantB, &QCheckBox::toggled, this, secondVersion);
     secondVersion();
     connect(ui->cmdKeepA, &QPushButton::clicked, this, [this] { keepVariant('a'); });
@@ -779,6 +787,12 @@ void frmWizard::preview()
     // An old preview must not stand in for one that could not be made.
     QFile::remove(path);
     generate(path);
+    // A page with two versions is shown as the chosen version's visitors see it.
+    if (ui->chkTryVariantB->isChecked() && QFileInfo(path).isFile()) {
+        const char which = ui->cmbPreviewVariant->currentIndex() == 1 ? 'b' : 'a';
+        WebBrowser1->showHtml(generation::ShowVariant(generation::ReadTextFile(path), which), path);
+        return;
+    }
     WebBrowser1->Navigate(QFileInfo(path).isFile() ? path : QStringLiteral("about:blank"));
 }
 
@@ -897,10 +911,10 @@ void frmWizard::keepVariant(char which)
         return;
     generation::KeepVariant(data, which);
     for (const generation::Field &field : generation::Fields()) {
-        static const QStringList kept = {
-            QStringLiteral("txtOneLiner"),    QStringLiteral("txtButtonText"),  QStringLiteral("txtSpecialPrice"),
-            QStringLiteral("chkTryVariantB"), QStringLiteral("txtOneLinerB"),   QStringLiteral("txtButtonTextB"),
-            QStringLiteral("txtSpecialPriceB")};
+        static const QStringList kept = {QStringLiteral("txtOneLiner"),     QStringLiteral("txtButtonText"),
+                                         QStringLiteral("txtSpecialPrice"), QStringLiteral("chkTryVariantB"),
+                                         QStringLiteral("txtOneLinerB"),    QStringLiteral("txtButtonTextB"),
+                                         QStringLiteral("txtSpecialPriceB")};
         if (kept.contains(field.name))
             setBoxText(findChild<QWidget *>(field.name), data.*field.text);
     }

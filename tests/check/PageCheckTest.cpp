@@ -125,18 +125,18 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
 // the page's own site and the data only search engines read are no contacts.
 TEST_F(PageCheck, ContactsWithOtherHostsAreNamed)
 {
-    const QByteArray html = kHead +
-                            "<link rel=\"canonical\" href=\"https://www.tool.test/\">\n"
-                            "<link rel=\"preconnect\" href=\"https://fonts.test\">\n"
-                            "<script type=\"application/ld+json\">{\"url\": \"https://ld.test/\"}</script>\n"
-                            "</head><body><h1>Tool</h1>\n"
-                            "<a href=\"https://shop.test/buy\">Buy</a><img src=\"https://tool.test/a.png\" alt=\"a\" "
-                            "width=1 height=1>\n"
-                            "<img src=\"//pics.test/b.png\" alt=\"b\" width=1 height=1>"
-                            "<img src=\"https://pics.test/c.png\" alt=\"c\" width=1 height=1>\n"
-                            "<script>var A=\"https://count.test/e\",O=[\"https:\\/\\/shop.test\\/buy\"];"
-                            "fetch('/own');</script>\n"
-                            "</body></html>\n";
+    const QByteArray html =
+        kHead + "<link rel=\"canonical\" href=\"https://www.tool.test/\">\n"
+                "<link rel=\"preconnect\" href=\"https://fonts.test\">\n"
+                "<script type=\"application/ld+json\">{\"url\": \"https://ld.test/\"}</script>\n"
+                "</head><body><h1>Tool</h1>\n"
+                "<a href=\"https://shop.test/buy\">Buy</a><img src=\"https://tool.test/a.png\" alt=\"a\" "
+                "width=1 height=1>\n"
+                "<img src=\"//pics.test/b.png\" alt=\"b\" width=1 height=1>"
+                "<img src=\"https://pics.test/c.png\" alt=\"c\" width=1 height=1>\n"
+                "<script>var A=\"https://count.test/e\",O=[\"https:\\/\\/shop.test\\/buy\"];"
+                "fetch('/own');</script>\n"
+                "</body></html>\n";
     page(html, {});
     std::vector<std::pair<int, QString>> contacts;
     for (const Finding &f : CheckPage(path("page.htm")).findings)
@@ -270,10 +270,11 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
 TEST_F(PageCheck, BothVersionsAreChecked)
 {
     write("page2.htm", "<p>");
-    const QByteArray html = kHead + "</head><body><template id=\"qm-variant-b\">"
-                                    "<span data-ab=\"b\" data-ab-id=\"1\"> </span></template><h1>Tool</h1>\n"
-                                    "<a href=\"page2.htm\"><span data-ab=\"a\">Buy</span><script>qmAB(1)</script></a>\n"
-                                    "</body></html>\n";
+    const QByteArray html =
+        kHead + "</head><body><template id=\"qm-variant-b\">"
+                "<span data-ab=\"b\" data-ab-id=\"1\"> </span></template><h1>Tool</h1>\n"
+                "<a href=\"page2.htm\"><span data-ab=\"a\">Buy</span><script>qmAB(1)</script></a>\n"
+                "</body></html>\n";
     page(html, {"page2.htm"});
     const Report report = CheckPage(path("page.htm"));
     ASSERT_EQ(report.findings.size(), 1) << qPrintable(ToText(report));

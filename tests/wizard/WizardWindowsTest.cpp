@@ -472,6 +472,26 @@ TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// Keep B makes version B's answers the main ones and ends the test; Keep A only ends it.
+TEST_F(WizardWindows, KeepingAVersionEndsTheTest)
+{
+    for (const char *keep : {"cmdKeepA", "cmdKeepB"}) {
+        le("txtOneLiner")->setText("A pitch");
+        le("txtSpecialPrice")->setText("$29");
+        named<QCheckBox>("chkTryVariantB")->setChecked(true);
+        le("txtOneLinerB")->setText("B pitch");
+        le("txtSpecialPriceB")->setText("$24");
+        cb("cmbCounting")->setCurrentIndex(4);
+        named<QPushButton>(keep)->click();
+        const bool b = QString(keep).endsWith('B');
+        EXPECT_EQ(le("txtOneLiner")->text(), b ? "B pitch" : "A pitch") << keep;
+        EXPECT_EQ(le("txtSpecialPrice")->text(), b ? "$24" : "$29") << keep;
+        EXPECT_FALSE(named<QCheckBox>("chkTryVariantB")->isChecked());
+        EXPECT_EQ(le("txtOneLinerB")->text() + le("txtSpecialPriceB")->text(), "");
+        EXPECT_EQ(w().pageData().cmbCounting, "endpoint");
+    }
+}
+
 // A link answer that would run script is named when its step is left, and the step
 // waits for it.
 TEST_F(WizardWindows, ScriptLinksHoldTheirStep)
