@@ -138,15 +138,12 @@ TEST_F(PageCheck, ContactsWithOtherHostsAreNamed)
                 "fetch('/own');</script>\n"
                 "</body></html>\n";
     page(html, {});
-    std::vector<std::pair<int, QString>> contacts;
+    QStringList contacts; // "line host"
     for (const Finding &f : CheckPage(path("page.htm")).findings)
         if (f.rule == "contacts-host")
-            contacts.emplace_back(f.line, f.message);
-    const std::vector<std::pair<int, QString>> expected = {
-        {where(html, "fonts.test").first, "The page contacts another host: fonts.test"},
-        {where(html, "//pics").first, "The page contacts another host: pics.test"},
-        {where(html, "count.test").first, "The page contacts another host: count.test"}};
-    EXPECT_EQ(contacts, expected);
+            contacts << QString::number(f.line) +
+                            QString(f.message).remove("The page contacts another host:");
+    EXPECT_EQ(contacts, QStringList({"6 fonts.test", "10 pics.test", "11 count.test"}));
 }
 
 TEST_F(PageCheck, CleanPageGivesNothing)

@@ -1,28 +1,20 @@
 #!/usr/bin/python3
-"""A page with two versions in headless Chromium, driven over the DevTools protocol.
-
-Loads the generated page LOADS times as new visitors (storage emptied each time): both
-versions come in about even shares, each keeps its version on reload, no painted frame
-shows the other version, without script the page shows A, and an order click sends
-{"event","variant","page"} to the page's own endpoint.
-Usage: ab_browser_check.py QUILLMARK_PROGRAM SOURCE_DIR; exit 77 (skipped) without chromium.
-"""
+"""A page with two versions in headless Chromium (DevTools protocol): LOADS new visitors get
+both versions in about even shares, keep theirs on reload and never see a painted frame of
+the other; without script the page shows A; an order click sends its beacon here.
+Usage: ab_browser_check.py QUILLMARK_PROGRAM SOURCE_DIR; exit 77 (skipped) without chromium."""
 import base64, http.server, json, os, shutil, socket, struct, subprocess, sys, tempfile, threading, time
-import urllib.parse
 
 LOADS = int(os.environ.get("AB_LOADS", "200"))
 A_PITCH, B_PITCH = "Invoices, timesheets and payments for freelancers", "Books that balance themselves"
 A_WORDS, B_WORDS = "Get Ledgerlark", "Start balancing"
-# Before every painted frame (rAF runs right before it), which version's texts show.
-FRAME_WATCH = """window.__seen = {a: 0, b: 0, frames: 0};
-(function watch() {
-  if (document.body) {
-    var t = document.body.innerText; window.__seen.frames++;
-    if (t.indexOf(%s) >= 0 || t.indexOf(%s) >= 0) window.__seen.a++;
-    if (t.indexOf(%s) >= 0 || t.indexOf(%s) >= 0) window.__seen.b++;
-  }
-  if (document.readyState !== 'complete' || window.__seen.frames < 2) requestAnimationFrame(watch);
-})();""" % tuple(json.dumps(s) for s in (A_PITCH, A_WORDS, B_PITCH, B_WORDS))
+# rAF runs right before each painted frame: which version's texts does that frame show?
+FRAME_WATCH = """window.__seen = {a: 0, b: 0}; (function watch() {
+  var t = document.body ? document.body.innerText : '', s = window.__seen;
+  if (t.indexOf(%s) >= 0 || t.indexOf(%s) >= 0) s.a++;
+  if (t.indexOf(%s) >= 0 || t.indexOf(%s) >= 0) s.b++;
+  if (document.readyState !== 'complete' || !(s.a || s.b)) requestAnimationFrame(watch); })();""" % tuple(
+    json.dumps(s) for s in (A_PITCH, A_WORDS, B_PITCH, B_WORDS))
 
 
 class DevTools:
@@ -31,37 +23,36 @@ class DevTools:
     def __init__(self, port, path):
         self.sock = socket.create_connection(("127.0.0.1", int(port)), timeout=30)
         key = base64.b64encode(os.urandom(16)).decode()
-        self.sock.sendall((f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nUpgrade: websocket\r\n"
-                           f"Connection: Upgrade\r\nSec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n")
-                          .encode())
+        self.sock.sendall(f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                          f"Sec-WebSocket-Key: {key}\r\nSec-WebSocket-Version: 13\r\n\r\n".encode())
         self.buf, self.next_id, self.events = b"", 0, []
         while b"\r\n\r\n" not in self.buf:
-            self.buf += self.sock.recv(4096) or b"\r\n\r\n"
-        head, self.buf = self.buf.split(b"\r\n\r\n", 1)
-        assert b" 101 " in head, head
+            self._fill()
+        assert b" 101 " in self._read(self.buf.index(b"\r\n\r\n") + 4)
+
+    def _fill(self):
+        chunk = self.sock.recv(1 << 16)
+        if not chunk:
+            raise RuntimeError("DevTools closed the connection")
+        self.buf += chunk
 
     def _read(self, n):
         while len(self.buf) < n:
-            chunk = self.sock.recv(1 << 16)
-            if not chunk:
-                raise RuntimeError("DevTools closed the connection")
-            self.buf += chunk
+            self._fill()
         data, self.buf = self.buf[:n], self.buf[n:]
         return data
 
     def _send(self, opcode, data):
         n, mask = len(data), os.urandom(4)
-        size = bytes([0x80 | n]) if n < 126 else (bytes([0xFE]) + struct.pack(">H", n) if n < 65536
-                                                 else bytes([0xFF]) + struct.pack(">Q", n))
+        size = bytes([0x80 | n]) if n < 126 else bytes([0xFE]) + struct.pack(">H", n)  # requests stay small
         self.sock.sendall(bytes([0x80 | opcode]) + size + mask + bytes(b ^ mask[i % 4] for i, b in enumerate(data)))
 
     def _message(self):
         message = b""
         while True:
             b0, b1 = self._read(2)
-            n = b1 & 0x7F
-            n = struct.unpack(">H", self._read(2))[0] if n == 126 else (
-                struct.unpack(">Q", self._read(8))[0] if n == 127 else n)
+            n = {126: lambda: struct.unpack(">H", self._read(2))[0],
+                 127: lambda: struct.unpack(">Q", self._read(8))[0]}.get(b1 & 0x7F, lambda: b1 & 0x7F)()
             payload = self._read(n)
             if b0 & 0x0F == 0x9:
                 self._send(0xA, payload)
@@ -76,32 +67,21 @@ class DevTools:
                                     **({"sessionId": session} if session else {})}).encode())
         while True:
             reply = self._message()
-            if reply.get("id") == self.next_id:
-                if "error" in reply:
-                    raise RuntimeError(f"{method}: {reply['error']}")
+            if reply.get("id") != self.next_id:
+                self.events.append(reply)
+            elif "error" in reply:
+                raise RuntimeError(f"{method}: {reply['error']}")
+            else:
                 return reply.get("result", {})
-            self.events.append(reply)
-
-    def wait(self, method, session):
-        deadline = time.time() + 20
-        while time.time() < deadline:
-            for event in self.events:
-                if event.get("method") == method and event.get("sessionId") == session:
-                    self.events.remove(event)
-                    return
-            self.events.append(self._message())
-        raise RuntimeError(f"no {method}")
 
 
 class Tab:
     """A tab in a new incognito context: storage of its own."""
 
     def __init__(self, tools, scripted=True):
-        self.tools = tools
-        self.context = tools.call("Target.createBrowserContext")["browserContextId"]
-        target = tools.call("Target.createTarget", {"url": "about:blank", "browserContextId": self.context})
-        self.session = tools.call("Target.attachToTarget", {"targetId": target["targetId"], "flatten": True})[
-            "sessionId"]
+        self.tools, context = tools, tools.call("Target.createBrowserContext")["browserContextId"]
+        target = tools.call("Target.createTarget", {"url": "about:blank", "browserContextId": context})["targetId"]
+        self.session = tools.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
         self.call("Page.enable")
         self.call("Page.addScriptToEvaluateOnNewDocument", {"source": FRAME_WATCH})
         self.call("Emulation.setScriptExecutionDisabled", {"value": not scripted})
@@ -111,7 +91,11 @@ class Tab:
 
     def go(self, method, params=None):
         self.call(method, params)
-        self.tools.wait("Page.loadEventFired", self.session)
+        deadline, loaded = time.time() + 20, lambda e: e.get("method") == "Page.loadEventFired"
+        while not any(loaded(e) for e in self.tools.events):
+            assert time.time() < deadline, "the page did not load"
+            self.tools.events.append(self.tools._message())
+        self.tools.events = [e for e in self.tools.events if not loaded(e)]
 
     def value(self, expression):
         return self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True,
@@ -119,7 +103,7 @@ class Tab:
 
     def state(self):  # two frames after the load, so that the watch saw one painted
         self.value("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
-        return self.value("({variant: document.documentElement.dataset.variant || '', seen: window.__seen})")
+        return self.value("[document.documentElement.dataset.variant || '', window.__seen]")
 
 
 class Site(http.server.SimpleHTTPRequestHandler):
@@ -130,8 +114,7 @@ class Site(http.server.SimpleHTTPRequestHandler):
         self.send_response(204)
         self.end_headers()
 
-    def log_message(self, *args):
-        pass
+    log_message = lambda *args: None
 
 
 def main():
@@ -145,24 +128,20 @@ def main():
         site = os.path.join(work, "site")
         os.makedirs(site)
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: Site(*a, directory=site))
-        port = server.server_address[1]
+        origin = f"http://127.0.0.1:{server.server_address[1]}"
         threading.Thread(target=server.serve_forever, daemon=True).start()
-        # The sample product with a second version, ordering and counting on this server.
+        # The sample product with a second version, and ordering and counting on this server.
         with open(os.path.join(source, "sites", "Ledgerlark.ini"), encoding="latin-1") as f:
             lines = [l for l in f.read().splitlines() if not l.startswith(("txtPurchaseURL=", "txtSpecialPrice="))]
-        lines[1:1] = [f"txtPurchaseURL=http://127.0.0.1:{port}/buy", "txtSpecialPrice=$29",
-                      f"txtButtonText={A_WORDS}", "chkTryVariantB=1", f"txtOneLinerB={B_PITCH}",
-                      f"txtButtonTextB={B_WORDS}", "txtSpecialPriceB=$24", "cmbCounting=endpoint",
-                      "txtCountingAddress=/count"]
-        ini = os.path.join(work, "ab.ini")
-        with open(ini, "w", encoding="latin-1", newline="") as f:
+        lines[1:1] = [f"txtPurchaseURL={origin}/buy", "txtSpecialPrice=$29", f"txtButtonText={A_WORDS}",
+                      "chkTryVariantB=1", f"txtOneLinerB={B_PITCH}", f"txtButtonTextB={B_WORDS}",
+                      "txtSpecialPriceB=$24", "cmbCounting=endpoint", "txtCountingAddress=/count"]
+        with open(os.path.join(work, "ab.ini"), "w", encoding="latin-1", newline="") as f:
             f.write("\r\n".join(lines) + "\r\n")
-        env = dict(os.environ, QUILLMARK_DATA=os.path.join(work, "data"))
-        subprocess.run([program, "generate", "--product", ini, "--template", "Clarity", "--out",
-                        os.path.join(site, "index.htm")], env=env, check=True)
-        url, origin = f"http://127.0.0.1:{port}/index.htm", f"http://127.0.0.1:{port}"
-
-        profile = os.path.join(work, "profile")
+        subprocess.run([program, "generate", "--product", f.name, "--template", "Clarity", "--out",
+                        os.path.join(site, "index.htm")], env=dict(os.environ, QUILLMARK_DATA=work + "/data"),
+                       check=True)
+        url, profile = origin + "/index.htm", os.path.join(work, "profile")
         browser = subprocess.Popen([chromium, "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
                                     "--no-first-run", "--disable-background-networking", "--disable-component-update",
                                     "--disable-sync", f"--user-data-dir={profile}", "--remote-debugging-port=0"],
@@ -173,27 +152,23 @@ def main():
             time.sleep(0.1)
         tools = DevTools(*open(active).read().split()[:2])
 
-        # Each visitor starts with the site's storage emptied (a context per visitor would
-        # cost a renderer each), loads the page and reloads it.
+        # Each visitor starts with the site's storage emptied (a context each would cost a
+        # renderer each), loads the page and reloads it.
         shares, flashes, tab = {"a": 0, "b": 0}, 0, Tab(tools)
         for i in range(LOADS):
             tab.call("Storage.clearDataForOrigin", {"origin": origin, "storageTypes": "local_storage"})
             tab.go("Page.navigate", {"url": url})
-            first = tab.state()
-            variant, seen = first["variant"], first["seen"]
-            if variant not in shares:
-                failures.append(f"load {i}: no version chosen")
-                continue
-            shares[variant] += 1
-            other = "ab".replace(variant, "")
+            variant, seen = tab.state()
+            other = "b" if variant == "a" else "a"
+            shares[variant] = shares.get(variant, 0) + 1
             if seen[other] or not seen[variant]:
                 flashes += 1
-                failures.append(f"load {i}: version {variant} painted {seen}")
+                failures.append(f"load {i}: version {variant!r} painted {seen}")
             tab.go("Page.reload")
-            again = tab.state()
-            if again["variant"] != variant or again["seen"][other]:
-                failures.append(f"load {i}: version {variant} became {again['variant']} on reload")
-        if not 60 <= shares["a"] <= 140:  # 200 fair tosses leave this range once in a million runs
+            again, seen_again = tab.state()
+            if again != variant or seen_again[other]:
+                failures.append(f"load {i}: version {variant} became {again} on reload")
+        if not 60 <= shares["a"] <= 140 or len(shares) != 2:  # 200 fair tosses: outside once in 10^6
             failures.append(f"uneven shares: {shares}")
 
         plain = Tab(tools, scripted=False)
@@ -212,9 +187,8 @@ def main():
         if [b for b in Site.beacons if b.get("event") == "order"] != [
                 {"event": "order", "variant": "b", "page": "/index.htm"}]:
             failures.append(f"order beacon: {Site.beacons}")
-
-        print(f"{LOADS} visitors: A {shares['a']}, B {shares['b']}; frames showing the other version: {flashes}; "
-              f"beacons {len(Site.beacons)}; {time.time() - started:.1f} s")
+        print(f"{LOADS} visitors: {shares}; frames showing the other version: {flashes}; "
+              f"{time.time() - started:.1f} s")
         for failure in failures[:20]:
             print("FAIL:", failure)
         return 1 if failures else 0
