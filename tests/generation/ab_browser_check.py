@@ -31,10 +31,7 @@ class DevTools:
         assert b" 101 " in self._read(self.buf.index(b"\r\n\r\n") + 4)
 
     def _fill(self):
-        chunk = self.sock.recv(1 << 16)
-        if not chunk:
-            raise RuntimeError("DevTools closed the connection")
-        self.buf += chunk
+        self.buf += self.sock.recv(1 << 16) or sys.exit("DevTools closed the connection")
 
     def _read(self, n):
         while len(self.buf) < n:
@@ -102,8 +99,8 @@ class Tab:
                                               "awaitPromise": True})["result"].get("value")
 
     def state(self):  # two frames after the load, so that the watch saw one painted
-        self.value("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
-        return self.value("[document.documentElement.dataset.variant || '', window.__seen]")
+        return self.value("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(() => "
+                          "r([document.documentElement.dataset.variant || '', window.__seen]))))")
 
 
 class Site(http.server.SimpleHTTPRequestHandler):
@@ -151,7 +148,6 @@ def main():
             assert time.time() < deadline and browser.poll() is None, "chromium opened no DevTools port"
             time.sleep(0.1)
         tools = DevTools(*open(active).read().split()[:2])
-
         # Each visitor starts with the site's storage emptied (a context each would cost a
         # renderer each), loads the page and reloads it.
         shares, flashes, tab = {"a": 0, "b": 0}, 0, Tab(tools)
@@ -170,13 +166,11 @@ def main():
                 failures.append(f"load {i}: version {variant} became {again} on reload")
         if not 60 <= shares["a"] <= 140 or len(shares) != 2:  # 200 fair tosses: outside once in 10^6
             failures.append(f"uneven shares: {shares}")
-
         plain = Tab(tools, scripted=False)
         plain.go("Page.navigate", {"url": url})
         text = plain.value("document.body.innerText")
         if A_PITCH not in text or A_WORDS not in text or B_PITCH in text or B_WORDS in text:
             failures.append("without script the page does not show version A alone")
-
         del Site.beacons[:]
         buyer = Tab(tools)
         buyer.go("Page.navigate", {"url": url + "?variant=b"})
@@ -188,9 +182,7 @@ def main():
                 {"event": "order", "variant": "b", "page": "/index.htm"}]:
             failures.append(f"order beacon: {Site.beacons}")
         print(f"{LOADS} visitors: {shares}; frames showing the other version: {flashes}; "
-              f"{time.time() - started:.1f} s")
-        for failure in failures[:20]:
-            print("FAIL:", failure)
+              f"{time.time() - started:.1f} s", *("\nFAIL: " + f for f in failures[:20]))
         return 1 if failures else 0
     finally:
         if browser:

@@ -479,8 +479,11 @@ TEST_F(WizardWindows, KeepingAVersionEndsTheTest)
         le("txtOneLiner")->setText("A pitch");
         named<QCheckBox>("chkTryVariantB")->setChecked(true);
         le("txtOneLinerB")->setText("B pitch");
+        le("txtSpecialPrice")->setText("$29");
+        le("txtSpecialPriceB")->setText(" ");
         named<QPushButton>(keep)->click();
         EXPECT_EQ(le("txtOneLiner")->text(), QString(keep).endsWith('B') ? "B pitch" : "A pitch") << keep;
+        EXPECT_EQ(le("txtSpecialPrice")->text(), "$29"); // a blank B answer is A's
         EXPECT_FALSE(named<QCheckBox>("chkTryVariantB")->isChecked());
         EXPECT_EQ(le("txtOneLinerB")->text(), "");
     }
