@@ -41,10 +41,6 @@ TEST(Variants, BothVersionsLiveInOnePage)
     onlyA.chkTryVariantB.clear();
     QStringList names = QDir(testing_support::sourceDir() + "/templates").entryList({"*.htm"});
     for (const QString &name : names.replaceInStrings(".htm", "")) {
-        "*.htm"
-    })
-                                   .replaceInStrings(".htm", ""))
-    {
         SCOPED_TRACE(name.toStdString());
         const QString page = fill(name, d), b = ShowVariant(page, 'b');
         EXPECT_EQ(ShowVariant(page, 'a').toStdString(), fill(name, onlyA).toStdString());
