@@ -60,7 +60,6 @@ TEST(SearchData, AWebAddressGivesAbsoluteShareDataAndASitemap)
     d.txtSpecialPrice = "49 EUR";
     d.txtPageURL = " shop.test/apps/ledger.htm ";
     d.chkHtaccess = "1";
-    // Two versions and counting keep the published copy valid too.
     d.chkTryVariantB = "1";
     d.txtOneLinerB = "Books that balance themselves";
     d.txtSpecialPriceB = "39 EUR";

@@ -19,7 +19,6 @@ FRAME_WATCH = """window.__seen = {a: 0, b: 0}; (function watch() {
 
 class DevTools:
     """The browser's DevTools WebSocket: just enough of RFC 6455 (masked text frames)."""
-
     def __init__(self, port, path):
         self.sock = socket.create_connection(("127.0.0.1", int(port)), timeout=30)
         key = base64.b64encode(os.urandom(16)).decode()
@@ -32,7 +31,6 @@ class DevTools:
 
     def _fill(self):
         self.buf += self.sock.recv(1 << 16) or sys.exit("DevTools closed the connection")
-
     def _read(self, n):
         while len(self.buf) < n:
             self._fill()
@@ -74,7 +72,6 @@ class DevTools:
 
 class Tab:
     """A tab in a new incognito context: storage of its own."""
-
     def __init__(self, tools, scripted=True):
         self.tools, context = tools, tools.call("Target.createBrowserContext")["browserContextId"]
         target = tools.call("Target.createTarget", {"url": "about:blank", "browserContextId": context})["targetId"]
@@ -85,7 +82,6 @@ class Tab:
 
     def call(self, method, params=None):
         return self.tools.call(method, params, self.session)
-
     def go(self, method, params=None):
         self.call(method, params)
         deadline, loaded = time.time() + 20, lambda e: e.get("method") == "Page.loadEventFired"
@@ -105,13 +101,11 @@ class Tab:
 
 class Site(http.server.SimpleHTTPRequestHandler):
     beacons = []
-
+    log_message = lambda *args: None
     def do_POST(self):
         Site.beacons.append(json.loads(self.rfile.read(int(self.headers.get("Content-Length", 0))) or b"{}"))
         self.send_response(204)
         self.end_headers()
-
-    log_message = lambda *args: None
 
 
 def main():
@@ -171,7 +165,6 @@ def main():
         text = plain.value("document.body.innerText")
         if A_PITCH not in text or A_WORDS not in text or B_PITCH in text or B_WORDS in text:
             failures.append("without script the page does not show version A alone")
-        del Site.beacons[:]
         buyer = Tab(tools)
         buyer.go("Page.navigate", {"url": url + "?variant=b"})
         buyer.value("document.querySelector('.order a').click()")
