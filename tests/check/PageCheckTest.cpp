@@ -266,16 +266,12 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
 // Version B is checked as its visitors see it: what only B gets wrong is named as B's.
 TEST_F(PageCheck, BothVersionsAreChecked)
 {
-    write("page2.htm", "<p>");
-    const QByteArray html =
-        kHead + "</head><body><template id=\"qm-variant-b\">"
-                "<span data-ab=\"b\" data-ab-id=\"1\"> </span></template><h1>Tool</h1>\n"
-                "<a href=\"page2.htm\"><span data-ab=\"a\">Buy</span><script>qmAB(1)</script></a>\n"
-                "</body></html>\n";
-    page(html, {"page2.htm"});
+    page(kHead + "</head><body><template id=\"qm-variant-b\"><span data-ab=\"b\" data-ab-id=\"1\"> </span>"
+                 "</template><h1>Tool</h1>\n<a href=\"#top\" id=\"top\"><span data-ab=\"a\">Buy</span>"
+                 "<script>qmAB(1)</script></a>\n</body></html>\n",
+         {});
     const Report report = CheckPage(path("page.htm"));
-    ASSERT_EQ(report.findings.size(), 1) << qPrintable(ToText(report));
-    const auto [line, column] = where(html, "<a href=\"page2");
-    EXPECT_EQ(seen(report)[0], Seen("empty-link", "page.htm", line, column, Severity::Error));
-    EXPECT_EQ(report.findings[0].message, "In version B: The link has no text and no picture");
+    EXPECT_EQ(report.findings.size(), 1) << qPrintable(ToText(report));
+    EXPECT_TRUE(
+        ToText(report).contains("page.htm:6:1: error: empty-link: In version B: The link has no text"));
 }

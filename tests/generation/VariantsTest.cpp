@@ -17,7 +17,11 @@ QString fill(const QString &name, const PageData &d)
     return FillTemplate(testing_support::sourceDir() + "/templates/" + name + ".htm", d);
 }
 
-PageData twoVersions()
+} // namespace
+
+// Each version shown alone is the page its own answers make (the button words included);
+// B's texts are out of the readable page, and its head and attributes keep A's words.
+TEST(Variants, BothVersionsLiveInOnePage)
 {
     PageData d = testing_support::LoadSampleProduct(testing_support::sourceDir());
     d.txtSpecialPrice = "$29";
@@ -27,16 +31,6 @@ PageData twoVersions()
     d.txtOneLinerB = "Books that <em>balance</em> themselves";
     d.txtButtonTextB = "Start balancing";
     d.txtSpecialPriceB = "$24";
-    return d;
-}
-
-} // namespace
-
-// Each version shown alone is the page its own answers make (the button words included);
-// B's texts are out of the readable page, and its head and attributes keep A's words.
-TEST(Variants, BothVersionsLiveInOnePage)
-{
-    const PageData d = twoVersions();
     PageData onlyA = d;
     onlyA.chkTryVariantB.clear();
     QStringList names = QDir(testing_support::sourceDir() + "/templates").entryList({"*.htm"});

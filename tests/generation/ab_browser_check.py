@@ -72,13 +72,15 @@ class DevTools:
 
 class Tab:
     """A tab in a new incognito context: storage of its own."""
-    def __init__(self, tools, scripted=True):
+    def __init__(self, tools, url=None, scripted=True):
         self.tools, context = tools, tools.call("Target.createBrowserContext")["browserContextId"]
         target = tools.call("Target.createTarget", {"url": "about:blank", "browserContextId": context})["targetId"]
         self.session = tools.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
         self.call("Page.enable")
         self.call("Page.addScriptToEvaluateOnNewDocument", {"source": FRAME_WATCH})
         self.call("Emulation.setScriptExecutionDisabled", {"value": not scripted})
+        if url:
+            self.go("Page.navigate", {"url": url})
 
     def call(self, method, params=None):
         return self.tools.call(method, params, self.session)
@@ -110,14 +112,12 @@ class Site(http.server.SimpleHTTPRequestHandler):
 
 def main():
     program, source = sys.argv[1:3]
-    chromium = shutil.which("chromium")
-    if not chromium:
+    if not (chromium := shutil.which("chromium")):
         print("SKIPPED: chromium is not installed (apt-get install chromium, see scripts/setup-deps.sh)")
         return 77
     started, work, browser, failures = time.time(), tempfile.mkdtemp(prefix="ab-browser-"), None, []
     try:
-        site = os.path.join(work, "site")
-        os.makedirs(site)
+        os.makedirs(site := os.path.join(work, "site"))
         server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), lambda *a: Site(*a, directory=site))
         origin = f"http://127.0.0.1:{server.server_address[1]}"
         threading.Thread(target=server.serve_forever, daemon=True).start()
@@ -160,14 +160,10 @@ def main():
                 failures.append(f"load {i}: version {variant} became {again} on reload")
         if not 60 <= shares["a"] <= 140 or len(shares) != 2:  # 200 fair tosses: outside once in 10^6
             failures.append(f"uneven shares: {shares}")
-        plain = Tab(tools, scripted=False)
-        plain.go("Page.navigate", {"url": url})
-        text = plain.value("document.body.innerText")
+        text = Tab(tools, url, scripted=False).value("document.body.innerText")
         if A_PITCH not in text or A_WORDS not in text or B_PITCH in text or B_WORDS in text:
             failures.append("without script the page does not show version A alone")
-        buyer = Tab(tools)
-        buyer.go("Page.navigate", {"url": url + "?variant=b"})
-        buyer.value("document.querySelector('.order a').click()")
+        Tab(tools, url + "?variant=b").value("document.querySelector('.order a').click()")
         deadline = time.time() + 10
         while time.time() < deadline and not any(b.get("event") == "order" for b in Site.beacons):
             time.sleep(0.05)
