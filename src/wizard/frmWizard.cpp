@@ -306,8 +306,10 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     };
     ui->cmbPreviewVariant->addItems({QStringLiteral("Show version A"), QStringLiteral("Show version B")});
     connect(ui->cmbPreviewVariant, &QComboBox::currentIndexChanged, this, [this] {
-        if (pageInFront() == kPreviewStep)
-            preview();
+        if (pageInFront() != kPreviewStep)
+            return;
+        preview();
+        m_gallery->refresh();
     });
     connect(ui->chkTryVariantB, &QCheckBox::toggled, this, secondVersion);
     secondVersion();
@@ -830,7 +832,14 @@ void frmWizard::setUpGallery()
     m_gallery = new TemplateGallery(ui->pctWizard_8);
     ui->qvboxlayout_81->insertWidget(ui->qvboxlayout_81->indexOf(WebBrowser1), m_gallery);
     m_gallery->setSources(
-        platform::applicationFolder(), [this] { return pageData(); },
+        platform::applicationFolder(),
+        [this] {
+            // The pictures show the version the preview shows.
+            generation::PageData d = pageData();
+            if (generation::TriesVariantB(d))
+                generation::KeepVariant(d, ui->cmbPreviewVariant->currentIndex() == 1 ? 'b' : 'a');
+            return d;
+        },
         [this] { return resolveImagePath(ui->txtProductImage->text()); });
     connect(m_gallery, &TemplateGallery::templateChosen, this, &frmWizard::galleryTemplateChosen);
     connect(cmbTemplates, &QComboBox::currentTextChanged, m_gallery, &TemplateGallery::showCurrent);
