@@ -13,6 +13,7 @@ packages=(
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus
   libgumbo-dev
   tidy
+  chromium
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   vsftpd curl lftp rclone openssh-server
