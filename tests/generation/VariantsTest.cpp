@@ -81,8 +81,9 @@ TEST(Variants, CountingGoesOnlyWhereTheVendorSaid)
         const QString page = fill("Clarity", d);
         const qsizetype script = page.indexOf("<script>(function(){var A=\"" + QString(c.target) + "\"");
         EXPECT_EQ(script > 0, *c.target != 0);
-        if (script > 0) // at the end of the body, and knowing the order link
+        if (script > 0) { // at the end of the body, and knowing the order link
             EXPECT_EQ(page.indexOf("</script>", script) + 9, page.lastIndexOf("</body>"));
+        }
         EXPECT_EQ(page.contains(R"("http:\/\/quillpad.example\/buy")"), *c.target != 0);
     }
     PageData d = testing_support::MinimalProduct();
