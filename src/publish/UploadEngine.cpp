@@ -490,13 +490,17 @@ void configure(FTP &ftp, const Target &target, int timeout)
 
 // Logs in and enters the remote folder; "" on success, else sentence + report. With
 // `created`, a remote folder the server lacks is made first and named there.
+// `started` is called once the login is under way.
 QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status,
-                   QStringList *created = nullptr)
+                   QStringList *created = nullptr, std::function<void()> started = {})
 {
     QString err;
     ftp.setStatusSink(status);
     configure(ftp, target, timeout);
-    if (ftp.FTPChangeRemoteFolder(target.remoteFolder, err))
+    ftp.setCommandStartedSink(std::move(started));
+    const bool entered = ftp.FTPChangeRemoteFolder(target.remoteFolder, err);
+    ftp.setCommandStartedSink({});
+    if (entered)
         return QString();
     if (created && ftp.transport().ResponseCode() == transport::kServerRefused &&
         makeFolderPath(ftp, target.remoteFolder) && ftp.FTPChangeRemoteFolder(target.remoteFolder, err)) {
@@ -593,12 +597,12 @@ public:
 
         emit engine.progress(0, 0, 0, 0, QString());
         // Every connection the listings will use logs in at once: a far server costs
-        // the round trips of one login, not of two one after another.
-        configure(ftp, target, options.timeoutSeconds);
-        openLanes(qMin<qsizetype>(connections(), folders.size()));
+        // the round trips of one login, not of two one after another. The run's own
+        // goes first, for a server that lets in only the first few.
         QString openError = openTarget(
             ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
-            options.dryRun ? nullptr : &summary.createdFolders);
+            options.dryRun ? nullptr : &summary.createdFolders,
+            [this, wanted = qMin<qsizetype>(connections(), folders.size())] { openLanes(wanted); });
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&
             lanesLetIn()) {
             // A server that allows fewer connections let the others in first: they make
@@ -710,19 +714,18 @@ public:
         }
 
         // Folders the server does not have yet, parents first, before any file goes there.
+        QStringList toMake;
         for (const Item &it : std::as_const(items)) {
             const QString folder = folderOf(it.remote);
-            if (!it.send || existing.contains(folder))
+            if (!it.send || existing.contains(folder) || toMake.contains(folder))
                 continue;
             QStringList chain;
-            for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
+            for (QString f = folder; !f.isEmpty() && !existing.contains(f) && !toMake.contains(f);
+                 f = folderOf(f))
                 chain.prepend(f);
-            QString ignored;
-            for (const QString &f : chain) {
-                ftp.FTPCreateRemoteFolder(f, ignored);
-                existing.insert(f);
-            }
+            toMake += chain;
         }
+        makeFolders(toMake);
 
         // Progress of a file's bytes is only worth waking the window for on big files.
         for (auto &lane : lanes) {
@@ -778,6 +781,8 @@ public:
             if (!moved)
                 QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
+        if (!connectionLost && !engine.m_cancel)
+            prefetchListings();
         closeLanes();
         for (const Item &it : std::as_const(items)) {
             if (it.send)
@@ -991,6 +996,101 @@ private:
                                           [](const auto &l) { return l->state == Lane::Busy; });
             if (queue.empty() && !busy)
                 return true;
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+    }
+
+    // Makes the folders side by side over the connections, each once its parent is
+    // there. A refusal is a folder there already; a real problem shows when files go.
+    void makeFolders(const QStringList &folders)
+    {
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        for (;;) {
+            bool moved = false;
+            for (auto &lane : lanes) {
+                if ((lane->state != Lane::Opening && lane->state != Lane::Busy) ||
+                    lane->ctl->StillExecuting())
+                    continue;
+                moved = true;
+                if (lane->state == Lane::Opening) {
+                    opened(*lane);
+                    continue;
+                }
+                lane->state = Lane::Idle;
+                const int code = lane->ctl->ResponseCode();
+                if (lane->own && code != transport::kTransportOk && code != transport::kServerRefused) {
+                    queue.push_front(lane->folder); // again, on another connection
+                    dropLane(*lane, lane->ctl->ResponseInfo());
+                } else {
+                    existing.insert(lane->folder);
+                }
+            }
+            const auto making = [this](const QString &f) {
+                return std::any_of(lanes.cbegin(), lanes.cend(),
+                                   [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
+            };
+            for (auto &lane : lanes) {
+                if (lane->state != Lane::Idle)
+                    continue;
+                // The first folder whose parent is there (or not being made).
+                const auto ready = std::find_if(queue.begin(), queue.end(), [&](const QString &f) {
+                    return !making(folderOf(f)) &&
+                           std::find(queue.begin(), queue.end(), folderOf(f)) == queue.end();
+                });
+                if (ready == queue.end())
+                    break;
+                const QString f = *ready;
+                queue.erase(ready);
+                moved = true;
+                lane->state = Lane::Busy;
+                lane->folder = f;
+                say(QStringLiteral("Creating Remote Folder ") + f);
+                lane->ctl->Execute(QStringLiteral("MKDIR ") + f);
+            }
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (queue.empty() && !busy)
+                return;
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+    }
+
+    // The listings the last confirmation needs, side by side over the connections; a
+    // folder whose listing fails here is listed again by the run's own connection.
+    void prefetchListings()
+    {
+        QStringList folders;
+        for (int index : std::as_const(unconfirmed)) {
+            const QString f = folderOf(sentItems[index].remote);
+            if (!folders.contains(f))
+                folders << f;
+        }
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        for (;;) {
+            bool moved = false;
+            for (auto &lane : lanes) {
+                if (lane->state != Lane::Busy || lane->ctl->StillExecuting())
+                    continue;
+                moved = true;
+                lane->state = Lane::Idle;
+                if (lane->ctl->ResponseCode() == transport::kTransportOk)
+                    readListing(*lane->ctl, lane->folder, prefetched[lane->folder]);
+            }
+            for (auto &lane : lanes) {
+                if (lane->state != Lane::Idle || queue.empty() || lane->retire)
+                    continue;
+                moved = true;
+                lane->state = Lane::Busy;
+                lane->folder = queue.front();
+                queue.pop_front();
+                lane->ctl->Execute(QStringLiteral("List") + kSep + lane->folder);
+            }
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (queue.empty() && !busy)
+                return;
             if (!moved)
                 QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
@@ -1257,8 +1357,8 @@ private:
             byFolder[folderOf(sentItems[index].remote)] << index;
         unconfirmed.clear();
         for (auto f = byFolder.cbegin(); f != byFolder.cend(); ++f) {
-            QHash<QString, RemoteEntry> names;
-            if (!listFolder(f.key(), names))
+            QHash<QString, RemoteEntry> names = prefetched.take(f.key());
+            if (names.isEmpty() && !listFolder(f.key(), names))
                 continue; // unconfirmed files stay out of the manifest and go again next time
             for (int index : f.value()) {
                 const Item &it = sentItems[index];
@@ -1345,7 +1445,8 @@ private:
     Manifest manifest;
     QHash<QString, QHash<QString, RemoteEntry>> listed; // folder -> name -> entry
     QSet<QString> existing{QString()};
-    QSet<QString> missing; // folders whose listing was refused
+    QSet<QString> missing;                                  // folders whose listing was refused
+    QHash<QString, QHash<QString, RemoteEntry>> prefetched; // folder -> its last listing, not yet used
     int toSend = 0;
     qint64 bytesTotal = 0;
     int done = 0;
