@@ -6,10 +6,14 @@ through delay_proxy.py (50 ms of round trip on the control and the data connecti
 first into an empty folder, then again unchanged; and to OpenSSH's sshd over SFTP
 through the same delay. Each case runs every tool once per round, --rounds times
 (3), and reports the median wall time and CPU time (user + system of the tool and
-its children) with the ratio to each peer.
+its children) with the ratio to each peer. The loopback case takes a fraction of
+a second, so it runs --loopback-rounds times (9), and its first publish also has
+`curl --parallel --parallel-max 4` sending the same files as a peer. --also runs a
+second build of quillmark (another version, say) beside the first, as a peer.
 
 Usage (as root: sshd needs it):
-  peers_bench.py --quillmark build/bin/quillmark [--rounds 3] [--connections 4] [--only ftp|sftp]
+  peers_bench.py --quillmark build/bin/quillmark [--rounds 3] [--loopback-rounds 9]
+                 [--connections 4] [--only ftp|sftp] [--also OTHER/quillmark]
 """
 import argparse
 import os
@@ -55,6 +59,17 @@ def timed(command, env):
     if proc.returncode != 0:
         raise SystemExit("failed (%d): %s\n%s" % (proc.returncode, " ".join(command), err[-2000:]))
     return wall, usage.ru_utime + usage.ru_stime
+
+
+def curl_parallel(site, url, connections):
+    """One curl sending every file of the site, `connections` at a time."""
+    command = ["curl", "-sS", "--parallel", "--parallel-max", str(connections), "--ftp-create-dirs",
+               "-u", "anonymous:x"]
+    for folder, _, names in sorted(os.walk(site)):
+        for n in sorted(names):
+            path = os.path.join(folder, n)
+            command += ["-T", path, "%s/%s" % (url, os.path.relpath(path, site))]
+    return command
 
 
 def same_tree(a, b):
@@ -132,9 +147,13 @@ def main():
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--connections", type=int, default=4)
     ap.add_argument("--delay-ms", type=float, default=50)
+    ap.add_argument("--loopback-rounds", type=int, default=9)
     ap.add_argument("--only", choices=["ftp", "sftp"])
+    ap.add_argument("--also", help="another quillmark, run beside the first as a peer")
     args = ap.parse_args()
     quillmark = os.path.realpath(args.quillmark)
+    also = os.path.realpath(args.also) if args.also else None
+    ours = ["quillmark"] + (["also"] if also else [])
     work = tempfile.mkdtemp(prefix="qm-peers-")
     site = os.path.join(work, "site")
     make_site(site)
@@ -163,16 +182,20 @@ def main():
                                   check=True).stdout.strip()
         env = dict(os.environ, QM_BENCH_PASSWORD="x", QT_QPA_PLATFORM="offscreen")
         n = 0
-        for rnd in range(args.rounds):
+        for rnd in range(max(args.rounds, args.loopback_rounds)):
             for case, scheme, port, root in cases:
-                tools = ["quillmark", "lftp"] + (["rclone"] if scheme == "ftp" else [])
+                loopback = case.endswith("loopback")
+                if rnd >= (args.loopback_rounds if loopback else args.rounds):
+                    continue
+                tools = ours + ["lftp"] + (["rclone"] if scheme == "ftp" else []) + (["curl"] if loopback else [])
                 for tool in tools:
+                    binary = also if tool == "also" else quillmark
                     n += 1
                     folder = "run%d" % n
                     data = os.path.join(work, "data%d" % n)
                     if scheme == "ftp":
                         os.makedirs(os.path.join(root, folder))
-                        qm = [quillmark, "publish", site, "--to",
+                        qm = [binary, "publish", site, "--to",
                               "ftp://anonymous@127.0.0.1:%d/%s" % (port, folder),
                               "--password-env", "QM_BENCH_PASSWORD", "--connections", str(args.connections)]
                         lftp = ["lftp", "-e", "set cmd:fail-exit yes; mirror -R -P 4 %s %s; quit" % (site, folder),
@@ -181,17 +204,19 @@ def main():
                                       % (site, folder), "ftp://anonymous:x@127.0.0.1:%d" % port]
                         remote = ":ftp,host=127.0.0.1,port=%d,user=anonymous,pass=%s:%s" % (port, obscured, folder)
                         rcl = ["rclone", "copy", site, remote, "--transfers", "4", "--config", "/dev/null"]
-                        commands = {"quillmark": (qm, qm), "lftp": (lftp, lftp_again), "rclone": (rcl, rcl)}
+                        curl = curl_parallel(site, "ftp://127.0.0.1:%d/%s" % (port, folder), 4)
+                        commands = {"quillmark": (qm, qm), "also": (qm, qm), "lftp": (lftp, lftp_again),
+                                    "rclone": (rcl, rcl), "curl": (curl, None)}
                         tenv = dict(env, QUILLMARK_DATA=data)
                     else:
                         target = os.path.join(root, folder)
                         os.makedirs(target)
-                        qm = [quillmark, "publish", site, "--to", "sftp://root@127.0.0.1:%d%s" % (port, target),
+                        qm = [binary, "publish", site, "--to", "sftp://root@127.0.0.1:%d%s" % (port, target),
                               "--connections", str(args.connections)]
                         lftp = ["lftp", "-e", "set sftp:connect-program '%s'; set cmd:fail-exit yes; "
                                 "mirror -R -P 4 %s %s; quit" % (sshd.ssh_command(), site, target),
                                 "sftp://root:x@127.0.0.1:%d" % port]
-                        commands = {"quillmark": (qm, None), "lftp": (lftp, None)}
+                        commands = {"quillmark": (qm, None), "also": (qm, None), "lftp": (lftp, None)}
                         tenv = dict(env, QUILLMARK_DATA=data, HOME=sshd.home)
                         target_root = target
                     first, again = commands[tool]
@@ -210,18 +235,22 @@ def main():
             p.kill()
         shutil.rmtree(work, ignore_errors=True)
 
+    load = os.getloadavg()
+    print("load average at the end: %.2f %.2f %.2f; quillmark --connections %d; ratio = quillmark / tool"
+          % (load + (args.connections,)))
     print("%-28s %-10s %8s %8s %14s %14s" % ("case", "tool", "wall s", "CPU s", "wall ratio", "CPU ratio"))
     for case in dict.fromkeys(c for c, _ in results):
         ours = results[(case, "quillmark")]
         qw, qc = median([w for w, _ in ours]), median([c for _, c in ours])
-        for tool in ("quillmark", "lftp", "rclone"):
+        for tool in ("quillmark", "also", "lftp", "rclone", "curl"):
             if (case, tool) not in results:
                 continue
             runs = results[(case, tool)]
+            n_runs = len(runs)
             w, c = median([x for x, _ in runs]), median([y for _, y in runs])
             ratio = "" if tool == "quillmark" else "%.2fx" % (qw / w)
             cratio = "" if tool == "quillmark" else "%.2fx" % (qc / c if c else 0)
-            print("%-28s %-10s %8.2f %8.2f %14s %14s" % (case, tool, w, c, ratio, cratio))
+            print("%-28s %-10s %8.3f %8.3f %14s %14s   (n=%d)" % (case, tool, w, c, ratio, cratio, n_runs))
     return 0
 
 

@@ -70,6 +70,8 @@ void FTP::WaitWhileBusy()
 bool FTP::run(const QString &command)
 {
     m_ctl->Execute(command);
+    if (m_started)
+        m_started();
     WaitWhileBusy();
     return m_ctl->ResponseCode() == 0;
 }

@@ -45,6 +45,9 @@ public:
         m_fileSent = std::move(sink);
     }
 
+    // Called once each command has gone to the transport, before waiting for it.
+    void setCommandStartedSink(std::function<void()> sink) { m_started = std::move(sink); }
+
     transport::Transport &transport() { return *m_ctl; }
 
 private:
@@ -68,6 +71,7 @@ private:
     std::unique_ptr<transport::Transport> m_ctl;
     std::function<void(const QString &)> m_status;
     std::function<void(const QString &, bool)> m_fileSent;
+    std::function<void()> m_started;
     PendingError m_err;
 };
 

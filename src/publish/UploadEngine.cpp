@@ -473,15 +473,12 @@ bool makeFolderPath(FTP &ftp, const QString &folder)
     return made;
 }
 
-// Logs in and enters the remote folder; "" on success, else sentence + report. With
-// `created`, a remote folder the server lacks is made first and named there.
-QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status,
-                   QStringList *created = nullptr)
+// The server, account and settings of `target`, before the first command.
+void configure(FTP &ftp, const Target &target, int timeout)
 {
-    QString err;
-    ftp.setStatusSink(status);
+    QString ignored; // setting the parameters cannot fail
     ftp.FTPInit(serverUrl(target), target.user, target.password, qint16(timeout > 0 ? timeout : 60),
-                quint16(effectivePort(target)), QString(), err);
+                quint16(effectivePort(target)), QString(), ignored);
     ftp.transport().CaCertificates = target.caCertificates;
     ftp.transport().ActiveMode = target.activeMode;
     if (auto *s3 = dynamic_cast<transport::S3Transport *>(&ftp.transport())) {
@@ -489,7 +486,21 @@ QString openTarget(FTP &ftp, const Target &target, int timeout, const std::funct
         s3->Bucket = target.bucket;
         s3->PathStyle = target.pathStyle;
     }
-    if (ftp.FTPChangeRemoteFolder(target.remoteFolder, err))
+}
+
+// Logs in and enters the remote folder; "" on success, else sentence + report. With
+// `created`, a remote folder the server lacks is made first and named there.
+// `started` is called once the login is under way.
+QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status,
+                   QStringList *created = nullptr, std::function<void()> started = {})
+{
+    QString err;
+    ftp.setStatusSink(status);
+    configure(ftp, target, timeout);
+    ftp.setCommandStartedSink(std::move(started));
+    const bool entered = ftp.FTPChangeRemoteFolder(target.remoteFolder, err);
+    ftp.setCommandStartedSink({});
+    if (entered)
         return QString();
     if (created && ftp.transport().ResponseCode() == transport::kServerRefused &&
         makeFolderPath(ftp, target.remoteFolder) && ftp.FTPChangeRemoteFolder(target.remoteFolder, err)) {
@@ -568,23 +579,6 @@ public:
         }
         summary.noLongerUsed.sort();
 
-        emit engine.progress(0, 0, 0, 0, QString());
-        const QString openError = openTarget(
-            ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
-            options.dryRun ? nullptr : &summary.createdFolders);
-        // A dry run makes nothing: a missing remote folder means every file would go.
-        const bool folderMissing =
-            !openError.isEmpty() && options.dryRun && ctl.ResponseCode() == transport::kServerRefused;
-        if (!openError.isEmpty() && !folderMissing) {
-            summary.error = openError;
-            ftp.FTPClose();
-            return false;
-        }
-        summary.connected = true;
-        if (folderMissing)
-            say(QStringLiteral("The remote folder \"%1\" does not exist yet; publishing creates it.")
-                    .arg(target.remoteFolder));
-
         // One listing per remote folder the plan touches, parents before children.
         QStringList folders;
         for (const Item &it : items) {
@@ -600,6 +594,43 @@ public:
         });
         if (folders.isEmpty())
             folders << QString();
+
+        emit engine.progress(0, 0, 0, 0, QString());
+        // Every connection the listings will use logs in at once: a far server costs
+        // the round trips of one login, not of two one after another. The run's own
+        // goes first, for a server that lets in only the first few.
+        QString openError = openTarget(
+            ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
+            options.dryRun ? nullptr : &summary.createdFolders,
+            [this, wanted = qMin<qsizetype>(connections(), folders.size())] { openLanes(wanted); });
+        if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&
+            lanesLetIn()) {
+            // A server that allows fewer connections let the others in first: they make
+            // way, and the run's own connection tries again.
+            closeLanes();
+            lanes.resize(1);
+            openError = openTarget(
+                ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
+                options.dryRun ? nullptr : &summary.createdFolders);
+        }
+        // A dry run makes nothing: a missing remote folder means every file would go.
+        const bool folderMissing =
+            !openError.isEmpty() && options.dryRun && ctl.ResponseCode() == transport::kServerRefused;
+        if (!openError.isEmpty() && !folderMissing) {
+            summary.error = openError;
+            closeLanes();
+            ftp.FTPClose();
+            return false;
+        }
+        summary.connected = true;
+        if (folderMissing)
+            say(QStringLiteral("The remote folder \"%1\" does not exist yet; publishing creates it.")
+                    .arg(target.remoteFolder));
+        // Connections that logged in before the remote folder was made go into it now.
+        for (auto &lane : lanes) {
+            if (lane->state == Lane::Outside && !folderMissing)
+                enter(*lane);
+        }
         // Side by side over the connections the send will use; a dry run into a folder
         // that does not exist yet has nothing to list.
         if (!folderMissing) {
@@ -683,19 +714,18 @@ public:
         }
 
         // Folders the server does not have yet, parents first, before any file goes there.
+        QStringList toMake;
         for (const Item &it : std::as_const(items)) {
             const QString folder = folderOf(it.remote);
-            if (!it.send || existing.contains(folder))
+            if (!it.send || existing.contains(folder) || toMake.contains(folder))
                 continue;
             QStringList chain;
-            for (QString f = folder; !f.isEmpty() && !existing.contains(f); f = folderOf(f))
+            for (QString f = folder; !f.isEmpty() && !existing.contains(f) && !toMake.contains(f);
+                 f = folderOf(f))
                 chain.prepend(f);
-            QString ignored;
-            for (const QString &f : chain) {
-                ftp.FTPCreateRemoteFolder(f, ignored);
-                existing.insert(f);
-            }
+            toMake += chain;
         }
+        makeFolders(toMake);
 
         // Progress of a file's bytes is only worth waking the window for on big files.
         for (auto &lane : lanes) {
@@ -751,6 +781,8 @@ public:
             if (!moved)
                 QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
+        if (!connectionLost && !engine.m_cancel)
+            prefetchListings();
         closeLanes();
         for (const Item &it : std::as_const(items)) {
             if (it.send)
@@ -807,7 +839,9 @@ private:
     struct Lane {
         std::unique_ptr<FTP> own; // null for the run's own connection
         transport::Transport *ctl = nullptr;
-        enum State { Opening, Idle, Busy, Gone } state = Idle;
+        // Outside: logged in, but the remote folder was not there yet.
+        enum State { Opening, Outside, Idle, Busy, Gone } state = Idle;
+        bool entered = false;   // it tried the remote folder a second time
         int item = -1;          // index into items of the file under way
         qint64 moved = 0;       // its bytes sent so far
         bool temporary = false; // it goes under a temporary name
@@ -839,11 +873,59 @@ private:
             lane->ctl = &lane->own->transport();
             // The same server, account and settings as the run's own connection.
             static_cast<transport::Transport &>(*lane->ctl) = static_cast<const transport::Transport &>(ctl);
+            const auto *s3 = dynamic_cast<const transport::S3Transport *>(&ctl);
+            if (auto *mine = dynamic_cast<transport::S3Transport *>(lane->ctl); s3 && mine) {
+                // The bucket and region are the S3 transport's own, not the base's.
+                mine->Region = s3->Region;
+                mine->Bucket = s3->Bucket;
+                mine->PathStyle = s3->PathStyle;
+                mine->MultipartThreshold = s3->MultipartThreshold;
+                mine->PartSize = s3->PartSize;
+                mine->ListPageSize = s3->ListPageSize;
+            }
             lane->ctl->Progress = nullptr;
             lane->state = Lane::Opening;
             lane->ctl->Execute(QStringLiteral("CD ") + target.remoteFolder);
             lanes.push_back(std::move(lane));
         }
+    }
+
+    void enter(Lane &lane)
+    {
+        lane.entered = true;
+        lane.state = Lane::Opening;
+        lane.ctl->Execute(QStringLiteral("CD ") + target.remoteFolder);
+    }
+
+    // A connection's login and change into the remote folder ended.
+    void opened(Lane &lane)
+    {
+        const int code = lane.ctl->ResponseCode();
+        if (code == transport::kTransportOk) {
+            lane.state = Lane::Idle;
+        } else if (code == transport::kServerRefused && !lane.entered) {
+            // It came before the run's own connection made the remote folder.
+            lane.state = Lane::Outside;
+            if (summary.connected)
+                enter(lane);
+        } else {
+            dropLane(lane, lane.ctl->ResponseInfo());
+        }
+    }
+
+    // Whether any other connection got in, once all have answered.
+    bool lanesLetIn()
+    {
+        const auto answering = [this] {
+            return std::any_of(lanes.cbegin(), lanes.cend(),
+                               [](const auto &l) { return l->ctl->StillExecuting(); });
+        };
+        while (answering())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        return std::any_of(lanes.cbegin(), lanes.cend(), [](const auto &l) {
+            return l->own && (l->ctl->ResponseCode() == transport::kTransportOk ||
+                              l->ctl->ResponseCode() == transport::kServerRefused);
+        });
     }
 
     // The other connections close; the run's own stays for the prune step.
@@ -873,8 +955,7 @@ private:
                 moved = true;
                 transport::Transport &c = *lane->ctl;
                 if (lane->state == Lane::Opening) {
-                    c.ResponseCode() == transport::kTransportOk ? void(lane->state = Lane::Idle)
-                                                                : dropLane(*lane, c.ResponseInfo());
+                    opened(*lane);
                     continue;
                 }
                 lane->state = Lane::Idle;
@@ -884,6 +965,7 @@ private:
                     existing.insert(f);
                 } else if (c.ResponseCode() == transport::kServerRefused) {
                     listed.remove(f);
+                    missing.insert(f);
                 } else if (lane->own) {
                     queue.push_front(f); // again, on another connection
                     dropLane(*lane, c.ResponseInfo());
@@ -894,19 +976,17 @@ private:
                     return false;
                 }
             }
-            const auto inFlight = [this](const QString &f) {
-                return std::any_of(lanes.cbegin(), lanes.cend(),
-                                   [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
-            };
+            // A folder goes without waiting for its parent's listing: a missing one is
+            // refused like any other.
             for (auto &lane : lanes) {
                 while (lane->state == Lane::Idle && !queue.empty()) {
                     const QString f = queue.front();
-                    if (!f.isEmpty() && inFlight(folderOf(f)))
-                        break;
                     queue.pop_front();
                     moved = true;
-                    if (!f.isEmpty() && !existing.contains(folderOf(f)))
-                        continue; // its parent is missing, so it is too
+                    if (!f.isEmpty() && missing.contains(folderOf(f))) {
+                        missing.insert(f); // its parent is missing, so it is too
+                        continue;
+                    }
                     lane->state = Lane::Busy;
                     lane->folder = f;
                     lane->ctl->Execute(QStringLiteral("List") + kSep + f);
@@ -916,6 +996,101 @@ private:
                                           [](const auto &l) { return l->state == Lane::Busy; });
             if (queue.empty() && !busy)
                 return true;
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+    }
+
+    // Makes the folders side by side over the connections, each once its parent is
+    // there. A refusal is a folder there already; a real problem shows when files go.
+    void makeFolders(const QStringList &folders)
+    {
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        for (;;) {
+            bool moved = false;
+            for (auto &lane : lanes) {
+                if ((lane->state != Lane::Opening && lane->state != Lane::Busy) ||
+                    lane->ctl->StillExecuting())
+                    continue;
+                moved = true;
+                if (lane->state == Lane::Opening) {
+                    opened(*lane);
+                    continue;
+                }
+                lane->state = Lane::Idle;
+                const int code = lane->ctl->ResponseCode();
+                if (lane->own && code != transport::kTransportOk && code != transport::kServerRefused) {
+                    queue.push_front(lane->folder); // again, on another connection
+                    dropLane(*lane, lane->ctl->ResponseInfo());
+                } else {
+                    existing.insert(lane->folder);
+                }
+            }
+            const auto making = [this](const QString &f) {
+                return std::any_of(lanes.cbegin(), lanes.cend(),
+                                   [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
+            };
+            for (auto &lane : lanes) {
+                if (lane->state != Lane::Idle)
+                    continue;
+                // The first folder whose parent is there (or not being made).
+                const auto ready = std::find_if(queue.begin(), queue.end(), [&](const QString &f) {
+                    return !making(folderOf(f)) &&
+                           std::find(queue.begin(), queue.end(), folderOf(f)) == queue.end();
+                });
+                if (ready == queue.end())
+                    break;
+                const QString f = *ready;
+                queue.erase(ready);
+                moved = true;
+                lane->state = Lane::Busy;
+                lane->folder = f;
+                say(QStringLiteral("Creating Remote Folder ") + f);
+                lane->ctl->Execute(QStringLiteral("MKDIR ") + f);
+            }
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (queue.empty() && !busy)
+                return;
+            if (!moved)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
+    }
+
+    // The listings the last confirmation needs, side by side over the connections; a
+    // folder whose listing fails here is listed again by the run's own connection.
+    void prefetchListings()
+    {
+        QStringList folders;
+        for (int index : std::as_const(unconfirmed)) {
+            const QString f = folderOf(sentItems[index].remote);
+            if (!folders.contains(f))
+                folders << f;
+        }
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        for (;;) {
+            bool moved = false;
+            for (auto &lane : lanes) {
+                if (lane->state != Lane::Busy || lane->ctl->StillExecuting())
+                    continue;
+                moved = true;
+                lane->state = Lane::Idle;
+                if (lane->ctl->ResponseCode() == transport::kTransportOk)
+                    readListing(*lane->ctl, lane->folder, prefetched[lane->folder]);
+            }
+            for (auto &lane : lanes) {
+                if (lane->state != Lane::Idle || queue.empty() || lane->retire)
+                    continue;
+                moved = true;
+                lane->state = Lane::Busy;
+                lane->folder = queue.front();
+                queue.pop_front();
+                lane->ctl->Execute(QStringLiteral("List") + kSep + lane->folder);
+            }
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
+                                          [](const auto &l) { return l->state == Lane::Busy; });
+            if (queue.empty() && !busy)
+                return;
             if (!moved)
                 QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         }
@@ -967,10 +1142,8 @@ private:
             moved = true;
             if (lane->state == Lane::Busy)
                 finishFile(*lane);
-            else if (lane->ctl->ResponseCode() == transport::kTransportOk)
-                lane->state = Lane::Idle;
             else
-                dropLane(*lane, lane->ctl->ResponseInfo());
+                opened(*lane);
         }
         return moved;
     }
@@ -1184,8 +1357,8 @@ private:
             byFolder[folderOf(sentItems[index].remote)] << index;
         unconfirmed.clear();
         for (auto f = byFolder.cbegin(); f != byFolder.cend(); ++f) {
-            QHash<QString, RemoteEntry> names;
-            if (!listFolder(f.key(), names))
+            QHash<QString, RemoteEntry> names = prefetched.take(f.key());
+            if (names.isEmpty() && !listFolder(f.key(), names))
                 continue; // unconfirmed files stay out of the manifest and go again next time
             for (int index : f.value()) {
                 const Item &it = sentItems[index];
@@ -1272,6 +1445,8 @@ private:
     Manifest manifest;
     QHash<QString, QHash<QString, RemoteEntry>> listed; // folder -> name -> entry
     QSet<QString> existing{QString()};
+    QSet<QString> missing;                                  // folders whose listing was refused
+    QHash<QString, QHash<QString, RemoteEntry>> prefetched; // folder -> its last listing, not yet used
     int toSend = 0;
     qint64 bytesTotal = 0;
     int done = 0;

@@ -16,6 +16,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 namespace publish {
 
@@ -24,6 +27,7 @@ namespace {
 const QByteArray kHeader = "Quillmark version 1";
 const QString kSuffix = QStringLiteral(".version");
 const QString kBlobs = QStringLiteral("blobs");
+constexpr int kCopiers = 8; // copies written side by side
 
 bool isHash(const QByteArray &hash)
 {
@@ -223,46 +227,81 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     StoreLock lock(m_folder);
     if (!lock.locked())
         return lockSentence(m_folder);
-    for (VersionFile &f : files) {
+    // Each copy is synced to disk before it is renamed into place; several side by side
+    // share the file system's journal commits, where one after another waits for each.
+    QVector<int> toCopy;
+    for (int i = 0; i < files.size(); ++i) {
+        VersionFile &f = files[i];
         const auto sent = manifest.constFind(f.remote);
-        const bool known = sent != manifest.cend() && sent->first == f.size && isHash(sent->second);
-        if (known && held(blobPath(sent->second), f.size)) {
+        if (sent != manifest.cend() && sent->first == f.size && isHash(sent->second) &&
+            held(blobPath(sent->second), f.size)) {
             f.hash = sent->second;
             continue;
         }
-        QFile file(f.local);
-        QBuffer page;
-        QIODevice *in = &file;
-        // A page goes out as the engine publishes it, without the template's block markers.
-        if (file.open(QIODevice::ReadOnly) &&
-            (f.remote.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
-             f.remote.endsWith(QLatin1String(".html"), Qt::CaseInsensitive))) {
-            page.setData(generation::PublishedBytes(file.readAll()));
-            page.open(QIODevice::ReadOnly);
-            in = &page;
+        toCopy << i;
+    }
+    if (toCopy.isEmpty())
+        return addVersion(target, files, keep);
+    if (!QDir().mkpath(m_folder + QLatin1Char('/') + kBlobs))
+        return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
+            .arg(files[toCopy.first()].local, m_folder);
+    QVector<QString> errors(files.size());
+    VersionFile *file = files.data(); // detached here, not by the copiers
+    QString *error = errors.data();
+    std::atomic<int> next{0};
+    auto copier = [&] {
+        for (int k = next++; k < toCopy.size(); k = next++) {
+            const int i = toCopy[k];
+            const auto sent = manifest.constFind(file[i].remote);
+            const bool known = sent != manifest.cend() && sent->first == file[i].size && isHash(sent->second);
+            error[i] = copyFile(file[i], known ? sent->second : QByteArray());
         }
-        qint64 size = 0;
-        f.hash = in->isOpen() ? copyHashing(*in, nullptr, size) : QByteArray();
-        const QString changed =
-            QStringLiteral("%1 changed while it was being published, so no version was recorded.")
-                .arg(f.local);
-        if (f.hash.isEmpty() || size != f.size || (known && f.hash != sent->second))
-            return changed;
-        const QString blob = blobPath(f.hash);
-        if (held(blob, f.size))
-            continue;
-        QSaveFile out(blob);
-        in->seek(0);
-        if (!QDir().mkpath(QFileInfo(blob).path()) || !out.open(QIODevice::WriteOnly))
-            return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
-                .arg(f.local, m_folder);
-        if (copyHashing(*in, &out, size) != f.hash)
-            return changed; // the copy is dropped with `out`
-        if (!out.commit())
-            return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
-                .arg(f.local, m_folder);
+    };
+    std::vector<std::thread> copiers;
+    for (int t = 1; t < qMin<int>(kCopiers, toCopy.size()); ++t)
+        copiers.emplace_back(copier);
+    copier();
+    for (std::thread &t : copiers)
+        t.join();
+    for (const QString &e : std::as_const(errors)) {
+        if (!e.isEmpty())
+            return e; // the first in the files' order
     }
     return addVersion(target, files, keep);
+}
+
+QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
+{
+    QFile file(f.local);
+    QBuffer page;
+    QIODevice *in = &file;
+    // A page goes out as the engine publishes it, without the template's block markers.
+    if (file.open(QIODevice::ReadOnly) && (f.remote.endsWith(QLatin1String(".htm"), Qt::CaseInsensitive) ||
+                                           f.remote.endsWith(QLatin1String(".html"), Qt::CaseInsensitive))) {
+        page.setData(generation::PublishedBytes(file.readAll()));
+        page.open(QIODevice::ReadOnly);
+        in = &page;
+    }
+    qint64 size = 0;
+    f.hash = in->isOpen() ? copyHashing(*in, nullptr, size) : QByteArray();
+    const QString changed =
+        QStringLiteral("%1 changed while it was being published, so no version was recorded.").arg(f.local);
+    if (f.hash.isEmpty() || size != f.size || (!expected.isEmpty() && f.hash != expected))
+        return changed;
+    const QString blob = blobPath(f.hash);
+    if (held(blob, f.size))
+        return QString();
+    QSaveFile out(blob);
+    in->seek(0);
+    if (!QDir().mkpath(QFileInfo(blob).path()) || !out.open(QIODevice::WriteOnly))
+        return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
+            .arg(f.local, m_folder);
+    if (copyHashing(*in, &out, size) != f.hash)
+        return changed; // the copy is dropped with `out`
+    if (!out.commit())
+        return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
+            .arg(f.local, m_folder);
+    return QString();
 }
 
 QString VersionStore::recordFiles(const Target &target, const QVector<VersionFile> &files, int keep)

@@ -73,6 +73,9 @@ public:
 
 private:
     QString targetFolder(const Target &target) const;
+    // Reads, hashes and stores the copy of `f` (its hash set on the way); "" or why not.
+    // `expected`: the hash the manifest names, "" when none.
+    QString copyFile(VersionFile &f, const QByteArray &expected) const;
     QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep);
     void prune(const QString &targetFolder, int keep);
     QString m_folder;

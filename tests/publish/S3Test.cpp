@@ -77,8 +77,10 @@ protected:
             s3->PartSize = 5 << 20;
             return s3;
         });
+        QObject::connect(&engine, &UploadEngine::status, [this](const QString &l) { lines << l; });
         return engine.run({{local.filePath("site"), true}}, target(), o);
     }
+    QStringList lines; // the status lines of every publish
     // Key -> "size<TAB>Content-Type<TAB>Cache-Control<TAB>ETag", as the server holds them.
     std::map<QString, QString> objects() const
     {
@@ -126,6 +128,9 @@ TEST_F(S3, PublishesRepairsAndPrunes)
     Summary s = publish();
     ASSERT_TRUE(s.error.isEmpty()) << s.error.toStdString();
     EXPECT_EQ(s.sent, files.size());
+    // Every connection has the bucket and region, so none is given up.
+    EXPECT_TRUE(lines.filter("would not take one more connection").isEmpty())
+        << lines.join('\n').toStdString();
     for (const FileResult &r : s.files)
         EXPECT_TRUE(r.error.isEmpty()) << r.remote.toStdString() << ": " << r.error.toStdString();
     auto held = objects();

@@ -50,9 +50,14 @@ void publishTwice(const Target &target, const QString &serverFolder)
 {
     LocalSite site;
     UploadEngine engine;
+    QStringList lines;
+    QObject::connect(&engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
     const bool missing = !QFileInfo::exists(serverFolder);
     Summary first = engine.run(site.rows, target, site.options());
     ASSERT_TRUE(first.error.isEmpty()) << first.error.toStdString();
+    // Connections that logged in before the remote folder was made still send.
+    EXPECT_TRUE(lines.filter("would not take one more connection").isEmpty())
+        << lines.join('\n').toStdString();
     ASSERT_EQ(first.failed, 0) << first.files[0].error.toStdString();
     EXPECT_EQ(first.sent, 16);
     EXPECT_EQ(first.createdFolders, missing ? QStringList{target.remoteFolder} : QStringList());
@@ -127,7 +132,9 @@ TEST(UploadEngineServers, TooManyConnectionsCostAConnectionNotThePublish)
     EXPECT_EQ(
         lines.filter(QRegularExpression("^The server would not take one more connection \\(421 ")).size(), 2)
         << lines.join('\n').toStdString();
-    EXPECT_EQ(server.logins(), 2);
+    // The run's own connection logs in first; should the others get in before it, they
+    // make way and it tries once more.
+    EXPECT_TRUE(server.logins() == 2 || server.logins() == 4) << server.logins();
 }
 
 // One connection: refusals, then a tree up and listed files down.

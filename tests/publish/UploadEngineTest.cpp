@@ -80,8 +80,8 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
         s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
         << "a new file goes straight to its name: no live page links to it yet";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
-    EXPECT_EQ(s.server.commands.filter("List|").size(), 2 + 3)
-        << "none below a folder that is not there; one after sending per folder sent to";
+    EXPECT_EQ(s.server.commands.filter("List|").size(), 3 + 3)
+        << "one per folder, side by side; one after sending per folder sent to";
 
     Summary second = s.publish();
     EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
@@ -152,6 +152,34 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     EXPECT_EQ(s.server.commands.filter("Put|").size(), cancelled.sent) << "every file under way arrived";
     EXPECT_TRUE(s.sent(cancelled).filter(".htm").isEmpty()) << "no page after the cancel";
     EXPECT_EQ(s.server.commands.filter("CD www").size(), 8);
+}
+
+// Folders the server lacks are made side by side over the connections, each only
+// once its parent is there, and every file reaches its folder.
+TEST(UploadEngine, FoldersAreMadeSideBySideParentsFirst)
+{
+    Site s;
+    const QStringList folders{"a", "a/b", "a/b/c", "a/d", "e", "f", "g"};
+    for (const QString &f : folders)
+        makeFile(s.local.filePath("tree/" + f + "/x.gif"), f.toUtf8());
+    s.rows = {{s.local.filePath("tree"), true}};
+    s.options.connections = 4;
+    s.server.busyMs = 40;
+    QTimer wake;
+    wake.start(5);
+    EXPECT_EQ(s.publish().sent, folders.size());
+    QHash<QString, qint64> made;
+    for (int i = 0; i < s.server.commands.size(); ++i) {
+        if (s.server.commands[i].startsWith("MKDIR "))
+            made[s.server.commands[i].mid(6)] = s.server.startedAt[i];
+    }
+    for (const QString &f : folders) {
+        EXPECT_TRUE(s.server.files.count(f + "/x.gif")) << f.toStdString();
+        if (f.contains('/')) {
+            EXPECT_GE(made[f] - made[f.section('/', 0, -2)], 40) << f.toStdString() << " before its parent";
+        }
+    }
+    EXPECT_LT(qMax(made["a"], made["g"]) - qMin(made["a"], made["g"]), 40) << "side by side";
 }
 
 TEST(UploadEngine, ProgressLineTellsRateAndTimeLeft)

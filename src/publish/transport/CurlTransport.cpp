@@ -169,8 +169,13 @@ private:
     int m_timeout = 60;
     int m_timeLimit = 0;
     qint64 m_maxListing = 0, m_maxDownload = 0;
-    bool m_noMlsd = false; // the server refused MLSD once: LIST from then on
-    Settings m_settings;   // of the command under way
+    bool m_noMlsd = false; // the server refused MLSD once, or does not offer it: LIST from then on
+    // Asked once a connection: whether the server offers MLSD (its FEAT names MLST).
+    bool m_featAsked = false, m_readingFeat = false, m_featAnswered = false, m_offersMlst = false;
+    // The login folder as the server named it (absolute), once known: URLs built on it
+    // spare libcurl the change back into it before each change of folder.
+    QStringList m_entry;
+    Settings m_settings; // of the command under way
     int m_port = 0;
     bool m_useProxy = false;
     qint64 m_lastProgress = -1;
@@ -200,6 +205,8 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
         closeHandle();
         m_cwd = RemotePath();
         m_noMlsd = false;
+        m_featAsked = false;
+        m_entry.clear();
     }
     m_scheme = newScheme;
     m_base = base;
@@ -255,6 +262,11 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
 
 QByteArray CurlWorker::dirUrl(const RemotePath &p) const
 {
+    if (m_scheme != Scheme::Sftp && !p.absolute && !m_entry.isEmpty()) {
+        // From the root, so libcurl's single change of folder needs no change back first.
+        QByteArray path = encodeSegments(m_entry + p.segments);
+        return m_base + "/%2F" + path + (path.isEmpty() ? "" : "/");
+    }
     QByteArray path = encodeSegments(p.segments);
     if (!path.isEmpty())
         path += '/';
@@ -271,6 +283,11 @@ size_t CurlWorker::onHeader(char *data, size_t size, size_t n, void *user)
     if (line.size() >= 3 && std::isdigit(uchar(line[0])) && std::isdigit(uchar(line[1])) &&
         std::isdigit(uchar(line[2])))
         self->m_lastReply = line;
+    if (self->m_readingFeat) {
+        // "211-Features:", " MLST type*;size*;", "211 End"
+        self->m_featAnswered = self->m_featAnswered || line.startsWith("211");
+        self->m_offersMlst = self->m_offersMlst || line.toUpper().startsWith("MLST");
+    }
     return size * n;
 }
 
@@ -448,8 +465,14 @@ Outcome CurlWorker::perform(Io &io)
         // A week stands for no limit.
         curl_easy_setopt(m_curl, CURLOPT_TIMEOUT, 7L * 24 * 3600);
     CURLcode rc = drive();
-    if (rc == CURLE_OK)
+    if (rc == CURLE_OK) {
+        char *entry = nullptr;
+        if (m_scheme != Scheme::Sftp && m_entry.isEmpty() &&
+            curl_easy_getinfo(m_curl, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry &&
+            entry[0] == '/' && usableName(QString::fromUtf8(entry)))
+            m_entry = QString::fromUtf8(entry).split('/', Qt::SkipEmptyParts);
         return o;
+    }
 
     long reply = 0;
     curl_easy_getinfo(m_curl, CURLINFO_RESPONSE_CODE, &reply);
@@ -566,7 +589,23 @@ Outcome CurlWorker::cd(const QString &arg)
     } else {
         curl_easy_setopt(m_curl, CURLOPT_NOBODY, 1L);
     }
+    // The first change of folder also asks what the server offers: a refused MLSD
+    // would cost a data connection of its own.
+    curl_slist *feat = nullptr;
+    if (m_scheme != Scheme::Sftp && !m_featAsked && !m_noMlsd) {
+        feat = curl_slist_append(nullptr, "*FEAT");
+        curl_easy_setopt(m_curl, CURLOPT_QUOTE, feat);
+        m_readingFeat = true;
+        m_featAnswered = m_offersMlst = false;
+    }
     Outcome o = perform(io);
+    if (feat) {
+        curl_easy_setopt(m_curl, CURLOPT_QUOTE, nullptr);
+        curl_slist_free_all(feat);
+        m_readingFeat = false;
+        m_featAsked = o.code == kTransportOk;
+        m_noMlsd = m_featAsked && m_featAnswered && !m_offersMlst;
+    }
     if (o.code == kTransportOk)
         m_cwd = target;
     return o;
