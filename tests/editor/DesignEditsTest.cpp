@@ -94,3 +94,16 @@ TEST_F(DesignEdits, EveryEditKeepsTheBytesItDidNotTouch)
         }
     }
 }
+
+TEST_F(DesignEdits, TheWindowSavesADesignEditInThePagesOwnForm)
+{
+    const QString refs = testing_support::sourceDir() + "/tests/editor/references/design/";
+    const QString page = openWith("hand.htm", testing_support::readAll(refs + "handwritten.htm"));
+    ASSERT_TRUE(designView()->runScript(selectIn(0, false)).toBool());
+    ASSERT_TRUE(designView()->ExecCommand(platform::DECMD_BOLD));
+    EXPECT_TRUE(window->save());
+    const QByteArray expected = testing_support::readAll(refs + "handwritten.bold.expected.htm");
+    EXPECT_EQ(testing_support::readAll(page), expected); // CR LF line ends included
+    window->switchTab(1);
+    EXPECT_EQ(sourceView()->Text(), QString::fromUtf8(expected).replace("\r\n", "\n"));
+}

@@ -1,5 +1,7 @@
 #include "editor/logic/Document.h"
 
+#include "editor/source/DesignMerge.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -34,7 +36,10 @@ void Document::takeEdits()
 {
     if (m_tab == Preview || !view(m_tab).edited())
         return;
-    m_text = view(m_tab).pageText();
+    const QString edited = view(m_tab).pageText();
+    // A view that rewrites the whole page changes only the parts it was asked to.
+    const QString baseline = m_shows[m_tab] ? view(m_tab).baselineText() : QString();
+    m_text = baseline.isEmpty() ? edited : textmodel::MergeDesignEdit(m_text, baseline, edited);
     view(m_tab).resetEdits(); // taken: edits from here on are new ones
     m_modified = true;
     m_shows[m_tab] = true;
@@ -73,7 +78,10 @@ bool Document::save()
     if (!m_modified && samePlace)
         return true;
     // The source view keeps the file's own line ends and markup: it writes whenever
-    // it shows the page.
+    // it shows the page, and is given the page when the design view's edits were
+    // written into it (the design view would write its own serialisation).
+    if (!m_shows[Source])
+        m_shows[Source] = m_source.showPage(m_text);
     PageView &writer = m_shows[Source] ? m_source : m_design;
     const QByteArray bytes = writer.fileBytes();
     QSaveFile file(m_path);

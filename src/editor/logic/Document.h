@@ -18,6 +18,9 @@ public:
     virtual bool edited() = 0;                      // changed since showPage or resetEdits
     virtual QByteArray fileBytes() = 0;             // the page as its file would hold it
     virtual void resetEdits() = 0;                  // what the view holds counts as unedited
+    // The view's own form of the page as last shown or reset, when pageText() rewrites
+    // the page as a whole; empty when it hands back the text as it was typed.
+    virtual QString baselineText() { return QString(); }
 };
 
 class Document {
