@@ -67,6 +67,7 @@ private:
     int m_tab = Design;
     bool m_modified = false;
     bool m_shows[2] = {true, true}; // the design / source view shows m_text
+    QString m_baseline[2];          // the view's own form of m_text, when it rewrites pages
 };
 
 } // namespace editor
