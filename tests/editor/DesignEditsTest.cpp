@@ -1,38 +1,27 @@
-// Design edits written back through the real design view: the four everyday edits on
-// the templates, a generated page and a hand-written one keep every byte they did not
-// touch. The serialisations seen here are stored beside the expected pages, so the
-// merge's own test replays them without WebEngine. After a deliberate change (or a
-// new WebEngine): QUILLMARK_UPDATE_REFERENCES=1 ctest -R editor_design_edits.
+// Design edits through the real design view keep every byte they did not touch, on the
+// templates, a generated and a hand-written page. The serialisations seen here are
+// stored beside the expected pages for the merge's own test. After a deliberate change
+// (or a new WebEngine): QUILLMARK_UPDATE_REFERENCES=1 ctest -R editor_design_edits.
 #include "EditorWindow.h"
 #include "editor/logic/TableText.h"
 #include "editor/source/DesignMerge.h"
 
 namespace {
 
-const char *const kPages[] = {"templates/Clarity.htm",
-                              "templates/Ember.htm",
-                              "templates/Handbook.htm",
-                              "templates/Letterpress.htm",
-                              "templates/Marigold.htm",
-                              "templates/Midnight.htm",
-                              "tests/generation/references/Clarity.htm",
-                              "tests/editor/references/design/handwritten.htm"};
-
-// Selects a word (or the whole paragraph) of the `nth` paragraph with words of its own.
-QString selectIn(int nth, bool wholeParagraph)
+// Selects a word (or the whole) of the `nth` paragraph with words of its own.
+QString selectIn(int nth, bool whole)
 {
     return QStringLiteral(
                "(function(){ var n = %1, ps = document.body.querySelectorAll('p');"
-               " for (var i = 0; i < ps.length; ++i) { var p = ps[i];"
-               "  for (var t = p.firstChild; t; t = t.nextSibling) {"
-               "   if (t.nodeType != 3) continue; var m = /[A-Za-z]{4,}/.exec(t.data); if (!m) continue;"
-               "   if (n-- > 0) break; var r = document.createRange();"
-               "   if (%2) r.selectNode(p); else { r.setStart(t, m.index); r.setEnd(t, m.index + "
-               "m[0].length); }"
-               "   var s = getSelection(); s.removeAllRanges(); s.addRange(r); return true; } }"
+               " for (var i = 0; i < ps.length; ++i) for (var t = ps[i].firstChild; t; t = t.nextSibling) {"
+               "  var m = t.nodeType == 3 && /[A-Za-z]{4,}/.exec(t.data); if (!m) continue; if (n-- > 0) "
+               "break;"
+               "  var r = document.createRange(); if (%2) r.selectNode(ps[i]);"
+               "  else { r.setStart(t, m.index); r.setEnd(t, m.index + m[0].length); }"
+               "  getSelection().removeAllRanges(); getSelection().addRange(r); return true; }"
                " return false; })()")
         .arg(nth)
-        .arg(wholeParagraph ? "true" : "false");
+        .arg(whole);
 }
 
 class DesignEdits : public EditorWindow {};
@@ -42,50 +31,37 @@ class DesignEdits : public EditorWindow {};
 TEST_F(DesignEdits, EveryEditKeepsTheBytesItDidNotTouch)
 {
     platform::DesignView view;
-    view.resize(900, 700);
-    const bool update = qEnvironmentVariableIsSet("QUILLMARK_UPDATE_REFERENCES");
-    const QString refs = testing_support::sourceDir() + "/tests/editor/references/design/";
-    const QString table = editor::BuildTableText(1, {});
-    for (const char *page : kPages) {
-        const QString file = testing_support::sourceDir() + '/' + page;
-        const QString original = QString::fromUtf8(testing_support::readAll(file));
-        const QString name = refs + QFileInfo(file).completeBaseName() +
-                             (QString(page).startsWith("tests/generation") ? "_generated" : "");
-        struct Edit {
-            const char *name;
-            std::function<bool()> run;
-        } edits[] = {
-            {"bold",
-             [&] {
-                 return view.runScript(selectIn(0, false)).toBool() && view.ExecCommand(platform::DECMD_BOLD);
-             }},
-            {"color",
-             [&] {
-                 return view.runScript(selectIn(1, false)).toBool() &&
-                        view.ExecCommand(platform::DECMD_SETFORECOLOR, 0, "C00000");
-             }},
-            {"table",
-             [&] {
-                 return view.runScript(selectIn(0, false) + " && (getSelection().collapseToEnd(), true)")
-                            .toBool() &&
-                        view.pasteHTML(table);
-             }},
-            {"delete",
-             [&] {
-                 return view.runScript(selectIn(1, true)).toBool() &&
-                        view.runScript("document.execCommand('delete')").toBool();
-             }},
-        };
-        for (const Edit &edit : edits) {
-            SCOPED_TRACE(std::string(page) + ": " + edit.name);
-            ASSERT_TRUE(view.LoadDocument(file));
+    const QString root = testing_support::sourceDir() + '/', refs = root + "tests/editor/references/design/";
+    QStringList pages = {"tests/generation/references/Clarity.htm",
+                         "tests/editor/references/design/handwritten.htm"};
+    for (const QString &t : QDir(root + "templates").entryList({"*.htm"}))
+        pages << "templates/" + t;
+    const struct {
+        const char *name;
+        int paragraph;
+        bool whole;
+        int command; // 0: insert a table at the selection's end, -1: delete it
+    } edits[] = {{"bold", 0, false, platform::DECMD_BOLD},
+                 {"color", 1, false, platform::DECMD_SETFORECOLOR},
+                 {"table", 0, false, 0},
+                 {"delete", 1, true, -1}};
+    for (const QString &page : pages) {
+        const QString original = QString::fromUtf8(testing_support::readAll(root + page));
+        const QString name =
+            refs + QFileInfo(page).completeBaseName() + (page.contains("generation") ? "_generated" : "");
+        for (const auto &edit : edits) {
+            SCOPED_TRACE((page + ": " + edit.name).toStdString());
+            ASSERT_TRUE(view.LoadDocument(root + page));
             const QString before = view.DocumentHTML();
-            ASSERT_TRUE(edit.run());
-            const QString after = view.DocumentHTML();
-            ASSERT_NE(after, before);
+            ASSERT_TRUE(view.runScript(selectIn(edit.paragraph, edit.whole)).toBool());
+            ASSERT_TRUE(edit.command > 0 ? view.ExecCommand(edit.command, 0, "C00000")
+                        : edit.command == 0
+                            ? view.runScript("getSelection().collapseToEnd(); true").toBool() &&
+                                  view.pasteHTML(editor::BuildTableText(1, {}))
+                            : view.runScript("document.execCommand('delete')").toBool());
+            const QString after = view.DocumentHTML(), stem = name + '.' + edit.name;
             const QString merged = textmodel::MergeDesignEdit(original, before, after);
-            const QString stem = name + '.' + edit.name;
-            if (update) {
+            if (qEnvironmentVariableIsSet("QUILLMARK_UPDATE_REFERENCES")) {
                 testing_support::writeAll(name + ".before.htm", before.toUtf8());
                 testing_support::writeAll(stem + ".after.htm", after.toUtf8());
                 testing_support::writeAll(stem + ".expected.htm", merged.toUtf8());
