@@ -1,7 +1,5 @@
-// Design edits through the real design view keep every byte they did not touch, on the
-// templates, a generated and a hand-written page. The serialisations seen here are
-// stored beside the expected pages for the merge's own test. After a deliberate change
-// (or a new WebEngine): QUILLMARK_UPDATE_REFERENCES=1 ctest -R editor_design_edits.
+// Design edits through the real design view keep the bytes they did not touch; what
+// the view serialised is stored for editor_design_merge (QUILLMARK_UPDATE_REFERENCES=1).
 #include "EditorWindow.h"
 #include "editor/logic/TableText.h"
 #include "editor/source/DesignMerge.h"

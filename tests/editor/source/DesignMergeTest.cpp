@@ -1,6 +1,5 @@
-// Design edits merged into the page's own text: the edits the design view made on
-// the templates and hand-written pages (stored by editor_design_edits), and small
-// pages where the text cannot be cut safely.
+// Design edits merged into the page's own text: the edits stored by editor_design_edits
+// and small pages where the text cannot be cut safely.
 #include "editor/source/DesignMerge.h"
 #include "common/TestSupport.h"
 
@@ -9,12 +8,10 @@
 
 using textmodel::MergeDesignEdit;
 
-namespace {
-QString read(const QString &path)
+static QString read(const QString &path)
 {
     return QString::fromUtf8(testing_support::readAll(path));
 }
-} // namespace
 
 TEST(DesignMerge, StoredEditsChangeOnlyWhatTheyTouched)
 {
