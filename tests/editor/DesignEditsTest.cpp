@@ -36,13 +36,11 @@ TEST_F(DesignEdits, EveryEditKeepsTheBytesItDidNotTouch)
         pages << "templates/" + t;
     const struct {
         const char *name;
-        int paragraph;
-        bool whole;
-        int command; // 0: insert a table at the selection's end, -1: delete it
-    } edits[] = {{"bold", 0, false, platform::DECMD_BOLD},
-                 {"color", 1, false, platform::DECMD_SETFORECOLOR},
-                 {"table", 0, false, 0},
-                 {"delete", 1, true, -1}};
+        int paragraph, command; // 0: a table inserted at the word's end, -1: the paragraph deleted
+    } edits[] = {{"bold", 0, platform::DECMD_BOLD},
+                 {"color", 1, platform::DECMD_SETFORECOLOR},
+                 {"table", 0, 0},
+                 {"delete", 1, -1}};
     for (const QString &page : pages) {
         const QString original = QString::fromUtf8(testing_support::readAll(root + page));
         const QString name =
@@ -51,7 +49,7 @@ TEST_F(DesignEdits, EveryEditKeepsTheBytesItDidNotTouch)
             SCOPED_TRACE((page + ": " + edit.name).toStdString());
             ASSERT_TRUE(view.LoadDocument(root + page));
             const QString before = view.DocumentHTML();
-            ASSERT_TRUE(view.runScript(selectIn(edit.paragraph, edit.whole)).toBool());
+            ASSERT_TRUE(view.runScript(selectIn(edit.paragraph, edit.command < 0)).toBool());
             ASSERT_TRUE(edit.command > 0 ? view.ExecCommand(edit.command, 0, "C00000")
                         : edit.command == 0
                             ? view.runScript("getSelection().collapseToEnd(); true").toBool() &&
@@ -78,6 +76,4 @@ TEST_F(DesignEdits, TheWindowSavesADesignEditInThePagesOwnForm)
     EXPECT_TRUE(window->save());
     const QByteArray expected = testing_support::readAll(refs + "handwritten.bold.expected.htm");
     EXPECT_EQ(testing_support::readAll(page), expected); // CR LF line ends included
-    window->switchTab(1);
-    EXPECT_EQ(sourceView()->Text(), QString::fromUtf8(expected).replace("\r\n", "\n"));
 }
