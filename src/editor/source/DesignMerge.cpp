@@ -1,6 +1,7 @@
 #include "editor/source/DesignMerge.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <algorithm>
 #include <gumbo.h>
 #include <vector>
@@ -17,8 +18,39 @@ constexpr int kMovedFlags = GUMBO_INSERTION_BY_PARSER | GUMBO_INSERTION_IMPLIED 
                             GUMBO_INSERTION_ADOPTION_AGENCY_CLONED | GUMBO_INSERTION_ADOPTION_AGENCY_MOVED |
                             GUMBO_INSERTION_FOSTER_PARENTED;
 
+// Deeper trees than this (browsers stop nesting there) take the view's text whole:
+// the merge walks the tree recursively.
+constexpr int kMaxDepth = 512;
+
+// More tags left open than this: the parser slows down sharply on pages that deep.
+constexpr qsizetype kMaxOpenTags = 8192;
+
 // Larger child lists than this (pairs compared) are replaced as one run.
 constexpr size_t kMaxAlignCells = size_t(1) << 22;
+
+// A bound on how deep the page nests, from its tags alone: start tags that may stay
+// open, less end tags.
+bool nestsDeeply(const QString &page)
+{
+    static const QSet<QString> voids = {"area",  "base", "br",   "col",   "embed",  "hr",    "img",
+                                        "input", "link", "meta", "param", "source", "track", "wbr"};
+    qsizetype open = 0;
+    for (qsizetype i = 0; i + 1 < page.size(); ++i) {
+        if (page[i] != u'<')
+            continue;
+        const bool end = page[i + 1] == u'/';
+        qsizetype j = i + 1 + (end ? 1 : 0), k = j;
+        while (k < page.size() && page[k].isLetterOrNumber())
+            ++k;
+        if (k == j || !page[j].isLetter())
+            continue;
+        if (end)
+            open = std::max<qsizetype>(0, open - 1);
+        else if (!voids.contains(page.mid(j, k - j).toLower()) && ++open > kMaxOpenTags)
+            return true;
+    }
+    return false;
+}
 
 QByteArray tagName(const GumboNode *node)
 {
@@ -71,6 +103,20 @@ public:
 
     const GumboNode *root() const { return out->document; }
 
+    bool shallow() const
+    {
+        std::vector<std::pair<const GumboNode *, int>> todo = {{root(), 0}};
+        while (!todo.empty()) {
+            const auto [node, depth] = todo.back();
+            todo.pop_back();
+            if (depth > kMaxDepth)
+                return false;
+            for (const GumboNode *c : kids(node))
+                todo.emplace_back(c, depth + 1);
+        }
+        return true;
+    }
+
     qsizetype offset(const char *p) const { return qsizetype(p - bytes.constData()); }
 
     qsizetype start(const GumboNode *n) const
@@ -109,7 +155,13 @@ public:
         const GumboElement &el = n->v.element;
         return std::max(contentEnd(n), qsizetype(el.end_pos.offset + el.original_end_tag.length));
     }
-    QByteArray slice(const GumboNode *n) const { return bytes.mid(start(n), end(n) - start(n)); }
+    // The bytes [from, to), without a copy.
+    QByteArrayView piece(qsizetype from, qsizetype to) const
+    {
+        from = std::clamp<qsizetype>(from, 0, bytes.size());
+        return QByteArrayView(bytes).sliced(from, std::clamp<qsizetype>(to, from, bytes.size()) - from);
+    }
+    QByteArrayView slice(const GumboNode *n) const { return piece(start(n), end(n)); }
 
     QByteArray bytes;
 
@@ -195,10 +247,10 @@ public:
     QByteArray alt;
 
 private:
-    void keep(const QByteArray &bytes)
+    void keep(QByteArrayView bytes)
     {
-        out += bytes;
-        alt += bytes;
+        out.append(bytes);
+        alt.append(bytes);
     }
     void rollBack(qsizetype outSize, qsizetype altSize)
     {
@@ -216,17 +268,17 @@ private:
         }
         const qsizetype mark = out.size(), altMark = alt.size();
         if (isElement(bn) && sameKind(bn, en) && sameAttributes(bn, en)) {
-            keep(o.bytes.mid(o.start(on), o.contentStart(on) - o.start(on)));
+            keep(o.piece(o.start(on), o.contentStart(on)));
             if (mergeChildren(on, bn, en, o.contentStart(on), o.contentEnd(on))) {
-                keep(o.bytes.mid(o.contentEnd(on), o.end(on) - o.contentEnd(on)));
+                keep(o.piece(o.contentEnd(on), o.end(on)));
                 return true;
             }
             rollBack(mark, altMark);
         }
         if (!replaceable(on))
             return false;
-        out += e.slice(en);
-        alt += b.slice(bn);
+        out.append(e.slice(en));
+        alt.append(b.slice(bn));
         return true;
     }
 
@@ -254,7 +306,7 @@ private:
         if (pos > to)
             return false;
 
-        std::vector<QByteArray> bs, es;
+        std::vector<QByteArrayView> bs, es;
         for (const GumboNode *n : bc)
             bs.push_back(b.slice(n));
         for (const GumboNode *n : ec)
@@ -269,13 +321,13 @@ private:
             if (!mergeRun(oc, bc, ec, bi, bj, ei, ej, pos))
                 return false;
             if (k < pairs.size()) {
-                keep(o.bytes.mid(pos, o.end(oc[bj]) - pos));
+                keep(o.piece(pos, o.end(oc[bj])));
                 pos = o.end(oc[bj]);
             }
             bi = bj + 1;
             ei = ej + 1;
         }
-        keep(o.bytes.mid(pos, to - pos));
+        keep(o.piece(pos, to));
         return true;
     }
 
@@ -295,7 +347,7 @@ private:
                 const qsizetype mark = out.size(), altMark = alt.size(), markPos = pos;
                 bool ok = true;
                 for (size_t k = 0; k < bj - bi && ok; ++k) {
-                    keep(o.bytes.mid(pos, o.start(oc[bi + k]) - pos));
+                    keep(o.piece(pos, o.start(oc[bi + k])));
                     ok = mergeNode(oc[bi + k], bc[bi + k], ec[ei + k]);
                     pos = o.end(oc[bi + k]);
                 }
@@ -310,18 +362,18 @@ private:
             if (!replaceable(oc[k]))
                 return false;
         if (bi < bj) {
-            keep(o.bytes.mid(pos, o.start(oc[bi]) - pos));
+            keep(o.piece(pos, o.start(oc[bi])));
             pos = o.end(oc[bj - 1]);
-            alt += b.bytes.mid(b.start(bc[bi]), b.end(bc[bj - 1]) - b.start(bc[bi]));
+            alt.append(b.piece(b.start(bc[bi]), b.end(bc[bj - 1])));
         }
         if (ei < ej)
-            out += e.bytes.mid(e.start(ec[ei]), e.end(ec[ej - 1]) - e.start(ec[ei]));
+            out.append(e.piece(e.start(ec[ei]), e.end(ec[ej - 1])));
         return true;
     }
 
     // Index pairs of equal entries, in order: the longest common subsequence.
-    static std::vector<std::pair<size_t, size_t>> align(const std::vector<QByteArray> &x,
-                                                        const std::vector<QByteArray> &y)
+    static std::vector<std::pair<size_t, size_t>> align(const std::vector<QByteArrayView> &x,
+                                                        const std::vector<QByteArrayView> &y)
     {
         std::vector<std::pair<size_t, size_t>> pairs;
         size_t head = 0;
@@ -371,7 +423,11 @@ QString MergeDesignEdit(const QString &original, const QString &before, const QS
     // A page with nothing of its own yet takes the view's whole document.
     if (original.trimmed().isEmpty())
         return after;
+    if (nestsDeeply(original) || nestsDeeply(before) || nestsDeeply(after))
+        return after;
     const Parsed o(original), b(before), e(after);
+    if (!o.shallow() || !b.shallow() || !e.shallow())
+        return after;
     Merger merger(o, b, e);
     if (!merger.mergeDocument())
         return after;

@@ -58,4 +58,8 @@ TEST(DesignMerge, KeepsTheOwnFormAroundAnEditAndWidensWhereItMustCut)
         const QString after = body.arg(c.after);
         EXPECT_EQ(MergeDesignEdit(c.original, body.arg(c.before), after), c.expected ? c.expected : after);
     }
+    // Nested deeper than browsers nest: the view's text.
+    const QString deep = QString("<div>").repeated(600) + "x",
+                  deepAfter = body.arg(QString(deep).replace("x", "<b>x</b>"));
+    EXPECT_EQ(MergeDesignEdit(deep, body.arg(deep), deepAfter), deepAfter);
 }
