@@ -173,6 +173,7 @@ public:
     }
     bool edited() override { return replaced || m_view->isDirty(); }
     QByteArray fileBytes() override { return m_view->DocumentBytes(); }
+    QString baselineText() override { return m_view->baselineHTML(); }
     void resetEdits() override
     {
         replaced = false;

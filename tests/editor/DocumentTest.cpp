@@ -27,8 +27,9 @@ struct TextView : editor::PageView {
     bool edited() override { return text != shown; }
     QByteArray fileBytes() override { return name + text.toLocal8Bit(); }
     void resetEdits() override { shown = text; }
+    QString baselineText() override { return baseline; }
     QByteArray name;
-    QString text, shown;
+    QString text, shown, baseline;
     int fills = 0;
 };
 
@@ -80,10 +81,10 @@ TEST_F(DocumentTest, SaveWritesThePageOnceAndOnlyWhereAsked)
     EXPECT_TRUE(doc.save());
     expectFileUntouched();
 
-    // Design edits saved from the design view: the design view writes them.
+    // Design edits saved from the design view: the source view is given them and writes.
     design.text = "<p>bold</p>";
     EXPECT_TRUE(doc.save());
-    EXPECT_EQ(readAll(page), QByteArray("D:<p>bold</p>"));
+    EXPECT_EQ(readAll(page), QByteArray("S:<p>bold</p>"));
     EXPECT_FALSE(doc.modified());
 
     // Once the source view shows the page it writes, also from the preview tab.
@@ -119,4 +120,13 @@ TEST_F(DocumentTest, ReloadReadsTheFileIntoBothViews)
     EXPECT_FALSE(doc.reload());
     EXPECT_EQ(source.text, "<p>kept</p>");
     EXPECT_TRUE(doc.modified());
+}
+
+TEST_F(DocumentTest, DesignEditsKeepThePagesOwnMarkup)
+{
+    design.baseline = "<html><head></head><body><p>a</p><p>b</p></body></html>";
+    doc.opened(page, "<P>a</P><P>b</P>");
+    design.text = "<html><head></head><body><p>a</p><p>b<b>!</b></p></body></html>";
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(page), QByteArray("S:<P>a</P><P>b<b>!</b></P>"));
 }

@@ -1,5 +1,7 @@
 #include "editor/logic/Document.h"
 
+#include "editor/source/DesignMerge.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -15,6 +17,8 @@ void Document::opened(const QString &path, const QString &text, int tab)
     m_tab = tab;
     m_modified = false;
     m_shows[Design] = m_shows[Source] = true;
+    m_baseline[Design] = m_design.baselineText();
+    m_baseline[Source] = m_source.baselineText();
 }
 
 bool Document::reload()
@@ -34,7 +38,13 @@ void Document::takeEdits()
 {
     if (m_tab == Preview || !view(m_tab).edited())
         return;
-    m_text = view(m_tab).pageText();
+    const QString edited = view(m_tab).pageText();
+    // A view that rewrites the whole page changes only the parts its edits changed
+    // (measured against its form of the page as the document last gave or took it,
+    // whatever was loaded into it since).
+    const bool merge = m_shows[m_tab] && !m_baseline[m_tab].isEmpty();
+    m_text = merge ? textmodel::MergeDesignEdit(m_text, m_baseline[m_tab], edited) : edited;
+    m_baseline[m_tab] = view(m_tab).baselineText().isEmpty() ? QString() : edited;
     view(m_tab).resetEdits(); // taken: edits from here on are new ones
     m_modified = true;
     m_shows[m_tab] = true;
@@ -49,8 +59,10 @@ bool Document::switchTo(int tab)
     // The other editing view is refreshed now, as the preview is (a view that could
     // not take the page tries again at the next switch).
     for (int t : {Design, Source})
-        if (!m_shows[t])
+        if (!m_shows[t]) {
             m_shows[t] = view(t).showPage(m_text);
+            m_baseline[t] = view(t).baselineText();
+        }
     return left != Preview;
 }
 
@@ -73,7 +85,10 @@ bool Document::save()
     if (!m_modified && samePlace)
         return true;
     // The source view keeps the file's own line ends and markup: it writes whenever
-    // it shows the page.
+    // it shows the page, and is given the page when the design view's edits were
+    // written into it (the design view would write its own serialisation).
+    if (!m_shows[Source])
+        m_shows[Source] = m_source.showPage(m_text);
     PageView &writer = m_shows[Source] ? m_source : m_design;
     const QByteArray bytes = writer.fileBytes();
     QSaveFile file(m_path);

@@ -18,6 +18,9 @@ public:
     virtual bool edited() = 0;                      // changed since showPage or resetEdits
     virtual QByteArray fileBytes() = 0;             // the page as its file would hold it
     virtual void resetEdits() = 0;                  // what the view holds counts as unedited
+    // The view's own form of the page as last shown or reset, when pageText() rewrites
+    // the page as a whole; empty when it hands back the text as it was typed.
+    virtual QString baselineText() { return QString(); }
 };
 
 class Document {
@@ -64,6 +67,7 @@ private:
     int m_tab = Design;
     bool m_modified = false;
     bool m_shows[2] = {true, true}; // the design / source view shows m_text
+    QString m_baseline[2];          // the view's own form of m_text, when it rewrites pages
 };
 
 } // namespace editor

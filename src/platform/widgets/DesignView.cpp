@@ -544,6 +544,11 @@ void DesignView::setDirty(bool dirty)
     }
 }
 
+QString DesignView::baselineHTML() const
+{
+    return d->baseline;
+}
+
 bool DesignView::isWaiting() const
 {
     return d->busy;

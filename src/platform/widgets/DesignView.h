@@ -79,6 +79,8 @@ public:
     // (Compares the document with its last set, loaded or saved state: waits.)
     bool isDirty() const;
     void setDirty(bool dirty);
+    // The document's HTML text as it was when last set, loaded, saved or marked clean.
+    QString baselineHTML() const;
 
     // Runs `script` in the view's own script world (page scripts are off) and waits
     // for its result; `ok` is false when it did not finish in time or was refused.
