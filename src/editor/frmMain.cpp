@@ -19,6 +19,7 @@
 #include "editor/source/HtmlFormat.h"
 #include "editor/source/SourceText.h"
 #include "generation/FileList.h"
+#include "generation/Variants.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/BrowserView.h"
@@ -35,6 +36,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHash>
 #include <QIcon>
 #include <QKeyEvent>
@@ -259,8 +261,9 @@ public:
     QMenu *recentMenu = nullptr;
     StartPanel *startPanel = nullptr; // over the start page until work begins
     QComboBox *cmbPreviewWidth = nullptr;
-    QString caption;       // the window's caption, without the unsaved-changes mark
-    bool modified = false; // edits since the document was opened, written or emptied
+    QComboBox *cmbPreviewVersion = nullptr; // shown for pages that carry a version B
+    QString caption;                        // the window's caption, without the unsaved-changes mark
+    bool modified = false;                  // edits since the document was opened, written or emptied
 
     // The findings of the "check" command, below the views while shown; the
     // editing area gives up `checkReserve` pixels of height for it.
@@ -303,6 +306,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     d->startPanel = d->ui.StartPanel;
     d->checkPanel = d->ui.CheckPanel;
     d->cmbPreviewWidth = d->ui.cmbPreviewWidth;
+    d->cmbPreviewVersion = d->ui.cmbPreviewVersion;
     d->ui.picLabel->setAttribute(Qt::WA_StyledBackground);
     d->pages[2]->setAttribute(Qt::WA_StyledBackground);
     d->lblURLMessage->installEventFilter(this);
@@ -376,8 +380,14 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     // The preview at a device's width, centred on its tab.
     for (const PreviewWidth &w : kPreviewWidths)
         d->cmbPreviewWidth->addItem(QString::fromLatin1(w.caption), w.pixels);
-    d->SSTabEditor->setCornerWidget(d->cmbPreviewWidth, Qt::TopRightCorner);
+    auto *corner = new QWidget(d->SSTabEditor);
+    auto *cornerLayout = new QHBoxLayout(corner);
+    cornerLayout->setContentsMargins(0, 0, 0, 0);
+    cornerLayout->addWidget(d->cmbPreviewVersion);
+    cornerLayout->addWidget(d->cmbPreviewWidth);
+    d->SSTabEditor->setCornerWidget(corner, Qt::TopRightCorner);
     d->cmbPreviewWidth->setVisible(false);
+    d->cmbPreviewVersion->setVisible(false);
 
     d->startPanel->hide();
     connect(d->startPanel, &StartPanel::createPageRequested, this,
@@ -394,6 +404,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
             openRecent(path); // explains and forgets it
     });
     connect(d->cmbPreviewWidth, &QComboBox::currentIndexChanged, this, [this] { placePreview(); });
+    connect(d->cmbPreviewVersion, &QComboBox::currentIndexChanged, this, [this] { previewChanged(false); });
     // Edits mark the title; the design view's keys and clicks arrive at its inner
     // widgets, which the filter follows as they come.
     watchDesignInput(d->DHTMLEdit1);
@@ -594,7 +605,15 @@ void frmMain::loadPreviewIfDue()
     // Stopped before it is sent anywhere else.
     if (d->WebBrowser1)
         d->WebBrowser1->Stop();
-    if (due == Private::PreviewDue::File)
+    // A page with two versions is shown as the chosen version's visitor sees it, so
+    // the preview never depends on the version its script drew.
+    const bool twoVersions = generation::CarriesVariantB(d->doc.text());
+    d->cmbPreviewVersion->setVisible(twoVersions && d->CurrentTab == 2);
+    if (twoVersions)
+        preview()->showHtml(
+            generation::ShowVariant(d->doc.text(), d->cmbPreviewVersion->currentIndex() == 1 ? 'b' : 'a'),
+            d->CurrentFile);
+    else if (due == Private::PreviewDue::File)
         preview()->showFile(d->CurrentFile);
     else
         preview()->showHtml(d->doc.text(), d->CurrentFile);
@@ -803,6 +822,7 @@ void frmMain::SSTabEditor_Click(int previousTab)
         loadPreviewIfDue();
     d->tBarStd->setEnabled(d->CurrentTab == 0);
     d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
+    d->cmbPreviewVersion->setVisible(d->CurrentTab == 2 && generation::CarriesVariantB(d->doc.text()));
     if (d->find)
         updateFindDialog();
     setModified(d->doc.modified());

@@ -187,6 +187,11 @@ QString AddVariantMarkup(const QString &page, const VariantSites &sites)
     return out;
 }
 
+bool CarriesVariantB(const QString &page)
+{
+    return page.contains(kTemplateOpen);
+}
+
 QString ShowVariant(const QString &page, char which)
 {
     const qsizetype open = page.indexOf(kTemplateOpen);

@@ -55,6 +55,8 @@ QString AddVariantMarkup(const QString &page, const VariantSites &sites);
 // The page as a visitor of version `which` sees it, without script: the B texts in place
 // of the A texts for 'b'. Pages with one version come back unchanged.
 QString ShowVariant(const QString &page, char which);
+// Whether a page carries a second version to show.
+bool CarriesVariantB(const QString &page);
 
 // --- Counting ---
 

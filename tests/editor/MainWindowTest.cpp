@@ -188,6 +188,31 @@ TEST_F(MainWindow, APageSlowerThanAnyWaitStillOpensWithItsProgressShown)
     EXPECT_TRUE(window->findChild<QToolBar *>("Toolbar1")->isEnabled());
 }
 
+TEST_F(MainWindow, APageWithTwoVersionsPreviewsTheChosenOne)
+{
+    const auto shows = [&](const QString &words) {
+        return QTest::qWaitFor([&] {
+            bool shown = false;
+            previewView()->page()->toPlainText([&](const QString &text) { shown = text.contains(words); });
+            return QTest::qWaitFor([&] { return shown; }, 200);
+        });
+    };
+    auto *version = window->findChild<QComboBox *>("cmbPreviewVersion");
+    openWith("plain.htm", "<html><body><h1>Only one</h1></body></html>");
+    selectTab(2);
+    EXPECT_TRUE(shows("Only one"));
+    EXPECT_TRUE(version->isHidden());
+    openWith("ab.htm",
+             "<html><body><template id=\"qm-variant-b\"><span data-ab=\"b\" data-ab-id=\"1\">Headline "
+             "B</span></template><h1><span data-ab=\"a\">Headline A</span><script>qmAB(1)</script></h1>"
+             "</body></html>");
+    selectTab(2);
+    EXPECT_FALSE(version->isHidden());
+    EXPECT_TRUE(shows("Headline A"));
+    version->setCurrentIndex(1);
+    EXPECT_TRUE(shows("Headline B"));
+}
+
 TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
 {
     // A new document names no file and writes none.
