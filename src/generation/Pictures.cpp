@@ -1,0 +1,395 @@
+// Before any Qt header: glib names a member "slots", which Qt defines as a macro.
+#include <vips/vips8>
+
+#include "generation/Pictures.h"
+
+#include "generation/SearchData.h"
+#include "generation/TemplateLanguage.h"
+#include "platform/SaveFile.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
+#include <algorithm>
+#include <mutex>
+#include <optional>
+
+namespace generation {
+namespace {
+
+using vips::VImage;
+
+// Past this a picture is more likely a decompression bomb than a product shot.
+constexpr qint64 kMaxPixels = 100'000'000;
+constexpr int kPhoneWidth = 480; // a phone's 1x pick, so it need not take the slot's
+constexpr int kShareWidth = 1200, kShareHeight = 630, kShareMargin = 48;
+constexpr int kWebpQuality = 75, kJpegQuality = 80;
+// Part of every name: a change of recipe must not be served from old files.
+const char kRecipe[] = "pictures-1";
+
+void startVips()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        vips_init("quillmark");
+        // Each picture is read once per size; a cache would only hold memory.
+        vips_cache_set_max(0);
+    });
+}
+
+QString hash8(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(8));
+}
+
+QString joinPath(const QString &folder, const QString &name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// As the copies beside a page: never more open than the source, a private picture stays private.
+bool writeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions sourcePermissions)
+{
+    platform::RemoveStaleSaveFiles(path);
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    out.setPermissions(out.permissions() & sourcePermissions);
+    return out.write(bytes) == bytes.size() && out.commit();
+}
+
+QByteArray fromVips(VipsBlob *blob)
+{
+    size_t size = 0;
+    const void *data = vips_blob_get(blob, &size);
+    QByteArray bytes(static_cast<const char *>(data), qsizetype(size));
+    vips_area_unref(reinterpret_cast<VipsArea *>(blob));
+    return bytes;
+}
+
+// The source bytes as a blob vips reads without copying; the bytes must outlive it.
+struct Blob {
+    explicit Blob(const QByteArray &bytes)
+        : blob(vips_blob_new(nullptr, bytes.constData(), size_t(bytes.size())))
+    {
+    }
+    ~Blob() { vips_area_unref(reinterpret_cast<VipsArea *>(blob)); }
+    Blob(const Blob &) = delete;
+    Blob &operator=(const Blob &) = delete;
+    VipsBlob *blob;
+};
+
+// Upright, in sRGB, no wider than `width` (never enlarged) and no taller than `height`.
+VImage fitted(const Blob &source, int width, int height, VipsInteresting crop = VIPS_INTERESTING_NONE)
+{
+    return VImage::thumbnail_buffer(
+               source.blob, width,
+               VImage::option()->set("height", height)->set("size", VIPS_SIZE_DOWN)->set("crop", crop))
+        .copy_memory();
+}
+
+QByteArray webp(const VImage &image)
+{
+    return fromVips(image.webpsave_buffer(VImage::option()->set("Q", kWebpQuality)->set("strip", true)));
+}
+
+QByteArray png(const VImage &image)
+{
+    return fromVips(image.pngsave_buffer(VImage::option()->set("compression", 9)->set("strip", true)));
+}
+
+QByteArray jpeg(const VImage &image)
+{
+    VImage flat = image.has_alpha()
+                      ? image.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}))
+                      : image;
+    return fromVips(flat.jpegsave_buffer(
+        VImage::option()->set("Q", kJpegQuality)->set("optimize_coding", true)->set("strip", true)));
+}
+
+std::vector<double> rgb(quint32 colour)
+{
+    return {double((colour >> 16) & 0xff), double((colour >> 8) & 0xff), double(colour & 0xff)};
+}
+
+// The product picture above the product's name, on the template's colours.
+QByteArray sharePicture(const Blob &source, const PictureSlot &slot, const QString &productName)
+{
+    const std::vector<double> background = rgb(slot.background), ink = rgb(slot.text);
+    const int inner = kShareWidth - 2 * kShareMargin;
+    VImage canvas =
+        VImage::black(kShareWidth, kShareHeight).new_from_image(background).cast(VIPS_FORMAT_UCHAR);
+    canvas = canvas.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    int pictureBottom = kShareHeight - kShareMargin;
+    if (!productName.trimmed().isEmpty()) {
+        try {
+            // Pango reads markup: a name is text, never tags.
+            VImage mask = VImage::text(productName.trimmed().toHtmlEscaped().toUtf8().constData(),
+                                       VImage::option()
+                                           ->set("font", "sans bold 44")
+                                           ->set("width", inner)
+                                           ->set("height", 120)
+                                           ->set("align", VIPS_ALIGN_CENTRE));
+            const VImage words = mask.new_from_image(ink).cast(VIPS_FORMAT_UCHAR).bandjoin(mask);
+            const int top = kShareHeight - kShareMargin - words.height();
+            canvas =
+                canvas
+                    .composite2(words, VIPS_BLEND_MODE_OVER,
+                                VImage::option()->set("x", (kShareWidth - words.width()) / 2)->set("y", top))
+                    .flatten();
+            pictureBottom = top - kShareMargin / 2;
+        } catch (const vips::VError &) {
+            vips_error_clear(); // no fonts: the picture alone still previews the page
+        }
+    }
+    VImage picture = fitted(source, inner, pictureBottom - kShareMargin);
+    if (picture.has_alpha())
+        picture = picture.flatten(VImage::option()->set("background", background));
+    picture = picture.colourspace(VIPS_INTERPRETATION_sRGB);
+    if (picture.bands() > 3)
+        picture = picture.extract_band(0, VImage::option()->set("n", 3));
+    canvas = canvas.insert(picture.cast(VIPS_FORMAT_UCHAR), (kShareWidth - picture.width()) / 2,
+                           kShareMargin + (pictureBottom - kShareMargin - picture.height()) / 2);
+    return jpeg(canvas);
+}
+
+// Whether anything in the source must not reach the page as it is: camera metadata, a
+// rotation left to the viewer, or colours in another profile.
+bool carriesMore(const VImage &header)
+{
+    for (const char *field : {"exif-data", "xmp-data", "iptc-data", "icc-profile-data"})
+        if (header.get_typeof(field) != 0)
+            return true;
+    return header.get_typeof("orientation") != 0 && header.get_int("orientation") > 1;
+}
+
+} // namespace
+
+PictureSlot PictureSlotFor(const QString &templateName)
+{
+    // The widest the picture gets on each template, from its style sheet (border-box
+    // slots less their padding and border), and its ground and text colours.
+    static const QHash<QString, PictureSlot> table = {
+        {QStringLiteral("clarity"), {944, 0xffffff, 0x14171f, QStringLiteral("Clarity_mark.svg")}},
+        {QStringLiteral("ember"), {1000, 0x0d0b0a, 0xf6efe8, QStringLiteral("Ember_flame.svg")}},
+        {QStringLiteral("handbook"), {710, 0xffffff, 0x1f2933, QStringLiteral("Handbook_book.svg")}},
+        {QStringLiteral("letterpress"), {730, 0xfbf6ec, 0x2a2119, QStringLiteral("Letterpress_seal.svg")}},
+        {QStringLiteral("marigold"), {476, 0xfff8ee, 0x2e1a3a, QStringLiteral("Marigold_sun.svg")}},
+        {QStringLiteral("midnight"), {460, 0x0a0e1f, 0xe8ebf7, QStringLiteral("Midnight_logo.svg")}},
+    };
+    return table.value(templateName.toLower());
+}
+
+QStringList PictureSet::files() const
+{
+    QStringList names;
+    for (const PictureFile &f : webp)
+        names << f.name;
+    for (const PictureFile &f : fallback)
+        if (!names.contains(f.name))
+            names << f.name;
+    for (const QString &name : {share, icon, touchIcon})
+        if (!name.isEmpty())
+            names << name;
+    return names;
+}
+
+PictureSet MakePictures(const QString &source, const QString &folder, const PictureSlot &slot,
+                        const QString &productName)
+{
+    PictureSet set;
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly)) {
+        set.problem = QStringLiteral("The product picture %1 cannot be read.").arg(source);
+        return set;
+    }
+    const QByteArray bytes = file.readAll();
+    startVips();
+    const char *loader = vips_foreign_find_load_buffer(bytes.constData(), size_t(bytes.size()));
+    vips_error_clear();
+    // The loader's type name, e.g. "VipsForeignLoadJpegBuffer".
+    const QByteArray kind = loader ? QByteArray(loader) : QByteArray();
+    QString extension;
+    if (kind.startsWith("VipsForeignLoadJpeg"))
+        extension = QStringLiteral("jpg");
+    else if (kind.startsWith("VipsForeignLoadPng"))
+        extension = QStringLiteral("png");
+    else if (kind.startsWith("VipsForeignLoadWebp"))
+        extension = QStringLiteral("webp");
+    else
+        return set; // kept as it is: vector, animated or a format browsers take as it is
+
+    const QString sourceHash = hash8(bytes + kRecipe + QByteArray::number(slot.width));
+    auto have = [&](const QString &name) { return QFileInfo(joinPath(folder, name)).isFile(); };
+    auto put = [&](const QString &name, const QByteArray &data) {
+        if (!writeFile(joinPath(folder, name), data, file.permissions()))
+            throw QStringLiteral("%1 cannot be written beside the page.").arg(name);
+        ++set.encoded;
+    };
+    try {
+        Blob blob(bytes);
+        const VImage header = VImage::new_from_buffer(bytes.constData(), size_t(bytes.size()), "");
+        if (qint64(header.width()) * header.height() > kMaxPixels) {
+            set.problem =
+                QStringLiteral("The product picture %1 is %2 x %3 pixels, too large to prepare for a page.")
+                    .arg(source)
+                    .arg(header.width())
+                    .arg(header.height());
+            return set;
+        }
+        const bool turned = header.get_typeof("orientation") != 0 && header.get_int("orientation") >= 5;
+        const int sourceWidth = turned ? header.height() : header.width();
+        const int sourceHeight = turned ? header.width() : header.height();
+        const bool keepable = !carriesMore(header);
+        const qint64 sourceBytes = bytes.size();
+
+        QVector<int> widths;
+        for (const int w : {kPhoneWidth, slot.width, 2 * slot.width}) {
+            const int width = std::min(w, sourceWidth);
+            // A phone size close to the slot's would only add a file.
+            if (w == kPhoneWidth && kPhoneWidth * 5 / 4 > slot.width)
+                continue;
+            if (!widths.contains(width))
+                widths << width;
+        }
+        std::sort(widths.begin(), widths.end());
+        set.width = std::min(slot.width, sourceWidth);
+        set.height = std::max(1, int(qint64(sourceHeight) * set.width / sourceWidth));
+
+        const bool webpSource = extension == QLatin1String("webp");
+        for (const int width : widths) {
+            const QString stem = QStringLiteral("picture-%1-%2.").arg(sourceHash).arg(width);
+            const QString webpName = stem + QStringLiteral("webp");
+            const QString ownName = stem + extension;
+            // A file the source outweighs is not made; a cached one is taken as it is.
+            const bool needWebp = !have(webpName), needOwn = !webpSource && !have(ownName);
+            std::optional<VImage> image;
+            if (needWebp || needOwn)
+                image = fitted(blob, width, 10'000'000);
+            if (needWebp) {
+                const QByteArray data = webp(*image);
+                if (data.size() <= sourceBytes)
+                    put(webpName, data);
+            }
+            if (have(webpName))
+                set.webp << PictureFile{webpName, width};
+            if (webpSource)
+                continue;
+            if (needOwn) {
+                QByteArray data = extension == QLatin1String("png") ? png(*image) : jpeg(*image);
+                // Never heavier than the source: at its full size the source itself goes,
+                // when it carries nothing the page must not show.
+                if (data.size() > sourceBytes && keepable && width == sourceWidth)
+                    data = bytes;
+                put(ownName, data);
+            }
+            set.fallback << PictureFile{ownName, width};
+        }
+        if (webpSource)
+            set.fallback = set.webp;
+        if (set.fallback.isEmpty()) {
+            // Every WebP was heavier than a WebP source: the source itself, when clean.
+            const QString name = QStringLiteral("picture-%1-%2.webp").arg(sourceHash).arg(sourceWidth);
+            if (!have(name))
+                put(name, keepable ? bytes : webp(fitted(blob, sourceWidth, 10'000'000)));
+            set.fallback << PictureFile{name, sourceWidth};
+            set.webp = set.fallback;
+        }
+
+        set.icon = QStringLiteral("icon-%1-32.png").arg(sourceHash);
+        if (!have(set.icon))
+            put(set.icon, png(fitted(blob, 32, 32, VIPS_INTERESTING_CENTRE)));
+        set.touchIcon = QStringLiteral("icon-%1-180.png").arg(sourceHash);
+        if (!have(set.touchIcon))
+            put(set.touchIcon, png(fitted(blob, 180, 180, VIPS_INTERESTING_CENTRE)));
+        set.share = QStringLiteral("share-%1.jpg")
+                        .arg(hash8(sourceHash.toLatin1() + productName.toUtf8() +
+                                   QByteArray::number(slot.background) + QByteArray::number(slot.text)));
+        if (!have(set.share))
+            put(set.share, sharePicture(blob, slot, productName));
+    } catch (const vips::VError &e) {
+        vips_error_clear();
+        const QString why = QString::fromUtf8(e.what()).section(QLatin1Char('\n'), 0, 0).trimmed();
+        set = PictureSet();
+        set.problem = QStringLiteral("The product picture %1 cannot be read as a picture (%2).")
+                          .arg(source, why.isEmpty() ? QStringLiteral("damaged data") : why);
+    } catch (const QString &why) {
+        set = PictureSet();
+        set.problem = why;
+    }
+    return set;
+}
+
+namespace {
+
+QString candidates(const QVector<PictureFile> &files)
+{
+    QStringList list;
+    for (const PictureFile &f : files)
+        list << QStringLiteral("%1 %2w").arg(EscapeAttribute(f.name)).arg(f.width);
+    return list.join(QStringLiteral(", "));
+}
+
+// The name of the file shown at the slot's width: the narrowest that fills it.
+QString shownAt(const QVector<PictureFile> &files, int width)
+{
+    for (const PictureFile &f : files)
+        if (f.width >= width)
+            return f.name;
+    return files.isEmpty() ? QString() : files.last().name;
+}
+
+} // namespace
+
+QString WithPictureMarkup(const QString &page, const PictureSet &set, const PictureSlot &slot,
+                          const QString &shownName, const QString &pageAddress)
+{
+    if (set.fallback.isEmpty())
+        return page;
+    QString out = page;
+    const QString src = QStringLiteral("src=\"%1\"").arg(EscapeAttribute(shownName));
+    const qsizetype at = out.indexOf(QStringLiteral("<img itemprop=\"image\" ") + src);
+    if (at >= 0) {
+        const qsizetype end = out.indexOf(QLatin1Char('>'), at);
+        QString rest = out.mid(at, end - at); // the tag's other attributes: alt and any added
+        rest.remove(0, rest.indexOf(src) + src.size());
+        const QString sizes = QStringLiteral("(max-width: %1px) 100vw, %1px").arg(slot.width);
+        const bool ownWebp =
+            set.webp.size() == set.fallback.size() && set.webp.first().name == set.fallback.first().name;
+        QString picture = QStringLiteral("<picture>");
+        if (!set.webp.isEmpty() && !ownWebp)
+            picture += QStringLiteral("<source type=\"image/webp\" srcset=\"%1\" sizes=\"%2\">")
+                           .arg(candidates(set.webp), sizes);
+        // The product picture stands at the top of every template: it is what the
+        // visitor waits for, so it is fetched first and never lazily.
+        picture +=
+            QStringLiteral("<img itemprop=\"image\" src=\"%1\" srcset=\"%2\" sizes=\"%3\" width=\"%4\" "
+                           "height=\"%5\" fetchpriority=\"high\"%6></picture>")
+                .arg(EscapeAttribute(shownAt(set.fallback, set.width)), candidates(set.fallback), sizes)
+                .arg(set.width)
+                .arg(set.height)
+                .arg(rest);
+        out.replace(at, end + 1 - at, picture);
+    }
+    // Link previews get the picture made for them.
+    if (!set.share.isEmpty()) {
+        auto url = [&](const QString &name) {
+            return EscapeAttribute(pageAddress.isEmpty() ? name : AddressBeside(pageAddress, name));
+        };
+        for (const char *meta :
+             {"<meta property=\"og:image\" content=\"", "<meta name=\"twitter:image\" content=\""})
+            out.replace(QLatin1String(meta) + url(shownName) + QLatin1Char('"'),
+                        QLatin1String(meta) + url(set.share) + QLatin1Char('"'));
+    }
+    if (!set.icon.isEmpty() && !slot.mark.isEmpty()) {
+        out.replace(QStringLiteral("<link rel=\"icon\" href=\"%1\" type=\"image/svg+xml\">").arg(slot.mark),
+                    QStringLiteral("<link rel=\"icon\" href=\"%1\" sizes=\"32x32\" type=\"image/png\">\n"
+                                   "<link rel=\"apple-touch-icon\" href=\"%2\">")
+                        .arg(EscapeAttribute(set.icon), EscapeAttribute(set.touchIcon)));
+    }
+    return out;
+}
+
+} // namespace generation
