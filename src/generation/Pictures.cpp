@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QtEndian>
 #include <algorithm>
 #include <mutex>
 #include <optional>
@@ -81,18 +82,55 @@ struct Blob {
     VipsBlob *blob;
 };
 
-// Upright, in sRGB, no wider than `width` (never enlarged) and no taller than `height`.
+// Upright, in sRGB, without metadata, no wider than `width` and no taller than `height`:
+// never enlarged, except to fill an icon's square.
 VImage fitted(const Blob &source, int width, int height, VipsInteresting crop = VIPS_INTERESTING_NONE)
 {
-    return VImage::thumbnail_buffer(
-               source.blob, width,
-               VImage::option()->set("height", height)->set("size", VIPS_SIZE_DOWN)->set("crop", crop))
-        .copy_memory();
+    const VipsSize size = crop == VIPS_INTERESTING_NONE ? VIPS_SIZE_DOWN : VIPS_SIZE_BOTH;
+    VImage image =
+        VImage::thumbnail_buffer(
+            source.blob, width, VImage::option()->set("height", height)->set("size", size)->set("crop", crop))
+            .copy_memory();
+    // Not every saver drops what the camera wrote: it goes here, for all of them.
+    gchar **fields = vips_image_get_fields(image.get_image());
+    for (gchar **field = fields; *field; ++field) {
+        const QByteArray name(*field);
+        if (name.startsWith("exif-") || name == "xmp-data" || name == "iptc-data" ||
+            name == "icc-profile-data" || name == "orientation")
+            image.remove(*field);
+    }
+    g_strfreev(fields);
+    return image;
+}
+
+// The WebP without its EXIF, XMP and ICC chunks: libvips 8.14.1 writes them in spite of
+// "strip".
+QByteArray withoutWebpMetadata(const QByteArray &bytes)
+{
+    if (bytes.size() < 12 || !bytes.startsWith("RIFF") || bytes.mid(8, 4) != "WEBP")
+        return bytes;
+    QByteArray out = bytes.left(12);
+    for (qsizetype at = 12; at + 8 <= bytes.size();) {
+        const QByteArray kind = bytes.mid(at, 4);
+        const qsizetype size = qFromLittleEndian<quint32>(bytes.constData() + at + 4);
+        const qsizetype whole = 8 + size + (size & 1);
+        if (at + whole > bytes.size())
+            return bytes; // not a file to cut: left as the saver made it
+        QByteArray chunk = bytes.mid(at, whole);
+        if (kind == "VP8X" && size >= 1)
+            chunk[8] = char(chunk[8] & ~(0x20 | 0x08 | 0x04)); // no ICC, EXIF, XMP
+        if (kind != "EXIF" && kind != "XMP " && kind != "ICCP")
+            out += chunk;
+        at += whole;
+    }
+    qToLittleEndian<quint32>(quint32(out.size() - 8), out.data() + 4);
+    return out;
 }
 
 QByteArray webp(const VImage &image)
 {
-    return fromVips(image.webpsave_buffer(VImage::option()->set("Q", kWebpQuality)->set("strip", true)));
+    return withoutWebpMetadata(
+        fromVips(image.webpsave_buffer(VImage::option()->set("Q", kWebpQuality)->set("strip", true))));
 }
 
 QByteArray png(const VImage &image)
@@ -310,8 +348,13 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
         if (!have(set.share))
             put(set.share, sharePicture(blob, slot, productName));
     } catch (const vips::VError &e) {
+        QString why;
+        for (const QString &line :
+             (QString::fromUtf8(e.what()) + QLatin1Char('\n') + QString::fromUtf8(vips_error_buffer()))
+                 .split(QLatin1Char('\n')))
+            if (why.isEmpty())
+                why = line.trimmed();
         vips_error_clear();
-        const QString why = QString::fromUtf8(e.what()).section(QLatin1Char('\n'), 0, 0).trimmed();
         set = PictureSet();
         set.problem = QStringLiteral("The product picture %1 cannot be read as a picture (%2).")
                           .arg(source, why.isEmpty() ? QStringLiteral("damaged data") : why);
