@@ -26,6 +26,7 @@ using vips::VImage;
 constexpr qint64 kMaxPixels = 100'000'000;
 constexpr int kPhoneWidth = 480; // a phone's 1x pick, so it need not take the slot's
 constexpr int kShareWidth = 1200, kShareHeight = 630, kShareMargin = 48;
+constexpr int kTall = 10'000'000; // no limit on a picture's height
 constexpr int kWebpQuality = 75, kJpegQuality = 80;
 // Part of every name: a change of recipe must not be served from old files.
 const char kRecipe[] = "pictures-1";
@@ -82,14 +83,13 @@ struct Blob {
     VipsBlob *blob;
 };
 
-// Upright, in sRGB, without metadata, no wider than `width` and no taller than `height`:
-// never enlarged, except to fill an icon's square.
-VImage fitted(const Blob &source, int width, int height, VipsInteresting crop = VIPS_INTERESTING_NONE)
+// Upright, in sRGB, no wider than `width` (never enlarged), in memory: the one decode
+// of the source, which every file is then made from.
+VImage decoded(const Blob &source, int width)
 {
-    const VipsSize size = crop == VIPS_INTERESTING_NONE ? VIPS_SIZE_DOWN : VIPS_SIZE_BOTH;
     VImage image =
-        VImage::thumbnail_buffer(
-            source.blob, width, VImage::option()->set("height", height)->set("size", size)->set("crop", crop))
+        VImage::thumbnail_buffer(source.blob, width,
+                                 VImage::option()->set("height", kTall)->set("size", VIPS_SIZE_DOWN))
             .copy_memory();
     // Not every saver drops what the camera wrote: it goes here, for all of them.
     gchar **fields = vips_image_get_fields(image.get_image());
@@ -101,6 +101,18 @@ VImage fitted(const Blob &source, int width, int height, VipsInteresting crop = 
     }
     g_strfreev(fields);
     return image;
+}
+
+// No wider than `width` and no taller than `height`: never enlarged, except to fill an
+// icon's square.
+VImage scaled(const VImage &image, int width, int height, VipsInteresting crop = VIPS_INTERESTING_NONE)
+{
+    if (crop == VIPS_INTERESTING_NONE && width >= image.width() && height >= image.height())
+        return image;
+    const VipsSize size = crop == VIPS_INTERESTING_NONE ? VIPS_SIZE_DOWN : VIPS_SIZE_BOTH;
+    return image
+        .thumbnail_image(width, VImage::option()->set("height", height)->set("size", size)->set("crop", crop))
+        .copy_memory();
 }
 
 // The WebP without its EXIF, XMP and ICC chunks: libvips 8.14.1 writes them in spite of
@@ -153,7 +165,7 @@ std::vector<double> rgb(quint32 colour)
 }
 
 // The product picture above the product's name, on the template's colours.
-QByteArray sharePicture(const Blob &source, const PictureSlot &slot, const QString &productName)
+QByteArray sharePicture(const VImage &source, const PictureSlot &slot, const QString &productName)
 {
     const std::vector<double> background = rgb(slot.background), ink = rgb(slot.text);
     const int inner = kShareWidth - 2 * kShareMargin;
@@ -182,7 +194,7 @@ QByteArray sharePicture(const Blob &source, const PictureSlot &slot, const QStri
             vips_error_clear(); // no fonts: the picture alone still previews the page
         }
     }
-    VImage picture = fitted(source, inner, pictureBottom - kShareMargin);
+    VImage picture = scaled(source, inner, pictureBottom - kShareMargin);
     if (picture.has_alpha())
         picture = picture.flatten(VImage::option()->set("background", background));
     picture = picture.colourspace(VIPS_INTERPRETATION_sRGB);
@@ -295,6 +307,13 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
         std::sort(widths.begin(), widths.end());
         set.width = std::min(slot.width, sourceWidth);
         set.height = std::max(1, int(qint64(sourceHeight) * set.width / sourceWidth));
+        // Decoded once, and only when a file is missing, at the widest any file needs.
+        std::optional<VImage> base;
+        auto picture = [&]() -> const VImage & {
+            if (!base)
+                base = decoded(blob, std::max(widths.last(), kShareWidth - 2 * kShareMargin));
+            return *base;
+        };
 
         const bool webpSource = extension == QLatin1String("webp");
         for (const int width : widths) {
@@ -305,7 +324,7 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
             const bool needWebp = !have(webpName), needOwn = !webpSource && !have(ownName);
             std::optional<VImage> image;
             if (needWebp || needOwn)
-                image = fitted(blob, width, 10'000'000);
+                image = scaled(picture(), width, kTall);
             if (needWebp) {
                 const QByteArray data = webp(*image);
                 if (data.size() <= sourceBytes)
@@ -331,22 +350,22 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
             // Every WebP was heavier than a WebP source: the source itself, when clean.
             const QString name = QStringLiteral("picture-%1-%2.webp").arg(sourceHash).arg(sourceWidth);
             if (!have(name))
-                put(name, keepable ? bytes : webp(fitted(blob, sourceWidth, 10'000'000)));
+                put(name, keepable ? bytes : webp(picture()));
             set.fallback << PictureFile{name, sourceWidth};
             set.webp = set.fallback;
         }
 
         set.icon = QStringLiteral("icon-%1-32.png").arg(sourceHash);
         if (!have(set.icon))
-            put(set.icon, png(fitted(blob, 32, 32, VIPS_INTERESTING_CENTRE)));
+            put(set.icon, png(scaled(picture(), 32, 32, VIPS_INTERESTING_CENTRE)));
         set.touchIcon = QStringLiteral("icon-%1-180.png").arg(sourceHash);
         if (!have(set.touchIcon))
-            put(set.touchIcon, png(fitted(blob, 180, 180, VIPS_INTERESTING_CENTRE)));
+            put(set.touchIcon, png(scaled(picture(), 180, 180, VIPS_INTERESTING_CENTRE)));
         set.share = QStringLiteral("share-%1.jpg")
                         .arg(hash8(sourceHash.toLatin1() + productName.toUtf8() +
                                    QByteArray::number(slot.background) + QByteArray::number(slot.text)));
         if (!have(set.share))
-            put(set.share, sharePicture(blob, slot, productName));
+            put(set.share, sharePicture(picture(), slot, productName));
     } catch (const vips::VError &e) {
         QString why;
         for (const QString &line :
