@@ -12,6 +12,7 @@ packages=(
   libcurl4-openssl-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus
   libgumbo-dev
+  libvips-dev libvips-tools webp
   tidy
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
