@@ -285,6 +285,7 @@ public:
                                    "address is known, so it can be absolute")
                         .arg(name));
         m_mobileWeight += m_page.bytes.size();
+        m_report.phoneBytes = m_mobileWeight;
         // One weight finding: a page too heavy as a whole is too heavy for a phone too.
         if (m_mobileWeight > kMaxPhoneBytes && m_weight <= kMaxPageBytes)
             add(m_page, 0, Severity::Warning, QStringLiteral("phone-weight"),

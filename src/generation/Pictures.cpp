@@ -308,53 +308,61 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
         set.width = std::min(slot.width, sourceWidth);
         set.height = std::max(1, int(qint64(sourceHeight) * set.width / sourceWidth));
         // Decoded once, and only when a file is missing, at the widest any file needs.
+        const int baseWidth = std::min(sourceWidth, std::max(widths.last(), kShareWidth - 2 * kShareMargin));
         std::optional<VImage> base;
         auto picture = [&]() -> const VImage & {
             if (!base)
-                base = decoded(blob, std::max(widths.last(), kShareWidth - 2 * kShareMargin));
+                base = decoded(blob, baseWidth);
             return *base;
         };
 
         const bool webpSource = extension == QLatin1String("webp");
+        auto own = [&](const VImage &image) {
+            return webpSource ? webp(image) : extension == QLatin1String("png") ? png(image) : jpeg(image);
+        };
+        bool webpDropped = false, ownDropped = false;
         for (const int width : widths) {
             const QString stem = QStringLiteral("picture-%1-%2.").arg(sourceHash).arg(width);
             const QString webpName = stem + QStringLiteral("webp");
             const QString ownName = stem + extension;
-            // A file the source outweighs is not made; a cached one is taken as it is.
-            const bool needWebp = !have(webpName), needOwn = !webpSource && !have(ownName);
-            std::optional<VImage> image;
-            if (needWebp || needOwn)
-                image = scaled(picture(), width, kTall);
-            if (needWebp) {
-                const QByteArray data = webp(*image);
-                if (data.size() <= sourceBytes)
+            // A size made before has one file or both: the one missing was heavier than
+            // the source and is not made again.
+            if (!have(webpName) && !have(ownName)) {
+                const VImage image = scaled(picture(), width, kTall);
+                if (const QByteArray data = webp(image); data.size() <= sourceBytes)
                     put(webpName, data);
+                if (!webpSource) {
+                    const QByteArray data = own(image);
+                    if (data.size() <= sourceBytes)
+                        put(ownName, data);
+                }
             }
             if (have(webpName))
                 set.webp << PictureFile{webpName, width};
-            if (webpSource)
-                continue;
-            if (needOwn) {
-                QByteArray data = extension == QLatin1String("png") ? png(*image) : jpeg(*image);
-                // Never heavier than the source: at its full size the source itself goes,
-                // when it carries nothing the page must not show.
-                if (data.size() > sourceBytes && keepable && width == sourceWidth)
-                    data = bytes;
-                put(ownName, data);
-            }
-            set.fallback << PictureFile{ownName, width};
+            else
+                webpDropped = true;
+            if (!webpSource && have(ownName))
+                set.fallback << PictureFile{ownName, width};
+            else if (!webpSource)
+                ownDropped = true;
         }
-        if (webpSource)
+        if (webpSource) {
             set.fallback = set.webp;
-        if (set.fallback.isEmpty()) {
-            // Every WebP was heavier than a WebP source: the source itself, when clean.
-            const QString name = QStringLiteral("picture-%1-%2.webp").arg(sourceHash).arg(sourceWidth);
-            if (!have(name))
-                put(name, keepable ? bytes : webp(picture()));
-            set.fallback << PictureFile{name, sourceWidth};
-            set.webp = set.fallback;
+            ownDropped = webpDropped;
+        } else if (webpDropped) {
+            set.webp.clear(); // a <source> short of a size would show a narrower one, blurred
         }
-
+        if (ownDropped && (set.fallback.isEmpty() || set.fallback.last().width < sourceWidth)) {
+            // Where a size would outweigh the source, the source's own size serves: its very
+            // bytes when it carries nothing the page must not show.
+            const int width = keepable ? sourceWidth : baseWidth;
+            const QString name = QStringLiteral("picture-%1-%2.").arg(sourceHash).arg(width) + extension;
+            if (!have(name))
+                put(name, keepable ? bytes : own(picture()));
+            set.fallback << PictureFile{name, width};
+            if (webpSource)
+                set.webp = set.fallback;
+        }
         set.icon = QStringLiteral("icon-%1-32.png").arg(sourceHash);
         if (!have(set.icon))
             put(set.icon, png(scaled(picture(), 32, 32, VIPS_INTERESTING_CENTRE)));

@@ -3,6 +3,7 @@
 #include <vips/vips8> // before Qt: glib names a member "slots"
 
 #include "SampleProducts.h"
+#include "check/PageCheck.h"
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
 #include "generation/FileList.h"
@@ -165,12 +166,15 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
         QString("picture-%1-480.webp 480w, picture-%1-944.webp 944w, picture-%1-1200.webp 1200w")
             .arg(h); // 2x of 944 is wider than the 1200 px source
     const QString sizes = "sizes=\"(max-width: 944px) 100vw, 944px\"";
+    // At 944 px the PNG would outweigh the source: the 1200 px one serves there.
+    const QString png =
+        QString("src=\"picture-%1-1200.png\" srcset=\"picture-%1-480.png 480w, picture-%1-1200.png "
+                "1200w\"")
+            .arg(h);
     EXPECT_TRUE(html.contains("<picture><source type=\"image/webp\" srcset=\"" + webp + "\" " + sizes +
-                              "><img "
-                              "itemprop=\"image\" src=\"picture-" +
-                              h + "-944.png\" srcset=\"picture-" + h + "-480.png 480w, picture-" + h +
-                              "-944.png 944w, picture-" + h + "-1200.png 1200w\" " + sizes +
-                              " width=\"944\" height=\"597\" fetchpriority=\"high\" alt=\""));
+                              "><img itemprop=\"image\" " + png + " " + sizes +
+                              " width=\"944\" height=\"597\" fetchpriority=\"high\" alt=\""))
+        << qPrintable(html);
     EXPECT_FALSE(html.contains("loading=\"lazy\""));
     EXPECT_TRUE(html.contains(QRegularExpression(
         "<meta property=\"og:image\" content=\"https://ledgerlark.example/share-[0-9a-f]{8}.jpg\">")));
@@ -180,7 +184,16 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     ASSERT_TRUE(FileList::Read(FileList::PathFor(page), listed));
     for (const QString &f : listed)
         EXPECT_TRUE(QFileInfo(f).isFile()) << f.toStdString();
-    EXPECT_EQ(listed.filter(QRegularExpression("/(picture|share|icon)-")).size(), 9);
+    EXPECT_EQ(listed.filter(QRegularExpression("/(picture|share|icon)-")).size(), 8);
+    // A phone takes the 480 px WebP: all it loads weighs less than the picture did alone.
+    const check::Report report = check::CheckPage(page);
+    for (const check::Finding &f : report.findings)
+        EXPECT_FALSE(f.rule == "img-size" || f.rule == "first-picture-lazy" ||
+                     f.rule == "share-image-relative")
+            << f.rule.toStdString();
+    EXPECT_GT(report.phoneBytes, 0);
+    EXPECT_LT(report.phoneBytes,
+              QFileInfo(testing_support::sourceDir() + "/sites/Ledgerlark_screenshot.png").size());
 
     // Without a picture the template's mark is the icon: no favicon request goes unanswered.
     ASSERT_TRUE(GenerateTemplateBasedPage(testing_support::sourceDir(), "Clarity", page, "",
@@ -188,4 +201,21 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     EXPECT_TRUE(
         readAll(page).contains("<link rel=\"icon\" href=\"Clarity_mark.svg\" type=\"image/svg+xml\">"));
     EXPECT_TRUE(QFileInfo(tmp.filePath("Clarity_mark.svg")).isFile());
+}
+
+TEST(Weight, Print)
+{
+    for (const QString &p : qEnvironmentVariable("QM_WEIGHT_PAGES").split(' ', Qt::SkipEmptyParts))
+        printf("WEIGHT %s %lld\n", qPrintable(p), (long long)check::CheckPage(p).phoneBytes);
+    const QString out = qEnvironmentVariable("QM_AFTER_DIR");
+    if (out.isEmpty())
+        return;
+    testing_support::RecordingDialogs dialogs;
+    for (const char *t : {"Clarity", "Ember", "Handbook", "Letterpress", "Marigold", "Midnight"}) {
+        PageData d = testing_support::LoadSampleProduct(testing_support::sourceDir());
+        QDir().mkpath(out + "/" + t);
+        const QString page = out + "/" + t + "/" + t + ".htm";
+        GenerateTemplateBasedPage(testing_support::sourceDir(), t, page, d.txtProductImage, d);
+        printf("WEIGHT %s %lld\n", qPrintable(page), (long long)check::CheckPage(page).phoneBytes);
+    }
 }
