@@ -8,6 +8,7 @@
 #include "generation/Pictures.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,16 +24,24 @@ constexpr int kPictures = 10;
 const int kWidths[] = {480, 944, 1888};
 
 // Ten different pictures: noise over a gradient (so that no encoder has it easy), each
-// with a camera's EXIF block carrying a GPS position.
-const QTemporaryDir &sources()
+// with a camera's EXIF block carrying a GPS position. Made in QUILLMARK_BENCH_PICTURES
+// when set and kept there, so that a run measuring memory does not count their making.
+QString sources()
 {
-    static QTemporaryDir dir;
-    static const bool made = [] {
+    static QTemporaryDir temporary;
+    static const QString dir = [] {
         vips_init("bench");
+        const QString folder = qEnvironmentVariableIsEmpty("QUILLMARK_BENCH_PICTURES")
+                                   ? temporary.path()
+                                   : qEnvironmentVariable("QUILLMARK_BENCH_PICTURES");
+        QDir().mkpath(folder);
         QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x25\x88\x04\0\x01\0\0\0\x1a\0\0\0\0\0\0\0"
                         "\x01\0\x01\0\x02\0\x02\0\0\0N\0\0\0\0\0\0\0",
                         50);
         for (int i = 0; i < kPictures; ++i) {
+            const QString path = folder + QStringLiteral("/camera-%1.jpg").arg(i);
+            if (QFileInfo::exists(path))
+                continue;
             VImage gradient = VImage::xyz(4000, 3000);
             VImage picture =
                 (gradient[0] * (0.05 + 0.01 * i)).bandjoin(gradient[1] * 0.08).bandjoin(gradient[0] * 0.03);
@@ -40,12 +49,10 @@ const QTemporaryDir &sources()
                           .cast(VIPS_FORMAT_UCHAR)
                           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
             vips_image_set_blob_copy(picture.get_image(), "exif-data", exif.constData(), size_t(exif.size()));
-            picture.jpegsave(dir.filePath(QStringLiteral("camera-%1.jpg").arg(i)).toUtf8().constData(),
-                             VImage::option()->set("Q", 92));
+            picture.jpegsave(path.toUtf8().constData(), VImage::option()->set("Q", 92));
         }
-        return true;
+        return folder;
     }();
-    (void)made;
     return dir;
 }
 
@@ -60,7 +67,7 @@ void peakMemory(benchmark::State &state)
 
 void BM_Quillmark(benchmark::State &state)
 {
-    const QTemporaryDir &in = sources();
+    const QDir in(sources());
     const PictureSlot slot = PictureSlotFor(QStringLiteral("Clarity"));
     for (auto _ : state) {
         QTemporaryDir out; // nothing cached: every file is encoded
@@ -84,7 +91,7 @@ bool run(const QString &program, const QStringList &arguments)
 
 void BM_Tools(benchmark::State &state)
 {
-    const QTemporaryDir &in = sources();
+    const QDir in(sources());
     const QString vips = QStandardPaths::findExecutable(QStringLiteral("vips"));
     const QString cwebp = QStandardPaths::findExecutable(QStringLiteral("cwebp"));
     if (vips.isEmpty() || cwebp.isEmpty()) {

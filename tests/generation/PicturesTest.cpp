@@ -202,20 +202,3 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
         readAll(page).contains("<link rel=\"icon\" href=\"Clarity_mark.svg\" type=\"image/svg+xml\">"));
     EXPECT_TRUE(QFileInfo(tmp.filePath("Clarity_mark.svg")).isFile());
 }
-
-TEST(Weight, Print)
-{
-    for (const QString &p : qEnvironmentVariable("QM_WEIGHT_PAGES").split(' ', Qt::SkipEmptyParts))
-        printf("WEIGHT %s %lld\n", qPrintable(p), (long long)check::CheckPage(p).phoneBytes);
-    const QString out = qEnvironmentVariable("QM_AFTER_DIR");
-    if (out.isEmpty())
-        return;
-    testing_support::RecordingDialogs dialogs;
-    for (const char *t : {"Clarity", "Ember", "Handbook", "Letterpress", "Marigold", "Midnight"}) {
-        PageData d = testing_support::LoadSampleProduct(testing_support::sourceDir());
-        QDir().mkpath(out + "/" + t);
-        const QString page = out + "/" + t + "/" + t + ".htm";
-        GenerateTemplateBasedPage(testing_support::sourceDir(), t, page, d.txtProductImage, d);
-        printf("WEIGHT %s %lld\n", qPrintable(page), (long long)check::CheckPage(page).phoneBytes);
-    }
-}
