@@ -322,7 +322,7 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
         };
         bool webpDropped = false, ownDropped = false;
         for (const int width : widths) {
-            const QString stem = QStringLiteral("picture-%1-%2.").arg(sourceHash).arg(width);
+            const QString stem = QStringLiteral("picture-%1-%2.").arg(width).arg(sourceHash);
             const QString webpName = stem + QStringLiteral("webp");
             const QString ownName = stem + extension;
             // A size made before has one file or both: the one missing was heavier than
@@ -356,17 +356,17 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
             // Where a size would outweigh the source, the source's own size serves: its very
             // bytes when it carries nothing the page must not show.
             const int width = keepable ? sourceWidth : baseWidth;
-            const QString name = QStringLiteral("picture-%1-%2.").arg(sourceHash).arg(width) + extension;
+            const QString name = QStringLiteral("picture-%1-%2.").arg(width).arg(sourceHash) + extension;
             if (!have(name))
                 put(name, keepable ? bytes : own(picture()));
             set.fallback << PictureFile{name, width};
             if (webpSource)
                 set.webp = set.fallback;
         }
-        set.icon = QStringLiteral("icon-%1-32.png").arg(sourceHash);
+        set.icon = QStringLiteral("icon-32-%1.png").arg(sourceHash);
         if (!have(set.icon))
             put(set.icon, png(scaled(picture(), 32, 32, VIPS_INTERESTING_CENTRE)));
-        set.touchIcon = QStringLiteral("icon-%1-180.png").arg(sourceHash);
+        set.touchIcon = QStringLiteral("icon-180-%1.png").arg(sourceHash);
         if (!have(set.touchIcon))
             put(set.touchIcon, png(scaled(picture(), 180, 180, VIPS_INTERESTING_CENTRE)));
         set.share = QStringLiteral("share-%1.jpg")

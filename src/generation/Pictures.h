@@ -2,7 +2,8 @@
 // The product picture as a page sends it: WebP and the source's own format at the
 // widths the template's slot needs, stripped of camera metadata, upright and in sRGB,
 // plus a link-preview picture and favicons. Files are named by a hash of what made
-// them, so a picture that did not change is not encoded again.
+// them, so a picture that did not change is not encoded again; the hash ends the name
+// (picture-944-1a2b3c4d.webp), as the page's .htaccess rule for year-long caching asks.
 
 #include <QString>
 #include <QStringList>

@@ -160,15 +160,15 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     ASSERT_TRUE(
         GenerateTemplateBasedPage(testing_support::sourceDir(), "Clarity", page, d.txtProductImage, d));
     const QString html = QString::fromUtf8(readAll(page));
-    const QString h = QRegularExpression("picture-([0-9a-f]{8})-944").match(html).captured(1);
+    const QString h = QRegularExpression("picture-944-([0-9a-f]{8})").match(html).captured(1);
     ASSERT_EQ(h.size(), 8);
     const QString webp =
-        QString("picture-%1-480.webp 480w, picture-%1-944.webp 944w, picture-%1-1200.webp 1200w")
+        QString("picture-480-%1.webp 480w, picture-944-%1.webp 944w, picture-1200-%1.webp 1200w")
             .arg(h); // 2x of 944 is wider than the 1200 px source
     const QString sizes = "sizes=\"(max-width: 944px) 100vw, 944px\"";
     // At 944 px the PNG would outweigh the source: the 1200 px one serves there.
     const QString png =
-        QString("src=\"picture-%1-1200.png\" srcset=\"picture-%1-480.png 480w, picture-%1-1200.png "
+        QString("src=\"picture-1200-%1.png\" srcset=\"picture-480-%1.png 480w, picture-1200-%1.png "
                 "1200w\"")
             .arg(h);
     EXPECT_TRUE(html.contains("<picture><source type=\"image/webp\" srcset=\"" + webp + "\" " + sizes +
@@ -178,7 +178,7 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     EXPECT_FALSE(html.contains("loading=\"lazy\""));
     EXPECT_TRUE(html.contains(QRegularExpression(
         "<meta property=\"og:image\" content=\"https://ledgerlark.example/share-[0-9a-f]{8}.jpg\">")));
-    EXPECT_TRUE(html.contains("<link rel=\"icon\" href=\"icon-" + h + "-32.png\" sizes=\"32x32\""));
+    EXPECT_TRUE(html.contains("<link rel=\"icon\" href=\"icon-32-" + h + ".png\" sizes=\"32x32\""));
     EXPECT_FALSE(html.contains("Ledgerlark_screenshot")); // the original, with what it carries, stays home
     QStringList listed;
     ASSERT_TRUE(FileList::Read(FileList::PathFor(page), listed));
