@@ -220,14 +220,17 @@ bool carriesMore(const VImage &header)
 PictureSlot PictureSlotFor(const QString &templateName)
 {
     // The widest the picture gets on each template, from its style sheet (border-box
-    // slots less their padding and border), and its ground and text colours.
+    // slots less their padding and border), the viewport under which it takes the whole
+    // width (the side-by-side heroes of Marigold and Midnight wrap there), and the
+    // template's ground and text colours.
     static const QHash<QString, PictureSlot> table = {
-        {QStringLiteral("clarity"), {944, 0xffffff, 0x14171f, QStringLiteral("Clarity_mark.svg")}},
-        {QStringLiteral("ember"), {1000, 0x0d0b0a, 0xf6efe8, QStringLiteral("Ember_flame.svg")}},
-        {QStringLiteral("handbook"), {710, 0xffffff, 0x1f2933, QStringLiteral("Handbook_book.svg")}},
-        {QStringLiteral("letterpress"), {730, 0xfbf6ec, 0x2a2119, QStringLiteral("Letterpress_seal.svg")}},
-        {QStringLiteral("marigold"), {476, 0xfff8ee, 0x2e1a3a, QStringLiteral("Marigold_sun.svg")}},
-        {QStringLiteral("midnight"), {460, 0x0a0e1f, 0xe8ebf7, QStringLiteral("Midnight_logo.svg")}},
+        {QStringLiteral("clarity"), {944, 1000, 0xffffff, 0x14171f, QStringLiteral("Clarity_mark.svg")}},
+        {QStringLiteral("ember"), {1000, 1040, 0x0d0b0a, 0xf6efe8, QStringLiteral("Ember_flame.svg")}},
+        {QStringLiteral("handbook"), {710, 860, 0xffffff, 0x1f2933, QStringLiteral("Handbook_book.svg")}},
+        {QStringLiteral("letterpress"),
+         {730, 760, 0xfbf6ec, 0x2a2119, QStringLiteral("Letterpress_seal.svg")}},
+        {QStringLiteral("marigold"), {476, 1004, 0xfff8ee, 0x2e1a3a, QStringLiteral("Marigold_sun.svg")}},
+        {QStringLiteral("midnight"), {460, 1024, 0x0a0e1f, 0xe8ebf7, QStringLiteral("Midnight_logo.svg")}},
     };
     return table.value(templateName.toLower());
 }
@@ -425,7 +428,8 @@ QString WithPictureMarkup(const QString &page, const PictureSet &set, const Pict
         const qsizetype end = out.indexOf(QLatin1Char('>'), at);
         QString rest = out.mid(at, end - at); // the tag's other attributes: alt and any added
         rest.remove(0, rest.indexOf(src) + src.size());
-        const QString sizes = QStringLiteral("(max-width: %1px) 100vw, %1px").arg(slot.width);
+        const QString sizes =
+            QStringLiteral("(max-width: %1px) 100vw, %2px").arg(slot.fullBelow).arg(slot.width);
         const bool ownWebp =
             set.webp.size() == set.fallback.size() && set.webp.first().name == set.fallback.first().name;
         QString picture = QStringLiteral("<picture>");

@@ -15,6 +15,7 @@ namespace generation {
 // and the colours of the link-preview picture.
 struct PictureSlot {
     int width = 1000;
+    int fullBelow = 1000;          // the viewport width under which the picture spans the screen
     quint32 background = 0xffffff; // 0xRRGGBB
     quint32 text = 0x14171f;
     QString mark; // the template's own mark, the favicon of a page without picture

@@ -165,7 +165,7 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     const QString webp =
         QString("picture-480-%1.webp 480w, picture-944-%1.webp 944w, picture-1200-%1.webp 1200w")
             .arg(h); // 2x of 944 is wider than the 1200 px source
-    const QString sizes = "sizes=\"(max-width: 944px) 100vw, 944px\"";
+    const QString sizes = "sizes=\"(max-width: 1000px) 100vw, 944px\"";
     // At 944 px the PNG would outweigh the source: the 1200 px one serves there.
     const QString png =
         QString("src=\"picture-1200-%1.png\" srcset=\"picture-480-%1.png 480w, picture-1200-%1.png "
