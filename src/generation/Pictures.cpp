@@ -215,6 +215,43 @@ bool carriesMore(const VImage &header)
     return header.get_typeof("orientation") != 0 && header.get_int("orientation") > 1;
 }
 
+// The extension of a kind of picture that is prepared for the page, from its loader's
+// type name (e.g. "VipsForeignLoadJpegBuffer"); "" for the kinds that go as they are.
+QString preparedExtension(const char *loader)
+{
+    const QByteArray kind(loader ? loader : "");
+    if (kind.startsWith("VipsForeignLoadJpeg"))
+        return QStringLiteral("jpg");
+    if (kind.startsWith("VipsForeignLoadPng"))
+        return QStringLiteral("png");
+    if (kind.startsWith("VipsForeignLoadWebp"))
+        return QStringLiteral("webp");
+    return {};
+}
+
+QString cannotRead(const QString &path, const vips::VError &e)
+{
+    QString why;
+    for (const QString &line :
+         (QString::fromUtf8(e.what()) + QLatin1Char('\n') + QString::fromUtf8(vips_error_buffer()))
+             .split(QLatin1Char('\n')))
+        if (why.isEmpty())
+            why = line.trimmed();
+    vips_error_clear();
+    return QStringLiteral("The product picture %1 cannot be read as a picture (%2).")
+        .arg(path, why.isEmpty() ? QStringLiteral("damaged data") : why);
+}
+
+QString tooLarge(const QString &path, const VImage &header)
+{
+    if (qint64(header.width()) * header.height() <= kMaxPixels)
+        return {};
+    return QStringLiteral("The product picture %1 is %2 x %3 pixels, too large to prepare for a page.")
+        .arg(path)
+        .arg(header.width())
+        .arg(header.height());
+}
+
 } // namespace
 
 PictureSlot PictureSlotFor(const QString &templateName)
@@ -233,6 +270,25 @@ PictureSlot PictureSlotFor(const QString &templateName)
         {QStringLiteral("midnight"), {460, 1024, 0x0a0e1f, 0xe8ebf7, QStringLiteral("Midnight_logo.svg")}},
     };
     return table.value(templateName.toLower());
+}
+
+QString PictureReadProblem(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    startVips();
+    try {
+        // Read through the open file: a name is never parsed for load options.
+        const vips::VSource source = vips::VSource::new_from_descriptor(file.handle());
+        const QString extension = preparedExtension(vips_foreign_find_load_source(source.get_source()));
+        vips_error_clear();
+        if (extension.isEmpty())
+            return {};
+        return tooLarge(path, VImage::new_from_source(source, ""));
+    } catch (const vips::VError &e) {
+        return cannotRead(path, e);
+    }
 }
 
 QStringList PictureSet::files() const
@@ -260,18 +316,10 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
     }
     const QByteArray bytes = file.readAll();
     startVips();
-    const char *loader = vips_foreign_find_load_buffer(bytes.constData(), size_t(bytes.size()));
+    const QString extension =
+        preparedExtension(vips_foreign_find_load_buffer(bytes.constData(), size_t(bytes.size())));
     vips_error_clear();
-    // The loader's type name, e.g. "VipsForeignLoadJpegBuffer".
-    const QByteArray kind = loader ? QByteArray(loader) : QByteArray();
-    QString extension;
-    if (kind.startsWith("VipsForeignLoadJpeg"))
-        extension = QStringLiteral("jpg");
-    else if (kind.startsWith("VipsForeignLoadPng"))
-        extension = QStringLiteral("png");
-    else if (kind.startsWith("VipsForeignLoadWebp"))
-        extension = QStringLiteral("webp");
-    else
+    if (extension.isEmpty())
         return set; // kept as it is: vector, animated or a format browsers take as it is
 
     const QString sourceHash = hash8(bytes + kRecipe + QByteArray::number(slot.width));
@@ -284,14 +332,8 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
     try {
         Blob blob(bytes);
         const VImage header = VImage::new_from_buffer(bytes.constData(), size_t(bytes.size()), "");
-        if (qint64(header.width()) * header.height() > kMaxPixels) {
-            set.problem =
-                QStringLiteral("The product picture %1 is %2 x %3 pixels, too large to prepare for a page.")
-                    .arg(source)
-                    .arg(header.width())
-                    .arg(header.height());
+        if (set.problem = tooLarge(source, header); !set.problem.isEmpty())
             return set;
-        }
         const bool turned = header.get_typeof("orientation") != 0 && header.get_int("orientation") >= 5;
         const int sourceWidth = turned ? header.height() : header.width();
         const int sourceHeight = turned ? header.width() : header.height();
@@ -378,16 +420,8 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
         if (!have(set.share))
             put(set.share, sharePicture(picture(), slot, productName));
     } catch (const vips::VError &e) {
-        QString why;
-        for (const QString &line :
-             (QString::fromUtf8(e.what()) + QLatin1Char('\n') + QString::fromUtf8(vips_error_buffer()))
-                 .split(QLatin1Char('\n')))
-            if (why.isEmpty())
-                why = line.trimmed();
-        vips_error_clear();
         set = PictureSet();
-        set.problem = QStringLiteral("The product picture %1 cannot be read as a picture (%2).")
-                          .arg(source, why.isEmpty() ? QStringLiteral("damaged data") : why);
+        set.problem = cannotRead(source, e);
     } catch (const QString &why) {
         set = PictureSet();
         set.problem = why;

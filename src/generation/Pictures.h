@@ -41,6 +41,11 @@ struct PictureSet {
     QStringList files() const;
 };
 
+// Why the picture at `path`, of a kind that is prepared for the page (PNG, JPEG, WebP),
+// cannot be: it does not read as one, or it is over 100 megapixels. "" otherwise, and
+// for the kinds that go as they are. Reads the header only.
+QString PictureReadProblem(const QString &path);
+
 // Makes the files for the picture at `source` in `folder`. A picture it cannot read
 // (broken, not a raster format, or absurdly large) gives a set with only `problem`.
 // SVG, GIF, BMP, ICO and AVIF pictures are not converted: the set is empty and the
