@@ -12,6 +12,7 @@ packages=(
   libcurl4-openssl-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus
   libgumbo-dev
+  libvips-dev libvips-tools webp
   tidy
   chromium
   libgtest-dev libgmock-dev libbenchmark-dev

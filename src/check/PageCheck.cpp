@@ -309,6 +309,7 @@ public:
                 add(m_page, offset, Severity::Warning, QStringLiteral("contacts-host"),
                     QStringLiteral("The page contacts another host: %1").arg(host));
         m_mobileWeight += m_page.bytes.size();
+        m_report.phoneBytes = m_mobileWeight;
         // One weight finding: a page too heavy as a whole is too heavy for a phone too.
         if (m_mobileWeight > kMaxPhoneBytes && m_weight <= kMaxPageBytes)
             add(m_page, 0, Severity::Warning, QStringLiteral("phone-weight"),

@@ -25,6 +25,9 @@ struct Finding {
 struct Report {
     QString page;
     QVector<Finding> findings; // by file (the page first), then line and column
+    // What a phone of kPhoneWidth px loads: the page as sent, its style sheets and the
+    // pictures it would pick; 0 when the page was not checked to the end.
+    qint64 phoneBytes = 0;
     int errors() const;
     int warnings() const;
 };

@@ -1,6 +1,7 @@
 #include "generation/AnswerSafety.h"
 
 #include "generation/Fields.h"
+#include "generation/Pictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -201,7 +202,8 @@ QString ProductPictureProblem(const QString &path, const QString &dataFolder)
                    "%1 is not a picture. A product picture is a PNG, JPEG, GIF, WebP, BMP, ICO, AVIF "
                    "or SVG file.")
             .arg(path);
-    return {};
+    // Found here, a picture that cannot be prepared is refused where it is chosen.
+    return PictureReadProblem(path);
 }
 
 } // namespace generation

@@ -5,6 +5,7 @@
 #include "generation/FileList.h"
 #include "generation/FolderLister.h"
 #include "generation/PageGuard.h"
+#include "generation/Pictures.h"
 #include "generation/SearchData.h"
 #include "generation/TemplateLanguage.h"
 #include "generation/Variants.h"
@@ -647,7 +648,6 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         platform::msgBox(QStringLiteral("Unable to find the template ") + templateName);
         return false;
     }
-    const QString pageText = FillTemplate(templateFile, resolved ? *resolved : data);
 
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.
@@ -660,10 +660,33 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         return false;
     }
 
+    // The picture's files are made first: the page names them. A picture that cannot be
+    // read stops the page, as a picture that is not one does.
+    const PictureSlot slot = PictureSlotFor(templateName);
+    const QString folder = QFileInfo(destinationPath).absolutePath();
+    PictureSet pictures;
+    if (!image.isEmpty() && QFileInfo(image).isFile())
+        pictures = MakePictures(image, folder, slot, data.txtSoftwareName);
+    if (!pictures.problem.isEmpty()) {
+        list.cancelWriting();
+        platform::msgBox(pictures.problem + QStringLiteral(" The page was not generated."));
+        return false;
+    }
+    if (!pictures.fallback.isEmpty()) {
+        if (!resolved)
+            resolved = data;
+        resolved->txtProductImage = joinPath(folder, pictures.fallback.first().name);
+        for (const PictureFile &f : pictures.fallback)
+            if (f.width <= pictures.width)
+                resolved->txtProductImage = joinPath(folder, f.name);
+    }
+    const PageData &answers = resolved ? *resolved : data;
+    const QString pageText = WithPictureMarkup(FillTemplate(templateFile, answers), pictures, slot,
+                                               GetFileName(answers.txtProductImage), PageAddress(answers));
+
     // A page that cannot be written is a failure, not a generated page: the list is
     // dropped uncommitted and nothing is copied.
     // The sitemap's last change is the page's: a page regenerated unchanged keeps its date.
-    const PageData &answers = resolved ? *resolved : data;
     const QString address = PageAddress(answers);
     QDateTime lastChange = QDateTime::currentDateTimeUtc();
     if (!address.isEmpty()) {
@@ -682,7 +705,10 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
     QStringList listed{destinationPath};
 
     const QString pageFolder = GetParentFolder(destinationPath);
-    if (!image.isEmpty() && !pageFolder.isEmpty()) {
+    for (const QString &name : pictures.files())
+        listed << joinPath(folder, name);
+    // The source itself goes out only when it was not prepared for the page.
+    if (!image.isEmpty() && !pageFolder.isEmpty() && pictures.fallback.isEmpty()) {
         const QString imageName = GetFileName(image);
         if (!imageName.isEmpty()) {
             const QString target = joinPath(pageFolder, imageName);

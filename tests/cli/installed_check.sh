@@ -10,6 +10,8 @@ unset QUILLMARK_DATA DISPLAY WAYLAND_DISPLAY
 export HOME="$work/home" XDG_DATA_HOME="$work/data"
 "$prefix/bin/quillmark" generate --product Ledgerlark --template Clarity --out "$work/offer.htm"
 test -s "$work/offer.htm" && test -s "$work/Clarity_style.css"
+# The picture module is found where it is installed: the picture went out prepared.
+grep -q 'type="image/webp"' "$work/offer.htm"
 "$prefix/bin/quillmark" publish --help | grep -q "^Usage: quillmark publish"
 status=0
 "$prefix/bin/quillmark" publish "$work/offer.htm" --dry-run 2>"$work/err" || status=$?

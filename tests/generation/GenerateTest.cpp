@@ -17,6 +17,8 @@ using testing_support::writeAll;
 namespace {
 
 const QByteArray kPng("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+// Pictures of this kind go beside the page as they are (PNG and JPEG are prepared).
+const QByteArray kGif("GIF89a\1\0\1\0", 10);
 
 class Generate : public ::testing::Test {
 protected:
@@ -47,13 +49,13 @@ TEST_F(Generate, CopiesImageThenOwnFilesMatchedWithoutCase)
                           "Sunrise.gif", "Sunrise2_x.gif", "Ocean_bg.gif"})
         writeAll(app + "/templates/" + f, f);
     QDir().mkpath(app + "/templates/Sunrise_dir");
-    writeAll(tmp.filePath("shot.png"), kPng);
+    writeAll(tmp.filePath("shot.gif"), kGif);
     const QString dest = out + "/page.htm";
-    EXPECT_TRUE(generate("sunRISE", dest, tmp.filePath("shot.png")));
+    EXPECT_TRUE(generate("sunRISE", dest, tmp.filePath("shot.gif")));
     EXPECT_EQ(fileLines(dest),
-              QStringList({dest, out + "/shot.png", out + "/Sunrise_.css", out + "/sunrise_bg.jpg",
+              QStringList({dest, out + "/shot.gif", out + "/Sunrise_.css", out + "/sunrise_bg.jpg",
                            out + "/Sunrise_Blue.htm", out + "/SUNRISE_header.gif"}));
-    EXPECT_EQ(readAll(out + "/shot.png"), kPng);
+    EXPECT_EQ(readAll(out + "/shot.gif"), kGif);
     EXPECT_EQ(readAll(out + "/sunrise_bg.jpg"), "sunrise_bg.jpg");
     // A second run without the image (missing file: no copy, no line) rewrites the list,
     // and takes away what an interrupted earlier save of the page or its list left.
@@ -82,12 +84,12 @@ TEST_F(Generate, FailedCopiesAreListedAndSourcesSurvive)
 {
     writeAll(app + "/templates/Sunrise_a.css", "a");
     QDir().mkpath(out + "/Sunrise_a.css"); // the copy cannot replace a folder
-    const QString image = out + "/shot.png";
-    writeAll(image, kPng + "precious");
+    const QString image = out + "/shot.gif";
+    writeAll(image, kGif + "precious");
     const QString dest = out + "/page.htm";
     EXPECT_TRUE(generate("Sunrise", dest, image));
     EXPECT_EQ(fileLines(dest), QStringList({dest, image, out + "/Sunrise_a.css"}));
-    EXPECT_EQ(readAll(image), kPng + "precious"); // copying the image onto itself keeps it
+    EXPECT_EQ(readAll(image), kGif + "precious"); // copying the image onto itself keeps it
     // Generating into the templates folder must not destroy the template's files.
     EXPECT_TRUE(generate("Sunrise", app + "/templates/page.htm"));
     EXPECT_EQ(readAll(app + "/templates/Sunrise_a.css"), "a");
@@ -158,15 +160,15 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
         EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{});
     }
 
-    const QString shot = tmp.filePath("shot.png");
-    writeAll(shot, kPng);
+    const QString shot = tmp.filePath("shot.gif");
+    writeAll(shot, kGif);
     QFile::setPermissions(shot, QFile::ReadOwner | QFile::WriteOwner);
     const QString ownFile = app + "/templates/Sunrise_a.css";
     QFile::setPermissions(ownFile, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup);
     EXPECT_TRUE(generate("Sunrise", dest, shot));
     // Owner, group and others (the "user" bits only repeat the owner's).
     auto mode = [](const QString &path) { return QFile::permissions(path).toInt() & 0x7077; };
-    EXPECT_EQ(mode(out + "/shot.png"), 0x6000);
+    EXPECT_EQ(mode(out + "/shot.gif"), 0x6000);
     EXPECT_EQ(mode(out + "/Sunrise_a.css") & ~mode(ownFile), 0);
 }
 

@@ -73,12 +73,13 @@ TEST(SearchData, AWebAddressGivesAbsoluteShareDataAndASitemap)
         testing_support::writeAll(out.filePath("robots.txt"), "User-agent: *\nDisallow: /private\n");
         ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, pagePath, d.txtProductImage, d));
         const QString page = QString::fromUtf8(readAll(pagePath));
-        const QString picture = "https://shop.test/apps/Ledgerlark_screenshot.png";
+        // Link previews get the picture made for them, at its address.
+        const QString picture = "https://shop.test/apps/share-[0-9a-f]{8}\\.jpg";
         for (const QString &tag :
              {"<link rel=\"canonical\" href=\"" + address, "<meta property=\"og:url\" content=\"" + address,
               "<meta property=\"og:image\" content=\"" + picture,
               "<meta name=\"twitter:image\" content=\"" + picture})
-            EXPECT_TRUE(page.contains(tag + "\">")) << qPrintable(tag);
+            EXPECT_TRUE(page.contains(QRegularExpression(tag + "\">"))) << qPrintable(tag);
         EXPECT_TRUE(page.contains(StructuredData(d)));
 
         QStringList listed;
