@@ -1,0 +1,144 @@
+// Lighthouse (mobile, simulated throttling) over every template with the sample product
+// and a partial one (a name, a one-liner and an order link), each page made by the real
+// `quillmark generate` and served over HTTP; one Chromium for all the runs.
+//   node LighthouseTest.mjs QUILLMARK SOURCE_DIR LIGHTHOUSE_DIR
+// Exits 77 (skipped) when Lighthouse or Chromium is missing. CHROMIUM names the browser;
+// LIGHTHOUSE_REPORTS, a folder, keeps each page's JSON report.
+import {spawn, execFileSync} from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+
+const [quillmark, source, lighthouseDir] = process.argv.slice(2);
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+const lighthouseMain = path.join(lighthouseDir, 'node_modules/lighthouse/core/index.js');
+for (const [what, file] of [['Lighthouse', lighthouseMain], ['Chromium', chromium]]) {
+  if (!fs.existsSync(file)) {
+    console.log(`SKIPPED: ${what} is missing (${file}); scripts/setup-deps.sh installs it`);
+    process.exit(77);
+  }
+}
+const {default: lighthouse} = await import(lighthouseMain);
+
+const root = fs.mkdtempSync(path.join(os.tmpdir(), 'quillmark-lighthouse-'));
+const children = [];
+process.on('exit', () => {
+  for (const child of children) child.kill('SIGKILL');
+  try {
+    fs.rmSync(root, {recursive: true, force: true, maxRetries: 3});
+  } catch (error) {
+    console.error(`warning: ${root} not removed: ${error.message}`);
+  }
+});
+
+// Starts a program and resolves with the first match of `pattern` in its output.
+function startAndWatch(program, args, pattern) {
+  return new Promise((resolve, reject) => {
+    const child = spawn(program, args, {stdio: ['ignore', 'pipe', 'pipe']});
+    children.push(child);
+    let seen = '';
+    const timer = setTimeout(() => reject(new Error(`${program} did not start: ${seen}`)), 30000);
+    const look = chunk => {
+      seen += chunk;
+      const m = seen.match(pattern);
+      if (m) {
+        clearTimeout(timer);
+        resolve(m[1]);
+      }
+    };
+    child.stdout.on('data', look);
+    child.stderr.on('data', look);
+    child.on('exit', code => reject(new Error(`${program} exited (${code}): ${seen}`)));
+  });
+}
+
+// The pages: sample/<T>.htm and partial/<T>.htm, each with its files beside it.
+const partialProduct = path.join(root, 'Quillpad.ini');
+fs.writeFileSync(partialProduct, '[TEXT]\ntxtSoftwareName=Quillpad\n' +
+  'txtOneLiner=Notes that file themselves.\ntxtPurchaseURL=http://quillpad.example/buy\n');
+const templates = fs.readdirSync(path.join(source, 'templates'))
+  .filter(f => f.endsWith('.htm')).map(f => f.slice(0, -4)).sort();
+const pages = [];
+for (const [kind, product] of [['sample', path.join(source, 'sites/Ledgerlark.ini')], ['partial', partialProduct]]) {
+  fs.mkdirSync(path.join(root, kind));
+  for (const name of templates) {
+    execFileSync(quillmark, ['generate', '--product', product, '--template', name,
+      '--out', path.join(root, kind, `${name}.htm`)], {stdio: ['ignore', 'ignore', 'inherit']});
+    pages.push({name, kind, file: `${kind}/${name}.htm`});
+  }
+}
+
+const httpPort = await startAndWatch('/usr/bin/python3',
+  ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', root], /port (\d+)/);
+const debugPort = await startAndWatch(chromium, [
+  '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync',
+  `--user-data-dir=${path.join(root, 'chromium-profile')}`, '--remote-debugging-port=0', 'about:blank',
+], /DevTools listening on ws:\/\/[^:]+:(\d+)\//);
+
+const categories = ['performance', 'accessibility', 'best-practices', 'seo'];
+const wanted = {'performance': 0.95, 'accessibility': 1, 'best-practices': 1, 'seo': 1};
+const imageAudits = ['unsized-images', 'modern-image-formats', 'uses-responsive-images'];
+const reports = process.env.LIGHTHOUSE_REPORTS;
+const rows = [];
+const faults = [];
+for (const page of pages) {
+  const label = `${page.name} ${page.kind}`;
+  const started = Date.now();
+  const result = await lighthouse(`http://127.0.0.1:${httpPort}/${page.file}`, {
+    port: Number(debugPort), logLevel: 'error', onlyCategories: categories,
+    // Throttling and scoring stay the default; what goes is only waiting a static page
+    // does not need and the work of audits that score nothing here (bf-cache navigates
+    // away and back), which keeps twelve runs short.
+    pauseAfterFcpMs: 500, pauseAfterLoadMs: 500, networkQuietThresholdMs: 500, cpuQuietThresholdMs: 500,
+    disableFullPageScreenshot: true, skipAudits: ['bf-cache'],
+  });
+  const lhr = result.lhr;
+  if (reports) {
+    fs.mkdirSync(reports, {recursive: true});
+    fs.writeFileSync(path.join(reports, `${page.name}-${page.kind}.json`), result.report);
+  }
+  if (lhr.runtimeError) faults.push(`${label}: ${lhr.runtimeError.code} ${lhr.runtimeError.message}`);
+  const row = {label, seconds: ((Date.now() - started) / 1000).toFixed(1), scores: [], images: []};
+  for (const id of categories) {
+    const category = lhr.categories[id];
+    row.scores.push(category.score === null ? '-' : Math.round(category.score * 100));
+    if (!(category.score >= wanted[id])) {
+      // The scored audits that cost points, with what they measured.
+      const lost = category.auditRefs.filter(ref => ref.weight > 0 && lhr.audits[ref.id].score !== 1)
+        .map(ref => {
+          const audit = lhr.audits[ref.id];
+          const first = audit.details?.items?.[0];
+          const what = first ? ` (${[first.description, first.url, first.node?.snippet].filter(Boolean).join(' ')})` : '';
+          return `${ref.id} ${audit.displayValue || audit.score}${what}`;
+        });
+      faults.push(`${label}: ${id} ${row.scores.at(-1)}: ${lost.join('; ')}`);
+    }
+  }
+  for (const id of imageAudits) {
+    // An audit that failed to run has no items either: that is no pass.
+    if (lhr.audits[id].scoreDisplayMode === 'error')
+      faults.push(`${label}: ${id} did not run: ${lhr.audits[id].errorMessage}`);
+    const items = lhr.audits[id].details?.items ?? [];
+    row.images.push(items.length);
+    for (const item of items) faults.push(`${label}: ${id}: ${item.url || item.node?.snippet || ''}`);
+  }
+  rows.push(row);
+}
+
+const pad = (text, width) => String(text).padStart(width);
+console.log(`${'page'.padEnd(20)}  perf  a11y  b.p.   seo  unsized  modern  responsive  time`);
+for (const row of rows)
+  console.log(row.label.padEnd(20) + row.scores.map(s => pad(s, 6)).join('') +
+    pad(row.images[0], 9) + pad(row.images[1], 8) + pad(row.images[2], 12) + pad(row.seconds, 6) + ' s');
+for (const fault of faults) console.log(`FAILED ${fault}`);
+const failedPages = new Set(faults.map(f => f.split(':')[0])).size;
+console.log(`${rows.length} pages audited, ${failedPages} below their goals ` +
+  '(performance 95, accessibility, best practices and SEO 100, no picture finding)');
+
+// Chromium must be gone before its profile folder can be removed.
+const browser = children[1];
+const closed = new Promise(resolve => browser.once('exit', resolve));
+browser.kill('SIGTERM');
+await Promise.race([closed, new Promise(resolve => setTimeout(resolve, 5000))]);
+process.exit(faults.length ? 1 : 0);
