@@ -80,8 +80,10 @@ const categories = ['performance', 'accessibility', 'best-practices', 'seo'];
 const wanted = {'performance': 0.95, 'accessibility': 1, 'best-practices': 1, 'seo': 1};
 const imageAudits = ['unsized-images', 'modern-image-formats', 'uses-responsive-images'];
 const reports = process.env.LIGHTHOUSE_REPORTS;
+const slowHost = 500;
 const rows = [];
 const faults = [];
+const warnings = [];
 for (const page of pages) {
   const label = `${page.name} ${page.kind}`;
   const started = Date.now();
@@ -107,7 +109,8 @@ for (const page of pages) {
     fs.writeFileSync(path.join(reports, `${page.name}-${page.kind}.json`), result.report);
   }
   if (lhr.runtimeError) faults.push(`${label}: ${lhr.runtimeError.code} ${lhr.runtimeError.message}`);
-  const row = {label, seconds: ((Date.now() - started) / 1000).toFixed(1), scores: [], images: []};
+  const row = {label, bench: Math.round(lhr.environment.benchmarkIndex),
+    seconds: ((Date.now() - started) / 1000).toFixed(1), scores: [], images: []};
   for (const id of categories) {
     const category = lhr.categories[id];
     row.scores.push(category.score === null ? '-' : Math.round(category.score * 100));
@@ -115,12 +118,18 @@ for (const page of pages) {
       // The scored audits that cost points, with what they measured.
       const lost = category.auditRefs.filter(ref => ref.weight > 0 && lhr.audits[ref.id].score !== 1)
         .map(ref => {
-          const audit = lhr.audits[ref.id];
-          const first = audit.details?.items?.[0];
+          const scored = lhr.audits[ref.id];
+          const first = scored.details?.items?.[0];
           const what = first ? ` (${[first.description, first.url, first.node?.snippet].filter(Boolean).join(' ')})` : '';
-          return `${ref.id} ${audit.displayValue || audit.score}${what}`;
+          return `${ref.id} ${scored.displayValue || scored.score}${what}`;
         });
-      faults.push(`${label}: ${id} ${row.scores.at(-1)}: ${lost.join('; ')}`);
+      const message = `${label}: ${id} ${row.scores.at(-1)}: ${lost.join('; ')}`;
+      // Lighthouse's phone is four times slower than a host of benchmark index 1000; on a
+      // host at less than half that, a shortfall measures the host, not the page.
+      if (id === 'performance' && lhr.environment.benchmarkIndex < slowHost)
+        warnings.push(`${message} (not judged: host benchmark index ${lhr.environment.benchmarkIndex})`);
+      else
+        faults.push(message);
     }
   }
   for (const id of imageAudits) {
@@ -135,14 +144,17 @@ for (const page of pages) {
 }
 
 const pad = (text, width) => String(text).padStart(width);
-console.log(`${'page'.padEnd(20)}  perf  a11y  b.p.   seo  unsized  modern  responsive  time`);
+console.log(`${'page'.padEnd(20)}  perf  a11y  b.p.   seo  unsized  modern  responsive  host   time`);
 for (const row of rows)
   console.log(row.label.padEnd(20) + row.scores.map(s => pad(s, 6)).join('') +
-    pad(row.images[0], 9) + pad(row.images[1], 8) + pad(row.images[2], 12) + pad(row.seconds, 6) + ' s');
+    pad(row.images[0], 9) + pad(row.images[1], 8) + pad(row.images[2], 12) + pad(row.bench, 6) +
+    pad(row.seconds, 7) + ' s');
+for (const warning of warnings) console.log(`WARNING ${warning}`);
 for (const fault of faults) console.log(`FAILED ${fault}`);
 const failedPages = new Set(faults.map(f => f.split(':')[0])).size;
 console.log(`${rows.length} pages audited, ${failedPages} below their goals ` +
-  '(performance 95, accessibility, best practices and SEO 100, no picture finding)');
+  '(performance 95, accessibility, best practices and SEO 100, no picture finding); ' +
+  '"host" is the benchmark index of the run that counts');
 
 // Chromium must be gone before its profile folder can be removed.
 const browser = children[1];
