@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "check/PageCheck.h"
+#include "cli/AbTestCommand.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
 #include "cli/FormatCommand.h"
@@ -28,8 +29,9 @@
 namespace cli {
 namespace {
 
-const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"), QStringLiteral("publish"),
-                               QStringLiteral("versions"), QStringLiteral("format")};
+const QStringList kCommands = {QStringLiteral("generate"), QStringLiteral("check"),
+                               QStringLiteral("publish"),  QStringLiteral("versions"),
+                               QStringLiteral("format"),   QStringLiteral("abtest")};
 
 const QString kGeneralHelp =
     QStringLiteral("Usage: quillmark [PAGE.htm]\n"
@@ -45,6 +47,7 @@ const QString kGeneralHelp =
                    "  publish    Send a page and the files it needs to your web server\n"
                    "  versions   List the versions kept of a server, to go back to one\n"
                    "  format     Indent a page's HTML without changing what a browser shows\n"
+                   "  abtest     Tell which of two versions of a page sells more\n"
                    "\n"
                    "Options:\n"
                    "  -h, --help     Show this help (and 'quillmark COMMAND --help' a command's)\n"
@@ -325,6 +328,8 @@ int Run(const QStringList &arguments)
         return publishCommand(rest, first);
     if (first == QLatin1String("format"))
         return FormatCommand(rest);
+    if (first == QLatin1String("abtest"))
+        return AbTestCommand(rest);
     if (first == QLatin1String("help"))
         return helpCommand(rest);
     if (first == QLatin1String("-h") || first == QLatin1String("--help")) {

@@ -19,6 +19,7 @@
 #include "platform/widgets/BrowserView.h"
 #include "store/QtForm.h"
 #include "store/modReadWriteIni.h"
+#include "wizard/FrmAbTest.h"
 #include "wizard/TemplateGallery.h"
 
 #include <QCloseEvent>
@@ -285,6 +286,7 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
     connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
+    connect(ui->cmdWhichSells, &QPushButton::clicked, this, [this] { FrmAbTest::showShared(this); });
 
     setUpGallery();
     setUpHints();

@@ -111,7 +111,7 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay)
     EXPECT_TRUE(QRegularExpression(R"(^quillmark \d+\.\d+\.\d+\n$)").match(version.out).hasMatch())
         << version.out.toStdString();
 
-    for (const QString command : {"generate", "check", "publish", "versions"}) {
+    for (const QString command : {"generate", "check", "publish", "versions", "abtest"}) {
         const Result help = run({command, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.startsWith("Usage: quillmark " + command.toUtf8())) << help.out.toStdString();
@@ -208,6 +208,44 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
     EXPECT_EQ(readAll(page()), "<html></html>") << "a refused command changed the page";
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files),
               QStringList({"big.txt", "offer.htm", "open.txt", "own.ini", "script.ini"}));
+}
+
+// Figures from worked examples; bad counts give status 2 and one line, never NaN.
+TEST_F(CommandLine, AbTestPrintsFiguresAndRefusesBadCounts)
+{
+    const struct {
+        QStringList counts;
+        int status;
+        const char *needle; // in the output, or else in the error line
+    } cases[] = {
+        {{"2000", "60", "2000", "90"}, 0, "Lift: +50.0% (95% interval +8.8% to +106.7%)\np-value: 0.0125"},
+        {{"2000", "60", "2000", "90"},
+         0,
+         "B sells more: 4.5% against 3.0%, and a difference this large would "
+         "come by chance about 1 time in 80\n"},
+        // Montgomery & Runger's St. John's Wort example (19 and 27 of 100): two-sided p 0.179.
+        {{"100", "19", "100", "27", "--json"}, 0, "\"p_value\": 0.1788"},
+        {{"100", "19", "100", "27", "--json"}, 0, "\"more_visitors_per_version\": 334,"},
+        {{"2000", "-60", "2000", "90"}, 2, "ORDERS_A cannot be negative, not \"-60\""},
+        {{"2000", "sixty", "2000", "90"}, 2, "ORDERS_A must be a whole number, not \"sixty\""},
+        {{"2000", "60", "2000", "1.5"}, 2, "ORDERS_B must be a whole number"},
+        {{"99999999999999999999", "60", "2000", "90"}, 2, "VISITS_A is too large"},
+        {{"2000", "60", "0", "0"}, 2, "B has no visitors yet"},
+        {{"10", "12", "10", "1"}, 2, "A has more orders (12) than visitors (10)"},
+        {{"2000", "60", "2000"}, 2, "give four numbers"},
+        {{"2000", "60", "2000", "90", "--bogus"}, 2, "Unknown option 'bogus'"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.counts.join(' ').toStdString());
+        const Result r = run(QStringList{"abtest"} + c.counts);
+        if (c.status != 0) {
+            expectOneLineError(r, c.status, c.needle);
+            continue;
+        }
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(c.needle)) << r.out.toStdString();
+        EXPECT_FALSE(r.out.toLower().contains("nan"));
+    }
 }
 
 // The page and list the generation library writes for the sample (its reference files).
@@ -563,7 +601,7 @@ TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
          {QStringList{"--version"},
           QStringList{"generate", "--product", "Ledgerlark", "--template", "Marigold", "--out",
                       work.filePath("b.htm")},
-          QStringList{"check", page()},
+          QStringList{"check", page()}, QStringList{"abtest", "100", "19", "100", "27"},
           QStringList{"publish", page(), "--dry-run", "--to", "ftp://127.0.0.1:9/"}}) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
         const Result r = run(arguments, env);
