@@ -52,7 +52,7 @@ function startAndWatch(program, args, pattern) {
   });
 }
 
-// The pages: sample/<T>.htm and partial/<T>.htm, each with its files beside it.
+// The pages, each in a folder of its own with its files beside it.
 const partialProduct = path.join(root, 'Quillpad.ini');
 fs.writeFileSync(partialProduct, '[TEXT]\ntxtSoftwareName=Quillpad\n' +
   'txtOneLiner=Notes that file themselves.\ntxtPurchaseURL=http://quillpad.example/buy\n');
@@ -60,16 +60,32 @@ const templates = fs.readdirSync(path.join(source, 'templates'))
   .filter(f => f.endsWith('.htm')).map(f => f.slice(0, -4)).sort();
 const pages = [];
 for (const [kind, product] of [['sample', path.join(source, 'sites/Ledgerlark.ini')], ['partial', partialProduct]]) {
-  fs.mkdirSync(path.join(root, kind));
   for (const name of templates) {
+    const dir = path.join(root, `${kind}-${name}`);
+    fs.mkdirSync(dir);
     execFileSync(quillmark, ['generate', '--product', product, '--template', name,
-      '--out', path.join(root, kind, `${name}.htm`)], {stdio: ['ignore', 'ignore', 'inherit']});
-    pages.push({name, kind, file: `${kind}/${name}.htm`});
+      '--out', path.join(dir, `${name}.htm`)], {stdio: ['ignore', 'ignore', 'inherit']});
+    pages.push({name, kind, dir});
   }
 }
 
-const httpPort = await startAndWatch('/usr/bin/python3',
-  ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1', '--directory', root], /port (\d+)/);
+// One server, each page at an origin (port) of its own: the browser asks each origin once
+// for /favicon.ico, so a page without an icon shows its console error wherever it stands.
+const server = `
+import functools, http.server, sys, threading
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args): pass
+ports = []
+for folder in sys.argv[1:]:
+    s = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Quiet, directory=folder))
+    threading.Thread(target=s.serve_forever, daemon=True).start()
+    ports.append(str(s.server_address[1]))
+print('ports:', ' '.join(ports), flush=True)
+threading.Event().wait()
+`;
+const ports = (await startAndWatch('/usr/bin/python3', ['-c', server, ...pages.map(p => p.dir)],
+  /ports: ([\d ]+)\n/)).split(' ');
+pages.forEach((page, i) => { page.url = `http://127.0.0.1:${ports[i]}/${page.name}.htm`; });
 const debugPort = await startAndWatch(chromium, [
   '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
   '--disable-background-networking', '--disable-component-update', '--disable-sync',
@@ -87,7 +103,7 @@ const warnings = [];
 for (const page of pages) {
   const label = `${page.name} ${page.kind}`;
   const started = Date.now();
-  const audit = () => lighthouse(`http://127.0.0.1:${httpPort}/${page.file}`, {
+  const audit = () => lighthouse(page.url, {
     port: Number(debugPort), logLevel: 'error', onlyCategories: categories,
     // Throttling and scoring stay the default; what goes is only waiting a static page
     // does not need and the work of audits that score nothing here (bf-cache navigates
@@ -120,7 +136,7 @@ for (const page of pages) {
         .map(ref => {
           const scored = lhr.audits[ref.id];
           const first = scored.details?.items?.[0];
-          const what = first ? ` (${[first.description, first.url, first.node?.snippet].filter(Boolean).join(' ')})` : '';
+          const what = first ? ` (${[first.description, first.url ?? first.sourceLocation?.url, first.node?.snippet].filter(Boolean).join(' ')})` : '';
           return `${ref.id} ${scored.displayValue || scored.score}${what}`;
         });
       const message = `${label}: ${id} ${row.scores.at(-1)}: ${lost.join('; ')}`;
@@ -157,7 +173,7 @@ console.log(`${rows.length} pages audited, ${failedPages} below their goals ` +
   '"host" is the benchmark index of the run that counts');
 
 // Chromium must be gone before its profile folder can be removed.
-const browser = children[1];
+const browser = children.at(-1);
 const closed = new Promise(resolve => browser.once('exit', resolve));
 browser.kill('SIGTERM');
 await Promise.race([closed, new Promise(resolve => setTimeout(resolve, 5000))]);
