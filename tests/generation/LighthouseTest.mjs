@@ -136,7 +136,8 @@ for (const page of pages) {
         .map(ref => {
           const scored = lhr.audits[ref.id];
           const first = scored.details?.items?.[0];
-          const what = first ? ` (${[first.description, first.url ?? first.sourceLocation?.url, first.node?.snippet].filter(Boolean).join(' ')})` : '';
+          const where = first && [first.description, first.url ?? first.sourceLocation?.url, first.node?.snippet];
+          const what = where ? ` (${where.filter(Boolean).join(' ')})` : '';
           return `${ref.id} ${scored.displayValue || scored.score}${what}`;
         });
       const message = `${label}: ${id} ${row.scores.at(-1)}: ${lost.join('; ')}`;
