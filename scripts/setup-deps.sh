@@ -13,13 +13,13 @@ packages=(
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus
   libgumbo-dev
   tidy
+  chromium
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl python3-paramiko openssl
   vsftpd curl lftp rclone openssh-server
   xvfb xauth
   desktop-file-utils appstream
   clang libclang-rt-dev clang-format
-  chromium
 )
 # npm fetches axe-core and Lighthouse below; a node installation that brings its own npm will do.
 command -v npm >/dev/null 2>&1 || packages+=(npm)

@@ -9,9 +9,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -196,41 +200,139 @@ void BM_TypeIntoBigText(benchmark::State &state)
 }
 BENCHMARK(BM_TypeIntoBigText)->DenseRange(0, 1)->Iterations(50)->Unit(benchmark::kMillisecond);
 
-// Replace all on a 20 MB page as the editor's Replace All does it: the matches found
-// in the text, one edit from the first match to the end of the last, the changed
-// part coloured again; then that edit undone.
+// Loading a 1 MB page into the source view (SourceView::LoadFile, without the
+// colouring), beside the peer: the file's readAll decoded and set into a plain
+// QPlainTextEdit with setPlainText. (Run with --benchmark_enable_random_interleaving=true
+// so that the repetitions of ours and the peer's interleave.)
+void BM_LoadSourceOneMegabyte(benchmark::State &state)
+{
+    const bool peer = state.range(0) == 1;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.htm"));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(generatedPage(1 << 20).toLocal8Bit()) < 0) {
+            state.SkipWithError("cannot write the page");
+            return;
+        }
+    }
+    platform::SourceView ours;
+    QPlainTextEdit plain;
+    for (auto _ : state) {
+        if (peer) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                state.SkipWithError("cannot read the page");
+            plain.setPlainText(QString::fromLocal8Bit(file.readAll()));
+        } else if (!ours.LoadFile(path)) {
+            state.SkipWithError("cannot load the page");
+        }
+    }
+}
+BENCHMARK(BM_LoadSourceOneMegabyte)
+    ->ArgName("peer")
+    ->DenseRange(0, 1)
+    ->Iterations(20)
+    ->Repetitions(5)
+    ->Unit(benchmark::kMillisecond);
+
+// Replace All of a word with about 200,000 matches on a 20 MB page, as the editor
+// does it (the matches found in the text, each replaced in one edit, the changed part
+// coloured again), and the undo of it; beside the peer: a plain QPlainTextEdit that
+// finds and replaces match by match in one edit block.
+const QString &replacePage()
+{
+    static const QString page = [] {
+        const QString line = QStringLiteral("<p class=\"offer\">Buy now and save a lot on every licence, "
+                                            "with free updates for a whole year.</p>\n");
+        return line.repeated((20 << 20) / int(line.size()));
+    }();
+    return page;
+}
+
 void BM_ReplaceAllTwentyMegabytes(benchmark::State &state)
 {
-    const QString line = QStringLiteral("<p class=\"offer\">Buy now and save</p>\n");
-    const int lines = (20 << 20) / int(line.size());
-    const QString page = line.repeated(lines);
+    const bool undo = state.range(0) == 1;
     editor::FindOptions options;
     options.matchCase = options.wholeWord = true;
     const auto pattern = editor::FindPattern(QStringLiteral("Buy"), options);
     platform::SourceView view;
     view.resize(800, 600);
     view.show();
+    size_t replaced = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        view.setText(replacePage());
+        QApplication::processEvents();
+        if (!undo)
+            state.ResumeTiming();
+        const QString text = view.Text();
+        const auto places = editor::ReplacementsIn(text, *pattern, QStringLiteral("Get"), false);
+        view.replacePlaces(places);
+        editor::modMain::ColorizeRange(view, int(places.front().start) + 1, int(text.size()) + 1);
+        QApplication::processEvents();
+        replaced = places.size();
+        if (undo)
+            state.ResumeTiming();
+        else
+            state.PauseTiming();
+        view.undo();
+        QApplication::processEvents();
+        if (!undo)
+            state.ResumeTiming();
+    }
+    if (view.Text() != replacePage())
+        state.SkipWithError("the undo did not give the page back");
+    state.counters["matches"] = double(replaced);
+}
+BENCHMARK(BM_ReplaceAllTwentyMegabytes)
+    ->ArgName("undo")
+    ->DenseRange(0, 1)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_ReplaceAllPeerFindLoop(benchmark::State &state)
+{
+    const bool undo = state.range(0) == 1;
+    QPlainTextEdit view;
+    view.resize(800, 600);
+    view.show();
     int replaced = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        view.setText(page);
+        view.setPlainText(replacePage());
+        view.document()->setUndoRedoEnabled(true);
         QApplication::processEvents();
-        state.ResumeTiming();
-        const QString text = view.Text();
-        const editor::ReplaceAllResult result =
-            editor::ReplaceAllIn(text, *pattern, QStringLiteral("Get"), false);
-        view.setSelStart(int(result.first));
-        view.setSelLength(int(result.last - result.first));
-        view.setSelText(result.replaced);
-        editor::modMain::ColorizeRange(view, int(result.first) + 1,
-                                       int(result.first + result.replaced.size()) + 1);
+        if (!undo)
+            state.ResumeTiming();
+        replaced = 0;
+        QTextCursor edit(view.document());
+        edit.beginEditBlock();
+        const auto flags = QTextDocument::FindCaseSensitively | QTextDocument::FindWholeWords;
+        for (QTextCursor c = view.document()->find(QStringLiteral("Buy"), 0, flags); !c.isNull();
+             c = view.document()->find(QStringLiteral("Buy"), c, flags)) {
+            c.insertText(QStringLiteral("Get"));
+            ++replaced;
+        }
+        edit.endEditBlock();
+        QApplication::processEvents();
+        if (undo)
+            state.ResumeTiming();
+        else
+            state.PauseTiming();
         view.undo();
-        replaced = result.count;
+        QApplication::processEvents();
+        if (!undo)
+            state.ResumeTiming();
     }
-    if (replaced != lines)
-        state.SkipWithError("not every line was replaced");
     state.counters["matches"] = replaced;
 }
-BENCHMARK(BM_ReplaceAllTwentyMegabytes)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplaceAllPeerFindLoop)
+    ->ArgName("undo")
+    ->DenseRange(0, 1)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,7 +1,9 @@
 // The peer of the start-up and memory benchmark: the least a Qt WebEngine program
-// does to show one local page. It prints the moment the page has loaded in its shown
-// window ("QUILLMARK_SHOWN <seconds>") and then "QUILLMARK_READY"; it leaves at once
-// when QUILLMARK_EXIT_WHEN_SHOWN=1, else it idles until killed.
+// does to show one local page. It prints the moment its window is shown
+// ("QUILLMARK_SHOWN <seconds>"), the moment the page has loaded ("QUILLMARK_LOADED
+// <seconds>") and then "QUILLMARK_READY"; it leaves once loaded when
+// QUILLMARK_EXIT_WHEN_SHOWN=1, else it idles until killed. Quillmark prints the same
+// moments, so the scripts compare like with like.
 // Usage: minimal_webengine PAGE
 #include <QApplication>
 #include <QTimer>
@@ -9,6 +11,14 @@
 #include <QWebEngineView>
 #include <cstdio>
 #include <ctime>
+
+static void printMoment(const char *label)
+{
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::printf("%s %lld.%09ld\n", label, static_cast<long long>(now.tv_sec), now.tv_nsec);
+    std::fflush(stdout);
+}
 
 int main(int argc, char **argv)
 {
@@ -20,16 +30,15 @@ int main(int argc, char **argv)
     }
     QWebEngineView view;
     QObject::connect(&view, &QWebEngineView::loadFinished, &app, [] {
-        timespec now{};
-        clock_gettime(CLOCK_REALTIME, &now);
-        std::printf("QUILLMARK_SHOWN %lld.%09ld\nQUILLMARK_READY\n", static_cast<long long>(now.tv_sec),
-                    now.tv_nsec);
+        printMoment("QUILLMARK_LOADED");
+        std::printf("QUILLMARK_READY\n");
         std::fflush(stdout);
         if (qEnvironmentVariableIntValue("QUILLMARK_EXIT_WHEN_SHOWN") == 1)
             QTimer::singleShot(0, [] { std::_Exit(0); });
     });
     view.resize(1024, 768);
     view.show();
+    printMoment("QUILLMARK_SHOWN");
     view.load(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[1])));
     return app.exec();
 }

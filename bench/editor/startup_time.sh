@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Start-up time of Quillmark: from the process start to the main window shown, with
-# the update server unreachable. The program prints the moment its window first
-# shows and leaves at once when QUILLMARK_EXIT_WHEN_SHOWN=1.
+# Start-up time of Quillmark, with the update server unreachable: from the process
+# start to the main window shown, and to the editor usable (the design view filled).
+# The program prints both moments and leaves when QUILLMARK_EXIT_WHEN_SHOWN=1.
+# (bench/editor/startup_memory.sh measures the same moments beside a minimal
+# WebEngine program.)
 #
 #   bench/editor/startup_time.sh [path/to/quillmark] [runs] [update server address]
 #
@@ -19,16 +21,20 @@ export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS=${QTWEBENGINE_CHROMIUM_FLAGS:---disable-gpu --no-sandbox}
 
-times=()
+shown=() loaded=()
 for ((i = 1; i <= runs; i++)); do
   start=$(date +%s.%N)
-  shown=$(timeout 60 "$program" 2>/dev/null | awk '/^QUILLMARK_SHOWN /{print $2; exit}') || true
-  if [ -z "$shown" ]; then
-    echo "run $i: the main window was never shown" >&2
+  out=$(timeout 60 "$program" 2>/dev/null) || true
+  s=$(awk '/^QUILLMARK_SHOWN /{print $2; exit}' <<<"$out")
+  l=$(awk '/^QUILLMARK_LOADED /{print $2; exit}' <<<"$out")
+  if [ -z "$s" ] || [ -z "$l" ]; then
+    echo "run $i: the main window was never shown or never filled" >&2
     exit 1
   fi
-  t=$(awk -v a="$start" -v b="$shown" 'BEGIN{printf "%.3f", b - a}')
-  times+=("$t")
-  echo "run $i: ${t} s"
+  shown+=("$(awk -v a="$start" -v b="$s" 'BEGIN{printf "%.3f", b - a}')")
+  loaded+=("$(awk -v a="$start" -v b="$l" 'BEGIN{printf "%.3f", b - a}')")
+  echo "run $i: shown ${shown[-1]} s, usable ${loaded[-1]} s"
 done
-printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END{printf "median %.3f s, min %.3f s, max %.3f s over %d runs\n", a[int((NR+1)/2)], a[1], a[NR], NR}'
+summary() { sort -n | awk -v what="$1" '{a[NR]=$1} END{printf "%s: median %.3f s, min %.3f s, max %.3f s over %d runs\n", what, a[int((NR+1)/2)], a[1], a[NR], NR}'; }
+printf '%s\n' "${shown[@]}" | summary "window shown"
+printf '%s\n' "${loaded[@]}" | summary "editor usable"

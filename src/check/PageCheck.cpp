@@ -4,6 +4,7 @@
 #include "generation/AnswerSafety.h"
 #include "generation/FileList.h"
 #include "generation/PublishedPage.h"
+#include "generation/Variants.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <chrono>
 #include <gumbo.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -207,11 +209,27 @@ QString schemeOf(const QString &url)
     return {};
 }
 
+// By file (the page first), then line and column.
+void SortFindings(Report &report)
+{
+    const QString pagePath = report.page;
+    std::stable_sort(report.findings.begin(), report.findings.end(), [&](const Finding &a, const Finding &b) {
+        const bool pa = a.file == pagePath, pb = b.file == pagePath;
+        if (pa != pb)
+            return pa;
+        if (a.file != b.file)
+            return a.file < b.file;
+        return std::pair(a.line, a.column) < std::pair(b.line, b.column);
+    });
+}
+
 class Checker {
 public:
     Checker(const QString &pagePath, qint64 maxBytes) : m_maxBytes(maxBytes) { m_report.page = pagePath; }
 
     QStringList references() const { return m_references; }
+    // Checks `bytes` as the page's content instead of what the file holds.
+    void setContent(const QByteArray &bytes) { m_content = bytes; }
 
     Report run()
     {
@@ -226,7 +244,8 @@ public:
         m_page.folder = QFileInfo(pagePath).absolutePath();
         const bool tooLarge = file.size() > m_maxBytes;
         if (!tooLarge)
-            m_page.file = file.read(file.size()); // what it held when looked at, should it grow
+            m_page.file =
+                m_content ? *m_content : file.read(file.size()); // as when looked at, should it grow
         // The page is checked as publishing sends it; findings point into the file.
         m_page.bytes = generation::PublishedBytes(m_page.file, &m_page.cuts);
         m_page.index = std::make_unique<LineIndex>(m_page.file);
@@ -284,6 +303,11 @@ public:
                     QStringLiteral("%1 is a relative address, which link previews ignore; the page's web "
                                    "address is known, so it can be absolute")
                         .arg(name));
+        // A vendor can show that the page tells no one about its visitors.
+        for (const auto &[host, offset] : m_contacts)
+            if (!m_ownHosts.contains(host))
+                add(m_page, offset, Severity::Warning, QStringLiteral("contacts-host"),
+                    QStringLiteral("The page contacts another host: %1").arg(host));
         m_mobileWeight += m_page.bytes.size();
         // One weight finding: a page too heavy as a whole is too heavy for a phone too.
         if (m_mobileWeight > kMaxPhoneBytes && m_weight <= kMaxPageBytes)
@@ -325,15 +349,7 @@ private:
                 {o.source->path, o.line, o.column, o.severity, o.rule,
                  QStringLiteral("%1 more findings like this are not listed").arg(o.count)});
         const QString pagePath = m_report.page;
-        std::stable_sort(m_report.findings.begin(), m_report.findings.end(),
-                         [&](const Finding &a, const Finding &b) {
-                             const bool pa = a.file == pagePath, pb = b.file == pagePath;
-                             if (pa != pb)
-                                 return pa;
-                             if (a.file != b.file)
-                                 return a.file < b.file;
-                             return std::pair(a.line, a.column) < std::pair(b.line, b.column);
-                         });
+        SortFindings(m_report);
         return m_report;
     }
 
@@ -438,6 +454,8 @@ private:
                     QStringLiteral("%1 points to a placeholder address: %2")
                         .arg(kind == Kind::Link ? QStringLiteral("The link") : QStringLiteral("The resource"),
                              url));
+            if (kind == Kind::Resource)
+                contact(parsed.host(), offset);
             if (kind == Kind::Resource && lowerScheme == QLatin1String("http"))
                 add(source, offset, Severity::Warning, QStringLiteral("insecure-resource"),
                     QStringLiteral("The resource is loaded over plain http, which browsers block on secure "
@@ -698,6 +716,9 @@ private:
             if (e.tag_namespace == GUMBO_NAMESPACE_HTML)
                 unknownElement(e);
             break;
+        case GUMBO_TAG_SCRIPT:
+            scriptAddresses(e);
+            break;
         case GUMBO_TAG_STYLE:
             for (unsigned i = 0; i < e.children.length; ++i) {
                 const auto *child = static_cast<const GumboNode *>(e.children.data[i]);
@@ -765,8 +786,53 @@ private:
     void noteAddress(const QString &address)
     {
         const QString scheme = schemeOf(address);
-        if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
             m_addressKnown = true;
+            m_ownHosts.insert(siteOf(QUrl(address.trimmed()).host()));
+        }
+    }
+
+    // A host and its "www." name are one site.
+    static QString siteOf(const QString &host)
+    {
+        const QString lower = host.toLower();
+        return lower.startsWith(QLatin1String("www.")) ? lower.mid(4) : lower;
+    }
+
+    // Something the browser loads or sends to `host` (found at `offset`).
+    void contact(const QString &host, qsizetype offset)
+    {
+        if (host.isEmpty())
+            return;
+        for (const auto &seen : m_contacts)
+            if (seen.first == siteOf(host))
+                return;
+        m_contacts.push_back({siteOf(host), offset});
+    }
+
+    // Addresses written in a script's strings: where it loads from or sends to.
+    void scriptAddresses(const GumboElement &e)
+    {
+        const QString type = attribute(e, "type").trimmed().toLower();
+        if (!(type.isEmpty() || type == QLatin1String("module") ||
+              type.contains(QLatin1String("javascript")) || type.contains(QLatin1String("ecmascript"))) ||
+            hasAttribute(e, "src"))
+            return;
+        static const QRegularExpression address(QStringLiteral(
+            R"(["'`](?:[A-Za-z][A-Za-z0-9+.-]*:)?//([A-Za-z0-9](?:[A-Za-z0-9.-]*[A-Za-z0-9])?))"));
+        for (unsigned i = 0; i < e.children.length; ++i) {
+            const auto *child = static_cast<const GumboNode *>(e.children.data[i]);
+            if (child->type != GUMBO_NODE_TEXT && child->type != GUMBO_NODE_WHITESPACE &&
+                child->type != GUMBO_NODE_CDATA)
+                continue;
+            const QString text = QString::fromUtf8(child->v.text.original_text.data,
+                                                   qsizetype(child->v.text.original_text.length));
+            for (auto it = address.globalMatch(text); it.hasNext();) {
+                const auto m = it.next();
+                contact(m.captured(1),
+                        child->v.text.start_pos.offset + text.left(m.capturedStart(1)).toUtf8().size());
+            }
+        }
     }
 
     // The name of an element as written (the parser knows no newer ones, such as <picture>).
@@ -808,6 +874,15 @@ private:
                 rel.split(QLatin1Char(' '), Qt::SkipEmptyParts).contains(QLatin1String("stylesheet"));
             reference(m_page, valueOffset(e, a), value,
                       loaded.match(rel).hasMatch() ? Kind::Resource : Kind::Link, isSheet);
+            // Loads nothing the page shows, but still opens a connection to the host.
+            static const QRegularExpression connects(
+                QStringLiteral(R"(\b(preconnect|dns-prefetch|prefetch|prerender)\b)"));
+            if (connects.match(rel).hasMatch() && !loaded.match(rel).hasMatch())
+                contact(QUrl(value.trimmed().startsWith(QLatin1String("//"))
+                                 ? QStringLiteral("https:") + value.trimmed()
+                                 : value.trimmed())
+                            .host(),
+                        valueOffset(e, a));
         } else if (e.tag != GUMBO_TAG_BASE) {
             reference(m_page, valueOffset(e, a), value, Kind::Resource); // e.g. an SVG <use>
         }
@@ -929,6 +1004,9 @@ private:
     bool m_descriptionSeen = false;
     qsizetype m_headOffset = -1;
     bool m_pictureSeen = false;
+    std::optional<QByteArray> m_content;
+    QSet<QString> m_ownHosts; // the page's own site, from its canonical link or og:url
+    std::vector<std::pair<QString, qsizetype>> m_contacts; // hosts loaded from or sent to, first seen
     bool m_addressKnown = false; // a canonical link or og:url gives the page's web address
     std::vector<std::pair<qsizetype, QString>> m_relativeShareImages;
     QString m_mobilePick;        // see pictureLoadedAtPhoneWidth
@@ -969,7 +1047,28 @@ int Report::warnings() const
 
 Report CheckPage(const QString &pagePath, qint64 maxBytes)
 {
-    return Checker(pagePath, maxBytes).run();
+    Report report = Checker(pagePath, maxBytes).run();
+    // A page with two versions: version B is checked as its visitors see it, and what
+    // only B gets wrong is reported as B's.
+    QFile file(pagePath);
+    if (file.size() > maxBytes || !file.open(QIODevice::ReadOnly))
+        return report;
+    const QByteArray bytes = file.readAll();
+    if (!bytes.contains("<template id=\"qm-variant-b\">"))
+        return report;
+    Checker b(pagePath, maxBytes);
+    b.setContent(generation::ShowVariant(QString::fromUtf8(bytes), 'b').toUtf8());
+    QSet<QString> seen;
+    for (const Finding &f : report.findings)
+        seen.insert(f.rule + QLatin1Char('\n') + f.message);
+    for (Finding f : b.run().findings) {
+        if (seen.contains(f.rule + QLatin1Char('\n') + f.message))
+            continue;
+        f.message = QStringLiteral("In version B: ") + f.message;
+        report.findings.push_back(f);
+    }
+    SortFindings(report);
+    return report;
 }
 
 QString ToText(const Report &report)

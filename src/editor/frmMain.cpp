@@ -1,7 +1,6 @@
 #include "editor/frmMain.h"
 
 #include "desktop/OpenURLInNewWindow.h"
-#include "desktop/QtResize.h"
 #include "desktop/basGetHDDSerial.h"
 #include "desktop/frmCheck4Updates.h"
 #include "editor/CheckPanel.h"
@@ -26,6 +25,7 @@
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
 #include "publish/FrmUploadInfo.h"
+#include "ui_frmMain.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -43,6 +43,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
@@ -74,68 +75,35 @@ frmMain::ModalRunner g_modalRunner;
 const QString kSaveFilter = QStringLiteral("Web Page (*.htm)|*.htm|All Files (*.*)|*.*");
 const QString kSaveFirst = QStringLiteral("Please save this file first");
 
-// Design size of the client area, in pixels: the window's size as the resize
-// anchoring assumes it (10905 x 7635 twips). The anchoring measures the outer
-// size, so a window frame only makes the controls reach past the bottom edge,
-// where the view heights below are cut to fit.
-constexpr int kDesignWidth = 727;
-constexpr int kDesignHeight = 509;
-// The tab control's strip above the views (450 twips); the tab bar is made as tall.
-constexpr int kTabStripHeight = 30;
-
-struct ButtonSpec {
-    const char *caption;
-    const char *key;
-    const char *tooltip;
-    const char *shortcut;
-};
-
-const ButtonSpec kMainButtons[] = {
-    {"New", "new", "Create a new sales page", "Ctrl+N"},
-    {"Open", "open", "Open existing sales pages", "Ctrl+O"},
-    {"Save", "save", "Save this HTML file", "Ctrl+S"},
-    {"Wizard", "wizard", "Run the sales page generation wizard", nullptr},
-    {"Preview", "preview", "Preview the sales page in browser.", nullptr},
-    {"Upload", "upload", "Start FTP Software to upload the pages to the web server.", nullptr},
-    {"Check", "check", "Check the page for problems before it goes live.", "F7"},
-    {"Promo", "promote", "", nullptr},
-    {"More", "more", "", nullptr},
-    {"Update", "update", "Click here to check whether you have the latest.", nullptr},
-    {"Help", "help", "Visit the support forum for help.", nullptr},
-    {"Brand Me", "brand", "Get a branded version of Quillmark.", nullptr},
-};
-
+// The formatting commands by key; the buttons themselves are in the form.
 struct FormatSpec {
     const char *key;
-    const char *tooltip;
     int command; // 0: handled otherwise
     bool prompt; // the view asks the user for the value
-    const char *shortcut;
-    bool viewKey = false; // the focused view handles the key itself; the tooltip only names it
 };
 
 const FormatSpec kFormatButtons[] = {
-    {"bold", "Bold", platform::DECMD_BOLD, false, "Ctrl+B"},
-    {"italic", "Italic", platform::DECMD_ITALIC, false, "Ctrl+I"},
-    {"underline", "Underline", platform::DECMD_UNDERLINE, false, "Ctrl+U"},
-    {"left", "Left Align", platform::DECMD_JUSTIFYLEFT, false, nullptr},
-    {"center", "Center Align", platform::DECMD_JUSTIFYCENTER, false, nullptr},
-    {"right", "Right Align", platform::DECMD_JUSTIFYRIGHT, false, nullptr},
-    {"cut", "Cut", platform::DECMD_CUT, false, "Ctrl+X", true},
-    {"copy", "Copy", platform::DECMD_COPY, false, "Ctrl+C", true},
-    {"paste", "Paste", platform::DECMD_PASTE, false, "Ctrl+V", true},
-    {"numbullet", "Number Bullet", platform::DECMD_ORDERLIST, false, nullptr},
-    {"bullet", "Bullet", platform::DECMD_UNORDERLIST, false, nullptr},
-    {"indentleft", "Indent Left", platform::DECMD_OUTDENT, false, nullptr},
-    {"indentright", "Indent Right", platform::DECMD_INDENT, false, nullptr},
-    {"font", "Font", platform::DECMD_FONT, true, nullptr},
-    {"textcolor", "Text Color", 0, false, nullptr},
-    {"backcolor", "Back Color", 0, false, nullptr},
-    {"link", "Hyperlink", platform::DECMD_HYPERLINK, true, nullptr},
-    {"image", "Insert Image", platform::DECMD_IMAGE, true, nullptr},
-    {"table", "Insert Table", 0, false, nullptr},
-    {"undo", "Undo", platform::DECMD_UNDO, false, "Ctrl+Z"},
-    {"redo", "Redo", platform::DECMD_REDO, false, "Ctrl+Y"},
+    {"bold", platform::DECMD_BOLD, false},
+    {"italic", platform::DECMD_ITALIC, false},
+    {"underline", platform::DECMD_UNDERLINE, false},
+    {"left", platform::DECMD_JUSTIFYLEFT, false},
+    {"center", platform::DECMD_JUSTIFYCENTER, false},
+    {"right", platform::DECMD_JUSTIFYRIGHT, false},
+    {"cut", platform::DECMD_CUT, false},
+    {"copy", platform::DECMD_COPY, false},
+    {"paste", platform::DECMD_PASTE, false},
+    {"numbullet", platform::DECMD_ORDERLIST, false},
+    {"bullet", platform::DECMD_UNORDERLIST, false},
+    {"indentleft", platform::DECMD_OUTDENT, false},
+    {"indentright", platform::DECMD_INDENT, false},
+    {"font", platform::DECMD_FONT, true},
+    {"textcolor", 0, false},
+    {"backcolor", 0, false},
+    {"link", platform::DECMD_HYPERLINK, true},
+    {"image", platform::DECMD_IMAGE, true},
+    {"table", 0, false},
+    {"undo", platform::DECMD_UNDO, false},
+    {"redo", platform::DECMD_REDO, false},
 };
 
 // The preview's widths: a phone, a tablet, or the whole tab (0).
@@ -154,16 +122,6 @@ QSettings windowSettings()
 QString recentPagesFile()
 {
     return platform::inAppFolder(QStringLiteral("recentpages.txt"));
-}
-
-// A tooltip that names the command's keys.
-QString tooltipWithKeys(const char *tooltip, const char *shortcut)
-{
-    const QString text = QString::fromLatin1(tooltip);
-    if (!shortcut || text.isEmpty())
-        return text;
-    return text + QStringLiteral(" (") +
-           QKeySequence(QString::fromLatin1(shortcut)).toString(QKeySequence::NativeText) + QLatin1Char(')');
 }
 
 // True for a key press that changes the text of an editable view.
@@ -190,6 +148,15 @@ bool isEditingKey(const QKeyEvent *event)
 
 // Largest page the source view takes as one undoable edit on a tab switch.
 constexpr qsizetype kUndoableFill = 2 * 1024 * 1024;
+
+// Colours a source view just filled with a page: the caret is at the start around
+// the colouring, so the view shows the top of the page.
+void colourFromStart(platform::SourceView &view)
+{
+    view.setSelStart(0);
+    modMain::ColorizeSource(view);
+    view.setSelStart(0);
+}
 
 // The design view as the document sees it.
 class DesignPage : public PageView {
@@ -234,16 +201,14 @@ public:
         // takes back, so a change made in the design view can be undone here too.
         // Bigger pages, and lines that are shown in pieces, are filled without undo.
         if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
-            !textmodel::SplitSourceText(text).pieces) {
+            !textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre).pieces) {
             QTextCursor all(m_view->document());
             all.select(QTextCursor::Document);
             all.insertText(text);
         } else {
             m_view->setText(text);
         }
-        m_view->setSelStart(0);
-        modMain::ColorizeSource(*m_view);
-        m_view->setSelStart(0);
+        colourFromStart(*m_view);
         m_filling = wasFilling;
         resetEdits();
         return true;
@@ -262,6 +227,7 @@ private:
 
 class frmMain::Private {
 public:
+    Ui::frmMain ui;
     // Declared first: the document's views refer to them.
     platform::DesignView *DHTMLEdit1 = nullptr;
     platform::SourceView *rtbHTMLSource = nullptr;
@@ -272,10 +238,13 @@ public:
     Document doc{designPage, sourcePage};
     qint16 CurrentTab = 0;
     platform::BrowserView *WebBrowser1 = nullptr; // made when first needed
+    // What the preview still has to load when its tab is next shown: a renderer
+    // of its own costs as much memory and time as the design view's.
+    enum class PreviewDue { Nothing, File, Text } previewDue = PreviewDue::Nothing;
+    QProgressBar *openProgress = nullptr; // over the design view while a page opens
     QTabWidget *SSTabEditor = nullptr;
     QToolBar *Toolbar1 = nullptr;
     QToolBar *tBarStd = nullptr;
-    QWidget *picLabel = nullptr;
     QLabel *lblAppName[2] = {nullptr, nullptr};
     QLabel *lblURLMessage = nullptr;
     QWidget *Picture1 = nullptr;
@@ -297,20 +266,14 @@ public:
     CheckPanel *checkPanel = nullptr;
     int checkReserve = 0;
     QTimer recheck; // a moment after the last edit or save, the shown findings are renewed
-    void reserveForCheckPanel(frmMain *w, int height, bool showOrHide = true)
+    void reserveForCheckPanel(frmMain *w, int height)
     {
-        if (!checkPanel)
-            return;
-        const int change = height - checkReserve;
         checkReserve = height;
-        for (QWidget *widget :
-             {Picture1, static_cast<QWidget *>(SSTabEditor), static_cast<QWidget *>(DHTMLEdit1),
-              static_cast<QWidget *>(rtbHTMLSource), static_cast<QWidget *>(WebBrowser1)})
-            if (widget)
-                widget->resize(widget->width(), qMax(0, widget->height() - change));
-        checkPanel->setGeometry(0, Picture1->geometry().bottom() + 1, w->centralWidget()->width(), height);
-        if (showOrHide)
-            checkPanel->setVisible(height > 0);
+        if (height > 0)
+            checkPanel->setFixedHeight(height);
+        checkPanel->setVisible(height > 0);
+        // A hidden panel only asks for a new layout later: the views take its room now.
+        w->centralWidget()->layout()->activate();
     }
 };
 
@@ -318,157 +281,62 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
 {
     initEditorResources();
     g_instance = this;
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(QIcon(QStringLiteral(":/editor/icons/quillmark.svg")));
+    d->ui.setupUi(this);
+    // "new" cannot name a member of the form's class.
+    d->ui.newPage->setObjectName(QStringLiteral("new"));
     setCaption(branding::kProductName);
 
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("clientArea"));
-    setCentralWidget(client);
-    // The normal (not maximised) size is the size the controls are placed for.
-    resize(kDesignWidth, kDesignHeight);
-
-    // Banner: the caption twice (a soft shadow under the title) and the promotional line.
-    d->picLabel = new QWidget(client);
-    d->picLabel->setObjectName(QStringLiteral("picLabel"));
-    d->picLabel->setAttribute(Qt::WA_StyledBackground);
-    d->picLabel->setStyleSheet(QStringLiteral(
-        "#picLabel { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 #1f3b63, stop:1 #3a6ea5); }"
-        "#lblAppName_0 { color: white; font-size: 17px; font-weight: 600; }"
-        "#lblAppName_1 { color: rgba(0, 0, 0, 90); font-size: 17px; font-weight: 600; }"
-        "#lblURLMessage { color: #d8e6f7; text-decoration: underline; }"));
-    d->lblAppName[1] = new QLabel(d->picLabel);
-    d->lblAppName[1]->setObjectName(QStringLiteral("lblAppName_1"));
-    d->lblAppName[0] = new QLabel(d->picLabel);
-    d->lblAppName[0]->setObjectName(QStringLiteral("lblAppName_0"));
-    d->lblURLMessage = new QLabel(d->picLabel);
-    d->lblURLMessage->setObjectName(QStringLiteral("lblURLMessage"));
+    d->DHTMLEdit1 = d->ui.DHTMLEdit1;
+    d->rtbHTMLSource = d->ui.rtbHTMLSource;
+    d->SSTabEditor = d->ui.SSTabEditor;
+    d->Toolbar1 = d->ui.Toolbar1;
+    d->tBarStd = d->ui.tBarStd;
+    // The banner shows the caption twice: lblAppName_1, below, is the title's soft shadow.
+    d->lblAppName[0] = d->ui.lblAppName_0;
+    d->lblAppName[1] = d->ui.lblAppName_1;
+    d->lblURLMessage = d->ui.lblURLMessage;
+    d->Picture1 = d->ui.Picture1;
+    d->pages[0] = d->ui.SSTabEditorPage0;
+    d->pages[1] = d->ui.SSTabEditorPage1;
+    d->pages[2] = d->ui.SSTabEditorPage2;
+    d->startPanel = d->ui.StartPanel;
+    d->checkPanel = d->ui.CheckPanel;
+    d->cmbPreviewWidth = d->ui.cmbPreviewWidth;
+    d->ui.picLabel->setAttribute(Qt::WA_StyledBackground);
+    d->pages[2]->setAttribute(Qt::WA_StyledBackground);
     d->lblURLMessage->installEventFilter(this);
-    const int bannerHeight = 48;
-    d->picLabel->setGeometry(0, 0, kDesignWidth, bannerHeight);
-    d->lblAppName[1]->setGeometry(15, 7, 420, 28);
-    d->lblAppName[0]->setGeometry(14, 6, 420, 28);
-    d->lblURLMessage->setGeometry(14, 28, 600, 18);
+    // The preview is placed by hand on its tab, at a device's width and centred; the
+    // start panel likewise follows the design view's size (both in eventFilter).
+    d->pages[2]->installEventFilter(this);
 
-    d->Toolbar1 = new QToolBar(client);
-    d->Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
-    d->Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    d->Toolbar1->setIconSize(QSize(24, 24));
-    for (const ButtonSpec &b : kMainButtons) {
-        const QString key = QString::fromLatin1(b.key);
-        QAction *action = d->Toolbar1->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
-                                                 QString::fromLatin1(b.caption));
-        action->setObjectName(key);
-        action->setToolTip(tooltipWithKeys(b.tooltip, b.shortcut));
-        if (b.shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(b.shortcut)));
-        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
-        d->actions.insert(key, action);
-        if (key == QLatin1String("check") || key == QLatin1String("more") || key == QLatin1String("save"))
-            d->Toolbar1->addSeparator();
-    }
-    const int toolbarHeight = d->Toolbar1->sizeHint().height();
-    d->Toolbar1->setGeometry(0, bannerHeight, kDesignWidth, toolbarHeight);
-
-    d->tBarStd = new QToolBar(client);
-    d->tBarStd->setObjectName(QStringLiteral("tBarStd"));
-    d->tBarStd->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    d->tBarStd->setIconSize(QSize(18, 18));
-    for (const FormatSpec &f : kFormatButtons) {
-        const QString key = QString::fromLatin1(f.key);
-        QAction *action = d->tBarStd->addAction(QIcon(QStringLiteral(":/editor/icons/%1.svg").arg(key)),
-                                                QString::fromLatin1(f.tooltip));
-        action->setObjectName(key);
-        action->setToolTip(tooltipWithKeys(f.tooltip, f.shortcut));
-        if (f.shortcut && !f.viewKey)
-            action->setShortcut(QKeySequence(QString::fromLatin1(f.shortcut)));
-        // Bold, italic and underline show the state at the caret.
-        if (key == QLatin1String("bold") || key == QLatin1String("italic") ||
-            key == QLatin1String("underline"))
-            action->setCheckable(true);
-        connect(action, &QAction::triggered, this, [this, key] { tBarStd_ButtonClick(key); });
-        d->actions.insert(key, action);
-        if (key == QLatin1String("underline") || key == QLatin1String("right") ||
-            key == QLatin1String("paste") || key == QLatin1String("indentright") ||
-            key == QLatin1String("table"))
-            d->tBarStd->addSeparator();
-    }
-    const int formatHeight = d->tBarStd->sizeHint().height();
-    d->tBarStd->setGeometry(0, bannerHeight + toolbarHeight, kDesignWidth, formatHeight);
-
-    // Find and replace, reached by their keys (not on a toolbar).
-    const struct {
-        const char *key;
-        const char *text;
-        QKeySequence keys;
-    } findCommands[] = {
-        {"find", "Find...", QKeySequence(QKeySequence::Find)},
-        {"replace", "Replace...", QKeySequence(Qt::CTRL | Qt::Key_H)},
-        {"findnext", "Find Next", QKeySequence(Qt::Key_F3)},
-        {"findprevious", "Find Previous", QKeySequence(Qt::SHIFT | Qt::Key_F3)},
-        {"format", "Format", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
-    };
-    for (const auto &c : findCommands) {
-        auto *action = new QAction(QString::fromLatin1(c.text), this);
-        const QString key = QString::fromLatin1(c.key);
-        action->setObjectName(key);
-        action->setShortcut(c.keys);
-        addAction(action);
-        d->actions.insert(key, action);
-    }
-    connect(d->actions.value(QStringLiteral("find")), &QAction::triggered, this, [this] { showFind(false); });
-    connect(d->actions.value(QStringLiteral("replace")), &QAction::triggered, this,
-            [this] { showFind(true); });
-    connect(d->actions.value(QStringLiteral("findnext")), &QAction::triggered, this,
-            [this] { findNext(false); });
-    connect(d->actions.value(QStringLiteral("findprevious")), &QAction::triggered, this,
-            [this] { findNext(true); });
-    connect(d->actions.value(QStringLiteral("format")), &QAction::triggered, this,
-            [this] { formatSource(); });
+    // Each command is known by its button's key.
+    for (QAction *action : d->Toolbar1->actions())
+        if (!action->isSeparator())
+            connect(action, &QAction::triggered, this,
+                    [this, key = action->objectName()] { Toolbar1_ButtonClick(key); });
+    for (QAction *action : d->tBarStd->actions())
+        if (!action->isSeparator())
+            connect(action, &QAction::triggered, this,
+                    [this, key = action->objectName()] { tBarStd_ButtonClick(key); });
+    for (QAction *action : d->Toolbar1->actions() + d->tBarStd->actions() + actions())
+        if (!action->isSeparator())
+            d->actions.insert(action->objectName(), action);
+    connect(d->ui.find, &QAction::triggered, this, [this] { showFind(false); });
+    connect(d->ui.replace, &QAction::triggered, this, [this] { showFind(true); });
+    connect(d->ui.findnext, &QAction::triggered, this, [this] { findNext(false); });
+    connect(d->ui.findprevious, &QAction::triggered, this, [this] { findNext(true); });
+    connect(d->ui.format, &QAction::triggered, this, [this] { formatSource(); });
 
     // "Open Recent": the Open button's menu.
     d->recentMenu = new QMenu(QStringLiteral("Open Recent"), this);
     d->recentMenu->setObjectName(QStringLiteral("mnuOpenRecent"));
-    d->actions.value(QStringLiteral("open"))->setMenu(d->recentMenu);
-    if (auto *button = qobject_cast<QToolButton *>(
-            d->Toolbar1->widgetForAction(d->actions.value(QStringLiteral("open")))))
+    d->ui.open->setMenu(d->recentMenu);
+    if (auto *button = qobject_cast<QToolButton *>(d->Toolbar1->widgetForAction(d->ui.open)))
         button->setPopupMode(QToolButton::MenuButtonPopup);
     connect(d->recentMenu, &QMenu::aboutToShow, this, &frmMain::fillRecentMenu);
 
-    // The editing area: Picture1 holds the tab control; each view sits on its tab.
-    const int editTop = bannerHeight + toolbarHeight + formatHeight;
-    d->Picture1 = new QWidget(client);
-    d->Picture1->setObjectName(QStringLiteral("Picture1"));
-    d->Picture1->setGeometry(0, editTop, kDesignWidth, kDesignHeight - editTop);
-    d->SSTabEditor = new QTabWidget(d->Picture1);
-    d->SSTabEditor->setObjectName(QStringLiteral("SSTabEditor"));
-    d->SSTabEditor->setDocumentMode(true);
-    d->SSTabEditor->setStyleSheet(
-        QStringLiteral(
-            "QTabBar::tab { height: %1px; padding: 0 16px; border: none;"
-            " border-bottom: 2px solid transparent; color: #44505f; }"
-            "QTabBar::tab:selected { color: #1f3b63; background: white; border-bottom-color: #2f80d1; }"
-            "QTabBar::tab:hover:!selected { background: #e6eef8; }")
-            .arg(kTabStripHeight - 2));
-    d->SSTabEditor->setGeometry(0, 0, kDesignWidth, kDesignHeight - editTop);
-    const QString captions[3] = {QStringLiteral("Design View"), QStringLiteral("HTML Source Code View"),
-                                 QStringLiteral("Page Preview")};
-    for (int i = 0; i < 3; ++i) {
-        d->pages[i] = new QWidget;
-        d->pages[i]->setObjectName(QStringLiteral("SSTabEditorPage%1").arg(i));
-        d->SSTabEditor->addTab(d->pages[i], captions[i]);
-    }
-    const int viewHeight = kDesignHeight - editTop - kTabStripHeight;
-    d->DHTMLEdit1 = new platform::DesignView(d->pages[0]);
-    d->DHTMLEdit1->setObjectName(QStringLiteral("DHTMLEdit1"));
-    d->rtbHTMLSource = new platform::SourceView(d->pages[1]);
-    d->rtbHTMLSource->setObjectName(QStringLiteral("rtbHTMLSource"));
-    // The preview (a renderer of its own) is made when a page is first sent to it.
-    for (QWidget *view : {static_cast<QWidget *>(d->DHTMLEdit1), static_cast<QWidget *>(d->rtbHTMLSource)})
-        view->setGeometry(0, 0, kDesignWidth, viewHeight);
     modMain::InstallColorizeHook(*d->rtbHTMLSource);
     // The source view's menu: the usual edit commands, then Format.
-    d->rtbHTMLSource->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(d->rtbHTMLSource, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
         std::unique_ptr<QMenu> menu(d->rtbHTMLSource->createStandardContextMenu(at));
         menu->addSeparator();
@@ -485,7 +353,6 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
         d->DHTMLEdit1->setSpellingLanguage(
             languages.contains(QStringLiteral("en-US")) ? QStringLiteral("en-US") : languages.first());
 
-    d->checkPanel = new CheckPanel(client);
     d->checkPanel->hide();
     d->recheck.setSingleShot(true);
     d->recheck.setInterval(700);
@@ -506,17 +373,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     });
 
     // The preview at a device's width, centred on its tab.
-    d->cmbPreviewWidth = new QComboBox(d->SSTabEditor);
-    d->cmbPreviewWidth->setObjectName(QStringLiteral("cmbPreviewWidth"));
-    d->cmbPreviewWidth->setToolTip(QStringLiteral("Show the page at the width of a phone or a tablet"));
     for (const PreviewWidth &w : kPreviewWidths)
         d->cmbPreviewWidth->addItem(QString::fromLatin1(w.caption), w.pixels);
     d->SSTabEditor->setCornerWidget(d->cmbPreviewWidth, Qt::TopRightCorner);
     d->cmbPreviewWidth->setVisible(false);
-    d->pages[2]->setStyleSheet(QStringLiteral("#SSTabEditorPage2 { background: #dfe5ec; }"));
-    d->pages[2]->setAttribute(Qt::WA_StyledBackground);
 
-    d->startPanel = new StartPanel(d->pages[0]);
     d->startPanel->hide();
     connect(d->startPanel, &StartPanel::createPageRequested, this,
             [this] { Toolbar1_ButtonClick("wizard"); });
@@ -591,7 +452,7 @@ QString frmMain::GetStartHTML()
     return startPageHtml();
 }
 
-void frmMain::Form_Load()
+bool frmMain::Form_Load(const QString &page)
 {
     const QString caption = branding::kProductName + QStringLiteral(" from ") + branding::kMakerName;
     setCaption(caption);
@@ -629,22 +490,33 @@ void frmMain::Form_Load()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 
+    // A page to open replaces the start page: one load of the design view, not two.
+    if (!page.isEmpty()) {
+        const bool opened = openPage(page);
+        restoreLastTab();
+        return opened;
+    }
     // The views fill in behind the shown window. The preview is not made for the
     // company page: every way to the preview tab sends it to the document first.
     const QString start = GetStartHTML();
     d->DHTMLEdit1->setDocumentHTML(start);
     d->rtbHTMLSource->setText(start);
-    d->rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*d->rtbHTMLSource);
-    d->rtbHTMLSource->setSelStart(0);
+    colourFromStart(*d->rtbHTMLSource);
     d->sourcePage.resetEdits();
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), start);
+    d->previewDue = Private::PreviewDue::Text;
     setModified(false);
+    restoreLastTab();
+    showStartPanel();
+    return true;
+}
+
+void frmMain::restoreLastTab()
+{
     const int lastTab = windowSettings().value(QStringLiteral("window/tab"), 0).toInt();
     if (lastTab > 0 && lastTab < d->SSTabEditor->count())
         switchTab(lastTab);
-    showStartPanel();
 }
 
 void frmMain::showStartPanel()
@@ -669,23 +541,80 @@ void frmMain::placeStartPanel()
     d->startPanel->setGeometry(QRect(area.center() - QPoint(size.width() / 2, size.height() / 2), size));
 }
 
+bool frmMain::loadDesign(const QString &path)
+{
+    // A big page keeps WebEngine busy for many seconds. Meanwhile the window stays
+    // live and shows how far the load got; the commands that would reach the views
+    // wait for it.
+    if (!d->openProgress) {
+        d->openProgress = new QProgressBar(d->pages[0]);
+        d->openProgress->setObjectName(QStringLiteral("prgOpenPage"));
+        d->openProgress->setRange(0, 100);
+        d->openProgress->setFormat(QStringLiteral("Opening the page... %p%"));
+    }
+    QProgressBar *progress = d->openProgress;
+    const QRect area = d->DHTMLEdit1->geometry();
+    progress->setGeometry(area.left() + area.width() / 4, area.center().y() - 12, area.width() / 2, 24);
+    progress->setValue(0);
+    progress->show();
+    progress->raise();
+    const auto tracking =
+        connect(d->DHTMLEdit1, &QWebEngineView::loadProgress, progress, &QProgressBar::setValue);
+    QWidget *const held[] = {d->Toolbar1, d->tBarStd, d->SSTabEditor->tabBar()};
+    bool enabled[3];
+    for (int i = 0; i < 3; ++i) {
+        enabled[i] = held[i]->isEnabled();
+        held[i]->setEnabled(false);
+    }
+    QPointer<frmMain> alive(this);
+    const bool loaded = d->DHTMLEdit1->LoadDocument(path);
+    if (!alive)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        held[i]->setEnabled(enabled[i]);
+    disconnect(tracking);
+    progress->hide();
+    return loaded;
+}
+
+void frmMain::previewChanged(bool fromFile)
+{
+    d->previewDue = fromFile ? Private::PreviewDue::File : Private::PreviewDue::Text;
+    if (d->CurrentTab == 2)
+        loadPreviewIfDue();
+}
+
+void frmMain::loadPreviewIfDue()
+{
+    const auto due = d->previewDue;
+    d->previewDue = Private::PreviewDue::Nothing;
+    if (due == Private::PreviewDue::Nothing)
+        return;
+    // Stopped before it is sent anywhere else.
+    if (d->WebBrowser1)
+        d->WebBrowser1->Stop();
+    if (due == Private::PreviewDue::File)
+        preview()->showFile(d->CurrentFile);
+    else
+        preview()->showHtml(d->doc.text(), d->CurrentFile);
+}
+
 bool frmMain::openPage(const QString &path)
 {
     hideStartPanel();
-    // The views read the file one after the other; the preview is stopped before
-    // it is sent anywhere else, and the source's caret is at 0 around the colouring.
+    // The views read the file one after the other, and the source's caret is at 0
+    // around the colouring. The preview reads it when its tab is shown.
     d->CurrentFile = path;
-    const bool designLoaded = d->DHTMLEdit1->LoadDocument(path);
-    if (d->WebBrowser1)
-        d->WebBrowser1->Stop();
-    preview()->Navigate(QStringLiteral("file://") + path);
+    QPointer<frmMain> alive(this);
+    const bool designLoaded = loadDesign(path);
+    if (!alive)
+        return false; // closed while the page was loading
     const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
-    d->rtbHTMLSource->setSelStart(0);
-    modMain::ColorizeSource(*d->rtbHTMLSource);
-    d->rtbHTMLSource->setSelStart(0);
+    colourFromStart(*d->rtbHTMLSource);
     d->sourcePage.resetEdits();
-    d->designPage.replaced = false; // just loaded: its own baseline
-    d->doc.opened(path, d->rtbHTMLSource->Text(), d->CurrentTab);
+    d->designPage.replaced = false;                             // just loaded: its own baseline
+    d->doc.opened(path, d->sourcePage.baseline, d->CurrentTab); // shared, not a copy of a big page
+    previewChanged(true);
     setModified(false);
     setCaption(branding::kProductName + QStringLiteral(" : ") + path);
     if (!designLoaded || !sourceLoaded) {
@@ -713,6 +642,7 @@ void frmMain::blankDocument()
     d->sourcePage.resetEdits();
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), QString());
+    previewChanged(false);
     setModified(false);
 }
 
@@ -865,11 +795,11 @@ void frmMain::SSTabEditor_Click(int previousTab)
     d->CurrentTab = static_cast<qint16>(d->SSTabEditor->currentIndex());
     d->doc.setPath(d->CurrentFile);
     Q_UNUSED(previousTab); // the document knows the tab it left
-    if (d->doc.switchTo(d->CurrentTab)) {
-        if (d->WebBrowser1)
-            d->WebBrowser1->Stop();
-        preview()->showHtml(d->doc.text(), d->CurrentFile);
-    }
+    // A page just opened and not changed since is previewed from its file.
+    if (d->doc.switchTo(d->CurrentTab) && (d->previewDue != Private::PreviewDue::File || d->doc.modified()))
+        d->previewDue = Private::PreviewDue::Text;
+    if (d->CurrentTab == 2)
+        loadPreviewIfDue();
     d->tBarStd->setEnabled(d->CurrentTab == 0);
     d->cmbPreviewWidth->setVisible(d->CurrentTab == 2);
     if (d->find)
@@ -1000,37 +930,10 @@ void frmMain::closeEvent(QCloseEvent *event)
     emit programEnded();
 }
 
-void frmMain::resizeEvent(QResizeEvent *event)
-{
-    QMainWindow::resizeEvent(event);
-    // The anchoring works on the full heights; the check panel takes its share after it.
-    const int checkReserve = d->checkReserve;
-    d->reserveForCheckPanel(this, 0, false);
-    std::vector<desktop::CtlDefinition> definitions{
-        desktop::NewCtlDefinition(d->SSTabEditor, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(d->DHTMLEdit1, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(d->rtbHTMLSource, 0, 1, 0, 1),
-        desktop::NewCtlDefinition(d->Toolbar1, 0, 1, 0, 0),
-        desktop::NewCtlDefinition(d->tBarStd, 0, 1, 0, 0),
-        desktop::NewCtlDefinition(d->Picture1, 0, 1, 0, 1),
-    };
-    desktop::ResizeControls(this, definitions);
-    d->picLabel->resize(width(), d->picLabel->height());
-    const int inner = centralWidget()->height();
-    if (inner > 0) {
-        const int h =
-            inner - d->Toolbar1->height() - d->picLabel->height() - d->tBarStd->height() - kTabStripHeight;
-        d->DHTMLEdit1->resize(d->DHTMLEdit1->width(), h);
-        d->rtbHTMLSource->resize(d->rtbHTMLSource->width(), d->DHTMLEdit1->height());
-    }
-    d->reserveForCheckPanel(this, checkReserve, false);
-    placePreview();
-    placeStartPanel();
-}
-
 platform::BrowserView *frmMain::preview()
 {
     if (!d->WebBrowser1) {
+        // A renderer of its own: made when a page is first sent to it.
         d->WebBrowser1 = new platform::BrowserView(d->pages[2]);
         d->WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
         placePreview();
@@ -1043,10 +946,10 @@ void frmMain::placePreview()
 {
     if (!d->WebBrowser1)
         return;
-    const int full = d->DHTMLEdit1->width();
+    const QRect tab = d->pages[2]->rect();
     const int wanted = d->cmbPreviewWidth->currentData().toInt();
-    const int w = wanted > 0 ? qMin(wanted, full) : full;
-    d->WebBrowser1->setGeometry((full - w) / 2, d->DHTMLEdit1->y(), w, d->DHTMLEdit1->height());
+    const int w = wanted > 0 ? qMin(wanted, tab.width()) : tab.width();
+    d->WebBrowser1->setGeometry((tab.width() - w) / 2, 0, w, tab.height());
 }
 
 void frmMain::rememberPage(const QString &path)
@@ -1223,22 +1126,27 @@ int frmMain::replaceAll()
         return 0;
     platform::SourceView &source = *d->rtbHTMLSource;
     const QString text = source.Text();
-    const ReplaceAllResult result = ReplaceAllIn(text, *pattern, d->find->replaceText(), options.regex);
-    if (result.count == 0) {
+    const std::vector<textmodel::Replacement> places =
+        ReplacementsIn(text, *pattern, d->find->replaceText(), options.regex);
+    if (places.empty()) {
         d->find->setStatus(QStringLiteral("Not found."));
         return 0;
     }
-    // One edit from the first match to the end of the last: one step to undo.
-    source.setSelStart(int(result.first));
-    source.setSelLength(int(result.last - result.first));
-    source.setSelText(result.replaced);
+    // Each match replaced in place, in one edit: one step to undo, and on a big page
+    // far less text moved than by swapping the whole span from first to last.
+    source.replacePlaces(places);
+    qsizetype end = 0; // of the last replacement, in the new text
+    for (const textmodel::Replacement &place : places)
+        end += place.text.size() - place.length;
+    end += places.back().start + places.back().length;
     // Colour the changed part again, from the tag it begins in.
-    const qsizetype tagStart = result.first > 0 ? text.lastIndexOf(QLatin1Char('<'), result.first) : 0;
-    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1,
-                           int(result.first + result.replaced.size()) + 1);
-    source.setSelStart(int(result.first + result.replaced.size()));
-    d->find->setStatus(QStringLiteral("Replaced %1.").arg(result.count));
-    return result.count;
+    const qsizetype first = places.front().start;
+    const qsizetype tagStart = first > 0 ? text.lastIndexOf(QLatin1Char('<'), first) : 0;
+    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1, int(end) + 1);
+    source.setSelStart(int(end));
+    const int count = int(places.size());
+    d->find->setStatus(QStringLiteral("Replaced %1.").arg(count));
+    return count;
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -1267,11 +1175,17 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         case QEvent::MouseButtonRelease:
             refreshCaretState();
             break;
+        case QEvent::Resize:
+            if (widget == d->DHTMLEdit1)
+                placeStartPanel();
+            break;
         default:
             break;
         }
         return QMainWindow::eventFilter(watched, event);
     }
+    if (watched == d->pages[2] && event->type() == QEvent::Resize)
+        placePreview();
     if (watched == d->lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
         lblURLMessage_Click();
         return true;

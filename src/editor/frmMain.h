@@ -62,8 +62,10 @@ public:
     WizardPeer *wizardPeer() const;
 
     // The load handler: caption, machine identifier, update window, start page,
-    // then waits for the update check before the window shows itself.
-    void Form_Load();
+    // then waits for the update check before the window shows itself. Given a page
+    // (the command line's), the views show that page instead of the start page; false
+    // when it could not be opened.
+    bool Form_Load(const QString &page = QString());
 
     // Command handlers, by the buttons' keys (also reached by tests).
     void Toolbar1_ButtonClick(const QString &key);
@@ -103,7 +105,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -117,6 +118,14 @@ private:
     bool writeDocument();
     // The preview, made on first use.
     platform::BrowserView *preview();
+    // Loads the design view from `path`, showing its progress; false when it failed.
+    bool loadDesign(const QString &path);
+    // The page changed (`fromFile`: to the file as it is): the preview loads it when
+    // its tab is shown, at once when it is in front.
+    void previewChanged(bool fromFile);
+    void loadPreviewIfDue();
+    // The tab that was in front when the window last closed.
+    void restoreLastTab();
     void placePreview();
     // The panel over the start page: shown by the load handler, gone once work begins.
     void showStartPanel();

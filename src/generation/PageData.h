@@ -43,7 +43,17 @@ struct PageData {
     QString txtDownloadMessage;
     QString txtDownloadRequirements;
     QString txtDownloadHelp;
-    QString txtPageURL; // the page's web address: absolute share and search data
+    QString txtPageURL;    // the page's web address: absolute share and search data
+    QString txtButtonText; // the order link's words; "" keeps the usual ones
+
+    // A second version of the page, shown to half the visitors.
+    QString chkTryVariantB; // "1": the page carries version B too
+    QString txtOneLinerB;
+    QString txtButtonTextB;
+    QString txtSpecialPriceB;
+    // Counting visits and order clicks: none, plausible, umami, goatcounter or endpoint.
+    QString cmbCounting;
+    QString txtCountingAddress; // the site's domain, site id or endpoint address
 
     // Stored with the answers but never placed in a page.
     QString txtOrderNowIncentive;

@@ -7,6 +7,7 @@
 #include "generation/PageGuard.h"
 #include "generation/SearchData.h"
 #include "generation/TemplateLanguage.h"
+#include "generation/Variants.h"
 #include "platform/Dialogs.h"
 #include "platform/SaveFile.h"
 
@@ -338,9 +339,9 @@ QString AddressRule(const QString &text)
     return text.indexOf(QLatin1Char('@')) > 0 ? QStringLiteral("MAILTO:") + text : text;
 }
 
-QString OrderLinkRule(const QString &text)
+QString OrderLinkRule(const QString &text, const QString &words)
 {
-    const QString tail = QStringLiteral("'>Click here to order now</A>");
+    const QString tail = QStringLiteral("'>") + words + QStringLiteral("</A>");
     // Secure addresses are today's usual order links: they get the link as plain http does.
     const QString head = text.left(8).toUpper();
     if (head.startsWith(QLatin1String("HTTP://")) || head == QLatin1String("HTTPS://"))
@@ -384,6 +385,17 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     const QString resolved =
         ResolveConditionalBlocks(templateText, [&d](const QString &name) { return IsSetInRecord(name, d); });
     QString page = MarkPlaceholderContexts(resolved);
+    // With two versions, the texts version B words differently are filled with both.
+    VariantSites ab(TriesVariantB(d));
+    const PageData b = ab.on() ? VariantBAnswers(d) : PageData();
+    if (ab.on())
+        page = MarkVariantPlaceholders(page, {QStringLiteral("ZOR_PAGE_DATA_ONELINER"),
+                                              QStringLiteral("ZOR_PAGE_DATA_NEWPRICE"),
+                                              QStringLiteral("ZOR_PAGE_DATA_ORDER_URL")});
+    auto replaceBoth = [&](const char *name, const QString &a, const QString &bText) {
+        if (ab.on())
+            page = ReplaceAll(page, VariantToken(QLatin1String(name)), ab.site(a, bText));
+    };
 
     // All bodies come from the template as read, before any replacement.
     const QString bodyTestimonial1 = GetBlock(QStringLiteral("ZOR_PAGE_DATA_TESTIMONIAL_1"), page);
@@ -407,6 +419,7 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     replace("<ZOR_PAGE_DATA_INFO>", withLineBreaks(d.txtExplainIn30Secs));
     replace("<ZOR_PAGE_DATA_SOFTWARENAME>", shaped(d.txtSoftwareName));
     replace("<ZOR_PAGE_DATA_ONELINER>", shaped(d.txtOneLiner));
+    replaceBoth("ZOR_PAGE_DATA_ONELINER", d.txtOneLiner, b.txtOneLiner);
     replace("<ZOR_PAGE_PROBLEM>", withLineBreaks(d.txtProblem));
     replace("<ZOR_PAGE_DATA_SOLUTION>", withLineBreaks(d.txtProlemSolution));
     replace("<ZOR_PAGE_DATA_AFFILIATEURL>", shaped(AddressRule(d.txtAffiliateURL)));
@@ -439,7 +452,17 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     replace("<ZOR_PAGE_DATA_MRPRICE>", shaped(d.txtMRP));
     replace("<ZOR_PAGE_DATA_ORDER_END_DATE>", shaped(d.txtOrderWithinHours));
     replace("<ZOR_PAGE_DATA_NEWPRICE>", shaped(d.txtSpecialPrice));
-    replace("<ZOR_PAGE_DATA_ORDER_URL>", shaped(OrderLinkRule(d.txtPurchaseURL)));
+    replaceBoth("ZOR_PAGE_DATA_NEWPRICE", d.txtSpecialPrice, b.txtSpecialPrice);
+    replace("<ZOR_PAGE_DATA_ORDER_URL>",
+            shaped(OrderLinkRule(d.txtPurchaseURL, OrderLinkWords(d.txtButtonText))));
+    // Only the link's words differ between the versions; typed button markup has none to change.
+    if (ab.on()) {
+        const bool madeLink = OrderLinkRule(d.txtPurchaseURL) != d.txtPurchaseURL;
+        const QString words = OrderLinkWords(d.txtButtonText);
+        page = ReplaceAll(page, VariantToken(QStringLiteral("ZOR_PAGE_DATA_ORDER_URL")),
+                          OrderLinkRule(d.txtPurchaseURL,
+                                        madeLink ? ab.site(words, OrderLinkWords(b.txtButtonText)) : words));
+    }
 
     putBack(bodyTry,
             TrimBlanks(d.txtDownloadURL).isEmpty()
@@ -470,6 +493,12 @@ QString FillTemplateText(const QString &templateText, const PageData &d)
     // no row to ask: they count as blank, so no marker stays behind.
     if (forms.conditional)
         page = ResolveConditionalBlocks(page, [](const QString &) { return false; });
+    if (ab.on())
+        page = AddVariantMarkup(page, ab);
+    if (const QString counting = CountingScript(d); !counting.isEmpty()) {
+        const qsizetype end = page.lastIndexOf(QLatin1String("</body>"), -1, Qt::CaseInsensitive);
+        page.insert(end < 0 ? page.size() : end, counting);
+    }
     return RestorePlaceholderForms(page);
 }
 

@@ -37,8 +37,9 @@ QString GetBlock(const QString &blockName, const QString &text);
 // The shaping rules of the placeholders.
 QString LineBreakRule(const QString &text); // CR LF -> "<BR>"
 QString AddressRule(const QString &text);   // "MAILTO:" prefix when an "@" follows the first character
-// Purchase text -> order link (the address attribute-escaped) or text as typed.
-QString OrderLinkRule(const QString &text);
+// Purchase text -> order link (the address attribute-escaped) or text as typed; the
+// link's text is `words`.
+QString OrderLinkRule(const QString &text, const QString &words = QStringLiteral("Click here to order now"));
 QString ImageNameRule(const QString &path); // file name of an existing image, else ""
 // Removes blanks (spaces) from both ends, as the optional-block conditions do.
 QString TrimBlanks(const QString &text);

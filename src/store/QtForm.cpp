@@ -58,6 +58,28 @@ private:
     QCheckBox *m_box;
 };
 
+// A choice among fixed values is stored as the chosen item's data (its text when it has
+// none); a value no item has, or none, loads as the first item.
+class ComboBoxValue : public TextBox {
+public:
+    explicit ComboBoxValue(QComboBox *box) : m_box(box) {}
+    QString text() const override
+    {
+        const QVariant data = m_box->currentData();
+        return data.isValid() ? data.toString() : m_box->currentText();
+    }
+    void setText(const QString &text) override
+    {
+        int index = m_box->findData(text.trimmed());
+        if (index < 0)
+            index = m_box->findText(text.trimmed());
+        m_box->setCurrentIndex(index < 0 ? 0 : index);
+    }
+
+private:
+    QComboBox *m_box;
+};
+
 class TreeListView : public ListView {
 public:
     explicit TreeListView(QTreeWidget *tree) : m_tree(tree) {}
@@ -121,6 +143,10 @@ std::vector<Control> QtForm::controls()
             control.textBox = m_textBoxes.back().get();
         } else if (auto *plain = qobject_cast<QPlainTextEdit *>(widget)) {
             m_textBoxes.push_back(std::make_unique<PlainTextBox>(plain));
+            control.textBox = m_textBoxes.back().get();
+        } else if (auto *choice = qobject_cast<QComboBox *>(widget);
+                   choice && widget->property(kStoredChoiceProperty).toBool()) {
+            m_textBoxes.push_back(std::make_unique<ComboBoxValue>(choice));
             control.textBox = m_textBoxes.back().get();
         } else if (auto *tick = qobject_cast<QCheckBox *>(widget)) {
             m_textBoxes.push_back(std::make_unique<CheckBoxValue>(tick));

@@ -2,8 +2,9 @@
 // A Qt window seen as a store::Form: its descendant widgets with an objectName, in
 // creation order. QLineEdit and QPlainTextEdit are text boxes (the widget's "\n" is
 // CR LF in the store), QTreeWidget is a list view (header texts are the column
-// headers). Combo boxes, spin boxes and everything else are not stored, nor is a
-// widget whose dynamic property "notStored" is true (e.g. a status box).
+// headers). A combo box whose dynamic property "storedChoice" is true is a text box
+// holding the chosen item's data. Other combo boxes, spin boxes and everything else are
+// not stored, nor is a widget whose dynamic property "notStored" is true (e.g. a status box).
 // A QTreeWidget whose dynamic property "checkableRows" is true gets loaded rows with
 // an unticked check box.
 
@@ -23,6 +24,7 @@ class QtForm : public Form {
 public:
     static constexpr const char *kNotStoredProperty = "notStored";
     static constexpr const char *kCheckableRowsProperty = "checkableRows";
+    static constexpr const char *kStoredChoiceProperty = "storedChoice";
 
     explicit QtForm(QWidget *window);
     ~QtForm() override;

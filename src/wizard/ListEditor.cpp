@@ -5,6 +5,7 @@
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,10 @@ QString boxText(const QWidget *box)
         return line->text();
     if (auto *tick = qobject_cast<const QCheckBox *>(box))
         return tick->isChecked() ? QStringLiteral("1") : QString(); // as the store keeps it
+    if (auto *choice = qobject_cast<const QComboBox *>(box)) {
+        const QVariant data = choice->currentData(); // as the store keeps it
+        return data.isValid() ? data.toString() : choice->currentText();
+    }
     if (auto *multi = qobject_cast<const QPlainTextEdit *>(box)) {
         // toPlainText() would turn no-break spaces into blanks; the value is kept as typed.
         QString text = multi->document()->toRawText();
@@ -40,6 +45,11 @@ void setBoxText(QWidget *box, const QString &recordText)
         QString text = recordText;
         text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
         multi->setPlainText(text);
+    } else if (auto *tick = qobject_cast<QCheckBox *>(box)) {
+        tick->setChecked(recordText.trimmed() == QLatin1String("1"));
+    } else if (auto *choice = qobject_cast<QComboBox *>(box)) {
+        const int index = choice->findData(recordText.trimmed());
+        choice->setCurrentIndex(index < 0 ? 0 : index);
     }
 }
 

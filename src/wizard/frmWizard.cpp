@@ -13,6 +13,7 @@
 #include "generation/PageGuard.h"
 #include "generation/ProductFile.h"
 #include "generation/TemplateLanguage.h"
+#include "generation/Variants.h"
 #include "generation/modTemplates.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -283,6 +284,38 @@ frmWizard::frmWizard(QWidget *parent) : QDialog(parent), ui(new Ui::frmWizard)
             preview();
     });
     connect(ui->cmdBrowsePagePath, &QPushButton::clicked, this, &frmWizard::cmdBrowsePagePath_Click);
+    // Counting choices: the item data is what the product file keeps.
+    const std::pair<const char *, const char *> counting[] = {
+        {"none", "None: the page contacts no other host"},
+        {"plausible", "Plausible (the site's domain)"},
+        {"umami", "Umami (the website id)"},
+        {"goatcounter", "GoatCounter (the site code)"},
+        {"endpoint", "My own endpoint (its address)"}};
+    for (const auto &[value, text] : counting)
+        ui->cmbCounting->addItem(QString::fromUtf8(text), QString::fromLatin1(value));
+    const auto countingAddress = [this] {
+        ui->txtCountingAddress->setEnabled(ui->cmbCounting->currentIndex() > 0);
+    };
+    connect(ui->cmbCounting, &QComboBox::currentIndexChanged, this, countingAddress);
+    countingAddress();
+    const auto secondVersion = [this] {
+        const bool on = ui->chkTryVariantB->isChecked();
+        for (QWidget *w : std::initializer_list<QWidget *>{ui->txtOneLinerB, ui->txtButtonTextB,
+                                                           ui->txtSpecialPriceB, ui->cmdKeepA, ui->cmdKeepB})
+            w->setEnabled(on);
+        ui->cmbPreviewVariant->setVisible(on);
+    };
+    ui->cmbPreviewVariant->addItems({QStringLiteral("Show version A"), QStringLiteral("Show version B")});
+    connect(ui->cmbPreviewVariant, &QComboBox::currentIndexChanged, this, [this] {
+        if (pageInFront() != kPreviewStep)
+            return;
+        preview();
+        m_gallery->refresh();
+    });
+    connect(ui->chkTryVariantB, &QCheckBox::toggled, this, secondVersion);
+    secondVersion();
+    connect(ui->cmdKeepA, &QPushButton::clicked, this, [this] { keepVariant('a'); });
+    connect(ui->cmdKeepB, &QPushButton::clicked, this, [this] { keepVariant('b'); });
     connect(ui->lblMissingAnswers, &QLabel::linkActivated, this, &frmWizard::Image1_LinkActivated);
     for (int i = 0; i < 2; ++i)
         connect(xpcmdEditInEditor[i], &QPushButton::clicked, this, [this, i] { xpcmdEditInEditor_Click(i); });
@@ -758,6 +791,12 @@ void frmWizard::preview()
     // An old preview must not stand in for one that could not be made.
     QFile::remove(path);
     generate(path);
+    // A page with two versions is shown as the chosen version's visitors see it.
+    if (ui->chkTryVariantB->isChecked() && QFileInfo(path).isFile()) {
+        const char which = ui->cmbPreviewVariant->currentIndex() == 1 ? 'b' : 'a';
+        WebBrowser1->showHtml(generation::ShowVariant(generation::ReadTextFile(path), which), path);
+        return;
+    }
     WebBrowser1->Navigate(QFileInfo(path).isFile() ? path : QStringLiteral("about:blank"));
 }
 
@@ -795,7 +834,14 @@ void frmWizard::setUpGallery()
     m_gallery = new TemplateGallery(ui->pctWizard_8);
     ui->qvboxlayout_81->insertWidget(ui->qvboxlayout_81->indexOf(WebBrowser1), m_gallery);
     m_gallery->setSources(
-        platform::applicationFolder(), [this] { return pageData(); },
+        platform::applicationFolder(),
+        [this] {
+            // The pictures show the version the preview shows.
+            generation::PageData d = pageData();
+            if (generation::TriesVariantB(d))
+                generation::KeepVariant(d, ui->cmbPreviewVariant->currentIndex() == 1 ? 'b' : 'a');
+            return d;
+        },
         [this] { return resolveImagePath(ui->txtProductImage->text()); });
     connect(m_gallery, &TemplateGallery::templateChosen, this, &frmWizard::galleryTemplateChosen);
     connect(cmbTemplates, &QComboBox::currentTextChanged, m_gallery, &TemplateGallery::showCurrent);
@@ -867,6 +913,30 @@ void frmWizard::xpcmdEditInEditor_Click(int /*index*/)
     if (!handOff(path))
         return;
     close();
+}
+
+void frmWizard::keepVariant(char which)
+{
+    generation::PageData data = pageData();
+    if (!generation::TriesVariantB(data))
+        return;
+    generation::KeepVariant(data, which);
+    for (const generation::Field &field : generation::Fields()) {
+        static const QStringList kept = {QStringLiteral("txtOneLiner"),     QStringLiteral("txtButtonText"),
+                                         QStringLiteral("txtSpecialPrice"), QStringLiteral("chkTryVariantB"),
+                                         QStringLiteral("txtOneLinerB"),    QStringLiteral("txtButtonTextB"),
+                                         QStringLiteral("txtSpecialPriceB")};
+        if (kept.contains(field.name))
+            setBoxText(findChild<QWidget *>(field.name), data.*field.text);
+    }
+    if (!trimSpaces(ui->txtSoftwareName->text()).isEmpty())
+        xpcmdSave_Click();
+    // The published page must lose the test too; a page edited since is left to the user,
+    // who regenerates it when ready.
+    const QString page = ui->txtGeneratedPage->text();
+    if (!trimSpaces(page).isEmpty() && QFileInfo(page).isFile() && !cmbTemplates->currentText().isEmpty() &&
+        generation::RiskOfOverwriting(page, false) == generation::OverwriteRisk::None)
+        generate(page);
 }
 
 void frmWizard::cmdBrowsePagePath_Click()

@@ -82,6 +82,9 @@ public:
     void xpcmdBrowserPreview_Click();
     // Both "Edit in Editor" (index 0) and "Generate Page" (index 1).
     void xpcmdEditInEditor_Click(int index);
+    // "Keep A" / "Keep B": the winner's answers become the page's only version, the
+    // product is saved, and a generated page nobody changed since is written again.
+    void keepVariant(char which);
 
     // The controls, under their names.
     QWidget *pctWizard[N] = {};

@@ -104,6 +104,7 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
         at("placeholder-address", "https://shop"),
         at("placeholder-address", "mailto:"),
         at("insecure-resource", "http://cdn"),
+        at("contacts-host", "http://cdn"),
         at("large-picture", "big.png 2x"),
         at("empty-link", "<a href=\"page2", E),
         at("empty-link", "<button>", E),
@@ -117,7 +118,32 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
     const Report report = CheckPage(path("page.htm"));
     EXPECT_EQ(seen(report), expected) << qPrintable(ToText(report));
     EXPECT_EQ(report.errors(), 13);
-    EXPECT_EQ(report.warnings(), 9);
+    EXPECT_EQ(report.warnings(), 10);
+}
+
+// Whatever the browser loads or sends to another site is named once per host; links,
+// the page's own site and the data only search engines read are no contacts.
+TEST_F(PageCheck, ContactsWithOtherHostsAreNamed)
+{
+    const QByteArray html =
+        kHead + "<link rel=\"canonical\" href=\"https://www.tool.test/\">\n"
+                "<link rel=\"preconnect\" href=\"https://fonts.test\">\n"
+                "<script type=\"application/ld+json\">{\"url\": \"https://ld.test/\"}</script>\n"
+                "</head><body><h1>Tool</h1>\n"
+                "<a href=\"https://shop.test/buy\">Buy</a><img src=\"https://tool.test/a.png\" alt=\"a\" "
+                "width=1 height=1>\n"
+                "<img src=\"//pics.test/b.png\" alt=\"b\" width=1 height=1>"
+                "<img src=\"https://pics.test/c.png\" alt=\"c\" width=1 height=1>\n"
+                "<script>var A=\"https://count.test/e\",O=[\"https:\\/\\/shop.test\\/buy\"];"
+                "fetch('/own');</script>\n"
+                "</body></html>\n";
+    page(html, {});
+    QStringList contacts; // "line host"
+    for (const Finding &f : CheckPage(path("page.htm")).findings)
+        if (f.rule == "contacts-host")
+            contacts << QString::number(f.line) +
+                            QString(f.message).remove("The page contacts another host:");
+    EXPECT_EQ(contacts, QStringList({"6 fonts.test", "10 pics.test", "11 count.test"}));
 }
 
 TEST_F(PageCheck, CleanPageGivesNothing)
@@ -235,4 +261,17 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
     ASSERT_EQ(report.findings.size(), 2 * (kMaxFindingsPerRule + 1)); // img-alt and img-size
     EXPECT_EQ(report.findings.back().message, "7 more findings like this are not listed");
     EXPECT_EQ(report.findings.back().column, 1 + 16 * kMaxFindingsPerRule);
+}
+
+// Version B is checked as its visitors see it: what only B gets wrong is named as B's.
+TEST_F(PageCheck, BothVersionsAreChecked)
+{
+    page(kHead + "</head><body><template id=\"qm-variant-b\"><span data-ab=\"b\" data-ab-id=\"1\"> </span>"
+                 "</template><h1>Tool</h1>\n<a href=\"#top\" id=\"top\"><span data-ab=\"a\">Buy</span>"
+                 "<script>qmAB(1)</script></a>\n</body></html>\n",
+         {});
+    const Report report = CheckPage(path("page.htm"));
+    EXPECT_EQ(report.findings.size(), 1) << qPrintable(ToText(report));
+    EXPECT_TRUE(
+        ToText(report).contains("page.htm:6:1: error: empty-link: In version B: The link has no text"));
 }

@@ -1,9 +1,8 @@
 // The main window's commands beyond the toolbar's formatting keys: find and replace,
 // the preview at device widths and the recent pages, with the real views.
 #include "EditorWindow.h"
+#include "common/Spelling.h"
 #include "editor/FindReplaceDialog.h"
-
-#include <QWebEngineContextMenuRequest>
 
 using platform::Answer;
 
@@ -186,42 +185,8 @@ TEST_F(EditorCommands, TheDesignViewMarksAMisspeltWordAndSuggestsTheRightOne)
     ASSERT_TRUE(platform::DesignView::spellingLanguages().contains("en-US"));
     EXPECT_EQ(design->spellingLanguage(), "en-US");
     openWith("spell.htm", "<html><body><p id=t>Order today and recieve a bonus</p></body></html>");
-    window->show();
-    window->activateWindow();
-    design->setFocus();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    // Checking starts when the text is edited: a space typed after the word.
-    design->runScript("var t = document.getElementById('t').firstChild;"
-                      " getSelection().collapse(t, t.length); true");
-    QTest::keyClick(design->focusProxy(), Qt::Key_Space);
-    const QVariantList box =
-        design
-            ->runScript("var t = document.getElementById('t').firstChild;"
-                        " var r = document.createRange(); var i = t.data.indexOf('recieve');"
-                        " r.setStart(t, i); r.setEnd(t, i + 7); var b = r.getBoundingClientRect();"
-                        " [b.left, b.top, b.width, b.height]")
-            .toList();
-    ASSERT_EQ(box.size(), 4);
-    const QRect word(box[0].toInt(), box[1].toInt(), box[2].toInt(), box[3].toInt());
-    ASSERT_FALSE(word.isEmpty());
-    QMenu *shown = nullptr;
-    QObject::connect(design, &platform::DesignView::contextMenuShown, [&](QMenu *menu) { shown = menu; });
-    // The check runs in the background: ask again until the word is marked.
-    const bool marked = QTest::qWaitFor(
-        [&] {
-            QTest::mouseClick(design->focusProxy(), Qt::RightButton, {}, word.center());
-            if (!QTest::qWaitFor([&] { return shown != nullptr; }, 2000))
-                return false;
-            const bool misspelt = design->lastContextMenuRequest() &&
-                                  design->lastContextMenuRequest()->misspelledWord() == "recieve";
-            if (!misspelt) {
-                shown->close();
-                shown = nullptr;
-            }
-            return misspelt;
-        },
-        20000);
-    ASSERT_TRUE(marked);
+    QMenu *shown = testing_support::menuOnMisspeltWord(*design, "t", "recieve");
+    ASSERT_TRUE(shown);
     QStringList texts;
     for (QAction *action : shown->actions())
         texts << action->text();

@@ -65,21 +65,23 @@ TEST(FindText, TheSearchWrapsAndSpecialCharactersAreLiteral)
     EXPECT_FALSE(FindPattern(QString(), {}));
 }
 
-TEST(FindText, ReplaceAllGivesTheChangedSpanOnly)
+TEST(FindText, ReplaceAllGivesEachMatchWithItsReplacement)
 {
     const QString text = QStringLiteral("<p>a</p> <b>b</b> tail");
     FindOptions options;
     options.regex = true;
     const auto tags = FindPattern(QStringLiteral("<(\\w)>"), options);
-    const ReplaceAllResult r = ReplaceAllIn(text, *tags, QStringLiteral("<\\1 class=\"x\">\\\\"), true);
-    EXPECT_EQ(r.count, 2);
-    EXPECT_EQ(text.left(r.first) + r.replaced + text.mid(r.last),
-              QStringLiteral("<p class=\"x\">\\a</p> <b class=\"x\">\\b</b> tail"));
+    const auto places = ReplacementsIn(text, *tags, QStringLiteral("<\\1 class=\"x\">\\\\"), true);
+    ASSERT_EQ(places.size(), 2u);
+    EXPECT_EQ(places[1].start, 9);
+    EXPECT_EQ(places[1].length, 3);
+    EXPECT_EQ(places[1].text, QStringLiteral("<b class=\"x\">\\"));
     // Literal mode keeps backslashes; empty matches are no matches.
-    const ReplaceAllResult literal = ReplaceAllIn(text, *FindPattern(QStringLiteral("a"), {}), "\\1", false);
-    EXPECT_EQ(literal.count, 2); // "a" and "tail"
-    EXPECT_EQ(literal.replaced, QStringLiteral("\\1</p> <b>b</b> t\\1"));
-    EXPECT_EQ(ReplaceAllIn(text, *FindPattern(QStringLiteral("x*"), options), "y", true).count, 0);
+    const auto literal = ReplacementsIn(text, *FindPattern(QStringLiteral("a"), {}), "\\1", false);
+    ASSERT_EQ(literal.size(), 2u); // "a" and "tail"
+    EXPECT_EQ(literal[1].start, 19);
+    EXPECT_EQ(literal[1].text, QStringLiteral("\\1"));
+    EXPECT_TRUE(ReplacementsIn(text, *FindPattern(QStringLiteral("x*"), options), "y", true).empty());
 }
 
 TEST(RecentPages, NewestFirstTenAtMostAndKeptInAFile)

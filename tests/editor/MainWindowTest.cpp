@@ -119,7 +119,7 @@ TEST_F(MainWindow, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
     emit recent->itemClicked(recent->item(0));
     EXPECT_EQ(window->currentFile(), page);
     EXPECT_FALSE(panel->isVisible());
-    EXPECT_NE(previewView(), nullptr);
+    EXPECT_EQ(previewView(), nullptr); // nor for a page opened: only its tab loads it
 
     // Typing on the start page sends it away too.
     window->Form_Load();
@@ -140,6 +140,8 @@ TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
     EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(html)));
     EXPECT_EQ(sourceView()->colorAt(0), 0xFF0000u); // "<html>" is a blue tag
     EXPECT_EQ(sourceView()->SelStart(), 0);
+    EXPECT_EQ(previewView(), nullptr);
+    selectTab(2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return previewView()->url() == QUrl::fromLocalFile(page); }));
     EXPECT_FALSE(window->hasUnsavedChanges());
 
@@ -161,6 +163,31 @@ TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
     EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + path("missing.htm") + " in the editor.");
 }
 
+TEST_F(MainWindow, APageSlowerThanAnyWaitStillOpensWithItsProgressShown)
+{
+    // No load of a page is done in a millisecond: this one outlasts the view's waits.
+    designView()->setWaitTimeout(1);
+    const QString page = path("slow.htm");
+    writeAll(page, "<html><body><p>Slow</p>" + QByteArray("<p>Buy now and save.</p>\n").repeated(8000) +
+                       "</body></html>");
+    bool progressShown = false, commandsHeld = false;
+    QTimer during; // fires inside the load's wait
+    during.setSingleShot(true);
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        progressShown = !window->findChild<QProgressBar *>("prgOpenPage")->isHidden();
+        commandsHeld = !window->findChild<QToolBar *>("Toolbar1")->isEnabled();
+    });
+    during.start(0);
+    EXPECT_TRUE(window->openPage(page));
+    designView()->setWaitTimeout(15000);
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(commandsHeld);
+    EXPECT_EQ(dialogs.messages.size(), 0u);
+    EXPECT_TRUE(design().contains("Slow"));
+    EXPECT_TRUE(window->findChild<QProgressBar *>("prgOpenPage")->isHidden());
+    EXPECT_TRUE(window->findChild<QToolBar *>("Toolbar1")->isEnabled());
+}
+
 TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
 {
     // A new document names no file and writes none.
@@ -171,6 +198,7 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     EXPECT_EQ(window->currentTab(), 1);
     EXPECT_TRUE(sourceView()->Text().contains("Designed"));
     EXPECT_FALSE(formatBar()->isEnabled());
+    EXPECT_EQ(previewView(), nullptr);
 
     // Source to preview refreshes the design view and the preview.
     sourceView()->setText("<html><body><p>Typed</p></body></html>");

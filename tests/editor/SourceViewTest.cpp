@@ -277,3 +277,21 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
     ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
     EXPECT_EQ(readAll(dir.filePath("out.htm")), text.toLatin1().replace("\n", "\r\n"));
 }
+
+TEST(ViewsSource, ReplacingManyPlacesKeepsEachLinesEndAndUndoesInOneStep)
+{
+    platform::SourceView view;
+    const QString mixed = QStringLiteral("a x\r\nb x\nc x\rd\r\ne x\r\n");
+    view.setText(mixed);
+    const QByteArray before = view.fileBytes();
+    view.replacePlaces({{2, 1, "yy"}, {6, 1, "z"}, {16, 1, "v"}});
+    EXPECT_EQ(view.fileBytes(), "a yy\r\nb z\nc x\rd\r\ne v\r\n");
+    view.undo();
+    EXPECT_EQ(view.fileBytes(), before);
+    // Across a line end ("x\rd" becomes one line) and bringing one: the line ends
+    // that close the changed lines stay theirs.
+    view.replacePlaces({{6, 1, "z\nz"}, {10, 3, "w"}});
+    EXPECT_EQ(view.fileBytes(), "a x\r\nb z\r\nz\nc w\r\ne x\r\n");
+    view.undo();
+    EXPECT_EQ(view.Text(), "a x\nb x\nc x\nd\ne x\n");
+}

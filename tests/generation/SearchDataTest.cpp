@@ -60,6 +60,11 @@ TEST(SearchData, AWebAddressGivesAbsoluteShareDataAndASitemap)
     d.txtSpecialPrice = "49 EUR";
     d.txtPageURL = " shop.test/apps/ledger.htm ";
     d.chkHtaccess = "1";
+    d.chkTryVariantB = "1";
+    d.txtOneLinerB = "Books that balance themselves";
+    d.txtSpecialPriceB = "39 EUR";
+    d.cmbCounting = "endpoint";
+    d.txtCountingAddress = "/count";
     const QString address = "https://shop.test/apps/ledger.htm";
     for (const QString &name : shippedTemplates()) {
         SCOPED_TRACE(name.toStdString());

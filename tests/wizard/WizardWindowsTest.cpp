@@ -374,8 +374,8 @@ TEST_F(WizardWindows, SaveClearAllLoadRestoresEverything)
     }
 
     w().ClearAll();
-    for (const auto &[name, text] : textBoxes(w()))
-        EXPECT_TRUE(text.isEmpty()) << name.toStdString();
+    for (const auto &[name, text] : textBoxes(w())) // a choice clears to its first item
+        EXPECT_TRUE(text.isEmpty() || (name == "cmbCounting" && text == "none")) << name.toStdString();
     EXPECT_EQ(allRows(), (QList<QList<QStringList>>{{}, {}, {}}));
 
     // Rows added before a load are replaced, not merged.
@@ -470,6 +470,23 @@ TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
     cb("cmbTemplates")->setCurrentText("Ember");
     EXPECT_TRUE(testing_support::readAll(platform::previewPage()).contains("Ember_style.css"));
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Keep B makes version B's answers the main ones and ends the test; Keep A only ends it.
+TEST_F(WizardWindows, KeepingAVersionEndsTheTest)
+{
+    for (const char *keep : {"cmdKeepA", "cmdKeepB"}) {
+        le("txtOneLiner")->setText("A pitch");
+        named<QCheckBox>("chkTryVariantB")->setChecked(true);
+        le("txtOneLinerB")->setText("B pitch");
+        le("txtSpecialPrice")->setText("$29");
+        le("txtSpecialPriceB")->setText(" ");
+        named<QPushButton>(keep)->click();
+        EXPECT_EQ(le("txtOneLiner")->text(), QString(keep).endsWith('B') ? "B pitch" : "A pitch") << keep;
+        EXPECT_EQ(le("txtSpecialPrice")->text(), "$29"); // a blank B answer is A's
+        EXPECT_FALSE(named<QCheckBox>("chkTryVariantB")->isChecked());
+        EXPECT_EQ(le("txtOneLinerB")->text(), "");
+    }
 }
 
 // A link answer that would run script is named when its step is left, and the step

@@ -90,27 +90,18 @@ QString ExpandReplacement(const QRegularExpressionMatch &match, const QString &r
     return out;
 }
 
-ReplaceAllResult ReplaceAllIn(const QString &text, const QRegularExpression &pattern,
-                              const QString &replacement, bool regex)
+std::vector<textmodel::Replacement> ReplacementsIn(const QString &text, const QRegularExpression &pattern,
+                                                   const QString &replacement, bool regex)
 {
-    ReplaceAllResult result;
-    qsizetype copied = -1; // end of the text taken over so far
+    std::vector<textmodel::Replacement> places;
     QRegularExpressionMatchIterator it = pattern.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
-        if (m.capturedLength() == 0)
-            continue;
-        if (copied < 0) {
-            result.first = m.capturedStart();
-            copied = result.first;
-        }
-        result.replaced += QStringView(text).mid(copied, m.capturedStart() - copied);
-        result.replaced += ExpandReplacement(m, replacement, regex);
-        copied = m.capturedEnd();
-        ++result.count;
+        if (m.capturedLength() > 0)
+            places.push_back(
+                {m.capturedStart(), m.capturedLength(), ExpandReplacement(m, replacement, regex)});
     }
-    result.last = copied < 0 ? 0 : copied;
-    return result;
+    return places;
 }
 
 } // namespace editor

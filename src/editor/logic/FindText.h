@@ -2,9 +2,12 @@
 // Find and replace over a view's text, without a widget: the pattern that the
 // options make, the next match from a position, and every match replaced.
 
+#include "editor/source/SourceText.h"
+
 #include <QRegularExpression>
 #include <QString>
 #include <optional>
+#include <vector>
 
 namespace editor {
 
@@ -35,16 +38,9 @@ TextMatch FindIn(const QString &text, qsizetype from, const QRegularExpression &
 // or with \0 to \9 and \\ expanded for a regular expression.
 QString ExpandReplacement(const QRegularExpressionMatch &match, const QString &replacement, bool regex);
 
-// Every non-empty match in text[from, to) replaced; `count` receives their number.
-// Returns the replaced span only: the caller swaps it for text[first, last) where
-// `first`/`last` are the first match's start and the last match's end.
-struct ReplaceAllResult {
-    int count = 0;
-    qsizetype first = 0; // start of the first match in the original text
-    qsizetype last = 0;  // end of the last match in the original text
-    QString replaced;    // what text[first, last) becomes
-};
-ReplaceAllResult ReplaceAllIn(const QString &text, const QRegularExpression &pattern,
-                              const QString &replacement, bool regex);
+// Every non-empty match in `text`, first to last, with what it becomes. The places
+// are replaced one by one, so the text between them is not touched.
+std::vector<textmodel::Replacement> ReplacementsIn(const QString &text, const QRegularExpression &pattern,
+                                                   const QString &replacement, bool regex);
 
 } // namespace editor

@@ -17,18 +17,18 @@ const char *LineEndText(LineEnd form)
     return "\r\n";
 }
 
-// Splits `text` into lines, joined by "\n", noting in `ends` each line end's form
+// Splits `text` into lines, joined by "\n" when `join`, noting in `ends` each line end's form
 // (a LineEnd) and counting the forms. A line too long to lay out at once is split
 // into pieces, which end in soft breaks: block ends that are no part of the text
 // (kSoftBreakEnd in `ends`). Returns whether there are any.
-SplitText SplitSourceText(const QString &text)
+static SplitText splitText(const QString &text, bool join)
 {
     SplitText split;
     QString &joined = split.joined;
     std::vector<quint8> &ends = split.ends;
     int *counts = split.counts;
-    joined.clear();
-    joined.reserve(text.size());
+    if (join)
+        joined.reserve(text.size());
     ends.clear();
     counts[0] = counts[1] = counts[2] = 0;
     bool soft = false;
@@ -36,6 +36,10 @@ SplitText SplitSourceText(const QString &text)
     const QChar *p = text.constData();
     auto appendLine = [&](qsizetype from, qsizetype to) {
         const bool pieces = to - from > kLongLine;
+        if (!join) {
+            soft = soft || pieces;
+            return;
+        }
         while (pieces && to - from > kPiece) {
             // Cut after a ">" or a space near the piece's end if there is one, and
             // never inside a surrogate pair.
@@ -72,7 +76,8 @@ SplitText SplitSourceText(const QString &text)
             }
         }
         appendLine(lineStart, i);
-        joined.append(QLatin1Char('\n'));
+        if (join)
+            joined.append(QLatin1Char('\n'));
         ends.push_back(quint8(form));
         ++counts[int(form)];
         lineStart = next;
@@ -89,6 +94,16 @@ SplitText SplitSourceText(const QString &text)
         split.usual = LineEnd(best);
     }
     return split;
+}
+
+SplitText SplitSourceText(const QString &text, Join join)
+{
+    if (join == Join::WholeLinesAsTheyAre) {
+        SplitText lines = splitText(text, false);
+        if (!lines.pieces)
+            return lines;
+    }
+    return splitText(text, true);
 }
 
 DecodedText DecodeSourceBytes(const QByteArray &bytes)

@@ -21,13 +21,24 @@ constexpr qsizetype kLongLine = 64 * 1024;
 constexpr qsizetype kPiece = 1024;
 
 struct SplitText {
-    QString joined;                // the lines (and pieces) joined by "\n"
+    QString joined;                // the lines (and pieces) joined by "\n" (see Join)
     std::vector<quint8> ends;      // for each "\n" in `joined`: its LineEnd, or kSoftBreakEnd
     int counts[3] = {0, 0, 0};     // line ends of each form
     bool pieces = false;           // some line was cut into pieces
     LineEnd usual = LineEnd::CrLf; // the form most lines end in (CR LF when none)
 };
-SplitText SplitSourceText(const QString &text);
+// With `WholeLinesAsTheyAre`, `joined` is made only when some line is cut into
+// pieces: otherwise the text itself holds the same lines (a text document reads
+// "\r\n", "\r" and "\n" alike), and a big page is not copied once more.
+enum class Join { Always, WholeLinesAsTheyAre };
+SplitText SplitSourceText(const QString &text, Join join = Join::Always);
+
+// A place in a text, [start, start + length), and what it becomes.
+struct Replacement {
+    qsizetype start = 0;
+    qsizetype length = 0;
+    QString text;
+};
 
 struct DecodedText {
     QString text;

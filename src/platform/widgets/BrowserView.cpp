@@ -81,15 +81,20 @@ QUrl BrowserView::urlFor(const QString &address)
         // parts of the name, not of a URL.
         const QString path = trimmed.mid(7);
         if (QFileInfo::exists(path))
-            return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+            return fileUrl(path);
         const QUrl url(trimmed);
         if (url.isValid())
             return url;
         return QUrl::fromLocalFile(path);
     }
     if (QFileInfo(trimmed).isAbsolute() || QFileInfo::exists(trimmed))
-        return QUrl::fromLocalFile(QFileInfo(trimmed).absoluteFilePath());
+        return fileUrl(trimmed);
     return QUrl::fromUserInput(trimmed);
+}
+
+QUrl BrowserView::fileUrl(const QString &path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
 }
 
 void BrowserView::Navigate(const QString &address)
@@ -113,10 +118,15 @@ void BrowserView::Navigate(const QString &address)
     load(urlFor(address));
 }
 
+void BrowserView::showFile(const QString &path)
+{
+    load(fileUrl(path));
+}
+
 void BrowserView::showHtml(const QString &html, const QString &baseFile)
 {
     if (html.size() < kInlineHtmlLimit && !baseFile.isEmpty()) {
-        setHtml(html, QUrl::fromLocalFile(QFileInfo(baseFile).absoluteFilePath()));
+        setHtml(html, fileUrl(baseFile));
         return;
     }
     Navigate(QStringLiteral("about:") + html);

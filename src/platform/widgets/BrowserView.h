@@ -20,12 +20,17 @@ public:
     // a web address, "about:blank", or "about:" followed by inline HTML.
     void Navigate(const QString &address);
     void Stop();
+    // Shows the page file at `path`.
+    void showFile(const QString &path);
     // Shows `html` as if it were the file `baseFile` (its relative addresses resolve
     // there); the file itself is not read.
     void showHtml(const QString &html, const QString &baseFile);
 
     // The URL Navigate loads for an address other than "about:...".
     static QUrl urlFor(const QString &address);
+    // The address of a local file, whatever characters its name holds; a relative
+    // path is taken from the working folder.
+    static QUrl fileUrl(const QString &path);
 
 private:
     std::unique_ptr<QTemporaryFile> m_inlineFile;

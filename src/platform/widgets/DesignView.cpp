@@ -57,6 +57,7 @@ protected:
 struct Waiter {
     QEventLoop *loop = nullptr;
     bool done = false;
+    bool failed = false; // ended without an answer (the renderer went away)
     QVariant value;
     void finish(const QVariant &v)
     {
@@ -66,6 +67,11 @@ struct Waiter {
         done = true;
         if (loop)
             loop->quit();
+    }
+    void fail()
+    {
+        failed = !done;
+        finish(QVariant());
     }
 };
 
@@ -104,11 +110,13 @@ public:
     QString baseline; // the document as it was last set, loaded or saved
     int timeoutMs = 15000;
     std::unique_ptr<QTemporaryFile> htmlFile;
+    std::shared_ptr<Waiter> active; // the running wait, ended early when the renderer dies
 
     // Runs `start` (which hands the waiter to a WebEngine callback) and processes
-    // events until the callback came or the time ran out. Refused while another wait
-    // of this view is running.
-    bool wait(const std::function<void(const std::shared_ptr<Waiter> &)> &start, QVariant *result)
+    // events until the callback came or, when `timed`, the time ran out. Refused while
+    // another wait of this view is running.
+    bool wait(const std::function<void(const std::shared_ptr<Waiter> &)> &start, QVariant *result,
+              bool timed = true)
     {
         if (busy)
             return false;
@@ -117,38 +125,41 @@ public:
         auto waiter = std::make_shared<Waiter>();
         QEventLoop loop;
         waiter->loop = &loop;
+        active = waiter;
         start(waiter);
         if (!waiter->done) {
-            QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+            if (timed)
+                QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
             loop.exec();
         }
         waiter->loop = nullptr;
         if (!alive)
             return false; // the view went away while waiting
+        active.reset();
         busy = false;
         if (result)
             *result = waiter->value;
-        return waiter->done;
+        return waiter->done && !waiter->failed;
     }
 
-    bool run(const QString &script, QVariant *result = nullptr)
+    bool run(const QString &script, QVariant *result = nullptr, bool timed = true)
     {
         return wait(
             [this, &script](const std::shared_ptr<Waiter> &w) {
                 page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
                                     [w](const QVariant &v) { w->finish(v); });
             },
-            result);
+            result, timed);
     }
 
-    bool html(QString *out)
+    bool html(QString *out, bool timed = true)
     {
         QVariant v;
         if (!wait(
                 [this](const std::shared_ptr<Waiter> &w) {
                     page->toHtml([w](const QString &h) { w->finish(h); });
                 },
-                &v))
+                &v, timed))
             return false;
         *out = v.toString();
         return true;
@@ -170,12 +181,14 @@ public:
         page->allowNavigation = true;
         QPointer<DesignView> alive(q);
         QVariant ok;
+        // A load has no time limit: a big page takes WebEngine as long as it takes, and
+        // the load ends by itself, finished or failed (or with the renderer).
         const bool finished = wait(
             [&](const std::shared_ptr<Waiter> &w) {
                 current = w;
                 startLoad();
             },
-            &ok);
+            &ok, false);
         if (!alive)
             return false;
         QObject::disconnect(c1);
@@ -185,9 +198,10 @@ public:
             return false;
         loaded = true;
         dirty = false;
-        if (!run(QStringLiteral("document.designMode = 'on'; true")))
+        // Still part of the load: on a big page these take their time as well.
+        if (!run(QStringLiteral("document.designMode = 'on'; true"), nullptr, false))
             return false;
-        return html(&baseline);
+        return html(&baseline, false);
     }
 
     bool execCommand(const QString &name, const QString &value = QString())
@@ -231,6 +245,11 @@ DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
     d->page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     d->page->settings()->setDefaultTextEncoding(
         QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System)));
+    // Waits without a time limit would never end otherwise.
+    connect(d->page, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        if (d->active)
+            d->active->fail();
+    });
 }
 
 DesignView::~DesignView()

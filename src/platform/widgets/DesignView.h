@@ -3,9 +3,11 @@
 // document.designMode "on").
 //
 // WebEngine works asynchronously. Every operation below that loads, reads or
-// changes the document waits for WebEngine in a local event loop with a time-out,
-// so callers use it as a synchronous call; while it waits, window events are
-// processed. The view refuses re-entry from inside such a wait (the call fails).
+// changes the document waits for WebEngine in a local event loop, so callers use it
+// as a synchronous call; while it waits, window events are processed. Loads wait
+// until WebEngine ends them, however long a big page takes (loadProgress tells how
+// far they got); the other operations wait with a time-out. The view refuses
+// re-entry from inside such a wait (the call fails).
 
 #include "platform/Dialogs.h"
 
@@ -51,7 +53,7 @@ public:
     ~DesignView() override;
 
     // Replaces the document by `html` and waits until it is shown (false when it
-    // could not be shown in time).
+    // could not be shown).
     // Relative addresses resolve against `baseFile`'s folder (the program's when empty).
     bool setDocumentHTML(const QString &html, const QString &baseFile = QString());
     // The current document as HTML text (waits for WebEngine).
@@ -81,7 +83,7 @@ public:
     // Runs `script` in the view's own script world (page scripts are off) and waits
     // for its result; `ok` is false when it did not finish in time or was refused.
     QVariant runScript(const QString &script, bool *ok = nullptr);
-    // How long each wait may last (15 s unless set).
+    // How long each wait other than a load may last (15 s unless set).
     void setWaitTimeout(int milliseconds);
     // True while an operation waits for WebEngine; others are refused meanwhile.
     bool isWaiting() const;

@@ -143,8 +143,9 @@ QChar SourceView::characterAt(int position) const
 
 void SourceView::fill(const QString &text)
 {
-    const textmodel::SplitText split = textmodel::SplitSourceText(text);
-    const QString &joined = split.joined;
+    // Only a text with long lines is copied: the document takes the others as they are.
+    const textmodel::SplitText split = textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre);
+    const QString &joined = split.pieces ? split.joined : text;
     const std::vector<quint8> &ends = split.ends; // for each block but the last
     const int *counts = split.counts;
     m_softBreaks = split.pieces;
@@ -182,10 +183,15 @@ bool SourceView::LoadFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
-    const textmodel::DecodedText decoded = textmodel::DecodeSourceBytes(bytes);
+    textmodel::DecodedText decoded;
+    {
+        // The bytes go before the document takes the text: one copy of a big page at a time.
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError)
+            return false;
+        decoded = textmodel::DecodeSourceBytes(bytes);
+    }
+    file.close();
     fill(decoded.text);
     m_latin1 = decoded.oneBytePerCharacter;
     return true;
@@ -287,6 +293,51 @@ void SourceView::setSelText(const QString &text)
     setTextCursor(c);
 }
 
+void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places)
+{
+    if (places.empty())
+        return;
+    // Document positions first: the edits below move the soft breaks.
+    std::vector<std::pair<int, int>> spans;
+    spans.reserve(places.size());
+    for (const textmodel::Replacement &place : places)
+        spans.emplace_back(characterPosition(int(place.start)),
+                           toDocument(int(place.start + place.length), true));
+    // From the last place back, so the places before keep their positions. Edits that
+    // stay inside a line leave its line-end state alone; a place that spans or brings
+    // line ends leaves the state of the line end it ended in on its last line.
+    m_replacing = true;
+    QTextCursor c(document());
+    c.beginEditBlock();
+    const auto bringsLineEnds = [](const QString &text) {
+        for (const QChar ch : text)
+            if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
+                return true;
+        return false;
+    };
+    for (size_t i = places.size(); i-- > 0;) {
+        const auto [start, end] = spans[i];
+        const QTextBlock startBlock = document()->findBlock(start);
+        // The common case, a place inside one line replaced by text without line ends,
+        // needs no more than the edit.
+        const bool spansLines = end > startBlock.position() + startBlock.length() - 1;
+        const bool brings = bringsLineEnds(places[i].text);
+        const int endState = spansLines ? document()->findBlock(end).userState() : startBlock.userState();
+        c.setPosition(start);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+        c.insertText(places[i].text);
+        if (spansLines || brings) {
+            QTextBlock block = document()->findBlock(start);
+            for (; block.isValid() && block != c.block(); block = block.next())
+                block.setUserState(-1);
+            c.block().setUserState(endState);
+        }
+    }
+    c.endEditBlock();
+    m_replacing = false;
+    m_breaksDirty = true;
+}
+
 void SourceView::SetFocus()
 {
     if (isEnabled() && isVisible())
@@ -357,7 +408,12 @@ void SourceView::onContentsChange(int position, int removed, int added)
     // view never formats its document, so every change reported is an edit.)
     const int oldBlockCount = m_blockCount;
     m_blockCount = document()->blockCount();
-    if (QTextBlock head = document()->findBlock(position); head.userState() != -1) {
+    // A change that keeps every line end of the text (many places replaced inside
+    // their lines, or that undone) leaves the states where they are. (A text with soft
+    // breaks has no undo.)
+    QTextBlock head;
+    if (!m_replacing && (m_blockCount != oldBlockCount || m_softBreaks) &&
+        (head = document()->findBlock(position)).userState() != -1) {
         QTextBlock tail = document()->findBlock(position + added);
         if (tail.blockNumber() > head.blockNumber()) {
             tail.setUserState(head.userState());

@@ -53,6 +53,10 @@ public:
     QString SelText() const;
     QChar characterAt(int position) const;
     void setSelText(const QString &text); // replaces the selection; caret after it
+    // Replaces each place (positions in Text(), ascending, not overlapping) by its
+    // text in one edit: one undo step, and the text between the places, with its line
+    // ends, stays as it is.
+    void replacePlaces(const std::vector<textmodel::Replacement> &places);
     void SetFocus();
 
     // Colours the runs. The colours are kept beside the text, not in it: colouring
@@ -102,6 +106,7 @@ private:
     textmodel::ColorSpans m_colors; // over document positions
     int m_length = 1;               // the document's characterCount()
     int m_blockCount = 1;
+    bool m_replacing = false;      // replacePlaces keeps the line-end states itself
     bool m_hasTypingColor = false; // setSelColor with no selection ...
     ColorValue m_typingColor = 0;
     int m_typingPosition = -1; // ... at this caret position
