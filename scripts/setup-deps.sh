@@ -22,7 +22,7 @@ packages=(
   desktop-file-utils appstream
   clang libclang-rt-dev clang-format
 )
-# npm fetches axe-core below; a node installation that brings its own npm will do.
+# npm fetches axe-core and Lighthouse below; a node installation that brings its own npm will do.
 command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 # axe-core, the accessibility checker the template tests run inside WebEngine: a pinned
@@ -38,12 +38,27 @@ fetch_axe() {
     echo "warning: could not fetch axe-core $version; the accessibility test will be skipped" >&2
 }
 
+# Lighthouse, the browser's own audit that a test runs with Debian's Chromium over every
+# template's page: pinned (12.2.3 is the last that runs on Node 20), installed once with
+# npm into .cache/lighthouse/<version>.
+fetch_lighthouse() {
+  local version=12.2.3
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/.cache/lighthouse/$version"
+  [ -f "$dir/node_modules/lighthouse/package.json" ] && return 0
+  mkdir -p "$dir"
+  npm i -E --silent --no-audit --no-fund --prefix "$dir" "lighthouse@$version" >/dev/null ||
+    { rm -rf "$dir/node_modules"
+      echo "warning: could not fetch lighthouse $version; the Lighthouse test will be skipped" >&2; }
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   fetch_axe
+  fetch_lighthouse
   exit 0
 fi
 
@@ -54,3 +69,4 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fetch_axe
+fetch_lighthouse
