@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 
@@ -24,7 +25,9 @@ using vips::VImage;
 
 // Past this a picture is more likely a decompression bomb than a product shot.
 constexpr qint64 kMaxPixels = 100'000'000;
-constexpr int kPhoneWidth = 480; // a phone's 1x pick, so it need not take the slot's
+// A phone's picks, so that it need not take the slot's: 480 at 1x, 768 for the
+// common 1.75x-2x screens of about 400 px.
+constexpr int kPhoneWidths[] = {480, 768};
 constexpr int kShareWidth = 1200, kShareHeight = 630, kShareMargin = 48;
 constexpr int kTall = 10'000'000; // no limit on a picture's height
 constexpr int kWebpQuality = 75, kJpegQuality = 80;
@@ -309,13 +312,15 @@ PictureSet PreparePictures(const QString &source, const QString &folder, const P
         const qint64 sourceBytes = bytes.size();
 
         QVector<int> widths;
-        for (const int w : {kPhoneWidth, slot.width, 2 * slot.width}) {
-            const int width = std::min(w, sourceWidth);
-            // A phone size close to the slot's would only add a file.
-            if (w == kPhoneWidth && kPhoneWidth * 5 / 4 > slot.width)
-                continue;
-            if (!widths.contains(width))
+        for (const int w : {slot.width, 2 * slot.width})
+            if (const int width = std::min(w, sourceWidth); !widths.contains(width))
                 widths << width;
+        for (const int w : kPhoneWidths) {
+            // A phone size within 5% of one already made would only add a file.
+            const bool near = std::any_of(widths.begin(), widths.end(),
+                                          [w](int made) { return std::abs(made - w) * 20 < w; });
+            if (w < std::min(2 * slot.width, sourceWidth) && !near)
+                widths << w;
         }
         std::sort(widths.begin(), widths.end());
         set.width = std::min(slot.width, sourceWidth);

@@ -110,8 +110,9 @@ TEST_F(Pictures, MadeOnceAndNeverMoreOpenThanTheSource)
     VImage::xyz(1500, 900).extract_band(0).cast(VIPS_FORMAT_UCHAR).jpegsave(shot.toUtf8().constData());
     QFile::setPermissions(shot, QFile::ReadOwner | QFile::WriteOwner);
     const PictureSet first = MakePictures(shot, tmp.path(), PictureSlotFor("Midnight"), "Tool");
-    EXPECT_EQ(first.encoded, first.files().size()); // 460 and 920 px, twice each, share, icons
-    EXPECT_EQ(first.files().size(), 7);
+    // 460, 768 and 920 px, twice each (480 is too near 460), share, icons
+    EXPECT_EQ(first.encoded, first.files().size());
+    EXPECT_EQ(first.files().size(), 9);
     QHash<QString, QDateTime> made;
     for (const QString &name : first.files()) {
         made[name] = QFileInfo(tmp.filePath(name)).lastModified();
@@ -163,13 +164,14 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     const QString h = QRegularExpression("picture-944-([0-9a-f]{8})").match(html).captured(1);
     ASSERT_EQ(h.size(), 8);
     const QString webp =
-        QString("picture-480-%1.webp 480w, picture-944-%1.webp 944w, picture-1200-%1.webp 1200w")
+        QString("picture-480-%1.webp 480w, picture-768-%1.webp 768w, picture-944-%1.webp 944w, "
+                "picture-1200-%1.webp 1200w")
             .arg(h); // 2x of 944 is wider than the 1200 px source
     const QString sizes = "sizes=\"(max-width: 1000px) 100vw, 944px\"";
     // At 944 px the PNG would outweigh the source: the 1200 px one serves there.
     const QString png =
-        QString("src=\"picture-1200-%1.png\" srcset=\"picture-480-%1.png 480w, picture-1200-%1.png "
-                "1200w\"")
+        QString("src=\"picture-1200-%1.png\" srcset=\"picture-480-%1.png 480w, picture-768-%1.png 768w, "
+                "picture-1200-%1.png 1200w\"")
             .arg(h);
     EXPECT_TRUE(html.contains("<picture><source type=\"image/webp\" srcset=\"" + webp + "\" " + sizes +
                               "><img itemprop=\"image\" " + png + " " + sizes +
@@ -184,7 +186,7 @@ TEST_F(Pictures, GeneratedPageOffersThePictureAtTheSlotsWidths)
     ASSERT_TRUE(FileList::Read(FileList::PathFor(page), listed));
     for (const QString &f : listed)
         EXPECT_TRUE(QFileInfo(f).isFile()) << f.toStdString();
-    EXPECT_EQ(listed.filter(QRegularExpression("/(picture|share|icon)-")).size(), 8);
+    EXPECT_EQ(listed.filter(QRegularExpression("/(picture|share|icon)-")).size(), 10);
     // A phone takes the 480 px WebP: all it loads weighs less than the picture did alone.
     const check::Report report = check::CheckPage(page);
     for (const check::Finding &f : report.findings)
