@@ -940,12 +940,13 @@ private:
         }
     }
 
-    // One listing per folder, a folder only once its parent was seen; false when the
-    // run ends (a listing failed on the run's own connection for another reason than
-    // a refusal).
-    bool listFolders(const QStringList &folders)
+    // Runs folder commands side by side over the connections until `queue` is empty
+    // and none is running. `ended` takes each lane whose command ended (false there
+    // ends the run: returns false); `start` gives an idle lane the next command, and
+    // says whether it took a folder from the queue.
+    template <typename Ended, typename Start>
+    bool runFolderCommands(const std::deque<QString> &queue, Ended ended, Start start)
     {
-        std::deque<QString> queue(folders.cbegin(), folders.cend());
         for (;;) {
             bool moved = false;
             for (auto &lane : lanes) {
@@ -953,45 +954,17 @@ private:
                     lane->ctl->StillExecuting())
                     continue;
                 moved = true;
-                transport::Transport &c = *lane->ctl;
                 if (lane->state == Lane::Opening) {
                     opened(*lane);
                     continue;
                 }
                 lane->state = Lane::Idle;
-                const QString f = lane->folder;
-                if (c.ResponseCode() == transport::kTransportOk) {
-                    readListing(c, f, listed[f]);
-                    existing.insert(f);
-                } else if (c.ResponseCode() == transport::kServerRefused) {
-                    listed.remove(f);
-                    missing.insert(f);
-                } else if (lane->own) {
-                    queue.push_front(f); // again, on another connection
-                    dropLane(*lane, c.ResponseInfo());
-                } else {
-                    summary.error = PlainFailure(c.ResponseCode(), target) + QStringLiteral("\r\n") +
-                                    report(c.ResponseInfo(), "FTPList");
-                    ftp.FTPClose();
+                if (!ended(*lane))
                     return false;
-                }
             }
-            // A folder goes without waiting for its parent's listing: a missing one is
-            // refused like any other.
-            for (auto &lane : lanes) {
-                while (lane->state == Lane::Idle && !queue.empty()) {
-                    const QString f = queue.front();
-                    queue.pop_front();
+            for (auto &lane : lanes)
+                while (lane->state == Lane::Idle && start(*lane))
                     moved = true;
-                    if (!f.isEmpty() && missing.contains(folderOf(f))) {
-                        missing.insert(f); // its parent is missing, so it is too
-                        continue;
-                    }
-                    lane->state = Lane::Busy;
-                    lane->folder = f;
-                    lane->ctl->Execute(QStringLiteral("List") + kSep + f);
-                }
-            }
             const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
                                           [](const auto &l) { return l->state == Lane::Busy; });
             if (queue.empty() && !busy)
@@ -1001,60 +974,87 @@ private:
         }
     }
 
+    // One listing per folder, a folder only once its parent was seen; false when the
+    // run ends (a listing failed on the run's own connection for another reason than
+    // a refusal).
+    bool listFolders(const QStringList &folders)
+    {
+        std::deque<QString> queue(folders.cbegin(), folders.cend());
+        const auto ended = [&](Lane &lane) {
+            transport::Transport &c = *lane.ctl;
+            const QString f = lane.folder;
+            if (c.ResponseCode() == transport::kTransportOk) {
+                readListing(c, f, listed[f]);
+                existing.insert(f);
+            } else if (c.ResponseCode() == transport::kServerRefused) {
+                listed.remove(f);
+                missing.insert(f);
+            } else if (lane.own) {
+                queue.push_front(f); // again, on another connection
+                dropLane(lane, c.ResponseInfo());
+            } else {
+                summary.error = PlainFailure(c.ResponseCode(), target) + QStringLiteral("\r\n") +
+                                report(c.ResponseInfo(), "FTPList");
+                ftp.FTPClose();
+                return false;
+            }
+            return true;
+        };
+        // A folder goes without waiting for its parent's listing: a missing one is
+        // refused like any other.
+        const auto start = [&](Lane &lane) {
+            if (queue.empty())
+                return false;
+            const QString f = queue.front();
+            queue.pop_front();
+            if (!f.isEmpty() && missing.contains(folderOf(f))) {
+                missing.insert(f); // its parent is missing, so it is too
+                return true;
+            }
+            lane.state = Lane::Busy;
+            lane.folder = f;
+            lane.ctl->Execute(QStringLiteral("List") + kSep + f);
+            return true;
+        };
+        return runFolderCommands(queue, ended, start);
+    }
+
     // Makes the folders side by side over the connections, each once its parent is
     // there. A refusal is a folder there already; a real problem shows when files go.
     void makeFolders(const QStringList &folders)
     {
         std::deque<QString> queue(folders.cbegin(), folders.cend());
-        for (;;) {
-            bool moved = false;
-            for (auto &lane : lanes) {
-                if ((lane->state != Lane::Opening && lane->state != Lane::Busy) ||
-                    lane->ctl->StillExecuting())
-                    continue;
-                moved = true;
-                if (lane->state == Lane::Opening) {
-                    opened(*lane);
-                    continue;
-                }
-                lane->state = Lane::Idle;
-                const int code = lane->ctl->ResponseCode();
-                if (lane->own && code != transport::kTransportOk && code != transport::kServerRefused) {
-                    queue.push_front(lane->folder); // again, on another connection
-                    dropLane(*lane, lane->ctl->ResponseInfo());
-                } else {
-                    existing.insert(lane->folder);
-                }
+        const auto ended = [&](Lane &lane) {
+            const int code = lane.ctl->ResponseCode();
+            if (lane.own && code != transport::kTransportOk && code != transport::kServerRefused) {
+                queue.push_front(lane.folder); // again, on another connection
+                dropLane(lane, lane.ctl->ResponseInfo());
+            } else {
+                existing.insert(lane.folder);
             }
-            const auto making = [this](const QString &f) {
-                return std::any_of(lanes.cbegin(), lanes.cend(),
-                                   [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
-            };
-            for (auto &lane : lanes) {
-                if (lane->state != Lane::Idle)
-                    continue;
-                // The first folder whose parent is there (or not being made).
-                const auto ready = std::find_if(queue.begin(), queue.end(), [&](const QString &f) {
-                    return !making(folderOf(f)) &&
-                           std::find(queue.begin(), queue.end(), folderOf(f)) == queue.end();
-                });
-                if (ready == queue.end())
-                    break;
-                const QString f = *ready;
-                queue.erase(ready);
-                moved = true;
-                lane->state = Lane::Busy;
-                lane->folder = f;
-                say(QStringLiteral("Creating Remote Folder ") + f);
-                lane->ctl->Execute(QStringLiteral("MKDIR ") + f);
-            }
-            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(),
-                                          [](const auto &l) { return l->state == Lane::Busy; });
-            if (queue.empty() && !busy)
-                return;
-            if (!moved)
-                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        }
+            return true;
+        };
+        const auto making = [this](const QString &f) {
+            return std::any_of(lanes.cbegin(), lanes.cend(),
+                               [&](const auto &l) { return l->state == Lane::Busy && l->folder == f; });
+        };
+        const auto start = [&](Lane &lane) {
+            // The first folder whose parent is there (or not being made).
+            const auto ready = std::find_if(queue.begin(), queue.end(), [&](const QString &f) {
+                return !making(folderOf(f)) &&
+                       std::find(queue.begin(), queue.end(), folderOf(f)) == queue.end();
+            });
+            if (ready == queue.end())
+                return false;
+            const QString f = *ready;
+            queue.erase(ready);
+            lane.state = Lane::Busy;
+            lane.folder = f;
+            say(QStringLiteral("Creating Remote Folder ") + f);
+            lane.ctl->Execute(QStringLiteral("MKDIR ") + f);
+            return true;
+        };
+        runFolderCommands(queue, ended, start);
     }
 
     // The listings the last confirmation needs, side by side over the connections; a
