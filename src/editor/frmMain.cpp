@@ -19,6 +19,7 @@
 #include "editor/source/HtmlFormat.h"
 #include "editor/source/SourceText.h"
 #include "generation/FileList.h"
+#include "generation/Pictures.h"
 #include "generation/Variants.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
@@ -408,6 +409,18 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     // Edits mark the title; the design view's keys and clicks arrive at its inner
     // widgets, which the filter follows as they come.
     watchDesignInput(d->DHTMLEdit1);
+    // A picture from disk goes in as generated pages' pictures do: sized and in WebP.
+    d->DHTMLEdit1->setPictureInserter([this](const QString &address) -> std::optional<QString> {
+        const generation::InsertedPicture picture =
+            generation::PrepareInsertedPicture(address, d->CurrentFile);
+        if (!picture.problem.isEmpty()) {
+            platform::msgBox(picture.problem, this);
+            return QString();
+        }
+        if (picture.markup.isEmpty())
+            return std::nullopt;
+        return picture.markup;
+    });
     connect(d->DHTMLEdit1, &platform::DesignView::documentChanged, this, [this] {
         if (!d->designPage.filling)
             d->designPage.replaced = true;

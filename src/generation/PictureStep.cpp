@@ -381,6 +381,8 @@ PictureSet PreparePictures(const QString &source, const QString &folder, const P
             if (webpSource)
                 set.webp = set.fallback;
         }
+        if (!slot.pageIcons)
+            return set;
         set.icon = QStringLiteral("icon-32-%1.png").arg(sourceHash);
         if (!have(set.icon))
             put(set.icon, png(scaled(picture(), 32, 32, VIPS_INTERESTING_CENTRE)));

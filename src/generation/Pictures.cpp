@@ -1,12 +1,16 @@
 #include "generation/Pictures.h"
 
+#include "generation/FileList.h"
 #include "generation/SearchData.h"
 #include "generation/TemplateLanguage.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
+#include <QUrl>
 #include <dlfcn.h>
 #include <mutex>
 #include <unistd.h>
@@ -134,6 +138,25 @@ QString shownAt(const QVector<PictureFile> &files, int width)
     return files.isEmpty() ? QString() : files.last().name;
 }
 
+// The set as a <picture>: WebP first where it is not the fallback itself. `lead` and
+// `tail` are the <img>'s attributes before src and after height.
+QString pictureElement(const PictureSet &set, const QString &sizes, const QString &lead, const QString &tail)
+{
+    const bool ownWebp =
+        set.webp.size() == set.fallback.size() && set.webp.first().name == set.fallback.first().name;
+    QString picture = QStringLiteral("<picture>");
+    if (!set.webp.isEmpty() && !ownWebp)
+        picture += QStringLiteral("<source type=\"image/webp\" srcset=\"%1\" sizes=\"%2\">")
+                       .arg(candidates(set.webp), sizes);
+    picture +=
+        QStringLiteral("<img%1 src=\"%2\" srcset=\"%3\" sizes=\"%4\" width=\"%5\" height=\"%6\"%7></picture>")
+            .arg(lead, EscapeAttribute(shownAt(set.fallback, set.width)), candidates(set.fallback), sizes)
+            .arg(set.width)
+            .arg(set.height)
+            .arg(tail);
+    return picture;
+}
+
 } // namespace
 
 QString WithPictureMarkup(const QString &page, const PictureSet &set, const PictureSlot &slot,
@@ -150,22 +173,11 @@ QString WithPictureMarkup(const QString &page, const PictureSet &set, const Pict
         rest.remove(0, rest.indexOf(src) + src.size());
         const QString sizes =
             QStringLiteral("(max-width: %1px) 100vw, %2px").arg(slot.fullBelow).arg(slot.width);
-        const bool ownWebp =
-            set.webp.size() == set.fallback.size() && set.webp.first().name == set.fallback.first().name;
-        QString picture = QStringLiteral("<picture>");
-        if (!set.webp.isEmpty() && !ownWebp)
-            picture += QStringLiteral("<source type=\"image/webp\" srcset=\"%1\" sizes=\"%2\">")
-                           .arg(candidates(set.webp), sizes);
         // The product picture stands at the top of every template: it is what the
         // visitor waits for, so it is fetched first and never lazily.
-        picture +=
-            QStringLiteral("<img itemprop=\"image\" src=\"%1\" srcset=\"%2\" sizes=\"%3\" width=\"%4\" "
-                           "height=\"%5\" fetchpriority=\"high\"%6></picture>")
-                .arg(EscapeAttribute(shownAt(set.fallback, set.width)), candidates(set.fallback), sizes)
-                .arg(set.width)
-                .arg(set.height)
-                .arg(rest);
-        out.replace(at, end + 1 - at, picture);
+        out.replace(at, end + 1 - at,
+                    pictureElement(set, sizes, QStringLiteral(" itemprop=\"image\""),
+                                   QStringLiteral(" fetchpriority=\"high\"") + rest));
     }
     // Link previews get the picture made for them.
     if (!set.share.isEmpty()) {
@@ -184,6 +196,65 @@ QString WithPictureMarkup(const QString &page, const PictureSet &set, const Pict
                         .arg(EscapeAttribute(set.icon), EscapeAttribute(set.touchIcon)));
     }
     return out;
+}
+
+InsertedPicture PrepareInsertedPicture(const QString &address, const QString &pagePath)
+{
+    InsertedPicture inserted;
+    const QString typed = address.trimmed();
+    if (pagePath.isEmpty() || typed.isEmpty())
+        return inserted; // an unsaved page has no folder to put files in
+    const QUrl url(typed);
+    QString source;
+    if (url.isLocalFile())
+        source = url.toLocalFile();
+    else if (url.scheme().isEmpty())
+        source = QDir(QFileInfo(pagePath).absolutePath()).absoluteFilePath(typed);
+    if (source.isEmpty() || !QFileInfo(source).isFile())
+        return inserted;
+
+    // An in-page picture is shown at its own width up to a column's, and spans a
+    // narrower screen: the slot is the picture itself, capped at 800 px.
+    const QString folder = QFileInfo(pagePath).absolutePath();
+    PictureSlot slot;
+    slot.width = 800;
+    slot.pageIcons = false;
+    PictureSet set;
+    if (inserted.problem = PictureReadProblem(source); inserted.problem.isEmpty())
+        set = MakePictures(source, folder, slot, QString());
+    if (!set.problem.isEmpty())
+        inserted.problem = set.problem;
+    if (!inserted.problem.isEmpty()) {
+        // The step speaks of the product picture; here it is any picture.
+        inserted.problem.replace(QStringLiteral("The product picture "), QStringLiteral("The picture "));
+        return inserted;
+    }
+    if (set.fallback.isEmpty())
+        return inserted; // SVG, GIF and the like go in as they are
+    const QString sizes = QStringLiteral("(max-width: %1px) 100vw, %1px").arg(set.width);
+    // Not the page's first picture: fetched when it is about to be seen.
+    inserted.markup = pictureElement(set, sizes, QString(),
+                                     QStringLiteral(" alt=\"\" loading=\"lazy\" decoding=\"async\""));
+    for (const QString &name : set.files())
+        inserted.files << QDir(folder).absoluteFilePath(name);
+
+    // A page published from its list must take the new files along.
+    const QString listPath = FileList::PathFor(pagePath);
+    QStringList listed;
+    if (QFileInfo(listPath).isFile() && FileList::Read(listPath, listed)) {
+        bool added = false;
+        for (const QString &file : inserted.files)
+            if (!listed.contains(file)) {
+                listed << file;
+                added = true;
+            }
+        QSaveFile list(listPath);
+        if (added && list.open(QIODevice::WriteOnly)) {
+            list.write(FileList::Compose(pagePath, listed));
+            list.commit();
+        }
+    }
+    return inserted;
 }
 
 } // namespace generation

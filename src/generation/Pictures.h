@@ -18,7 +18,8 @@ struct PictureSlot {
     int fullBelow = 1000;          // the viewport width under which the picture spans the screen
     quint32 background = 0xffffff; // 0xRRGGBB
     quint32 text = 0x14171f;
-    QString mark; // the template's own mark, the favicon of a page without picture
+    QString mark;          // the template's own mark, the favicon of a page without picture
+    bool pageIcons = true; // also the link-preview picture and the favicons
 };
 PictureSlot PictureSlotFor(const QString &templateName);
 
@@ -59,5 +60,16 @@ PictureSet MakePictures(const QString &source, const QString &folder, const Pict
 // `pageAddress` is the page's web address, or "" when none is known.
 QString WithPictureMarkup(const QString &page, const PictureSet &set, const PictureSlot &slot,
                           const QString &shownName, const QString &pageAddress);
+
+// A picture inserted in the editor at `address` (a path relative to the page's
+// folder, an absolute path or a file:// URL), made for the page saved at `pagePath`
+// as the product picture is: its files beside the page, added to the page's .files
+// list when it has one.
+struct InsertedPicture {
+    QString problem;   // the picture cannot be read: nothing is inserted
+    QString markup;    // the <picture> to insert; "" (and no problem): insert the address as typed
+    QStringList files; // made beside the page, as full paths
+};
+InsertedPicture PrepareInsertedPicture(const QString &address, const QString &pagePath);
 
 } // namespace generation

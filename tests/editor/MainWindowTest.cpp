@@ -6,6 +6,7 @@
 #include "editor/MainWindowPeers.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/RecentPages.h"
+#include "generation/FileList.h"
 
 using editor::frmMain;
 using platform::Answer;
@@ -340,6 +341,34 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); // shortcuts reach the commands
     EXPECT_EQ(dialogs.fileRequests.size(), 1u);
     delete editor::frmDialog_Table::instance();
+}
+
+TEST_F(MainWindow, InsertedPicturesFromDiskAreMadeForThePageOrRefused)
+{
+    QImage shot(1200, 600, QImage::Format_RGB32);
+    shot.fill(Qt::darkCyan);
+    ASSERT_TRUE(shot.save(path("shot.jpg"), "JPG"));
+    writeAll(path("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0 not a picture after all", 27));
+    const QString page = openWith("page.htm", "<html><body><p>word</p></body></html>");
+    writeAll(page + ".files", generation::FileList::Compose(page, {page}));
+    dialogs.texts = {"shot.jpg", "broken.jpg"};
+
+    window->toolbarAction("image")->trigger();
+    const QString html = design();
+    for (const char *part : {"<picture><source type=\"image/webp\" srcset=\"picture-480-",
+                             "width=\"800\" height=\"400\"", "loading=\"lazy\""})
+        EXPECT_TRUE(html.contains(part)) << part << " " << html.toStdString();
+    const QStringList webp = QDir(dir.path()).entryList({"picture-800-*.webp"});
+    ASSERT_EQ(webp.size(), 1);
+    QStringList listed;
+    ASSERT_TRUE(generation::FileList::Read(page + ".files", listed));
+    EXPECT_TRUE(listed.contains(path(webp.first())));
+
+    // A picture that cannot be read is explained and leaves the page as it was.
+    window->toolbarAction("image")->trigger();
+    EXPECT_EQ(design(), html);
+    EXPECT_TRUE(dialogs.lastMessage().contains("broken.jpg cannot be read as a picture"))
+        << dialogs.lastMessage().toStdString();
 }
 
 TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)

@@ -109,6 +109,7 @@ public:
     bool loaded = false;
     QString baseline; // the document as it was last set, loaded or saved
     int timeoutMs = 15000;
+    DesignView::PictureInserter pictureInserter;
     std::unique_ptr<QTemporaryFile> htmlFile;
     std::shared_ptr<Waiter> active; // the running wait, ended early when the renderer dies
 
@@ -202,6 +203,26 @@ public:
         if (!run(QStringLiteral("document.designMode = 'on'; true"), nullptr, false))
             return false;
         return html(&baseline, false);
+    }
+
+    // Puts `html` in place of the selection through the DOM: the editing commands
+    // drop <picture> and <source>.
+    bool insertElement(const QString &html)
+    {
+        const QString script = QStringLiteral(
+            "(function(h){ var s = window.getSelection(); var r;"
+            " if (s.rangeCount) { r = s.getRangeAt(0); r.deleteContents(); }"
+            " else { r = document.createRange(); r.setStart(document.body || document.documentElement, 0); }"
+            " var t = document.createElement('template'); t.innerHTML = h;"
+            " var last = t.content.lastChild; r.insertNode(t.content);"
+            " if (last) { r.setStartAfter(last); r.collapse(true); s.removeAllRanges(); s.addRange(r); }"
+            " return !!last; })(%1)");
+        QVariant v;
+        if (!run(script.arg(jsString(html)), &v) || !v.toBool())
+            return false;
+        dirty = true;
+        emit q->documentChanged();
+        return true;
     }
 
     bool execCommand(const QString &name, const QString &value = QString())
@@ -449,6 +470,10 @@ bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
                                        this);
         if (!source || source->trimmed().isEmpty())
             return false;
+        if (d->pictureInserter) {
+            if (const std::optional<QString> html = d->pictureInserter(source->trimmed()))
+                return !html->isEmpty() && d->insertElement(*html);
+        }
         ok = d->execCommand(QStringLiteral("insertImage"), source->trimmed());
         break;
     }
@@ -481,6 +506,11 @@ bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
         emit documentChanged();
     }
     return ok;
+}
+
+void DesignView::setPictureInserter(PictureInserter inserter)
+{
+    d->pictureInserter = std::move(inserter);
 }
 
 bool DesignView::setBgColor(const QString &colorText)

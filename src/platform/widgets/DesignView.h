@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWebEngineView>
+#include <functional>
+#include <optional>
 
 class QMenu;
 
@@ -69,6 +71,12 @@ public:
     // Applies a command to the current selection. `option` 1 prompts for the value;
     // `argument` is the value otherwise (a colour text "RRGGBB" for the text colour).
     bool ExecCommand(int command, int option = 0, const QVariant &argument = QVariant());
+
+    // What Insert Image puts in for an address: nothing (std::nullopt) inserts the
+    // address as typed, "" inserts nothing (the hook has said why), other text is
+    // inserted as HTML in its place.
+    using PictureInserter = std::function<std::optional<QString>(const QString &address)>;
+    void setPictureInserter(PictureInserter inserter);
 
     // The document object's operations that the program uses.
     bool setBgColor(const QString &colorText); // document.bgColor := colorText
