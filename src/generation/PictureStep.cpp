@@ -167,36 +167,17 @@ std::vector<double> rgb(quint32 colour)
     return {double((colour >> 16) & 0xff), double((colour >> 8) & 0xff), double(colour & 0xff)};
 }
 
-// The product picture above the product's name, on the template's colours.
-QByteArray sharePicture(const VImage &source, const PictureSlot &slot, const QString &productName)
+// The product picture on the template's colours. The product's name is not drawn:
+// libvips draws text through Pango, whose background font threads (Pango 1.50) were
+// seen to crash the process with a division by zero during generation.
+QByteArray sharePicture(const VImage &source, const PictureSlot &slot)
 {
-    const std::vector<double> background = rgb(slot.background), ink = rgb(slot.text);
+    const std::vector<double> background = rgb(slot.background);
     const int inner = kShareWidth - 2 * kShareMargin;
     VImage canvas =
         VImage::black(kShareWidth, kShareHeight).new_from_image(background).cast(VIPS_FORMAT_UCHAR);
     canvas = canvas.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-    int pictureBottom = kShareHeight - kShareMargin;
-    if (!productName.trimmed().isEmpty()) {
-        try {
-            // Pango reads markup: a name is text, never tags.
-            VImage mask = VImage::text(productName.trimmed().toHtmlEscaped().toUtf8().constData(),
-                                       VImage::option()
-                                           ->set("font", "sans bold 44")
-                                           ->set("width", inner)
-                                           ->set("height", 120)
-                                           ->set("align", VIPS_ALIGN_CENTRE));
-            const VImage words = mask.new_from_image(ink).cast(VIPS_FORMAT_UCHAR).bandjoin(mask);
-            const int top = kShareHeight - kShareMargin - words.height();
-            canvas =
-                canvas
-                    .composite2(words, VIPS_BLEND_MODE_OVER,
-                                VImage::option()->set("x", (kShareWidth - words.width()) / 2)->set("y", top))
-                    .flatten();
-            pictureBottom = top - kShareMargin / 2;
-        } catch (const vips::VError &) {
-            vips_error_clear(); // no fonts: the picture alone still previews the page
-        }
-    }
+    const int pictureBottom = kShareHeight - kShareMargin;
     VImage picture = scaled(source, inner, pictureBottom - kShareMargin);
     if (picture.has_alpha())
         picture = picture.flatten(VImage::option()->set("background", background));
@@ -393,7 +374,7 @@ PictureSet PreparePictures(const QString &source, const QString &folder, const P
                         .arg(hash8(sourceHash.toLatin1() + productName.toUtf8() +
                                    QByteArray::number(slot.background) + QByteArray::number(slot.text)));
         if (!have(set.share))
-            put(set.share, sharePicture(picture(), slot, productName));
+            put(set.share, sharePicture(picture(), slot));
     } catch (const vips::VError &e) {
         set = PictureSet();
         set.problem = cannotRead(source, e);

@@ -207,9 +207,9 @@ TEST(TemplateAccessibility, LaidOutAndNoSeriousViolationAtEveryWidth)
     for (const Layout &layout : kLayouts) {
         const QString name = layout.name;
         ASSERT_TRUE(templates.contains(name + ".htm")) << layout.name;
+        QTemporaryDir out; // one folder a template: its products share the prepared picture
         for (const auto &[productName, product] : products) {
             SCOPED_TRACE((name + " with the " + productName + " product").toStdString());
-            QTemporaryDir out;
             QString page = out.filePath("offer.htm");
             QString image =
                 product.txtProductImage.isEmpty() ? QString() : appFolder + "/" + product.txtProductImage;
