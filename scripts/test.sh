@@ -3,15 +3,15 @@
 # its tests (benchmarks only build through their own target) and runs every test
 # (headless), then builds with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, runs every test that does not start Qt WebEngine there,
-# and runs each fuzz target over its seed corpus and then for FUZZ_SECONDS (10).
+# and runs each fuzz target over its seed corpus and then for FUZZ_SECONDS (5).
 # Extra arguments go to the first ctest. Each stage prints its time.
 #   QUILLMARK_BUILD_DIR (build), QUILLMARK_ASAN_BUILD_DIR (build-asan),
-#   FUZZ_SECONDS (10), QUILLMARK_SKIP_SANITIZERS=1 to stop after the ordinary tests.
+#   FUZZ_SECONDS (5), QUILLMARK_SKIP_SANITIZERS=1 to stop after the ordinary tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${QUILLMARK_BUILD_DIR:-build}
 asan=${QUILLMARK_ASAN_BUILD_DIR:-build-asan}
-fuzz_seconds=${FUZZ_SECONDS:-10}
+fuzz_seconds=${FUZZ_SECONDS:-5}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
