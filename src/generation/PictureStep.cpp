@@ -41,6 +41,10 @@ void startVips()
         vips_init("quillmark");
         // Each picture is read once per size; a cache would only hold memory.
         vips_cache_set_max(0);
+        // Joins libvips' worker threads before exit: a leak check that stops the world
+        // while they are still winding down can crash, and so fail the whole run.
+        // The module is never unloaded, so the handler stays valid.
+        std::atexit([] { vips_shutdown(); });
     });
 }
 
