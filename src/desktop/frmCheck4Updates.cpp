@@ -74,7 +74,8 @@ frmCheck4Updates::frmCheck4Updates(QWidget *parent) : QDialog(parent)
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
+    // The check starts as soon as the window is up: the main window waits for it.
+    Timer1->setInterval(0);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -26,7 +26,7 @@
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
-#include "publish/FrmUploadInfo.h"
+#include "publish/UploadWindow.h"
 #include "ui_frmMain.h"
 
 #include <QAction>
@@ -750,11 +750,17 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
         }
         desktop::ShellOpen(d->CurrentFile);
     } else if (key == QLatin1String("upload")) {
-        publish::FrmUploadInfo upload(this);
-        upload.AddFilesToList(generation::FileList::PathFor(d->CurrentFile));
-        runModal(upload);
-        if (d->peer && !upload.liveAddress().isEmpty())
-            d->peer->offerPageAddress(upload.liveAddress());
+        QString problem;
+        const std::unique_ptr<QDialog> upload =
+            publish::LoadUploadWindow(this, generation::FileList::PathFor(d->CurrentFile), problem);
+        if (!upload) {
+            platform::msgBox(QStringLiteral("The upload window cannot be opened: %1.").arg(problem), this);
+            return;
+        }
+        runModal(*upload);
+        const QString address = publish::PublishedAddress(*upload);
+        if (d->peer && !address.isEmpty())
+            d->peer->offerPageAddress(address);
     } else if (key == QLatin1String("check")) {
         // The check reads the page as saved: only Save writes the user's file.
         if (d->CurrentFile.isEmpty()) {

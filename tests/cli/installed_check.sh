@@ -13,6 +13,9 @@ test -s "$work/offer.htm" && test -s "$work/Clarity_style.css"
 # The picture module is found where it is installed: the picture went out prepared.
 grep -q 'type="image/webp"' "$work/offer.htm"
 "$prefix/bin/quillmark" publish --help | grep -q "^Usage: quillmark publish"
+# The upload window's module is installed where the window's loader looks.
+window=$(find "$prefix" -name quillmark-window.so)
+test -f "$(dirname "$window")/quillmark-publish-ui.so"
 status=0
 "$prefix/bin/quillmark" publish "$work/offer.htm" --dry-run 2>"$work/err" || status=$?
 test "$status" = 2 && grep -q "no server" "$work/err"

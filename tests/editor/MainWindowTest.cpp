@@ -8,12 +8,32 @@
 #include "editor/logic/RecentPages.h"
 #include "generation/FileList.h"
 
+#include <cstring>
+#include <link.h>
+
 using editor::frmMain;
 using platform::Answer;
 using testing_support::readAll;
 using testing_support::writeAll;
 
 namespace {
+
+// True when a library whose file name contains `name` is loaded in this process.
+bool libraryLoaded(const char *name)
+{
+    struct Search {
+        const char *name;
+        bool found;
+    } search{name, false};
+    dl_iterate_phdr(
+        [](dl_phdr_info *info, size_t, void *data) {
+            auto *s = static_cast<Search *>(data);
+            s->found = s->found || std::strstr(info->dlpi_name, s->name);
+            return 0;
+        },
+        &search);
+    return search.found;
+}
 
 struct FakePeer : editor::WizardPeer {
     QStringList calls;
@@ -453,14 +473,23 @@ TEST_F(MainWindow, PreviewUploadAndTheWizardCommands)
     int rows = -1;
     frmMain::setModalRunner([&](QDialog &dialog) {
         rows = dialog.findChild<QTreeWidget *>("lstFiles")->topLevelItemCount();
+        // Its messages come through the window's dialogs.
+        dialog.findChild<QLineEdit *>("txtServerPort")->setText("x");
+        dialog.findChild<QPushButton *>("cmdTestConnection")->click();
         return 0;
     });
+    // The window runs without publishing's libraries (qtkeychain, libcurl: the picture
+    // module may have brought that one): the upload window's module brings them.
+    EXPECT_FALSE(libraryLoaded("libqt6keychain.so"));
     press("upload");
     EXPECT_EQ(rows, 1);
+    EXPECT_TRUE(libraryLoaded("quillmark-publish-ui.so") && libraryLoaded("libqt6keychain.so"));
+    EXPECT_TRUE(dialogs.lastMessage().startsWith("Please enter a server port number"))
+        << dialogs.lastMessage().toStdString();
 
     // Nothing unsaved: "open" asks nothing.
     press("open");
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(peer.calls, QStringList{"showLoadFile"});
     peer.calls.clear();
 
