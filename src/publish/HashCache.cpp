@@ -1,5 +1,7 @@
 #include "publish/HashCache.h"
 
+#include "platform/AppFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -121,9 +123,9 @@ bool ParseHashCache(const QByteArray &text, HashEntries &entries)
 
 HashCache::HashCache(QString path) : m_path(std::move(path)), m_today(NowNs() / kDayNs) {}
 
-QString HashCache::pathIn(const QString &manifestFolder)
+QString HashCache::defaultPath()
 {
-    return manifestFolder.isEmpty() ? QString() : manifestFolder + QStringLiteral("/local-files.cache");
+    return platform::userDataFolder() + QStringLiteral("/local-files.cache");
 }
 
 void HashCache::load()

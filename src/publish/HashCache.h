@@ -10,7 +10,8 @@
 // yet tell a later change apart (coarse clocks, file systems that keep seconds).
 //
 // The file is a cache, not a record: one that is missing, damaged or written by
-// something else only means every file is read again. It lives beside the manifests:
+// something else only means every file is read again. It lives in the data folder,
+// apart from the manifests (which tools read one by one):
 //   Quillmark local file hashes 1
 //   SIZE MTIME CTIME INODE DEVICE SENT-SIZE SHA-1 USED-DAY PATH   (tab-separated)
 //   end COUNT
@@ -61,7 +62,8 @@ class HashCache {
 public:
     // An empty path: nothing is remembered.
     explicit HashCache(QString path = QString());
-    static QString pathIn(const QString &manifestFolder);
+    // local-files.cache in the user data folder.
+    static QString defaultPath();
 
     void load();
     // The hash and sent size remembered for `path` while it still has `stamp`.

@@ -291,6 +291,7 @@ QString report(const QString &message, const char *procedure)
 }
 
 const QChar kSep(0);
+constexpr qint64 kReadWhole = 1 << 20; // bytes of a file read at once rather than streamed
 
 bool connectionGone(int code)
 {
@@ -1429,7 +1430,7 @@ private:
     // staging folder and the cache.
     void readItems(QVector<Read> &reads)
     {
-        HashCache cache(HashCache::pathIn(options.manifestFolder));
+        HashCache cache(options.hashCache);
         cache.load();
         for (int i = 0; i < items.size(); ++i) {
             const Item &it = items[i];
@@ -1444,7 +1445,16 @@ private:
                 continue;
             }
             if (!isPage(it.remote)) {
-                r.hash = fileHash(it.local);
+                QFile file(it.local);
+                if (options.readWhole && stamped && stamp.size <= kReadWhole &&
+                    file.open(QIODevice::ReadOnly)) {
+                    const QByteArray bytes = file.readAll();
+                    r.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+                    options.readWhole(r.hash, bytes);
+                    stamp.size = bytes.size() == stamp.size ? stamp.size : -1; // changed while read
+                } else {
+                    r.hash = fileHash(it.local);
+                }
                 if (stamped && !r.hash.isEmpty())
                     cache.remember(it.local, stamp, r.hash, stamp.size, start);
                 continue;
@@ -1459,6 +1469,8 @@ private:
             const QByteArray &sent = asPublished ? published : bytes; // unstaged: sent as it is on disk
             r.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
             r.size = sent.size();
+            if (asPublished && options.readWhole)
+                options.readWhole(r.hash, sent);
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
         }
