@@ -306,6 +306,7 @@ QVector<Version> VersionStore::list(const Target &target) const
 QString VersionStore::record(const Target &target, const Summary &summary, int keep,
                              const QString &manifestFolder)
 {
+    finishCopies(); // and lets go of the store's lock
     if (!wentThroughWhole(summary))
         return QString();
     QVector<VersionFile> files;
@@ -315,7 +316,6 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         if (r.action == Action::Sent || r.action == Action::Unchanged)
             files.push_back({r.remote, r.bytes, {}, r.local});
     }
-    finishCopies();
     if (files.isEmpty())
         return QString();
 
