@@ -7,6 +7,7 @@
 #include "generation/FileList.h"
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
+#include "publish/HashCache.h"
 #include "publish/SavedTarget.h"
 #include "publish/UploadEngine.h"
 #include "publish/VersionStore.h"
@@ -430,12 +431,17 @@ int PublishCommand(const QStringList &arguments)
     options.includeHidden = parser.isSet(includeHidden);
     options.allowDirect = parser.isSet(allowDirect);
     options.manifestFolder = platform::manifestFolder();
+    options.hashCache = publish::HashCache::defaultPath();
 
     ConsoleDialogs dialogs(prefix(command));
     platform::setDialogs(&dialogs);
     publish::UploadEngine engine;
     publish::Summary summary;
     publish::VersionStore versions;
+    if (back == 0 && !options.dryRun)
+        options.readWhole = [&versions](const QByteArray &hash, const QByteArray &bytes) {
+            versions.copyAhead(hash, bytes);
+        };
     QString rollbackError;
     {
         Progress progress(engine);

@@ -4,6 +4,7 @@
 #include "platform/AppFolder.h"
 #include "platform/Dialogs.h"
 #include "publish/FrmVersions.h"
+#include "publish/HashCache.h"
 #include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/UploadEngine.h"
@@ -497,8 +498,13 @@ void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOn
     options.removeUnused = m_ui->chkRemoveUnused->isChecked() && !selectedOnly;
     options.timeoutSeconds = m_timeOut;
     options.manifestFolder = platform::manifestFolder();
+    options.hashCache = HashCache::defaultPath();
     options.connections = m_ui->spnConnections->value();
     VersionStore versions;
+    if (rollBack < 0 && !options.dryRun)
+        options.readWhole = [&versions](const QByteArray &hash, const QByteArray &bytes) {
+            versions.copyAhead(hash, bytes);
+        };
     const int keep = SavedTarget::load(SavedTarget::defaultPath()).keepVersions;
     QString notRecorded;
     Summary summary = rollBack >= 0

@@ -159,8 +159,11 @@ struct Walk {
 QStringList ProgramOwnFiles()
 {
     const QString data = platform::userDataFolder();
-    return {data + QStringLiteral("/ftpinfo.ini"), platform::manifestFolder(),
-            data + QStringLiteral("/versions"), data + QStringLiteral("/sites") + kIniPattern,
+    return {data + QStringLiteral("/ftpinfo.ini"),
+            platform::manifestFolder(),
+            data + QStringLiteral("/versions"),
+            data + QStringLiteral("/local-files.cache"),
+            data + QStringLiteral("/sites") + kIniPattern,
             platform::programFolder() + QStringLiteral("/sites") + kIniPattern};
 }
 

@@ -5,6 +5,7 @@
 #include "platform/HttpFetch.h"
 #include "platform/IniFile.h"
 #include "publish/FTP.h"
+#include "publish/HashCache.h"
 #include "publish/SavedTarget.h"
 #include "publish/SiteFiles.h"
 #include "publish/transport/CurlTransport.h"
@@ -39,7 +40,8 @@ struct Item {
     qint64 size = 0;
     QByteArray hash;
     bool send = false;
-    bool replaces = false; // the server has a file of that name
+    bool replaces = false;      // the server has a file of that name
+    bool stageWhenSent = false; // a page whose published copy is staged only if it goes
 };
 
 struct ManifestEntry {
@@ -289,6 +291,7 @@ QString report(const QString &message, const char *procedure)
 }
 
 const QChar kSep(0);
+constexpr qint64 kReadWhole = 1 << 20; // bytes of a file read at once rather than streamed
 
 bool connectionGone(int code)
 {
@@ -559,13 +562,9 @@ public:
     bool plan(const QVector<Row> &rows)
     {
         items = planRows(rows, options.includeHidden, summary, engine);
-        stagePublishedPages();
         // The files are read while the server answers the login and the listings.
-        QVector<QByteArray> hashes(items.size());
-        auto hashing = std::async(std::launch::async, [this, &hashes] {
-            for (int i = 0; i < items.size(); ++i)
-                hashes[i] = fileHash(items[i].local);
-        });
+        QVector<Read> reads(items.size());
+        auto hashing = std::async(std::launch::async, [this, &reads] { readItems(reads); });
         manifestFile =
             options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
         manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
@@ -642,8 +641,16 @@ public:
         }
 
         hashing.wait();
-        for (int i = 0; i < items.size(); ++i)
-            items[i].hash = hashes[i];
+        for (int i = 0; i < items.size(); ++i) {
+            Item &it = items[i];
+            it.hash = reads[i].hash;
+            it.size = reads[i].size >= 0 ? reads[i].size : it.size;
+            it.stageWhenSent = reads[i].stageWhenSent;
+            if (!reads[i].staged.isEmpty()) {
+                stagedFrom.insert(reads[i].staged, it.local);
+                it.local = reads[i].staged;
+            }
+        }
         for (Item &it : items) {
             const auto known = manifest.constFind(it.remote);
             const bool same = known != manifest.cend() && known->size == it.size && known->hash == it.hash;
@@ -682,6 +689,10 @@ public:
             return false;
         }
 
+        for (Item &it : items) {
+            if (it.send && it.stageWhenSent)
+                stage(it);
+        }
         return true;
     }
 
@@ -1403,32 +1414,100 @@ private:
         return true;
     }
 
-    // A page goes out as generation::PublishedBytes makes it: when that differs from the
-    // file, the published copy is staged and sent (and hashed, sized) in its place.
-    void stagePublishedPages()
+    // What reading a file found: the hash and size of what is published, and where a
+    // page without its template's block markers was staged.
+    struct Read {
+        QByteArray hash; // empty: the file could not be read
+        qint64 size = -1;
+        QString staged;
+        bool stageWhenSent = false; // known from the cache to differ from what is published
+    };
+
+    // Reads and hashes the files, each unless the cache of local hashes knows it
+    // unchanged. A page goes out as generation::PublishedBytes makes it: when that
+    // differs from the file, the published copy is staged and sent (and hashed,
+    // sized) in its place. Runs beside the login: touches nothing but `reads`, the
+    // staging folder and the cache.
+    void readItems(QVector<Read> &reads)
     {
-        for (Item &it : items) {
-            if (!isPage(it.remote))
+        HashCache cache(options.hashCache);
+        cache.load();
+        for (int i = 0; i < items.size(); ++i) {
+            const Item &it = items[i];
+            Read &r = reads[i];
+            const qint64 start = NowNs();
+            FileStamp stamp;
+            const bool stamped = StampOf(it.local, stamp);
+            qint64 sentSize = 0;
+            if (stamped && cache.lookup(it.local, stamp, r.hash, sentSize)) {
+                r.size = sentSize;
+                r.stageWhenSent = sentSize != stamp.size;
                 continue;
+            }
+            if (!isPage(it.remote)) {
+                QFile file(it.local);
+                if (options.readWhole && stamped && stamp.size <= kReadWhole &&
+                    file.open(QIODevice::ReadOnly)) {
+                    const QByteArray bytes = file.readAll();
+                    r.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+                    options.readWhole(r.hash, bytes);
+                    stamp.size = bytes.size() == stamp.size ? stamp.size : -1; // changed while read
+                } else {
+                    r.hash = fileHash(it.local);
+                }
+                if (stamped && !r.hash.isEmpty())
+                    cache.remember(it.local, stamp, r.hash, stamp.size, start);
+                continue;
+            }
             QFile page(it.local);
             if (!page.open(QIODevice::ReadOnly))
                 continue; // the send step reports the unreadable file
             const QByteArray bytes = page.readAll();
             const QByteArray published = generation::PublishedBytes(bytes);
-            if (published.size() == bytes.size())
-                continue;
-            if (!staging)
-                staging = std::make_unique<QTemporaryDir>();
-            const QString copy = staging->filePath(QString::number(stagedFrom.size()) + QLatin1Char('-') +
-                                                   QFileInfo(it.local).fileName());
-            QFile out(copy);
-            if (!staging->isValid() || !out.open(QIODevice::WriteOnly) ||
-                out.write(published) != published.size())
-                continue; // sent as it is on disk
-            out.close();
+            r.staged = published.size() == bytes.size() ? QString() : stageCopy(it.local, published);
+            const bool asPublished = published.size() == bytes.size() || !r.staged.isEmpty();
+            const QByteArray &sent = asPublished ? published : bytes; // unstaged: sent as it is on disk
+            r.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
+            r.size = sent.size();
+            if (asPublished && options.readWhole)
+                options.readWhole(r.hash, sent);
+            if (stamped && asPublished && bytes.size() == stamp.size)
+                cache.remember(it.local, stamp, r.hash, r.size, start);
+        }
+        cache.save();
+    }
+
+    // A copy of `published` in the staging folder; "" when it could not be written.
+    QString stageCopy(const QString &local, const QByteArray &published)
+    {
+        if (!staging)
+            staging = std::make_unique<QTemporaryDir>();
+        const QString copy =
+            staging->filePath(QString::number(staged++) + QLatin1Char('-') + QFileInfo(local).fileName());
+        QFile out(copy);
+        if (!staging->isValid() || !out.open(QIODevice::WriteOnly) ||
+            out.write(published) != published.size())
+            return QString();
+        return copy;
+    }
+
+    // Stages a page the cache knew, now that it is sent; its hash and size follow what
+    // is staged (or, when that fails, what is on disk).
+    void stage(Item &it)
+    {
+        QFile page(it.local);
+        if (!page.open(QIODevice::ReadOnly))
+            return; // the send step reports the unreadable file
+        const QByteArray bytes = page.readAll();
+        const QByteArray published = generation::PublishedBytes(bytes);
+        const QString copy = published.size() == bytes.size() ? QString() : stageCopy(it.local, published);
+        const QByteArray &sent = copy.isEmpty() ? bytes : published;
+        bytesTotal += sent.size() - it.size;
+        it.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
+        it.size = sent.size();
+        if (!copy.isEmpty()) {
             stagedFrom.insert(copy, it.local);
             it.local = copy;
-            it.size = published.size();
         }
     }
 
@@ -1437,6 +1516,7 @@ private:
     const Options &options;
     Summary &summary;
     std::unique_ptr<QTemporaryDir> staging;
+    int staged = 0;                     // copies staged so far
     QHash<QString, QString> stagedFrom; // staged copy -> page
     FTP ftp;
     transport::Transport &ctl;

@@ -56,8 +56,13 @@ struct Options {
     bool includeHidden = false;            // send hidden files and folders of folder rows (".env", ".git")
     int timeoutSeconds = 0;                // 0 = default
     QString manifestFolder;                // where per-target manifests live
+    QString hashCache;                     // the cache of local files' hashes (HashCache); "" = none
     bool allowDirect = false;              // a server that cannot rename gets files under their own names
     int connections = kDefaultConnections; // files sent side by side (1-kMaxConnections)
+    // Called, on the thread that reads the files, with the bytes a file is published
+    // with and their SHA-1 (hex) when it was read whole (a page, a file up to 1 MB):
+    // a version store keeps its copies while the files go.
+    std::function<void(const QByteArray &hash, const QByteArray &bytes)> readWhole;
 };
 
 // Skipped: left out on purpose (a hidden file, a link out of the folder); files that

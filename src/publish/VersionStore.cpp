@@ -17,6 +17,9 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -95,10 +98,10 @@ bool sameFiles(const QVector<VersionFile> &a, const QVector<VersionFile> &b)
 // copy written for a version about to be recorded is never taken for an unused one.
 class StoreLock {
 public:
-    explicit StoreLock(const QString &folder) : m_lock(folder + QStringLiteral("/lock"))
+    explicit StoreLock(const QString &folder, int waitMs = 60000) : m_lock(folder + QStringLiteral("/lock"))
     {
         m_lock.setStaleLockTime(0); // stale only when its process is gone
-        m_locked = QDir().mkpath(folder) && m_lock.tryLock(60000);
+        m_locked = QDir().mkpath(folder) && m_lock.tryLock(waitMs);
     }
     bool locked() const { return m_locked; }
 
@@ -164,7 +167,103 @@ bool ParseVersion(const QByteArray &text, Version &version)
     return version.time.isValid() && !version.files.isEmpty();
 }
 
-VersionStore::VersionStore(QString folder) : m_folder(std::move(folder)) {}
+// Writes copies handed over while a publish sends, on a few threads of its own, under
+// the store's lock (taken without waiting: a store in use gets its copies at recording).
+class VersionStore::Copier {
+public:
+    explicit Copier(const VersionStore &store) : m_store(store) {}
+    ~Copier() { finish(); }
+
+    void add(const QByteArray &hash, const QByteArray &bytes)
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        // Past the limit the copies wait for recording rather than fill the memory.
+        if (m_finished || m_queuedBytes + bytes.size() > kMaxQueuedBytes)
+            return;
+        m_queuedBytes += bytes.size();
+        m_jobs.push_back({hash, bytes});
+        m_ready.notify_one();
+        if (m_threads.size() < kCopiers && m_threads.size() < m_jobs.size() + m_busy)
+            m_threads.emplace_back([this] { work(); });
+    }
+
+    void finish()
+    {
+        {
+            std::lock_guard<std::mutex> hold(m_mutex);
+            m_finished = true;
+            m_ready.notify_all();
+        }
+        for (std::thread &t : m_threads)
+            t.join();
+        m_threads.clear();
+        m_lock.reset();
+        m_finished = false;
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock<std::mutex> hold(m_mutex);
+        if (!m_lock)
+            m_lock = std::make_unique<StoreLock>(m_store.m_folder, 0);
+        for (;;) {
+            m_ready.wait(hold, [this] { return m_finished || !m_jobs.empty(); });
+            if (m_jobs.empty())
+                return;
+            const auto [hash, bytes] = m_jobs.front();
+            m_jobs.pop_front();
+            m_queuedBytes -= bytes.size();
+            if (!m_lock->locked())
+                continue;
+            ++m_busy;
+            hold.unlock();
+            m_store.storeCopy(hash, bytes);
+            hold.lock();
+            --m_busy;
+        }
+    }
+
+    const VersionStore &m_store;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::pair<QByteArray, QByteArray>> m_jobs;
+    std::vector<std::thread> m_threads;
+    std::unique_ptr<StoreLock> m_lock;
+    size_t m_busy = 0;
+    qint64 m_queuedBytes = 0;
+    bool m_finished = false;
+    static constexpr qint64 kMaxQueuedBytes = 64 << 20;
+};
+
+VersionStore::VersionStore(QString folder)
+    : m_folder(std::move(folder)), m_copier(std::make_unique<Copier>(*this))
+{
+}
+
+VersionStore::~VersionStore() = default;
+
+void VersionStore::copyAhead(const QByteArray &hash, const QByteArray &bytes)
+{
+    if (isHash(hash))
+        m_copier->add(hash, bytes);
+}
+
+void VersionStore::finishCopies()
+{
+    m_copier->finish();
+}
+
+void VersionStore::storeCopy(const QByteArray &hash, const QByteArray &bytes) const
+{
+    const QString blob = blobPath(hash);
+    if (held(blob, bytes.size()))
+        return;
+    QSaveFile out(blob);
+    if (QDir().mkpath(QFileInfo(blob).path()) && out.open(QIODevice::WriteOnly) &&
+        out.write(bytes) == bytes.size())
+        out.commit();
+}
 
 QString VersionStore::defaultFolder()
 {
@@ -207,6 +306,7 @@ QVector<Version> VersionStore::list(const Target &target) const
 QString VersionStore::record(const Target &target, const Summary &summary, int keep,
                              const QString &manifestFolder)
 {
+    finishCopies(); // and lets go of the store's lock
     if (!wentThroughWhole(summary))
         return QString();
     QVector<VersionFile> files;
@@ -224,6 +324,16 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     const auto manifest = manifestFolder.isEmpty()
                               ? QHash<QString, QPair<qint64, QByteArray>>()
                               : ReadManifest(UploadEngine::manifestPath(manifestFolder, target));
+    // A publish that changed nothing names what the newest version names: nothing to
+    // record, and no copy to look at.
+    QVector<VersionFile> known = files;
+    const bool allKnown = std::all_of(known.begin(), known.end(), [&](VersionFile &f) {
+        const auto sent = manifest.constFind(f.remote);
+        f.hash = sent != manifest.cend() && sent->first == f.size ? sent->second : QByteArray();
+        return !f.hash.isEmpty();
+    });
+    if (allKnown && sameFiles(newestFiles(target), known))
+        return QString();
     StoreLock lock(m_folder);
     if (!lock.locked())
         return lockSentence(m_folder);
@@ -304,8 +414,21 @@ QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
     return QString();
 }
 
+QVector<VersionFile> VersionStore::newestFiles(const Target &target) const
+{
+    const QDir dir(targetFolder(target));
+    const QStringList names =
+        dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
+    QFile file(names.isEmpty() ? QString() : dir.filePath(names.first()));
+    Version v;
+    if (!file.open(QIODevice::ReadOnly) || !ParseVersion(file.read(16 << 20), v))
+        return {};
+    return v.files;
+}
+
 QString VersionStore::recordFiles(const Target &target, const QVector<VersionFile> &files, int keep)
 {
+    finishCopies();
     StoreLock lock(m_folder);
     if (!lock.locked())
         return lockSentence(m_folder);

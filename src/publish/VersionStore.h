@@ -19,6 +19,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVector>
+#include <memory>
 
 namespace publish {
 
@@ -48,6 +49,9 @@ bool ParseVersion(const QByteArray &text, Version &version);
 class VersionStore {
 public:
     explicit VersionStore(QString folder = defaultFolder());
+    ~VersionStore();
+    VersionStore(const VersionStore &) = delete;
+    VersionStore &operator=(const VersionStore &) = delete;
     // The user data folder's versions/.
     static QString defaultFolder();
     QString folder() const { return m_folder; }
@@ -62,6 +66,14 @@ public:
     // the run's manifest folder, files whose copy is held already are not read again.
     QString record(const Target &target, const Summary &summary, int keep = kDefaultKeepVersions,
                    const QString &manifestFolder = QString());
+    // Stores the copy of `bytes`, whose SHA-1 (hex) is `hash`, in the background while
+    // a publish sends, so that recording finds it held; from any thread. Copies of a
+    // publish that fails stay until a later recording drops them as unused. Skipped
+    // while another Quillmark writes to the store.
+    void copyAhead(const QByteArray &hash, const QByteArray &bytes);
+    // Waits for the copies under way; record() and recordFiles() do so first.
+    void finishCopies();
+
     // Records `files` (whose copies are held already) as the newest version.
     QString recordFiles(const Target &target, const QVector<VersionFile> &files, int keep);
 
@@ -78,7 +90,13 @@ private:
     QString copyFile(VersionFile &f, const QByteArray &expected) const;
     QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep);
     void prune(const QString &targetFolder, int keep);
+    // Writes the copy of `bytes` unless it is held.
+    void storeCopy(const QByteArray &hash, const QByteArray &bytes) const;
+    // The newest version's files when their text reads; empty otherwise.
+    QVector<VersionFile> newestFiles(const Target &target) const;
     QString m_folder;
+    class Copier;
+    std::unique_ptr<Copier> m_copier;
 };
 
 // A roll-back: sends the version `back` versions before the newest one (1 = the one

@@ -3,13 +3,18 @@
 #include "publish/UploadEngine.h"
 #include "FtpServerFixture.h"
 #include "MemoryTransport.h"
+#include "publish/HashCache.h"
 #include "publish/SavedTarget.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
 #include <tuple>
 
 using namespace publish;
@@ -249,6 +254,63 @@ TEST(UploadEngine, ARunKilledLateKeepsWhatWasConfirmed)
     });
     EXPECT_EQ(s.publish().sent, 126);
     EXPECT_GE(onDisk.count('\n'), 2 + 100) << "a heading of two lines, then one line a file";
+}
+
+// The cache of local hashes is used while a file keeps its size, times and inode, and
+// only then: a file rewritten with the same size and its time put back is read again,
+// a damaged cache is no cache, and a file read too soon after a change is not kept.
+TEST(UploadEngine, CachedHashesServeOnlyFilesThatStayedTheSame)
+{
+    Site s;
+    s.options.hashCache = s.data.filePath("local-files.cache");
+    s.publish();
+    const QString logo = s.local.filePath("site/img/logo.gif"), zip = s.local.filePath("extra/a.zip");
+    const QByteArray other(40, 'f'); // a hash neither file has
+    const auto cache = [&](const QString &path, const QByteArray &hash) {
+        HashEntries entries;
+        StampOf(path, entries[path].stamp);
+        entries[path].sentSize = entries[path].stamp.size;
+        entries[path].hash = hash;
+        return FormatHashCache(entries);
+    };
+
+    // A damaged cache is read as none: the file is hashed and found unchanged.
+    ASSERT_TRUE(testing_support::writeAll(s.options.hashCache, cache(zip, other).chopped(4)));
+    EXPECT_EQ(s.sent(s.publish()), QStringList());
+    // Whole, it is believed while the stamp holds.
+    ASSERT_TRUE(testing_support::writeAll(s.options.hashCache, cache(zip, other)));
+    EXPECT_EQ(s.sent(s.publish()), QStringList({"a.zip"}));
+
+    // Same size, modification time put back: the change time still tells.
+    ASSERT_TRUE(testing_support::writeAll(
+        s.options.hashCache,
+        cache(logo, QCryptographicHash::hash(sample(3000, 1), QCryptographicHash::Sha1).toHex())));
+    FileStamp before;
+    StampOf(logo, before);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // past the clock tick of its last change
+    makeFile(logo, sample(3000, 9));
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {before.modifiedNs / 1'000'000'000, before.modifiedNs % 1'000'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(logo).constData(), times, 0), 0);
+    FileStamp after;
+    StampOf(logo, after);
+    ASSERT_EQ(after.modifiedNs, before.modifiedNs);
+    // (a.zip, sent under the cache's wrong hash, goes again now that its bytes are read)
+    EXPECT_EQ(s.sent(s.publish()), QStringList({"img/logo.gif", "a.zip"}));
+    EXPECT_EQ(s.server.files["img/logo.gif"], sample(3000, 9));
+
+    // Read within moments of its last change, a file is not remembered.
+    HashCache fresh(s.options.hashCache);
+    const QByteArray hash(40, 'a');
+    fresh.remember(logo, after, hash, after.size, NowNs());
+    fresh.remember(zip, after, hash, after.size, NowNs() + HashCache::kSettledNs + 1'000'000'000);
+    ASSERT_TRUE(fresh.save());
+    HashCache read(s.options.hashCache);
+    read.load();
+    QByteArray found;
+    qint64 size = 0;
+    EXPECT_FALSE(read.lookup(logo, after, found, size));
+    EXPECT_TRUE(read.lookup(zip, after, found, size) && found == hash && size == after.size);
 }
 
 TEST(UploadEngine, DryRunSendsAndRemembersNothing)

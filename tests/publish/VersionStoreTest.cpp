@@ -6,6 +6,7 @@
 #include "platform/AppFolder.h"
 #include "publish/SiteFiles.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 #include <gtest/gtest.h>
 
@@ -58,8 +59,9 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     ASSERT_EQ(kept.size(), 2);
     EXPECT_EQ(s.blobs().size(), 3) << "one picture and the two pages kept";
     platform::setUserDataFolder(s.data.path());
+    makeFile(s.data.filePath("local-files.cache"), "x");
     EXPECT_TRUE(WalkSite(s.data.path(), true, ProgramOwnFiles()).files.isEmpty())
-        << "the copies are never sent";
+        << "the copies and the cache of local hashes are never sent";
     platform::setUserDataFolder(QString());
     EXPECT_GT(kept[0].time, kept[1].time.addMSecs(-1));
 
@@ -92,6 +94,13 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     makeFile(s.store.blobPath(QByteArray(40, 'a')) + ".XyZ123", "torn");
     ASSERT_EQ(s.store.record(s.target, s.publish({{"index.htm", "other"}}), 1), "");
     EXPECT_EQ(s.blobs(), QStringList{s.store.list(s.target)[0].files[0].hash});
+
+    // A copy handed over while the files go is the one the version names.
+    const QByteArray early = sample(900, 4);
+    s.store.copyAhead(QCryptographicHash::hash(early, QCryptographicHash::Sha1).toHex(), early);
+    ASSERT_EQ(s.store.record(s.target, s.publish({{"early.gif", early}}), 1), "");
+    EXPECT_EQ(s.store.materialise(s.store.list(s.target)[0], out.path()), "");
+    EXPECT_EQ(readAll(out.filePath("early.gif")), early);
 }
 
 TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
