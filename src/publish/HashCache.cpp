@@ -18,17 +18,10 @@ namespace publish {
 
 namespace {
 
-const QByteArray kHeader = "Quillmark local file hashes 1";
+const QByteArray kCacheHeader = "Quillmark local file hashes 1";
 constexpr qint64 kDayNs = 86'400'000'000'000;
 constexpr int kForgetAfterDays = 90;
 constexpr int kMaxEntries = 100'000;
-
-bool isHash(const QByteArray &hash)
-{
-    return hash.size() == 40 && std::all_of(hash.cbegin(), hash.cend(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
-}
 
 // A number as the cache writes it: decimal digits only, a sign for signed fields.
 bool number(const QByteArray &field, qint64 &value)
@@ -51,6 +44,13 @@ QString absolute(const QString &path)
 }
 
 } // namespace
+
+bool IsStoredHash(const QByteArray &hash)
+{
+    return hash.size() == 40 && std::all_of(hash.cbegin(), hash.cend(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
 
 bool StampOf(const QString &path, FileStamp &stamp)
 {
@@ -76,7 +76,7 @@ QByteArray FormatHashCache(const HashEntries &entries)
 {
     QStringList paths = entries.keys();
     paths.sort();
-    QByteArray out = kHeader + '\n';
+    QByteArray out = kCacheHeader + '\n';
     for (const QString &path : std::as_const(paths)) {
         const CachedHash &e = entries[path];
         out += QByteArray::number(e.stamp.size) + '\t' + QByteArray::number(e.stamp.modifiedNs) + '\t' +
@@ -92,7 +92,7 @@ bool ParseHashCache(const QByteArray &text, HashEntries &entries)
     entries.clear();
     QList<QByteArray> lines = text.split('\n');
     // Written whole or not at all: the header, the entries, the count, a last line break.
-    if (lines.size() < 3 || lines.first() != kHeader || !lines.last().isEmpty())
+    if (lines.size() < 3 || lines.first() != kCacheHeader || !lines.last().isEmpty())
         return false;
     const QList<QByteArray> end = lines[lines.size() - 2].split('\t');
     qint64 count = 0;
@@ -103,7 +103,7 @@ bool ParseHashCache(const QByteArray &text, HashEntries &entries)
         CachedHash e;
         if (f.size() != 9 || !number(f[0], e.stamp.size) || !number(f[1], e.stamp.modifiedNs) ||
             !number(f[2], e.stamp.changedNs) || !unsignedNumber(f[3], e.stamp.inode) ||
-            !unsignedNumber(f[4], e.stamp.device) || !number(f[5], e.sentSize) || !isHash(f[6]) ||
+            !unsignedNumber(f[4], e.stamp.device) || !number(f[5], e.sentSize) || !IsStoredHash(f[6]) ||
             !number(f[7], e.usedDay)) {
             entries.clear();
             return false;
@@ -153,7 +153,7 @@ bool HashCache::lookup(const QString &path, const FileStamp &stamp, QByteArray &
 void HashCache::remember(const QString &path, const FileStamp &stamp, const QByteArray &hash, qint64 sentSize,
                          qint64 readStartNs)
 {
-    if (m_path.isEmpty() || stamp.size < 0 || sentSize < 0 || sentSize > stamp.size || !isHash(hash) ||
+    if (m_path.isEmpty() || stamp.size < 0 || sentSize < 0 || sentSize > stamp.size || !IsStoredHash(hash) ||
         qMax(stamp.modifiedNs, stamp.changedNs) > readStartNs - kSettledNs)
         return;
     const QString key = absolute(path);

@@ -25,6 +25,9 @@
 
 namespace publish {
 
+// A SHA-1 as the program stores it: 40 lower-case hex digits.
+bool IsStoredHash(const QByteArray &hash);
+
 struct FileStamp {
     qint64 size = -1;
     qint64 modifiedNs = 0, changedNs = 0;

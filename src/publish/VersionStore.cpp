@@ -2,6 +2,7 @@
 
 #include "generation/PublishedPage.h"
 #include "platform/AppFolder.h"
+#include "publish/HashCache.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -31,13 +32,6 @@ const QByteArray kHeader = "Quillmark version 1";
 const QString kSuffix = QStringLiteral(".version");
 const QString kBlobs = QStringLiteral("blobs");
 constexpr int kCopiers = 8; // copies written side by side
-
-bool isHash(const QByteArray &hash)
-{
-    return hash.size() == 40 && std::all_of(hash.cbegin(), hash.cend(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
-}
 
 // A remote path that stays below the folder it is written to.
 bool isPlainPath(const QString &remote)
@@ -159,7 +153,7 @@ bool ParseVersion(const QByteArray &text, Version &version)
         f.hash = fields[1];
         f.remote = QUrl::fromPercentEncoding(fields[2]);
         f.local = QUrl::fromPercentEncoding(fields[3]);
-        if (!ok || f.size < 0 || !isHash(f.hash) || !isPlainPath(f.remote) || seen.contains(f.remote))
+        if (!ok || f.size < 0 || !IsStoredHash(f.hash) || !isPlainPath(f.remote) || seen.contains(f.remote))
             return false;
         seen.insert(f.remote);
         version.files << f;
@@ -245,7 +239,7 @@ VersionStore::~VersionStore() = default;
 
 void VersionStore::copyAhead(const QByteArray &hash, const QByteArray &bytes)
 {
-    if (isHash(hash))
+    if (IsStoredHash(hash))
         m_copier->add(hash, bytes);
 }
 
@@ -343,7 +337,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     for (int i = 0; i < files.size(); ++i) {
         VersionFile &f = files[i];
         const auto sent = manifest.constFind(f.remote);
-        if (sent != manifest.cend() && sent->first == f.size && isHash(sent->second) &&
+        if (sent != manifest.cend() && sent->first == f.size && IsStoredHash(sent->second) &&
             held(blobPath(sent->second), f.size)) {
             f.hash = sent->second;
             continue;
@@ -363,7 +357,8 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         for (int k = next++; k < toCopy.size(); k = next++) {
             const int i = toCopy[k];
             const auto sent = manifest.constFind(file[i].remote);
-            const bool known = sent != manifest.cend() && sent->first == file[i].size && isHash(sent->second);
+            const bool known =
+                sent != manifest.cend() && sent->first == file[i].size && IsStoredHash(sent->second);
             error[i] = copyFile(file[i], known ? sent->second : QByteArray());
         }
     };
