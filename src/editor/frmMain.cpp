@@ -1168,15 +1168,7 @@ int frmMain::replaceAll()
     }
     // Each match replaced in place, in one edit: one step to undo, and on a big page
     // far less text moved than by swapping the whole span from first to last.
-    source.replacePlaces(places);
-    qsizetype end = 0; // of the last replacement, in the new text
-    for (const textmodel::Replacement &place : places)
-        end += place.text.size() - place.length;
-    end += places.back().start + places.back().length;
-    // Colour the changed part again, from the tag it begins in.
-    const qsizetype first = places.front().start;
-    const qsizetype tagStart = first > 0 ? text.lastIndexOf(QLatin1Char('<'), first) : 0;
-    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1, int(end) + 1);
+    const qsizetype end = modMain::ReplacePlaces(source, text, places);
     source.setSelStart(int(end));
     const int count = int(places.size());
     d->find->setStatus(QStringLiteral("Replaced %1.").arg(count));
