@@ -56,7 +56,8 @@ TEST(ColoringRuns, ReplacingTextThatShapesNothingKeepsEveryColour)
         const int at = int(gen.bounded(16));
         const QString replaced = QString(text).replace(at, 1, alphabet.at(gen.bounded(int(alphabet.size()))));
         if (!ShapesColoring(QStringView(text).mid(at, 1)) &&
-            !ShapesColoring(QStringView(replaced).mid(at, 1)))
+            !ShapesColoring(QStringView(replaced).mid(at, 1))) {
             ASSERT_EQ(letters(replaced), letters(text)) << text.toStdString();
+        }
     }
 }

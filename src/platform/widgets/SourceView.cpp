@@ -176,7 +176,7 @@ void SourceView::fill(const QString &text)
     // Only a text with long lines is copied: the document takes the others as they are.
     const textmodel::SplitText split = textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre);
     const QString &joined = split.pieces ? split.joined : text;
-    const std::vector<quint8> &ends = split.ends; // for each block but the last
+    const std::vector<quint8> &ends = split.ends; // for each block but the last, or none
     const int *counts = split.counts;
     m_softBreaks = split.pieces;
     m_breaksDirty = true;
@@ -188,7 +188,7 @@ void SourceView::fill(const QString &text)
     m_length = document()->characterCount();
     m_blockCount = document()->blockCount();
     m_hasTypingColor = false;
-    if (size_t(counts[int(m_lineEnd)]) != ends.size()) {
+    if (!ends.empty() && size_t(counts[int(m_lineEnd)]) != ends.size()) {
         QTextBlock block = document()->begin();
         for (quint8 end : ends) {
             if (end != quint8(m_lineEnd))

@@ -36,6 +36,22 @@ TEST(SourceText, LineEndsArePerLineAndLongLinesComeInPieces)
         }
     }
     EXPECT_EQ(rejoined, longLine + QStringLiteral("\nz"));
+
+    // Without joining, the same forms and pieces are found, whatever the mix.
+    const QString nearlyLong(kLongLine, 'x');
+    for (const QString &text :
+         {QStringLiteral("a\r\nb\r\n"), QStringLiteral("a\nb"), QStringLiteral("a\rb"),
+          QStringLiteral("a\r\nb\nc"), QStringLiteral("a\r\n\rb"), QStringLiteral("a\r"),
+          QStringLiteral("\r\n"), QStringLiteral("a\u2029b\n"), QString(), nearlyLong + "\r\n",
+          nearlyLong + "x\r\n", "\n" + nearlyLong, "\n" + nearlyLong + "x"}) {
+        const SplitText full = SplitSourceText(text),
+                        counted = SplitSourceText(text, Join::WholeLinesAsTheyAre);
+        EXPECT_EQ(std::vector<int>(counted.counts, counted.counts + 3),
+                  std::vector<int>(full.counts, full.counts + 3));
+        EXPECT_EQ(counted.usual, full.usual);
+        EXPECT_EQ(counted.pieces, full.pieces) << text.size();
+        EXPECT_TRUE(counted.ends.empty() || counted.ends == full.ends);
+    }
 }
 
 TEST(SourceText, BytesInvalidInTheLocaleAreKeptOneByteEachAndWrittenBack)
