@@ -333,10 +333,14 @@ bool DesignView::LoadDocument(const QString &path)
     // its bytes are not valid there: then one byte per character, as it was most
     // likely written, so that saving it gives the same bytes back.
     QString encoding = QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System));
+    // Read in pieces and each piece's text dropped: WebEngine reads the file itself,
+    // so a big page is not held here as bytes and text on the way.
     QFile file(info.absoluteFilePath());
     if (file.open(QIODevice::ReadOnly)) {
         QStringDecoder decoder(QStringDecoder::System);
-        decoder.decode(file.readAll());
+        QByteArray piece(64 * 1024, Qt::Uninitialized);
+        for (qint64 n; !decoder.hasError() && (n = file.read(piece.data(), piece.size())) > 0;)
+            decoder.decode(QByteArrayView(piece.constData(), n));
         if (decoder.hasError())
             encoding = QStringLiteral("windows-1252");
     }
