@@ -61,6 +61,9 @@
 #include <QWebEngineScript>
 #include <array>
 #include <memory>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initEditorResources()
@@ -647,6 +650,11 @@ bool frmMain::openPage(const QString &path)
     d->sourcePage.resetEdits();
     d->designPage.replaced = false;                             // just loaded: its own baseline
     d->doc.opened(path, d->sourcePage.baseline, d->CurrentTab); // shared, not a copy of a big page
+#if defined(__GLIBC__)
+    // The file's bytes and the text on its way into the views were freed, but the
+    // allocator keeps such pages for later; an open page is the moment to give back.
+    malloc_trim(0);
+#endif
     previewChanged(true);
     setModified(false);
     setCaption(branding::kProductName + QStringLiteral(" : ") + path);

@@ -185,6 +185,7 @@ void SourceView::fill(const QString &text)
     document()->setUndoRedoEnabled(false);
     setPlainText(joined);
     m_colors.reset();
+    m_restoredColors = {};
     m_length = document()->characterCount();
     m_blockCount = document()->blockCount();
     m_hasTypingColor = false;
