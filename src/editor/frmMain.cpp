@@ -61,6 +61,9 @@
 #include <QWebEngineScript>
 #include <array>
 #include <memory>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 // Resources of a static library are registered by hand, outside any namespace.
 static void initEditorResources()
@@ -647,6 +650,11 @@ bool frmMain::openPage(const QString &path)
     d->sourcePage.resetEdits();
     d->designPage.replaced = false;                             // just loaded: its own baseline
     d->doc.opened(path, d->sourcePage.baseline, d->CurrentTab); // shared, not a copy of a big page
+#if defined(__GLIBC__)
+    // The file's bytes and the text on its way into the views were freed, but the
+    // allocator keeps such pages for later; an open page is the moment to give back.
+    malloc_trim(0);
+#endif
     previewChanged(true);
     setModified(false);
     setCaption(branding::kProductName + QStringLiteral(" : ") + path);
@@ -1174,15 +1182,7 @@ int frmMain::replaceAll()
     }
     // Each match replaced in place, in one edit: one step to undo, and on a big page
     // far less text moved than by swapping the whole span from first to last.
-    source.replacePlaces(places);
-    qsizetype end = 0; // of the last replacement, in the new text
-    for (const textmodel::Replacement &place : places)
-        end += place.text.size() - place.length;
-    end += places.back().start + places.back().length;
-    // Colour the changed part again, from the tag it begins in.
-    const qsizetype first = places.front().start;
-    const qsizetype tagStart = first > 0 ? text.lastIndexOf(QLatin1Char('<'), first) : 0;
-    modMain::ColorizeRange(source, int(qMax<qsizetype>(tagStart, 0)) + 1, int(end) + 1);
+    const qsizetype end = modMain::ReplacePlaces(source, text, places);
     source.setSelStart(int(end));
     const int count = int(places.size());
     d->find->setStatus(QStringLiteral("Replaced %1.").arg(count));

@@ -2,6 +2,8 @@
 
 #include "platform/widgets/SourceView.h"
 
+#include <algorithm>
+
 namespace editor::modMain {
 
 bool InTag = false;
@@ -26,6 +28,31 @@ void ColorizeRange(platform::SourceView &view, int start, int end)
     // the user left it.
     view.applyColorRuns(rangeColorRuns(view.Text(), start, end));
     view.SetFocus();
+}
+
+qsizetype ReplacePlaces(platform::SourceView &view, const QString &text,
+                        const std::vector<textmodel::Replacement> &places)
+{
+    if (places.empty())
+        return 0;
+    view.replacePlaces(places);
+    qsizetype end = 0; // of the last replacement, in the new text
+    for (const textmodel::Replacement &place : places)
+        end += place.text.size() - place.length;
+    end += places.back().start + places.back().length;
+    // Replacements that leave every "<", ">" and value bound where it was keep the
+    // colours they took; the others may change them up to the end of the text.
+    const bool reshaped = std::any_of(places.begin(), places.end(), [&text](const textmodel::Replacement &p) {
+        return ShapesColoring(QStringView(text).mid(p.start, p.length)) || ShapesColoring(p.text);
+    });
+    if (reshaped) {
+        const qsizetype first = places.front().start;
+        const qsizetype tagStart = first > 0 ? text.lastIndexOf(QLatin1Char('<'), first) : 0;
+        ColorizeRange(view, int(qMax<qsizetype>(tagStart, 0)) + 1, int(end) + 1);
+    } else {
+        view.SetFocus();
+    }
+    return end;
 }
 
 void ColorizeTag(platform::SourceView &view, const QString &tagText, int lt, int gt)

@@ -2,6 +2,7 @@
 #include "ColorLetters.h"
 #include "editor/logic/SourceColoring.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace editor;
@@ -40,4 +41,23 @@ TEST(ColoringRuns, HostileTextGivesRunsInsideTheText)
             EXPECT_GE(run.start, 0);
             EXPECT_LE(run.start + run.length, text.size());
         }
+}
+
+// A replacement that ShapesColoring lets through changes no colour of the pass.
+TEST(ColoringRuns, ReplacingTextThatShapesNothingKeepsEveryColour)
+{
+    EXPECT_FALSE(ShapesColoring(u"Buy_it2\tnow"));
+    const QString alphabet = QStringLiteral("<>=\" !-ab\t");
+    QRandomGenerator gen(3);
+    for (int round = 0; round < 2000; ++round) {
+        QString text;
+        for (int i = 0; i < 16; ++i)
+            text += alphabet.at(gen.bounded(int(alphabet.size())));
+        const int at = int(gen.bounded(16));
+        const QString replaced = QString(text).replace(at, 1, alphabet.at(gen.bounded(int(alphabet.size()))));
+        if (!ShapesColoring(QStringView(text).mid(at, 1)) &&
+            !ShapesColoring(QStringView(replaced).mid(at, 1))) {
+            ASSERT_EQ(letters(replaced), letters(text)) << text.toStdString();
+        }
+    }
 }

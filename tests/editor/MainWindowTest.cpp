@@ -419,6 +419,13 @@ TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)
     italic->trigger();
     EXPECT_TRUE(QTest::qWaitFor([&] { return italic->isChecked(); }));
     EXPECT_TRUE(window->isWindowModified());
+    // A change the design view made no command for (typing) counts too, until saved.
+    EXPECT_TRUE(window->save());
+    EXPECT_FALSE(window->hasUnsavedChanges());
+    designView()->runScript("document.querySelector('p').append('!'); true");
+    EXPECT_TRUE(window->hasUnsavedChanges());
+    EXPECT_TRUE(window->save());
+    EXPECT_FALSE(designView()->isDirty());
     EXPECT_EQ(bold->toolTip(), "Bold (Ctrl+B)"); // a tooltip names its keys
 }
 

@@ -294,4 +294,25 @@ TEST(ViewsSource, ReplacingManyPlacesKeepsEachLinesEndAndUndoesInOneStep)
     EXPECT_EQ(view.fileBytes(), "a x\r\nb z\r\nz\nc w\r\ne x\r\n");
     view.undo();
     EXPECT_EQ(view.Text(), "a x\nb x\nc x\nd\ne x\n");
+
+    // Colours: the text between the places keeps its own, a replacement takes the
+    // colour of what it replaced (or, changing a tag's shape, is coloured again), and
+    // undo and redo bring back the colours of their text.
+    view.setText("<b>b</b> b <a href=b>b</a> b");
+    editor::modMain::ColorizeSource(view);
+    const QString colours = colourLetters(view);
+    EXPECT_EQ(colours, "BBBkBBBBkkkBBBBBBBBRBkBBBBkk");
+    const QString text = view.Text();
+    editor::modMain::ReplacePlaces(view, text,
+                                   {{1, 1, "i"}, {3, 1, "ii"}, {6, 1, "i"}, {19, 1, "ii"}, {21, 1, "ii"}});
+    const QString replaced = "BBBkkBBBBkkkBBBBBBBBRRBkkBBBBkk";
+    EXPECT_EQ(colourLetters(view), replaced);
+    editor::modMain::ReplacePlaces(view, view.Text(), {{15, 7, "href=\"x y\""}});
+    EXPECT_EQ(colourLetters(view), "BBBkkBBBBkkkBBBBBBBBRRRRRBkkBBBBkk");
+    view.undo();
+    view.undo();
+    EXPECT_EQ(view.Text(), text);
+    EXPECT_EQ(colourLetters(view), colours);
+    view.redo();
+    EXPECT_EQ(colourLetters(view), replaced);
 }

@@ -52,6 +52,10 @@ TEST(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
     EXPECT_TRUE(roundTrip("<html><head><meta charset=\"windows-1252\"></head><body>Caf\xE9</body></html>")
                     .contains("Caf\xE9</body>"));
     EXPECT_TRUE(roundTrip("<html><body>Caf\xE9 \xA9</body></html>").contains("Caf\xE9 \xA9</body>"));
+    // Also past the first 64 kB, and not where a UTF-8 character straddles 64 kB.
+    const QByteArray filler = "<html><body><!--" + QByteArray(65536 - 20, 'x') + "-->";
+    EXPECT_TRUE(roundTrip(filler + "Caf\xE9</body></html>").contains("Caf\xE9</body>"));
+    EXPECT_TRUE(roundTrip(filler + "\xC3\xA9</body></html>").contains("\xC3\xA9</body>"));
 
     EXPECT_TRUE(view.setBgColor("FF0000"));
     EXPECT_EQ(view.runScript("getComputedStyle(document.body).backgroundColor").toString(), "rgb(255, 0, 0)");

@@ -93,6 +93,25 @@ ColorRuns rangeColorRuns(const QString &text, int start, int end)
     return runs;
 }
 
+bool ShapesColoring(QStringView text)
+{
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '<':
+        case '>':
+        case '=':
+        case '"':
+        case ' ':
+        case '!':
+        case '-':
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
 TypedCharAction typedCharAction(TypingState &state, int key, QChar charBeforeCaret)
 {
     TypedCharAction action;

@@ -30,6 +30,10 @@ void appendTagColorRuns(QStringView tag, int lt, int gt, textmodel::ColorRuns &o
 // without a later "->"; text between tags gets no run (it keeps its colour).
 textmodel::ColorRuns rangeColorRuns(const QString &text, int start = 1, int end = -1);
 
+// Whether removing or inserting `text` can move where the pass colours tags, values
+// and comments: only text with "<", ">", "=", a quote, a space, "!" or "-" can.
+bool ShapesColoring(QStringView text);
+
 // The typing state kept between key presses.
 struct TypingState {
     bool InTag = false;     // a "<" was typed and its ">" not yet

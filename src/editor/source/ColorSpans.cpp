@@ -55,6 +55,72 @@ void ColorSpans::edit(int position, int removed, int added, ColorValue inserted)
     }
 }
 
+namespace {
+
+// Appends a span to spans built in ascending order: one at the same start replaces
+// the last, and neighbours of one colour stay one span.
+void pushSpan(std::vector<ColorSpans::Span> &out, int start, ColorValue color)
+{
+    while (!out.empty() && out.back().start >= start)
+        out.pop_back();
+    if (out.empty() || out.back().color != color)
+        out.push_back(ColorSpans::Span{start, color});
+}
+
+} // namespace
+
+void ColorSpans::editMany(const std::vector<Edit> &edits)
+{
+    std::vector<Span> out;
+    out.reserve(m_spans.size() + 2 * edits.size());
+    size_t i = 0; // the next span to copy
+    int delta = 0;
+    for (const Edit &e : edits) {
+        const int removedEnd = e.position + e.removed;
+        for (; i < m_spans.size() && m_spans[i].start <= e.position; ++i)
+            pushSpan(out, m_spans[i].start + delta, m_spans[i].color);
+        ColorValue after = i > 0 ? m_spans[i - 1].color : 0; // the colour at removedEnd
+        for (; i < m_spans.size() && m_spans[i].start <= removedEnd; ++i)
+            after = m_spans[i].color;
+        if (e.added > 0)
+            pushSpan(out, e.position + delta, e.inserted);
+        delta += e.added - e.removed;
+        pushSpan(out, removedEnd + delta, after);
+    }
+    for (; i < m_spans.size(); ++i)
+        pushSpan(out, m_spans[i].start + delta, m_spans[i].color);
+    if (out.empty() || out.front().start != 0)
+        out.insert(out.begin(), Span{0, 0});
+    m_spans.swap(out);
+}
+
+std::vector<ColorSpans::Span> ColorSpans::slice(int start, int end) const
+{
+    std::vector<Span> out;
+    forEach(start, end, [&out](int from, int, ColorValue color) { out.push_back(Span{from, color}); });
+    return out;
+}
+
+void ColorSpans::assign(int start, int end, const std::vector<Span> &spans)
+{
+    std::vector<Span> out;
+    out.reserve(m_spans.size() + spans.size() + 1);
+    const ColorValue atEnd = colorAt(end);
+    auto it = m_spans.begin();
+    for (; it != m_spans.end() && it->start < start; ++it)
+        pushSpan(out, it->start, it->color);
+    for (const Span &span : spans)
+        if (span.start >= start && span.start < end)
+            pushSpan(out, span.start, span.color);
+    pushSpan(out, end, atEnd);
+    for (; it != m_spans.end(); ++it)
+        if (it->start > end)
+            pushSpan(out, it->start, it->color);
+    if (out.empty() || out.front().start != 0)
+        out.insert(out.begin(), Span{0, 0});
+    m_spans.swap(out);
+}
+
 bool ColorSpans::overlay(const ColorRuns &runs, int length)
 {
     // The colouring gives runs that overlap, a later one over an earlier (a tag, then

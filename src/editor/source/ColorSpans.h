@@ -16,6 +16,10 @@ public:
     struct Span {
         int start;
         ColorValue color;
+        friend bool operator==(const Span &a, const Span &b)
+        {
+            return a.start == b.start && a.color == b.color;
+        }
     };
 
     // One colour (0, black) from position 0.
@@ -24,6 +28,19 @@ public:
     // An edit at `position`: `removed` characters went, `added` came in `inserted`
     // colour; what follows moves with it.
     void edit(int position, int removed, int added, ColorValue inserted);
+    // Many edits at once, each as edit() makes it: ascending, not overlapping, and
+    // in positions before any of them. One pass over the spans, however many edits.
+    struct Edit {
+        int position;
+        int removed;
+        int added;
+        ColorValue inserted;
+    };
+    void editMany(const std::vector<Edit> &edits);
+    // The spans over [start, end), the first at `start`, for assign().
+    std::vector<Span> slice(int start, int end) const;
+    // Gives [start, end) the colours `spans` (as slice gave them) and keeps the rest.
+    void assign(int start, int end, const std::vector<Span> &spans);
     // Lays the runs over the text of `length` positions (the last one is not
     // painted), later runs over earlier ones. False when nothing was painted.
     bool overlay(const ColorRuns &runs, int length);

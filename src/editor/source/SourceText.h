@@ -29,7 +29,8 @@ struct SplitText {
 };
 // With `WholeLinesAsTheyAre`, `joined` is made only when some line is cut into
 // pieces: otherwise the text itself holds the same lines (a text document reads
-// "\r\n", "\r" and "\n" alike), and a big page is not copied once more.
+// "\r\n", "\r" and "\n" alike), and a big page is not copied once more. Then `ends`
+// is left empty when every line ends in the usual form.
 enum class Join { Always, WholeLinesAsTheyAre };
 SplitText SplitSourceText(const QString &text, Join join = Join::Always);
 

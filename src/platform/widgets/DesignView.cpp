@@ -100,6 +100,9 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
 
 } // namespace
 
+// The flag the page's mutation observer sets, in the view's own script world.
+constexpr char kEditedFlag[] = "__quillmarkEdited";
+
 class DesignView::Private {
 public:
     DesignView *q = nullptr;
@@ -199,8 +202,15 @@ public:
             return false;
         loaded = true;
         dirty = false;
-        // Still part of the load: on a big page these take their time as well.
-        if (!run(QStringLiteral("document.designMode = 'on'; true"), nullptr, false))
+        // Still part of the load: on a big page these take their time as well. Any
+        // change of the document from here on (typing leaves no other trace) marks
+        // it edited, so isDirty need not read a big page back.
+        if (!run(QStringLiteral("document.designMode = 'on'; window.%1 = false;"
+                                " new MutationObserver(function(){ window.%1 = true; }).observe(document,"
+                                " {childList: true, subtree: true, characterData: true, attributes: true});"
+                                " true")
+                     .arg(QLatin1String(kEditedFlag)),
+                 nullptr, false))
             return false;
         return html(&baseline, false);
     }
@@ -245,6 +255,9 @@ public:
                 : call;
         return run(script, &v) && v.toBool();
     }
+
+    // The document counts as unedited from here on.
+    void clearEditedFlag() { run(QStringLiteral("window.%1 = false; true").arg(QLatin1String(kEditedFlag))); }
 
     bool trigger(QWebEnginePage::WebAction action)
     {
@@ -320,10 +333,14 @@ bool DesignView::LoadDocument(const QString &path)
     // its bytes are not valid there: then one byte per character, as it was most
     // likely written, so that saving it gives the same bytes back.
     QString encoding = QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System));
+    // Read in pieces and each piece's text dropped: WebEngine reads the file itself,
+    // so a big page is not held here as bytes and text on the way.
     QFile file(info.absoluteFilePath());
     if (file.open(QIODevice::ReadOnly)) {
         QStringDecoder decoder(QStringDecoder::System);
-        decoder.decode(file.readAll());
+        QByteArray piece(64 * 1024, Qt::Uninitialized);
+        for (qint64 n; !decoder.hasError() && (n = file.read(piece.data(), piece.size())) > 0;)
+            decoder.decode(QByteArrayView(piece.constData(), n));
         if (decoder.hasError())
             encoding = QStringLiteral("windows-1252");
     }
@@ -365,6 +382,7 @@ bool DesignView::SaveDocument(const QString &path)
         return false;
     d->baseline = html;
     d->dirty = false;
+    d->clearEditedFlag();
     return true;
 }
 
@@ -557,7 +575,12 @@ bool DesignView::isDirty() const
 {
     if (d->dirty || !d->loaded || d->busy)
         return d->dirty;
-    // Typing leaves no trace of its own: compare with the document as last set.
+    // Typing leaves no trace of its own: the page's observer saw any change.
+    QVariant edited;
+    if (d->run(QStringLiteral("window.%1").arg(QLatin1String(kEditedFlag)), &edited) &&
+        edited.typeId() == QMetaType::Bool)
+        return edited.toBool();
+    // No observer (its script failed): compare with the document as last set.
     QString html;
     if (!d->html(&html))
         return d->dirty;
@@ -571,6 +594,7 @@ void DesignView::setDirty(bool dirty)
         QString html;
         if (d->html(&html))
             d->baseline = html;
+        d->clearEditedFlag();
     }
 }
 

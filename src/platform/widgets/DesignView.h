@@ -83,8 +83,8 @@ public:
     bool pasteHTML(const QString &html);       // the selection's text range "pastehtml"
 
     // True once the user (or a command) changed the document since it was last
-    // set, loaded or saved.
-    // (Compares the document with its last set, loaded or saved state: waits.)
+    // set, loaded, saved or marked clean: any change counts, even one typed and
+    // taken back. (Asks the page, which notes every change: a short wait.)
     bool isDirty() const;
     void setDirty(bool dirty);
     // The document's HTML text as it was when last set, loaded, saved or marked clean.

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -43,6 +44,35 @@ QColor toQColor(textmodel::ColorValue c)
 }
 
 } // namespace
+
+// The colours of one replacePlaces step: an undo or redo hands the view the colours
+// of the text it brings back and keeps those of the text it takes away. The document
+// reports the change only after the whole step, so the view's spans still describe
+// the text before it when undo() or redo() runs here.
+class SourceView::ColorStep : public QAbstractUndoItem {
+public:
+    ColorStep(SourceView *view, int start, int oldEnd, int newEnd,
+              std::vector<textmodel::ColorSpans::Span> old)
+        : m_view(view), m_start(start), m_oldEnd(oldEnd), m_newEnd(newEnd), m_colors(std::move(old))
+    {
+    }
+    void undo() override { swap(m_newEnd, m_oldEnd); }
+    void redo() override { swap(m_oldEnd, m_newEnd); }
+
+private:
+    void swap(int shownEnd, int restoredEnd)
+    {
+        if (!m_view)
+            return;
+        std::vector<textmodel::ColorSpans::Span> shown = m_view->m_colors.slice(m_start, shownEnd);
+        m_view->m_restoredColors = {m_start, restoredEnd, std::move(m_colors)};
+        m_colors = std::move(shown);
+    }
+
+    QPointer<SourceView> m_view;
+    int m_start, m_oldEnd, m_newEnd;
+    std::vector<textmodel::ColorSpans::Span> m_colors;
+};
 
 SourceView::SourceView(QWidget *parent) : QPlainTextEdit(parent)
 {
@@ -146,7 +176,7 @@ void SourceView::fill(const QString &text)
     // Only a text with long lines is copied: the document takes the others as they are.
     const textmodel::SplitText split = textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre);
     const QString &joined = split.pieces ? split.joined : text;
-    const std::vector<quint8> &ends = split.ends; // for each block but the last
+    const std::vector<quint8> &ends = split.ends; // for each block but the last, or none
     const int *counts = split.counts;
     m_softBreaks = split.pieces;
     m_breaksDirty = true;
@@ -155,10 +185,11 @@ void SourceView::fill(const QString &text)
     document()->setUndoRedoEnabled(false);
     setPlainText(joined);
     m_colors.reset();
+    m_restoredColors = {};
     m_length = document()->characterCount();
     m_blockCount = document()->blockCount();
     m_hasTypingColor = false;
-    if (size_t(counts[int(m_lineEnd)]) != ends.size()) {
+    if (!ends.empty() && size_t(counts[int(m_lineEnd)]) != ends.size()) {
         QTextBlock block = document()->begin();
         for (quint8 end : ends) {
             if (end != quint8(m_lineEnd))
@@ -306,6 +337,11 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
     // From the last place back, so the places before keep their positions. Edits that
     // stay inside a line leave its line-end state alone; a place that spans or brings
     // line ends leaves the state of the line end it ended in on its last line.
+    const int first = spans.front().first;
+    const int oldEnd = spans.back().second;
+    const int oldLength = m_length;
+    std::vector<textmodel::ColorSpans::Span> oldColors = m_colors.slice(first, oldEnd);
+    std::vector<textmodel::ColorSpans::Edit> colorEdits(places.size());
     m_replacing = true;
     QTextCursor c(document());
     c.beginEditBlock();
@@ -323,9 +359,11 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
         const bool spansLines = end > startBlock.position() + startBlock.length() - 1;
         const bool brings = bringsLineEnds(places[i].text);
         const int endState = spansLines ? document()->findBlock(end).userState() : startBlock.userState();
+        const ColorValue color = insertionColor(start, end - start);
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
         c.insertText(places[i].text);
+        colorEdits[i] = {start, end - start, c.position() - start, color};
         if (spansLines || brings) {
             QTextBlock block = document()->findBlock(start);
             for (; block.isValid() && block != c.block(); block = block.next())
@@ -333,9 +371,16 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
             c.block().setUserState(endState);
         }
     }
+    if (document()->isUndoRedoEnabled())
+        document()->appendUndoItem(new ColorStep(
+            this, first, oldEnd, oldEnd + document()->characterCount() - oldLength, std::move(oldColors)));
     c.endEditBlock();
     m_replacing = false;
     m_breaksDirty = true;
+    // The text between the places keeps its colours: one pass over the spans, where
+    // the document reports the whole step as one change.
+    m_colors.editMany(colorEdits);
+    viewport()->update();
 }
 
 void SourceView::SetFocus()
@@ -447,7 +492,13 @@ void SourceView::onContentsChange(int position, int removed, int added)
             m_breaksDirty = true;
         }
     }
-    m_colors.edit(position, removed, added, insertionColor(position, removed));
+    if (!m_replacing)
+        m_colors.edit(position, removed, added, insertionColor(position, removed));
+    if (m_restoredColors.start >= 0) {
+        m_colors.assign(m_restoredColors.start, qMin(m_restoredColors.end, m_length), m_restoredColors.spans);
+        m_restoredColors = {};
+        viewport()->update();
+    }
 }
 
 void SourceView::setColor(int start, int end, ColorValue color)

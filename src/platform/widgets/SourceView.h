@@ -55,7 +55,8 @@ public:
     void setSelText(const QString &text); // replaces the selection; caret after it
     // Replaces each place (positions in Text(), ascending, not overlapping) by its
     // text in one edit: one undo step, and the text between the places, with its line
-    // ends, stays as it is.
+    // ends and colours, stays as it is. A replacement takes the colour of the last
+    // character it replaces; undo and redo bring back the colours of their text.
     void replacePlaces(const std::vector<textmodel::Replacement> &places);
     void SetFocus();
 
@@ -80,6 +81,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    class ColorStep;
     void fill(const QString &text);
     QByteArray encodedText() const;
     const QTextCharFormat &formatFor(ColorValue color);
@@ -106,7 +108,14 @@ private:
     textmodel::ColorSpans m_colors; // over document positions
     int m_length = 1;               // the document's characterCount()
     int m_blockCount = 1;
-    bool m_replacing = false;      // replacePlaces keeps the line-end states itself
+    bool m_replacing = false; // replacePlaces keeps the line-end states and colours itself
+    // The colours an undo or redo of replacePlaces brings back, laid on when the
+    // document reports the change.
+    struct RestoredColors {
+        int start = -1;
+        int end = -1;
+        std::vector<textmodel::ColorSpans::Span> spans;
+    } m_restoredColors;
     bool m_hasTypingColor = false; // setSelColor with no selection ...
     ColorValue m_typingColor = 0;
     int m_typingPosition = -1; // ... at this caret position

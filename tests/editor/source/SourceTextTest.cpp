@@ -4,6 +4,7 @@
 #include "editor/source/ColorSpans.h"
 #include "editor/source/HtmlText.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using namespace textmodel;
@@ -35,6 +36,22 @@ TEST(SourceText, LineEndsArePerLineAndLongLinesComeInPieces)
         }
     }
     EXPECT_EQ(rejoined, longLine + QStringLiteral("\nz"));
+
+    // Without joining, the same forms and pieces are found, whatever the mix.
+    const QString nearlyLong(kLongLine, 'x');
+    for (const QString &text :
+         {QStringLiteral("a\r\nb\r\n"), QStringLiteral("a\nb"), QStringLiteral("a\rb"),
+          QStringLiteral("a\r\nb\nc"), QStringLiteral("a\r\n\rb"), QStringLiteral("a\r"),
+          QStringLiteral("\r\n"), QStringLiteral("a\u2029b\n"), QString(), nearlyLong + "\r\n",
+          nearlyLong + "x\r\n", "\n" + nearlyLong, "\n" + nearlyLong + "x"}) {
+        const SplitText full = SplitSourceText(text),
+                        counted = SplitSourceText(text, Join::WholeLinesAsTheyAre);
+        EXPECT_EQ(std::vector<int>(counted.counts, counted.counts + 3),
+                  std::vector<int>(full.counts, full.counts + 3));
+        EXPECT_EQ(counted.usual, full.usual);
+        EXPECT_EQ(counted.pieces, full.pieces) << text.size();
+        EXPECT_TRUE(counted.ends.empty() || counted.ends == full.ends);
+    }
 }
 
 TEST(SourceText, BytesInvalidInTheLocaleAreKeptOneByteEachAndWrittenBack)
@@ -68,4 +85,24 @@ TEST(ColorSpans, EditsMoveColoursAndRunsPaintOver)
               (std::vector<std::tuple<int, int, ColorValue>>{{0, 2, 0xFF0000}, {2, 5, 0}, {5, 9, 0xFF0000}}));
     spans.reset();
     EXPECT_EQ(spans.spans().size(), 1u);
+
+    // Many edits in one pass give the spans their edits one by one (from the last) give,
+    // and a slice assigned back restores its range.
+    QRandomGenerator gen(5);
+    for (int round = 0; round < 200; ++round) {
+        ColorSpans one, many;
+        for (int k = 0; k < 6; ++k)
+            one.edit(int(gen.bounded(40)), 0, int(gen.bounded(1, 8)), ColorValue(gen.bounded(3)));
+        many = one;
+        std::vector<ColorSpans::Edit> edits;
+        for (int at = int(gen.bounded(4)); at < 40; at += edits.back().removed + int(gen.bounded(8)))
+            edits.push_back({at, int(gen.bounded(3)), int(gen.bounded(3)), ColorValue(gen.bounded(3))});
+        const auto kept = one.slice(2, 30);
+        for (auto e = edits.rbegin(); e != edits.rend(); ++e)
+            one.edit(e->position, e->removed, e->added, e->inserted);
+        many.editMany(edits);
+        ASSERT_EQ(many.spans(), one.spans()) << "round " << round;
+        many.assign(2, 30, kept);
+        ASSERT_EQ(many.slice(2, 30), kept);
+    }
 }
