@@ -27,7 +27,9 @@ bool Document::reload()
     if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly))
         return false;
     const QString text = QString::fromLocal8Bit(file.readAll());
-    const bool shown = m_design.showPage(text) & m_source.showPage(text);
+    // Both views take the text, even when the first cannot show it.
+    const bool designShown = m_design.showPage(text);
+    const bool shown = m_source.showPage(text) && designShown;
     m_design.resetEdits();
     m_source.resetEdits();
     opened(m_path, text, m_tab);
