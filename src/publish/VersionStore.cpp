@@ -95,11 +95,27 @@ public:
     explicit StoreLock(const QString &folder, int waitMs = 60000) : m_lock(folder + QStringLiteral("/lock"))
     {
         m_lock.setStaleLockTime(0); // stale only when its process is gone
-        m_locked = QDir().mkpath(folder) && m_lock.tryLock(waitMs);
+        if (!QDir().mkpath(folder))
+            return;
+        removeNamelessLock(folder + QStringLiteral("/lock"));
+        m_locked = m_lock.tryLock(waitMs);
     }
     bool locked() const { return m_locked; }
 
 private:
+    // A program killed between creating the lock file and writing its process id into
+    // it leaves a lock that names no process, so it would never count as stale and
+    // would keep every later publish waiting. A live holder writes its id at once.
+    static void removeNamelessLock(const QString &path)
+    {
+        const QFileInfo info(path);
+        qint64 pid = 0;
+        QString host, application;
+        if (info.exists() && !QLockFile(path).getLockInfo(&pid, &host, &application) &&
+            info.lastModified().secsTo(QDateTime::currentDateTime()) > 5)
+            QFile::remove(path);
+    }
+
     QLockFile m_lock;
     bool m_locked = false;
 };

@@ -101,6 +101,17 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     ASSERT_EQ(s.store.record(s.target, s.publish({{"early.gif", early}}), 1), "");
     EXPECT_EQ(s.store.materialise(s.store.list(s.target)[0], out.path()), "");
     EXPECT_EQ(readAll(out.filePath("early.gif")), early);
+
+    // A lock file left empty by a program killed as it took the lock holds nobody's
+    // name: once it is a few seconds old, it keeps no one out.
+    const QString lock = s.store.folder() + "/lock";
+    makeFile(lock, "");
+    QFile lockFile(lock);
+    ASSERT_TRUE(lockFile.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(lockFile.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+    lockFile.close();
+    EXPECT_EQ(s.store.record(s.target, s.publish({{"index.htm", "after a kill"}}), 1), "");
 }
 
 TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
