@@ -1,5 +1,6 @@
 #include "generation/Pictures.h"
 
+#include "cli/ProgramModule.h"
 #include "generation/FileList.h"
 #include "generation/SearchData.h"
 #include "generation/TemplateLanguage.h"
@@ -11,13 +12,7 @@
 #include <QHash>
 #include <QSaveFile>
 #include <QUrl>
-#include <dlfcn.h>
 #include <mutex>
-#include <unistd.h>
-
-#ifndef QUILLMARK_MODULE_FOLDER_INSTALLED
-#define QUILLMARK_MODULE_FOLDER_INSTALLED "../lib/quillmark"
-#endif
 
 namespace generation {
 namespace {
@@ -36,29 +31,14 @@ const PictureModule &pictureModule()
     static PictureModule module;
     static std::once_flag once;
     std::call_once(once, [] {
-        char path[4096];
-        const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-        const QString folder =
-            length > 0 ? QFileInfo(QString::fromLocal8Bit(path, int(length))).path() : QString();
-        module.error = QStringLiteral("quillmark-pictures.so not found");
-        for (const QString &candidate :
-             {folder + QStringLiteral("/quillmark-pictures.so"),
-              folder + QStringLiteral("/" QUILLMARK_MODULE_FOLDER_INSTALLED "/quillmark-pictures.so")}) {
-            if (!QFileInfo(candidate).isFile())
-                continue;
-            void *handle = ::dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
-            if (!handle) {
-                module.error = QString::fromLocal8Bit(::dlerror());
-                continue;
-            }
-            module.prepare =
-                reinterpret_cast<decltype(module.prepare)>(::dlsym(handle, "quillmark_prepare_pictures"));
-            module.problem =
-                reinterpret_cast<decltype(module.problem)>(::dlsym(handle, "quillmark_picture_problem"));
-            if (module.prepare && module.problem)
-                module.error.clear();
-            break;
-        }
+        const QString name = QStringLiteral("quillmark-pictures.so");
+        module.prepare = reinterpret_cast<decltype(module.prepare)>(
+            cli::LoadProgramFunction(name, "quillmark_prepare_pictures", module.error));
+        if (module.prepare)
+            module.problem = reinterpret_cast<decltype(module.problem)>(
+                cli::LoadProgramFunction(name, "quillmark_picture_problem", module.error));
+        if (module.problem)
+            module.error.clear();
     });
     return module;
 }

@@ -11,9 +11,6 @@ namespace platform {
 
 namespace {
 
-// setHtml refuses documents of 2 MB and more.
-constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
-
 // Refuses what would let a local page read other local files or send anything away
 // on its own: the requests its scripts make (XHR, fetch, beacons, sockets, workers)
 // and local files in frames or objects, whose content a script could read. What

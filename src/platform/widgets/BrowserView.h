@@ -10,6 +10,10 @@
 
 namespace platform {
 
+// The biggest page the WebEngine views take inline: setHtml refuses documents of 2 MB
+// and more, so bigger ones are shown from a file.
+inline constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
+
 class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "editor/source/HtmlText.h"
 #include "platform/AppFolder.h"
+#include "platform/widgets/BrowserView.h"
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -29,9 +30,6 @@
 namespace platform {
 
 namespace {
-
-// setHtml refuses documents of 2 MB and more; bigger ones are shown from a file.
-constexpr qsizetype kInlineHtmlLimit = 1024 * 1024;
 
 // A JavaScript literal for `text` (a JSON string is one).
 QString jsString(const QString &text)
