@@ -120,6 +120,18 @@ private:
     bool m_locked = false;
 };
 
+// The version files of one server, newest first.
+QStringList versionNames(const QDir &dir)
+{
+    return dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
+}
+
+bool readVersion(const QString &path, Version &version)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && ParseVersion(file.read(16 << 20), version);
+}
+
 QString lockSentence(const QString &folder)
 {
     return QStringLiteral("The versions in %1 are in use by another Quillmark, so no version was recorded.")
@@ -297,11 +309,9 @@ QVector<Version> VersionStore::list(const Target &target) const
 {
     QVector<Version> out;
     const QDir dir(targetFolder(target));
-    for (const QString &name :
-         dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed)) {
-        QFile file(dir.filePath(name));
+    for (const QString &name : versionNames(dir)) {
         Version v;
-        if (!file.open(QIODevice::ReadOnly) || !ParseVersion(file.read(16 << 20), v))
+        if (!readVersion(dir.filePath(name), v))
             continue;
         v.id = name.chopped(kSuffix.size());
         const bool whole = std::all_of(v.files.cbegin(), v.files.cend(), [this](const VersionFile &f) {
@@ -428,11 +438,9 @@ QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
 QVector<VersionFile> VersionStore::newestFiles(const Target &target) const
 {
     const QDir dir(targetFolder(target));
-    const QStringList names =
-        dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
-    QFile file(names.isEmpty() ? QString() : dir.filePath(names.first()));
+    const QStringList names = versionNames(dir);
     Version v;
-    if (!file.open(QIODevice::ReadOnly) || !ParseVersion(file.read(16 << 20), v))
+    if (names.isEmpty() || !readVersion(dir.filePath(names.first()), v))
         return {};
     return v.files;
 }
@@ -477,8 +485,7 @@ void VersionStore::prune(const QString &targetFolder, int keep)
 {
     keep = qBound(1, keep, kMaxKeepVersions);
     QDir dir(targetFolder);
-    const QStringList names =
-        dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
+    const QStringList names = versionNames(dir);
     for (int i = keep; i < names.size(); ++i)
         dir.remove(names[i]);
 
@@ -491,9 +498,8 @@ void VersionStore::prune(const QString &targetFolder, int keep)
             continue;
         const QDir versions(root.filePath(server));
         for (const QString &name : versions.entryList({QLatin1Char('*') + kSuffix}, QDir::Files)) {
-            QFile file(versions.filePath(name));
             Version v;
-            if (file.open(QIODevice::ReadOnly) && ParseVersion(file.read(16 << 20), v)) {
+            if (readVersion(versions.filePath(name), v)) {
                 for (const VersionFile &f : std::as_const(v.files))
                     named.insert(QString::fromLatin1(f.hash));
             }
