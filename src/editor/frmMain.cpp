@@ -17,6 +17,7 @@
 #include "editor/logic/TextPosition.h"
 #include "editor/modMain.h"
 #include "editor/source/HtmlFormat.h"
+#include "editor/source/HtmlText.h"
 #include "editor/source/SourceText.h"
 #include "generation/FileList.h"
 #include "generation/Pictures.h"
@@ -61,6 +62,7 @@
 #include <QWebEngineScript>
 #include <array>
 #include <memory>
+#include <optional>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -195,13 +197,17 @@ private:
 };
 
 // The source view as the document sees it: edits are what differs from the text
-// last shown or saved (colouring changes formats, not text).
+// last shown or saved (colouring changes formats, not text). A page opened from its
+// file waits beside the view until the view is first needed: filling and colouring
+// a big page costs more than the rest of opening it.
 class SourcePage : public PageView {
 public:
     explicit SourcePage(platform::SourceView *&view, bool &filling) : m_view(view), m_filling(filling) {}
-    QString pageText() override { return m_view->Text(); }
+    QString pageText() override { return m_pending ? baseline : m_view->Text(); }
     bool showPage(const QString &text) override
     {
+        // The file goes in first, so that undo in the source view can go back to it.
+        fillPending();
         const bool wasFilling = m_filling;
         m_filling = true; // filling is no edit
         // A page of modest size comes in as one edit that Ctrl+Z in the source view
@@ -220,14 +226,59 @@ public:
         resetEdits();
         return true;
     }
-    bool edited() override { return m_view->Text() != baseline; }
-    QByteArray fileBytes() override { return m_view->fileBytes(); }
-    void resetEdits() override { baseline = m_view->Text(); }
+    bool edited() override { return !m_pending && m_view->Text() != baseline; }
+    QByteArray fileBytes() override
+    {
+        return m_pending ? textmodel::EncodeHtmlText(m_pending->text, m_pending->oneBytePerCharacter)
+                         : m_view->fileBytes();
+    }
+    void resetEdits() override
+    {
+        if (!m_pending)
+            baseline = m_view->Text();
+    }
+
+    // Reads the page at `path` to be shown later; the view is emptied meanwhile.
+    bool load(const QString &path)
+    {
+        std::optional<textmodel::DecodedText> decoded = platform::SourceView::ReadFile(path);
+        if (!decoded)
+            return false;
+        show(QString());
+        baseline = textmodel::PlainLineEnds(decoded->text);
+        m_pending = std::move(decoded);
+        return true;
+    }
+    // Shows `text` at once, in place of any page waiting to be shown.
+    void show(const QString &text)
+    {
+        m_pending.reset();
+        const bool wasFilling = m_filling;
+        m_filling = true;
+        m_view->setText(text);
+        colourFromStart(*m_view);
+        m_filling = wasFilling;
+        resetEdits();
+    }
+    // Puts a page read by load() into the view.
+    void fillPending()
+    {
+        if (!m_pending)
+            return;
+        const textmodel::DecodedText decoded = std::move(*m_pending);
+        m_pending.reset();
+        const bool wasFilling = m_filling;
+        m_filling = true;
+        m_view->setDecodedText(decoded);
+        colourFromStart(*m_view);
+        m_filling = wasFilling;
+    }
     QString baseline;
 
 private:
     platform::SourceView *&m_view;
     bool &m_filling;
+    std::optional<textmodel::DecodedText> m_pending;
 };
 
 } // namespace
@@ -317,6 +368,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
     // The preview is placed by hand on its tab, at a device's width and centred; the
     // start panel likewise follows the design view's size (both in eventFilter).
     d->pages[2]->installEventFilter(this);
+    d->rtbHTMLSource->installEventFilter(this);
 
     // Each command is known by its button's key.
     for (QAction *action : d->Toolbar1->actions())
@@ -528,9 +580,7 @@ bool frmMain::Form_Load(const QString &page)
     // company page: every way to the preview tab sends it to the document first.
     const QString start = GetStartHTML();
     d->DHTMLEdit1->setDocumentHTML(start);
-    d->rtbHTMLSource->setText(start);
-    colourFromStart(*d->rtbHTMLSource);
-    d->sourcePage.resetEdits();
+    d->sourcePage.show(start);
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), start);
     d->previewDue = Private::PreviewDue::Text;
@@ -645,9 +695,9 @@ bool frmMain::openPage(const QString &path)
     const bool designLoaded = loadDesign(path);
     if (!alive)
         return false; // closed while the page was loading
-    const bool sourceLoaded = d->rtbHTMLSource->LoadFile(path);
-    colourFromStart(*d->rtbHTMLSource);
-    d->sourcePage.resetEdits();
+    const bool sourceLoaded = d->sourcePage.load(path);
+    if (d->CurrentTab == 1)
+        d->sourcePage.fillPending();
     d->designPage.replaced = false;                             // just loaded: its own baseline
     d->doc.opened(path, d->sourcePage.baseline, d->CurrentTab); // shared, not a copy of a big page
 #if defined(__GLIBC__)
@@ -679,8 +729,7 @@ void frmMain::blankDocument()
     d->tBarStd->setEnabled(true);
     d->CurrentFile.clear();
     d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
-    d->rtbHTMLSource->setText(QString());
-    d->sourcePage.resetEdits();
+    d->sourcePage.show(QString());
     d->designPage.replaced = false; // just loaded: its own baseline
     d->doc.opened(QString(), QString());
     previewChanged(false);
@@ -845,6 +894,8 @@ void frmMain::SSTabEditor_Click(int previousTab)
     // A page just opened and not changed since is previewed from its file.
     if (d->doc.switchTo(d->CurrentTab) && (d->previewDue != Private::PreviewDue::File || d->doc.modified()))
         d->previewDue = Private::PreviewDue::Text;
+    if (d->CurrentTab == 1)
+        d->sourcePage.fillPending();
     if (d->CurrentTab == 2)
         loadPreviewIfDue();
     d->tBarStd->setEnabled(d->CurrentTab == 0);
@@ -1226,6 +1277,9 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == d->pages[2] && event->type() == QEvent::Resize)
         placePreview();
+    // However the source view comes to be shown, it shows the page.
+    if (watched == d->rtbHTMLSource && event->type() == QEvent::Show)
+        d->sourcePage.fillPending();
     if (watched == d->lblURLMessage && event->type() == QEvent::MouseButtonRelease) {
         lblURLMessage_Click();
         return true;

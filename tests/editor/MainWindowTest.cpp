@@ -158,9 +158,12 @@ TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
     EXPECT_EQ(window->currentFile(), page);
     EXPECT_EQ(window->windowTitle(), "Quillmark : " + page);
     EXPECT_TRUE(design().contains("Opened"));
+    EXPECT_TRUE(sourceView()->Text().isEmpty()); // filled when its tab is first shown
+    selectTab(1);
     EXPECT_EQ(sourceView()->Text(), lf(QString::fromLocal8Bit(html)));
     EXPECT_EQ(sourceView()->colorAt(0), 0xFF0000u); // "<html>" is a blue tag
     EXPECT_EQ(sourceView()->SelStart(), 0);
+    EXPECT_FALSE(window->hasUnsavedChanges());
     EXPECT_EQ(previewView(), nullptr);
     selectTab(2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return previewView()->url() == QUrl::fromLocalFile(page); }));

@@ -5,6 +5,7 @@
 #include "common/TestSupport.h"
 #include "editor/logic/SourceColoring.h"
 #include "editor/modMain.h"
+#include "editor/source/HtmlText.h"
 
 #include <QTest>
 #include <QtWidgets>
@@ -43,6 +44,7 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytesAndLineEnds)
         "<p>caf\xE9</p>\r\n<b>x</b>\r\n",           // not valid in the locale's UTF-8
         "\xEF\xBB\xBF<p>\xC3\xA9t\xC3\xA9</p>\r\n", // UTF-8 with a byte order mark
         "a\r\nb\nc\rd\r\n\r\ne",                    // mixed line ends, no final one
+        "x\xE2\x80\xA9y\xEF\xB7\x90z\r",            // what a text document also takes as line ends
         "",
         noise, // binary
     };
@@ -52,6 +54,10 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytesAndLineEnds)
         ASSERT_TRUE(view.LoadFile(dir.filePath("in.htm")));
         ASSERT_TRUE(view.SaveFile(dir.filePath("out.htm")));
         EXPECT_EQ(readAll(dir.filePath("out.htm")), bytes) << bytes.left(40).toStdString();
+        // A page held back from the view reads and saves as the view would.
+        const textmodel::DecodedText decoded = textmodel::DecodeSourceBytes(bytes);
+        EXPECT_EQ(textmodel::PlainLineEnds(decoded.text), view.Text());
+        EXPECT_EQ(textmodel::EncodeHtmlText(decoded.text, decoded.oneBytePerCharacter), bytes);
     }
     EXPECT_FALSE(view.LoadFile(dir.filePath("missing.htm")));
     EXPECT_FALSE(view.SaveFile(dir.filePath("no/such/folder/out.htm")));

@@ -134,7 +134,14 @@ protected:
     }
     // The main window's views, by their names.
     static auto mainDesign() { return s_main->findChild<platform::DesignView *>("DHTMLEdit1"); }
-    static auto mainSource() { return s_main->findChild<platform::SourceView *>("rtbHTMLSource"); }
+    // The main window's source view takes an opened page when its tab is shown.
+    static QString mainSourceText()
+    {
+        s_main->switchTab(1);
+        const QString text = s_main->findChild<platform::SourceView *>("rtbHTMLSource")->Text();
+        s_main->switchTab(0);
+        return text;
+    }
     static QList<QList<QStringList>> allRows()
     {
         return {rows(lv("lvwFAQ")), rows(lv("lvwFeatures")), rows(lv("lvwTestimonial"))};
@@ -540,7 +547,7 @@ TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersT
             << page.toStdString();
         EXPECT_TRUE(QFileInfo::exists(page + ".files") && QFileInfo::exists(stem + "_style.css"));
         EXPECT_EQ(s_main->currentFile(), page);
-        EXPECT_TRUE(mainSource()->Text().contains("Ledgerlark"));
+        EXPECT_TRUE(mainSourceText().contains("Ledgerlark"));
         EXPECT_FALSE(w().isVisible());
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
@@ -682,13 +689,13 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     testing_support::writeAll(old, "<html><body><p>Old</p></body></html>");
     ASSERT_TRUE(s_main->openPage(old));
     openVia(true);
-    EXPECT_TRUE(s_main->currentFile().isEmpty() && mainSource()->Text().isEmpty());
+    EXPECT_TRUE(s_main->currentFile().isEmpty() && mainSourceText().isEmpty());
     EXPECT_EQ(s_main->windowTitle(), "Quillmark : " + old);
 
     dialogs.files = {file};
     openVia(true);
     EXPECT_EQ(s_main->currentFile(), file);
-    EXPECT_TRUE(mainSource()->Text().contains("Mine"));
+    EXPECT_TRUE(mainSourceText().contains("Mine"));
 
     // Wizard data: once the views are emptied, the wizard opens empty and modal on step 1
     // with the load panel.

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace textmodel {
 
 const char *LineEndText(LineEnd form)
@@ -15,6 +17,15 @@ const char *LineEndText(LineEnd form)
         break;
     }
     return "\r\n";
+}
+
+static constexpr char16_t kOtherEnds[] = {0x2029, 0xFDD0, 0xFDD1}; // in the order of their ends
+
+QString LineEndString(int end, LineEnd usual)
+{
+    if (end >= kParagraphSeparatorEnd && end <= kFrameEndEnd)
+        return QString(QChar(kOtherEnds[end - kParagraphSeparatorEnd]));
+    return QString::fromLatin1(LineEndText(end >= 0 && end <= 2 ? LineEnd(end) : usual));
 }
 
 // Splits `text` into lines, joined by "\n" when `join`, noting in `ends` each line end's form
@@ -63,10 +74,19 @@ static SplitText splitText(const QString &text, bool join)
     qsizetype lineStart = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar ch = p[i];
-        if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n') && ch != QChar::ParagraphSeparator)
+        const char16_t *other = std::find(std::begin(kOtherEnds), std::end(kOtherEnds), ch.unicode());
+        if (ch != QLatin1Char('\r') && ch != QLatin1Char('\n') && other == std::end(kOtherEnds))
             continue;
-        LineEnd form = LineEnd::Lf;
         qsizetype next = i + 1;
+        if (other != std::end(kOtherEnds)) { // kept as it is, and never the usual form
+            appendLine(lineStart, i);
+            if (join)
+                joined.append(QLatin1Char('\n'));
+            ends.push_back(quint8(kParagraphSeparatorEnd + (other - std::begin(kOtherEnds))));
+            lineStart = next;
+            continue;
+        }
+        LineEnd form = LineEnd::Lf;
         if (ch == QLatin1Char('\r')) {
             if (next < n && p[next] == QLatin1Char('\n')) {
                 form = LineEnd::CrLf;
@@ -101,8 +121,9 @@ static SplitText splitText(const QString &text, bool join)
 // text needs the full pass.
 static bool countUniformLines(QStringView text, SplitText &split)
 {
-    if (text.contains(QChar::ParagraphSeparator))
-        return false;
+    for (char16_t c : kOtherEnds)
+        if (text.contains(QChar(c)))
+            return false;
     qsizetype lf = 0, crlf = 0, lineStart = 0;
     for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', lineStart)) {
         const bool cr = i > 0 && text[i - 1] == u'\r';
@@ -147,6 +168,32 @@ DecodedText DecodeSourceBytes(const QByteArray &bytes)
     if (decoder.hasError())
         decoded = {QString::fromLatin1(bytes), true};
     return decoded;
+}
+
+QString PlainLineEnds(const QString &text)
+{
+    const char16_t ends[] = {u'\r', 0x2029, 0xFDD0, 0xFDD1};
+    const auto isEnd = [&ends](QChar c) {
+        return std::find(std::begin(ends), std::end(ends), c.unicode()) != std::end(ends);
+    };
+    // A vectorised search per form finds the first, if any, in a big page at once.
+    qsizetype first = text.size();
+    for (char16_t c : ends)
+        if (const qsizetype at = QStringView(text).left(first).indexOf(QChar(c)); at >= 0)
+            first = at;
+    if (first == text.size())
+        return text;
+    QString plain(text.size(), Qt::Uninitialized);
+    const QChar *p = text.constData();
+    const QChar *const end = p + text.size();
+    QChar *out = std::copy(p, p + first, plain.data());
+    for (p += first; p != end; ++p) {
+        if (*p == u'\r' && p + 1 != end && p[1] == u'\n')
+            continue; // the "\n" that follows stands for both
+        *out++ = isEnd(*p) ? QChar(u'\n') : *p;
+    }
+    plain.truncate(out - plain.constData());
+    return plain;
 }
 
 } // namespace textmodel

@@ -13,7 +13,13 @@ namespace textmodel {
 enum class LineEnd { Lf = 0, Cr = 1, CrLf = 2 };
 // In SplitText::ends: the end of a piece of a long line, no part of the text.
 constexpr quint8 kSoftBreakEnd = 3;
+// In SplitText::ends: characters a text document takes as line ends too (U+2029,
+// U+FDD0, U+FDD1), kept so that saving gives them back.
+constexpr quint8 kParagraphSeparatorEnd = 4, kFrameStartEnd = 5, kFrameEndEnd = 6;
 const char *LineEndText(LineEnd form);
+// What ends a line whose end is `end` (a LineEnd or one of the ends above; any other
+// value: the `usual` form).
+QString LineEndString(int end, LineEnd usual);
 
 // Lines longer than kLongLine characters are shown in pieces of about kPiece
 // characters (laying out a line costs time in its whole length, on every change).
@@ -46,5 +52,10 @@ struct DecodedText {
     bool oneBytePerCharacter = false; // not valid in the locale's encoding: read byte by byte
 };
 DecodedText DecodeSourceBytes(const QByteArray &bytes);
+
+// `text` as a source view filled with it gives it back: every line end (CR LF, CR,
+// U+2029, and the text document's frame marks) one "\n". A text with nothing to
+// change is shared, not copied.
+QString PlainLineEnds(const QString &text);
 
 } // namespace textmodel

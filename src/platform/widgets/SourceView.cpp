@@ -211,36 +211,41 @@ void SourceView::setText(const QString &text)
 
 bool SourceView::LoadFile(const QString &path)
 {
+    const std::optional<textmodel::DecodedText> decoded = ReadFile(path);
+    if (decoded)
+        setDecodedText(*decoded);
+    return decoded.has_value();
+}
+
+std::optional<textmodel::DecodedText> SourceView::ReadFile(const QString &path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
-    textmodel::DecodedText decoded;
-    {
-        // The bytes go before the document takes the text: one copy of a big page at a time.
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return false;
-        decoded = textmodel::DecodeSourceBytes(bytes);
-    }
-    file.close();
+        return std::nullopt;
+    // The bytes go before the document takes the text: one copy of a big page at a time.
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return textmodel::DecodeSourceBytes(bytes);
+}
+
+void SourceView::setDecodedText(const textmodel::DecodedText &decoded)
+{
     fill(decoded.text);
     m_latin1 = decoded.oneBytePerCharacter;
-    return true;
 }
 
 QByteArray SourceView::encodedText() const
 {
     QString text;
     text.reserve(document()->characterCount() + document()->blockCount());
-    const QString defaultEnd = QString::fromLatin1(textmodel::LineEndText(m_lineEnd));
+    const QString defaultEnd = textmodel::LineEndString(-1, m_lineEnd);
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         text += block.text();
         if (block.next().isValid()) {
             const int state = block.userState();
             if (state != kSoftBreak)
-                text += state >= 0 && state <= 2
-                            ? QString::fromLatin1(textmodel::LineEndText(textmodel::LineEnd(state)))
-                            : defaultEnd;
+                text += state < 0 ? defaultEnd : textmodel::LineEndString(state, m_lineEnd);
         }
     }
     // A file read byte for byte: characters beyond one byte (typed since) become

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace platform {
@@ -38,6 +39,9 @@ public:
     // writes through a temporary file and a rename.
     bool LoadFile(const QString &path);
     bool SaveFile(const QString &path);
+    // LoadFile in two steps, so a caller can hold the text until the view is needed.
+    static std::optional<textmodel::DecodedText> ReadFile(const QString &path);
+    void setDecodedText(const textmodel::DecodedText &decoded);
     // The bytes SaveFile writes.
     QByteArray fileBytes() const { return encodedText(); }
     // The line-end form SaveFile writes where a line's own form is not known.
