@@ -176,19 +176,24 @@ public:
         filling = true;
         const bool shown = m_view->setDocumentHTML(text, m_path);
         filling = false;
-        replaced = false;
+        ownLoad();
         return shown;
     }
     bool edited() override { return replaced || m_view->isDirty(); }
     QByteArray fileBytes() override { return m_view->DocumentBytes(); }
-    QString baselineText() override { return m_view->baselineHTML(); }
+    // A page loaded into the view from elsewhere has no form of the document's to
+    // measure edits against: it is taken whole.
+    QString baselineText() override { return loadedElsewhere ? QString() : m_view->baselineHTML(); }
     void resetEdits() override
     {
-        replaced = false;
+        replaced = loadedElsewhere = false;
         m_view->setDirty(false);
     }
+    // The window loaded the view itself and tells the document so: its own baseline.
+    void ownLoad() { replaced = loadedElsewhere = false; }
     // A document put into the view from elsewhere is an edit too.
     bool replaced = false;
+    bool loadedElsewhere = false;
     bool filling = false;
 
 private:
@@ -481,6 +486,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), d(new Private)
             d->designPage.replaced = true;
         setModified(true);
     });
+    connect(d->DHTMLEdit1, &platform::DesignView::documentLoaded, this, [this] {
+        if (!d->designPage.filling)
+            d->designPage.loadedElsewhere = true;
+    });
     connect(d->rtbHTMLSource, &QPlainTextEdit::textChanged, this, [this] {
         if (!d->switching)
             setModified(true);
@@ -581,7 +590,7 @@ bool frmMain::Form_Load(const QString &page)
     const QString start = GetStartHTML();
     d->DHTMLEdit1->setDocumentHTML(start);
     d->sourcePage.show(start);
-    d->designPage.replaced = false; // just loaded: its own baseline
+    d->designPage.ownLoad(); // just loaded: its own baseline
     d->doc.opened(QString(), start);
     d->previewDue = Private::PreviewDue::Text;
     setModified(false);
@@ -698,7 +707,7 @@ bool frmMain::openPage(const QString &path)
     const bool sourceLoaded = d->sourcePage.load(path);
     if (d->CurrentTab == 1)
         d->sourcePage.fillPending();
-    d->designPage.replaced = false;                             // just loaded: its own baseline
+    d->designPage.ownLoad();                                    // just loaded: its own baseline
     d->doc.opened(path, d->sourcePage.baseline, d->CurrentTab); // shared, not a copy of a big page
 #if defined(__GLIBC__)
     // The file's bytes and the text on its way into the views were freed, but the
@@ -730,7 +739,7 @@ void frmMain::blankDocument()
     d->CurrentFile.clear();
     d->DHTMLEdit1->setDocumentHTML(kBlankDocumentHtml);
     d->sourcePage.show(QString());
-    d->designPage.replaced = false; // just loaded: its own baseline
+    d->designPage.ownLoad(); // just loaded: its own baseline
     d->doc.opened(QString(), QString());
     previewChanged(false);
     setModified(false);

@@ -17,8 +17,17 @@ void Document::opened(const QString &path, const QString &text, int tab)
     m_tab = tab;
     m_modified = false;
     m_shows[Design] = m_shows[Source] = true;
-    m_baseline[Design] = m_design.baselineText();
-    m_baseline[Source] = m_source.baselineText();
+    m_baselineDue[Design] = m_baselineDue[Source] = true;
+}
+
+// Asked for only when edits are taken: a view may have to fetch its form of a big page.
+const QString &Document::baseline(int tab)
+{
+    if (m_baselineDue[tab]) {
+        m_baseline[tab] = view(tab).baselineText();
+        m_baselineDue[tab] = false;
+    }
+    return m_baseline[tab];
 }
 
 bool Document::reload()
@@ -41,13 +50,13 @@ void Document::takeEdits()
     if (m_tab == Preview || !view(m_tab).edited())
         return;
     const QString edited = view(m_tab).pageText();
-    // A view that rewrites the whole page changes only the parts its edits changed
-    // (measured against its form of the page as the document last gave or took it,
-    // whatever was loaded into it since).
-    const bool merge = m_shows[m_tab] && !m_baseline[m_tab].isEmpty();
-    m_text = merge ? textmodel::MergeDesignEdit(m_text, m_baseline[m_tab], edited) : edited;
-    m_baseline[m_tab] = view(m_tab).baselineText().isEmpty() ? QString() : edited;
-    view(m_tab).resetEdits(); // taken: edits from here on are new ones
+    // A view that rewrites the whole page changes only the parts its edits changed,
+    // measured against its form of the page as the document last gave or took it.
+    const QString &base = baseline(m_tab);
+    const bool merge = m_shows[m_tab] && !base.isEmpty();
+    m_text = merge ? textmodel::MergeDesignEdit(m_text, base, edited) : edited;
+    view(m_tab).resetEdits();    // taken: edits from here on are new ones
+    m_baselineDue[m_tab] = true; // the view's form of the page is now the one it handed over
     m_modified = true;
     m_shows[m_tab] = true;
     m_shows[1 - m_tab] = false;
@@ -63,7 +72,7 @@ bool Document::switchTo(int tab)
     for (int t : {Design, Source})
         if (!m_shows[t]) {
             m_shows[t] = view(t).showPage(m_text);
-            m_baseline[t] = view(t).baselineText();
+            m_baselineDue[t] = true;
         }
     return left != Preview;
 }

@@ -19,7 +19,9 @@ public:
     virtual QByteArray fileBytes() = 0;             // the page as its file would hold it
     virtual void resetEdits() = 0;                  // what the view holds counts as unedited
     // The view's own form of the page as last shown or reset, when pageText() rewrites
-    // the page as a whole; empty when it hands back the text as it was typed.
+    // the page as a whole; empty when it hands back the text as it was typed, or has
+    // no form of the document's page to measure its edits against. Asked for only
+    // when edits are taken.
     virtual QString baselineText() { return QString(); }
 };
 
@@ -58,6 +60,7 @@ public:
 private:
     PageView &view(int tab) { return tab == Design ? m_design : m_source; }
     void takeEdits();
+    const QString &baseline(int tab);
 
     PageView &m_design;
     PageView &m_source;
@@ -66,8 +69,9 @@ private:
     QString m_text;
     int m_tab = Design;
     bool m_modified = false;
-    bool m_shows[2] = {true, true}; // the design / source view shows m_text
-    QString m_baseline[2];          // the view's own form of m_text, when it rewrites pages
+    bool m_shows[2] = {true, true};       // the design / source view shows m_text
+    QString m_baseline[2];                // the view's own form of m_text, when it rewrites pages
+    bool m_baselineDue[2] = {true, true}; // ... not yet asked of the view
 };
 
 } // namespace editor

@@ -24,6 +24,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <memory>
 
@@ -101,6 +102,34 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
 // The flag the page's mutation observer sets, in the view's own script world.
 constexpr char kEditedFlag[] = "__quillmarkEdited";
 
+// Runs in the view's own script world as each document is made. On the page's load
+// event (in the page's own process, before any input reaches it) the document turns
+// editable, its HTML as loaded is kept aside, and an observer notes every change;
+// so a load needs no round trip, which would wait for the page to be laid out. The
+// HTML is written as the browser writes a document: its nodes' markup in order.
+const char kEditingScript[] = R"(
+window.__quillmarkHtml = function () {
+  var out = '';
+  for (var n = document.firstChild; n; n = n.nextSibling) {
+    if (n.nodeType === Node.DOCUMENT_TYPE_NODE)
+      out += '<!DOCTYPE ' + n.name + (n.publicId ? ' PUBLIC "' + n.publicId + '"' : '') +
+             (n.systemId ? (n.publicId ? '' : ' SYSTEM') + ' "' + n.systemId + '"' : '') + '>';
+    else if (n.nodeType === Node.COMMENT_NODE)
+      out += '<!--' + n.data + '-->';
+    else if (n.nodeType === Node.ELEMENT_NODE)
+      out += n.outerHTML;
+  }
+  return out;
+};
+window.addEventListener('load', function () {
+  document.designMode = 'on';
+  window.__quillmarkLoaded = window.__quillmarkHtml();
+  window.__quillmarkEdited = false;
+  new MutationObserver(function () { window.__quillmarkEdited = true; }).observe(document,
+      {childList: true, subtree: true, characterData: true, attributes: true});
+});
+)";
+
 class DesignView::Private {
 public:
     DesignView *q = nullptr;
@@ -108,7 +137,8 @@ public:
     bool busy = false;
     bool dirty = false;
     bool loaded = false;
-    QString baseline; // the document as it was last set, loaded or saved
+    QString baseline;         // the document as it was last set, loaded or saved
+    bool baselineDue = false; // the page keeps it (as loaded) until it is asked for
     int timeoutMs = 15000;
     DesignView::PictureInserter pictureInserter;
     std::unique_ptr<QTemporaryFile> htmlFile;
@@ -157,11 +187,7 @@ public:
     bool html(QString *out, bool timed = true)
     {
         QVariant v;
-        if (!wait(
-                [this](const std::shared_ptr<Waiter> &w) {
-                    page->toHtml([w](const QString &h) { w->finish(h); });
-                },
-                &v, timed))
+        if (!run(QStringLiteral("window.__quillmarkHtml()"), &v, timed) || v.typeId() != QMetaType::QString)
             return false;
         *out = v.toString();
         return true;
@@ -200,17 +226,21 @@ public:
             return false;
         loaded = true;
         dirty = false;
-        // Still part of the load: on a big page these take their time as well. Any
-        // change of the document from here on (typing leaves no other trace) marks
-        // it edited, so isDirty need not read a big page back.
-        if (!run(QStringLiteral("document.designMode = 'on'; window.%1 = false;"
-                                " new MutationObserver(function(){ window.%1 = true; }).observe(document,"
-                                " {childList: true, subtree: true, characterData: true, attributes: true});"
-                                " true")
-                     .arg(QLatin1String(kEditedFlag)),
-                 nullptr, false))
-            return false;
-        return html(&baseline, false);
+        baseline.clear();
+        baselineDue = true;
+        return true;
+    }
+
+    const QString &loadedHtml()
+    {
+        if (baselineDue) {
+            QVariant v;
+            if (run(QStringLiteral("window.__quillmarkLoaded"), &v, false) &&
+                v.typeId() == QMetaType::QString)
+                baseline = v.toString();
+            baselineDue = false;
+        }
+        return baseline;
     }
 
     // Puts `html` in place of the selection through the DOM: the editing commands
@@ -277,6 +307,13 @@ DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
     d->page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     d->page->settings()->setDefaultTextEncoding(
         QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System)));
+    QWebEngineScript editing;
+    editing.setName(QStringLiteral("quillmark-editing"));
+    editing.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    editing.setWorldId(QWebEngineScript::ApplicationWorld);
+    editing.setRunsOnSubFrames(false);
+    editing.setSourceCode(QString::fromLatin1(kEditingScript));
+    d->page->scripts().insert(editing);
     // Waits without a time limit would never end otherwise.
     connect(d->page, &QWebEnginePage::renderProcessTerminated, this, [this] {
         if (d->active)
@@ -311,6 +348,7 @@ bool DesignView::setDocumentHTML(const QString &html, const QString &baseFile)
         if (d->htmlFile->open() && d->htmlFile->write(html.toUtf8()) >= 0 && d->htmlFile->flush())
             ok = d->load([&] { d->page->load(QUrl::fromLocalFile(d->htmlFile->fileName())); });
     }
+    emit documentLoaded();
     emit documentChanged();
     return ok;
 }
@@ -344,6 +382,7 @@ bool DesignView::LoadDocument(const QString &path)
     }
     d->page->settings()->setDefaultTextEncoding(encoding);
     const bool ok = d->load([&] { d->page->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
+    emit documentLoaded();
     emit documentChanged();
     return ok;
 }
@@ -379,6 +418,7 @@ bool DesignView::SaveDocument(const QString &path)
     if (!file.commit())
         return false;
     d->baseline = html;
+    d->baselineDue = false;
     d->dirty = false;
     d->clearEditedFlag();
     return true;
@@ -582,7 +622,7 @@ bool DesignView::isDirty() const
     QString html;
     if (!d->html(&html))
         return d->dirty;
-    return html != d->baseline;
+    return html != d->loadedHtml();
 }
 
 void DesignView::setDirty(bool dirty)
@@ -590,15 +630,17 @@ void DesignView::setDirty(bool dirty)
     d->dirty = dirty;
     if (!dirty && d->loaded) {
         QString html;
-        if (d->html(&html))
+        if (d->html(&html)) {
             d->baseline = html;
+            d->baselineDue = false;
+        }
         d->clearEditedFlag();
     }
 }
 
 QString DesignView::baselineHTML() const
 {
-    return d->baseline;
+    return d->loadedHtml();
 }
 
 bool DesignView::isWaiting() const

@@ -110,6 +110,8 @@ public:
 
 signals:
     void documentChanged();
+    // A page was set or loaded (documentChanged follows).
+    void documentLoaded();
     // The context menu is about to show (with the spelling suggestions first).
     void contextMenuShown(QMenu *menu);
 
