@@ -1172,8 +1172,11 @@ private:
                 }))
                 break;
             // Now and then the files sent so far are confirmed, so that a run stopped
-            // later does not send them again; not so often that it slows the run.
-            if (!lane->own && (unconfirmed.size() >= 100 || sinceConfirmed.elapsed() > confirmEvery)) {
+            // later does not send them again; not so often that it slows the run, nor
+            // before sending them again would cost more than the confirmation itself.
+            const qint64 since = sinceConfirmed.elapsed();
+            if (!lane->own && since >= options.confirmAfterMs &&
+                (unconfirmed.size() >= 100 || since > confirmEvery)) {
                 QElapsedTimer took;
                 took.start();
                 confirmSent();
