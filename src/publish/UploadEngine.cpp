@@ -562,9 +562,17 @@ public:
     bool plan(const QVector<Row> &rows)
     {
         items = planRows(rows, options.includeHidden, summary, engine);
-        // The files are read while the server answers the login and the listings.
+        // The files are read while the server answers the login and the listings; the
+        // cache of their hashes is saved while they go.
         QVector<Read> reads(items.size());
-        auto hashing = std::async(std::launch::async, [this, &reads] { readItems(reads); });
+        std::promise<void> read;
+        std::future<void> hashing = read.get_future();
+        savingCache = std::async(
+            std::launch::async, [this, &reads, read = std::move(read)]() mutable { readItems(reads, read); });
+        struct WaitForReads { // whatever way the plan ends: `reads` is filled in by then
+            std::future<void> &reading;
+            ~WaitForReads() { reading.wait(); }
+        } waitForReads{hashing};
         manifestFile =
             options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
         manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
@@ -1431,7 +1439,8 @@ private:
     // differs from the file, the published copy is staged and sent (and hashed,
     // sized) in its place. Runs beside the login: touches nothing but `reads`, the
     // staging folder and the cache.
-    void readItems(QVector<Read> &reads)
+    // Fulfils `read` once `reads` is filled in, then saves the cache without them.
+    void readItems(QVector<Read> &reads, std::promise<void> &read)
     {
         HashCache cache(options.hashCache);
         cache.load();
@@ -1477,6 +1486,7 @@ private:
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
         }
+        read.set_value();
         cache.save();
     }
 
@@ -1543,6 +1553,7 @@ private:
     QElapsedTimer sending, sinceRate, sinceConfirmed;
     qint64 confirmEvery = 2000; // ms between confirmations
     bool connectionLost = false;
+    std::future<void> savingCache; // last: the run waits for it before anything else goes
 };
 
 Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const Options &options)
