@@ -7,6 +7,7 @@
 #include "publish/FTP.h"
 #include "publish/HashCache.h"
 #include "publish/SavedTarget.h"
+#include "publish/Sha1.h"
 #include "publish/SiteFiles.h"
 #include "publish/transport/CurlTransport.h"
 #include "publish/transport/S3Transport.h"
@@ -1461,7 +1462,7 @@ private:
                 if (options.readWhole && stamped && stamp.size <= kReadWhole &&
                     file.open(QIODevice::ReadOnly)) {
                     const QByteArray bytes = file.readAll();
-                    r.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+                    r.hash = Sha1Hex(bytes);
                     options.readWhole(r.hash, bytes);
                     stamp.size = bytes.size() == stamp.size ? stamp.size : -1; // changed while read
                 } else {
@@ -1479,7 +1480,7 @@ private:
             r.staged = published.size() == bytes.size() ? QString() : stageCopy(it.local, published);
             const bool asPublished = published.size() == bytes.size() || !r.staged.isEmpty();
             const QByteArray &sent = asPublished ? published : bytes; // unstaged: sent as it is on disk
-            r.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
+            r.hash = Sha1Hex(sent);
             r.size = sent.size();
             if (asPublished && options.readWhole)
                 options.readWhole(r.hash, sent);
@@ -1516,7 +1517,7 @@ private:
         const QString copy = published.size() == bytes.size() ? QString() : stageCopy(it.local, published);
         const QByteArray &sent = copy.isEmpty() ? bytes : published;
         bytesTotal += sent.size() - it.size;
-        it.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
+        it.hash = Sha1Hex(sent);
         it.size = sent.size();
         if (!copy.isEmpty()) {
             stagedFrom.insert(copy, it.local);
