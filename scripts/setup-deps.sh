@@ -9,7 +9,7 @@ packages=(
   hunspell-en-us
   libqt6svg6
   libgl-dev libxkbcommon-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libssl-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus
   libgumbo-dev
   libvips-dev libvips-tools webp

@@ -7,6 +7,7 @@
 #include "publish/FTP.h"
 #include "publish/HashCache.h"
 #include "publish/SavedTarget.h"
+#include "publish/Sha1.h"
 #include "publish/SiteFiles.h"
 #include "publish/transport/CurlTransport.h"
 #include "publish/transport/S3Transport.h"
@@ -562,9 +563,17 @@ public:
     bool plan(const QVector<Row> &rows)
     {
         items = planRows(rows, options.includeHidden, summary, engine);
-        // The files are read while the server answers the login and the listings.
+        // The files are read while the server answers the login and the listings; the
+        // cache of their hashes is saved while they go.
         QVector<Read> reads(items.size());
-        auto hashing = std::async(std::launch::async, [this, &reads] { readItems(reads); });
+        std::promise<void> read;
+        std::future<void> hashing = read.get_future();
+        savingCache = std::async(
+            std::launch::async, [this, &reads, read = std::move(read)]() mutable { readItems(reads, read); });
+        struct WaitForReads { // whatever way the plan ends: `reads` is filled in by then
+            std::future<void> &reading;
+            ~WaitForReads() { reading.wait(); }
+        } waitForReads{hashing};
         manifestFile =
             options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
         manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
@@ -1172,8 +1181,11 @@ private:
                 }))
                 break;
             // Now and then the files sent so far are confirmed, so that a run stopped
-            // later does not send them again; not so often that it slows the run.
-            if (!lane->own && (unconfirmed.size() >= 100 || sinceConfirmed.elapsed() > confirmEvery)) {
+            // later does not send them again; not so often that it slows the run, nor
+            // before sending them again would cost more than the confirmation itself.
+            const qint64 since = sinceConfirmed.elapsed();
+            if (!lane->own && since >= options.confirmAfterMs &&
+                (unconfirmed.size() >= 100 || since > confirmEvery)) {
                 QElapsedTimer took;
                 took.start();
                 confirmSent();
@@ -1428,7 +1440,8 @@ private:
     // differs from the file, the published copy is staged and sent (and hashed,
     // sized) in its place. Runs beside the login: touches nothing but `reads`, the
     // staging folder and the cache.
-    void readItems(QVector<Read> &reads)
+    // Fulfils `read` once `reads` is filled in, then saves the cache without them.
+    void readItems(QVector<Read> &reads, std::promise<void> &read)
     {
         HashCache cache(options.hashCache);
         cache.load();
@@ -1449,7 +1462,7 @@ private:
                 if (options.readWhole && stamped && stamp.size <= kReadWhole &&
                     file.open(QIODevice::ReadOnly)) {
                     const QByteArray bytes = file.readAll();
-                    r.hash = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+                    r.hash = Sha1Hex(bytes);
                     options.readWhole(r.hash, bytes);
                     stamp.size = bytes.size() == stamp.size ? stamp.size : -1; // changed while read
                 } else {
@@ -1467,13 +1480,14 @@ private:
             r.staged = published.size() == bytes.size() ? QString() : stageCopy(it.local, published);
             const bool asPublished = published.size() == bytes.size() || !r.staged.isEmpty();
             const QByteArray &sent = asPublished ? published : bytes; // unstaged: sent as it is on disk
-            r.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
+            r.hash = Sha1Hex(sent);
             r.size = sent.size();
             if (asPublished && options.readWhole)
                 options.readWhole(r.hash, sent);
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
         }
+        read.set_value();
         cache.save();
     }
 
@@ -1503,7 +1517,7 @@ private:
         const QString copy = published.size() == bytes.size() ? QString() : stageCopy(it.local, published);
         const QByteArray &sent = copy.isEmpty() ? bytes : published;
         bytesTotal += sent.size() - it.size;
-        it.hash = QCryptographicHash::hash(sent, QCryptographicHash::Sha1).toHex();
+        it.hash = Sha1Hex(sent);
         it.size = sent.size();
         if (!copy.isEmpty()) {
             stagedFrom.insert(copy, it.local);
@@ -1540,6 +1554,7 @@ private:
     QElapsedTimer sending, sinceRate, sinceConfirmed;
     qint64 confirmEvery = 2000; // ms between confirmations
     bool connectionLost = false;
+    std::future<void> savingCache; // last: the run waits for it before anything else goes
 };
 
 Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const Options &options)

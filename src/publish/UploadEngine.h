@@ -59,6 +59,9 @@ struct Options {
     QString hashCache;                     // the cache of local files' hashes (HashCache); "" = none
     bool allowDirect = false;              // a server that cannot rename gets files under their own names
     int connections = kDefaultConnections; // files sent side by side (1-kMaxConnections)
+    // The least time between two confirmations of the files sent so far: files sent
+    // more quickly than this cost little to send again after a stopped run.
+    int confirmAfterMs = 1000;
     // Called, on the thread that reads the files, with the bytes a file is published
     // with and their SHA-1 (hex) when it was read whole (a page, a file up to 1 MB):
     // a version store keeps its copies while the files go.

@@ -20,8 +20,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace publish {
@@ -31,7 +34,8 @@ namespace {
 const QByteArray kHeader = "Quillmark version 1";
 const QString kSuffix = QStringLiteral(".version");
 const QString kBlobs = QStringLiteral("blobs");
-constexpr int kCopiers = 8; // copies written side by side
+constexpr int kCopiers = 8;                          // copies written side by side
+const QString kPartSuffix = QStringLiteral(".part"); // a copy not yet known to be on disk
 
 // A remote path that stays below the folder it is written to.
 bool isPlainPath(const QString &remote)
@@ -70,6 +74,18 @@ bool held(const QString &blob, qint64 size)
 {
     const QFileInfo info(blob);
     return info.isFile() && info.size() == size;
+}
+
+// Puts on disk everything written to the file system that holds `path`; false when
+// some of it could not be.
+bool SyncFileSystemOf(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
 }
 
 bool wentThroughWhole(const Summary &summary)
@@ -191,6 +207,11 @@ bool ParseVersion(const QByteArray &text, Version &version)
 
 // Writes copies handed over while a publish sends, on a few threads of its own, under
 // the store's lock (taken without waiting: a store in use gets its copies at recording).
+// Each copy is written under a temporary name without a sync of its own; finish()
+// puts them all on disk with one sync of the file system, and only then renames them
+// into place (and syncs again, for the renames): one journal commit for the lot where
+// a sync a copy costs one each, and still no copy under its final name before its
+// bytes are on disk. What a killed run leaves under the temporary names, pruning removes.
 class VersionStore::Copier {
 public:
     explicit Copier(const VersionStore &store) : m_store(store) {}
@@ -200,12 +221,13 @@ public:
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         // Past the limit the copies wait for recording rather than fill the memory.
-        if (m_finished || m_queuedBytes + bytes.size() > kMaxQueuedBytes)
+        if (m_finished || m_queuedBytes + bytes.size() > kMaxQueuedBytes || m_taken.contains(hash))
             return;
+        m_taken.insert(hash); // a second file with the same bytes has its copy already
         m_queuedBytes += bytes.size();
         m_jobs.push_back({hash, bytes});
         m_ready.notify_one();
-        if (m_threads.size() < kCopiers && m_threads.size() < m_jobs.size() + m_busy)
+        if (m_threads.size() < kAheadCopiers && m_threads.size() < m_jobs.size() + m_busy)
             m_threads.emplace_back([this] { work(); });
     }
 
@@ -219,7 +241,10 @@ public:
         for (std::thread &t : m_threads)
             t.join();
         m_threads.clear();
+        putInPlace();
         m_lock.reset();
+        m_taken.clear();
+        m_folders.clear();
         m_finished = false;
     }
 
@@ -240,9 +265,55 @@ private:
                 continue;
             ++m_busy;
             hold.unlock();
-            m_store.storeCopy(hash, bytes);
+            const QString blob = m_store.blobPath(hash);
+            const bool written = !held(blob, bytes.size()) && writeTemporary(blob, bytes);
             hold.lock();
+            if (written)
+                m_written << blob;
             --m_busy;
+        }
+    }
+
+    // The copy's folder is made once a run; a copy is whole under its temporary name.
+    bool writeTemporary(const QString &blob, const QByteArray &bytes)
+    {
+        const QString folder = QFileInfo(blob).path();
+        {
+            std::lock_guard<std::mutex> hold(m_mutex);
+            if (!m_folders.contains(folder)) {
+                if (!QDir().mkpath(folder))
+                    return false;
+                m_folders.insert(folder);
+            }
+        }
+        QFile out(blob + kPartSuffix);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size() &&
+            out.flush())
+            return true;
+        out.remove();
+        return false;
+    }
+
+    // Syncs the copies written, renames them into place, and syncs the renames. A copy
+    // that is not in place is made again when the version is recorded.
+    void putInPlace()
+    {
+        if (m_written.isEmpty())
+            return;
+        const QStringList written = std::exchange(m_written, {});
+        if (SyncFileSystemOf(m_store.m_folder)) {
+            for (const QString &blob : written) {
+                // Over a damaged copy of the same name too.
+                if (::rename(QFile::encodeName(blob + kPartSuffix).constData(),
+                             QFile::encodeName(blob).constData()) != 0)
+                    QFile::remove(blob + kPartSuffix);
+            }
+            if (SyncFileSystemOf(m_store.m_folder))
+                return;
+        }
+        for (const QString &blob : written) {
+            QFile::remove(blob + kPartSuffix);
+            QFile::remove(blob); // not known to be on disk: not kept under its name
         }
     }
 
@@ -252,10 +323,15 @@ private:
     std::deque<std::pair<QByteArray, QByteArray>> m_jobs;
     std::vector<std::thread> m_threads;
     std::unique_ptr<StoreLock> m_lock;
+    QSet<QByteArray> m_taken;
+    QSet<QString> m_folders;
+    QStringList m_written; // blob paths whose copy waits under the temporary name
     size_t m_busy = 0;
     qint64 m_queuedBytes = 0;
     bool m_finished = false;
     static constexpr qint64 kMaxQueuedBytes = 64 << 20;
+    // Writes without a sync are quick: two threads keep up with any connection.
+    static constexpr size_t kAheadCopiers = 2;
 };
 
 VersionStore::VersionStore(QString folder)
@@ -274,17 +350,6 @@ void VersionStore::copyAhead(const QByteArray &hash, const QByteArray &bytes)
 void VersionStore::finishCopies()
 {
     m_copier->finish();
-}
-
-void VersionStore::storeCopy(const QByteArray &hash, const QByteArray &bytes) const
-{
-    const QString blob = blobPath(hash);
-    if (held(blob, bytes.size()))
-        return;
-    QSaveFile out(blob);
-    if (QDir().mkpath(QFileInfo(blob).path()) && out.open(QIODevice::WriteOnly) &&
-        out.write(bytes) == bytes.size())
-        out.commit();
 }
 
 QString VersionStore::defaultFolder()

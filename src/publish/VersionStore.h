@@ -90,8 +90,6 @@ private:
     QString copyFile(VersionFile &f, const QByteArray &expected) const;
     QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep);
     void prune(const QString &targetFolder, int keep);
-    // Writes the copy of `bytes` unless it is held.
-    void storeCopy(const QByteArray &hash, const QByteArray &bytes) const;
     // The newest version's files when their text reads; empty otherwise.
     QVector<VersionFile> newestFiles(const Target &target) const;
     QString m_folder;

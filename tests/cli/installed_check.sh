@@ -16,6 +16,7 @@ grep -q 'type="image/webp"' "$work/offer.htm"
 # The upload window's module is installed where the window's loader looks.
 window=$(find "$prefix" -name quillmark-window.so)
 test -f "$(dirname "$window")/quillmark-publish-ui.so"
+test -f "$(dirname "$window")/quillmark-keyring.so"
 status=0
 "$prefix/bin/quillmark" publish "$work/offer.htm" --dry-run 2>"$work/err" || status=$?
 test "$status" = 2 && grep -q "no server" "$work/err"

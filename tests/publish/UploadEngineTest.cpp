@@ -238,22 +238,29 @@ TEST(UploadEngine, AKilledRunLeavesNoClaimTheServerDoesNotBackUp)
     EXPECT_EQ(s.server.files["index.htm"], "price $49");
 }
 
-// Files are confirmed and remembered as the run goes, not only at its end.
+// Files are confirmed and remembered as the run goes, not only at its end; a run
+// quicker than the least time between confirmations confirms only at its end.
 TEST(UploadEngine, ARunKilledLateKeepsWhatWasConfirmed)
 {
-    Site s;
-    for (int i = 0; i < 120; ++i)
-        makeFile(s.local.filePath(QString("many/%1.gif").arg(i)), "x");
-    s.rows << Row{s.local.filePath("many"), true};
-    const QString manifest = UploadEngine::manifestPath(s.options.manifestFolder, s.target);
-    int sent = 0;
-    QByteArray onDisk;
-    QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &) {
-        if (++sent == 115)
-            onDisk = testing_support::readAll(manifest);
-    });
-    EXPECT_EQ(s.publish().sent, 126);
-    EXPECT_GE(onDisk.count('\n'), 2 + 100) << "a heading of two lines, then one line a file";
+    for (const int confirmAfterMs : {0, 60000}) {
+        Site s;
+        s.options.confirmAfterMs = confirmAfterMs;
+        for (int i = 0; i < 120; ++i)
+            makeFile(s.local.filePath(QString("many/%1.gif").arg(i)), "x");
+        s.rows << Row{s.local.filePath("many"), true};
+        const QString manifest = UploadEngine::manifestPath(s.options.manifestFolder, s.target);
+        int sent = 0;
+        QByteArray onDisk;
+        QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &) {
+            if (++sent == 115)
+                onDisk = testing_support::readAll(manifest);
+        });
+        EXPECT_EQ(s.publish().sent, 126);
+        if (confirmAfterMs == 0)
+            EXPECT_GE(onDisk.count('\n'), 2 + 100) << "a heading of two lines, then one line a file";
+        else
+            EXPECT_LE(onDisk.count('\n'), 2) << "no file confirmed before the end";
+    }
 }
 
 // The cache of local hashes is used while a file keeps its size, times and inode, and

@@ -95,12 +95,24 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     ASSERT_EQ(s.store.record(s.target, s.publish({{"index.htm", "other"}}), 1), "");
     EXPECT_EQ(s.blobs(), QStringList{s.store.list(s.target)[0].files[0].hash});
 
-    // A copy handed over while the files go is the one the version names.
-    const QByteArray early = sample(900, 4);
-    s.store.copyAhead(QCryptographicHash::hash(early, QCryptographicHash::Sha1).toHex(), early);
-    ASSERT_EQ(s.store.record(s.target, s.publish({{"early.gif", early}}), 1), "");
+    // Copies handed over while the files go are in place and whole once finished, one
+    // a content and nothing under another name, and are the ones the version names.
+    std::map<QString, QByteArray> early;
+    for (int i = 0; i < 6; ++i)
+        early[QString("early%1.gif").arg(i)] = sample(900 + i % 3, 4 + i % 3); // three contents, twice
+    const auto hashOf = [](const QByteArray &b) {
+        return QCryptographicHash::hash(b, QCryptographicHash::Sha1).toHex();
+    };
+    for (const auto &[name, bytes] : early)
+        s.store.copyAhead(hashOf(bytes), bytes);
+    s.store.finishCopies();
+    for (const auto &[name, bytes] : early)
+        EXPECT_EQ(readAll(s.store.blobPath(hashOf(bytes))), bytes);
+    EXPECT_EQ(s.blobs().size(), 1 + 3) << "the page kept and the three copies";
+    ASSERT_EQ(s.store.record(s.target, s.publish(early), 1), "");
     EXPECT_EQ(s.store.materialise(s.store.list(s.target)[0], out.path()), "");
-    EXPECT_EQ(readAll(out.filePath("early.gif")), early);
+    for (const auto &[name, bytes] : early)
+        EXPECT_EQ(readAll(out.filePath(name)), bytes);
 
     // A lock file left empty by a program killed as it took the lock holds nobody's
     // name: once it is a few seconds old, it keeps no one out.
