@@ -33,10 +33,7 @@ void *LoadProgramFunction(const QString &fileName, const char *symbol, QString &
           folder + QStringLiteral("/" QUILLMARK_MODULE_FOLDER_INSTALLED "/") + fileName}) {
         if (!QFileInfo(candidate).isFile())
             continue;
-        // Lazily bound: a module and the libraries it pulls in (libcurl's dozens) resolve
-        // only the functions a run calls, not every one at load; they ship together, so
-        // none is missing.
-        void *module = ::dlopen(QFile::encodeName(candidate).constData(), RTLD_LAZY | RTLD_LOCAL);
+        void *module = ::dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             error = QString::fromLocal8Bit(::dlerror());
             continue;
