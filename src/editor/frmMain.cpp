@@ -213,21 +213,19 @@ public:
     {
         // The file goes in first, so that undo in the source view can go back to it.
         fillPending();
-        const bool wasFilling = m_filling;
-        m_filling = true; // filling is no edit
-        // A page of modest size comes in as one edit that Ctrl+Z in the source view
-        // takes back, so a change made in the design view can be undone here too.
-        // Bigger pages, and lines that are shown in pieces, are filled without undo.
-        if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
-            !textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre).pieces) {
-            QTextCursor all(m_view->document());
-            all.select(QTextCursor::Document);
-            all.insertText(text);
-        } else {
-            m_view->setText(text);
-        }
-        colourFromStart(*m_view);
-        m_filling = wasFilling;
+        fill([&] {
+            // A page of modest size comes in as one edit that Ctrl+Z in the source view
+            // takes back, so a change made in the design view can be undone here too.
+            // Bigger pages, and lines that are shown in pieces, are filled without undo.
+            if (m_view->document()->isUndoRedoEnabled() && text.size() < kUndoableFill &&
+                !textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre).pieces) {
+                QTextCursor all(m_view->document());
+                all.select(QTextCursor::Document);
+                all.insertText(text);
+            } else {
+                m_view->setText(text);
+            }
+        });
         resetEdits();
         return true;
     }
@@ -258,11 +256,7 @@ public:
     void show(const QString &text)
     {
         m_pending.reset();
-        const bool wasFilling = m_filling;
-        m_filling = true;
-        m_view->setText(text);
-        colourFromStart(*m_view);
-        m_filling = wasFilling;
+        fill([&] { m_view->setText(text); });
         resetEdits();
     }
     // Puts a page read by load() into the view.
@@ -272,15 +266,21 @@ public:
             return;
         const textmodel::DecodedText decoded = std::move(*m_pending);
         m_pending.reset();
-        const bool wasFilling = m_filling;
-        m_filling = true;
-        m_view->setDecodedText(decoded);
-        colourFromStart(*m_view);
-        m_filling = wasFilling;
+        fill([&] { m_view->setDecodedText(decoded); });
     }
     QString baseline;
 
 private:
+    // Fills the view and colours it: filling is no edit.
+    template <class Fill> void fill(Fill fillView)
+    {
+        const bool wasFilling = m_filling;
+        m_filling = true;
+        fillView();
+        colourFromStart(*m_view);
+        m_filling = wasFilling;
+    }
+
     platform::SourceView *&m_view;
     bool &m_filling;
     std::optional<textmodel::DecodedText> m_pending;
