@@ -124,8 +124,8 @@ window.__quillmarkHtml = function () {
 window.addEventListener('load', function () {
   document.designMode = 'on';
   window.__quillmarkLoaded = window.__quillmarkHtml();
-  window.__quillmarkEdited = false;
-  new MutationObserver(function () { window.__quillmarkEdited = true; }).observe(document,
+  window.%1 = false;
+  new MutationObserver(function () { window.%1 = true; }).observe(document,
       {childList: true, subtree: true, characterData: true, attributes: true});
 });
 )";
@@ -235,7 +235,10 @@ public:
     {
         if (baselineDue) {
             QVariant v;
-            if (run(QStringLiteral("window.__quillmarkLoaded"), &v, false) &&
+            // Taken from the page, which need not hold it any longer.
+            if (run(QStringLiteral("(function () { var h = window.__quillmarkLoaded;"
+                                   " window.__quillmarkLoaded = null; return h; })()"),
+                    &v, false) &&
                 v.typeId() == QMetaType::QString)
                 baseline = v.toString();
             baselineDue = false;
@@ -312,7 +315,7 @@ DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
     editing.setInjectionPoint(QWebEngineScript::DocumentCreation);
     editing.setWorldId(QWebEngineScript::ApplicationWorld);
     editing.setRunsOnSubFrames(false);
-    editing.setSourceCode(QString::fromLatin1(kEditingScript));
+    editing.setSourceCode(QString::fromLatin1(kEditingScript).arg(QLatin1String(kEditedFlag)));
     d->page->scripts().insert(editing);
     // Waits without a time limit would never end otherwise.
     connect(d->page, &QWebEnginePage::renderProcessTerminated, this, [this] {
