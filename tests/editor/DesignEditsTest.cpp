@@ -4,6 +4,9 @@
 #include "editor/logic/TableText.h"
 #include "editor/source/DesignMerge.h"
 
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
 namespace {
 
 // Selects a word (or the whole) of the `nth` paragraph with words of its own.
@@ -76,4 +79,31 @@ TEST_F(DesignEdits, TheWindowSavesADesignEditInThePagesOwnForm)
     EXPECT_TRUE(window->save());
     const QByteArray expected = testing_support::readAll(refs + "handwritten.bold.expected.htm");
     EXPECT_EQ(testing_support::readAll(page), expected); // CR LF line ends included
+}
+
+TEST_F(DesignEdits, TypedEditsKeepThePagesFormAndUnnoticedChangesAreTakenWhole)
+{
+    // Typing: the page is written down as loaded before the browser changes it.
+    const QByteArray original =
+        "<!DOCTYPE HTML>\r\n<HTML><BODY><P CLASS=x>Typed here &amp; kept</P></BODY></HTML>\r\n";
+    const QString page = openWith("typed.htm", original);
+    window->activateWindow();
+    designView()->setFocus();
+    QWidget *input = designView()->focusProxy();
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 15));
+    QTest::keyClicks(input, "Z");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return designView()->DocumentHTML().contains('Z'); }));
+    EXPECT_TRUE(window->save());
+    const QByteArray saved = testing_support::readAll(page);
+    EXPECT_EQ(saved.count('Z'), 1) << saved.toStdString();
+    EXPECT_EQ(QByteArray(saved).replace("Z", ""), original) << saved.toStdString();
+
+    // A change the view was not told of leaves nothing to measure edits against.
+    openWith("unnoticed.htm", original);
+    bool changed = false;
+    designView()->page()->runJavaScript("document.body.appendChild(document.createElement('hr')); true",
+                                        QWebEngineScript::ApplicationWorld,
+                                        [&](const QVariant &) { changed = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return changed; }));
+    EXPECT_TRUE(designView()->baselineHTML().isEmpty());
 }

@@ -102,11 +102,15 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
 // The flag the page's mutation observer sets, in the view's own script world.
 constexpr char kEditedFlag[] = "__quillmarkEdited";
 
-// Runs in the view's own script world as each document is made. On the page's load
-// event (in the page's own process, before any input reaches it) the document turns
-// editable, its HTML as loaded is kept aside, and an observer notes every change;
-// so a load needs no round trip, which would wait for the page to be laid out. The
-// HTML is written as the browser writes a document: its nodes' markup in order.
+// Runs in the view's own script world as each document is made, so a load needs no
+// round trip (which would wait for the page to be laid out): the document is
+// editable from the start, which spares it a second styling once loaded, and from
+// its load event (in the page's own process, before any input reaches it) an
+// observer notes every change. The page as loaded is written down only when it is
+// first about to change: on the browser's notice of an edit, or before a script of
+// the view runs (__quillmarkTake). A change that comes without notice leaves no form
+// of it (the edits are then taken whole). The HTML is written as the browser writes
+// a document: its nodes' markup in order.
 const char kEditingScript[] = R"(
 window.__quillmarkHtml = function () {
   var out = '';
@@ -121,14 +125,27 @@ window.__quillmarkHtml = function () {
   }
   return out;
 };
+document.designMode = 'on';
 window.addEventListener('load', function () {
   document.designMode = 'on';
-  window.__quillmarkLoaded = window.__quillmarkHtml();
+  var taken = false;
+  window.__quillmarkTake = function () {
+    if (!taken) {
+      taken = true;
+      window.__quillmarkLoaded = window.__quillmarkHtml();
+    }
+  };
+  document.addEventListener('beforeinput', window.__quillmarkTake, true);
   window.%1 = false;
-  new MutationObserver(function () { window.%1 = true; }).observe(document,
-      {childList: true, subtree: true, characterData: true, attributes: true});
+  new MutationObserver(function () {
+    taken = true; // too late now to write it down: it stays unknown, unless taken before
+    window.%1 = true;
+  }).observe(document, {childList: true, subtree: true, characterData: true, attributes: true});
 });
 )";
+
+// Put before each script of the view that may change the page.
+constexpr char kTakeFirst[] = "if (window.__quillmarkTake) window.__quillmarkTake();\n";
 
 class DesignView::Private {
 public:
@@ -174,7 +191,13 @@ public:
         return waiter->done && !waiter->failed;
     }
 
+    // Runs a script that may change the page (the page as loaded is written down first).
     bool run(const QString &script, QVariant *result = nullptr, bool timed = true)
+    {
+        return read(QLatin1String(kTakeFirst) + script, result, timed);
+    }
+    // Runs a script that changes nothing in the page.
+    bool read(const QString &script, QVariant *result = nullptr, bool timed = true)
     {
         return wait(
             [this, &script](const std::shared_ptr<Waiter> &w) {
@@ -187,7 +210,7 @@ public:
     bool html(QString *out, bool timed = true)
     {
         QVariant v;
-        if (!run(QStringLiteral("window.__quillmarkHtml()"), &v, timed) || v.typeId() != QMetaType::QString)
+        if (!read(QStringLiteral("window.__quillmarkHtml()"), &v, timed) || v.typeId() != QMetaType::QString)
             return false;
         *out = v.toString();
         return true;
@@ -288,15 +311,19 @@ public:
     }
 
     // The document counts as unedited from here on.
-    void clearEditedFlag() { run(QStringLiteral("window.%1 = false; true").arg(QLatin1String(kEditedFlag))); }
+    void clearEditedFlag()
+    {
+        read(QStringLiteral("window.%1 = false; true").arg(QLatin1String(kEditedFlag)));
+    }
 
     bool trigger(QWebEnginePage::WebAction action)
     {
-        if (busy)
+        // The page as loaded is written down before the action may change it.
+        if (busy || !run(QStringLiteral("true")))
             return false;
         page->triggerAction(action);
         // The action reaches the page ahead of this round trip.
-        return run(QStringLiteral("true"));
+        return read(QStringLiteral("true"));
     }
 };
 
@@ -399,7 +426,7 @@ QByteArray DesignView::DocumentBytes(bool *ok)
     if (!read)
         return {};
     QVariant charset;
-    d->run(QStringLiteral("document.characterSet"), &charset);
+    d->read(QStringLiteral("document.characterSet"), &charset);
     return encodeHtml(html, charset.toString());
 }
 
@@ -409,7 +436,7 @@ bool DesignView::SaveDocument(const QString &path)
     if (!d->html(&html))
         return false;
     QVariant charset;
-    d->run(QStringLiteral("document.characterSet"), &charset);
+    d->read(QStringLiteral("document.characterSet"), &charset);
     const QByteArray bytes = encodeHtml(html, charset.toString());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -618,7 +645,7 @@ bool DesignView::isDirty() const
         return d->dirty;
     // Typing leaves no trace of its own: the page's observer saw any change.
     QVariant edited;
-    if (d->run(QStringLiteral("window.%1").arg(QLatin1String(kEditedFlag)), &edited) &&
+    if (d->read(QStringLiteral("window.%1").arg(QLatin1String(kEditedFlag)), &edited) &&
         edited.typeId() == QMetaType::Bool)
         return edited.toBool();
     // No observer (its script failed): compare with the document as last set.
