@@ -499,11 +499,13 @@ bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
     case DECMD_PASTE:
         ok = d->trigger(QWebEnginePage::Paste);
         break;
+    // Run in the page itself: an action of the browser side comes by another way than
+    // the view's scripts, and could reach the page after the next look at it.
     case DECMD_UNDO:
-        ok = d->trigger(QWebEnginePage::Undo);
+        ok = d->execCommand(QStringLiteral("undo"));
         break;
     case DECMD_REDO:
-        ok = d->trigger(QWebEnginePage::Redo);
+        ok = d->execCommand(QStringLiteral("redo"));
         break;
     case DECMD_FONT: {
         if (d->busy)
