@@ -27,6 +27,11 @@ const QString kWelcomePage = QStringLiteral(
     "about:<center><font face='Tahoma'><br><br><h1>Welcome to Quillmark</h1><br><br>Please wait while we "
     "check for new updates from the server.<br><br>You can hit CLOSE to load the main form.");
 
+// The welcome page is for a check that takes a while: a quick answer closes the window
+// before anyone could read it, and the page would start the web engine ahead of the
+// main window.
+constexpr int kWelcomeAfterMs = 250;
+
 QString secondsNow()
 {
     return SecondsSinceMidnightText(QTime::currentTime());
@@ -68,8 +73,8 @@ frmCheck4Updates::frmCheck4Updates(QWidget *parent) : QDialog(parent)
     Label15->setFont(bold);
     Label1 = new QLabel(QStringLiteral("Kindly make sure that you are connected to the internet."), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    WebBrowser1 = new platform::BrowserView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    m_browserArea = new QWidget(this);
+    (new QVBoxLayout(m_browserArea))->setContentsMargins(0, 0, 0, 0);
     cmdClose = new QPushButton(QStringLiteral("&Close"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     Timer1 = new QTimer(this);
@@ -83,7 +88,7 @@ frmCheck4Updates::frmCheck4Updates(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Label15);
     layout->addWidget(Label1);
-    layout->addWidget(WebBrowser1, 1);
+    layout->addWidget(m_browserArea, 1);
     layout->addLayout(buttons);
 
     connect(Timer1, &QTimer::timeout, this, &frmCheck4Updates::Timer1_Timer);
@@ -100,12 +105,25 @@ void frmCheck4Updates::Form_Load()
 {
     show();
     setWindowTitle(kCaption);
-    WebBrowser1->Navigate(kWelcomePage);
+    QTimer::singleShot(kWelcomeAfterMs, this, [this] {
+        if (!CheckDone)
+            browser()->Navigate(kWelcomePage);
+    });
     Timer1->start();
     UpdateFound = false;
     CheckDone = false;
     if (parentWidget())
         setWindowIcon(parentWidget()->windowIcon());
+}
+
+platform::BrowserView *frmCheck4Updates::browser()
+{
+    if (!WebBrowser1) {
+        WebBrowser1 = new platform::BrowserView(m_browserArea);
+        WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+        m_browserArea->layout()->addWidget(WebBrowser1);
+    }
+    return WebBrowser1;
 }
 
 void frmCheck4Updates::Timer1_Timer()
@@ -123,7 +141,7 @@ void frmCheck4Updates::checkAnswered(bool ok, const QByteArray &body)
     switch (ParseVersionAnswer(answer)) {
     case UpdateAnswer::Newer:
         UpdateFound = true;
-        WebBrowser1->Navigate(UpdatePageUrl(updateServer(), g_sMachineID, secondsNow()));
+        browser()->Navigate(UpdatePageUrl(updateServer(), g_sMachineID, secondsNow()));
         break;
     case UpdateAnswer::NotNewer:
         CheckDone = true;
@@ -139,7 +157,8 @@ void frmCheck4Updates::checkAnswered(bool ok, const QByteArray &body)
 
 void frmCheck4Updates::cmdClose_Click()
 {
-    WebBrowser1->Stop();
+    if (WebBrowser1)
+        WebBrowser1->Stop();
     unload();
 }
 

@@ -40,6 +40,7 @@ public:
     // Upper bound on the version fetch; tests shorten it.
     void setFetchTimeoutMs(int ms) { m_fetchTimeoutMs = ms; }
 
+    // Made when a page is first shown in it.
     platform::BrowserView *WebBrowser1 = nullptr;
     QTimer *Timer1 = nullptr;
     QPushButton *cmdClose = nullptr;
@@ -59,7 +60,9 @@ private:
     void Timer1_Timer();
     void cmdClose_Click();
     void checkAnswered(bool ok, const QByteArray &body);
+    platform::BrowserView *browser();
 
+    QWidget *m_browserArea = nullptr;
     platform::HttpFetch *m_fetch = nullptr;
     int m_fetchTimeoutMs = kUpdateFetchTimeoutMs;
     bool m_unloaded = false;

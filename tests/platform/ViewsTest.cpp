@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <gtest/gtest.h>
 
 using testing_support::readAll;
@@ -20,7 +22,12 @@ TEST(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
 {
     platform::DesignView view;
     view.resize(800, 600);
+    // Shown before its page is made (as the main window shows it): showing must not
+    // put a page of WebEngine's own, with the page's scripts on, in the editing page's
+    // place, and the spelling language waits for the page.
+    view.setSpellingLanguage("en-US");
     view.show();
+    EXPECT_EQ(view.findChild<QWebEnginePage *>(), nullptr);
     const auto load = [&](const QString &body) {
         ASSERT_TRUE(view.setDocumentHTML("<html><body><p id=\"p\">" + body + "</p></body></html>"));
     };
@@ -32,6 +39,10 @@ TEST(ViewsDesign, LoadSaveBackgroundPasteAndDirtyTracking)
                        &ok);
         ASSERT_TRUE(ok);
     };
+    load("first");
+    EXPECT_EQ(static_cast<QWebEngineView &>(view).page(), view.page());
+    EXPECT_FALSE(view.page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
+    EXPECT_EQ(view.page()->profile()->spellCheckLanguages(), QStringList{"en-US"});
     QTemporaryDir dir;
     const auto roundTrip = [&](const QByteArray &page) {
         EXPECT_TRUE(writeAll(dir.filePath("page.htm"), page));

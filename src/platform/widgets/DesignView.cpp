@@ -150,7 +150,8 @@ constexpr char kTakeFirst[] = "if (window.__quillmarkTake) window.__quillmarkTak
 class DesignView::Private {
 public:
     DesignView *q = nullptr;
-    DesignPage *page = nullptr;
+    DesignPage *made = nullptr; // see page()
+    QString language;           // of spelling; the profile takes it with the page
     bool busy = false;
     bool dirty = false;
     bool loaded = false;
@@ -201,8 +202,8 @@ public:
     {
         return wait(
             [this, &script](const std::shared_ptr<Waiter> &w) {
-                page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                    [w](const QVariant &v) { w->finish(v); });
+                page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                      [w](const QVariant &v) { w->finish(v); });
             },
             result, timed);
     }
@@ -223,13 +224,13 @@ public:
         bool started = false;
         std::shared_ptr<Waiter> current;
         const auto c1 =
-            QObject::connect(page, &QWebEnginePage::loadStarted, q, [&started] { started = true; });
-        const auto c2 = QObject::connect(page, &QWebEnginePage::loadFinished, q, [&](bool ok) {
+            QObject::connect(page(), &QWebEnginePage::loadStarted, q, [&started] { started = true; });
+        const auto c2 = QObject::connect(page(), &QWebEnginePage::loadFinished, q, [&](bool ok) {
             // A load that was running before ours may report its end first.
             if (started && current)
                 current->finish(ok);
         });
-        page->allowNavigation = true;
+        page()->allowNavigation = true;
         QPointer<DesignView> alive(q);
         QVariant ok;
         // A load has no time limit: a big page takes WebEngine as long as it takes, and
@@ -244,7 +245,7 @@ public:
             return false;
         QObject::disconnect(c1);
         QObject::disconnect(c2);
-        page->allowNavigation = false;
+        page()->allowNavigation = false;
         if (!finished || !ok.toBool())
             return false;
         loaded = true;
@@ -316,12 +317,48 @@ public:
         read(QStringLiteral("window.%1 = false; true").arg(QLatin1String(kEditedFlag)));
     }
 
+    // The editing page, made on first use rather than with the view: starting the web
+    // engine is most of the program's start-up, and the window can be shown before it.
+    DesignPage *page()
+    {
+        if (made)
+            return made;
+        made = new DesignPage(QWebEngineProfile::defaultProfile(), q);
+        // The page's own scripts must not change the document being edited; the view's
+        // scripts run in their own world and still work.
+        made->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+        made->settings()->setDefaultTextEncoding(
+            QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System)));
+        QWebEngineScript editing;
+        editing.setName(QStringLiteral("quillmark-editing"));
+        editing.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        editing.setWorldId(QWebEngineScript::ApplicationWorld);
+        editing.setRunsOnSubFrames(false);
+        editing.setSourceCode(QString::fromLatin1(kEditingScript).arg(QLatin1String(kEditedFlag)));
+        made->scripts().insert(editing);
+        // Waits without a time limit would never end otherwise.
+        QObject::connect(made, &QWebEnginePage::renderProcessTerminated, q, [this] {
+            if (active)
+                active->fail();
+        });
+        applyLanguage();
+        q->setPage(made); // a shown view shows it at once
+        return made;
+    }
+
+    void applyLanguage()
+    {
+        QWebEngineProfile *profile = made->profile();
+        profile->setSpellCheckLanguages(language.isEmpty() ? QStringList() : QStringList{language});
+        profile->setSpellCheckEnabled(!language.isEmpty());
+    }
+
     bool trigger(QWebEnginePage::WebAction action)
     {
         // The page as loaded is written down before the action may change it.
         if (busy || !run(QStringLiteral("true")))
             return false;
-        page->triggerAction(action);
+        page()->triggerAction(action);
         // The action reaches the page ahead of this round trip.
         return read(QStringLiteral("true"));
     }
@@ -330,30 +367,16 @@ public:
 DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
 {
     d->q = this;
-    d->page = new DesignPage(QWebEngineProfile::defaultProfile(), this);
-    setPage(d->page);
-    // The page's own scripts must not change the document being edited; the view's
-    // scripts run in their own world and still work.
-    d->page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    d->page->settings()->setDefaultTextEncoding(
-        QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System)));
-    QWebEngineScript editing;
-    editing.setName(QStringLiteral("quillmark-editing"));
-    editing.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    editing.setWorldId(QWebEngineScript::ApplicationWorld);
-    editing.setRunsOnSubFrames(false);
-    editing.setSourceCode(QString::fromLatin1(kEditingScript).arg(QLatin1String(kEditedFlag)));
-    d->page->scripts().insert(editing);
-    // Waits without a time limit would never end otherwise.
-    connect(d->page, &QWebEnginePage::renderProcessTerminated, this, [this] {
-        if (d->active)
-            d->active->fail();
-    });
 }
 
 DesignView::~DesignView()
 {
     delete d;
+}
+
+QWebEnginePage *DesignView::page() const
+{
+    return d->page();
 }
 
 void DesignView::setWaitTimeout(int milliseconds)
@@ -372,11 +395,11 @@ bool DesignView::setDocumentHTML(const QString &html, const QString &baseFile)
             : QUrl::fromLocalFile((folder.isEmpty() ? QDir::currentPath() : folder) + QLatin1Char('/'));
     bool ok = false;
     if (html.size() < kInlineHtmlLimit) {
-        ok = d->load([&] { d->page->setHtml(html, base); });
+        ok = d->load([&] { d->page()->setHtml(html, base); });
     } else {
         d->htmlFile.reset(new QTemporaryFile(QDir::tempPath() + QStringLiteral("/quillmark-XXXXXX.htm")));
         if (d->htmlFile->open() && d->htmlFile->write(html.toUtf8()) >= 0 && d->htmlFile->flush())
-            ok = d->load([&] { d->page->load(QUrl::fromLocalFile(d->htmlFile->fileName())); });
+            ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(d->htmlFile->fileName())); });
     }
     emit documentLoaded();
     emit documentChanged();
@@ -410,8 +433,8 @@ bool DesignView::LoadDocument(const QString &path)
         if (decoder.hasError())
             encoding = QStringLiteral("windows-1252");
     }
-    d->page->settings()->setDefaultTextEncoding(encoding);
-    const bool ok = d->load([&] { d->page->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
+    d->page()->settings()->setDefaultTextEncoding(encoding);
+    const bool ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
     emit documentLoaded();
     emit documentChanged();
     return ok;
@@ -701,17 +724,45 @@ void DesignView::useShippedDictionaries()
 
 void DesignView::setSpellingLanguage(const QString &language)
 {
-    QWebEngineProfile *profile = page()->profile();
-    profile->setSpellCheckLanguages(language.isEmpty() ? QStringList() : QStringList{language});
-    profile->setSpellCheckEnabled(!language.isEmpty());
+    d->language = language;
+    if (d->made)
+        d->applyLanguage();
 }
 
 QString DesignView::spellingLanguage() const
 {
-    const QWebEngineProfile *profile = page()->profile();
+    if (!d->made)
+        return d->language;
+    const QWebEngineProfile *profile = d->made->profile();
     return profile->isSpellCheckEnabled() && !profile->spellCheckLanguages().isEmpty()
                ? profile->spellCheckLanguages().first()
                : QString();
+}
+
+// Until its page is made the view shows empty: showing or hiding it must not make a
+// page of WebEngine's own in its place. The page takes the view's state when made.
+void DesignView::showEvent(QShowEvent *event)
+{
+    if (d->made)
+        QWebEngineView::showEvent(event);
+    else
+        QWidget::showEvent(event);
+}
+
+void DesignView::hideEvent(QHideEvent *event)
+{
+    if (d->made)
+        QWebEngineView::hideEvent(event);
+    else
+        QWidget::hideEvent(event);
+}
+
+void DesignView::closeEvent(QCloseEvent *event)
+{
+    if (d->made)
+        QWebEngineView::closeEvent(event);
+    else
+        QWidget::closeEvent(event);
 }
 
 void DesignView::contextMenuEvent(QContextMenuEvent *event)
@@ -732,7 +783,7 @@ void DesignView::contextMenuEvent(QContextMenuEvent *event)
             bold.setBold(true);
             action->setFont(bold);
             connect(action, &QAction::triggered, this, [this, word] {
-                page()->replaceMisspelledWord(word);
+                d->page()->replaceMisspelledWord(word);
                 d->dirty = true;
                 emit documentChanged();
             });

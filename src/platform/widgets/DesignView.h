@@ -54,6 +54,10 @@ public:
     explicit DesignView(QWidget *parent = nullptr);
     ~DesignView() override;
 
+    // The editing page, made on first use: the view can be shown before the web engine
+    // starts. Hides QWebEngineView::page(), which would make a page of its own.
+    QWebEnginePage *page() const;
+
     // Replaces the document by `html` and waits until it is shown (false when it
     // could not be shown).
     // Relative addresses resolve against `baseFile`'s folder (the program's when empty).
@@ -117,6 +121,9 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     class Private;
