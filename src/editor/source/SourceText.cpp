@@ -1,8 +1,12 @@
 #include "editor/source/SourceText.h"
 
 #include <QStringDecoder>
+#include <QtAlgorithms>
 
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace textmodel {
 
@@ -116,32 +120,87 @@ static SplitText splitText(const QString &text, bool join)
     return split;
 }
 
-// The common text, lines of one form none of them too long, counted by a vectorised
-// search for each line's end rather than a look at every character. False when the
-// text needs the full pass.
+// What the quick road needs to know of a text, taken in one pass: its line feeds,
+// its carriage returns and how many of them a line feed follows, the longest line
+// between two line feeds (their distance less one; distances under 16 are not
+// measured, being far below any limit) and the length of the line after the last,
+// and whether any character is above U+2028 (the other line ends are).
+struct LineCensus {
+    qsizetype lf = 0, cr = 0, crlf = 0, longest = 0, tail = 0;
+    bool above = false;
+};
+
+static LineCensus takeCensus(QStringView text)
+{
+    LineCensus c;
+    const char16_t *const p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype lastLf = -1;
+    bool afterCr = false;
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi16(u'\n'), cr = _mm_set1_epi16(u'\r'), bound = _mm_set1_epi16(0x2028);
+    __m128i above = _mm_setzero_si128();
+    for (; n - i >= 16; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 8));
+        // One bit per character.
+        const unsigned lfs =
+            unsigned(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, lf), _mm_cmpeq_epi16(b, lf))));
+        const unsigned crs =
+            unsigned(_mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(a, cr), _mm_cmpeq_epi16(b, cr))));
+        above = _mm_or_si128(above, _mm_or_si128(_mm_subs_epu16(a, bound), _mm_subs_epu16(b, bound)));
+        if (crs) {
+            c.cr += qPopulationCount(crs);
+            c.crlf += qPopulationCount(crs & (lfs >> 1));
+        }
+        if (afterCr && (lfs & 1u))
+            ++c.crlf;
+        afterCr = (crs & 0x8000u) != 0;
+        if (lfs) {
+            c.lf += qPopulationCount(lfs);
+            c.longest = qMax(c.longest, i + qCountTrailingZeroBits(lfs) - lastLf - 1);
+            lastLf = i + 31 - qCountLeadingZeroBits(lfs);
+        }
+    }
+    c.above = _mm_movemask_epi8(_mm_cmpeq_epi16(above, _mm_setzero_si128())) != 0xFFFF;
+#endif
+    for (; i < n; ++i) {
+        const char16_t ch = p[i];
+        if (ch == u'\n') {
+            ++c.lf;
+            c.crlf += afterCr ? 1 : 0;
+            c.longest = qMax(c.longest, i - lastLf - 1);
+            lastLf = i;
+        } else if (ch == u'\r') {
+            ++c.cr;
+        } else if (ch > 0x2028) {
+            c.above = true;
+        }
+        afterCr = ch == u'\r';
+    }
+    c.tail = n - lastLf - 1;
+    return c;
+}
+
+// The common text, lines of one form none of them too long, counted in one pass over
+// it rather than a look at every character by the full pass. False when the text
+// needs the full pass.
 static bool countUniformLines(QStringView text, SplitText &split)
 {
-    for (char16_t c : kOtherEnds)
-        if (text.contains(QChar(c)))
-            return false;
-    qsizetype lf = 0, crlf = 0, lineStart = 0;
-    for (qsizetype i = text.indexOf(u'\n'); i >= 0; i = text.indexOf(u'\n', lineStart)) {
-        const bool cr = i > 0 && text[i - 1] == u'\r';
-        if (i - lineStart - (cr ? 1 : 0) > kLongLine)
-            return false;
-        ++(cr ? crlf : lf);
-        lineStart = i + 1;
-    }
-    if (text.size() - lineStart > kLongLine || (lf > 0 && crlf > 0))
+    const LineCensus c = takeCensus(text);
+    if (c.above)
+        for (char16_t end : kOtherEnds)
+            if (text.contains(QChar(end)))
+                return false;
+    const qsizetype lf = c.lf - c.crlf;
+    // Carriage returns only as halves of CR LF, and one form throughout.
+    if (c.cr != c.crlf || (lf > 0 && c.crlf > 0))
         return false;
-    // Carriage returns only as halves of CR LF.
-    qsizetype crs = 0;
-    for (qsizetype i = text.indexOf(u'\r'); i >= 0 && crs <= crlf; i = text.indexOf(u'\r', i + 1))
-        ++crs;
-    if (crs != crlf)
+    if (c.longest - (c.crlf > 0 ? 1 : 0) > kLongLine || c.tail > kLongLine)
         return false;
     split.counts[int(LineEnd::Lf)] = int(lf);
-    split.counts[int(LineEnd::CrLf)] = int(crlf);
+    split.counts[int(LineEnd::CrLf)] = int(c.crlf);
     split.usual = lf > 0 ? LineEnd::Lf : LineEnd::CrLf;
     return true;
 }
@@ -159,11 +218,27 @@ SplitText SplitSourceText(const QString &text, Join join)
     return splitText(text, true);
 }
 
+// Whether the locale's encoding reads as UTF-8: Qt's own UTF-8 decoder is then used,
+// many times faster than the locale's on a big page.
+static bool localeReadsUtf8()
+{
+    static const bool utf8 = [] {
+        const QByteArray sample("\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80");
+        QStringDecoder locale(QStringDecoder::System, QStringDecoder::Flag::Stateless);
+        const QString text = locale.decode(sample);
+        return !locale.hasError() && text == QString::fromUtf8(sample);
+    }();
+    return utf8;
+}
+
 DecodedText DecodeSourceBytes(const QByteArray &bytes)
 {
     // Bytes that are not valid in the locale's encoding are read one byte per
-    // character and written back the same way, so no byte of the file is lost.
-    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::ConvertInitialBom);
+    // character and written back the same way, so no byte of the file is lost. A
+    // sequence cut off at the end counts as not valid: a decoder that waited for the
+    // rest would drop it.
+    QStringDecoder decoder(localeReadsUtf8() ? QStringDecoder::Utf8 : QStringDecoder::System,
+                           QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
     DecodedText decoded{decoder.decode(bytes), false};
     if (decoder.hasError())
         decoded = {QString::fromLatin1(bytes), true};

@@ -71,6 +71,10 @@ TEST(SourceText, BytesInvalidInTheLocaleAreKeptOneByteEachAndWrittenBack)
     EXPECT_EQ(EncodeHtmlText(decoded.text + QStringLiteral("\u20ac\U0001F600"), true),
               bytes + "&#8364;&#128512;");
     EXPECT_FALSE(DecodeSourceBytes("plain").oneBytePerCharacter);
+    // A character cut off at the end of the file is kept too.
+    const DecodedText cut = DecodeSourceBytes("caf\xc3\xa9 \xe2\x82");
+    ASSERT_TRUE(cut.oneBytePerCharacter);
+    EXPECT_EQ(EncodeHtmlText(cut.text, true), QByteArray("caf\xc3\xa9 \xe2\x82"));
 }
 
 TEST(ColorSpans, EditsMoveColoursAndRunsPaintOver)
