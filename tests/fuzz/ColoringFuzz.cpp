@@ -1,8 +1,10 @@
 // The source colouring and the typing rules over any text: every run lies inside the
 // text with one of the four colours, a tag's runs lie inside the tag, and the typing
-// rules never ask for a colour that is not one of them.
+// rules never ask for a colour that is not one of them. The quick count of a page's
+// lines agrees with the full pass.
 #include "FuzzSupport.h"
 #include "editor/logic/SourceColoring.h"
+#include "editor/source/SourceText.h"
 
 using namespace editor;
 
@@ -31,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         for (const textmodel::ColorRun &run : tagColorRuns(tag, int(lt) + 1, int(gt) + 1))
             FUZZ_CHECK(run.start >= lt && run.start + run.length <= gt + 1, tag);
     }
+    const textmodel::SplitText quick = textmodel::SplitSourceText(text, textmodel::Join::WholeLinesAsTheyAre);
+    const textmodel::SplitText full = textmodel::SplitSourceText(text, textmodel::Join::Always);
+    FUZZ_CHECK(quick.pieces == full.pieces && quick.usual == full.usual &&
+                   std::equal(std::begin(quick.counts), std::end(quick.counts), std::begin(full.counts)),
+               text.left(80));
     TypingState state;
     QChar before;
     for (unsigned char key : keys) {
