@@ -218,8 +218,6 @@ SplitText SplitSourceText(const QString &text, Join join)
     return splitText(text, true);
 }
 
-// Whether the locale's encoding reads as UTF-8: Qt's own UTF-8 decoder is then used,
-// many times faster than the locale's on a big page.
 static bool localeReadsUtf8()
 {
     static const bool utf8 = [] {
@@ -231,14 +229,19 @@ static bool localeReadsUtf8()
     return utf8;
 }
 
+QStringDecoder LocaleDecoder(QStringDecoder::Flags flags)
+{
+    return QStringDecoder(localeReadsUtf8() ? QStringDecoder::Utf8 : QStringDecoder::System, flags);
+}
+
 DecodedText DecodeSourceBytes(const QByteArray &bytes)
 {
     // Bytes that are not valid in the locale's encoding are read one byte per
     // character and written back the same way, so no byte of the file is lost. A
     // sequence cut off at the end counts as not valid: a decoder that waited for the
     // rest would drop it.
-    QStringDecoder decoder(localeReadsUtf8() ? QStringDecoder::Utf8 : QStringDecoder::System,
-                           QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
+    QStringDecoder decoder =
+        LocaleDecoder(QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
     DecodedText decoded{decoder.decode(bytes), false};
     if (decoder.hasError())
         decoded = {QString::fromLatin1(bytes), true};

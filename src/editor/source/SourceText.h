@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringDecoder>
 #include <QtGlobal>
 #include <vector>
 
@@ -52,6 +53,9 @@ struct DecodedText {
     bool oneBytePerCharacter = false; // not valid in the locale's encoding: read byte by byte
 };
 DecodedText DecodeSourceBytes(const QByteArray &bytes);
+// A decoder of the locale's encoding: Qt's own UTF-8 decoder when the locale reads
+// UTF-8, many times faster on a big page than the locale's.
+QStringDecoder LocaleDecoder(QStringDecoder::Flags flags = QStringDecoder::Flag::Default);
 
 // `text` as a source view filled with it gives it back: every line end (CR LF, CR,
 // U+2029, and the text document's frame marks) one "\n". A text with nothing to

@@ -1,6 +1,7 @@
 #include "platform/widgets/DesignView.h"
 
 #include "editor/source/HtmlText.h"
+#include "editor/source/SourceText.h"
 #include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 
@@ -426,7 +427,7 @@ bool DesignView::LoadDocument(const QString &path)
     // so a big page is not held here as bytes and text on the way.
     QFile file(info.absoluteFilePath());
     if (file.open(QIODevice::ReadOnly)) {
-        QStringDecoder decoder(QStringDecoder::System);
+        QStringDecoder decoder = textmodel::LocaleDecoder();
         QByteArray piece(64 * 1024, Qt::Uninitialized);
         for (qint64 n; !decoder.hasError() && (n = file.read(piece.data(), piece.size())) > 0;)
             decoder.decode(QByteArrayView(piece.constData(), n));
