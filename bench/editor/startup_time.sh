@@ -9,6 +9,7 @@
 #
 # The default server address refuses connections at once; pass an address that
 # does not answer at all (e.g. http://10.255.255.1/) to see the check's time-out.
+# bench/editor/update_server.py answers after a delay, as a distant server does.
 set -euo pipefail
 
 program=${1:-build/bin/quillmark}

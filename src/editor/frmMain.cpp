@@ -157,6 +157,9 @@ bool isEditingKey(const QKeyEvent *event)
 // Largest page the source view takes as one undoable edit on a tab switch.
 constexpr qsizetype kUndoableFill = 2 * 1024 * 1024;
 
+// How long the update check may take before the web engine is started beside it.
+constexpr int kStartEngineDuringCheckMs = 25;
+
 // Colours a source view just filled with a page: the caret is at the start around
 // the colouring, so the view shows the top of the page.
 void colourFromStart(platform::SourceView &view)
@@ -560,6 +563,12 @@ bool frmMain::Form_Load(const QString &page)
         !restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray()))
         setWindowState(windowState() | Qt::WindowMaximized);
 
+    // A check that takes a while leaves time to start the web engine meanwhile, by
+    // making the design view's page; after a quick one this window shows first.
+    QTimer startEngine;
+    startEngine.setSingleShot(true);
+    connect(&startEngine, &QTimer::timeout, this, [this] { d->DHTMLEdit1->page(); });
+    startEngine.start(kStartEngineDuringCheckMs);
     // Wait for the update check without spinning: each round sleeps until an event
     // arrives; the outcome is acted on whenever it came. The wait also ends when
     // the update window is gone (it has shown this window then).
@@ -578,6 +587,7 @@ bool frmMain::Form_Load(const QString &page)
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
+    startEngine.stop();
 
     // A page to open replaces the start page: one load of the design view, not two.
     if (!page.isEmpty()) {
