@@ -1487,6 +1487,8 @@ private:
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
         }
+        if (options.readAll)
+            options.readAll();
         read.set_value();
         cache.save();
     }
