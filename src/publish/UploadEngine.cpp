@@ -861,12 +861,13 @@ private:
         transport::Transport *ctl = nullptr;
         // Outside: logged in, but the remote folder was not there yet.
         enum State { Opening, Outside, Idle, Busy, Gone } state = Idle;
-        bool entered = false;   // it tried the remote folder a second time
-        int item = -1;          // index into items of the file under way
-        qint64 moved = 0;       // its bytes sent so far
-        bool temporary = false; // it goes under a temporary name
-        bool retire = false;    // closes after the file under way
-        QString folder;         // the folder being listed
+        bool entered = false;    // it tried the remote folder a second time
+        int item = -1;           // index into items of the file under way
+        qint64 moved = 0;        // its bytes sent so far
+        bool temporary = false;  // it goes under a temporary name
+        bool retire = false;     // closes after the file under way
+        bool confirming = false; // it lists a folder to confirm the files sent there
+        QString folder;          // the folder being listed
     };
 
     // Pictures and styles new to the server, then those replacing others, then new
@@ -1160,7 +1161,9 @@ private:
             if ((lane->state != Lane::Opening && lane->state != Lane::Busy) || lane->ctl->StillExecuting())
                 continue;
             moved = true;
-            if (lane->state == Lane::Busy)
+            if (lane->state == Lane::Busy && lane->confirming)
+                confirmedFolder(*lane);
+            else if (lane->state == Lane::Busy)
                 finishFile(*lane);
             else
                 opened(*lane);
@@ -1177,22 +1180,27 @@ private:
                 continue;
             const int next = pending.front();
             if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
-                    return l->state == Lane::Busy && group(items[l->item]) < group(items[next]);
+                    return l->state == Lane::Busy && !l->confirming &&
+                           group(items[l->item]) < group(items[next]);
                 }))
                 break;
             // Now and then the files sent so far are confirmed, so that a run stopped
             // later does not send them again; not so often that it slows the run, nor
             // before sending them again would cost more than the confirmation itself.
+            // The run's own connection lists while the others go on sending.
             const qint64 since = sinceConfirmed.elapsed();
-            if (!lane->own && since >= options.confirmAfterMs &&
+            if (!lane->own && toConfirm.empty() && since >= options.confirmAfterMs &&
                 (unconfirmed.size() >= 100 || since > confirmEvery)) {
-                QElapsedTimer took;
-                took.start();
-                confirmSent();
-                confirmEvery = qMax<qint64>(2000, 10 * took.elapsed());
-                sinceConfirmed.restart();
-                if (!summary.error.isEmpty())
-                    break;
+                confirmTook.start();
+                QHash<QString, QVector<int>> byFolder;
+                for (int index : std::as_const(unconfirmed))
+                    byFolder[folderOf(sentItems[index].remote)] << index;
+                unconfirmed.clear();
+                for (auto f = byFolder.cbegin(); f != byFolder.cend(); ++f)
+                    toConfirm.emplace_back(f.key(), f.value());
+                listToConfirm(*lane);
+                moved = true;
+                continue;
             }
             pending.pop_front();
             startFile(*lane, next);
@@ -1294,7 +1302,7 @@ private:
     {
         qint64 bytes = 0;
         for (const auto &l : lanes)
-            bytes += l->state == Lane::Busy ? l->moved : 0;
+            bytes += l->state == Lane::Busy && !l->confirming ? l->moved : 0;
         return bytes;
     }
 
@@ -1383,32 +1391,77 @@ private:
             QHash<QString, RemoteEntry> names = prefetched.take(f.key());
             if (names.isEmpty() && !listFolder(f.key(), names))
                 continue; // unconfirmed files stay out of the manifest and go again next time
-            for (int index : f.value()) {
-                const Item &it = sentItems[index];
-                const auto e = names.constFind(nameOf(it.remote));
-                // Sent under its own name, the file leaves only the temporary that the
-                // server would not rename.
-                const bool temporaryLeft =
-                    !sentDirect.contains(index) && names.contains(kTemporaryPrefix + nameOf(it.remote));
-                if (temporaryLeft)
-                    exec(ctl, QStringLiteral("Delete") + kSep +
-                                  joinRemote(f.key(), kTemporaryPrefix + nameOf(it.remote)));
-                const bool present = e != names.cend() && !e->isFolder;
-                const qint64 held = present ? e->size : 0;
-                if (!present || (held >= 0 && held != it.size))
-                    failSent(index, keptSentence(it.remote, held));
-                else if (temporaryLeft)
-                    failSent(index, QStringLiteral("The server says it put %1 in place, but the new version "
-                                                   "stayed under a temporary name.")
-                                        .arg(it.remote));
-                else if (held == it.size)
-                    manifest.insert(it.remote, {it.size, it.hash});
-            }
+            confirmIn(f.key(), f.value(), names);
         }
+        saveConfirmed();
+    }
+
+    // The files of `sent` (indexes into summary.files) sent to `folder`, checked against
+    // its listing `names`: those the server holds whole enter the manifest.
+    void confirmIn(const QString &folder, const QVector<int> &sent, const QHash<QString, RemoteEntry> &names)
+    {
+        for (int index : sent) {
+            const Item &it = sentItems[index];
+            const auto e = names.constFind(nameOf(it.remote));
+            // Sent under its own name, the file leaves only the temporary that the
+            // server would not rename.
+            const bool temporaryLeft =
+                !sentDirect.contains(index) && names.contains(kTemporaryPrefix + nameOf(it.remote));
+            if (temporaryLeft)
+                exec(ctl, QStringLiteral("Delete") + kSep +
+                              joinRemote(folder, kTemporaryPrefix + nameOf(it.remote)));
+            const bool present = e != names.cend() && !e->isFolder;
+            const qint64 held = present ? e->size : 0;
+            if (!present || (held >= 0 && held != it.size))
+                failSent(index, keptSentence(it.remote, held));
+            else if (temporaryLeft)
+                failSent(index, QStringLiteral("The server says it put %1 in place, but the new version "
+                                               "stayed under a temporary name.")
+                                    .arg(it.remote));
+            else if (held == it.size)
+                manifest.insert(it.remote, {it.size, it.hash});
+        }
+    }
+
+    void saveConfirmed()
+    {
         if (!saveOrForget())
             say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
                                "everything again.")
                     .arg(manifestFile));
+    }
+
+    // Lists on `lane` the next folder whose sent files wait for a confirmation.
+    void listToConfirm(Lane &lane)
+    {
+        lane.state = Lane::Busy;
+        lane.confirming = true;
+        lane.moved = 0;
+        lane.folder = toConfirm.front().first;
+        lane.ctl->Execute(QStringLiteral("List") + kSep + lane.folder);
+    }
+
+    // A listing for a confirmation ended: the folder's files are checked against it
+    // (or, when it failed, stay out of the manifest and go again next time), then the
+    // next folder is listed, or the manifest saved.
+    void confirmedFolder(Lane &lane)
+    {
+        lane.state = Lane::Idle;
+        lane.confirming = false;
+        const auto [folder, sent] = toConfirm.front();
+        toConfirm.pop_front();
+        if (lane.ctl->ResponseCode() == transport::kTransportOk) {
+            QHash<QString, RemoteEntry> names;
+            readListing(*lane.ctl, folder, names);
+            confirmIn(folder, sent, names);
+        }
+        if (!toConfirm.empty()) {
+            listToConfirm(lane);
+            return;
+        }
+        saveConfirmed();
+        confirmEvery = qMax<qint64>(2000, 10 * confirmTook.elapsed());
+        sinceConfirmed.restart();
     }
 
     bool mayGoDirect()
@@ -1553,8 +1606,11 @@ private:
     bool direct = false; // the server cannot rename: files go under their own names
     std::vector<std::unique_ptr<Lane>> lanes;
     std::deque<int> pending; // indexes into items of the files still to go, in order
-    QElapsedTimer sending, sinceRate, sinceConfirmed;
+    QElapsedTimer sending, sinceRate, sinceConfirmed, confirmTook;
     qint64 confirmEvery = 2000; // ms between confirmations
+    // Folders whose sent files (indexes into summary.files) the run's own connection
+    // lists for a confirmation while the others send, the one under way first.
+    std::deque<std::pair<QString, QVector<int>>> toConfirm;
     bool connectionLost = false;
     std::future<void> savingCache; // last: the run waits for it before anything else goes
 };
