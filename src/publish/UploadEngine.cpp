@@ -867,6 +867,8 @@ private:
         bool temporary = false;  // it goes under a temporary name
         bool retire = false;     // closes after the file under way
         bool confirming = false; // it lists a folder to confirm the files sent there
+        bool ahead = false;      // it lists a folder for the last confirmation
+        int sentBefore = 0;      // files sent to that folder when its listing began
         QString folder;          // the folder being listed
     };
 
@@ -1085,7 +1087,7 @@ private:
         QStringList folders;
         for (int index : std::as_const(unconfirmed)) {
             const QString f = folderOf(sentItems[index].remote);
-            if (!folders.contains(f))
+            if (!folders.contains(f) && !prefetched.contains(f))
                 folders << f;
         }
         std::deque<QString> queue(folders.cbegin(), folders.cend());
@@ -1163,6 +1165,8 @@ private:
             moved = true;
             if (lane->state == Lane::Busy && lane->confirming)
                 confirmedFolder(*lane);
+            else if (lane->state == Lane::Busy && lane->ahead)
+                listedAhead(*lane);
             else if (lane->state == Lane::Busy)
                 finishFile(*lane);
             else
@@ -1176,12 +1180,15 @@ private:
     {
         bool moved = false;
         for (auto &lane : lanes) {
-            if (lane->state != Lane::Idle || pending.empty() || engine.m_cancel)
+            if (lane->state != Lane::Idle || engine.m_cancel)
                 continue;
+            if (pending.empty()) {
+                moved = listAhead(*lane) || moved;
+                continue;
+            }
             const int next = pending.front();
             if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
-                    return l->state == Lane::Busy && !l->confirming &&
-                           group(items[l->item]) < group(items[next]);
+                    return sendingFile(*l) && group(items[l->item]) < group(items[next]);
                 }))
                 break;
             // Now and then the files sent so far are confirmed, so that a run stopped
@@ -1207,6 +1214,54 @@ private:
             moved = true;
         }
         return moved;
+    }
+
+    static bool sendingFile(const Lane &lane)
+    {
+        return lane.state == Lane::Busy && !lane.confirming && !lane.ahead;
+    }
+
+    // With no file left to start, an idle connection lists a folder whose files have
+    // all gone, for the last confirmation, while the others finish theirs.
+    bool listAhead(Lane &lane)
+    {
+        if (lane.retire || connectionLost)
+            return false;
+        for (int index : std::as_const(unconfirmed)) {
+            const QString f = folderOf(sentItems[index].remote);
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
+                return (l->ahead && l->state == Lane::Busy && l->folder == f) ||
+                       (sendingFile(*l) && folderOf(items[l->item].remote) == f);
+            });
+            if (busy || prefetched.contains(f))
+                continue;
+            lane.state = Lane::Busy;
+            lane.ahead = true;
+            lane.moved = 0;
+            lane.folder = f;
+            lane.sentBefore = sentInto.value(f);
+            lane.ctl->Execute(QStringLiteral("List") + kSep + f);
+            return true;
+        }
+        return false;
+    }
+
+    // Kept for the last confirmation unless a file went to the folder meanwhile.
+    void listedAhead(Lane &lane)
+    {
+        lane.state = Lane::Idle;
+        lane.ahead = false;
+        if (lane.ctl->ResponseCode() == transport::kTransportOk &&
+            sentInto.value(lane.folder) == lane.sentBefore) {
+            QHash<QString, RemoteEntry> names;
+            readListing(*lane.ctl, lane.folder, names);
+            prefetched.insert(lane.folder, names);
+        }
+        if (lane.retire && lane.own) {
+            lane.state = Lane::Gone;
+            lane.own->FTPClose();
+            say(QStringLiteral("One connection fewer from now on: %1 left.").arg(liveLanes()));
+        }
     }
 
     void startFile(Lane &lane, int index)
@@ -1273,6 +1328,8 @@ private:
             ++summary.sent;
             bytesDone += it.size;
             unconfirmed << summary.files.size();
+            ++sentInto[folderOf(it.remote)];
+            prefetched.remove(folderOf(it.remote)); // listed before this file arrived
             sentItems.insert(summary.files.size(), it);
             if (direct || !it.replaces)
                 sentDirect.insert(summary.files.size());
@@ -1302,7 +1359,7 @@ private:
     {
         qint64 bytes = 0;
         for (const auto &l : lanes)
-            bytes += l->state == Lane::Busy && !l->confirming ? l->moved : 0;
+            bytes += sendingFile(*l) ? l->moved : 0;
         return bytes;
     }
 
@@ -1611,6 +1668,7 @@ private:
     // Folders whose sent files (indexes into summary.files) the run's own connection
     // lists for a confirmation while the others send, the one under way first.
     std::deque<std::pair<QString, QVector<int>>> toConfirm;
+    QHash<QString, int> sentInto; // folder -> files sent there so far
     bool connectionLost = false;
     std::future<void> savingCache; // last: the run waits for it before anything else goes
 };
