@@ -181,7 +181,7 @@ QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &su
         if (info.isDir()) {
             const SiteFiles site = WalkSite(row.localPath, includeHidden, own);
             for (const SiteFile &f : site.files)
-                all.push_back({f.local, f.remote, QFileInfo(f.local).size(), {}, false});
+                all.push_back({f.local, f.remote, f.size, {}, false}); // stat once a file
             skipped += site.skipped;
         } else if (IsOwnFile(row.localPath, own)) {
             skipped.push_back(
