@@ -424,9 +424,10 @@ CURLcode CurlWorker::drive()
             writeOnly = CURL_SOCKET_BAD;
         // Waiting on no socket, libcurl leaves it to us to look again soon: an FTP
         // data connection it opens on its next turn (after the passive reply, at
-        // every file) is looked at again at once; anything else after 5 ms.
+        // every file) is looked at again at once; anything else after 5 ms (SFTP
+        // waiting for its server, say: looking at once would only wake more often).
         if (none)
-            timeout = lookedAgain ? qMin<long>(timeout, 5) : 0;
+            timeout = lookedAgain || m_scheme == Scheme::Sftp ? qMin<long>(timeout, 5) : 0;
         lookedAgain = none;
         if (writeOnly != CURL_SOCKET_BAD && writeOnly == previous && before.first >= 0 &&
             socketTraffic(writeOnly) == before) {
