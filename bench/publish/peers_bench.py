@@ -8,7 +8,9 @@ through the same delay. Each case runs every tool once per round, --rounds times
 (3), and reports the median wall time and CPU time (user + system of the tool and
 its children) with the ratio to each peer. The loopback case takes a fraction of
 a second, so it runs --loopback-rounds times (9), and its first publish also has
-`curl --parallel --parallel-max 4` sending the same files as a peer. --also runs a
+`curl --parallel --parallel-max 4` sending the same files as a peer. Each quillmark
+run starts from a data folder set up beforehand (untimed) and holding nothing of
+a publish, as a user's would be before the first publish to a server. --also runs a
 second build of quillmark (another version, say) beside the first, as a peer.
 
 Usage (as root: sshd needs it):
@@ -181,6 +183,20 @@ def main():
         obscured = subprocess.run(["rclone", "obscure", "x"], capture_output=True, text=True,
                                   check=True).stdout.strip()
         env = dict(os.environ, QM_BENCH_PASSWORD="x", QT_QPA_PLATFORM="offscreen")
+        # A user publishes with a data folder set up long ago; its first use (the sample
+        # products copied in, each with a sync) is no part of a publish, and lftp and
+        # curl pay nothing like it. So each quillmark sets one up once, untimed, with a
+        # command that sends nothing, and each run gets a copy of it: no manifest, no
+        # versions and no hash cache, so the first publish still does all of that work.
+        prepared = {}
+        for tool, binary in (("quillmark", quillmark), ("also", also)):
+            if binary:
+                prepared[tool] = os.path.join(work, "prepared-" + tool)
+                subprocess.run([binary, "versions", "--to", "ftp://127.0.0.1/x"], check=True,
+                               env=dict(env, QUILLMARK_DATA=prepared[tool]), stdout=subprocess.DEVNULL)
+                if sorted(os.listdir(prepared[tool])) != ["sites", "templates"]:
+                    raise SystemExit("%s set up more than its data folder: %s"
+                                     % (binary, os.listdir(prepared[tool])))
         n = 0
         for rnd in range(max(args.rounds, args.loopback_rounds)):
             for case, scheme, port, root in cases:
@@ -193,6 +209,8 @@ def main():
                     n += 1
                     folder = "run%d" % n
                     data = os.path.join(work, "data%d" % n)
+                    if tool in prepared:
+                        shutil.copytree(prepared[tool], data)
                     if scheme == "ftp":
                         os.makedirs(os.path.join(root, folder))
                         qm = [binary, "publish", site, "--to",

@@ -438,10 +438,12 @@ int PublishCommand(const QStringList &arguments)
     publish::UploadEngine engine;
     publish::Summary summary;
     publish::VersionStore versions;
-    if (back == 0 && !options.dryRun)
+    if (back == 0 && !options.dryRun) {
         options.readWhole = [&versions](const QByteArray &hash, const QByteArray &bytes) {
             versions.copyAhead(hash, bytes);
         };
+        options.readAll = [&versions] { versions.noMoreCopies(); };
+    }
     QString rollbackError;
     {
         Progress progress(engine);

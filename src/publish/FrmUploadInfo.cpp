@@ -501,10 +501,12 @@ void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOn
     options.hashCache = HashCache::defaultPath();
     options.connections = m_ui->spnConnections->value();
     VersionStore versions;
-    if (rollBack < 0 && !options.dryRun)
+    if (rollBack < 0 && !options.dryRun) {
         options.readWhole = [&versions](const QByteArray &hash, const QByteArray &bytes) {
             versions.copyAhead(hash, bytes);
         };
+        options.readAll = [&versions] { versions.noMoreCopies(); };
+    }
     const int keep = SavedTarget::load(SavedTarget::defaultPath()).keepVersions;
     QString notRecorded;
     Summary summary = rollBack >= 0

@@ -102,7 +102,7 @@ struct Walk {
         std::sort(raw.begin(), raw.end(), [](const QByteArray &a, const QByteArray &b) {
             return caseBlindLess(QFile::decodeName(a), QFile::decodeName(b));
         });
-        QStringList files;
+        QVector<std::pair<QString, qint64>> files;    // name, size
         QVector<std::pair<QString, QString>> folders; // name, canonical path
         for (const QByteArray &bytes : std::as_const(raw)) {
             const QString name = QFile::decodeName(bytes);
@@ -139,14 +139,15 @@ struct Walk {
                 else
                     folders.push_back({name, canonical});
             } else if (info.isFile()) {
-                files << name;
+                files.push_back({name, info.size()});
             } else {
                 skip(path, QStringLiteral("not a regular file"));
             }
         }
-        for (const QString &name : std::as_const(files))
+        for (const auto &[name, size] : std::as_const(files))
             out.files.push_back({dirPath + QLatin1Char('/') + name,
-                                 remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name});
+                                 remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name,
+                                 size});
         for (const auto &[name, canonical] : std::as_const(folders))
             folder(dirPath + QLatin1Char('/') + name, canonical,
                    remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name);

@@ -11,8 +11,9 @@
 namespace publish {
 
 struct SiteFile {
-    QString local;  // the path to read
-    QString remote; // below the folder walked, "/" between folders; a list's file: its name
+    QString local;    // the path to read
+    QString remote;   // below the folder walked, "/" between folders; a list's file: its name
+    qint64 size = -1; // as the walk saw it; -1: not looked at
 };
 
 struct SiteSkip {

@@ -181,7 +181,7 @@ QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &su
         if (info.isDir()) {
             const SiteFiles site = WalkSite(row.localPath, includeHidden, own);
             for (const SiteFile &f : site.files)
-                all.push_back({f.local, f.remote, QFileInfo(f.local).size(), {}, false});
+                all.push_back({f.local, f.remote, f.size, {}, false}); // stat once a file
             skipped += site.skipped;
         } else if (IsOwnFile(row.localPath, own)) {
             skipped.push_back(
@@ -861,12 +861,15 @@ private:
         transport::Transport *ctl = nullptr;
         // Outside: logged in, but the remote folder was not there yet.
         enum State { Opening, Outside, Idle, Busy, Gone } state = Idle;
-        bool entered = false;   // it tried the remote folder a second time
-        int item = -1;          // index into items of the file under way
-        qint64 moved = 0;       // its bytes sent so far
-        bool temporary = false; // it goes under a temporary name
-        bool retire = false;    // closes after the file under way
-        QString folder;         // the folder being listed
+        bool entered = false;    // it tried the remote folder a second time
+        int item = -1;           // index into items of the file under way
+        qint64 moved = 0;        // its bytes sent so far
+        bool temporary = false;  // it goes under a temporary name
+        bool retire = false;     // closes after the file under way
+        bool confirming = false; // it lists a folder to confirm the files sent there
+        bool ahead = false;      // it lists a folder for the last confirmation
+        int sentBefore = 0;      // files sent to that folder when its listing began
+        QString folder;          // the folder being listed
     };
 
     // Pictures and styles new to the server, then those replacing others, then new
@@ -1084,7 +1087,7 @@ private:
         QStringList folders;
         for (int index : std::as_const(unconfirmed)) {
             const QString f = folderOf(sentItems[index].remote);
-            if (!folders.contains(f))
+            if (!folders.contains(f) && !prefetched.contains(f))
                 folders << f;
         }
         std::deque<QString> queue(folders.cbegin(), folders.cend());
@@ -1160,7 +1163,11 @@ private:
             if ((lane->state != Lane::Opening && lane->state != Lane::Busy) || lane->ctl->StillExecuting())
                 continue;
             moved = true;
-            if (lane->state == Lane::Busy)
+            if (lane->state == Lane::Busy && lane->confirming)
+                confirmedFolder(*lane);
+            else if (lane->state == Lane::Busy && lane->ahead)
+                listedAhead(*lane);
+            else if (lane->state == Lane::Busy)
                 finishFile(*lane);
             else
                 opened(*lane);
@@ -1173,32 +1180,88 @@ private:
     {
         bool moved = false;
         for (auto &lane : lanes) {
-            if (lane->state != Lane::Idle || pending.empty() || engine.m_cancel)
+            if (lane->state != Lane::Idle || engine.m_cancel)
                 continue;
+            if (pending.empty()) {
+                moved = listAhead(*lane) || moved;
+                continue;
+            }
             const int next = pending.front();
             if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
-                    return l->state == Lane::Busy && group(items[l->item]) < group(items[next]);
+                    return sendingFile(*l) && group(items[l->item]) < group(items[next]);
                 }))
                 break;
             // Now and then the files sent so far are confirmed, so that a run stopped
             // later does not send them again; not so often that it slows the run, nor
             // before sending them again would cost more than the confirmation itself.
+            // The run's own connection lists while the others go on sending.
             const qint64 since = sinceConfirmed.elapsed();
-            if (!lane->own && since >= options.confirmAfterMs &&
+            if (!lane->own && toConfirm.empty() && since >= options.confirmAfterMs &&
                 (unconfirmed.size() >= 100 || since > confirmEvery)) {
-                QElapsedTimer took;
-                took.start();
-                confirmSent();
-                confirmEvery = qMax<qint64>(2000, 10 * took.elapsed());
-                sinceConfirmed.restart();
-                if (!summary.error.isEmpty())
-                    break;
+                confirmTook.start();
+                QHash<QString, QVector<int>> byFolder;
+                for (int index : std::as_const(unconfirmed))
+                    byFolder[folderOf(sentItems[index].remote)] << index;
+                unconfirmed.clear();
+                for (auto f = byFolder.cbegin(); f != byFolder.cend(); ++f)
+                    toConfirm.emplace_back(f.key(), f.value());
+                listToConfirm(*lane);
+                moved = true;
+                continue;
             }
             pending.pop_front();
             startFile(*lane, next);
             moved = true;
         }
         return moved;
+    }
+
+    static bool sendingFile(const Lane &lane)
+    {
+        return lane.state == Lane::Busy && !lane.confirming && !lane.ahead;
+    }
+
+    // With no file left to start, an idle connection lists a folder whose files have
+    // all gone, for the last confirmation, while the others finish theirs.
+    bool listAhead(Lane &lane)
+    {
+        if (lane.retire || connectionLost)
+            return false;
+        for (int index : std::as_const(unconfirmed)) {
+            const QString f = folderOf(sentItems[index].remote);
+            const bool busy = std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
+                return (l->ahead && l->state == Lane::Busy && l->folder == f) ||
+                       (sendingFile(*l) && folderOf(items[l->item].remote) == f);
+            });
+            if (busy || prefetched.contains(f))
+                continue;
+            lane.state = Lane::Busy;
+            lane.ahead = true;
+            lane.moved = 0;
+            lane.folder = f;
+            lane.sentBefore = sentInto.value(f);
+            lane.ctl->Execute(QStringLiteral("List") + kSep + f);
+            return true;
+        }
+        return false;
+    }
+
+    // Kept for the last confirmation unless a file went to the folder meanwhile.
+    void listedAhead(Lane &lane)
+    {
+        lane.state = Lane::Idle;
+        lane.ahead = false;
+        if (lane.ctl->ResponseCode() == transport::kTransportOk &&
+            sentInto.value(lane.folder) == lane.sentBefore) {
+            QHash<QString, RemoteEntry> names;
+            readListing(*lane.ctl, lane.folder, names);
+            prefetched.insert(lane.folder, names);
+        }
+        if (lane.retire && lane.own) {
+            lane.state = Lane::Gone;
+            lane.own->FTPClose();
+            say(QStringLiteral("One connection fewer from now on: %1 left.").arg(liveLanes()));
+        }
     }
 
     void startFile(Lane &lane, int index)
@@ -1265,6 +1328,8 @@ private:
             ++summary.sent;
             bytesDone += it.size;
             unconfirmed << summary.files.size();
+            ++sentInto[folderOf(it.remote)];
+            prefetched.remove(folderOf(it.remote)); // listed before this file arrived
             sentItems.insert(summary.files.size(), it);
             if (direct || !it.replaces)
                 sentDirect.insert(summary.files.size());
@@ -1294,7 +1359,7 @@ private:
     {
         qint64 bytes = 0;
         for (const auto &l : lanes)
-            bytes += l->state == Lane::Busy ? l->moved : 0;
+            bytes += sendingFile(*l) ? l->moved : 0;
         return bytes;
     }
 
@@ -1383,32 +1448,77 @@ private:
             QHash<QString, RemoteEntry> names = prefetched.take(f.key());
             if (names.isEmpty() && !listFolder(f.key(), names))
                 continue; // unconfirmed files stay out of the manifest and go again next time
-            for (int index : f.value()) {
-                const Item &it = sentItems[index];
-                const auto e = names.constFind(nameOf(it.remote));
-                // Sent under its own name, the file leaves only the temporary that the
-                // server would not rename.
-                const bool temporaryLeft =
-                    !sentDirect.contains(index) && names.contains(kTemporaryPrefix + nameOf(it.remote));
-                if (temporaryLeft)
-                    exec(ctl, QStringLiteral("Delete") + kSep +
-                                  joinRemote(f.key(), kTemporaryPrefix + nameOf(it.remote)));
-                const bool present = e != names.cend() && !e->isFolder;
-                const qint64 held = present ? e->size : 0;
-                if (!present || (held >= 0 && held != it.size))
-                    failSent(index, keptSentence(it.remote, held));
-                else if (temporaryLeft)
-                    failSent(index, QStringLiteral("The server says it put %1 in place, but the new version "
-                                                   "stayed under a temporary name.")
-                                        .arg(it.remote));
-                else if (held == it.size)
-                    manifest.insert(it.remote, {it.size, it.hash});
-            }
+            confirmIn(f.key(), f.value(), names);
         }
+        saveConfirmed();
+    }
+
+    // The files of `sent` (indexes into summary.files) sent to `folder`, checked against
+    // its listing `names`: those the server holds whole enter the manifest.
+    void confirmIn(const QString &folder, const QVector<int> &sent, const QHash<QString, RemoteEntry> &names)
+    {
+        for (int index : sent) {
+            const Item &it = sentItems[index];
+            const auto e = names.constFind(nameOf(it.remote));
+            // Sent under its own name, the file leaves only the temporary that the
+            // server would not rename.
+            const bool temporaryLeft =
+                !sentDirect.contains(index) && names.contains(kTemporaryPrefix + nameOf(it.remote));
+            if (temporaryLeft)
+                exec(ctl, QStringLiteral("Delete") + kSep +
+                              joinRemote(folder, kTemporaryPrefix + nameOf(it.remote)));
+            const bool present = e != names.cend() && !e->isFolder;
+            const qint64 held = present ? e->size : 0;
+            if (!present || (held >= 0 && held != it.size))
+                failSent(index, keptSentence(it.remote, held));
+            else if (temporaryLeft)
+                failSent(index, QStringLiteral("The server says it put %1 in place, but the new version "
+                                               "stayed under a temporary name.")
+                                    .arg(it.remote));
+            else if (held == it.size)
+                manifest.insert(it.remote, {it.size, it.hash});
+        }
+    }
+
+    void saveConfirmed()
+    {
         if (!saveOrForget())
             say(QStringLiteral("The list of sent files could not be saved in %1; the next publish sends "
                                "everything again.")
                     .arg(manifestFile));
+    }
+
+    // Lists on `lane` the next folder whose sent files wait for a confirmation.
+    void listToConfirm(Lane &lane)
+    {
+        lane.state = Lane::Busy;
+        lane.confirming = true;
+        lane.moved = 0;
+        lane.folder = toConfirm.front().first;
+        lane.ctl->Execute(QStringLiteral("List") + kSep + lane.folder);
+    }
+
+    // A listing for a confirmation ended: the folder's files are checked against it
+    // (or, when it failed, stay out of the manifest and go again next time), then the
+    // next folder is listed, or the manifest saved.
+    void confirmedFolder(Lane &lane)
+    {
+        lane.state = Lane::Idle;
+        lane.confirming = false;
+        const auto [folder, sent] = toConfirm.front();
+        toConfirm.pop_front();
+        if (lane.ctl->ResponseCode() == transport::kTransportOk) {
+            QHash<QString, RemoteEntry> names;
+            readListing(*lane.ctl, folder, names);
+            confirmIn(folder, sent, names);
+        }
+        if (!toConfirm.empty()) {
+            listToConfirm(lane);
+            return;
+        }
+        saveConfirmed();
+        confirmEvery = qMax<qint64>(2000, 10 * confirmTook.elapsed());
+        sinceConfirmed.restart();
     }
 
     bool mayGoDirect()
@@ -1487,6 +1597,8 @@ private:
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
         }
+        if (options.readAll)
+            options.readAll();
         read.set_value();
         cache.save();
     }
@@ -1551,8 +1663,12 @@ private:
     bool direct = false; // the server cannot rename: files go under their own names
     std::vector<std::unique_ptr<Lane>> lanes;
     std::deque<int> pending; // indexes into items of the files still to go, in order
-    QElapsedTimer sending, sinceRate, sinceConfirmed;
+    QElapsedTimer sending, sinceRate, sinceConfirmed, confirmTook;
     qint64 confirmEvery = 2000; // ms between confirmations
+    // Folders whose sent files (indexes into summary.files) the run's own connection
+    // lists for a confirmation while the others send, the one under way first.
+    std::deque<std::pair<QString, QVector<int>>> toConfirm;
+    QHash<QString, int> sentInto; // folder -> files sent there so far
     bool connectionLost = false;
     std::future<void> savingCache; // last: the run waits for it before anything else goes
 };

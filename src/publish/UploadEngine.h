@@ -66,6 +66,8 @@ struct Options {
     // with and their SHA-1 (hex) when it was read whole (a page, a file up to 1 MB):
     // a version store keeps its copies while the files go.
     std::function<void(const QByteArray &hash, const QByteArray &bytes)> readWhole;
+    // Called on that thread once every file was read: no readWhole call follows.
+    std::function<void()> readAll;
 };
 
 // Skipped: left out on purpose (a hidden file, a link out of the folder); files that

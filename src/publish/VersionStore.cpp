@@ -221,7 +221,8 @@ public:
     {
         std::lock_guard<std::mutex> hold(m_mutex);
         // Past the limit the copies wait for recording rather than fill the memory.
-        if (m_finished || m_queuedBytes + bytes.size() > kMaxQueuedBytes || m_taken.contains(hash))
+        if (m_finished || m_closed || m_queuedBytes + bytes.size() > kMaxQueuedBytes ||
+            m_taken.contains(hash))
             return;
         m_taken.insert(hash); // a second file with the same bytes has its copy already
         m_queuedBytes += bytes.size();
@@ -231,6 +232,24 @@ public:
             m_threads.emplace_back([this] { work(); });
     }
 
+    // No copy follows: the copies are put on disk and in place by a thread of their
+    // own, while the files still go, rather than after the last one.
+    void close()
+    {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        if (m_finished || m_closed)
+            return;
+        m_closed = true;
+        m_ready.notify_all();
+        // Once closed, add() leaves m_threads alone.
+        m_settler = std::thread([this] {
+            for (std::thread &t : m_threads)
+                t.join();
+            m_threads.clear();
+            putInPlace();
+        });
+    }
+
     void finish()
     {
         {
@@ -238,6 +257,8 @@ public:
             m_finished = true;
             m_ready.notify_all();
         }
+        if (m_settler.joinable())
+            m_settler.join();
         for (std::thread &t : m_threads)
             t.join();
         m_threads.clear();
@@ -246,6 +267,7 @@ public:
         m_taken.clear();
         m_folders.clear();
         m_finished = false;
+        m_closed = false;
     }
 
 private:
@@ -255,7 +277,7 @@ private:
         if (!m_lock)
             m_lock = std::make_unique<StoreLock>(m_store.m_folder, 0);
         for (;;) {
-            m_ready.wait(hold, [this] { return m_finished || !m_jobs.empty(); });
+            m_ready.wait(hold, [this] { return m_finished || m_closed || !m_jobs.empty(); });
             if (m_jobs.empty())
                 return;
             const auto [hash, bytes] = m_jobs.front();
@@ -322,6 +344,7 @@ private:
     std::condition_variable m_ready;
     std::deque<std::pair<QByteArray, QByteArray>> m_jobs;
     std::vector<std::thread> m_threads;
+    std::thread m_settler; // puts the copies in place once closed
     std::unique_ptr<StoreLock> m_lock;
     QSet<QByteArray> m_taken;
     QSet<QString> m_folders;
@@ -329,6 +352,7 @@ private:
     size_t m_busy = 0;
     qint64 m_queuedBytes = 0;
     bool m_finished = false;
+    bool m_closed = false; // no copy follows
     static constexpr qint64 kMaxQueuedBytes = 64 << 20;
     // Writes without a sync are quick: two threads keep up with any connection.
     static constexpr size_t kAheadCopiers = 2;
@@ -345,6 +369,11 @@ void VersionStore::copyAhead(const QByteArray &hash, const QByteArray &bytes)
 {
     if (IsStoredHash(hash))
         m_copier->add(hash, bytes);
+}
+
+void VersionStore::noMoreCopies()
+{
+    m_copier->close();
 }
 
 void VersionStore::finishCopies()

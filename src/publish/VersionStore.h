@@ -71,6 +71,9 @@ public:
     // publish that fails stay until a later recording drops them as unused. Skipped
     // while another Quillmark writes to the store.
     void copyAhead(const QByteArray &hash, const QByteArray &bytes);
+    // No copyAhead() follows: the copies reach the disk and their names in the
+    // background, while the files go; later ones are left to recording.
+    void noMoreCopies();
     // Waits for the copies under way; record() and recordFiles() do so first.
     void finishCopies();
 

@@ -143,6 +143,20 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     for (int i = 1; i < order.size(); ++i)
         EXPECT_GE(started[order[i]] - started[order[i - 1]], 55) << order[i].toStdString();
     EXPECT_TRUE(lines.last().startsWith("5 of 5 files, 47 B of 47 B, ")) << lines.last().toStdString();
+    // Idle connections list for the last confirmation the folders whose files all went
+    // (img while the last page goes), never one with a file still under way.
+    qint64 imgListed = -1;
+    for (int i = 0; i < s.server.commands.size(); ++i) {
+        const QString folder = s.server.commands[i].section('|', 1, 1);
+        for (int j = 0; j < i && s.server.commands[i].startsWith("List|"); ++j) {
+            if (s.server.commands[j].startsWith("Put|") &&
+                s.server.commands[j].section('|', -1).section('/', 0, -2) == folder) {
+                EXPECT_GE(s.server.startedAt[i] - s.server.startedAt[j], 55) << folder.toStdString();
+                imgListed = folder == "img" ? s.server.startedAt[i] : imgListed;
+            }
+        }
+    }
+    EXPECT_LT(imgListed, started["index.htm"] + 55) << "listed while the last file went";
 
     s.options.connections = 8;
     s.options.onlyChanged = false;

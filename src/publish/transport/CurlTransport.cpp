@@ -396,6 +396,7 @@ CURLcode CurlWorker::drive()
     int running = 1;
     curl_socket_t writeOnly = CURL_SOCKET_BAD; // the socket libcurl waits on to write, and for nothing else
     int idleWait = 1;                          // ms
+    bool lookedAgain = false;                  // the last turn watched no socket either
     while (running) {
         const auto before =
             writeOnly != CURL_SOCKET_BAD ? socketTraffic(writeOnly) : std::pair<qint64, qint64>(-1, -1);
@@ -421,10 +422,13 @@ CURLcode CurlWorker::drive()
         writeOnly = onlyWriting(m_multi, none);
         if (m_scheme != Scheme::Sftp)
             writeOnly = CURL_SOCKET_BAD;
-        // Waiting on no socket, libcurl leaves it to us to look again soon (an FTP
-        // data connection on its way, a reply read to its end): 5 ms.
+        // Waiting on no socket, libcurl leaves it to us to look again soon: an FTP
+        // data connection it opens on its next turn (after the passive reply, at
+        // every file) is looked at again at once; anything else after 5 ms (SFTP
+        // waiting for its server, say: looking at once would only wake more often).
         if (none)
-            timeout = qMin<long>(timeout, 5);
+            timeout = lookedAgain || m_scheme == Scheme::Sftp ? qMin<long>(timeout, 5) : 0;
+        lookedAgain = none;
         if (writeOnly != CURL_SOCKET_BAD && writeOnly == previous && before.first >= 0 &&
             socketTraffic(writeOnly) == before) {
             pollfd p{writeOnly, POLLOUT, 0};
