@@ -25,6 +25,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <deque>
@@ -293,6 +294,8 @@ QString report(const QString &message, const char *procedure)
 
 const QChar kSep(0);
 constexpr qint64 kReadWhole = 1 << 20; // bytes of a file read at once rather than streamed
+// The pauses before asking a server that answered "421" at the first login again.
+constexpr int kFullServerRetryMs[] = {500, 2000};
 
 bool connectionGone(int code)
 {
@@ -617,6 +620,23 @@ public:
             // way, and the run's own connection tries again.
             closeLanes();
             lanes.resize(1);
+            openError = openTarget(
+                ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
+                options.dryRun ? nullptr : &summary.createdFolders);
+        }
+        // A server at its limit of connections may still count those of a run stopped a
+        // moment ago: it is asked again a little later before the publish gives up.
+        for (const int waitMs : kFullServerRetryMs) {
+            if (openError.isEmpty() || engine.m_cancel ||
+                !ctl.ResponseInfo().startsWith(QLatin1String("421")))
+                break;
+            closeLanes();
+            lanes.resize(1);
+            say(QStringLiteral("The server has no room for another connection yet (%1); trying again.")
+                    .arg(ctl.ResponseInfo().simplified()));
+            QEventLoop pause;
+            QTimer::singleShot(waitMs, &pause, &QEventLoop::quit);
+            pause.exec();
             openError = openTarget(
                 ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
                 options.dryRun ? nullptr : &summary.createdFolders);

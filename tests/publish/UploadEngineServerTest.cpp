@@ -8,6 +8,8 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace publish;
@@ -135,6 +137,22 @@ TEST(UploadEngineServers, TooManyConnectionsCostAConnectionNotThePublish)
     // The run's own connection logs in first; should the others get in before it, they
     // make way and it tries once more.
     EXPECT_TRUE(server.logins() == 2 || server.logins() == 4) << server.logins();
+
+    // Full at the first login (a run killed a moment ago still counted): asked again.
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < 2; ++i) {
+        held.push_back(std::make_unique<QTcpSocket>());
+        held.back()->connectToHost(QHostAddress::LocalHost, quint16(server.port()));
+        ASSERT_TRUE(held.back()->waitForReadyRead(5000)); // its greeting: counted
+    }
+    QTimer::singleShot(200, [&] { held.clear(); });
+    lines.clear();
+    const Summary again = engine.run(site.rows, ftpTarget(server.port()), o);
+    EXPECT_TRUE(again.error.isEmpty()) << again.error.toStdString();
+    EXPECT_EQ(
+        lines.filter(QRegularExpression("^The server has no room for another connection yet \\(421 ")).size(),
+        1)
+        << lines.join('\n').toStdString();
 }
 
 // One connection: refusals, then a tree up and listed files down.
