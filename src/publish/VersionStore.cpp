@@ -8,6 +8,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -22,6 +23,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -113,23 +115,42 @@ public:
         m_lock.setStaleLockTime(0); // stale only when its process is gone
         if (!QDir().mkpath(folder))
             return;
-        removeNamelessLock(folder + QStringLiteral("/lock"));
-        m_locked = m_lock.tryLock(waitMs);
+        // Tried in short turns, so that a lock found to name no process goes while we wait.
+        QElapsedTimer waited;
+        waited.start();
+        do {
+            removeNamelessLock(folder + QStringLiteral("/lock"));
+            m_locked = m_lock.tryLock(int(qBound(qint64(0), qint64(waitMs) - waited.elapsed(), qint64(100))));
+        } while (!m_locked && waited.elapsed() < waitMs);
     }
     bool locked() const { return m_locked; }
 
 private:
     // A program killed between creating the lock file and writing its process id into
     // it leaves a lock that names no process, so it would never count as stale and
-    // would keep every later publish waiting. A live holder writes its id at once.
+    // would keep every later publish waiting. A live holder locks the file the moment it
+    // makes it and writes its id at once: a nameless lock that nobody holds, or one a
+    // few seconds old, was left by a program that is gone.
     static void removeNamelessLock(const QString &path)
     {
         const QFileInfo info(path);
         qint64 pid = 0;
         QString host, application;
-        if (info.exists() && !QLockFile(path).getLockInfo(&pid, &host, &application) &&
-            info.lastModified().secsTo(QDateTime::currentDateTime()) > 5)
+        if (!info.exists() || QLockFile(path).getLockInfo(&pid, &host, &application))
+            return;
+        const qint64 age = info.lastModified().msecsTo(QDateTime::currentDateTime());
+        if (age > 5000 || (age > 200 && !heldOpen(path)))
             QFile::remove(path);
+    }
+
+    static bool heldOpen(const QString &path)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        return held;
     }
 
     QLockFile m_lock;
