@@ -46,8 +46,27 @@ def main():
     from pyftpdlib import handlers
     from pyftpdlib.servers import FTPServer
 
+    live = set()  # control connections open now
+
     class Handler(handlers.TLS_FTPHandler if args.tls else handlers.FTPHandler):
         banner = "ready"
+
+        # The limit counts the connections whose sockets are open now: pyftpdlib's own
+        # count now and then keeps one of a client killed as it connected, and then
+        # stays full for good.
+        def handle(self):
+            for gone in [h for h in live if h.socket is None or h.socket.fileno() < 0]:
+                live.discard(gone)
+            if args.max_cons_per_ip and len(live) >= args.max_cons_per_ip:
+                self.respond_w_warning("421 Too many connections from the same IP address.")
+                self.close_when_done()
+                return
+            live.add(self)
+            super().handle()
+
+        def close(self):
+            live.discard(self)
+            super().close()
 
         def on_login(self, username):
             print("LOGIN %s" % username, flush=True)
@@ -72,7 +91,6 @@ def main():
     Handler.authorizer.add_user("user", "secret", args.root, perm="elradfmwMT")
     server = FTPServer(("127.0.0.1", 0), Handler)
     server.max_cons = 64
-    server.max_cons_per_ip = args.max_cons_per_ip
     print("READY %d" % server.address[1], flush=True)
     server.serve_forever(timeout=0.5)
 
