@@ -563,6 +563,10 @@ bool frmMain::Form_Load(const QString &page)
         !restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray()))
         setWindowState(windowState() | Qt::WindowMaximized);
 
+    // A page to open goes to the web engine before this window shows: starting the
+    // engine and reading the page then overlap with the update check and the showing.
+    if (!page.isEmpty())
+        d->DHTMLEdit1->startLoadDocument(page);
     // A check that takes a while leaves time to start the web engine meanwhile, by
     // making the design view's page; after a quick one this window shows first.
     QTimer startEngine;

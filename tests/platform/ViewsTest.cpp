@@ -114,6 +114,24 @@ TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
     ASSERT_TRUE(hidden.setDocumentHTML(big));
     EXPECT_TRUE(hidden.DocumentHTML().endsWith("<p>end</p></body></html>"));
     EXPECT_EQ(hidden.runScript("document.designMode").toString(), "on");
+
+    // A load started ahead (the page named at start-up) is the one LoadDocument of its
+    // file waits for, also once it has ended (a wait for a load that never comes would
+    // hang); a LoadDocument of another file drops it.
+    QTemporaryDir dir;
+    const QString ahead = dir.filePath("ahead.htm"), other = dir.filePath("other.htm");
+    ASSERT_TRUE(writeAll(ahead, "<html><body><p>ahead</p></body></html>") &&
+                writeAll(other, "<html><body><p>other</p></body></html>"));
+    QSignalSpy loads(hidden.page(), &QWebEnginePage::loadFinished);
+    EXPECT_FALSE(hidden.startLoadDocument(dir.filePath("missing.htm")));
+    ASSERT_TRUE(hidden.startLoadDocument(ahead));
+    ASSERT_TRUE(loads.wait(20000));
+    EXPECT_TRUE(hidden.LoadDocument(ahead));
+    EXPECT_EQ(loads.size(), 1);
+    EXPECT_TRUE(hidden.DocumentHTML().contains("<p>ahead</p>"));
+    ASSERT_TRUE(hidden.startLoadDocument(ahead));
+    EXPECT_TRUE(hidden.LoadDocument(other));
+    EXPECT_TRUE(hidden.DocumentHTML().contains("<p>other</p>"));
 }
 
 TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)

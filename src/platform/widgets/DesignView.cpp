@@ -218,35 +218,67 @@ public:
         return true;
     }
 
-    bool load(const std::function<void()> &startLoad)
-    {
-        if (busy)
-            return false; // before anything of the running wait is touched
+    // A load that runs without a wait yet: what WebEngine said of it so far, and the
+    // wait to tell once one runs.
+    struct PendingLoad {
         bool started = false;
-        std::shared_ptr<Waiter> current;
-        const auto c1 =
-            QObject::connect(page(), &QWebEnginePage::loadStarted, q, [&started] { started = true; });
-        const auto c2 = QObject::connect(page(), &QWebEnginePage::loadFinished, q, [&](bool ok) {
+        bool finished = false;
+        bool ok = false;
+        std::shared_ptr<Waiter> waiter;
+        QMetaObject::Connection onStart, onFinish;
+    };
+    std::unique_ptr<PendingLoad> pending;
+    QString pendingFile; // set when the pending load is a file's (startLoadDocument)
+
+    void beginLoad(const std::function<void()> &startLoad)
+    {
+        dropPending();
+        pending = std::make_unique<PendingLoad>();
+        PendingLoad *p = pending.get();
+        p->onStart = QObject::connect(page(), &QWebEnginePage::loadStarted, q, [p] { p->started = true; });
+        p->onFinish = QObject::connect(page(), &QWebEnginePage::loadFinished, q, [p](bool ok) {
             // A load that was running before ours may report its end first.
-            if (started && current)
-                current->finish(ok);
+            if (!p->started || p->finished)
+                return;
+            p->finished = true;
+            p->ok = ok;
+            if (p->waiter)
+                p->waiter->finish(ok);
         });
         page()->allowNavigation = true;
+        startLoad();
+    }
+
+    void dropPending()
+    {
+        if (!pending)
+            return;
+        QObject::disconnect(pending->onStart);
+        QObject::disconnect(pending->onFinish);
+        pending.reset();
+        pendingFile.clear();
+        if (made)
+            made->allowNavigation = false;
+    }
+
+    // Waits for the pending load to end; true when it loaded.
+    bool endLoad()
+    {
+        PendingLoad *p = pending.get();
         QPointer<DesignView> alive(q);
         QVariant ok;
         // A load has no time limit: a big page takes WebEngine as long as it takes, and
         // the load ends by itself, finished or failed (or with the renderer).
         const bool finished = wait(
-            [&](const std::shared_ptr<Waiter> &w) {
-                current = w;
-                startLoad();
+            [p](const std::shared_ptr<Waiter> &w) {
+                p->waiter = w;
+                if (p->finished)
+                    w->finish(p->ok);
             },
             &ok, false);
         if (!alive)
             return false;
-        QObject::disconnect(c1);
-        QObject::disconnect(c2);
-        page()->allowNavigation = false;
+        dropPending();
         if (!finished || !ok.toBool())
             return false;
         loaded = true;
@@ -254,6 +286,14 @@ public:
         baseline.clear();
         baselineDue = true;
         return true;
+    }
+
+    bool load(const std::function<void()> &startLoad)
+    {
+        if (busy)
+            return false; // before anything of the running wait is touched
+        beginLoad(startLoad);
+        return endLoad();
     }
 
     const QString &loadedHtml()
@@ -339,6 +379,10 @@ public:
         made->scripts().insert(editing);
         // Waits without a time limit would never end otherwise.
         QObject::connect(made, &QWebEnginePage::renderProcessTerminated, q, [this] {
+            if (pending && !pending->finished) { // ended with the renderer, told to no wait yet
+                pending->finished = true;
+                pending->ok = false;
+            }
             if (active)
                 active->fail();
         });
@@ -372,6 +416,7 @@ DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
 
 DesignView::~DesignView()
 {
+    d->dropPending(); // its handlers would outlive it otherwise
     delete d;
 }
 
@@ -414,18 +459,17 @@ QString DesignView::DocumentHTML()
     return html;
 }
 
-bool DesignView::LoadDocument(const QString &path)
+namespace {
+
+// The encoding a page that declares no character set is read in: the locale's,
+// unless its bytes are not valid there; then one byte per character, as it was most
+// likely written, so that saving it gives the same bytes back.
+QString fallbackEncoding(const QString &path)
 {
-    const QFileInfo info(path);
-    if (d->busy || !info.isFile() || !info.isReadable())
-        return false;
-    // A page that declares no character set is read in the locale's encoding, unless
-    // its bytes are not valid there: then one byte per character, as it was most
-    // likely written, so that saving it gives the same bytes back.
     QString encoding = QString::fromLatin1(QStringConverter::nameForEncoding(QStringConverter::System));
     // Read in pieces and each piece's text dropped: WebEngine reads the file itself,
     // so a big page is not held here as bytes and text on the way.
-    QFile file(info.absoluteFilePath());
+    QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         QStringDecoder decoder = textmodel::LocaleDecoder();
         QByteArray piece(64 * 1024, Qt::Uninitialized);
@@ -434,8 +478,34 @@ bool DesignView::LoadDocument(const QString &path)
         if (decoder.hasError())
             encoding = QStringLiteral("windows-1252");
     }
-    d->page()->settings()->setDefaultTextEncoding(encoding);
-    const bool ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
+    return encoding;
+}
+
+} // namespace
+
+bool DesignView::startLoadDocument(const QString &path)
+{
+    const QFileInfo info(path);
+    if (d->busy || !info.isFile() || !info.isReadable())
+        return false;
+    d->page()->settings()->setDefaultTextEncoding(fallbackEncoding(info.absoluteFilePath()));
+    d->beginLoad([&] { d->page()->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
+    d->pendingFile = info.absoluteFilePath();
+    return true;
+}
+
+bool DesignView::LoadDocument(const QString &path)
+{
+    const QFileInfo info(path);
+    if (d->busy || !info.isFile() || !info.isReadable())
+        return false;
+    bool ok;
+    if (d->pending && d->pendingFile == info.absoluteFilePath()) {
+        ok = d->endLoad();
+    } else {
+        d->page()->settings()->setDefaultTextEncoding(fallbackEncoding(info.absoluteFilePath()));
+        ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
+    }
     emit documentLoaded();
     emit documentChanged();
     return ok;

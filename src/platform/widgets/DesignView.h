@@ -67,6 +67,11 @@ public:
     // Replaces the document by the file's HTML (loaded by file URL, so relative
     // images resolve). False when the file cannot be loaded.
     bool LoadDocument(const QString &path);
+    // Starts loading the file without waiting: WebEngine gets on with it while the
+    // program does other work. The next LoadDocument of the same file waits for this
+    // load instead of starting another; any other load drops it. False when the file
+    // cannot be read or a wait is running.
+    bool startLoadDocument(const QString &path);
     // Writes the current document to `path` as 8-bit text, through a temporary file
     // and a rename. False on any failure.
     bool SaveDocument(const QString &path);
