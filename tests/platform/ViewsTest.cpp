@@ -132,6 +132,11 @@ TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
     ASSERT_TRUE(hidden.startLoadDocument(ahead));
     EXPECT_TRUE(hidden.LoadDocument(other));
     EXPECT_TRUE(hidden.DocumentHTML().contains("<p>other</p>"));
+
+    // A view that goes away while it loads (its window closed for good) ends the load.
+    auto *gone = new platform::DesignView;
+    QTimer::singleShot(0, gone, [gone] { delete gone; });
+    EXPECT_FALSE(gone->LoadDocument(ahead));
 }
 
 TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)

@@ -416,7 +416,11 @@ DesignView::DesignView(QWidget *parent) : QWebEngineView(parent), d(new Private)
 
 DesignView::~DesignView()
 {
-    d->dropPending(); // its handlers would outlive it otherwise
+    // A wait that runs (the view went away while loading) ends with it, and the
+    // handlers of a pending load would outlive it.
+    if (d->active)
+        d->active->fail();
+    d->dropPending();
     delete d;
 }
 
@@ -434,6 +438,7 @@ bool DesignView::setDocumentHTML(const QString &html, const QString &baseFile)
 {
     if (d->busy)
         return false;
+    QPointer<DesignView> alive(this);
     const QString folder = programFolder();
     const QUrl base =
         !baseFile.isEmpty()
@@ -447,6 +452,8 @@ bool DesignView::setDocumentHTML(const QString &html, const QString &baseFile)
         if (d->htmlFile->open() && d->htmlFile->write(html.toUtf8()) >= 0 && d->htmlFile->flush())
             ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(d->htmlFile->fileName())); });
     }
+    if (!alive)
+        return false;
     emit documentLoaded();
     emit documentChanged();
     return ok;
@@ -499,6 +506,7 @@ bool DesignView::LoadDocument(const QString &path)
     const QFileInfo info(path);
     if (d->busy || !info.isFile() || !info.isReadable())
         return false;
+    QPointer<DesignView> alive(this);
     bool ok;
     if (d->pending && d->pendingFile == info.absoluteFilePath()) {
         ok = d->endLoad();
@@ -506,6 +514,8 @@ bool DesignView::LoadDocument(const QString &path)
         d->page()->settings()->setDefaultTextEncoding(fallbackEncoding(info.absoluteFilePath()));
         ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
     }
+    if (!alive)
+        return false;
     emit documentLoaded();
     emit documentChanged();
     return ok;
