@@ -5,16 +5,20 @@
 #include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QSaveFile>
 #include <QStringDecoder>
@@ -102,6 +106,8 @@ QByteArray encodeHtml(const QString &html, const QString &charset)
 
 // The flag the page's mutation observer sets, in the view's own script world.
 constexpr char kEditedFlag[] = "__quillmarkEdited";
+// How long a clipboard action that is to change the document is waited for.
+constexpr int kActionChangeWaitMs = 500;
 
 // Runs in the view's own script world as each document is made, so a load needs no
 // round trip (which would wait for the page to be laid out): the document is
@@ -141,6 +147,7 @@ window.addEventListener('load', function () {
   new MutationObserver(function () {
     taken = true; // too late now to write it down: it stays unknown, unless taken before
     window.%1 = true;
+    window.__quillmarkChanges = (window.__quillmarkChanges || 0) + 1;
   }).observe(document, {childList: true, subtree: true, characterData: true, attributes: true});
 });
 )";
@@ -398,14 +405,26 @@ public:
         profile->setSpellCheckEnabled(!language.isEmpty());
     }
 
-    bool trigger(QWebEnginePage::WebAction action)
+    // Runs an action of the browser side (the clipboard's). It reaches the page by
+    // another way than the view's scripts, so the next look at the page could come
+    // first: an action that is to change the document (`changes`) is waited for, until
+    // the page saw a change or a short time passed.
+    bool trigger(QWebEnginePage::WebAction action, bool changes)
     {
         // The page as loaded is written down before the action may change it.
-        if (busy || !run(QStringLiteral("true")))
+        const QString count = QStringLiteral("window.__quillmarkChanges || 0");
+        QVariant before;
+        if (busy || !run(changes ? count : QStringLiteral("true"), &before))
             return false;
         page()->triggerAction(action);
-        // The action reaches the page ahead of this round trip.
-        return read(QStringLiteral("true"));
+        QElapsedTimer waited;
+        waited.start();
+        QVariant now;
+        do {
+            if (!read(changes ? count : QStringLiteral("true"), &now))
+                return false;
+        } while (changes && now == before && waited.elapsed() < kActionChangeWaitMs);
+        return true;
     }
 };
 
@@ -595,14 +614,20 @@ bool DesignView::ExecCommand(int command, int option, const QVariant &argument)
         ok = d->execCommand(QStringLiteral("indent"));
         break;
     // The page may not reach the clipboard; these go through the browser side.
-    case DECMD_CUT:
-        ok = d->trigger(QWebEnginePage::Cut);
+    case DECMD_CUT: {
+        QVariant collapsed; // nothing selected: nothing to cut
+        if (d->busy || !d->read(QStringLiteral("getSelection().isCollapsed"), &collapsed))
+            return false;
+        ok = d->trigger(QWebEnginePage::Cut, !collapsed.toBool());
         break;
+    }
     case DECMD_COPY:
-        return d->trigger(QWebEnginePage::Copy);
-    case DECMD_PASTE:
-        ok = d->trigger(QWebEnginePage::Paste);
+        return d->trigger(QWebEnginePage::Copy, false);
+    case DECMD_PASTE: {
+        const QMimeData *clip = QGuiApplication::clipboard()->mimeData();
+        ok = d->trigger(QWebEnginePage::Paste, clip && (clip->hasText() || clip->hasHtml()));
         break;
+    }
     // Run in the page itself: an action of the browser side comes by another way than
     // the view's scripts, and could reach the page after the next look at it.
     case DECMD_UNDO:
