@@ -85,6 +85,12 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytesAndLineEnds)
     QTest::keyClick(&view, Qt::Key_Return);
     ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
     EXPECT_EQ(readAll(dir.filePath("t.htm")), "a\r\nb\rc\r\nd\r\n");
+
+    // A page put over a scrolled one is shown from its start.
+    view.setText(QString("<p>x</p>\n").repeated(300));
+    view.setSelStart(2000);
+    view.setText(QString("<b>\n").repeated(300));
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
 TEST(ViewsSource, TypingColoursThroughTheHook)

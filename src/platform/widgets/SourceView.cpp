@@ -182,8 +182,15 @@ void SourceView::fill(const QString &text)
     m_breaksDirty = true;
     m_lineEnd = split.usual;
 
+    // The document's own setPlainText: QPlainTextEdit's would also give the whole text
+    // the caret's character format, a pass over the page that changes nothing here (the
+    // colours are kept beside the text). As there, the caret is taken off the document
+    // while it fills, so it is not carried to the end of the text, block by block, and
+    // then shown there. Disabling undo empties the stack.
     document()->setUndoRedoEnabled(false);
-    setPlainText(joined);
+    setTextCursor(QTextCursor());
+    document()->setPlainText(joined);
+    document()->setModified(false);
     m_colors.reset();
     m_restoredColors = {};
     m_length = document()->characterCount();
@@ -200,7 +207,7 @@ void SourceView::fill(const QString &text)
     // Undoing an edit across a soft break could bring the break back as a line end
     // of the file, so a text with soft breaks is edited without undo.
     document()->setUndoRedoEnabled(!m_softBreaks);
-    setSelStart(0);
+    setTextCursor(QTextCursor(document()));
 }
 
 void SourceView::setText(const QString &text)
