@@ -15,6 +15,9 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 // The document holds one character per line end (its block separator), so Text()
 // gives "\n" line ends and every position counts a line end as one character.
@@ -41,6 +44,28 @@ constexpr int kSoftBreak = textmodel::kSoftBreakEnd;
 QColor toQColor(textmodel::ColorValue c)
 {
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+// The document's block separators in `text` as "\n", in place: eight characters at a
+// time, as a 20 MB page holds few of them.
+void separatorsToLineFeeds(QString &text)
+{
+    char16_t *p = reinterpret_cast<char16_t *>(text.data());
+    char16_t *const end = p + text.size();
+#ifdef __SSE2__
+    const __m128i separator = _mm_set1_epi16(short(QChar::ParagraphSeparator));
+    const __m128i lineFeed = _mm_set1_epi16(u'\n');
+    for (; end - p >= 8; p += 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i found = _mm_cmpeq_epi16(chars, separator);
+        if (_mm_movemask_epi8(found))
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
+                             _mm_or_si128(_mm_andnot_si128(found, chars), _mm_and_si128(found, lineFeed)));
+    }
+#endif
+    for (; p != end; ++p)
+        if (*p == QChar::ParagraphSeparator)
+            *p = u'\n';
 }
 
 } // namespace
@@ -101,7 +126,7 @@ QString SourceView::Text() const
 {
     QString text = document()->toRawText();
     dropSoftBreaks(text, 0);
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    separatorsToLineFeeds(text);
     return text;
 }
 
