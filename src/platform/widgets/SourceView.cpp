@@ -381,7 +381,7 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
     // colour spans.
     struct Place {
         int start, end;
-        bool bringsLineEnds;
+        bool brings; // line ends
         ColorValue color;
     };
     std::vector<Place> spans;
