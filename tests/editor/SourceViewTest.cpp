@@ -85,6 +85,12 @@ TEST(ViewsSource, LoadAndSaveKeepTheBytesAndLineEnds)
     QTest::keyClick(&view, Qt::Key_Return);
     ASSERT_TRUE(view.SaveFile(dir.filePath("t.htm")));
     EXPECT_EQ(readAll(dir.filePath("t.htm")), "a\r\nb\rc\r\nd\r\n");
+
+    // A page put over a scrolled one is shown from its start.
+    view.setText(QString("<p>x</p>\n").repeated(300));
+    view.setSelStart(2000);
+    view.setText(QString("<b>\n").repeated(300));
+    EXPECT_EQ(view.verticalScrollBar()->value(), 0);
 }
 
 TEST(ViewsSource, TypingColoursThroughTheHook)
@@ -295,11 +301,17 @@ TEST(ViewsSource, ReplacingManyPlacesKeepsEachLinesEndAndUndoesInOneStep)
     view.undo();
     EXPECT_EQ(view.fileBytes(), before);
     // Across a line end ("x\rd" becomes one line) and bringing one: the line ends
-    // that close the changed lines stay theirs.
-    view.replacePlaces({{6, 1, "z\nz"}, {10, 3, "w"}});
-    EXPECT_EQ(view.fileBytes(), "a x\r\nb z\r\nz\nc w\r\ne x\r\n");
-    view.undo();
-    EXPECT_EQ(view.Text(), "a x\nb x\nc x\nd\ne x\n");
+    // that close the changed lines stay theirs, also after undo and redo.
+    for (const bool brings : {true, false}) {
+        view.replacePlaces({{6, 1, brings ? "z\nz" : "z"}, {10, 3, "w"}});
+        const QByteArray replaced = brings ? "a x\r\nb z\r\nz\nc w\r\ne x\r\n" : "a x\r\nb z\nc w\r\ne x\r\n";
+        EXPECT_EQ(view.fileBytes(), replaced);
+        view.undo();
+        EXPECT_EQ(view.fileBytes(), before);
+        view.redo();
+        EXPECT_EQ(view.fileBytes(), replaced);
+        view.undo();
+    }
 
     // Colours: the text between the places keeps its own, a replacement takes the
     // colour of what it replaced (or, changing a tag's shape, is coloured again), and

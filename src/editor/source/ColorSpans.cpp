@@ -96,8 +96,16 @@ void ColorSpans::editMany(const std::vector<Edit> &edits)
 
 std::vector<ColorSpans::Span> ColorSpans::slice(int start, int end) const
 {
-    std::vector<Span> out;
-    forEach(start, end, [&out](int from, int, ColorValue color) { out.push_back(Span{from, color}); });
+    if (start >= end)
+        return {};
+    // One copy of the spans in the range (Replace All slices a whole page): the first
+    // span holding `start`, the last starting before `end`.
+    const auto from = std::prev(std::upper_bound(m_spans.begin(), m_spans.end(), start,
+                                                 [](int pos, const Span &span) { return pos < span.start; }));
+    const auto to = std::lower_bound(from, m_spans.end(), end,
+                                     [](const Span &span, int pos) { return span.start < pos; });
+    std::vector<Span> out(from, to);
+    out.front().start = start;
     return out;
 }
 

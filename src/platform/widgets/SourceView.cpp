@@ -15,6 +15,9 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 // The document holds one character per line end (its block separator), so Text()
 // gives "\n" line ends and every position counts a line end as one character.
@@ -43,35 +46,62 @@ QColor toQColor(textmodel::ColorValue c)
     return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 
+// The document's block separators in `text` as "\n", in place: eight characters at a
+// time, as a 20 MB page holds few of them.
+void separatorsToLineFeeds(QString &text)
+{
+    char16_t *p = reinterpret_cast<char16_t *>(text.data());
+    char16_t *const end = p + text.size();
+#ifdef __SSE2__
+    const __m128i separator = _mm_set1_epi16(short(QChar::ParagraphSeparator));
+    const __m128i lineFeed = _mm_set1_epi16(u'\n');
+    for (; end - p >= 8; p += 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i found = _mm_cmpeq_epi16(chars, separator);
+        if (_mm_movemask_epi8(found))
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
+                             _mm_or_si128(_mm_andnot_si128(found, chars), _mm_and_si128(found, lineFeed)));
+    }
+#endif
+    for (; p != end; ++p)
+        if (*p == QChar::ParagraphSeparator)
+            *p = u'\n';
+}
+
 } // namespace
 
 // The colours of one replacePlaces step: an undo or redo hands the view the colours
 // of the text it brings back and keeps those of the text it takes away. The document
 // reports the change only after the whole step, so the view's spans still describe
-// the text before it when undo() or redo() runs here.
+// the text before it when undo() or redo() runs here. A step that spans or brings
+// line ends also hands over the line-end states of the lines it brings back (the
+// document's undo makes new blocks, without them).
 class SourceView::ColorStep : public QAbstractUndoItem {
 public:
     ColorStep(SourceView *view, int start, int oldEnd, int newEnd,
-              std::vector<textmodel::ColorSpans::Span> old)
-        : m_view(view), m_start(start), m_oldEnd(oldEnd), m_newEnd(newEnd), m_colors(std::move(old))
+              std::vector<textmodel::ColorSpans::Span> old, std::vector<int> oldStates,
+              std::vector<int> newStates)
+        : m_view(view), m_start(start), m_oldEnd(oldEnd), m_newEnd(newEnd), m_colors(std::move(old)),
+          m_oldStates(std::move(oldStates)), m_newStates(std::move(newStates))
     {
     }
-    void undo() override { swap(m_newEnd, m_oldEnd); }
-    void redo() override { swap(m_oldEnd, m_newEnd); }
+    void undo() override { swap(m_newEnd, m_oldEnd, m_oldStates); }
+    void redo() override { swap(m_oldEnd, m_newEnd, m_newStates); }
 
 private:
-    void swap(int shownEnd, int restoredEnd)
+    void swap(int shownEnd, int restoredEnd, const std::vector<int> &states)
     {
         if (!m_view)
             return;
         std::vector<textmodel::ColorSpans::Span> shown = m_view->m_colors.slice(m_start, shownEnd);
-        m_view->m_restoredColors = {m_start, restoredEnd, std::move(m_colors)};
+        m_view->m_restoredColors = {m_start, restoredEnd, std::move(m_colors), states};
         m_colors = std::move(shown);
     }
 
     QPointer<SourceView> m_view;
     int m_start, m_oldEnd, m_newEnd;
     std::vector<textmodel::ColorSpans::Span> m_colors;
+    std::vector<int> m_oldStates, m_newStates; // of the lines from m_start's on, or none
 };
 
 SourceView::SourceView(QWidget *parent) : QPlainTextEdit(parent)
@@ -96,7 +126,7 @@ QString SourceView::Text() const
 {
     QString text = document()->toRawText();
     dropSoftBreaks(text, 0);
-    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    separatorsToLineFeeds(text);
     return text;
 }
 
@@ -182,8 +212,15 @@ void SourceView::fill(const QString &text)
     m_breaksDirty = true;
     m_lineEnd = split.usual;
 
+    // The document's own setPlainText: QPlainTextEdit's would also give the whole text
+    // the caret's character format, a pass over the page that changes nothing here (the
+    // colours are kept beside the text). As there, the caret is taken off the document
+    // while it fills, so it is not carried to the end of the text, block by block, and
+    // then shown there. Disabling undo empties the stack.
     document()->setUndoRedoEnabled(false);
-    setPlainText(joined);
+    setTextCursor(QTextCursor());
+    document()->setPlainText(joined);
+    document()->setModified(false);
     m_colors.reset();
     m_restoredColors = {};
     m_length = document()->characterCount();
@@ -200,7 +237,7 @@ void SourceView::fill(const QString &text)
     // Undoing an edit across a soft break could bring the break back as a line end
     // of the file, so a text with soft breaks is edited without undo.
     document()->setUndoRedoEnabled(!m_softBreaks);
-    setSelStart(0);
+    setTextCursor(QTextCursor(document()));
 }
 
 void SourceView::setText(const QString &text)
@@ -333,52 +370,76 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
 {
     if (places.empty())
         return;
-    // Document positions first: the edits below move the soft breaks.
-    std::vector<std::pair<int, int>> spans;
-    spans.reserve(places.size());
-    for (const textmodel::Replacement &place : places)
-        spans.emplace_back(characterPosition(int(place.start)),
-                           toDocument(int(place.start + place.length), true));
-    // From the last place back, so the places before keep their positions. Edits that
-    // stay inside a line leave its line-end state alone; a place that spans or brings
-    // line ends leaves the state of the line end it ended in on its last line.
-    const int first = spans.front().first;
-    const int oldEnd = spans.back().second;
-    const int oldLength = m_length;
-    std::vector<textmodel::ColorSpans::Span> oldColors = m_colors.slice(first, oldEnd);
-    std::vector<textmodel::ColorSpans::Edit> colorEdits(places.size());
-    m_replacing = true;
-    QTextCursor c(document());
-    c.beginEditBlock();
     const auto bringsLineEnds = [](const QString &text) {
         for (const QChar ch : text)
             if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
                 return true;
         return false;
     };
+    // Document positions first: the edits below move the soft breaks. A replacement
+    // takes the colour of the last character it replaces, found in one walk over the
+    // colour spans.
+    struct Place {
+        int start, end;
+        bool brings; // line ends
+        ColorValue color;
+    };
+    std::vector<Place> spans;
+    spans.reserve(places.size());
+    const std::vector<textmodel::ColorSpans::Span> &colors = m_colors.spans();
+    size_t color = 0;
+    bool linesChange = false; // some place spans or brings a line end
+    QTextBlock block = document()->begin();
+    int blockEnd = block.length() - 1; // the position of its line end
+    for (const textmodel::Replacement &place : places) {
+        const int start = characterPosition(int(place.start));
+        const int end = toDocument(int(place.start + place.length), true);
+        while (color + 1 < colors.size() && colors[color + 1].start < end)
+            ++color;
+        while (!linesChange && blockEnd < start) {
+            block = block.next();
+            blockEnd += block.length();
+        }
+        const bool brings = bringsLineEnds(place.text);
+        linesChange = linesChange || brings || end > blockEnd;
+        spans.push_back({start, end, brings, end > start ? colors[color].color : insertionColor(start, 0)});
+    }
+    // From the last place back, so the places before keep their positions. A place that
+    // spans line ends leaves the state of the one it ended in on its line, as the
+    // document merges blocks; one that brings line ends leaves it on its last line.
+    const int first = spans.front().start;
+    const int oldEnd = spans.back().end;
+    const int oldLength = m_length;
+    std::vector<textmodel::ColorSpans::Span> oldColors = m_colors.slice(first, oldEnd);
+    const bool undoable = document()->isUndoRedoEnabled();
+    std::vector<int> oldStates = undoable && linesChange ? lineStates(first, oldEnd) : std::vector<int>();
+    std::vector<textmodel::ColorSpans::Edit> colorEdits(places.size());
+    m_replacing = true;
+    QTextCursor c(document());
+    c.beginEditBlock();
+    // The view never formats its document: all of it has the one character format.
+    c.setPosition(spans.back().end);
+    QTextCharFormat format = c.charFormat();
+    format.clearProperty(QTextFormat::ObjectType);
     for (size_t i = places.size(); i-- > 0;) {
-        const auto [start, end] = spans[i];
-        const QTextBlock startBlock = document()->findBlock(start);
-        // The common case, a place inside one line replaced by text without line ends,
-        // needs no more than the edit.
-        const bool spansLines = end > startBlock.position() + startBlock.length() - 1;
-        const bool brings = bringsLineEnds(places[i].text);
-        const int endState = spansLines ? document()->findBlock(end).userState() : startBlock.userState();
-        const ColorValue color = insertionColor(start, end - start);
+        const auto [start, end, brings, color] = spans[i];
+        const int endState = brings ? document()->findBlock(end).userState() : 0;
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
-        c.insertText(places[i].text);
+        c.insertText(places[i].text, format);
         colorEdits[i] = {start, end - start, c.position() - start, color};
-        if (spansLines || brings) {
-            QTextBlock block = document()->findBlock(start);
-            for (; block.isValid() && block != c.block(); block = block.next())
-                block.setUserState(-1);
+        if (brings) {
+            for (QTextBlock b = document()->findBlock(start); b.isValid() && b != c.block(); b = b.next())
+                b.setUserState(-1);
             c.block().setUserState(endState);
         }
     }
-    if (document()->isUndoRedoEnabled())
-        document()->appendUndoItem(new ColorStep(
-            this, first, oldEnd, oldEnd + document()->characterCount() - oldLength, std::move(oldColors)));
+    if (undoable) {
+        const int newEnd = oldEnd + document()->characterCount() - oldLength;
+        document()->appendUndoItem(
+            new ColorStep(this, first, oldEnd, newEnd, std::move(oldColors), std::move(oldStates),
+                          linesChange ? lineStates(first, newEnd) : std::vector<int>()));
+    }
     c.endEditBlock();
     m_replacing = false;
     m_breaksDirty = true;
@@ -386,6 +447,19 @@ void SourceView::replacePlaces(const std::vector<textmodel::Replacement> &places
     // the document reports the whole step as one change.
     m_colors.editMany(colorEdits);
     viewport()->update();
+}
+
+// The user states of the blocks from the one holding `start` to the one holding `end`.
+std::vector<int> SourceView::lineStates(int start, int end) const
+{
+    std::vector<int> states;
+    const QTextBlock last = document()->findBlock(end);
+    for (QTextBlock b = document()->findBlock(start); b.isValid(); b = b.next()) {
+        states.push_back(b.userState());
+        if (b == last)
+            break;
+    }
+    return states;
 }
 
 void SourceView::SetFocus()
@@ -501,6 +575,10 @@ void SourceView::onContentsChange(int position, int removed, int added)
         m_colors.edit(position, removed, added, insertionColor(position, removed));
     if (m_restoredColors.start >= 0) {
         m_colors.assign(m_restoredColors.start, qMin(m_restoredColors.end, m_length), m_restoredColors.spans);
+        QTextBlock block = document()->findBlock(m_restoredColors.start);
+        for (auto it = m_restoredColors.states.begin();
+             it != m_restoredColors.states.end() && block.isValid(); ++it, block = block.next())
+            block.setUserState(*it);
         m_restoredColors = {};
         viewport()->update();
     }

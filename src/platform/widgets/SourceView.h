@@ -92,6 +92,7 @@ private:
     void onContentsChange(int position, int removed, int added);
     ColorValue colorAtDoc(int position) const;
     ColorValue insertionColor(int position, int removed) const;
+    std::vector<int> lineStates(int start, int end) const;
     void overlay(const textmodel::ColorRuns &runs);
     void setColor(int start, int end, ColorValue color);
     void formatVisibleBlocks();
@@ -119,6 +120,7 @@ private:
         int start = -1;
         int end = -1;
         std::vector<textmodel::ColorSpans::Span> spans;
+        std::vector<int> states; // the line-end states of the lines from start's on
     } m_restoredColors;
     bool m_hasTypingColor = false; // setSelColor with no selection ...
     ColorValue m_typingColor = 0;
