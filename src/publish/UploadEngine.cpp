@@ -255,6 +255,18 @@ bool saveManifest(const QString &path, const QString &title, const Manifest &m)
     return f.commit();
 }
 
+// A run killed while saving a manifest may leave the copy it was writing beside it,
+// named as QSaveFile names it ("NAME.manifest.XXXXXX"). Tools read the manifests one
+// by one, and that copy's older entries would pass for what the server holds.
+void removeUnsavedManifests(const QString &manifest)
+{
+    const QFileInfo info(manifest);
+    QDir folder(info.path());
+    for (const QString &name : folder.entryList({info.fileName() + QStringLiteral(".??????")},
+                                                QDir::Files | QDir::Hidden | QDir::System))
+        folder.remove(name);
+}
+
 QString targetTitle(const Target &t)
 {
     static const char *names[] = {"ftp", "ftp-tls", "sftp", "s3"};
@@ -580,6 +592,8 @@ public:
         manifestFile =
             options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
         manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
+        if (!manifestFile.isEmpty() && !options.dryRun)
+            removeUnsavedManifests(manifestFile);
 
         QSet<QString> planned;
         for (const Item &it : items)
