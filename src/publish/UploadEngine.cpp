@@ -308,6 +308,8 @@ const QChar kSep(0);
 constexpr qint64 kReadWhole = 1 << 20; // bytes of a file read at once rather than streamed
 // The pauses before asking a server that answered "421" at the first login again.
 constexpr int kFullServerRetryMs[] = {500, 2000};
+// A login that takes longer marks a far server, whose folders are listed side by side.
+constexpr int kNearLoginMs = 10;
 
 bool connectionGone(int code)
 {
@@ -621,13 +623,22 @@ public:
             folders << QString();
 
         emit engine.progress(0, 0, 0, 0, QString());
-        // Every connection the listings will use logs in at once: a far server costs
-        // the round trips of one login, not of two one after another. The run's own
-        // goes first, for a server that lets in only the first few.
+        // A far server gets every connection the listings will use logging in at once:
+        // it costs the round trips of one login, not of two one after another. A near
+        // one lists on the run's own connection sooner than others log in (each one a
+        // process on many servers), so they come only once its login took a while.
+        // The run's own goes first, for a server that lets in only the first few.
+        QTimer farServer;
+        farServer.setSingleShot(true);
+        QObject::connect(
+            &farServer, &QTimer::timeout,
+            [this, wanted = qMin<qsizetype>(connections(), folders.size())] { openLanes(wanted); });
         QString openError = openTarget(
             ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
             options.dryRun ? nullptr : &summary.createdFolders,
-            [this, wanted = qMin<qsizetype>(connections(), folders.size())] { openLanes(wanted); });
+            [&farServer] { farServer.start(kNearLoginMs); });
+        farServer.stop();
+        const bool far = lanes.size() > 1;
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&
             lanesLetIn()) {
             // A server that allows fewer connections let the others in first: they make
@@ -645,7 +656,7 @@ public:
                 !ctl.ResponseInfo().startsWith(QLatin1String("421")))
                 break;
             closeLanes();
-            lanes.resize(1);
+            lanes.resize(std::min<size_t>(lanes.size(), 1)); // the run's own, if it has one yet
             say(QStringLiteral("The server has no room for another connection yet (%1); trying again.")
                     .arg(ctl.ResponseInfo().simplified()));
             QEventLoop pause;
@@ -676,7 +687,7 @@ public:
         // Side by side over the connections the send will use; a dry run into a folder
         // that does not exist yet has nothing to list.
         if (!folderMissing) {
-            openLanes(qMin<qsizetype>(connections(), folders.size()));
+            openLanes(far ? qMin<qsizetype>(connections(), folders.size()) : 1);
             if (!listFolders(folders)) {
                 closeLanes();
                 return false;
