@@ -623,20 +623,25 @@ public:
             folders << QString();
 
         emit engine.progress(0, 0, 0, 0, QString());
-        // A far server gets every connection the listings will use logging in at once:
-        // it costs the round trips of one login, not of two one after another. A near
-        // one lists on the run's own connection sooner than others log in (each one a
-        // process on many servers), so they come only once its login took a while.
-        // The run's own goes first, for a server that lets in only the first few.
+        // Every connection the listings will use logs in at once when files will surely
+        // go (the manifest lacks some) or the server is far: it costs the round trips of
+        // one login, not of two one after another. Otherwise a near server lists on the
+        // run's own connection sooner than others log in (each one a process on many
+        // servers), so they come only once its login took a while. The run's own goes
+        // first, for a server that lets in only the first few.
+        const bool willSend = !options.onlyChanged ||
+                              std::any_of(items.cbegin(), items.cend(),
+                                          [this](const Item &it) { return !manifest.contains(it.remote); });
+        const auto openAll = [this, wanted = qMin<qsizetype>(connections(), folders.size())] {
+            openLanes(wanted);
+        };
         QTimer farServer;
         farServer.setSingleShot(true);
-        QObject::connect(
-            &farServer, &QTimer::timeout,
-            [this, wanted = qMin<qsizetype>(connections(), folders.size())] { openLanes(wanted); });
+        QObject::connect(&farServer, &QTimer::timeout, openAll);
         QString openError = openTarget(
             ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
             options.dryRun ? nullptr : &summary.createdFolders,
-            [&farServer] { farServer.start(kNearLoginMs); });
+            [&] { willSend ? openAll() : farServer.start(kNearLoginMs); });
         farServer.stop();
         const bool far = lanes.size() > 1;
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&

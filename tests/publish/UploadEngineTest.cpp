@@ -85,8 +85,8 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
         s.server.commands.contains("Put|" + s.local.filePath("site/img/deep/x.png") + "|img/deep/x.png"))
         << "a new file goes straight to its name: no live page links to it yet";
     EXPECT_TRUE(s.server.commands.contains("MKDIR img/deep"));
-    EXPECT_EQ(s.server.commands.filter("List|").size(), 2 + 3)
-        << "one per folder, none below a missing one; one after sending per folder sent to";
+    EXPECT_EQ(s.server.commands.filter("List|").size(), 3 + 3)
+        << "one per folder, side by side; one after sending per folder sent to";
 
     Summary second = s.publish();
     EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
