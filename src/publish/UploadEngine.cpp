@@ -643,7 +643,7 @@ public:
             options.dryRun ? nullptr : &summary.createdFolders,
             [&] { willSend ? openAll() : farServer.start(kNearLoginMs); });
         farServer.stop();
-        const bool far = lanes.size() > 1;
+        const bool sideBySide = lanes.size() > 1; // the others logged in or are logging in
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&
             lanesLetIn()) {
             // A server that allows fewer connections let the others in first: they make
@@ -692,7 +692,7 @@ public:
         // Side by side over the connections the send will use; a dry run into a folder
         // that does not exist yet has nothing to list.
         if (!folderMissing) {
-            openLanes(far ? qMin<qsizetype>(connections(), folders.size()) : 1);
+            openLanes(sideBySide ? qMin<qsizetype>(connections(), folders.size()) : 1);
             if (!listFolders(folders)) {
                 closeLanes();
                 return false;

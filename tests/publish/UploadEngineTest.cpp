@@ -90,6 +90,7 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 
     Summary second = s.publish();
     EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
+    EXPECT_EQ(s.server.commands.filter("CD ").size(), 1) << "a near server that may get nothing: one login";
     EXPECT_EQ(second.sent, 0);
     EXPECT_EQ(second.unchanged, 6);
     EXPECT_TRUE(s.server.commands.filter("Put|").isEmpty());
