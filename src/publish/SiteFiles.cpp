@@ -88,24 +88,23 @@ struct Walk {
         chain << canonicalDir;
         // The raw names: a name that is not UTF-8 cannot be opened under its decoded
         // form, and QDir would hand it over as if it could.
-        QList<QByteArray> raw;
+        // Each decoded once, not at every comparison of the sort.
+        QVector<std::pair<QString, QByteArray>> raw; // decoded, as on disk
         if (DIR *d = ::opendir(QFile::encodeName(dirPath).constData())) {
             while (const dirent *e = ::readdir(d)) {
                 const QByteArray name(e->d_name);
                 if (name != "." && name != "..")
-                    raw << name;
+                    raw.push_back({QFile::decodeName(name), name});
             }
             ::closedir(d);
         } else {
             skip(dirPath, QStringLiteral("the folder cannot be read"), true);
         }
-        std::sort(raw.begin(), raw.end(), [](const QByteArray &a, const QByteArray &b) {
-            return caseBlindLess(QFile::decodeName(a), QFile::decodeName(b));
-        });
+        std::sort(raw.begin(), raw.end(),
+                  [](const auto &a, const auto &b) { return caseBlindLess(a.first, b.first); });
         QVector<std::pair<QString, qint64>> files;    // name, size
         QVector<std::pair<QString, QString>> folders; // name, canonical path
-        for (const QByteArray &bytes : std::as_const(raw)) {
-            const QString name = QFile::decodeName(bytes);
+        for (const auto &[name, bytes] : std::as_const(raw)) {
             const QString path = dirPath + QLatin1Char('/') + name;
             const QFileInfo info(path);
             const bool link = info.isSymLink();

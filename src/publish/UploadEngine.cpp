@@ -255,6 +255,18 @@ bool saveManifest(const QString &path, const QString &title, const Manifest &m)
     return f.commit();
 }
 
+// A run killed while saving a manifest may leave the copy it was writing beside it,
+// named as QSaveFile names it ("NAME.manifest.XXXXXX"). Tools read the manifests one
+// by one, and that copy's older entries would pass for what the server holds.
+void removeUnsavedManifests(const QString &manifest)
+{
+    const QFileInfo info(manifest);
+    QDir folder(info.path());
+    for (const QString &name : folder.entryList({info.fileName() + QStringLiteral(".??????")},
+                                                QDir::Files | QDir::Hidden | QDir::System))
+        folder.remove(name);
+}
+
 QString targetTitle(const Target &t)
 {
     static const char *names[] = {"ftp", "ftp-tls", "sftp", "s3"};
@@ -296,6 +308,8 @@ const QChar kSep(0);
 constexpr qint64 kReadWhole = 1 << 20; // bytes of a file read at once rather than streamed
 // The pauses before asking a server that answered "421" at the first login again.
 constexpr int kFullServerRetryMs[] = {500, 2000};
+// A login that takes longer marks a far server, whose folders are listed side by side.
+constexpr int kNearLoginMs = 10;
 
 bool connectionGone(int code)
 {
@@ -580,6 +594,8 @@ public:
         manifestFile =
             options.manifestFolder.isEmpty() ? QString() : manifestPath(options.manifestFolder, target);
         manifest = manifestFile.isEmpty() ? Manifest() : loadManifest(manifestFile);
+        if (!manifestFile.isEmpty() && !options.dryRun)
+            removeUnsavedManifests(manifestFile);
 
         QSet<QString> planned;
         for (const Item &it : items)
@@ -607,13 +623,27 @@ public:
             folders << QString();
 
         emit engine.progress(0, 0, 0, 0, QString());
-        // Every connection the listings will use logs in at once: a far server costs
-        // the round trips of one login, not of two one after another. The run's own
-        // goes first, for a server that lets in only the first few.
+        // Every connection the listings will use logs in at once when files will surely
+        // go (the manifest lacks some) or the server is far: it costs the round trips of
+        // one login, not of two one after another. Otherwise a near server lists on the
+        // run's own connection sooner than others log in (each one a process on many
+        // servers), so they come only once its login took a while. The run's own goes
+        // first, for a server that lets in only the first few.
+        const bool willSend = !options.onlyChanged ||
+                              std::any_of(items.cbegin(), items.cend(),
+                                          [this](const Item &it) { return !manifest.contains(it.remote); });
+        const auto openAll = [this, wanted = qMin<qsizetype>(connections(), folders.size())] {
+            openLanes(wanted);
+        };
+        QTimer farServer;
+        farServer.setSingleShot(true);
+        QObject::connect(&farServer, &QTimer::timeout, openAll);
         QString openError = openTarget(
             ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
             options.dryRun ? nullptr : &summary.createdFolders,
-            [this, wanted = qMin<qsizetype>(connections(), folders.size())] { openLanes(wanted); });
+            [&] { willSend ? openAll() : farServer.start(kNearLoginMs); });
+        farServer.stop();
+        const bool sideBySide = lanes.size() > 1; // the others logged in or are logging in
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&
             lanesLetIn()) {
             // A server that allows fewer connections let the others in first: they make
@@ -631,7 +661,7 @@ public:
                 !ctl.ResponseInfo().startsWith(QLatin1String("421")))
                 break;
             closeLanes();
-            lanes.resize(1);
+            lanes.resize(std::min<size_t>(lanes.size(), 1)); // the run's own, if it has one yet
             say(QStringLiteral("The server has no room for another connection yet (%1); trying again.")
                     .arg(ctl.ResponseInfo().simplified()));
             QEventLoop pause;
@@ -662,7 +692,7 @@ public:
         // Side by side over the connections the send will use; a dry run into a folder
         // that does not exist yet has nothing to list.
         if (!folderMissing) {
-            openLanes(qMin<qsizetype>(connections(), folders.size()));
+            openLanes(sideBySide ? qMin<qsizetype>(connections(), folders.size()) : 1);
             if (!listFolders(folders)) {
                 closeLanes();
                 return false;

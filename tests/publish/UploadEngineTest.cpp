@@ -90,6 +90,7 @@ TEST(UploadEngine, SendsOnlyWhatChangedSinceTheLastPublish)
 
     Summary second = s.publish();
     EXPECT_EQ(s.server.commands.filter("List|").size(), 3) << "one listing per folder";
+    EXPECT_EQ(s.server.commands.filter("CD ").size(), 1) << "a near server that may get nothing: one login";
     EXPECT_EQ(second.sent, 0);
     EXPECT_EQ(second.unchanged, 6);
     EXPECT_TRUE(s.server.commands.filter("Put|").isEmpty());
@@ -229,7 +230,8 @@ TEST(UploadEngine, FilesDeletedOrTruncatedOnTheServerAreSentAgain)
 }
 
 // A run killed after it replaced a file must not leave a manifest that claims the
-// version the server held before: here the page goes from $49 to $39 and back.
+// version the server held before: here the page goes from $49 to $39 and back. Nor may
+// the copy of the manifest a kill left half-saved stay beside it.
 TEST(UploadEngine, AKilledRunLeavesNoClaimTheServerDoesNotBackUp)
 {
     Site s;
@@ -246,10 +248,15 @@ TEST(UploadEngine, AKilledRunLeavesNoClaimTheServerDoesNotBackUp)
     ASSERT_FALSE(onDisk.isEmpty());
     QObject::disconnect(&s.engine, &UploadEngine::fileDone, nullptr, nullptr);
     ASSERT_TRUE(testing_support::writeAll(manifest, onDisk));
+    // A kill while the manifest was saved leaves the copy being written beside it.
+    ASSERT_TRUE(testing_support::writeAll(manifest + ".Xq3z9A", onDisk));
     makeFile(s.local.filePath("site/index.htm"), "price $49");
     const Summary rerun = s.publish();
     EXPECT_EQ(s.sent(rerun), QStringList({"index.htm"}));
     EXPECT_EQ(s.server.files["index.htm"], "price $49");
+    EXPECT_EQ(QDir(s.options.manifestFolder).entryList(QDir::Files),
+              QStringList{QFileInfo(manifest).fileName()})
+        << "no older copy left among the manifests";
 }
 
 // Files are confirmed and remembered as the run goes, not only at its end; a run
