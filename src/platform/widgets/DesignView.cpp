@@ -386,7 +386,7 @@ public:
         made->scripts().insert(editing);
         // Waits without a time limit would never end otherwise.
         QObject::connect(made, &QWebEnginePage::renderProcessTerminated, q, [this] {
-            if (pending && !pending->finished) { // ended with the renderer, told to no wait yet
+            if (pending && !pending->finished) { // ended with the renderer, maybe before any wait
                 pending->finished = true;
                 pending->ok = false;
             }
