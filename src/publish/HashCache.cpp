@@ -57,12 +57,17 @@ bool StampOf(const QString &path, FileStamp &stamp)
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    StampFromStat(st, stamp);
+    return true;
+}
+
+void StampFromStat(const struct stat &st, FileStamp &stamp)
+{
     stamp.size = qint64(st.st_size);
     stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     stamp.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     stamp.inode = quint64(st.st_ino);
     stamp.device = quint64(st.st_dev);
-    return true;
 }
 
 qint64 NowNs()

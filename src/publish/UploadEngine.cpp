@@ -43,6 +43,7 @@ struct Item {
     bool send = false;
     bool replaces = false;      // the server has a file of that name
     bool stageWhenSent = false; // a page whose published copy is staged only if it goes
+    FileStamp stamp{};          // the walk's; size -1: taken when read
 };
 
 struct ManifestEntry {
@@ -181,7 +182,8 @@ QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &su
         if (info.isDir()) {
             const SiteFiles site = WalkSite(row.localPath, includeHidden, own);
             for (const SiteFile &f : site.files)
-                all.push_back({f.local, f.remote, f.size, {}, false}); // stat once a file
+                all.push_back(
+                    {f.local, f.remote, f.size, {}, false, false, false, f.stamp}); // stat once a file
             skipped += site.skipped;
         } else if (IsOwnFile(row.localPath, own)) {
             skipped.push_back(
@@ -1608,8 +1610,8 @@ private:
             const Item &it = items[i];
             Read &r = reads[i];
             const qint64 start = NowNs();
-            FileStamp stamp;
-            const bool stamped = StampOf(it.local, stamp);
+            FileStamp stamp = it.stamp;
+            const bool stamped = stamp.size >= 0 || StampOf(it.local, stamp);
             qint64 sentSize = 0;
             if (stamped && cache.lookup(it.local, stamp, r.hash, sentSize)) {
                 r.size = sentSize;

@@ -75,6 +75,13 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
     const SiteFiles plain = WalkSite(site + "/", false, own);
     EXPECT_EQ(remotes(plain), QStringList({"index.htm", "same.htm", "Zeta.txt", "img/logo.gif"}));
     EXPECT_EQ(plain.files[1].local, site + "/same.htm") << "a link inside goes as the file it points to";
+    // The hash cache trusts the walk's stamp: a link's must be its target's, or none.
+    for (const SiteFile &f : plain.files) {
+        FileStamp now;
+        ASSERT_TRUE(StampOf(f.local, now));
+        EXPECT_TRUE(f.stamp.size < 0 || f.stamp == now) << f.remote.toStdString();
+        EXPECT_EQ(f.size, now.size) << f.remote.toStdString();
+    }
     const QStringList expected = {
         ".env: hidden file",
         ".git: hidden folder",
