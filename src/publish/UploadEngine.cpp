@@ -858,7 +858,7 @@ public:
         for (const Item &it : std::as_const(items)) {
             if (it.send)
                 continue;
-            FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size};
+            FileResult r{it.local, it.remote, Action::Unchanged, QString(), it.size, it.hash};
             ++summary.unchanged;
             summary.files << r;
             emit engine.fileDone(r);
@@ -1374,7 +1374,8 @@ private:
                 ok = exec(c, QStringLiteral("Put") + kSep + it.local + kSep + it.remote);
         }
         ++done;
-        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed, sentence, it.size};
+        FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed,
+                     sentence, it.size,   ok ? it.hash : QByteArray()};
         if (ok) {
             ++summary.sent;
             bytesDone += it.size;
