@@ -451,6 +451,11 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                                                     {"bare.txt", -1, false}}));
     // Names that lead out of the folder are never used, only reported.
     EXPECT_EQ(refused, QStringList({"~quillmark-part-/../../../victim.htm", "..\\up.htm", "a/b"}));
+    // A lone CR or LF ends a line as CRLF does: no name carries a line break.
+    QStringList names;
+    for (const RemoteEntry &e : ParseListing("a\rb\nc\r\n\r\rd\r", nullptr))
+        names << e.name;
+    EXPECT_EQ(names, QStringList({"a", "b", "c", "d"}));
 }
 
 TEST(UploadEngine, RowsForAPageAndSavedTarget)
