@@ -18,8 +18,10 @@ const QString kIniPattern = QStringLiteral("/*.ini");
 
 bool inside(const QString &canonical, const QString &folder)
 {
-    return canonical == folder ||
-           canonical.startsWith(folder.endsWith('/') ? folder : folder + QLatin1Char('/'));
+    // Without building "folder/": asked for every file of a walk against each own entry.
+    if (!canonical.startsWith(folder))
+        return false;
+    return canonical.size() == folder.size() || folder.endsWith('/') || canonical[folder.size()] == '/';
 }
 
 // One entry of the program's own files, resolved once for a whole walk.

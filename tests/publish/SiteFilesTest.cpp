@@ -106,6 +106,10 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
     EXPECT_TRUE(manifests.files.isEmpty());
     ASSERT_EQ(manifests.skipped.size(), 1);
     EXPECT_TRUE(manifests.skipped[0].fault);
+    // A sibling whose name begins with the site's is outside it all the same.
+    ASSERT_TRUE(makeFile(tmp.filePath("site-old/x.htm"), "x"));
+    ASSERT_EQ(::symlink("../site-old/x.htm", QFile::encodeName(site + "/sib.htm").constData()), 0);
+    EXPECT_FALSE(remotes(WalkSite(site, false, own)).contains("sib.htm"));
 }
 
 TEST_F(SiteTree, ListLinesStayInsideThePageFolder)
