@@ -276,7 +276,7 @@ int publishCommand(const QStringList &arguments, const QString &command = QStrin
     using Entry = int (*)(const QStringList *);
     const QByteArray symbol = "quillmark_" + command.toLatin1() + "_main";
     const auto entry = reinterpret_cast<Entry>(
-        LoadProgramFunction(QStringLiteral("quillmark-publish.so"), symbol.constData(), error));
+        LoadProgramFunction(QStringLiteral("quillmark-publish.so"), symbol.constData(), error, true));
     if (!entry)
         return fail(command, QStringLiteral("cannot load the publishing module: ") + error, kFailed);
     return entry(&arguments);

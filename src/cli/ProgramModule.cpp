@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <dlfcn.h>
+#include <elf.h>
+#include <link.h>
 #include <unistd.h>
 
 #ifndef QUILLMARK_MODULE_FOLDER_INSTALLED
@@ -24,7 +26,21 @@ QString executableFolder()
 
 } // namespace
 
-void *LoadProgramFunction(const QString &fileName, const char *symbol, QString &error)
+bool BindsOwnSymbolsAtLoad(void *handle)
+{
+    link_map *map = nullptr;
+    if (!handle || ::dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_ld)
+        return false;
+    for (const ElfW(Dyn) *d = map->l_ld; d->d_tag != DT_NULL; ++d) {
+        if ((d->d_tag == DT_FLAGS && (d->d_un.d_val & DF_BIND_NOW)) ||
+            (d->d_tag == DT_FLAGS_1 && (d->d_un.d_val & DF_1_NOW)))
+            return true;
+    }
+    return false;
+}
+
+void *LoadProgramFunction(const QString &fileName, const char *symbol, QString &error,
+                          bool dependenciesLazily)
 {
     const QString folder = executableFolder();
     error = fileName + QStringLiteral(" not found");
@@ -33,7 +49,12 @@ void *LoadProgramFunction(const QString &fileName, const char *symbol, QString &
           folder + QStringLiteral("/" QUILLMARK_MODULE_FOLDER_INSTALLED "/") + fileName}) {
         if (!QFileInfo(candidate).isFile())
             continue;
-        void *module = ::dlopen(QFile::encodeName(candidate).constData(), RTLD_NOW | RTLD_LOCAL);
+        const QByteArray path = QFile::encodeName(candidate);
+        void *module = ::dlopen(path.constData(), (dependenciesLazily ? RTLD_LAZY : RTLD_NOW) | RTLD_LOCAL);
+        if (module && dependenciesLazily && !BindsOwnSymbolsAtLoad(module)) {
+            ::dlclose(module); // not linked to bind its own: everything is bound at load
+            module = ::dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
+        }
         if (!module) {
             error = QString::fromLocal8Bit(::dlerror());
             continue;

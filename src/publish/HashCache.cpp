@@ -9,7 +9,6 @@
 #include <QUrl>
 #include <QVector>
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <sys/stat.h>
 #include <time.h>
@@ -23,19 +22,30 @@ constexpr qint64 kDayNs = 86'400'000'000'000;
 constexpr int kForgetAfterDays = 90;
 constexpr int kMaxEntries = 100'000;
 
-// A number as the cache writes it: decimal digits only, a sign for signed fields.
+// A number as the cache writes it (as QByteArray::number does): decimal digits, a
+// sign only for signed fields, no leading zero. Checked by hand: a cache holds
+// thousands of them and is read at every publish.
+bool canonicalDigits(const QByteArray &field, bool isSigned)
+{
+    const int first = isSigned && field.startsWith('-') ? 1 : 0;
+    if (field.size() == first || field.size() > 20 ||
+        !std::all_of(field.cbegin() + first, field.cend(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    return field[first] != '0' || (first == 0 && field.size() == 1); // "0", never "-0" or "07"
+}
+
 bool number(const QByteArray &field, qint64 &value)
 {
-    bool ok = !field.isEmpty() && field.size() <= 20 && (std::isdigit(uchar(field[0])) || field[0] == '-');
+    bool ok = canonicalDigits(field, true);
     value = ok ? field.toLongLong(&ok) : 0;
-    return ok && QByteArray::number(value) == field;
+    return ok;
 }
 
 bool unsignedNumber(const QByteArray &field, quint64 &value)
 {
-    bool ok = !field.isEmpty() && field.size() <= 20 && std::isdigit(uchar(field[0]));
+    bool ok = canonicalDigits(field, false);
     value = ok ? field.toULongLong(&ok) : 0;
-    return ok && QByteArray::number(value) == field;
+    return ok;
 }
 
 QString absolute(const QString &path)
@@ -57,12 +67,17 @@ bool StampOf(const QString &path, FileStamp &stamp)
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
+    StampFromStat(st, stamp);
+    return true;
+}
+
+void StampFromStat(const struct stat &st, FileStamp &stamp)
+{
     stamp.size = qint64(st.st_size);
     stamp.modifiedNs = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     stamp.changedNs = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
     stamp.inode = quint64(st.st_ino);
     stamp.device = quint64(st.st_dev);
-    return true;
 }
 
 qint64 NowNs()
@@ -109,7 +124,8 @@ bool ParseHashCache(const QByteArray &text, HashEntries &entries)
             return false;
         }
         e.hash = f[6];
-        const QString path = QUrl::fromPercentEncoding(f[8]);
+        const QString path = f[8].contains('%') ? QUrl::fromPercentEncoding(f[8])
+                                                : QString::fromUtf8(f[8]); // the same, sooner
         // Pages are published smaller, never larger; a path must be one StampOf can look at.
         if (e.stamp.size < 0 || e.sentSize < 0 || e.sentSize > e.stamp.size || !path.startsWith('/') ||
             path.contains(QChar(0)) || entries.contains(path)) {

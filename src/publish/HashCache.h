@@ -22,6 +22,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <sys/stat.h>
 
 namespace publish {
 
@@ -43,6 +44,8 @@ struct FileStamp {
 // The stamp of the file `path` leads to (links followed); false when it is not a file
 // that can be looked at.
 bool StampOf(const QString &path, FileStamp &stamp);
+// The stamp `st` (from stat or lstat of a regular file) holds.
+void StampFromStat(const struct stat &st, FileStamp &stamp);
 
 // The wall clock in nanoseconds since 1970, as file times count.
 qint64 NowNs();

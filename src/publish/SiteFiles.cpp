@@ -18,8 +18,10 @@ const QString kIniPattern = QStringLiteral("/*.ini");
 
 bool inside(const QString &canonical, const QString &folder)
 {
-    return canonical == folder ||
-           canonical.startsWith(folder.endsWith('/') ? folder : folder + QLatin1Char('/'));
+    // Without building "folder/": asked for every file of a walk against each own entry.
+    if (!canonical.startsWith(folder))
+        return false;
+    return canonical.size() == folder.size() || folder.endsWith('/') || canonical[folder.size()] == '/';
 }
 
 // One entry of the program's own files, resolved once for a whole walk.
@@ -102,15 +104,21 @@ struct Walk {
         }
         std::sort(raw.begin(), raw.end(),
                   [](const auto &a, const auto &b) { return caseBlindLess(a.first, b.first); });
-        QVector<std::pair<QString, qint64>> files;    // name, size
+        QVector<SiteFile> files;                      // names only, then made whole below
         QVector<std::pair<QString, QString>> folders; // name, canonical path
+        const QByteArray rawDir = QFile::encodeName(dirPath) + '/';
         for (const auto &[name, bytes] : std::as_const(raw)) {
             const QString path = dirPath + QLatin1Char('/') + name;
-            const QFileInfo info(path);
-            const bool link = info.isSymLink();
+            // One lstat a name: its stamp serves the hash cache too. Links alone are
+            // looked at through QFileInfo, which follows them.
+            struct stat st {};
+            const bool seen = ::lstat((rawDir + bytes).constData(), &st) == 0;
+            const bool link = seen && S_ISLNK(st.st_mode);
+            const QFileInfo info = link ? QFileInfo(path) : QFileInfo();
+            const bool isDir = link ? info.isDir() : seen && S_ISDIR(st.st_mode);
+            const bool isFile = link ? info.isFile() : seen && S_ISREG(st.st_mode);
             if (name.startsWith(QLatin1Char('.')) && !includeHidden) {
-                skip(path,
-                     info.isDir() && !link ? QStringLiteral("hidden folder") : QStringLiteral("hidden file"));
+                skip(path, isDir && !link ? QStringLiteral("hidden folder") : QStringLiteral("hidden file"));
                 continue;
             }
             if (QFile::encodeName(name) != bytes) {
@@ -132,21 +140,24 @@ struct Walk {
                 skip(path, QStringLiteral("one of Quillmark's own files, never sent"), true);
                 continue;
             }
-            if (info.isDir()) {
+            if (isDir) {
                 if (chain.contains(canonical))
                     skip(path, QStringLiteral("link loop"));
                 else
                     folders.push_back({name, canonical});
-            } else if (info.isFile()) {
-                files.push_back({name, info.size()});
+            } else if (isFile) {
+                FileStamp stamp; // a link's is left to the reader, which follows it
+                if (!link)
+                    StampFromStat(st, stamp);
+                files.push_back({name, {}, link ? info.size() : stamp.size, stamp});
             } else {
                 skip(path, QStringLiteral("not a regular file"));
             }
         }
-        for (const auto &[name, size] : std::as_const(files))
-            out.files.push_back({dirPath + QLatin1Char('/') + name,
-                                 remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name,
-                                 size});
+        for (const SiteFile &f : std::as_const(files))
+            out.files.push_back({dirPath + QLatin1Char('/') + f.local,
+                                 remotePrefix.isEmpty() ? f.local : remotePrefix + QLatin1Char('/') + f.local,
+                                 f.size, f.stamp});
         for (const auto &[name, canonical] : std::as_const(folders))
             folder(dirPath + QLatin1Char('/') + name, canonical,
                    remotePrefix.isEmpty() ? name : remotePrefix + QLatin1Char('/') + name);

@@ -4,6 +4,8 @@
 // reached through a link out of the folder, never the program's own files (the saved
 // password among them), hidden files only when asked for.
 
+#include "publish/HashCache.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -11,9 +13,10 @@
 namespace publish {
 
 struct SiteFile {
-    QString local;    // the path to read
-    QString remote;   // below the folder walked, "/" between folders; a list's file: its name
-    qint64 size = -1; // as the walk saw it; -1: not looked at
+    QString local;     // the path to read
+    QString remote;    // below the folder walked, "/" between folders; a list's file: its name
+    qint64 size = -1;  // as the walk saw it; -1: not looked at
+    FileStamp stamp{}; // as the walk saw it; size -1: not taken (a link, a list's file)
 };
 
 struct SiteSkip {

@@ -80,6 +80,7 @@ struct FileResult {
     Action action = Action::Unchanged;
     QString error;
     qint64 bytes = 0;
+    QByteArray hash{}; // sent or unchanged: the SHA-1 (hex) of what the server holds
 };
 
 struct Summary {

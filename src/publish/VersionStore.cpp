@@ -166,7 +166,9 @@ QStringList versionNames(const QDir &dir)
 bool readVersion(const QString &path, Version &version)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && ParseVersion(file.read(16 << 20), version);
+    // No bigger than the file: a buffer of the whole limit costs its pages at every read.
+    return file.open(QIODevice::ReadOnly) &&
+           ParseVersion(file.read(qBound(qint64(1), file.size(), qint64(16) << 20)), version);
 }
 
 QString lockSentence(const QString &folder)
@@ -202,6 +204,12 @@ bool ParseVersion(const QByteArray &text, Version &version)
     if (lines.value(0).trimmed() != kHeader)
         return false;
     QSet<QString> seen;
+    seen.reserve(lines.size());
+    version.files.reserve(lines.size());
+    // The same as the percent decoder, sooner for the many names that need none.
+    const auto decoded = [](const QByteArray &field) {
+        return field.contains('%') ? QUrl::fromPercentEncoding(field) : QString::fromUtf8(field);
+    };
     for (int i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> fields = lines[i].trimmed().split('\t');
         if (fields.size() == 2 && fields[0] == "time") {
@@ -216,8 +224,8 @@ bool ParseVersion(const QByteArray &text, Version &version)
         bool ok = false;
         f.size = fields[0].toLongLong(&ok);
         f.hash = fields[1];
-        f.remote = QUrl::fromPercentEncoding(fields[2]);
-        f.local = QUrl::fromPercentEncoding(fields[3]);
+        f.remote = decoded(fields[2]);
+        f.local = decoded(fields[3]);
         if (!ok || f.size < 0 || !IsStoredHash(f.hash) || !isPlainPath(f.remote) || seen.contains(f.remote))
             return false;
         seen.insert(f.remote);
@@ -445,30 +453,41 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     if (!wentThroughWhole(summary))
         return QString();
     QVector<VersionFile> files;
+    QVector<QByteArray> expected; // what the server holds of each, when known
+    bool allVouched = true;
     for (const FileResult &r : summary.files) {
         if (r.action == Action::WouldSend)
             return QString(); // a dry run left the server as it was
-        if (r.action == Action::Sent || r.action == Action::Unchanged)
+        if (r.action == Action::Sent || r.action == Action::Unchanged) {
             files.push_back({r.remote, r.bytes, {}, r.local});
+            expected << (IsStoredHash(r.hash) ? r.hash : QByteArray());
+            allVouched = allVouched && !expected.last().isEmpty();
+        }
     }
     if (files.isEmpty())
         return QString();
 
-    // The manifest holds what the server was seen to keep, with the same hash the copies
-    // are named by: files whose copy is held already are not read again.
-    const auto manifest = manifestFolder.isEmpty()
-                              ? QHash<QString, QPair<qint64, QByteArray>>()
-                              : ReadManifest(UploadEngine::manifestPath(manifestFolder, target));
+    // The run names the hash of each file it sent or found unchanged; for any it did
+    // not, the manifest holds what the server was seen to keep, with the same hash the
+    // copies are named by. Files whose copy is held already are not read again.
+    if (!allVouched && !manifestFolder.isEmpty()) {
+        const auto manifest = ReadManifest(UploadEngine::manifestPath(manifestFolder, target));
+        for (int i = 0; i < files.size(); ++i) {
+            const auto sent = manifest.constFind(files[i].remote);
+            if (expected[i].isEmpty() && sent != manifest.cend() && sent->first == files[i].size &&
+                IsStoredHash(sent->second))
+                expected[i] = sent->second;
+        }
+    }
     // A publish that changed nothing names what the newest version names: nothing to
     // record, and no copy to look at.
-    QVector<VersionFile> known = files;
-    const bool allKnown = std::all_of(known.begin(), known.end(), [&](VersionFile &f) {
-        const auto sent = manifest.constFind(f.remote);
-        f.hash = sent != manifest.cend() && sent->first == f.size ? sent->second : QByteArray();
-        return !f.hash.isEmpty();
-    });
-    if (allKnown && sameFiles(newestFiles(target), known))
-        return QString();
+    if (!expected.contains(QByteArray())) {
+        QVector<VersionFile> known = files;
+        for (int i = 0; i < known.size(); ++i)
+            known[i].hash = expected[i];
+        if (sameFiles(newestFiles(target), known))
+            return QString();
+    }
     StoreLock lock(m_folder);
     if (!lock.locked())
         return lockSentence(m_folder);
@@ -477,10 +496,8 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     QVector<int> toCopy;
     for (int i = 0; i < files.size(); ++i) {
         VersionFile &f = files[i];
-        const auto sent = manifest.constFind(f.remote);
-        if (sent != manifest.cend() && sent->first == f.size && IsStoredHash(sent->second) &&
-            held(blobPath(sent->second), f.size)) {
-            f.hash = sent->second;
+        if (!expected[i].isEmpty() && held(blobPath(expected[i]), f.size)) {
+            f.hash = expected[i];
             continue;
         }
         toCopy << i;
@@ -493,14 +510,12 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     QVector<QString> errors(files.size());
     VersionFile *file = files.data(); // detached here, not by the copiers
     QString *error = errors.data();
+    const QByteArray *hashOf = expected.constData();
     std::atomic<int> next{0};
     auto copier = [&] {
         for (int k = next++; k < toCopy.size(); k = next++) {
             const int i = toCopy[k];
-            const auto sent = manifest.constFind(file[i].remote);
-            const bool known =
-                sent != manifest.cend() && sent->first == file[i].size && IsStoredHash(sent->second);
-            error[i] = copyFile(file[i], known ? sent->second : QByteArray());
+            error[i] = copyFile(file[i], hashOf[i]);
         }
     };
     std::vector<std::thread> copiers;

@@ -1,5 +1,6 @@
 // The built program run as a process, the way scripts and scheduled jobs run it: no
 // display variable, a temporary user data folder, real files and a real FTP server.
+#include "cli/ProgramModule.h"
 #include "cli/PublishCommand.h"
 #include "cli/PublishTarget.h"
 #include "common/TestSupport.h"
@@ -14,6 +15,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -616,6 +618,7 @@ TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
         EXPECT_TRUE(r.err.contains("libQt6Core.so")) << "no loader log";
         EXPECT_FALSE(r.err.contains("libQt6WebEngineCore.so"));
         EXPECT_FALSE(r.err.contains("libQt6Widgets.so"));
+        EXPECT_FALSE(r.err.contains("libQt6Network.so")) << "only the upload window checks a page's address";
         EXPECT_FALSE(r.err.contains("QtWebEngineProcess"));
         // Publishing's transport libraries are loaded for publish alone. Preparing a
         // picture loads libvips, whose FITS and HDF5 readers bring libcurl along unused.
@@ -624,6 +627,19 @@ TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
             EXPECT_EQ(r.err.contains("libcurl.so"), arguments.first() == "publish");
         }
         EXPECT_EQ(r.err.contains("quillmark-pictures.so"), arguments.first() == "generate");
+    }
+}
+
+// Publishing loads libcurl's dozens of libraries binding lazily: only because its module
+// binds its own symbols at load, so that one not matching the program still fails there.
+TEST(ProgramModule, OnlyThePublishingModuleBindsItsOwnSymbolsAtLoad)
+{
+    for (const char *name : {"quillmark-publish.so", "quillmark-keyring.so"}) {
+        const QByteArray path = QFile::encodeName(testing_support::binaryDir() + "/bin/" + name);
+        void *module = ::dlopen(path.constData(), RTLD_LAZY | RTLD_LOCAL);
+        ASSERT_NE(module, nullptr) << ::dlerror();
+        EXPECT_EQ(cli::BindsOwnSymbolsAtLoad(module), name == std::string("quillmark-publish.so")) << name;
+        ::dlclose(module);
     }
 }
 

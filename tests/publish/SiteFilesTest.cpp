@@ -75,6 +75,13 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
     const SiteFiles plain = WalkSite(site + "/", false, own);
     EXPECT_EQ(remotes(plain), QStringList({"index.htm", "same.htm", "Zeta.txt", "img/logo.gif"}));
     EXPECT_EQ(plain.files[1].local, site + "/same.htm") << "a link inside goes as the file it points to";
+    // The hash cache trusts the walk's stamp: a link's must be its target's, or none.
+    for (const SiteFile &f : plain.files) {
+        FileStamp now;
+        ASSERT_TRUE(StampOf(f.local, now));
+        EXPECT_TRUE(f.stamp.size < 0 || f.stamp == now) << f.remote.toStdString();
+        EXPECT_EQ(f.size, now.size) << f.remote.toStdString();
+    }
     const QStringList expected = {
         ".env: hidden file",
         ".git: hidden folder",
@@ -99,6 +106,10 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
     EXPECT_TRUE(manifests.files.isEmpty());
     ASSERT_EQ(manifests.skipped.size(), 1);
     EXPECT_TRUE(manifests.skipped[0].fault);
+    // A sibling whose name begins with the site's is outside it all the same.
+    ASSERT_TRUE(makeFile(tmp.filePath("site-old/x.htm"), "x"));
+    ASSERT_EQ(::symlink("../site-old/x.htm", QFile::encodeName(site + "/sib.htm").constData()), 0);
+    EXPECT_FALSE(remotes(WalkSite(site, false, own)).contains("sib.htm"));
 }
 
 TEST_F(SiteTree, ListLinesStayInsideThePageFolder)

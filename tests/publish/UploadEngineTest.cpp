@@ -284,6 +284,28 @@ TEST(UploadEngine, ARunKilledLateKeepsWhatWasConfirmed)
     }
 }
 
+// The cache's numbers read back whatever their value, and only in the form it writes.
+TEST(UploadEngine, HashCacheNumbersReadBackOnlyAsWritten)
+{
+    const QByteArray hash(40, 'a');
+    HashEntries entries;
+    entries.insert("/zero", {{0, 0, 0, 0, 0}, 0, hash, 0});
+    entries.insert("/far", {{LLONG_MAX, -1'000'000'000, LLONG_MIN, ULLONG_MAX, 7}, 10, hash, -3});
+    const QByteArray text = FormatHashCache(entries);
+    HashEntries back;
+    ASSERT_TRUE(ParseHashCache(text, back));
+    EXPECT_EQ(back.value("/far").stamp, entries.value("/far").stamp);
+    EXPECT_EQ(back.value("/far").usedDay, -3);
+    const QByteArray line = "1\t2\t3\t4\t5\t1\t" + hash + "\t6\t/f%25\n";
+    for (const char *bad : {"01", "-0", "+1", " 1", "1 ", "", "-", "1a", "99999999999999999999"}) {
+        QByteArray wrong = line;
+        wrong.replace(0, 1, bad);
+        EXPECT_FALSE(ParseHashCache("Quillmark local file hashes 1\n" + wrong + "end\t1\n", back)) << bad;
+    }
+    ASSERT_TRUE(ParseHashCache("Quillmark local file hashes 1\n" + line + "end\t1\n", back));
+    EXPECT_EQ(back.keys(), QStringList{"/f%"});
+}
+
 // The cache of local hashes is used while a file keeps its size, times and inode, and
 // only then: a file rewritten with the same size and its time put back is read again,
 // a damaged cache is no cache, and a file read too soon after a change is not kept.
@@ -429,6 +451,11 @@ TEST(UploadEngine, ListingsOfEveryKindAreRead)
                                                                     {"bare.txt", -1, false}}));
     // Names that lead out of the folder are never used, only reported.
     EXPECT_EQ(refused, QStringList({"~quillmark-part-/../../../victim.htm", "..\\up.htm", "a/b"}));
+    // A lone CR or LF ends a line as CRLF does: no name carries a line break.
+    QStringList names;
+    for (const RemoteEntry &e : ParseListing("a\rb\nc\r\n\r\rd\r", nullptr))
+        names << e.name;
+    EXPECT_EQ(names, QStringList({"a", "b", "c", "d"}));
 }
 
 TEST(UploadEngine, RowsForAPageAndSavedTarget)
