@@ -526,13 +526,10 @@ bool DesignView::LoadDocument(const QString &path)
     if (d->busy || !info.isFile() || !info.isReadable())
         return false;
     QPointer<DesignView> alive(this);
-    bool ok;
-    if (d->pending && d->pendingFile == info.absoluteFilePath()) {
-        ok = d->endLoad();
-    } else {
-        d->page()->settings()->setDefaultTextEncoding(fallbackEncoding(info.absoluteFilePath()));
-        ok = d->load([&] { d->page()->load(QUrl::fromLocalFile(info.absoluteFilePath())); });
-    }
+    // A load of this file started ahead is waited for; else one starts now.
+    if (!d->pending || d->pendingFile != info.absoluteFilePath())
+        startLoadDocument(path);
+    const bool ok = d->endLoad();
     if (!alive)
         return false;
     emit documentLoaded();
