@@ -32,6 +32,7 @@ struct Settings {
     qint64 maxListing = 0, maxDownload = 0;
     int timeLimit = 0;
     qint64 progressMin = 0;
+    bool progress = false; // a sink was set: reports are worth their trip to the caller's thread
     bool active = false;
 };
 
@@ -325,8 +326,10 @@ int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, cur
     CurlWorker *self = io->self;
     qint64 done = ulNow ? qint64(ulNow) : qint64(dlNow);
     qint64 total = ulTotal ? qint64(ulTotal) : qint64(dlTotal);
-    if (total > 0 && total < self->m_settings.progressMin)
-        return 0; // each report wakes the caller's thread
+    // Each report wakes the caller's thread: none without a sink, none before a byte
+    // moved, none for a small transfer.
+    if (!self->m_settings.progress || done == 0 || (total > 0 && total < self->m_settings.progressMin))
+        return 0;
     if (done != self->m_lastProgress) {
         self->m_lastProgress = done;
         CurlTransport *owner = self->m_owner;
@@ -938,6 +941,7 @@ void CurlTransport::Execute(const QString &operation)
     s.maxDownload = MaxDownloadBytes;
     s.timeLimit = TransferTimeLimit;
     s.progressMin = ProgressMinBytes;
+    s.progress = bool(Progress);
     s.active = ActiveMode;
     ++m_pending;
     CurlWorker *worker = m_worker;
