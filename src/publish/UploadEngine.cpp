@@ -587,6 +587,10 @@ public:
     // False when the run ends here: it failed, or it was a dry run.
     bool plan(const QVector<Row> &rows)
     {
+        // The server greets and answers the login while the site is walked and the
+        // manifest read; openTarget below takes the answer.
+        configure(ftp, target, options.timeoutSeconds);
+        ftp.startAhead(QStringLiteral("CD ") + target.remoteFolder);
         items = planRows(rows, options.includeHidden, summary, engine);
         // The files are read while the server answers the login and the listings; the
         // cache of their hashes is saved while they go.
