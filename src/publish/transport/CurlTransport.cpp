@@ -220,8 +220,13 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     m_useProxy = s.access == kAccessNamedProxy && !s.proxy.isEmpty();
     m_proxy = s.proxy.toUtf8();
     m_caFile = s.caFile.toLocal8Bit();
-    if (!m_curl)
+    if (!m_curl) {
+        // Here rather than in the constructor: libcurl's set-up (OpenSSL's included,
+        // whatever the flags) runs while the caller walks the site.
+        static std::once_flag once;
+        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
         m_curl = curl_easy_init();
+    }
     if (!m_curl) {
         o.code = kTransportInternal;
         o.info = QStringLiteral("The transfer library could not start.");
@@ -900,8 +905,6 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
 
 CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_thread = std::make_unique<QThread>();
     m_worker = new CurlWorker(this);
     m_worker->moveToThread(m_thread.get());
