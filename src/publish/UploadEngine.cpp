@@ -263,9 +263,12 @@ void removeUnsavedManifests(const QString &manifest)
 {
     const QFileInfo info(manifest);
     QDir folder(info.path());
-    for (const QString &name : folder.entryList({info.fileName() + QStringLiteral(".??????")},
-                                                QDir::Files | QDir::Hidden | QDir::System))
-        folder.remove(name);
+    // "NAME.??????", matched by hand: a name filter costs a regular expression.
+    const QString stem = info.fileName() + QLatin1Char('.');
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.size() == stem.size() + 6 && name.startsWith(stem, Qt::CaseInsensitive))
+            folder.remove(name);
+    }
 }
 
 QString targetTitle(const Target &t)
