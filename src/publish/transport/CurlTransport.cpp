@@ -221,10 +221,7 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     m_proxy = s.proxy.toUtf8();
     m_caFile = s.caFile.toLocal8Bit();
     if (!m_curl) {
-        // Here rather than in the constructor: libcurl's set-up (OpenSSL's included,
-        // whatever the flags) runs while the caller walks the site.
-        static std::once_flag once;
-        std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+        SetUpCurl(); // here rather than in the constructor: while the caller walks the site
         m_curl = curl_easy_init();
     }
     if (!m_curl) {
@@ -901,6 +898,12 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
     o.code = kTransportInternal;
     o.info = QStringLiteral("Unknown or malformed command: %1").arg(command);
     return o;
+}
+
+void SetUpCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
