@@ -657,6 +657,8 @@ public:
         // manifest read; openTarget below takes the answer.
         configure(ftp, target, options.timeoutSeconds);
         ftp.startAhead(QStringLiteral("CD ") + target.remoteFolder);
+        QElapsedTimer sinceLogin;
+        sinceLogin.start();
         items = planRows(rows, options.includeHidden, summary, engine);
         // The files are read while the server answers the login and the listings; the
         // cache of their hashes is saved while they go.
@@ -719,7 +721,14 @@ public:
         QString openError = openTarget(
             ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
             options.dryRun ? nullptr : &summary.createdFolders,
-            [&] { willSend ? openAll() : farServer.start(kNearLoginMs); });
+            [&] {
+                // The login began before the walk, so its time counts from then; its end
+                // is seen only now, so one under way that long may have taken that long.
+                const qint64 waited = sinceLogin.elapsed();
+                willSend || (waited >= kNearLoginMs && ctl.StillExecuting())
+                    ? openAll()
+                    : farServer.start(int(qMax<qint64>(0, kNearLoginMs - waited)));
+            });
         farServer.stop();
         const bool sideBySide = lanes.size() > 1; // the others logged in or are logging in
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&
