@@ -220,8 +220,10 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     m_useProxy = s.access == kAccessNamedProxy && !s.proxy.isEmpty();
     m_proxy = s.proxy.toUtf8();
     m_caFile = s.caFile.toLocal8Bit();
-    if (!m_curl)
+    if (!m_curl) {
+        SetUpCurl(); // here rather than in the constructor: while the caller walks the site
         m_curl = curl_easy_init();
+    }
     if (!m_curl) {
         o.code = kTransportInternal;
         o.info = QStringLiteral("The transfer library could not start.");
@@ -898,10 +900,14 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
     return o;
 }
 
-CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
+void SetUpCurl()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
+{
     m_thread = std::make_unique<QThread>();
     m_worker = new CurlWorker(this);
     m_worker->moveToThread(m_thread.get());
