@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 namespace publish {
 
@@ -67,9 +68,16 @@ void FTP::WaitWhileBusy()
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-bool FTP::run(const QString &command)
+void FTP::startAhead(const QString &command)
 {
     m_ctl->Execute(command);
+    m_ahead = command;
+}
+
+bool FTP::run(const QString &command)
+{
+    if (command != std::exchange(m_ahead, QString()))
+        m_ctl->Execute(command);
     if (m_started)
         m_started();
     WaitWhileBusy();
@@ -276,6 +284,7 @@ bool FTP::fGetFileList(const QString &localFolder, const QString &pattern, QStri
 
 void FTP::FTPClose()
 {
+    m_ahead.clear();
     m_ctl->Execute(QStringLiteral("CLOSE"));
 }
 

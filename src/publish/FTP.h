@@ -48,6 +48,10 @@ public:
     // Called once each command has gone to the transport, before waiting for it.
     void setCommandStartedSink(std::function<void()> sink) { m_started = std::move(sink); }
 
+    // Sends `command` now; the next call that runs the same command waits for this
+    // answer rather than sending it again, so the server answers meanwhile.
+    void startAhead(const QString &command);
+
     transport::Transport &transport() { return *m_ctl; }
 
 private:
@@ -72,6 +76,7 @@ private:
     std::function<void(const QString &)> m_status;
     std::function<void(const QString &, bool)> m_fileSent;
     std::function<void()> m_started;
+    QString m_ahead; // the command sent by startAhead whose answer no call took yet
     PendingError m_err;
 };
 

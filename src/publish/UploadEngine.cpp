@@ -263,9 +263,12 @@ void removeUnsavedManifests(const QString &manifest)
 {
     const QFileInfo info(manifest);
     QDir folder(info.path());
-    for (const QString &name : folder.entryList({info.fileName() + QStringLiteral(".??????")},
-                                                QDir::Files | QDir::Hidden | QDir::System))
-        folder.remove(name);
+    // "NAME.??????", matched by hand: a name filter costs a regular expression.
+    const QString stem = info.fileName() + QLatin1Char('.');
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (name.size() == stem.size() + 6 && name.startsWith(stem, Qt::CaseInsensitive))
+            folder.remove(name);
+    }
 }
 
 QString targetTitle(const Target &t)
@@ -331,6 +334,68 @@ bool IsPlainName(const QString &name)
     return true;
 }
 
+namespace {
+
+// The usual Unix listing line, in printable ASCII with single fields ("-rw-r--r--    1
+// 0  0  20480 Dec 07 17:00 name"), read by hand: the same fields ParseListing's
+// expression takes from it, at a fraction of the cost. Anything else is left to the
+// expression (false).
+bool readPlainUnixLine(const QString &line, RemoteEntry &e)
+{
+    const qsizetype n = line.size();
+    const QChar *c = line.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (c[i].unicode() < 0x20 || c[i].unicode() > 0x7e)
+            return false;
+    }
+    static const QLatin1String kTypes("-dlcbps"), kModes("-rwxsStTl@+.");
+    if (n < 11 || !kTypes.contains(c[0]) || c[10] != QLatin1Char(' '))
+        return false;
+    for (qsizetype i = 1; i < 10; ++i) {
+        if (!kModes.contains(c[i]))
+            return false;
+    }
+    qsizetype at = 10;
+    // The next field after blanks: [from, to), one or more characters.
+    const auto field = [&](qsizetype &from, qsizetype &to) {
+        const qsizetype blanks = at;
+        while (at < n && c[at] == QLatin1Char(' '))
+            ++at;
+        from = at;
+        while (at < n && c[at] != QLatin1Char(' '))
+            ++at;
+        to = at;
+        return at > blanks && from > blanks && to > from;
+    };
+    const auto digits = [&](qsizetype from, qsizetype to) {
+        return std::all_of(c + from, c + to, [](QChar d) { return d.isDigit(); });
+    };
+    qsizetype f[7][2];
+    for (auto &range : f) {
+        if (!field(range[0], range[1]))
+            return false;
+    }
+    const auto length = [&](int k) { return f[k][1] - f[k][0]; };
+    // links, owner, group, size, month, day, time
+    if (!digits(f[0][0], f[0][1]) || !digits(f[3][0], f[3][1]) || length(4) != 3 ||
+        !std::all_of(c + f[4][0], c + f[4][1], [](QChar m) { return m.isLetter(); }) || length(5) > 2 ||
+        !digits(f[5][0], f[5][1]))
+        return false;
+    const qsizetype colon = line.indexOf(QLatin1Char(':'), f[6][0]);
+    const bool clock = colon > f[6][0] && colon - f[6][0] <= 2 && f[6][1] - colon == 3 &&
+                       digits(f[6][0], colon) && digits(colon + 1, f[6][1]);
+    if (!(clock || (length(6) == 4 && digits(f[6][0], f[6][1]))) || at + 1 >= n)
+        return false;
+    e.name = line.mid(at + 1); // after exactly one blank, blanks of the name kept
+    e.size = QStringView(line).sliced(f[3][0], length(3)).toLongLong();
+    e.isFolder = c[0] == QLatin1Char('d');
+    if (c[0] == QLatin1Char('l'))
+        e.name = e.name.section(QStringLiteral(" -> "), 0, 0);
+    return true;
+}
+
+} // namespace
+
 QVector<RemoteEntry> ParseListing(const QString &listing, QStringList *refused)
 {
     static const QRegularExpression unixLine(QStringLiteral(
@@ -371,6 +436,7 @@ QVector<RemoteEntry> ParseListing(const QString &listing, QStringList *refused)
             if (type == QLatin1String("cdir") || type == QLatin1String("pdir"))
                 continue;
             e.isFolder = type == QLatin1String("dir");
+        } else if (readPlainUnixLine(line, e)) {
         } else if (const auto m = unixLine.match(line); m.hasMatch()) {
             e.name = m.captured(3);
             e.size = m.captured(2).toLongLong();
@@ -587,6 +653,12 @@ public:
     // False when the run ends here: it failed, or it was a dry run.
     bool plan(const QVector<Row> &rows)
     {
+        // The server greets and answers the login while the site is walked and the
+        // manifest read; openTarget below takes the answer.
+        configure(ftp, target, options.timeoutSeconds);
+        ftp.startAhead(QStringLiteral("CD ") + target.remoteFolder);
+        QElapsedTimer sinceLogin;
+        sinceLogin.start();
         items = planRows(rows, options.includeHidden, summary, engine);
         // The files are read while the server answers the login and the listings; the
         // cache of their hashes is saved while they go.
@@ -649,7 +721,14 @@ public:
         QString openError = openTarget(
             ftp, target, options.timeoutSeconds, [this](const QString &line) { say(line); },
             options.dryRun ? nullptr : &summary.createdFolders,
-            [&] { willSend ? openAll() : farServer.start(kNearLoginMs); });
+            [&] {
+                // The login began before the walk, so its time counts from then; its end
+                // is seen only now, so one under way that long may have taken that long.
+                const qint64 waited = sinceLogin.elapsed();
+                willSend || (waited >= kNearLoginMs && ctl.StillExecuting())
+                    ? openAll()
+                    : farServer.start(int(qMax<qint64>(0, kNearLoginMs - waited)));
+            });
         farServer.stop();
         const bool sideBySide = lanes.size() > 1; // the others logged in or are logging in
         if (!openError.isEmpty() && lanes.size() > 1 && ctl.ResponseCode() != transport::kServerRefused &&

@@ -160,15 +160,56 @@ private:
 // The version files of one server, newest first.
 QStringList versionNames(const QDir &dir)
 {
-    return dir.entryList({QLatin1Char('*') + kSuffix}, QDir::Files, QDir::Name | QDir::Reversed);
+    // Picked by hand: a name filter costs a regular expression compiled at each call.
+    QStringList names = dir.entryList(QDir::Files, QDir::Name | QDir::Reversed);
+    names.removeIf([](const QString &name) { return !name.endsWith(kSuffix, Qt::CaseInsensitive); });
+    return names;
 }
+
+constexpr qint64 kMaxVersionBytes = qint64(16) << 20; // read of a version file at most
 
 bool readVersion(const QString &path, Version &version)
 {
     QFile file(path);
     // No bigger than the file: a buffer of the whole limit costs its pages at every read.
     return file.open(QIODevice::ReadOnly) &&
-           ParseVersion(file.read(qBound(qint64(1), file.size(), qint64(16) << 20)), version);
+           ParseVersion(file.read(qBound(qint64(1), file.size(), kMaxVersionBytes)), version);
+}
+
+// Beside a server's versions, a note of what the newest one names: the version file's
+// name and stamp, and a digest of its remote paths and hashes. A publish that changed
+// nothing compares its files with the note rather than read the version back. A note
+// that does not match (stale, torn, or from a build that keeps none) only sends it
+// the long way, so it is written without a temporary file.
+const QString kNewestNote = QStringLiteral("newest.note");
+
+QByteArray newestNote(const QString &versionPath, const QVector<VersionFile> &files)
+{
+    FileStamp stamp;
+    if (!StampOf(versionPath, stamp))
+        return {};
+    QVector<const VersionFile *> byRemote;
+    byRemote.reserve(files.size());
+    for (const VersionFile &f : files)
+        byRemote << &f;
+    std::sort(byRemote.begin(), byRemote.end(),
+              [](const VersionFile *a, const VersionFile *b) { return a->remote < b->remote; });
+    QCryptographicHash digest(QCryptographicHash::Sha1);
+    for (const VersionFile *f : std::as_const(byRemote)) {
+        digest.addData(f->remote.toUtf8());
+        digest.addData(QByteArrayView("\0", 1)); // no path holds a NUL; a hash is 40 digits
+        digest.addData(f->hash);
+    }
+    return QFileInfo(versionPath).fileName().toUtf8() + '\t' + QByteArray::number(stamp.size) + '\t' +
+           QByteArray::number(stamp.modifiedNs) + '\t' + QByteArray::number(stamp.changedNs) + '\t' +
+           QByteArray::number(stamp.inode) + '\t' + digest.result().toHex() + '\n';
+}
+
+void writeNewestNote(const QString &targetFolder, const QByteArray &note)
+{
+    QFile out(targetFolder + QLatin1Char('/') + kNewestNote);
+    if (!note.isEmpty() && out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        out.write(note);
 }
 
 QString lockSentence(const QString &folder)
@@ -490,8 +531,19 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         QVector<VersionFile> known = files;
         for (int i = 0; i < known.size(); ++i)
             known[i].hash = expected[i];
-        if (sameFiles(newestFiles(target), known))
-            return QString();
+        const QString dir = targetFolder(target);
+        const QStringList names = versionNames(QDir(dir));
+        if (!names.isEmpty()) {
+            const QString newest = dir + QLatin1Char('/') + names.first();
+            QFile note(dir + QLatin1Char('/') + kNewestNote);
+            if (note.open(QIODevice::ReadOnly) && note.read(4096) == newestNote(newest, known))
+                return QString();
+            Version v;
+            if (readVersion(newest, v) && sameFiles(v.files, known)) {
+                writeNewestNote(dir, newestNote(newest, v.files));
+                return QString();
+            }
+        }
     }
     if (!lock || !lock->locked())
         lock = std::make_unique<StoreLock>(m_folder);
@@ -571,16 +623,6 @@ QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
     return QString();
 }
 
-QVector<VersionFile> VersionStore::newestFiles(const Target &target) const
-{
-    const QDir dir(targetFolder(target));
-    const QStringList names = versionNames(dir);
-    Version v;
-    if (names.isEmpty() || !readVersion(dir.filePath(names.first()), v))
-        return {};
-    return v.files;
-}
-
 QString VersionStore::recordFiles(const Target &target, const QVector<VersionFile> &files, int keep)
 {
     finishCopies();
@@ -611,9 +653,12 @@ QString VersionStore::addVersion(const Target &target, const QVector<VersionFile
     for (int n = 2; QFile::exists(path); ++n)
         path = dir + QLatin1Char('/') + stem + QLatin1Char('_') + QString::number(n) + kSuffix; // after "Z."
     QSaveFile out(path);
-    if (!QDir().mkpath(dir) || !out.open(QIODevice::WriteOnly) || out.write(FormatVersion(v)) < 0 ||
-        !out.commit())
+    const QByteArray text = FormatVersion(v);
+    if (!QDir().mkpath(dir) || !out.open(QIODevice::WriteOnly) || out.write(text) < 0 || !out.commit())
         return QStringLiteral("The version could not be written to %1.").arg(dir);
+    // The note names the files as a read of the version would give them back.
+    if (Version written; text.size() <= kMaxVersionBytes && ParseVersion(text, written))
+        writeNewestNote(dir, newestNote(path, written.files));
     prune(dir, keep);
     return QString();
 }

@@ -11,6 +11,8 @@
 // On disk, in the versions folder beside the manifests:
 //   blobs/ab/abcdef...    a file's bytes, named by their SHA-1 (as the manifests name them)
 //   SERVER/ID.version     one version (SERVER: the key of the server's manifest)
+//   SERVER/newest.note    what the newest version names, to compare with cheaply; a
+//                         note that does not match its version is not used
 // Every file is written under a temporary name and renamed into place, copies before
 // the version naming them, so a version never names a copy that is not whole.
 
@@ -95,8 +97,6 @@ private:
     QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
                        bool copiesChecked = false);
     void prune(const QString &targetFolder, int keep);
-    // The newest version's files when their text reads; empty otherwise.
-    QVector<VersionFile> newestFiles(const Target &target) const;
     QString m_folder;
     class Copier;
     std::unique_ptr<Copier> m_copier;

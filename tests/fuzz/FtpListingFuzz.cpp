@@ -10,6 +10,7 @@
 #include "publish/transport/Transport.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -116,5 +117,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     }
     for (const QString &name : refused)
         FUZZ_CHECK(!publish::IsPlainName(name), name);
+
+    // Unix lines the parser reads by hand give what its expression takes from them, and
+    // no line the expression refuses is read so.
+    static const QRegularExpression unixLine(QStringLiteral(
+        "^([-dlcbps])[-rwxsStTl@+.]{9}\\S*\\s+\\d+\\s+(?:\\S+\\s+){1,2}?(\\d+)\\s+"
+        "(?:[A-Za-z]{3}\\s+\\d{1,2}|\\d{1,2}\\s+[A-Za-z]{3})\\s+(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"));
+    static const QRegularExpression dosLine(QStringLiteral(
+        "^\\d{2}-\\d{2}-\\d{2,4}\\s+\\d{1,2}:\\d{2}\\s*(?:[AaPp][Mm])?\\s+(<DIR>|\\d+)\\s+(.+)$"));
+    for (const QString &line : transport.listing.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        const QString facts = line.section(QLatin1Char(' '), 0, 0);
+        const auto m = unixLine.match(line);
+        const QVector<publish::RemoteEntry> got = publish::ParseListing(line);
+        if (facts.contains(QLatin1Char('=')) || got.size() != 1)
+            continue;
+        if (m.hasMatch())
+            FUZZ_CHECK(got[0].size == m.captured(2).toLongLong() &&
+                           got[0].isFolder == (m.captured(1) == QLatin1String("d")) &&
+                           got[0].name == (m.captured(1) == QLatin1String("l")
+                                               ? m.captured(3).section(QStringLiteral(" -> "), 0, 0)
+                                               : m.captured(3)),
+                       line);
+        else if (!dosLine.match(line).hasMatch())
+            FUZZ_CHECK(got[0].name == line && got[0].size < 0, line); // a bare name
+    }
     return 0;
 }

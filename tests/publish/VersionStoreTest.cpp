@@ -131,6 +131,39 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     EXPECT_EQ(s.store.record(s.target, s.publish({{"index.htm", "after a kill"}}), 1), "");
 }
 
+// A publish that changed nothing is told from the newest version by the note beside
+// it, which is trusted only while it describes the newest version, hashes included.
+TEST(Versions, TheNewestVersionsNoteHoldsOnlyWhileItDescribesIt)
+{
+    Store s;
+    const auto run = [&](const std::map<QString, QByteArray> &files, Action action) {
+        Summary r = s.publish(files, action);
+        for (FileResult &f : r.files)
+            f.hash = QCryptographicHash::hash(readAll(f.local), QCryptographicHash::Sha1).toHex();
+        return s.store.record(s.target, r);
+    };
+    const auto kept = [&] { return s.store.list(s.target).size(); };
+    const std::map<QString, QByteArray> site{{"a.gif", sample(800, 1)}, {"index.htm", sample(300, 2)}};
+    std::map<QString, QByteArray> changed = site;
+    changed["a.gif"] = sample(800, 3); // the same names and sizes, other bytes
+    using Step = std::tuple<std::map<QString, QByteArray>, Action, int>; // a run, the versions after it
+    for (const auto &[files, action, versions] : std::vector<Step>{{site, Action::Sent, 1},
+                                                                   {site, Action::Unchanged, 1},
+                                                                   {site, Action::Unchanged, 1},
+                                                                   {changed, Action::Sent, 2}}) {
+        ASSERT_EQ(run(files, action), "");
+        EXPECT_EQ(kept(), versions);
+    }
+    // A newer version the note does not know of (from a build that keeps no note).
+    Version older = s.store.list(s.target).last();
+    older.time = QDateTime(QDate(2999, 1, 1), QTime(0, 0), Qt::UTC);
+    QDirIterator note(s.store.folder(), {"newest.note"}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(note.hasNext());
+    makeFile(QFileInfo(note.next()).path() + "/29990101T000000000Z.version", FormatVersion(older));
+    ASSERT_EQ(run(changed, Action::Unchanged), "");
+    EXPECT_EQ(kept(), 4) << "what the server holds differs from the newest version";
+}
+
 TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
 {
     const QByteArray hash(40, 'a');

@@ -221,8 +221,10 @@ bool CurlWorker::prepare(const Settings &s, Outcome &o)
     m_useProxy = s.access == kAccessNamedProxy && !s.proxy.isEmpty();
     m_proxy = s.proxy.toUtf8();
     m_caFile = s.caFile.toLocal8Bit();
-    if (!m_curl)
+    if (!m_curl) {
+        SetUpCurl(); // here rather than in the constructor: while the caller walks the site
         m_curl = curl_easy_init();
+    }
     if (!m_curl) {
         o.code = kTransportInternal;
         o.info = QStringLiteral("The transfer library could not start.");
@@ -901,6 +903,12 @@ Outcome CurlWorker::run(const QString &command, const Settings &settings)
     return o;
 }
 
+void SetUpCurl()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 // The command queued behind the one under way. The worker takes it the moment that
 // one ends, so a connection never waits for the caller's thread between the two.
 struct CurlTransport::Queue {
@@ -913,8 +921,6 @@ struct CurlTransport::Queue {
 
 CurlTransport::CurlTransport(QObject *parent) : QObject(parent), m_queue(std::make_shared<Queue>())
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     m_thread = std::make_unique<QThread>();
     m_worker = new CurlWorker(this);
     m_worker->moveToThread(m_thread.get());

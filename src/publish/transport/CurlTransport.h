@@ -16,6 +16,11 @@ namespace transport {
 
 class CurlWorker;
 
+// Sets libcurl up, once for the process, from any thread: OpenSSL's set-up comes with
+// it whatever the flags (libcurl 7.88), so it is worth starting ahead of the first
+// command. Transports call it themselves before their first one.
+void SetUpCurl();
+
 class CurlTransport : public QObject, public Transport {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "publish/transport/S3Transport.h"
 
+#include "publish/transport/CurlTransport.h"
 #include "publish/transport/FtpCommand.h"
 #include "publish/transport/S3Xml.h"
 
@@ -12,7 +13,6 @@
 #include <QUrl>
 #include <algorithm>
 #include <curl/curl.h>
-#include <mutex>
 
 namespace transport {
 
@@ -612,8 +612,7 @@ Outcome S3Worker::run(const QString &command, const Settings &s)
 
 S3Transport::S3Transport(QObject *parent) : QObject(parent)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    SetUpCurl(); // the one set-up of the process, shared with the other transports
     m_thread = std::make_unique<QThread>();
     m_worker = new S3Worker(this);
     m_worker->moveToThread(m_thread.get());
