@@ -52,11 +52,15 @@ def make_site(folder):
 
 def timed(command, env):
     """Wall seconds and CPU seconds (user + system, children included)."""
-    start = time.monotonic()
-    proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(proc.pid, 0)
-    wall = time.monotonic() - start
-    err = proc.stderr.read().decode(errors="replace")
+    # Standard error goes to a file: a pipe read only after the end would stall a
+    # tool that writes more than the pipe holds (a progress line a file).
+    with tempfile.TemporaryFile() as errors:
+        start = time.monotonic()
+        proc = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=errors)
+        _, status, usage = os.wait4(proc.pid, 0)
+        wall = time.monotonic() - start
+        errors.seek(0)
+        err = errors.read().decode(errors="replace")
     proc.returncode = os.waitstatus_to_exitcode(status)
     if proc.returncode != 0:
         raise SystemExit("failed (%d): %s\n%s" % (proc.returncode, " ".join(command), err[-2000:]))

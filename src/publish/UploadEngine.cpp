@@ -927,6 +927,8 @@ public:
         for (;;) {
             bool moved = collect();
             const bool stopping = engine.m_cancel || summary.renameRefused || !summary.error.isEmpty();
+            if (stopping)
+                withdrawQueued();
             if (engine.m_cancel && !pending.empty())
                 summary.cancelled = true;
             if (!stopping)
@@ -998,11 +1000,13 @@ private:
         transport::Transport *ctl = nullptr;
         // Outside: logged in, but the remote folder was not there yet.
         enum State { Opening, Outside, Idle, Busy, Gone } state = Idle;
-        bool entered = false;    // it tried the remote folder a second time
-        int item = -1;           // index into items of the file under way
-        qint64 moved = 0;        // its bytes sent so far
-        bool temporary = false;  // it goes under a temporary name
-        bool retire = false;     // closes after the file under way
+        bool entered = false;   // it tried the remote folder a second time
+        int item = -1;          // index into items of the file under way
+        qint64 moved = 0;       // its bytes sent so far
+        bool temporary = false; // it goes under a temporary name
+        bool retire = false;    // closes after the file under way
+        int next = -1;          // index into items of the file queued to follow it
+        bool nextTemporary = false;
         bool confirming = false; // it lists a folder to confirm the files sent there
         bool ahead = false;      // it lists a folder for the last confirmation
         int sentBefore = 0;      // files sent to that folder when its listing began
@@ -1277,6 +1281,8 @@ private:
                 for (auto it = lanes.rbegin(); it != lanes.rend(); ++it) {
                     if ((*it)->own && (*it)->state == Lane::Busy && !(*it)->retire) {
                         (*it)->retire = true;
+                        if ((*it)->next >= 0 && (*it)->ctl->WithdrawNext())
+                            pending.push_front(std::exchange((*it)->next, -1));
                         break;
                     }
                 }
@@ -1304,10 +1310,13 @@ private:
                 confirmedFolder(*lane);
             else if (lane->state == Lane::Busy && lane->ahead)
                 listedAhead(*lane);
-            else if (lane->state == Lane::Busy)
-                finishFile(*lane);
-            else
+            else if (lane->state != Lane::Busy)
                 opened(*lane);
+            else {
+                finishFile(*lane);
+                if (lane->next >= 0)
+                    takeQueued(*lane);
+            }
         }
         return moved;
     }
@@ -1350,7 +1359,67 @@ private:
             startFile(*lane, next);
             moved = true;
         }
+        return queueNext() || moved;
+    }
+
+    // A connection sending a file is given the next one too, which it starts the
+    // moment its file went well, without waiting for this thread in between. Only a
+    // file of the group under way, and none while a confirmation is due: that needs a
+    // connection left idle.
+    bool queueNext()
+    {
+        bool moved = false;
+        for (auto &lane : lanes) {
+            if (pending.empty() || engine.m_cancel)
+                break;
+            if (!sendingFile(*lane) || lane->next >= 0 || lane->retire)
+                continue;
+            const int next = pending.front();
+            const qint64 since = sinceConfirmed.elapsed();
+            if (toConfirm.empty() && since >= options.confirmAfterMs &&
+                (unconfirmed.size() >= 100 || since > confirmEvery))
+                break;
+            if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
+                    return (sendingFile(*l) && group(items[l->item]) != group(items[next])) ||
+                           (l->next >= 0 && group(items[l->next]) != group(items[next]));
+                }))
+                break;
+            bool temporary = false;
+            if (!lane->ctl->ExecuteNext(putCommand(next, temporary)))
+                continue;
+            pending.pop_front();
+            lane->next = next;
+            lane->nextTemporary = temporary;
+            announce(items[next]);
+            moved = true;
+        }
         return moved;
+    }
+
+    // The queued file of a connection whose file ended goes on under way there, or,
+    // when it never started, back to the front of the files to go.
+    void takeQueued(Lane &lane)
+    {
+        const int next = std::exchange(lane.next, -1);
+        if (lane.ctl->TakeNext()) {
+            lane.state = Lane::Busy;
+            lane.item = next;
+            lane.moved = 0;
+            lane.temporary = lane.nextTemporary;
+            return;
+        }
+        pending.push_front(next);
+        if (lane.retire && lane.own && lane.state != Lane::Gone)
+            retireLane(lane);
+    }
+
+    // Queued files that have not started wait again with the others.
+    void withdrawQueued()
+    {
+        for (auto &lane : lanes) {
+            if (lane->next >= 0 && lane->ctl->WithdrawNext())
+                pending.push_front(std::exchange(lane->next, -1));
+        }
     }
 
     static bool sendingFile(const Lane &lane)
@@ -1394,26 +1463,41 @@ private:
             readListing(*lane.ctl, lane.folder, names);
             prefetched.insert(lane.folder, names);
         }
-        if (lane.retire && lane.own) {
-            lane.state = Lane::Gone;
-            lane.own->FTPClose();
-            say(QStringLiteral("One connection fewer from now on: %1 left.").arg(liveLanes()));
-        }
+        if (lane.retire && lane.own)
+            retireLane(lane);
+    }
+
+    void retireLane(Lane &lane)
+    {
+        lane.state = Lane::Gone;
+        lane.own->FTPClose();
+        say(QStringLiteral("One connection fewer from now on: %1 left.").arg(liveLanes()));
     }
 
     void startFile(Lane &lane, int index)
     {
-        const Item &it = items[index];
         lane.state = Lane::Busy;
         lane.item = index;
         lane.moved = 0;
+        announce(items[index]);
+        lane.ctl->Execute(putCommand(index, lane.temporary));
+    }
+
+    void announce(const Item &it)
+    {
         emit engine.progress(done, toSend, bytesDone + inFlight(), bytesTotal, it.local);
         say(QStringLiteral("Uploading File : \r\n") + it.local);
+    }
+
+    // The command that sends items[index]; `temporary`: under a temporary name.
+    QString putCommand(int index, bool &temporary) const
+    {
+        const Item &it = items[index];
         // A replacement arrives whole under a temporary name, then is renamed: no visitor
         // gets half a file.
-        lane.temporary = !direct && it.replaces;
-        const QString name = lane.temporary ? kSep + temporaryOf(it.remote) : QString();
-        lane.ctl->Execute(QStringLiteral("Put") + kSep + it.local + name + kSep + it.remote);
+        temporary = !direct && it.replaces;
+        const QString name = temporary ? kSep + temporaryOf(it.remote) : QString();
+        return QStringLiteral("Put") + kSep + it.local + name + kSep + it.remote;
     }
 
     static QString temporaryOf(const QString &remote)
@@ -1433,11 +1517,8 @@ private:
         const bool refusedConnection = c.ResponseInfo().startsWith(QLatin1String("421")) ||
                                        c.ResponseCode() == transport::kTransportCannotConnect ||
                                        c.ResponseCode() == transport::kTransportConnectionLost;
-        if (lane.retire && lane.own && lane.state != Lane::Gone) {
-            lane.state = Lane::Gone;
-            lane.own->FTPClose();
-            say(QStringLiteral("One connection fewer from now on: %1 left.").arg(liveLanes()));
-        }
+        if (lane.retire && lane.own && lane.state != Lane::Gone && lane.next < 0)
+            retireLane(lane); // else once its queued file is settled
         if (!ok && refusedConnection && liveLanes() > 1) {
             // The file goes again on another connection.
             pending.push_front(index);

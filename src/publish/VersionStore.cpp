@@ -320,7 +320,9 @@ public:
         });
     }
 
-    void finish()
+    // Waits for the copies under way and puts them in place; hands over the store's
+    // lock they were written under, when they took it.
+    std::unique_ptr<StoreLock> finish()
     {
         {
             std::lock_guard<std::mutex> hold(m_mutex);
@@ -333,11 +335,12 @@ public:
             t.join();
         m_threads.clear();
         putInPlace();
-        m_lock.reset();
+        std::unique_ptr<StoreLock> lock = std::move(m_lock);
         m_taken.clear();
         m_folders.clear();
         m_finished = false;
         m_closed = false;
+        return lock;
     }
 
 private:
@@ -490,7 +493,9 @@ QVector<Version> VersionStore::list(const Target &target) const
 QString VersionStore::record(const Target &target, const Summary &summary, int keep,
                              const QString &manifestFolder)
 {
-    finishCopies(); // and lets go of the store's lock
+    // The lock the copies were written under is kept for recording them: no other
+    // Quillmark prunes them meanwhile, and taking it again would cost a synced write.
+    std::unique_ptr<StoreLock> lock = m_copier->finish();
     if (!wentThroughWhole(summary))
         return QString();
     QVector<VersionFile> files;
@@ -540,8 +545,9 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
             }
         }
     }
-    StoreLock lock(m_folder);
-    if (!lock.locked())
+    if (!lock || !lock->locked())
+        lock = std::make_unique<StoreLock>(m_folder);
+    if (!lock->locked())
         return lockSentence(m_folder);
     // Each copy is synced to disk before it is renamed into place; several side by side
     // share the file system's journal commits, where one after another waits for each.
@@ -555,7 +561,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         toCopy << i;
     }
     if (toCopy.isEmpty())
-        return addVersion(target, files, keep);
+        return addVersion(target, files, keep, true);
     if (!QDir().mkpath(m_folder + QLatin1Char('/') + kBlobs))
         return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
             .arg(files[toCopy.first()].local, m_folder);
@@ -580,7 +586,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         if (!e.isEmpty())
             return e; // the first in the files' order
     }
-    return addVersion(target, files, keep);
+    return addVersion(target, files, keep, true);
 }
 
 QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
@@ -626,10 +632,11 @@ QString VersionStore::recordFiles(const Target &target, const QVector<VersionFil
     return addVersion(target, files, keep);
 }
 
-QString VersionStore::addVersion(const Target &target, const QVector<VersionFile> &files, int keep)
+QString VersionStore::addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
+                                 bool copiesChecked)
 {
     for (const VersionFile &f : files) {
-        if (!held(blobPath(f.hash), f.size))
+        if (!copiesChecked && !held(blobPath(f.hash), f.size))
             return QStringLiteral("The copy of %1 is missing from %2, so no version was recorded.")
                 .arg(f.remote, m_folder);
     }

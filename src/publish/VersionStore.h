@@ -93,7 +93,9 @@ private:
     // Reads, hashes and stores the copy of `f` (its hash set on the way); "" or why not.
     // `expected`: the hash the manifest names, "" when none.
     QString copyFile(VersionFile &f, const QByteArray &expected) const;
-    QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep);
+    // `copiesChecked`: the caller saw every copy held whole just now.
+    QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
+                       bool copiesChecked = false);
     void prune(const QString &targetFolder, int keep);
     QString m_folder;
     class Copier;

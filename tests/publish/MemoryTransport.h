@@ -9,6 +9,7 @@
 #include <QVector>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace publish_testing {
 
@@ -20,9 +21,10 @@ struct MemoryServer {
     bool namesOnly = false; // listings without sizes
     QString password;       // when set, any other password is refused
     bool mkdirRefused = false, renameRefused = false;
-    int failAll = 0;  // every command fails with this code (a server gone away)
-    int busyMs = 0;   // each command takes this long, as over a slow network
-    int timeout = -1; // the request timeout of the last command
+    int failAll = 0;              // every command fails with this code (a server gone away)
+    int busyMs = 0;               // each command takes this long, as over a slow network
+    std::map<QString, int> putMs; // remote path -> how long its send takes, if not busyMs
+    int timeout = -1;             // the request timeout of the last command
     QElapsedTimer clock;
     QVector<qint64> startedAt; // ms on the clock, one a command
     MemoryServer() { clock.start(); }
@@ -38,7 +40,9 @@ public:
         m_s.timeout = RequestTimeout;
         m_code = 0;
         m_out.clear();
-        m_started.start();
+        m_startMs = m_s.clock.elapsed();
+        const auto slow = m_s.putMs.find(op.section(QChar(0), -1));
+        m_busyMs = op.startsWith("Put") && slow != m_s.putMs.end() ? slow->second : m_s.busyMs;
         if (m_s.failAll || (!m_s.password.isEmpty() && Password != m_s.password)) {
             m_code = m_s.failAll ? m_s.failAll : transport::kTransportLoginFailed;
             m_info = "530 Login incorrect.";
@@ -87,7 +91,7 @@ public:
             m_code = m_s.files.erase(f[1]) ? 0 : transport::kServerRefused;
         }
     }
-    bool StillExecuting() const override { return m_started.elapsed() < m_s.busyMs; }
+    bool StillExecuting() const override { return m_s.clock.elapsed() < m_startMs + m_busyMs; }
     int ResponseCode() const override { return m_code; }
     QString ResponseInfo() const override { return m_info; }
     QString GetChunk(int size) override
@@ -96,13 +100,34 @@ public:
         m_out.remove(0, piece.size());
         return piece;
     }
+    // A queued command starts the moment the one under way ends well, as on a worker.
+    bool ExecuteNext(const QString &op) override
+    {
+        if (!StillExecuting() || !m_next.isEmpty())
+            return false;
+        m_next = op;
+        return true;
+    }
+    bool TakeNext() override
+    {
+        const qint64 startMs = m_startMs + m_busyMs;
+        const QString op = std::exchange(m_next, QString());
+        if (op.isEmpty() || m_code != 0)
+            return false;
+        Execute(op);
+        m_startMs = m_s.startedAt.last() = startMs;
+        return true;
+    }
+    bool WithdrawNext() override { return StillExecuting() && !std::exchange(m_next, QString()).isEmpty(); }
 
 private:
+    QString m_next;
+    qint64 m_startMs = 0;
+    int m_busyMs = 0;
     MemoryServer &m_s;
     int m_code = 0;
     QString m_info;
     QString m_out;
-    QElapsedTimer m_started;
 };
 
 } // namespace publish_testing

@@ -5,6 +5,7 @@
 #include "publish/FTP.h"
 #include "publish/UploadEngine.h"
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -111,6 +112,43 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     t.protocol = Protocol::FtpTls;
     t.caCertificates = tls.certs.filePath("cert.pem");
     publishTwice(t, tls.path("www"));
+}
+
+// A command queued on a connection runs right after the one under way, only if that
+// one went well, and never once withdrawn in time.
+TEST(UploadEngineServers, QueuedCommandFollowsOnlyASuccess)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(QDir(server.root.path()).mkdir("dir"));
+    QTemporaryDir local;
+    const QString big = local.filePath("big"), small = local.filePath("small"), sep(QChar(0));
+    ASSERT_TRUE(makeFile(big, sample(4 << 20, 5))); // long enough to queue behind
+    ASSERT_TRUE(makeFile(small, "next"));
+    transport::CurlTransport ctl;
+    ctl.URL = "127.0.0.1";
+    ctl.RemotePort = server.port();
+    ctl.UserName = "user";
+    ctl.Password = "secret";
+    struct Case {
+        QString first; // the send under way; renamed onto a folder, it fails
+        bool withdraw, runs;
+    };
+    int n = 0;
+    for (const Case &c :
+         {Case{"a", false, true}, Case{"t" + sep + "dir", false, false}, Case{"b", true, false}}) {
+        const QString next = QString("next%1").arg(++n);
+        ctl.Execute("Put" + sep + big + sep + c.first);
+        ASSERT_TRUE(ctl.ExecuteNext("Put" + sep + small + sep + next));
+        EXPECT_EQ(c.withdraw && ctl.WithdrawNext(), c.withdraw);
+        while (ctl.StillExecuting())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(ctl.ResponseCode() == 0, c.first != "t" + sep + "dir") << ctl.ResponseInfo().toStdString();
+        ASSERT_EQ(ctl.TakeNext(), c.runs) << n;
+        while (ctl.StillExecuting())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        EXPECT_EQ(QFileInfo::exists(server.path(next)), c.runs) << n;
+    }
 }
 
 // A server that answers "421" past two connections gets two, and the publish goes on.

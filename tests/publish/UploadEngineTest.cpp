@@ -130,7 +130,8 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     makeFile(s.local.filePath("site/new.htm"), "new page");
     makeFile(s.local.filePath("site/index.htm"), "<html>home, new</html>");
     s.server.busyMs = 60;
-    QTimer wake; // the memory transport posts no events to wake the engine
+    s.server.putMs["img/new1.gif"] = 300; // its connection has nothing of its group to queue
+    QTimer wake;                          // the memory transport posts no events to wake the engine
     wake.start(5);
     QStringList lines;
     QObject::connect(&s.engine, &UploadEngine::status, [&](const QString &l) { lines << l; });
@@ -143,6 +144,7 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     const QStringList order{"img/new2.gif", "style.css", "new.htm", "index.htm"};
     for (int i = 1; i < order.size(); ++i)
         EXPECT_GE(started[order[i]] - started[order[i - 1]], 55) << order[i].toStdString();
+    EXPECT_GE(started["style.css"] - started["img/new1.gif"], 295) << "a style while a picture went";
     EXPECT_TRUE(lines.last().startsWith("5 of 5 files, 47 B of 47 B, ")) << lines.last().toStdString();
     // Idle connections list for the last confirmation the folders whose files all went
     // (img while the last page goes), never one with a file still under way.
@@ -159,7 +161,7 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     }
     EXPECT_LT(imgListed, started["index.htm"] + 55) << "listed while the last file went";
 
-    s.options.connections = 8;
+    s.options.connections = 2;
     s.options.onlyChanged = false;
     int done = 0;
     QObject::connect(&s.engine, &UploadEngine::fileDone, [&](const FileResult &) {
@@ -171,7 +173,18 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     EXPECT_GE(cancelled.sent, 3);
     EXPECT_EQ(s.server.commands.filter("Put|").size(), cancelled.sent) << "every file under way arrived";
     EXPECT_TRUE(s.sent(cancelled).filter(".htm").isEmpty()) << "no page after the cancel";
-    EXPECT_EQ(s.server.commands.filter("CD www").size(), 8);
+    // Cancelled at the third file, while img/new1.gif goes: the file queued behind it
+    // stays, the one that started the moment the third ended arrives.
+    EXPECT_EQ(cancelled.sent, 5);
+    EXPECT_EQ(s.server.commands.filter("CD www").size(), 2);
+
+    // The file queued behind one the server refuses goes all the same.
+    s.server.failPut = "style.css";
+    s.server.putMs.clear();
+    s.server.busyMs = 20;
+    const Summary refused = s.publish();
+    EXPECT_EQ(refused.failed, 1);
+    EXPECT_EQ(refused.sent, 8);
 }
 
 // Folders the server lacks are made side by side over the connections, each only

@@ -32,6 +32,7 @@ struct Settings {
     qint64 maxListing = 0, maxDownload = 0;
     int timeLimit = 0;
     qint64 progressMin = 0;
+    bool progress = false; // a sink was set: reports are worth their trip to the caller's thread
     bool active = false;
 };
 
@@ -327,8 +328,10 @@ int CurlWorker::onProgress(void *user, curl_off_t dlTotal, curl_off_t dlNow, cur
     CurlWorker *self = io->self;
     qint64 done = ulNow ? qint64(ulNow) : qint64(dlNow);
     qint64 total = ulTotal ? qint64(ulTotal) : qint64(dlTotal);
-    if (total > 0 && total < self->m_settings.progressMin)
-        return 0; // each report wakes the caller's thread
+    // Each report wakes the caller's thread: none without a sink, none before a byte
+    // moved, none for a small transfer.
+    if (!self->m_settings.progress || done == 0 || (total > 0 && total < self->m_settings.progressMin))
+        return 0;
     if (done != self->m_lastProgress) {
         self->m_lastProgress = done;
         CurlTransport *owner = self->m_owner;
@@ -906,7 +909,17 @@ void SetUpCurl()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
+// The command queued behind the one under way. The worker takes it the moment that
+// one ends, so a connection never waits for the caller's thread between the two.
+struct CurlTransport::Queue {
+    std::mutex mutex;
+    bool running = false; // a command is under way on the worker
+    bool queued = false;
+    QString operation;
+    Settings settings;
+};
+
+CurlTransport::CurlTransport(QObject *parent) : QObject(parent), m_queue(std::make_shared<Queue>())
 {
     m_thread = std::make_unique<QThread>();
     m_worker = new CurlWorker(this);
@@ -916,6 +929,7 @@ CurlTransport::CurlTransport(QObject *parent) : QObject(parent)
 
 CurlTransport::~CurlTransport()
 {
+    WithdrawNext();
     // The handle is closed on its own thread, after any command still queued.
     CurlWorker *worker = m_worker;
     QMetaObject::invokeMethod(
@@ -929,45 +943,136 @@ CurlTransport::~CurlTransport()
     delete m_worker;
 }
 
-void CurlTransport::Execute(const QString &operation)
+namespace {
+
+Settings settingsOf(const Transport &t)
 {
     Settings s;
-    s.url = URL;
-    s.user = UserName;
-    s.password = Password;
-    s.proxy = Proxy;
-    s.caFile = CaCertificates;
-    s.timeout = RequestTimeout;
-    s.port = RemotePort;
-    s.access = AccessType;
-    s.maxListing = MaxListingBytes;
-    s.maxDownload = MaxDownloadBytes;
-    s.timeLimit = TransferTimeLimit;
-    s.progressMin = ProgressMinBytes;
-    s.active = ActiveMode;
+    s.url = t.URL;
+    s.user = t.UserName;
+    s.password = t.Password;
+    s.proxy = t.Proxy;
+    s.caFile = t.CaCertificates;
+    s.timeout = t.RequestTimeout;
+    s.port = t.RemotePort;
+    s.access = t.AccessType;
+    s.maxListing = t.MaxListingBytes;
+    s.maxDownload = t.MaxDownloadBytes;
+    s.timeLimit = t.TransferTimeLimit;
+    s.progressMin = t.ProgressMinBytes;
+    s.progress = bool(t.Progress);
+    s.active = t.ActiveMode;
+    return s;
+}
+
+} // namespace
+
+void CurlTransport::Execute(const QString &operation)
+{
+    const Settings s = settingsOf(*this);
     ++m_pending;
+    {
+        std::lock_guard<std::mutex> hold(m_queue->mutex);
+        m_queue->running = true;
+    }
     CurlWorker *worker = m_worker;
     CurlTransport *self = this;
     QMetaObject::invokeMethod(
         worker,
-        [worker, self, operation, s] {
+        [worker, self, operation, s, queue = m_queue] {
             Outcome o = worker->run(operation, s);
-            QString cwd = worker->cwd();
-            QMetaObject::invokeMethod(
-                self, [self, o, cwd] { self->finished(o.code, o.info, o.output, cwd); },
-                Qt::QueuedConnection);
+            for (bool queued = false;; queued = true) {
+                // The queued command goes at once if this one went well.
+                QString next;
+                Settings nextSettings;
+                bool started = false;
+                {
+                    std::lock_guard<std::mutex> hold(queue->mutex);
+                    started = queue->queued && o.code == kTransportOk;
+                    if (started) {
+                        next = std::exchange(queue->operation, QString());
+                        nextSettings = queue->settings;
+                    }
+                    queue->queued = false;
+                    queue->running = started;
+                }
+                const Result r{o.code, o.info, o.output, worker->cwd()};
+                QMetaObject::invokeMethod(
+                    self, [self, r, queued, started] { self->finished(r, queued, started); },
+                    Qt::QueuedConnection);
+                if (!started)
+                    break;
+                o = worker->run(next, nextSettings);
+            }
         },
         Qt::QueuedConnection);
 }
 
-void CurlTransport::finished(int code, const QString &info, const QByteArray &output, const QString &cwd)
+bool CurlTransport::ExecuteNext(const QString &operation)
 {
+    if (m_pending != 1 || m_next != Next::None || m_early)
+        return false;
+    std::lock_guard<std::mutex> hold(m_queue->mutex);
+    if (!m_queue->running || m_queue->queued)
+        return false; // the command under way ended already: its result is on its way
+    m_queue->queued = true;
+    m_queue->operation = operation;
+    m_queue->settings = settingsOf(*this);
+    m_next = Next::Queued;
+    return true;
+}
+
+bool CurlTransport::WithdrawNext()
+{
+    std::lock_guard<std::mutex> hold(m_queue->mutex);
+    if (m_next != Next::Queued || !m_queue->queued)
+        return false;
+    m_queue->queued = false;
+    m_queue->operation.clear();
+    m_next = Next::None;
+    return true;
+}
+
+bool CurlTransport::TakeNext()
+{
+    if (m_pending > 0 || m_next != Next::Started) {
+        if (m_pending == 0)
+            m_next = Next::None;
+        return false;
+    }
+    m_next = Next::None;
+    ++m_pending;
+    if (m_early) {
+        m_early = false;
+        --m_pending;
+        apply(m_earlyResult);
+    } else {
+        m_currentQueued = true;
+    }
+    return true;
+}
+
+void CurlTransport::finished(const Result &result, bool queued, bool nextStarted)
+{
+    if (queued && !m_currentQueued) {
+        m_early = true; // kept until the caller takes the queued command
+        m_earlyResult = result;
+        return;
+    }
+    m_currentQueued = false;
     --m_pending;
-    m_code = code;
-    m_info = info;
-    m_output = QString::fromLocal8Bit(output);
+    apply(result);
+    if (m_next == Next::Queued)
+        m_next = nextStarted ? Next::Started : Next::None;
+}
+
+void CurlTransport::apply(const Result &result)
+{
+    m_code = result.code;
+    m_info = result.info;
+    m_output = QString::fromLocal8Bit(result.output);
     m_outputPos = 0;
-    m_cwd = cwd;
+    m_cwd = result.cwd;
 }
 
 QString CurlTransport::GetChunk(int size)

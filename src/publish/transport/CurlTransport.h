@@ -6,6 +6,7 @@
 
 #include "publish/transport/Transport.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <memory>
 
@@ -31,13 +32,25 @@ public:
     int ResponseCode() const override { return m_code; }
     QString ResponseInfo() const override { return m_info; }
     QString GetChunk(int size) override;
+    bool ExecuteNext(const QString &operation) override;
+    bool TakeNext() override;
+    bool WithdrawNext() override;
 
     // The remote current directory as tracked after the last finished command
     // ("" = the login directory; a leading "/" when absolute).
     QString currentDirectory() const { return m_cwd; }
 
+    struct Queue; // the command queued behind the one under way, shared with the worker
+
 private:
-    void finished(int code, const QString &info, const QByteArray &output, const QString &cwd);
+    struct Result {
+        int code = 0;
+        QString info;
+        QByteArray output;
+        QString cwd;
+    };
+    void finished(const Result &result, bool queued, bool nextStarted);
+    void apply(const Result &result);
 
     std::unique_ptr<QThread> m_thread;
     CurlWorker *m_worker = nullptr;
@@ -47,6 +60,12 @@ private:
     QString m_output;
     qsizetype m_outputPos = 0;
     QString m_cwd;
+    std::shared_ptr<Queue> m_queue;
+    // The queued command: none, waiting for the one under way, or started by the worker.
+    enum class Next { None, Queued, Started } m_next = Next::None;
+    bool m_currentQueued = false; // the command under way was queued: its result comes as such
+    bool m_early = false;         // a started queued command ended before TakeNext
+    Result m_earlyResult;
 };
 
 } // namespace transport

@@ -81,6 +81,21 @@ public:
     // The next piece (at most `size` characters) of the last command's output;
     // empty when there is no more.
     virtual QString GetChunk(int size) = 0;
+
+    // A command to run on this connection right after the one under way, without
+    // waiting for the caller, if that one succeeds. False when the transport does
+    // not queue, nothing is under way, or a command is queued already.
+    virtual bool ExecuteNext(const QString &operation)
+    {
+        (void)operation;
+        return false;
+    }
+    // Once the command under way ended and its results were read: whether the queued
+    // command started; it is then the command under way. False when it never ran
+    // (the one before failed, or it was withdrawn).
+    virtual bool TakeNext() { return false; }
+    // Keeps the queued command from running; false when it started already.
+    virtual bool WithdrawNext() { return false; }
 };
 
 } // namespace transport
