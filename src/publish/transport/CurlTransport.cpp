@@ -1041,12 +1041,11 @@ bool CurlTransport::TakeNext()
         return false;
     }
     m_next = Next::None;
-    ++m_pending;
-    if (m_early) {
+    if (m_early) { // it ended already: its result is the last one now
         m_early = false;
-        --m_pending;
         apply(m_earlyResult);
     } else {
+        ++m_pending;
         m_currentQueued = true;
     }
     return true;
