@@ -119,11 +119,11 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
 TEST(UploadEngineServers, QueuedCommandFollowsOnlyASuccess)
 {
     FtpServer server;
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start({"--slow-uploads"})); // so that nothing ends before it is queued
     ASSERT_TRUE(QDir(server.root.path()).mkdir("dir"));
     QTemporaryDir local;
     const QString big = local.filePath("big"), small = local.filePath("small"), sep(QChar(0));
-    ASSERT_TRUE(makeFile(big, sample(4 << 20, 5))); // long enough to queue behind
+    ASSERT_TRUE(makeFile(big, sample(256 << 10, 5))); // held for a second
     ASSERT_TRUE(makeFile(small, "next"));
     transport::CurlTransport ctl;
     ctl.URL = "127.0.0.1";

@@ -3,7 +3,9 @@
 
 Prints "READY <port>" once it listens on 127.0.0.1 and "LOGIN <user>" per login.
 --http serves --root as static web pages instead. --max-cons-per-ip N answers "421"
-to connections past N, as shared hosts do.
+to connections past N, as shared hosts do. --slow-uploads holds every upload bigger than
+a few kilobytes for a second after its first block, so that a test can act while one
+is under way.
 """
 import argparse
 import logging
@@ -28,6 +30,7 @@ def main():
     ap.add_argument("--http", action="store_true")
     ap.add_argument("--active-only", action="store_true")
     ap.add_argument("--max-cons-per-ip", type=int, default=0)
+    ap.add_argument("--slow-uploads", action="store_true")
     args = ap.parse_args()
     if args.http:
         import functools
@@ -73,6 +76,27 @@ def main():
 
     if args.active_only:  # passive data connections refused
         Handler.ftp_PASV = Handler.ftp_EPSV = lambda self, line: self.respond("502 Passive mode refused.")
+
+    if args.slow_uploads:
+        class Slow(handlers.DTPHandler):
+            held = None
+
+            def recv(self, size):
+                block = super().recv(size)
+                if self.held is None and len(block) > 4096:
+                    def go_on():
+                        if self.socket is not None:
+                            self.add_channel(events=self.ioloop.READ)
+                    self.del_channel()
+                    self.held = self.ioloop.call_later(1.0, go_on, _errback=self.handle_error)
+                return block
+
+            def close(self):
+                if self.held is not None and not self.held.cancelled:
+                    self.held.cancel()
+                super().close()
+
+        Handler.dtp_handler = Slow
 
     if args.tls:
         class DataHandler(handlers.TLS_DTPHandler):
