@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QSet>
 #include <QTemporaryDir>
@@ -36,6 +37,10 @@ namespace {
 const QByteArray kHeader = "Quillmark version 1";
 const QString kSuffix = QStringLiteral(".version");
 const QString kBlobs = QStringLiteral("blobs");
+const QString kPacks = QStringLiteral("packs");
+const QString kPackSuffix = QStringLiteral(".pack");
+// Then, for each copy: its hash, a space, its size in decimal, a line feed, its bytes.
+const QByteArray kPackHeader = "Quillmark pack 1\n";
 constexpr int kCopiers = 8;                          // copies written side by side
 const QString kPartSuffix = QStringLiteral(".part"); // a copy not yet known to be on disk
 
@@ -52,14 +57,16 @@ QByteArray encode(const QString &text)
 }
 
 // Streams `from` into `to` (when given), returning the SHA-1 of what was read and
-// its size; an empty hash when `from` could not be read whole.
-QByteArray copyHashing(QIODevice &from, QIODevice *to, qint64 &size)
+// its size; an empty hash when `from` could not be read whole. Reads at most `limit`
+// bytes when it is not negative.
+QByteArray copyHashing(QIODevice &from, QIODevice *to, qint64 &size, qint64 limit = -1)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     size = 0;
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     for (;;) {
-        const qint64 n = from.read(buffer.data(), buffer.size());
+        const qint64 want = limit < 0 ? buffer.size() : qMin<qint64>(buffer.size(), limit - size);
+        const qint64 n = want == 0 ? 0 : from.read(buffer.data(), want);
         if (n < 0)
             return {};
         if (n == 0)
@@ -275,13 +282,45 @@ bool ParseVersion(const QByteArray &text, Version &version)
     return version.time.isValid() && !version.files.isEmpty();
 }
 
-// Writes copies handed over while a publish sends, on a few threads of its own, under
-// the store's lock (taken without waiting: a store in use gets its copies at recording).
-// Each copy is written under a temporary name without a sync of its own; finish()
-// puts them all on disk with one sync of the file system, and only then renames them
-// into place (and syncs again, for the renames): one journal commit for the lot where
-// a sync a copy costs one each, and still no copy under its final name before its
-// bytes are on disk. What a killed run leaves under the temporary names, pruning removes.
+QVector<PackEntry> ReadPackEntries(QIODevice &pack, qint64 size)
+{
+    QVector<PackEntry> entries;
+    if (pack.read(kPackHeader.size()) != kPackHeader)
+        return entries;
+    qint64 at = kPackHeader.size();
+    while (at < size && pack.seek(at)) {
+        const QByteArray head = pack.read(64); // "HASH SIZE\n"
+        const qsizetype end = head.indexOf('\n');
+        bool ok = false;
+        PackEntry e;
+        e.hash = head.left(40);
+        e.size = end > 41 && head.at(40) == ' ' ? head.mid(41, end - 41).toLongLong(&ok) : -1;
+        e.offset = at + end + 1;
+        if (!ok || e.size < 0 || !IsStoredHash(e.hash) || e.size > size - e.offset)
+            break;
+        entries << e;
+        at = e.offset + e.size;
+    }
+    return entries;
+}
+
+struct VersionStore::PackIndex {
+    struct Place {
+        QString pack;
+        qint64 offset = 0;
+        qint64 size = 0;
+    };
+    QHash<QByteArray, Place> at;
+};
+
+// Writes the copies handed over while a publish sends, on a thread of its own, under
+// the store's lock (taken without waiting: a store in use gets its copies at
+// recording). They go one after another into one pack under a temporary name, without
+// a sync each; putting them in place syncs the pack once and only then renames it: one
+// new file and one journal commit for the lot, where a file a copy costs a few
+// thousand file-system updates on a first publish, and still no copy under its final
+// name before its bytes are on disk. What a killed run leaves under the temporary
+// name, pruning removes.
 class VersionStore::Copier {
 public:
     explicit Copier(const VersionStore &store) : m_store(store) {}
@@ -298,8 +337,8 @@ public:
         m_queuedBytes += bytes.size();
         m_jobs.push_back({hash, bytes});
         m_ready.notify_one();
-        if (m_threads.size() < kAheadCopiers && m_threads.size() < m_jobs.size() + m_busy)
-            m_threads.emplace_back([this] { work(); });
+        if (!m_writer.joinable())
+            m_writer = std::thread([this] { work(); });
     }
 
     // No copy follows: the copies are put on disk and in place by a thread of their
@@ -311,11 +350,10 @@ public:
             return;
         m_closed = true;
         m_ready.notify_all();
-        // Once closed, add() leaves m_threads alone.
+        // Once closed, add() starts no writer.
         m_settler = std::thread([this] {
-            for (std::thread &t : m_threads)
-                t.join();
-            m_threads.clear();
+            if (m_writer.joinable())
+                m_writer.join();
             putInPlace();
         });
     }
@@ -331,13 +369,12 @@ public:
         }
         if (m_settler.joinable())
             m_settler.join();
-        for (std::thread &t : m_threads)
-            t.join();
-        m_threads.clear();
+        if (m_writer.joinable())
+            m_writer.join();
         putInPlace();
         std::unique_ptr<StoreLock> lock = std::move(m_lock);
         m_taken.clear();
-        m_folders.clear();
+        m_index.at.clear();
         m_finished = false;
         m_closed = false;
         return lock;
@@ -347,8 +384,11 @@ private:
     void work()
     {
         std::unique_lock<std::mutex> hold(m_mutex);
-        if (!m_lock)
+        if (!m_lock) {
             m_lock = std::make_unique<StoreLock>(m_store.m_folder, 0);
+            if (m_lock->locked())
+                m_index = m_store.readPacks();
+        }
         for (;;) {
             m_ready.wait(hold, [this] { return m_finished || m_closed || !m_jobs.empty(); });
             if (m_jobs.empty())
@@ -356,79 +396,67 @@ private:
             const auto [hash, bytes] = m_jobs.front();
             m_jobs.pop_front();
             m_queuedBytes -= bytes.size();
-            if (!m_lock->locked())
+            if (!m_lock->locked() || m_broken)
                 continue;
-            ++m_busy;
             hold.unlock();
-            const QString blob = m_store.blobPath(hash);
-            const bool written = !held(blob, bytes.size()) && writeTemporary(blob, bytes);
+            if (!m_store.holds(m_index, hash, bytes.size()))
+                append(hash, bytes);
             hold.lock();
-            if (written)
-                m_written << blob;
-            --m_busy;
         }
     }
 
-    // The copy's folder is made once a run; a copy is whole under its temporary name.
-    bool writeTemporary(const QString &blob, const QByteArray &bytes)
+    // Only the writer thread, or the one that joined it, touches the pack.
+    void append(const QByteArray &hash, const QByteArray &bytes)
     {
-        const QString folder = QFileInfo(blob).path();
-        {
-            std::lock_guard<std::mutex> hold(m_mutex);
-            if (!m_folders.contains(folder)) {
-                if (!QDir().mkpath(folder))
-                    return false;
-                m_folders.insert(folder);
-            }
+        if (!m_pack) {
+            const QString folder = m_store.m_folder + QLatin1Char('/') + kPacks;
+            const QString name =
+                QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmsszzz")) +
+                QLatin1Char('-') + QString::number(QRandomGenerator::global()->generate64(), 36);
+            m_pack = std::make_unique<QFile>(folder + QLatin1Char('/') + name + kPackSuffix + kPartSuffix);
+            m_broken = !QDir().mkpath(folder) || !m_pack->open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+                       m_pack->write(kPackHeader) != kPackHeader.size();
         }
-        QFile out(blob + kPartSuffix);
-        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size() &&
-            out.flush())
-            return true;
-        out.remove();
-        return false;
+        const QByteArray head = hash + ' ' + QByteArray::number(bytes.size()) + '\n';
+        m_broken = m_broken || m_pack->write(head) != head.size() || m_pack->write(bytes) != bytes.size();
     }
 
-    // Syncs the copies written, renames them into place, and syncs the renames. A copy
-    // that is not in place is made again when the version is recorded.
+    // Syncs the pack, renames it into place, and syncs the rename. Copies that are not
+    // in place are made again when the version is recorded.
     void putInPlace()
     {
-        if (m_written.isEmpty())
+        const std::unique_ptr<QFile> pack = std::move(m_pack);
+        const bool broken = std::exchange(m_broken, false);
+        if (!pack)
             return;
-        const QStringList written = std::exchange(m_written, {});
-        if (SyncFileSystemOf(m_store.m_folder)) {
-            for (const QString &blob : written) {
-                // Over a damaged copy of the same name too.
-                if (::rename(QFile::encodeName(blob + kPartSuffix).constData(),
-                             QFile::encodeName(blob).constData()) != 0)
-                    QFile::remove(blob + kPartSuffix);
-            }
+        const QString part = pack->fileName();
+        const QString whole = part.chopped(kPartSuffix.size());
+        const bool synced = !broken && pack->flush() && ::fdatasync(pack->handle()) == 0;
+        pack->close();
+        if (synced &&
+            ::rename(QFile::encodeName(part).constData(), QFile::encodeName(whole).constData()) == 0) {
             if (SyncFileSystemOf(m_store.m_folder))
                 return;
+            QFile::remove(whole); // not known to be on disk: not kept under its name
         }
-        for (const QString &blob : written) {
-            QFile::remove(blob + kPartSuffix);
-            QFile::remove(blob); // not known to be on disk: not kept under its name
-        }
+        QFile::remove(part);
     }
 
     const VersionStore &m_store;
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::deque<std::pair<QByteArray, QByteArray>> m_jobs;
-    std::vector<std::thread> m_threads;
-    std::thread m_settler; // puts the copies in place once closed
+    std::thread m_writer;
+    std::thread m_settler; // puts the pack in place once closed
     std::unique_ptr<StoreLock> m_lock;
+    PackIndex m_index; // the packs held when the lock was taken
     QSet<QByteArray> m_taken;
-    QSet<QString> m_folders;
-    QStringList m_written; // blob paths whose copy waits under the temporary name
-    size_t m_busy = 0;
+    std::unique_ptr<QFile> m_pack; // under its temporary name
+    bool m_broken = false;         // the pack could not be written whole
     qint64 m_queuedBytes = 0;
     bool m_finished = false;
     bool m_closed = false; // no copy follows
     static constexpr qint64 kMaxQueuedBytes = 64 << 20;
-    // Writes without a sync are quick: two threads keep up with any connection.
-    static constexpr size_t kAheadCopiers = 2;
 };
 
 VersionStore::VersionStore(QString folder)
@@ -459,6 +487,26 @@ QString VersionStore::defaultFolder()
     return platform::userDataFolder() + QStringLiteral("/versions");
 }
 
+VersionStore::PackIndex VersionStore::readPacks() const
+{
+    PackIndex index;
+    const QDir dir(m_folder + QLatin1Char('/') + kPacks);
+    for (const QString &name : dir.entryList(QDir::Files)) {
+        QFile pack(dir.filePath(name));
+        if (!name.endsWith(kPackSuffix) || !pack.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            continue;
+        for (const PackEntry &e : ReadPackEntries(pack, pack.size()))
+            index.at.insert(e.hash, {pack.fileName(), e.offset, e.size});
+    }
+    return index;
+}
+
+bool VersionStore::holds(const PackIndex &packs, const QByteArray &hash, qint64 size) const
+{
+    const auto packed = packs.at.constFind(hash);
+    return (packed != packs.at.cend() && packed->size == size) || held(blobPath(hash), size);
+}
+
 QString VersionStore::blobPath(const QByteArray &hash) const
 {
     return m_folder + QLatin1Char('/') + kBlobs + QLatin1Char('/') + QString::fromLatin1(hash.left(2)) +
@@ -476,14 +524,14 @@ QVector<Version> VersionStore::list(const Target &target) const
 {
     QVector<Version> out;
     const QDir dir(targetFolder(target));
+    const PackIndex packs = readPacks();
     for (const QString &name : versionNames(dir)) {
         Version v;
         if (!readVersion(dir.filePath(name), v))
             continue;
         v.id = name.chopped(kSuffix.size());
-        const bool whole = std::all_of(v.files.cbegin(), v.files.cend(), [this](const VersionFile &f) {
-            return held(blobPath(f.hash), f.size);
-        });
+        const bool whole = std::all_of(v.files.cbegin(), v.files.cend(),
+                                       [&](const VersionFile &f) { return holds(packs, f.hash, f.size); });
         if (whole)
             out << v;
     }
@@ -551,10 +599,11 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         return lockSentence(m_folder);
     // Each copy is synced to disk before it is renamed into place; several side by side
     // share the file system's journal commits, where one after another waits for each.
+    const PackIndex packs = readPacks();
     QVector<int> toCopy;
     for (int i = 0; i < files.size(); ++i) {
         VersionFile &f = files[i];
-        if (!expected[i].isEmpty() && held(blobPath(expected[i]), f.size)) {
+        if (!expected[i].isEmpty() && holds(packs, expected[i], f.size)) {
             f.hash = expected[i];
             continue;
         }
@@ -573,7 +622,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     auto copier = [&] {
         for (int k = next++; k < toCopy.size(); k = next++) {
             const int i = toCopy[k];
-            error[i] = copyFile(file[i], hashOf[i]);
+            error[i] = copyFile(file[i], hashOf[i], packs);
         }
     };
     std::vector<std::thread> copiers;
@@ -589,7 +638,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
     return addVersion(target, files, keep, true);
 }
 
-QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
+QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected, const PackIndex &packs) const
 {
     QFile file(f.local);
     QBuffer page;
@@ -607,9 +656,9 @@ QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected) const
         QStringLiteral("%1 changed while it was being published, so no version was recorded.").arg(f.local);
     if (f.hash.isEmpty() || size != f.size || (!expected.isEmpty() && f.hash != expected))
         return changed;
-    const QString blob = blobPath(f.hash);
-    if (held(blob, f.size))
+    if (holds(packs, f.hash, f.size))
         return QString();
+    const QString blob = blobPath(f.hash);
     QSaveFile out(blob);
     in->seek(0);
     if (!QDir().mkpath(QFileInfo(blob).path()) || !out.open(QIODevice::WriteOnly))
@@ -635,8 +684,9 @@ QString VersionStore::recordFiles(const Target &target, const QVector<VersionFil
 QString VersionStore::addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
                                  bool copiesChecked)
 {
+    const PackIndex packs = copiesChecked ? PackIndex() : readPacks();
     for (const VersionFile &f : files) {
-        if (!copiesChecked && !held(blobPath(f.hash), f.size))
+        if (!copiesChecked && !holds(packs, f.hash, f.size))
             return QStringLiteral("The copy of %1 is missing from %2, so no version was recorded.")
                 .arg(f.remote, m_folder);
     }
@@ -676,7 +726,7 @@ void VersionStore::prune(const QString &targetFolder, int keep)
     QSet<QString> named;
     const QDir root(m_folder);
     for (const QString &server : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (server == kBlobs)
+        if (server == kBlobs || server == kPacks)
             continue;
         const QDir versions(root.filePath(server));
         for (const QString &name : versions.entryList({QLatin1Char('*') + kSuffix}, QDir::Files)) {
@@ -693,20 +743,59 @@ void VersionStore::prune(const QString &targetFolder, int keep)
         if (!named.contains(blobs.fileName()))
             QFile::remove(path);
     }
+    // A pack mostly in use is kept whole. One mostly unused hands what is still named
+    // over to copies of their own, and goes: the copies never cost much over twice
+    // their bytes, and a pack is never rewritten.
+    const QDir packs(root.filePath(kPacks));
+    for (const QString &name : packs.entryList(QDir::Files | QDir::Hidden)) {
+        const QString path = packs.filePath(name);
+        QFile pack(path);
+        if (!name.endsWith(kPackSuffix) || !pack.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            QFile::remove(path); // what a killed run left
+            continue;
+        }
+        QVector<PackEntry> used;
+        qint64 usedBytes = 0;
+        for (const PackEntry &e : ReadPackEntries(pack, pack.size())) {
+            if (named.contains(QString::fromLatin1(e.hash))) {
+                used << e;
+                usedBytes += e.size;
+            }
+        }
+        if (usedBytes * 2 >= pack.size())
+            continue;
+        const bool handedOver = std::all_of(used.cbegin(), used.cend(), [&](const PackEntry &e) {
+            if (held(blobPath(e.hash), e.size))
+                return true;
+            QSaveFile out(blobPath(e.hash));
+            qint64 size = 0;
+            return QDir().mkpath(QFileInfo(out.fileName()).path()) && pack.seek(e.offset) &&
+                   out.open(QIODevice::WriteOnly) && copyHashing(pack, &out, size, e.size) == e.hash &&
+                   size == e.size && out.commit();
+        });
+        if (handedOver)
+            QFile::remove(path);
+    }
 }
 
 QString VersionStore::materialise(const Version &version, const QString &folder) const
 {
+    const PackIndex packs = readPacks();
     for (const VersionFile &f : version.files) {
         QFile in(blobPath(f.hash));
         const QString path = folder + QLatin1Char('/') + f.remote;
         QFile out(path);
-        qint64 size = 0;
-        if (!in.open(QIODevice::ReadOnly))
-            return QStringLiteral("The copy of %1 is missing from %2.").arg(f.remote, m_folder);
+        qint64 size = 0, limit = -1;
+        if (!in.open(QIODevice::ReadOnly)) {
+            const auto packed = packs.at.constFind(f.hash);
+            in.setFileName(packed == packs.at.cend() ? QString() : packed->pack);
+            if (!in.open(QIODevice::ReadOnly) || !in.seek(packed->offset))
+                return QStringLiteral("The copy of %1 is missing from %2.").arg(f.remote, m_folder);
+            limit = packed->size;
+        }
         if (!QDir().mkpath(QFileInfo(path).path()) || !out.open(QIODevice::WriteOnly))
             return QStringLiteral("%1 could not be written.").arg(path);
-        if (copyHashing(in, &out, size) != f.hash || size != f.size)
+        if (copyHashing(in, &out, size, limit) != f.hash || size != f.size)
             return QStringLiteral("The copy of %1 in %2 is damaged.").arg(f.remote, m_folder);
     }
     return QString();

@@ -10,6 +10,9 @@
 //
 // On disk, in the versions folder beside the manifests:
 //   blobs/ab/abcdef...    a file's bytes, named by their SHA-1 (as the manifests name them)
+//   packs/NAME.pack       the copies one publish handed over while it sent, one after
+//                         another in one file (a first publish makes one file, not one
+//                         a copy); a copy is held when either holds it
 //   SERVER/ID.version     one version (SERVER: the key of the server's manifest)
 //   SERVER/newest.note    what the newest version names, to compare with cheaply; a
 //                         note that does not match its version is not used
@@ -19,6 +22,7 @@
 #include "publish/UploadEngine.h"
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QString>
 #include <QVector>
 #include <memory>
@@ -47,6 +51,16 @@ struct Version {
 // hashes that are not SHA-1, no files).
 QByteArray FormatVersion(const Version &version);
 bool ParseVersion(const QByteArray &text, Version &version);
+
+// One copy in a pack: its hash, and where its bytes lie in the pack.
+struct PackEntry {
+    QByteArray hash;
+    qint64 offset = 0;
+    qint64 size = 0;
+};
+// The copies a pack of `size` bytes names, up to the first entry that cannot be read
+// whole (what follows a damaged entry counts as not held).
+QVector<PackEntry> ReadPackEntries(QIODevice &pack, qint64 size);
 
 class VersionStore {
 public:
@@ -89,10 +103,13 @@ public:
     QString blobPath(const QByteArray &hash) const;
 
 private:
+    struct PackIndex; // where each copy in a pack lies
+    PackIndex readPacks() const;
+    bool holds(const PackIndex &packs, const QByteArray &hash, qint64 size) const;
     QString targetFolder(const Target &target) const;
     // Reads, hashes and stores the copy of `f` (its hash set on the way); "" or why not.
     // `expected`: the hash the manifest names, "" when none.
-    QString copyFile(VersionFile &f, const QByteArray &expected) const;
+    QString copyFile(VersionFile &f, const QByteArray &expected, const PackIndex &packs) const;
     // `copiesChecked`: the caller saw every copy held whole just now.
     QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
                        bool copiesChecked = false);

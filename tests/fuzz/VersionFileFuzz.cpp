@@ -1,14 +1,25 @@
 // A stored version file, read back: every file it names stays inside the folder a
-// roll-back writes to, and what is read writes back to text that reads the same.
+// roll-back writes to, and what is read writes back to text that reads the same. The
+// same bytes as a pack of copies: every copy it names lies inside it, one after another.
 #define FUZZ_WITH_QT
 #include "FuzzSupport.h"
 #include "publish/VersionStore.h"
 
+#include <QBuffer>
 #include <QDir>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
     const QByteArray text(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    QBuffer pack;
+    pack.setData(QByteArray("Quillmark pack 1\n") + text);
+    pack.open(QIODevice::ReadOnly);
+    qint64 end = 0;
+    for (const publish::PackEntry &e : publish::ReadPackEntries(pack, pack.size())) {
+        FUZZ_CHECK(e.offset > end && e.size >= 0 && e.offset + e.size <= pack.size() && e.hash.size() == 40,
+                   text);
+        end = e.offset + e.size;
+    }
     publish::Version version;
     if (!publish::ParseVersion(text, version))
         return 0;
