@@ -10,10 +10,14 @@ answering "421" past two connections.
 
 Usage: kill_publish.py --quillmark BIN [--server pyftpdlib|limited|msdos] [--trials N] [--seed S]
                        [--connections N]
+After each rerun the newest version kept for the server must name as many files and
+bytes as there are locally, and the one before it must read back whole (a dry-run
+roll-back checks every copy against its hash).
 Prints one line of figures; exits 1 at the first trial that leaves the server wrong.
 """
 import argparse
 import hashlib
+import json
 import os
 import random
 import signal
@@ -157,6 +161,18 @@ def main():
             if entries != {k: held.get(k) for k in expected}:
                 problems.append("the manifest differs from the server: %s" % sorted(
                     k for k in set(entries) | set(expected) if entries.get(k) != held.get(k)))
+            if not problems:
+                listed = subprocess.run([args.quillmark, "versions", "--to", command[4], "--json"], env=env,
+                                        capture_output=True, timeout=120)
+                kept = json.loads(listed.stdout or b"{}").get("versions", [])
+                if listed.returncode != 0 or not kept or (kept[0]["files"], kept[0]["bytes"]) != (
+                        len(expected), sum(len(v) for v in expected.values())):
+                    problems.append("the newest version is not the local files: %s" % kept[:1])
+                elif len(kept) > 1:
+                    back = subprocess.run([args.quillmark, "publish", "--rollback", "1", "--dry-run"] + command[3:-1],
+                                          env=env, capture_output=True, timeout=120)
+                    if back.returncode != 0:
+                        problems.append("the version before is not whole: %s" % back.stderr.decode(errors="replace"))
             if problems:
                 print("trial %d (seed %d) failed:\n  %s\n%s" % (trial, args.seed, "\n  ".join(problems),
                                                               out.decode(errors="replace")))
