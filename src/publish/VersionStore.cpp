@@ -311,6 +311,12 @@ struct VersionStore::PackIndex {
         qint64 size = 0;
     };
     QHash<QByteArray, Place> at;
+    struct Pack {
+        QString path;
+        qint64 size = 0;
+        QVector<PackEntry> entries;
+    };
+    QVector<Pack> packs;
 };
 
 // Writes the copies handed over while a publish sends, on a thread of its own, under
@@ -495,7 +501,8 @@ VersionStore::PackIndex VersionStore::readPacks() const
         QFile pack(dir.filePath(name));
         if (!name.endsWith(kPackSuffix) || !pack.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             continue;
-        for (const PackEntry &e : ReadPackEntries(pack, pack.size()))
+        index.packs.push_back({pack.fileName(), pack.size(), ReadPackEntries(pack, pack.size())});
+        for (const PackEntry &e : std::as_const(index.packs.last().entries))
             index.at.insert(e.hash, {pack.fileName(), e.offset, e.size});
     }
     return index;
@@ -522,10 +529,16 @@ QString VersionStore::targetFolder(const Target &target) const
 
 QVector<Version> VersionStore::list(const Target &target) const
 {
+    return list(target, readPacks(), false);
+}
+
+QVector<Version> VersionStore::list(const Target &target, const PackIndex &packs, bool newestOnly) const
+{
     QVector<Version> out;
     const QDir dir(targetFolder(target));
-    const PackIndex packs = readPacks();
     for (const QString &name : versionNames(dir)) {
+        if (newestOnly && !out.isEmpty())
+            break;
         Version v;
         if (!readVersion(dir.filePath(name), v))
             continue;
@@ -610,7 +623,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         toCopy << i;
     }
     if (toCopy.isEmpty())
-        return addVersion(target, files, keep, true);
+        return addVersion(target, files, keep, &packs);
     if (!QDir().mkpath(m_folder + QLatin1Char('/') + kBlobs))
         return QStringLiteral("A copy of %1 could not be written to %2, so no version was recorded.")
             .arg(files[toCopy.first()].local, m_folder);
@@ -635,7 +648,7 @@ QString VersionStore::record(const Target &target, const Summary &summary, int k
         if (!e.isEmpty())
             return e; // the first in the files' order
     }
-    return addVersion(target, files, keep, true);
+    return addVersion(target, files, keep, &packs);
 }
 
 QString VersionStore::copyFile(VersionFile &f, const QByteArray &expected, const PackIndex &packs) const
@@ -678,20 +691,21 @@ QString VersionStore::recordFiles(const Target &target, const QVector<VersionFil
     StoreLock lock(m_folder);
     if (!lock.locked())
         return lockSentence(m_folder);
-    return addVersion(target, files, keep);
+    return addVersion(target, files, keep, nullptr);
 }
 
 QString VersionStore::addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
-                                 bool copiesChecked)
+                                 const PackIndex *checked)
 {
-    const PackIndex packs = copiesChecked ? PackIndex() : readPacks();
+    const PackIndex read = checked ? PackIndex() : readPacks();
+    const PackIndex &packs = checked ? *checked : read;
     for (const VersionFile &f : files) {
-        if (!copiesChecked && !holds(packs, f.hash, f.size))
+        if (!checked && !holds(packs, f.hash, f.size))
             return QStringLiteral("The copy of %1 is missing from %2, so no version was recorded.")
                 .arg(f.remote, m_folder);
     }
     // A publish that changed nothing adds no version, so it pushes none out either.
-    const QVector<Version> kept = list(target);
+    const QVector<Version> kept = list(target, packs, true);
     if (!kept.isEmpty() && sameFiles(kept.first().files, files))
         return QString();
     Version v;
@@ -709,11 +723,11 @@ QString VersionStore::addVersion(const Target &target, const QVector<VersionFile
     // The note names the files as a read of the version would give them back.
     if (Version written; text.size() <= kMaxVersionBytes && ParseVersion(text, written))
         writeNewestNote(dir, newestNote(path, written.files));
-    prune(dir, keep);
+    prune(dir, keep, packs);
     return QString();
 }
 
-void VersionStore::prune(const QString &targetFolder, int keep)
+void VersionStore::prune(const QString &targetFolder, int keep, const PackIndex &index)
 {
     keep = qBound(1, keep, kMaxKeepVersions);
     QDir dir(targetFolder);
@@ -748,33 +762,33 @@ void VersionStore::prune(const QString &targetFolder, int keep)
     // their bytes, and a pack is never rewritten.
     const QDir packs(root.filePath(kPacks));
     for (const QString &name : packs.entryList(QDir::Files | QDir::Hidden)) {
-        const QString path = packs.filePath(name);
-        QFile pack(path);
-        if (!name.endsWith(kPackSuffix) || !pack.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            QFile::remove(path); // what a killed run left
-            continue;
-        }
+        if (!name.endsWith(kPackSuffix))
+            QFile::remove(packs.filePath(name)); // what a killed run left
+    }
+    for (const PackIndex::Pack &p : index.packs) {
         QVector<PackEntry> used;
         qint64 usedBytes = 0;
-        for (const PackEntry &e : ReadPackEntries(pack, pack.size())) {
+        for (const PackEntry &e : p.entries) {
             if (named.contains(QString::fromLatin1(e.hash))) {
                 used << e;
                 usedBytes += e.size;
             }
         }
-        if (usedBytes * 2 >= pack.size())
+        if (usedBytes * 2 >= p.size)
             continue;
+        QFile pack(p.path);
         const bool handedOver = std::all_of(used.cbegin(), used.cend(), [&](const PackEntry &e) {
             if (held(blobPath(e.hash), e.size))
                 return true;
             QSaveFile out(blobPath(e.hash));
             qint64 size = 0;
-            return QDir().mkpath(QFileInfo(out.fileName()).path()) && pack.seek(e.offset) &&
-                   out.open(QIODevice::WriteOnly) && copyHashing(pack, &out, size, e.size) == e.hash &&
-                   size == e.size && out.commit();
+            return QDir().mkpath(QFileInfo(out.fileName()).path()) &&
+                   (pack.isOpen() || pack.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) &&
+                   pack.seek(e.offset) && out.open(QIODevice::WriteOnly) &&
+                   copyHashing(pack, &out, size, e.size) == e.hash && size == e.size && out.commit();
         });
         if (handedOver)
-            QFile::remove(path);
+            QFile::remove(p.path);
     }
 }
 

@@ -110,10 +110,15 @@ private:
     // Reads, hashes and stores the copy of `f` (its hash set on the way); "" or why not.
     // `expected`: the hash the manifest names, "" when none.
     QString copyFile(VersionFile &f, const QByteArray &expected, const PackIndex &packs) const;
-    // `copiesChecked`: the caller saw every copy held whole just now.
+    // The versions kept, as list(), with the packs read already; only the newest
+    // when `newestOnly`.
+    QVector<Version> list(const Target &target, const PackIndex &packs, bool newestOnly) const;
+    // `checked`: the packs read under the lock held now, by a caller that saw every
+    // copy held just now; null to read them and check here.
     QString addVersion(const Target &target, const QVector<VersionFile> &files, int keep,
-                       bool copiesChecked = false);
-    void prune(const QString &targetFolder, int keep);
+                       const PackIndex *checked);
+    // `packs`: read under the lock held now.
+    void prune(const QString &targetFolder, int keep, const PackIndex &packs);
     QString m_folder;
     class Copier;
     std::unique_ptr<Copier> m_copier;
