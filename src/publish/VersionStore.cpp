@@ -342,7 +342,8 @@ public:
         m_taken.insert(hash); // a second file with the same bytes has its copy already
         m_queuedBytes += bytes.size();
         m_jobs.push_back({hash, bytes});
-        m_ready.notify_one();
+        if (m_queuedBytes >= kBatchBytes)
+            m_ready.notify_one();
         if (!m_writer.joinable())
             m_writer = std::thread([this] { work(); });
     }
@@ -396,17 +397,20 @@ private:
                 m_index = m_store.readPacks();
         }
         for (;;) {
-            m_ready.wait(hold, [this] { return m_finished || m_closed || !m_jobs.empty(); });
+            // Copies are written a batch at a time: a wake-up a copy costs the thread
+            // that hands them over as much as the writing.
+            m_ready.wait(hold, [this] { return m_finished || m_closed || m_queuedBytes >= kBatchBytes; });
             if (m_jobs.empty())
                 return;
-            const auto [hash, bytes] = m_jobs.front();
-            m_jobs.pop_front();
-            m_queuedBytes -= bytes.size();
+            const std::deque<std::pair<QByteArray, QByteArray>> batch = std::exchange(m_jobs, {});
+            m_queuedBytes = 0;
             if (!m_lock->locked() || m_broken)
                 continue;
             hold.unlock();
-            if (!m_store.holds(m_index, hash, bytes.size()))
-                append(hash, bytes);
+            for (const auto &[hash, bytes] : batch) {
+                if (!m_store.holds(m_index, hash, bytes.size()))
+                    append(hash, bytes);
+            }
             hold.lock();
         }
     }
@@ -463,6 +467,7 @@ private:
     bool m_finished = false;
     bool m_closed = false; // no copy follows
     static constexpr qint64 kMaxQueuedBytes = 64 << 20;
+    static constexpr qint64 kBatchBytes = 1 << 20;
 };
 
 VersionStore::VersionStore(QString folder)
