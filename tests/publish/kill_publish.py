@@ -11,7 +11,7 @@ answering "421" past two connections.
 Usage: kill_publish.py --quillmark BIN [--server pyftpdlib|limited|msdos] [--trials N] [--seed S]
                        [--connections N]
 After each rerun the newest version kept for the server must name as many files and
-bytes as there are locally, and the one before it must read back whole (a dry-run
+bytes as there are locally; every third, the one before it must read back whole (a dry-run
 roll-back checks every copy against its hash).
 Prints one line of figures; exits 1 at the first trial that leaves the server wrong.
 """
@@ -168,7 +168,7 @@ def main():
                 if listed.returncode != 0 or not kept or (kept[0]["files"], kept[0]["bytes"]) != (
                         len(expected), sum(len(v) for v in expected.values())):
                     problems.append("the newest version is not the local files: %s" % kept[:1])
-                elif len(kept) > 1:
+                elif len(kept) > 1 and trial % 3 == 0:  # a roll-back reads every copy: now and then
                     back = subprocess.run([args.quillmark, "publish", "--rollback", "1", "--dry-run"] + command[3:-1],
                                           env=env, capture_output=True, timeout=120)
                     if back.returncode != 0:
