@@ -1281,8 +1281,7 @@ private:
                 for (auto it = lanes.rbegin(); it != lanes.rend(); ++it) {
                     if ((*it)->own && (*it)->state == Lane::Busy && !(*it)->retire) {
                         (*it)->retire = true;
-                        if ((*it)->next >= 0 && (*it)->ctl->WithdrawNext())
-                            pending.push_front(std::exchange((*it)->next, -1));
+                        withdrawQueued(**it);
                         break;
                     }
                 }
@@ -1416,10 +1415,14 @@ private:
     // Queued files that have not started wait again with the others.
     void withdrawQueued()
     {
-        for (auto &lane : lanes) {
-            if (lane->next >= 0 && lane->ctl->WithdrawNext())
-                pending.push_front(std::exchange(lane->next, -1));
-        }
+        for (auto &lane : lanes)
+            withdrawQueued(*lane);
+    }
+
+    void withdrawQueued(Lane &lane)
+    {
+        if (lane.next >= 0 && lane.ctl->WithdrawNext())
+            pending.push_front(std::exchange(lane.next, -1));
     }
 
     static bool sendingFile(const Lane &lane)
