@@ -1,6 +1,7 @@
 #pragma once
 // Asks the design view whether it marks a word as misspelt, as the user would see it:
 // a space typed after the text starts the check, then a right-click on the word.
+#include "TestSupport.h"
 #include "platform/widgets/DesignView.h"
 
 #include <QMenu>
@@ -39,10 +40,10 @@ inline QMenu *menuOnMisspeltWord(platform::DesignView &design, const QString &el
     const auto connection = QObject::connect(&design, &platform::DesignView::contextMenuShown,
                                              [&](QMenu *menu) { shown = menu; });
     // The check runs in the background: ask again until the word is marked.
-    const bool marked = QTest::qWaitFor(
+    const bool marked = testing_support::waitFor(
         [&] {
             QTest::mouseClick(design.focusProxy(), Qt::RightButton, {}, at);
-            if (!QTest::qWaitFor([&] { return shown != nullptr; }, 2000))
+            if (!testing_support::waitFor([&] { return shown != nullptr; }, 2000))
                 return false;
             const bool misspelt =
                 design.lastContextMenuRequest() && design.lastContextMenuRequest()->misspelledWord() == word;

@@ -2,12 +2,14 @@
 // Small helpers shared by the tests: folders, files and local servers.
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 namespace testing_support {
@@ -26,6 +28,31 @@ inline QString binaryDir() // the build tree
 inline QString systemPython()
 {
     return QFileInfo::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+}
+
+// Runs the event loop until predicate() holds or timeoutMs have passed. Not
+// QTest::qWaitFor: that sleeps 10 ms between passes, and WebEngine's browser side runs
+// on this thread, so each of its steps waits out a sleep (a page load took 1.4 s, not 10 ms).
+template <typename Predicate> [[nodiscard]] bool waitFor(Predicate predicate, int timeoutMs = 5000)
+{
+    if (predicate())
+        return true;
+    const QDeadlineTimer deadline(timeoutMs);
+    QTimer tick; // wakes the loop to look again when no event comes
+    tick.start(5);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (predicate())
+            return true;
+    }
+    return false;
+}
+
+// Runs the event loop for ms milliseconds.
+inline void wait(int ms)
+{
+    (void)waitFor([] { return false; }, ms);
 }
 
 inline QByteArray readAll(const QString &path)

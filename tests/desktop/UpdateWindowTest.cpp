@@ -46,7 +46,7 @@ protected:
             frmCheck4Updates::instance()->unload();
         frmCheck4Updates::setMainWindowShower({});
         setUpdateServer(QString());
-        QTest::qWait(50); // deferred deletes
+        testing_support::wait(50); // deferred deletes
     }
 
     // Loads the window against `mode` and waits for the check to end.
@@ -55,7 +55,7 @@ protected:
         setUpdateServer(QString("http://127.0.0.1:%1/%2/").arg(g_server->port()).arg(mode));
         QPointer<frmCheck4Updates> f = frmCheck4Updates::load();
         f->setFetchTimeoutMs(timeoutMs);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !f || f->CheckDone; }, 8000)) << mode;
+        EXPECT_TRUE(testing_support::waitFor([&] { return !f || f->CheckDone; }, 8000)) << mode;
         return f;
     }
 
@@ -75,7 +75,7 @@ TEST_F(UpdateWindow, NewerVersionShowsUpdatePageAndStaysOpen)
 
     // The browser pane asks the server for the update page with the same keys.
     const QString prefix = "/newer/getupdate\\.php\\?v=1\\.0\\.0&wm=1&r=";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !requested(prefix).isEmpty(); }, 10000));
+    ASSERT_TRUE(testing_support::waitFor([&] { return !requested(prefix).isEmpty(); }, 10000));
     EXPECT_EQ(QUrlQuery(QUrl(requested(prefix).first())).queryItemValue("user", QUrl::FullyDecoded),
               "[Not present]");
 
@@ -102,7 +102,7 @@ TEST_F(UpdateWindow, NoNewerVersionClosesAndUnreadableAnswerStaysWithMessage)
             EXPECT_EQ(f->CheckMessage, closes ? QString() : kCheckFailedMessage) << mode;
             f->unload();
         }
-        QTest::qWait(20);
+        testing_support::wait(20);
     }
     const QStringList log = requested("/short/getversion\\.php\\?v=1\\.0\\.0&wm=1&r=");
     ASSERT_FALSE(log.isEmpty());
@@ -123,13 +123,13 @@ TEST_F(UpdateWindow, SilentServerTimesOutAndClosingEndsAPendingCheck)
 
     // Closed while the request is out: the check ends with the window, once.
     f = frmCheck4Updates::load();
-    QTest::qWait(300);
+    testing_support::wait(300);
     f->close();
     EXPECT_TRUE(f->CheckDone);
     EXPECT_EQ(frmCheck4Updates::instance(), nullptr);
     f->unload();
     EXPECT_EQ(shown, 2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.isNull(); }, 1000));
+    EXPECT_TRUE(testing_support::waitFor([&] { return f.isNull(); }, 1000));
 }
 
 TEST(ResizeAdapter, WidgetsMoveInPixelsAndTheirFrameFollows)

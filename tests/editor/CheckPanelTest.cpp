@@ -2,6 +2,7 @@
 // double-click that selects the finding's place in the source view.
 #include "editor/CheckPanel.h"
 #include "EditorWindow.h"
+#include "common/TestSupport.h"
 
 TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
 {
@@ -55,7 +56,7 @@ TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     ASSERT_TRUE(testing_support::writeAll(path("pic.png"), "png"));
     ASSERT_TRUE(testing_support::writeAll(page + ".files", (page + "\r\n" + path("pic.png")).toLocal8Bit()));
     ASSERT_TRUE(window->save());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 0; }));
+    EXPECT_TRUE(testing_support::waitFor([&] { return list->topLevelItemCount() == 0; }));
 
     // Resizing keeps the panel below the views; closing it gives the height back.
     window->resize(1000, 760);

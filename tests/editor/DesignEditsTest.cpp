@@ -1,6 +1,7 @@
 // Design edits through the real design view keep the bytes they did not touch; what
 // the view serialised is stored for editor_design_merge (QUILLMARK_UPDATE_REFERENCES=1).
 #include "EditorWindow.h"
+#include "common/TestSupport.h"
 #include "editor/logic/TableText.h"
 #include "editor/source/DesignMerge.h"
 
@@ -92,7 +93,7 @@ TEST_F(DesignEdits, TypedEditsKeepThePagesFormAndUnnoticedChangesAreTakenWhole)
     QWidget *input = designView()->focusProxy();
     QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(20, 15));
     QTest::keyClicks(input, "Z");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return designView()->DocumentHTML().contains('Z'); }));
+    ASSERT_TRUE(testing_support::waitFor([&] { return designView()->DocumentHTML().contains('Z'); }));
     EXPECT_TRUE(window->save());
     const QByteArray saved = testing_support::readAll(page);
     EXPECT_EQ(saved.count('Z'), 1) << saved.toStdString();
@@ -104,6 +105,6 @@ TEST_F(DesignEdits, TypedEditsKeepThePagesFormAndUnnoticedChangesAreTakenWhole)
     designView()->page()->runJavaScript("document.body.appendChild(document.createElement('hr')); true",
                                         QWebEngineScript::ApplicationWorld,
                                         [&](const QVariant &) { changed = true; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return changed; }));
+    ASSERT_TRUE(testing_support::waitFor([&] { return changed; }));
     EXPECT_TRUE(designView()->baselineHTML().isEmpty());
 }

@@ -2,6 +2,7 @@
 // the preview at device widths and the recent pages, with the real views.
 #include "EditorWindow.h"
 #include "common/Spelling.h"
+#include "common/TestSupport.h"
 #include "editor/FindReplaceDialog.h"
 
 using platform::Answer;
@@ -124,7 +125,7 @@ TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
     EXPECT_FALSE(field<QCheckBox>("chkRegex")->isEnabled());
     lookFor("two");
     window->findNext(false);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return field<QLabel>("lblStatus")->text() == "1 of 1"; }))
+    EXPECT_TRUE(testing_support::waitFor([&] { return field<QLabel>("lblStatus")->text() == "1 of 1"; }))
         << field<QLabel>("lblStatus")->text().toStdString();
 }
 
@@ -140,7 +141,7 @@ TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
     const auto innerWidth = [&] {
         int width = -1;
         preview->page()->runJavaScript("window.innerWidth", [&](const QVariant &v) { width = v.toInt(); });
-        return QTest::qWaitFor([&] { return width >= 0; }) ? width : -1;
+        return testing_support::waitFor([&] { return width >= 0; }) ? width : -1;
     };
     // The offscreen screen is narrow: a width beyond the tab's is the tab's.
     const int full = preview->width();
@@ -151,7 +152,7 @@ TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
         const int shown = qMin(pixels, full);
         EXPECT_EQ(preview->width(), shown);
         EXPECT_EQ(preview->x(), (full - shown) / 2);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return innerWidth() == shown; })) << caption;
+        EXPECT_TRUE(testing_support::waitFor([&] { return innerWidth() == shown; })) << caption;
     }
     widths->setCurrentText("Full width");
     EXPECT_EQ(preview->width(), full);
@@ -195,5 +196,6 @@ TEST_F(EditorCommands, TheDesignViewMarksAMisspeltWordAndSuggestsTheRightOne)
         if (action->text() == "receive")
             action->trigger();
     shown->close();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return design->DocumentHTML().contains("and receive a bonus"); }));
+    EXPECT_TRUE(
+        testing_support::waitFor([&] { return design->DocumentHTML().contains("and receive a bonus"); }));
 }

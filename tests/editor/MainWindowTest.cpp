@@ -1,6 +1,7 @@
 // The main window with the real views: start-up against a local update server, the
 // tab switch through the file, the formatting commands and the document commands.
 #include "EditorWindow.h"
+#include "common/TestSupport.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "desktop/UpdateCheck.h"
 #include "editor/MainWindowPeers.h"
@@ -166,7 +167,7 @@ TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
     EXPECT_FALSE(window->hasUnsavedChanges());
     EXPECT_EQ(previewView(), nullptr);
     selectTab(2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return previewView()->url() == QUrl::fromLocalFile(page); }));
+    EXPECT_TRUE(testing_support::waitFor([&] { return previewView()->url() == QUrl::fromLocalFile(page); }));
     EXPECT_FALSE(window->hasUnsavedChanges());
 
     // Emptying from the source tab leaves the file as it was and names no file.
@@ -215,10 +216,10 @@ TEST_F(MainWindow, APageSlowerThanAnyWaitStillOpensWithItsProgressShown)
 TEST_F(MainWindow, APageWithTwoVersionsPreviewsTheChosenOne)
 {
     const auto shows = [&](const QString &words) {
-        return QTest::qWaitFor([&] {
+        return testing_support::waitFor([&] {
             bool shown = false;
             previewView()->page()->toPlainText([&](const QString &text) { shown = text.contains(words); });
-            return QTest::qWaitFor([&] { return shown; }, 200);
+            return testing_support::waitFor([&] { return shown; }, 200);
         });
     };
     auto *version = window->findChild<QComboBox *>("cmbPreviewVersion");
@@ -253,10 +254,10 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     sourceView()->setText("<html><body><p>Typed</p></body></html>");
     selectTab(2);
     EXPECT_TRUE(design().contains("Typed"));
-    EXPECT_TRUE(QTest::qWaitFor([&] {
+    EXPECT_TRUE(testing_support::waitFor([&] {
         bool shown = false;
         previewView()->page()->toPlainText([&shown](const QString &text) { shown = text.contains("Typed"); });
-        return QTest::qWaitFor([&] { return shown; }, 200);
+        return testing_support::waitFor([&] { return shown; }, 200);
     }));
     selectTab(0);
     EXPECT_TRUE(formatBar()->isEnabled());
@@ -358,7 +359,7 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
     QGuiApplication::clipboard()->clear();
     load();
     run("copy");
-    EXPECT_TRUE(QTest::qWaitFor([] { return QGuiApplication::clipboard()->text() == "word"; }));
+    EXPECT_TRUE(testing_support::waitFor([] { return QGuiApplication::clipboard()->text() == "word"; }));
     run("table");
     EXPECT_NE(editor::frmDialog_Table::instance(), nullptr);
     QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); // shortcuts reach the commands
@@ -416,11 +417,11 @@ TEST_F(MainWindow, TheTitleMarksEditsAndTheButtonsShowTheCaretState)
     designView()->runScript("var b = document.querySelector('b').firstChild;"
                             " getSelection().collapse(b, 3); true");
     QTest::keyClick(designView()->focusProxy(), Qt::Key_Right);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return bold->isChecked(); }));
+    EXPECT_TRUE(testing_support::waitFor([&] { return bold->isChecked(); }));
     EXPECT_FALSE(italic->isChecked());
     designView()->runScript("getSelection().selectAllChildren(document.querySelector('b')); true");
     italic->trigger();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return italic->isChecked(); }));
+    EXPECT_TRUE(testing_support::waitFor([&] { return italic->isChecked(); }));
     EXPECT_TRUE(window->isWindowModified());
     // A change the design view made no command for (typing) counts too, until saved.
     EXPECT_TRUE(window->save());

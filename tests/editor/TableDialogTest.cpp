@@ -1,5 +1,6 @@
 // The insert-table dialog against the main window's real design view.
 #include "EditorWindow.h"
+#include "common/TestSupport.h"
 #include "editor/frmDialog_Table.h"
 
 using editor::frmDialog_Table;
@@ -53,7 +54,7 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     EXPECT_EQ(open(), dialog);
     EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("2"));
     control<QPushButton>(dialog, "cmdOK")->click();
-    EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
+    EXPECT_TRUE(testing_support::waitFor([] { return frmDialog_Table::instance() == nullptr; }));
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
     const QString html = designView()->DocumentHTML();
     EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(first))) << qPrintable(html);
@@ -62,7 +63,7 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     // Every showing starts afresh; Cancel inserts nothing and does not count.
     EXPECT_EQ(control<QLineEdit>(open(), "Text2")->text(), QStringLiteral("3"));
     control<QPushButton>(frmDialog_Table::instance(), "cmdCancel")->click();
-    EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; }));
+    EXPECT_TRUE(testing_support::waitFor([] { return frmDialog_Table::instance() == nullptr; }));
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
     EXPECT_EQ(tablesInDocument(), 1);
 }
@@ -108,7 +109,8 @@ TEST_F(TableDialog, ATableInsertedAtTheEndOfAParagraphCountsOnce)
                 .arg(QString::fromLatin1(select)));
         const qint16 first = frmDialog_Table::TableCount;
         control<QPushButton>(open(), "cmdOK")->click();
-        EXPECT_TRUE(QTest::qWaitFor([] { return frmDialog_Table::instance() == nullptr; })) << select;
+        EXPECT_TRUE(testing_support::waitFor([] { return frmDialog_Table::instance() == nullptr; }))
+            << select;
         EXPECT_TRUE(dialogs.messages.empty()) << qPrintable(dialogs.lastMessage());
         EXPECT_EQ(frmDialog_Table::TableCount, first + 1) << select;
         EXPECT_EQ(tablesInDocument(), 1) << select;

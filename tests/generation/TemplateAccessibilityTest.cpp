@@ -34,7 +34,7 @@ QVariant evaluate(QWebEnginePage &page, const QString &script)
 {
     std::optional<QVariant> result;
     page.runJavaScript(script, [&](const QVariant &value) { result = value; });
-    (void)QTest::qWaitFor([&] { return result.has_value(); }, 20000);
+    (void)testing_support::waitFor([&] { return result.has_value(); }, 20000);
     return result.value_or(QVariant());
 }
 
@@ -46,7 +46,7 @@ QJsonArray seriousViolations(QWebEnginePage &page)
                    "             v => v.impact == 'serious' || v.impact == 'critical')); },"
                    "  e => { window.__axe = JSON.stringify([{id: 'axe-error', help: String(e)}]); });");
     QString answer;
-    (void)QTest::qWaitFor(
+    (void)testing_support::waitFor(
         [&] { return !(answer = evaluate(page, "window.__axe || ''").toString()).isEmpty(); }, 60000);
     return answer.isEmpty() ? QJsonArray{QJsonObject{{"id", "no-answer"}}}
                             : QJsonDocument::fromJson(answer.toUtf8()).array();
@@ -59,7 +59,7 @@ void load(QWebEngineView &view, const QString &file)
     QObject::connect(
         view.page(), &QWebEnginePage::loadFinished, &view, [&] { loaded = true; }, Qt::SingleShotConnection);
     view.load(QUrl::fromLocalFile(file));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded; }, 20000)) << file.toStdString();
+    ASSERT_TRUE(testing_support::waitFor([&] { return loaded; }, 20000)) << file.toStdString();
 }
 
 // Where each template puts its repeated items and its top bar. Cards, quotes and the
@@ -221,7 +221,7 @@ TEST(TemplateAccessibility, LaidOutAndNoSeriousViolationAtEveryWidth)
             for (const int width : {1280, 768, 390}) {
                 SCOPED_TRACE(width);
                 view.resize(width, 900);
-                ASSERT_TRUE(QTest::qWaitFor(
+                ASSERT_TRUE(testing_support::waitFor(
                     [&] { return evaluate(*view.page(), "window.innerWidth").toInt() == width; }, 10000));
                 expectLaidOut(*view.page(), layout, width);
                 // The one-row product is there for the layout; its markup is the sample's.
@@ -233,7 +233,7 @@ TEST(TemplateAccessibility, LaidOutAndNoSeriousViolationAtEveryWidth)
                     const int height =
                         evaluate(*view.page(), "document.documentElement.scrollHeight").toInt();
                     view.resize(width, qBound(600, height, 6000));
-                    QTest::qWait(300);
+                    testing_support::wait(300);
                     view.grab().save(QString("%1/%2-%3-%4.png").arg(pictures, name, productName).arg(width));
                 }
             }
@@ -299,7 +299,7 @@ TEST(HostileAnswers, RunNoScriptInAnyTemplate)
                 return JSON.stringify({handlers, links, shown});
             })())")
                                       .toString();
-            QTest::qWait(200);
+            testing_support::wait(200);
             EXPECT_EQ(evaluate(page, "typeof window.__pwned").toString().toStdString(), "undefined")
                 << found.toStdString();
             // The answers are there, as text; no handler and no script address came of them.
@@ -309,7 +309,8 @@ TEST(HostileAnswers, RunNoScriptInAnyTemplate)
             // The probe works: a script link clicked here would have been seen.
             evaluate(page, "{ const p = document.createElement('a'); p.href = 'javascript:window.__pwned=1';"
                            "  document.body.append(p); p.click(); }");
-            EXPECT_TRUE(QTest::qWaitFor([&] { return evaluate(page, "window.__pwned").toInt() == 1; }, 5000));
+            EXPECT_TRUE(testing_support::waitFor(
+                [&] { return evaluate(page, "window.__pwned").toInt() == 1; }, 5000));
         }
     }
     EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();

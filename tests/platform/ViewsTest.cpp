@@ -167,10 +167,10 @@ TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)
     platform::BrowserView view;
     view.show();
     view.Navigate("file://" + dir.filePath("page.htm"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.title().contains("fetch"); }, 15000))
+    ASSERT_TRUE(testing_support::waitFor([&] { return view.title().contains("fetch"); }, 15000))
         << qPrintable(view.title());
     EXPECT_EQ(view.title(), "xhr-refused frame-refused fetch-refused");
-    QTest::qWait(300); // a request on its way would have connected by now
+    testing_support::wait(300); // a request on its way would have connected by now
     EXPECT_FALSE(listener.hasPendingConnections());
 }
 
@@ -202,7 +202,7 @@ TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
     view.page()->runJavaScript(
         "getComputedStyle(document.body).color + ' ' + document.getElementById('i').naturalWidth",
         [&](const QVariant &v) { answer = v.toString(); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !answer.isEmpty(); }));
+    ASSERT_TRUE(testing_support::waitFor([&] { return !answer.isEmpty(); }));
     EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ") && answer != "rgb(1, 2, 3) 0") << answer.toStdString();
     view.Navigate("about:blank");
     view.Stop();

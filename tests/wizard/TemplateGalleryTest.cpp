@@ -30,7 +30,7 @@ QString copyTemplates(const QTemporaryDir &dir)
 
 bool waitUntilIdle(GalleryPictures &pictures)
 {
-    return QTest::qWaitFor([&] { return !pictures.busy(); }, 60000);
+    return testing_support::waitFor([&] { return !pictures.busy(); }, 60000);
 }
 
 } // namespace

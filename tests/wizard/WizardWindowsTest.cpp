@@ -425,8 +425,8 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
     const QString preview = platform::previewPage();
     QTest::mouseClick(named<QPushButton>("xpcmdMoreTemplates"), Qt::LeftButton);
     EXPECT_TRUE(testing_support::readAll(preview).contains("Previewed"));
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return w().WebBrowser1->url() == QUrl::fromLocalFile(preview); }, 15000));
+    EXPECT_TRUE(testing_support::waitFor(
+        [&] { return w().WebBrowser1->url() == QUrl::fromLocalFile(preview); }, 15000));
     w().xpcmdBrowserPreview_Click();
     EXPECT_EQ(s_opened, QList<QUrl>{QUrl::fromLocalFile(preview)});
     EXPECT_TRUE(dialogs.fileRequests.empty());
@@ -462,7 +462,7 @@ TEST_F(WizardWindows, ProductImageAndPreviews)
 TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
 {
     const auto previewTitle = [&](const QString &title) {
-        return QTest::qWaitFor([&] { return w().WebBrowser1->title() == title; }, 15000);
+        return testing_support::waitFor([&] { return w().WebBrowser1->title() == title; }, 15000);
     };
     cb("cmbExistingSoftware")->setCurrentText("Ledgerlark");
     w().xpcmdLoadLoad_Click();
