@@ -5,7 +5,7 @@ the other; without script the page shows A; an order click sends its beacon here
 QUILLMARK_PROGRAM SOURCE_DIR; exit 77 (skipped) without chromium."""
 import base64, http.server, json, os, shutil, socket, struct, subprocess, sys, tempfile, threading, time
 
-LOADS = int(os.environ.get("AB_LOADS", "200"))
+LOADS = int(os.environ.get("AB_LOADS", "100"))
 A_PITCH, B_PITCH = "Invoices, timesheets and payments for freelancers", "Books that balance themselves"
 A_WORDS, B_WORDS = "Get Ledgerlark", "Start balancing"
 # rAF runs right before each painted frame: which version's texts does that frame show?
@@ -156,7 +156,8 @@ def main():
             again, seen_again = tab.state()
             if again != variant or seen_again[other]:
                 failures.append(f"load {i}: version {variant} became {again} on reload")
-        if not 60 <= shares["a"] <= 140 or len(shares) != 2:  # 200 fair tosses: outside once in 10^6
+        # Five standard deviations of LOADS fair tosses: outside once in a million runs.
+        if abs(shares["a"] - LOADS / 2) > 2.5 * LOADS ** 0.5 or len(shares) != 2:
             failures.append(f"uneven shares: {shares}")
         text = Tab(tools, url, scripted=False).value("document.body.innerText")
         if A_PITCH not in text or A_WORDS not in text or B_PITCH in text or B_WORDS in text:
