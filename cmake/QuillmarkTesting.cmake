@@ -17,6 +17,15 @@ set(QUILLMARK_TEST_ENV
   XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-home/config
   # Nor the user's session bus and keyring: no keyring at all, unless a test starts its own.
   DBUS_SESSION_BUS_ADDRESS=unix:path=${PROJECT_BINARY_DIR}/test-home/no-session-bus)
+# The logic tests set it themselves (core_test_main.cpp) from this header: a list
+# does not survive gtest_discover_tests' PROPERTIES, where only its first entry arrives.
+set(entries "")
+foreach(entry IN LISTS QUILLMARK_TEST_ENV)
+  string(APPEND entries "    R\"env(${entry})env\",\n")
+endforeach()
+file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/tests/TestEnvironment.h
+     CONTENT "// Generated: the environment every test runs with.\nstatic const char *const kTestEnvironment[] = {\n${entries}};\n"
+     @ONLY)
 
 # quillmark_add_test(<name> SOURCES ... [LIBS ...])
 #   Logic tests without a window: each test case becomes its own CTest test,
@@ -26,8 +35,8 @@ function(quillmark_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} quillmark_test_support GTest::gtest GTest::gmock)
   target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/core_test_main.cpp)
-  gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "${QUILLMARK_TEST_ENV}" TIMEOUT 120)
+  target_include_directories(${name} PRIVATE ${PROJECT_BINARY_DIR}/tests)
+  gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 120)
   add_dependencies(tests_without_webengine ${name})
 endfunction()
 
