@@ -64,8 +64,9 @@ build_sanitized() {
 
 sanitized_tests() {
   # halt_on_error: the first report ends the test, which then fails. The suppressions
-  # name only reports from inside system libraries.
-  ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:suppressions="$PWD/tests/sanitizers/asan.supp" \
+  # name only reports from inside system libraries. Stack use after return: a callback
+  # left holding a finished function's locals.
+  ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:halt_on_error=1:suppressions="$PWD/tests/sanitizers/asan.supp" \
     LSAN_OPTIONS=suppressions="$PWD/tests/sanitizers/lsan.supp":print_suppressions=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$asan" --output-on-failure --parallel "$jobs" --label-exclude webengine
