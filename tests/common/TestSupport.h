@@ -46,7 +46,7 @@ template <typename Predicate> [[nodiscard]] bool waitFor(Predicate predicate, in
         if (predicate())
             return true;
     }
-    return false;
+    return predicate();
 }
 
 // Runs the event loop for ms milliseconds.
