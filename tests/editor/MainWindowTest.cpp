@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <link.h>
+#include <memory>
 
 using editor::frmMain;
 using platform::Answer;
@@ -34,6 +35,17 @@ bool libraryLoaded(const char *name)
         },
         &search);
     return search.found;
+}
+
+// Waits until the page in `view` shows `words` as text. Each ask waits 200 ms for
+// its answer; one that comes later still has its flag to write to.
+bool showsText(QWebEngineView *view, const QString &words)
+{
+    return testing_support::waitFor([&] {
+        const auto shown = std::make_shared<bool>(false);
+        view->page()->toPlainText([shown, words](const QString &text) { *shown = text.contains(words); });
+        return testing_support::waitFor([&] { return *shown; }, 200);
+    });
 }
 
 struct FakePeer : editor::WizardPeer {
@@ -215,13 +227,7 @@ TEST_F(MainWindow, APageSlowerThanAnyWaitStillOpensWithItsProgressShown)
 
 TEST_F(MainWindow, APageWithTwoVersionsPreviewsTheChosenOne)
 {
-    const auto shows = [&](const QString &words) {
-        return testing_support::waitFor([&] {
-            bool shown = false;
-            previewView()->page()->toPlainText([&](const QString &text) { shown = text.contains(words); });
-            return testing_support::waitFor([&] { return shown; }, 200);
-        });
-    };
+    const auto shows = [&](const QString &words) { return showsText(previewView(), words); };
     auto *version = window->findChild<QComboBox *>("cmbPreviewVersion");
     openWith("plain.htm", "<html><body><h1>Only one</h1></body></html>");
     selectTab(2);
@@ -254,11 +260,7 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     sourceView()->setText("<html><body><p>Typed</p></body></html>");
     selectTab(2);
     EXPECT_TRUE(design().contains("Typed"));
-    EXPECT_TRUE(testing_support::waitFor([&] {
-        bool shown = false;
-        previewView()->page()->toPlainText([&shown](const QString &text) { shown = text.contains("Typed"); });
-        return testing_support::waitFor([&] { return shown; }, 200);
-    }));
+    EXPECT_TRUE(showsText(previewView(), "Typed"));
     selectTab(0);
     EXPECT_TRUE(formatBar()->isEnabled());
 
