@@ -5,6 +5,8 @@
 #include "common/TestSupport.h"
 #include "editor/FindReplaceDialog.h"
 
+#include <memory>
+
 using platform::Answer;
 
 namespace {
@@ -139,9 +141,10 @@ TEST_F(EditorCommands, ThePreviewShowsThePageAtDeviceWidths)
     EXPECT_TRUE(widths->isVisible());
     auto *preview = previewView();
     const auto innerWidth = [&] {
-        int width = -1;
-        preview->page()->runJavaScript("window.innerWidth", [&](const QVariant &v) { width = v.toInt(); });
-        return testing_support::waitFor([&] { return width >= 0; }) ? width : -1;
+        const auto width = std::make_shared<int>(-1); // outlives a late answer
+        preview->page()->runJavaScript("window.innerWidth",
+                                       [width](const QVariant &v) { *width = v.toInt(); });
+        return testing_support::waitFor([&] { return *width >= 0; }) ? *width : -1;
     };
     // The offscreen screen is narrow: a width beyond the tab's is the tab's.
     const int full = preview->width();

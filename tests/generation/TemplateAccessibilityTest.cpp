@@ -25,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -32,10 +33,11 @@ namespace {
 // Runs a script in the page and waits for its result.
 QVariant evaluate(QWebEnginePage &page, const QString &script)
 {
-    std::optional<QVariant> result;
-    page.runJavaScript(script, [&](const QVariant &value) { result = value; });
-    (void)testing_support::waitFor([&] { return result.has_value(); }, 20000);
-    return result.value_or(QVariant());
+    // Shared with the callback: an answer after the wait must not write to this frame.
+    const auto result = std::make_shared<std::optional<QVariant>>();
+    page.runJavaScript(script, [result](const QVariant &value) { *result = value; });
+    (void)testing_support::waitFor([&] { return result->has_value(); }, 20000);
+    return result->value_or(QVariant());
 }
 
 // axe.run answers with a promise; the page keeps the answer for polling.
