@@ -459,6 +459,8 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
         {{}, false, 16, 0, ""},
         {{"--hostile-names"}, false, 16, 0, ""},
         {{"--lie-stor"}, false, 0, 16, "The server says it kept page.htm, but it holds 0 bytes of it."},
+        // A full disk: every file arrives cut short under its own name, and says so.
+        {{"--truncate-stor"}, false, 0, 16, "The server says it kept page.htm, but it holds 2 bytes of it."},
         // The new file goes straight to its name; the old page.htm has the new one's
         // size, so only the temporary left behind tells.
         {{"--lie-rnto"},
@@ -486,12 +488,14 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
                 EXPECT_TRUE(r.remote != "page.htm" || r.error == c.pageError) << r.error.toStdString();
             EXPECT_EQ(s.renameRefused, c.flags == QStringList{"--no-rename"}) << s.error.toStdString();
         }
-        // Nothing cut short or left under a temporary name.
+        // Nothing left under a temporary name, nor cut short but by the server that cuts.
         auto expected = c.oldSite ? old : std::map<QString, QByteArray>{};
         expected[".keep"] = "";
         for (const auto &[name, bytes] : local) {
             if (c.sent == 16 || (c.sent == 1 && name == "f2/file3.gif"))
                 expected[name] = bytes;
+            else if (c.flags.contains("--truncate-stor"))
+                expected[name] = bytes.left(bytes.size() / 2);
         }
         EXPECT_EQ(tree(root.filePath("www")), expected);
         EXPECT_EQ(readAll(root.filePath("victim.htm")), "v");

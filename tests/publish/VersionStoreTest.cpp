@@ -6,6 +6,7 @@
 #include "platform/AppFolder.h"
 #include "publish/SiteFiles.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QThread>
@@ -128,8 +129,14 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
         EXPECT_EQ(hashOf(packFile.read(e.size)), e.hash);
         inPack << e.hash;
     }
-    packFile.close();
     EXPECT_EQ(inPack.size(), 3) << "three contents";
+    // A pack cut short loses the entry that no longer fits, and only that one.
+    packFile.seek(0);
+    QBuffer cut;
+    cut.setData(packFile.readAll().chopped(1));
+    packFile.close();
+    cut.open(QIODevice::ReadOnly);
+    EXPECT_EQ(ReadPackEntries(cut, cut.size()).size(), 2);
     EXPECT_EQ(s.blobs().size(), 1) << "the page kept, and no copy of its own for any in the pack";
     ASSERT_EQ(s.store.record(s.target, s.publish(early), 1), "");
     EXPECT_TRUE(s.blobs().isEmpty()) << "the page went with its version";
@@ -160,6 +167,12 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     EXPECT_NE(s.store.materialise(s.store.list(s.target)[0], out.path()), "");
     ASSERT_EQ(s.store.record(s.target, s.publish({{"index.htm", "new"}}), 1), "");
     EXPECT_TRUE(packs.entryList(QDir::Files).isEmpty());
+
+    // A file edited after it went, to the same size, is not kept as what was sent.
+    Summary edited = s.publish({{"index.htm", "sent"}});
+    edited.files[0].hash = hashOf("sent");
+    makeFile(s.site.filePath("index.htm"), "edit");
+    EXPECT_TRUE(s.store.record(s.target, edited, 1).contains("changed while it was being published"));
 
     // A lock file left empty by a program killed as it took the lock a moment ago holds
     // nobody's name and nobody holds it: it keeps no one out (the rerun right after a

@@ -9,7 +9,8 @@ sends "payload".
 With --root it keeps files in that folder as a working server would, with
 MS-DOS-style LIST lines and no MLSD, and can lie on purpose:
 --lie-stor: STOR answers 226 and keeps nothing; --lie-rnto: RNTO answers 250 and
-renames nothing; --no-rename: RNFR is refused; --hostile-names: every listing
+renames nothing; --truncate-stor: STOR answers 226 and keeps the first half of the
+file, as a full disk does; --no-rename: RNFR is refused; --hostile-names: every listing
 also names files outside its folder; --slow: uploads arrive slowly, so that a
 client killed at random is often killed halfway through one. --log FILE gets one line per command that
 touches a path: the command and the path it resolves to from the root.
@@ -146,6 +147,8 @@ def serve(conn, args):
             else:
                 with open(real(target), "wb") as out:
                     receive_data(out)
+                if args.truncate_stor:
+                    os.truncate(real(target), os.path.getsize(real(target)) // 2)
             say("226 Kept.")
         elif cmd in ("DELE", "RNFR", "RNTO", "MKD") and args.root:
             target = resolve(arg)
@@ -187,6 +190,7 @@ def main():
     ap.add_argument("--root")
     ap.add_argument("--lie-stor", action="store_true")
     ap.add_argument("--lie-rnto", action="store_true")
+    ap.add_argument("--truncate-stor", action="store_true")
     ap.add_argument("--no-rename", action="store_true")
     ap.add_argument("--hostile-names", action="store_true")
     ap.add_argument("--log")
