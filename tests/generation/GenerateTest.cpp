@@ -144,12 +144,15 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
     writeAll(app + "/manifests/site.png", kPng);
     writeAll(tmp.filePath("notes.png"), "BM not a bitmap at all");
     QFile::link(app + "/ftpinfo.ini", tmp.filePath("link.png"));
+    // A picture, but one of ours under another name.
+    QFile::link(app + "/manifests/site.png", tmp.filePath("sent.png"));
     writeAll(tmp.filePath("two\nlines.png"), kPng); // would add a line to the list
     const std::pair<QString, const char *> refused[] = {
         {app + "/ftpinfo.ini", "one of Quillmark's own files"},
         {"sites/Tool.ini", "one of Quillmark's own files"}, // relative to the data folder
         {app + "/manifests/site.png", "one of Quillmark's own files"},
         {tmp.filePath("link.png"), "one of Quillmark's own files"},
+        {tmp.filePath("sent.png"), "one of Quillmark's own files"},
         {tmp.filePath("notes.png"), "is not a picture"},
         {tmp.filePath("two\nlines.png"), "holds a line break"}};
     for (const auto &[image, why] : refused) {

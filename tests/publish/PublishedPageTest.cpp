@@ -18,7 +18,8 @@ TEST(PublishedPage, IsSentHashedAndSizedWithoutItsBlockMarkers)
     target.host = "ftp.test";
     Options options;
     options.manifestFolder = data.filePath("manifests");
-    const QByteArray page = "<ul><ZOR_PAGE_DATA_FAQ><li>q</li></ZOR_PAGE_DATA_FAQ></ul>";
+    // The design view writes the markers it kept in lower case.
+    const QByteArray page = "<ul><ZOR_PAGE_DATA_FAQ><li>q</li></zor_page_data_faq></ul>";
     publish_testing::makeFile(local.filePath("index.htm"), page);
     publish_testing::makeFile(local.filePath("notes.txt"), page);
     const QVector<Row> rows = {{local.filePath("index.htm")}, {local.filePath("notes.txt")}};

@@ -70,6 +70,8 @@ TEST(SourceText, BytesInvalidInTheLocaleAreKeptOneByteEachAndWrittenBack)
     // Characters beyond one byte become references; astral ones as one reference.
     EXPECT_EQ(EncodeHtmlText(decoded.text + QStringLiteral("\u20ac\U0001F600"), true),
               bytes + "&#8364;&#128512;");
+    // A lone half of a pair stands as it is, and takes nothing after it along.
+    EXPECT_EQ(EncodeHtmlText(QString(QChar(0xD83D)) + "x", true), QByteArray("&#55357;x"));
     EXPECT_FALSE(DecodeSourceBytes("plain").oneBytePerCharacter);
     // A character cut off at the end of the file is kept too.
     const DecodedText cut = DecodeSourceBytes("caf\xc3\xa9 \xe2\x82");
