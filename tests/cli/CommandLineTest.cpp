@@ -146,6 +146,9 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
                                                .toUtf8()));
     ASSERT_TRUE(writeAll(work.filePath("open.txt"), "secret\n"));
     QFile::setPermissions(work.filePath("open.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    ASSERT_TRUE(writeAll(work.filePath("shared.txt"), "secret\n"));
+    QFile::setPermissions(work.filePath("shared.txt"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     ASSERT_TRUE(writeAll(work.filePath("big.txt"), QByteArray(4097, 'x')));
     QFile::setPermissions(work.filePath("big.txt"), QFile::ReadOwner | QFile::WriteOwner);
     ASSERT_TRUE(writeAll(page(), "<html></html>"));
@@ -201,6 +204,8 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
          "QUILLMARK_TEST_UNSET is not set"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("open.txt")},
          "chmod 600"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("shared.txt")},
+         "chmod 600"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("none.txt")},
          "cannot read the password file"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("big.txt")},
@@ -216,7 +221,7 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
     }
     EXPECT_EQ(readAll(page()), "<html></html>") << "a refused command changed the page";
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files),
-              QStringList({"big.txt", "offer.htm", "open.txt", "own.ini", "script.ini"}));
+              QStringList({"big.txt", "offer.htm", "open.txt", "own.ini", "script.ini", "shared.txt"}));
 }
 
 // Figures from worked examples; bad counts give status 2 and one line, never NaN.
@@ -384,7 +389,7 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     ASSERT_TRUE(server.start({"--active-only"}));
     ASSERT_EQ(generate().status, 0);
     const QString passwordFile = work.filePath("password");
-    ASSERT_TRUE(writeAll(passwordFile, "secret\n"));
+    ASSERT_TRUE(writeAll(passwordFile, "secret\r\n")); // written on Windows
     ASSERT_TRUE(QFile::setPermissions(passwordFile, QFile::ReadOwner | QFile::WriteOwner));
     const QString to = QString("ftp://user@127.0.0.1:%1/site").arg(server.port());
     const QStringList options = {"--json", "--to", to, "--password-file", passwordFile, "--active"};
