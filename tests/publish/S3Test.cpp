@@ -116,6 +116,8 @@ TEST_F(S3, PublishesRepairsAndPrunes)
         {"index.htm", "text/html; charset=utf-8\tmax-age=300"},
         {"img/style.css", "text/css; charset=utf-8\tmax-age=86400"},
         {"img/logo.png", "image/png\tmax-age=86400"},
+        {"img/PHOTO.JPG", "image/jpeg\tmax-age=86400"},    // as cameras name them
+        {"img/shot-2024.png", "image/png\tmax-age=86400"}, // a year is no content hash
         {"img/app.0123abcd.js", "text/javascript; charset=utf-8\tmax-age=31536000, immutable"},
         {"img/a bé.svg", "image/svg+xml\tmax-age=86400"},
         {"big.zip", "application/zip\tmax-age=86400"}};
