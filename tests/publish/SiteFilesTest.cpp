@@ -26,7 +26,8 @@ struct SiteTree : ::testing::Test {
     {
         for (const char *f : {"site/index.htm", "site/img/logo.gif", "site/Zeta.txt", "site/.env",
                               "site/.git/config", "site/ftpinfo.ini", "site/manifests/a.manifest",
-                              "outside/secret.txt", "outside/dir/x.txt", "data/sites/Product.ini"})
+                              "outside/secret.txt", "outside/dir/x.txt", "data/sites/Product.ini",
+                              "site/img/setup.ini"}) // the site's own: only the data folder's .ini are ours
             ASSERT_TRUE(makeFile(tmp.filePath(f), f));
         const struct {
             const char *target, *link;
@@ -73,7 +74,8 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
 {
     const QString bad = QFile::decodeName("bad\xff.htm");
     const SiteFiles plain = WalkSite(site + "/", false, own);
-    EXPECT_EQ(remotes(plain), QStringList({"index.htm", "same.htm", "Zeta.txt", "img/logo.gif"}));
+    EXPECT_EQ(remotes(plain),
+              QStringList({"index.htm", "same.htm", "Zeta.txt", "img/logo.gif", "img/setup.ini"}));
     EXPECT_EQ(plain.files[1].local, site + "/same.htm") << "a link inside goes as the file it points to";
     // The hash cache trusts the walk's stamp: a link's must be its target's, or none.
     for (const SiteFile &f : plain.files) {
@@ -98,8 +100,8 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
     EXPECT_EQ(skips(plain, site), expected.join('\n').toStdString());
 
     const SiteFiles hidden = WalkSite(site, true, own);
-    EXPECT_EQ(remotes(hidden),
-              QStringList({".env", "index.htm", "same.htm", "Zeta.txt", ".git/config", "img/logo.gif"}));
+    EXPECT_EQ(remotes(hidden), QStringList({".env", "index.htm", "same.htm", "Zeta.txt", ".git/config",
+                                            "img/logo.gif", "img/setup.ini"}));
     EXPECT_EQ(hidden.skipped.size(), plain.skipped.size() - 2);
     // A published folder that is itself one of the program's own sends nothing.
     const SiteFiles manifests = WalkSite(site + "/manifests", false, own);
