@@ -108,17 +108,17 @@ TEST(TemplateLanguage, ValuesInsideATagAreEscapedWhileTextStaysAsTyped)
 
     // A script gets JSON strings; comments, style sheets and placeholders left unfilled
     // stay as written.
-    d.txtSoftwareName = "A \"B\"</script>\\\r\n";
+    d.txtSoftwareName = "A \"B\"</script>\\\r\n\u2028"; // a line end to older script parsers
     const QString rest = "<!-- <a href=\"" + ph("PAGE_DATA_SOFTWARENAME") + "\"> --><style>p{}</style>" +
                          "<a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") + "\" x=\"<zor_page_data_keyword>\">";
-    EXPECT_EQ(
-        FillTemplateText("<script type=\"application/ld+json\">{\"name\": \"" + ph("PAGE_DATA_SOFTWARENAME") +
-                             "\"}</script>" + rest,
-                         d),
-        "<script type=\"application/ld+json\">{\"name\": \"A \\\"B\\\"\\u003c/script\\u003e\\\\\\r\\n\"}"
-        "</script><!-- <a href=\"" +
-            d.txtSoftwareName + "\"> --><style>p{}</style><a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") +
-            "\" x=\"<zor_page_data_keyword>\">");
+    EXPECT_EQ(FillTemplateText("<script type=\"application/ld+json\">{\"name\": \"" +
+                                   ph("PAGE_DATA_SOFTWARENAME") + "\"}</script>" + rest,
+                               d),
+              "<script type=\"application/ld+json\">{\"name\": \"A "
+              "\\\"B\\\"\\u003c/script\\u003e\\\\\\r\\n\\u2028\"}"
+              "</script><!-- <a href=\"" +
+                  d.txtSoftwareName + "\"> --><style>p{}</style><a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") +
+                  "\" x=\"<zor_page_data_keyword>\">");
 }
 
 TEST(TemplateLanguage, ConditionalBlocks)
