@@ -7,6 +7,7 @@
 
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <memory>
 
 namespace {
 
@@ -101,10 +102,10 @@ TEST_F(DesignEdits, TypedEditsKeepThePagesFormAndUnnoticedChangesAreTakenWhole)
 
     // A change the view was not told of leaves nothing to measure edits against.
     openWith("unnoticed.htm", original);
-    bool changed = false;
+    const auto changed = std::make_shared<bool>(false); // outlives a late answer
     designView()->page()->runJavaScript("document.body.appendChild(document.createElement('hr')); true",
                                         QWebEngineScript::ApplicationWorld,
-                                        [&](const QVariant &) { changed = true; });
-    ASSERT_TRUE(testing_support::waitFor([&] { return changed; }));
+                                        [changed](const QVariant &) { *changed = true; });
+    ASSERT_TRUE(testing_support::waitFor([&] { return *changed; }));
     EXPECT_TRUE(designView()->baselineHTML().isEmpty());
 }

@@ -15,6 +15,8 @@
 #include <QWebEngineSettings>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using testing_support::readAll;
 using testing_support::writeAll;
 
@@ -198,12 +200,12 @@ TEST(ViewsBrowser, NavigatesFilesAndInlineHtml)
         EXPECT_TRUE(done.first().first().toBool());
         EXPECT_EQ(view.title(), title) << address.toStdString();
     }
-    QString answer;
+    const auto answer = std::make_shared<QString>(); // outlives a late answer
     view.page()->runJavaScript(
         "getComputedStyle(document.body).color + ' ' + document.getElementById('i').naturalWidth",
-        [&](const QVariant &v) { answer = v.toString(); });
-    ASSERT_TRUE(testing_support::waitFor([&] { return !answer.isEmpty(); }));
-    EXPECT_TRUE(answer.startsWith("rgb(1, 2, 3) ") && answer != "rgb(1, 2, 3) 0") << answer.toStdString();
+        [answer](const QVariant &v) { *answer = v.toString(); });
+    ASSERT_TRUE(testing_support::waitFor([&] { return !answer->isEmpty(); }));
+    EXPECT_TRUE(answer->startsWith("rgb(1, 2, 3) ") && *answer != "rgb(1, 2, 3) 0") << answer->toStdString();
     view.Navigate("about:blank");
     view.Stop();
 }
