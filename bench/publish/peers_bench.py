@@ -16,6 +16,11 @@ second build of quillmark (another version, say) beside the first, as a peer.
 Usage (as root: sshd needs it):
   peers_bench.py --quillmark build/bin/quillmark [--rounds 3] [--loopback-rounds 9]
                  [--connections 4] [--only ftp|sftp] [--also OTHER/quillmark]
+                 [--busy-disk MB]
+
+--busy-disk leaves MB of another program's data unwritten on the work folder's disk
+before each timed run (untimed), as a user's browser or build would: a tool that
+syncs more than its own files waits for all of it.
 """
 import argparse
 import os
@@ -48,6 +53,19 @@ def make_site(folder):
             name = "page%d.htm" % i if i % 10 == 0 else "pic%d.gif" % i
             with open(os.path.join(folder, "f%d" % f, name), "wb") as out:
                 out.write(rnd.randbytes(20 * 1024))
+
+
+def busy(work, mb):
+    """MB of unwritten data in work/busy.bin; 0 removes it and puts the disk at rest."""
+    path = os.path.join(work, "busy.bin")
+    if mb:
+        block = os.urandom(1 << 20)
+        with open(path, "wb") as out:
+            for _ in range(mb):
+                out.write(block)
+    elif os.path.exists(path):
+        os.remove(path)
+        os.sync()
 
 
 def timed(command, env):
@@ -156,6 +174,7 @@ def main():
     ap.add_argument("--loopback-rounds", type=int, default=9)
     ap.add_argument("--only", choices=["ftp", "sftp"])
     ap.add_argument("--also", help="another quillmark, run beside the first as a peer")
+    ap.add_argument("--busy-disk", type=int, default=0, metavar="MB")
     args = ap.parse_args()
     quillmark = os.path.realpath(args.quillmark)
     also = os.path.realpath(args.also) if args.also else None
@@ -245,12 +264,15 @@ def main():
                         tenv = dict(env, QUILLMARK_DATA=data, HOME=sshd.home)
                         target_root = target
                     first, again = commands[tool]
+                    busy(work, args.busy_disk)
                     results.setdefault((case + ", first", tool), []).append(timed(first, tenv))
                     dest = os.path.join(root, folder) if scheme == "ftp" else target_root
                     if not same_tree(site, dest):
                         raise SystemExit("%s left %s unlike the site" % (tool, dest))
                     if again:
+                        busy(work, args.busy_disk)
                         results.setdefault((case + ", unchanged", tool), []).append(timed(again, tenv))
+                    busy(work, 0)
                     print(".", end="", flush=True)
         print()
         if sshd:

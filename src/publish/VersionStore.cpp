@@ -85,14 +85,15 @@ bool held(const QString &blob, qint64 size)
     return info.isFile() && info.size() == size;
 }
 
-// Puts on disk everything written to the file system that holds `path`; false when
-// some of it could not be.
-bool SyncFileSystemOf(const QString &path)
+// Puts a folder's entries on disk, so that what was renamed into it stays renamed
+// after a crash; false when that could not be done. Only the folder: a sync of its
+// whole file system would wait for every other program's unwritten files too.
+bool SyncFolder(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool synced = ::syncfs(fd) == 0;
+    const bool synced = ::fsync(fd) == 0;
     ::close(fd);
     return synced;
 }
@@ -445,7 +446,8 @@ private:
         pack->close();
         if (synced &&
             ::rename(QFile::encodeName(part).constData(), QFile::encodeName(whole).constData()) == 0) {
-            if (SyncFileSystemOf(m_store.m_folder))
+            // The store's folder too: the packs folder may be new.
+            if (SyncFolder(QFileInfo(whole).path()) && SyncFolder(m_store.m_folder))
                 return;
             QFile::remove(whole); // not known to be on disk: not kept under its name
         }
