@@ -207,6 +207,17 @@ TEST_F(S3, RefusalsAreTold)
     bool ok = false;
     UploadEngine().testConnection(t, 10, &ok);
     EXPECT_TRUE(ok);
+
+    // A bucket or region that would change the address or what is signed goes nowhere.
+    for (const auto &[bucket, region] :
+         {std::pair{"site/../other", "us-east-1"}, {"site", "us-east-1:sts"}}) {
+        Target bad = target();
+        bad.bucket = bucket;
+        bad.region = region;
+        const QString said = UploadEngine().testConnection(bad, 10, &ok);
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(said.contains("cannot be used")) << said.toStdString();
+    }
 }
 
 } // namespace

@@ -105,6 +105,14 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     EXPECT_EQ(plain.logins(), 3) << "active mode keeps to one connection";
     active.activeMode = false;
     EXPECT_EQ(UploadEngine().run(LocalSite().rows, active, LocalSite().options()).failed, 16);
+    // TLS asked for and not offered: nothing goes, the password least of all.
+    const int logins = plain.logins();
+    Target clear = ftpTarget(plain.port(), "www/new");
+    clear.protocol = Protocol::FtpTls;
+    const Summary refused = UploadEngine().run(LocalSite().rows, clear, LocalSite().options());
+    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_EQ(refused.sent, 0);
+    EXPECT_EQ(plain.logins(), logins) << "the password went in clear";
 
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));
