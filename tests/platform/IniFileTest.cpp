@@ -17,7 +17,7 @@ TEST(IniFile, ReadsLikeTheProfileFunctions)
 {
     const QByteArray windowsFile = "stray=before any section\r\n; comment line\r\n[Text]\r\n"
                                    "Name = Sunrise Pro \r\n\r\nquoted=\"  padded  \"\r\nsingle='x'\r\n"
-                                   "half=\"open\r\neq=a=b\r\nNAME=second copy\r\nbare line\r\n"
+                                   "half=\"open\r\neq=a=b\r\nNAME=second copy\r\nbare line\r\nzone=\tz\t\r\n"
                                    "[broken header\r\nafterBroken=still Text\r\n\r\n[ other ]\r\nk=1\r\n"
                                    "[TEXT]\r\nlate=from duplicate section\r\n";
     const IniFile ini = IniFile::fromBytes(windowsFile);
@@ -28,13 +28,13 @@ TEST(IniFile, ReadsLikeTheProfileFunctions)
         {"TEXT", "name", "Sunrise Pro"}, {"text", "quoted", "  padded  "}, {"Text", "single", "x"},
         {"Text", "half", "\"open"}, {"Text", "eq", "a=b"}, {"Text", "bare line", ""},
         {"Text", "afterBroken", "still Text"}, {"Other", "K", "1"}, {"Text", "late", ""},
-        {"Text", "stray", ""}, {"missing", "k", ""}};
+        {"Text", "stray", ""}, {"missing", "k", ""}, {"TEXT", "ZONE", "z"}};
     // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(ini.value(c[0], c[1]), c[2]) << c[0] << "/" << c[1];
     EXPECT_TRUE(ini.contains("Text", "bare line"));
     EXPECT_EQ(ini.keys("text"),
-              QStringList({"Name", "quoted", "single", "half", "eq", "bare line", "afterBroken"}));
+              QStringList({"Name", "quoted", "single", "half", "eq", "bare line", "zone", "afterBroken"}));
     EXPECT_EQ(ini.toBytes(), windowsFile); // untouched, the bytes come back as they were
     const QByteArray withMark = "\xEF\xBB\xBF[TEXT]\r\nk=v\r\n";
     EXPECT_EQ(IniFile::fromBytes(withMark).value("TEXT", "k"), "v");
@@ -52,6 +52,10 @@ TEST(IniFile, WritesInPlaceAtSectionEndAndFileEnd)
     ini.setValue("b", "bad", "line\r\nbreak\rhere\n");
     EXPECT_EQ(ini.toBytes(), QByteArray("[a]\r\nx=one\r\n; note\r\nz=new\r\n\r\n\r\n[b]\r\ny=\"  two  \"\r\n"
                                         "q=\"'it'\"\r\nbad=\"line  break here \"\r\n[c]\r\nw=3\r\n"));
+    // A value that is a pair of quotes keeps them.
+    IniFile pair;
+    pair.setValue("b", "q", "\"\"");
+    EXPECT_EQ(IniFile::fromBytes(pair.toBytes()).value("b", "q"), "\"\"");
     // Long and 8-bit values come back whole.
     const QString longValue = QString(100000, QLatin1Char('v')) + QString::fromUtf8("é€");
     ini.setValue("s", "k", longValue);
@@ -118,8 +122,9 @@ TEST(IniFile, NonUtf8FilesAreWindows1252AndStaySoUntilTheyCannot)
     EXPECT_EQ(ini.encoding(), IniFile::Encoding::Windows1252);
     EXPECT_EQ(ini.value("s", "NAME"), QString::fromUtf8("Caf\xc3\xa9"));
     EXPECT_EQ(ini.value("S", "all").at(0), QChar(0x20AC));
-    ini.setValue("S", QString::fromUtf8("cl\xc3\xa9"), QString::fromUtf8("\xe2\x80\x9cquoted\xe2\x80\x9d"));
-    EXPECT_EQ(ini.toBytes(), "[S]\r\nname=Caf\xe9\r\nall=" + high + "\r\ncl\xe9=\x93quoted\x94\r\n");
+    ini.setValue("S", QString::fromUtf8("cl\xc3\xa9"),
+                 QString::fromUtf8("\xe2\x80\x9cquoted\xe2\x80\x9d \xc3\xbf"));
+    EXPECT_EQ(ini.toBytes(), "[S]\r\nname=Caf\xe9\r\nall=" + high + "\r\ncl\xe9=\x93quoted\x94 \xff\r\n");
 
     // A character the code page lacks turns the whole file into UTF-8, nothing lost.
     ini.setValue("S", "jp", QString::fromUtf8("\xe6\x97\xa5"));

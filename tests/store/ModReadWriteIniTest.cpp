@@ -112,7 +112,8 @@ TEST(ListSize, SplitAtLowerCaseXWithRoundedNumberPrefixes)
     const Case cases[] = {{"3x2", 3, 2}, {"3", 3, 1}, {"0x2", 0, 2}, {"2.5x2", 2, 2}, {"3.5x2", 4, 2},
                           {"abcx", 0, 0}, {"-3x2", -3, 2}, {"3x", 3, 0}, {"x", 0, 0}, {"2x2x2", 2, 1},
                           {"3X2", 3, 1}, {" 1 2x2", 12, 2}, {"&H10x2", 16, 2}, {"1e9x2", 1000000000, 2},
-                          {"1e999x1", qint64(1e15), 1}};
+                          {"1e999x1", qint64(1e15), 1}, {"&o10x2", 8, 2}, {"+3x2", 3, 2}, {"1D1x2", 10, 2},
+                          {"25e-1x2", 2, 2}, {"1e-999x1", 0, 1}};
     // clang-format on
     for (const Case &c : cases) {
         qint64 rows = -1, columns = -1;

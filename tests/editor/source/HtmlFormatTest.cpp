@@ -64,6 +64,7 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
         {"stray end tags", "<p>a<b>b</b></td></tr><i>c</i></p>", "<p>a<b>b</b></td></tr><i>c</i></p>"},
         {"moved out of a table", "<table><td></tr>><t></td><tr>v", "<table><td></tr>><t></td><tr>v"},
         {"HTML inside SVG", "<svg><title><l></svg><table><tr>", "<svg><title><l></svg><table><tr>"},
+        {"upper case", "<DIV>\n<P>x</P></DIV>", "<DIV>\n  <P>x</P>\n</DIV>"},
         {"unfinished tag", "<div><p>a</p><p class=\"x>\n</div>", "<div>\n  <p>a</p><p class=\"x>\n</div>"},
     };
     for (const auto &c : cases) {
