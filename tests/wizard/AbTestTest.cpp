@@ -82,3 +82,27 @@ TEST(AbTest, EdgeCountsGiveNumbersNotNaN)
     EXPECT_EQ(*CompareAb({50, 5, 70, 0}).lift, -1);
     EXPECT_FALSE(CompareAb({50, 5, 70, 0}).liftLow);
 }
+
+// The counts the command line and the window take, and each field of the reports in its place.
+TEST(AbTest, CountsAreCheckedAndReportsKeepTheirFields)
+{
+    QString error;
+    EXPECT_EQ(ParseAbCount("1000000000000", "VISITS_A", error), kAbMaxCount);
+    EXPECT_FALSE(ParseAbCount("", "VISITS_A", error));
+    EXPECT_TRUE(error.contains("must be a whole number")) << error.toStdString();
+    EXPECT_TRUE(AbCountsProblem({100, -1, 100, 5}).contains("cannot be negative"));
+    EXPECT_TRUE(AbCountsProblem({10, 10, 10, 5}).isEmpty()) << "every visitor ordered";
+
+    const AbCounts b{2000, 60, 2000, 90}, even{100, 10, 100, 10}, close{2000000, 60000, 2000000, 60080};
+    EXPECT_EQ(AbReportJson(b, CompareAb(b))["verdict"].toString(), "B");
+    EXPECT_EQ(AbReportText(b, CompareAb(b)),
+              "A: 3.0% (60 orders of 2,000 visitors)\nB: 4.5% (90 orders of 2,000 visitors)\n"
+              "Lift: +50.0% (95% interval +8.8% to +106.7%)\np-value: 0.0125 (two-sided, z = 2.50)\n"
+              "B sells more: 4.5% against 3.0%, and a difference this large would come by chance about 1 "
+              "time in 80\n");
+    EXPECT_TRUE(AbReportText(even, CompareAb(even)).contains("Lift: +0.0% ("));
+    // As many decimals as it takes to tell the rates apart.
+    EXPECT_TRUE(AbReportText(close, CompareAb(close))
+                    .startsWith("A: 3.000% (60,000 orders of 2,000,000 "
+                                "visitors)\nB: 3.004% ("));
+}
