@@ -97,7 +97,15 @@ public:
         return false;
     }
     int port() const { return m_port; }
-    QByteArray output() const { return m_process ? m_buffer + m_process->readAll() : m_buffer; }
+    // What the process has printed so far, including what still waits in the pipe.
+    QByteArray output() const
+    {
+        if (!m_process)
+            return m_buffer;
+        while (m_process->waitForReadyRead(0)) {
+        }
+        return m_buffer + m_process->readAll();
+    }
     void stop()
     {
         if (m_process && m_process->state() != QProcess::NotRunning) {

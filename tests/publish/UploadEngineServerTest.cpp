@@ -99,20 +99,20 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     FtpServer plain, tls;
     // A server that allows active mode only, and a remote folder it lacks.
     ASSERT_TRUE(plain.start({"--active-only"}));
+    // TLS asked for and not offered: nothing goes, the password least of all.
+    Target clear = ftpTarget(plain.port(), "www/new");
+    clear.protocol = Protocol::FtpTls;
+    const Summary refused = UploadEngine().run(LocalSite().rows, clear, LocalSite().options());
+    EXPECT_FALSE(refused.error.isEmpty());
+    EXPECT_EQ(refused.sent, 0);
+    EXPECT_EQ(plain.logins(), 0) << "the password went in clear";
+
     Target active = ftpTarget(plain.port(), "www/new");
     active.activeMode = true;
     publishTwice(active, plain.path("www/new"));
     EXPECT_EQ(plain.logins(), 3) << "active mode keeps to one connection";
     active.activeMode = false;
     EXPECT_EQ(UploadEngine().run(LocalSite().rows, active, LocalSite().options()).failed, 16);
-    // TLS asked for and not offered: nothing goes, the password least of all.
-    const int logins = plain.logins();
-    Target clear = ftpTarget(plain.port(), "www/new");
-    clear.protocol = Protocol::FtpTls;
-    const Summary refused = UploadEngine().run(LocalSite().rows, clear, LocalSite().options());
-    EXPECT_FALSE(refused.error.isEmpty());
-    EXPECT_EQ(refused.sent, 0);
-    EXPECT_EQ(plain.logins(), logins) << "the password went in clear";
 
     ASSERT_TRUE(tls.start({}, true));
     ASSERT_TRUE(QDir(tls.root.path()).mkdir("www"));

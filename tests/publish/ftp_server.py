@@ -71,8 +71,11 @@ def main():
             live.discard(self)
             super().close()
 
-        def on_login(self, username):
-            print("LOGIN %s" % username, flush=True)
+        def handle_auth_success(self, home, password, msg_login):
+            # Printed before the 230 goes out: a client that was let in has
+            # always been counted by the time it knows it.
+            print("LOGIN %s" % self.username, flush=True)
+            super().handle_auth_success(home, password, msg_login)
 
     if args.active_only:  # passive data connections refused
         Handler.ftp_PASV = Handler.ftp_EPSV = lambda self, line: self.respond("502 Passive mode refused.")
