@@ -28,11 +28,15 @@ TEST(BrowserRules, EachFindsItsFaultAndNoMore)
         {"<meta property=\"og:image\" content=\"a.png\"><link rel=\"canonical\" href=\"https://x.test/\">",
          {"share-image-relative"}},
         {"<meta property=\"og:image\" content=\"a.png\">", {}},
+        {"<meta property=\"og:image\" content=\"//x.test/a.png\"><link rel=\"canonical\" "
+         "href=\"https://x.test/\">",
+         {}},
         {"<meta name=\"twitter:image\" content=\"https://x.test/a.png\"><meta property=\"og:url\" "
          "content=\"https://x.test/\">",
          {}},
         // A phone loads the smallest candidate that fills 390 px, or the only source.
         {"<img srcset=\"big.png 2000w, a.png 400w\" src=\"big.png\"" + sized + ">", {}},
+        {"<img srcset=\"a.png 300w, big.png 200w\"" + sized + ">", {}}, // none fills: the largest
         {"<picture><source srcset=\"a.png\"><img src=\"big.png\"" + sized + "></picture>", {}},
         {"<a href=\"big.png\">full size</a><meta property=\"og:image\" content=\"big.png\">", {}},
         {"<img srcset=\"big.png 1x, a.png 2x\"" + sized + ">", {"phone-weight"}},

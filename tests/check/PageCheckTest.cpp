@@ -61,7 +61,7 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
 {
     write("pic.png", "png");
     write("unlisted.png", "png");
-    write("big.png", QByteArray(2100 * 1024, 'x'));
+    write("big.PNG", QByteArray(2100 * 1024, 'x'));
     write("page2.htm", "<p>");
     write("style.css", "body { color: red; }\n/* url(commented.png) */\n"
                        "h1 { background: url(\"sheetgone.png\") }\np { background: url(pic.png) }\n");
@@ -74,9 +74,10 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
         "<img src=\"gone.png\" alt=\"x\" width=1 height=1>\n"
         "<img src=\"unlisted.png\" width=1 height=1>\n"
         "<a href=\"#nowhere\">x</a> <a href=\"#here\">y</a><span id=\"here\"></span>\n"
-        "<a href=\"https://shop.example.com/buy\">buy</a><a href=\"mailto:me@x.invalid\">m</a>\n"
+        "<a href=\"https://shop.example.com/buy\">buy</a><a href=\"mailto:me@x.invalid\">m</a>"
+        "<a href=\"https://tool.example/\">e</a>\n"
         "<script src=\"http://cdn.test/x.js\"></script>\n"
-        "<img srcset=\"pic.png 1x, big.png 2x\" alt=\"\" width=1 height=1>\n"
+        "<img srcset=\"pic.png 1x, big.PNG 2x\" alt=\"\" width=1 height=1>\n"
         "<a href=\"page2.htm\"> </a>\n"
         "<button></button><button><img src=\"pic.png\" alt=\"go\" width=1 height=1></button>\n"
         "<div style=\"background:url('gone2.png')\"></div>\n"
@@ -84,7 +85,7 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
         "<img src=\"data:image/png;base64,AA\" alt=\"\" width=1 height=1><p onMouseOver=\"go()\">v</p>\n"
         "<form action=\"vbscript:go\"><a href=\"data:image/png,x\">d</a></form>\n"
         "</body></html>\n";
-    page(html, {"style.css", "pic.png", "big.png", "page2.htm"});
+    page(html, {"style.css", "pic.png", "big.PNG", "page2.htm"});
     const QByteArray css = testing_support::readAll(path("style.css"));
     auto at = [&](const char *rule, const QByteArray &needle, Severity s = Severity::Warning) {
         const auto [line, column] = where(html, needle);
@@ -103,9 +104,10 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
         at("broken-anchor", "#nowhere"),
         at("placeholder-address", "https://shop"),
         at("placeholder-address", "mailto:"),
+        at("placeholder-address", "https://tool.example"),
         at("insecure-resource", "http://cdn"),
         at("contacts-host", "http://cdn"),
-        at("large-picture", "big.png 2x"),
+        at("large-picture", "big.PNG 2x"),
         at("empty-link", "<a href=\"page2", E),
         at("empty-link", "<button>", E),
         at("missing-file", "gone2.png", E),
@@ -118,7 +120,7 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
     const Report report = CheckPage(path("page.htm"));
     EXPECT_EQ(seen(report), expected) << qPrintable(ToText(report));
     EXPECT_EQ(report.errors(), 13);
-    EXPECT_EQ(report.warnings(), 10);
+    EXPECT_EQ(report.warnings(), 11);
 }
 
 // Whatever the browser loads or sends to another site is named once per host; links,
@@ -152,7 +154,9 @@ TEST_F(PageCheck, CleanPageGivesNothing)
     write("more.css", "h1 { background: url(data:image/png;base64,AAAA) }");
     write("bg.png", "png");
     write("shot.png", "png");
-    const QByteArray html = kHead +
+    // A title of just the length search results show.
+    const QByteArray html = QByteArray(kHead).replace("Tool: does one thing well",
+                                                      "Tool: " + QByteArray(kMaxTitleLength - 6, 't')) +
                             "<link rel=\"stylesheet\" href=\"style.css?v=2\">\n"
                             "<link rel=\"canonical\" href=\"https://tool.test/\">\n"
                             "</head><body id=\"top\">\n"
@@ -160,6 +164,12 @@ TEST_F(PageCheck, CleanPageGivesNothing)
                             "<a href=\"https://tool.test/buy\"><img src=\"shot.png\" alt=\"\"\n"
                             " width=1 height=1></a>\n"
                             "<a href=\"mailto:me@tool.test\" aria-label=\"Mail us\"></a>\n"
+                            // The old way to name a place, the top in any case, a drawing
+                            // for a link's text, the site's root and plain http for a link.
+                            "<a name=\"old\"></a><a href=\"#old\">Old</a> <a href=\"#TOP\">Top</a>\n"
+                            "<a href=\"#top\"><svg width=\"9\" height=\"9\"><path d=\"M0 0\"/></svg></a>\n"
+                            "<img src=\"/root.png\" alt=\"R\" width=1 height=1>"
+                            "<a href=\"http://tool.test/old\">Old site</a>\n"
                             "<h2 id=\"faq\">FAQ</h2><img src=\"shot%2Epng#x\" alt=\"Shot\"\n"
                             "width=1 height=1>\n"
                             "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>\n"
@@ -274,4 +284,20 @@ TEST_F(PageCheck, BothVersionsAreChecked)
     EXPECT_EQ(report.findings.size(), 1) << qPrintable(ToText(report));
     EXPECT_TRUE(
         ToText(report).contains("page.htm:6:1: error: empty-link: In version B: The link has no text"));
+}
+
+// Before a publish: only the pages with a file list and an error hold it up.
+TEST_F(PageCheck, PagesWithErrorsAreTheListedPagesThatHaveOne)
+{
+    page(kHead + "</head><body><h1>Tool</h1><img src=\"gone.png\" alt=\"\" width=1 height=1>", {});
+    write("x.png", "png");
+    write("fine.htm", kHead + "</head><body><h1>Tool</h1><img src=\"x.png\" width=1 height=1>"); // warnings
+    write("fine.htm.files", path("fine.htm").toLocal8Bit());
+    write("unlisted.html", "<title></title>");
+    write("notes.txt", "<title></title>");
+    write("notes.txt.files", path("notes.txt").toLocal8Bit());
+    const QVector<Report> held =
+        PagesWithErrors({path("fine.htm"), path("unlisted.html"), path("notes.txt"), path("page.htm")});
+    ASSERT_EQ(held.size(), 1);
+    EXPECT_EQ(held[0].page, path("page.htm"));
 }
