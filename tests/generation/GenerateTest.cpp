@@ -1,6 +1,7 @@
 // Page generation: the dependency list, copies, wildcard match, failures.
 #include "common/RecordingDialogs.h"
 #include "common/TestSupport.h"
+#include "generation/AnswerSafety.h"
 #include "generation/FileList.h"
 #include "generation/ProductFile.h"
 #include "generation/modTemplates.h"
@@ -141,20 +142,24 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
         QDir().mkpath(app + folder);
     writeAll(app + "/ftpinfo.ini", "[TEXT]\r\ntxtPassword=secret\r\n");
     writeAll(app + "/sites/Tool.ini", kPng);
+    writeAll(app + "/sites/Old.INI", kPng);
     writeAll(app + "/manifests/site.png", kPng);
     writeAll(tmp.filePath("notes.png"), "BM not a bitmap at all");
     QFile::link(app + "/ftpinfo.ini", tmp.filePath("link.png"));
     // A picture, but one of ours under another name.
     QFile::link(app + "/manifests/site.png", tmp.filePath("sent.png"));
     writeAll(tmp.filePath("two\nlines.png"), kPng); // would add a line to the list
+    writeAll(tmp.filePath("two\rlines.png"), kPng);
     const std::pair<QString, const char *> refused[] = {
         {app + "/ftpinfo.ini", "one of Quillmark's own files"},
         {"sites/Tool.ini", "one of Quillmark's own files"}, // relative to the data folder
+        {"sites/Old.INI", "one of Quillmark's own files"},
         {app + "/manifests/site.png", "one of Quillmark's own files"},
         {tmp.filePath("link.png"), "one of Quillmark's own files"},
         {tmp.filePath("sent.png"), "one of Quillmark's own files"},
         {tmp.filePath("notes.png"), "is not a picture"},
-        {tmp.filePath("two\nlines.png"), "holds a line break"}};
+        {tmp.filePath("two\nlines.png"), "holds a line break"},
+        {tmp.filePath("two\rlines.png"), "holds a line break"}};
     for (const auto &[image, why] : refused) {
         SCOPED_TRACE(image.toStdString());
         EXPECT_FALSE(generate("Sunrise", dest, image));
@@ -162,6 +167,10 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
         EXPECT_TRUE(dialogs.lastMessage().endsWith("The page was not generated."));
         EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{});
     }
+
+    // A folder whose name only begins like one of ours is the user's.
+    ASSERT_TRUE(QDir().mkpath(app + "/manifests.old") && writeAll(app + "/manifests.old/shot.gif", kGif));
+    EXPECT_EQ(ProductPictureProblem(app + "/manifests.old/shot.gif", app), "");
 
     const QString shot = tmp.filePath("shot.gif");
     writeAll(shot, kGif);

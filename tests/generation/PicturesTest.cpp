@@ -29,9 +29,10 @@ VImage load(const QString &path)
     return VImage::new_from_file(path.toUtf8().constData());
 }
 
-// A CMYK JPEG whose camera says "turn right" and where it was: EXIF written by hand
-// (IFD0: orientation 6 and a GPS IFD holding a latitude reference).
-void writeCameraJpeg(const QString &path)
+// A CMYK JPEG whose camera says how to turn it (6: right; 5: right and mirrored) and
+// where it was: EXIF written by hand (IFD0: orientation and a GPS IFD holding a
+// latitude reference).
+void writeCameraJpeg(const QString &path, int orientation)
 {
     QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x02\0", 16);
     auto entry = [&](quint16 tag, quint16 type, quint32 value) {
@@ -40,15 +41,15 @@ void writeCameraJpeg(const QString &path)
         qToLittleEndian(value, e + 8);
         exif.append(e, 12);
     };
-    entry(0x0112, 3, 6);  // orientation, SHORT
-    entry(0x8825, 4, 38); // GPS IFD at 38 (from the TIFF header)
+    entry(0x0112, 3, quint32(orientation)); // SHORT
+    entry(0x8825, 4, 38);                   // GPS IFD at 38 (from the TIFF header)
     exif.append("\0\0\0\0\x01\0", 6);
     exif.append("\x01\0\x02\0\x02\0\0\0N\0\0\0\0\0\0\0", 16); // GPSLatitudeRef "N"; 2 chars
     VImage cmyk =
         (VImage::black(64, 32, VImage::option()->set("bands", 4)) + std::vector<double>{10, 200, 30, 0})
             .cast(VIPS_FORMAT_UCHAR)
             .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_CMYK));
-    cmyk.set("orientation", 6);
+    cmyk.set("orientation", orientation);
     vips_image_set_blob_copy(cmyk.get_image(), "exif-data", exif.constData(), size_t(exif.size()));
     cmyk.jpegsave(path.toUtf8().constData());
 }
@@ -63,28 +64,32 @@ protected:
 
 TEST_F(Pictures, CameraJpegGoesOutUprightInSrgbWithoutItsMetadata)
 {
-    const QString shot = tmp.filePath("camera.jpg");
-    writeCameraJpeg(shot);
-    ASSERT_NE(load(shot).get_typeof("exif-ifd3-GPSLatitudeRef"), 0u); // the source does carry it
-    const PictureSet set = MakePictures(shot, tmp.path(), PictureSlotFor("Clarity"), "Camera");
-    ASSERT_TRUE(set.problem.isEmpty()) << qPrintable(set.problem);
-    ASSERT_EQ(set.fallback.size(), 1); // 32 px wide once upright: one size, never enlarged
-    EXPECT_EQ(std::make_pair(set.width, set.height), std::make_pair(32, 64));
-    EXPECT_TRUE(set.fallback[0].name.endsWith(".jpg"));
-    for (const QString &name : set.files()) {
-        SCOPED_TRACE(name.toStdString());
-        const VImage out = load(tmp.filePath(name));
-        for (const char *field : {"exif-data", "xmp-data", "exif-ifd3-GPSLatitudeRef"})
-            EXPECT_EQ(out.get_typeof(field), 0u) << field;
-        EXPECT_EQ(out.interpretation(), VIPS_INTERPRETATION_sRGB);
-        EXPECT_LE(out.bands(), 4);
+    for (const int orientation : {6, 5}) {
+        SCOPED_TRACE(orientation);
+        const QString shot = tmp.filePath(QString("camera%1.jpg").arg(orientation));
+        writeCameraJpeg(shot, orientation);
+        ASSERT_NE(load(shot).get_typeof("exif-ifd3-GPSLatitudeRef"), 0u); // the source does carry it
+        const PictureSet set = MakePictures(shot, tmp.path(), PictureSlotFor("Clarity"), "Camera");
+        ASSERT_TRUE(set.problem.isEmpty()) << qPrintable(set.problem);
+        ASSERT_EQ(set.fallback.size(), 1); // 32 px wide once upright: one size, never enlarged
+        EXPECT_EQ(std::make_pair(set.width, set.height), std::make_pair(32, 64));
+        EXPECT_TRUE(set.fallback[0].name.endsWith(".jpg"));
+        for (const QString &name : set.files()) {
+            SCOPED_TRACE(name.toStdString());
+            const VImage out = load(tmp.filePath(name));
+            for (const char *field : {"exif-data", "xmp-data", "exif-ifd3-GPSLatitudeRef"})
+                EXPECT_EQ(out.get_typeof(field), 0u) << field;
+            EXPECT_EQ(out.interpretation(), VIPS_INTERPRETATION_sRGB);
+            EXPECT_LE(out.bands(), 4);
+        }
+        const VImage shown = load(tmp.filePath(set.fallback[0].name));
+        EXPECT_EQ(std::make_pair(shown.width(), shown.height()), std::make_pair(32, 64));
+        EXPECT_EQ(
+            std::make_pair(load(tmp.filePath(set.share)).width(), load(tmp.filePath(set.share)).height()),
+            std::make_pair(1200, 630));
+        EXPECT_EQ(load(tmp.filePath(set.icon)).width(), 32);
+        EXPECT_EQ(load(tmp.filePath(set.touchIcon)).height(), 180);
     }
-    const VImage shown = load(tmp.filePath(set.fallback[0].name));
-    EXPECT_EQ(std::make_pair(shown.width(), shown.height()), std::make_pair(32, 64));
-    EXPECT_EQ(std::make_pair(load(tmp.filePath(set.share)).width(), load(tmp.filePath(set.share)).height()),
-              std::make_pair(1200, 630));
-    EXPECT_EQ(load(tmp.filePath(set.icon)).width(), 32);
-    EXPECT_EQ(load(tmp.filePath(set.touchIcon)).height(), 180);
 }
 
 TEST_F(Pictures, SmallDenseSourceIsNeitherEnlargedNorOutweighed)

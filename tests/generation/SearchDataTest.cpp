@@ -135,7 +135,7 @@ TEST(SearchData, StructuredDataNoAnswerCanLeave)
 TEST(SearchData, AnswersWithTagsThatAreNoElementsAreNamed)
 {
     PageData d;
-    d.txtOneLiner = "Use <word> and <b>bold</b>, a < b, <3";
+    d.txtOneLiner = "Use <word> and <b>bold</b>, a < b, <3, m<sup>2</sup>";
     d.txtKeywords = "<my-widget>, <svg></svg>, <ZOR_PAGE_DATA_ONELINER>";
     d.lvwFAQ = {{"Q", {"Type <filename> here"}}};
     d.txtPurchaseURL = "<buy>"; // a link answer goes into an attribute

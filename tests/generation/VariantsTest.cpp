@@ -58,13 +58,30 @@ TEST(Variants, BothVersionsLiveInOnePage)
     // A B text cannot close the template early and show itself to everyone.
     same.txtOneLinerB = "x</TEMPLATE><h1>B for all</h1>";
     EXPECT_EQ(fill("Clarity", same).count("</template>", Qt::CaseInsensitive), 1);
+    // A vendor's own template written in capitals gets the choice too.
+    EXPECT_TRUE(
+        FillTemplateText("<HTML><HEAD><TITLE>T</TITLE></HEAD><BODY><ZOR_PAGE_DATA_ONELINER></BODY>", d)
+            .contains("data-variant"));
+
+    // Keeping the winner: its answers become the only ones.
+    PageData kept = d;
+    KeepVariant(kept, 'b');
+    EXPECT_EQ(kept.txtOneLiner, d.txtOneLinerB);
+    EXPECT_EQ(kept.txtButtonText, "Start balancing");
+    EXPECT_TRUE(kept.txtOneLinerB.isEmpty() && !TriesVariantB(kept));
+    kept = d;
+    KeepVariant(kept, 'a');
+    EXPECT_EQ(kept.txtOneLiner, d.txtOneLiner);
+    EXPECT_EQ(kept.txtSpecialPrice, "$29");
+    EXPECT_TRUE(kept.txtSpecialPriceB.isEmpty() && !TriesVariantB(kept));
 }
 
 TEST(Variants, CountingGoesOnlyWhereTheVendorSaid)
 {
     // clang-format off
     const struct { const char *service, *address, *target; } cases[] = {
-        {"", "shop.test", ""}, {"none", "shop.test", ""},
+        {"", "shop.test", ""}, {"none", "shop.test", ""}, {" Plausible", "shop.test", "https://plausible.io/api/event"},
+        {"umami", " ", ""},
         {"plausible", "shop.test", "https://plausible.io/api/event"}, {"plausible", "https://shop.test", ""},
         {"umami", "94db1cb1-74f4-4a40-ad6c-962362670409", "https://cloud.umami.is/api/send"}, {"umami", "a'b", ""},
         {"goatcounter", "ledger", "https://ledger.goatcounter.com/count"},
@@ -91,4 +108,7 @@ TEST(Variants, CountingGoesOnlyWhereTheVendorSaid)
     d.txtCountingAddress = "shop.test";
     d.txtPurchaseURL = "http://x.test/</script><script>alert(1)//";
     EXPECT_FALSE(CountingScript(d).contains("</script><script>alert"));
+    d.txtPurchaseURL = "https://x.test/buy";
+    EXPECT_TRUE(CountingScript(d).contains(R"(O=["https:\/\/x.test\/buy"])"))
+        << qPrintable(CountingScript(d));
 }
