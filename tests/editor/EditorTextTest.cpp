@@ -3,10 +3,13 @@
 #include "editor/logic/ColorText.h"
 #include "editor/logic/FindText.h"
 #include "editor/logic/RecentPages.h"
+#include "editor/logic/StartPage.h"
 #include "editor/logic/TableText.h"
 #include "editor/logic/TextPosition.h"
 
 #include <QTemporaryDir>
+
+#include "common/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +32,10 @@ TEST(TableText, DefaultTableByteForByteAndEveryFieldInItsPlace)
         QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"x y\" border=\"0\" "
                        "width=75%>\r\n   <TR>\r\n      <TD ALIGN= VALIGN=TOP WIDTH=224 HEIGHT=30></TD>\r\n"
                        "   </TR>\r\n</Table>\r\n"));
+    // A box emptied by hand gives an empty text, not a null one: the defaults still hold.
+    setup.spacing = setup.padding = setup.border = QStringLiteral("");
+    EXPECT_TRUE(BuildTableText(7, setup).startsWith(
+        QStringLiteral("<Table ID=7 align=\"Left\" cellspacing=\"1\" cellpadding=\"1\" border=\"1\" ")));
     setup.rows = -2;
     EXPECT_EQ(BuildTableText(1, setup).count(QStringLiteral("\r\n")), 2);
     setup.rows = 2;
@@ -63,6 +70,20 @@ TEST(FindText, TheSearchWrapsAndSpecialCharactersAreLiteral)
     EXPECT_EQ(FindIn(text, 2, *plain, true).start, 18); // round to the end
     EXPECT_FALSE(FindIn(text, 0, *FindPattern(QStringLiteral("n.w"), {})).found());
     EXPECT_FALSE(FindPattern(QString(), {}));
+    // Backwards from just after a match finds that match.
+    EXPECT_EQ(FindIn(QStringLiteral("buy buy"), 7, *plain, true).start, 4);
+
+    // Whole words: letters of any script are word characters, on both sides.
+    FindOptions whole;
+    whole.wholeWord = true;
+    EXPECT_EQ(FindIn(QStringLiteral("rebuy buyer buy"), 0, *FindPattern(QStringLiteral("buy"), whole)).start,
+              12);
+    EXPECT_EQ(FindIn(QStringLiteral("naïve na"), 0, *FindPattern(QStringLiteral("na"), whole)).start, 6);
+    // A pattern that can match nothing finds its first real match, or none.
+    FindOptions regex;
+    regex.regex = true;
+    EXPECT_EQ(FindIn(QStringLiteral("abc"), 0, *FindPattern(QStringLiteral("b*"), regex)).start, 1);
+    EXPECT_FALSE(FindIn(QStringLiteral("abc"), 0, *FindPattern(QStringLiteral("x*"), regex)).found());
 }
 
 TEST(FindText, ReplaceAllGivesEachMatchWithItsReplacement)
@@ -99,12 +120,33 @@ TEST(RecentPages, NewestFirstTenAtMostAndKeptInAFile)
     EXPECT_TRUE(LoadRecentPages(file).isEmpty());
     ASSERT_TRUE(SaveRecentPages(file, pages));
     EXPECT_EQ(LoadRecentPages(file), pages);
+    // A list written elsewhere: CR LF, more than ten, names not in their clean form.
+    QByteArray lines = "/s/./a.htm\r\n";
+    for (int i = 0; i < 11; ++i)
+        lines += QStringLiteral("/s/p%1.htm\r\n").arg(i).toUtf8();
+    ASSERT_TRUE(testing_support::writeAll(file, lines));
+    pages = LoadRecentPages(file);
+    ASSERT_EQ(pages.size(), kRecentPagesMax);
+    EXPECT_EQ(pages[1], QStringLiteral("/s/p0.htm"));
+    pages = WithRecentPage(pages, QStringLiteral("/s/a.htm"));
+    EXPECT_EQ(pages.size(), kRecentPagesMax);
+    EXPECT_EQ(pages.mid(0, 2), QStringList({"/s/a.htm", "/s/p0.htm"}));
+}
+
+TEST(StartPage, NineLinesByteForByte)
+{
+    EXPECT_EQ(
+        startPageHtml().toStdString(),
+        "<HTML>\r\n<HEAD>\r\n<META NAME=\"GENERATOR\" Content=\"Quillmark from Orlenway\">\r\n"
+        "<META NAME=\"DESCRIPTION\" Content=\"Sales pages for software products, made with Quillmark\">\r\n"
+        "<TITLE>Quillmark from Orlenway</TITLE>\r\n</HEAD>\r\n<BODY>\r\n</BODY>\r\n</HTML>");
 }
 
 TEST(TextPosition, LinesColumnsAndTokens)
 {
     const QString text = "<p>\n<img src=\"a b.png\">\n\nend";
     EXPECT_EQ(TextPosition(text, 1, 1), 0);
+    EXPECT_EQ(TextPosition(text, 2, 0), 4); // no column: the line's start
     EXPECT_EQ(TextPosition(text, 2, 11), text.indexOf("a b"));
     EXPECT_EQ(TextPosition(text, 2, 99), text.indexOf("\n\n")); // past the line's end: its end
     EXPECT_EQ(TextPosition(text, 3, 1), text.indexOf("\n\n") + 1);
@@ -113,5 +155,7 @@ TEST(TextPosition, LinesColumnsAndTokens)
     EXPECT_EQ(TokenLength(text, text.indexOf("<img")), 4);                // a tag's name
     EXPECT_EQ(TokenLength("x <ZOR_A><b>", 2), QString("<ZOR_A>").size()); // up to and with ">"
     EXPECT_EQ(TokenLength("<b>x", 0), 3);
+    EXPECT_EQ(TokenLength("src='a.png'>", 5), 5);
+    EXPECT_EQ(TokenLength("a.png\tb", 0), 5);
     EXPECT_EQ(TokenLength(text, text.size()), 1);
 }
