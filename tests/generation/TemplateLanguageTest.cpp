@@ -108,17 +108,24 @@ TEST(TemplateLanguage, ValuesInsideATagAreEscapedWhileTextStaysAsTyped)
 
     // A script gets JSON strings; comments, style sheets and placeholders left unfilled
     // stay as written.
-    d.txtSoftwareName = "A \"B\"</script>\\\r\n\u2028"; // a line end to older script parsers
+    d.txtSoftwareName = "A \"B\"</script>\\\r\n\u2028\u2029"; // line ends to older script parsers
     const QString rest = "<!-- <a href=\"" + ph("PAGE_DATA_SOFTWARENAME") + "\"> --><style>p{}</style>" +
                          "<a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") + "\" x=\"<zor_page_data_keyword>\">";
     EXPECT_EQ(FillTemplateText("<script type=\"application/ld+json\">{\"name\": \"" +
                                    ph("PAGE_DATA_SOFTWARENAME") + "\"}</script>" + rest,
                                d),
               "<script type=\"application/ld+json\">{\"name\": \"A "
-              "\\\"B\\\"\\u003c/script\\u003e\\\\\\r\\n\\u2028\"}"
+              "\\\"B\\\"\\u003c/script\\u003e\\\\\\r\\n\\u2028\\u2029\"}"
               "</script><!-- <a href=\"" +
                   d.txtSoftwareName + "\"> --><style>p{}</style><a href=\"" + ph("PAGE_DATA_FAQ_QUESTION") +
                   "\" x=\"<zor_page_data_keyword>\">");
+    // The same in capitals, the placeholder right at the script's end: still a script,
+    // and only up to its end.
+    const QString inScript = "A \\\"B\\\"\\u003c/script\\u003e\\\\\\r\\n\\u2028\\u2029";
+    EXPECT_EQ(FillTemplateText("<SCRIPT>// " + ph("PAGE_DATA_SOFTWARENAME") + "</SCRIPT><b>" +
+                                   ph("PAGE_DATA_SOFTWARENAME") + "</b>",
+                               d),
+              "<SCRIPT>// " + inScript + "</SCRIPT><b>" + d.txtSoftwareName + "</b>");
 }
 
 TEST(TemplateLanguage, ConditionalBlocks)
@@ -135,6 +142,7 @@ TEST(TemplateLanguage, ConditionalBlocks)
         {price, "Now $5"},
         {"<Zor_If_Page_Data_MrPrice>was</zor_IF_page_data_mrprice>|" + wrap("ifnot_page_data_mrprice", "-"),
          "|-"},
+        {"<zor_if_page_data_mrprice>was</zor_if_page_data_mrprice>!", "!"},
         // Block names: rows, testimonials split, the image, an unknown name (blank).
         {wrap("IF_PAGE_DATA_FAQ", "F") + wrap("IF_PAGE_DATA_FEATURES", "X") +
              wrap("IF_PAGE_DATA_TESTIMONIAL_1", "1") + wrap("IF_PAGE_DATA_TESTIMONIAL_2", "2") +
