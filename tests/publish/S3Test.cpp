@@ -3,6 +3,7 @@
 #include "FtpServerFixture.h"
 #include "publish/UploadEngine.h"
 #include "publish/transport/S3Transport.h"
+#include "publish/transport/S3Xml.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -221,3 +222,25 @@ TEST_F(S3, RefusalsAreTold)
 }
 
 } // namespace
+
+// Listings are untrusted answers: only a whole ListObjectsV2 answer is one, and no
+// name it holds can add a line or stand for the folder itself.
+TEST(S3Listing, OnlyAWholeListingIsReadAndNamesStayOneLine)
+{
+    const QByteArray xml = "<?xml version=\"1.0\"?><ListBucketResult><IsTruncated>true</IsTruncated>"
+                           "<NextContinuationToken>t1</NextContinuationToken>"
+                           "<Contents><Key>site/</Key><Size>0</Size></Contents>"
+                           "<Contents><Key>site/a\nb.htm</Key><Size>12</Size></Contents>"
+                           "<Contents><Key>other/x.htm</Key><Size>1</Size></Contents>"
+                           "<CommonPrefixes><Prefix>site/img/</Prefix></CommonPrefixes></ListBucketResult>";
+    transport::S3ListPage page;
+    ASSERT_TRUE(transport::ParseS3ListPage(xml, "site/", page));
+    EXPECT_TRUE(page.truncated);
+    EXPECT_EQ(page.nextToken, "t1");
+    EXPECT_EQ(transport::S3ListingLines(page.entries),
+              QString("type=file;size=12; a") + QChar(1) + "b.htm\r\ntype=dir; img\r\n");
+    for (const QByteArray &bad :
+         {QByteArray("<Error><Code>AccessDenied</Code></Error>"),
+          QByteArray("<ListBucketResult><Contents><Key>site/a</Key>"), xml.left(xml.size() - 5)})
+        EXPECT_FALSE(transport::ParseS3ListPage(bad, "site/", page)) << bad.constData();
+}
