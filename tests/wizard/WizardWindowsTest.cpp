@@ -286,10 +286,17 @@ TEST_F(WizardWindows, ListEditorsCheckAddUpdateMoveAndRemoveInAllThreeLists)
         EXPECT_EQ(boxText(e.boxes[0]), "B") << e.list;
         EXPECT_EQ(boxText(e.boxes.back()), "\nB ") << e.list;
         EXPECT_EQ(enabled(), QList<bool>({true, true, true})) << e.list;
+        // Every column is updated, a line typed with Shift+Enter ending in CR LF too.
         setBox(e.boxes[0], "B2");
+        setBox(e.boxes.back(), "B2");
+        pe(e.boxes.back())->moveCursor(QTextCursor::End);
+        QTest::keyClick(pe(e.boxes.back()), Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClicks(pe(e.boxes.back()), "x");
         button("Update")->click();
         EXPECT_EQ(firstColumn(), QStringList({"A", "B2", "C"})) << e.list;
-        EXPECT_EQ(rows(list)[1].mid(1), restOfB) << e.list;
+        QStringList restOfB2 = restOfB;
+        restOfB2.last() = "B2\r\nx";
+        EXPECT_EQ(rows(list)[1].mid(1), restOfB2) << e.list;
         EXPECT_TRUE(boxText(e.boxes[0]).isEmpty() && boxText(e.boxes.back()).isEmpty()) << e.list;
         // The same checks as Add: a blank first box is refused and the row stays.
         setBox(e.boxes[0], "  ");
@@ -304,7 +311,7 @@ TEST_F(WizardWindows, ListEditorsCheckAddUpdateMoveAndRemoveInAllThreeLists)
         button("MoveDown")->click();
         EXPECT_EQ(firstColumn(), QStringList({"A", "C", "B2"})) << e.list;
         EXPECT_EQ(enabled(), QList<bool>({true, true, false})) << e.list;
-        EXPECT_EQ(rows(list)[2].mid(1), restOfB) << e.list;
+        EXPECT_EQ(rows(list)[2].mid(1), restOfB2) << e.list;
 
         // Remove deletes the selected row and empties the boxes; with nothing selected
         // neither Remove nor a click changes anything.
