@@ -7,6 +7,7 @@
 #include "generation/PublishedPage.h"
 #include "publish/FtpServerFixture.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -120,7 +121,7 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay)
     EXPECT_TRUE(QRegularExpression(R"(^quillmark \d+\.\d+\.\d+\n$)").match(version.out).hasMatch())
         << version.out.toStdString();
 
-    for (const QString command : {"generate", "check", "publish", "versions", "abtest"}) {
+    for (const QString command : {"generate", "check", "format", "publish", "versions", "abtest"}) {
         const Result help = run({command, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_TRUE(help.out.startsWith("Usage: quillmark " + command.toUtf8())) << help.out.toStdString();
@@ -170,14 +171,21 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
         // Refused before the window toolkit starts, which would need a display.
         {{"--bogus"}, "unknown option \"--bogus\""},
         {{"-platform", "offscreen", "offer.htm", "-x"}, "unknown option \"-x\""},
+        {{"new.htm", "-x"}, "unknown option \"-x\""}, // a page not yet saved is no command
         {{"generate", "--product", "Ledgerlark", "--out", page()}, "--template is missing"},
         {{"generate", "--product", "Nobody", "--template", "Clarity", "--out", page()},
          "no product named \"Nobody\""},
         {{"generate", "--product", work.filePath("none.ini"), "--template", "Clarity", "--out", page()},
          "no product file"},
+        {{"generate", "--product", work.path(), "--template", "Clarity", "--out", page()}, "no product file"},
+        // Names are looked up in the sites folders only: never the upload settings beside them.
+        {{"generate", "--product", "../ftpinfo", "--template", "Clarity", "--out", page()},
+         "no product file ../ftpinfo"},
         {{"generate", "--product", "Ledgerlark", "--template", "Nothing", "--out", page()},
          "no template named \"Nothing\" (there are: Clarity, Ember, Handbook, Letterpress, Marigold, "
          "Midnight)"},
+        {{"generate", "--product", "Ledgerlark", "--template", "../templates/Clarity", "--out", page()},
+         "no template named \"../templates/Clarity\""},
         {{"generate", "--product", "Ledgerlark", "--template", "Clarity", "--out", work.filePath("no/x.htm")},
          "does not exist"},
         {{"check"}, "no page given"},
@@ -200,6 +208,9 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
          "--rollback takes how many versions back"},
         {{"publish", page(), "--keep-versions", "0", "--to", "ftp://127.0.0.1/"}, "--keep-versions takes"},
         {{"versions"}, "give a page or --to URL"},
+        {{"versions", page(), page(), "--to", "ftp://127.0.0.1/"}, "give one page at most"},
+        {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-env", "X", "--password-file", "f"},
+         "not more"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-env", "QUILLMARK_TEST_UNSET"},
          "QUILLMARK_TEST_UNSET is not set"},
         {{"publish", page(), "--to", "ftp://127.0.0.1/", "--password-file", work.filePath("open.txt")},
@@ -370,15 +381,26 @@ TEST_F(CommandLine, FormatPrintsChecksAndReplacesThePage)
     EXPECT_EQ(run({"format", "--in-place", "--indent", "4", page()}).status, 0);
     EXPECT_EQ(readAll(page()), QByteArray(tidy).replace("  ", "    "));
     EXPECT_EQ(run({"format", "--check", "--indent", "4", page()}).status, 0);
+    // A page already in form is left alone, its time too.
+    const QDateTime old(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    {
+        QFile file(page());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly) &&
+                    file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    EXPECT_EQ(run({"format", "--in-place", "--indent", "4", page()}).status, 0);
+    EXPECT_EQ(QFileInfo(page()).lastModified().toUTC(), old);
+    for (const char *indent : {"0", "16"})
+        EXPECT_EQ(run({"format", "--indent", indent, page()}).status, 0) << indent;
 
     ASSERT_TRUE(writeAll(work.filePath("picture.htm"), QByteArray("\x89PNG\r\n\x1a\n\0\0", 10)));
-    const QStringList refused[] = {{"format", work.filePath("missing.htm")},
-                                   {"format", "--indent", "-1", page()},
-                                   {"format", work.filePath("picture.htm")},
-                                   {"format", "--check", "--in-place", page()}};
-    const char *messages[] = {"cannot read the page", "--indent takes", "not a text file",
-                              "exclude each other"};
-    for (int k = 0; k < 4; ++k)
+    const QStringList refused[] = {
+        {"format", work.filePath("missing.htm")}, {"format", "--indent", "-1", page()},
+        {"format", "--indent", "17", page()},     {"format", page(), page()},
+        {"format", work.filePath("picture.htm")}, {"format", "--check", "--in-place", page()}};
+    const char *messages[] = {"cannot read the page", "--indent takes",  "--indent takes",
+                              "one page at a time",   "not a text file", "exclude each other"};
+    for (int k = 0; k < 6; ++k)
         expectOneLineError(run(refused[k]), 2, messages[k]);
     EXPECT_EQ(QDir(work.path()).entryList(QDir::Files), QStringList({"offer.htm", "picture.htm"}));
 }
@@ -405,6 +427,10 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     // The list itself names the same files; a folder sends what it holds.
     EXPECT_EQ(files(run(QStringList{"publish", page() + ".files", "--dry-run"} + options)).size(),
               listed.size());
+    ASSERT_TRUE(QFile::copy(page() + ".files", page() + ".FILES"));
+    EXPECT_EQ(files(run(QStringList{"publish", page() + ".FILES", "--dry-run"} + options)).size(),
+              listed.size());
+    QFile::remove(page() + ".FILES");
     ASSERT_TRUE(publish_testing::makeFile(work.filePath("extra/more/deep.txt"), "x"));
     const QJsonArray folderFiles =
         files(run(QStringList{"publish", work.filePath("extra"), "--dry-run"} + options));
@@ -455,6 +481,14 @@ TEST_F(CommandLine, PublishSendsChangedFilesOnlyToAnFtpServer)
     EXPECT_EQ(readAll(server.path("site/offer.htm")), firstPage);
     EXPECT_EQ(versions(page()).size(), 3);
     expectOneLineError(run(QStringList{"publish", "--rollback", "3"} + options), 1, "no version 3 back");
+    // --all sends what is unchanged too.
+    EXPECT_EQ(parseObject(run(QStringList{"publish", page(), "--all"} + options).out)["sent"].toInt(),
+              listed.size());
+    // A version without the page: the page's versions keep the numbers --rollback takes.
+    ASSERT_EQ(run(QStringList{"publish", work.filePath("extra")} + options).status, 0);
+    EXPECT_EQ(versions(page())[0].toObject()["back"].toInt(), 1);
+    const QByteArray listing = run({"versions", page(), "--to", to}).out;
+    EXPECT_TRUE(listing.startsWith("  1 back") && !listing.contains("the last publish")) << listing.data();
 
     ASSERT_TRUE(writeAll(page(), "<html></html>"));
     env.insert("QM_TEST_PASSWORD", "wrong");
