@@ -389,34 +389,41 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
 {
     QTemporaryDir web;
     ASSERT_TRUE(QFile::link(site.path(), web.filePath("live"))); // what the server serves is what was sent
-    ASSERT_TRUE(makeFile(web.filePath("old/index.htm"), "old"));
+    // A page named .html is as much a page; a live page larger than the one sent, or far
+    // larger, is no copy of it either.
+    ASSERT_TRUE(makeFile(web.filePath("old/index.html"), "old"));
+    ASSERT_TRUE(makeFile(web.filePath("big/index.html"), QByteArray(2500, 'b')));
+    ASSERT_TRUE(makeFile(web.filePath("huge/index.html"), QByteArray(2000 + (2 << 20), 'h')));
     testing_support::ServerProcess http(
         testing_support::systemPython(),
         {testing_support::sourceDir() + "/tests/publish/ftp_server.py", "--http", "--root", web.path()});
     ASSERT_TRUE(http.start());
     const QString base = QString("http://127.0.0.1:%1/").arg(http.port());
     ASSERT_TRUE(makeFile(site.filePath("logo.gif"), sample(300, 1)));
-    ASSERT_TRUE(makeFile(site.filePath("index.htm"), sample(2000, 2)));
+    ASSERT_TRUE(makeFile(site.filePath("index.html"), sample(2000, 2)));
 
     FrmUploadInfo &w = window();
     fill(w, "secret", "www");
-    add(w, site.filePath("index.htm"));
+    add(w, site.filePath("index.html"));
     add(w, site.filePath("logo.gif"));
     // The page answers whole, with the wrong size, with an error, or not at all.
     const std::pair<QString, QString> checks[] = {
         {base + "live",
-         "Upload Over\nThe page is at " + base + "live/index.htm\nIt answers with the page just sent."},
+         "Upload Over\nThe page is at " + base + "live/index.html\nIt answers with the page just sent."},
         {base + "old/", "answered with 3 bytes, but 2000 were sent."},
+        {base + "big/", "answered with 2500 bytes, but 2000 were sent."},
+        {base + "huge/", "bytes, but 2000 were sent."},
         {base + "none/", "answered 404 File not found instead of 200."},
-        {"http://127.0.0.1:1/", "The page at http://127.0.0.1:1/index.htm did not answer ("}};
+        {"http://127.0.0.1:1/", "The page at http://127.0.0.1:1/index.html did not answer ("}};
     for (const auto &[address, ending] : checks) {
         w.ui()->txtWebAddress->setText(address);
         upload(w, {"Upload Over"});
         EXPECT_TRUE(w.ui()->txtStatus->toPlainText().contains(ending))
             << qPrintable(w.ui()->txtStatus->toPlainText());
         if (address == base + "live") {
-            EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.htm\""));
+            EXPECT_TRUE(w.ui()->lblLiveAddress->text().contains("href=\"" + base + "live/index.html\""));
         }
+        EXPECT_FALSE(w.ui()->txtStatus->toPlainText().contains("with 0 bytes"));
     }
 }
 
