@@ -190,6 +190,9 @@ TEST(FileListTest, ReadsEveryLineAsWritten)
 {
     EXPECT_EQ(FileList::Parse(":: head\r\n\r\n/a/page.htm\r\n/a/b c.gif \n   \n::x\n/a/last"),
               QStringList({"/a/page.htm", "/a/b c.gif ", "/a/last"}));
+    // Names beyond Latin-1 come back as they went.
+    const QStringList named = {"/a/p.htm", QString::fromUtf8("/a/caf\xc3\xa9 \xe6\x97\xa5.png")};
+    EXPECT_EQ(FileList::Parse(FileList::Compose("/a/p.htm", named)), named);
     QStringList files{"stale"};
     EXPECT_FALSE(FileList::Read("/nonexistent/page.htm.files", files));
     EXPECT_TRUE(files.isEmpty());

@@ -144,4 +144,5 @@ TEST(SearchData, AnswersWithTagsThatAreNoElementsAreNamed)
                 warnings.contains("\"One-line catch phrase\" holds <word>") &&
                 warnings.contains("\"Questions and answers\" holds <filename>"))
         << qPrintable(warnings);
+    EXPECT_EQ(UnknownElementsIn("m<sup>2</sup>, H<sub>2</sub>O, <Word> <word> <x-y>"), QStringList{"word"});
 }
