@@ -401,11 +401,13 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
     const QString base = QString("http://127.0.0.1:%1/").arg(http.port());
     ASSERT_TRUE(makeFile(site.filePath("logo.gif"), sample(300, 1)));
     ASSERT_TRUE(makeFile(site.filePath("index.html"), sample(2000, 2)));
+    ASSERT_TRUE(makeFile(site.filePath("more.htm"), "more"));
 
     FrmUploadInfo &w = window();
     fill(w, "secret", "www");
     add(w, site.filePath("index.html"));
     add(w, site.filePath("logo.gif"));
+    add(w, site.filePath("more.htm")); // the first page is the one checked
     // The page answers whole, with the wrong size, with an error, or not at all.
     const std::pair<QString, QString> checks[] = {
         {base + "live",
@@ -509,6 +511,7 @@ TEST_F(UploadFixture, UnusedFilesGoOnlyOnAWholePublishAndWhenAllowed)
     row(w, 0)->setCheckState(0, Qt::Checked);
     upload(w, {"Upload Over"}, true);
     EXPECT_EQ(server.files.size(), 12u) << "Upload Selected removes nothing";
+    EXPECT_FALSE(w.ui()->txtStatus->toPlainText().contains("No longer used")) << "nor calls the rest unused";
 
     const QString asked = "11 files on the server are no longer used:\n0\\.gif\n.*Remove them\\?";
     dialogs.answers = {platform::Answer::No};
