@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <csignal>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
@@ -546,6 +547,34 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     }
     EXPECT_EQ(QDir(server.path("")).entryList(QDir::Files | QDir::Hidden),
               QStringList({".env", "index.htm", "index.htm.files"}));
+}
+
+// One Ctrl+C lets the file under way finish and stops there; the run says so and fails.
+TEST_F(CommandLine, PublishStoppedByCtrlCSaysSoAndFails)
+{
+    publish_testing::FtpServer server;
+    ASSERT_TRUE(server.start({"--slow-uploads"})); // each file is held a second
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(publish_testing::makeFile(work.filePath(QString("site/%1.bin").arg(i)),
+                                              publish_testing::sample(64 << 10, i)));
+    QProcessEnvironment env = environment();
+    env.insert("QUILLMARK_DATA", data.path());
+    env.insert("QM_TEST_PASSWORD", "secret");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program(), {"publish", work.filePath("site"), "--to",
+                              QString("ftp://user@127.0.0.1:%1/").arg(server.port()), "--password-env",
+                              "QM_TEST_PASSWORD", "--connections", "1"});
+    ASSERT_TRUE(testing_support::waitFor([&] { return server.logins() > 0; }, 20000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    EXPECT_TRUE(err.contains("stopping after the files under way") &&
+                err.trimmed().endsWith("stopped before every file was sent"))
+        << err.toStdString();
+    EXPECT_LT(QDir(server.path("")).entryList(QDir::Files).size(), 4);
 }
 
 // The saved password goes only to the protocol, server, port and user it was saved for;
