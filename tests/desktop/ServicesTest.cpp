@@ -26,6 +26,13 @@ TEST(UpdateQuery, UrlCarriesVersionSecondsAndEncodedIdentifierToTheServerAddress
     setUpdateServer("http://127.0.0.1:9");
     EXPECT_EQ(updateServer(), "http://127.0.0.1:9/");
     setUpdateServer(QString());
+    // The environment's, for a test server or a mirror; the one set wins over it.
+    qputenv("QUILLMARK_UPDATE_SERVER", "http://127.0.0.1:8/mirror");
+    EXPECT_EQ(updateServer(), "http://127.0.0.1:8/mirror/");
+    setUpdateServer("http://127.0.0.1:9/");
+    EXPECT_EQ(updateServer(), "http://127.0.0.1:9/");
+    setUpdateServer(QString());
+    qunsetenv("QUILLMARK_UPDATE_SERVER");
     EXPECT_TRUE(QUrl(updateServer()).host().endsWith(".invalid"));
     EXPECT_FALSE(platform::fetchUrl(QUrl(VersionQueryUrl(updateServer(), "x", "1")), kUpdateFetchTimeoutMs));
 }
