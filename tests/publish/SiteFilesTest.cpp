@@ -2,6 +2,7 @@
 // files, paths outside the page's folder, missing lines, names that are not UTF-8.
 #include "publish/SiteFiles.h"
 #include "FtpServerFixture.h"
+#include "platform/AppFolder.h"
 #include "publish/UploadEngine.h"
 
 #include <QTemporaryDir>
@@ -112,6 +113,25 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
     ASSERT_TRUE(makeFile(tmp.filePath("site-old/x.htm"), "x"));
     ASSERT_EQ(::symlink("../site-old/x.htm", QFile::encodeName(site + "/sib.htm").constData()), 0);
     EXPECT_FALSE(remotes(WalkSite(site, false, own)).contains("sib.htm"));
+}
+
+// The program's own files as it names them, when its data folder is the published site:
+// walked, or referred to by a page.
+TEST_F(SiteTree, TheDataFolderPublishedKeepsTheProgramsFilesBack)
+{
+    platform::setUserDataFolder(site);
+    for (const char *f : {"versions/v1", "local-files.cache", "sites/Old.INI"})
+        ASSERT_TRUE(makeFile(site + "/" + f, f));
+    const QStringList sent = remotes(WalkSite(site, true, ProgramOwnFiles()));
+    for (const char *own : {"ftpinfo.ini", "copy.ini", "manifests/a.manifest", "versions/v1",
+                            "local-files.cache", "sites/Old.INI"})
+        EXPECT_FALSE(sent.contains(own)) << own;
+    EXPECT_TRUE(sent.contains("img/setup.ini"));
+    const SiteFiles page =
+        PageAndReferences(site + "/index.htm", {site + "/ftpinfo.ini", site + "/img", site + "/img/logo.gif"},
+                          ProgramOwnFiles());
+    EXPECT_EQ(remotes(page), QStringList({"index.htm", "img/logo.gif"}));
+    platform::setUserDataFolder(QString());
 }
 
 TEST_F(SiteTree, ListLinesStayInsideThePageFolder)
