@@ -38,7 +38,7 @@ TEST(SearchData, PriceReadsOnlyAsAnAmountWithACurrency)
     // clang-format off
     const std::pair<const char *, const char *> cases[] = {
         {"$49", "49 USD"}, {"49 EUR", "49 EUR"}, {"\u00a319.99", "19.99 GBP"}, {" 1.299,00 \u20ac", "1299.00 EUR"},
-        {"US$ 1,299", "1299 USD"}, {"eur 5", "5 EUR"}, {"49", ""}, {"Free", ""}, {"$", ""}, {"49 MAX", ""},
+        {"US$ 1,299", "1299 USD"}, {"C$49", "49 CAD"}, {"eur 5", "5 EUR"}, {"49", ""}, {"Free", ""}, {"$", ""}, {"49 MAX", ""},
         {"about $49", ""}, {"$49 / month", ""}, {"4.9.9 $", ""}};
     // clang-format on
     for (const auto &[text, expected] : cases) {
@@ -100,7 +100,8 @@ TEST(SearchData, AWebAddressGivesAbsoluteShareDataAndASitemap)
         EXPECT_TRUE(readAll(out.filePath("sitemap.xml")).contains("<lastmod>" + old.toUtf8()))
             << "the page did not change";
         EXPECT_TRUE(
-            readAll(out.filePath("robots.txt")).contains("Sitemap: https://shop.test/apps/sitemap.xml"));
+            readAll(out.filePath("robots.txt"))
+                .endsWith("User-agent: *\nDisallow:\n\nSitemap: https://shop.test/apps/sitemap.xml\n"));
 
         if (tidy.isEmpty())
             continue;
@@ -129,6 +130,14 @@ TEST(SearchData, StructuredDataNoAnswerCanLeave)
     EXPECT_EQ(data["offers"].toObject(),
               (QJsonObject{{"@type", "Offer"}, {"price", "19.99"}, {"priceCurrency", "GBP"}}));
     EXPECT_EQ(data.keys(), QStringList({"@context", "@type", "name", "offers"}));
+    // The offer is the price asked; a plain http address is an address.
+    d.txtSpecialPrice = " \u00a39.99";
+    d.txtPageURL = "http://x.test/a.htm";
+    const QString again = StructuredData(d);
+    const QJsonObject offered =
+        QJsonDocument::fromJson(again.mid(open.size(), again.size() - open.size() - 9).toUtf8()).object();
+    EXPECT_EQ(offered["offers"].toObject()["price"].toString(), "9.99");
+    EXPECT_EQ(offered["url"].toString(), "http://x.test/a.htm");
 }
 
 // Tags that name no element vanish from a page: each answer that holds one is named.
