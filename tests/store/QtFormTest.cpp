@@ -35,6 +35,36 @@ struct Window {
 
 } // namespace
 
+// Ticks as "1" or nothing, choices as their data, a line typed with Shift+Enter as CR LF;
+// anything else stored loads unticked or as the first choice.
+TEST(QtForm, TicksChoicesAndTypedLineBreaksKeepTheirStoredForms)
+{
+    QTemporaryDir app;
+    QWidget window;
+    auto *tick = Window::make<QCheckBox>("chkActiveMode", &window);
+    auto *choice = Window::make<QComboBox>("cmbProtocol", &window);
+    auto *notes = Window::make<QPlainTextEdit>("txtNotes", &window);
+    choice->setProperty(store::QtForm::kStoredChoiceProperty, true);
+    choice->addItem("FTP", "ftp");
+    choice->addItem("SFTP", "sftp");
+    tick->setChecked(true);
+    choice->setCurrentIndex(1);
+    notes->setPlainText("a");
+    QTextCursor end(notes->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(QString(QChar::LineSeparator) + "b");
+    ASSERT_TRUE(
+        store::saveWindowToIni(&window, ":form.ini", app.path(), platform::IniFile::Access::OwnerOnly));
+    EXPECT_EQ(testing_support::readAll(app.filePath("form.ini")),
+              "[TEXT]\r\nchkActiveMode=1\r\ncmbProtocol=sftp\r\ntxtNotes=a_##_NEWLINE_##_b\r\n");
+
+    ASSERT_TRUE(testing_support::writeAll(app.filePath("form.ini"),
+                                          "[TEXT]\r\nchkActiveMode=0\r\ncmbProtocol=gopher\r\n"));
+    ASSERT_TRUE(store::loadWindowFromIni(&window, ":form.ini", app.path()));
+    EXPECT_FALSE(tick->isChecked());
+    EXPECT_EQ(choice->currentIndex(), 0);
+}
+
 TEST(QtForm, SavesAndRestoresTextBoxesAndLists)
 {
     QTemporaryDir app;
