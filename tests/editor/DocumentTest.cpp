@@ -96,6 +96,11 @@ TEST_F(DocumentTest, SaveWritesThePageOnceAndOnlyWhereAsked)
     EXPECT_EQ(readAll(page), QByteArray("S:<p>typed</p>"));
     EXPECT_FALSE(doc.modified());
 
+    // A file deleted meanwhile is written again, changed or not.
+    QFile::remove(page);
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(page), QByteArray("S:<p>typed</p>"));
+
     // A failed write keeps the work unsaved.
     doc.switchTo(Document::Source);
     source.text = "<p>lost?</p>";
@@ -129,4 +134,20 @@ TEST_F(DocumentTest, DesignEditsKeepThePagesOwnMarkup)
     design.text = "<html><head></head><body><p>a</p><p>b<b>!</b></p></body></html>";
     EXPECT_TRUE(doc.save());
     EXPECT_EQ(readAll(page), QByteArray("S:<P>a</P><P>b<b>!</b></P>"));
+    // The next edit is measured against the form the view handed over last.
+    design.baseline = design.text;
+    design.text = "<html><head></head><body><p>a</p><p>b<b>!</b><i>?</i></p></body></html>";
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(page), QByteArray("S:<P>a</P><P>b<b>!</b><i>?</i></P>"));
+}
+
+// A page opened in the source tab: what is typed there is what Save writes.
+TEST_F(DocumentTest, APageOpenedInTheSourceTabSavesItsEdits)
+{
+    doc.opened(page, "<p>on disk</p>", Document::Source);
+    EXPECT_EQ(doc.tab(), Document::Source);
+    source.text = "<p>typed</p>";
+    EXPECT_TRUE(doc.modified());
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(page), QByteArray("S:<p>typed</p>"));
 }
