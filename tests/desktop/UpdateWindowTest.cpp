@@ -79,6 +79,10 @@ TEST_F(UpdateWindow, NewerVersionShowsUpdatePageAndStaysOpen)
     EXPECT_EQ(QUrlQuery(QUrl(requested(prefix).first())).queryItemValue("user", QUrl::FullyDecoded),
               "[Not present]");
 
+    // One question per start, however long the window stays open.
+    testing_support::wait(300);
+    EXPECT_EQ(requested("/newer/getversion").size(), 1);
+
     // Closing goes to the main window.
     QTest::mouseClick(f->cmdClose, Qt::LeftButton);
     EXPECT_EQ(shown, 1);
