@@ -126,6 +126,10 @@ TEST(TemplateLanguage, ValuesInsideATagAreEscapedWhileTextStaysAsTyped)
                                    ph("PAGE_DATA_SOFTWARENAME") + "</b>",
                                d),
               "<SCRIPT>// " + inScript + "</SCRIPT><b>" + d.txtSoftwareName + "</b>");
+    // A line of a longer answer ends in a script as it was typed, not as <BR>.
+    d.txtExplainIn30Secs = "one\r\ntwo";
+    EXPECT_EQ(FillTemplateText("<script>\"" + ph("PAGE_DATA_INFO") + "\"</script>", d),
+              "<script>\"one\\r\\ntwo\"</script>");
 }
 
 TEST(TemplateLanguage, ConditionalBlocks)
