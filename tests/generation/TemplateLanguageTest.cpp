@@ -286,7 +286,15 @@ TEST(Engine, OptionalBlocksAndImageRule)
     PageData d;
     d.txtProductCaption = "cap";
     d.txtDownloadURL = "   ";
+    d.txtOrderLaterIncentive = "   ";
     EXPECT_EQ(FillTemplateText(tpl, d), block("IMAGE", "") + block("TRY", "") + block("NOT_CONVINCED", ""));
+    // The counting script goes at the end of the body, however the template writes it.
+    PageData counted = d;
+    counted.cmbCounting = "endpoint";
+    counted.txtCountingAddress = "/count";
+    const QString page = FillTemplateText("<HTML><BODY>x</BODY></HTML>", counted);
+    EXPECT_TRUE(page.startsWith("<HTML><BODY>x<script>") && page.endsWith("</script></BODY></HTML>"))
+        << qPrintable(page);
     d.txtProductImage = dir.filePath("missing.png"); // named but missing: the block without a name
     d.txtDownloadURL = " http://d ";
     d.txtOrderLaterIncentive = " later ";
