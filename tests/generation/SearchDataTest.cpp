@@ -93,12 +93,26 @@ TEST(SearchData, AWebAddressGivesAbsoluteShareDataAndASitemap)
         EXPECT_TRUE(
             sitemap.contains(("<loc>" + address + "</loc><lastmod>" + written + "</lastmod>").toUtf8()));
         QFile::remove(out.filePath("robots.txt"));
-        QFile(pagePath).setFileTime(QDateTime::currentDateTimeUtc().addDays(-3),
-                                    QFileDevice::FileModificationTime);
-        const QString old = QFileInfo(pagePath).lastModified().toUTC().toString(Qt::ISODate);
+        // The page as if written three days ago; its time can be set only while it is open.
+        const auto age = [&] {
+            QFile page(pagePath);
+            EXPECT_TRUE(page.open(QIODevice::ReadOnly) &&
+                        page.setFileTime(QDateTime::currentDateTimeUtc().addDays(-3),
+                                         QFileDevice::FileModificationTime));
+            return QFileInfo(pagePath).lastModified().toUTC().toString(Qt::ISODate);
+        };
+        QString old = age();
         ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, pagePath, d.txtProductImage, d));
         EXPECT_TRUE(readAll(out.filePath("sitemap.xml")).contains("<lastmod>" + old.toUtf8()))
             << "the page did not change";
+        // A change that keeps the page's size is a change all the same.
+        PageData renamed = d;
+        renamed.txtCopyRightInfo[0] = renamed.txtCopyRightInfo[0] == 'X' ? 'Y' : 'X';
+        const qint64 size = QFileInfo(pagePath).size();
+        old = age();
+        ASSERT_TRUE(GenerateTemplateBasedPage(appFolder, name, pagePath, d.txtProductImage, renamed));
+        ASSERT_EQ(QFileInfo(pagePath).size(), size);
+        EXPECT_FALSE(readAll(out.filePath("sitemap.xml")).contains("<lastmod>" + old.toUtf8()));
         EXPECT_TRUE(
             readAll(out.filePath("robots.txt"))
                 .endsWith("User-agent: *\nDisallow:\n\nSitemap: https://shop.test/apps/sitemap.xml\n"));
