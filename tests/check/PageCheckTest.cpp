@@ -247,7 +247,10 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
              QByteArray("<p>a<li>b<br><img src=\"#x\" alt=\"\" width=1 height=1><svg><path d=\"M0\"/></svg>"
                         "<table><tr><td>c<td>d<tr><td>e</table><dl><dt>f<dd>g</dl>")
                  .repeated(3000) +
-             "<script>" + QByteArray("<div>").repeated(3000) + "</script>",
+             "<script>" + QByteArray("<div>").repeated(3000) + "</script>" + "<svg>" +
+             QByteArray("<path d=\"M0\"/>").repeated(1200) + "</svg>" +
+             QByteArray("<p>a<div>b</div>").repeated(1200) +
+             QByteArray("<BR><IMG src=\"#x\" alt=\"\" width=1 height=1>").repeated(1200),
          {});
     Report report = CheckPage(path("page.htm"));
     EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report).left(2000));
