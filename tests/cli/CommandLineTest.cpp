@@ -49,14 +49,20 @@ protected:
         return env;
     }
 
-    Result run(const QStringList &arguments, QProcessEnvironment env = environment(), int timeoutMs = 30000,
-               bool retryOnTracerCrash = true)
+    // The program in the work folder, with this test's data folder.
+    void start(QProcess &process, const QStringList &arguments, QProcessEnvironment env = environment())
     {
         env.insert("QUILLMARK_DATA", data.path());
-        QProcess process;
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(work.path());
         process.start(program(), arguments);
+    }
+
+    Result run(const QStringList &arguments, QProcessEnvironment env = environment(), int timeoutMs = 30000,
+               bool retryOnTracerCrash = true)
+    {
+        QProcess process;
+        start(process, arguments, env);
         const bool finished = process.waitForFinished(timeoutMs);
         EXPECT_TRUE(finished) << arguments.join(' ').toStdString() << " did not end";
         if (!finished)
@@ -558,13 +564,12 @@ TEST_F(CommandLine, PublishStoppedByCtrlCSaysSoAndFails)
         ASSERT_TRUE(publish_testing::makeFile(work.filePath(QString("site/%1.bin").arg(i)),
                                               publish_testing::sample(64 << 10, i)));
     QProcessEnvironment env = environment();
-    env.insert("QUILLMARK_DATA", data.path());
     env.insert("QM_TEST_PASSWORD", "secret");
     QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program(), {"publish", work.filePath("site"), "--to",
-                              QString("ftp://user@127.0.0.1:%1/").arg(server.port()), "--password-env",
-                              "QM_TEST_PASSWORD", "--connections", "1"});
+    start(process,
+          {"publish", work.filePath("site"), "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()),
+           "--password-env", "QM_TEST_PASSWORD", "--connections", "1"},
+          env);
     ASSERT_TRUE(testing_support::waitFor([&] { return server.logins() > 0; }, 20000));
     ::kill(pid_t(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(30000));

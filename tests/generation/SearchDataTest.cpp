@@ -134,11 +134,15 @@ TEST(SearchData, StructuredDataNoAnswerCanLeave)
     d.txtSoftwareName = "Ledger</script><script>alert(1)</script>";
     d.txtMRP = "\u00a319.99";
     d.txtPageURL = "http://x.test/a b"; // no address
+    const QString open = "<script type=\"application/ld+json\">", close = "</script>";
+    const auto json = [&](const QString &element) {
+        return QJsonDocument::fromJson(
+                   element.mid(open.size(), element.size() - open.size() - close.size()).toUtf8())
+            .object();
+    };
     const QString element = StructuredData(d);
-    const QString open = "<script type=\"application/ld+json\">";
-    ASSERT_TRUE(element.startsWith(open) && element.endsWith("</script>") && element.count("</script>") == 1);
-    const QJsonObject data =
-        QJsonDocument::fromJson(element.mid(open.size(), element.size() - open.size() - 9).toUtf8()).object();
+    ASSERT_TRUE(element.startsWith(open) && element.endsWith(close) && element.count(close) == 1);
+    const QJsonObject data = json(element);
     EXPECT_EQ(data["@type"].toString(), "SoftwareApplication") << qPrintable(element);
     EXPECT_EQ(data["name"].toString(), d.txtSoftwareName);
     EXPECT_EQ(data["offers"].toObject(),
@@ -147,9 +151,7 @@ TEST(SearchData, StructuredDataNoAnswerCanLeave)
     // The offer is the price asked; a plain http address is an address.
     d.txtSpecialPrice = " \u00a39.99";
     d.txtPageURL = "http://x.test/a.htm";
-    const QString again = StructuredData(d);
-    const QJsonObject offered =
-        QJsonDocument::fromJson(again.mid(open.size(), again.size() - open.size() - 9).toUtf8()).object();
+    const QJsonObject offered = json(StructuredData(d));
     EXPECT_EQ(offered["offers"].toObject()["price"].toString(), "9.99");
     EXPECT_EQ(offered["url"].toString(), "http://x.test/a.htm");
 }
