@@ -10,7 +10,12 @@ class QCommandLineParser;
 
 namespace cli {
 
-// Text in the locale's encoding, flushed at once (progress and results interleave).
+// `text` with every control character but line feed and tab shown as "?": names and
+// messages from pages, templates and servers may hold a terminal's escape sequences
+// (retitle it, clear it, move the cursor over a finding) or a carriage return.
+QString Printable(const QString &text);
+// Printable text in the locale's encoding, flushed at once (progress and results
+// interleave).
 void write(FILE *stream, const QString &text);
 // "quillmark" or "quillmark COMMAND": the start of every message.
 QString prefix(const QString &command);

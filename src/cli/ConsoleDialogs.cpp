@@ -1,5 +1,7 @@
 #include "cli/ConsoleDialogs.h"
 
+#include "cli/Console.h"
+
 #include <cstdio>
 
 namespace cli {
@@ -13,10 +15,7 @@ platform::Answer ConsoleDialogs::message(const QString &text, const QString &, p
                                          platform::Icon, QWidget *)
 {
     ++m_count;
-    const QByteArray line =
-        (m_prefix + QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n')).toLocal8Bit();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    write(stderr, m_prefix + QStringLiteral(": ") + OneLine(text) + QLatin1Char('\n'));
     switch (buttons) {
     case platform::Buttons::Ok:
         return platform::Answer::Ok;

@@ -115,8 +115,8 @@ public:
             [this](int done, int total, qint64 bytesDone, qint64 bytesTotal, const QString &file) {
                 if (!m_terminal || total == 0)
                     return;
-                write(stderr, QStringLiteral("\r\x1b[K") +
-                                  publish::ProgressLine(done, total, bytesDone, bytesTotal, m_rate, m_left) +
+                clearLine();
+                write(stderr, publish::ProgressLine(done, total, bytesDone, bytesTotal, m_rate, m_left) +
                                   QLatin1Char(' ') + QFileInfo(file).fileName());
                 m_open = true;
             });
@@ -141,12 +141,18 @@ public:
     ~Progress() { finish(); }
     void finish()
     {
-        if (m_open)
-            write(stderr, QStringLiteral("\r\x1b[K"));
+        if (m_open) {
+            clearLine();
+            std::fflush(stderr);
+        }
         m_open = false;
     }
 
 private:
+    // Back to the start of the line, and clear it: the terminal's own sequence, which
+    // write() would show as text.
+    static void clearLine() { std::fputs("\r\x1b[K", stderr); }
+
     bool m_terminal;
     bool m_open = false;
     qint64 m_rate = 0;

@@ -672,6 +672,41 @@ TEST_F(CommandLine, PublishFailsOnServersThatCannotRenameOrLie)
     }
 }
 
+// A page's tag names and a server's answers reach the console; their escape sequences
+// (retitle the terminal, clear it) and carriage returns must print as text, not act.
+TEST_F(CommandLine, PagesAndServersCannotDriveTheTerminal)
+{
+    const auto expectInert = [](const QByteArray &output) {
+        for (const QChar c : QString::fromUtf8(output))
+            EXPECT_FALSE((c.unicode() < 0x20 && c != u'\n' && c != u'\t') ||
+                         (c.unicode() >= 0x7f && c.unicode() < 0xa0))
+                << "control character " << c.unicode() << " in " << output.toStdString();
+    };
+    ASSERT_TRUE(writeAll(page(), "<html><head><title>T</title></head><body><e\x1b]0;owned\x07x>hi</"
+                                 "e\x1b]0;owned\x07x><c\xc2\x9b"
+                                 "2J>!</c\xc2\x9b"
+                                 "2J></body></html>"));
+    const Result check = run({"check", page()});
+    EXPECT_TRUE(check.out.contains("<e?]0;owned?x>") && check.out.contains("<c?2j>"))
+        << check.out.toStdString();
+    expectInert(check.out + check.err);
+
+    testing_support::ServerProcess server(
+        testing_support::systemPython(),
+        {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", "--root", work.path(),
+         "--escapes"});
+    ASSERT_TRUE(server.start());
+    QProcessEnvironment env = environment();
+    env.insert("QM_TEST_PASSWORD", "x");
+    const Result publish =
+        run({"publish", page(), "--to", QString("ftp://u@127.0.0.1:%1/").arg(server.port()), "--password-env",
+             "QM_TEST_PASSWORD"},
+            env);
+    EXPECT_EQ(publish.status, 1);
+    EXPECT_TRUE(publish.err.contains("?]0;owned?Not you.?[2J")) << publish.err.toStdString();
+    expectInert(publish.out + publish.err);
+}
+
 // The commands must not load Qt Widgets or WebEngine, let alone start a renderer;
 // the loader's own list of the libraries it maps shows it.
 TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)

@@ -12,7 +12,8 @@ MS-DOS-style LIST lines and no MLSD, and can lie on purpose:
 renames nothing; --truncate-stor: STOR answers 226 and keeps the first half of the
 file, as a full disk does; --no-rename: RNFR is refused; --hostile-names: every listing
 also names files outside its folder; --slow: uploads arrive slowly, so that a
-client killed at random is often killed halfway through one. --log FILE gets one line per command that
+client killed at random is often killed halfway through one; --escapes: the login is
+refused with a terminal's escape sequences in the answer. --log FILE gets one line per command that
 touches a path: the command and the path it resolves to from the root.
 Prints "READY <port>" once it listens on 127.0.0.1.
 """
@@ -107,7 +108,8 @@ def serve(conn, args):
         if cmd == "USER":
             say("331 Password.")
         elif cmd == "PASS":
-            say("230 In.")
+            # A terminal's sequences in the answer: retitle it, clear the screen.
+            say("530 \x1b]0;owned\x07Not you.\x1b[2J" if args.escapes else "230 In.")
         elif cmd == "PWD":
             say('257 "%s"' % cwd)
         elif cmd in ("TYPE", "NOOP"):
@@ -195,6 +197,7 @@ def main():
     ap.add_argument("--hostile-names", action="store_true")
     ap.add_argument("--log")
     ap.add_argument("--slow", action="store_true")
+    ap.add_argument("--escapes", action="store_true")
     args = ap.parse_args()
     srv = socket.create_server(("127.0.0.1", 0))
     print("READY %d" % srv.getsockname()[1], flush=True)
