@@ -1,11 +1,16 @@
 // The design and browser views with the real widgets and the real WebEngine
-// (offscreen). The design view's commands run through the main window's formatting
-// keys (MainWindowTest); the source view is tested with its colouring (tests/editor).
+// (offscreen), and the message boxes. The design view's commands run through the main
+// window's formatting keys (MainWindowTest); the source view is tested with its
+// colouring (tests/editor).
 #include "common/TestSupport.h"
 #include "platform/AppFolder.h"
 #include "platform/widgets/BrowserView.h"
 #include "platform/widgets/DesignView.h"
+#include "platform/widgets/QtDialogs.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -223,4 +228,30 @@ TEST(ViewsSpelling, TheShippedDictionariesServeUnlessTheEnvironmentNamesOthers)
     platform::DesignView::useShippedDictionaries();
     EXPECT_EQ(qgetenv("QTWEBENGINE_DICTIONARIES_PATH"), QByteArray("/elsewhere"));
     qunsetenv("QTWEBENGINE_DICTIONARIES_PATH");
+}
+
+// Message boxes quote servers' answers and file names: a tag there is text to read,
+// not a link to follow. Each box is answered by a timer, so none waits for a user.
+TEST(QtMessageBoxes, ShowTheirTextAsWritten)
+{
+    const QString text = "<a href=\"https://example.invalid/\">Sign in again</a> 550 <b>denied</b>";
+    platform::QtDialogs dialogs;
+    for (const bool choose : {false, true}) {
+        SCOPED_TRACE(choose ? "choose" : "message");
+        bool seen = false;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen = true;
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->text(), text);
+            box->buttons().constFirst()->click();
+        });
+        answer.start(10);
+        choose ? void(dialogs.choose(text, "Quillmark", {"Go on", "Stop"}, platform::Icon::Warning))
+               : void(dialogs.message(text, "Quillmark", platform::Buttons::Ok, platform::Icon::Critical));
+        EXPECT_TRUE(seen);
+    }
 }

@@ -20,6 +20,15 @@ QString startPath(const FileRequest &r)
     return r.directory + QLatin1Char('/') + r.fileName;
 }
 
+// Messages quote file names, template text and servers' answers. Taken as rich text
+// (Qt guesses so from a tag on the first line), a server could show a link that
+// opens in the browser, or hide the sentence around it.
+void setPlainText(QMessageBox &box, const QString &text)
+{
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+}
+
 } // namespace
 
 Answer QtDialogs::message(const QString &text, const QString &title, Buttons buttons, Icon icon,
@@ -27,7 +36,7 @@ Answer QtDialogs::message(const QString &text, const QString &title, Buttons but
 {
     QMessageBox box(parent);
     box.setWindowTitle(title);
-    box.setText(text);
+    setPlainText(box, text);
     switch (icon) {
     case Icon::None:
         box.setIcon(QMessageBox::NoIcon);
@@ -76,7 +85,7 @@ int QtDialogs::choose(const QString &text, const QString &title, const QStringLi
 {
     QMessageBox box(parent);
     box.setWindowTitle(title);
-    box.setText(text);
+    setPlainText(box, text);
     box.setIcon(icon == Icon::Warning       ? QMessageBox::Warning
                 : icon == Icon::Critical    ? QMessageBox::Critical
                 : icon == Icon::Question    ? QMessageBox::Question
