@@ -433,7 +433,9 @@ private:
     // Looks at one address found in `source` at `offset`.
     void reference(const Source &source, qsizetype offset, QString url, Kind kind, bool stylesheet = false)
     {
+        // As a browser reads an address: no spaces around it, no tabs or line breaks in it.
         url = url.trimmed();
+        url.remove(QLatin1Char('\t')).remove(QLatin1Char('\n')).remove(QLatin1Char('\r'));
         if (url.isEmpty())
             return;
         if (url.startsWith(QLatin1Char('#'))) {
@@ -1074,13 +1076,19 @@ Report CheckPage(const QString &pagePath, qint64 maxBytes)
 
 QString ToText(const Report &report)
 {
+    // One finding a line, as the tools that read this form expect, whatever a message
+    // quotes from the page.
+    const auto oneLine = [](QString s) {
+        return s.replace(QLatin1Char('\r'), QLatin1String("\\r"))
+            .replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    };
     QString text;
     for (const Finding &f : report.findings)
         text += QStringLiteral("%1:%2:%3: %4: %5: %6\n")
-                    .arg(f.file)
+                    .arg(oneLine(f.file))
                     .arg(f.line)
                     .arg(f.column)
-                    .arg(severityName(f.severity), f.rule, f.message);
+                    .arg(severityName(f.severity), f.rule, oneLine(f.message));
     return text;
 }
 

@@ -1,11 +1,13 @@
 // The page check on crafted pages: each rule finds its fault where it is, and a
 // clean page gives nothing.
 #include "check/PageCheck.h"
+#include "check/ParseGuard.h"
 #include "common/TestSupport.h"
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -180,6 +182,32 @@ TEST_F(PageCheck, CleanPageGivesNothing)
     EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report));
 }
 
+// Line breaks and tabs inside an address are dropped, as browsers drop them; a name that
+// holds one (a style sheet's, here) still gives one finding a line in the text form.
+TEST_F(PageCheck, AddressesReadAsBrowsersReadThemAndFindingsStayOneLine)
+{
+    write("pic.png", "png");
+    write("s\ny.css", "p { background: url(gone.png) }\n");
+    page(kHead +
+             "<link rel=\"stylesheet\" href=\"s%0Ay.css\"></head><body>"
+             "<img src=\"pi\nc.\tpng\" alt=\"\" width=1 height=1><img src=\"lo\nst.png\" alt=\"\" width=1 "
+             "height=1></body></html>",
+         {"pic.png"});
+    const Report report = CheckPage(path("page.htm"));
+    const QString text = ToText(report);
+    QStringList missing;
+    static const QRegularExpression line(R"(^(.+):(\d+):(\d+): (error|warning): ([a-z0-9-]+): ([^\n]+)$)");
+    for (const QString &l : text.split('\n', Qt::SkipEmptyParts)) {
+        const auto m = line.match(l);
+        ASSERT_TRUE(m.hasMatch()) << l.toStdString();
+        if (m.captured(5) == "missing-file")
+            missing << QFileInfo(m.captured(1)).fileName() + ": " + m.captured(6);
+    }
+    EXPECT_EQ(missing, (QStringList{"page.htm: The file lost.png does not exist",
+                                    "s\\ny.css: The file gone.png does not exist"}))
+        << text.toStdString();
+}
+
 TEST_F(PageCheck, LengthsMissingPartsAndTheTwoFormats)
 {
     const QByteArray html = "<title>" + QByteArray(61, 't') +
@@ -242,15 +270,17 @@ TEST_F(PageCheck, PagesTheParserCannotTakeAreRefusedWhereTheyGoWrong)
         EXPECT_EQ(report.findings[0].column, c.column ? c.column : report.findings[0].column);
     }
     // Elements that close themselves or one another, void ones, SVG's "/>" and text in
-    // scripts do not count, nor do tables, lists and paragraphs left open.
+    // scripts (up to an end tag in any case) do not count, nor do tables, lists and
+    // paragraphs left open; a tag may have as many attributes as the limit.
     page(kHead + "</head><body>\n" +
              QByteArray("<p>a<li>b<br><img src=\"#x\" alt=\"\" width=1 height=1><svg><path d=\"M0\"/></svg>"
                         "<table><tr><td>c<td>d<tr><td>e</table><dl><dt>f<dd>g</dl>")
                  .repeated(3000) +
-             "<script>" + QByteArray("<div>").repeated(3000) + "</script>" + "<svg>" +
+             "<script>" + QByteArray("<div>").repeated(3000) + "</SCRIPT>" + "<svg>" +
              QByteArray("<path d=\"M0\"/>").repeated(1200) + "</svg>" +
              QByteArray("<p>a<div>b</div>").repeated(1200) +
-             QByteArray("<BR><IMG src=\"#x\" alt=\"\" width=1 height=1>").repeated(1200),
+             QByteArray("<BR><IMG src=\"#x\" alt=\"\" width=1 height=1>").repeated(1200) + "<p" +
+             QByteArray(" a").repeated(kMaxAttributes) + ">",
          {});
     Report report = CheckPage(path("page.htm"));
     EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report).left(2000));
