@@ -102,6 +102,7 @@ TEST(ViewsSource, TypingColoursThroughTheHook)
     resetFlags();
     QTest::keyClicks(&view, "<p class=\"a b\">t ");
     EXPECT_FALSE(InTag || InValue || InQuotes || InComment);
+
     QTest::keyClicks(&view, "<a href=x>");
     EXPECT_TRUE(InValue && !InTag);
     // With the value flag left set, "t" keeps the blue of ">" and the next tag is red
@@ -136,6 +137,19 @@ TEST(ViewsSource, TypingColoursThroughTheHook)
     view.setSelStart(0);
     QTest::keyClicks(&view, "-");
     EXPECT_EQ(view.Text(), "-<!--");
+
+    // A third dash after the completion's two is the user's.
+    resetFlags();
+    view.setText(QString());
+    QTest::keyClicks(&view, "<!---");
+    EXPECT_EQ(view.Text(), "<!---");
+
+    // Equals signs and quotes in the text open no value: the next tag is blue.
+    resetFlags();
+    view.setText(QString());
+    QTest::keyClicks(&view, "1+1=\"2 <b c>");
+    EXPECT_FALSE(InTag || InValue || InQuotes || InComment);
+    EXPECT_EQ(colourLetters(view), "kkkkkkkBBBBB");
 }
 
 // The letters of one block's painted colours, from its layout formats.

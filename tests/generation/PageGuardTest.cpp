@@ -67,6 +67,10 @@ TEST_F(Guard, APageChangedSinceQuillmarkWroteItIsNoticed)
     writeAll(page, readAll(page) + "<p>typed</p>");
     EXPECT_TRUE(PageChangedSinceLastWrite(page));
     EXPECT_EQ(AskBeforeOverwriting(page, false), OverwriteChoice::Cancel); // closed without a choice
+    EXPECT_TRUE(dialogs.lastMessage().contains("was changed since Quillmark generated it"))
+        << dialogs.lastMessage().toStdString();
+    EXPECT_EQ(AskBeforeOverwriting(page, true), OverwriteChoice::Cancel);
+    EXPECT_TRUE(dialogs.lastMessage().contains("holds changes to")) << dialogs.lastMessage().toStdString();
 
     // Previews are not remembered.
     const QString preview = platform::previewPage();
@@ -95,12 +99,14 @@ TEST_F(Guard, FolderListerExtensionCaseHiddenFilesAndMissingFolder)
 {
     QDir().mkpath(tmp.filePath("templates/sub.htm"));
     QDir().mkpath(tmp.filePath("sites"));
-    for (const char *f : {"Sunrise.htm", "Ocean.HTM", "Ocean_bg.gif", "notes.html", "b.htm"})
+    for (const char *f : {"Sunrise.htm", "Ocean.HTM", "Ocean_bg.gif", "notes.html", "b.htm", "zest.htm",
+                          "Zest.htm", "A_b.htm", "Ab.htm"})
         writeAll(tmp.filePath(QString("templates/") + f), "");
     FakeCombo combo;
     combo.items << "stale";
+    // In the order of their upper-cased names ("_" after the letters), then by case.
     FillComboFromFolder(tmp.path(), "templates", ".htm", combo);
-    EXPECT_EQ(combo.items, QStringList({"b", "Ocean", "Sunrise"}));
+    EXPECT_EQ(combo.items, QStringList({"Ab", "A_b", "b", "Ocean", "Sunrise", "Zest", "zest"}));
     EXPECT_EQ(combo.current, 0);
     FillComboFromFolder(tmp.path(), "sites", ".ini", combo);
     EXPECT_TRUE(combo.items.isEmpty() && combo.current == -1);

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -132,6 +133,22 @@ TEST_F(Pictures, MadeOnceAndNeverMoreOpenThanTheSource)
     const PictureSet renamed = MakePictures(shot, tmp.path(), PictureSlotFor("Midnight"), "Other");
     EXPECT_EQ(renamed.encoded, 1);
     EXPECT_NE(renamed.share, first.share);
+}
+
+// A picture put into a page by its path beside the page or by a file:// address is made
+// for the page; one on the web goes in as typed.
+TEST_F(Pictures, InsertedPicturesFromDiskAreMadeForThePage)
+{
+    const QString shot = tmp.filePath("shot.jpg"), page = tmp.filePath("page.htm");
+    VImage::xyz(1200, 600).extract_band(0).cast(VIPS_FORMAT_UCHAR).jpegsave(shot.toUtf8().constData());
+    for (const QString &address : {QString("shot.jpg"), QUrl::fromLocalFile(shot).toString()}) {
+        const InsertedPicture inserted = PrepareInsertedPicture(address, page);
+        EXPECT_TRUE(inserted.problem.isEmpty()) << inserted.problem.toStdString();
+        EXPECT_TRUE(inserted.markup.startsWith("<picture>")) << address.toStdString();
+        EXPECT_FALSE(inserted.files.isEmpty());
+    }
+    const InsertedPicture web = PrepareInsertedPicture("https://cdn.example/shot.jpg", page);
+    EXPECT_TRUE(web.markup.isEmpty() && web.problem.isEmpty() && web.files.isEmpty());
 }
 
 TEST_F(Pictures, BrokenOrHugePicturesStopThePageWithAMessage)

@@ -128,6 +128,26 @@ TEST(SearchData, AWebAddressGivesAbsoluteShareDataAndASitemap)
 }
 
 // The structured data keeps every answer inside its script, and claims only what was answered.
+// A file's address beside the page keeps "#" and "?" in its name; the .htaccess lets
+// browsers keep for a year only pictures named by their content, as the program names
+// the pictures it prepares, and no picture the user may change under the same name.
+TEST(SearchData, FilesBesideThePageKeepTheirNamesAndOnlyHashedPicturesKeepAYear)
+{
+    EXPECT_EQ(AddressBeside("https://ledgerlark.example/en/index.htm", "shot #2?.png"),
+              "https://ledgerlark.example/en/shot%20%232%3F.png");
+    const QString htaccess = QString::fromUtf8(Htaccess());
+    const QRegularExpression yearRule(
+        R"re(<FilesMatch "([^"]+)">\s*Header set Cache-Control "[^"]*immutable")re");
+    const QRegularExpressionMatch m = yearRule.match(htaccess);
+    ASSERT_TRUE(m.hasMatch()) << htaccess.toStdString();
+    const QRegularExpression kept(m.captured(1));
+    for (const char *name : {"picture-480-31bcf56d.webp", "icon-32-31bcf56d.png", "share-c0bbde7d.jpg"})
+        EXPECT_TRUE(kept.match(name).hasMatch()) << name;
+    for (const char *name :
+         {"logo-2.png", "logo.png", "Clarity_mark.svg", "photo-1234567.jpg", "a-31bcf56d.htm"})
+        EXPECT_FALSE(kept.match(name).hasMatch()) << name;
+}
+
 TEST(SearchData, StructuredDataNoAnswerCanLeave)
 {
     PageData d;

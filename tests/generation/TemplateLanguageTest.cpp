@@ -210,6 +210,7 @@ TEST(Engine, ShapingRulesAndReplaceAll)
     EXPECT_EQ(OrderLinkRule("HTTPS://pay.me"), "<a href='HTTPS://pay.me" + order);
     EXPECT_EQ(OrderLinkRule("sales@pay.me"), "<a href='mailto:sales@pay.me" + order);
     EXPECT_EQ(OrderLinkRule("https:/x"), "https:/x");
+    EXPECT_EQ(OrderLinkRule("@pay.me"), "@pay.me"); // no one before the "@": no mail address
     // The address stays inside its attribute, whatever quotes it holds.
     EXPECT_EQ(OrderLinkRule("http://x' onmouseover='a(\"&<>\")"),
               "<a href='http://x&#39; onmouseover=&#39;a(&quot;&amp;&lt;&gt;&quot;)" + order);

@@ -1,5 +1,6 @@
 // A page goes to the server without its block markers: what is sent, hashed and sized
 // (a dry run too) is that copy, reported under the page's own name; other files go as they are.
+#include "generation/PublishedPage.h"
 #include "FtpServerFixture.h"
 #include "MemoryTransport.h"
 #include "publish/UploadEngine.h"
@@ -32,4 +33,16 @@ TEST(PublishedPage, IsSentHashedAndSizedWithoutItsBlockMarkers)
     EXPECT_EQ(server.files["index.htm"], "<ul><li>q</li></ul>");
     EXPECT_EQ(server.files["notes.txt"], page);
     EXPECT_EQ(engine.run(rows, target, options).unchanged, 2) << "the manifest holds the copy sent";
+}
+
+// Markers side by side (an empty block) all go; a place in the copy maps back to the
+// page, one right at a cut to just after the marker removed there.
+TEST(PublishedPage, CopyAndPlacesMapBackAcrossEveryMarker)
+{
+    const QByteArray page = "a<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>b<zor_page_data_try>c";
+    std::vector<generation::Cut> cuts;
+    const QByteArray copy = generation::PublishedBytes(page, &cuts);
+    ASSERT_EQ(copy, "abc");
+    for (qsizetype at = 0; at < copy.size(); ++at)
+        EXPECT_EQ(page[generation::OffsetInPage(cuts, at)], copy[at]) << at;
 }

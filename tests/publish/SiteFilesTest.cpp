@@ -5,6 +5,7 @@
 #include "platform/AppFolder.h"
 #include "publish/UploadEngine.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -117,6 +118,19 @@ TEST_F(SiteTree, FolderWalkSendsOnlyTheSite)
 
 // The program's own files as it names them, when its data folder is the published site:
 // walked, or referred to by a page.
+// A folder walked once may be reached again through a link from a later sibling: that
+// is a second name for it, not a loop.
+TEST(SiteWalk, AFolderLinkedFromASiblingGoesUnderBothNames)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(makeFile(tmp.filePath("img/a.gif"), "gif"));
+    ASSERT_TRUE(QDir(tmp.path()).mkdir("z"));
+    ASSERT_EQ(::symlink("../img", QFile::encodeName(tmp.filePath("z/pictures")).constData()), 0);
+    const SiteFiles walked = WalkSite(tmp.path(), false, {});
+    EXPECT_EQ(remotes(walked), QStringList({"img/a.gif", "z/pictures/a.gif"}));
+    EXPECT_EQ(skips(walked, tmp.path()), "");
+}
+
 TEST_F(SiteTree, TheDataFolderPublishedKeepsTheProgramsFilesBack)
 {
     platform::setUserDataFolder(site);

@@ -297,7 +297,8 @@ TEST(UploadEngine, ARunKilledLateKeepsWhatWasConfirmed)
     }
 }
 
-// The cache's numbers read back whatever their value, and only in the form it writes.
+// The cache's numbers read back whatever their value, and numbers and hashes only in
+// the form it writes.
 TEST(UploadEngine, HashCacheNumbersReadBackOnlyAsWritten)
 {
     const QByteArray hash(40, 'a');
@@ -314,6 +315,12 @@ TEST(UploadEngine, HashCacheNumbersReadBackOnlyAsWritten)
         QByteArray wrong = line;
         wrong.replace(0, 1, bad);
         EXPECT_FALSE(ParseHashCache("Quillmark local file hashes 1\n" + wrong + "end\t1\n", back)) << bad;
+    }
+    // A hash is 40 lower-case hex digits, as written; anything else is a damaged cache.
+    for (const QByteArray &bad : {hash + "a", hash.left(39), QByteArray(40, 'A'), QByteArray(40, 'g')}) {
+        const QByteArray wrong = QByteArray(line).replace(hash, bad);
+        EXPECT_FALSE(ParseHashCache("Quillmark local file hashes 1\n" + wrong + "end\t1\n", back))
+            << bad.data();
     }
     ASSERT_TRUE(ParseHashCache("Quillmark local file hashes 1\n" + line + "end\t1\n", back));
     EXPECT_EQ(back.keys(), QStringList{"/f%"});
@@ -374,6 +381,34 @@ TEST(UploadEngine, CachedHashesServeOnlyFilesThatStayedTheSame)
     qint64 size = 0;
     EXPECT_FALSE(read.lookup(logo, after, found, size));
     EXPECT_TRUE(read.lookup(zip, after, found, size) && found == hash && size == after.size);
+}
+
+// A use marks an entry as used today (written at most once a day); the cache forgets
+// entries unused for 90 days and never holds more than 100,000, ties at the cut included.
+TEST(UploadEngine, HashCacheKeepsWhatIsUsedAndStaysWithinItsLimit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("local-files.cache");
+    const qint64 today = NowNs() / 86'400'000'000'000;
+    const QByteArray hash(40, 'a');
+    HashEntries entries;
+    for (int i = 0; i < 100'001; ++i) // one more than the limit, all used yesterday but f0
+        entries.insert(QString("/site/f%1").arg(i), {{i, 0, 0, 0, 1}, i, hash, today - 1});
+    entries["/site/f0"].usedDay = today - 60;
+    entries["/site/gone"] = {{1, 0, 0, 0, 1}, 1, hash, today - 91};
+    ASSERT_TRUE(testing_support::writeAll(path, FormatHashCache(entries)));
+
+    HashCache cache(path);
+    cache.load();
+    QByteArray found;
+    qint64 size = 0;
+    ASSERT_TRUE(cache.lookup("/site/f0", entries["/site/f0"].stamp, found, size));
+    ASSERT_TRUE(cache.save());
+    HashEntries back;
+    ASSERT_TRUE(ParseHashCache(testing_support::readAll(path), back));
+    EXPECT_EQ(back.size(), 100'000);
+    EXPECT_FALSE(back.contains("/site/gone"));
+    EXPECT_EQ(back.value("/site/f0").usedDay, today) << "a file used today would be forgotten";
 }
 
 TEST(UploadEngine, DryRunSendsAndRemembersNothing)

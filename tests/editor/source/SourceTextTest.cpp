@@ -19,6 +19,8 @@ TEST(SourceText, LineEndsArePerLineAndLongLinesComeInPieces)
     EXPECT_EQ(split.usual, LineEnd::CrLf);
     EXPECT_FALSE(split.pieces);
     EXPECT_EQ(SplitSourceText(QStringLiteral("no end")).usual, LineEnd::CrLf);
+    // As many of another form as of CR LF: new lines still get CR LF.
+    EXPECT_EQ(SplitSourceText(QStringLiteral("a\nb\r\nc\rd\r\ne\n")).usual, LineEnd::CrLf);
 
     const QString longLine = QStringLiteral("<p>x</p>").repeated(int(kLongLine / 8) + 10);
     const SplitText pieces = SplitSourceText(longLine + QStringLiteral("\nz"));
