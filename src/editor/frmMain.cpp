@@ -791,19 +791,20 @@ int frmMain::currentTab() const
     return d->CurrentTab;
 }
 
-void frmMain::Toolbar1_ButtonClick(const QString &key)
+bool frmMain::mayClearWork()
 {
     // Asked only when there is work that Save has not written.
-    const auto askClear = [this] {
-        return !hasUnsavedChanges() ||
-               platform::dialogs().message(
-                   QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
-                   platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
-                   this) != platform::Answer::No;
-    };
+    return !hasUnsavedChanges() ||
+           platform::dialogs().message(
+               QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
+               platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
+               this) != platform::Answer::No;
+}
 
+void frmMain::Toolbar1_ButtonClick(const QString &key)
+{
     if (key == QLatin1String("new")) {
-        if (!askClear())
+        if (!mayClearWork())
             return;
         d->CurrentFile.clear();
         if (d->peer) {
@@ -812,7 +813,7 @@ void frmMain::Toolbar1_ButtonClick(const QString &key)
             d->peer->showWizard(true);
         }
     } else if (key == QLatin1String("open")) {
-        if (!askClear())
+        if (!mayClearWork())
             return;
         if (d->peer)
             d->peer->showLoadFile();
@@ -1100,12 +1101,7 @@ bool frmMain::openRecent(const QString &path)
         SaveRecentPages(recentPagesFile(), pages);
         return false;
     }
-    if (platform::dialogs().message(
-            QStringLiteral("This will clear all your work. Are you sure you want to continue?"),
-            platform::kAppTitle, platform::Buttons::YesNo, platform::Icon::Information,
-            this) == platform::Answer::No)
-        return false;
-    return openPage(path);
+    return mayClearWork() && openPage(path);
 }
 
 void frmMain::updateFindDialog()

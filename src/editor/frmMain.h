@@ -109,6 +109,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // True when nothing unsaved would be lost, or the user agreed to lose it.
+    bool mayClearWork();
     // The tab switch; `previousTab` is the tab that was in front before.
     void SSTabEditor_Click(int previousTab);
     // The "save" command; true when the document was written. `askedAndCancelled`

@@ -75,6 +75,22 @@ TEST_F(EditorCommands, FindInTheSourceByWordCaseAndPattern)
     EXPECT_TRUE(field<QLabel>("lblStatus")->text().startsWith("The regular expression is not valid"));
 }
 
+// The design view and the preview search their page, by case when asked.
+TEST_F(EditorCommands, FindInTheDesignViewByCase)
+{
+    openWith("find.htm", "<p>Buy now, buyer, BUY</p>");
+    ASSERT_EQ(window->currentTab(), 0);
+    lookFor("buy", true);
+    QLabel *status = field<QLabel>("lblStatus");
+    EXPECT_TRUE(window->findNext(false));
+    EXPECT_TRUE(testing_support::waitFor([&] { return status->text() == "1 of 1"; }))
+        << status->text().toStdString();
+    lookFor("buy");
+    EXPECT_TRUE(window->findNext(false));
+    EXPECT_TRUE(testing_support::waitFor([&] { return status->text().endsWith(" of 3"); }))
+        << status->text().toStdString();
+}
+
 TEST_F(EditorCommands, ReplaceOneAndAllInOneUndoStep)
 {
     const QString page = openWith("replace.htm", "<b>one</b> <i>x</i> <b>two</b>\r\n");
@@ -172,9 +188,22 @@ TEST_F(EditorCommands, OpenRecentListsTheLastPagesNewestFirst)
     emit menu->aboutToShow();
     ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions().at(0)->text(), second);
-    dialogs.answers = {Answer::Yes};
+    // Nothing unsaved: no question.
     menu->actions().at(1)->trigger();
     EXPECT_EQ(window->currentFile(), first);
+    EXPECT_TRUE(dialogs.messages.empty()) << dialogs.lastMessage().toStdString();
+    // An edit not saved: No keeps the page and its edit, Yes opens the other.
+    window->switchTab(1);
+    sourceView()->setText("<html><body>1 edited</body></html>");
+    dialogs.answers = {Answer::No};
+    EXPECT_FALSE(window->openRecent(second));
+    EXPECT_EQ(window->currentFile(), first);
+    EXPECT_EQ(dialogs.lastMessage(), "This will clear all your work. Are you sure you want to continue?");
+    EXPECT_TRUE(window->hasUnsavedChanges());
+    dialogs.answers = {Answer::Yes};
+    EXPECT_TRUE(window->openRecent(second));
+    EXPECT_EQ(window->currentFile(), second);
+    dialogs.messages.clear();
 
     QFile::remove(second);
     EXPECT_FALSE(window->openRecent(second));
