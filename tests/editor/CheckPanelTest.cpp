@@ -51,6 +51,14 @@ TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     EXPECT_EQ(source->SelText(), "gone.png");
     EXPECT_EQ(source->SelStart(), source->Text().indexOf("gone.png"));
 
+    // A style sheet's finding moves nothing: the source view holds the page.
+    check::Finding sheet;
+    sheet.file = path("style.css");
+    sheet.line = 2;
+    sheet.column = 1;
+    emit panel->findingActivated(sheet);
+    EXPECT_EQ(source->SelText(), "gone.png");
+
     // A saved fix leaves the findings a moment later, without asking again.
     source->setSelText("pic.png");
     ASSERT_TRUE(testing_support::writeAll(path("pic.png"), "png"));

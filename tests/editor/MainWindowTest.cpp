@@ -198,6 +198,12 @@ TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)
     // A page that cannot be read is named in a message.
     EXPECT_FALSE(window->openPage(path("missing.htm")));
     EXPECT_EQ(dialogs.lastMessage(), "Unable to open " + path("missing.htm") + " in the editor.");
+
+    // Opened while the source tab is in front, a page fills it at once.
+    selectTab(1);
+    openWith("second.htm", "<p>Second</p>\r\n");
+    EXPECT_EQ(window->currentTab(), 1);
+    EXPECT_EQ(sourceView()->Text(), "<p>Second</p>\n");
 }
 
 TEST_F(MainWindow, APageSlowerThanAnyWaitStillOpensWithItsProgressShown)
@@ -317,6 +323,12 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     selectTab(0);
     press("save");
     EXPECT_EQ(readAll(untouched), handWritten);
+
+    // Edited after it was opened, a page is previewed with the edit, not from its file.
+    selectTab(1);
+    sourceView()->setText("<html><body><p>Edited since opened</p></body></html>");
+    selectTab(2);
+    EXPECT_TRUE(showsText(previewView(), "Edited since opened"));
 }
 
 TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)

@@ -227,7 +227,19 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
         view.setTextCursor(QTextCursor(view.document()->findBlockByNumber(n)));
         return view.SelStart();
     };
-    // A selection across a piece end: copied, then replaced by two lines.
+    // Delete at the end of a piece takes the line's next character.
+    QTextCursor end(view.document()->findBlockByNumber(20));
+    end.movePosition(QTextCursor::EndOfBlock);
+    view.setTextCursor(end);
+    const int twentyFirst = view.SelStart();
+    ASSERT_EQ(twentyFirst, pieceStart(21));
+    view.setTextCursor(end);
+    QTest::keyClick(&view, Qt::Key_Delete);
+    text.remove(twentyFirst, 1), colours.remove(twentyFirst, 1);
+    ASSERT_EQ(view.Text(), text);
+
+    // A selection across a piece end: copied, then replaced by two lines; no undo
+    // brings the piece end back as a line end. A copy across a line end has it.
     const int thirtieth = pieceStart(30);
     view.setSelStart(thirtieth - 5);
     view.setSelLength(10);
@@ -238,6 +250,11 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
     text.replace(thirtieth - 5, 10, "Z\nW");
     colours.replace(thirtieth - 5, 10, "???");
     ASSERT_EQ(view.Text(), text);
+    view.undo();
+    ASSERT_EQ(view.Text(), text);
+    view.setSelStart(5);
+    view.setSelLength(6);
+    EXPECT_EQ(view.SelText(), "/p>\n<t");
 
     // A long line pasted is shown in pieces too; each piece's first character is read
     // at its text position.
@@ -254,6 +271,17 @@ TEST(ViewsSource, LongLinesAreShownInPiecesAndStayOneLine)
         const int start = pieceStart(n);
         ASSERT_EQ(view.characterAt(start), start < text.size() ? text.at(start) : QChar()) << n;
     }
+
+    // Pasted into a page of short lines only, a long line is shown in pieces as well.
+    platform::SourceView shortLines;
+    shortLines.resize(400, 300);
+    shortLines.show();
+    shortLines.setText("<p>a</p>");
+    shortLines.setSelStart(3);
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(line.left(100000)));
+    shortLines.paste();
+    EXPECT_GT(shortLines.document()->blockCount(), 10);
+    EXPECT_EQ(shortLines.Text(), "<p>" + QString::fromLatin1(line.left(100000)) + "a</p>");
 
     // Random edits, half of them at a block's first position (often a piece's): the text
     // matches the same edits made to a plain string, and every character that was not
