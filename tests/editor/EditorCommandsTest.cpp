@@ -55,6 +55,10 @@ TEST_F(EditorCommands, FindInTheSourceByWordCaseAndPattern)
     EXPECT_EQ(sourceView()->SelStart(), 18);
     window->toolbarAction("findprevious")->trigger(); // Shift+F3
     EXPECT_EQ(sourceView()->SelStart(), 3);
+    field<QPushButton>("cmdFindNext")->click();
+    EXPECT_EQ(sourceView()->SelStart(), 18);
+    field<QPushButton>("cmdFindPrevious")->click();
+    EXPECT_EQ(sourceView()->SelStart(), 3);
 
     lookFor("buy", false, true);
     window->findNext(false);

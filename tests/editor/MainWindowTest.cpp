@@ -335,7 +335,7 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
 {
     dialogs.colors = {0x0000FF, 0xFF0000};
     dialogs.texts = {"https://example.com/", "pic.png"};
-    dialogs.fonts = {QFont("Serif", 24, QFont::Bold)};
+    dialogs.fonts = {QFont("Serif", 24, QFont::Bold, true)}; // bold and italic, not underlined
     // Keys run in turn on a selected word; the lower-cased document then holds each part
     // ("|" between parts), or lacks it after "!". The last prompt is cancelled.
     // clang-format off
@@ -345,7 +345,7 @@ TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
         {"numbullet", "<ol><li>"}, {"bullet", "<ul><li>"},      {"indentright", "<blockquote"},
         {"indentright indentleft", "!<blockquote"}, {"textcolor", "<span style=\"color: rgb(255, 0, 0);\">word</span>|!<font"},
         {"link", "<a href=\"https://example.com/\">word</a>"}, {"backcolor", "bgcolor=\"0000ff\""},
-        {"image", "<img src=\"pic.png\">"}, {"font", "font-family: serif|font-size: xx-large|<b>word</b>|!<font"},
+        {"image", "<img src=\"pic.png\">"}, {"font", "font-family: serif|font-size: xx-large|<b>|<i>|!<u>|!<font"},
         {"bold undo", "!<b>"},     {"bold undo redo", "<b>word</b>"},
         {"cut", "!word"},          {"cut paste", "word"},       {"link", "!<a "}};
     // clang-format on

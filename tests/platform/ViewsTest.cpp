@@ -10,6 +10,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -144,6 +145,20 @@ TEST(ViewsDesignHidden, LoadsBeforeItIsShown)
     auto *gone = new platform::DesignView;
     QTimer::singleShot(0, gone, [gone] { delete gone; });
     EXPECT_FALSE(gone->LoadDocument(ahead));
+}
+
+// Text set with its page's path finds its pictures beside that page.
+TEST(ViewsDesign, TextOfAPageFindsItsFilesBesideThePage)
+{
+    QTemporaryDir dir;
+    QImage picture(7, 5, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir.filePath("pic.png")));
+    platform::DesignView view;
+    ASSERT_TRUE(view.setDocumentHTML("<html><body><img id=i src=\"pic.png\"></body></html>",
+                                     dir.filePath("page.htm")));
+    EXPECT_TRUE(testing_support::waitFor(
+        [&] { return view.runScript("document.getElementById('i').naturalWidth").toInt() == 7; }));
 }
 
 TEST(ViewsBrowser, ALocalPageCannotReadFilesOrSendRequests)

@@ -443,6 +443,8 @@ TEST_F(UploadFixture, VersionsRollBackAfterAskingAndPublishLikeAnUpload)
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("No versions are kept"));
     upload(w, {"Upload Over"});
     ASSERT_TRUE(makeFile(site.filePath("index.htm"), "second"));
+    ASSERT_TRUE(makeFile(site.filePath("extra.txt"), "extra"));
+    add(w, site.filePath("extra.txt"));
     upload(w, {"Upload Over"});
 
     w.cmdVersions_Click();
@@ -455,6 +457,8 @@ TEST_F(UploadFixture, VersionsRollBackAfterAskingAndPublishLikeAnUpload)
         dialogs.messages.clear();
         dialogs.answers.push_back(answer);
         versions->cmdRollBack_Click();
+        ASSERT_FALSE(dialogs.messages.empty());
+        EXPECT_TRUE(dialogs.messages[0].text.contains("(1 files)")) << "the chosen version's, not the last";
         EXPECT_EQ(remote("index.htm"), answer == platform::Answer::Yes ? "first" : "second");
     }
     EXPECT_EQ(dialogs.messages.size(), 2u) << "the question, then the upload's own report";

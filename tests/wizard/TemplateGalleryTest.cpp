@@ -83,8 +83,11 @@ TEST(TemplateGallery, PicturesAreRenderedOnceUntilAnAnswerOrATemplateChanges)
     css.close();
     EXPECT_EQ(pictures.update(app, names, data, QString()), 1);
     ASSERT_TRUE(waitUntilIdle(pictures));
-    // An answer changed: every picture (rendering stops with the object).
+    // An answer changed, a list's detail too: every picture (rendering stops with the object).
     data.txtOneLiner += " and fish";
+    EXPECT_EQ(pictures.update(app, names, data, QString()), 6);
+    ASSERT_TRUE(waitUntilIdle(pictures));
+    data.lvwFeatures[0].subItems[0] = "Every port, two years ahead.";
     EXPECT_EQ(pictures.update(app, names, data, QString()), 6);
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -122,6 +125,18 @@ TEST(TemplateGallery, AClickChoosesTheTemplateAndPreviewsItAndTheComboKeepsInSte
     w.cmbTemplates->setCurrentIndex(w.cmbTemplates->findText("Letterpress"));
     EXPECT_EQ(gallery->currentItem()->text(), "Letterpress");
     EXPECT_FALSE(QFileInfo::exists(preview));
+
+    // Shown, the gallery gets every template's picture.
+    w.showWindow(false);
+    w.showStep(frmWizard::kPreviewStep);
+    EXPECT_TRUE(testing_support::waitFor(
+        [&] {
+            for (int i = 0; i < gallery->count(); ++i)
+                if (gallery->item(i)->icon().isNull())
+                    return false;
+            return true;
+        },
+        60000));
     frmWizard::destroyInstance();
 }
 

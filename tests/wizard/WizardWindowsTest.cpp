@@ -483,6 +483,25 @@ TEST_F(WizardWindows, ThePreviewFollowsTheAnswersAndTheTemplate)
     EXPECT_TRUE(previewTitle("Brandnew"));
     cb("cmbTemplates")->setCurrentText("Ember");
     EXPECT_TRUE(testing_support::readAll(platform::previewPage()).contains("Ember_style.css"));
+
+    // With two versions the preview shows the one chosen.
+    const auto previewShows = [&](const QString &words) {
+        return testing_support::waitFor([&] {
+            const auto shown = std::make_shared<int>(-1);
+            w().WebBrowser1->page()->toPlainText(
+                [shown, words](const QString &t) { *shown = t.contains(words); });
+            return testing_support::waitFor([&] { return *shown >= 0; }, 500) && *shown == 1;
+        });
+    };
+    cb("cmbExistingSoftware")->setCurrentText("Ledgerlark"); // $49
+    w().xpcmdLoadLoad_Click();
+    named<QCheckBox>("chkTryVariantB")->setChecked(true);
+    le("txtSpecialPriceB")->setText("$17");
+    cb("cmbPreviewVariant")->setCurrentIndex(1);
+    w().showStep(frmWizard::kPreviewStep);
+    EXPECT_TRUE(previewShows("$17"));
+    cb("cmbPreviewVariant")->setCurrentIndex(0);
+    EXPECT_TRUE(previewShows("$49"));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -501,6 +520,49 @@ TEST_F(WizardWindows, KeepingAVersionEndsTheTest)
         EXPECT_FALSE(named<QCheckBox>("chkTryVariantB")->isChecked());
         EXPECT_EQ(le("txtOneLinerB")->text(), "");
     }
+}
+
+// With a product name and a page made from it, a kept version is saved at once, and
+// the page loses the test too unless it was edited since Quillmark wrote it.
+TEST_F(WizardWindows, AKeptVersionIsSavedAndReachesAnUneditedPage)
+{
+    QTemporaryDir out;
+    const QString page = out.filePath("page.htm");
+    const QString product = platform::userDataFolder() + "/sites/Keeper.ini";
+    le("txtSoftwareName")->setText("Keeper");
+    cb("cmbTemplates")->setCurrentIndex(0);
+    le("txtGeneratedPage")->setText(page);
+    const auto tryB = [&](const QString &pitch) {
+        le("txtOneLiner")->setText("A pitch");
+        named<QCheckBox>("chkTryVariantB")->setChecked(true);
+        le("txtOneLinerB")->setText(pitch);
+        dialogs.files.push_back(page); // if the path is asked for
+        w().showWindow(false);
+        w().xpcmdEditInEditor_Click(0);
+        ASSERT_TRUE(testing_support::readAll(page).contains(pitch.toUtf8()));
+    };
+    tryB("B pitch");
+    named<QPushButton>("cmdKeepB")->click();
+    EXPECT_TRUE(testing_support::readAll(product).contains("txtOneLiner=B pitch"));
+    EXPECT_FALSE(testing_support::readAll(page).contains("A pitch"));
+
+    tryB("C pitch");
+    const QByteArray edited = testing_support::readAll(page) + "<!-- by hand -->";
+    ASSERT_TRUE(testing_support::writeAll(page, edited));
+    named<QPushButton>("cmdKeepA")->click();
+    EXPECT_EQ(testing_support::readAll(page), edited);
+    EXPECT_TRUE(testing_support::readAll(product).contains("txtOneLiner=A pitch"));
+}
+
+// The address a publish reached fills the page address only when none was typed.
+TEST_F(WizardWindows, APublishedAddressFillsOnlyAnEmptyAddress)
+{
+    le("txtPageURL")->setText(" ");
+    wizard::peer().offerPageAddress("https://shop.example/tool.htm");
+    EXPECT_EQ(le("txtPageURL")->text(), "https://shop.example/tool.htm");
+    le("txtPageURL")->setText("https://typed.example/");
+    wizard::peer().offerPageAddress("https://shop.example/other.htm");
+    EXPECT_EQ(le("txtPageURL")->text(), "https://typed.example/");
 }
 
 // A link answer that would run script is named when its step is left, and the step
@@ -702,6 +764,9 @@ TEST_F(WizardWindows, OpenFileDialogEmptiesTheEditorOnBothPaths)
     dialogs.files = {file};
     openVia(true);
     EXPECT_EQ(s_main->currentFile(), file);
+    ASSERT_FALSE(dialogs.fileRequests.empty());
+    EXPECT_TRUE(platform::toQtFilter(dialogs.fileRequests.back().filter).startsWith("Web Page (*.htm)"))
+        << "the pages are offered first";
     EXPECT_TRUE(mainSourceText().contains("Mine"));
 
     // Wizard data: once the views are emptied, the wizard opens empty and modal on step 1
@@ -737,6 +802,11 @@ TEST_F(WizardWindows, SizeAndStepLastUntilTheNextRun)
         EXPECT_EQ(w().size(), QSize(931, 677));
         w().close();
     }
+    // New, the first way in of a run, starts at step 1 whatever the last run left.
+    frmWizard::destroyInstance();
+    dialogs.answers = {platform::Answer::Yes}; // should the editor hold unsaved work
+    EXPECT_TRUE(
+        whileModal([] { s_main->Toolbar1_ButtonClick("new"); }, [] { EXPECT_EQ(w().pageInFront(), 0); }));
     clearWindowSettings();
 }
 
