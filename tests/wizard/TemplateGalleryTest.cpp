@@ -126,14 +126,16 @@ TEST(TemplateGallery, AClickChoosesTheTemplateAndPreviewsItAndTheComboKeepsInSte
     EXPECT_EQ(gallery->currentItem()->text(), "Letterpress");
     EXPECT_FALSE(QFileInfo::exists(preview));
 
-    // Shown, the gallery gets every template's picture.
+    // Shown, the gallery gets every template's picture in place of its blank tile.
     w.showWindow(false);
     w.showStep(frmWizard::kPreviewStep);
     EXPECT_TRUE(testing_support::waitFor(
         [&] {
-            for (int i = 0; i < gallery->count(); ++i)
-                if (gallery->item(i)->icon().isNull())
+            for (int i = 0; i < gallery->count(); ++i) {
+                const QImage tile = gallery->item(i)->icon().pixmap(gallery->iconSize()).toImage();
+                if (tile.pixel(tile.width() / 2, tile.height() / 4) == blank)
                     return false;
+            }
             return true;
         },
         60000));
