@@ -707,6 +707,42 @@ TEST_F(CommandLine, PagesAndServersCannotDriveTheTerminal)
     expectInert(publish.out + publish.err);
 }
 
+// An installation without the keyring module: the password saved in the file stays
+// there, and a publish without one says why none can be had.
+TEST_F(CommandLine, WithoutTheKeyringModuleAPasswordStaysInItsFile)
+{
+    QTemporaryDir bin;
+    for (const char *name : {"quillmark", "quillmark-publish.so"})
+        ASSERT_TRUE(QFile::copy(testing_support::binaryDir() + "/bin/" + name, bin.filePath(name))) << name;
+    publish_testing::FtpServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(writeAll(page(), "<html></html>"));
+    const auto publish = [&](const QString &user) {
+        QProcess process;
+        QProcessEnvironment env = environment();
+        env.insert("QUILLMARK_DATA", data.path());
+        process.setProcessEnvironment(env);
+        process.start(
+            bin.filePath("quillmark"),
+            {"publish", page(), "--to", QString("ftp://%1@127.0.0.1:%2/").arg(user).arg(server.port())});
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return Result{process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    };
+    ASSERT_TRUE(writeAll(data.filePath("ftpinfo.ini"),
+                         QString("[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=%1\r\ntxtUserId=user\r\n"
+                                 "txtPassword=secret\r\ncboProtocol=FTP\r\n")
+                             .arg(server.port())
+                             .toUtf8()));
+    const Result saved = publish("user");
+    EXPECT_EQ(saved.status, 0) << saved.err.toStdString();
+    EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret"));
+
+    const Result none = publish("other");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(none.err.contains("no keyring is available (") && none.err.contains("quillmark-keyring.so"))
+        << none.err.toStdString();
+}
+
 // The commands must not load Qt Widgets or WebEngine, let alone start a renderer;
 // the loader's own list of the libraries it maps shows it.
 TEST_F(CommandLine, NoCommandLoadsWidgetsOrWebEngine)
