@@ -39,7 +39,12 @@ protected:
 
     QString page() const { return work.filePath("offer.htm"); }
 
-    static QString program() { return testing_support::binaryDir() + "/bin/quillmark"; }
+    QString installed; // another copy of the program to run, when set
+
+    QString program() const
+    {
+        return installed.isEmpty() ? testing_support::binaryDir() + "/bin/quillmark" : installed;
+    }
 
     static QProcessEnvironment environment()
     {
@@ -717,16 +722,10 @@ TEST_F(CommandLine, WithoutTheKeyringModuleAPasswordStaysInItsFile)
     publish_testing::FtpServer server;
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(writeAll(page(), "<html></html>"));
+    installed = bin.filePath("quillmark");
     const auto publish = [&](const QString &user) {
-        QProcess process;
-        QProcessEnvironment env = environment();
-        env.insert("QUILLMARK_DATA", data.path());
-        process.setProcessEnvironment(env);
-        process.start(
-            bin.filePath("quillmark"),
+        return run(
             {"publish", page(), "--to", QString("ftp://%1@127.0.0.1:%2/").arg(user).arg(server.port())});
-        EXPECT_TRUE(process.waitForFinished(30000));
-        return Result{process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
     };
     ASSERT_TRUE(writeAll(data.filePath("ftpinfo.ini"),
                          QString("[TEXT]\r\ntxtServerName=127.0.0.1\r\ntxtServerPort=%1\r\ntxtUserId=user\r\n"

@@ -1,6 +1,7 @@
 // The main window with the real views: start-up against a local update server, the
 // tab switch through the file, the formatting commands and the document commands.
 #include "EditorWindow.h"
+#include "common/PageText.h"
 #include "common/TestSupport.h"
 #include "desktop/OpenURLInNewWindow.h"
 #include "desktop/UpdateCheck.h"
@@ -35,17 +36,6 @@ bool libraryLoaded(const char *name)
         },
         &search);
     return search.found;
-}
-
-// Waits until the page in `view` shows `words` as text. Each ask waits 200 ms for
-// its answer; one that comes later still has its flag to write to.
-bool showsText(QWebEngineView *view, const QString &words)
-{
-    return testing_support::waitFor([&] {
-        const auto shown = std::make_shared<bool>(false);
-        view->page()->toPlainText([shown, words](const QString &text) { *shown = text.contains(words); });
-        return testing_support::waitFor([&] { return *shown; }, 200);
-    });
 }
 
 struct FakePeer : editor::WizardPeer {
@@ -233,7 +223,7 @@ TEST_F(MainWindow, APageSlowerThanAnyWaitStillOpensWithItsProgressShown)
 
 TEST_F(MainWindow, APageWithTwoVersionsPreviewsTheChosenOne)
 {
-    const auto shows = [&](const QString &words) { return showsText(previewView(), words); };
+    const auto shows = [&](const QString &words) { return testing_support::showsText(previewView(), words); };
     auto *version = window->findChild<QComboBox *>("cmbPreviewVersion");
     openWith("plain.htm", "<html><body><h1>Only one</h1></body></html>");
     selectTab(2);
@@ -266,7 +256,7 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     sourceView()->setText("<html><body><p>Typed</p></body></html>");
     selectTab(2);
     EXPECT_TRUE(design().contains("Typed"));
-    EXPECT_TRUE(showsText(previewView(), "Typed"));
+    EXPECT_TRUE(testing_support::showsText(previewView(), "Typed"));
     selectTab(0);
     EXPECT_TRUE(formatBar()->isEnabled());
 
@@ -328,7 +318,7 @@ TEST_F(MainWindow, TabSwitchesMoveThePageInMemoryAndOnlySaveWritesIt)
     selectTab(1);
     sourceView()->setText("<html><body><p>Edited since opened</p></body></html>");
     selectTab(2);
-    EXPECT_TRUE(showsText(previewView(), "Edited since opened"));
+    EXPECT_TRUE(testing_support::showsText(previewView(), "Edited since opened"));
 }
 
 TEST_F(MainWindow, EveryFormattingKeyRunsItsCommand)
