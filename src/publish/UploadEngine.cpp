@@ -310,6 +310,8 @@ QString report(const QString &message, const char *procedure)
 
 const QChar kSep(0);
 constexpr qint64 kReadWhole = 1 << 20; // bytes of a file read at once rather than streamed
+// Bytes of files read whole that a run keeps to send from memory.
+constexpr qint64 kHeldBytes = qint64(64) << 20;
 // The pauses before asking a server that answered "421" at the first login again.
 constexpr int kFullServerRetryMs[] = {500, 2000};
 // A login that takes longer marks a far server, whose folders are listed side by side.
@@ -656,6 +658,9 @@ public:
         // The server greets and answers the login while the site is walked and the
         // manifest read; openTarget below takes the answer.
         configure(ftp, target, options.timeoutSeconds);
+        // Every connection sends the files read here from memory (the others copy this
+        // setting); `held` is filled in before the first file goes, and not changed after.
+        ctl.LocalBytes = [this](const QString &local) { return held.value(local); };
         ftp.startAhead(QStringLiteral("CD ") + target.remoteFolder);
         QElapsedTimer sinceLogin;
         sinceLogin.start();
@@ -796,6 +801,8 @@ public:
                 stagedFrom.insert(reads[i].staged, it.local);
                 it.local = reads[i].staged;
             }
+            if (!reads[i].bytes.isNull())
+                held.insert(it.local, std::move(reads[i].bytes));
         }
         for (Item &it : items) {
             const auto known = manifest.constFind(it.remote);
@@ -1763,6 +1770,7 @@ private:
     struct Read {
         QByteArray hash; // empty: the file could not be read
         qint64 size = -1;
+        QByteArray bytes; // what was hashed, kept to be sent (null: read again to send)
         QString staged;
         bool stageWhenSent = false; // known from the cache to differ from what is published
     };
@@ -1777,6 +1785,7 @@ private:
     {
         HashCache cache(options.hashCache);
         cache.load();
+        qint64 held = 0;
         for (int i = 0; i < items.size(); ++i) {
             const Item &it = items[i];
             Read &r = reads[i];
@@ -1791,11 +1800,15 @@ private:
             }
             if (!isPage(it.remote)) {
                 QFile file(it.local);
-                if (options.readWhole && stamped && stamp.size <= kReadWhole &&
+                if (stamped && stamp.size <= kReadWhole && held + stamp.size <= kHeldBytes &&
                     file.open(QIODevice::ReadOnly)) {
                     const QByteArray bytes = file.readAll();
                     r.hash = Sha1Hex(bytes);
-                    options.readWhole(r.hash, bytes);
+                    if (options.readWhole)
+                        options.readWhole(r.hash, bytes);
+                    r.bytes = bytes;
+                    r.size = bytes.size();
+                    held += bytes.size();
                     stamp.size = bytes.size() == stamp.size ? stamp.size : -1; // changed while read
                 } else {
                     r.hash = fileHash(it.local);
@@ -1816,6 +1829,10 @@ private:
             r.size = sent.size();
             if (asPublished && options.readWhole)
                 options.readWhole(r.hash, sent);
+            if (held + sent.size() <= kHeldBytes) {
+                r.bytes = sent;
+                held += sent.size();
+            }
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
         }
@@ -1866,6 +1883,9 @@ private:
     std::unique_ptr<QTemporaryDir> staging;
     int staged = 0;                     // copies staged so far
     QHash<QString, QString> stagedFrom; // staged copy -> page
+    // Local file -> the bytes hashed, sent from memory (see plan). Declared before the
+    // connections, so it outlives their threads.
+    QHash<QString, QByteArray> held;
     FTP ftp;
     transport::Transport &ctl;
     QVector<Item> items;

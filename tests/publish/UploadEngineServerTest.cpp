@@ -122,6 +122,27 @@ TEST(UploadEngineServers, PyftpdlibPlainAndTls)
     publishTwice(t, tls.path("www"));
 }
 
+// What arrives is what was hashed (and what the manifest and the version then name):
+// a file saved again after it was read, before it goes, arrives as it was read.
+TEST(UploadEngineServers, WhatIsSentIsWhatWasHashed)
+{
+    FtpServer server;
+    ASSERT_TRUE(server.start({}));
+    LocalSite site;
+    const QString changed = site.dir.filePath("site/f0/file0.gif");
+    const QByteArray read = readAll(changed), saved(read.size(), 'x');
+    Options options = site.options();
+    options.readAll = [&] { makeFile(changed, saved); };
+    const Summary first = UploadEngine().run(site.rows, ftpTarget(server.port()), options);
+    ASSERT_EQ(first.failed, 0);
+    EXPECT_EQ(readAll(server.path("www/f0/file0.gif")), read);
+    // The next publish finds it changed and sends it as it is now.
+    options.readAll = nullptr;
+    const Summary second = UploadEngine().run(site.rows, ftpTarget(server.port()), options);
+    EXPECT_EQ(second.sent, 1);
+    EXPECT_EQ(readAll(server.path("www/f0/file0.gif")), saved);
+}
+
 // A command queued on a connection runs right after the one under way, only if that
 // one went well, and never once withdrawn in time.
 TEST(UploadEngineServers, QueuedCommandFollowsOnlyASuccess)

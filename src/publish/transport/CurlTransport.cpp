@@ -8,8 +8,10 @@
 #include <QUrl>
 #include <cctype>
 #include <cstddef>
+#include <cstring>
 #include <curl/curl.h>
 #include <linux/tcp.h>
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -34,6 +36,7 @@ struct Settings {
     qint64 progressMin = 0;
     bool progress = false; // a sink was set: reports are worth their trip to the caller's thread
     bool active = false;
+    std::function<QByteArray(const QString &)> localBytes;
 };
 
 struct Outcome {
@@ -125,6 +128,8 @@ private:
     struct Io {
         CurlWorker *self = nullptr;
         QFile *in = nullptr;
+        QByteArray bytes; // sent from memory in place of `in` when not null
+        qint64 sent = 0;
         QSaveFile *out = nullptr;
         QByteArray *buffer = nullptr;
         bool writeFailed = false;
@@ -297,6 +302,12 @@ size_t CurlWorker::onHeader(char *data, size_t size, size_t n, void *user)
 size_t CurlWorker::onRead(char *data, size_t size, size_t n, void *user)
 {
     auto *io = static_cast<Io *>(user);
+    if (!io->bytes.isNull()) {
+        const qint64 got = qMin(qint64(size * n), io->bytes.size() - io->sent);
+        memcpy(data, io->bytes.constData() + io->sent, size_t(got));
+        io->sent += got;
+        return size_t(got);
+    }
     qint64 got = io->in->read(data, qint64(size * n));
     return got < 0 ? CURL_READFUNC_ABORT : size_t(got);
 }
@@ -783,20 +794,25 @@ Outcome CurlWorker::put(const QString &local, const QString &remote, const QStri
         o.info = QStringLiteral("No remote file name in \"%1\".").arg(remote);
         return o;
     }
-    QFile in(local);
-    if (!in.open(QIODevice::ReadOnly)) {
-        o.code = kTransportLocalFile;
-        o.info = QStringLiteral("Cannot read the local file %1: %2").arg(local, in.errorString());
-        return o;
+    Io io;
+    if (m_settings.localBytes)
+        io.bytes = m_settings.localBytes(local);
+    std::unique_ptr<QFile> in;
+    if (io.bytes.isNull()) {
+        in = std::make_unique<QFile>(local);
+        if (!in->open(QIODevice::ReadOnly)) {
+            o.code = kTransportLocalFile;
+            o.info = QStringLiteral("Cannot read the local file %1: %2").arg(local, in->errorString());
+            return o;
+        }
     }
     QByteArray url = dirUrl(dir) + QUrl::toPercentEncoding(name);
-    Io io;
-    io.in = &in;
+    io.in = in.get();
     curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(m_curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(m_curl, CURLOPT_READFUNCTION, &CurlWorker::onRead);
     curl_easy_setopt(m_curl, CURLOPT_READDATA, &io);
-    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in.size()));
+    curl_easy_setopt(m_curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(in ? in->size() : io.bytes.size()));
     if (renameTo.isEmpty())
         return perform(io);
     RemotePath toDir;
@@ -962,6 +978,7 @@ Settings settingsOf(const Transport &t)
     s.progressMin = t.ProgressMinBytes;
     s.progress = bool(t.Progress);
     s.active = t.ActiveMode;
+    s.localBytes = t.LocalBytes;
     return s;
 }
 

@@ -23,6 +23,7 @@ struct Settings {
     int timeout = 60, port = 0, access = kAccessDefault, timeLimit = 0, pageSize = 0;
     qint64 maxListing = 0, maxDownload = 0, progressMin = 0, threshold = 0, partSize = 0;
     bool pathStyle = true;
+    std::function<QByteArray(const QString &)> localBytes;
 };
 
 struct Outcome {
@@ -404,19 +405,23 @@ Outcome S3Worker::put(const QString &local, const QString &remote)
     QString key;
     if (!keyOf(remote, key))
         return unusable(remote);
-    QFile in(local);
-    if (!in.open(QIODevice::ReadOnly))
-        return {kTransportLocalFile,
-                QStringLiteral("Cannot read the local file %1: %2").arg(local, in.errorString()),
-                {}};
     const QByteArrayList headers{"Content-Type: " + S3ContentType(key),
                                  "Cache-Control: " + S3CacheControl(key)};
-    if (in.size() > m_s.threshold)
-        return putParts(in, key, headers);
-    const QByteArray body = in.readAll();
-    if (body.size() != in.size())
-        return {
-            kTransportLocalFile, QStringLiteral("The local file %1 could not be read whole.").arg(local), {}};
+    QByteArray body = m_s.localBytes ? m_s.localBytes(local) : QByteArray();
+    if (body.isNull() || body.size() > m_s.threshold) {
+        QFile in(local);
+        if (!in.open(QIODevice::ReadOnly))
+            return {kTransportLocalFile,
+                    QStringLiteral("Cannot read the local file %1: %2").arg(local, in.errorString()),
+                    {}};
+        if (in.size() > m_s.threshold)
+            return putParts(in, key, headers);
+        body = in.readAll();
+        if (body.size() != in.size())
+            return {kTransportLocalFile,
+                    QStringLiteral("The local file %1 could not be read whole.").arg(local),
+                    {}};
+    }
     Request r;
     r.method = "PUT";
     r.key = key;
@@ -653,6 +658,7 @@ void S3Transport::Execute(const QString &operation)
     s.progressMin = ProgressMinBytes;
     s.threshold = MultipartThreshold;
     s.partSize = PartSize;
+    s.localBytes = LocalBytes;
     s.pageSize = ListPageSize;
     ++m_pending;
     S3Worker *worker = m_worker;

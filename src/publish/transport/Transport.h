@@ -63,6 +63,11 @@ public:
     std::function<void(qint64 done, qint64 total)> Progress;
     // Transfers smaller than this report no progress (0 = every transfer does).
     qint64 ProgressMinBytes = 0;
+    // The bytes a Put sends for a local file the caller has read already (to hash
+    // it): they go from memory, so what is sent is what was hashed, and the file is
+    // not read again. A null array: the file is read. Called on the transport's own
+    // thread, so it must only read what stays unchanged while commands run.
+    std::function<QByteArray(const QString &local)> LocalBytes;
 
     // Commands: "CD <dir>", "Dir", "Put \"<local>\" <remote>", "Get <remote> \"<local>\"",
     // "MKDIR <dir>", "CLOSE". Names are taken as they stand, blanks included.
