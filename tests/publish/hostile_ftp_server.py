@@ -5,12 +5,16 @@ Without --root its listing (NLST, LIST, MLSD) names "../../escaped.txt",
 "/tmp/absolute.txt", 'quote".txt', "ctl\\x01.txt" and "good.txt"; RETR of any name
 sends "payload".
 --endless-listing: listings never end; --endless-file: downloads never end.
+Servers that hold a client without failing, each for 30 s at most: --mute answers
+the login and then nothing; --stall sends the first bytes of a listing or file and
+then nothing; --trickle sends a listing one byte every 0.3 s.
 
 With --root it keeps files in that folder as a working server would, with
 MS-DOS-style LIST lines and no MLSD, and can lie on purpose:
 --lie-stor: STOR answers 226 and keeps nothing; --lie-rnto: RNTO answers 250 and
 renames nothing; --truncate-stor: STOR answers 226 and keeps the first half of the
-file, as a full disk does; --no-rename: RNFR is refused; --hostile-names: every listing
+file, as a full disk does; --full: STOR is refused with 452, as a full disk's
+server says it; --no-rename: RNFR is refused; --hostile-names: every listing
 also names files outside its folder; --slow: uploads arrive slowly, so that a
 client killed at random is often killed halfway through one; --escapes: the login is
 refused with a terminal's escape sequences in the answer. --log FILE gets one line per command that
@@ -88,6 +92,15 @@ def serve(conn, args):
         while True:
             yield block
 
+    def held():
+        """What --stall and --trickle send, for 30 s at most."""
+        until = time.time() + 30
+        yield b"x" * 3  # fewer than SIZE says
+        while time.time() < until:
+            time.sleep(0.3)
+            if args.trickle:
+                yield b"x"
+
     def listing(cmd, arg):
         if not args.root:
             if cmd == "NLST":
@@ -105,6 +118,9 @@ def serve(conn, args):
         line = raw.decode("utf-8", "surrogateescape").rstrip("\r\n")
         cmd, _, arg = line.partition(" ")
         cmd = cmd.upper()
+        if args.mute and cmd not in ("USER", "PASS", "PWD", "TYPE"):
+            time.sleep(30)
+            break
         if cmd == "USER":
             say("331 Password.")
         elif cmd == "PASS":
@@ -130,6 +146,8 @@ def serve(conn, args):
         elif cmd in ("NLST", "LIST", "MLSD"):
             if args.endless_listing:
                 send_data(endless())
+            elif args.stall or args.trickle:
+                send_data(held())
             else:
                 send_data([listing(cmd, arg).encode("utf-8", "surrogateescape")])
         elif cmd == "SIZE":
@@ -140,10 +158,13 @@ def serve(conn, args):
             else:
                 say("550 No such file.")
         elif cmd == "RETR" and not args.root:
-            send_data(endless() if args.endless_file else [b"payload"])
+            send_data(endless() if args.endless_file else held() if args.stall else [b"payload"])
         elif cmd == "STOR" and args.root:
             target = resolve(arg)
             record(cmd, target)
+            if args.full:
+                say("452 Insufficient storage space.")
+                continue
             if args.lie_stor:
                 receive_data(None)
             else:
@@ -198,6 +219,10 @@ def main():
     ap.add_argument("--log")
     ap.add_argument("--slow", action="store_true")
     ap.add_argument("--escapes", action="store_true")
+    ap.add_argument("--mute", action="store_true")
+    ap.add_argument("--stall", action="store_true")
+    ap.add_argument("--trickle", action="store_true")
+    ap.add_argument("--full", action="store_true")
     args = ap.parse_args()
     srv = socket.create_server(("127.0.0.1", 0))
     print("READY %d" % srv.getsockname()[1], flush=True)
