@@ -179,6 +179,14 @@ TEST(UploadEngineServers, QueuedCommandFollowsOnlyASuccess)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         EXPECT_EQ(QFileInfo::exists(server.path(next)), c.runs) << n;
     }
+    // A connection closed while a file is under way sends nothing queued after it.
+    auto closed = std::make_unique<transport::CurlTransport>();
+    static_cast<transport::Transport &>(*closed) = static_cast<const transport::Transport &>(ctl);
+    closed->Execute("Put" + sep + big + sep + "c");
+    ASSERT_TRUE(closed->ExecuteNext("Put" + sep + small + sep + "never"));
+    closed.reset();
+    EXPECT_TRUE(QFileInfo::exists(server.path("c")));
+    EXPECT_FALSE(QFileInfo::exists(server.path("never")));
 }
 
 // A server that answers "421" past two connections gets two, and the publish goes on.
