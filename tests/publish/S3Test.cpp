@@ -103,13 +103,17 @@ protected:
         return out;
     }
     // One command through a transport of its own, as another client would send it.
-    int command(const QString &text)
+    int command(const QString &text, qint64 partsAbove = 0)
     {
         transport::S3Transport s3;
         s3.URL = endpoint();
         s3.UserName = key;
         s3.Password = secret;
         s3.Bucket = "site";
+        if (partsAbove > 0) {
+            s3.MultipartThreshold = partsAbove;
+            s3.PartSize = 5 << 20;
+        }
         s3.Execute(text);
         while (s3.StillExecuting())
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -185,6 +189,25 @@ TEST_F(S3, PublishesRepairsAndPrunes)
     ASSERT_EQ(command("Get www/moved.htm \"" + data.filePath("back.htm") + '"'), 0);
     EXPECT_EQ(testing_support::readAll(data.filePath("back.htm")),
               testing_support::readAll(local.filePath("site/index.htm")));
+}
+
+// Answers that only look like success: a redirect to another region, and a multipart
+// upload whose completion answers "200" with an error inside. Neither file counts as sent.
+TEST_F(S3, AnswersThatOnlyLookLikeSuccessAreFailures)
+{
+    const QString sep(QChar(0));
+    ASSERT_TRUE(makeFile(data.filePath("small"), "x"));
+    EXPECT_EQ(command("Put" + sep + data.filePath("small") + sep + "www/redirected/x.htm"),
+              transport::kServerRefused);
+    ASSERT_TRUE(makeFile(data.filePath("big"), sample(6 << 20, 3)));
+    EXPECT_EQ(command("Put" + sep + data.filePath("big") + sep + "www/late-error.zip", 5 << 20),
+              transport::kServerRefused);
+    EXPECT_EQ(objects().count("www/late-error.zip"), 0u);
+    QProcess curl;
+    curl.start("curl", {"-s", endpoint() + "/inspect/site/uploads"});
+    ASSERT_TRUE(curl.waitForFinished(10000));
+    EXPECT_EQ(curl.readAllStandardOutput(), "")
+        << "the failed upload was aborted, its parts not left to pay for";
 }
 
 // Refusals end the command line's publish with one plain sentence and a failure exit;

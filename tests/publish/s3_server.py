@@ -5,7 +5,13 @@ Run with the Python that holds moto_server. Prints "KEY <access key> <secret>" a
 must then be signed with that key (a wrong secret gets 403).
 
 A second, unsigned side door on the same server answers GET /inspect/<bucket>
-with one line per object: "<key>\t<size>\t<Content-Type>\t<Cache-Control>\t<ETag>".
+with one line per object: "<key>\t<size>\t<Content-Type>\t<Cache-Control>\t<ETag>",
+and GET /inspect/<bucket>/uploads with the key of each multipart upload under way.
+
+Two answers that look like success and are not, as real services give them: a
+request for a key under "redirected/" gets "301 PermanentRedirect" (a bucket in
+another region), and the completion of a multipart upload of a key holding
+"late-error" gets "200" with an error in its body.
 """
 import argparse
 import json
@@ -23,15 +29,35 @@ REGION = "us-east-1"
 def inspect_app(app, bucket):
     from moto.s3.models import s3_backends
 
-    def objects():
+    def held():
         for account in s3_backends.values():
             for backend in account.values():
                 if bucket in backend.buckets:
-                    return backend.buckets[bucket].keys.values()
-        return []
+                    return backend.buckets[bucket]
+        return None
+
+    def objects():
+        return held().keys.values() if held() else []
+
+    def error(status, code, message, start_response):
+        body = ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Error><Code>%s</Code><Message>%s</Message>"
+                "</Error>" % (code, message)).encode()
+        start_response(status, [("Content-Type", "application/xml"), ("Content-Length", str(len(body)))])
+        return [body]
 
     def wrapped(environ, start_response):
-        if environ.get("PATH_INFO") == "/inspect/" + bucket:
+        path = environ.get("PATH_INFO", "")
+        if "/redirected/" in path:
+            return error("301 Moved Permanently", "PermanentRedirect", "The bucket is in another region.",
+                         start_response)
+        if ("late-error" in path and environ.get("REQUEST_METHOD") == "POST"
+                and "uploadId=" in environ.get("QUERY_STRING", "")):
+            return error("200 OK", "InternalError", "We encountered an internal error.", start_response)
+        if path == "/inspect/" + bucket + "/uploads":
+            body = "".join("%s\n" % m.key_name for m in (held().multiparts.values() if held() else [])).encode()
+            start_response("200 OK", [("Content-Type", "text/plain"), ("Content-Length", str(len(body)))])
+            return [body]
+        if path == "/inspect/" + bucket:
             lines = ["%s\t%d\t%s\t%s\t%s" % (k.name, k.size, k.metadata.get("Content-Type", ""),
                                               k.metadata.get("Cache-Control", ""), k.etag) for k in objects()]
             body = ("\n".join(sorted(lines)) + "\n").encode()
