@@ -191,8 +191,9 @@ TEST_F(S3, PublishesRepairsAndPrunes)
               testing_support::readAll(local.filePath("site/index.htm")));
 }
 
-// Answers that only look like success: a redirect to another region, and a multipart
-// upload whose completion answers "200" with an error inside. Neither file counts as sent.
+// Answers that only look like success: a redirect to another region, a multipart
+// upload whose completion answers "200" with an error inside, and a copy that does the
+// same. Neither file counts as sent, and a rename whose copy failed keeps its file.
 TEST_F(S3, AnswersThatOnlyLookLikeSuccessAreFailures)
 {
     const QString sep(QChar(0));
@@ -203,6 +204,9 @@ TEST_F(S3, AnswersThatOnlyLookLikeSuccessAreFailures)
     EXPECT_EQ(command("Put" + sep + data.filePath("big") + sep + "www/late-error.zip", 5 << 20),
               transport::kServerRefused);
     EXPECT_EQ(objects().count("www/late-error.zip"), 0u);
+    ASSERT_EQ(command("Put" + sep + data.filePath("small") + sep + "www/a.htm"), 0);
+    EXPECT_EQ(command("Rename" + sep + "www/a.htm" + sep + "www/late-error.htm"), transport::kServerRefused);
+    EXPECT_EQ(objects().count("www/a.htm"), 1u);
     QProcess curl;
     curl.start("curl", {"-s", endpoint() + "/inspect/site/uploads"});
     ASSERT_TRUE(curl.waitForFinished(10000));

@@ -10,8 +10,8 @@ and GET /inspect/<bucket>/uploads with the key of each multipart upload under wa
 
 Two answers that look like success and are not, as real services give them: a
 request for a key under "redirected/" gets "301 PermanentRedirect" (a bucket in
-another region), and the completion of a multipart upload of a key holding
-"late-error" gets "200" with an error in its body.
+another region), and the completion of a multipart upload or a copy to a key
+holding "late-error" gets "200" with an error in its body.
 """
 import argparse
 import json
@@ -50,8 +50,9 @@ def inspect_app(app, bucket):
         if "/redirected/" in path:
             return error("301 Moved Permanently", "PermanentRedirect", "The bucket is in another region.",
                          start_response)
-        if ("late-error" in path and environ.get("REQUEST_METHOD") == "POST"
-                and "uploadId=" in environ.get("QUERY_STRING", "")):
+        completes = environ.get("REQUEST_METHOD") == "POST" and "uploadId=" in environ.get("QUERY_STRING", "")
+        copies = environ.get("REQUEST_METHOD") == "PUT" and "HTTP_X_AMZ_COPY_SOURCE" in environ
+        if "late-error" in path and (completes or copies):
             return error("200 OK", "InternalError", "We encountered an internal error.", start_response)
         if path == "/inspect/" + bucket + "/uploads":
             body = "".join("%s\n" % m.key_name for m in (held().multiparts.values() if held() else [])).encode()
