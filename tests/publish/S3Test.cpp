@@ -128,6 +128,7 @@ TEST_F(S3, PublishesRepairsAndPrunes)
     const QMap<QString, QString> files{
         {"index.htm", "text/html; charset=utf-8\tmax-age=300"},
         {"img/style.css", "text/css; charset=utf-8\tmax-age=86400"},
+        {"robots.txt", "text/plain; charset=utf-8\tmax-age=300"}, // read again soon, like pages
         {"img/logo.png", "image/png\tmax-age=86400"},
         {"img/PHOTO.JPG", "image/jpeg\tmax-age=86400"},    // as cameras name them
         {"img/shot-2024.png", "image/png\tmax-age=86400"}, // a year is no content hash
