@@ -1,4 +1,5 @@
 #include "publish/FTP.h"
+#include "publish/transport/FtpCommand.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -150,4 +151,17 @@ TEST(FtpCommands, GetAllRequestsListedNames)
     c.refuse("CD gone");
     EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "", "gone", c.err));
     EXPECT_EQ(c.err, report(Client::kRefusal, "FTPGetAll"));
+}
+
+// The legacy text commands: names may hold blanks and double quotes; the local and
+// remote paths end in the same file name, which settles where each ends.
+TEST(FtpCommands, PathsWithQuotesAndBlanksSplitWhereTheNamesMatch)
+{
+    QString remote, local;
+    ASSERT_TRUE(transport::SplitGetArguments(R"(say "hi" .txt "/dl/x "y/say "hi" .txt")", remote, local));
+    EXPECT_EQ(remote, R"(say "hi" .txt)");
+    EXPECT_EQ(local, R"(/dl/x "y/say "hi" .txt)");
+    ASSERT_TRUE(transport::SplitPutArguments(R"("/up/a" b/say "hi" .txt" www/say "hi" .txt)", local, remote));
+    EXPECT_EQ(local, R"(/up/a" b/say "hi" .txt)");
+    EXPECT_EQ(remote, R"(www/say "hi" .txt)");
 }
