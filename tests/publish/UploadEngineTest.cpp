@@ -465,6 +465,14 @@ TEST(UploadEngine, CannotConnectNamesTheHostAndPort)
     target.host = "ftps://h.example:990";
     EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, target),
               "Could not reach h.example on port 990.");
+    // Storage endpoints: the port of their scheme.
+    target.protocol = Protocol::S3;
+    target.host = "http://127.0.0.1";
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, target),
+              "Could not reach 127.0.0.1 on port 80.");
+    target.host = "https://s3.example.com";
+    EXPECT_EQ(PlainFailure(transport::kTransportCannotConnect, target),
+              "Could not reach s3.example.com on port 443.");
 }
 
 TEST(UploadEngine, ListingsOfEveryKindAreRead)
