@@ -127,7 +127,7 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     makeFile(s.local.filePath("site/img/new1.gif"), "1");
     makeFile(s.local.filePath("site/img/new2.gif"), "2");
     makeFile(s.local.filePath("site/style.css"), "body{color:red}");
-    makeFile(s.local.filePath("site/new.htm"), "new page");
+    makeFile(s.local.filePath("site/new.html"), "new page"); // a page too
     makeFile(s.local.filePath("site/index.htm"), "<html>home, new</html>");
     s.server.busyMs = 60;
     s.server.putMs["img/new1.gif"] = 300; // its connection has nothing of its group to queue
@@ -141,7 +141,7 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     for (int i = 0; i < s.server.commands.size(); ++i)
         started[s.server.commands[i].section('|', -1)] = s.server.startedAt[i];
     EXPECT_LT(qAbs(started["img/new1.gif"] - started["img/new2.gif"]), 30) << "side by side";
-    const QStringList order{"img/new2.gif", "style.css", "new.htm", "index.htm"};
+    const QStringList order{"img/new2.gif", "style.css", "new.html", "index.htm"};
     for (int i = 1; i < order.size(); ++i)
         EXPECT_GE(started[order[i]] - started[order[i - 1]], 55) << order[i].toStdString();
     EXPECT_GE(started["style.css"] - started["img/new1.gif"], 295) << "a style while a picture went";
@@ -451,6 +451,24 @@ TEST(UploadEngine, FilesNoLongerUsedAreRemovedOnlyAfterACleanRun)
     EXPECT_FALSE(s.server.files.count("a.zip"));
     EXPECT_TRUE(s.server.files.count("theirs.htm"));
     EXPECT_TRUE(s.publish().noLongerUsed.isEmpty());
+}
+
+// Two rows for one remote path: the later one goes, as it would by overwriting.
+// Each remote folder of a server has its own list of what was sent: a site published
+// to another folder finds nothing of the first one's there to remove.
+TEST(UploadEngine, RemotePathsAndFoldersEachHaveOneOwner)
+{
+    Site s;
+    makeFile(s.local.filePath("other.css"), "p{}");
+    s.rows << Row{s.local.filePath("other.css"), false, "style.css"};
+    EXPECT_EQ(s.publish().sent, 6);
+    EXPECT_EQ(s.server.files["style.css"], "p{}");
+
+    s.target.remoteFolder = "elsewhere";
+    QFile::remove(s.local.filePath("extra/a.zip"));
+    const Summary other = s.publish();
+    EXPECT_EQ(other.sent, 5);
+    EXPECT_TRUE(other.noLongerUsed.isEmpty()) << other.noLongerUsed.join(' ').toStdString();
 }
 
 TEST(UploadEngine, CannotConnectNamesTheHostAndPort)
