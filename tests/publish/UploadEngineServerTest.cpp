@@ -557,6 +557,7 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
         {{"--lie-stor"}, false, 0, 16, "The server says it kept page.htm, but it holds 0 bytes of it."},
         // A full disk: every file arrives cut short under its own name, and says so.
         {{"--truncate-stor"}, false, 0, 16, "The server says it kept page.htm, but it holds 2 bytes of it."},
+        {{"--empty-stor"}, false, 0, 16, "The server says it kept page.htm, but it holds 0 bytes of it."},
         // A refusal in the 400s is a refusal: told as the server put it, on a connection kept.
         {{"--full"},
          false,
@@ -598,8 +599,8 @@ TEST(UploadEngineServers, LyingServersAreFoundOut)
         for (const auto &[name, bytes] : local) {
             if (c.sent == 16 || (c.sent == 1 && name == "f2/file3.gif"))
                 expected[name] = bytes;
-            else if (c.flags.contains("--truncate-stor"))
-                expected[name] = bytes.left(bytes.size() / 2);
+            else if (c.flags.contains("--truncate-stor") || c.flags.contains("--empty-stor"))
+                expected[name] = c.flags.contains("--empty-stor") ? "" : bytes.left(bytes.size() / 2);
         }
         EXPECT_EQ(tree(root.filePath("www")), expected);
         EXPECT_EQ(readAll(root.filePath("victim.htm")), "v");

@@ -445,6 +445,12 @@ TEST(UploadEngine, FilesNoLongerUsedAreRemovedOnlyAfterACleanRun)
     EXPECT_TRUE(failed.removed.isEmpty());
     EXPECT_TRUE(s.server.files.count("a.zip")) << "a failed run removes nothing";
 
+    // An empty list is far likelier a mistake than a wish to empty the site.
+    const QVector<Row> rows = std::exchange(s.rows, {});
+    EXPECT_TRUE(s.publish().removed.isEmpty());
+    EXPECT_TRUE(s.server.files.count("index.htm"));
+    s.rows = rows;
+
     s.server.failPut.clear();
     Summary clean = s.publish();
     EXPECT_EQ(clean.removed, QStringList({"a.zip", "page two.htm"}));

@@ -14,7 +14,8 @@ MS-DOS-style LIST lines and no MLSD, and can lie on purpose:
 --lie-stor: STOR answers 226 and keeps nothing; --lie-rnto: RNTO answers 250 and
 renames nothing; --truncate-stor: STOR answers 226 and keeps the first half of the
 file, as a full disk does; --full: STOR is refused with 452, as a full disk's
-server says it; --no-rename: RNFR is refused; --hostile-names: every listing
+server says it; --empty-stor: STOR answers 226 and keeps an empty file, as a full
+quota does; --no-rename: RNFR is refused; --hostile-names: every listing
 also names files outside its folder; --slow: uploads arrive slowly, so that a
 client killed at random is often killed halfway through one; --escapes: the login is
 refused with a terminal's escape sequences in the answer. --log FILE gets one line per command that
@@ -170,8 +171,8 @@ def serve(conn, args):
             else:
                 with open(real(target), "wb") as out:
                     receive_data(out)
-                if args.truncate_stor:
-                    os.truncate(real(target), os.path.getsize(real(target)) // 2)
+                if args.truncate_stor or args.empty_stor:
+                    os.truncate(real(target), 0 if args.empty_stor else os.path.getsize(real(target)) // 2)
             say("226 Kept.")
         elif cmd in ("DELE", "RNFR", "RNTO", "MKD") and args.root:
             target = resolve(arg)
@@ -223,6 +224,7 @@ def main():
     ap.add_argument("--stall", action="store_true")
     ap.add_argument("--trickle", action="store_true")
     ap.add_argument("--full", action="store_true")
+    ap.add_argument("--empty-stor", action="store_true")
     args = ap.parse_args()
     srv = socket.create_server(("127.0.0.1", 0))
     print("READY %d" % srv.getsockname()[1], flush=True)
