@@ -86,8 +86,10 @@ TEST(Versions, CopiesAreSharedAndGoWithTheLastVersionNamingThem)
     Summary changed = s.publish({{"index.htm", "new page"}});
     makeFile(s.site.filePath("index.htm"), "newer page");
     EXPECT_NE(s.store.record(s.target, changed, 2), "");
-    // A copy lost or damaged: the version is left out, or refused when written back.
-    ASSERT_TRUE(QFile::remove(s.store.blobPath(kept[1].files[0].hash))); // its own page, not the picture
+    // A copy cut short, lost or damaged: the version is left out, or refused when written back.
+    ASSERT_TRUE(QFile::resize(s.store.blobPath(kept[1].files[0].hash), 100)); // its own page, not the picture
+    EXPECT_EQ(s.store.list(s.target).size(), 1);
+    ASSERT_TRUE(QFile::remove(s.store.blobPath(kept[1].files[0].hash)));
     EXPECT_EQ(s.store.list(s.target).size(), 1);
     makeFile(s.store.blobPath(kept[0].files[0].hash), QByteArray(int(kept[0].files[0].size), 'z'));
     QTemporaryDir out;
