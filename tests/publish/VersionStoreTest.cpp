@@ -196,7 +196,9 @@ TEST(Versions, TheNewestVersionsNoteHoldsOnlyWhileItDescribesIt)
         return s.store.record(s.target, r);
     };
     const auto kept = [&] { return s.store.list(s.target).size(); };
-    const std::map<QString, QByteArray> site{{"a.gif", sample(800, 1)}, {"index.htm", sample(300, 2)}};
+    std::map<QString, QByteArray> site{{"a.gif", sample(800, 1)}, {"index.htm", sample(300, 2)}};
+    for (int i = 0; i < 60; ++i) // a version of several pages of text
+        site[QString("pictures/p%1.gif").arg(i)] = sample(50, i);
     std::map<QString, QByteArray> changed = site;
     changed["a.gif"] = sample(800, 3); // the same names and sizes, other bytes
     using Step = std::tuple<std::map<QString, QByteArray>, Action, int>; // a run, the versions after it
