@@ -217,6 +217,10 @@ TEST(Versions, TheNewestVersionsNoteHoldsOnlyWhileItDescribesIt)
     makeFile(QFileInfo(note.next()).path() + "/29990101T000000000Z.version", FormatVersion(older));
     ASSERT_EQ(run(changed, Action::Unchanged), "");
     EXPECT_EQ(kept(), 4) << "what the server holds differs from the newest version";
+    // As many versions as asked for, past the usual number.
+    for (int i = 0; i < kDefaultKeepVersions; ++i)
+        ASSERT_EQ(s.store.record(s.target, s.publish({{"index.htm", sample(300, 100 + i)}}), 12), "");
+    EXPECT_EQ(kept(), 12);
 }
 
 TEST(Versions, ReadingRefusesWhatCouldWriteOutsideTheFolder)
