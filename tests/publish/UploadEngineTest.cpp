@@ -374,12 +374,17 @@ TEST(UploadEngine, CachedHashesServeOnlyFilesThatStayedTheSame)
     const QByteArray hash(40, 'a');
     fresh.remember(logo, after, hash, after.size, NowNs());
     fresh.remember(zip, after, hash, after.size, NowNs() + HashCache::kSettledNs + 1'000'000'000);
+    FileStamp putBack = after; // its modification time long ago, its change just now
+    putBack.modifiedNs = 0;
+    const QString css = s.local.filePath("site/style.css");
+    fresh.remember(css, putBack, hash, after.size, NowNs());
     ASSERT_TRUE(fresh.save());
     HashCache read(s.options.hashCache);
     read.load();
     QByteArray found;
     qint64 size = 0;
     EXPECT_FALSE(read.lookup(logo, after, found, size));
+    EXPECT_FALSE(read.lookup(css, putBack, found, size));
     EXPECT_TRUE(read.lookup(zip, after, found, size) && found == hash && size == after.size);
 }
 
