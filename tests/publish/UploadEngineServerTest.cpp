@@ -93,6 +93,15 @@ Target ftpTarget(int port, const QString &folder = "www")
     return t;
 }
 
+// Runs one command to its end; its response code.
+int execute(transport::Transport &t, const QString &command)
+{
+    t.Execute(command);
+    while (t.StillExecuting())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return t.ResponseCode();
+}
+
 } // namespace
 
 TEST(UploadEngineServers, PyftpdlibPlainAndTls)
@@ -352,6 +361,21 @@ TEST(UploadEngineServers, SftpTrustsOnlyKnownHostsAndCarriesFilesIntact)
     Target t = ftpTarget(server.port(), "site/deep");
     t.protocol = Protocol::Sftp;
     publishTwice(t, root.filePath("site/deep"));
+    // Where the server renames nothing, that is found out before any file replaces a live one.
+    t.remoteFolder = "fixed";
+    ASSERT_TRUE(makeFile(root.filePath("fixed/index.htm"), "live"));
+    const LocalSite site;
+    const Summary fixed = UploadEngine().run(site.rows, t, site.options());
+    EXPECT_TRUE(fixed.renameRefused) << fixed.error.toStdString();
+    EXPECT_EQ(readAll(root.filePath("fixed/index.htm")), "live");
+    // Nor does it delete there: a refused removal is told, not taken for done.
+    transport::CurlTransport sftp;
+    sftp.URL = "sftp://127.0.0.1";
+    sftp.RemotePort = server.port();
+    sftp.UserName = "user";
+    sftp.Password = "secret";
+    EXPECT_EQ(execute(sftp, "Delete" + QString(QChar(0)) + "fixed/index.htm"), transport::kServerRefused);
+    EXPECT_TRUE(QFile::exists(root.filePath("fixed/index.htm")));
 }
 
 TEST(UploadEngineServers, Vsftpd)
@@ -461,15 +485,6 @@ TEST(UploadEngineServers, HostileServerCannotWriteOutsideOrHoldTheProgram)
     EXPECT_FALSE(h.ftp.FTPGet(down, "big.bin", "", h.err));
     EXPECT_TRUE(h.err.contains("did not end within 1 seconds")) << h.err.toStdString();
     EXPECT_FALSE(QFile::exists(down + "/big.bin")) << "no partial file is left";
-}
-
-// Runs one command to its end; its response code.
-int execute(transport::Transport &t, const QString &command)
-{
-    t.Execute(command);
-    while (t.StillExecuting())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return t.ResponseCode();
 }
 
 // Another account on the same server logs in afresh, rather than being served on the

@@ -4,6 +4,7 @@
 Serves --root as "/" on 127.0.0.1; no path leaves it. The host key is made at
 start and written to --known-hosts as the line "[127.0.0.1]:<port> <type> <base64>".
 Prints "READY <port>" once it listens and "LOGIN <user>" per login. Ends with its parent.
+Nothing is renamed or removed inside a folder named "fixed", as some hosts refuse it.
 """
 import argparse
 import os
@@ -11,7 +12,7 @@ import socket
 import threading
 
 import paramiko
-from paramiko.sftp import SFTP_OK
+from paramiko.sftp import SFTP_OK, SFTP_PERMISSION_DENIED
 
 print_lock = threading.Lock()
 
@@ -92,11 +93,15 @@ class Folder(paramiko.SFTPServerInterface):
 
     @errors
     def remove(self, path):
+        if "fixed" in os.path.dirname(self.real(path)).split(os.sep):
+            return SFTP_PERMISSION_DENIED
         os.remove(self.real(path))
         return SFTP_OK
 
     @errors
     def rename(self, oldpath, newpath):
+        if "fixed" in os.path.dirname(self.real(newpath)).split(os.sep):
+            return SFTP_PERMISSION_DENIED
         os.rename(self.real(oldpath), self.real(newpath))
         return SFTP_OK
 

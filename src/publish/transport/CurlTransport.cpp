@@ -747,8 +747,10 @@ Outcome CurlWorker::rename(const QString &from, const QString &to)
         return unusableName(from);
     if (!splitRemote(to, toDir, toName))
         return unusableName(to);
+    // No "*" over SFTP: there is no reply code to read a refusal from afterwards, so
+    // only a failing command tells it.
     if (m_scheme == Scheme::Sftp)
-        return quote(dir, {"*rename " + sftpQuoted(dir.resolved(name).text()) + " " +
+        return quote(dir, {"rename " + sftpQuoted(dir.resolved(name).text()) + " " +
                            sftpQuoted(toDir.resolved(toName).text())});
     if (toDir.text() != dir.text())
         return {kTransportInternal, QStringLiteral("A file is renamed only within its folder."), {}};
@@ -763,7 +765,7 @@ Outcome CurlWorker::remove(const QString &path)
     if (!splitRemote(path, dir, name))
         return unusableName(path);
     if (m_scheme == Scheme::Sftp)
-        return quote(dir, {"*rm " + sftpQuoted(dir.resolved(name).text())});
+        return quote(dir, {"rm " + sftpQuoted(dir.resolved(name).text())}); // as a rename
     return quote(dir, {"*DELE " + name.toUtf8()});
 }
 
