@@ -74,3 +74,21 @@ TEST_F(EditorWindow, CheckFindingsBelowTheViewsLeadToTheirPlaceInTheSource)
     EXPECT_FALSE(panel->isVisible());
     EXPECT_EQ(picture->height(), withPanel + panelHeight);
 }
+
+TEST(CheckPanel, TheSummaryAndEachFindingNameTheirFile)
+{
+    editor::CheckPanel panel;
+    auto *summary = panel.findChild<QLabel *>("lblCheckSummary");
+    check::Report report;
+    report.page = QStringLiteral("/work/shop/page.htm");
+    panel.showReport(report);
+    EXPECT_EQ(summary->text(), "page.htm: no problems found");
+
+    check::Finding sheet;
+    sheet.file = QStringLiteral("/work/shop/css/style.css");
+    sheet.message = QStringLiteral("a rule");
+    report.findings = {sheet};
+    panel.showReport(report);
+    EXPECT_EQ(summary->text(), "page.htm: 0 errors, 1 warning");
+    EXPECT_EQ(panel.findChild<QTreeWidget *>("lvwFindings")->topLevelItem(0)->text(4), "style.css: a rule");
+}

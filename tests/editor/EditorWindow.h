@@ -10,6 +10,7 @@
 #include "platform/widgets/DesignView.h"
 #include "platform/widgets/SourceView.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <QtWidgets>
 #include <gtest/gtest.h>

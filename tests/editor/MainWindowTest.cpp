@@ -6,6 +6,7 @@
 #include "desktop/OpenURLInNewWindow.h"
 #include "desktop/UpdateCheck.h"
 #include "editor/MainWindowPeers.h"
+#include "editor/StartPanel.h"
 #include "editor/frmDialog_Table.h"
 #include "editor/logic/RecentPages.h"
 #include "generation/FileList.h"
@@ -152,6 +153,25 @@ TEST_F(MainWindow, TheStartPanelLeadsOnAndGoesWhenWorkBegins)
     design->setFocus();
     QTest::keyClick(design->focusProxy(), Qt::Key_A);
     EXPECT_FALSE(panel->isVisible());
+}
+
+TEST(StartPanel, RecentPagesShowTheirNamesAndLeadToTheirPaths)
+{
+    editor::StartPanel panel;
+    QSignalSpy asked(&panel, &editor::StartPanel::recentPageRequested);
+    auto *list = panel.findChild<QListWidget *>("lstRecentPages");
+    auto *title = panel.findChild<QLabel *>("lblRecentPages");
+    const QString page = QStringLiteral("/work/shop/offer.v2.htm");
+    panel.setRecentPages({page});
+    EXPECT_EQ(list->item(0)->text(), "offer.v2.htm");
+    EXPECT_FALSE(title->isHidden());
+    emit list->itemActivated(list->item(0)); // Enter or a double-click
+    emit list->itemClicked(list->item(0));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0][0].toString(), page);
+    EXPECT_EQ(asked[1][0].toString(), page);
+    panel.setRecentPages({});
+    EXPECT_TRUE(title->isHidden() && list->isHidden());
 }
 
 TEST_F(MainWindow, OpenPageFillsTheThreeViewsAndBlankEmptiesThemWithoutWriting)

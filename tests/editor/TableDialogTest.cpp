@@ -27,6 +27,7 @@ protected:
     void TearDown() override
     {
         delete frmDialog_Table::instance();
+        frmDialog_Table::TableCount = 0; // a case may leave it at the wrap
         EditorWindow::TearDown();
     }
     frmDialog_Table *open() { return frmDialog_Table::showDialog(window.get()); }
@@ -40,16 +41,26 @@ protected:
 
 TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
 {
+    frmDialog_Table::TableCount = 32766; // the last ID before the count wraps
     const qint16 first = frmDialog_Table::TableCount;
     auto *dialog = open();
     control<QComboBox>(dialog, "cmbAlign")->setCurrentText(QStringLiteral("Center"));
-    // The spinner's first step down writes 1 whatever the box held; a step up at 0 does nothing.
+    // A step down to 0 leaves the box as it was; a step up writes the spinner's value.
+    auto *rows = control<QScrollBar>(dialog, "VScrollRow");
     control<QLineEdit>(dialog, "Text2")->setText(QStringLiteral("7"));
-    control<QScrollBar>(dialog, "VScrollRow")->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    rows->triggerAction(QAbstractSlider::SliderSingleStepSub);
     EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("7"));
-    control<QScrollBar>(dialog, "VScrollRow")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    control<QScrollBar>(dialog, "VScrollRow")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    for (auto step : {QAbstractSlider::SliderSingleStepAdd, QAbstractSlider::SliderSingleStepAdd,
+                      QAbstractSlider::SliderSingleStepSub, QAbstractSlider::SliderSingleStepSub})
+        rows->triggerAction(step);
+    EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("1"));
+    rows->setValue(2);
     EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("2"));
+    // Each spinner writes its own box, and each box its own attribute.
+    control<QScrollBar>(dialog, "VScrollBorder")->setValue(4);
+    control<QScrollBar>(dialog, "VScrollSpacing")->setValue(5);
+    EXPECT_EQ(control<QLineEdit>(dialog, "combo2")->text(), QStringLiteral("4"));
+    EXPECT_EQ(control<QLineEdit>(dialog, "combo3")->text(), QStringLiteral("5"));
     // Showing it again brings the same dialog, with what was entered.
     EXPECT_EQ(open(), dialog);
     EXPECT_EQ(control<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("2"));
@@ -58,6 +69,9 @@ TEST_F(TableDialog, OkPastesNumberedTablesAndCancelDoesNotCount)
     EXPECT_EQ(frmDialog_Table::TableCount, first + 1);
     const QString html = designView()->DocumentHTML();
     EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(first))) << qPrintable(html);
+    EXPECT_TRUE(html.contains(QStringLiteral("border=\"4\"")) &&
+                html.contains(QStringLiteral("cellspacing=\"5\"")))
+        << qPrintable(html);
     EXPECT_EQ(html.count(QStringLiteral("<td align=\"Center\""), Qt::CaseInsensitive), 6);
 
     // Every showing starts afresh; Cancel inserts nothing and does not count.
@@ -72,13 +86,14 @@ TEST_F(TableDialog, BadCountsAreNamedAndHugeTablesNeedConsent)
 {
     const qint16 first = frmDialog_Table::TableCount;
     auto *dialog = open();
-    dialogs.answers = {Answer::No}; // the last case: a huge table refused
+    dialogs.answers = {Answer::No, Answer::No}; // the cases that ask: a large table refused
     // Rows, columns, and a part of the message they get.
     const char *cases[][3] = {{"", "3", "# Of Rows"},
                               {"many", "3", "# Of Rows"},
                               {"40000", "3", "# Of Rows"},
                               {"3", "x", "# Of Columns"},
                               {"1000", "101", "at most 100000 cells"},
+                              {"1000", "100", "100000 cells and may take"},
                               {"200", "51", "10200 cells"}};
     for (const auto &[rows, columns, message] : cases) {
         control<QLineEdit>(dialog, "Text2")->setText(QString::fromLatin1(rows));
