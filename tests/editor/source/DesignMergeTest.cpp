@@ -52,6 +52,10 @@ TEST(DesignMerge, KeepsTheOwnFormAroundAnEditAndWidensWhereItMustCut)
          "lost<table><tbody><tr><td>b</td></tr></tbody></table>", nullptr},
         // A page with nothing of its own yet.
         {"\n", "", "<p>new</p>", nullptr},
+        // An edit and a removal in one parent: the sibling between them keeps its own form.
+        {"<P>a</P><P CLASS=k>b</P><P>c</P><P>d</P>", "<p>a</p><p class=\"k\">b</p><p>c</p><p>d</p>",
+         "<p><b>a</b></p><p class=\"k\">b</p><p><i>d</i></p>",
+         "<P><b>a</b></P><P CLASS=k>b</P><p><i>d</i></p>"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.original);
@@ -62,4 +66,9 @@ TEST(DesignMerge, KeepsTheOwnFormAroundAnEditAndWidensWhereItMustCut)
     const QString deep = QString("<div>").repeated(600) + "x",
                   deepAfter = body.arg(QString(deep).replace("x", "<b>x</b>"));
     EXPECT_EQ(MergeDesignEdit(deep, body.arg(deep), deepAfter), deepAfter);
+    // Many void tags in upper case leave nothing open: the page keeps its form.
+    const QString lines = QString("x<BR>").repeated(9000);
+    EXPECT_EQ(MergeDesignEdit("<P>a</P>" + lines, body.arg("<p>a</p>" + lines.toLower()),
+                              body.arg("<p><b>a</b></p>" + lines.toLower())),
+              "<P><b>a</b></P>" + lines);
 }
