@@ -1,6 +1,5 @@
 #include "DiskSerial.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 
@@ -33,6 +32,47 @@ QString udevSerial(const QString &devNumbers, const QString &udevData)
     return {};
 }
 
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Runs of digits by value (then by length, so "01" and "1" still differ), anything
+// else by code point. Not QCollator: its numeric mode does nothing in the C locale,
+// and the first disk must not depend on the user's locale.
+bool nameBefore(const QString &a, const QString &b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (!isDigit(a[i]) || !isDigit(b[j])) {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i, ++j;
+            continue;
+        }
+        const qsizetype startA = i, startB = j;
+        while (i < a.size() && isDigit(a[i]))
+            ++i;
+        while (j < b.size() && isDigit(b[j]))
+            ++j;
+        const QStringView runA = QStringView(a).sliced(startA, i - startA);
+        const QStringView runB = QStringView(b).sliced(startB, j - startB);
+        const auto value = [](QStringView run) {
+            while (run.size() > 1 && run.front() == QLatin1Char('0'))
+                run = run.sliced(1);
+            return run;
+        };
+        const QStringView valueA = value(runA), valueB = value(runB);
+        if (valueA.size() != valueB.size())
+            return valueA.size() < valueB.size();
+        if (const int order = valueA.compare(valueB))
+            return order < 0;
+        if (runA.size() != runB.size())
+            return runA.size() < runB.size();
+    }
+    return a.size() - i < b.size() - j;
+}
+
 } // namespace
 
 QStringList diskNames(const QString &sysBlock)
@@ -47,11 +87,8 @@ QStringList diskNames(const QString &sysBlock)
         if (!skip)
             names << name;
     }
-    // Letters in alphabetical order, digit runs by value: sda, sdaa, sdb; nvme2n1 before nvme10n1.
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(),
-              [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    // sda, sdaa, sdb; nvme2n1 before nvme10n1.
+    std::sort(names.begin(), names.end(), nameBefore);
     return names;
 }
 

@@ -14,9 +14,11 @@ TEST(DiskSerial, FirstDiskAndSerialFromSysfsOrUdev)
         QDir().mkpath(QFileInfo(path).path());
         ASSERT_TRUE(testing_support::writeAll(path, bytes));
     };
-    for (const char *name : {"sr0", "loop0", "dm-0", "sdb", "sda", "sdaa", "sdc", "zram0", "nvme0n1"})
+    for (const char *name :
+         {"sr0", "loop0", "dm-0", "sdb", "sda", "sdaa", "sdc", "zram0", "nvme0n1", "nvme10n1", "nvme2n1"})
         QDir().mkpath(block + '/' + name);
-    EXPECT_EQ(platform::diskNames(block), (QStringList{"nvme0n1", "sda", "sdaa", "sdb", "sdc"}));
+    EXPECT_EQ(platform::diskNames(block),
+              (QStringList{"nvme0n1", "nvme2n1", "nvme10n1", "sda", "sdaa", "sdb", "sdc"}));
 
     put(block + "/nvme0n1/device/serial", "  S3ABC123  \n");
     EXPECT_EQ(platform::readSysfsSerial("nvme0n1", block, udev), "  S3ABC123  ");
