@@ -19,7 +19,7 @@ TEST(IniFile, ReadsLikeTheProfileFunctions)
                                    "Name = Sunrise Pro \r\n\r\nquoted=\"  padded  \"\r\nsingle='x'\r\n"
                                    "half=\"open\r\neq=a=b\r\nNAME=second copy\r\nbare line\r\nzone=\tz\t\r\n"
                                    "[broken header\r\nafterBroken=still Text\r\n\r\n[ other ]\r\nk=1\r\n"
-                                   "[TEXT]\r\nlate=from duplicate section\r\n";
+                                   "none=''\r\n[TEXT]\r\nlate=from duplicate section\r\n";
     const IniFile ini = IniFile::fromBytes(windowsFile);
     // Names match without case, values are trimmed of blanks and one pair of quotes, the first
     // of duplicate keys and sections wins, a header without "]" is ignored.
@@ -28,7 +28,7 @@ TEST(IniFile, ReadsLikeTheProfileFunctions)
         {"TEXT", "name", "Sunrise Pro"}, {"text", "quoted", "  padded  "}, {"Text", "single", "x"},
         {"Text", "half", "\"open"}, {"Text", "eq", "a=b"}, {"Text", "bare line", ""},
         {"Text", "afterBroken", "still Text"}, {"Other", "K", "1"}, {"Text", "late", ""},
-        {"Text", "stray", ""}, {"missing", "k", ""}, {"TEXT", "ZONE", "z"}};
+        {"Text", "stray", ""}, {"other", "none", ""}, {"missing", "k", ""}, {"TEXT", "ZONE", "z"}};
     // clang-format on
     for (const auto &c : cases)
         EXPECT_EQ(ini.value(c[0], c[1]), c[2]) << c[0] << "/" << c[1];
@@ -123,17 +123,17 @@ TEST(IniFile, NonUtf8FilesAreWindows1252AndStaySoUntilTheyCannot)
     EXPECT_EQ(ini.value("s", "NAME"), QString::fromUtf8("Caf\xc3\xa9"));
     EXPECT_EQ(ini.value("S", "all").at(0), QChar(0x20AC));
     ini.setValue("S", QString::fromUtf8("cl\xc3\xa9"),
-                 QString::fromUtf8("\xe2\x80\x9cquoted\xe2\x80\x9d \xc3\xbf"));
-    EXPECT_EQ(ini.toBytes(), "[S]\r\nname=Caf\xe9\r\nall=" + high + "\r\ncl\xe9=\x93quoted\x94 \xff\r\n");
+                 QString::fromUtf8("\xe2\x80\x9cquoted\xe2\x80\x9d\xc2\xa0\xc3\xbf"));
+    EXPECT_EQ(ini.toBytes(), "[S]\r\nname=Caf\xe9\r\nall=" + high + "\r\ncl\xe9=\x93quoted\x94\xa0\xff\r\n");
 
-    // A character the code page lacks turns the whole file into UTF-8, nothing lost.
-    ini.setValue("S", "jp", QString::fromUtf8("\xe6\x97\xa5"));
+    // A character the code page lacks, here in a key's name, turns the whole file into UTF-8.
+    ini.setValue("S", QString::fromUtf8("\xe6\x97\xa5"), "jp");
     EXPECT_EQ(ini.encoding(), IniFile::Encoding::Utf8);
     const IniFile again = IniFile::fromBytes(ini.toBytes());
     EXPECT_EQ(again.encoding(), IniFile::Encoding::Utf8);
     EXPECT_EQ(again.value("S", "name"), QString::fromUtf8("Caf\xc3\xa9"));
     EXPECT_EQ(again.value("S", "all"), ini.value("S", "all"));
-    EXPECT_EQ(again.value("S", "jp"), QString::fromUtf8("\xe6\x97\xa5"));
+    EXPECT_EQ(again.value("S", QString::fromUtf8("\xe6\x97\xa5")), "jp");
 
     // New files and UTF-8 files are UTF-8.
     IniFile fresh;
