@@ -12,9 +12,9 @@ TEST(SaveFile, OnlyLeftOverCopiesOfThatFileAreRemoved)
 {
     QTemporaryDir dir;
     const QStringList stale = {"page.htm.AbCdEf", "page.htm.qkzrtB", ".htaccess.QkZrTb", "a[1].htm.XyZabc"};
-    const QStringList kept = {"page.htm",       "page.htm.backup",     "page.htm.QkZrTb1",
-                              "page.htm.QkZrT", "old-page.htm.QkZrTb", "page.AbCdEf",
-                              ".htaccess",      "a1.htm.XyZabc"};
+    const QStringList kept = {"page.htm",         "page.htm.backup", "page.htm.QkZrTb1",
+                              "page.htm.OldCopy", "page.htm.QkZrT",  "old-page.htm.QkZrTb",
+                              "page.AbCdEf",      ".htaccess",       "a1.htm.XyZabc"};
     for (const QString &name : stale + kept)
         ASSERT_TRUE(testing_support::writeAll(dir.filePath(name), "x"));
     EXPECT_EQ(platform::RemoveStaleSaveFiles(dir.filePath("page.htm")), 2);
