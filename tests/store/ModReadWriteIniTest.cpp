@@ -113,7 +113,7 @@ TEST(ListSize, SplitAtLowerCaseXWithRoundedNumberPrefixes)
                           {"abcx", 0, 0}, {"-3x2", -3, 2}, {"3x", 3, 0}, {"x", 0, 0}, {"2x2x2", 2, 1},
                           {"3X2", 3, 1}, {" 1 2x2", 12, 2}, {"&H10x2", 16, 2}, {"1e9x2", 1000000000, 2},
                           {"1e999x1", qint64(1e15), 1}, {"&o10x2", 8, 2}, {"+3x2", 3, 2}, {"1D1x2", 10, 2},
-                          {"25e-1x2", 2, 2}, {"1e-999x1", 0, 1}};
+                          {"25e-1x2", 2, 2}, {"1e-999x1", 0, 1}, {"-1e999x1", qint64(-1e15), 1}};
     // clang-format on
     for (const Case &c : cases) {
         qint64 rows = -1, columns = -1;
@@ -129,7 +129,7 @@ TEST_F(Store, LoadingFollowsSizeAndStopsWithoutIt)
     const QByteArray rows =
         "lvwFAQ_Frequently Asked Question_1=Q1\r\nlvwFAQ_Frequently Asked Question_1_1=A1\r\n"
         "lvwFAQ_Response_1_2=beyond\r\nlvwFAQ_Frequently Asked Question_2=Q2\r\n"
-        "lvwFAQ_Frequently Asked Question_3=Q3\r\nlvwFAQ_Frequently Asked Question_5_1=A5\r\n";
+        "lvwFAQ_Frequently Asked Question_3=Q3\r\nLVWFAQ_frequently asked question_5_1=A5\r\n";
     const QStringList all = {"Q1|A1", "Q2", "Q3", "", "|A5"}, noAnswers = {"Q1", "Q2", "Q3", "", ""};
     // "SIZE" line, whether loading goes on past the list, the rows as "text|sub-items".
     // clang-format off
@@ -137,8 +137,10 @@ TEST_F(Store, LoadingFollowsSizeAndStopsWithoutIt)
         {"SIZE=3", true, {"Q1", "Q2", "Q3"}}, {"SIZE=2x2", true, {"Q1|A1", "Q2"}},
         {"SIZE=0x2", true, {}}, {"SIZE=-3x2", true, {}},
         {"SIZE=2x9", true, {"Q1|A1", "Q2"}}, // no column beyond the list's
-        // Beyond the keys: up to the highest row with a key (row 4 was never stored).
-        {"SIZE=5", true, noAnswers}, {"SIZE=9", true, noAnswers}, {"SIZE=1e15x2", true, all},
+        // Beyond the keys: up to the highest row with a key, in any letter case (row 4 was
+        // never stored), and never beyond SIZE.
+        {"SIZE=4", true, {"Q1", "Q2", "Q3", ""}}, {"SIZE=5", true, noAnswers},
+        {"SIZE=9", true, noAnswers}, {"SIZE=1e15x2", true, all},
         {"SIZE=1e9x2", true, all}, {"SIZE=99999999x3", true, all}, // promptly, only the rows stored
         {"", false, {}}, {"SIZE=", false, {}}};
     // clang-format on
