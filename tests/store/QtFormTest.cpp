@@ -63,6 +63,10 @@ TEST(QtForm, TicksChoicesAndTypedLineBreaksKeepTheirStoredForms)
     ASSERT_TRUE(store::loadWindowFromIni(&window, ":form.ini", app.path()));
     EXPECT_FALSE(tick->isChecked());
     EXPECT_EQ(choice->currentIndex(), 0);
+    // A choice stored as the item's text, not its data, still finds its item.
+    ASSERT_TRUE(testing_support::writeAll(app.filePath("form.ini"), "[TEXT]\r\ncmbProtocol=SFTP\r\n"));
+    ASSERT_TRUE(store::loadWindowFromIni(&window, ":form.ini", app.path()));
+    EXPECT_EQ(choice->currentIndex(), 1);
 }
 
 TEST(QtForm, SavesAndRestoresTextBoxesAndLists)
