@@ -39,15 +39,15 @@ QString DecodeIdentifySerial(const QByteArray &identifyData)
     return trimSerial(QString::fromLocal8Bit(serial));
 }
 
-QString GetHDDSerial()
+QString GetHDDSerial(const QString &sysBlock, const QString &udevData)
 {
-    const QStringList disks = platform::diskNames();
+    const QStringList disks = platform::diskNames(sysBlock);
     if (disks.isEmpty())
         return kSerialNotPresent;
     const QString &first = disks.first();
     QString serial = DecodeIdentifySerial(platform::readIdentifyData(first));
     if (serial.isEmpty())
-        serial = trimSerial(platform::readSysfsSerial(first));
+        serial = trimSerial(platform::readSysfsSerial(first, sysBlock, udevData));
     return serial.isEmpty() ? kSerialNotPresent : serial;
 }
 
