@@ -45,7 +45,7 @@ TEST(UpdateQuery, AnswerComparesDigitStrings)
     EXPECT_EQ(ParseVersionAnswer("a||1.0.1||b||c"), UpdateAnswer::Unreadable);
 }
 
-TEST(DiskSerial, IdentifyWordsAreSwappedAndTrimmed)
+TEST(DiskSerial, IdentifyWordsSwappedElseSysfsSerialAllTrimmed)
 {
     QByteArray data(512, '\0');
     data.replace(20, 20, QByteArray("2143").leftJustified(20, ' '));
@@ -53,6 +53,12 @@ TEST(DiskSerial, IdentifyWordsAreSwappedAndTrimmed)
     data.replace(20, 20, QByteArray("  DWW-CCN42143  \0\0\0\0", 20));
     EXPECT_EQ(DecodeIdentifySerial(data), "WD-WCC4N1234");
     EXPECT_EQ(DecodeIdentifySerial(QByteArray(30, 'x')), QString());
+
+    // No /dev/qm0 to answer IDENTIFY: the sysfs serial, without its blanks and NULs.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("qm0"));
+    ASSERT_TRUE(testing_support::writeAll(dir.filePath("qm0/serial"), QByteArray(" QM42\0\0\n", 8)));
+    EXPECT_EQ(GetHDDSerial(dir.path()), "QM42");
 
     const QString id = GetHDDSerial(); // whatever this machine offers, never empty
     EXPECT_FALSE(id.isEmpty());
