@@ -77,12 +77,14 @@ TEST_F(ResizeTest, MaximiseCaptionChangeRestoreShrinkAndGrowBack)
     EXPECT_EQ(stretch(7000, 9000, false), Geometry({100, 200, 2095, 3365}));
     EXPECT_EQ(stretch(12000, 5000, false), Geometry({100, 200, 2095, 3365}));
     EXPECT_EQ(stretch(14000, 10000, false), Geometry({100, 200, 2095 + 2000, 3365 + 1000}));
+    EXPECT_EQ(stretch(14000, 6000, false), Geometry({100, 200, 4095, 4365 - 4000})); // 79 % high
 }
 
 TEST_F(ResizeTest, GivenMinimumSizeIsThresholdAndStartingSize)
 {
-    for (double width : {12000, 8999}) { // the second pass is below the minimum
-        win.set(width, 8000, width > 9000);
+    // The later passes are too narrow or too low.
+    for (const auto &[width, height] : {std::pair(12000, 8000), {8999, 8000}, {12000, 5999}}) {
+        win.set(width, height, true);
         ResizeControls(win, qint16(9000), qint16(6000), {NewCtlDefinition(c, 1, 0, 0.5, 0)});
         EXPECT_EQ(c->geometry(), Geometry({100 + 3000, 200 + 1000, 1000, 2000}));
     }
