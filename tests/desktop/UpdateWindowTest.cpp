@@ -138,6 +138,8 @@ TEST_F(UpdateWindow, SilentServerTimesOutAndClosingEndsAPendingCheck)
     EXPECT_TRUE(testing_support::waitFor([&] { return f.isNull(); }, 1000));
 }
 
+// Twips round to the nearest pixel; Qt places a tab widget's page stack, not the
+// controls on its pages; a width that would go below zero is refused.
 TEST(ResizeAdapter, WidgetsMoveInPixelsAndTheirFrameFollows)
 {
     modResize::ResetWindowTable();
@@ -146,16 +148,33 @@ TEST(ResizeAdapter, WidgetsMoveInPixelsAndTheirFrameFollows)
     frame->setGeometry(10, 10, 200, 100);
     auto *button = new QPushButton(frame);
     button->setGeometry(5, 5, 60, 20);
+    auto *tabs = new QTabWidget(&window);
+    tabs->setGeometry(300, 10, 200, 100);
+    auto *page = new QWidget;
+    auto *field = new QLineEdit(page);
+    tabs->addTab(page, "Page");
     window.resize(727, 509); // 10905 x 7635 twips
     window.showMaximized();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     ASSERT_TRUE(window.isMaximized());
 
-    ResizeControls(&window, {NewCtlDefinition(button, 0, 1, 1, 0)});
     const int dW = qRound((window.frameGeometry().width() * 15 - 10905) / 15.0);
     const int dH = qRound((window.frameGeometry().height() * 15 - 7635) / 15.0);
     ASSERT_GT(dW, 0);
     ASSERT_GT(dH, 0);
+    const int stackWidth = page->parentWidget()->width();
+    // The tab widget moves right by three quarters of a pixel: one.
+    ResizeControls(&window, {NewCtlDefinition(button, 0, 1, 1, 0), NewCtlDefinition(tabs, 0.75 / dW, 1, 0, 0),
+                             NewCtlDefinition(field, 0, 1, 0, 0)});
     EXPECT_EQ(button->geometry(), QRect(5, 5 + dH, 60 + dW, 20));
     EXPECT_EQ(frame->geometry(), QRect(10, 10 + dH, 200 + dW, 100));
+    EXPECT_EQ(tabs->geometry(), QRect(301, 10, 200 + dW, 100));
+    EXPECT_EQ(page->parentWidget()->width(), stackWidth + dW);
+
+    // Down to 70 % of the design width, the button would be narrower than nothing.
+    window.showNormal();
+    window.resize(509, 400);
+    ASSERT_TRUE(testing_support::waitFor([&] { return window.frameGeometry().width() < 600; }, 2000));
+    ResizeControls(&window, {NewCtlDefinition(button, 0, 1, 0, 0)});
+    EXPECT_EQ(button->width(), 60 + dW);
 }
