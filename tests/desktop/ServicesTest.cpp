@@ -130,7 +130,10 @@ TEST_F(Launcher, RegisteredProgramOrShellOpenOrMessage)
     EXPECT_EQ(dialogs.messages.size(), 1u);
 
     write("page.htm", "<p>");
-    OpenLink(dir.filePath("page.htm"), false);
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path()); // a page named from the working folder
+    OpenLink("page.htm", false);
+    QDir::setCurrent(cwd);
     EXPECT_EQ(opened.last(), QUrl::fromLocalFile(dir.filePath("page.htm")));
 
     registerBrowser("web %u");
@@ -139,4 +142,14 @@ TEST_F(Launcher, RegisteredProgramOrShellOpenOrMessage)
     dialogs.messages.clear();
     OpenNewBrowserWindow("http://example.com/");
     EXPECT_EQ(dialogs.lastMessage(), kNoBrowserMessage);
+
+    // Without a default, an installed handler; the desktop's own defaults come first.
+    QFile::remove(dir.filePath("XDG_CONFIG_HOME/mimeapps.list"));
+    write("XDG_DATA_HOME/applications/mimeinfo.cache", "[MIME Cache]\nx-scheme-handler/http=web.desktop;\n");
+    EXPECT_EQ(GetDefaultBrowser(), "web");
+    write("XDG_CONFIG_HOME/gnome-mimeapps.list",
+          "[Default Applications]\nx-scheme-handler/http=gnome.desktop\n");
+    write("XDG_DATA_HOME/applications/gnome.desktop", "[Desktop Entry]\nExec=gnome-web %u\n");
+    qputenv("XDG_CURRENT_DESKTOP", "ubuntu:GNOME");
+    EXPECT_EQ(GetDefaultBrowser(), "gnome-web");
 }
