@@ -1,5 +1,6 @@
 // The built program run as a process, the way scripts and scheduled jobs run it: no
 // display variable, a temporary user data folder, real files and a real FTP server.
+#include "cli/Console.h"
 #include "cli/ProgramModule.h"
 #include "cli/PublishCommand.h"
 #include "cli/PublishTarget.h"
@@ -270,6 +271,7 @@ TEST_F(CommandLine, AbTestPrintsFiguresAndRefusesBadCounts)
         {{"2000", "60", "0", "0"}, 2, "B has no visitors yet"},
         {{"10", "12", "10", "1"}, 2, "A has more orders (12) than visitors (10)"},
         {{"2000", "60", "2000"}, 2, "give four numbers"},
+        {{"2000", "60", "2000", "90", "5"}, 2, "give four numbers"},
         {{"2000", "60", "2000", "90", "--bogus"}, 2, "Unknown option 'bogus'"},
     };
     for (const auto &c : cases) {
@@ -687,6 +689,7 @@ TEST_F(CommandLine, PagesAndServersCannotDriveTheTerminal)
                          (c.unicode() >= 0x7f && c.unicode() < 0xa0))
                 << "control character " << c.unicode() << " in " << output.toStdString();
     };
+    EXPECT_EQ(cli::Printable("a\tb\x7f\n"), "a\tb?\n"); // tabs are text, DEL is not
     ASSERT_TRUE(writeAll(page(), "<html><head><title>T</title></head><body><e\x1b]0;owned\x07x>hi</"
                                  "e\x1b]0;owned\x07x><c\xc2\x9b"
                                  "2J>!</c\xc2\x9b"
