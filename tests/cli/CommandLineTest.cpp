@@ -609,6 +609,8 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
             run({"publish", page(), "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port())});
         EXPECT_EQ(r.status, same ? 0 : 1) << protocol << r.err.toStdString();
         EXPECT_EQ(r.err.contains(": no password for ftp://user@127.0.0.1:"), !same) << "no keyring here";
+        // The test session bus does not exist: the keyring says so at once, and that is the reason shown.
+        EXPECT_FALSE(r.err.contains("did not answer")) << r.err.toStdString();
         EXPECT_TRUE(readAll(data.filePath("ftpinfo.ini")).contains("txtPassword=secret")) << "no keyring";
     }
     // SFTP without a password or a keyring goes on to try the user's SSH keys.
