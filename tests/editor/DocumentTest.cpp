@@ -100,6 +100,12 @@ TEST_F(DocumentTest, SaveWritesThePageOnceAndOnlyWhereAsked)
     QFile::remove(page);
     EXPECT_TRUE(doc.save());
     EXPECT_EQ(readAll(page), QByteArray("S:<p>typed</p>"));
+    // So is an unchanged page saved to another file that exists.
+    const QString other = dir.filePath("other.htm");
+    ASSERT_TRUE(writeAll(other, "old"));
+    doc.setPath(other);
+    EXPECT_TRUE(doc.save());
+    EXPECT_EQ(readAll(other), QByteArray("S:<p>typed</p>"));
 
     // A failed write keeps the work unsaved.
     doc.switchTo(Document::Source);
@@ -111,6 +117,7 @@ TEST_F(DocumentTest, SaveWritesThePageOnceAndOnlyWhereAsked)
 
 TEST_F(DocumentTest, ReloadReadsTheFileIntoBothViews)
 {
+    design.text = "<p>taken by the switch</p>";
     doc.switchTo(Document::Source);
     source.text = "<p>unsaved</p>";
     ASSERT_TRUE(writeAll(page, "<p>changed outside</p>"));
