@@ -68,6 +68,7 @@ TEST(FindText, TheSearchWrapsAndSpecialCharactersAreLiteral)
     EXPECT_EQ(FindIn(text, 1, *plain).start, 9);
     EXPECT_EQ(FindIn(text, 20, *plain).start, 0);       // round to the start
     EXPECT_EQ(FindIn(text, 2, *plain, true).start, 18); // round to the end
+    EXPECT_EQ(FindIn(text, 0, *plain, true).start, 18); // also from the very start
     EXPECT_FALSE(FindIn(text, 0, *FindPattern(QStringLiteral("n.w"), {})).found());
     EXPECT_FALSE(FindPattern(QString(), {}));
     // Backwards from just after a match finds that match.
@@ -79,6 +80,9 @@ TEST(FindText, TheSearchWrapsAndSpecialCharactersAreLiteral)
     EXPECT_EQ(FindIn(QStringLiteral("rebuy buyer buy"), 0, *FindPattern(QStringLiteral("buy"), whole)).start,
               12);
     EXPECT_EQ(FindIn(QStringLiteral("naïve na"), 0, *FindPattern(QStringLiteral("na"), whole)).start, 6);
+    // ... around every alternative of a regular expression.
+    whole.regex = true;
+    EXPECT_EQ(FindIn(QStringLiteral("cats dog"), 0, *FindPattern(QStringLiteral("cat|dog"), whole)).start, 5);
     // A pattern that can match nothing finds its first real match, or none.
     FindOptions regex;
     regex.regex = true;
