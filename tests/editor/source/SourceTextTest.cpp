@@ -40,13 +40,27 @@ TEST(SourceText, LineEndsArePerLineAndLongLinesComeInPieces)
         }
     }
     EXPECT_EQ(rejoined, longLine + QStringLiteral("\nz"));
+    // Nor inside a surrogate pair.
+    const QString emoji = QStringLiteral("\U0001F600");
+    EXPECT_EQ(SplitSourceText(emoji.repeated(kLongLine)).joined.count(emoji), kLongLine);
+
+    // The other line ends come back as the file held them; the view shows each as a "\n".
+    const QString mixed = QStringLiteral("a\u2029b\uFDD0c\uFDD1d\re\r\nf\ng");
+    const SplitText other = SplitSourceText(mixed);
+    const QStringList lines = other.joined.split('\n');
+    QString back = lines[0];
+    for (size_t k = 0; k < other.ends.size(); ++k)
+        back += LineEndString(other.ends[k], other.usual) + lines[int(k) + 1];
+    EXPECT_EQ(back, mixed);
+    EXPECT_EQ(PlainLineEnds(mixed), other.joined);
 
     // Without joining, the same forms and pieces are found, whatever the mix.
     const QString nearlyLong(kLongLine, 'x');
     for (const QString &text : QStringList{
              QStringLiteral("a\r\nb\r\n"), QStringLiteral("a\nb"), QStringLiteral("a\rb"),
              QStringLiteral("a\r\nb\nc"), QStringLiteral("a\r\n\rb"), QStringLiteral("a\r"),
-             QStringLiteral("\r\n"), QStringLiteral("a\u2029b\n"), QString(), nearlyLong + "\r\n",
+             QStringLiteral("\r\n"), QStringLiteral("a\u2029b\n"),
+             QStringLiteral("a\u2029b\n") + QString(16, 'c'), QString(), nearlyLong + "\r\n",
              nearlyLong + "x\r\n", "\n" + nearlyLong, "\n" + nearlyLong + "x",
              QString(kLongLine / 2 + 5, 'y') + "\n" + nearlyLong + "x\nz", "a\n" + nearlyLong + "\nz"}) {
         const SplitText full = SplitSourceText(text),
