@@ -25,8 +25,10 @@ TEST(ColoringRuns, UnterminatedInputStopsThePassAndTheStartCounts)
     EXPECT_EQ(letters("<b>x<!-- open <i>y</i>"), "BBB" + QString(19, 'k'));
     EXPECT_EQ(letters("<b>x< and more"), "BBB" + QString(11, 'k'));
     EXPECT_EQ(letters("no tags at all > here"), QString(21, 'k'));
-    // "<!-" opens a comment as well as "<!--" does; it ends at the next "->".
+    // "<!-" opens a comment as well as "<!--" does; it ends at the next "->", even
+    // one that shares the opening's dashes.
     EXPECT_EQ(letters("<!-x->y<b>"), "GGGGGGkBBB");
+    EXPECT_EQ(letters("<!->y<!-->z<b>"), "GGGGkGGGGGkBBB");
     // Only tags from the start position on; 0 counts as 1.
     EXPECT_EQ(letters("<b>x<i>", 4), "kkkkBBB");
     EXPECT_EQ(letters("<b>x<i>", 0), "BBBkBBB");
