@@ -111,10 +111,13 @@ TEST(ViewsSource, TypingColoursThroughTheHook)
     EXPECT_EQ(view.Text(), "<p class=\"a b\">t <a href=x>t<br x>");
     EXPECT_EQ(colourLetters(view), "BBBBBBBBBRRRRRBkkBBBBBBBBRBBBRRBBB");
 
-    // "<!" becomes a green "<!--"; a "!" with no "<" before it stays.
+    // "<!" becomes a green "<!--"; a "!" with no "<" before it stays. The comment
+    // ends a value left open by an unquoted one, so the text after it is black.
     resetFlags();
     view.setText(QString());
-    QTest::keyClicks(&view, "!x<!");
+    QTest::keyClicks(&view, "!x");
+    InValue = true;
+    QTest::keyClicks(&view, "<!");
     EXPECT_TRUE(InComment);
     QTest::keyClicks(&view, " note -->y");
     EXPECT_FALSE(InComment);
@@ -138,11 +141,15 @@ TEST(ViewsSource, TypingColoursThroughTheHook)
     QTest::keyClicks(&view, "-");
     EXPECT_EQ(view.Text(), "-<!--");
 
-    // A third dash after the completion's two is the user's.
+    // A third dash after the completion's two is the user's; a letter after one of
+    // them keeps the comment.
     resetFlags();
     view.setText(QString());
     QTest::keyClicks(&view, "<!---");
     EXPECT_EQ(view.Text(), "<!---");
+    view.setText(QString());
+    QTest::keyClicks(&view, "<!-D");
+    EXPECT_EQ(view.Text(), "<!--D");
 
     // Equals signs and quotes in the text open no value: the next tag is blue.
     resetFlags();
