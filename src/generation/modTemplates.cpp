@@ -335,9 +335,24 @@ QString LineBreakRule(const QString &text)
     return ReplaceAll(text, kCrLf, QStringLiteral("<BR>"));
 }
 
+namespace {
+
+// An "@" after the first character, with no scheme or path before it: a web address
+// such as https://social.example/@maker is not one.
+bool isMailAddress(const QString &text)
+{
+    const qsizetype at = text.indexOf(QLatin1Char('@'));
+    if (at <= 0)
+        return false;
+    const QStringView user = QStringView(text).left(at);
+    return !user.contains(QLatin1Char(':')) && !user.contains(QLatin1Char('/'));
+}
+
+} // namespace
+
 QString AddressRule(const QString &text)
 {
-    return text.indexOf(QLatin1Char('@')) > 0 ? QStringLiteral("MAILTO:") + text : text;
+    return isMailAddress(text) ? QStringLiteral("MAILTO:") + text : text;
 }
 
 QString OrderLinkRule(const QString &text, const QString &words)
@@ -347,7 +362,7 @@ QString OrderLinkRule(const QString &text, const QString &words)
     const QString head = text.left(8).toUpper();
     if (head.startsWith(QLatin1String("HTTP://")) || head == QLatin1String("HTTPS://"))
         return QStringLiteral("<a href='") + EscapeAttribute(text) + tail;
-    if (text.indexOf(QLatin1Char('@')) > 0)
+    if (isMailAddress(text))
         return QStringLiteral("<a href='mailto:") + EscapeAttribute(text) + tail;
     return text;
 }

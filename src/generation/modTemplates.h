@@ -36,7 +36,7 @@ QString GetBlock(const QString &blockName, const QString &text);
 
 // The shaping rules of the placeholders.
 QString LineBreakRule(const QString &text); // CR LF -> "<BR>"
-QString AddressRule(const QString &text);   // "MAILTO:" prefix when an "@" follows the first character
+QString AddressRule(const QString &text);   // "MAILTO:" prefix for a bare mail address
 // Purchase text -> order link (the address attribute-escaped) or text as typed; the
 // link's text is `words`.
 QString OrderLinkRule(const QString &text, const QString &words = QStringLiteral("Click here to order now"));

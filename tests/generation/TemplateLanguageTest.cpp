@@ -205,10 +205,14 @@ TEST(Engine, ShapingRulesAndReplaceAll)
 {
     EXPECT_EQ(AddressRule("me@x.org"), "MAILTO:me@x.org");
     EXPECT_EQ(AddressRule("@x.org"), "@x.org");
+    // Web addresses with an "@" in them stay links to the web.
+    EXPECT_EQ(AddressRule("https://social.example/@maker"), "https://social.example/@maker");
+    EXPECT_EQ(AddressRule("example.org/@maker"), "example.org/@maker");
     const QString order = "'>Click here to order now</A>";
     EXPECT_EQ(OrderLinkRule("hTTp://pay.me/?a=1"), "<a href='hTTp://pay.me/?a=1" + order);
     EXPECT_EQ(OrderLinkRule("HTTPS://pay.me"), "<a href='HTTPS://pay.me" + order);
     EXPECT_EQ(OrderLinkRule("sales@pay.me"), "<a href='mailto:sales@pay.me" + order);
+    EXPECT_EQ(OrderLinkRule("pay.me/@shop"), "pay.me/@shop");
     EXPECT_EQ(OrderLinkRule("https:/x"), "https:/x");
     EXPECT_EQ(OrderLinkRule("@pay.me"), "@pay.me"); // no one before the "@": no mail address
     // The address stays inside its attribute, whatever quotes it holds.
