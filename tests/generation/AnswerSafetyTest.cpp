@@ -66,6 +66,7 @@ TEST(AnswerSafety, PicturesByTheirFirstBytes)
         {QByteArrayLiteral("RIFF\x10\0\0\0WEBPVP8 "), true},
         {QByteArrayLiteral("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0"), true},
         {QByteArrayLiteral("BM\0\0\0\0\0\0\0\0\0\0\0\0\x7c\0\0\0"), true}, // as most tools write now
+        {QByteArrayLiteral("BM\0\0\0\0\0\0\0\0\0\0\0\0\x6c\0\0\0"), true},
         {QByteArrayLiteral("\0\0\1\0\1\0\x10\x10"), true},
         {QByteArrayLiteral("\0\0\0\030ftypavif\0\0\0\0mif1miaf"), true},
         {QByteArrayLiteral("\0\0\0\030ftypmif1\0\0\0\0miafavis"), true},
