@@ -171,6 +171,10 @@ TEST_F(Generate, RefusesScriptLinksAndPicturesThatAreNotPictures)
     // A folder whose name only begins like one of ours is the user's.
     ASSERT_TRUE(QDir().mkpath(app + "/manifests.old") && writeAll(app + "/manifests.old/shot.gif", kGif));
     EXPECT_EQ(ProductPictureProblem(app + "/manifests.old/shot.gif", app), "");
+    // Drawing programs put a long prolog before an SVG's root element.
+    writeAll(tmp.filePath("logo.svg"), "<?xml version=\"1.0\"?>\n<!-- " + QByteArray(100, 'x') +
+                                           " -->\n<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+    EXPECT_EQ(ProductPictureProblem(tmp.filePath("logo.svg"), app), "");
 
     const QString shot = tmp.filePath("shot.gif");
     writeAll(shot, kGif);
