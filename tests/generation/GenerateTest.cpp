@@ -233,3 +233,15 @@ TEST(ProductPicture, PathIsResolvedAgainstTheGivenFoldersInTurn)
     EXPECT_EQ(ResolveProductImage("sites/shipped.png", {product}), product + "/sites/shipped.png");
     QDir::setCurrent(working);
 }
+
+// A product saved before its lists existed stops loading at the first list, yet keeps
+// the answers that come after the lists.
+TEST(ProductFileTest, AProductWithoutListsKeepsEveryAnswerItHas)
+{
+    QTemporaryDir dir;
+    writeAll(dir.filePath("old.ini"),
+             "[TEXT]\r\ntxtSoftwareName=Tool\r\ntxtPurchaseURL=http://x.test/buy\r\n");
+    PageData d;
+    ASSERT_TRUE(LoadProduct(dir.filePath("old.ini"), d));
+    EXPECT_EQ(d.txtSoftwareName + " " + d.txtPurchaseURL, "Tool http://x.test/buy");
+}
