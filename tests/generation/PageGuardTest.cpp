@@ -91,6 +91,7 @@ TEST_F(Guard, TheUsersTemplateOfTheSameNameWinsAndIsListedFirst)
     FillComboFromFolders({own, shipped}, "templates", ".htm", combo);
     EXPECT_EQ(combo.items, QStringList({"sunrise", "Zest", "Ocean"}));
     EXPECT_EQ(combo.current, 0);
+    EXPECT_TRUE(dialogs.messages.empty());
     FillComboFromFolders({tmp.filePath("none"), tmp.filePath("neither")}, "templates", ".htm", combo);
     EXPECT_EQ(dialogs.lastMessage(), "Unable to load templates. Folder does not exist");
 }
