@@ -293,12 +293,14 @@ TEST(Engine, OptionalBlocksAndImageRule)
     d.txtDownloadURL = "   ";
     d.txtOrderLaterIncentive = "   ";
     EXPECT_EQ(FillTemplateText(tpl, d), block("IMAGE", "") + block("TRY", "") + block("NOT_CONVINCED", ""));
-    // The counting script goes at the end of the body, however the template writes it.
+    // The counting script goes at the end of the body, however the template writes it,
+    // and whatever "</body>" an earlier comment holds.
     PageData counted = d;
     counted.cmbCounting = "endpoint";
     counted.txtCountingAddress = "/count";
-    const QString page = FillTemplateText("<HTML><BODY>x</BODY></HTML>", counted);
-    EXPECT_TRUE(page.startsWith("<HTML><BODY>x<script>") && page.endsWith("</script></BODY></HTML>"))
+    const QString page = FillTemplateText("<HTML><BODY><!-- </body> -->x</BODY></HTML>", counted);
+    EXPECT_TRUE(page.startsWith("<HTML><BODY><!-- </body> -->x<script>") &&
+                page.endsWith("</script></BODY></HTML>"))
         << qPrintable(page);
     d.txtProductImage = dir.filePath("missing.png"); // named but missing: the block without a name
     d.txtDownloadURL = " http://d ";
