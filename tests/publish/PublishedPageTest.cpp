@@ -43,6 +43,7 @@ TEST(PublishedPage, CopyAndPlacesMapBackAcrossEveryMarker)
     std::vector<generation::Cut> cuts;
     const QByteArray copy = generation::PublishedBytes(page, &cuts);
     ASSERT_EQ(copy, "abc");
+    EXPECT_EQ(generation::PublishedBytes("<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>abc"), "abc");
     for (qsizetype at = 0; at < copy.size(); ++at)
         EXPECT_EQ(page[generation::OffsetInPage(cuts, at)], copy[at]) << at;
 }
