@@ -107,7 +107,7 @@ TEST(FtpCommands, RefusalsGiveFourLineReports)
 TEST(FtpCommands, PutAllMatchesAnyCaseAndStopsAtFirstFailure)
 {
     QTemporaryDir dir;
-    for (const char *name : {"index.HTM", "logo.gif", "page.html"})
+    for (const char *name : {"index.HTM", "logo.gif", "page.html", ".htaccess"})
         QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
     QDir(dir.path()).mkdir("sub.htm");
     const QString local = dir.path() + "/";
@@ -119,7 +119,7 @@ TEST(FtpCommands, PutAllMatchesAnyCaseAndStopsAtFirstFailure)
     c.ctl->commands.clear();
     c.refuse("Put \"" + local + "logo.gif\" ./logo.gif");
     EXPECT_FALSE(c.ftp.FTPPutAll(local, "", "", c.err));
-    EXPECT_EQ(c.ctl->commands.size(), 2);
+    EXPECT_EQ(c.ctl->commands.size(), 3) << "hidden files go too";
     EXPECT_FALSE(c.ftp.FTPPutAll(local, "nothing", "", c.err));
     EXPECT_EQ(c.err, "No files found.");
     // A missing local folder: the pending error fills the last lines.
@@ -138,13 +138,16 @@ TEST(FtpCommands, GetAllRequestsListedNames)
         listing += "file_number_" + QByteArray::number(i) + ".gif\r\n";
     // A server's listing cannot name a place outside the local folder: such names are
     // refused and reported, the good ones still come.
-    listing += "../evil.htm\r\nsub/x.htm\r\n..\\up.htm\r\n..\r\n";
+    listing += "../evil.htm\r\nsub/x.htm\r\n..\\up.htm\r\n..\r\nesc\x1b.htm\r\n";
     c.ctl->replies["Dir"] = {0, {}, listing + "About.HTM"};
     EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "HTM", "www", c.err));
     EXPECT_TRUE(c.err.contains("../evil.htm")) << c.err.toStdString();
     EXPECT_EQ(c.ctl->commands, QStringList({"CD www", "Dir", "Get index.htm \"/dl/index.htm\"",
                                             "Get About.HTM \"/dl/About.HTM\""}));
 
+    // "." is the folder itself: passed over, not refused.
+    c.ctl->replies["Dir"] = {0, {}, ".\r\nx.gif\r\n"};
+    EXPECT_TRUE(c.ftp.FTPGetAll("/dl", "", "www", c.err)) << c.err.toStdString();
     c.ctl->replies["Dir"] = {};
     EXPECT_FALSE(c.ftp.FTPGetAll("/dl", "", "www", c.err));
     EXPECT_EQ(c.err, "No files found.");
