@@ -141,9 +141,12 @@ TEST_F(SiteTree, TheDataFolderPublishedKeepsTheProgramsFilesBack)
                             "local-files.cache", "sites/Old.INI"})
         EXPECT_FALSE(sent.contains(own)) << own;
     EXPECT_TRUE(sent.contains("img/setup.ini"));
-    const SiteFiles page =
-        PageAndReferences(site + "/index.htm", {site + "/ftpinfo.ini", site + "/img", site + "/img/logo.gif"},
-                          ProgramOwnFiles());
+    // A link beside the page's folder leads into it, but its name would land outside the remote folder.
+    ASSERT_TRUE(QFile::link(site + "/index.htm", tmp.filePath("alias.htm")));
+    const SiteFiles page = PageAndReferences(
+        site + "/index.htm",
+        {site + "/ftpinfo.ini", site + "/img", site + "/img/logo.gif", tmp.filePath("alias.htm")},
+        ProgramOwnFiles());
     EXPECT_EQ(remotes(page), QStringList({"index.htm", "img/logo.gif"}));
     platform::setUserDataFolder(QString());
 }
