@@ -571,7 +571,7 @@ TEST(UploadEngine, RowsForAPageAndSavedTarget)
     EXPECT_EQ(t.webAddress, "http://example.com/");
     ASSERT_EQ(saved.files.size(), 1);
     EXPECT_EQ(saved.files[0].path, "/site/a b");
-    EXPECT_TRUE(saved.onlyChanged);
+    EXPECT_TRUE(saved.onlyChanged && t.pathStyle) << "a file without them keeps the defaults";
     EXPECT_EQ(saved.keepVersions, kDefaultKeepVersions);
 
     // Saved again: the protocol as its key, owner-only, and it loads back the same.
@@ -587,6 +587,9 @@ TEST(UploadEngine, RowsForAPageAndSavedTarget)
     EXPECT_EQ(back.target.protocol, Protocol::FtpTls);
     EXPECT_FALSE(back.onlyChanged);
     EXPECT_EQ(back.keepVersions, 3);
+    saved.keepVersions = kDefaultKeepVersions; // back to the default, which replaces the 3
+    ASSERT_TRUE(saved.save(dir.filePath("ftpinfo.ini")));
+    EXPECT_EQ(SavedTarget::load(dir.filePath("ftpinfo.ini")).keepVersions, kDefaultKeepVersions);
     for (const auto &[stored, keep] : {std::pair{"0", 1}, {"5000", kMaxKeepVersions}, {"many", 10}}) {
         makeFile(dir.filePath("keep.ini"), QByteArray("[TEXT]\r\nKeepVersions=") + stored + "\r\n");
         EXPECT_EQ(SavedTarget::load(dir.filePath("keep.ini")).keepVersions, keep) << stored;
