@@ -223,7 +223,8 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
                   .toLocal8Bit()));
     const QString ini = app.filePath("ftpinfo.ini");
     const auto ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-    ASSERT_TRUE(makeFile(ini, "[TEXT]\r\ntxtUserId=old\r\n")); // left readable by an earlier version
+    const QByteArray before = "[TEXT]\r\ntxtUserId=old\r\nKeepVersions=3\r\n";
+    ASSERT_TRUE(makeFile(ini, before)); // left readable by an earlier version
     QFile::setPermissions(ini, ownerOnly | QFile::ReadGroup | QFile::ReadOther);
     {
         FrmUploadInfo w;
@@ -266,7 +267,7 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
         ui->spnConnections->setValue(5);
         ui->txtStatus->setPlainText("busy");
         w.cmdCancel_Click();
-        EXPECT_EQ(readAll(ini), "[TEXT]\r\ntxtUserId=old\r\n") << "Cancel keeps nothing";
+        EXPECT_EQ(readAll(ini), before) << "Cancel keeps nothing";
         dialogs.choices = {0}; // no keyring here: keep the password in the file
         w.cmdSave_Click();
     }
@@ -286,6 +287,7 @@ TEST_F(UploadFixture, ListEditsAndSettingsSurviveReopeningAndStayPrivate)
     EXPECT_EQ(ui->cboProtocol->currentText(), "FTP with TLS");
     EXPECT_FALSE(ui->chkOnlyChanged->isChecked());
     EXPECT_EQ(ui->spnConnections->value(), 5);
+    EXPECT_EQ(publish::SavedTarget::load(ini).keepVersions, 3) << "the window has no box for it";
     publish::Target saved = publish::SavedTarget::load(ini).target;
     EXPECT_TRUE(saved.activeMode && ui->chkActiveMode->isChecked());
     EXPECT_EQ(saved.protocol, publish::Protocol::FtpTls);
@@ -572,6 +574,7 @@ TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
         publish::PasswordStorage storage;
     } cases[] = {
         {"old-pw", "", -1, 2, "old-pw", publish::PasswordStorage::Keyring},
+        {"old-pw", "new-pw", -1, 1, "", publish::PasswordStorage::Keyring},
         {"", "new-pw", -1, 1, "", publish::PasswordStorage::Keyring},
         {"", "new-pw", 0, 1, "new-pw", publish::PasswordStorage::File},
         {"old-pw", "", 1, 1, "", publish::PasswordStorage::Ask},
