@@ -347,6 +347,7 @@ TEST_F(UploadFixture, DryRunCancelAndTestConnection)
 {
     FrmUploadInfo &w = window();
     fill(w, "wrong", "www");
+    w.ui()->txtServerPort->setText("65535"); // the highest port is one
     w.cmdTestConnection_Click();
     EXPECT_EQ(w.ui()->txtStatus->toPlainText(), "The server refused the user name or password.");
     EXPECT_EQ(readAll(app.filePath("ftpinfo.ini")), "[Password]\r\nStorage=file\r\n")
@@ -418,7 +419,8 @@ TEST_F(UploadFixture, WebAddressIsCheckedAfterPublish)
         {base + "big/", "answered with 2500 bytes, but 2000 were sent."},
         {base + "huge/", "bytes, but 2000 were sent."},
         {base + "none/", "answered 404 File not found instead of 200."},
-        {"http://127.0.0.1:1/", "The page at http://127.0.0.1:1/index.html did not answer ("}};
+        {"http://127.0.0.1:1/",
+         "The page at http://127.0.0.1:1/index.html did not answer (Connection refused)."}};
     for (const auto &[address, ending] : checks) {
         w.ui()->txtWebAddress->setText(address);
         upload(w, {"Upload Over"});
