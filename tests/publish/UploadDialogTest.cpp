@@ -520,6 +520,10 @@ TEST_F(UploadFixture, UnusedFilesGoOnlyOnAWholePublishAndWhenAllowed)
     upload(w, {"Upload Over"}, true);
     EXPECT_EQ(server.files.size(), 12u) << "Upload Selected removes nothing";
     EXPECT_FALSE(w.ui()->txtStatus->toPlainText().contains("No longer used")) << "nor calls the rest unused";
+    w.ui()->chkDryRun->setChecked(true);
+    upload(w, {}, true);
+    EXPECT_FALSE(w.ui()->txtStatus->toPlainText().contains("No longer used")) << "nor does its dry run";
+    w.ui()->chkDryRun->setChecked(false);
 
     const QString asked = "11 files on the server are no longer used:\n0\\.gif\n.*Remove them\\?";
     dialogs.answers = {platform::Answer::No};
@@ -532,6 +536,7 @@ TEST_F(UploadFixture, UnusedFilesGoOnlyOnAWholePublishAndWhenAllowed)
     dialogs.answers = {platform::Answer::Yes};
     upload(w, {asked, "Upload Over"});
     EXPECT_EQ(server.files.size(), 1u);
+    EXPECT_FALSE(w.ui()->txtStatus->toPlainText().contains("No longer used")) << "removed, not kept";
 }
 
 // The saved password belongs to the saved protocol, server, port and user: it leaves
