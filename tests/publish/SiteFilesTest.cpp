@@ -134,13 +134,14 @@ TEST(SiteWalk, AFolderLinkedFromASiblingGoesUnderBothNames)
 TEST_F(SiteTree, TheDataFolderPublishedKeepsTheProgramsFilesBack)
 {
     platform::setUserDataFolder(site);
-    for (const char *f : {"versions/v1", "local-files.cache", "sites/Old.INI"})
+    for (const char *f : {"versions/v1", "local-files.cache", "sites/Old.INI", "sites-old/a.ini"})
         ASSERT_TRUE(makeFile(site + "/" + f, f));
     const QStringList sent = remotes(WalkSite(site, true, ProgramOwnFiles()));
     for (const char *own : {"ftpinfo.ini", "copy.ini", "manifests/a.manifest", "versions/v1",
                             "local-files.cache", "sites/Old.INI"})
         EXPECT_FALSE(sent.contains(own)) << own;
-    EXPECT_TRUE(sent.contains("img/setup.ini"));
+    for (const char *theirs : {"img/setup.ini", "sites-old/a.ini"}) // beside the sites folder, not in it
+        EXPECT_TRUE(sent.contains(theirs)) << theirs;
     // A link beside the page's folder leads into it, but its name would land outside the remote folder.
     ASSERT_TRUE(QFile::link(site + "/index.htm", tmp.filePath("alias.htm")));
     const SiteFiles page = PageAndReferences(
