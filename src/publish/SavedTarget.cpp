@@ -6,6 +6,8 @@
 #include "store/Form.h"
 #include "store/modReadWriteIni.h"
 
+#include <utility>
+
 namespace publish {
 
 namespace {
@@ -167,11 +169,16 @@ bool SavedTarget::store(const QString &path, SecretStore &keyring, platform::Dia
         else if (answer == 1)
             storage = PasswordStorage::Ask;
     }
+    if (storage != PasswordStorage::Keyring) {
+        passwordInFile = storage == PasswordStorage::File;
+        return save(path);
+    }
     // Unanswered, the file keeps the password it held, and takes no new one.
-    passwordInFile =
-        storage == PasswordStorage::File || (storage == PasswordStorage::Keyring && before.passwordInFile &&
-                                             before.target.password == target.password);
-    return save(path);
+    passwordInFile = before.passwordInFile;
+    const QString typed = std::exchange(target.password, before.target.password);
+    const bool saved = save(path);
+    target.password = typed;
+    return saved;
 }
 
 } // namespace publish

@@ -581,7 +581,7 @@ TEST_F(UploadFixture, WithoutAKeyringTheUserChoosesWhereThePasswordGoes)
         publish::PasswordStorage storage;
     } cases[] = {
         {"old-pw", "", -1, 2, "old-pw", publish::PasswordStorage::Keyring},
-        {"old-pw", "new-pw", -1, 1, "", publish::PasswordStorage::Keyring},
+        {"old-pw", "new-pw", -1, 2, "old-pw", publish::PasswordStorage::Keyring},
         {"", "new-pw", -1, 1, "", publish::PasswordStorage::Keyring},
         {"", "new-pw", 0, 1, "new-pw", publish::PasswordStorage::File},
         {"old-pw", "", 1, 1, "", publish::PasswordStorage::Ask},
