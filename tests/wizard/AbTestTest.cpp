@@ -57,6 +57,10 @@ TEST(AbTest, SentencesNameTheWinnerOrTheVisitorsStillNeeded)
         {{1000, 30, 1200, 54},
          "Not yet clear: keep the test running; about 1,518 more visitors per version are needed to see a "
          "difference of this size"},
+        // Far too close to tell apart within any count the window takes.
+        {{1000000, 100000, 1000000, 100001},
+         "Not yet clear: keep the test running; over 1,000,000,000,000 more visitors per version are needed "
+         "to see a difference of this size"},
         {{200, 6, 300, 9},
          "Not yet clear: keep the test running; both versions sell at 3.0% so far, so no difference is seen "
          "yet"},
@@ -67,6 +71,7 @@ TEST(AbTest, SentencesNameTheWinnerOrTheVisitorsStillNeeded)
     };
     for (const auto &c : cases)
         EXPECT_EQ(DescribeAb(CompareAb(c.counts)).sentence, c.sentence);
+    EXPECT_EQ(DescribeAb(CompareAb({2000, 104, 2000, 60})).pValue, "0.000451"); // fixed down to 1e-4
 }
 
 TEST(AbTest, EdgeCountsGiveNumbersNotNaN)
@@ -93,7 +98,7 @@ TEST(AbTest, CountsAreCheckedAndReportsKeepTheirFields)
     EXPECT_TRUE(AbCountsProblem({100, -1, 100, 5}).contains("cannot be negative"));
     EXPECT_TRUE(AbCountsProblem({10, 10, 10, 5}).isEmpty()) << "every visitor ordered";
 
-    const AbCounts b{2000, 60, 2000, 90}, even{100, 10, 100, 10}, close{2000000, 60000, 2000000, 60080};
+    const AbCounts b{2000, 60, 2000, 90}, even{100, 10, 100, 10}, close{10000000, 300000, 10000000, 300040};
     EXPECT_EQ(AbReportJson(b, CompareAb(b))["verdict"].toString(), "B");
     EXPECT_EQ(AbReportText(b, CompareAb(b)),
               "A: 3.0% (60 orders of 2,000 visitors)\nB: 4.5% (90 orders of 2,000 visitors)\n"
@@ -103,6 +108,6 @@ TEST(AbTest, CountsAreCheckedAndReportsKeepTheirFields)
     EXPECT_TRUE(AbReportText(even, CompareAb(even)).contains("Lift: +0.0% ("));
     // As many decimals as it takes to tell the rates apart.
     EXPECT_TRUE(AbReportText(close, CompareAb(close))
-                    .startsWith("A: 3.000% (60,000 orders of 2,000,000 "
-                                "visitors)\nB: 3.004% ("));
+                    .startsWith("A: 3.0000% (300,000 orders of 10,000,000 "
+                                "visitors)\nB: 3.0004% ("));
 }
