@@ -26,6 +26,7 @@ TEST(PagePath, FreeNamesAndTheFolderTheDialogOpensIn)
     EXPECT_EQ(FreePagePathBeside(page), dir.filePath("my.offer (2).htm"));
     ASSERT_TRUE(testing_support::writeAll(dir.filePath("my.offer (2).htm"), "more work"));
     EXPECT_EQ(FreePagePathBeside(page), dir.filePath("my.offer (3).htm"));
+    EXPECT_EQ(FreePagePathBeside(dir.filePath("notes")), dir.filePath("notes (2)"));
 
     const QString documents = dir.filePath("docs");
     // A remembered path: its folder and name; a folder gone: the documents folder.
@@ -33,7 +34,8 @@ TEST(PagePath, FreeNamesAndTheFolderTheDialogOpensIn)
     EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(dir.path(), QString("typed.htm")));
     r = SuggestedPageRequest(dir.filePath("gone/typed.htm"), "Tool", documents);
     EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(documents, QString("typed.htm")));
-    // Nothing remembered: the product's name in the documents folder.
+    // Nothing remembered: the product's name in the documents folder; a folder alone names no page.
+    EXPECT_EQ(SuggestedPageRequest(dir.path() + "/", "Tool", documents).fileName, "Tool.htm");
     r = SuggestedPageRequest("  ", "Tool", documents);
     EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(documents, QString("Tool.htm")));
     EXPECT_EQ(r.title, "Save the sales page as");
