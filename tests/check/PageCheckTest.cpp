@@ -76,7 +76,7 @@ TEST_F(PageCheck, EachRuleFindsItsFaultWhereItIs)
         "<img src=\"gone.png\" alt=\"x\" width=1 height=1>\n"
         "<img src=\"unlisted.png\" width=1 height=1>\n"
         "<a href=\"#nowhere\">x</a> <a href=\"#here\">y</a><span id=\"here\"></span>\n"
-        "<a href=\"https://shop.example.com/buy\">buy</a><a href=\"mailto:me@x.invalid\">m</a>"
+        "<a href=\"https://shop.example.com./buy\">buy</a><a href=\"mailto:me@x.invalid\">m</a>"
         "<a href=\"https://tool.example/\">e</a>\n"
         "<script src=\"http://cdn.test/x.js\"></script>\n"
         "<img srcset=\"pic.png 1x, big.PNG 2x\" alt=\"\" width=1 height=1>\n"
@@ -156,7 +156,7 @@ TEST_F(PageCheck, CleanPageGivesNothing)
     write("more.css", "h1 { background: url(data:image/png;base64,AAAA) }");
     write("bg.png", "png");
     write("shot.png", "png");
-    // A title of just the length search results show.
+    // A title and a description of just the length search results show.
     const QByteArray html = QByteArray(kHead).replace("Tool: does one thing well",
                                                       "Tool: " + QByteArray(kMaxTitleLength - 6, 't')) +
                             "<link rel=\"stylesheet\" href=\"style.css?v=2\">\n"
@@ -177,7 +177,8 @@ TEST_F(PageCheck, CleanPageGivesNothing)
                             "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>\n"
                             "<script type=\"application/ld+json\">{\"a\": \"<b>\"}</script>\n"
                             "</body></html>\n";
-    page(html, {"style.css", "more.css", "bg.png", "shot.png"});
+    page(QByteArray(html).replace("Tool does one thing, well.", QByteArray(kMaxDescriptionLength, 'd')),
+         {"style.css", "more.css", "bg.png", "shot.png"});
     const Report report = CheckPage(path("page.htm"));
     EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report));
 }
@@ -327,10 +328,13 @@ TEST_F(PageCheck, PagesWithErrorsAreTheListedPagesThatHaveOne)
     write("fine.htm", kHead + "</head><body><h1>Tool</h1><img src=\"x.png\" width=1 height=1>"); // warnings
     write("fine.htm.files", path("fine.htm").toLocal8Bit());
     write("unlisted.html", "<title></title>");
+    write("listed.html", "<title></title>");
+    write("listed.html.files", path("listed.html").toLocal8Bit());
     write("notes.txt", "<title></title>");
     write("notes.txt.files", path("notes.txt").toLocal8Bit());
-    const QVector<Report> held =
-        PagesWithErrors({path("fine.htm"), path("unlisted.html"), path("notes.txt"), path("page.htm")});
-    ASSERT_EQ(held.size(), 1);
+    const QVector<Report> held = PagesWithErrors(
+        {path("fine.htm"), path("unlisted.html"), path("notes.txt"), path("page.htm"), path("listed.html")});
+    ASSERT_EQ(held.size(), 2);
     EXPECT_EQ(held[0].page, path("page.htm"));
+    EXPECT_EQ(held[1].page, path("listed.html"));
 }
