@@ -275,6 +275,7 @@ TEST_F(WizardWindows, ListEditorsCheckAddUpdateMoveAndRemoveInAllThreeLists)
                 EXPECT_TRUE(boxText(box).isEmpty()) << box;
         }
         ASSERT_EQ(firstColumn(), QStringList({"A", "B", "C"})) << e.list;
+        EXPECT_FALSE(list->topLevelItem(0)->icon(0).isNull()) << e.list;
         EXPECT_EQ(rows(list)[2].last(), QString(QChar(0x00A0))) << e.list;
         // The columns after the first of row B, as added.
         const QStringList restOfB = QStringList(int(e.boxes.size()) - 2, "B") << "\r\nB ";
@@ -584,6 +585,11 @@ TEST_F(WizardWindows, ScriptLinksHoldTheirStep)
         w().xpcmdNext_Click();
         EXPECT_EQ(w().CurrentStep, step + 1);
     }
+    // Another step's link does not hold this one.
+    setBox("txtSupportURL", " JavaScript:alert(1)");
+    w().showStep(5);
+    w().xpcmdNext_Click();
+    EXPECT_EQ(w().CurrentStep, 6);
 }
 
 TEST_F(WizardWindows, SampleGeneratesWithEveryTemplateIntoTheEditorAndRemembersThePath)
@@ -808,8 +814,15 @@ TEST_F(WizardWindows, BoxesShowExamplesHelpAndLengthCounts)
 {
     EXPECT_EQ(pe("txtPurchaseURL")->placeholderText(), "e.g. https://yourshop.com/buy");
     EXPECT_TRUE(le("txtMRP")->toolTip().contains("the regular price before the offer"));
-    le("txtSoftwareName")->setText(QString(61, 'x'));
+    for (const int length : {60, 61}) { // red only past the limit
+        le("txtSoftwareName")->setText(QString(length, 'x'));
+        EXPECT_EQ(named<QLabel>("lblSoftwareNameCount")->styleSheet().contains("#b00020"), length > 60);
+    }
     EXPECT_EQ(named<QLabel>("lblSoftwareNameCount")->text(), "61 / 60");
+    // No counting service, no address to give.
+    EXPECT_FALSE(le("txtCountingAddress")->isEnabled());
+    cb("cmbCounting")->setCurrentIndex(1);
+    EXPECT_TRUE(le("txtCountingAddress")->isEnabled());
     le("txtOneLiner")->setText("Short");
     EXPECT_EQ(named<QLabel>("lblOneLinerCount")->text(), "5 / 160");
 }
