@@ -66,9 +66,13 @@ std::optional<qint64> ParseAbCount(const QString &text, const QString &what, QSt
         error = QStringLiteral("%1 must be a whole number, not \"%2\"").arg(what, t);
         return std::nullopt;
     }
-    // More than 13 digits overflows before it can be compared.
+    // More than 13 digits (leading zeros aside) overflows before it can be compared.
+    qsizetype zeros = 0;
+    while (zeros + 1 < t.size() && t[zeros] == QLatin1Char('0'))
+        ++zeros;
+    const QStringView number = QStringView(t).sliced(zeros);
     bool ok = false;
-    const qint64 value = t.size() <= 13 ? t.toLongLong(&ok) : 0;
+    const qint64 value = number.size() <= 13 ? number.toLongLong(&ok) : 0;
     if (!ok || value > kAbMaxCount) {
         error = QStringLiteral("%1 is too large: at most %2").arg(what, grouped(kAbMaxCount));
         return std::nullopt;

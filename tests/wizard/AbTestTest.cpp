@@ -93,6 +93,7 @@ TEST(AbTest, CountsAreCheckedAndReportsKeepTheirFields)
 {
     QString error;
     EXPECT_EQ(ParseAbCount("1000000000000", "VISITS_A", error), kAbMaxCount);
+    EXPECT_EQ(ParseAbCount("00000000000000100", "VISITS_A", error), 100); // zeros are no size
     EXPECT_FALSE(ParseAbCount("", "VISITS_A", error));
     EXPECT_TRUE(error.contains("must be a whole number")) << error.toStdString();
     EXPECT_TRUE(AbCountsProblem({100, -1, 100, 5}).contains("cannot be negative"));
