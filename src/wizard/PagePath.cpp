@@ -33,17 +33,18 @@ platform::FileRequest SuggestedPageRequest(const QString &forgottenPath, const Q
     platform::FileRequest request;
     request.title = QStringLiteral("Save the sales page as");
     request.filter = QStringLiteral("Web Page (*.htm)|*.htm|All files (*.*)|*.*");
+    request.directory = documentsFolder;
+    request.fileName = PageFileNameFor(productName);
     const QString typed = forgottenPath.trimmed();
     if (!typed.isEmpty()) {
         const QFileInfo info(typed);
-        request.fileName = info.fileName();
-        // A folder that does not exist either cannot be opened: the documents folder stands in.
-        request.directory = QFileInfo(info.absolutePath()).isDir() ? info.absolutePath() : documentsFolder;
-        if (!request.fileName.isEmpty())
-            return request;
+        // A folder that does not exist cannot be opened: the documents folder stands in.
+        // A folder alone keeps the product's name for the page.
+        if (QFileInfo(info.absolutePath()).isDir())
+            request.directory = info.absolutePath();
+        if (!info.fileName().isEmpty())
+            request.fileName = info.fileName();
     }
-    request.directory = documentsFolder;
-    request.fileName = PageFileNameFor(productName);
     return request;
 }
 

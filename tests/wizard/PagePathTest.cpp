@@ -34,8 +34,9 @@ TEST(PagePath, FreeNamesAndTheFolderTheDialogOpensIn)
     EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(dir.path(), QString("typed.htm")));
     r = SuggestedPageRequest(dir.filePath("gone/typed.htm"), "Tool", documents);
     EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(documents, QString("typed.htm")));
-    // Nothing remembered: the product's name in the documents folder; a folder alone names no page.
-    EXPECT_EQ(SuggestedPageRequest(dir.path() + "/", "Tool", documents).fileName, "Tool.htm");
+    // A folder alone: the product's name in it; nothing remembered: in the documents folder.
+    r = SuggestedPageRequest(dir.path() + "/", "Tool", documents);
+    EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(dir.path(), QString("Tool.htm")));
     r = SuggestedPageRequest("  ", "Tool", documents);
     EXPECT_EQ(std::make_pair(r.directory, r.fileName), std::make_pair(documents, QString("Tool.htm")));
     EXPECT_EQ(r.title, "Save the sales page as");
