@@ -104,8 +104,9 @@ TEST_F(UpdateWindow, NoNewerVersionClosesAndUnreadableAnswerStaysWithMessage)
         if (f) {
             EXPECT_FALSE(f->UpdateFound) << mode;
             EXPECT_EQ(f->CheckMessage, closes ? QString() : kCheckFailedMessage) << mode;
-            if (!closes)
+            if (!closes) {
                 EXPECT_EQ(f->Label15->text(), kCheckFailedMessage) << mode;
+            }
             f->unload();
         }
         testing_support::wait(20);
