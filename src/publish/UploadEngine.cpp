@@ -1785,7 +1785,7 @@ private:
     {
         HashCache cache(options.hashCache);
         cache.load();
-        qint64 held = 0;
+        qint64 heldBytes = 0; // of the files kept to be sent from memory
         for (int i = 0; i < items.size(); ++i) {
             const Item &it = items[i];
             Read &r = reads[i];
@@ -1800,7 +1800,7 @@ private:
             }
             if (!isPage(it.remote)) {
                 QFile file(it.local);
-                if (stamped && stamp.size <= kReadWhole && held + stamp.size <= kHeldBytes &&
+                if (stamped && stamp.size <= kReadWhole && heldBytes + stamp.size <= kHeldBytes &&
                     file.open(QIODevice::ReadOnly)) {
                     const QByteArray bytes = file.readAll();
                     r.hash = Sha1Hex(bytes);
@@ -1808,7 +1808,7 @@ private:
                         options.readWhole(r.hash, bytes);
                     r.bytes = bytes;
                     r.size = bytes.size();
-                    held += bytes.size();
+                    heldBytes += bytes.size();
                     stamp.size = bytes.size() == stamp.size ? stamp.size : -1; // changed while read
                 } else {
                     r.hash = fileHash(it.local);
@@ -1829,9 +1829,9 @@ private:
             r.size = sent.size();
             if (asPublished && options.readWhole)
                 options.readWhole(r.hash, sent);
-            if (held + sent.size() <= kHeldBytes) {
+            if (heldBytes + sent.size() <= kHeldBytes) {
                 r.bytes = sent;
-                held += sent.size();
+                heldBytes += sent.size();
             }
             if (stamped && asPublished && bytes.size() == stamp.size)
                 cache.remember(it.local, stamp, r.hash, r.size, start);
