@@ -93,6 +93,15 @@ Target ftpTarget(int port, const QString &folder = "www")
     return t;
 }
 
+// A transport set to log in to a test server on this machine.
+void logIn(transport::Transport &t, int port, const QString &url = "127.0.0.1")
+{
+    t.URL = url;
+    t.RemotePort = port;
+    t.UserName = "user";
+    t.Password = "secret";
+}
+
 // Runs one command to its end; its response code.
 int execute(transport::Transport &t, const QString &command)
 {
@@ -165,10 +174,7 @@ TEST(UploadEngineServers, QueuedCommandFollowsOnlyASuccess)
     ASSERT_TRUE(makeFile(big, sample(256 << 10, 5))); // held for a second
     ASSERT_TRUE(makeFile(small, "next"));
     transport::CurlTransport ctl;
-    ctl.URL = "127.0.0.1";
-    ctl.RemotePort = server.port();
-    ctl.UserName = "user";
-    ctl.Password = "secret";
+    logIn(ctl, server.port());
     struct Case {
         QString first; // the send under way; renamed onto a folder, it fails
         bool withdraw, runs;
@@ -370,10 +376,7 @@ TEST(UploadEngineServers, SftpTrustsOnlyKnownHostsAndCarriesFilesIntact)
     EXPECT_EQ(readAll(root.filePath("fixed/index.htm")), "live");
     // Nor does it delete there: a refused removal is told, not taken for done.
     transport::CurlTransport sftp;
-    sftp.URL = "sftp://127.0.0.1";
-    sftp.RemotePort = server.port();
-    sftp.UserName = "user";
-    sftp.Password = "secret";
+    logIn(sftp, server.port(), "sftp://127.0.0.1");
     EXPECT_EQ(execute(sftp, "Delete" + QString(QChar(0)) + "fixed/index.htm"), transport::kServerRefused);
     EXPECT_TRUE(QFile::exists(root.filePath("fixed/index.htm")));
 }
@@ -494,10 +497,7 @@ TEST(UploadEngineServers, EachCommandGoesAsItsSettingsSay)
     FtpServer server;
     ASSERT_TRUE(server.start({}));
     transport::CurlTransport t;
-    t.URL = "127.0.0.1";
-    t.RemotePort = server.port();
-    t.UserName = "user";
-    t.Password = "secret";
+    logIn(t, server.port());
     EXPECT_EQ(execute(t, "Dir"), transport::kTransportOk) << t.ResponseInfo().toStdString();
     t.UserName = "intruder";
     EXPECT_EQ(execute(t, "Dir"), transport::kTransportLoginFailed) << t.ResponseInfo().toStdString();
@@ -522,10 +522,7 @@ TEST(UploadEngineServers, ServersThatHoldTheClientAreGivenUpOn)
             {testing_support::sourceDir() + "/tests/publish/hostile_ftp_server.py", mode});
         ASSERT_TRUE(server.start());
         transport::CurlTransport t;
-        t.URL = "127.0.0.1";
-        t.RemotePort = server.port();
-        t.UserName = "u";
-        t.Password = "p";
+        logIn(t, server.port());
         t.RequestTimeout = 1;
         QElapsedTimer clock;
         clock.start();
