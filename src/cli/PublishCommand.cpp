@@ -1,5 +1,6 @@
 #include "cli/PublishCommand.h"
 
+#include "check/PageCheck.h"
 #include "cli/CommandLine.h"
 #include "cli/Console.h"
 #include "cli/ConsoleDialogs.h"
@@ -32,10 +33,10 @@ const CommandHelp kPublishHelp = {
                    "                 [--keep-versions N] [--json]\n"
                    "       quillmark publish --rollback [N] [--to URL] [...]"),
     QStringLiteral("Sends pages and the files they need to your web server, with the engine of the\n"
-                   "upload window. A page sends the files its PAGE.htm.files list names (or the\n"
-                   "page alone when it has no list); a .files list sends what it names; a folder\n"
-                   "sends its files and subfolders. Only files changed since they were last sent\n"
-                   "go out unless --all is given.\n"
+                   "upload window. A page sends the files its PAGE.htm.files list names (without\n"
+                   "a list, the local files it refers to); a .files list sends what it names; a\n"
+                   "folder sends its files and subfolders. Only files changed since they were\n"
+                   "last sent go out unless --all is given.\n"
                    "\n"
                    "Only the site goes out: hidden files and folders (.env, .git) are left out\n"
                    "unless --include-hidden is given, links are followed only inside the folder,\n"
@@ -365,7 +366,11 @@ int PublishCommand(const QStringList &arguments)
             for (const publish::Row &row : publish::RowsForPage(path, &leftOut))
                 add(row);
         } else {
-            add({path, false});
+            // Without a list the page goes with the local files it refers to, as from
+            // the upload window: alone, it would go live without its pictures.
+            for (const publish::Row &row :
+                 publish::RowsForPageAndReferences(path, check::LocalReferences(path), &leftOut))
+                add(row);
         }
     }
     if (back == 0 && rows.isEmpty() && leftOut.isEmpty())

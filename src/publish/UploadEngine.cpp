@@ -1954,6 +1954,20 @@ QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLi
     return rows;
 }
 
+QVector<Row> RowsForPageAndReferences(const QString &pagePath, const QStringList &references,
+                                      QVector<FileResult> *leftOutLines)
+{
+    QVector<Row> rows;
+    const SiteFiles listed = PageAndReferences(pagePath, references, ProgramOwnFiles());
+    for (const SiteFile &f : listed.files)
+        rows.push_back({f.local, false, f.remote});
+    for (const SiteSkip &skip : listed.skipped) {
+        if (leftOutLines)
+            *leftOutLines << leftOut(skip);
+    }
+    return rows;
+}
+
 bool SavedPasswordServes(const Target &saved, const Target &target)
 {
     return effectiveProtocol(saved) == effectiveProtocol(target) &&

@@ -177,6 +177,12 @@ private:
 // added to `leftOut` as failed results.
 QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOut = nullptr);
 
+// Rows for a page without a list: the page, then the local files it refers to
+// (`references`, absolute paths), each under its path below the page's folder, as
+// the upload window lists them. References it may not send go to `leftOut` as RowsForPage's.
+QVector<Row> RowsForPageAndReferences(const QString &pagePath, const QStringList &references,
+                                      QVector<FileResult> *leftOut = nullptr);
+
 // Whether the password saved for `saved` may go to `target`: the same protocol,
 // host, port and user.
 bool SavedPasswordServes(const Target &saved, const Target &target);

@@ -560,6 +560,28 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     }
     EXPECT_EQ(QDir(server.path("")).entryList(QDir::Files | QDir::Hidden),
               QStringList({".env", "index.htm", "index.htm.files"}));
+
+    // A page without a list goes with the local files it and its style sheets refer
+    // to, each under its path below the page's folder; one outside that folder fails.
+    const QString hand = work.filePath("hand");
+    ASSERT_TRUE(publish_testing::makeFile(hand + "/img/logo.png", "logo"));
+    ASSERT_TRUE(publish_testing::makeFile(hand + "/img/bg.png", "bg"));
+    ASSERT_TRUE(publish_testing::makeFile(hand + "/style.css", "body { background: url(img/bg.png) }"));
+    const QByteArray handPage = "<html><head><link rel=stylesheet href=style.css></head>"
+                                "<body><img src=img/logo.png><a href=gone.htm>x</a></body></html>";
+    ASSERT_TRUE(writeAll(hand + "/page.htm", handPage));
+    QStringList toHand = options;
+    toHand[2] += "hand/";
+    const Result linked = run(QStringList{"publish", hand + "/page.htm"} + toHand, env);
+    EXPECT_EQ(linked.status, 0) << linked.err.toStdString();
+    for (const char *file : {"page.htm", "style.css", "img/logo.png", "img/bg.png"})
+        EXPECT_EQ(readAll(server.path(QString("hand/") + file)), readAll(hand + "/" + file)) << file;
+    ASSERT_TRUE(writeAll(hand + "/page.htm", handPage + "<img src=../secret.txt>"));
+    const Result outside = run(QStringList{"publish", hand + "/page.htm"} + toHand, env);
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_TRUE(outside.err.contains("outside the page's folder")) << outside.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(server.path("hand/secret.txt")));
+    EXPECT_FALSE(QFileInfo::exists(server.path("secret.txt")));
 }
 
 // One Ctrl+C lets the file under way finish and stops there; the run says so and fails.
