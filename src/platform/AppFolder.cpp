@@ -1,11 +1,14 @@
 #include "AppFolder.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <memory>
 
 #ifndef QUILLMARK_SHARE_FROM_BIN
@@ -22,7 +25,11 @@ struct Folders {
     QString userData; // empty until first use
     QString preview;  // set by a test, else the per-run folder
     std::unique_ptr<QTemporaryDir> previewDir;
+    std::unique_ptr<QLockFile> previewLock; // declared after: let go before the folder goes
 };
+
+// Held in each run's preview folder while the run lasts.
+const QString kPreviewLock = QStringLiteral(".lock");
 
 Folders &folders()
 {
@@ -151,8 +158,41 @@ QString previewFolder()
         if (!f.previewDir->isValid())
             f.previewDir = std::make_unique<QTemporaryDir>(
                 join(QDir::tempPath(), QStringLiteral("quillmark-preview-XXXXXX")));
+        if (f.previewDir->isValid()) {
+            f.previewLock = std::make_unique<QLockFile>(join(f.previewDir->path(), kPreviewLock));
+            f.previewLock->setStaleLockTime(0);
+            f.previewLock->tryLock(0);
+            // Off this thread: a cache of many such folders takes a while to go through.
+            QThreadPool::globalInstance()->start(
+                [parent, own = f.previewDir->path()] { RemoveLeftOverPreviews(parent, own); });
+        }
     }
     return f.previewDir->path();
+}
+
+void RemoveLeftOverPreviews(const QString &parent, const QString &own)
+{
+    const QFileInfo ownFolder(own);
+    const QDateTime dayAgo = QDateTime::currentDateTimeUtc().addDays(-1);
+    const QFileInfoList found =
+        QDir(parent).entryInfoList({QStringLiteral("preview-??????")}, QDir::Dirs | QDir::NoSymLinks);
+    for (const QFileInfo &folder : found) {
+        if (folder == ownFolder)
+            continue;
+        // A run's lock tells whether it still runs; a folder without one (an older
+        // build's, or a run that ended before it could take it) is left a day.
+        const QString lockPath = join(folder.absoluteFilePath(), kPreviewLock);
+        bool ended = false;
+        if (QFileInfo::exists(lockPath)) {
+            QLockFile lock(lockPath);
+            lock.setStaleLockTime(0); // only a lock whose process is gone is stale
+            ended = lock.tryLock(0);
+        } else {
+            ended = folder.lastModified().toUTC() < dayAgo;
+        }
+        if (ended)
+            QDir(folder.absoluteFilePath()).removeRecursively();
+    }
 }
 
 void setPreviewFolder(const QString &folder)

@@ -21,8 +21,12 @@ namespace platform {
 
 QString programFolder();
 QString userDataFolder();
-// A per-run folder under the user's cache folder, removed when the program ends.
+// A per-run folder under the user's cache folder, removed when the program ends. Made
+// on first use, when the folders that runs which did not end normally left are removed.
 QString previewFolder();
+// Removes the preview folders in `parent` other than `own` whose run has ended: their
+// lock's process is gone, or they have no lock and are a day old.
+void RemoveLeftOverPreviews(const QString &parent, const QString &own);
 // The user's templates/ first, then the shipped one (once when both are the same).
 QStringList templateFolders();
 // Full path of the template file `name` + ".htm" that wins (the user's before the

@@ -6,13 +6,27 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
+#include <utime.h>
 
 using namespace platform;
 using testing_support::writeAll;
 
 namespace {
+
+// A lock as a run writes it, naming a process that is gone.
+QByteArray lockOfAnEndedRun(const QString &scratch)
+{
+    QDir().mkpath(scratch);
+    QLockFile lock(scratch + "/sample.lock");
+    if (!lock.tryLock(0))
+        return {};
+    const QByteArray held = testing_support::readAll(scratch + "/sample.lock");
+    return "4194305" + held.mid(held.indexOf('\n'));
+}
 
 class Folders : public ::testing::Test {
 protected:
@@ -97,14 +111,46 @@ TEST_F(Folders, AnInstalledProgramWritesToTheXdgDataFolder)
 
 TEST_F(Folders, PreviewsGoToAFolderOfTheirOwnInTheCache)
 {
+    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", home + "/.cache");
+    const QString left = cache + "/Quillmark/preview-leftxx";
+    QDir().mkpath(left);
+    writeAll(left + "/.lock", lockOfAnEndedRun(home));
     const QString page = previewPage();
     EXPECT_TRUE(page.endsWith("/~temp.htm"));
     const QString folder = previewFolder();
     EXPECT_TRUE(QFileInfo(folder).isDir());
-    const QString cache = qEnvironmentVariable("XDG_CACHE_HOME", home + "/.cache");
     EXPECT_TRUE(folder.startsWith(QDir(cache).absolutePath() + "/Quillmark/preview-")) << qPrintable(folder);
     EXPECT_TRUE(inPreviewFolder(page));
     EXPECT_FALSE(inPreviewFolder(program + "/page.htm"));
+    // What an ended run left goes, beside the program's work.
+    QThreadPool::globalInstance()->waitForDone();
+    EXPECT_FALSE(QFileInfo::exists(left));
+    EXPECT_TRUE(QFileInfo(folder + "/.lock").isFile());
+}
+
+// The preview folders that runs which did not end normally left behind go; those of
+// running programs, this run's own, young ones without a lock and other folders stay.
+TEST_F(Folders, PreviewFoldersOfEndedRunsAreRemoved)
+{
+    const QString parent = home + "/.cache/Quillmark";
+    const auto make = [&](const char *name) {
+        const QString folder = parent + "/" + name;
+        QDir().mkpath(folder);
+        writeAll(folder + "/~temp.htm", "a page");
+        return folder;
+    };
+    const QByteArray ended = lockOfAnEndedRun(home);
+    for (const char *name : {"preview-ended1", "preview-myself", "keep-me-please"})
+        writeAll(make(name) + "/.lock", ended);
+    QLockFile running(make("preview-runnin") + "/.lock");
+    ASSERT_TRUE(running.tryLock(0));
+    make("preview-nolock");
+    const utimbuf twoDaysAgo{time(nullptr) - 2 * 86400, time(nullptr) - 2 * 86400};
+    ASSERT_EQ(::utime(QFile::encodeName(make("preview-oldone")).constData(), &twoDaysAgo), 0);
+
+    RemoveLeftOverPreviews(parent, parent + "/preview-myself");
+    EXPECT_EQ(QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList({"keep-me-please", "preview-myself", "preview-nolock", "preview-runnin"}));
 }
 
 } // namespace
