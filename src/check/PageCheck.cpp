@@ -386,7 +386,8 @@ private:
         }
         if (!m_haveList) {
             add(m_page, 0, Severity::Warning, QStringLiteral("no-file-list"),
-                QStringLiteral("There is no file list %1: only the page itself would be published")
+                QStringLiteral("There is no file list %1: the page and the local files it refers to "
+                               "would be published")
                     .arg(QFileInfo(listPath).fileName()));
             return;
         }
