@@ -5,7 +5,6 @@
 #include "editor/source/HtmlFormat.h"
 #include "editor/source/HtmlText.h"
 #include "editor/source/SourceText.h"
-#include "platform/SaveFile.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -98,7 +97,6 @@ int FormatCommand(const QStringList &arguments)
     if (parser.isSet(inPlace)) {
         if (same)
             return kDone; // the file keeps its time
-        platform::RemoveStaleSaveFiles(path);
         QSaveFile save(path);
         if (!save.open(QIODevice::WriteOnly) || save.write(out) != out.size() || !save.commit())
             return fail(command, QStringLiteral("cannot write %1: %2").arg(pages.first(), save.errorString()),

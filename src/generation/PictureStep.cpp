@@ -5,8 +5,6 @@
 
 #include "generation/Pictures.h"
 
-#include "platform/SaveFile.h"
-
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -61,7 +59,6 @@ QString joinPath(const QString &folder, const QString &name)
 // As the copies beside a page: never more open than the source, a private picture stays private.
 bool writeFile(const QString &path, const QByteArray &bytes, QFileDevice::Permissions sourcePermissions)
 {
-    platform::RemoveStaleSaveFiles(path);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return false;

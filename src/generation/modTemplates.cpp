@@ -10,7 +10,6 @@
 #include "generation/TemplateLanguage.h"
 #include "generation/Variants.h"
 #include "platform/Dialogs.h"
-#include "platform/SaveFile.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -56,7 +55,6 @@ bool copyFileOver(const QString &source, const QString &destination)
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    platform::RemoveStaleSaveFiles(destination);
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
         return false;
@@ -244,7 +242,6 @@ bool writeOwnFile(const QString &path, const QByteArray &bytes)
     if (existing.exists() && (!existing.open(QIODevice::ReadOnly) || !WrittenByQuillmark(existing.read(200))))
         return false;
     existing.close();
-    platform::RemoveStaleSaveFiles(path);
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
@@ -267,7 +264,6 @@ bool WriteTextFile(const QString &text, const QString &path)
 {
     if (path.isEmpty())
         return false;
-    platform::RemoveStaleSaveFiles(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -667,7 +663,6 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
     // The list is opened before the page is written: when it cannot be created,
     // nothing at all is written.
     const QString listPath = FileList::PathFor(destinationPath);
-    platform::RemoveStaleSaveFiles(listPath);
     QSaveFile list(listPath);
     if (!list.open(QIODevice::WriteOnly)) {
         platform::msgBox(QStringLiteral("Unable to create the dependency list ") + listPath +

@@ -1,5 +1,4 @@
 #include "IniFile.h"
-#include "SaveFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -256,7 +255,6 @@ QByteArray IniFile::toBytes() const
 
 bool IniFile::save(const QString &path, Access access) const
 {
-    RemoveStaleSaveFiles(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

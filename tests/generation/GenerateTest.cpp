@@ -58,14 +58,16 @@ TEST_F(Generate, CopiesImageThenOwnFilesMatchedWithoutCase)
                            out + "/Sunrise_Blue.htm", out + "/SUNRISE_header.gif"}));
     EXPECT_EQ(readAll(out + "/shot.gif"), kGif);
     EXPECT_EQ(readAll(out + "/sunrise_bg.jpg"), "sunrise_bg.jpg");
-    // A second run without the image (missing file: no copy, no line) rewrites the list,
-    // and takes away what an interrupted earlier save of the page or its list left.
-    writeAll(dest + ".QkZrTb", "half");
-    writeAll(dest + ".files.WzQpLm", "half");
+    // A second run without the image (missing file: no copy, no line) rewrites the list;
+    // the user's files beside the page stay, however their names look.
+    writeAll(dest + ".BACKUP", "mine");
+    writeAll(dest + ".files.OldOne", "mine");
     EXPECT_TRUE(generate("Sunrise", dest, tmp.filePath("none.png")));
     EXPECT_EQ(fileLines(dest).size(), 5);
     EXPECT_EQ(readAll(dest), "<p>Tool</p>");
-    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 7); // nothing else, no temporary files
+    EXPECT_EQ(readAll(dest + ".BACKUP"), "mine");
+    EXPECT_EQ(readAll(dest + ".files.OldOne"), "mine");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 9); // nothing else, no temporary files
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
