@@ -314,7 +314,9 @@ bool IsCommandLine(const QStringList &arguments)
            !QFileInfo::exists(first);
 }
 
-int Run(const QStringList &arguments)
+namespace {
+
+int runCommand(const QStringList &arguments)
 {
     const QString first = arguments.value(1);
     const QStringList rest = arguments.mid(2);
@@ -343,6 +345,21 @@ int Run(const QStringList &arguments)
     if (first.isEmpty())
         return fail({}, QStringLiteral("no command given (see quillmark --help)"), kBadUsage);
     return fail({}, QStringLiteral("no command \"%1\" (see quillmark --help)").arg(first), kBadUsage);
+}
+
+} // namespace
+
+int Run(const QStringList &arguments)
+{
+    const int status = runCommand(arguments);
+    // Output that did not arrive (a full disk, a closed pipe) fails a command that
+    // would otherwise have succeeded: a script must not take the missing result for one.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == kDone) {
+        const QString command = arguments.value(1);
+        return fail(command.startsWith(QLatin1Char('-')) ? QString() : command,
+                    QStringLiteral("cannot write the output"), kFailed);
+    }
+    return status;
 }
 
 } // namespace cli

@@ -249,6 +249,22 @@ TEST_F(CommandLine, BadUsageAndBadInputExitWithTwoOrOneAndOneLine)
 }
 
 // Figures from worked examples; bad counts give status 2 and one line, never NaN.
+// Output that cannot be written (here a full disk) fails a command that would have succeeded.
+TEST_F(CommandLine, OutputThatCannotBeWrittenFailsTheCommand)
+{
+    for (const QStringList &arguments :
+         {QStringList{"abtest", "2000", "60", "2000", "90"},
+          QStringList{"abtest", "2000", "60", "2000", "90", "--json"}, QStringList{"--version"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        QProcess process;
+        process.setStandardOutputFile("/dev/full");
+        start(process, arguments);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 1);
+        EXPECT_TRUE(process.readAllStandardError().contains("cannot write the output"));
+    }
+}
+
 TEST_F(CommandLine, AbTestPrintsFiguresAndRefusesBadCounts)
 {
     const struct {
