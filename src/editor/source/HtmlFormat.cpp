@@ -330,7 +330,7 @@ public:
     {
         if (t.kind == Kind::End) {
             if (inScope(t.name))
-                m_open.resize(size_t(lastIndex(t.name)));
+                truncate(size_t(lastIndex(t.name)));
             return;
         }
         const qsizetype table = lastIndex(QStringLiteral("table"));
@@ -348,17 +348,19 @@ public:
             while (keep < m_open.size() && (t.name == QLatin1String("tr") || cell) &&
                    (sections.contains(m_open[keep]) || (cell && m_open[keep] == QLatin1String("tr"))))
                 ++keep;
-            m_open.resize(keep);
+            truncate(keep);
             return;
         }
         if (inScope(QStringLiteral("p")))
-            m_open.resize(size_t(lastIndex(QStringLiteral("p")))); // a block start closes a paragraph
+            truncate(size_t(lastIndex(QStringLiteral("p")))); // a block start closes a paragraph
     }
     void open(const Token &t)
     {
         if (!isVoid(t.name) && t.name != QLatin1String("html") && t.name != QLatin1String("head") &&
-            t.name != QLatin1String("body"))
+            t.name != QLatin1String("body")) {
             m_open.push_back(t.name);
+            ++m_count[t.name];
+        }
     }
     int depth() const { return int(m_open.size()); }
     bool inRow() const { return !m_open.empty() && m_open.back() == QLatin1String("tr"); }
@@ -381,8 +383,19 @@ private:
             QStringLiteral("tr"),      QStringLiteral("td"),       QStringLiteral("th")};
         return names;
     }
+    // Closes the elements from `size` on.
+    void truncate(size_t size)
+    {
+        while (m_open.size() > size) {
+            --m_count[m_open.back()];
+            m_open.pop_back();
+        }
+    }
+    // The counts spare a walk down a deep stack for a name that is not on it.
     qsizetype lastIndex(const QString &name) const
     {
+        if (m_count.value(name) == 0)
+            return -1;
         for (size_t k = m_open.size(); k-- > 0;)
             if (m_open[k] == name)
                 return qsizetype(k);
@@ -394,6 +407,8 @@ private:
         static const QStringList scope{QStringLiteral("table"), QStringLiteral("td"), QStringLiteral("th"),
                                        QStringLiteral("caption")};
         // Table parts are looked for up to their table only.
+        if (m_count.value(name) == 0)
+            return false;
         const bool tablePart = tableParts().contains(name) || name == QLatin1String("table");
         for (size_t k = m_open.size(); k-- > 0;) {
             if (m_open[k] == name)
@@ -407,9 +422,10 @@ private:
     void closeInScope(const QString &name, const QStringList &bounds)
     {
         if (inScope(name, bounds))
-            m_open.resize(size_t(lastIndex(name)));
+            truncate(size_t(lastIndex(name)));
     }
     std::vector<QString> m_open;
+    QHash<QString, int> m_count; // of each name in m_open
 };
 
 } // namespace
@@ -547,16 +563,20 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
         }
     }
     // The nearest token beside gap k that is not a comment, across blank gaps; -1 for
-    // the page's edge, -2 for text.
-    auto neighbour = [&](qsizetype k, int step) -> qsizetype {
-        qsizetype t = step < 0 ? k - 1 : k;
-        while (t >= 0 && t < count && tokens[t].kind == Kind::Comment) {
-            if (!isBlank(gapAt(step < 0 ? t : t + 1)))
-                return -2;
-            t += step;
-        }
-        return t < 0 || t >= count ? -1 : t;
-    };
+    // the page's edge, -2 for text. Worked out for every gap at once: a long run of
+    // comments would otherwise be walked again from each gap in it.
+    std::vector<qsizetype> before(static_cast<size_t>(count) + 1), after(static_cast<size_t>(count) + 1);
+    for (qsizetype k = 0; k <= count; ++k)
+        before[size_t(k)] = k == 0                                ? -1
+                            : tokens[k - 1].kind != Kind::Comment ? k - 1
+                            : !isBlank(gapAt(k - 1))              ? -2
+                                                                  : before[size_t(k - 1)];
+    for (qsizetype k = count; k >= 0; --k)
+        after[size_t(k)] = k == count                        ? -1
+                           : tokens[k].kind != Kind::Comment ? k
+                           : !isBlank(gapAt(k + 1))          ? -2
+                                                             : after[size_t(k + 1)];
+    auto neighbour = [&](qsizetype k, int step) { return step < 0 ? before[size_t(k)] : after[size_t(k)]; };
     auto sideOf = [&](qsizetype t) {
         return t == -1 ? Side::Block : t == -2 ? Side::Inline : places[size_t(t)].side;
     };
@@ -617,7 +637,8 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
             const int breaks = qBound(1, lineBreaks(gap), 2);
             for (int b = 0; b < breaks; ++b)
                 out += lineEnd;
-            out += QString(qsizetype(indent) * places[size_t(k)].level, QLatin1Char(' '));
+            out += QString(qsizetype(indent) * qMin(places[size_t(k)].level, kMaxIndentLevels),
+                           QLatin1Char(' '));
         } else {
             out += gap;
         }

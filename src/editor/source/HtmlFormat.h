@@ -8,6 +8,10 @@
 
 namespace textmodel {
 
+// Deeper blocks are indented as this many levels: the indentation of a page nested
+// thousands of levels deep would otherwise grow with the square of its size.
+constexpr int kMaxIndentLevels = 40;
+
 struct FormatOptions {
     int indent = 2;  // spaces per level of block nesting
     QString lineEnd; // for the line breaks written; empty: the form most lines end in

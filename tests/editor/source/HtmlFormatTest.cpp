@@ -77,6 +77,13 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
          "<html>\n<head></head>\n<body>\n<head><div>\n  <p>x</p>\n</div>\n</body></html>"},
         {"as many LF as CR LF", "<div><p>a\nb\r\nc</p></div>", "<div>\r\n  <p>a\nb\r\nc</p>\r\n</div>"},
         {"unfinished tag", "<div><p>a</p><p class=\"x>\n</div>", "<div>\n  <p>a</p><p class=\"x>\n</div>"},
+        {"runs of comments",
+         "<div>\n<!--a--><!--b-->\n<!--c--><p>x</p><!--d--> <!--e-->y<!--f--><p>z</p></div>",
+         "<div>\n  <!--a-->\n  <!--b-->\n  <!--c-->\n  <p>x</p><!--d--> <!--e-->y<!--f--><p>z</p>\n</div>"},
+        {"text beyond comments", "<div><p>x</p>y<!--c-->\n<p>z</p></div>",
+         "<div>\n  <p>x</p>y<!--c-->\n<p>z</p>\n</div>"},
+        {"text after a comment", "<div><p>x</p>\n<!--c-->y<p>z</p></div>",
+         "<div>\n  <p>x</p>\n<!--c-->y<p>z</p>\n</div>"},
     };
     for (const auto &c : cases) {
         const QString page = QString::fromUtf8(c.page), formatted = FormatHtml(page);
@@ -85,6 +92,14 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
         EXPECT_EQ(domtext::DomText(formatted), domtext::DomText(page)) << c.what;
     }
     EXPECT_EQ(FormatHtml("<div><p>x</p></div>", {4, "\n"}), "<div>\n    <p>x</p>\n</div>");
+    // Past a depth, lines are indented no further: a page nested thousands deep stays
+    // about its own size.
+    const QString deep = QString("<div>").repeated(textmodel::kMaxIndentLevels + 5) + "x";
+    const QStringList lines = FormatHtml(deep, {2, "\n"}).split('\n');
+    ASSERT_EQ(lines.size(), textmodel::kMaxIndentLevels + 5);
+    EXPECT_EQ(lines[textmodel::kMaxIndentLevels - 1],
+              QString(2 * (textmodel::kMaxIndentLevels - 1), ' ') + "<div>");
+    EXPECT_EQ(lines.last(), QString(2 * textmodel::kMaxIndentLevels, ' ') + "<div>x");
 }
 
 TEST(HtmlFormat, FirstChangedLineCountsEveryLineEnd)
