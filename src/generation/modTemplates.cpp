@@ -12,6 +12,7 @@
 #include "platform/Dialogs.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -705,6 +706,30 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
         if (old.open(QIODevice::ReadOnly) && old.size() == bytes.size() && old.readAll() == bytes)
             lastChange = QFileInfo(destinationPath).lastModified();
     }
+    // The files copied beside the page must not land on the page itself.
+    const QString pageFolder = QFileInfo(destinationPath).absolutePath();
+    const auto isThePage = [&](const QString &name) {
+        return QDir::cleanPath(joinPath(pageFolder, name)) == QDir::cleanPath(destinationPath);
+    };
+    QStringList templateFiles;
+    if (!pageFolder.isEmpty()) {
+        const QString pattern = templateName.toUpper() + QStringLiteral("_*");
+        for (const QString &fileName : ListFolderFiles(templatesFolder))
+            if (LikeMatch(fileName.toUpper(), pattern))
+                templateFiles << fileName;
+    }
+    const bool copiesImage = !image.isEmpty() && !pageFolder.isEmpty() && pictures.fallback.isEmpty() &&
+                             !GetFileName(image).isEmpty();
+    for (const QString &name :
+         templateFiles + (copiesImage ? QStringList{GetFileName(image)} : QStringList())) {
+        if (isThePage(name)) {
+            list.cancelWriting();
+            platform::msgBox(
+                QStringLiteral("The page cannot be called ") + name +
+                QStringLiteral(": a file of that name is copied beside it. The page was not generated."));
+            return false;
+        }
+    }
     if (!WriteTextFile(pageText, destinationPath)) {
         list.cancelWriting();
         platform::msgBox(QStringLiteral("Unable to write the page ") + destinationPath +
@@ -714,27 +739,18 @@ bool GenerateTemplateBasedPage(const QStringList &templateFolders, const QString
     RememberPageWritten(destinationPath);
     QStringList listed{destinationPath};
 
-    const QString pageFolder = GetParentFolder(destinationPath);
     for (const QString &name : pictures.files())
         listed << joinPath(folder, name);
     // The source itself goes out only when it was not prepared for the page.
-    if (!image.isEmpty() && !pageFolder.isEmpty() && pictures.fallback.isEmpty()) {
-        const QString imageName = GetFileName(image);
-        if (!imageName.isEmpty()) {
-            const QString target = joinPath(pageFolder, imageName);
-            copyFileOver(image, target); // a failed copy is still listed
-            listed << target;
-        }
+    if (copiesImage) {
+        const QString target = joinPath(pageFolder, GetFileName(image));
+        copyFileOver(image, target); // a failed copy is still listed
+        listed << target;
     }
-    if (!pageFolder.isEmpty()) {
-        const QString pattern = templateName.toUpper() + QStringLiteral("_*");
-        for (const QString &fileName : ListFolderFiles(templatesFolder)) {
-            if (!LikeMatch(fileName.toUpper(), pattern))
-                continue;
-            const QString target = joinPath(pageFolder, fileName);
-            copyFileOver(joinPath(templatesFolder, fileName), target);
-            listed << target;
-        }
+    for (const QString &fileName : std::as_const(templateFiles)) {
+        const QString target = joinPath(pageFolder, fileName);
+        copyFileOver(joinPath(templatesFolder, fileName), target);
+        listed << target;
     }
 
     if (!address.isEmpty() && !pageFolder.isEmpty()) {

@@ -119,6 +119,11 @@ TEST_F(Generate, UnwritableDestinations)
     EXPECT_EQ(readAll(blocked + ".files"), "earlier list");
     EXPECT_FALSE(QFile::exists(out + "/Sunrise_a.css"));
     EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"blocked.htm.files"});
+    // A page named as a file copied beside it would be overwritten by that file.
+    EXPECT_FALSE(generate("Sunrise", out + "/Sunrise_a.css"));
+    EXPECT_TRUE(dialogs.lastMessage().startsWith("The page cannot be called Sunrise_a.css"))
+        << qPrintable(dialogs.lastMessage());
+    EXPECT_EQ(QDir(out).entryList(QDir::Files), QStringList{"blocked.htm.files"});
     // A missing template: a message naming it, and the existing page is left alone.
     const QString dest = out + "/kept.htm";
     writeAll(dest, "my page");
