@@ -591,6 +591,13 @@ void configure(FTP &ftp, const Target &target, int timeout)
 QString openTarget(FTP &ftp, const Target &target, int timeout, const std::function<void(QString)> &status,
                    QStringList *created = nullptr, std::function<void()> started = {})
 {
+    // The transports refuse such a login too; this names which part is at fault.
+    if (transport::BreaksTheLine(target.user) || transport::BreaksTheLine(target.password)) {
+        const bool s3 = target.protocol == Protocol::S3;
+        const QString part = transport::BreaksTheLine(target.user) ? (s3 ? "access key" : "user name")
+                                                                   : (s3 ? "secret key" : "password");
+        return QString::fromLatin1(transport::kCredentialBreaksTheLine).arg(part) + QStringLiteral("\r\n");
+    }
     QString err;
     ftp.setStatusSink(status);
     configure(ftp, target, timeout);

@@ -656,6 +656,24 @@ TEST_F(CommandLine, PublishKeepsSecretsBound)
     EXPECT_EQ(keys.status, 1);
     EXPECT_FALSE(keys.err.contains("no password for")) << keys.err.toStdString();
 
+    // A line break in the user name or password cannot smuggle commands to the server.
+    ASSERT_TRUE(writeAll(server.path("victim.htm"), "live"));
+    QProcessEnvironment injecting = environment();
+    injecting.insert("QM_TEST_PASSWORD", "secret\r\nDELE victim.htm");
+    injecting.insert("QM_PLAIN_PASSWORD", "secret");
+    for (const QStringList &to :
+         {QStringList{"--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()), "--password-env",
+                      "QM_TEST_PASSWORD"},
+          QStringList{"--to",
+                      "ftp://x%0D%0ADELE%20victim.htm@127.0.0.1:" + QString::number(server.port()) + "/",
+                      "--password-env", "QM_PLAIN_PASSWORD"}}) {
+        const Result injected = run(QStringList{"publish", page()} + to, injecting);
+        EXPECT_EQ(injected.status, 1) << injected.err.toStdString();
+        EXPECT_TRUE(injected.err.trimmed().split('\n').last().contains("holds a line break"))
+            << injected.err.toStdString();
+        EXPECT_EQ(readAll(server.path("victim.htm")), "live");
+    }
+
     ASSERT_TRUE(tls.start({}, true));
     QProcessEnvironment env = environment();
     env.insert("QM_TEST_PASSWORD", "secret");

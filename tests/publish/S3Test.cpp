@@ -262,6 +262,20 @@ TEST_F(S3, RefusalsAreTold)
         EXPECT_FALSE(ok);
         EXPECT_TRUE(said.contains("cannot be used")) << said.toStdString();
     }
+    // Nor a key with a line break, which would add headers of its own.
+    Target broken = target();
+    broken.password += "\r\nx-amz-acl: public-read-write";
+    EXPECT_EQ(UploadEngine().testConnection(broken, 10, &ok),
+              "The secret key holds a line break or a NUL character and cannot be used.");
+    EXPECT_FALSE(ok);
+    // The same stops an FTP login, whose lines would carry commands of their own.
+    Target ftp;
+    ftp.protocol = Protocol::Ftp;
+    ftp.host = "127.0.0.1";
+    ftp.port = 9;
+    ftp.user = QString("user") + QChar(0) + "x";
+    EXPECT_EQ(UploadEngine().testConnection(ftp, 10, &ok),
+              "The user name holds a line break or a NUL character and cannot be used.");
 }
 
 } // namespace

@@ -189,6 +189,12 @@ private:
 
 bool CurlWorker::prepare(const Settings &s, Outcome &o)
 {
+    if (BreaksTheLine(s.user) || BreaksTheLine(s.password)) {
+        o.code = kTransportInternal;
+        o.info = QString::fromLatin1(kCredentialBreaksTheLine)
+                     .arg(BreaksTheLine(s.user) ? QStringLiteral("user name") : QStringLiteral("password"));
+        return false;
+    }
     QString text = s.url.trimmed();
     if (!text.contains(QLatin1String("://")))
         text.prepend(QLatin1String("ftp://"));

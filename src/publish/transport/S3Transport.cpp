@@ -126,6 +126,13 @@ private:
 
 bool S3Worker::prepare(const Settings &s, Outcome &o)
 {
+    if (BreaksTheLine(s.user) || BreaksTheLine(s.password)) {
+        o = {kTransportInternal,
+             QString::fromLatin1(kCredentialBreaksTheLine)
+                 .arg(BreaksTheLine(s.user) ? QStringLiteral("access key") : QStringLiteral("secret key")),
+             {}};
+        return false;
+    }
     QString text = s.url.trimmed();
     if (text.isEmpty())
         text = QStringLiteral("https://s3.%1.amazonaws.com").arg(s.region.trimmed());

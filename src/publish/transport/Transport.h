@@ -31,6 +31,16 @@ constexpr qint64 kDefaultMaxListingBytes = qint64(64) << 20;
 constexpr qint64 kDefaultMaxDownloadBytes = qint64(4) << 30;
 constexpr int kDefaultTransferTimeLimit = 3600; // seconds a download may take in all
 
+// Whether a user name or password would end the line it is sent on: a line break or a
+// NUL would let what follows reach the server as commands or headers of its own.
+inline bool BreaksTheLine(const QString &credential)
+{
+    return credential.contains(QLatin1Char('\r')) || credential.contains(QLatin1Char('\n')) ||
+           credential.contains(QChar(0));
+}
+constexpr char kCredentialBreaksTheLine[] =
+    "The %1 holds a line break or a NUL character and cannot be used.";
+
 enum TransportProtocol : int { kProtocolDefault = 0, kProtocolHttp = 1, kProtocolFtp = 2 };
 enum TransportAccess : int { kAccessDefault = 0, kAccessDirect = 1, kAccessNamedProxy = 2 };
 
