@@ -219,8 +219,9 @@ SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles)
             out.skipped.push_back({line, QStringLiteral("outside the page's folder, never sent"), true});
         else if (!info.isFile())
             out.skipped.push_back({line, QStringLiteral("not a file"), true});
-        else
-            out.files.push_back({info.filePath(), info.fileName()});
+        else // under its path below the list's folder, where the page's addresses lead
+            out.files.push_back(
+                {info.filePath(), base.relativeFilePath(QDir::cleanPath(info.absoluteFilePath()))});
     }
     return out;
 }

@@ -14,7 +14,7 @@ namespace publish {
 
 struct SiteFile {
     QString local;     // the path to read
-    QString remote;    // below the folder walked, "/" between folders; a list's file: its name
+    QString remote;    // below the folder walked or the list's folder, "/" between folders
     qint64 size = -1;  // as the walk saw it; -1: not looked at
     FileStamp stamp{}; // as the walk saw it; size -1: not taken (a link, a list's file)
 };
@@ -42,8 +42,9 @@ bool IsOwnFile(const QString &path, const QStringList &ownFiles);
 // order. Links are followed only to what lies inside the folder; loops are cut.
 SiteFiles WalkSite(const QString &folder, bool includeHidden, const QStringList &ownFiles);
 
-// The files a ".files" list names, each inside the list's folder. Comment lines
-// ("::") and blank lines are passed over; relative lines are taken from the list's folder.
+// The files a ".files" list names, each inside the list's folder and under its path
+// below it. Comment lines ("::") and blank lines are passed over; relative lines are
+// taken from the list's folder.
 SiteFiles ReadFilesList(const QString &listPath, const QStringList &ownFiles);
 
 // A page without a list: the page, then the files it refers to (absolute paths), each

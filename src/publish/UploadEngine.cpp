@@ -196,21 +196,29 @@ QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &su
                            false});
         }
     }
+    // The same remote path twice: the later row wins, as it would by overwriting. Another
+    // file that was to go there is not sent, and the publish fails: the page would find
+    // one of the two in the other's place.
+    QHash<QString, int> last;
+    for (int i = 0; i < all.size(); ++i)
+        last[all[i].remote] = i;
+    QVector<Item> plan;
+    for (int i = 0; i < all.size(); ++i) {
+        const Item &winner = all[last.value(all[i].remote)];
+        if (&winner == &all[i])
+            plan << all[i];
+        else if (QFileInfo(all[i].local) != QFileInfo(winner.local))
+            skipped.push_back({all[i].local,
+                               QStringLiteral("%1 goes to the same place on the server (%2)")
+                                   .arg(winner.local, winner.remote),
+                               true});
+    }
     for (const SiteSkip &skip : std::as_const(skipped)) {
         const FileResult r = leftOut(skip);
         summary.files << r;
         summary.failed += skip.fault;
         emit engine.status(r.error + QStringLiteral(": ") + r.local);
         emit engine.fileDone(r);
-    }
-    // The same remote path twice: the later row wins, as it would by overwriting.
-    QHash<QString, int> last;
-    for (int i = 0; i < all.size(); ++i)
-        last[all[i].remote] = i;
-    QVector<Item> plan;
-    for (int i = 0; i < all.size(); ++i) {
-        if (last.value(all[i].remote) == i)
-            plan << all[i];
     }
     // Pictures and style sheets first: a visitor never gets a page whose files are missing.
     std::stable_partition(plan.begin(), plan.end(), [](const Item &it) { return !isPage(it.remote); });
@@ -1950,7 +1958,7 @@ QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLi
     bool pageListed = false;
     for (const SiteFile &f : listed.files) {
         pageListed = pageListed || QFileInfo(f.local) == QFileInfo(pagePath);
-        rows.push_back({f.local, false});
+        rows.push_back({f.local, false, f.remote});
     }
     for (const SiteSkip &skip : listed.skipped) {
         if (leftOutLines)

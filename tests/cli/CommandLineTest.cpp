@@ -598,6 +598,25 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     EXPECT_TRUE(outside.err.contains("outside the page's folder")) << outside.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(server.path("hand/secret.txt")));
     EXPECT_FALSE(QFileInfo::exists(server.path("secret.txt")));
+
+    // A list's files in subfolders keep their paths; two files for one place on the
+    // server send one and fail the publish, naming the other.
+    const QString listed = work.filePath("listed");
+    for (const char *f : {"img/a.png", "other/a.png", "b/index.htm"})
+        ASSERT_TRUE(publish_testing::makeFile(listed + "/" + f, f));
+    ASSERT_TRUE(writeAll(listed + "/index.htm", "<img src=img/a.png><img src=other/a.png>"));
+    ASSERT_TRUE(writeAll(listed + "/index.htm.files", "img/a.png\nother/a.png\n"));
+    QStringList toListed = options;
+    toListed[2] += "listed/";
+    const Result sub = run(QStringList{"publish", listed + "/index.htm"} + toListed, env);
+    EXPECT_EQ(sub.status, 0) << sub.err.toStdString();
+    for (const char *file : {"index.htm", "img/a.png", "other/a.png"})
+        EXPECT_EQ(readAll(server.path(QString("listed/") + file)), readAll(listed + "/" + file)) << file;
+    const Result twice =
+        run(QStringList{"publish", listed + "/b/index.htm", listed + "/index.htm"} + toListed, env);
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_TRUE(twice.err.contains("goes to the same place on the server")) << twice.err.toStdString();
+    EXPECT_EQ(readAll(server.path("listed/index.htm")), readAll(listed + "/index.htm"));
 }
 
 // One Ctrl+C lets the file under way finish and stops there; the run says so and fails.

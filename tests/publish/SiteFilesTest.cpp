@@ -172,7 +172,7 @@ TEST_F(SiteTree, ListLinesStayInsideThePageFolder)
     ASSERT_EQ(read.files.size(), 2);
     EXPECT_EQ(read.files[0].local, site + "/index.htm");
     EXPECT_EQ(read.files[1].local, site + "/img/logo.gif");
-    EXPECT_EQ(read.files[1].remote, "logo.gif");
+    EXPECT_EQ(read.files[1].remote, "img/logo.gif"); // where the page's addresses lead
     const QString outsideReason = "outside the page's folder, never sent !";
     const QString ownReason = "one of Quillmark's own files, never sent !";
     EXPECT_EQ(skips(read, site),
