@@ -43,7 +43,7 @@ struct Item {
     bool send = false;
     bool replaces = false;      // the server has a file of that name
     bool stageWhenSent = false; // a page whose published copy is staged only if it goes
-    FileStamp stamp{};          // the walk's; size -1: taken when read
+    FileStamp stamp{};          // the walk's, then the one hashed; size -1: not known
 };
 
 struct ManifestEntry {
@@ -812,6 +812,7 @@ public:
             it.hash = reads[i].hash;
             it.size = reads[i].size >= 0 ? reads[i].size : it.size;
             it.stageWhenSent = reads[i].stageWhenSent;
+            it.stamp = reads[i].stamp;
             if (!reads[i].staged.isEmpty()) {
                 stagedFrom.insert(reads[i].staged, it.local);
                 it.local = reads[i].staged;
@@ -1565,6 +1566,16 @@ private:
             else
                 ok = exec(c, QStringLiteral("Put") + kSep + it.local + kSep + it.remote);
         }
+        // A file sent from the disk must still be the one hashed: one saved meanwhile may
+        // have reached the server part old, part new.
+        FileStamp now;
+        if (ok && !isPage(it.remote) && !held.contains(it.local) && it.stamp.size >= 0 &&
+            (!StampOf(it.local, now) || now != it.stamp)) {
+            ok = false;
+            sentence = QStringLiteral("%1 changed while it was being sent, so the server may hold neither "
+                                      "form of it. Publish again.")
+                           .arg(it.local);
+        }
         ++done;
         FileResult r{it.local, it.remote, ok ? Action::Sent : Action::Failed,
                      sentence, it.size,   ok ? it.hash : QByteArray()};
@@ -1788,6 +1799,7 @@ private:
         QByteArray bytes; // what was hashed, kept to be sent (null: read again to send)
         QString staged;
         bool stageWhenSent = false; // known from the cache to differ from what is published
+        FileStamp stamp;            // the file's when it was hashed; size -1: not known
     };
 
     // Reads and hashes the files, each unless the cache of local hashes knows it
@@ -1811,6 +1823,7 @@ private:
             if (stamped && cache.lookup(it.local, stamp, r.hash, sentSize)) {
                 r.size = sentSize;
                 r.stageWhenSent = sentSize != stamp.size;
+                r.stamp = stamp;
                 continue;
             }
             if (!isPage(it.remote)) {
@@ -1828,8 +1841,10 @@ private:
                 } else {
                     r.hash = fileHash(it.local);
                 }
-                if (stamped && !r.hash.isEmpty())
+                if (stamped && !r.hash.isEmpty()) {
                     cache.remember(it.local, stamp, r.hash, stamp.size, start);
+                    r.stamp = stamp;
+                }
                 continue;
             }
             QFile page(it.local);

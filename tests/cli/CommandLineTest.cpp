@@ -646,6 +646,33 @@ TEST_F(CommandLine, PublishStoppedByCtrlCSaysSoAndFails)
     EXPECT_LT(QDir(server.path("")).entryList(QDir::Files).size(), 4);
 }
 
+// A big file saved while it goes may reach the server part old, part new: that file
+// fails the publish, and its hash is not recorded as what the server holds.
+TEST_F(CommandLine, PublishFailsAFileSavedWhileItWasSent)
+{
+    publish_testing::FtpServer server;
+    ASSERT_TRUE(server.start({"--slow-uploads"}));
+    const QString big = work.filePath("site/big.bin");
+    ASSERT_TRUE(publish_testing::makeFile(big, publish_testing::sample(3 << 20, 1)));
+    QProcessEnvironment env = environment();
+    env.insert("QM_TEST_PASSWORD", "secret");
+    QProcess process;
+    start(process,
+          {"publish", work.filePath("site"), "--to", QString("ftp://user@127.0.0.1:%1/").arg(server.port()),
+           "--password-env", "QM_TEST_PASSWORD"},
+          env);
+    ASSERT_TRUE(testing_support::waitFor([&] { return QFileInfo(server.path("big.bin")).size() > 0; },
+                                         20000)); // new: under its name
+    QFile file(big);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("saved meanwhile");
+    file.close();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QByteArray out = process.readAllStandardOutput(), err = process.readAllStandardError();
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(out.contains("changed while it was being sent")) << out.toStdString();
+}
+
 // The saved password goes only to the protocol, server, port and user it was saved for;
 // loading one makes the process undumpable; a server that cannot be trusted is named as such.
 TEST_F(CommandLine, PublishKeepsSecretsBound)
