@@ -498,15 +498,18 @@ private:
         auto known = m_files.find(path);
         if (known == m_files.end())
             known = m_files.insert(path, {info.isFile(), info.isFile() ? info.size() : 0});
+        const QString k = key(path);
+        // A missing picture or style sheet is named too, to fail a publish that would put
+        // the page up without it; a link may lead to what only the server holds.
+        if ((known->isFile || (kind == Kind::Resource && !info.exists())) && !m_referenced.contains(k) &&
+            k != key(m_page.path)) {
+            m_referenced.insert(k);
+            m_references << k;
+        }
         if (!known->isFile) {
             add(source, offset, Severity::Error, QStringLiteral("missing-file"),
                 QStringLiteral("The file %1 does not exist").arg(url));
             return;
-        }
-        const QString k = key(path);
-        if (!m_referenced.contains(k) && k != key(m_page.path)) {
-            m_referenced.insert(k);
-            m_references << k;
         }
         if (m_haveList && !m_listed.contains(k))
             add(source, offset, Severity::Warning, QStringLiteral("not-listed"),

@@ -47,9 +47,9 @@ QByteArray ToJson(
 QVector<Report> PagesWithErrors(const QStringList &paths);
 QString SendAnywayQuestion(const QVector<Report> &pages);
 
-// The existing local files a page refers to (src, href, srcset, url() and @import, in its
-// style sheets too), as clean absolute paths in the order first met; the page itself
-// is left out.
+// The local files a page refers to (src, href, srcset, url() and @import, in its style
+// sheets too), as clean absolute paths in the order first met: those that exist, and
+// the pictures, style sheets and scripts that do not. The page itself is left out.
 QStringList LocalReferences(const QString &pagePath, qint64 maxBytes = kDefaultMaxBytes);
 
 // Limits the rules use.

@@ -598,6 +598,12 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     EXPECT_TRUE(outside.err.contains("outside the page's folder")) << outside.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(server.path("hand/secret.txt")));
     EXPECT_FALSE(QFileInfo::exists(server.path("secret.txt")));
+    // A missing picture fails it too (a missing link's target above did not: the
+    // server may hold what the link leads to).
+    ASSERT_TRUE(writeAll(hand + "/page.htm", handPage + "<img src=img/none.png>"));
+    const Result missing = run(QStringList{"publish", hand + "/page.htm"} + toHand, env);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains("img/none.png")) << missing.err.toStdString();
 
     // A list's files in subfolders keep their paths; two files for one place on the
     // server send one and fail the publish, naming the other.
