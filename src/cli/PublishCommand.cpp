@@ -439,6 +439,9 @@ int PublishCommand(const QStringList &arguments)
 
     options.onlyChanged = !parser.isSet(all);
     options.dryRun = parser.isSet(dryRun);
+    options.failedBefore = std::any_of(leftOut.cbegin(), leftOut.cend(), [](const publish::FileResult &r) {
+        return r.action == publish::Action::Failed;
+    });
     options.includeHidden = parser.isSet(includeHidden);
     options.allowDirect = parser.isSet(allowDirect);
     options.manifestFolder = platform::manifestFolder();

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 namespace publish {
 
@@ -524,11 +525,13 @@ void FrmUploadInfo::upload(const QList<QTreeWidgetItem *> &list, bool selectedOn
         m_uploadError = summary.error;
         ShowUploadError(summary.error);
     }
+    QSet<QString> shown{summary.error}; // a failure that ended the run has been shown already
     for (const FileResult &r : summary.files) {
         if (r.action != Action::Failed)
             continue;
-        // A failure that ended the run has been shown already.
-        if (r.error != summary.error) {
+        // One message for the pages held back, not one each.
+        if (!shown.contains(r.error)) {
+            shown.insert(r.error);
             // A file left out before sending names itself only in its path.
             m_uploadError = r.remote.isEmpty() ? r.local + QStringLiteral("\r\n") + r.error : r.error;
             ShowUploadError(m_uploadError);

@@ -1040,6 +1040,33 @@ private:
     // pages, then replaced ones: no file goes while one of an earlier group is under way.
     static int group(const Item &it) { return isPage(it.remote) * 2 + it.replaces; }
 
+    // A page replacing a live one goes only when the files it may need went: after a
+    // failure, the live page stays as it was rather than point at what is not there.
+    bool heldBack(int index) const
+    {
+        return group(items[index]) == 3 &&
+               (options.failedBefore ||
+                std::any_of(summary.files.cbegin(), summary.files.cend(), [](const FileResult &r) {
+                    return r.action == Action::Failed && !isPage(r.remote.isEmpty() ? r.local : r.remote);
+                }));
+    }
+    void holdBack(int index)
+    {
+        const Item &it = items[index];
+        ++done;
+        ++summary.failed;
+        const FileResult r{it.local,
+                           it.remote,
+                           Action::Failed,
+                           QStringLiteral("Held back: a file the page may need was not sent, so the page on "
+                                          "the server stays as it was."),
+                           it.size,
+                           {}};
+        summary.files << r;
+        emit engine.fileDone(r);
+        emit engine.progress(done, toSend, bytesDone + inFlight(), bytesTotal, QString());
+    }
+
     // Active mode stays on one connection: with several side by side, libcurl 7.88 loses
     // the control connection's address for PORT ("sa_addr inet_ntop() failed").
     int connections() const
@@ -1359,6 +1386,12 @@ private:
                     return sendingFile(*l) && group(items[l->item]) < group(items[next]);
                 }))
                 break;
+            if (heldBack(next)) {
+                pending.pop_front();
+                holdBack(next);
+                moved = true;
+                continue;
+            }
             // Now and then the files sent so far are confirmed, so that a run stopped
             // later does not send them again; not so often that it slows the run, nor
             // before sending them again would cost more than the confirmation itself.
@@ -1398,8 +1431,8 @@ private:
                 continue;
             const int next = pending.front();
             const qint64 since = sinceConfirmed.elapsed();
-            if (toConfirm.empty() && since >= options.confirmAfterMs &&
-                (unconfirmed.size() >= 100 || since > confirmEvery))
+            if (heldBack(next) || (toConfirm.empty() && since >= options.confirmAfterMs &&
+                                   (unconfirmed.size() >= 100 || since > confirmEvery)))
                 break;
             if (std::any_of(lanes.cbegin(), lanes.cend(), [&](const auto &l) {
                     return (sendingFile(*l) && group(items[l->item]) != group(items[next])) ||

@@ -59,6 +59,8 @@ struct Options {
     QString hashCache;                     // the cache of local files' hashes (HashCache); "" = none
     bool allowDirect = false;              // a server that cannot rename gets files under their own names
     int connections = kDefaultConnections; // files sent side by side (1-kMaxConnections)
+    bool failedBefore = false;             // a file the pages may need was left out: pages replacing
+                                           // live ones are held back, as after a file that failed
     // The least time between two confirmations of the files sent so far: files sent
     // more quickly than this cost little to send again after a stopped run.
     int confirmAfterMs = 1000;

@@ -604,6 +604,9 @@ TEST_F(CommandLine, PublishSendsTheSiteAlone)
     const Result missing = run(QStringList{"publish", hand + "/page.htm"} + toHand, env);
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains("img/none.png")) << missing.err.toStdString();
+    // Either way the live page stays as it was, not pointing at what is not there.
+    EXPECT_TRUE(missing.out.contains("Held back")) << missing.out.toStdString();
+    EXPECT_EQ(readAll(server.path("hand/page.htm")), handPage);
 
     // A list's files in subfolders keep their paths; two files for one place on the
     // server send one and fail the publish, naming the other.

@@ -178,13 +178,23 @@ TEST(UploadEngine, ConnectionsSendSideBySideGroupAfterGroup)
     EXPECT_EQ(cancelled.sent, 5);
     EXPECT_EQ(s.server.commands.filter("CD www").size(), 2);
 
-    // The file queued behind one the server refuses goes all the same.
+    // The file queued behind one the server refuses goes all the same; the pages that
+    // replace live ones are held back, and the live ones stay.
     s.server.failPut = "style.css";
     s.server.putMs.clear();
     s.server.busyMs = 20;
+    const auto livePages = s.server.files;
     const Summary refused = s.publish();
-    EXPECT_EQ(refused.failed, 1);
-    EXPECT_EQ(refused.sent, 8);
+    EXPECT_EQ(refused.sent, 5);
+    QStringList heldBack;
+    for (const FileResult &r : refused.files)
+        if (r.action == Action::Failed && r.error.startsWith("Held back"))
+            heldBack << r.remote;
+    heldBack.sort();
+    EXPECT_EQ(heldBack, QStringList({"index.htm", "new.html", "page two.htm"}));
+    EXPECT_EQ(refused.failed, 1 + heldBack.size());
+    for (const QString &page : heldBack)
+        EXPECT_EQ(s.server.files[page], livePages.at(page)) << page.toStdString();
 }
 
 // Folders the server lacks are made side by side over the connections, each only
@@ -464,7 +474,8 @@ TEST(UploadEngine, FilesNoLongerUsedAreRemovedOnlyAfterACleanRun)
     EXPECT_TRUE(s.publish().noLongerUsed.isEmpty());
 }
 
-// Two rows for one remote path: the later one goes, as it would by overwriting.
+// Two rows for one remote path: the later one goes, as it would by overwriting, and
+// the other fails the publish.
 // Each remote folder of a server has its own list of what was sent: a site published
 // to another folder finds nothing of the first one's there to remove.
 TEST(UploadEngine, RemotePathsAndFoldersEachHaveOneOwner)
@@ -472,10 +483,13 @@ TEST(UploadEngine, RemotePathsAndFoldersEachHaveOneOwner)
     Site s;
     makeFile(s.local.filePath("other.css"), "p{}");
     s.rows << Row{s.local.filePath("other.css"), false, "style.css"};
-    EXPECT_EQ(s.publish().sent, 6);
+    const Summary twice = s.publish();
+    EXPECT_EQ(twice.sent, 6);
+    EXPECT_EQ(twice.failed, 1);
     EXPECT_EQ(s.server.files["style.css"], "p{}");
 
     s.target.remoteFolder = "elsewhere";
+    s.rows.removeLast();
     QFile::remove(s.local.filePath("extra/a.zip"));
     const Summary other = s.publish();
     EXPECT_EQ(other.sent, 5);
