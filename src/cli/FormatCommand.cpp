@@ -18,10 +18,12 @@ namespace {
 const CommandHelp kFormatHelp = {
     QStringLiteral("quillmark format PAGE.htm [--check] [--in-place] [--indent N]"),
     QStringLiteral("Indents a page's HTML as the source view's Format command does: one block\n"
-                   "element a line, each indented by its nesting. Only whitespace a browser\n"
-                   "ignores changes; text, tags, attributes, entities, comments and the contents\n"
-                   "of pre, textarea, script and style stay exactly as written, and so do the\n"
-                   "file's line ends. Prints the formatted page unless --check or --in-place."),
+                   "element a line, each indented by its nesting (40 levels at most). Only\n"
+                   "whitespace a browser ignores changes; text, tags, attributes, entities,\n"
+                   "comments and the contents of pre, textarea, script and style stay exactly\n"
+                   "as written, and so do the line ends outside the rewritten whitespace (new\n"
+                   "ones take the form most lines end in). Prints the formatted page unless\n"
+                   "--check or --in-place."),
     QStringLiteral("With --check nothing is written: the status is 1 and the first line that\n"
                    "would change is named (PAGE.htm:LINE: would change) when the page is not\n"
                    "formatted, 0 when it is.\n"
