@@ -539,6 +539,9 @@ QString FormatHtml(const QString &page, const FormatOptions &options)
             } else if (end) {
                 for (size_t f = frozen.size(); freezes && f-- > 0;) {
                     if (frozen[f] == t.name) {
+                        // Left from inside a part that holds HTML (an SVG title), where
+                        // parsers differ on what closes: the rest stays as it is.
+                        afterBody = afterBody || htmlInForeign > 0;
                         frozen.resize(f);
                         break;
                     }

@@ -64,6 +64,8 @@ TEST(HtmlFormat, IndentsBlocksAndKeepsEverythingElse)
         {"stray end tags", "<p>a<b>b</b></td></tr><i>c</i></p>", "<p>a<b>b</b></td></tr><i>c</i></p>"},
         {"moved out of a table", "<table><td></tr>><t></td><tr>v", "<table><td></tr>><t></td><tr>v"},
         {"HTML inside SVG", "<svg><title><l></svg><table><tr>", "<svg><title><l></svg><table><tr>"},
+        {"SVG left from its title", "<svg><title>!l></svg/><table><tr>`",
+         "<svg><title>!l></svg/><table><tr>`"},
         {"upper case", "<DIV>\n<P>x</P></DIV>", "<DIV>\n  <P>x</P>\n</DIV>"},
         {"quoted >", "<div title='a>b'><p>x</p></div>", "<div title='a>b'>\r\n  <p>x</p>\r\n</div>"},
         {"raw text in capitals", "<div>\n<SCRIPT>a</SCRIPT><p>x</p></div>",
