@@ -15,6 +15,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
@@ -90,6 +91,16 @@ struct Source {
     std::unique_ptr<LineIndex> index;
     QString folder;
 };
+
+// A page saved as UTF-16 with its byte-order mark, as a browser reads it; any other as it is.
+QByteArray asUtf8(const QByteArray &bytes)
+{
+    const bool little = bytes.startsWith("\xFF\xFE"), big = bytes.startsWith("\xFE\xFF");
+    if (!little && !big)
+        return bytes;
+    QStringDecoder decode(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    return QString(decode(bytes.mid(2))).toUtf8();
+}
 
 enum class Kind {
     Link,    // followed by the reader: an <a> or <area>
@@ -244,8 +255,7 @@ public:
         m_page.folder = QFileInfo(pagePath).absolutePath();
         const bool tooLarge = file.size() > m_maxBytes;
         if (!tooLarge)
-            m_page.file =
-                m_content ? *m_content : file.read(file.size()); // as when looked at, should it grow
+            m_page.file = asUtf8(m_content ? *m_content : file.read(file.size())); // as when looked at
         // The page is checked as publishing sends it; findings point into the file.
         m_page.bytes = generation::PublishedBytes(m_page.file, &m_page.cuts);
         m_page.index = std::make_unique<LineIndex>(m_page.file);

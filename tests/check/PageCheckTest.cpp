@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -177,10 +178,18 @@ TEST_F(PageCheck, CleanPageGivesNothing)
                             "<ZOR_PAGE_DATA_FAQ></ZOR_PAGE_DATA_FAQ>\n"
                             "<script type=\"application/ld+json\">{\"a\": \"<b>\"}</script>\n"
                             "</body></html>\n";
-    page(QByteArray(html).replace("Tool does one thing, well.", QByteArray(kMaxDescriptionLength, 'd')),
-         {"style.css", "more.css", "bg.png", "shot.png"});
+    const QByteArray clean =
+        QByteArray(html).replace("Tool does one thing, well.", QByteArray(kMaxDescriptionLength, 'd'));
+    page(clean, {"style.css", "more.css", "bg.png", "shot.png"});
     const Report report = CheckPage(path("page.htm"));
     EXPECT_TRUE(report.findings.isEmpty()) << qPrintable(ToText(report));
+    // Saved as UTF-16 with its byte-order mark, it is read as a browser reads it.
+    for (const auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        QStringEncoder encode(order, QStringConverter::Flag::WriteBom);
+        write("page.htm", encode(QString::fromUtf8(clean)));
+        const Report wide = CheckPage(path("page.htm"));
+        EXPECT_TRUE(wide.findings.isEmpty()) << qPrintable(ToText(wide));
+    }
 }
 
 // Line breaks and tabs inside an address are dropped, as browsers drop them; a name that
