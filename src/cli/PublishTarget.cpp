@@ -82,6 +82,10 @@ bool ParseTargetUrl(const QString &url, publish::Target &target, QString &error)
         error = QStringLiteral("no host in \"%1\"").arg(url);
         return false;
     }
+    if (parsed.port() == 0) { // no server listens there: the default port is not what was asked
+        error = QStringLiteral("port 0 in \"%1\" is not a port a server listens on").arg(url);
+        return false;
+    }
     target.host = parsed.host();
     target.port = parsed.port(0);
     target.user = parsed.userName(QUrl::FullyDecoded);

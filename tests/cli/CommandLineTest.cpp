@@ -976,8 +976,8 @@ TEST(PublishTarget, AddressesGiveProtocolHostPortUserAndFolder)
                       .join(' '),
                   expected);
     }
-    for (const char *bad :
-         {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/", "s3:///x"}) {
+    for (const char *bad : {"example.com/www", "http://host/", "ftp:///nohost", "ftp://u:p@host/", "s3:///x",
+                            "ftp://host:0/"}) {
         publish::Target t;
         QString error;
         EXPECT_FALSE(cli::ParseTargetUrl(bad, t, error)) << bad;
