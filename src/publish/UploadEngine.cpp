@@ -170,6 +170,20 @@ FileResult leftOut(const SiteSkip &skip)
             QStringLiteral("Not sent: %1").arg(skip.reason), 0};
 }
 
+// A row for each file of `listed`, under its remote path; what it left out goes to
+// `leftOutLines` as results.
+QVector<Row> rowsOf(const SiteFiles &listed, QVector<FileResult> *leftOutLines)
+{
+    QVector<Row> rows;
+    for (const SiteFile &f : listed.files)
+        rows.push_back({f.local, false, f.remote});
+    for (const SiteSkip &skip : listed.skipped) {
+        if (leftOutLines)
+            *leftOutLines << leftOut(skip);
+    }
+    return rows;
+}
+
 // The files of the rows, each with its remote path; what is left out goes to the
 // summary and is told as it would be if it had been sent.
 QVector<Item> planRows(const QVector<Row> &rows, bool includeHidden, Summary &summary, UploadEngine &engine)
@@ -2001,17 +2015,11 @@ Summary UploadEngine::run(const QVector<Row> &rows, const Target &target, const 
 
 QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLines)
 {
-    QVector<Row> rows;
-    const SiteFiles listed = ReadFilesList(generation::FileList::PathFor(pagePath), ProgramOwnFiles());
-    bool pageListed = false;
-    for (const SiteFile &f : listed.files) {
-        pageListed = pageListed || QFileInfo(f.local) == QFileInfo(pagePath);
-        rows.push_back({f.local, false, f.remote});
-    }
-    for (const SiteSkip &skip : listed.skipped) {
-        if (leftOutLines)
-            *leftOutLines << leftOut(skip);
-    }
+    QVector<Row> rows =
+        rowsOf(ReadFilesList(generation::FileList::PathFor(pagePath), ProgramOwnFiles()), leftOutLines);
+    const bool pageListed = std::any_of(rows.cbegin(), rows.cend(), [&](const Row &row) {
+        return QFileInfo(row.localPath) == QFileInfo(pagePath);
+    });
     if (!pageListed && QFileInfo(pagePath).isFile())
         rows.prepend({pagePath, false});
     return rows;
@@ -2020,15 +2028,7 @@ QVector<Row> RowsForPage(const QString &pagePath, QVector<FileResult> *leftOutLi
 QVector<Row> RowsForPageAndReferences(const QString &pagePath, const QStringList &references,
                                       QVector<FileResult> *leftOutLines)
 {
-    QVector<Row> rows;
-    const SiteFiles listed = PageAndReferences(pagePath, references, ProgramOwnFiles());
-    for (const SiteFile &f : listed.files)
-        rows.push_back({f.local, false, f.remote});
-    for (const SiteSkip &skip : listed.skipped) {
-        if (leftOutLines)
-            *leftOutLines << leftOut(skip);
-    }
-    return rows;
+    return rowsOf(PageAndReferences(pagePath, references, ProgramOwnFiles()), leftOutLines);
 }
 
 bool SavedPasswordServes(const Target &saved, const Target &target)
